@@ -1,0 +1,34 @@
+#include "mdimain.h"
+
+#include "app/store/databasemodule.h"
+#include "platform/desktop/messageboxprompter.h"
+#include "platform/desktop/programfolder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QProcess>
+
+#include <unistd.h>
+
+int main(int argc, char *argv[])
+{
+    // The embedded browser's sandbox cannot run as root; only then is it switched off.
+    if (geteuid() == 0)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Quillmere"));
+    QApplication::setApplicationName(QStringLiteral("Quillmere"));
+
+    qm::desktop::MessageBoxPrompter prompter;
+    qm::store::DatabaseModule database(prompter, qm::desktop::ProgramFolder::path());
+    database.setManualFolderMissingHandler([] {
+        const QString installer = QApplication::applicationDirPath() + QStringLiteral("/manual-install");
+        QProcess::startDetached(installer, {qm::desktop::ProgramFolder::path()});
+    });
+
+    qm::app::mdiMain window(database, prompter);
+    prompter.setParent(&window);
+    window.show();
+    return QApplication::exec();
+}

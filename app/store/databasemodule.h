@@ -1,0 +1,83 @@
+#pragma once
+
+#include "dictionary.h"
+#include "dictionaryset.h"
+
+#include <array>
+#include <functional>
+#include <memory>
+
+namespace qm::desktop {
+class Prompter;
+}
+
+namespace qm::store {
+
+// The dictionary sets known to the program, the current set, and the open dictionaries of that
+// set by slot. One instance serves the whole run; every window reads it.
+class DatabaseModule final
+{
+public:
+    // `programFolder` holds "DicSets.ini" and "User.dic"; messages go to `prompter`.
+    DatabaseModule(desktop::Prompter &prompter, QString programFolder);
+    ~DatabaseModule();
+    DatabaseModule(const DatabaseModule &) = delete;
+    DatabaseModule &operator=(const DatabaseModule &) = delete;
+
+    // The set table.
+    std::array<DictionarySet, MaxDictionarySets> DictionarySetList;
+    qint16 DictionarySetCount = 0;
+    qint16 OpenDictionarySetsIndex = -1;
+
+    // The open dictionaries of the current set; a slot may be empty when its file did not open.
+    std::array<std::unique_ptr<Dictionary>, MaxDictionariesPerSet> DictionaryDatabases;
+    qint16 DictionaryCount = 0;
+
+    // Fills the set table from "DicSets.ini", writing the default file (and "User.dic") when
+    // there is none or it lists no set.
+    void LoadDictionarySets();
+    // Replaces "DicSets.ini" with the set table. Reports a failure and returns false; the old
+    // file is then left whole.
+    bool SaveDictionarySets();
+    // Writes the default set file and creates "User.dic" when it does not exist.
+    void CreateDefaultDictionarySets();
+    // Appends a dictionary file to the current set (without opening it).
+    void AddDictionaryToSet(const QString &path);
+
+    // Opens every dictionary of the current set into its slot.
+    void OpenDictionarySet();
+    // Stores each open dictionary's row counts and closes it. Never reports anything.
+    void CloseDictionarySet();
+
+    // The open dictionary in a slot, or nullptr.
+    Dictionary *dictionary(int slot) const;
+
+    // Keyword lookup over every slot of the open set in slot order, at most `limit` rows in all.
+    // Throws sqlite::Error (Kind::BadPattern for a pattern that cannot be read, Kind::General
+    // for an empty slot or an engine failure); rows handed to the sink before stay handed.
+    struct SearchOutcome {
+        int count = 0;
+        bool limitReached = false;
+    };
+    SearchOutcome searchKeyword(const QString &pattern, int limit,
+                                const std::function<void(int slot, const KeywordMatch &)> &sink);
+
+    QString setFilePath() const;
+    QString userDictionaryPath() const;
+    const QString &programFolder() const { return m_programFolder; }
+
+    // Called when the program folder has no "manual" folder at load; the program starts the
+    // help installer there.
+    void setManualFolderMissingHandler(std::function<void()> handler) { m_manualMissing = std::move(handler); }
+
+private:
+    void clearSets();
+    bool readSetFile();
+    bool writeSetFile(const QString &text);
+
+    desktop::Prompter &m_prompter;
+    QString m_programFolder;
+    std::function<void()> m_manualMissing;
+};
+
+} // namespace qm::store

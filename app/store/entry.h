@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace qm::store {
+
+// One row of Document: an entry with its body bytes as stored (CP932 text for types 1 to 4,
+// the object container's image for type 5).
+struct Entry {
+    qint32 DocumentNumber = 0;
+    quint8 Viewer = 0;
+    QString Heading;
+    QByteArray Document;
+    QDateTime RenewalDate;
+};
+
+// One keyword row of a lookup, with the heading and type of its entry.
+struct KeywordMatch {
+    QString Index;
+    QString Heading;
+    quint8 Viewer = 0;
+    qint32 DocumentNumber = 0;
+};
+
+} // namespace qm::store

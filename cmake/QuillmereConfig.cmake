@@ -1,0 +1,44 @@
+# Common build settings for every Quillmere target.
+
+add_library(qm_config INTERFACE)
+add_library(Quillmere::Config ALIAS qm_config)
+target_compile_features(qm_config INTERFACE cxx_std_20)
+target_compile_definitions(qm_config INTERFACE
+    QT_NO_CAST_FROM_ASCII
+    QT_NO_CONTEXTLESS_CONNECT
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+    QT_NO_URL_CAST_FROM_STRING
+    QT_USE_QSTRINGBUILDER)
+target_compile_options(qm_config INTERFACE -Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+if(QM_WERROR)
+    target_compile_options(qm_config INTERFACE -Werror)
+endif()
+
+# add_subdirectory() for each listed folder that has a CMakeLists.txt.
+function(quillmere_add_subdirectories)
+    foreach(dir IN LISTS ARGN)
+        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+            add_subdirectory(${dir})
+        endif()
+    endforeach()
+endfunction()
+
+# quillmere_add_test(<name> SOURCES <files...> LIBS <targets...> [ENVIRONMENT <k=v...>] [TIMEOUT s])
+# A Qt Test executable run offscreen, with its own settings and data folders so that no test
+# reads or writes the user's real ones.
+function(quillmere_add_test name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Quillmere::Config Qt6::Test ${ARG_LIBS})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_test(NAME ${name} COMMAND ${name})
+    set(home ${CMAKE_BINARY_DIR}/test-home/${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES
+        TIMEOUT ${ARG_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;HOME=${home};XDG_CONFIG_HOME=${home}/config;XDG_DATA_HOME=${home}/data;XDG_CACHE_HOME=${home}/cache;XDG_RUNTIME_DIR=${home}/runtime;QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu;LC_ALL=C.UTF-8;${ARG_ENVIRONMENT}")
+    file(MAKE_DIRECTORY ${home}/runtime)
+    file(CHMOD ${home}/runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+endfunction()

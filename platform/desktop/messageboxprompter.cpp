@@ -1,0 +1,77 @@
+#include "messageboxprompter.h"
+
+#include <QMessageBox>
+
+#include <utility>
+
+namespace qm::desktop {
+namespace {
+
+QMessageBox::StandardButtons standardButtons(Prompter::Buttons buttons)
+{
+    switch (buttons) {
+    case Prompter::Buttons::Ok: return QMessageBox::Ok;
+    case Prompter::Buttons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case Prompter::Buttons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case Prompter::Buttons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::StandardButton standardButton(Prompter::Answer answer)
+{
+    switch (answer) {
+    case Prompter::Answer::Ok: return QMessageBox::Ok;
+    case Prompter::Answer::Cancel: return QMessageBox::Cancel;
+    case Prompter::Answer::Yes: return QMessageBox::Yes;
+    case Prompter::Answer::No: return QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+QMessageBox::Icon boxIcon(Prompter::Icon icon)
+{
+    switch (icon) {
+    case Prompter::Icon::Information: return QMessageBox::Information;
+    case Prompter::Icon::Question: return QMessageBox::Question;
+    case Prompter::Icon::Warning: return QMessageBox::Warning;
+    case Prompter::Icon::Critical: return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+Prompter::Answer toAnswer(int button)
+{
+    switch (button) {
+    case QMessageBox::Yes: return Prompter::Answer::Yes;
+    case QMessageBox::No: return Prompter::Answer::No;
+    case QMessageBox::Cancel: return Prompter::Answer::Cancel;
+    default: return Prompter::Answer::Ok;
+    }
+}
+
+} // namespace
+
+MessageBoxPrompter::MessageBoxPrompter(QWidget *parent, QString defaultTitle)
+    : m_parent(parent)
+    , m_defaultTitle(std::move(defaultTitle))
+{
+}
+
+Prompter::Answer MessageBoxPrompter::ask(const Message &message)
+{
+    QMessageBox box(boxIcon(message.icon), message.title.isEmpty() ? m_defaultTitle : message.title,
+                    message.text, standardButtons(message.buttons), m_parent);
+    box.setObjectName(QStringLiteral("qm_prompt"));
+    box.setDefaultButton(standardButton(message.defaultAnswer));
+    if (message.buttons == Buttons::YesNoCancel || message.buttons == Buttons::OkCancel)
+        box.setEscapeButton(QMessageBox::Cancel);
+    else if (message.buttons == Buttons::YesNo)
+        box.setEscapeButton(QMessageBox::No);
+    const int result = box.exec();
+    // Closing the box with Escape or its close button counts as the escape button.
+    return toAnswer(result);
+}
+
+} // namespace qm::desktop

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "prompter.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace qm::desktop {
+
+// The real prompter: a modal QMessageBox over the given parent window.
+class MessageBoxPrompter final : public Prompter
+{
+public:
+    explicit MessageBoxPrompter(QWidget *parent = nullptr, QString defaultTitle = Prompter::defaultTitle());
+    Answer ask(const Message &message) override;
+    void setParent(QWidget *parent) { m_parent = parent; }
+
+private:
+    QPointer<QWidget> m_parent;
+    QString m_defaultTitle;
+};
+
+} // namespace qm::desktop

@@ -1,0 +1,15 @@
+#include "prompter.h"
+
+namespace qm::desktop {
+
+void Prompter::inform(const QString &text, const QString &title)
+{
+    ask({text, title, Buttons::Ok, Answer::Ok, Icon::Information});
+}
+
+bool Prompter::confirm(const QString &text, Answer defaultAnswer, const QString &title)
+{
+    return ask({text, title, Buttons::YesNo, defaultAnswer, Icon::Question}) == Answer::Yes;
+}
+
+} // namespace qm::desktop

@@ -1,0 +1,174 @@
+#include "database.h"
+
+#include "likepattern.h"
+#include "platform/text/fold.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace qm::sqlite {
+namespace {
+
+// qm_like(pattern, foldedText): the dictionary LIKE on folded text. The compiled pattern is
+// kept with the statement, so it is compiled once per query and not once per row.
+void likeFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    auto *pattern = static_cast<LikePattern *>(sqlite3_get_auxdata(ctx, 0));
+    if (!pattern) {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+        const int len = sqlite3_value_bytes(argv[0]);
+        std::optional<LikePattern> compiled = LikePattern::compile(QString::fromUtf8(text, len));
+        if (!compiled) {
+            sqlite3_result_error(ctx, "malformed LIKE pattern", -1);
+            return;
+        }
+        pattern = new LikePattern(std::move(*compiled));
+        sqlite3_set_auxdata(ctx, 0, pattern, [](void *p) { delete static_cast<LikePattern *>(p); });
+        pattern = static_cast<LikePattern *>(sqlite3_get_auxdata(ctx, 0));
+        if (!pattern) {
+            sqlite3_result_error_nomem(ctx);
+            return;
+        }
+    }
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
+    const int len = sqlite3_value_bytes(argv[1]);
+    sqlite3_result_int(ctx, pattern->matches(text::codePoints(QString::fromUtf8(text, len))) ? 1 : 0);
+}
+
+// qm_fold(text): the comparison key of a keyword or heading, for statements that need it
+// computed by the engine.
+void foldFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const QByteArray folded = text::fold(QString::fromUtf8(text, sqlite3_value_bytes(argv[0]))).toUtf8();
+    sqlite3_result_text(ctx, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+Database::Database(const QString &path, OpenMode mode)
+    : m_path(path)
+{
+    const QFileInfo info(path);
+    if (!QFileInfo(info.absolutePath()).isDir())
+        throw Error(Error::Kind::FolderMissing, SQLITE_CANTOPEN,
+                    QStringLiteral("folder does not exist: %1").arg(info.absolutePath()));
+    if (mode == OpenMode::Create && info.exists())
+        throw Error(Error::Kind::General, SQLITE_CANTOPEN,
+                    QStringLiteral("file already exists: %1").arg(path));
+    if (mode != OpenMode::Create && info.isDir())
+        throw Error(Error::Kind::General, SQLITE_CANTOPEN, QStringLiteral("is a folder: %1").arg(path));
+
+    int flags = SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX;
+    flags |= mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (mode == OpenMode::Create)
+        flags |= SQLITE_OPEN_CREATE;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        throw Error(Error::Kind::General, rc, message);
+    }
+    try {
+        harden(mode == OpenMode::ReadOnly);
+        registerFunctions();
+    } catch (...) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        throw;
+    }
+}
+
+Database::~Database()
+{
+    if (m_db)
+        sqlite3_close_v2(m_db);
+}
+
+void Database::harden(bool readOnly)
+{
+    int ignored = 0;
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, &ignored);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &ignored);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, &ignored);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_VIEW, 0, &ignored);
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, &ignored);
+    sqlite3_limit(m_db, SQLITE_LIMIT_SQL_LENGTH, 100000);
+    sqlite3_limit(m_db, SQLITE_LIMIT_COLUMN, 100);
+    sqlite3_limit(m_db, SQLITE_LIMIT_EXPR_DEPTH, 100);
+    sqlite3_limit(m_db, SQLITE_LIMIT_COMPOUND_SELECT, 4);
+    sqlite3_limit(m_db, SQLITE_LIMIT_VDBE_OP, 100000);
+    sqlite3_limit(m_db, SQLITE_LIMIT_FUNCTION_ARG, 8);
+    sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_limit(m_db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 1000);
+    sqlite3_limit(m_db, SQLITE_LIMIT_VARIABLE_NUMBER, 100);
+    sqlite3_limit(m_db, SQLITE_LIMIT_TRIGGER_DEPTH, 1);
+    sqlite3_busy_timeout(m_db, 2000);
+    // Reading the schema here makes a file that is no database fail at open.
+    exec("PRAGMA cell_size_check=ON;"
+         "PRAGMA foreign_keys=ON;"
+         "PRAGMA mmap_size=0;"
+         "PRAGMA cache_size=-2048;"
+         "PRAGMA temp_store=MEMORY;"
+         "SELECT count(*) FROM sqlite_schema;");
+    // A write-protected file keeps whatever journal it has; it is only read then.
+    if (!readOnly)
+        sqlite3_exec(m_db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", nullptr, nullptr,
+                     nullptr);
+}
+
+void Database::registerFunctions()
+{
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
+    int rc = sqlite3_create_function_v2(m_db, "qm_like", 2, flags, nullptr, likeFunction, nullptr,
+                                        nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(m_db, "qm_fold", 1, flags, nullptr, foldFunction, nullptr,
+                                        nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        raise(rc, "registering functions");
+}
+
+void Database::exec(const char *sql)
+{
+    char *message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
+        const QString text = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
+        sqlite3_free(message);
+        throw Error(Error::Kind::General, rc, text);
+    }
+}
+
+qint64 Database::lastInsertRowId() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+int Database::changes() const
+{
+    return sqlite3_changes(m_db);
+}
+
+void Database::raise(int code, const char *what) const
+{
+    QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    if (what)
+        message = QString::fromUtf8(what) + QStringLiteral(": ") + message;
+    throw Error(Error::Kind::General, code, message);
+}
+
+} // namespace qm::sqlite

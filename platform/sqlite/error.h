@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+namespace qm::sqlite {
+
+// An engine error. `Kind` tells apart the failures callers handle differently.
+class Error : public std::runtime_error
+{
+public:
+    enum class Kind {
+        General,       // any engine or file failure
+        FolderMissing, // the folder of the path does not exist
+        BadPattern,    // a LIKE pattern the engine cannot read
+        NotDictionary  // the file opens but is not one of ours
+    };
+
+    Error(Kind kind, int code, const QString &message);
+
+    Kind kind() const { return m_kind; }
+    int code() const { return m_code; }
+    QString message() const { return m_message; }
+
+private:
+    Kind m_kind;
+    int m_code;
+    QString m_message;
+};
+
+} // namespace qm::sqlite

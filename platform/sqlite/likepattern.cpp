@@ -1,0 +1,166 @@
+#include "likepattern.h"
+
+#include "platform/text/fold.h"
+
+namespace qm::sqlite {
+namespace {
+
+std::u32string foldedCodePoints(QStringView text)
+{
+    return text::codePoints(text::fold(text));
+}
+
+bool isDigit(char32_t c)
+{
+    return c >= U'0' && c <= U'9';
+}
+
+} // namespace
+
+std::optional<LikePattern> LikePattern::compile(QStringView pattern)
+{
+    const std::u32string raw = text::codePoints(pattern);
+    LikePattern p;
+    p.m_source = pattern.toString();
+    QString literalRun;
+    auto flushLiteral = [&] {
+        for (char32_t c : foldedCodePoints(literalRun))
+            p.m_tokens.push_back({Token::Literal, c, false, {}});
+        literalRun.clear();
+    };
+    auto appendRaw = [](QString &s, char32_t c) {
+        const char32_t one[1] = {c};
+        s.append(QString::fromUcs4(one, 1));
+    };
+
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char32_t c = raw[i];
+        if (c != U'*' && c != U'?' && c != U'#' && c != U'[') {
+            appendRaw(literalRun, c);
+            continue;
+        }
+        flushLiteral();
+        if (c == U'*') {
+            if (p.m_tokens.empty() || p.m_tokens.back().kind != Token::AnyRun)
+                p.m_tokens.push_back({Token::AnyRun, 0, false, {}});
+            continue;
+        }
+        if (c == U'?') {
+            p.m_tokens.push_back({Token::AnyOne, 0, false, {}});
+            continue;
+        }
+        if (c == U'#') {
+            p.m_tokens.push_back({Token::Digit, 0, false, {}});
+            continue;
+        }
+        // A class: [abc], [!abc], [a-z]; "[" and "*" inside stand for themselves.
+        Token t{Token::Class, 0, false, {}};
+        std::size_t j = i + 1;
+        if (j < raw.size() && raw[j] == U'!') {
+            t.negated = true;
+            ++j;
+        }
+        bool closed = false;
+        for (; j < raw.size(); ++j) {
+            if (raw[j] == U']') {
+                closed = true;
+                break;
+            }
+            char32_t from = raw[j];
+            char32_t to = from;
+            if (j + 2 < raw.size() && raw[j + 1] == U'-' && raw[j + 2] != U']') {
+                to = raw[j + 2];
+                j += 2;
+            }
+            const std::u32string f = foldedCodePoints(QString::fromUcs4(&from, 1));
+            const std::u32string g = foldedCodePoints(QString::fromUcs4(&to, 1));
+            if (from == to) {
+                for (char32_t x : f)
+                    t.ranges.push_back({x, x});
+                continue;
+            }
+            const char32_t lo = f.size() == 1 ? f[0] : from;
+            const char32_t hi = g.size() == 1 ? g[0] : to;
+            if (lo > hi)
+                return std::nullopt;
+            t.ranges.push_back({lo, hi});
+        }
+        if (!closed || (t.ranges.empty() && !t.negated))
+            return std::nullopt;
+        p.m_tokens.push_back(std::move(t));
+        i = j;
+    }
+    flushLiteral();
+
+    // The literal text at the start, and whether the rest is a single "*".
+    std::u32string prefix;
+    std::size_t k = 0;
+    for (; k < p.m_tokens.size() && p.m_tokens[k].kind == Token::Literal; ++k)
+        prefix.push_back(p.m_tokens[k].ch);
+    p.m_prefix = QString::fromUcs4(prefix.data(), qsizetype(prefix.size()));
+    p.m_purePrefix = k + 1 == p.m_tokens.size() && p.m_tokens[k].kind == Token::AnyRun;
+    return p;
+}
+
+bool LikePattern::tokenMatches(const Token &t, char32_t c) const
+{
+    switch (t.kind) {
+    case Token::Literal: return t.ch == c;
+    case Token::AnyOne: return true;
+    case Token::Digit: return isDigit(c);
+    case Token::Class: {
+        bool in = false;
+        for (const Range &r : t.ranges)
+            if (c >= r.from && c <= r.to) {
+                in = true;
+                break;
+            }
+        return in != t.negated;
+    }
+    case Token::AnyRun: break;
+    }
+    return false;
+}
+
+bool LikePattern::matches(const std::u32string &s) const
+{
+    // Iterative matching with backtracking to the last "*": linear in practice, never recursive.
+    std::size_t ti = 0, si = 0;
+    std::size_t starToken = std::string::npos, starText = 0;
+    const std::size_t tn = m_tokens.size();
+    while (si < s.size()) {
+        if (ti < tn && m_tokens[ti].kind == Token::AnyRun) {
+            starToken = ti++;
+            starText = si;
+        } else if (ti < tn && tokenMatches(m_tokens[ti], s[si])) {
+            ++ti;
+            ++si;
+        } else if (starToken != std::string::npos) {
+            ti = starToken + 1;
+            si = ++starText;
+        } else {
+            return false;
+        }
+    }
+    while (ti < tn && m_tokens[ti].kind == Token::AnyRun)
+        ++ti;
+    return ti == tn;
+}
+
+bool LikePattern::matchesFolded(QStringView folded) const
+{
+    return matches(text::codePoints(folded));
+}
+
+QByteArray prefixUpperBound(const QByteArray &utf8Prefix)
+{
+    QByteArray bound = utf8Prefix;
+    // UTF-8 never holds 0xFF, so the last byte can always be raised by one.
+    while (!bound.isEmpty() && uchar(bound.back()) == 0xFF)
+        bound.chop(1);
+    if (!bound.isEmpty())
+        bound.back() = char(uchar(bound.back()) + 1);
+    return bound;
+}
+
+} // namespace qm::sqlite

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace qm::sqlite {
+
+// A LIKE pattern with the wildcards users know from the dictionary program: "*" any run of
+// characters, "?" one character, "#" one digit, "[abc]" one of the listed characters,
+// "[!abc]" any other one, "[a-z]" a range. Matching is done on folded text (see text::fold),
+// so it ignores letter case, character width and katakana/hiragana. The pattern is folded the
+// same way when it is compiled.
+class LikePattern final
+{
+public:
+    // nullopt when the pattern cannot be read (an unclosed "[", an empty class, a reversed
+    // range).
+    static std::optional<LikePattern> compile(QStringView pattern);
+
+    // `folded` must be the fold of the text.
+    bool matches(const std::u32string &folded) const;
+    bool matchesFolded(QStringView folded) const;
+
+    // The folded literal text every match starts with (empty when the pattern starts with a
+    // wildcard); with it a lookup can scan a range of an index of folded keys.
+    const QString &literalPrefix() const { return m_prefix; }
+    // True when a key matches exactly when it starts with literalPrefix() (the pattern is
+    // literal text followed by one "*"), so no per-row test is needed.
+    bool isPurePrefix() const { return m_purePrefix; }
+    // The pattern as it was given.
+    const QString &source() const { return m_source; }
+
+private:
+    struct Range {
+        char32_t from;
+        char32_t to;
+    };
+    struct Token {
+        enum Kind { Literal, AnyRun, AnyOne, Digit, Class } kind;
+        char32_t ch = 0;             // Literal
+        bool negated = false;        // Class
+        std::vector<Range> ranges;   // Class
+    };
+
+    bool tokenMatches(const Token &t, char32_t c) const;
+
+    std::vector<Token> m_tokens;
+    QString m_source;
+    QString m_prefix;
+    bool m_purePrefix = false;
+};
+
+// The upper bound of the range of UTF-8 keys that start with `prefix`: every such key is
+// below it in byte order, and every key at or above it does not start with it.
+QByteArray prefixUpperBound(const QByteArray &utf8Prefix);
+
+} // namespace qm::sqlite

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "database.h"
+
+#include <QByteArray>
+#include <QString>
+
+struct sqlite3_stmt;
+
+namespace qm::sqlite {
+
+// A prepared statement that lives for one use. Values are always bound, never spliced into the
+// SQL text. Parameters are numbered from 1, columns from 0.
+class Statement final
+{
+public:
+    Statement(Database &db, const char *sql);
+    ~Statement();
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    Statement &bind(int index, qint64 value);
+    Statement &bind(int index, int value) { return bind(index, qint64(value)); }
+    Statement &bind(int index, const QString &value);
+    Statement &bindUtf8(int index, const QByteArray &utf8);
+    Statement &bindBlob(int index, const QByteArray &value);
+    Statement &bindNull(int index);
+
+    // Advances to the next row; false when there are no more. Throws on errors.
+    bool step();
+    // Runs a statement that returns no rows.
+    void run();
+    void reset();
+
+    bool isNull(int column) const;
+    qint64 toInt64(int column) const;
+    int toInt(int column) const { return int(toInt64(column)); }
+    QString toText(int column) const;
+    QByteArray toBlob(int column) const;
+
+private:
+    Database &m_db;
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+} // namespace qm::sqlite

@@ -1,0 +1,49 @@
+#include "fold.h"
+
+#include <QList>
+
+namespace qm::text {
+namespace {
+
+bool isAscii(QStringView text)
+{
+    for (QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+void katakanaToHiragana(QString &s)
+{
+    for (QChar &c : s) {
+        const char16_t u = c.unicode();
+        // ァ..ヶ and the iteration marks ヽヾ have hiragana twins 0x60 below.
+        if ((u >= 0x30A1 && u <= 0x30F6) || u == 0x30FD || u == 0x30FE)
+            c = QChar(char16_t(u - 0x60));
+    }
+}
+
+} // namespace
+
+QString fold(QStringView text)
+{
+    if (isAscii(text))
+        return text.toString().toLower();
+    QString s = text.toString().normalized(QString::NormalizationForm_KC).toCaseFolded();
+    katakanaToHiragana(s);
+    return s;
+}
+
+QString foldChar(char32_t codePoint)
+{
+    const char32_t cp[1] = {codePoint};
+    return fold(QString::fromUcs4(cp, 1));
+}
+
+std::u32string codePoints(QStringView text)
+{
+    const QList<uint> ucs4 = text.toUcs4();
+    return std::u32string(ucs4.begin(), ucs4.end());
+}
+
+} // namespace qm::text

@@ -1,0 +1,76 @@
+#include "textfile.h"
+
+#include "cp932.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace qm::text {
+
+QString decodeTextFile(const QByteArray &bytes)
+{
+    QByteArrayView view(bytes);
+    if (view.startsWith("\xEF\xBB\xBF"))
+        view = view.sliced(3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(view);
+    if (!utf8.hasError())
+        return text;
+    return cp932::decode(bytes);
+}
+
+std::optional<QString> readTextFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return decodeTextFile(bytes);
+}
+
+QString toCrLf(QStringView text)
+{
+    QString out;
+    out.reserve(text.size() + text.size() / 16);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r')) {
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+            out.append(QLatin1String("\r\n"));
+        } else if (c == QLatin1Char('\n')) {
+            out.append(QLatin1String("\r\n"));
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+WriteResult writeFileAtomically(const QString &path, const QByteArray &bytes)
+{
+    WriteResult r;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        r.error = file.errorString();
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
+WriteResult writeCp932File(const QString &path, QStringView text)
+{
+    cp932::EncodeResult encoded = cp932::encode(text);
+    if (!encoded.ok()) {
+        WriteResult r;
+        r.unencodable = encoded.unencodable;
+        return r;
+    }
+    return writeFileAtomically(path, encoded.bytes);
+}
+
+} // namespace qm::text

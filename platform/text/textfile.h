@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace qm::text {
+
+// Decodes the bytes of a text file: valid UTF-8 (with or without a byte order mark) is read as
+// UTF-8, anything else as CP932.
+QString decodeTextFile(const QByteArray &bytes);
+
+// Reads a whole text file the same way; nullopt when it cannot be read.
+std::optional<QString> readTextFile(const QString &path);
+
+// Turns every line end (LF, CR LF or a lone CR) into CR LF.
+QString toCrLf(QStringView text);
+
+struct WriteResult {
+    bool ok = false;
+    QString error;                   // the system's reason, when the file could not be written
+    QList<char32_t> unencodable;     // characters CP932 cannot hold; nothing was written then
+};
+
+// Replaces the file with the text in CP932, atomically: the old file stays whole until the new
+// one is complete. Refuses (and writes nothing) when a character has no CP932 form.
+WriteResult writeCp932File(const QString &path, QStringView text);
+
+// Replaces the file with raw bytes, atomically.
+WriteResult writeFileAtomically(const QString &path, const QByteArray &bytes);
+
+} // namespace qm::text
