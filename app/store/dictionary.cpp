@@ -222,26 +222,8 @@ int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
 {
     if (limit <= 0)
         return 0;
-    // Rows come in the order of the keyword index (folded key, then row), so the engine walks
-    // the index and never sorts. A pattern with literal text in front scans only that range.
     const bool ranged = !pattern.literalPrefix().isEmpty();
-    const char *sql = nullptr;
-    if (ranged && pattern.isPurePrefix())
-        sql = "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
-              "FROM \"Index\" AS i INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber "
-              "WHERE i.IndexKey >= ?1 AND i.IndexKey < ?2 "
-              "ORDER BY i.IndexKey, i.rowid LIMIT ?4";
-    else if (ranged)
-        sql = "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
-              "FROM \"Index\" AS i INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber "
-              "WHERE i.IndexKey >= ?1 AND i.IndexKey < ?2 AND qm_like(?3, i.IndexKey) "
-              "ORDER BY i.IndexKey, i.rowid LIMIT ?4";
-    else
-        sql = "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
-              "FROM \"Index\" AS i INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber "
-              "WHERE qm_like(?3, i.IndexKey) "
-              "ORDER BY i.IndexKey, i.rowid LIMIT ?4";
-    Statement st(m_db, sql);
+    Statement st(m_db, keywordLookupSql(pattern));
     if (ranged) {
         const QByteArray prefix = pattern.literalPrefix().toUtf8();
         st.bindUtf8(1, prefix).bindUtf8(2, sqlite::prefixUpperBound(prefix));
@@ -260,6 +242,27 @@ int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
         ++count;
     }
     return count;
+}
+
+const char *Dictionary::keywordLookupSql(const sqlite::LikePattern &pattern)
+{
+    // Rows come in the order of the keyword index (folded key, then row), so the engine walks
+    // the index and never sorts. A pattern with literal text in front scans only that range;
+    // a pattern that is that text and one "*" needs no test per row.
+    if (pattern.literalPrefix().isEmpty())
+        return "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
+               "FROM \"Index\" AS i INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber "
+               "WHERE qm_like(?3, i.IndexKey) "
+               "ORDER BY i.IndexKey, i.rowid LIMIT ?4";
+    if (pattern.isPurePrefix())
+        return "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
+               "FROM \"Index\" AS i INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber "
+               "WHERE i.IndexKey >= ?1 AND i.IndexKey < ?2 "
+               "ORDER BY i.IndexKey, i.rowid LIMIT ?4";
+    return "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
+           "FROM \"Index\" AS i INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber "
+           "WHERE i.IndexKey >= ?1 AND i.IndexKey < ?2 AND qm_like(?3, i.IndexKey) "
+           "ORDER BY i.IndexKey, i.rowid LIMIT ?4";
 }
 
 qint64 Dictionary::indexRowCount()

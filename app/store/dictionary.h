@@ -66,6 +66,10 @@ public:
     int searchKeyword(const sqlite::LikePattern &pattern, int limit,
                       const std::function<void(const KeywordMatch &)> &sink);
 
+    // The statement a keyword lookup runs for this pattern (parameters: ?1 and ?2 the range of
+    // folded keys, ?3 the pattern, ?4 the row limit; each present only where the pattern needs it).
+    static const char *keywordLookupSql(const sqlite::LikePattern &pattern);
+
     qint64 indexRowCount();
     qint64 documentRowCount();
 

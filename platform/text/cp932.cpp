@@ -112,10 +112,12 @@ private:
             size_t outLen = sizeof out;
             if (!convert(h.cd, in, 4, out, outLen))
                 continue;
+            // Only characters that come back as themselves are encodable: a best-fit mapping
+            // (U+301C to the bytes of U+FF5E, say) would change the text the user stored.
             const auto *b = reinterpret_cast<const unsigned char *>(out);
-            if (outLen == 1)
+            if (outLen == 1 && m_single[b[0]] == cp)
                 m_encode[cp] = b[0];
-            else if (outLen == 2)
+            else if (outLen == 2 && pair(b[0], b[1]) == cp)
                 m_encode[cp] = std::uint16_t(b[0] << 8 | b[1]);
         }
     }

@@ -6,6 +6,9 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <cstring>
+
 namespace qm::text {
 
 QString decodeTextFile(const QByteArray &bytes)
@@ -53,9 +56,15 @@ QString toCrLf(QStringView text)
 WriteResult writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
     WriteResult r;
+    // Unbuffered, so a short write (a full disk, a size limit) shows in write()'s count instead
+    // of vanishing in a buffer flush that commit() does not check.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        r.error = file.errorString();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()
+        || !file.commit()) {
+        const int code = errno;
+        r.error = file.error() == QFileDevice::NoError || file.errorString() == QLatin1String("Unknown error")
+                      ? QString::fromLocal8Bit(std::strerror(code))
+                      : file.errorString();
         return r;
     }
     r.ok = true;

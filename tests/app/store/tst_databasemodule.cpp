@@ -1,0 +1,303 @@
+#include "app/store/databasemodule.h"
+
+#include "platform/desktop/scriptedprompter.h"
+#include "platform/sqlite/statement.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace qm::store;
+using qm::desktop::ScriptedPrompter;
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+} // namespace
+
+class tst_databasemodule final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void firstStartWritesDefaults();
+    void laterStartsKeepTheSets();
+    void savedMinusOneKeepsTheSets();
+    void setFileIsReplacedAtomically();
+    void pathsOutsideCp932SurviveSaving();
+    void openSkipsMissingFolders();
+    void openFailureClosesTheSet();
+    void closeStoresTrueCounts();
+    void addDictionaryToSet();
+    void searchAcrossSlotsRespectsTheLimit();
+
+private:
+    QString createDictionary(const QString &name, const QStringList &keywords = {});
+    void useSet(const QStringList &files);
+
+    QTemporaryDir m_dir;
+    ScriptedPrompter m_prompter;
+    std::unique_ptr<DatabaseModule> m_db;
+};
+
+void tst_databasemodule::init()
+{
+    m_dir.~QTemporaryDir();
+    new (&m_dir) QTemporaryDir;
+    QVERIFY(m_dir.isValid());
+    m_prompter.clear();
+    m_db = std::make_unique<DatabaseModule>(m_prompter, m_dir.path());
+}
+
+QString tst_databasemodule::createDictionary(const QString &name, const QStringList &keywords)
+{
+    const QString path = m_dir.filePath(name);
+    Dictionary::CreateDictionary(path, name, {}, {}, {});
+    Dictionary d(path);
+    for (const QString &k : keywords) {
+        Entry e;
+        e.Viewer = 1;
+        e.Heading = QStringLiteral("見出し ") + k;
+        d.addEntry(e, {k});
+    }
+    return path;
+}
+
+void tst_databasemodule::useSet(const QStringList &files)
+{
+    m_db->DictionarySetCount = 1;
+    m_db->OpenDictionarySetsIndex = 0;
+    DictionarySet &set = m_db->DictionarySetList[0];
+    set = {};
+    for (const QString &f : files)
+        set.FileNames[set.FileCount++] = f;
+}
+
+void tst_databasemodule::firstStartWritesDefaults()
+{
+    bool manualMissing = false;
+    m_db->setManualFolderMissingHandler([&] { manualMissing = true; });
+    m_db->LoadDictionarySets();
+    QVERIFY(manualMissing);
+    const QString user = m_dir.filePath(QStringLiteral("User.dic"));
+    QByteArray expected("Quillmere\r\n\r\nOpenDictionarySetsIndex = 0\r\n\r\nDictionarySets = \"");
+    expected += QByteArray("\x83\x86\x81\x5B\x83\x55\x81\x5B\x8E\xAB\x8F\x91\x83\x5A\x83\x62\x83\x67"); // ユーザー辞書セット
+    expected += "\"\r\nDictionary = \"" + user.toUtf8() + "\"\r\n";
+    QCOMPARE(readBytes(m_db->setFilePath()), expected);
+    QVERIFY(Dictionary::IsDictionaryFile(user));
+    QCOMPARE(Dictionary(user).property(QStringLiteral("DictionaryName")).toString(), QStringLiteral("ユーザー辞書"));
+
+    m_db->OpenDictionarySet();
+    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
+    QCOMPARE(m_db->DictionaryCount, qint16(1));
+    QVERIFY(m_db->dictionary(0));
+    QVERIFY(m_prompter.messages().isEmpty());
+}
+
+void tst_databasemodule::laterStartsKeepTheSets()
+{
+    const QString a = createDictionary(QStringLiteral("a.dic"));
+    useSet({a});
+    m_db->DictionarySetList[0].SetName = QStringLiteral("mine");
+    QVERIFY(m_db->SaveDictionarySets());
+    const QByteArray saved = readBytes(m_db->setFilePath());
+
+    DatabaseModule again(m_prompter, m_dir.path());
+    again.LoadDictionarySets();
+    QCOMPARE(again.DictionarySetCount, qint16(1));
+    QCOMPARE(again.DictionarySetList[0].SetName, QStringLiteral("mine"));
+    QCOMPARE(again.DictionarySetList[0].FileNames[0], a);
+    QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("User.dic"))));
+    QVERIFY(again.SaveDictionarySets());
+    QCOMPARE(readBytes(m_db->setFilePath()), saved);
+}
+
+void tst_databasemodule::savedMinusOneKeepsTheSets()
+{
+    writeBytes(m_db->setFilePath(), "Quillmere\r\n\r\nOpenDictionarySetsIndex = -1\r\n\r\n"
+                                    "DictionarySets = \"one\"\r\nDictionary = \"/x/one.dic\"\r\n\r\n"
+                                    "DictionarySets = \"two\"\r\n\r\n");
+    m_db->LoadDictionarySets();
+    QCOMPARE(m_db->DictionarySetCount, qint16(2));
+    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
+    QCOMPARE(m_db->DictionarySetList[1].SetName, QStringLiteral("two"));
+
+    // With no set listed the default file replaces it.
+    writeBytes(m_db->setFilePath(), "Quillmere\r\n");
+    m_db->LoadDictionarySets();
+    QCOMPARE(m_db->DictionarySetCount, qint16(1));
+    QCOMPARE(m_db->DictionarySetList[0].SetName, QStringLiteral("ユーザー辞書セット"));
+}
+
+void tst_databasemodule::setFileIsReplacedAtomically()
+{
+    m_db->LoadDictionarySets();
+    const QByteArray before = readBytes(m_db->setFilePath());
+    for (int i = 0; i < 9; ++i)
+        m_db->AddDictionaryToSet(QStringLiteral("/a/rather/long/path/to/dictionary%1.dic").arg(i));
+
+    // A file size limit makes the write fail the way a full disk does, even for root.
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = rlim_t(before.size() + 10);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = m_db->SaveDictionarySets();
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
+
+    QVERIFY(!saved);
+    QCOMPARE(readBytes(m_db->setFilePath()), before);
+    QCOMPARE(m_prompter.messages().size(), 1);
+    QVERIFY(m_prompter.texts().at(0).startsWith(QStringLiteral("辞書セットファイル")));
+    QVERIFY(m_db->SaveDictionarySets());
+    QVERIFY(readBytes(m_db->setFilePath()).size() > before.size());
+}
+
+void tst_databasemodule::pathsOutsideCp932SurviveSaving()
+{
+    useSet({QStringLiteral("/data/한국어/😀.dic")});
+    QVERIFY(m_db->SaveDictionarySets());
+    DatabaseModule again(m_prompter, m_dir.path());
+    again.LoadDictionarySets();
+    QCOMPARE(again.DictionarySetList[0].FileNames[0], QStringLiteral("/data/한국어/😀.dic"));
+}
+
+void tst_databasemodule::openSkipsMissingFolders()
+{
+    const QString a = createDictionary(QStringLiteral("a.dic"));
+    const QString b = createDictionary(QStringLiteral("b.dic"));
+    const QString gone = m_dir.filePath(QStringLiteral("no-folder/c.dic"));
+    const QString d = createDictionary(QStringLiteral("d.dic"));
+    useSet({a, b, gone, d});
+    m_db->OpenDictionarySet();
+    QCOMPARE(m_prompter.texts(), QStringList{gone + QStringLiteral("が見つかりません")});
+    QCOMPARE(m_prompter.messages().at(0).title, QStringLiteral("Quillmere"));
+    QCOMPARE(m_db->DictionaryCount, qint16(4));
+    QVERIFY(m_db->dictionary(0) && m_db->dictionary(1) && m_db->dictionary(3));
+    QVERIFY(!m_db->dictionary(2));
+    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
+    // The empty slot makes a lookup fail.
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, m_db->searchKeyword(QStringLiteral("*"), 1000, [](int, const KeywordMatch &) {}));
+
+    useSet({});
+    m_prompter.clear();
+    m_db->OpenDictionarySet();
+    QCOMPARE(m_db->DictionaryCount, qint16(0));
+    QVERIFY(m_prompter.messages().isEmpty());
+}
+
+void tst_databasemodule::openFailureClosesTheSet()
+{
+    const QString a = createDictionary(QStringLiteral("a.dic"));
+    const QString text = m_dir.filePath(QStringLiteral("text.dic"));
+    writeBytes(text, "not a dictionary at all, only words");
+    const QString plain = m_dir.filePath(QStringLiteral("plain.dic"));
+    {
+        qm::sqlite::Database db(plain, qm::sqlite::Database::OpenMode::Create);
+        db.exec("CREATE TABLE t(x)");
+    }
+    for (const QString &bad : {m_dir.filePath(QStringLiteral("missing.dic")), text, plain}) {
+        useSet({a, bad});
+        m_db->OpenDictionarySet();
+        QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(-1));
+        QCOMPARE(m_db->DictionaryCount, qint16(2));
+        QVERIFY(!m_db->dictionary(0) && !m_db->dictionary(1));
+        QVERIFY(m_prompter.messages().isEmpty());
+    }
+    // Nothing was written into the foreign database.
+    qm::sqlite::Database db(plain);
+    qm::sqlite::Statement st(db, "SELECT count(*) FROM sqlite_schema");
+    QVERIFY(st.step());
+    QCOMPARE(st.toInt(0), 1);
+
+    useSet({a});
+    m_db->OpenDictionarySetsIndex = 20;
+    m_db->OpenDictionarySet();
+    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(-1));
+}
+
+void tst_databasemodule::closeStoresTrueCounts()
+{
+    const QString a = createDictionary(QStringLiteral("a.dic"), {QStringLiteral("x"), QStringLiteral("y")});
+    const QString b = createDictionary(QStringLiteral("b.dic"));
+    {
+        Dictionary d(b);
+        Entry e;
+        e.Viewer = 2;
+        d.addEntry(e, {});
+    }
+    useSet({a, b});
+    m_db->OpenDictionarySet();
+    m_db->CloseDictionarySet();
+    QVERIFY(!m_db->dictionary(0) && !m_db->dictionary(1));
+    QCOMPARE(Dictionary(a).property(QStringLiteral("IndexRecordCount")), QVariant(2));
+    QCOMPARE(Dictionary(a).property(QStringLiteral("DocumentRecordCount")), QVariant(2));
+    QCOMPARE(Dictionary(b).property(QStringLiteral("IndexRecordCount")), QVariant(0));
+    QCOMPARE(Dictionary(b).property(QStringLiteral("DocumentRecordCount")), QVariant(1));
+}
+
+void tst_databasemodule::addDictionaryToSet()
+{
+    useSet({QStringLiteral("/x/A.dic")});
+    m_db->AddDictionaryToSet(QStringLiteral("/x/a.DIC"));
+    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("/x/a.DIC はすでに登録されています")});
+    QCOMPARE(m_db->DictionarySetList[0].FileCount, qint16(1));
+    m_prompter.clear();
+    for (int i = 1; i < 10; ++i)
+        m_db->AddDictionaryToSet(QStringLiteral("/x/%1.dic").arg(i));
+    QVERIFY(m_prompter.messages().isEmpty());
+    QCOMPARE(m_db->DictionarySetList[0].FileCount, qint16(10));
+    m_db->AddDictionaryToSet(QStringLiteral("/x/11.dic"));
+    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("登録できる辞書は10個までです")});
+    QCOMPARE(m_db->DictionarySetList[0].FileCount, qint16(10));
+}
+
+void tst_databasemodule::searchAcrossSlotsRespectsTheLimit()
+{
+    const QString a = createDictionary(QStringLiteral("a.dic"), {QStringLiteral("beta"), QStringLiteral("alpha"), QStringLiteral("same")});
+    const QString b = createDictionary(QStringLiteral("b.dic"), {QStringLiteral("Same"), QStringLiteral("aardvark")});
+    useSet({a, b});
+    m_db->OpenDictionarySet();
+    QStringList rows;
+    auto sink = [&](int slot, const KeywordMatch &m) { rows.append(QString::number(slot) + m.Index); };
+    DatabaseModule::SearchOutcome r = m_db->searchKeyword(QStringLiteral("*"), 1000, sink);
+    QCOMPARE(rows, (QStringList{QStringLiteral("0alpha"), QStringLiteral("0beta"), QStringLiteral("0same"),
+                                QStringLiteral("1aardvark"), QStringLiteral("1Same")}));
+    QVERIFY(!r.limitReached);
+    rows.clear();
+    r = m_db->searchKeyword(QStringLiteral("*"), 4, sink);
+    QCOMPARE(r.count, 4);
+    QVERIFY(r.limitReached);
+    QCOMPARE(rows.last(), QStringLiteral("1aardvark"));
+    rows.clear();
+    r = m_db->searchKeyword(QStringLiteral("*"), 5, sink);
+    QVERIFY(r.limitReached); // exactly the limit counts as reached
+    try {
+        m_db->searchKeyword(QStringLiteral("[abc"), 1000, sink);
+        QFAIL("a malformed pattern must fail");
+    } catch (const qm::sqlite::Error &e) {
+        QCOMPARE(e.kind(), qm::sqlite::Error::Kind::BadPattern);
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_databasemodule)
+#include "tst_databasemodule.moc"

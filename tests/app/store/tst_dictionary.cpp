@@ -1,0 +1,257 @@
+#include "app/store/dictionary.h"
+#include "app/store/viewertype.h"
+
+#include "platform/sqlite/likepattern.h"
+#include "platform/sqlite/statement.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+using namespace qm::store;
+using qm::sqlite::Error;
+using qm::sqlite::Statement;
+
+namespace {
+
+// Runs the stock command-line tool, which knows nothing of our functions.
+QString stockSqlite(const QString &path, const QString &sql)
+{
+    QProcess p;
+    p.start(QStringLiteral("sqlite3"), {path, sql});
+    if (!p.waitForFinished(10000))
+        return QStringLiteral("<sqlite3 did not finish>");
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+Entry makeEntry(const QString &heading, quint8 viewer = 1)
+{
+    Entry e;
+    e.Viewer = viewer;
+    e.Heading = heading;
+    e.Document = QByteArray("body");
+    e.RenewalDate = QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9));
+    return e;
+}
+
+QList<QString> lookup(Dictionary &d, const QString &pattern, int limit = 1000)
+{
+    QList<QString> out;
+    d.searchKeyword(*qm::sqlite::LikePattern::compile(pattern), limit,
+                    [&](const KeywordMatch &m) { out.append(m.Index); });
+    return out;
+}
+
+} // namespace
+
+class tst_dictionary final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void newDictionaryHasSchemaRowsAndProperties();
+    void createNeverOverwritesAndCleansUp();
+    void relationsAreEnforced();
+    void entriesRoundTrip();
+    void isDictionaryFile();
+    void lookupIsOrderedAndInsensitive();
+    void prefixLookupIsAnIndexRangeScan();
+
+private:
+    QString create(const QString &name = QStringLiteral("a.dic"));
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+void tst_dictionary::init()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+QString tst_dictionary::create(const QString &name)
+{
+    const QString path = m_dir.filePath(name);
+    QFile::remove(path);
+    Dictionary::CreateDictionary(path, QStringLiteral("ユーザー辞書"), {}, {}, {false, true, false});
+    return path;
+}
+
+void tst_dictionary::newDictionaryHasSchemaRowsAndProperties()
+{
+    const QString path = create();
+    QCOMPARE(stockSqlite(path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    QCOMPARE(stockSqlite(path, QStringLiteral("SELECT ViewerNumber || '=' || ViewerType FROM ViewerType ORDER BY 1")),
+             QStringLiteral("1=<ﾃｷｽﾄ>\n2=<ﾘｯﾁ>\n3=<URL>\n4=<HTML>\n5=<OLE>"));
+    QCOMPARE(stockSqlite(path, QStringLiteral("SELECT (SELECT count(*) FROM Document) || ',' || (SELECT count(*) FROM \"Index\")")),
+             QStringLiteral("0,0"));
+    QCOMPARE(stockSqlite(path, QStringLiteral("SELECT group_concat(Name || ':' || Type, ' ') FROM (SELECT * FROM Properties ORDER BY rowid)")),
+             QStringLiteral("QuillmereDatabase:Text DictionaryName:Text DictionaryNameLock:Boolean Author:Text "
+                            "AuthorLock:Boolean Comment:Text CommentLock:Boolean IndexRecordCount:Long "
+                            "DocumentRecordCount:Long"));
+
+    Dictionary d(path);
+    QCOMPARE(d.property(QStringLiteral("QuillmereDatabase")), QVariant(QStringLiteral("1.00")));
+    QCOMPARE(d.property(QStringLiteral("DictionaryName")), QVariant(QStringLiteral("ユーザー辞書")));
+    QCOMPARE(d.property(QStringLiteral("Author")), QVariant(QStringLiteral(" ")));
+    QCOMPARE(d.property(QStringLiteral("Comment")), QVariant(QStringLiteral(" ")));
+    QCOMPARE(d.property(QStringLiteral("DictionaryNameLock")), QVariant(false));
+    QCOMPARE(d.property(QStringLiteral("AuthorLock")), QVariant(true));
+    QCOMPARE(d.property(QStringLiteral("IndexRecordCount")), QVariant(0));
+    QCOMPARE(d.property(QStringLiteral("DocumentRecordCount")), QVariant(0));
+    QVERIFY_THROWS_EXCEPTION(Error, d.property(QStringLiteral("NoSuchProperty")));
+    QVERIFY_THROWS_EXCEPTION(Error, d.setProperty(QStringLiteral("NoSuchProperty"), 1));
+    d.setProperty(QStringLiteral("Comment"), QStringLiteral("メモ"));
+    QCOMPARE(d.property(QStringLiteral("Comment")), QVariant(QStringLiteral("メモ")));
+}
+
+void tst_dictionary::createNeverOverwritesAndCleansUp()
+{
+    const QString path = create();
+    {
+        Dictionary d(path);
+        d.addEntry(makeEntry(QStringLiteral("keep")), {QStringLiteral("k")});
+    }
+    QVERIFY_THROWS_EXCEPTION(Error, Dictionary::CreateDictionary(path, QStringLiteral("x"), {}, {}, {}));
+    QCOMPARE(Dictionary(path).documentRowCount(), 1);
+
+    try {
+        Dictionary::CreateDictionary(m_dir.filePath(QStringLiteral("missing/b.dic")), QStringLiteral("x"), {}, {}, {});
+        QFAIL("creating in a missing folder should fail");
+    } catch (const Error &e) {
+        QCOMPARE(e.kind(), Error::Kind::FolderMissing);
+    }
+}
+
+void tst_dictionary::relationsAreEnforced()
+{
+    Dictionary d(create());
+    const qint32 n = d.addEntry(makeEntry(QStringLiteral("h")), {QStringLiteral("a"), QStringLiteral("b")});
+    QVERIFY(n > 0);
+    QCOMPARE(d.indexRowCount(), 2);
+    // Keywords go with their entry.
+    d.deleteEntry(n);
+    QCOMPARE(d.indexRowCount(), 0);
+    // A keyword needs an entry; an entry needs one of the five types.
+    auto &db = d.database();
+    QVERIFY_THROWS_EXCEPTION(Error, Statement(db, "INSERT INTO \"Index\" (\"Index\", DocumentNumber) VALUES ('x', 999)").run());
+    QVERIFY_THROWS_EXCEPTION(Error, Statement(db, "INSERT INTO Document (Viewer, Heading) VALUES (0, 'x')").run());
+    QVERIFY_THROWS_EXCEPTION(Error, Statement(db, "INSERT INTO Document (Viewer, Heading) VALUES (6, 'x')").run());
+    QVERIFY_THROWS_EXCEPTION(Error, d.addEntry(makeEntry(QStringLiteral("x"), 6), {}));
+    QCOMPARE(d.documentRowCount(), 0);
+}
+
+void tst_dictionary::entriesRoundTrip()
+{
+    Dictionary d(create());
+    Entry e = makeEntry(QStringLiteral("見出し"), 5);
+    e.Document = QByteArray("\x00\xFF\x01\x80 bytes", 10);
+    const qint32 n = d.addEntry(e, {QStringLiteral("キー")});
+    const std::optional<Entry> back = d.document(n);
+    QVERIFY(back.has_value());
+    QCOMPARE(back->DocumentNumber, n);
+    QCOMPARE(back->Viewer, quint8(5));
+    QCOMPARE(back->Heading, e.Heading);
+    QCOMPARE(back->Document, e.Document);
+    QCOMPARE(back->RenewalDate, e.RenewalDate);
+    QVERIFY(!d.document(n + 100).has_value());
+    // Numbers are never reused, even after a delete.
+    d.deleteEntry(n);
+    QVERIFY(d.addEntry(e, {}) > n);
+}
+
+void tst_dictionary::isDictionaryFile()
+{
+    const QString good = create();
+    QVERIFY(Dictionary::IsDictionaryFile(good));
+    QVERIFY(!Dictionary::IsDictionaryFile(m_dir.filePath(QStringLiteral("nothing.dic"))));
+
+    const QString text = m_dir.filePath(QStringLiteral("x.dic"));
+    QFile f(text);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("just text\r\n");
+    f.close();
+    QVERIFY(!Dictionary::IsDictionaryFile(text));
+
+    const QString plain = m_dir.filePath(QStringLiteral("plain.dic"));
+    QVERIFY(stockSqlite(plain, QStringLiteral("CREATE TABLE t(x); SELECT 'done';")) == QStringLiteral("done"));
+    QVERIFY(!Dictionary::IsDictionaryFile(plain));
+
+    // Our marker, but objects that are not ours.
+    const char *extras[] = {"CREATE TRIGGER tr AFTER INSERT ON Document BEGIN DELETE FROM \"Index\"; END;",
+                            "CREATE VIEW v AS SELECT * FROM Document;", "CREATE TABLE Extra(x);"};
+    for (const char *extra : extras) {
+        const QString path = create(QStringLiteral("extra.dic"));
+        QCOMPARE(stockSqlite(path, QString::fromLatin1(extra) + QStringLiteral("SELECT 'done';")), QStringLiteral("done"));
+        QVERIFY2(!Dictionary::IsDictionaryFile(path), extra);
+    }
+
+    // The marker's value does not matter.
+    const QString other = create(QStringLiteral("other.dic"));
+    QCOMPARE(stockSqlite(other, QStringLiteral("UPDATE Properties SET Value='9.99' WHERE Name='QuillmereDatabase'; SELECT 'done';")),
+             QStringLiteral("done"));
+    QVERIFY(Dictionary::IsDictionaryFile(other));
+    QCOMPARE(stockSqlite(other, QStringLiteral("DELETE FROM Properties WHERE Name='QuillmereDatabase'; SELECT 'done';")),
+             QStringLiteral("done"));
+    QVERIFY(!Dictionary::IsDictionaryFile(other));
+
+    // A truncated copy of a real dictionary with some rows.
+    const QString full = create(QStringLiteral("full.dic"));
+    {
+        Dictionary d(full);
+        std::vector<Dictionary::NewEntry> batch;
+        for (int i = 0; i < 2000; ++i)
+            batch.push_back({makeEntry(QStringLiteral("見出し%1").arg(i)), {QStringLiteral("キー%1").arg(i)}});
+        d.addEntries(batch);
+    }
+    QFile source(full);
+    QVERIFY(source.open(QIODevice::ReadOnly));
+    const QByteArray bytes = source.readAll();
+    const QString truncated = m_dir.filePath(QStringLiteral("truncated.dic"));
+    QFile cut(truncated);
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes.left(bytes.size() / 2));
+    cut.close();
+    QVERIFY(!Dictionary::IsDictionaryFile(truncated));
+}
+
+void tst_dictionary::lookupIsOrderedAndInsensitive()
+{
+    Dictionary d(create());
+    d.addEntry(makeEntry(QStringLiteral("h1")), {QStringLiteral("キーワード帳"), QStringLiteral("zebra")});
+    d.addEntry(makeEntry(QStringLiteral("h2")), {QStringLiteral("きーわーど"), QStringLiteral("Apple")});
+    d.addEntry(makeEntry(QStringLiteral("h3")), {QStringLiteral("ｷｰ"), QStringLiteral("apricot"), QStringLiteral("APPLE")});
+    QCOMPARE(lookup(d, QStringLiteral("ｷｰﾜｰﾄﾞ*")), (QList<QString>{QStringLiteral("きーわーど"), QStringLiteral("キーワード帳")}));
+    QCOMPARE(lookup(d, QStringLiteral("ap*")), (QList<QString>{QStringLiteral("Apple"), QStringLiteral("APPLE"), QStringLiteral("apricot")}));
+    QCOMPARE(lookup(d, QStringLiteral("*")).size(), 7);
+    QCOMPARE(lookup(d, QStringLiteral("*ra")), QList<QString>{QStringLiteral("zebra")});
+    QCOMPARE(lookup(d, QStringLiteral("a?p*")), (QList<QString>{QStringLiteral("Apple"), QStringLiteral("APPLE")}));
+    QCOMPARE(lookup(d, QStringLiteral("*"), 2).size(), 2);
+    // A keyword with SQL in it is only text.
+    QVERIFY(lookup(d, QStringLiteral("\"; DROP TABLE Document; --*")).isEmpty());
+    QCOMPARE(d.documentRowCount(), 3);
+}
+
+void tst_dictionary::prefixLookupIsAnIndexRangeScan()
+{
+    Dictionary d(create());
+    for (const char *pattern : {"ab*", "ab?c*", "ｷｰ*"}) {
+        const auto compiled = qm::sqlite::LikePattern::compile(QString::fromUtf8(pattern));
+        QStringList plan;
+        const QByteArray sql = QByteArray("EXPLAIN QUERY PLAN ") + Dictionary::keywordLookupSql(*compiled);
+        Statement st(d.database(), sql.constData());
+        while (st.step())
+            plan.append(st.toText(3));
+        const QString text = plan.join(QLatin1Char('\n'));
+        QVERIFY2(text.contains(QStringLiteral("SEARCH i USING INDEX Index_Index (IndexKey>? AND IndexKey<?)")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("SEARCH d USING INTEGER PRIMARY KEY")), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("TEMP B-TREE")), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("SCAN")), qPrintable(text));
+    }
+}
+
+QTEST_GUILESS_MAIN(tst_dictionary)
+#include "tst_dictionary.moc"

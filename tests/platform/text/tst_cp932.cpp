@@ -1,0 +1,109 @@
+#include "platform/text/cp932.h"
+#include "platform/text/fold.h"
+
+#include <QTest>
+
+using namespace qm::text;
+
+class tst_cp932 final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void goldenBytes_data();
+    void goldenBytes();
+    void invalidBytesDecodeToReplacement();
+    void unencodableCharactersAreReported();
+    void everyDecodedCharacterEncodesBack();
+    void fold_data();
+    void fold();
+};
+
+void tst_cp932::goldenBytes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("wave dash row") << QByteArray("\x81\x60") << QStringLiteral("\uFF5E");
+    QTest::newRow("circled one") << QByteArray("\x87\x40") << QStringLiteral("①");
+    QTest::newRow("hiragana") << QByteArray("\x82\xA0\x82\xA2\x82\xA4") << QStringLiteral("あいう");
+    QTest::newRow("half-width katakana") << QByteArray("\xB7\xB0\xDC\xB0\xC4\xDE")
+                                         << QStringLiteral("ｷｰﾜｰﾄﾞ");
+    QTest::newRow("controls stay") << QByteArray("\x1A\x1C\x7F") << QStringLiteral("\x1A\x1C\x7F");
+    QTest::newRow("yen and backslash") << QByteArray("\x5C") << QStringLiteral("\\");
+    QTest::newRow("minus sign") << QByteArray("\x81\x7C") << QStringLiteral("\uFF0D");
+    QTest::newRow("ibm extension") << QByteArray("\xFA\x40") << QStringLiteral("ⅰ");
+}
+
+void tst_cp932::goldenBytes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(cp932::decode(bytes), text);
+    const cp932::EncodeResult encoded = cp932::encode(text);
+    QVERIFY(encoded.ok());
+    QCOMPARE(encoded.bytes, bytes);
+}
+
+void tst_cp932::invalidBytesDecodeToReplacement()
+{
+    // A lead byte at the end, a lead byte before a byte that cannot trail, unassigned bytes.
+    QCOMPARE(cp932::decode(QByteArray("A\x82")), QStringLiteral("A\uFFFD"));
+    QCOMPARE(cp932::decode(QByteArray("\x82\x20" "B")), QStringLiteral("\uFFFD B"));
+    QCOMPARE(cp932::decode(QByteArray("\xA0\xFD")), QStringLiteral("\uFFFD\uFFFD"));
+    QCOMPARE(cp932::decode(QByteArray("\x85\x40")), QStringLiteral("\uFFFD@"));
+}
+
+void tst_cp932::unencodableCharactersAreReported()
+{
+    const cp932::EncodeResult r = cp932::encode(QStringLiteral("a\u301Cb😀c\u301C"));
+    QVERIFY(!r.ok());
+    QCOMPARE(r.unencodable, (QList<char32_t>{0x301C, 0x1F600}));
+    // What can be stored is kept, and nothing stands in for what cannot.
+    QCOMPARE(r.bytes, QByteArray("abc"));
+    QVERIFY(!r.bytes.contains('?'));
+    QVERIFY(cp932::describe(r.unencodable).contains(QStringLiteral("U+1F600")));
+}
+
+void tst_cp932::everyDecodedCharacterEncodesBack()
+{
+    // Every double-byte character decodes to something that encodes to a character that
+    // decodes the same way again (duplicates in the table may pick another byte pair).
+    int pairs = 0;
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (!cp932::isLeadByte(std::uint8_t(lead)))
+            continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const char32_t cp = cp932::decodePair(std::uint8_t(lead), std::uint8_t(trail));
+            if (cp == 0xFFFD)
+                continue;
+            ++pairs;
+            const cp932::CharBytes b = cp932::encodeChar(cp);
+            QVERIFY2(b.size == 2, qPrintable(QString::number(lead * 256 + trail, 16)));
+            QCOMPARE(cp932::decodePair(b.bytes[0], b.bytes[1]), cp);
+        }
+    }
+    QVERIFY(pairs > 7000);
+}
+
+void tst_cp932::fold_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::newRow("half-width katakana") << QStringLiteral("ｷｰﾜｰﾄﾞ") << QStringLiteral("きーわーど");
+    QTest::newRow("katakana") << QStringLiteral("キーワード") << QStringLiteral("きーわーど");
+    QTest::newRow("latin case and width") << QStringLiteral("ＡｂC") << QStringLiteral("abc");
+    QTest::newRow("voiced half-width") << QStringLiteral("ﾊﾟﾊﾞ") << QStringLiteral("ぱば");
+    QTest::newRow("iteration mark") << QStringLiteral("ヽヾ") << QStringLiteral("ゝゞ");
+    QTest::newRow("kanji unchanged") << QStringLiteral("漢字") << QStringLiteral("漢字");
+}
+
+void tst_cp932::fold()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QCOMPARE(qm::text::fold(a), qm::text::fold(b));
+    QCOMPARE(qm::text::fold(b), b);
+}
+
+QTEST_GUILESS_MAIN(tst_cp932)
+#include "tst_cp932.moc"
