@@ -1,0 +1,51 @@
+#pragma once
+
+#include "controls/control.h"
+#include "corvane_export.h"
+#include "controls/result.h"
+
+class QToolBar;
+class QWebEngineProfile;
+class QWebEngineView;
+
+namespace corvane {
+
+// An embedded browser (brwWebBrowser) under a navigation bar (tbToolBar: Back, Forward, Stop,
+// Refresh). It starts on an empty start page, "Default.htm" in the library's folder.
+// Pages are shown with the restrictions of EntryPage and NavigationPolicy.
+class CORVANE_EXPORT WebBrowser final : public Control
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(WebBrowser)
+
+public:
+    explicit WebBrowser(QWidget *parent = nullptr);
+    ~WebBrowser() override;
+
+    // Shows the start page (without writing it again).
+    Q_INVOKABLE void ShowDefault();
+    // Shows the address: a web address, a file URL or a local path. An address that is not
+    // one, or whose scheme the browser does not show, is refused with an error.
+    Q_INVOKABLE corvane::Result Navigate(const QString &strURL);
+
+    // A new instance writes and shows the start page again.
+    void initProperties() override;
+
+    static QString startPagePath();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void addToolButtons();
+    void resetStartPage();
+    void layOut();
+
+    QWebEngineProfile *m_profile;
+    QToolBar *m_toolBar;
+    QWebEngineView *m_view;
+    bool m_startPageWritten = false;
+    bool m_startPageFailureShown = false;
+};
+
+} // namespace corvane

@@ -1,0 +1,96 @@
+#include "controls/services.h"
+#include "controls/webnavigate/webnavigate.h"
+
+#include "platform/desktop/recordingnavigator.h"
+#include "platform/desktop/scriptedprompter.h"
+
+#include <QTest>
+#include <QToolButton>
+
+using qm::desktop::Prompter;
+
+class TestWebNavigate final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void navigateHandsTheAddressToTheDesktop();
+    void failureShowsTheConnectionMessage();
+    void reDisplayOpensTheLastAddressAgain();
+
+private:
+    void checkOneConnectionMessage();
+
+    qm::desktop::ScriptedPrompter m_prompter;
+    qm::desktop::RecordingNavigator m_navigator;
+};
+
+void TestWebNavigate::init()
+{
+    m_prompter = {};
+    m_navigator = {};
+    corvane::Services::setPrompter(&m_prompter);
+    corvane::Services::setNavigator(&m_navigator);
+}
+
+void TestWebNavigate::cleanup()
+{
+    corvane::Services::setPrompter(nullptr);
+    corvane::Services::setNavigator(nullptr);
+}
+
+void TestWebNavigate::checkOneConnectionMessage()
+{
+    QCOMPARE(m_prompter.messages().size(), 1);
+    const Prompter::Message &m = m_prompter.messages().constFirst();
+    QCOMPARE(m.text, QStringLiteral("接続中にエラーが発生しました。アドレスが正しいかどうか確認してください。"));
+    QCOMPARE(m.title, QStringLiteral("Corvane"));
+    QCOMPARE(m.buttons, Prompter::Buttons::Ok);
+}
+
+void TestWebNavigate::navigateHandsTheAddressToTheDesktop()
+{
+    corvane::WebNavigate control;
+    control.Navigate(QStringLiteral("https://example.org/辞書?q=1"));
+    control.Navigate(QStringLiteral("/home/user/manual/index.htm"));
+    QCOMPARE(m_navigator.opened(),
+             (QList<QUrl>{QUrl(QStringLiteral("https://example.org/辞書?q=1")),
+                          QUrl::fromLocalFile(QStringLiteral("/home/user/manual/index.htm"))}));
+    QVERIFY(m_prompter.messages().isEmpty());
+}
+
+void TestWebNavigate::failureShowsTheConnectionMessage()
+{
+    m_navigator.setSucceeds(false);
+    corvane::WebNavigate control;
+    control.Navigate(QStringLiteral("http://nowhere.invalid/"));
+    checkOneConnectionMessage();
+}
+
+void TestWebNavigate::reDisplayOpensTheLastAddressAgain()
+{
+    corvane::WebNavigate control;
+    auto *button = control.findChild<QToolButton *>(QStringLiteral("ReDisplay"));
+    QVERIFY(button);
+    QCOMPARE(button->iconSize(), QSize(63, 22));
+    QVERIFY(!button->icon().isNull());
+
+    button->click(); // nothing given yet: nothing opens, nothing is shown
+    QVERIFY(m_navigator.opened().isEmpty());
+    QVERIFY(m_prompter.messages().isEmpty());
+
+    control.Navigate(QStringLiteral("https://example.org/first"));
+    control.Navigate(QStringLiteral("https://example.org/last"));
+    button->click();
+    QCOMPARE(m_navigator.opened().size(), 3);
+    QCOMPARE(m_navigator.opened().last(), QUrl(QStringLiteral("https://example.org/last")));
+
+    m_navigator.setSucceeds(false);
+    button->click();
+    checkOneConnectionMessage();
+}
+
+QTEST_MAIN(TestWebNavigate)
+#include "tst_webnavigate.moc"
