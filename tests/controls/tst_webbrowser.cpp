@@ -58,6 +58,7 @@ private Q_SLOTS:
     void showsALocalCp932Page();
     void localPageCannotReadOtherLocalFiles();
     void pageCannotOpenWindows();
+    void webLinkInAnEntryPageOpensInTheUsersBrowser();
     void unwritableFolderStillShowsABlankPage();
     void refusesAddressesItDoesNotShow();
 
@@ -118,7 +119,8 @@ QString TestWebBrowser::waitForTitle(WebBrowser &browser, const QString &file,
             && view->title() != startTitle && view->title() != view->url().toString()
             && view->title() != file;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(settled(), slow);
+    if (!QTest::qWaitFor(settled, slow))
+        return QStringLiteral("<timed out on \"%1\">").arg(view->title());
     return view->title();
 }
 
@@ -159,6 +161,8 @@ void TestWebBrowser::navigationBarAndLayout()
     QCOMPARE(tips, (QStringList{QStringLiteral("戻る"), QStringLiteral("進む"),
                                 QStringLiteral("中止"), QStringLiteral("更新")}));
 
+    browser->show(); // a hidden widget gets its resize events only when shown
+    QVERIFY(QTest::qWaitForWindowExposed(browser.get()));
     QWebEngineView *view = viewOf(*browser);
     QCOMPARE(bar->geometry(), QRect(0, 0, 640, bar->height()));
     QCOMPARE(view->geometry(), QRect(0, bar->height(), 640, 480 - bar->height()));
@@ -241,6 +245,37 @@ setTimeout(function () { document.title = w ? 'opened' : 'none'; }, 500);
                                        QStringLiteral("start"));
     QCOMPARE(title, QStringLiteral("none"));
     QCOMPARE(QApplication::topLevelWidgets().size(), before.size());
+}
+
+void TestWebBrowser::webLinkInAnEntryPageOpensInTheUsersBrowser()
+{
+    const QString link = QStringLiteral(
+        "<a href=\"https://example.org/outside\" style=\"position:fixed;left:0;top:0;"
+        "width:100%;height:100%;display:block\">outside</a>");
+    auto browser = create();
+    QVERIFY(browser);
+    browser->show();
+    QVERIFY(QTest::qWaitForWindowExposed(browser.get()));
+    QCOMPARE(waitForTitle(*browser, QStringLiteral("Temp4.htm"), page(QStringLiteral("link"), link),
+                          {}),
+             QStringLiteral("link"));
+
+    QWebEngineView *view = viewOf(*browser);
+    QWidget *surface = view->focusProxy();
+    QVERIFY(surface);
+    const QUrl entry = view->url();
+    QTRY_VERIFY_WITH_TIMEOUT( // clicks again every 50 ms until one arrives
+        [&] {
+            if (m_navigator.opened().isEmpty())
+                QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
+            return !m_navigator.opened().isEmpty();
+        }(),
+        slow);
+    // The first clicks may land before the page takes input; every one that lands goes outside.
+    for (const QUrl &opened : m_navigator.opened())
+        QCOMPARE(opened, QUrl(QStringLiteral("https://example.org/outside")));
+    QCOMPARE(view->url(), entry);
+    QVERIFY(m_prompter.messages().isEmpty());
 }
 
 // A folder that cannot be written (a regular file here, so that even root cannot) leaves the
