@@ -74,7 +74,6 @@ void TestWebNavigate::reDisplayOpensTheLastAddressAgain()
     corvane::WebNavigate control;
     auto *button = control.findChild<QToolButton *>(QStringLiteral("ReDisplay"));
     QVERIFY(button);
-    QCOMPARE(button->iconSize(), QSize(63, 22));
     QVERIFY(!button->icon().isNull());
 
     button->click(); // nothing given yet: nothing opens, nothing is shown
