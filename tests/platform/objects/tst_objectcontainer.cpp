@@ -1,0 +1,317 @@
+#include "platform/objects/filechooser.h"
+#include "platform/objects/objectcontainer.h"
+#include "platform/objects/objectimage.h"
+
+#include "platform/desktop/recordingnavigator.h"
+#include "platform/desktop/scriptedprompter.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using namespace qm::objects;
+using Type = ObjectContainer::ObjectType;
+
+namespace {
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return path;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Runs `drive` on the modal dialog that the next exec() shows.
+void whenDialogShows(std::function<void(QDialog *)> drive)
+{
+    QTimer::singleShot(0, qApp, [drive] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        drive(dialog);
+    });
+}
+
+void click(QDialog *dialog, const char *name)
+{
+    auto *button = dialog->findChild<QPushButton *>(QLatin1String(name));
+    QVERIFY(button);
+    QVERIFY(button->isEnabled());
+    button->click();
+}
+
+QImage redSquare()
+{
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    return picture;
+}
+
+} // namespace
+
+class tst_objectcontainer final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void emptyContainerSavesNothing();
+    void embedAndLinkFiles();
+    void saveAndReadBack();
+    void unreadableImageLeavesItEmpty();
+    void brokenLinkIsShownAndReported();
+    void openHandsACopyToTheDesktop();
+    void pasteFromTheClipboard();
+    void copyPutsFileAndData();
+    void insertObjectDialog();
+    void pasteSpecialDialog();
+
+private:
+    QTemporaryDir m_dir;
+    qm::desktop::ScriptedPrompter m_prompter;
+    qm::desktop::RecordingNavigator m_navigator;
+};
+
+void tst_objectcontainer::init()
+{
+    QApplication::clipboard()->clear();
+    m_prompter.clear();
+}
+
+void tst_objectcontainer::emptyContainerSavesNothing()
+{
+    ObjectContainer container;
+    QCOMPARE(container.objectType(), Type::None);
+    QCOMPARE(int(container.objectType()), 3);
+    QBuffer buffer;
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(!container.saveToFile(buffer));
+    QVERIFY(buffer.data().isEmpty());
+    QVERIFY(!container.copyToClipboard());
+    QCOMPARE(container.openObject(), ObjectContainer::OpenResult::NoObject);
+}
+
+void tst_objectcontainer::embedAndLinkFiles()
+{
+    const QString path = writeFile(m_dir, QStringLiteral("メモ.txt"), "abc\r\n");
+    ObjectContainer container;
+    QVERIFY(container.createEmbedFromFile(path));
+    QCOMPARE(container.objectType(), Type::Embedded);
+    QCOMPARE(container.object()->data, QByteArray("abc\r\n"));
+    QCOMPARE(container.object()->name, QStringLiteral("メモ.txt"));
+    QCOMPARE(container.object()->mimeType, QStringLiteral("text/plain"));
+    QCOMPARE(container.displayText(), QStringLiteral("メモ.txt"));
+
+    QVERIFY(container.createLinkFromFile(path));
+    QCOMPARE(container.objectType(), Type::Linked);
+    QVERIFY(container.object()->data.isEmpty());
+    QVERIFY(container.displayText().endsWith(path));
+
+    // A file that is not there changes nothing.
+    QVERIFY(!container.createEmbedFromFile(m_dir.filePath(QStringLiteral("none"))));
+    QVERIFY(!container.createLinkFromFile(m_dir.path()));
+    QCOMPARE(container.objectType(), Type::Linked);
+
+    container.deleteObject();
+    QCOMPARE(container.objectType(), Type::None);
+}
+
+void tst_objectcontainer::saveAndReadBack()
+{
+    ObjectContainer source;
+    QVERIFY(source.createEmbedFromFile(writeFile(m_dir, QStringLiteral("a.bin"), QByteArray("\0\x01\xFF", 3))));
+    QBuffer buffer;
+    QVERIFY(buffer.open(QIODevice::ReadWrite));
+    QVERIFY(source.saveToFile(buffer));
+    QVERIFY(buffer.seek(0));
+
+    ObjectContainer target;
+    QVERIFY(target.readFromFile(buffer));
+    QCOMPARE(target.object(), source.object());
+}
+
+void tst_objectcontainer::unreadableImageLeavesItEmpty()
+{
+    ObjectContainer container;
+    QVERIFY(container.createEmbedFromFile(writeFile(m_dir, QStringLiteral("b.txt"), "x")));
+    QByteArray truncated = image::toBytes(*container.object());
+    truncated.chop(1);
+    for (const QByteArray &bytes : {truncated, QByteArray("GIF89a......"), QByteArray()}) {
+        QVERIFY(container.createEmbedFromFile(m_dir.filePath(QStringLiteral("b.txt"))));
+        QBuffer buffer;
+        buffer.setData(bytes);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        QVERIFY(!container.readFromFile(buffer));
+        QCOMPARE(container.objectType(), Type::None);
+    }
+}
+
+void tst_objectcontainer::brokenLinkIsShownAndReported()
+{
+    const QString path = writeFile(m_dir, QStringLiteral("消える.pdf"), "%PDF-1.4");
+    ObjectContainer container;
+    container.setPrompter(m_prompter);
+    container.setNavigator(m_navigator);
+    QVERIFY(container.createLinkFromFile(path));
+    QVERIFY(!container.isBrokenLink());
+    QVERIFY(QFile::remove(path));
+
+    QVERIFY(container.isBrokenLink());
+    QCOMPARE(container.objectType(), Type::Linked);
+    QVERIFY(container.displayText().contains(path));
+    QCOMPARE(container.openObject(), ObjectContainer::OpenResult::MissingFile);
+    QCOMPARE(m_prompter.messages().size(), 1);
+    QVERIFY(m_prompter.texts().constFirst().contains(path));
+    QVERIFY(m_navigator.opened().isEmpty());
+    QVERIFY(!container.copyToClipboard());
+    container.grab(); // painting a broken link must not fail
+}
+
+void tst_objectcontainer::openHandsACopyToTheDesktop()
+{
+    ObjectContainer container;
+    container.setPrompter(m_prompter);
+    container.setNavigator(m_navigator);
+    container.setObject(embedData(QStringLiteral("../../逃げる.txt"), QStringLiteral("text/plain"), "data"));
+    QCOMPARE(container.openObject(), ObjectContainer::OpenResult::Opened);
+    const QString opened = m_navigator.opened().constLast().toLocalFile();
+    QCOMPARE(QFileInfo(opened).fileName(), QStringLiteral("逃げる.txt"));
+    QVERIFY(!opened.startsWith(m_dir.path()));
+    QCOMPARE(readFile(opened), QByteArray("data"));
+
+    m_navigator.setSucceeds(false);
+    QCOMPARE(container.openObject(), ObjectContainer::OpenResult::Failed);
+    QCOMPARE(m_prompter.messages().size(), 1);
+}
+
+void tst_objectcontainer::pasteFromTheClipboard()
+{
+    ObjectContainer container;
+    QVERIFY(!container.canPaste());
+    QVERIFY(!container.paste());
+    QCOMPARE(container.objectType(), Type::None);
+
+    QApplication::clipboard()->setText(QStringLiteral("貼る"));
+    QVERIFY(container.canPaste());
+    QVERIFY(container.paste());
+    QCOMPARE(container.object()->mimeType, QStringLiteral("text/plain"));
+    QCOMPARE(container.object()->data, QStringLiteral("貼る").toUtf8());
+
+    QApplication::clipboard()->setImage(redSquare());
+    QVERIFY(container.paste());
+    QCOMPARE(container.object()->mimeType, QStringLiteral("image/png"));
+    QCOMPARE(QImage::fromData(container.object()->data).pixelColor(3, 3), QColor(Qt::red));
+    QVERIFY(container.displayText().isEmpty()); // shown as the picture
+
+    const QString path = writeFile(m_dir, QStringLiteral("c.dat"), "file bytes");
+    auto *files = new QMimeData;
+    files->setUrls({QUrl::fromLocalFile(path)});
+    QApplication::clipboard()->setMimeData(files);
+    QVERIFY(container.paste());
+    QCOMPARE(container.objectType(), Type::Embedded);
+    QCOMPARE(container.object()->data, QByteArray("file bytes"));
+}
+
+void tst_objectcontainer::copyPutsFileAndData()
+{
+    ObjectContainer container;
+    container.setObject(embedData(QStringLiteral("p.png"), QStringLiteral("image/png"), [] {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        redSquare().save(&buffer, "PNG");
+        return png;
+    }()));
+    QVERIFY(container.copyToClipboard());
+    const QMimeData *data = QApplication::clipboard()->mimeData();
+    QCOMPARE(data->urls().size(), 1);
+    QCOMPARE(readFile(data->urls().constFirst().toLocalFile()), container.object()->data);
+    QVERIFY(data->hasImage());
+
+    container.setObject(embedData(QStringLiteral("t.txt"), QStringLiteral("text/plain"), "\x93\xFA\x96\x7B"));
+    QVERIFY(container.copyToClipboard());
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("日本"));
+}
+
+void tst_objectcontainer::insertObjectDialog()
+{
+    const QString path = writeFile(m_dir, QStringLiteral("d.odt"), "odt");
+    ScriptedFileChooser chooser;
+    chooser.queueAnswer(path);
+    ObjectContainer container;
+    container.setFileChooser(chooser);
+
+    whenDialogShows([](QDialog *dialog) { click(dialog, "cmdCancel"); });
+    QVERIFY(!container.insertObject());
+    QCOMPARE(container.objectType(), Type::None);
+
+    whenDialogShows([](QDialog *dialog) {
+        QCOMPARE(dialog->objectName(), QStringLiteral("dlgInsertObject"));
+        QVERIFY(!dialog->findChild<QPushButton *>(QStringLiteral("cmdOK"))->isEnabled());
+        click(dialog, "cmdBrowse");
+        dialog->findChild<QCheckBox *>(QStringLiteral("chkLink"))->setChecked(true);
+        click(dialog, "cmdOK");
+    });
+    QVERIFY(container.insertObject());
+    QCOMPARE(container.objectType(), Type::Linked);
+    QCOMPARE(container.object()->linkPath, path);
+}
+
+void tst_objectcontainer::pasteSpecialDialog()
+{
+    const QString path = writeFile(m_dir, QStringLiteral("e.txt"), "e");
+    auto *data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(path)});
+    data->setText(QStringLiteral("text"));
+    data->setData(QStringLiteral("text/html"), "<b>x</b>");
+    QApplication::clipboard()->setMimeData(data);
+    ObjectContainer container;
+
+    whenDialogShows([](QDialog *dialog) {
+        QCOMPARE(dialog->objectName(), QStringLiteral("dlgPasteSpecial"));
+        auto *list = dialog->findChild<QListWidget *>(QStringLiteral("lstFormats"));
+        QCOMPARE(list->count(), 3); // the file, the text, the HTML data
+        dialog->findChild<QRadioButton *>(QStringLiteral("optPasteLink"))->setChecked(true);
+        click(dialog, "cmdOK");
+    });
+    QVERIFY(container.pasteSpecial());
+    QCOMPARE(container.objectType(), Type::Linked);
+
+    whenDialogShows([](QDialog *dialog) {
+        dialog->findChild<QListWidget *>(QStringLiteral("lstFormats"))->setCurrentRow(2);
+        QVERIFY(!dialog->findChild<QRadioButton *>(QStringLiteral("optPasteLink"))->isEnabled());
+        click(dialog, "cmdOK");
+    });
+    QVERIFY(container.pasteSpecial());
+    QCOMPARE(container.object()->mimeType, QStringLiteral("text/html"));
+    QCOMPARE(container.object()->data, QByteArray("<b>x</b>"));
+
+    whenDialogShows([](QDialog *dialog) { click(dialog, "cmdCancel"); });
+    QVERIFY(!container.pasteSpecial());
+    QCOMPARE(container.object()->mimeType, QStringLiteral("text/html"));
+}
+
+QTEST_MAIN(tst_objectcontainer)
+#include "tst_objectcontainer.moc"
