@@ -1,6 +1,7 @@
 #include "mdimain.h"
 
 #include "app/store/databasemodule.h"
+#include "app/store/settings.h"
 #include "platform/desktop/messageboxprompter.h"
 #include "platform/desktop/programfolder.h"
 
@@ -27,7 +28,8 @@ int main(int argc, char *argv[])
         QProcess::startDetached(installer, {qm::desktop::ProgramFolder::path()});
     });
 
-    qm::app::mdiMain window(database, prompter);
+    qm::store::Settings settings;
+    qm::app::mdiMain window(database, settings, prompter);
     prompter.setParent(&window);
     window.show();
     return QApplication::exec();

@@ -1,44 +1,344 @@
 #include "mdimain.h"
 
+#include "app/icons/viewericons.h"
+#include "app/search/frmsearchindexlist.h"
 #include "app/store/databasemodule.h"
+#include "app/viewers/corvanehost.h"
+#include "app/viewers/textviewer.h"
+#include "app/viewers/viewerfactory.h"
+#include "platform/desktop/prompter.h"
+#include "platform/desktop/twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QStatusBar>
+#include <QTime>
+#include <QTimer>
+#include <QToolBar>
 
 namespace qm::app {
+namespace {
 
-mdiMain::mdiMain(store::DatabaseModule &database, desktop::Prompter &prompter, QWidget *parent)
+using desktop::Twips;
+
+bool isReservedKeywordChar(const QString &text)
+{
+    return text == QLatin1String("[") || text == QLatin1String("]") || text == QLatin1String("\"");
+}
+
+// The hourglass over the window for the life of the object, whatever way the scope ends.
+class WaitCursor final
+{
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+} // namespace
+
+mdiMain::mdiMain(store::DatabaseModule &database, store::Settings &settings, desktop::Prompter &prompter,
+                 QWidget *parent)
     : QMainWindow(parent)
     , m_database(database)
+    , m_settings(settings)
     , m_prompter(prompter)
+    , m_viewerContext{m_options, database.programFolder(), {}, {}}
     , m_mdiArea(new QMdiArea(this))
 {
     setObjectName(QStringLiteral("mdiMain"));
     setWindowTitle(QStringLiteral("Quillmere"));
+    setWindowIcon(programIcon());
     m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(m_mdiArea);
-    statusBar()->setObjectName(QStringLiteral("sbStatusBar"));
-    resize(800, 600);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &mdiMain::subWindowActivated);
+    m_viewerContext.setStatusText = [this](const QString &text) { m_statusPanel->setText(text); };
+    m_viewerContext.focusKeywordBox = [this] { focusKeywordBox(); };
+    buildKeywordStrip();
+    buildStatusBar();
     load();
 }
 
 mdiMain::~mdiMain() = default;
 
+void mdiMain::buildKeywordStrip()
+{
+    tbKeyWord = addToolBar(QStringLiteral("ｷｰﾜｰﾄﾞ"));
+    tbKeyWord->setObjectName(QStringLiteral("tbKeyWord"));
+    tbKeyWord->setMovable(false);
+    cboKeyWord = new QComboBox(tbKeyWord);
+    cboKeyWord->setObjectName(QStringLiteral("cboKeyWord"));
+    cboKeyWord->setEditable(true);
+    cboKeyWord->setInsertPolicy(QComboBox::NoInsert);
+    cboKeyWord->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    cboKeyWord->setMaxVisibleItems(20);
+    cboKeyWord->lineEdit()->installEventFilter(this);
+    tbKeyWord->addWidget(cboKeyWord);
+
+    // The navigation control opens help pages in the user's browser; it needs no place on screen.
+    WebNavigate = CorvaneHost::create(QStringLiteral("Corvane.WebNavigate"), QStringLiteral("WebNavigate"), this);
+    if (WebNavigate)
+        WebNavigate->hide();
+}
+
+void mdiMain::buildStatusBar()
+{
+    statusBar()->setObjectName(QStringLiteral("sbStatusBar"));
+    m_statusPanel = new QLabel(QStringLiteral("ｽﾃｰﾀｽ"), this);
+    m_statusPanel->setObjectName(QStringLiteral("sbStatusBarPanel1"));
+    auto *date = new QLabel(this);
+    date->setObjectName(QStringLiteral("sbStatusBarPanel2"));
+    auto *time = new QLabel(this);
+    time->setObjectName(QStringLiteral("sbStatusBarPanel3"));
+    statusBar()->addWidget(m_statusPanel, 1);
+    statusBar()->addPermanentWidget(date);
+    statusBar()->addPermanentWidget(time);
+    auto tick = [date, time] {
+        const QLocale locale = QLocale::system();
+        date->setText(locale.toString(QDate::currentDate(), QLocale::ShortFormat));
+        time->setText(QTime::currentTime().toString(QStringLiteral("HH:mm")));
+    };
+    tick();
+    auto *clock = new QTimer(this);
+    connect(clock, &QTimer::timeout, this, tick);
+    clock->start(1000);
+}
+
 void mdiMain::load()
 {
+    m_searchIndexList = new frmSearchIndexList(m_database, m_settings, this);
+    m_searchIndexList->setHelpHandler([this](const QString &topic) { ShowHelp(topic); });
+    restorePlacement();
+    m_options = m_settings.readSharedOptions();
     m_database.LoadDictionarySets();
     m_database.OpenDictionarySet();
 }
 
+void mdiMain::restorePlacement()
+{
+    setGeometry(Twips::toPixels(m_settings.formLeft(), m_settings.formTop(), m_settings.formWidth(),
+                                m_settings.formHeight()));
+    switch (m_settings.windowState()) {
+    case 1: setWindowState(Qt::WindowMinimized); break;
+    case 2: setWindowState(Qt::WindowMaximized); break;
+    default: break;
+    }
+}
+
+bool mdiMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == cboKeyWord->lineEdit() && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            keywordEntered();
+            return true;
+        }
+        if (isReservedKeywordChar(key->text()))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void mdiMain::keywordEntered()
+{
+    const QString text = cboKeyWord->currentText();
+    cboKeyWord->insertItem(0, text);
+    cboKeyWord->setCurrentIndex(-1);
+    cboKeyWord->setEditText(text);
+    SearchKeyword(text + QLatin1Char('*'));
+    focusKeywordBox();
+}
+
+void mdiMain::focusKeywordBox()
+{
+    activateWindow();
+    cboKeyWord->setFocus();
+}
+
+void mdiMain::SearchKeyword(const QString &pattern)
+{
+    frmSearchIndexList &list = *m_searchIndexList;
+    list.ClearList();
+    list.txtSearchIndex->setText(pattern);
+    int added = 0;
+    try {
+        WaitCursor wait;
+        const store::DatabaseModule::SearchOutcome outcome = m_database.searchKeyword(
+            pattern, frmSearchIndexList::RowLimit, [&](int slot, const store::KeywordMatch &m) {
+                list.AddList(qint16(slot), m.Index, m.Viewer, m.Heading, m.DocumentNumber);
+                ++added;
+            });
+        if (outcome.limitReached)
+            list.lblMaxFlag->show();
+    } catch (const sqlite::Error &) {
+        m_prompter.inform(QStringLiteral("クエリーの書式にエラーが発生しました"));
+        focusKeywordBox();
+        return;
+    }
+    if (added == 0) {
+        m_prompter.inform(QStringLiteral("見つかりません"));
+        focusKeywordBox();
+        return;
+    }
+    qint16 slot = 0;
+    qint32 number = 0;
+    if (list.ReturnSelectData(slot, number))
+        ShowDocument(slot, number);
+}
+
+void mdiMain::ShowDocument(qint16 intDicIndex, qint32 lngDocNumber)
+{
+    if (lngDocNumber == 0)
+        return;
+    std::optional<store::Entry> entry;
+    if (store::Dictionary *dictionary = m_database.dictionary(intDicIndex)) {
+        try {
+            entry = dictionary->document(lngDocNumber);
+        } catch (const sqlite::Error &) {
+        }
+    }
+    if (!entry) {
+        m_prompter.inform(QStringLiteral("レコードがありません。削除された可能性があります。"));
+        return;
+    }
+    ViewerWindow *viewer = createViewer(entry->Viewer);
+    if (!viewer)
+        return;
+    viewer->SetDocument(intDicIndex, lngDocNumber, entry->Heading, entry->Document, entry->RenewalDate);
+    ++ViewerSerial;
+    viewer->Tag = QString::number(ViewerSerial);
+    focusKeywordBox();
+    showViewer(viewer);
+    focusKeywordBox();
+    closeViewerWithTag(QString::number(ViewerSerial - MaxViewers));
+    cboKeyWord->clearEditText();
+    focusKeywordBox();
+}
+
+ViewerWindow *mdiMain::createViewer(quint8 viewer)
+{
+    return ViewerFactory::create(viewer, m_options.BrowserInMdi != 0, m_viewerContext);
+}
+
+void mdiMain::showViewer(ViewerWindow *viewer)
+{
+    QMdiSubWindow *sub = m_mdiArea->addSubWindow(viewer);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(viewer->windowIcon());
+    connect(sub, &QMdiSubWindow::windowStateChanged, viewer,
+            [viewer](Qt::WindowStates, Qt::WindowStates now) { viewer->windowStateChanged(now); });
+    switch (m_options.ViewerWindowState) {
+    case 1: sub->showMinimized(); break;
+    case 2: sub->showMaximized(); break;
+    default: sub->showNormal(); break;
+    }
+}
+
+void mdiMain::closeViewerWithTag(const QString &tag)
+{
+    for (ViewerWindow *viewer : viewers()) {
+        if (viewer->Tag == tag) {
+            if (auto *sub = qobject_cast<QMdiSubWindow *>(viewer->parentWidget()))
+                sub->close();
+            else
+                viewer->close();
+        }
+    }
+}
+
+QList<ViewerWindow *> mdiMain::viewers() const
+{
+    QList<ViewerWindow *> out;
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList())
+        if (auto *viewer = qobject_cast<ViewerWindow *>(sub->widget()))
+            out.append(viewer);
+    return out;
+}
+
+void mdiMain::subWindowActivated(QMdiSubWindow *window)
+{
+    if (!window)
+        return;
+    if (auto *viewer = qobject_cast<ViewerWindow *>(window->widget()))
+        viewer->activated();
+}
+
+bool mdiMain::IsEditorOpen() const
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        const QString name = w->objectName();
+        if ((name == QLatin1String("frmNewData") || name == QLatin1String("frmModifyData")) && w->isVisible())
+            return true;
+    }
+    return false;
+}
+
+void mdiMain::ShowHelp(const QString &topic)
+{
+    Q_UNUSED(topic);
+}
+
 void mdiMain::closeEvent(QCloseEvent *event)
 {
-    if (!m_closed) {
-        m_database.SaveDictionarySets();
-        m_database.CloseDictionarySet();
-        m_closed = true;
+    if (m_closed) {
+        event->accept();
+        return;
     }
+    if (IsEditorOpen()) {
+        m_prompter.inform(QStringLiteral("新規登録または修正中のデータのウィンドウをしてから終了をしてください"));
+        event->ignore();
+        return;
+    }
+    m_mdiArea->closeAllSubWindows();
+    m_searchIndexList->Unload();
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible())
+            w->close();
+    m_database.SaveDictionarySets();
+    m_database.CloseDictionarySet();
+    storePlacement();
+    deleteTemporaryFiles();
+    m_closed = true;
     event->accept();
+}
+
+void mdiMain::storePlacement()
+{
+    qint16 state = 0;
+    if (isMinimized())
+        state = 1;
+    else if (isMaximized())
+        state = 2;
+    m_settings.setWindowState(state);
+    // The normal rectangle is kept even when the window was closed maximized.
+    const QRect normal = state == 0 || normalGeometry().isEmpty() ? geometry() : normalGeometry();
+    m_settings.setFormLeft(float(Twips::fromPixels(normal.x())));
+    m_settings.setFormTop(float(Twips::fromPixels(normal.y())));
+    m_settings.setFormWidth(float(Twips::fromPixels(normal.width())));
+    m_settings.setFormHeight(float(Twips::fromPixels(normal.height())));
+    m_settings.setMdiWindowState(m_options.ViewerWindowState);
+    m_settings.sync();
+}
+
+void mdiMain::deleteTemporaryFiles()
+{
+    QDir folder(m_database.programFolder());
+    for (const QString &pattern : {QStringLiteral("Temp*.htm"), QStringLiteral("Temp*.ole")})
+        for (const QString &name : folder.entryList({pattern}, QDir::Files))
+            folder.remove(name);
 }
 
 } // namespace qm::app

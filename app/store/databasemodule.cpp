@@ -144,6 +144,7 @@ void DatabaseModule::AddDictionaryToSet(const QString &path)
 
 void DatabaseModule::OpenDictionarySet()
 {
+    ++m_openGeneration;
     if (OpenDictionarySetsIndex == -1)
         return;
     if (OpenDictionarySetsIndex < 0 || OpenDictionarySetsIndex >= MaxDictionarySets) {
@@ -169,6 +170,7 @@ void DatabaseModule::OpenDictionarySet()
 
 void DatabaseModule::CloseDictionarySet()
 {
+    ++m_openGeneration;
     if (OpenDictionarySetsIndex == -1)
         return;
     for (int i = 0; i < MaxDictionariesPerSet; ++i) {

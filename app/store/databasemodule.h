@@ -49,6 +49,10 @@ public:
     // Stores each open dictionary's row counts and closes it. Never reports anything.
     void CloseDictionarySet();
 
+    // Changes each time a set is opened or closed: a slot number taken under one value names
+    // nothing under another.
+    quint64 openGeneration() const { return m_openGeneration; }
+
     // The open dictionary in a slot, or nullptr.
     Dictionary *dictionary(int slot) const;
 
@@ -78,6 +82,7 @@ private:
     desktop::Prompter &m_prompter;
     QString m_programFolder;
     std::function<void()> m_manualMissing;
+    quint64 m_openGeneration = 0;
 };
 
 } // namespace qm::store

@@ -224,6 +224,23 @@ EncodeResult encode(QStringView text)
     return r;
 }
 
+QByteArray encodeHtml(QStringView text)
+{
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    for (char32_t cp : text.toUcs4()) {
+        const CharBytes c = encodeChar(cp);
+        if (c.size == 0) {
+            out += "&#" + QByteArray::number(uint(cp)) + ';';
+            continue;
+        }
+        out.append(char(c.bytes[0]));
+        if (c.size == 2)
+            out.append(char(c.bytes[1]));
+    }
+    return out;
+}
+
 QString describe(const QList<char32_t> &characters)
 {
     QString out;

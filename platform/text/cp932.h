@@ -33,6 +33,10 @@ EncodeResult encode(QStringView text);
 CharBytes encodeChar(char32_t codePoint);
 bool canEncode(char32_t codePoint);
 
+// Encodes HTML source: a character CP932 cannot hold becomes a numeric character reference
+// ("&#128512;"), which every browser reads back as that character.
+QByteArray encodeHtml(QStringView text);
+
 // True when the byte is the first of a double-byte character.
 bool isLeadByte(std::uint8_t byte);
 // Decodes one double-byte character, or returns U+FFFD when the pair is not one.

@@ -62,6 +62,7 @@ void tst_cp932::unencodableCharactersAreReported()
     QCOMPARE(r.bytes, QByteArray("abc"));
     QVERIFY(!r.bytes.contains('?'));
     QVERIFY(cp932::describe(r.unencodable).contains(QStringLiteral("U+1F600")));
+    QCOMPARE(cp932::encodeHtml(u"<p>あ😀\uFFFD</p>"), QByteArray("<p>\x82\xA0&#128512;&#65533;</p>"));
 }
 
 void tst_cp932::everyDecodedCharacterEncodesBack()

@@ -1,0 +1,333 @@
+#include "frmsearchindexlist.h"
+
+#include "app/icons/viewericons.h"
+#include "app/store/databasemodule.h"
+#include "app/store/settings.h"
+#include "platform/desktop/twips.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace qm::app {
+namespace {
+
+using desktop::Twips;
+namespace keys = store::keys::SearchIndexList;
+
+const QString SlotMarks = QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩");
+
+enum Column { KeywordColumn = 0, HeadingColumn = 1, DictionaryColumn = 2 };
+
+// A plain widget that reports its size changes, so the children can follow the resize rule.
+class ClientArea final : public QWidget
+{
+public:
+    explicit ClientArea(std::function<void(const QSize &)> onResize, QWidget *parent)
+        : QWidget(parent)
+        , m_onResize(std::move(onResize))
+    {
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QWidget::resizeEvent(event);
+        m_onResize(size());
+    }
+
+private:
+    std::function<void(const QSize &)> m_onResize;
+};
+
+} // namespace
+
+QString frmSearchIndexList::slotMark(int slot)
+{
+    return slot >= 0 && slot < SlotMarks.size() ? SlotMarks.mid(slot, 1) : QString();
+}
+
+frmSearchIndexList::frmSearchIndexList(store::DatabaseModule &database, store::Settings &settings,
+                                       QWidget *parent)
+    : QDialog(parent)
+    , m_database(database)
+    , m_settings(settings)
+{
+    setObjectName(QStringLiteral("frmSearchIndexList"));
+    setWindowTitle(QStringLiteral("Quillmere - 検索結果"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
+    buildControls();
+    buildMenu();
+    restoreSettings();
+}
+
+frmSearchIndexList::~frmSearchIndexList() = default;
+
+void frmSearchIndexList::buildControls()
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_client = new ClientArea([this](const QSize &s) { layoutClient(s); }, this);
+    layout->addWidget(m_client);
+
+    txtSearchIndex = new QLineEdit(m_client);
+    txtSearchIndex->setObjectName(QStringLiteral("txtSearchIndex"));
+    txtSearchIndex->setReadOnly(true);
+    txtSearchIndex->setFocusPolicy(Qt::ClickFocus);
+
+    cmdSqueeze = new QPushButton(QStringLiteral("絞り込み"), m_client);
+    cmdSqueeze->setObjectName(QStringLiteral("cmdSqueeze"));
+    cmdSqueeze->setAutoDefault(false);
+    connect(cmdSqueeze, &QPushButton::clicked, this, &frmSearchIndexList::squeeze);
+
+    ListIndex = new QTreeWidget(m_client);
+    ListIndex->setObjectName(QStringLiteral("ListIndex"));
+    ListIndex->setRootIsDecorated(false);
+    ListIndex->setUniformRowHeights(true);
+    ListIndex->setAllColumnsShowFocus(true);
+    ListIndex->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListIndex->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListIndex->setHeaderLabels({QStringLiteral("ｷｰﾜｰﾄﾞ"), QStringLiteral("見出し"), QStringLiteral("辞書")});
+    ListIndex->header()->setStretchLastSection(false);
+    ListIndex->header()->setSectionsClickable(false);
+    ListIndex->installEventFilter(this);
+    connect(ListIndex, &QTreeWidget::itemDoubleClicked, this, &frmSearchIndexList::chooseSelected);
+    connect(ListIndex, &QTreeWidget::itemClicked, this, &frmSearchIndexList::updateCount);
+
+    lblNumberOfCases = new QLabel(QStringLiteral("0/0件"), m_client);
+    lblNumberOfCases->setObjectName(QStringLiteral("lblNumberOfCases"));
+    lblMaxFlag = new QLabel(m_client);
+    lblMaxFlag->setObjectName(QStringLiteral("lblMaxFlag"));
+    lblMaxFlag->setText(QStringLiteral("最大件数") + QString::number(RowLimit) + QStringLiteral("件を越えています"));
+    lblMaxFlag->setStyleSheet(QStringLiteral("color: #b00020;"));
+    lblMaxFlag->hide();
+
+    txtSearchIndex->setGeometry(Twips::toPixels(120, 120, 4215, 270));
+    cmdSqueeze->setGeometry(Twips::toPixels(4440, 120, 1095, 300));
+    ListIndex->setGeometry(Twips::toPixels(120, 480, 4215, 2655));
+    lblNumberOfCases->move(Twips::toPixels(360), Twips::toPixels(3240));
+    lblMaxFlag->move(Twips::toPixels(1680), Twips::toPixels(3240));
+    lblNumberOfCases->adjustSize();
+    lblMaxFlag->adjustSize();
+}
+
+void frmSearchIndexList::buildMenu()
+{
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("menuBar"));
+    QAction *help = m_menuBar->addAction(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    connect(help, &QAction::triggered, this, [this] {
+        if (m_showHelp)
+            m_showHelp(QStringLiteral("Searching.htm#Result"));
+    });
+    layout()->setMenuBar(m_menuBar);
+}
+
+void frmSearchIndexList::restoreSettings()
+{
+    ListIndex->setColumnWidth(KeywordColumn, Twips::toPixels(m_settings.value(keys::KeyWordWidth)));
+    ListIndex->setColumnWidth(HeadingColumn, Twips::toPixels(m_settings.value(keys::HeadingWidth)));
+    ListIndex->setColumnWidth(DictionaryColumn, Twips::toPixels(m_settings.value(keys::DictionaryWidth)));
+    resize(Twips::toPixels(m_settings.value(keys::FormWidth)), Twips::toPixels(m_settings.value(keys::FormHeight)));
+    switch (m_settings.value(keys::WindowState)) {
+    case 1: setWindowState(Qt::WindowMinimized); break;
+    case 2: setWindowState(Qt::WindowMaximized); break;
+    default: break;
+    }
+}
+
+void frmSearchIndexList::layoutClient(const QSize &client)
+{
+    // Each control follows the window; a size that would turn negative is left as it was.
+    const int w = client.width();
+    const int h = client.height();
+    auto apply = [](int value, auto &&set) {
+        if (value >= 0)
+            set(value);
+    };
+    apply(w - Twips::toPixels(1440), [&](int v) { txtSearchIndex->resize(v, txtSearchIndex->height()); });
+    apply(w - Twips::toPixels(1200), [&](int v) { cmdSqueeze->move(v, cmdSqueeze->y()); });
+    apply(h - Twips::toPixels(840), [&](int v) { ListIndex->resize(ListIndex->width(), v); });
+    apply(w - Twips::toPixels(240), [&](int v) { ListIndex->resize(v, ListIndex->height()); });
+    apply(h - Twips::toPixels(240), [&](int v) { lblNumberOfCases->move(lblNumberOfCases->x(), v); });
+    apply(h - Twips::toPixels(240), [&](int v) { lblMaxFlag->move(lblMaxFlag->x(), v); });
+}
+
+void frmSearchIndexList::ClearList()
+{
+    ListIndex->setSortingEnabled(false);
+    ListIndex->clear();
+    lblMaxFlag->hide();
+    cmdSqueeze->setEnabled(true);
+    m_names.clear();
+    m_generation = m_database.openGeneration();
+    updateCount();
+}
+
+QString frmSearchIndexList::dictionaryName(int slot)
+{
+    auto it = m_names.constFind(slot);
+    if (it != m_names.constEnd())
+        return *it;
+    QString name;
+    if (store::Dictionary *d = m_database.dictionary(slot)) {
+        try {
+            name = d->property(QStringLiteral("DictionaryName")).toString();
+        } catch (const sqlite::Error &) {
+        }
+    }
+    m_names.insert(slot, name);
+    return name;
+}
+
+void frmSearchIndexList::AddList(qint16 intDicIndex, const QString &strIndex, quint8 bytViewer,
+                                 const QString &strHeading, qint32 lngDocNumber)
+{
+    auto *item = new QTreeWidgetItem(ListIndex);
+    item->setText(KeywordColumn, strIndex);
+    item->setText(HeadingColumn, strHeading);
+    item->setText(DictionaryColumn, slotMark(intDicIndex) + dictionaryName(intDicIndex));
+    item->setIcon(KeywordColumn, viewerIcon(bytViewer));
+    item->setData(KeywordColumn, Qt::UserRole, lngDocNumber);
+}
+
+bool frmSearchIndexList::ReturnSelectData(qint16 &intDicIndex, qint32 &lngDocNumber)
+{
+    m_chosenNumber = 0;
+    // Rows of a set that has since been closed would open the wrong entries.
+    if (m_generation != m_database.openGeneration())
+        ClearList();
+    exec();
+    if (m_chosenNumber == 0)
+        return false;
+    intDicIndex = m_chosenSlot;
+    lngDocNumber = m_chosenNumber;
+    return true;
+}
+
+void frmSearchIndexList::updateCount()
+{
+    const int count = ListIndex->topLevelItemCount();
+    if (count == 0) {
+        lblNumberOfCases->setText(QStringLiteral("0件"));
+    } else {
+        const int position = ListIndex->indexOfTopLevelItem(ListIndex->currentItem()) + 1;
+        lblNumberOfCases->setText(QString::number(position) + QLatin1Char('/') + QString::number(count)
+                                  + QStringLiteral("件"));
+    }
+    lblNumberOfCases->adjustSize();
+}
+
+void frmSearchIndexList::chooseSelected()
+{
+    if (ListIndex->topLevelItemCount() == 0)
+        return;
+    updateCount();
+    const QTreeWidgetItem *item = ListIndex->currentItem();
+    if (!item)
+        return;
+    const int slot = SlotMarks.indexOf(item->text(DictionaryColumn).left(1));
+    m_chosenSlot = qint16(slot);
+    m_chosenNumber = item->data(KeywordColumn, Qt::UserRole).toInt();
+    if (slot < 0)
+        m_chosenNumber = 0;
+    done(Accepted);
+}
+
+void frmSearchIndexList::reject()
+{
+    m_chosenNumber = 0;
+    QDialog::reject();
+}
+
+void frmSearchIndexList::squeeze()
+{
+    // Sorted once by heading; the list does not re-sort when headings are blanked below.
+    ListIndex->sortItems(HeadingColumn, Qt::AscendingOrder);
+    QString remembered;
+    for (int i = 0; i < ListIndex->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = ListIndex->topLevelItem(i);
+        if (item->text(HeadingColumn) == remembered)
+            item->setText(HeadingColumn, QString());
+        else
+            remembered = item->text(HeadingColumn);
+    }
+    cmdSqueeze->setEnabled(false);
+}
+
+void frmSearchIndexList::onActivated()
+{
+    ListIndex->setFocus();
+    if (ListIndex->topLevelItemCount() > 0) {
+        QTreeWidgetItem *first = ListIndex->topLevelItem(0);
+        ListIndex->setCurrentItem(first);
+        ListIndex->scrollToItem(first);
+    }
+    updateCount();
+}
+
+bool frmSearchIndexList::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ListIndex && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            chooseSelected();
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape) {
+            reject();
+            return true;
+        }
+    } else if (watched == ListIndex && event->type() == QEvent::KeyRelease) {
+        updateCount();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmSearchIndexList::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        onActivated();
+}
+
+void frmSearchIndexList::closeEvent(QCloseEvent *event)
+{
+    if (m_unloading) {
+        event->accept();
+        return;
+    }
+    // The close box only hides the list, like Escape; the rows stay for the next showing.
+    event->ignore();
+    reject();
+}
+
+void frmSearchIndexList::Unload()
+{
+    qint16 state = 0;
+    if (isMinimized())
+        state = 1;
+    else if (isMaximized())
+        state = 2;
+    m_settings.setValue(keys::WindowState, state);
+    setWindowState(Qt::WindowNoState);
+    const QSize normal = isVisible() ? normalGeometry().size() : size();
+    m_settings.setValue(keys::FormWidth, float(Twips::fromPixels(normal.width())));
+    m_settings.setValue(keys::FormHeight, float(Twips::fromPixels(normal.height())));
+    m_settings.setValue(keys::KeyWordWidth, float(Twips::fromPixels(ListIndex->columnWidth(KeywordColumn))));
+    m_settings.setValue(keys::HeadingWidth, float(Twips::fromPixels(ListIndex->columnWidth(HeadingColumn))));
+    m_settings.setValue(keys::DictionaryWidth, float(Twips::fromPixels(ListIndex->columnWidth(DictionaryColumn))));
+    m_unloading = true;
+    close();
+}
+
+} // namespace qm::app

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QDialog>
+#include <QHash>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QMenuBar;
+class QMenu;
+
+namespace qm::store {
+class DatabaseModule;
+class Settings;
+} // namespace qm::store
+
+namespace qm::app {
+
+// The result list of a lookup or a condition search: one row per matching keyword, shown
+// modally; hands the chosen entry's slot and number back to its caller. One instance lives for
+// the whole run and keeps its rows while hidden.
+class frmSearchIndexList final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(frmSearchIndexList)
+
+public:
+    // The largest number of rows a search lists.
+    static constexpr int RowLimit = 1000;
+
+    frmSearchIndexList(store::DatabaseModule &database, store::Settings &settings,
+                       QWidget *parent = nullptr);
+    ~frmSearchIndexList() override;
+
+    void ClearList();
+    void AddList(qint16 intDicIndex, const QString &strIndex, quint8 bytViewer,
+                 const QString &strHeading, qint32 lngDocNumber);
+    // Shows the list modally; true with the chosen slot and number when the user chose a row.
+    bool ReturnSelectData(qint16 &intDicIndex, qint32 &lngDocNumber);
+
+    // Saves the placement and column widths and lets the window close (at the program's end).
+    void Unload();
+
+    // Opens a help topic; set by the main window.
+    void setHelpHandler(std::function<void(const QString &)> handler) { m_showHelp = std::move(handler); }
+
+    QLineEdit *txtSearchIndex = nullptr;
+    QPushButton *cmdSqueeze = nullptr;
+    QTreeWidget *ListIndex = nullptr;
+    QLabel *lblNumberOfCases = nullptr;
+    QLabel *lblMaxFlag = nullptr;
+
+    // The slot marks "①" to "⑩".
+    static QString slotMark(int slot);
+
+public slots:
+    void reject() override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenu();
+    void restoreSettings();
+    void layoutClient(const QSize &client);
+    void updateCount();
+    void chooseSelected();
+    void squeeze();
+    void onActivated();
+    QString dictionaryName(int slot);
+
+    store::DatabaseModule &m_database;
+    store::Settings &m_settings;
+    QWidget *m_client = nullptr;
+    QMenuBar *m_menuBar = nullptr;
+    std::function<void(const QString &)> m_showHelp;
+    QHash<int, QString> m_names; // dictionary names of this search, by slot
+    quint64 m_generation = 0; // the open set the rows were taken from
+    qint16 m_chosenSlot = 0;
+    qint32 m_chosenNumber = 0;
+    bool m_unloading = false;
+};
+
+} // namespace qm::app

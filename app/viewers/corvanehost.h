@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace qm::app {
+
+// How the program uses the control library: controls are created by class name and driven
+// only through their published members.
+class CorvaneHost final
+{
+public:
+    // A new instance of the class, named and owned by the parent; null (with the reason in
+    // `error`) when the library cannot make it.
+    static QWidget *create(const QString &className, const QString &instanceName, QWidget *parent,
+                           QString *error = nullptr);
+    static void Navigate(QWidget *control, const QString &strURL);
+    static void ShowDefault(QWidget *control);
+
+private:
+    CorvaneHost() = delete;
+};
+
+} // namespace qm::app

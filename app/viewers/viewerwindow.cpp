@@ -1,0 +1,98 @@
+#include "viewerwindow.h"
+
+#include "app/store/settings.h"
+#include "platform/desktop/twips.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLocale>
+#include <QMdiSubWindow>
+
+namespace qm::app {
+
+QString temporaryFilePath(const QString &programFolder, qint16 slot, qint32 number, const QString &extension)
+{
+    return QDir(programFolder).filePath(QStringLiteral("Temp%1_%2%3").arg(number).arg(slot).arg(extension));
+}
+
+ViewerWindow::ViewerWindow(ViewerContext &context, QWidget *parent)
+    : QWidget(parent)
+    , m_context(context)
+    , m_label(new QLabel(this))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_label->setObjectName(QStringLiteral("Label1"));
+    m_label->setTextFormat(Qt::PlainText);
+    m_label->hide();
+    resize(desktop::Twips::toPixels(6000), desktop::Twips::toPixels(4000));
+}
+
+ViewerWindow::~ViewerWindow() = default;
+
+void ViewerWindow::setBodyControl(QWidget *body)
+{
+    m_body = body;
+    layoutBody();
+}
+
+void ViewerWindow::SetDocument(qint16 intDicIndex, qint32 lngDocNumber, const QString &strHeading,
+                               const QByteArray &strDocument, const QDateTime &dtmDate)
+{
+    m_slot = intDicIndex;
+    m_number = lngDocNumber;
+    m_date = dtmDate;
+    setWindowTitle(strHeading);
+    m_label->setText(strHeading);
+    showBody(strDocument);
+}
+
+void ViewerWindow::GetDocument(qint16 &intDicIndex, qint32 &lngDocNumber) const
+{
+    intDicIndex = m_slot;
+    lngDocNumber = m_number;
+}
+
+void ViewerWindow::activated()
+{
+    if (m_context.setStatusText)
+        m_context.setStatusText(QStringLiteral("更新日 ") + QLocale::system().toString(m_date.date(), QLocale::ShortFormat));
+}
+
+bool ViewerWindow::isMaximizedChild() const
+{
+    const auto *sub = qobject_cast<const QMdiSubWindow *>(parentWidget());
+    return sub ? sub->isMaximized() : isMaximized();
+}
+
+void ViewerWindow::windowStateChanged(Qt::WindowStates state)
+{
+    quint8 code = 0;
+    if (state & Qt::WindowMinimized)
+        code = 1;
+    else if (state & Qt::WindowMaximized)
+        code = 2;
+    m_context.options.ViewerWindowState = code;
+    layoutBody();
+}
+
+void ViewerWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutBody();
+}
+
+void ViewerWindow::layoutBody()
+{
+    const bool maximized = isMaximizedChild();
+    const int offset = maximized ? desktop::Twips::toPixels(240) : 0;
+    m_label->setVisible(maximized);
+    m_label->setGeometry(0, 0, width(), desktop::Twips::toPixels(240));
+    if (!m_body)
+        return;
+    if (bodyFillsWindow())
+        m_body->setGeometry(0, offset, width(), qMax(0, height() - offset));
+    else
+        m_body->move(0, offset);
+}
+
+} // namespace qm::app
