@@ -1,0 +1,43 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace qm::bench {
+
+// Prints the runs as the console reporter does and keeps each benchmark's real time per
+// iteration, by the name it was registered under, for the ratios afterwards.
+class TimingCollector final : public benchmark::ConsoleReporter
+{
+public:
+    explicit TimingCollector(bool colour);
+    void ReportRuns(const std::vector<Run> &runs) override;
+    std::optional<double> seconds(const std::string &name) const;
+
+private:
+    std::map<std::string, double> m_seconds;
+};
+
+// One budget: a measured ratio or size against its limit.
+struct Budget {
+    QString name;
+    std::optional<double> value; // nullopt: not measured, counts as over
+    double limit = 0;
+    bool atMost = true;          // value must be <= limit (else >= limit)
+    QString unit;                // "x", " MB"
+
+    bool ok() const { return value && (atMost ? *value <= limit : *value >= limit); }
+    // "budget <name>: <value><unit> (at most <limit><unit>) ok|over"
+    QString line() const;
+};
+
+// "1.23 ms", "45.6 us", "2.01 s".
+QString formatSeconds(double seconds);
+
+} // namespace qm::bench
