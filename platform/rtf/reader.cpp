@@ -1,0 +1,1074 @@
+#include "rtf.h"
+
+#include "charformat.h"
+#include "codepage.h"
+#include "tokenizer.h"
+
+#include "platform/text/cp932.h"
+
+#include <QBuffer>
+#include <QColor>
+#include <QCryptographicHash>
+#include <QHash>
+#include <QImage>
+#include <QImageReader>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QUrl>
+
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace qm::rtf {
+namespace {
+
+// Limits that keep hostile input cheap. Deeper groups are still counted (so text after them
+// is found), they just share the deepest kept state.
+constexpr std::size_t MaxGroupDepth = 256;
+constexpr int MaxFonts = 4096;
+constexpr int MaxColors = 4096;
+constexpr int MaxFontNameLength = 256;
+constexpr int MaxFallbackSkip = 16;
+constexpr int MaxHalfPoints = 3276; // 1638 pt
+constexpr int MaxOffsetTwips = 32767;
+constexpr int MaxPictureTwips = 1440 * 200;
+constexpr int ImageAllocationLimitMb = 128;
+constexpr qreal TwipsPerPixel = 15.0; // at 96 dpi, the unit of QTextImageFormat sizes
+constexpr char16_t Replacement = 0xFFFD;
+
+enum class Kw : std::uint8_t {
+    Unknown,
+    AnsiCpg, Ansi, Deff, Uc, U,
+    FontTable, ColorTable, FCharset, Cpg, Red, Green, Blue,
+    F, Af, Dbch, Loch, Hich, Fs, B, I, Ul, UlNone, Strike, Cf, Up, Dn, Offset,
+    Sub, Super, NoSuperSub, Plain,
+    Pard, Ql, Qr, Qc, Qj, Par, Line, Tab, Cell, Row,
+    Pict, PngBlip, JpegBlip, OtherBlip, PicW, PicH, PicWGoal, PicHGoal, PicScaleX, PicScaleY, Bin,
+    SkipDestination, TransparentDestination,
+    Character, // a word that stands for one character, see characterWords
+};
+
+struct CharacterWord {
+    std::string_view word;
+    char16_t character;
+};
+
+constexpr CharacterWord CharacterWords[] = {
+    {"emdash", 0x2014}, {"endash", 0x2013}, {"emspace", 0x2003}, {"enspace", 0x2002},
+    {"qmspace", 0x2005}, {"bullet", 0x2022}, {"lquote", 0x2018}, {"rquote", 0x2019},
+    {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"zwj", 0x200D}, {"zwnj", 0x200C},
+    {"ltrmark", 0x200E}, {"rtlmark", 0x200F}};
+
+const std::unordered_map<std::string_view, Kw> &keywords()
+{
+    static const std::unordered_map<std::string_view, Kw> table = [] {
+        std::unordered_map<std::string_view, Kw> t = {
+            {"ansicpg", Kw::AnsiCpg}, {"ansi", Kw::Ansi}, {"deff", Kw::Deff}, {"uc", Kw::Uc},
+            {"u", Kw::U}, {"fonttbl", Kw::FontTable}, {"colortbl", Kw::ColorTable},
+            {"fcharset", Kw::FCharset}, {"cpg", Kw::Cpg}, {"red", Kw::Red}, {"green", Kw::Green},
+            {"blue", Kw::Blue}, {"f", Kw::F}, {"af", Kw::Af}, {"dbch", Kw::Dbch},
+            {"loch", Kw::Loch}, {"hich", Kw::Hich}, {"fs", Kw::Fs}, {"b", Kw::B}, {"i", Kw::I},
+            {"ulnone", Kw::UlNone}, {"strike", Kw::Strike}, {"striked", Kw::Strike},
+            {"cf", Kw::Cf}, {"up", Kw::Up}, {"dn", Kw::Dn}, {"qmoffset", Kw::Offset},
+            {"sub", Kw::Sub}, {"super", Kw::Super}, {"nosupersub", Kw::NoSuperSub},
+            {"plain", Kw::Plain}, {"pard", Kw::Pard}, {"ql", Kw::Ql}, {"qr", Kw::Qr},
+            {"qc", Kw::Qc}, {"qj", Kw::Qj}, {"qd", Kw::Qj}, {"par", Kw::Par},
+            {"sect", Kw::Par}, {"page", Kw::Par}, {"line", Kw::Line}, {"tab", Kw::Tab},
+            {"cell", Kw::Cell}, {"nestcell", Kw::Cell}, {"row", Kw::Row}, {"nestrow", Kw::Row},
+            {"pict", Kw::Pict}, {"pngblip", Kw::PngBlip}, {"jpegblip", Kw::JpegBlip},
+            {"emfblip", Kw::OtherBlip}, {"wmetafile", Kw::OtherBlip}, {"macpict", Kw::OtherBlip},
+            {"dibitmap", Kw::OtherBlip}, {"wbitmap", Kw::OtherBlip},
+            {"pmmetafile", Kw::OtherBlip}, {"picw", Kw::PicW}, {"pich", Kw::PicH},
+            {"picwgoal", Kw::PicWGoal}, {"pichgoal", Kw::PicHGoal},
+            {"picscalex", Kw::PicScaleX}, {"picscaley", Kw::PicScaleY}, {"bin", Kw::Bin}};
+        for (const char *w : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave",
+                              "ulldash", "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd",
+                              "ulthldash", "ululdbwave", "ulw", "ulwave"})
+            t.emplace(w, Kw::Ul);
+        // Destinations whose content is not document text.
+        for (const char *w :
+             {"stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer",
+              "footerl", "footerr", "footerf", "footnote", "annotation", "nonshppict", "fldinst",
+              "listtable", "listoverridetable", "revtbl", "filetbl", "pn", "xe", "tc", "txe",
+              "rxe", "objdata", "objclass", "do", "ftnsep", "ftnsepc", "ftncn", "aftnsep",
+              "aftnsepc", "aftncn", "template", "bkmkstart", "bkmkend", "rsidtbl", "generator",
+              "themedata", "colorschememapping", "datastore", "latentstyles", "xmlnstbl",
+              "pgdsctbl", "fchars", "lchars", "pxe", "comment", "title", "subject", "author",
+              "operator", "keywords", "doccomm", "company", "falt", "panose", "shpinst"})
+            t.emplace(w, Kw::SkipDestination);
+        // Destinations that hold document text even when marked \*.
+        for (const char *w : {"shppict", "fldrslt", "result", "field", "shp", "shprslt", "ud", "upr"})
+            t.emplace(w, Kw::TransparentDestination);
+        for (const CharacterWord &c : CharacterWords)
+            t.emplace(c.word, Kw::Character);
+        return t;
+    }();
+    return table;
+}
+
+Kw lookup(std::string_view word)
+{
+    const auto &table = keywords();
+    const auto it = table.find(word);
+    return it == table.end() ? Kw::Unknown : it->second;
+}
+
+char16_t characterFor(std::string_view word)
+{
+    for (const CharacterWord &c : CharacterWords) {
+        if (c.word == word)
+            return c.character;
+    }
+    return Replacement;
+}
+
+enum class Destination : std::uint8_t { Text, FontTable, ColorTable, Picture };
+
+// Character attributes as RTF sets them; equal states give equal QTextCharFormats.
+struct CharState {
+    int font = -1;          // font number; -1 is the document's default font
+    int halfPoints = 0;     // 0: not given
+    int color = 0;          // colour table index; 0 is the automatic colour
+    int offsetTwips = 0;
+    QTextCharFormat::VerticalAlignment verticalAlignment = QTextCharFormat::AlignNormal;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool strike = false;
+
+    bool operator==(const CharState &) const = default;
+};
+
+struct State {
+    CharState chars;
+    Qt::Alignment alignment; // empty: not given (\pard)
+    int fallbackSkip = 1;    // \ucN
+    int dbchFont = -1;       // \dbch\afN: the font of double-byte text
+    bool assocDbch = false;  // an \af now names the double-byte font
+    Destination destination = Destination::Text;
+};
+
+struct FontEntry {
+    QString name;
+    CodePage codePage = CodePage::Cp1252;
+};
+
+struct Picture {
+    enum class Format : std::uint8_t { None, Png, Jpeg, Other };
+    Format format = Format::None;
+    int width = 0, height = 0, goalWidth = 0, goalHeight = 0, scaleX = 100, scaleY = 100;
+    QByteArray data;
+    int highNibble = -1;
+};
+
+class Reader final {
+public:
+    Reader(QTextCursor &cursor, QStringView input, bool rawBytes)
+        : m_cursor(cursor)
+        , m_tokens(input, rawBytes)
+    {
+        m_stack.reserve(64);
+        m_stack.emplace_back();
+    }
+
+    void run();
+
+private:
+    State &top() { return m_stack.back(); }
+
+    void dispatch(const Tokenizer::Token &token);
+    bool consumeFallback(const Tokenizer::Token &token);
+    void skipToken(const Tokenizer::Token &token);
+    void openGroup();
+    void closeGroup();
+    void onWord(const Tokenizer::Token &token);
+    void onDestinationWord(Kw kw);
+    void onSymbol(char16_t symbol);
+    void onByte(std::uint8_t byte);
+    void onUnicode(int value);
+    void onText(QStringView text);
+    bool onCharacterWord(Kw kw, const Tokenizer::Token &token);
+    bool onParagraphWord(Kw kw);
+    bool onTableWord(Kw kw, const Tokenizer::Token &token);
+    bool onPictureWord(Kw kw, const Tokenizer::Token &token);
+
+    void emitChar(char32_t c);
+    void appendRunText(QStringView text);
+    void flushPending();
+    void flushBytes();
+    void flushSurrogate();
+    void flushRun();
+    void ensureBlock();
+    void paragraphBreak();
+    void applyParagraph();
+    void finish();
+
+    void startFontEntry(int number);
+    void finishFontEntry();
+    void finishColor();
+    void feedHex(QStringView text);
+    void finishPicture();
+    void insertPicture(const QImage &image, const Picture &picture);
+
+    CodePage fontCodePage(int font) const;
+    CodePage byteCodePage(std::uint8_t byte);
+    QTextCharFormat formatFor(const CharState &state);
+
+    QTextCursor &m_cursor;
+    Tokenizer m_tokens;
+    std::vector<State> m_stack;
+    int m_overflowDepth = 0;  // groups opened beyond MaxGroupDepth
+    int m_skipDepth = 0;      // > 0 while inside a skipped destination
+    bool m_starPending = false;
+    bool m_done = false;
+    int m_fallbackLeft = 0;   // characters still to skip after \uN
+    char16_t m_highSurrogate = 0;
+    ByteDecoder m_bytes;
+
+    CodePage m_documentCodePage = CodePage::Cp1252;
+    int m_defaultFont = 0;
+    QHash<int, FontEntry> m_fonts;
+    std::vector<QColor> m_colors;
+    QColor m_pendingColor;
+    bool m_colorComponentSeen = false;
+    bool m_fontEntryOpen = false;
+    int m_fontEntryNumber = 0;
+    std::size_t m_fontEntryDepth = 0;
+    FontEntry m_fontEntry;
+    Picture m_picture;
+
+    QString m_run;
+    CharState m_runState;
+    bool m_cachedFormatValid = false;
+    CharState m_cachedState;
+    QTextCharFormat m_cachedFormat;
+    bool m_pendingParagraph = false;
+    bool m_ownsBlock = false;
+    bool m_insertedAnything = false;
+};
+
+void Reader::run()
+{
+    m_cursor.beginEditBlock();
+    if (m_cursor.hasSelection())
+        m_cursor.removeSelectedText();
+    // The first paragraph's format is ours only when we start in an empty paragraph.
+    m_ownsBlock = m_cursor.block().length() <= 1;
+    while (!m_done) {
+        const Tokenizer::Token token = m_tokens.next();
+        if (token.kind == Tokenizer::Kind::End)
+            break;
+        dispatch(token);
+    }
+    finish();
+    m_cursor.endEditBlock();
+}
+
+void Reader::dispatch(const Tokenizer::Token &token)
+{
+    using Kind = Tokenizer::Kind;
+    if (m_skipDepth > 0) {
+        skipToken(token);
+        return;
+    }
+    if (m_fallbackLeft > 0 && consumeFallback(token))
+        return;
+    if (token.kind != Kind::Byte)
+        flushBytes();
+    if (!(token.kind == Kind::Word && token.word == "u"))
+        flushSurrogate();
+    if (token.kind != Kind::Word)
+        m_starPending = false;
+    switch (token.kind) {
+    case Kind::GroupOpen:
+        openGroup();
+        break;
+    case Kind::GroupClose:
+        closeGroup();
+        break;
+    case Kind::Word:
+        onWord(token);
+        break;
+    case Kind::Symbol:
+        onSymbol(token.symbol);
+        break;
+    case Kind::Byte:
+        onByte(token.byte);
+        break;
+    case Kind::Text:
+        onText(token.text);
+        break;
+    case Kind::End:
+        break;
+    }
+}
+
+// Inside a skipped destination only the group structure and \bin data matter.
+void Reader::skipToken(const Tokenizer::Token &token)
+{
+    using Kind = Tokenizer::Kind;
+    if (token.kind == Kind::GroupOpen) {
+        ++m_skipDepth;
+    } else if (token.kind == Kind::GroupClose) {
+        if (--m_skipDepth == 0)
+            closeGroup();
+    } else if (token.kind == Kind::Word && token.word == "bin" && token.hasParam) {
+        m_tokens.takeBinary(token.param);
+    }
+}
+
+// Skips the fallback characters that follow \uN. True when the token was used up.
+bool Reader::consumeFallback(const Tokenizer::Token &token)
+{
+    using Kind = Tokenizer::Kind;
+    switch (token.kind) {
+    case Kind::GroupOpen:
+    case Kind::GroupClose:
+    case Kind::End:
+        m_fallbackLeft = 0;
+        return false;
+    case Kind::Text: {
+        const qsizetype skip = qMin(qsizetype(m_fallbackLeft), token.text.size());
+        m_fallbackLeft -= int(skip);
+        if (skip < token.text.size()) {
+            flushPending();
+            onText(token.text.sliced(skip));
+        }
+        return true;
+    }
+    case Kind::Word:
+        if (token.word == "bin" && token.hasParam)
+            m_tokens.takeBinary(token.param);
+        --m_fallbackLeft;
+        return true;
+    case Kind::Symbol:
+    case Kind::Byte:
+        --m_fallbackLeft;
+        return true;
+    }
+    return false;
+}
+
+void Reader::openGroup()
+{
+    if (m_stack.size() > MaxGroupDepth) {
+        ++m_overflowDepth;
+        return;
+    }
+    State child = top();
+    // Groups inside a picture hold its properties, never its data.
+    if (child.destination == Destination::Picture) {
+        m_stack.push_back(child);
+        m_skipDepth = 1;
+        return;
+    }
+    m_stack.push_back(child);
+}
+
+void Reader::closeGroup()
+{
+    m_starPending = false;
+    m_fallbackLeft = 0;
+    if (m_overflowDepth > 0) {
+        --m_overflowDepth;
+        return;
+    }
+    if (m_stack.size() <= 1)
+        return; // an unbalanced "}" outside every group
+    const State closed = m_stack.back();
+    m_stack.pop_back();
+    // An entry ends with ";" or with the group it began in, not with a group nested in it.
+    if (m_fontEntryOpen && m_stack.size() + 1 == m_fontEntryDepth)
+        finishFontEntry();
+    if (closed.destination == Destination::Picture && top().destination != Destination::Picture)
+        finishPicture();
+    // The document ends with its outermost group; anything after it is not RTF.
+    if (m_stack.size() == 1)
+        m_done = true;
+}
+
+void Reader::onWord(const Tokenizer::Token &token)
+{
+    const Kw kw = lookup(token.word);
+    if (m_starPending) {
+        m_starPending = false;
+        // An optional destination is skipped unless it is one that holds document text.
+        if (kw != Kw::TransparentDestination) {
+            m_skipDepth = 1;
+            return;
+        }
+    }
+    State &s = top();
+    const int p = token.param;
+    switch (kw) {
+    case Kw::AnsiCpg:
+        m_documentCodePage = codePageFromNumber(p, CodePage::Cp1252);
+        return;
+    case Kw::Ansi:
+        m_documentCodePage = CodePage::Cp1252;
+        return;
+    case Kw::Deff:
+        m_defaultFont = p;
+        m_cachedFormatValid = false;
+        return;
+    case Kw::Uc:
+        if (token.hasParam && p >= 0 && p <= MaxFallbackSkip)
+            s.fallbackSkip = p;
+        return;
+    case Kw::U:
+        if (token.hasParam)
+            onUnicode(p);
+        return;
+    case Kw::SkipDestination:
+        m_skipDepth = 1;
+        return;
+    case Kw::FontTable:
+        s.destination = Destination::FontTable;
+        return;
+    case Kw::ColorTable:
+        s.destination = Destination::ColorTable;
+        m_pendingColor = QColor();
+        m_colorComponentSeen = false;
+        return;
+    case Kw::Bin:
+        if (token.hasParam) {
+            const QStringView data = m_tokens.takeBinary(p);
+            if (s.destination == Destination::Picture) {
+                for (QChar c : data)
+                    m_picture.data.append(char(c.unicode() & 0xFF));
+            }
+        }
+        return;
+    case Kw::Character:
+        emitChar(characterFor(token.word));
+        return;
+    default:
+        break;
+    }
+    if (onCharacterWord(kw, token) || onParagraphWord(kw) || onTableWord(kw, token))
+        return;
+    onPictureWord(kw, token);
+}
+
+bool Reader::onCharacterWord(Kw kw, const Tokenizer::Token &token)
+{
+    State &s = top();
+    CharState &c = s.chars;
+    const int p = token.param;
+    const bool on = !token.hasParam || p != 0;
+    switch (kw) {
+    case Kw::F:
+        if (s.destination == Destination::FontTable)
+            startFontEntry(p);
+        else
+            c.font = p;
+        break;
+    case Kw::FCharset:
+        if (s.destination == Destination::FontTable && m_fontEntryOpen)
+            m_fontEntry.codePage = codePageFromCharset(p, m_documentCodePage);
+        break;
+    case Kw::Cpg:
+        if (s.destination == Destination::FontTable && m_fontEntryOpen)
+            m_fontEntry.codePage = codePageFromNumber(p, m_fontEntry.codePage);
+        break;
+    case Kw::Red:
+    case Kw::Green:
+    case Kw::Blue: {
+        if (s.destination != Destination::ColorTable)
+            break;
+        if (!m_colorComponentSeen)
+            m_pendingColor = QColor(0, 0, 0);
+        m_colorComponentSeen = true;
+        const int v = qBound(0, p, 255);
+        if (kw == Kw::Red)
+            m_pendingColor.setRed(v);
+        else if (kw == Kw::Green)
+            m_pendingColor.setGreen(v);
+        else
+            m_pendingColor.setBlue(v);
+        break;
+    }
+    case Kw::Af:
+        if (s.assocDbch)
+            s.dbchFont = p;
+        break;
+    case Kw::Dbch:
+    case Kw::Loch:
+    case Kw::Hich:
+        s.assocDbch = kw == Kw::Dbch;
+        break;
+    case Kw::Fs:
+        if (!token.hasParam)
+            c.halfPoints = 24;
+        else if (p > 0)
+            c.halfPoints = qMin(p, MaxHalfPoints);
+        break;
+    case Kw::B:
+        c.bold = on;
+        break;
+    case Kw::I:
+        c.italic = on;
+        break;
+    case Kw::Ul:
+        c.underline = on;
+        break;
+    case Kw::UlNone:
+        c.underline = false;
+        break;
+    case Kw::Strike:
+        c.strike = on;
+        break;
+    case Kw::Cf:
+        c.color = qMax(0, p);
+        break;
+    case Kw::Up:
+    case Kw::Dn: {
+        const long long halfPoints = token.hasParam ? p : 6;
+        const long long twips = qBound(-(long long)MaxOffsetTwips, halfPoints * 10, (long long)MaxOffsetTwips);
+        c.offsetTwips = int(kw == Kw::Up ? twips : -twips);
+        break;
+    }
+    case Kw::Offset:
+        c.offsetTwips = qBound(-MaxOffsetTwips, p, MaxOffsetTwips);
+        break;
+    case Kw::Sub:
+        c.verticalAlignment = QTextCharFormat::AlignSubScript;
+        break;
+    case Kw::Super:
+        c.verticalAlignment = QTextCharFormat::AlignSuperScript;
+        break;
+    case Kw::NoSuperSub:
+        c.verticalAlignment = QTextCharFormat::AlignNormal;
+        break;
+    case Kw::Plain:
+        c = CharState();
+        s.dbchFont = -1;
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool Reader::onParagraphWord(Kw kw)
+{
+    State &s = top();
+    switch (kw) {
+    case Kw::Pard:
+        s.alignment = {};
+        break;
+    case Kw::Ql:
+        s.alignment = Qt::AlignLeft;
+        break;
+    case Kw::Qr:
+        s.alignment = Qt::AlignRight;
+        break;
+    case Kw::Qc:
+        s.alignment = Qt::AlignHCenter;
+        break;
+    case Kw::Qj:
+        s.alignment = Qt::AlignJustify;
+        break;
+    case Kw::Par:
+        paragraphBreak();
+        break;
+    case Kw::Line:
+        emitChar(QChar::LineSeparator);
+        break;
+    case Kw::Tab:
+        emitChar(u'\t');
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+// Tables are read as text: cells separated by tabs, rows as paragraphs.
+bool Reader::onTableWord(Kw kw, const Tokenizer::Token &)
+{
+    if (kw == Kw::Cell) {
+        emitChar(u'\t');
+        return true;
+    }
+    if (kw == Kw::Row) {
+        paragraphBreak();
+        return true;
+    }
+    return false;
+}
+
+bool Reader::onPictureWord(Kw kw, const Tokenizer::Token &token)
+{
+    State &s = top();
+    if (kw == Kw::Pict) {
+        flushRun();
+        s.destination = Destination::Picture;
+        m_picture = Picture();
+        return true;
+    }
+    if (s.destination != Destination::Picture)
+        return false;
+    const int p = token.param;
+    switch (kw) {
+    case Kw::PngBlip:
+        m_picture.format = Picture::Format::Png;
+        break;
+    case Kw::JpegBlip:
+        m_picture.format = Picture::Format::Jpeg;
+        break;
+    case Kw::OtherBlip:
+        m_picture.format = Picture::Format::Other;
+        break;
+    case Kw::PicW:
+        m_picture.width = qBound(0, p, MaxPictureTwips);
+        break;
+    case Kw::PicH:
+        m_picture.height = qBound(0, p, MaxPictureTwips);
+        break;
+    case Kw::PicWGoal:
+        m_picture.goalWidth = qBound(0, p, MaxPictureTwips);
+        break;
+    case Kw::PicHGoal:
+        m_picture.goalHeight = qBound(0, p, MaxPictureTwips);
+        break;
+    case Kw::PicScaleX:
+        m_picture.scaleX = qBound(1, p, 1000);
+        break;
+    case Kw::PicScaleY:
+        m_picture.scaleY = qBound(1, p, 1000);
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+void Reader::onSymbol(char16_t symbol)
+{
+    switch (symbol) {
+    case u'*':
+        m_starPending = true;
+        break;
+    case u'\\':
+    case u'{':
+    case u'}':
+        emitChar(symbol);
+        break;
+    case u'~':
+        emitChar(0x00A0);
+        break;
+    case u'-':
+        emitChar(0x00AD);
+        break;
+    case u'_':
+        emitChar(0x2011);
+        break;
+    case u'\n':
+        paragraphBreak();
+        break;
+    case u'\t':
+        emitChar(u'\t');
+        break;
+    default:
+        break; // \: \| and the like carry nothing we show
+    }
+}
+
+void Reader::onByte(std::uint8_t byte)
+{
+    const Destination d = top().destination;
+    if (d != Destination::Text && d != Destination::FontTable) {
+        flushPending();
+        return;
+    }
+    const ByteDecoder::Output out = m_bytes.feed(byte, byteCodePage(byte));
+    for (int i = 0; i < out.count; ++i)
+        emitChar(out.chars[i]);
+    m_fallbackLeft = 0;
+}
+
+void Reader::onUnicode(int value)
+{
+    if (value < -32768 || value > 0x10FFFF)
+        return; // out of range: ignored, its fallback text stays
+    m_fallbackLeft = top().fallbackSkip;
+    const char32_t c = value < 0 ? char32_t(value + 0x10000) : char32_t(value);
+    if (c < 0x10000 && QChar::isHighSurrogate(c)) {
+        if (m_highSurrogate)
+            emitChar(Replacement);
+        m_highSurrogate = char16_t(c);
+        return;
+    }
+    if (c < 0x10000 && QChar::isLowSurrogate(c)) {
+        if (!m_highSurrogate) {
+            emitChar(Replacement);
+            return;
+        }
+        const char32_t full = QChar::surrogateToUcs4(m_highSurrogate, char16_t(c));
+        m_highSurrogate = 0;
+        emitChar(full);
+        return;
+    }
+    if (m_highSurrogate) {
+        m_highSurrogate = 0;
+        emitChar(Replacement);
+    }
+    if (c != 0)
+        emitChar(c);
+}
+
+void Reader::onText(QStringView text)
+{
+    switch (top().destination) {
+    case Destination::Text:
+        appendRunText(text);
+        break;
+    case Destination::FontTable:
+        for (QChar c : text) {
+            if (c == u';')
+                finishFontEntry();
+            else
+                emitChar(c.unicode());
+        }
+        break;
+    case Destination::ColorTable:
+        for (QChar c : text) {
+            if (c == u';')
+                finishColor();
+        }
+        break;
+    case Destination::Picture:
+        feedHex(text);
+        break;
+    }
+}
+
+// A character from an escape, a decoded byte or \uN, into the current destination.
+void Reader::emitChar(char32_t c)
+{
+    const Destination d = top().destination;
+    if (d == Destination::FontTable) {
+        if (m_fontEntryOpen && m_fontEntry.name.size() < MaxFontNameLength)
+            m_fontEntry.name.append(QStringView(QChar::fromUcs4(c)));
+        return;
+    }
+    if (d != Destination::Text)
+        return;
+    if (c < 0x20 && c != u'\t')
+        return;
+    appendRunText(QChar::fromUcs4(c));
+}
+
+void Reader::appendRunText(QStringView text)
+{
+    if (text.isEmpty())
+        return;
+    ensureBlock();
+    const CharState &state = top().chars;
+    if (!m_run.isEmpty() && !(state == m_runState))
+        flushRun();
+    if (m_run.isEmpty())
+        m_runState = state;
+    m_run.append(text);
+}
+
+// A lead byte or a high surrogate that found no partner becomes U+FFFD.
+void Reader::flushPending()
+{
+    flushBytes();
+    flushSurrogate();
+}
+
+void Reader::flushBytes()
+{
+    if (m_bytes.pending())
+        emitChar(m_bytes.flush());
+}
+
+void Reader::flushSurrogate()
+{
+    if (m_highSurrogate) {
+        m_highSurrogate = 0;
+        emitChar(Replacement);
+    }
+}
+
+void Reader::flushRun()
+{
+    if (m_run.isEmpty())
+        return;
+    m_cursor.insertText(m_run, formatFor(m_runState));
+    m_run.truncate(0);
+    m_insertedAnything = true;
+}
+
+// A paragraph mark is held back until something follows it, so that the final \par of a
+// document does not add an empty paragraph.
+void Reader::ensureBlock()
+{
+    if (!m_pendingParagraph)
+        return;
+    m_pendingParagraph = false;
+    m_cursor.insertBlock();
+    m_ownsBlock = true;
+}
+
+void Reader::paragraphBreak()
+{
+    ensureBlock();
+    flushRun();
+    applyParagraph();
+    m_pendingParagraph = true;
+    m_insertedAnything = true;
+}
+
+void Reader::applyParagraph()
+{
+    if (!m_ownsBlock)
+        return;
+    const State &s = top();
+    QTextBlockFormat block = m_cursor.blockFormat();
+    const bool has = block.hasProperty(QTextFormat::BlockAlignment);
+    if (s.alignment && (!has || block.alignment() != s.alignment)) {
+        block.setAlignment(s.alignment);
+        m_cursor.setBlockFormat(block);
+    } else if (!s.alignment && has) {
+        block.clearProperty(QTextFormat::BlockAlignment);
+        m_cursor.setBlockFormat(block);
+    }
+    // An empty paragraph keeps the size of its paragraph mark.
+    if (m_cursor.block().length() <= 1)
+        m_cursor.setBlockCharFormat(formatFor(s.chars));
+}
+
+void Reader::finish()
+{
+    flushPending();
+    flushRun();
+    if (m_insertedAnything && !m_pendingParagraph)
+        applyParagraph();
+}
+
+void Reader::startFontEntry(int number)
+{
+    if (m_fontEntryOpen)
+        finishFontEntry();
+    m_fontEntryOpen = true;
+    m_fontEntryDepth = m_stack.size();
+    m_fontEntryNumber = number;
+    m_fontEntry = FontEntry{QString(), m_documentCodePage};
+}
+
+void Reader::finishFontEntry()
+{
+    flushPending();
+    if (!m_fontEntryOpen)
+        return;
+    m_fontEntryOpen = false;
+    m_fontEntry.name = m_fontEntry.name.trimmed();
+    if (m_fonts.size() < MaxFonts || m_fonts.contains(m_fontEntryNumber))
+        m_fonts.insert(m_fontEntryNumber, m_fontEntry);
+    m_cachedFormatValid = false;
+}
+
+void Reader::finishColor()
+{
+    if (int(m_colors.size()) < MaxColors)
+        m_colors.push_back(m_colorComponentSeen ? m_pendingColor : QColor());
+    m_pendingColor = QColor();
+    m_colorComponentSeen = false;
+    m_cachedFormatValid = false;
+}
+
+void Reader::feedHex(QStringView text)
+{
+    for (QChar ch : text) {
+        const char16_t c = ch.unicode();
+        int v;
+        if (c >= u'0' && c <= u'9')
+            v = c - u'0';
+        else if (c >= u'a' && c <= u'f')
+            v = c - u'a' + 10;
+        else if (c >= u'A' && c <= u'F')
+            v = c - u'A' + 10;
+        else
+            continue;
+        if (m_picture.highNibble < 0) {
+            m_picture.highNibble = v;
+        } else {
+            m_picture.data.append(char(m_picture.highNibble << 4 | v));
+            m_picture.highNibble = -1;
+        }
+    }
+}
+
+void Reader::finishPicture()
+{
+    const Picture picture = std::exchange(m_picture, Picture());
+    const char *format = picture.format == Picture::Format::Png    ? "png"
+                         : picture.format == Picture::Format::Jpeg ? "jpeg"
+                                                                   : nullptr;
+    if (!format || picture.data.isEmpty())
+        return; // metafiles and bitmaps we cannot draw are left out
+    QBuffer buffer;
+    buffer.setData(picture.data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setAllocationLimit(ImageAllocationLimitMb);
+    const QImage image = reader.read();
+    if (!image.isNull())
+        insertPicture(image, picture);
+}
+
+void Reader::insertPicture(const QImage &image, const Picture &p)
+{
+    const QByteArray id = QCryptographicHash::hash(p.data, QCryptographicHash::Sha1).toHex();
+    const QString name = QStringLiteral("rtfimage:") + QString::fromLatin1(id);
+    m_cursor.document()->addResource(QTextDocument::ImageResource, QUrl(name), image);
+
+    // The displayed size: \picwgoal/\pichgoal (twips) scaled, else the picture's own size.
+    const auto size = [](int goal, int pixels, int natural, int scale) {
+        const qreal base = goal > 0 ? goal / TwipsPerPixel : pixels > 0 ? pixels : natural;
+        return base * scale / 100.0;
+    };
+    const qreal w = size(p.goalWidth, p.width, image.width(), p.scaleX);
+    const qreal h = size(p.goalHeight, p.height, image.height(), p.scaleY);
+    QTextImageFormat format;
+    format.setName(name);
+    if (qAbs(w - image.width()) > 0.01 || qAbs(h - image.height()) > 0.01) {
+        format.setWidth(w);
+        format.setHeight(h);
+    }
+    ensureBlock();
+    flushRun();
+    m_cursor.insertImage(format);
+    m_insertedAnything = true;
+}
+
+CodePage Reader::fontCodePage(int font) const
+{
+    const auto it = m_fonts.constFind(font < 0 ? m_defaultFont : font);
+    return it == m_fonts.cend() ? m_documentCodePage : it->codePage;
+}
+
+CodePage Reader::byteCodePage(std::uint8_t byte)
+{
+    const State &s = top();
+    if (s.destination == Destination::FontTable)
+        return m_fontEntryOpen ? m_fontEntry.codePage : m_documentCodePage;
+    const CodePage own = fontCodePage(s.chars.font);
+    // Double-byte text may be set in an associated Japanese font (\dbch\afN) while \f names a
+    // Latin one; its lead bytes then belong to that font.
+    if (own != CodePage::Cp932 && s.assocDbch && s.dbchFont >= 0
+        && fontCodePage(s.dbchFont) == CodePage::Cp932 && qm::text::cp932::isLeadByte(byte))
+        return CodePage::Cp932;
+    return own;
+}
+
+QTextCharFormat Reader::formatFor(const CharState &state)
+{
+    if (m_cachedFormatValid && m_cachedState == state)
+        return m_cachedFormat;
+    QTextCharFormat f;
+    const auto font = m_fonts.constFind(state.font < 0 ? m_defaultFont : state.font);
+    if (font != m_fonts.cend() && !font->name.isEmpty())
+        f.setFontFamilies({font->name});
+    if (state.halfPoints > 0)
+        f.setFontPointSize(state.halfPoints / 2.0);
+    f.setFontWeight(state.bold ? QFont::Bold : QFont::Normal);
+    f.setFontItalic(state.italic);
+    f.setFontUnderline(state.underline);
+    f.setFontStrikeOut(state.strike);
+    if (state.color > 0 && std::size_t(state.color) < m_colors.size() && m_colors[std::size_t(state.color)].isValid())
+        f.setForeground(m_colors[std::size_t(state.color)]);
+    if (state.verticalAlignment != QTextCharFormat::AlignNormal)
+        f.setVerticalAlignment(state.verticalAlignment);
+    if (state.offsetTwips != 0)
+        setCharacterOffset(f, state.offsetTwips);
+    m_cachedState = state;
+    m_cachedFormat = f;
+    m_cachedFormatValid = true;
+    return f;
+}
+
+void read(QTextCursor &cursor, QStringView input, bool rawBytes)
+{
+    if (cursor.isNull())
+        return;
+    Reader(cursor, input, rawBytes).run();
+}
+
+char16_t unit(QChar c)
+{
+    return c.unicode();
+}
+
+char16_t unit(char c)
+{
+    return char16_t(static_cast<unsigned char>(c));
+}
+
+template<typename View>
+bool startsWithRtf(View text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && QChar::isSpace(unit(text[i])))
+        ++i;
+    const char16_t head[] = u"{\\rtf";
+    for (int k = 0; k < 5; ++k, ++i) {
+        if (i >= text.size() || unit(text[i]) != head[k])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool looksLikeRtf(QStringView text)
+{
+    return startsWithRtf(text);
+}
+
+bool looksLikeRtf(QByteArrayView bytes)
+{
+    return startsWithRtf(bytes);
+}
+
+void insertRtf(QTextCursor &cursor, QStringView rtf)
+{
+    read(cursor, rtf, false);
+}
+
+void insertRtfBytes(QTextCursor &cursor, QByteArrayView rtf)
+{
+    read(cursor, QString::fromLatin1(rtf), true);
+}
+
+void setRtf(QTextDocument &document, QStringView rtf)
+{
+    document.clear();
+    QTextCursor cursor(&document);
+    insertRtf(cursor, rtf);
+}
+
+void setRtfBytes(QTextDocument &document, QByteArrayView rtf)
+{
+    document.clear();
+    QTextCursor cursor(&document);
+    insertRtfBytes(cursor, rtf);
+}
+
+QString rtfToPlainText(QStringView rtf)
+{
+    QTextDocument document;
+    setRtf(document, rtf);
+    QString text = document.toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+}
+
+} // namespace qm::rtf
