@@ -1,5 +1,4 @@
 #include "app/common/oleprocedures.h"
-#include "app/common/procedures.h"
 #include "app/common/showhelp.h"
 
 #include "platform/desktop/programfolder.h"
@@ -45,7 +44,6 @@ private slots:
     void saveOfAnEmptyContainer();
     void loadThenSaveGivesTheSameBytes();
     void corruptImageLeavesTheContainerEmpty();
-    void writeTextFile();
 };
 
 void tst_sharedprocedures::cleanup()
@@ -149,20 +147,6 @@ void tst_sharedprocedures::corruptImageLeavesTheContainerEmpty()
     QVERIFY(!LoadOleObject(container, qm::objects::image::toBytes(*container.object()),
                            dir.filePath(QStringLiteral("no/such/folder/Temp1.ole"))));
     QCOMPARE(container.objectType(), ObjectContainer::ObjectType::None);
-}
-
-void tst_sharedprocedures::writeTextFile()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Temp3.htm"));
-    QVERIFY(WriteTextFile(path, QStringLiteral("<p>日本</p>")).ok);
-    QCOMPARE(readFile(path), QByteArray("<p>\x93\xFA\x96\x7B</p>"));
-    QVERIFY(WriteTextFile(path, QStringLiteral("x")).ok);
-    QCOMPARE(readFile(path), QByteArray("x")); // emptied first, no terminator
-
-    const auto refused = WriteTextFile(path, QStringLiteral("😀"));
-    QVERIFY(!refused.ok);
-    QCOMPARE(readFile(path), QByteArray("x"));
 }
 
 QTEST_MAIN(tst_sharedprocedures)
