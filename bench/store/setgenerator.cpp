@@ -56,8 +56,10 @@ QString GeneratorOptions::problem() const
 
 QString GeneratorOptions::signature() const
 {
-    // The batch size changes only the speed of writing, not what is written.
-    return QStringLiteral("d%1-e%2-k%3-s%4-b%5-%6")
+    // The batch size changes only the speed of writing, not what is written. The version goes
+    // up whenever the same options start to give other rows, so no stale cache is reused.
+    return QStringLiteral("v%1-d%2-e%3-k%4-s%5-b%6-%7")
+        .arg(GeneratorVersion)
         .arg(dictionaries)
         .arg(entries)
         .arg(keywordsPerEntry)

@@ -11,6 +11,9 @@ namespace qm::bench {
 
 class Vocabulary;
 
+// Goes up whenever the same options start to give other rows.
+constexpr int GeneratorVersion = 1;
+
 struct GeneratorOptions {
     QString folder;              // gets "DicSets.ini" and the dictionaries
     int dictionaries = 10;       // 1 to 10, one set
