@@ -749,6 +749,8 @@ void Reader::onText(QStringView text)
 // A character from an escape, a decoded byte or \uN, into the current destination.
 void Reader::emitChar(char32_t c)
 {
+    if (c < 0x10000 && Tokenizer::isIgnored(char16_t(c)))
+        return;
     const Destination d = top().destination;
     if (d == Destination::FontTable) {
         if (m_fontEntryOpen && m_fontEntry.name.size() < MaxFontNameLength)
@@ -756,8 +758,6 @@ void Reader::emitChar(char32_t c)
         return;
     }
     if (d != Destination::Text)
-        return;
-    if (c < 0x20 && c != u'\t')
         return;
     appendRunText(QChar::fromUcs4(c));
 }

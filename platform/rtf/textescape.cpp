@@ -1,5 +1,7 @@
 #include "textescape.h"
 
+#include "tokenizer.h"
+
 #include "platform/text/cp932.h"
 
 #include <charconv>
@@ -94,7 +96,7 @@ void appendEscapedText(QByteArray &out, QStringView text, bool &afterWord)
         if (appendSpecial(out, c, afterWord))
             continue;
         // Other control characters, paragraph separators and object placeholders carry no text.
-        if (c < 0x20 || c == 0x7F || c == 0x2029 || c == 0xFFFC)
+        if (Tokenizer::isIgnored(c))
             continue;
         char32_t codePoint = c;
         const bool pair = QChar::isHighSurrogate(c) && i + 1 < n && text[i + 1].isLowSurrogate();

@@ -40,7 +40,14 @@ bool Tokenizer::isPlain(char16_t c) const
         return false;
     if (c < 0x20)
         return c == u'\t';
-    return !(m_rawBytes && c >= 0x80);
+    return !(m_rawBytes && c >= 0x80) && !isIgnored(c);
+}
+
+// Characters that carry no text of their own: line ends, control characters, and the
+// paragraph separator and object placeholder that would otherwise become document structure.
+bool Tokenizer::isIgnored(char16_t c)
+{
+    return (c < 0x20 && c != u'\t') || c == 0x7F || c == 0x2029 || c == 0xFFFC;
 }
 
 Tokenizer::Token Tokenizer::next()
@@ -59,15 +66,15 @@ Tokenizer::Token Tokenizer::next()
                 return token;
             continue;
         }
-        if (c < 0x20 && c != u'\t') {
-            ++m_pos; // line ends and other control characters carry no text in RTF
-            continue;
-        }
         if (m_rawBytes && c >= 0x80) {
             ++m_pos;
             token.kind = Kind::Byte;
             token.byte = std::uint8_t(c);
             return token;
+        }
+        if (isIgnored(c)) {
+            ++m_pos;
+            continue;
         }
         const qsizetype start = m_pos;
         while (m_pos < n && isPlain(m_in[m_pos].unicode()))

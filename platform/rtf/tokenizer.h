@@ -38,6 +38,8 @@ public:
 
     qsizetype position() const { return m_pos; }
 
+    static bool isIgnored(char16_t c);
+
 private:
     bool isPlain(char16_t c) const;
     bool escape(Token &token);

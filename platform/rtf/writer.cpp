@@ -2,6 +2,7 @@
 
 #include "charformat.h"
 #include "textescape.h"
+#include "tokenizer.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -14,7 +15,9 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace qm::rtf {
@@ -24,11 +27,12 @@ constexpr qreal TwipsPerPixel = 15.0;
 constexpr int HexLineLength = 128;
 constexpr qreal FallbackPointSize = 12.0;
 
-// The character attributes the writer carries, as RTF numbers.
+// The character attributes the writer carries. Fonts and colours get their table index only
+// when text is written in them, so the tables list exactly what the body uses.
 struct Attrs {
-    int font = 0;
+    QString family;
     int halfPoints = -1; // -1: nothing written yet
-    int color = 0;
+    std::optional<QRgb> color; // none: the automatic colour
     int offsetTwips = 0;
     QTextCharFormat::VerticalAlignment verticalAlignment = QTextCharFormat::AlignNormal;
     bool bold = false;
@@ -52,6 +56,7 @@ public:
 private:
     void writeBlock(const QTextBlock &block, int from, int to);
     void writeParagraphStart(const QTextBlockFormat &format);
+    void writeRun(const Attrs &attrs, QStringView text);
     void writeAttrs(const Attrs &next);
     void writeOffset(int twips);
     void writeText(QStringView text);
@@ -86,6 +91,7 @@ Writer::Writer(const QTextDocument &document)
     const qreal size = font.pointSizeF() > 0 ? font.pointSizeF() : FallbackPointSize;
     m_defaultHalfPoints = int(std::lround(size * 2));
     fontIndex(m_defaultFamily); // \deff0
+    m_current.family = m_defaultFamily;
 }
 
 QByteArray Writer::write(int from, int to)
@@ -119,8 +125,7 @@ void Writer::writeBlock(const QTextBlock &block, int from, int to)
             wroteText = true;
             continue;
         }
-        writeAttrs(attrsOf(fragment));
-        writeText(QStringView(fragment.text()).sliced(start - fragment.position(), end - start));
+        writeRun(attrsOf(fragment), QStringView(fragment.text()).sliced(start - fragment.position(), end - start));
         wroteText = true;
     }
     // The paragraph mark carries the size of an empty line.
@@ -147,11 +152,22 @@ void Writer::writeParagraphStart(const QTextBlockFormat &format)
         word("ql");
 }
 
+// A run whose characters all carry nothing (control characters) leaves no trace, not even
+// its attributes.
+void Writer::writeRun(const Attrs &attrs, QStringView text)
+{
+    const auto writable = [](QChar c) { return !Tokenizer::isIgnored(c.unicode()); };
+    if (std::none_of(text.begin(), text.end(), writable))
+        return;
+    writeAttrs(attrs);
+    writeText(text);
+}
+
 void Writer::writeAttrs(const Attrs &next)
 {
     Attrs &c = m_current;
-    if (next.font != c.font)
-        word("f", next.font);
+    if (next.family != c.family)
+        word("f", fontIndex(next.family));
     if (next.halfPoints != c.halfPoints)
         word("fs", next.halfPoints);
     if (next.bold != c.bold)
@@ -163,7 +179,7 @@ void Writer::writeAttrs(const Attrs &next)
     if (next.strike != c.strike)
         word(next.strike ? "strike" : "strike0");
     if (next.color != c.color)
-        word("cf", next.color);
+        word("cf", next.color ? colorIndex(QColor::fromRgb(*next.color)) : 0);
     if (next.verticalAlignment != c.verticalAlignment) {
         word(next.verticalAlignment == QTextCharFormat::AlignSuperScript ? "super"
              : next.verticalAlignment == QTextCharFormat::AlignSubScript ? "sub"
@@ -264,7 +280,7 @@ Attrs Writer::computeAttrs(const QTextCharFormat &format)
 {
     Attrs a;
     const QString family = familyOf(format);
-    a.font = fontIndex(family.isEmpty() ? m_defaultFamily : family);
+    a.family = family.isEmpty() ? m_defaultFamily : family;
     const qreal size = format.fontPointSize();
     a.halfPoints = size > 0 ? qMax(1, int(std::lround(size * 2))) : m_defaultHalfPoints;
     a.bold = format.fontWeight() >= QFont::DemiBold;
@@ -275,7 +291,7 @@ Attrs Writer::computeAttrs(const QTextCharFormat &format)
     if (format.hasProperty(QTextFormat::ForegroundBrush)) {
         const QBrush brush = format.foreground();
         if (brush.style() != Qt::NoBrush)
-            a.color = colorIndex(brush.color());
+            a.color = brush.color().rgb() | 0xFF000000u;
     }
     const auto v = format.verticalAlignment();
     if (v == QTextCharFormat::AlignSuperScript || v == QTextCharFormat::AlignSubScript)
