@@ -14,7 +14,7 @@
 #include "platform/desktop/scriptedprompter.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -383,8 +383,12 @@ std::optional<Folders> parseFolders(const QStringList &arguments)
 int main(int argc, char *argv[])
 {
     benchmark::Initialize(&argc, argv);
-    QCoreApplication app(argc, argv);
-    const std::optional<Folders> folders = parseFolders(QCoreApplication::arguments());
+    // Rich-text bodies are laid out by Qt's text engine, which wants a GUI application; no
+    // window is ever shown.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const std::optional<Folders> folders = parseFolders(QGuiApplication::arguments());
     if (!folders)
         return 2;
     try {

@@ -1,6 +1,13 @@
 #include "bodies.h"
 
+#include "platform/rtf/rtf.h"
 #include "platform/text/cp932.h"
+
+#include <QColor>
+#include <QFont>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
 
 namespace qm::bench {
 namespace {
@@ -18,42 +25,21 @@ QByteArray cp932(const QString &text)
     return text::cp932::encode(text).bytes;
 }
 
-// Rich text in CP932 with a font table and a few character formats. Characters beyond ASCII
-// are written as `\'hh` bytes of their CP932 form.
-class RtfComposer final
+// The character formats rich-text bodies mix into their text.
+QTextCharFormat formatNumber(int n)
 {
-public:
-    RtfComposer()
-    {
-        m_out = "{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0\\fnil\\fcharset128 Noto Sans CJK JP;}"
-                "{\\f1\\fswiss\\fcharset0 Noto Sans;}}"
-                "{\\colortbl ;\\red0\\green0\\blue0;\\red192\\green0\\blue0;\\red0\\green64\\blue160;}"
-                "\\viewkind4\\uc1\\pard\\f0\\fs20 ";
+    QTextCharFormat f;
+    switch (n) {
+    case 0: f.setFontWeight(QFont::Bold); break;
+    case 1: f.setFontItalic(true); break;
+    case 2: f.setFontUnderline(true); break;
+    case 3: f.setForeground(QColor(192, 0, 0)); break;
+    case 4: f.setFontStrikeOut(true); break;
+    default: f.setFontPointSize(14); break;
     }
-
-    void text(const QString &s)
-    {
-        for (const QChar c : s) {
-            if (c == u'\\' || c == u'{' || c == u'}') {
-                m_out += '\\';
-                m_out += char(c.unicode());
-            } else if (c == u'\n') {
-                m_out += "\\par\r\n";
-            } else if (c.unicode() < 0x80) {
-                m_out += char(c.unicode());
-            } else {
-                for (const char byte : cp932(QString(c)))
-                    m_out += "\\'" + QByteArray::number(quint8(byte), 16).rightJustified(2, '0');
-            }
-        }
-    }
-    void control(const char *word) { m_out += word; }
-    QByteArray finish() { return m_out + "\\par\r\n}"; }
-    qsizetype size() const { return m_out.size(); }
-
-private:
-    QByteArray m_out;
-};
+    return f;
+}
+constexpr int FormatCount = 6;
 
 } // namespace
 
@@ -137,22 +123,25 @@ QByteArray BodyFactory::text(const QStringList &keywords)
 
 QByteArray BodyFactory::richText(const QString &heading, const QStringList &keywords)
 {
+    // Written by the program's own RTF writer, as the rich-text editor stores a body.
     const int target = targetSize();
-    RtfComposer rtf;
-    rtf.control("\\b\\fs28 ");
-    rtf.text(heading);
-    rtf.control("\\b0\\fs20\\par\r\n");
-    static const char *const formats[][2] = {
-        {"\\b ", "\\b0 "}, {"\\i ", "\\i0 "}, {"\\ul ", "\\ulnone "}, {"\\cf2 ", "\\cf0 "},
-        {"\\strike ", "\\strike0 "}, {"\\f1 ", "\\f0 "}};
-    while (rtf.size() < target) {
-        rtf.text(plainText(keywords, 12));
-        const auto &f = formats[m_rng.below(std::size(formats))];
-        rtf.control(f[0]);
-        rtf.text(keywords.at(m_rng.below(quint32(keywords.size()))));
-        rtf.control(f[1]);
+    QTextDocument document;
+    QTextCursor cursor(&document);
+    QTextCharFormat title;
+    title.setFontWeight(QFont::Bold);
+    title.setFontPointSize(14);
+    cursor.insertText(heading, title);
+    cursor.insertBlock();
+    // Roughly 20 bytes of RTF for each character of mostly double-byte text, formats included.
+    int room = target / 20;
+    while (room > 0) {
+        const QString plain = plainText(keywords, 12);
+        cursor.insertText(plain, QTextCharFormat());
+        cursor.insertText(keywords.at(m_rng.below(quint32(keywords.size()))),
+                          formatNumber(int(m_rng.below(FormatCount))));
+        room -= int(plain.size()) + 4;
     }
-    return rtf.finish();
+    return rtf::toRtfBytes(document);
 }
 
 QByteArray BodyFactory::url(const QStringList &keywords)

@@ -24,7 +24,8 @@ struct BodyMix {
 };
 
 // Makes entry bodies as the store keeps them: CP932 bytes for text, rich text, URL and HTML,
-// and opaque bytes for embedded objects. Sizes vary around `averageBytes`.
+// and opaque bytes for embedded objects. Sizes vary around `averageBytes`. Rich text needs a
+// QGuiApplication (offscreen will do).
 class BodyFactory final
 {
 public:

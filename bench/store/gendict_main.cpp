@@ -4,7 +4,7 @@
 #include "setgenerator.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QElapsedTimer>
 
 #include <cstdio>
@@ -60,8 +60,12 @@ int intValue(const QCommandLineParser &parser, const QString &name, bool &ok)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("qm-gendict"));
+    // Rich-text bodies are laid out by Qt's text engine, which wants a GUI application; no
+    // window is ever shown.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("qm-gendict"));
     GeneratorOptions defaults;
 
     QCommandLineParser parser;

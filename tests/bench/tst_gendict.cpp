@@ -6,6 +6,7 @@
 
 #include "app/store/databasemodule.h"
 #include "platform/desktop/scriptedprompter.h"
+#include "platform/rtf/rtf.h"
 #include "platform/sqlite/statement.h"
 #include "platform/text/cp932.h"
 #include "platform/text/fold.h"
@@ -193,8 +194,10 @@ void tst_gendict::bodiesAreWhatTheirViewerReads()
         if (viewer != 5)
             QVERIFY2(!qm::text::cp932::decode(body).contains(QChar::ReplacementCharacter), body.constData());
         if (viewer == 2) {
+            // The RTF writer's output, which its reader takes back to the entry's words.
             QVERIFY(body.startsWith("{\\rtf1\\ansi\\ansicpg932"));
-            QCOMPARE(body.count('{') - body.count("\\{"), body.count('}') - body.count("\\}"));
+            const QString text = qm::rtf::rtfToPlainText(qm::text::cp932::decode(body));
+            QVERIFY2(text.size() > 10 && !text.contains(u'\\'), qPrintable(text));
         }
         if (viewer == 3)
             QVERIFY(body.startsWith("https://"));
@@ -283,5 +286,5 @@ void tst_gendict::lookupVariantsAgreeAcrossTheLimit()
     }
 }
 
-QTEST_GUILESS_MAIN(tst_gendict)
+QTEST_MAIN(tst_gendict)
 #include "tst_gendict.moc"
