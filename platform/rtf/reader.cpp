@@ -2,23 +2,20 @@
 
 #include "charformat.h"
 #include "codepage.h"
+#include "keywords.h"
+#include "picture.h"
+#include "tables.h"
 #include "tokenizer.h"
 
 #include "platform/text/cp932.h"
 
-#include <QBuffer>
 #include <QColor>
-#include <QCryptographicHash>
-#include <QHash>
 #include <QImage>
-#include <QImageReader>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
 
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 namespace qm::rtf {
@@ -27,102 +24,10 @@ namespace {
 // Limits that keep hostile input cheap. Deeper groups are still counted (so text after them
 // is found), they just share the deepest kept state.
 constexpr std::size_t MaxGroupDepth = 256;
-constexpr int MaxFonts = 4096;
-constexpr int MaxColors = 4096;
-constexpr int MaxFontNameLength = 256;
 constexpr int MaxFallbackSkip = 16;
 constexpr int MaxHalfPoints = 3276; // 1638 pt
 constexpr int MaxOffsetTwips = 32767;
-constexpr int MaxPictureTwips = 1440 * 200;
-constexpr int ImageAllocationLimitMb = 128;
-constexpr qreal TwipsPerPixel = 15.0; // at 96 dpi, the unit of QTextImageFormat sizes
 constexpr char16_t Replacement = 0xFFFD;
-
-enum class Kw : std::uint8_t {
-    Unknown,
-    AnsiCpg, Ansi, Deff, Uc, U,
-    FontTable, ColorTable, FCharset, Cpg, Red, Green, Blue,
-    F, Af, Dbch, Loch, Hich, Fs, B, I, Ul, UlNone, Strike, Cf, Up, Dn, Offset,
-    Sub, Super, NoSuperSub, Plain,
-    Pard, Ql, Qr, Qc, Qj, Par, Line, Tab, Cell, Row,
-    Pict, PngBlip, JpegBlip, OtherBlip, PicW, PicH, PicWGoal, PicHGoal, PicScaleX, PicScaleY, Bin,
-    SkipDestination, TransparentDestination,
-    Character, // a word that stands for one character, see characterWords
-};
-
-struct CharacterWord {
-    std::string_view word;
-    char16_t character;
-};
-
-constexpr CharacterWord CharacterWords[] = {
-    {"emdash", 0x2014}, {"endash", 0x2013}, {"emspace", 0x2003}, {"enspace", 0x2002},
-    {"qmspace", 0x2005}, {"bullet", 0x2022}, {"lquote", 0x2018}, {"rquote", 0x2019},
-    {"ldblquote", 0x201C}, {"rdblquote", 0x201D}, {"zwj", 0x200D}, {"zwnj", 0x200C},
-    {"ltrmark", 0x200E}, {"rtlmark", 0x200F}};
-
-const std::unordered_map<std::string_view, Kw> &keywords()
-{
-    static const std::unordered_map<std::string_view, Kw> table = [] {
-        std::unordered_map<std::string_view, Kw> t = {
-            {"ansicpg", Kw::AnsiCpg}, {"ansi", Kw::Ansi}, {"deff", Kw::Deff}, {"uc", Kw::Uc},
-            {"u", Kw::U}, {"fonttbl", Kw::FontTable}, {"colortbl", Kw::ColorTable},
-            {"fcharset", Kw::FCharset}, {"cpg", Kw::Cpg}, {"red", Kw::Red}, {"green", Kw::Green},
-            {"blue", Kw::Blue}, {"f", Kw::F}, {"af", Kw::Af}, {"dbch", Kw::Dbch},
-            {"loch", Kw::Loch}, {"hich", Kw::Hich}, {"fs", Kw::Fs}, {"b", Kw::B}, {"i", Kw::I},
-            {"ulnone", Kw::UlNone}, {"strike", Kw::Strike}, {"striked", Kw::Strike},
-            {"cf", Kw::Cf}, {"up", Kw::Up}, {"dn", Kw::Dn}, {"qmoffset", Kw::Offset},
-            {"sub", Kw::Sub}, {"super", Kw::Super}, {"nosupersub", Kw::NoSuperSub},
-            {"plain", Kw::Plain}, {"pard", Kw::Pard}, {"ql", Kw::Ql}, {"qr", Kw::Qr},
-            {"qc", Kw::Qc}, {"qj", Kw::Qj}, {"qd", Kw::Qj}, {"par", Kw::Par},
-            {"sect", Kw::Par}, {"page", Kw::Par}, {"line", Kw::Line}, {"tab", Kw::Tab},
-            {"cell", Kw::Cell}, {"nestcell", Kw::Cell}, {"row", Kw::Row}, {"nestrow", Kw::Row},
-            {"pict", Kw::Pict}, {"pngblip", Kw::PngBlip}, {"jpegblip", Kw::JpegBlip},
-            {"emfblip", Kw::OtherBlip}, {"wmetafile", Kw::OtherBlip}, {"macpict", Kw::OtherBlip},
-            {"dibitmap", Kw::OtherBlip}, {"wbitmap", Kw::OtherBlip},
-            {"pmmetafile", Kw::OtherBlip}, {"picw", Kw::PicW}, {"pich", Kw::PicH},
-            {"picwgoal", Kw::PicWGoal}, {"pichgoal", Kw::PicHGoal},
-            {"picscalex", Kw::PicScaleX}, {"picscaley", Kw::PicScaleY}, {"bin", Kw::Bin}};
-        for (const char *w : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave",
-                              "ulldash", "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd",
-                              "ulthldash", "ululdbwave", "ulw", "ulwave"})
-            t.emplace(w, Kw::Ul);
-        // Destinations whose content is not document text.
-        for (const char *w :
-             {"stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer",
-              "footerl", "footerr", "footerf", "footnote", "annotation", "nonshppict", "fldinst",
-              "listtable", "listoverridetable", "revtbl", "filetbl", "pn", "xe", "tc", "txe",
-              "rxe", "objdata", "objclass", "do", "ftnsep", "ftnsepc", "ftncn", "aftnsep",
-              "aftnsepc", "aftncn", "template", "bkmkstart", "bkmkend", "rsidtbl", "generator",
-              "themedata", "colorschememapping", "datastore", "latentstyles", "xmlnstbl",
-              "pgdsctbl", "fchars", "lchars", "pxe", "comment", "title", "subject", "author",
-              "operator", "keywords", "doccomm", "company", "falt", "panose", "shpinst"})
-            t.emplace(w, Kw::SkipDestination);
-        // Destinations that hold document text even when marked \*.
-        for (const char *w : {"shppict", "fldrslt", "result", "field", "shp", "shprslt", "ud", "upr"})
-            t.emplace(w, Kw::TransparentDestination);
-        for (const CharacterWord &c : CharacterWords)
-            t.emplace(c.word, Kw::Character);
-        return t;
-    }();
-    return table;
-}
-
-Kw lookup(std::string_view word)
-{
-    const auto &table = keywords();
-    const auto it = table.find(word);
-    return it == table.end() ? Kw::Unknown : it->second;
-}
-
-char16_t characterFor(std::string_view word)
-{
-    for (const CharacterWord &c : CharacterWords) {
-        if (c.word == word)
-            return c.character;
-    }
-    return Replacement;
-}
 
 enum class Destination : std::uint8_t { Text, FontTable, ColorTable, Picture };
 
@@ -148,19 +53,6 @@ struct State {
     int dbchFont = -1;       // \dbch\afN: the font of double-byte text
     bool assocDbch = false;  // an \af now names the double-byte font
     Destination destination = Destination::Text;
-};
-
-struct FontEntry {
-    QString name;
-    CodePage codePage = CodePage::Cp1252;
-};
-
-struct Picture {
-    enum class Format : std::uint8_t { None, Png, Jpeg, Other };
-    Format format = Format::None;
-    int width = 0, height = 0, goalWidth = 0, goalHeight = 0, scaleX = 100, scaleY = 100;
-    QByteArray data;
-    int highNibble = -1;
 };
 
 class Reader final {
@@ -205,12 +97,8 @@ private:
     void applyParagraph();
     void finish();
 
-    void startFontEntry(int number);
-    void finishFontEntry();
-    void finishColor();
-    void feedHex(QStringView text);
+    void endFontEntry();
     void finishPicture();
-    void insertPicture(const QImage &image, const Picture &picture);
 
     CodePage fontCodePage(int font) const;
     CodePage byteCodePage(std::uint8_t byte);
@@ -229,15 +117,9 @@ private:
 
     CodePage m_documentCodePage = CodePage::Cp1252;
     int m_defaultFont = 0;
-    QHash<int, FontEntry> m_fonts;
-    std::vector<QColor> m_colors;
-    QColor m_pendingColor;
-    bool m_colorComponentSeen = false;
-    bool m_fontEntryOpen = false;
-    int m_fontEntryNumber = 0;
-    std::size_t m_fontEntryDepth = 0;
-    FontEntry m_fontEntry;
-    Picture m_picture;
+    FontTable m_fonts;
+    ColorTable m_colors;
+    PictureBuilder m_picture;
 
     QString m_run;
     CharState m_runState;
@@ -380,8 +262,11 @@ void Reader::closeGroup()
     const State closed = m_stack.back();
     m_stack.pop_back();
     // An entry ends with ";" or with the group it began in, not with a group nested in it.
-    if (m_fontEntryOpen && m_stack.size() + 1 == m_fontEntryDepth)
-        finishFontEntry();
+    if (m_fonts.entryOpen() && m_stack.size() + 1 == m_fonts.entryDepth()) {
+        flushBytes();
+        m_fonts.end();
+        m_cachedFormatValid = false;
+    }
     if (closed.destination == Destination::Picture && top().destination != Destination::Picture)
         finishPicture();
     // The document ends with its outermost group; anything after it is not RTF.
@@ -391,7 +276,7 @@ void Reader::closeGroup()
 
 void Reader::onWord(const Tokenizer::Token &token)
 {
-    const Kw kw = lookup(token.word);
+    const Kw kw = lookupKeyword(token.word);
     if (m_starPending) {
         m_starPending = false;
         // An optional destination is skipped unless it is one that holds document text.
@@ -429,20 +314,17 @@ void Reader::onWord(const Tokenizer::Token &token)
         return;
     case Kw::ColorTable:
         s.destination = Destination::ColorTable;
-        m_pendingColor = QColor();
-        m_colorComponentSeen = false;
+        m_colors.discardEntry();
         return;
     case Kw::Bin:
         if (token.hasParam) {
             const QStringView data = m_tokens.takeBinary(p);
-            if (s.destination == Destination::Picture) {
-                for (QChar c : data)
-                    m_picture.data.append(char(c.unicode() & 0xFF));
-            }
+            if (s.destination == Destination::Picture)
+                m_picture.appendBinary(data);
         }
         return;
     case Kw::Character:
-        emitChar(characterFor(token.word));
+        emitChar(keywordCharacter(token.word));
         return;
     default:
         break;
@@ -461,35 +343,30 @@ bool Reader::onCharacterWord(Kw kw, const Tokenizer::Token &token)
     switch (kw) {
     case Kw::F:
         if (s.destination == Destination::FontTable)
-            startFontEntry(p);
+            m_fonts.begin(p, m_documentCodePage, m_stack.size());
         else
             c.font = p;
         break;
     case Kw::FCharset:
-        if (s.destination == Destination::FontTable && m_fontEntryOpen)
-            m_fontEntry.codePage = codePageFromCharset(p, m_documentCodePage);
+        if (s.destination == Destination::FontTable)
+            m_fonts.setCodePage(codePageFromCharset(p, m_documentCodePage));
         break;
     case Kw::Cpg:
-        if (s.destination == Destination::FontTable && m_fontEntryOpen)
-            m_fontEntry.codePage = codePageFromNumber(p, m_fontEntry.codePage);
+        if (s.destination == Destination::FontTable)
+            m_fonts.setCodePage(codePageFromNumber(p, m_fonts.entryCodePage()));
         break;
     case Kw::Red:
-    case Kw::Green:
-    case Kw::Blue: {
-        if (s.destination != Destination::ColorTable)
-            break;
-        if (!m_colorComponentSeen)
-            m_pendingColor = QColor(0, 0, 0);
-        m_colorComponentSeen = true;
-        const int v = qBound(0, p, 255);
-        if (kw == Kw::Red)
-            m_pendingColor.setRed(v);
-        else if (kw == Kw::Green)
-            m_pendingColor.setGreen(v);
-        else
-            m_pendingColor.setBlue(v);
+        if (s.destination == Destination::ColorTable)
+            m_colors.setRed(p);
         break;
-    }
+    case Kw::Green:
+        if (s.destination == Destination::ColorTable)
+            m_colors.setGreen(p);
+        break;
+    case Kw::Blue:
+        if (s.destination == Destination::ColorTable)
+            m_colors.setBlue(p);
+        break;
     case Kw::Af:
         if (s.assocDbch)
             s.dbchFont = p;
@@ -604,46 +481,11 @@ bool Reader::onPictureWord(Kw kw, const Tokenizer::Token &token)
 {
     State &s = top();
     if (kw == Kw::Pict) {
-        flushRun();
         s.destination = Destination::Picture;
-        m_picture = Picture();
+        m_picture = PictureBuilder();
         return true;
     }
-    if (s.destination != Destination::Picture)
-        return false;
-    const int p = token.param;
-    switch (kw) {
-    case Kw::PngBlip:
-        m_picture.format = Picture::Format::Png;
-        break;
-    case Kw::JpegBlip:
-        m_picture.format = Picture::Format::Jpeg;
-        break;
-    case Kw::OtherBlip:
-        m_picture.format = Picture::Format::Other;
-        break;
-    case Kw::PicW:
-        m_picture.width = qBound(0, p, MaxPictureTwips);
-        break;
-    case Kw::PicH:
-        m_picture.height = qBound(0, p, MaxPictureTwips);
-        break;
-    case Kw::PicWGoal:
-        m_picture.goalWidth = qBound(0, p, MaxPictureTwips);
-        break;
-    case Kw::PicHGoal:
-        m_picture.goalHeight = qBound(0, p, MaxPictureTwips);
-        break;
-    case Kw::PicScaleX:
-        m_picture.scaleX = qBound(1, p, 1000);
-        break;
-    case Kw::PicScaleY:
-        m_picture.scaleY = qBound(1, p, 1000);
-        break;
-    default:
-        return false;
-    }
-    return true;
+    return s.destination == Destination::Picture && m_picture.apply(kw, token.param);
 }
 
 void Reader::onSymbol(char16_t symbol)
@@ -729,19 +571,21 @@ void Reader::onText(QStringView text)
     case Destination::FontTable:
         for (QChar c : text) {
             if (c == u';')
-                finishFontEntry();
+                endFontEntry();
             else
                 emitChar(c.unicode());
         }
         break;
     case Destination::ColorTable:
         for (QChar c : text) {
-            if (c == u';')
-                finishColor();
+            if (c == u';') {
+                m_colors.endEntry();
+                m_cachedFormatValid = false;
+            }
         }
         break;
     case Destination::Picture:
-        feedHex(text);
+        m_picture.appendHex(text);
         break;
     }
 }
@@ -753,8 +597,7 @@ void Reader::emitChar(char32_t c)
         return;
     const Destination d = top().destination;
     if (d == Destination::FontTable) {
-        if (m_fontEntryOpen && m_fontEntry.name.size() < MaxFontNameLength)
-            m_fontEntry.name.append(QStringView(QChar::fromUcs4(c)));
+        m_fonts.appendToName(QChar::fromUcs4(c));
         return;
     }
     if (d != Destination::Text)
@@ -852,113 +695,37 @@ void Reader::finish()
         applyParagraph();
 }
 
-void Reader::startFontEntry(int number)
+void Reader::endFontEntry()
 {
-    if (m_fontEntryOpen)
-        finishFontEntry();
-    m_fontEntryOpen = true;
-    m_fontEntryDepth = m_stack.size();
-    m_fontEntryNumber = number;
-    m_fontEntry = FontEntry{QString(), m_documentCodePage};
-}
-
-void Reader::finishFontEntry()
-{
-    flushPending();
-    if (!m_fontEntryOpen)
-        return;
-    m_fontEntryOpen = false;
-    m_fontEntry.name = m_fontEntry.name.trimmed();
-    if (m_fonts.size() < MaxFonts || m_fonts.contains(m_fontEntryNumber))
-        m_fonts.insert(m_fontEntryNumber, m_fontEntry);
+    flushBytes();
+    m_fonts.end();
     m_cachedFormatValid = false;
-}
-
-void Reader::finishColor()
-{
-    if (int(m_colors.size()) < MaxColors)
-        m_colors.push_back(m_colorComponentSeen ? m_pendingColor : QColor());
-    m_pendingColor = QColor();
-    m_colorComponentSeen = false;
-    m_cachedFormatValid = false;
-}
-
-void Reader::feedHex(QStringView text)
-{
-    for (QChar ch : text) {
-        const char16_t c = ch.unicode();
-        int v;
-        if (c >= u'0' && c <= u'9')
-            v = c - u'0';
-        else if (c >= u'a' && c <= u'f')
-            v = c - u'a' + 10;
-        else if (c >= u'A' && c <= u'F')
-            v = c - u'A' + 10;
-        else
-            continue;
-        if (m_picture.highNibble < 0) {
-            m_picture.highNibble = v;
-        } else {
-            m_picture.data.append(char(m_picture.highNibble << 4 | v));
-            m_picture.highNibble = -1;
-        }
-    }
 }
 
 void Reader::finishPicture()
 {
-    const Picture picture = std::exchange(m_picture, Picture());
-    const char *format = picture.format == Picture::Format::Png    ? "png"
-                         : picture.format == Picture::Format::Jpeg ? "jpeg"
-                                                                   : nullptr;
-    if (!format || picture.data.isEmpty())
-        return; // metafiles and bitmaps we cannot draw are left out
-    QBuffer buffer;
-    buffer.setData(picture.data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    reader.setAllocationLimit(ImageAllocationLimitMb);
-    const QImage image = reader.read();
-    if (!image.isNull())
-        insertPicture(image, picture);
-}
-
-void Reader::insertPicture(const QImage &image, const Picture &p)
-{
-    const QByteArray id = QCryptographicHash::hash(p.data, QCryptographicHash::Sha1).toHex();
-    const QString name = QStringLiteral("rtfimage:") + QString::fromLatin1(id);
-    m_cursor.document()->addResource(QTextDocument::ImageResource, QUrl(name), image);
-
-    // The displayed size: \picwgoal/\pichgoal (twips) scaled, else the picture's own size.
-    const auto size = [](int goal, int pixels, int natural, int scale) {
-        const qreal base = goal > 0 ? goal / TwipsPerPixel : pixels > 0 ? pixels : natural;
-        return base * scale / 100.0;
-    };
-    const qreal w = size(p.goalWidth, p.width, image.width(), p.scaleX);
-    const qreal h = size(p.goalHeight, p.height, image.height(), p.scaleY);
-    QTextImageFormat format;
-    format.setName(name);
-    if (qAbs(w - image.width()) > 0.01 || qAbs(h - image.height()) > 0.01) {
-        format.setWidth(w);
-        format.setHeight(h);
-    }
+    const PictureBuilder::Result picture = m_picture.finish();
+    if (picture.image.isNull())
+        return; // metafiles and bitmaps we cannot draw are left out, the text goes on
+    m_cursor.document()->addResource(QTextDocument::ImageResource, QUrl(picture.format.name()),
+                                     picture.image);
     ensureBlock();
     flushRun();
-    m_cursor.insertImage(format);
+    m_cursor.insertImage(picture.format);
     m_insertedAnything = true;
 }
 
 CodePage Reader::fontCodePage(int font) const
 {
-    const auto it = m_fonts.constFind(font < 0 ? m_defaultFont : font);
-    return it == m_fonts.cend() ? m_documentCodePage : it->codePage;
+    const FontEntry *entry = m_fonts.find(font < 0 ? m_defaultFont : font);
+    return entry ? entry->codePage : m_documentCodePage;
 }
 
 CodePage Reader::byteCodePage(std::uint8_t byte)
 {
     const State &s = top();
     if (s.destination == Destination::FontTable)
-        return m_fontEntryOpen ? m_fontEntry.codePage : m_documentCodePage;
+        return m_fonts.entryOpen() ? m_fonts.entryCodePage() : m_documentCodePage;
     const CodePage own = fontCodePage(s.chars.font);
     // Double-byte text may be set in an associated Japanese font (\dbch\afN) while \f names a
     // Latin one; its lead bytes then belong to that font.
@@ -973,8 +740,8 @@ QTextCharFormat Reader::formatFor(const CharState &state)
     if (m_cachedFormatValid && m_cachedState == state)
         return m_cachedFormat;
     QTextCharFormat f;
-    const auto font = m_fonts.constFind(state.font < 0 ? m_defaultFont : state.font);
-    if (font != m_fonts.cend() && !font->name.isEmpty())
+    const FontEntry *font = m_fonts.find(state.font < 0 ? m_defaultFont : state.font);
+    if (font && !font->name.isEmpty())
         f.setFontFamilies({font->name});
     if (state.halfPoints > 0)
         f.setFontPointSize(state.halfPoints / 2.0);
@@ -982,8 +749,8 @@ QTextCharFormat Reader::formatFor(const CharState &state)
     f.setFontItalic(state.italic);
     f.setFontUnderline(state.underline);
     f.setFontStrikeOut(state.strike);
-    if (state.color > 0 && std::size_t(state.color) < m_colors.size() && m_colors[std::size_t(state.color)].isValid())
-        f.setForeground(m_colors[std::size_t(state.color)]);
+    if (const QColor color = m_colors.at(state.color); color.isValid())
+        f.setForeground(color);
     if (state.verticalAlignment != QTextCharFormat::AlignNormal)
         f.setVerticalAlignment(state.verticalAlignment);
     if (state.offsetTwips != 0)

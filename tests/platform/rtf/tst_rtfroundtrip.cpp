@@ -209,6 +209,19 @@ private slots:
         QCOMPARE(toRtf(*back), rtf);
     }
 
+    // Characters that carry no text (control characters, a stray paragraph separator or object
+    // placeholder) leave nothing behind: no text, no font-table entry, no change on a re-read.
+    void textlessCharactersLeaveNoTrace()
+    {
+        QTextDocument doc;
+        doc.setDefaultFont(QFont(QStringLiteral("Noto Sans CJK JP"), 10));
+        setRtf(doc, QStringLiteral("{\\rtf1{\\fonttbl{\\f0 A;}{\\f1 \\'04;}{\\f2 B;}}\\f0 a{\\f2 \\'01\u2029\ufffc}b{\\f1 c}}"));
+        QCOMPARE(doc.toPlainText(), QStringLiteral("abc"));
+        const QString rtf = toRtf(doc);
+        QVERIFY2(!rtf.contains(QStringLiteral("B;")), qPrintable(rtf));
+        QCOMPARE(toRtf(*readBack(rtf, this)), rtf);
+    }
+
     void emptyDocuments()
     {
         QTextDocument doc;

@@ -1,0 +1,127 @@
+#include "picture.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QImageReader>
+
+#include <utility>
+
+namespace qm::rtf {
+namespace {
+
+constexpr int MaxPictureTwips = 1440 * 200;
+constexpr int MaxScalePercent = 1000;
+constexpr int ImageAllocationLimitMb = 128;
+constexpr qreal TwipsPerPixel = 15.0; // at 96 dpi, the unit of QTextImageFormat sizes
+
+int hexValue(char16_t c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool PictureBuilder::apply(Kw kw, int p)
+{
+    switch (kw) {
+    case Kw::PngBlip:
+        m_format = Format::Png;
+        break;
+    case Kw::JpegBlip:
+        m_format = Format::Jpeg;
+        break;
+    case Kw::OtherBlip:
+        m_format = Format::Other;
+        break;
+    case Kw::PicW:
+        m_width = qBound(0, p, MaxPictureTwips);
+        break;
+    case Kw::PicH:
+        m_height = qBound(0, p, MaxPictureTwips);
+        break;
+    case Kw::PicWGoal:
+        m_goalWidth = qBound(0, p, MaxPictureTwips);
+        break;
+    case Kw::PicHGoal:
+        m_goalHeight = qBound(0, p, MaxPictureTwips);
+        break;
+    case Kw::PicScaleX:
+        m_scaleX = qBound(1, p, MaxScalePercent);
+        break;
+    case Kw::PicScaleY:
+        m_scaleY = qBound(1, p, MaxScalePercent);
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+void PictureBuilder::appendHex(QStringView text)
+{
+    for (QChar ch : text) {
+        const int v = hexValue(ch.unicode());
+        if (v < 0)
+            continue; // line breaks and spaces between the digits
+        if (m_highNibble < 0) {
+            m_highNibble = v;
+        } else {
+            m_data.append(char(m_highNibble << 4 | v));
+            m_highNibble = -1;
+        }
+    }
+}
+
+void PictureBuilder::appendBinary(QStringView data)
+{
+    for (QChar c : data)
+        m_data.append(char(c.unicode() & 0xFF));
+}
+
+PictureBuilder::Result PictureBuilder::finish()
+{
+    const PictureBuilder picture = std::exchange(*this, PictureBuilder());
+    const char *format = picture.m_format == Format::Png    ? "png"
+                         : picture.m_format == Format::Jpeg ? "jpeg"
+                                                            : nullptr;
+    if (!format || picture.m_data.isEmpty())
+        return {};
+    QBuffer buffer;
+    buffer.setData(picture.m_data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    reader.setAllocationLimit(ImageAllocationLimitMb);
+    Result result;
+    result.image = reader.read();
+    if (!result.image.isNull())
+        result.format = picture.formatFor(result.image);
+    return result;
+}
+
+// The name comes from the data, so the same picture read twice is one resource. The size is
+// \picwgoal/\pichgoal (twips) scaled, else the picture's own; it is set only when it differs.
+QTextImageFormat PictureBuilder::formatFor(const QImage &image) const
+{
+    QTextImageFormat format;
+    const QByteArray id = QCryptographicHash::hash(m_data, QCryptographicHash::Sha1).toHex();
+    format.setName(QStringLiteral("rtfimage:") + QString::fromLatin1(id));
+    const auto size = [](int goal, int pixels, int natural, int scale) {
+        const qreal base = goal > 0 ? goal / TwipsPerPixel : pixels > 0 ? pixels : natural;
+        return base * scale / 100.0;
+    };
+    const qreal w = size(m_goalWidth, m_width, image.width(), m_scaleX);
+    const qreal h = size(m_goalHeight, m_height, image.height(), m_scaleY);
+    if (qAbs(w - image.width()) > 0.01 || qAbs(h - image.height()) > 0.01) {
+        format.setWidth(w);
+        format.setHeight(h);
+    }
+    return format;
+}
+
+} // namespace qm::rtf
