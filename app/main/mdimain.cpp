@@ -1,5 +1,7 @@
 #include "mdimain.h"
 
+#include "app/common/procedures.h"
+#include "app/common/showhelp.h"
 #include "app/icons/viewericons.h"
 #include "app/search/frmsearchindexlist.h"
 #include "app/store/databasemodule.h"
@@ -30,11 +32,6 @@ namespace qm::app {
 namespace {
 
 using desktop::Twips;
-
-bool isReservedKeywordChar(const QString &text)
-{
-    return text == QLatin1String("[") || text == QLatin1String("]") || text == QLatin1String("\"");
-}
 
 // The hourglass over the window for the life of the object, whatever way the scope ends.
 class WaitCursor final
@@ -146,7 +143,7 @@ bool mdiMain::eventFilter(QObject *watched, QEvent *event)
             keywordEntered();
             return true;
         }
-        if (isReservedKeywordChar(key->text()))
+        if (key->text().size() == 1 && IsReservedKeywordChar(key->text().at(0)))
             return true;
     }
     return QMainWindow::eventFilter(watched, event);
@@ -288,7 +285,7 @@ bool mdiMain::IsEditorOpen() const
 
 void mdiMain::ShowHelp(const QString &topic)
 {
-    Q_UNUSED(topic);
+    app::ShowHelp(topic, [this](const QString &page) { CorvaneHost::Navigate(WebNavigate, page); });
 }
 
 void mdiMain::closeEvent(QCloseEvent *event)

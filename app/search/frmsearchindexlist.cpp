@@ -240,13 +240,20 @@ void frmSearchIndexList::chooseSelected()
     m_chosenNumber = item->data(KeywordColumn, Qt::UserRole).toInt();
     if (slot < 0)
         m_chosenNumber = 0;
-    done(Accepted);
+    finish(Accepted);
 }
 
 void frmSearchIndexList::reject()
 {
     m_chosenNumber = 0;
-    QDialog::reject();
+    finish(Rejected);
+}
+
+void frmSearchIndexList::finish(int result)
+{
+    m_finishing = true;
+    done(result);
+    m_finishing = false;
 }
 
 void frmSearchIndexList::squeeze()
@@ -300,9 +307,15 @@ void frmSearchIndexList::changeEvent(QEvent *event)
         onActivated();
 }
 
+void frmSearchIndexList::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    onActivated();
+}
+
 void frmSearchIndexList::closeEvent(QCloseEvent *event)
 {
-    if (m_unloading) {
+    if (m_unloading || m_finishing) {
         event->accept();
         return;
     }

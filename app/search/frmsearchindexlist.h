@@ -63,6 +63,7 @@ public slots:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -72,6 +73,7 @@ private:
     void layoutClient(const QSize &client);
     void updateCount();
     void chooseSelected();
+    void finish(int result);
     void squeeze();
     void onActivated();
     QString dictionaryName(int slot);
@@ -86,6 +88,7 @@ private:
     qint16 m_chosenSlot = 0;
     qint32 m_chosenNumber = 0;
     bool m_unloading = false;
+    bool m_finishing = false; // a close that ends the modal showing itself
 };
 
 } // namespace qm::app

@@ -1,5 +1,7 @@
 #include "viewerfactory.h"
 
+#include "oleviewer.h"
+#include "richtextviewer.h"
 #include "textviewer.h"
 #include "webviewers.h"
 
@@ -9,8 +11,10 @@ ViewerWindow *ViewerFactory::create(quint8 viewer, bool browserInMdi, ViewerCont
 {
     switch (viewer) {
     case 1: return new mdiTextBox(context);
+    case 2: return new mdiRichTextBox(context);
     case 3: return browserInMdi ? static_cast<ViewerWindow *>(new mdiURLMDI(context)) : new mdiURL(context);
     case 4: return browserInMdi ? static_cast<ViewerWindow *>(new mdiHTMLMDI(context)) : new mdiHTML(context);
+    case 5: return new mdiOLEContainer(context);
     default: return nullptr;
     }
 }

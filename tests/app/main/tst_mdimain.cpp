@@ -1,0 +1,385 @@
+#include "fixture.h"
+
+#include "app/main/mdimain.h"
+#include "app/search/frmsearchindexlist.h"
+#include "app/viewers/textviewer.h"
+#include "app/viewers/webviewers.h"
+#include "platform/desktop/twips.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <functional>
+
+using namespace qm;
+using qm::app::frmSearchIndexList;
+using qm::app::mdiMain;
+using qm::test::NewEntry;
+
+namespace {
+
+// Runs `check` on the result list once it is shown modally.
+void whenListShown(const std::function<void(frmSearchIndexList *)> &check, int tries = 50)
+{
+    QTimer::singleShot(0, qApp, [check, tries] {
+        auto *list = qobject_cast<frmSearchIndexList *>(QApplication::activeModalWidget());
+        if (list) {
+            check(list);
+            // A failed check must not leave the modal list waiting forever.
+            if (list->isVisible())
+                list->reject();
+        } else if (tries > 0)
+            whenListShown(check, tries - 1);
+    });
+}
+
+QStringList rowsOf(const frmSearchIndexList *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->ListIndex->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = list->ListIndex->topLevelItem(i);
+        out.append(item->text(0) + QLatin1Char('|') + item->text(1) + QLatin1Char('|') + item->text(2));
+    }
+    return out;
+}
+
+void chooseRow(frmSearchIndexList *list, int row)
+{
+    list->ListIndex->setCurrentItem(list->ListIndex->topLevelItem(row));
+    QTest::keyClick(list->ListIndex, Qt::Key_Return);
+}
+
+void typeInto(QWidget *w, const QString &text)
+{
+    for (QChar c : text)
+        QTest::sendKeyEvent(QTest::KeyAction::Click, w, Qt::Key_unknown, c, Qt::NoModifier);
+}
+
+} // namespace
+
+class tst_mdimain final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void lookupListsDictionaryByDictionary();
+    void rowLimit_data();
+    void rowLimit();
+    void keywordBoxHistoryAndReservedCharacters();
+    void notFoundAndBadPattern();
+    void choosingOpensTheViewerOfItsType();
+    void atMostEightViewersStayOpen();
+    void deletedEntrySaysNoRecord();
+    void maximisedViewersShowTheHeading();
+    void htmlPagesOfTwoDictionariesDoNotCollide();
+    void resultListIsEmptiedWhenTheSetChanges();
+    void closingStoresPlacementAndRemovesTemporaryFiles();
+    void closingIsRefusedWhileAnEditorIsOpen();
+
+private:
+    void start(const QStringList &files);
+    mdiMain *window() { return m_window.get(); }
+
+    std::unique_ptr<test::ProgramFixture> m_fx;
+    std::unique_ptr<store::DatabaseModule> m_db;
+    std::unique_ptr<store::Settings> m_settings;
+    std::unique_ptr<mdiMain> m_window;
+};
+
+void tst_mdimain::init()
+{
+    m_fx = std::make_unique<test::ProgramFixture>();
+}
+
+void tst_mdimain::cleanup()
+{
+    if (m_window)
+        m_window->close();
+    m_window.reset();
+    m_settings.reset();
+    m_db.reset();
+    m_fx.reset();
+}
+
+void tst_mdimain::start(const QStringList &files)
+{
+    m_fx->writeSet(files);
+    m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
+    m_settings = std::make_unique<store::Settings>();
+    m_window = std::make_unique<mdiMain>(*m_db, *m_settings, m_fx->prompter);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void tst_mdimain::lookupListsDictionaryByDictionary()
+{
+    const QString a = m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("仕事"),
+                                       {{QStringLiteral("会議"), 1, {}, {QStringLiteral("かいぎ"), QStringLiteral("カイ")}},
+                                        {QStringLiteral("外国"), 2, {}, {QStringLiteral("がいこく")}}});
+    const QString b = m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("趣味"),
+                                       {{QStringLiteral("海"), 3, {}, {QStringLiteral("ｶｲ")}}});
+    start({a, b});
+    QStringList rows;
+    whenListShown([&](frmSearchIndexList *list) {
+        rows = rowsOf(list);
+        QCOMPARE(list->txtSearchIndex->text(), QStringLiteral("かい*"));
+        QVERIFY(!list->lblMaxFlag->isVisible());
+        QCOMPARE(list->lblNumberOfCases->text(), QStringLiteral("1/3件"));
+        QTest::keyClick(list->ListIndex, Qt::Key_Down);
+        QCOMPARE(list->lblNumberOfCases->text(), QStringLiteral("2/3件"));
+        QTest::keyClick(list->ListIndex, Qt::Key_Escape);
+    });
+    window()->SearchKeyword(QStringLiteral("かい*"));
+    QCOMPARE(rows, (QStringList{QStringLiteral("カイ|会議|①仕事"), QStringLiteral("かいぎ|会議|①仕事"),
+                                QStringLiteral("ｶｲ|海|②趣味")}));
+    QVERIFY(window()->viewers().isEmpty());
+}
+
+void tst_mdimain::rowLimit_data()
+{
+    QTest::addColumn<int>("matches");
+    QTest::addColumn<int>("listed");
+    QTest::addColumn<bool>("flag");
+    QTest::newRow("999") << 999 << 999 << false;
+    QTest::newRow("1000") << 1000 << 1000 << true;
+    QTest::newRow("1001") << 1001 << 1000 << true;
+}
+
+void tst_mdimain::rowLimit()
+{
+    QFETCH(int, matches);
+    QFETCH(int, listed);
+    QFETCH(bool, flag);
+    QList<NewEntry> first, second;
+    for (int i = 0; i < matches; ++i)
+        (i < 600 ? first : second).append({QStringLiteral("h%1").arg(i), 1, {}, {QStringLiteral("k%1").arg(i, 4, 10, QLatin1Char('0'))}});
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"), first),
+           m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("B"), second)});
+    int rows = 0;
+    bool shown = false;
+    whenListShown([&](frmSearchIndexList *list) {
+        rows = list->ListIndex->topLevelItemCount();
+        shown = list->lblMaxFlag->isVisible();
+        list->reject();
+    });
+    window()->SearchKeyword(QStringLiteral("k*"));
+    QCOMPARE(rows, listed);
+    QCOMPARE(shown, flag);
+}
+
+void tst_mdimain::keywordBoxHistoryAndReservedCharacters()
+{
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"), {{QStringLiteral("h"), 1, {}, {QStringLiteral("abc")}}})});
+    QLineEdit *edit = window()->cboKeyWord->lineEdit();
+    edit->setFocus();
+    typeInto(edit, QStringLiteral("a[b]\"c"));
+    QCOMPARE(edit->text(), QStringLiteral("abc"));
+    int lookups = 0;
+    for (int i = 0; i < 2; ++i) {
+        whenListShown([&](frmSearchIndexList *list) {
+            ++lookups;
+            list->reject();
+        });
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(edit->text(), QStringLiteral("abc"));
+    }
+    QCOMPARE(lookups, 2);
+    QCOMPARE(window()->cboKeyWord->count(), 2);
+    QCOMPARE(window()->cboKeyWord->itemText(0), QStringLiteral("abc"));
+    QCOMPARE(window()->cboKeyWord->itemText(1), QStringLiteral("abc"));
+}
+
+void tst_mdimain::notFoundAndBadPattern()
+{
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"), {{QStringLiteral("h"), 1, {}, {QStringLiteral("abc")}}})});
+    window()->SearchKeyword(QStringLiteral("zzz*"));
+    QCOMPARE(m_fx->prompter.texts(), QStringList{QStringLiteral("見つかりません")});
+    QCOMPARE(m_fx->prompter.messages().at(0).title, QStringLiteral("Quillmere"));
+    m_fx->prompter.clear();
+    window()->SearchKeyword(QStringLiteral("a[bc*"));
+    QCOMPARE(m_fx->prompter.texts(), QStringList{QStringLiteral("クエリーの書式にエラーが発生しました")});
+}
+
+void tst_mdimain::choosingOpensTheViewerOfItsType()
+{
+    QByteArray body = text::cp932::encode(QStringLiteral("本文です")).bytes;
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"),
+                            {{QStringLiteral("テキスト"), 1, body, {QStringLiteral("key")}},
+                             {QStringLiteral("リンク"), 3, QByteArray("https://example.invalid/"), {QStringLiteral("link")}}})});
+    whenListShown([](frmSearchIndexList *list) { chooseRow(list, 0); });
+    window()->SearchKeyword(QStringLiteral("key*"));
+    QCOMPARE(window()->viewers().size(), 1);
+    auto *text = qobject_cast<app::mdiTextBox *>(window()->viewers().at(0));
+    QVERIFY(text);
+    QCOMPARE(text->TextBox->toPlainText(), QStringLiteral("本文です"));
+    QCOMPARE(text->windowTitle(), QStringLiteral("テキスト"));
+    QCOMPARE(text->Tag, QStringLiteral("1"));
+    qint16 slot = -1;
+    qint32 number = 0;
+    text->GetDocument(slot, number);
+    QCOMPARE(slot, qint16(0));
+    QCOMPARE(number, 1);
+    QVERIFY(window()->cboKeyWord->currentText().isEmpty());
+    QTRY_COMPARE(window()->findChild<QLabel *>(QStringLiteral("sbStatusBarPanel1"))->text(),
+                 QStringLiteral("更新日 ") + QLocale::system().toString(QDate(1998, 12, 17), QLocale::ShortFormat));
+
+    whenListShown([](frmSearchIndexList *list) { chooseRow(list, 0); });
+    window()->SearchKeyword(QStringLiteral("link*"));
+    auto *url = qobject_cast<app::mdiURL *>(window()->viewers().last());
+    QVERIFY(url);
+    QCOMPARE(url->GetURL(), QStringLiteral("https://example.invalid/"));
+    QCOMPARE(m_fx->navigator.opened().last(), QUrl(QStringLiteral("https://example.invalid/")));
+}
+
+void tst_mdimain::atMostEightViewersStayOpen()
+{
+    QList<NewEntry> entries;
+    for (int i = 1; i <= 10; ++i)
+        entries.append({QStringLiteral("見出し%1").arg(i), 1, {}, {}});
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"), entries)});
+    for (int i = 1; i <= 9; ++i)
+        window()->ShowDocument(0, i);
+    QStringList tags;
+    for (auto *v : window()->viewers())
+        tags.append(v->Tag);
+    tags.sort();
+    QCOMPARE(tags.size(), 8);
+    QVERIFY(!tags.contains(QStringLiteral("1")));
+    QVERIFY(tags.contains(QStringLiteral("9")));
+
+    // A viewer the user closed already is not counted again.
+    for (auto *v : window()->viewers())
+        if (v->Tag == QStringLiteral("2"))
+            v->parentWidget()->close();
+    QTRY_COMPARE(window()->viewers().size(), 7);
+    window()->ShowDocument(0, 10);
+    QCOMPARE(window()->viewers().size(), 8);
+    const QList<app::ViewerWindow *> open = window()->viewers();
+    QVERIFY(std::any_of(open.cbegin(), open.cend(), [](const app::ViewerWindow *v) { return v->Tag == QStringLiteral("3"); }));
+}
+
+void tst_mdimain::deletedEntrySaysNoRecord()
+{
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"), {{QStringLiteral("h"), 1, {}, {}}})});
+    window()->ShowDocument(0, 0);
+    QVERIFY(m_fx->prompter.messages().isEmpty());
+    window()->ShowDocument(0, 42);
+    window()->ShowDocument(5, 1);
+    QCOMPARE(m_fx->prompter.texts(), QStringList(2, QStringLiteral("レコードがありません。削除された可能性があります。")));
+    QVERIFY(window()->viewers().isEmpty());
+}
+
+void tst_mdimain::maximisedViewersShowTheHeading()
+{
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"),
+                            {{QStringLiteral("一"), 1, {}, {}}, {QStringLiteral("二"), 1, {}, {}}, {QStringLiteral("三"), 1, {}, {}}})});
+    window()->ShowDocument(0, 1);
+    app::ViewerWindow *first = window()->viewers().at(0);
+    QVERIFY(!first->label1()->isVisible());
+    QCOMPARE(first->bodyControl()->y(), 0);
+    qobject_cast<QMdiSubWindow *>(first->parentWidget())->showMaximized();
+    QTRY_VERIFY(first->label1()->isVisible());
+    QCOMPARE(first->label1()->text(), QStringLiteral("一"));
+    QCOMPARE(first->bodyControl()->y(), desktop::Twips::toPixels(240));
+    QCOMPARE(first->bodyControl()->height(), first->height() - desktop::Twips::toPixels(240));
+    QCOMPARE(window()->options().ViewerWindowState, quint8(2));
+
+    window()->ShowDocument(0, 2);
+    auto *second = qobject_cast<QMdiSubWindow *>(window()->viewers().last()->parentWidget());
+    QVERIFY(second->isMaximized());
+    second->showNormal();
+    QTRY_COMPARE(window()->options().ViewerWindowState, quint8(0));
+    window()->ShowDocument(0, 3);
+    QVERIFY(!qobject_cast<QMdiSubWindow *>(window()->viewers().last()->parentWidget())->isMaximized());
+}
+
+void tst_mdimain::htmlPagesOfTwoDictionariesDoNotCollide()
+{
+    const QByteArray pageA = text::cp932::encode(QStringLiteral("<p>一</p>")).bytes;
+    const QByteArray pageB = QByteArray("<p>two \x82\xA0 \x85</p>");
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"), {{QStringLiteral("A"), 4, pageA, {}}}),
+           m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("B"), {{QStringLiteral("B"), 4, pageB, {}}})});
+    window()->ShowDocument(0, 1);
+    window()->ShowDocument(1, 1);
+    QCOMPARE(m_fx->navigator.opened().size(), 2);
+    QFile a(m_fx->path(QStringLiteral("Temp1_0.htm")));
+    QFile b(m_fx->path(QStringLiteral("Temp1_1.htm")));
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    QCOMPARE(a.readAll(), pageA);
+    // A byte that was no character comes back as a reference, not as a question mark.
+    QCOMPARE(b.readAll(), QByteArray("<p>two \x82\xA0 &#65533;</p>"));
+    QCOMPARE(m_fx->navigator.opened().at(0), QUrl::fromLocalFile(a.fileName()));
+}
+
+void tst_mdimain::resultListIsEmptiedWhenTheSetChanges()
+{
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"), {{QStringLiteral("h"), 1, {}, {QStringLiteral("abc")}}})});
+    whenListShown([](frmSearchIndexList *list) { list->reject(); });
+    window()->SearchKeyword(QStringLiteral("a*"));
+    QCOMPARE(window()->searchIndexList()->ListIndex->topLevelItemCount(), 1);
+    m_db->CloseDictionarySet();
+    m_db->OpenDictionarySet();
+    int rows = -1;
+    whenListShown([&](frmSearchIndexList *list) {
+        rows = list->ListIndex->topLevelItemCount();
+        list->reject();
+    });
+    qint16 slot = 0;
+    qint32 number = 0;
+    QVERIFY(!window()->searchIndexList()->ReturnSelectData(slot, number));
+    QCOMPARE(rows, 0);
+}
+
+void tst_mdimain::closingStoresPlacementAndRemovesTemporaryFiles()
+{
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"), {{QStringLiteral("p"), 4, QByteArray("<p>x</p>"), {}}})});
+    window()->ShowDocument(0, 1);
+    QFile other(m_fx->path(QStringLiteral("Temp_new.ole")));
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.close();
+    QFile keep(m_fx->path(QStringLiteral("notes.htm")));
+    QVERIFY(keep.open(QIODevice::WriteOnly));
+    keep.close();
+    const QRect normal = window()->geometry();
+    window()->showMaximized();
+    QTRY_VERIFY(window()->isMaximized());
+    QVERIFY(window()->close());
+    QSettings s(QStringLiteral("Quillmere"), QStringLiteral("Quillmere"));
+    QCOMPARE(s.value(QStringLiteral("MainWindow/WindowState")).toString(), QStringLiteral("2"));
+    QCOMPARE(s.value(QStringLiteral("MainWindow/FormWidth")).toFloat(), float(desktop::Twips::fromPixels(normal.width())));
+    QCOMPARE(s.value(QStringLiteral("MainWindow/FormHeight")).toFloat(), float(desktop::Twips::fromPixels(normal.height())));
+    const QStringList left = QDir(m_fx->dir.path()).entryList({QStringLiteral("Temp*")}, QDir::Files);
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
+    QVERIFY(keep.exists());
+    // The set file and the counts were written.
+    QVERIFY(QFile::exists(m_fx->path(QStringLiteral("DicSets.ini"))));
+    QCOMPARE(store::Dictionary(m_fx->path(QStringLiteral("a.dic"))).property(QStringLiteral("DocumentRecordCount")), QVariant(1));
+}
+
+void tst_mdimain::closingIsRefusedWhileAnEditorIsOpen()
+{
+    start({});
+    QWidget editor;
+    editor.setObjectName(QStringLiteral("frmNewData"));
+    editor.show();
+    QVERIFY(window()->IsEditorOpen());
+    QVERIFY(!window()->close());
+    QCOMPARE(m_fx->prompter.texts(), QStringList{QStringLiteral("新規登録または修正中のデータのウィンドウをしてから終了をしてください")});
+    editor.hide();
+    QVERIFY(!window()->IsEditorOpen());
+    QVERIFY(window()->close());
+}
+
+QTEST_MAIN(tst_mdimain)
+#include "tst_mdimain.moc"
