@@ -3,9 +3,15 @@
 #include <QtGlobal>
 
 // The icons live in a static library; their resources must be registered explicitly.
-static void initIconResources()
+static void registerIconResources()
 {
     Q_INIT_RESOURCE(icons);
+}
+
+static void initIconResources()
+{
+    static const bool registered = (registerIconResources(), true);
+    Q_UNUSED(registered);
 }
 
 namespace qm::app {
