@@ -10,7 +10,6 @@
 #include "platform/text/cp932.h"
 
 #include <QColor>
-#include <QImage>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -76,14 +75,13 @@ private:
     void openGroup();
     void closeGroup();
     void onWord(const Tokenizer::Token &token);
-    void onDestinationWord(Kw kw);
     void onSymbol(char16_t symbol);
     void onByte(std::uint8_t byte);
     void onUnicode(int value);
     void onText(QStringView text);
     bool onCharacterWord(Kw kw, const Tokenizer::Token &token);
     bool onParagraphWord(Kw kw);
-    bool onTableWord(Kw kw, const Tokenizer::Token &token);
+    bool onTableWord(Kw kw);
     bool onPictureWord(Kw kw, const Tokenizer::Token &token);
 
     void emitChar(char32_t c);
@@ -329,7 +327,7 @@ void Reader::onWord(const Tokenizer::Token &token)
     default:
         break;
     }
-    if (onCharacterWord(kw, token) || onParagraphWord(kw) || onTableWord(kw, token))
+    if (onCharacterWord(kw, token) || onParagraphWord(kw) || onTableWord(kw))
         return;
     onPictureWord(kw, token);
 }
@@ -464,7 +462,7 @@ bool Reader::onParagraphWord(Kw kw)
 }
 
 // Tables are read as text: cells separated by tabs, rows as paragraphs.
-bool Reader::onTableWord(Kw kw, const Tokenizer::Token &)
+bool Reader::onTableWord(Kw kw)
 {
     if (kw == Kw::Cell) {
         emitChar(u'\t');
