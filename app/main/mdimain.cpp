@@ -82,6 +82,9 @@ void mdiMain::buildKeywordStrip()
     cboKeyWord->setInsertPolicy(QComboBox::NoInsert);
     cboKeyWord->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     cboKeyWord->setMaxVisibleItems(20);
+    // Keys reach the combo box first (its line edit is only fed by it); direct events to the
+    // line edit are filtered as well.
+    cboKeyWord->installEventFilter(this);
     cboKeyWord->lineEdit()->installEventFilter(this);
     tbKeyWord->addWidget(cboKeyWord);
 
@@ -137,7 +140,8 @@ void mdiMain::restorePlacement()
 
 bool mdiMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == cboKeyWord->lineEdit() && event->type() == QEvent::KeyPress) {
+    const bool keywordBox = watched == cboKeyWord || watched == cboKeyWord->lineEdit();
+    if (keywordBox && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
             keywordEntered();
