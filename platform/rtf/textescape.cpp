@@ -109,6 +109,10 @@ void appendEscapedText(QByteArray &out, QStringView text, bool &afterWord)
                 appendHexByte(out, bytes.bytes[std::size_t(b)]);
             continue;
         }
+        if (QChar::isSurrogate(c) && !pair) {
+            appendUnicodeUnit(out, 0xFFFD); // half a character is unreadable
+            continue;
+        }
         appendUnicodeUnit(out, c);
         if (pair)
             appendUnicodeUnit(out, text[++i].unicode());

@@ -99,6 +99,9 @@ bool Tokenizer::escape(Token &token)
         return true;
     }
     ++m_pos;
+    // A character outside the BMP after a backslash is one symbol, not half of one.
+    if (QChar::isHighSurrogate(c) && m_pos < m_in.size() && m_in[m_pos].isLowSurrogate())
+        ++m_pos;
     if (c == u'\'') {
         if (m_pos + 1 < m_in.size()) {
             const int high = hexValue(m_in[m_pos].unicode());

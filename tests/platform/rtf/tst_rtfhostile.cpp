@@ -94,6 +94,8 @@ private slots:
         QCOMPARE(plain(QStringLiteral("{\\rtf1 a\\'")), QStringLiteral("a"));
         QCOMPARE(plain(QStringLiteral("{\\rtf1 \\*\\*\\* a}")), QStringLiteral(" a")); // symbols take no delimiter
         QCOMPARE(plain(QStringLiteral("no markup at all")), QStringLiteral("no markup at all"));
+        QCOMPARE(plain(QStringLiteral("{\\rtf1 \\😀x}")), QStringLiteral("x")); // not half a character
+        QCOMPARE(escapeText(QString(QChar(0xDC00))), QStringLiteral("\\u-3?"));  // half is unreadable
         QByteArray controls("{\\rtf1 a\x01\x00\x1f" "b}", 13);
         QTextDocument doc;
         setRtfBytes(doc, controls);
