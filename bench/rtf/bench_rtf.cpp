@@ -127,6 +127,11 @@ void writeHtml(benchmark::State &state)
 // Keeps each benchmark's time per iteration for the ratios.
 class RatioReporter final : public benchmark::ConsoleReporter {
 public:
+    RatioReporter()
+        : ConsoleReporter(OO_Tabular)
+    {
+    }
+
     void ReportRuns(const std::vector<Run> &runs) override
     {
         ConsoleReporter::ReportRuns(runs);
