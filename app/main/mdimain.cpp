@@ -218,6 +218,7 @@ void mdiMain::ShowDocument(qint16 intDicIndex, qint32 lngDocNumber)
     ViewerWindow *viewer = createViewer(entry->Viewer);
     if (!viewer)
         return;
+    viewer->setWindowIcon(viewerIcon(entry->Viewer));
     viewer->SetDocument(intDicIndex, lngDocNumber, entry->Heading, entry->Document, entry->RenewalDate);
     ++ViewerSerial;
     viewer->Tag = QString::number(ViewerSerial);
@@ -239,6 +240,7 @@ void mdiMain::showViewer(ViewerWindow *viewer)
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(viewer);
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowIcon(viewer->windowIcon());
+    sub->resize(sub->sizeHint());
     connect(sub, &QMdiSubWindow::windowStateChanged, viewer,
             [viewer](Qt::WindowStates, Qt::WindowStates now) { viewer->windowStateChanged(now); });
     switch (m_options.ViewerWindowState) {

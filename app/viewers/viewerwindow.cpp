@@ -24,7 +24,12 @@ ViewerWindow::ViewerWindow(ViewerContext &context, QWidget *parent)
     m_label->setObjectName(QStringLiteral("Label1"));
     m_label->setTextFormat(Qt::PlainText);
     m_label->hide();
-    resize(desktop::Twips::toPixels(6000), desktop::Twips::toPixels(4000));
+    resize(sizeHint());
+}
+
+QSize ViewerWindow::sizeHint() const
+{
+    return {desktop::Twips::toPixels(6000), desktop::Twips::toPixels(4000)};
 }
 
 ViewerWindow::~ViewerWindow() = default;

@@ -33,6 +33,9 @@ public:
     QLabel *label1() const { return m_label; }
     QWidget *bodyControl() const { return m_body; }
 
+    // The size a new viewer window opens with.
+    QSize sizeHint() const override;
+
     // Called by the main window when this viewer becomes the active child.
     virtual void activated();
     // Called by the main window when the child window's state changes.
