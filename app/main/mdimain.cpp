@@ -10,6 +10,7 @@
 #include "app/viewers/viewerfactory.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
+#include "platform/desktop/windowstate.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -131,11 +132,7 @@ void mdiMain::restorePlacement()
 {
     setGeometry(Twips::toPixels(m_settings.formLeft(), m_settings.formTop(), m_settings.formWidth(),
                                 m_settings.formHeight()));
-    switch (m_settings.windowState()) {
-    case 1: setWindowState(Qt::WindowMinimized); break;
-    case 2: setWindowState(Qt::WindowMaximized); break;
-    default: break;
-    }
+    setWindowState(desktop::windowStatesOf(m_settings.windowState()));
 }
 
 bool mdiMain::eventFilter(QObject *watched, QEvent *event)
@@ -243,11 +240,8 @@ void mdiMain::showViewer(ViewerWindow *viewer)
     sub->resize(sub->sizeHint());
     connect(sub, &QMdiSubWindow::windowStateChanged, viewer,
             [viewer](Qt::WindowStates, Qt::WindowStates now) { viewer->windowStateChanged(now); });
-    switch (m_options.ViewerWindowState) {
-    case 1: sub->showMinimized(); break;
-    case 2: sub->showMaximized(); break;
-    default: sub->showNormal(); break;
-    }
+    sub->setWindowState(desktop::windowStatesOf(m_options.ViewerWindowState));
+    sub->show();
 }
 
 void mdiMain::closeViewerWithTag(const QString &tag)
@@ -320,11 +314,7 @@ void mdiMain::closeEvent(QCloseEvent *event)
 
 void mdiMain::storePlacement()
 {
-    qint16 state = 0;
-    if (isMinimized())
-        state = 1;
-    else if (isMaximized())
-        state = 2;
+    const qint16 state = desktop::windowStateCode(windowState());
     m_settings.setWindowState(state);
     // The normal rectangle is kept even when the window was closed maximized.
     const QRect normal = state == 0 || normalGeometry().isEmpty() ? geometry() : normalGeometry();

@@ -4,6 +4,7 @@
 #include "app/store/databasemodule.h"
 #include "app/store/settings.h"
 #include "platform/desktop/twips.h"
+#include "platform/desktop/windowstate.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -138,11 +139,7 @@ void frmSearchIndexList::restoreSettings()
     ListIndex->setColumnWidth(HeadingColumn, Twips::toPixels(m_settings.value(keys::HeadingWidth)));
     ListIndex->setColumnWidth(DictionaryColumn, Twips::toPixels(m_settings.value(keys::DictionaryWidth)));
     resize(Twips::toPixels(m_settings.value(keys::FormWidth)), Twips::toPixels(m_settings.value(keys::FormHeight)));
-    switch (m_settings.value(keys::WindowState)) {
-    case 1: setWindowState(Qt::WindowMinimized); break;
-    case 2: setWindowState(Qt::WindowMaximized); break;
-    default: break;
-    }
+    setWindowState(desktop::windowStatesOf(m_settings.value(keys::WindowState)));
 }
 
 void frmSearchIndexList::layoutClient(const QSize &client)
@@ -326,12 +323,7 @@ void frmSearchIndexList::closeEvent(QCloseEvent *event)
 
 void frmSearchIndexList::Unload()
 {
-    qint16 state = 0;
-    if (isMinimized())
-        state = 1;
-    else if (isMaximized())
-        state = 2;
-    m_settings.setValue(keys::WindowState, state);
+    m_settings.setValue(keys::WindowState, desktop::windowStateCode(windowState()));
     setWindowState(Qt::WindowNoState);
     const QSize normal = isVisible() ? normalGeometry().size() : size();
     m_settings.setValue(keys::FormWidth, float(Twips::fromPixels(normal.width())));

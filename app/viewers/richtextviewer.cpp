@@ -24,10 +24,7 @@ mdiRichTextBox::~mdiRichTextBox() = default;
 void mdiRichTextBox::showBody(const QByteArray &body)
 {
     // The editor font is the default; fonts named inside the RTF override it.
-    const auto kind = int(store::EditorKind::RichText);
-    QFont font(context().options.EditorFontNames[kind]);
-    font.setPointSizeF(context().options.EditorFontSizes[kind]);
-    RTFBox->document()->setDefaultFont(font);
+    RTFBox->document()->setDefaultFont(editorFont(store::EditorKind::RichText));
     const QString text = text::cp932::decode(body);
     if (rtf::looksLikeRtf(text))
         rtf::setRtf(*RTFBox->document(), text);

@@ -23,10 +23,7 @@ mdiTextBox::~mdiTextBox() = default;
 
 void mdiTextBox::showBody(const QByteArray &body)
 {
-    const auto kind = int(store::EditorKind::Text);
-    QFont font(context().options.EditorFontNames[kind]);
-    font.setPointSizeF(context().options.EditorFontSizes[kind]);
-    TextBox->setFont(font);
+    TextBox->setFont(editorFont(store::EditorKind::Text));
     TextBox->setPlainText(text::cp932::decode(body));
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/store/settings.h"
 #include "platform/desktop/twips.h"
+#include "platform/desktop/windowstate.h"
 
 #include <QDir>
 #include <QLabel>
@@ -57,6 +58,13 @@ void ViewerWindow::GetDocument(qint16 &intDicIndex, qint32 &lngDocNumber) const
     lngDocNumber = m_number;
 }
 
+QFont ViewerWindow::editorFont(store::EditorKind kind) const
+{
+    QFont font(m_context.options.EditorFontNames[int(kind)]);
+    font.setPointSizeF(m_context.options.EditorFontSizes[int(kind)]);
+    return font;
+}
+
 void ViewerWindow::activated()
 {
     if (m_context.setStatusText)
@@ -71,12 +79,7 @@ bool ViewerWindow::isMaximizedChild() const
 
 void ViewerWindow::windowStateChanged(Qt::WindowStates state)
 {
-    quint8 code = 0;
-    if (state & Qt::WindowMinimized)
-        code = 1;
-    else if (state & Qt::WindowMaximized)
-        code = 2;
-    m_context.options.ViewerWindowState = code;
+    m_context.options.ViewerWindowState = quint8(desktop::windowStateCode(state));
     layoutBody();
 }
 

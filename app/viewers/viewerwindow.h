@@ -4,9 +4,14 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFont>
 #include <QWidget>
 
 class QLabel;
+
+namespace qm::store {
+enum class EditorKind;
+}
 
 namespace qm::app {
 
@@ -52,6 +57,8 @@ protected:
     virtual bool bodyFillsWindow() const { return true; }
 
     ViewerContext &context() const { return m_context; }
+    // The font the options give to bodies of this kind.
+    QFont editorFont(store::EditorKind kind) const;
     qint16 slot() const { return m_slot; }
     qint32 number() const { return m_number; }
 

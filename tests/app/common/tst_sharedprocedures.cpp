@@ -12,24 +12,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "tests/common/testfiles.h"
+
 using namespace qm::app;
 using qm::desktop::ProgramFolder;
 using qm::objects::ObjectContainer;
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using qm::test::readFile;
+using qm::test::writeFile;
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/sqlite/statement.h"
+#include "tests/common/testfiles.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,17 +18,11 @@ using qm::desktop::ScriptedPrompter;
 
 namespace {
 
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using qm::test::readFile;
 
 void writeBytes(const QString &path, const QByteArray &bytes)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    QVERIFY(qm::test::writeFile(path, bytes));
 }
 
 } // namespace
@@ -101,7 +96,7 @@ void tst_databasemodule::firstStartWritesDefaults()
     QByteArray expected("Quillmere\r\n\r\nOpenDictionarySetsIndex = 0\r\n\r\nDictionarySets = \"");
     expected += QByteArray("\x83\x86\x81\x5B\x83\x55\x81\x5B\x8E\xAB\x8F\x91\x83\x5A\x83\x62\x83\x67"); // ユーザー辞書セット
     expected += "\"\r\nDictionary = \"" + user.toUtf8() + "\"\r\n";
-    QCOMPARE(readBytes(m_db->setFilePath()), expected);
+    QCOMPARE(readFile(m_db->setFilePath()), expected);
     QVERIFY(Dictionary::IsDictionaryFile(user));
     QCOMPARE(Dictionary(user).property(QStringLiteral("DictionaryName")).toString(), QStringLiteral("ユーザー辞書"));
 
@@ -118,7 +113,7 @@ void tst_databasemodule::laterStartsKeepTheSets()
     useSet({a});
     m_db->DictionarySetList[0].SetName = QStringLiteral("mine");
     QVERIFY(m_db->SaveDictionarySets());
-    const QByteArray saved = readBytes(m_db->setFilePath());
+    const QByteArray saved = readFile(m_db->setFilePath());
 
     DatabaseModule again(m_prompter, m_dir.path());
     again.LoadDictionarySets();
@@ -127,7 +122,7 @@ void tst_databasemodule::laterStartsKeepTheSets()
     QCOMPARE(again.DictionarySetList[0].FileNames[0], a);
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("User.dic"))));
     QVERIFY(again.SaveDictionarySets());
-    QCOMPARE(readBytes(m_db->setFilePath()), saved);
+    QCOMPARE(readFile(m_db->setFilePath()), saved);
 }
 
 void tst_databasemodule::savedMinusOneKeepsTheSets()
@@ -150,7 +145,7 @@ void tst_databasemodule::savedMinusOneKeepsTheSets()
 void tst_databasemodule::setFileIsReplacedAtomically()
 {
     m_db->LoadDictionarySets();
-    const QByteArray before = readBytes(m_db->setFilePath());
+    const QByteArray before = readFile(m_db->setFilePath());
     for (int i = 0; i < 9; ++i)
         m_db->AddDictionaryToSet(QStringLiteral("/a/rather/long/path/to/dictionary%1.dic").arg(i));
 
@@ -165,11 +160,11 @@ void tst_databasemodule::setFileIsReplacedAtomically()
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
 
     QVERIFY(!saved);
-    QCOMPARE(readBytes(m_db->setFilePath()), before);
+    QCOMPARE(readFile(m_db->setFilePath()), before);
     QCOMPARE(m_prompter.messages().size(), 1);
     QVERIFY(m_prompter.texts().at(0).startsWith(QStringLiteral("辞書セットファイル")));
     QVERIFY(m_db->SaveDictionarySets());
-    QVERIFY(readBytes(m_db->setFilePath()).size() > before.size());
+    QVERIFY(readFile(m_db->setFilePath()).size() > before.size());
 }
 
 void tst_databasemodule::pathsOutsideCp932SurviveSaving()
