@@ -67,7 +67,7 @@ bool EntryPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bo
         return false;
     case NavigationPolicy::Decision::OpenOutside:
         if (!Services::navigator().open(url))
-            Services::prompter().inform(texts::connectionError(), texts::title());
+            Services::prompter().inform(texts::connectionError(), texts::title(), qm::desktop::Prompter::Icon::None);
         return false;
     }
     return false;

@@ -49,7 +49,7 @@ void WebNavigate::reDisplay()
 void WebNavigate::open(const QString &address)
 {
     if (!Services::navigator().open(QUrl::fromUserInput(address)))
-        Services::prompter().inform(texts::connectionError(), texts::title());
+        Services::prompter().inform(texts::connectionError(), texts::title(), qm::desktop::Prompter::Icon::None);
 }
 
 } // namespace corvane

@@ -33,6 +33,7 @@ QMessageBox::StandardButton standardButton(Prompter::Answer answer)
 QMessageBox::Icon boxIcon(Prompter::Icon icon)
 {
     switch (icon) {
+    case Prompter::Icon::None: return QMessageBox::NoIcon;
     case Prompter::Icon::Information: return QMessageBox::Information;
     case Prompter::Icon::Question: return QMessageBox::Question;
     case Prompter::Icon::Warning: return QMessageBox::Warning;

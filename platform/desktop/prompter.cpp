@@ -2,9 +2,9 @@
 
 namespace qm::desktop {
 
-void Prompter::inform(const QString &text, const QString &title)
+void Prompter::inform(const QString &text, const QString &title, Icon icon)
 {
-    ask({text, title, Buttons::Ok, Answer::Ok, Icon::Information});
+    ask({text, title, Buttons::Ok, Answer::Ok, icon});
 }
 
 bool Prompter::confirm(const QString &text, Answer defaultAnswer, const QString &title)

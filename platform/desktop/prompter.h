@@ -9,7 +9,7 @@ namespace qm::desktop {
 class Prompter
 {
 public:
-    enum class Icon { Information, Question, Warning, Critical };
+    enum class Icon { None, Information, Question, Warning, Critical };
     enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
     enum class Answer { Ok, Cancel, Yes, No };
 
@@ -26,8 +26,8 @@ public:
     // Shows the message and returns the button the user chose.
     virtual Answer ask(const Message &message) = 0;
 
-    // An information message with an OK button.
-    void inform(const QString &text, const QString &title = {});
+    // A message with an OK button.
+    void inform(const QString &text, const QString &title = {}, Icon icon = Icon::Information);
     // A Yes/No question; true for Yes.
     bool confirm(const QString &text, Answer defaultAnswer = Answer::Yes, const QString &title = {});
 

@@ -48,6 +48,7 @@ void TestWebNavigate::checkOneConnectionMessage()
     QCOMPARE(m.text, QStringLiteral("接続中にエラーが発生しました。アドレスが正しいかどうか確認してください。"));
     QCOMPARE(m.title, QStringLiteral("Corvane"));
     QCOMPARE(m.buttons, Prompter::Buttons::Ok);
+    QCOMPARE(m.icon, Prompter::Icon::None);
 }
 
 void TestWebNavigate::navigateHandsTheAddressToTheDesktop()
