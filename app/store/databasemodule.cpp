@@ -2,6 +2,7 @@
 
 #include "platform/desktop/prompter.h"
 #include "platform/sqlite/likepattern.h"
+#include "platform/sqlite/transaction.h"
 #include "platform/text/cp932.h"
 #include "platform/text/textfile.h"
 
@@ -178,10 +179,12 @@ void DatabaseModule::CloseDictionarySet()
         if (!dictionary)
             continue;
         try {
+            sqlite::Transaction tx(dictionary->database());
             const qint64 indexRows = dictionary->indexRowCount();
             const qint64 documentRows = dictionary->documentRowCount();
             dictionary->setProperty(QStringLiteral("IndexRecordCount"), qint64(qMin<qint64>(indexRows, INT_MAX)));
             dictionary->setProperty(QStringLiteral("DocumentRecordCount"), qint64(qMin<qint64>(documentRows, INT_MAX)));
+            tx.commit();
         } catch (const sqlite::Error &) {
             // A read-only or damaged file keeps its old counts; closing goes on.
         }
