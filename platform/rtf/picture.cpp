@@ -1,4 +1,5 @@
 #include "picture.h"
+#include "tokenizer.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -13,17 +14,6 @@ constexpr int MaxPictureTwips = 1440 * 200;
 constexpr int MaxScalePercent = 1000;
 constexpr int ImageAllocationLimitMb = 128;
 constexpr qreal TwipsPerPixel = 15.0; // at 96 dpi, the unit of QTextImageFormat sizes
-
-int hexValue(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
 
 } // namespace
 

@@ -15,6 +15,8 @@ bool isDigit(char16_t c)
     return c >= u'0' && c <= u'9';
 }
 
+} // namespace
+
 int hexValue(char16_t c)
 {
     if (c >= u'0' && c <= u'9')
@@ -25,8 +27,6 @@ int hexValue(char16_t c)
         return c - u'A' + 10;
     return -1;
 }
-
-} // namespace
 
 Tokenizer::Tokenizer(QStringView input, bool rawBytes)
     : m_in(input)

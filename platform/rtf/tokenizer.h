@@ -7,6 +7,9 @@
 
 namespace qm::rtf {
 
+// The value of a hexadecimal digit, -1 for any other character.
+int hexValue(char16_t c);
+
 // Splits RTF into tokens one at a time. It keeps no stack: groups are reported as open/close
 // tokens and the reader tracks them, so nesting depth costs nothing here. Every step consumes
 // input, and control words and numbers are bounded, so any input ends in linear time.
