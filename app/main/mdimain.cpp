@@ -24,6 +24,7 @@
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTime>
 #include <QTimer>
@@ -130,8 +131,17 @@ void mdiMain::load()
 
 void mdiMain::restorePlacement()
 {
-    setGeometry(Twips::toPixels(m_settings.formLeft(), m_settings.formTop(), m_settings.formWidth(),
-                                m_settings.formHeight()));
+    QRect placement = Twips::toPixels(m_settings.formLeft(), m_settings.formTop(), m_settings.formWidth(),
+                                      m_settings.formHeight());
+    // A place saved on a screen that is no longer there would leave the window out of reach.
+    const QScreen *screen = QGuiApplication::screenAt(placement.center());
+    if (!screen && QGuiApplication::primaryScreen()) {
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        placement.moveTopLeft(available.topLeft());
+    }
+    if (placement.width() < minimumSizeHint().width() || placement.height() < minimumSizeHint().height())
+        placement.setSize(placement.size().expandedTo(minimumSizeHint()));
+    setGeometry(placement);
     setWindowState(desktop::windowStatesOf(m_settings.windowState()));
 }
 

@@ -14,6 +14,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -86,6 +87,7 @@ private slots:
     void resultListIsEmptiedWhenTheSetChanges();
     void closingStoresPlacementAndRemovesTemporaryFiles();
     void closingIsRefusedWhileAnEditorIsOpen();
+    void aPlacementOffEveryScreenIsBroughtBack();
 
 private:
     void start(const QStringList &files);
@@ -381,6 +383,20 @@ void tst_mdimain::closingIsRefusedWhileAnEditorIsOpen()
     editor.hide();
     QVERIFY(!window()->IsEditorOpen());
     QVERIFY(window()->close());
+}
+
+void tst_mdimain::aPlacementOffEveryScreenIsBroughtBack()
+{
+    {
+        store::Settings settings;
+        settings.setFormLeft(200000);
+        settings.setFormTop(200000);
+        settings.sync();
+    }
+    start({});
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(screen.intersects(window()->geometry()), qPrintable(QStringLiteral("%1,%2").arg(window()->x()).arg(window()->y())));
+    QCOMPARE(window()->width(), desktop::Twips::toPixels(8000));
 }
 
 QTEST_MAIN(tst_mdimain)
