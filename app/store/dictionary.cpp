@@ -246,23 +246,22 @@ int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
 
 const char *Dictionary::keywordLookupSql(const sqlite::LikePattern &pattern)
 {
-    // Rows come in the order of the keyword index (folded key, then row), so the engine walks
-    // the index and never sorts. A pattern with literal text in front scans only that range;
-    // a pattern that is that text and one "*" needs no test per row.
+    // Rows come in the order of the keyword index (folded key, entry, keyword), so the engine
+    // walks the index and never sorts; both tables are read through their covering indexes. A
+    // pattern with literal text in front scans only that range; a pattern that is that text and
+    // one "*" needs no test per row.
+#define QM_KEYWORD_LOOKUP(where)                                                                   \
+    "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "                                   \
+    "FROM \"Index\" AS i INDEXED BY Index_Index "                                                   \
+    "INNER JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = i.DocumentNumber " \
+    "WHERE " where " "                                                                             \
+    "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?4"
     if (pattern.literalPrefix().isEmpty())
-        return "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
-               "FROM \"Index\" AS i INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber "
-               "WHERE qm_like(?3, i.IndexKey) "
-               "ORDER BY i.IndexKey, i.rowid LIMIT ?4";
+        return QM_KEYWORD_LOOKUP("qm_like(?3, i.IndexKey)");
     if (pattern.isPurePrefix())
-        return "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
-               "FROM \"Index\" AS i INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber "
-               "WHERE i.IndexKey >= ?1 AND i.IndexKey < ?2 "
-               "ORDER BY i.IndexKey, i.rowid LIMIT ?4";
-    return "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
-           "FROM \"Index\" AS i INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber "
-           "WHERE i.IndexKey >= ?1 AND i.IndexKey < ?2 AND qm_like(?3, i.IndexKey) "
-           "ORDER BY i.IndexKey, i.rowid LIMIT ?4";
+        return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2");
+    return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2 AND qm_like(?3, i.IndexKey)");
+#undef QM_KEYWORD_LOOKUP
 }
 
 qint64 Dictionary::indexRowCount()

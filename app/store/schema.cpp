@@ -12,6 +12,10 @@ namespace {
 // Keywords and headings carry a folded shadow key (IndexKey, HeadingKey) that the store keeps
 // in step on every write; the indexes are on those keys, so matching and ordering ignore case,
 // width and kana while the engine still scans an ordinary binary index.
+//
+// A keyword lookup reads only two indexes: Index_Index holds every column of a keyword row, and
+// Index_DocumentHeading the columns of an entry that a result row shows. Neither lookup touches
+// the tables, whose pages are mostly entry bodies.
 constexpr char CreateSql[] = R"sql(
 CREATE TABLE Document (
     DocumentNumber INTEGER PRIMARY KEY AUTOINCREMENT
@@ -24,13 +28,14 @@ CREATE TABLE Document (
 );
 CREATE INDEX Index_Heading ON Document (HeadingKey);
 CREATE INDEX Index_Viewer ON Document (Viewer);
+CREATE INDEX Index_DocumentHeading ON Document (DocumentNumber, Viewer, Heading);
 CREATE TABLE "Index" (
     "Index" TEXT NOT NULL DEFAULT '',
     DocumentNumber INTEGER NOT NULL
         REFERENCES Document (DocumentNumber) ON UPDATE CASCADE ON DELETE CASCADE,
     IndexKey TEXT NOT NULL DEFAULT ''
 );
-CREATE INDEX Index_Index ON "Index" (IndexKey);
+CREATE INDEX Index_Index ON "Index" (IndexKey, DocumentNumber, "Index");
 CREATE INDEX Index_DocumentNumber ON "Index" (DocumentNumber);
 CREATE TABLE ViewerType (
     ViewerNumber INTEGER PRIMARY KEY CHECK (ViewerNumber BETWEEN 0 AND 255),
@@ -72,7 +77,8 @@ bool isOurs(sqlite::Database &db)
                                          QStringLiteral("ViewerType"), QStringLiteral("Properties"),
                                          QStringLiteral("sqlite_sequence")};
     static const QSet<QString> indexes = {
-        QStringLiteral("Index_Heading"), QStringLiteral("Index_Viewer"), QStringLiteral("Index_Index"),
+        QStringLiteral("Index_Heading"), QStringLiteral("Index_Viewer"), QStringLiteral("Index_DocumentHeading"),
+        QStringLiteral("Index_Index"),
         QStringLiteral("Index_DocumentNumber"), QStringLiteral("sqlite_autoindex_Properties_1")};
 
     sqlite::Statement st(db, "SELECT type, name FROM sqlite_schema");

@@ -21,13 +21,15 @@ constexpr char FullScanSql[] =
     "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
     "FROM \"Index\" AS i INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber "
     "WHERE qm_like(?1, qm_fold(i.\"Index\")) "
-    "ORDER BY qm_fold(i.\"Index\"), i.rowid LIMIT ?2";
+    "ORDER BY qm_fold(i.\"Index\"), i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?2";
 
+// The range scan over the same indexes the store reads, straight through the SQLite API.
 constexpr char RangeSql[] =
     "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
-    "FROM \"Index\" AS i INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber "
+    "FROM \"Index\" AS i INDEXED BY Index_Index "
+    "INNER JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = i.DocumentNumber "
     "WHERE i.IndexKey >= ?1 AND i.IndexKey < ?2 "
-    "ORDER BY i.IndexKey, i.rowid LIMIT ?3";
+    "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?3";
 
 QString columnText(sqlite3_stmt *st, int column)
 {

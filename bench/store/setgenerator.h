@@ -12,7 +12,7 @@ namespace qm::bench {
 class Vocabulary;
 
 // Goes up whenever the same options start to give other rows.
-constexpr int GeneratorVersion = 2;
+constexpr int GeneratorVersion = 3;
 
 struct GeneratorOptions {
     QString folder;              // gets "DicSets.ini" and the dictionaries
