@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
 
@@ -223,7 +224,9 @@ int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
     if (limit <= 0)
         return 0;
     const bool ranged = !pattern.literalPrefix().isEmpty();
-    Statement st(m_db, keywordLookupSql(pattern));
+    Statement &st = cachedStatement(keywordLookupSql(pattern));
+    // Reset however the loop ends, so the file is not held by an unfinished read.
+    const auto release = qScopeGuard([&st] { st.reset(); });
     if (ranged) {
         const QByteArray prefix = pattern.literalPrefix().toUtf8();
         st.bindUtf8(1, prefix).bindUtf8(2, sqlite::prefixUpperBound(prefix));
@@ -262,6 +265,14 @@ const char *Dictionary::keywordLookupSql(const sqlite::LikePattern &pattern)
         return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2");
     return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2 AND qm_like(?3, i.IndexKey)");
 #undef QM_KEYWORD_LOOKUP
+}
+
+sqlite::Statement &Dictionary::cachedStatement(const char *sql)
+{
+    std::unique_ptr<Statement> &slot = m_statements[sql];
+    if (!slot)
+        slot = std::make_unique<Statement>(m_db, sql);
+    return *slot;
 }
 
 qint64 Dictionary::indexRowCount()

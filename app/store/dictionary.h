@@ -10,9 +10,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 namespace qm::sqlite {
 class LikePattern;
+class Statement;
 }
 
 namespace qm::store {
@@ -75,8 +77,12 @@ public:
 
 private:
     void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number);
+    // A statement prepared once per connection for a fixed SQL text, reset after every use.
+    sqlite::Statement &cachedStatement(const char *sql);
 
     sqlite::Database m_db;
+    // Declared after the connection, so the statements are finalised before it closes.
+    std::unordered_map<const char *, std::unique_ptr<sqlite::Statement>> m_statements;
 };
 
 } // namespace qm::store

@@ -60,6 +60,7 @@ private slots:
     void isDictionaryFile();
     void lookupIsOrderedAndInsensitive();
     void prefixLookupIsAnIndexRangeScan();
+    void anInterruptedLookupLeavesTheFileFree();
 
 private:
     QString create(const QString &name = QStringLiteral("a.dic"));
@@ -251,6 +252,23 @@ void tst_dictionary::prefixLookupIsAnIndexRangeScan()
         QVERIFY2(!text.contains(QStringLiteral("TEMP B-TREE")), qPrintable(text));
         QVERIFY2(!text.contains(QStringLiteral("SCAN")), qPrintable(text));
     }
+}
+
+void tst_dictionary::anInterruptedLookupLeavesTheFileFree()
+{
+    const QString path = create();
+    Dictionary d(path);
+    for (int i = 0; i < 3; ++i)
+        d.addEntry(makeEntry(QStringLiteral("h%1").arg(i)), {QStringLiteral("k%1").arg(i)});
+    const auto pattern = qm::sqlite::LikePattern::compile(u"k*");
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, d.searchKeyword(*pattern, 10, [](const KeywordMatch &) {
+        throw std::runtime_error("stop");
+    }));
+    // Another connection can write at once, and the same lookup runs again from the start.
+    Dictionary other(path);
+    other.addEntry(makeEntry(QStringLiteral("h3")), {QStringLiteral("k3")});
+    QCOMPARE(lookup(d, QStringLiteral("k*")).size(), 4);
+    QCOMPARE(lookup(d, QStringLiteral("k*")).size(), 4);
 }
 
 QTEST_GUILESS_MAIN(tst_dictionary)
