@@ -28,6 +28,16 @@ constexpr int MaxHalfPoints = 3276; // 1638 pt
 constexpr int MaxOffsetTwips = 32767;
 constexpr char16_t Replacement = 0xFFFD;
 
+// A high surrogate from \uN waits for its low half across what writers put between the two
+// \u words: a change of \uc and group boundaries. Anything else ends the wait.
+bool keepsHighSurrogate(const Tokenizer::Token &token)
+{
+    using Kind = Tokenizer::Kind;
+    if (token.kind == Kind::GroupOpen || token.kind == Kind::GroupClose)
+        return true;
+    return token.kind == Kind::Word && (token.word == "u" || token.word == "uc");
+}
+
 enum class Destination : std::uint8_t { Text, FontTable, ColorTable, Picture };
 
 // Character attributes as RTF sets them; equal states give equal QTextCharFormats.
@@ -157,7 +167,7 @@ void Reader::dispatch(const Tokenizer::Token &token)
         return;
     if (token.kind != Kind::Byte)
         flushBytes();
-    if (!(token.kind == Kind::Word && token.word == "u"))
+    if (!keepsHighSurrogate(token))
         flushSurrogate();
     if (token.kind != Kind::Word)
         m_starPending = false;

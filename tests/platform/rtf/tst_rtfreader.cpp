@@ -86,6 +86,19 @@ private slots:
         QTest::newRow("skip stops at group end") << latin("{\\rtf1{\\uc3\\u12354 x}yz}") << QStringLiteral("あyz");
         QTest::newRow("out of range ignored") << latin("{\\rtf1\\u99999999?\\uc99 \\u65?b}") << QStringLiteral("?Ab");
         QTest::newRow("lone surrogates") << latin("{\\rtf1\\u-10179?x\\u-8704?}") << QStringLiteral("\uFFFDx\uFFFD");
+        // Office suites write a character outside the BMP as two halves, signed or unsigned, and
+        // may change \uc between them; each half skips the fallback its own \uc asks for.
+        QTest::newRow("unsigned halves") << latin("{\\rtf1\\uc1\\u55357?\\u56832?}") << QStringLiteral("😀");
+        QTest::newRow("uc changes between halves")
+            << latin("{\\rtf1\\uc0 \\u55357\\uc1 \\u56832\\'3f!}") << QStringLiteral("😀!");
+        QTest::newRow("two-byte fallback per half")
+            << latin("{\\rtf1\\ansicpg932\\uc2\\u-10174\\'81\\'48\\u-8265\\'81\\'48x}") << QStringLiteral("𠮷x");
+        QTest::newRow("plain fallback, then uc0")
+            << latin("{\\rtf1\\uc2\\u55357??\\uc0 \\u56832 z}") << QStringLiteral("😀z");
+        QTest::newRow("halves in sibling groups")
+            << latin("{\\rtf1{\\uc0\\u55357}{\\u56832 ?}z}") << QStringLiteral("😀z");
+        QTest::newRow("lone half across uc change")
+            << latin("{\\rtf1\\uc0\\u55357\\uc1 x\\u56832?}") << QStringLiteral("\uFFFDx\uFFFD");
     }
 
     void unicodeEscapes()
