@@ -42,7 +42,8 @@ const std::unordered_map<std::string_view, Kw> &keywords()
                               "ulldash", "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd",
                               "ulthldash", "ululdbwave", "ulw", "ulwave"})
             t.emplace(w, Kw::Ul);
-        // Destinations whose content is not document text.
+        // Destinations whose content is not document text, or repeats it (\nonesttables holds
+        // nested tables again as plain paragraphs for readers that cannot nest them).
         for (const char *w :
              {"stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer",
               "footerl", "footerr", "footerf", "footnote", "annotation", "nonshppict", "fldinst",
@@ -51,7 +52,8 @@ const std::unordered_map<std::string_view, Kw> &keywords()
               "aftnsepc", "aftncn", "template", "bkmkstart", "bkmkend", "rsidtbl", "generator",
               "themedata", "colorschememapping", "datastore", "latentstyles", "xmlnstbl",
               "pgdsctbl", "fchars", "lchars", "pxe", "comment", "title", "subject", "author",
-              "operator", "keywords", "doccomm", "company", "falt", "panose", "shpinst"})
+              "operator", "keywords", "doccomm", "company", "falt", "panose", "shpinst",
+              "nonesttables"})
             t.emplace(w, Kw::SkipDestination);
         // Destinations that hold document text even when marked \*.
         for (const char *w : {"shppict", "fldrslt", "result", "field", "shp", "shprslt", "ud", "upr"})

@@ -153,6 +153,9 @@ private slots:
             "{\\*\\shppict{\\pict\\pngblip 00}}{\\nonshppict{\\pict\\wmetafile8 0102}}"
             "{\\object{\\*\\objdata 0102}{\\result R}}\\cell H\\row I\\par}tail");
         QCOMPARE(rtfToPlainText(rtf), QStringLiteral("ABlinkC\u00a0D\tE\nF\u2014\u2018GR\tH\nI"));
+        // The text a writer adds for readers without nested tables repeats the nested table.
+        QCOMPARE(rtfToPlainText(latin("{\\rtf1 a\\nestcell{\\nonesttables\\par a\\tab}\\row b}")),
+                 QStringLiteral("a\t\nb"));
     }
 
     void pictures()
