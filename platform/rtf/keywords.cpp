@@ -26,6 +26,7 @@ const std::unordered_map<std::string_view, Kw> &keywords()
             {"blue", Kw::Blue}, {"f", Kw::F}, {"af", Kw::Af}, {"dbch", Kw::Dbch},
             {"loch", Kw::Loch}, {"hich", Kw::Hich}, {"fs", Kw::Fs}, {"b", Kw::B}, {"i", Kw::I},
             {"ulnone", Kw::UlNone}, {"strike", Kw::Strike}, {"striked", Kw::Strike},
+            {"caps", Kw::Caps},
             {"cf", Kw::Cf}, {"up", Kw::Up}, {"dn", Kw::Dn}, {"qmoffset", Kw::Offset},
             {"sub", Kw::Sub}, {"super", Kw::Super}, {"nosupersub", Kw::NoSuperSub},
             {"plain", Kw::Plain}, {"pard", Kw::Pard}, {"ql", Kw::Ql}, {"qr", Kw::Qr},

@@ -51,6 +51,7 @@ struct CharState {
     bool italic = false;
     bool underline = false;
     bool strike = false;
+    bool caps = false;
 
     bool operator==(const CharState &) const = default;
 };
@@ -405,6 +406,9 @@ bool Reader::onCharacterWord(Kw kw, const Tokenizer::Token &token)
     case Kw::Strike:
         c.strike = on;
         break;
+    case Kw::Caps:
+        c.caps = on;
+        break;
     case Kw::Cf:
         c.color = qMax(0, p);
         break;
@@ -757,6 +761,8 @@ QTextCharFormat Reader::formatFor(const CharState &state)
     f.setFontItalic(state.italic);
     f.setFontUnderline(state.underline);
     f.setFontStrikeOut(state.strike);
+    if (state.caps)
+        f.setFontCapitalization(QFont::AllUppercase);
     if (const QColor color = m_colors.at(state.color); color.isValid())
         f.setForeground(color);
     if (state.verticalAlignment != QTextCharFormat::AlignNormal)

@@ -11,10 +11,10 @@ class QTextDocument;
 // clipboard.
 //
 // What is read and written: fonts (with their character sets), sizes, bold, italic, underline,
-// strikethrough, text colour, raised/lowered text (see charformat.h), superscript/subscript,
-// paragraph alignment, tabs, line breaks, PNG and JPEG pictures. Writing then reading gives back
-// exactly these attributes; anything else in a foreign file is skipped without losing the text
-// around it. Reading never fails: malformed or hostile input gives whatever text it holds.
+// strikethrough, all capitals, text colour, raised/lowered text (see charformat.h),
+// superscript/subscript, paragraph alignment, tabs, line breaks, PNG and JPEG pictures. Writing
+// then reading gives back exactly these attributes; anything else in a foreign file is skipped
+// without losing the text around it. Reading never fails: malformed or hostile input gives whatever text it holds.
 namespace qm::rtf {
 
 // True when the text starts (after white space) with "{\rtf".

@@ -39,6 +39,7 @@ struct Attrs {
     bool italic = false;
     bool underline = false;
     bool strike = false;
+    bool caps = false; // shown in capitals, stored in its own case
 };
 
 QString familyOf(const QTextCharFormat &format)
@@ -178,6 +179,8 @@ void Writer::writeAttrs(const Attrs &next)
         word(next.underline ? "ul" : "ulnone");
     if (next.strike != c.strike)
         word(next.strike ? "strike" : "strike0");
+    if (next.caps != c.caps)
+        word(next.caps ? "caps" : "caps0");
     if (next.color != c.color)
         word("cf", next.color ? colorIndex(QColor::fromRgb(*next.color)) : 0);
     if (next.verticalAlignment != c.verticalAlignment) {
@@ -288,6 +291,7 @@ Attrs Writer::computeAttrs(const QTextCharFormat &format)
     a.underline = format.underlineStyle() != QTextCharFormat::NoUnderline
                   && format.underlineStyle() != QTextCharFormat::SpellCheckUnderline;
     a.strike = format.fontStrikeOut();
+    a.caps = format.fontCapitalization() == QFont::AllUppercase;
     if (format.hasProperty(QTextFormat::ForegroundBrush)) {
         const QBrush brush = format.foreground();
         if (brush.style() != Qt::NoBrush)

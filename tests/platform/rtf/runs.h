@@ -21,6 +21,7 @@ struct Run {
     bool italic = false;
     bool underline = false;
     bool strike = false;
+    bool caps = false;
     QRgb color = 0;
     int offset = 0;
     int verticalAlignment = 0;
@@ -30,7 +31,7 @@ struct Run {
     {
         return paragraph == o.paragraph && alignment == o.alignment && family == o.family
                && size == o.size && bold == o.bold && italic == o.italic
-               && underline == o.underline && strike == o.strike && color == o.color
+               && underline == o.underline && strike == o.strike && caps == o.caps && color == o.color
                && offset == o.offset && verticalAlignment == o.verticalAlignment;
     }
     // Text runs that may be merged; pictures stay apart.
@@ -49,7 +50,7 @@ inline QDebug operator<<(QDebug d, const Run &r)
     QDebugStateSaver s(d);
     d.nospace() << "Run(p" << r.paragraph << " a" << r.alignment << " " << r.text << " " << r.family
                 << " " << r.size << (r.bold ? " B" : "") << (r.italic ? " I" : "")
-                << (r.underline ? " U" : "") << (r.strike ? " S" : "") << " #" << Qt::hex
+                << (r.underline ? " U" : "") << (r.strike ? " S" : "") << (r.caps ? " C" : "") << " #" << Qt::hex
                 << r.color << Qt::dec << " off" << r.offset << " v" << r.verticalAlignment << " "
                 << r.image << ")";
     return d;
@@ -74,6 +75,7 @@ inline QList<Run> runsOf(const QTextDocument &doc)
             r.italic = c.fontItalic();
             r.underline = c.fontUnderline();
             r.strike = c.fontStrikeOut();
+            r.caps = c.fontCapitalization() == QFont::AllUppercase;
             r.color = c.hasProperty(QTextFormat::ForegroundBrush) ? c.foreground().color().rgb() : 0;
             r.offset = qm::rtf::characterOffset(c);
             r.verticalAlignment = int(c.verticalAlignment());

@@ -192,6 +192,17 @@ private slots:
         QCOMPARE(rtfToPlainText(latin("{\\rtf1 a{\\pict\\pngblip 0102030405}b}")), QStringLiteral("ab"));
     }
 
+    void capitals()
+    {
+        QTextDocument doc;
+        setRtf(doc, latin("{\\rtf1 a{\\caps b\\caps0 c}d\\caps e\\plain f}"));
+        QCOMPARE(doc.toPlainText(), QStringLiteral("abcdef")); // the stored case stays
+        QList<bool> caps;
+        for (const Run &r : runsOf(doc))
+            caps.append(r.caps);
+        QCOMPARE(caps, (QList<bool>{false, true, false, true, false}));
+    }
+
     void insertsAtTheCursor()
     {
         QTextDocument doc;

@@ -69,6 +69,9 @@ void fillRichDocument(QTextDocument &doc)
     left.setAlignment(Qt::AlignLeft);
     c.insertBlock(left);
     c.insertText(QStringLiteral("左"), plain(mincho, 10));
+    QTextCharFormat caps = plain(QStringLiteral("Arial"), 10);
+    caps.setFontCapitalization(QFont::AllUppercase);
+    c.insertText(QStringLiteral(" Shown in capitals"), caps);
     QTextBlockFormat justify;
     justify.setAlignment(Qt::AlignJustify);
     c.insertBlock(justify);
