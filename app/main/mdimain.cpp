@@ -84,6 +84,9 @@ void mdiMain::buildKeywordStrip()
     cboKeyWord->setInsertPolicy(QComboBox::NoInsert);
     cboKeyWord->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     cboKeyWord->setMaxVisibleItems(20);
+    // The history stays in the drop-down list; completing from it would search a keyword the
+    // user did not type (and would match it ignoring letter case).
+    cboKeyWord->setCompleter(nullptr);
     // Keys reach the combo box first (its line edit is only fed by it); direct events to the
     // line edit are filtered as well.
     cboKeyWord->installEventFilter(this);

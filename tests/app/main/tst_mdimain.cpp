@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -78,6 +79,8 @@ private slots:
     void rowLimit_data();
     void rowLimit();
     void keywordBoxHistoryAndReservedCharacters();
+    void keywordBoxSearchesWhatWasTyped_data();
+    void keywordBoxSearchesWhatWasTyped();
     void notFoundAndBadPattern();
     void choosingOpensTheViewerOfItsType();
     void atMostEightViewersStayOpen();
@@ -202,6 +205,58 @@ void tst_mdimain::keywordBoxHistoryAndReservedCharacters()
     QCOMPARE(window()->cboKeyWord->count(), 2);
     QCOMPARE(window()->cboKeyWord->itemText(0), QStringLiteral("abc"));
     QCOMPARE(window()->cboKeyWord->itemText(1), QStringLiteral("abc"));
+}
+
+void tst_mdimain::keywordBoxSearchesWhatWasTyped_data()
+{
+    QTest::addColumn<QString>("earlier");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("inputMethod");
+    QTest::newRow("prefix of an earlier keyword") << QStringLiteral("babe") << QStringLiteral("bab") << false;
+    QTest::newRow("other letter case") << QStringLiteral("babe") << QStringLiteral("BAB") << false;
+    QTest::newRow("committed by an input method") << QStringLiteral("かい") << QStringLiteral("か") << true;
+}
+
+// The history is offered in the drop-down list only; what the user typed is what is searched.
+void tst_mdimain::keywordBoxSearchesWhatWasTyped()
+{
+    QFETCH(QString, earlier);
+    QFETCH(QString, typed);
+    QFETCH(bool, inputMethod);
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"),
+                            {{QStringLiteral("h"), 1, {}, {QStringLiteral("babe"), QStringLiteral("かい")}}})});
+    QComboBox *box = window()->cboKeyWord;
+    QLineEdit *edit = box->lineEdit();
+    box->setFocus();
+    auto enter = [&](const QString &text, bool viaInputMethod) {
+        if (viaInputMethod) {
+            QInputMethodEvent commit;
+            commit.setCommitString(text);
+            QApplication::sendEvent(edit, &commit);
+        } else {
+            typeInto(box, text);
+        }
+    };
+    enter(earlier, inputMethod);
+    whenListShown([](frmSearchIndexList *list) { list->reject(); });
+    QTest::keyClick(box, Qt::Key_Return);
+
+    // Back in the main window, as after the list was closed.
+    QVERIFY(QTest::qWaitForWindowActive(window()));
+    QTRY_VERIFY(edit->hasFocus());
+    edit->clear();
+    enter(typed, inputMethod);
+    QCOMPARE(edit->text(), typed);
+    QVERIFY(!edit->hasSelectedText());
+    QString searched;
+    whenListShown([&](frmSearchIndexList *list) {
+        searched = list->txtSearchIndex->text();
+        list->reject();
+    });
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(searched, typed + QLatin1Char('*'));
+    QCOMPARE(box->itemText(0), typed);
+    QCOMPARE(box->itemText(1), earlier);
 }
 
 void tst_mdimain::notFoundAndBadPattern()
