@@ -10,7 +10,7 @@ enum class Kw : std::uint8_t {
     Unknown,
     AnsiCpg, Ansi, Deff, Uc, U,
     FontTable, ColorTable, FCharset, Cpg, Red, Green, Blue,
-    F, Af, Dbch, Loch, Hich, Fs, B, I, Ul, UlNone, Strike, Caps, Cf, Up, Dn, Offset,
+    F, Af, Dbch, Loch, Hich, Fs, B, I, Ul, UlNone, Strike, Caps, V, Cf, Up, Dn, Offset,
     Sub, Super, NoSuperSub, Plain,
     Pard, Ql, Qr, Qc, Qj, Par, Line, Tab, Cell, Row,
     Pict, PngBlip, JpegBlip, OtherBlip, PicW, PicH, PicWGoal, PicHGoal, PicScaleX, PicScaleY, Bin,

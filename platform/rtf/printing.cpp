@@ -1,5 +1,7 @@
 #include "printing.h"
 
+#include "hiddentext.h"
+
 #include <QPrinter>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -25,6 +27,7 @@ bool printSelection(const QTextCursor &cursor, QPrinter &printer)
         return printDocument(*document, printer);
     // A copy keeps the images and the default font; everything outside the selection goes.
     const std::unique_ptr<QTextDocument> copy(document->clone());
+    layOutHiddenText(*copy);
     QTextCursor cut(copy.get());
     cut.setPosition(cursor.selectionEnd());
     cut.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);

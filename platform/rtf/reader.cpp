@@ -2,6 +2,7 @@
 
 #include "charformat.h"
 #include "codepage.h"
+#include "hiddentext.h"
 #include "keywords.h"
 #include "picture.h"
 #include "tables.h"
@@ -52,6 +53,7 @@ struct CharState {
     bool underline = false;
     bool strike = false;
     bool caps = false;
+    bool hidden = false;
 
     bool operator==(const CharState &) const = default;
 };
@@ -101,6 +103,7 @@ private:
     void flushBytes();
     void flushSurrogate();
     void flushRun();
+    void insertHidden();
     void ensureBlock();
     void paragraphBreak();
     void applyParagraph();
@@ -138,6 +141,7 @@ private:
     bool m_pendingParagraph = false;
     bool m_ownsBlock = false;
     bool m_insertedAnything = false;
+    bool m_hiddenLaidOut = false;
 };
 
 void Reader::run()
@@ -409,6 +413,9 @@ bool Reader::onCharacterWord(Kw kw, const Tokenizer::Token &token)
     case Kw::Caps:
         c.caps = on;
         break;
+    case Kw::V:
+        c.hidden = on;
+        break;
     case Kw::Cf:
         c.color = qMax(0, p);
         break;
@@ -655,9 +662,23 @@ void Reader::flushRun()
 {
     if (m_run.isEmpty())
         return;
-    m_cursor.insertText(m_run, formatFor(m_runState));
+    if (m_runState.hidden)
+        insertHidden();
+    else
+        m_cursor.insertText(m_run, formatFor(m_runState));
     m_run.truncate(0);
     m_insertedAnything = true;
+}
+
+// A run of hidden text is one object character that holds the run (see hiddentext.h).
+void Reader::insertHidden()
+{
+    if (!m_hiddenLaidOut) {
+        layOutHiddenText(*m_cursor.document());
+        m_hiddenLaidOut = true;
+    }
+    m_cursor.insertText(QString(QChar::ObjectReplacementCharacter),
+                        hiddenTextFormat(formatFor(m_runState), m_run));
 }
 
 // A paragraph mark is held back until something follows it, so that the final \par of a
@@ -673,6 +694,11 @@ void Reader::ensureBlock()
 
 void Reader::paragraphBreak()
 {
+    // A hidden paragraph mark joins its paragraph to the next, as it is not there.
+    if (top().chars.hidden && top().destination == Destination::Text) {
+        appendRunText(QStringView(u"\u2029"));
+        return;
+    }
     ensureBlock();
     flushRun();
     applyParagraph();
@@ -846,8 +872,15 @@ QString rtfToPlainText(QStringView rtf)
 {
     QTextDocument document;
     setRtf(document, rtf);
-    QString text = document.toRawText();
-    text.replace(QChar::ParagraphSeparator, u'\n');
+    QString text;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (block != document.begin())
+            text.append(u'\n');
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (!isHiddenText(it.fragment().charFormat()))
+                text.append(it.fragment().text());
+        }
+    }
     text.replace(QChar::LineSeparator, u'\n');
     return text;
 }

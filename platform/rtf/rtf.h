@@ -12,9 +12,10 @@ class QTextDocument;
 //
 // What is read and written: fonts (with their character sets), sizes, bold, italic, underline,
 // strikethrough, all capitals, text colour, raised/lowered text (see charformat.h),
-// superscript/subscript, paragraph alignment, tabs, line breaks, PNG and JPEG pictures. Writing
-// then reading gives back exactly these attributes; anything else in a foreign file is skipped
-// without losing the text around it. Reading never fails: malformed or hostile input gives whatever text it holds.
+// superscript/subscript, hidden text (see hiddentext.h), paragraph alignment, tabs, line breaks,
+// PNG and JPEG pictures. Writing then reading gives back exactly these attributes; anything else
+// in a foreign file is skipped without losing the text around it. Reading never fails: malformed
+// or hostile input gives whatever text it holds.
 namespace qm::rtf {
 
 // True when the text starts (after white space) with "{\rtf".
@@ -42,7 +43,7 @@ QString selectionToRtf(const QTextCursor &cursor);
 // toRtf() as the CP932 bytes of a stored body or a saved file.
 QByteArray toRtfBytes(const QTextDocument &document);
 
-// The text of RTF without its formatting (paragraphs and line breaks as "\n").
+// The visible text of RTF without its formatting (paragraphs and line breaks as "\n").
 QString rtfToPlainText(QStringView rtf);
 // Plain text as RTF in the given font.
 QString plainTextToRtf(QStringView text, const QFont &font);

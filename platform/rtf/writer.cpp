@@ -1,6 +1,7 @@
 #include "rtf.h"
 
 #include "charformat.h"
+#include "hiddentext.h"
 #include "textescape.h"
 #include "tokenizer.h"
 
@@ -61,6 +62,7 @@ private:
     void writeAttrs(const Attrs &next);
     void writeOffset(int twips);
     void writeText(QStringView text);
+    void writeHidden(const Attrs &attrs, QStringView text);
     void writeImage(const QTextImageFormat &format);
     void word(const char *w);
     void word(const char *w, int parameter);
@@ -120,6 +122,12 @@ void Writer::writeBlock(const QTextBlock &block, int from, int to)
         if (start >= end)
             continue;
         const QTextCharFormat format = fragment.charFormat();
+        if (isHiddenText(format)) {
+            for (int i = start; i < end; ++i)
+                writeHidden(attrsOf(fragment), hiddenText(format));
+            wroteText = true;
+            continue;
+        }
         if (format.isImageFormat()) {
             for (int i = start; i < end; ++i)
                 writeImage(format.toImageFormat());
@@ -209,6 +217,22 @@ void Writer::writeOffset(int twips)
 void Writer::writeText(QStringView text)
 {
     appendEscapedText(m_body, text, m_afterWord);
+}
+
+// Hidden text goes in a group of its own, so \v ends with it; its paragraph marks as \par.
+void Writer::writeHidden(const Attrs &attrs, QStringView text)
+{
+    writeAttrs(attrs);
+    m_body.append('{');
+    word("v");
+    const QList<QStringView> paragraphs = text.split(QChar::ParagraphSeparator);
+    for (qsizetype i = 0; i < paragraphs.size(); ++i) {
+        if (i > 0)
+            word("par");
+        writeText(paragraphs[i]);
+    }
+    m_body.append('}');
+    m_afterWord = false;
 }
 
 void Writer::writeImage(const QTextImageFormat &format)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/rtf/charformat.h"
+#include "platform/rtf/hiddentext.h"
 
 #include <QColor>
 #include <QDebug>
@@ -26,6 +27,7 @@ struct Run {
     int offset = 0;
     int verticalAlignment = 0;
     QString image; // size of a picture, "WxH"
+    QString hidden; // the text of hidden text
 
     bool sameAttributes(const Run &o) const
     {
@@ -34,14 +36,15 @@ struct Run {
                && underline == o.underline && strike == o.strike && caps == o.caps && color == o.color
                && offset == o.offset && verticalAlignment == o.verticalAlignment;
     }
-    // Text runs that may be merged; pictures stay apart.
+    // Text runs that may be merged; pictures and hidden text stay apart.
     bool sameLook(const Run &o) const
     {
-        return sameAttributes(o) && image.isEmpty() && o.image.isEmpty();
+        return sameAttributes(o) && image.isEmpty() && o.image.isEmpty() && hidden.isEmpty()
+               && o.hidden.isEmpty();
     }
     bool operator==(const Run &o) const
     {
-        return sameAttributes(o) && text == o.text && image == o.image;
+        return sameAttributes(o) && text == o.text && image == o.image && hidden == o.hidden;
     }
 };
 
@@ -52,7 +55,7 @@ inline QDebug operator<<(QDebug d, const Run &r)
                 << " " << r.size << (r.bold ? " B" : "") << (r.italic ? " I" : "")
                 << (r.underline ? " U" : "") << (r.strike ? " S" : "") << (r.caps ? " C" : "") << " #" << Qt::hex
                 << r.color << Qt::dec << " off" << r.offset << " v" << r.verticalAlignment << " "
-                << r.image << ")";
+                << r.image << (r.hidden.isEmpty() ? "" : " hidden ") << r.hidden << ")";
     return d;
 }
 
@@ -79,6 +82,7 @@ inline QList<Run> runsOf(const QTextDocument &doc)
             r.color = c.hasProperty(QTextFormat::ForegroundBrush) ? c.foreground().color().rgb() : 0;
             r.offset = qm::rtf::characterOffset(c);
             r.verticalAlignment = int(c.verticalAlignment());
+            r.hidden = qm::rtf::hiddenText(c);
             if (c.isImageFormat()) {
                 const QTextImageFormat i = c.toImageFormat();
                 const QImage img = doc.resource(QTextDocument::ImageResource, QUrl(i.name())).value<QImage>();

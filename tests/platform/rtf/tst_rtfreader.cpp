@@ -203,6 +203,31 @@ private slots:
         QCOMPARE(caps, (QList<bool>{false, true, false, true, false}));
     }
 
+    // Hidden text is kept but never shown: the visible text and the layout are those of the
+    // document without it, text typed next to it is not hidden, and saving writes it back.
+    void hiddenText()
+    {
+        const QString rtf = latin("{\\rtf1 1 {\\v secret\\par more}2 \\v x\\v0 3 \\v y\\plain 4\\par 5}");
+        QCOMPARE(rtfToPlainText(rtf), QStringLiteral("1 2 3 4\n5"));
+        QTextDocument doc;
+        QTextDocument shown;
+        setRtf(doc, rtf);
+        setRtf(shown, latin("{\\rtf1 1 2 3 4\\par 5}"));
+        QCOMPARE(doc.blockCount(), 2);
+        QVERIFY2(qAbs(doc.idealWidth() - shown.idealWidth()) < 0.5,
+                 qPrintable(QStringLiteral("%1 %2").arg(doc.idealWidth()).arg(shown.idealWidth())));
+
+        QTextCursor c(&doc);
+        c.setPosition(3); // after "1 " and the first hidden run
+        c.insertText(QStringLiteral("T"));
+        const QString saved = toRtf(doc);
+        QVERIFY2(saved.contains(QStringLiteral("{\\v secret\\par more}")), qPrintable(saved));
+        QCOMPARE(rtfToPlainText(saved), QStringLiteral("1 T2 3 4\n5"));
+        QTextDocument again;
+        setRtf(again, saved);
+        QCOMPARE(toRtf(again), saved);
+    }
+
     void insertsAtTheCursor()
     {
         QTextDocument doc;

@@ -76,6 +76,8 @@ void fillRichDocument(QTextDocument &doc)
     justify.setAlignment(Qt::AlignJustify);
     c.insertBlock(justify);
     c.insertText(QStringLiteral("両端揃え -5"), plain(mincho, 10));
+    c.insertText(QString(QChar::ObjectReplacementCharacter),
+                 hiddenTextFormat(plain(gothic, 11), QStringLiteral("隠し\t文字\u2029次 {x}")));
     c.insertBlock(QTextBlockFormat(), plain(mincho, 28)); // an empty last line
 }
 
