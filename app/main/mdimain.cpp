@@ -342,8 +342,8 @@ void mdiMain::storePlacement()
 void mdiMain::deleteTemporaryFiles()
 {
     QDir folder(m_database.programFolder());
-    for (const QString &pattern : {QStringLiteral("Temp*.htm"), QStringLiteral("Temp*.ole")})
-        for (const QString &name : folder.entryList({pattern}, QDir::Files))
+    for (const QString &name : folder.entryList(QDir::Files))
+        if (isTemporaryFileName(name))
             folder.remove(name);
 }
 
