@@ -38,7 +38,8 @@ const std::unordered_map<std::string_view, Kw> &keywords()
             {"dibitmap", Kw::OtherBlip}, {"wbitmap", Kw::OtherBlip},
             {"pmmetafile", Kw::OtherBlip}, {"picw", Kw::PicW}, {"pich", Kw::PicH},
             {"picwgoal", Kw::PicWGoal}, {"pichgoal", Kw::PicHGoal},
-            {"picscalex", Kw::PicScaleX}, {"picscaley", Kw::PicScaleY}, {"bin", Kw::Bin}};
+            {"picscalex", Kw::PicScaleX}, {"picscaley", Kw::PicScaleY}, {"bin", Kw::Bin},
+            {"footnote", Kw::Footnote}};
         for (const char *w : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave",
                               "ulldash", "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd",
                               "ulthldash", "ululdbwave", "ulw", "ulwave"})
@@ -47,7 +48,7 @@ const std::unordered_map<std::string_view, Kw> &keywords()
         // nested tables again as plain paragraphs for readers that cannot nest them).
         for (const char *w :
              {"stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer",
-              "footerl", "footerr", "footerf", "footnote", "annotation", "nonshppict", "fldinst",
+              "footerl", "footerr", "footerf", "annotation", "nonshppict", "fldinst",
               "listtable", "listoverridetable", "revtbl", "filetbl", "pn", "xe", "tc", "txe",
               "rxe", "objdata", "objclass", "do", "ftnsep", "ftnsepc", "ftncn", "aftnsep",
               "aftnsepc", "aftncn", "template", "bkmkstart", "bkmkend", "rsidtbl", "generator",

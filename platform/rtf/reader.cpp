@@ -39,7 +39,7 @@ bool keepsHighSurrogate(const Tokenizer::Token &token)
     return token.kind == Kind::Word && (token.word == "u" || token.word == "uc");
 }
 
-enum class Destination : std::uint8_t { Text, FontTable, ColorTable, Picture };
+enum class Destination : std::uint8_t { Text, Footnote, FontTable, ColorTable, Picture };
 
 // Character attributes as RTF sets them; equal states give equal QTextCharFormats.
 struct CharState {
@@ -66,6 +66,18 @@ struct State {
     bool assocDbch = false;  // an \af now names the double-byte font
     Destination destination = Destination::Text;
 };
+
+// A piece of a footnote's text in one set of attributes; a piece without text is a paragraph mark.
+struct NotePiece {
+    QString text;
+    CharState chars;
+};
+using Note = std::vector<NotePiece>;
+
+QString noteMark(std::size_t number)
+{
+    return QStringLiteral("[%1]").arg(number);
+}
 
 class Reader final {
 public:
@@ -96,9 +108,12 @@ private:
     bool onParagraphWord(Kw kw);
     bool onTableWord(Kw kw);
     bool onPictureWord(Kw kw, const Tokenizer::Token &token);
+    void startFootnote();
 
     void emitChar(char32_t c);
+    void appendText(QStringView text);
     void appendRunText(QStringView text);
+    void appendNoteText(QStringView text);
     void flushPending();
     void flushBytes();
     void flushSurrogate();
@@ -106,8 +121,11 @@ private:
     void insertHidden();
     void ensureBlock();
     void paragraphBreak();
+    void endParagraph();
     void applyParagraph();
     void finish();
+    void appendNotes();
+    void appendNote(std::size_t index);
 
     void endFontEntry();
     void finishPicture();
@@ -142,6 +160,7 @@ private:
     bool m_ownsBlock = false;
     bool m_insertedAnything = false;
     bool m_hiddenLaidOut = false;
+    std::vector<Note> m_notes;
 };
 
 void Reader::run()
@@ -293,7 +312,7 @@ void Reader::onWord(const Tokenizer::Token &token)
     if (m_starPending) {
         m_starPending = false;
         // An optional destination is skipped unless it is one that holds document text.
-        if (kw != Kw::TransparentDestination) {
+        if (kw != Kw::TransparentDestination && kw != Kw::Footnote) {
             m_skipDepth = 1;
             return;
         }
@@ -321,6 +340,9 @@ void Reader::onWord(const Tokenizer::Token &token)
         return;
     case Kw::SkipDestination:
         m_skipDepth = 1;
+        return;
+    case Kw::Footnote:
+        startFootnote();
         return;
     case Kw::FontTable:
         s.destination = Destination::FontTable;
@@ -507,6 +529,21 @@ bool Reader::onPictureWord(Kw kw, const Tokenizer::Token &token)
     return s.destination == Destination::Picture && m_picture.apply(kw, token.param);
 }
 
+// A footnote leaves its number in the text; its own text is kept for the end (appendNotes()).
+void Reader::startFootnote()
+{
+    State &s = top();
+    if (s.destination == Destination::Footnote)
+        return; // a note inside a note goes on as the same note
+    if (s.destination != Destination::Text) {
+        m_skipDepth = 1;
+        return;
+    }
+    m_notes.emplace_back();
+    appendRunText(noteMark(m_notes.size()));
+    s.destination = Destination::Footnote;
+}
+
 void Reader::onSymbol(char16_t symbol)
 {
     switch (symbol) {
@@ -541,7 +578,7 @@ void Reader::onSymbol(char16_t symbol)
 void Reader::onByte(std::uint8_t byte)
 {
     const Destination d = top().destination;
-    if (d != Destination::Text && d != Destination::FontTable) {
+    if (d != Destination::Text && d != Destination::Footnote && d != Destination::FontTable) {
         flushPending();
         return;
     }
@@ -585,7 +622,8 @@ void Reader::onText(QStringView text)
 {
     switch (top().destination) {
     case Destination::Text:
-        appendRunText(text);
+    case Destination::Footnote:
+        appendText(text);
         break;
     case Destination::FontTable:
         for (QChar c : text) {
@@ -619,9 +657,16 @@ void Reader::emitChar(char32_t c)
         m_fonts.appendToName(QChar::fromUcs4(c));
         return;
     }
-    if (d != Destination::Text)
-        return;
-    appendRunText(QChar::fromUcs4(c));
+    if (d == Destination::Text || d == Destination::Footnote)
+        appendText(QChar::fromUcs4(c));
+}
+
+void Reader::appendText(QStringView text)
+{
+    if (top().destination == Destination::Footnote)
+        appendNoteText(text);
+    else
+        appendRunText(text);
 }
 
 void Reader::appendRunText(QStringView text)
@@ -635,6 +680,22 @@ void Reader::appendRunText(QStringView text)
     if (m_run.isEmpty())
         m_runState = state;
     m_run.append(text);
+}
+
+// The space or tab that separates a note's number from its text is the note's own one.
+void Reader::appendNoteText(QStringView text)
+{
+    Note &note = m_notes.back();
+    if (note.empty()) {
+        while (!text.isEmpty() && (text.front() == u' ' || text.front() == u'\t'))
+            text = text.sliced(1);
+        if (text.isEmpty())
+            return;
+    }
+    const CharState &chars = top().chars;
+    if (note.empty() || note.back().text.isEmpty() || !(note.back().chars == chars))
+        note.push_back({QString(), chars});
+    note.back().text.append(text);
 }
 
 // A lead byte or a high surrogate that found no partner becomes U+FFFD.
@@ -694,11 +755,20 @@ void Reader::ensureBlock()
 
 void Reader::paragraphBreak()
 {
-    // A hidden paragraph mark joins its paragraph to the next, as it is not there.
-    if (top().chars.hidden && top().destination == Destination::Text) {
-        appendRunText(QStringView(u"\u2029"));
+    const State &s = top();
+    if (s.destination != Destination::Text && s.destination != Destination::Footnote)
         return;
-    }
+    // A hidden paragraph mark joins its paragraph to the next, as it is not there.
+    if (s.chars.hidden)
+        appendText(QStringView(u"\u2029"));
+    else if (s.destination == Destination::Footnote)
+        m_notes.back().push_back({QString(), s.chars});
+    else
+        endParagraph();
+}
+
+void Reader::endParagraph()
+{
     ensureBlock();
     flushRun();
     applyParagraph();
@@ -731,6 +801,38 @@ void Reader::finish()
     flushRun();
     if (m_insertedAnything && !m_pendingParagraph)
         applyParagraph();
+    if (!m_notes.empty())
+        appendNotes();
+}
+
+// The footnotes follow the text after an empty line, each as "[n] text" in paragraphs of its
+// own, so a document read from a file or pasted loses none of their words.
+void Reader::appendNotes()
+{
+    m_pendingParagraph = true; // the last paragraph of the text ends here
+    m_stack.push_back(State());
+    endParagraph();
+    for (std::size_t i = 0; i < m_notes.size(); ++i)
+        appendNote(i);
+    // Inserted into a text, what followed the cursor starts a paragraph of its own.
+    if (!m_cursor.atEnd())
+        ensureBlock();
+    m_stack.pop_back();
+}
+
+void Reader::appendNote(std::size_t index)
+{
+    State &s = top();
+    s.chars = CharState();
+    appendRunText(noteMark(index + 1).append(u' '));
+    for (const NotePiece &piece : m_notes[index]) {
+        s.chars = piece.chars;
+        if (piece.text.isEmpty())
+            endParagraph();
+        else
+            appendRunText(piece.text);
+    }
+    endParagraph();
 }
 
 void Reader::endFontEntry()
@@ -742,6 +844,10 @@ void Reader::endFontEntry()
 
 void Reader::finishPicture()
 {
+    if (top().destination != Destination::Text) {
+        m_picture = PictureBuilder(); // the notes keep their words, not their pictures
+        return;
+    }
     const PictureBuilder::Result picture = m_picture.finish();
     if (picture.image.isNull())
         return; // metafiles and bitmaps we cannot draw are left out, the text goes on

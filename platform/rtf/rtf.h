@@ -14,8 +14,9 @@ class QTextDocument;
 // strikethrough, all capitals, text colour, raised/lowered text (see charformat.h),
 // superscript/subscript, hidden text (see hiddentext.h), paragraph alignment, tabs, line breaks,
 // PNG and JPEG pictures. Writing then reading gives back exactly these attributes; anything else
-// in a foreign file is skipped without losing the text around it. Reading never fails: malformed
-// or hostile input gives whatever text it holds.
+// in a foreign file is skipped without losing the text around it. Footnotes are read as text:
+// "[n]" where each one was, and the notes, numbered so, after the text. Reading never fails:
+// malformed or hostile input gives whatever text it holds.
 namespace qm::rtf {
 
 // True when the text starts (after white space) with "{\rtf".

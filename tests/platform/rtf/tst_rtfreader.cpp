@@ -149,7 +149,7 @@ private slots:
         const QString rtf = latin(
             "{\\rtf1 {\\*\\unknowndest skip {nested} me}A\\unknownword B"
             "{\\field{\\*\\fldinst HYPERLINK \"http://x\"}{\\fldrslt link}}"
-            "{\\header head}{\\footnote note}C\\~D\\tab E\\line F\\emdash\\lquote G"
+            "{\\header head}C\\~D\\tab E\\line F\\emdash\\lquote G"
             "{\\*\\shppict{\\pict\\pngblip 00}}{\\nonshppict{\\pict\\wmetafile8 0102}}"
             "{\\object{\\*\\objdata 0102}{\\result R}}\\cell H\\row I\\par}tail");
         QCOMPARE(rtfToPlainText(rtf), QStringLiteral("ABlinkC\u00a0D\tE\nF\u2014\u2018GR\tH\nI"));
@@ -226,6 +226,35 @@ private slots:
         QTextDocument again;
         setRtf(again, saved);
         QCOMPARE(toRtf(again), saved);
+    }
+
+    // Footnotes are numbered where they were and follow the text after an empty line.
+    void footnotes()
+    {
+        // As word processors write them: the note in a superscript group with the automatic
+        // number (\chftn), its text in paragraphs of its own; also as an optional destination.
+        const QString rtf = latin(
+            "{\\rtf1 Body{\\super\\chftn{\\footnote\\pard\\plain{\\super\\chftn} First \\b note\\par"
+            " line\\u12354?}} more{\\*\\footnote Two\\v  hidden}.\\par End\\par}");
+        QTextDocument doc;
+        setRtf(doc, rtf);
+        QCOMPARE(rtfToPlainText(rtf), QStringLiteral("Body[1] more[2].\nEnd\n\n[1] First note\nlineあ\n[2] Two"));
+        const QList<Run> runs = runsOf(doc);
+        QCOMPARE(runs[1].text, QStringLiteral("[1]"));
+        QCOMPARE(runs[1].verticalAlignment, int(QTextCharFormat::AlignSuperScript));
+        QCOMPARE(runs[5].text, QStringLiteral("[1] First "));
+        QVERIFY(!runs[5].bold);
+        QCOMPARE(runs[6].text, QStringLiteral("note"));
+        QVERIFY(runs[6].bold);
+        QCOMPARE(runs.last().hidden, QStringLiteral(" hidden"));
+
+        // Pasted into a line, the notes end what was inserted and the rest of the line follows.
+        doc.setPlainText(QStringLiteral("before|after"));
+        QTextCursor c(&doc);
+        c.setPosition(6);
+        c.setPosition(7, QTextCursor::KeepAnchor);
+        insertRtf(c, latin("{\\rtf1 x{\\footnote n}y}"));
+        QCOMPARE(doc.toPlainText(), QStringLiteral("beforex[1]y\n\n[1] n\nafter"));
     }
 
     void insertsAtTheCursor()
