@@ -1,9 +1,10 @@
 #include "clipboardformats.h"
 
+#include "linkedfile.h"
+
 #include "platform/text/textfile.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QMimeDatabase>
@@ -121,11 +122,8 @@ std::unique_ptr<QMimeData> mimeDataFor(const StoredObject &object, const QString
     auto data = std::make_unique<QMimeData>();
     data->setUrls({QUrl::fromLocalFile(filePath)});
     QByteArray bytes = object.data;
-    if (object.isLink()) {
-        QFile file(filePath);
-        if (file.size() <= MaxEmbeddedBytes && file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
-    }
+    if (object.isLink())
+        bytes = readLinkedFile(filePath, MaxEmbeddedBytes).value_or(QByteArray());
     if (!object.mimeType.isEmpty() && !isCoveredFormat(object.mimeType))
         data->setData(object.mimeType, bytes);
     if (object.mimeType.startsWith(QLatin1String("image/"))) {

@@ -3,6 +3,7 @@
 #include "clipboardformats.h"
 #include "filechooser.h"
 #include "insertobjectdialog.h"
+#include "linkedfile.h"
 #include "objecthandoff.h"
 #include "objectimage.h"
 #include "pastespecialdialog.h"
@@ -69,7 +70,9 @@ void ObjectContainer::setObject(std::optional<StoredObject> object)
 
 bool ObjectContainer::isBrokenLink() const
 {
-    return m_object && m_object->isLink() && !QFileInfo(m_object->linkPath).isFile();
+    // Something that is there but no regular file (a FIFO, a device) is not missing: it is
+    // shown by its icon and name and never read.
+    return m_object && m_object->isLink() && !QFileInfo::exists(m_object->linkPath);
 }
 
 QString ObjectContainer::displayText() const
@@ -207,10 +210,12 @@ void ObjectContainer::loadPicture()
     m_picture = QImage();
     if (!m_object || !m_object->mimeType.startsWith(QLatin1String("image/")))
         return;
-    if (m_object->isLink())
-        m_picture.load(m_object->linkPath);
-    else
+    if (!m_object->isLink()) {
         m_picture.loadFromData(m_object->data);
+        return;
+    }
+    if (const auto bytes = readLinkedFile(m_object->linkPath, MaxLinkedPictureBytes))
+        m_picture.loadFromData(*bytes);
 }
 
 void ObjectContainer::paintPicture(QPainter &painter) const

@@ -9,6 +9,9 @@ namespace qm::objects {
 
 // The largest file the container embeds or reads back from an image.
 constexpr qint64 MaxEmbeddedBytes = 512LL * 1024 * 1024;
+// The largest linked file the container reads to show it as a picture; a larger one is shown
+// by its icon and name.
+constexpr qint64 MaxLinkedPictureBytes = 64LL * 1024 * 1024;
 
 // What an object container holds: a file embedded with its bytes, or a link to a file.
 struct StoredObject {

@@ -5,6 +5,7 @@
 #include "platform/desktop/scriptedprompter.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDialog>
@@ -20,7 +21,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace qm::objects;
 using Type = ObjectContainer::ObjectType;
@@ -77,6 +85,7 @@ private slots:
     void init();
     void embedAndLinkFiles();
     void brokenLinkIsShownAndReported();
+    void linkedPicturesAreReadOnlyFromSmallRegularFiles();
     void openHandsACopyToTheDesktop();
     void pasteFromTheClipboard();
     void copyPutsFileAndData();
@@ -142,6 +151,85 @@ void tst_objectcontainer::brokenLinkIsShownAndReported()
     QVERIFY(m_navigator.opened().isEmpty());
     QVERIFY(!container.copyToClipboard());
     container.grab(); // painting a broken link must not fail
+}
+
+// Opens the FIFO for writing whenever a reader appears, so a reader that blocked on it gets an
+// end of file instead of hanging the test; records whether one ever did.
+class FifoWatch final
+{
+public:
+    explicit FifoWatch(const QString &path)
+        : m_path(QFile::encodeName(path))
+        , m_thread([this] { watch(); })
+    {
+    }
+    ~FifoWatch() { stop(); }
+    FifoWatch(const FifoWatch &) = delete;
+    FifoWatch &operator=(const FifoWatch &) = delete;
+
+    // Stops watching; true when something opened the FIFO for reading meanwhile.
+    bool stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_readerSeen;
+    }
+
+private:
+    void watch()
+    {
+        while (!m_stop) {
+            const int fd = ::open(m_path.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                m_readerSeen = true;
+                ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    QByteArray m_path;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_readerSeen{false};
+    std::thread m_thread;
+};
+
+void tst_objectcontainer::linkedPicturesAreReadOnlyFromSmallRegularFiles()
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && redSquare().save(&buffer, "PNG"));
+    auto linkedPicture = [](const QString &path) {
+        StoredObject object;
+        object.kind = StoredObject::Kind::Linked;
+        object.name = QFileInfo(path).fileName();
+        object.mimeType = QStringLiteral("image/png");
+        object.linkPath = path;
+        return object;
+    };
+    ObjectContainer container;
+
+    const QString small = writeFile(m_dir, QStringLiteral("small.png"), png);
+    container.setObject(linkedPicture(small));
+    QVERIFY(container.displayText().isEmpty()); // shown as the picture
+
+    // A picture followed by more bytes than the cap: shown by its icon and name, not read.
+    const QString huge = writeFile(m_dir, QStringLiteral("huge.png"), png);
+    QVERIFY(QFile(huge).resize(MaxLinkedPictureBytes + 1));
+    container.setObject(linkedPicture(huge));
+    QCOMPARE(container.displayText(), QStringLiteral("huge.png\n") + huge);
+
+    // A FIFO is never opened: reading it would hang the window until someone wrote to it.
+    const QString fifo = m_dir.filePath(QStringLiteral("fifo.png"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    FifoWatch watch(fifo);
+    container.setObject(linkedPicture(fifo));
+    QVERIFY(!container.copyToClipboard());
+    container.grab();
+    QVERIFY(!watch.stop());
+    QVERIFY(!container.isBrokenLink());
+    QCOMPARE(container.displayText(), QStringLiteral("fifo.png\n") + fifo);
 }
 
 void tst_objectcontainer::openHandsACopyToTheDesktop()
