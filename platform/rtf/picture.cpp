@@ -14,6 +14,7 @@ constexpr int MaxPictureTwips = 1440 * 200;
 constexpr int MaxScalePercent = 1000;
 constexpr int ImageAllocationLimitMb = 128;
 constexpr qreal TwipsPerPixel = 15.0; // at 96 dpi, the unit of QTextImageFormat sizes
+constexpr qint64 BytesPerPixel = 4; // most PNG and JPEG pictures decode to 32 bits a pixel
 
 } // namespace
 
@@ -74,7 +75,7 @@ void PictureBuilder::appendBinary(QStringView data)
         m_data.append(char(c.unicode() & 0xFF));
 }
 
-PictureBuilder::Result PictureBuilder::finish()
+PictureBuilder::Result PictureBuilder::finish(qint64 &decodedBytesLeft)
 {
     const PictureBuilder picture = std::exchange(*this, PictureBuilder());
     const char *format = picture.m_format == Format::Png    ? "png"
@@ -88,10 +89,27 @@ PictureBuilder::Result PictureBuilder::finish()
     QImageReader reader(&buffer, format);
     reader.setAllocationLimit(ImageAllocationLimitMb);
     Result result;
-    result.image = reader.read();
+    result.image = decode(reader, decodedBytesLeft);
     if (!result.image.isNull())
         result.format = picture.formatFor(result.image);
     return result;
+}
+
+// The size in the header is paid before decoding, so broken data costs its share too; a picture
+// that decodes to more (16 bits per channel) pays the rest or is left out.
+QImage PictureBuilder::decode(QImageReader &reader, qint64 &decodedBytesLeft)
+{
+    const QSize size = reader.size();
+    const qint64 expected = qint64(size.width()) * size.height() * BytesPerPixel;
+    if (!size.isValid() || expected > decodedBytesLeft)
+        return {};
+    decodedBytesLeft -= expected;
+    QImage image = reader.read();
+    const qint64 more = image.sizeInBytes() - expected;
+    if (more > decodedBytesLeft)
+        return {};
+    decodedBytesLeft -= qMax<qint64>(0, more);
+    return image;
 }
 
 // The name comes from the data, so the same picture read twice is one resource. The size is

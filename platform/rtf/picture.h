@@ -8,7 +8,13 @@
 #include <QStringView>
 #include <QTextFormat>
 
+class QImageReader;
+
 namespace qm::rtf {
+
+// What the pictures of one document may decode to together. Each picture is capped on its own
+// too, but many small, highly compressible ones could otherwise decode to gigabytes.
+inline constexpr qint64 MaxDecodedPictureBytes = qint64(256) * 1024 * 1024;
 
 // Collects one \pict group (its properties and its hex or \bin data) and decodes it.
 class PictureBuilder final {
@@ -22,11 +28,14 @@ public:
         QImage image; // null when there is no picture we can draw (metafiles, broken data)
         QTextImageFormat format; // the resource name, and the size when it is not the image's own
     };
-    // Decodes what was collected and starts over.
-    Result finish();
+    // Decodes what was collected, paying its decoded size out of `decodedBytesLeft`, and starts
+    // over. A picture that does not fit in what is left is not decoded.
+    Result finish(qint64 &decodedBytesLeft);
 
 private:
     enum class Format : std::uint8_t { None, Png, Jpeg, Other };
+
+    static QImage decode(QImageReader &reader, qint64 &decodedBytesLeft);
 
     QTextImageFormat formatFor(const QImage &image) const;
 

@@ -150,6 +150,7 @@ private:
     FontTable m_fonts;
     ColorTable m_colors;
     PictureBuilder m_picture;
+    qint64 m_pictureBytesLeft = MaxDecodedPictureBytes;
 
     QString m_run;
     CharState m_runState;
@@ -848,7 +849,7 @@ void Reader::finishPicture()
         m_picture = PictureBuilder(); // the notes keep their words, not their pictures
         return;
     }
-    const PictureBuilder::Result picture = m_picture.finish();
+    const PictureBuilder::Result picture = m_picture.finish(m_pictureBytesLeft);
     if (picture.image.isNull())
         return; // metafiles and bitmaps we cannot draw are left out, the text goes on
     m_cursor.document()->addResource(QTextDocument::ImageResource, QUrl(picture.format.name()),

@@ -1,5 +1,8 @@
+#include "platform/rtf/picture.h"
 #include "platform/rtf/rtf.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -53,6 +56,32 @@ private slots:
         QCOMPARE(plain(QStringLiteral("{\\rtf1 a\\bin-5 b\\bin0 c}")), QStringLiteral("abc"));
         // \bin skipped as the fallback of \u takes its data along.
         QCOMPARE(plain(QStringLiteral("{\\rtf1 \\u65\\bin3 {{{b}")), QStringLiteral("Ab"));
+    }
+
+    // Pictures that are small in the file but large once decoded share one budget per document:
+    // those past it are left out, the text around them stays.
+    void decodedPicturesShareABudget()
+    {
+        QImage image(2048, 2048, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(image.save(&buffer, "PNG"));
+        const qint64 decoded = image.sizeInBytes();
+        const int count = int(MaxDecodedPictureBytes / decoded) + 4;
+        QString rtf = QStringLiteral("{\\rtf1 ");
+        QString text;
+        for (int i = 0; i < count; ++i) {
+            rtf += QStringLiteral("%1{\\pict\\pngblip %2}").arg(i).arg(QString::fromLatin1(png.toHex()));
+            text += QString::number(i);
+        }
+        QTextDocument doc;
+        setRtf(doc, QString(rtf + QStringLiteral("end}")));
+        QString shown = doc.toPlainText();
+        const qsizetype kept = shown.count(QChar::ObjectReplacementCharacter);
+        QVERIFY2(kept > 0 && kept * decoded <= MaxDecodedPictureBytes, qPrintable(QString::number(kept)));
+        QCOMPARE(shown.remove(QChar::ObjectReplacementCharacter), text + QStringLiteral("end"));
     }
 
     void hugeTables()
