@@ -39,7 +39,7 @@ const std::unordered_map<std::string_view, Kw> &keywords()
             {"pmmetafile", Kw::OtherBlip}, {"picw", Kw::PicW}, {"pich", Kw::PicH},
             {"picwgoal", Kw::PicWGoal}, {"pichgoal", Kw::PicHGoal},
             {"picscalex", Kw::PicScaleX}, {"picscaley", Kw::PicScaleY}, {"bin", Kw::Bin},
-            {"footnote", Kw::Footnote}};
+            {"footnote", Kw::Footnote}, {"upr", Kw::Upr}, {"ud", Kw::Ud}};
         for (const char *w : {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave",
                               "ulldash", "ulth", "ulthd", "ulthdash", "ulthdashd", "ulthdashdd",
                               "ulthldash", "ululdbwave", "ulw", "ulwave"})
@@ -58,7 +58,7 @@ const std::unordered_map<std::string_view, Kw> &keywords()
               "nonesttables"})
             t.emplace(w, Kw::SkipDestination);
         // Destinations that hold document text even when marked \*.
-        for (const char *w : {"shppict", "fldrslt", "result", "field", "shp", "shprslt", "ud", "upr"})
+        for (const char *w : {"shppict", "fldrslt", "result", "field", "shp", "shprslt"})
             t.emplace(w, Kw::TransparentDestination);
         for (const CharacterWord &c : CharacterWords)
             t.emplace(c.word, Kw::Character);

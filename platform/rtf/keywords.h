@@ -14,7 +14,7 @@ enum class Kw : std::uint8_t {
     Sub, Super, NoSuperSub, Plain,
     Pard, Ql, Qr, Qc, Qj, Par, Line, Tab, Cell, Row,
     Pict, PngBlip, JpegBlip, OtherBlip, PicW, PicH, PicWGoal, PicHGoal, PicScaleX, PicScaleY, Bin,
-    SkipDestination, TransparentDestination, Footnote,
+    SkipDestination, TransparentDestination, Footnote, Upr, Ud,
     Character, // a word that stands for one character, see keywordCharacter()
 };
 

@@ -39,7 +39,14 @@ bool keepsHighSurrogate(const Tokenizer::Token &token)
     return token.kind == Kind::Word && (token.word == "u" || token.word == "uc");
 }
 
-enum class Destination : std::uint8_t { Text, Footnote, FontTable, ColorTable, Picture };
+// Ignored: the copy of a text for readers without Unicode, in front of its \ud.
+enum class Destination : std::uint8_t { Text, Footnote, FontTable, ColorTable, Picture, Ignored };
+
+// Optional destinations (\*) that are read all the same: they hold document text.
+bool readsOptional(Kw kw)
+{
+    return kw == Kw::TransparentDestination || kw == Kw::Footnote || kw == Kw::Upr || kw == Kw::Ud;
+}
 
 // Character attributes as RTF sets them; equal states give equal QTextCharFormats.
 struct CharState {
@@ -64,6 +71,7 @@ struct State {
     int fallbackSkip = 1;    // \ucN
     int dbchFont = -1;       // \dbch\afN: the font of double-byte text
     bool assocDbch = false;  // an \af now names the double-byte font
+    bool upr = false;        // the group is an \upr: its groups are ignored unless they are \ud
     Destination destination = Destination::Text;
 };
 
@@ -273,6 +281,10 @@ void Reader::openGroup()
         return;
     }
     State child = top();
+    if (child.upr) {
+        child.upr = false;
+        child.destination = Destination::Ignored;
+    }
     // Groups inside a picture hold its properties, never its data.
     if (child.destination == Destination::Picture) {
         m_stack.push_back(child);
@@ -313,7 +325,7 @@ void Reader::onWord(const Tokenizer::Token &token)
     if (m_starPending) {
         m_starPending = false;
         // An optional destination is skipped unless it is one that holds document text.
-        if (kw != Kw::TransparentDestination && kw != Kw::Footnote) {
+        if (!readsOptional(kw)) {
             m_skipDepth = 1;
             return;
         }
@@ -344,6 +356,14 @@ void Reader::onWord(const Tokenizer::Token &token)
         return;
     case Kw::Footnote:
         startFootnote();
+        return;
+    case Kw::Upr:
+        s.upr = true;
+        return;
+    case Kw::Ud:
+        // The text of the \upr this \ud is in.
+        if (s.destination == Destination::Ignored && m_stack.size() >= 2)
+            s.destination = m_stack[m_stack.size() - 2].destination;
         return;
     case Kw::FontTable:
         s.destination = Destination::FontTable;
@@ -644,6 +664,8 @@ void Reader::onText(QStringView text)
         break;
     case Destination::Picture:
         m_picture.appendHex(text);
+        break;
+    case Destination::Ignored:
         break;
     }
 }

@@ -99,6 +99,11 @@ private slots:
             << latin("{\\rtf1{\\uc0\\u55357}{\\u56832 ?}z}") << QStringLiteral("😀z");
         QTest::newRow("lone half across uc change")
             << latin("{\\rtf1\\uc0\\u55357\\uc1 x\\u56832?}") << QStringLiteral("\uFFFDx\uFFFD");
+        // \upr holds a text twice: for readers without Unicode, then (in \ud) with it.
+        QTest::newRow("upr keeps only the unicode text")
+            << latin("{\\rtf1 {\\upr{\\'3f}{\\*\\ud{\\u12354?}}}z}") << QStringLiteral("あz");
+        QTest::newRow("upr with groups inside")
+            << latin("{\\rtf1 {\\upr{\\b a{\\i b}\\par}{\\*\\ud{\\b A{\\i B}}}}z}") << QStringLiteral("ABz");
     }
 
     void unicodeEscapes()
