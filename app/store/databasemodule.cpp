@@ -1,5 +1,7 @@
 #include "databasemodule.h"
 
+#include "messages.h"
+
 #include "platform/desktop/prompter.h"
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/transaction.h"
@@ -57,71 +59,125 @@ bool DatabaseModule::writeSetFile(const QString &text)
     const text::WriteResult r = text::writeFileAtomically(setFilePath(), encodeSetFile(text));
     if (!r.ok)
         m_prompter.inform(QStringLiteral("辞書セットファイル %1 を保存できませんでした。\n%2")
-                              .arg(QDir::toNativeSeparators(setFilePath()), r.error));
+                              .arg(QDir::toNativeSeparators(setFilePath()), describeWriteFailure(r.errorCode)));
     return r.ok;
+}
+
+bool DatabaseModule::createDefaultFiles()
+{
+    const text::WriteResult written =
+        text::writeFileAtomically(setFilePath(), encodeSetFile(defaultDictionarySetsText(userDictionaryPath())));
+    QString failure = written.ok ? QString() : describeWriteFailure(written.errorCode);
+    if (failure.isEmpty() && !FileExists(userDictionaryPath())) {
+        try {
+            Dictionary::CreateDictionary(userDictionaryPath(), QStringLiteral("ユーザー辞書"), {}, {},
+                                         {false, false, false});
+        } catch (const sqlite::Error &e) {
+            failure = describeFailure(e);
+        }
+    }
+    if (failure.isEmpty())
+        return true;
+    // One message says it all: the dictionary that could not be made is not reported again
+    // when the set is opened.
+    m_reported.insert(userDictionaryPath());
+    m_prompter.inform(QStringLiteral("フォルダー %1 に辞書セットファイルと辞書を作成できませんでした。\n%2\n\n"
+                                     "既定の辞書セットで起動しますが、辞書は開けません。")
+                          .arg(QDir::toNativeSeparators(m_programFolder), failure));
+    return false;
 }
 
 void DatabaseModule::CreateDefaultDictionarySets()
 {
-    writeSetFile(defaultDictionarySetsText(userDictionaryPath()));
-    if (FileExists(userDictionaryPath()))
-        return;
-    try {
-        Dictionary::CreateDictionary(userDictionaryPath(), QStringLiteral("ユーザー辞書"), {}, {},
-                                     {false, false, false});
-    } catch (const sqlite::Error &e) {
-        m_prompter.inform(QStringLiteral("辞書 %1 を作成できませんでした。\n%2")
-                              .arg(QDir::toNativeSeparators(userDictionaryPath()), e.message()));
-    }
+    createDefaultFiles();
 }
 
-// Reads the set file into the table; false when it could not be read at all.
-bool DatabaseModule::readSetFile()
+void DatabaseModule::useDefaultSetInMemory()
 {
-    clearSets();
-    const std::optional<QString> text = text::readTextFile(setFilePath());
-    if (!text)
-        return false;
-    const DictionarySetTable t = parseDictionarySets(*text);
-    DictionarySetList = t.DictionarySetList;
-    DictionarySetCount = t.DictionarySetCount;
-    OpenDictionarySetsIndex = t.OpenDictionarySetsIndex;
-    // A file that names no current set (or -1, saved after a set failed to open) keeps its
-    // sets: the first one becomes current.
-    if (OpenDictionarySetsIndex == -1 && DictionarySetCount > 0)
-        OpenDictionarySetsIndex = 0;
-    return true;
-}
-
-void DatabaseModule::LoadDictionarySets()
-{
-    clearSets();
-    if (!FileExists(setFilePath()))
-        CreateDefaultDictionarySets();
-    if (!QFileInfo(m_programFolder + QStringLiteral("/manual")).isDir() && m_manualMissing)
-        m_manualMissing();
-    if (readSetFile() && OpenDictionarySetsIndex != -1)
-        return;
-    // No set listed: start again from the default file.
-    CreateDefaultDictionarySets();
-    if (readSetFile() && OpenDictionarySetsIndex != -1)
-        return;
-    // The folder cannot be written: go on with the default set in memory.
     clearSets();
     DictionarySetCount = 1;
     DictionarySetList[0].SetName = QStringLiteral("ユーザー辞書セット");
     DictionarySetList[0].FileCount = 1;
     DictionarySetList[0].FileNames[0] = userDictionaryPath();
     OpenDictionarySetsIndex = 0;
+    m_setsAtLoad = currentTable();
 }
 
-bool DatabaseModule::SaveDictionarySets()
+DictionarySetTable DatabaseModule::currentTable() const
 {
     DictionarySetTable t;
     t.DictionarySetList = DictionarySetList;
     t.DictionarySetCount = qint16(qBound(0, int(DictionarySetCount), MaxDictionarySets));
     t.OpenDictionarySetsIndex = OpenDictionarySetsIndex;
-    return writeSetFile(formatDictionarySets(t));
+    return t;
+}
+
+void DatabaseModule::LoadDictionarySets()
+{
+    clearSets();
+    m_setFileKept = false;
+    SetFileContents contents = readDictionarySetsFile(setFilePath());
+    if (contents.missing) {
+        m_setFileKept = !createDefaultFiles();
+        contents = readDictionarySetsFile(setFilePath());
+    }
+    if (!QFileInfo(m_programFolder + QStringLiteral("/manual")).isDir() && m_manualMissing)
+        m_manualMissing();
+    if (m_setFileKept || contents.missing) {
+        useDefaultSetInMemory();
+        return;
+    }
+    if (!contents.problem.isEmpty()) {
+        // The user's file is kept as it is: writing the default over it would lose the sets.
+        m_prompter.inform(QStringLiteral("辞書セットファイル %1 を読み込めませんでした。\n%2\n\n"
+                                         "このファイルは変更せずに残し、既定の辞書セットで起動します。")
+                              .arg(QDir::toNativeSeparators(setFilePath()), contents.problem));
+        m_setFileKept = true;
+        useDefaultSetInMemory();
+        return;
+    }
+    DictionarySetList = contents.table.DictionarySetList;
+    DictionarySetCount = contents.table.DictionarySetCount;
+    // No current set, -1 (saved after a set failed to open) or a number beyond the listed
+    // sets: the first set becomes current.
+    OpenDictionarySetsIndex = contents.table.OpenDictionarySetsIndex;
+    if (OpenDictionarySetsIndex < 0 || OpenDictionarySetsIndex >= DictionarySetCount)
+        OpenDictionarySetsIndex = 0;
+}
+
+bool DatabaseModule::SaveDictionarySets()
+{
+    const DictionarySetTable table = currentTable();
+    if (m_setFileKept) {
+        // The file that could not be read stays untouched unless the sets were changed; then
+        // a copy of it is kept beside the new one.
+        if (table.DictionarySetList == m_setsAtLoad.DictionarySetList
+            && table.DictionarySetCount == m_setsAtLoad.DictionarySetCount)
+            return true;
+        if (!keepCopyOfSetFile())
+            return false;
+    }
+    if (!writeSetFile(formatDictionarySets(table)))
+        return false;
+    m_setFileKept = false;
+    return true;
+}
+
+bool DatabaseModule::keepCopyOfSetFile()
+{
+    if (!QFileInfo::exists(setFilePath()))
+        return true;
+    for (int n = 1; n < 100; ++n) {
+        const QString copy = setFilePath() + (n == 1 ? QStringLiteral(".bak") : QStringLiteral(".bak%1").arg(n));
+        if (QFileInfo::exists(copy))
+            continue;
+        if (QFile::copy(setFilePath(), copy))
+            return true;
+        break;
+    }
+    m_prompter.inform(QStringLiteral("辞書セットファイル %1 の控えを作成できないため、辞書セットを保存しませんでした。")
+                          .arg(QDir::toNativeSeparators(setFilePath())));
+    return false;
 }
 
 void DatabaseModule::AddDictionaryToSet(const QString &path)
@@ -154,19 +210,29 @@ void DatabaseModule::OpenDictionarySet()
     }
     const DictionarySet &set = DictionarySetList[OpenDictionarySetsIndex];
     DictionaryCount = set.FileCount;
+    QStringList failures;
     for (int i = 0; i < DictionaryCount; ++i) {
+        const QString &path = set.FileNames[i];
         try {
-            DictionaryDatabases[i] = std::make_unique<Dictionary>(set.FileNames[i]);
+            DictionaryDatabases[i] = std::make_unique<Dictionary>(path, Dictionary::Options{false, m_progress});
         } catch (const sqlite::Error &e) {
-            if (e.kind() == sqlite::Error::Kind::FolderMissing) {
-                m_prompter.inform(set.FileNames[i] + QStringLiteral("が見つかりません"));
-                continue;
-            }
-            CloseDictionarySet();
-            OpenDictionarySetsIndex = -1;
-            return;
+            // The slot stays empty and the others open; lookups pass over it.
+            if (!m_reported.contains(path))
+                failures.append(openFailureText(path, e));
+            m_reported.insert(path);
         }
     }
+    if (!failures.isEmpty())
+        m_prompter.inform(failures.join(QLatin1Char('\n')));
+}
+
+QString DatabaseModule::openFailureText(const QString &path, const sqlite::Error &e) const
+{
+    const QString native = QDir::toNativeSeparators(path);
+    const bool missing = e.kind() == sqlite::Error::Kind::FolderMissing || !QFileInfo::exists(path);
+    if (missing)
+        return native + QStringLiteral("が見つかりません");
+    return QStringLiteral("辞書 %1 を開けませんでした（%2）").arg(native, describeFailure(e));
 }
 
 void DatabaseModule::CloseDictionarySet()
@@ -178,6 +244,10 @@ void DatabaseModule::CloseDictionarySet()
         std::unique_ptr<Dictionary> dictionary = std::move(DictionaryDatabases[i]);
         if (!dictionary)
             continue;
+        // An edit never finished is not stored.
+        dictionary->rollbackEditSession();
+        if (dictionary->isReadOnly())
+            continue;
         try {
             sqlite::Transaction tx(dictionary->database());
             const qint64 indexRows = dictionary->indexRowCount();
@@ -186,7 +256,7 @@ void DatabaseModule::CloseDictionarySet()
             dictionary->setProperty(QStringLiteral("DocumentRecordCount"), qint64(qMin<qint64>(documentRows, INT_MAX)));
             tx.commit();
         } catch (const sqlite::Error &) {
-            // A read-only or damaged file keeps its old counts; closing goes on.
+            // A damaged file keeps its old counts; closing goes on.
         }
     }
 }
@@ -207,10 +277,10 @@ DatabaseModule::SearchOutcome DatabaseModule::searchKeyword(
                             QStringLiteral("malformed pattern: %1").arg(pattern));
     SearchOutcome outcome;
     for (int slot = 0; slot < DictionaryCount && outcome.count < limit; ++slot) {
+        // A dictionary that could not be opened was reported then; it has no rows to find.
         Dictionary *d = dictionary(slot);
         if (!d)
-            throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_MISUSE,
-                                QStringLiteral("dictionary slot %1 is not open").arg(slot));
+            continue;
         outcome.count += d->searchKeyword(*compiled, limit - outcome.count,
                                           [&](const KeywordMatch &m) { sink(slot, m); });
     }

@@ -3,6 +3,8 @@
 #include "dictionary.h"
 #include "dictionaryset.h"
 
+#include <QSet>
+
 #include <array>
 #include <functional>
 #include <memory>
@@ -33,20 +35,24 @@ public:
     std::array<std::unique_ptr<Dictionary>, MaxDictionariesPerSet> DictionaryDatabases;
     qint16 DictionaryCount = 0;
 
-    // Fills the set table from "DicSets.ini", writing the default file (and "User.dic") when
-    // there is none or it lists no set.
+    // Fills the set table from "DicSets.ini", writing the default file (and "User.dic") only
+    // when there is none. A file that cannot be read or would lose sets when written back is
+    // reported and kept as it is; the program then runs with the default set in memory.
     void LoadDictionarySets();
     // Replaces "DicSets.ini" with the set table. Reports a failure and returns false; the old
-    // file is then left whole.
+    // file is then left whole. A file that was kept at load is only replaced when the sets were
+    // changed since, and then a copy of it is kept as "DicSets.ini.bak".
     bool SaveDictionarySets();
     // Writes the default set file and creates "User.dic" when it does not exist.
     void CreateDefaultDictionarySets();
     // Appends a dictionary file to the current set (without opening it).
     void AddDictionaryToSet(const QString &path);
 
-    // Opens every dictionary of the current set into its slot.
+    // Opens every dictionary of the current set into its slot. A file that does not open is
+    // reported once, with the reason, and its slot stays empty.
     void OpenDictionarySet();
-    // Stores each open dictionary's row counts and closes it. Never reports anything.
+    // Stores each open dictionary's row counts and closes it; an unfinished edit session is
+    // rolled back. Never reports anything.
     void CloseDictionarySet();
 
     // Changes each time a set is opened or closed: a slot number taken under one value names
@@ -56,9 +62,9 @@ public:
     // The open dictionary in a slot, or nullptr.
     Dictionary *dictionary(int slot) const;
 
-    // Keyword lookup over every slot of the open set in slot order, at most `limit` rows in all.
+    // Keyword lookup over every open slot of the set in slot order, at most `limit` rows in all.
     // Throws sqlite::Error (Kind::BadPattern for a pattern that cannot be read, Kind::General
-    // for an empty slot or an engine failure); rows handed to the sink before stay handed.
+    // for an engine failure); rows handed to the sink before stay handed.
     struct SearchOutcome {
         int count = 0;
         bool limitReached = false;
@@ -73,15 +79,27 @@ public:
     // Called when the program folder has no "manual" folder at load; the program starts the
     // help installer there.
     void setManualFolderMissingHandler(std::function<void()> handler) { m_manualMissing = std::move(handler); }
+    // Shown while a dictionary being opened has its keys recomputed.
+    void setProgressHandler(Progress progress) { m_progress = std::move(progress); }
 
 private:
     void clearSets();
-    bool readSetFile();
     bool writeSetFile(const QString &text);
+    bool createDefaultFiles();
+    void useDefaultSetInMemory();
+    DictionarySetTable currentTable() const;
+    bool keepCopyOfSetFile();
+    QString openFailureText(const QString &path, const sqlite::Error &e) const;
 
     desktop::Prompter &m_prompter;
     QString m_programFolder;
     std::function<void()> m_manualMissing;
+    Progress m_progress;
+    // The set file could not be used (or made) at load and is left as it is.
+    bool m_setFileKept = false;
+    DictionarySetTable m_setsAtLoad;
+    // Dictionary files whose failure the user has been told of.
+    QSet<QString> m_reported;
     quint64 m_openGeneration = 0;
 };
 

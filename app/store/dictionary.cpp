@@ -1,16 +1,16 @@
 #include "dictionary.h"
 
+#include "foldkeys.h"
+#include "properties.h"
 #include "schema.h"
 #include "viewertype.h"
 
-#include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
 #include "platform/sqlite/transaction.h"
-#include "platform/text/fold.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QScopeGuard>
 
 #include <sqlite3.h>
 
@@ -20,62 +20,70 @@ namespace {
 using sqlite::Error;
 using sqlite::Statement;
 
-enum class PropertyType { Text, Boolean, Long };
-
-QString typeName(PropertyType t)
-{
-    switch (t) {
-    case PropertyType::Text: return QStringLiteral("Text");
-    case PropertyType::Boolean: return QStringLiteral("Boolean");
-    case PropertyType::Long: return QStringLiteral("Long");
-    }
-    return {};
-}
-
-void createProperty(sqlite::Database &db, const QString &name, PropertyType type, const QVariant &value)
-{
-    Statement st(db, "INSERT INTO Properties (Name, Type, Value) VALUES (?1, ?2, ?3)");
-    st.bind(1, name).bind(2, typeName(type));
-    if (type == PropertyType::Text)
-        st.bind(3, value.toString());
-    else
-        st.bind(3, qint64(value.toLongLong()));
-    st.run();
-}
-
 QString spaceIfEmpty(const QString &s)
 {
     return s.isEmpty() ? QStringLiteral(" ") : s;
 }
 
-QString formatDate(const QDateTime &date)
+sqlite::Database::OpenMode openMode(const QString &path, bool readOnly)
 {
-    return date.isValid() ? date.toString(QString::fromLatin1(schema::DateFormat)) : QString();
-}
-
-QDateTime parseDate(const QString &text)
-{
-    return QDateTime::fromString(text, QString::fromLatin1(schema::DateFormat));
-}
-
-void requireViewer(quint8 viewer)
-{
-    if (!isViewerCode(viewer))
-        throw Error(Error::Kind::General, SQLITE_CONSTRAINT,
-                    QStringLiteral("viewer type %1 does not exist").arg(viewer));
+    const QFileInfo info(path);
+    // A rollback journal is written beside the file, so a folder that cannot be written makes
+    // the file read-only as well.
+    const bool writable = info.isWritable() && QFileInfo(info.absolutePath()).isWritable();
+    return readOnly || (info.exists() && !writable) ? sqlite::Database::OpenMode::ReadOnly
+                                                     : sqlite::Database::OpenMode::ReadWrite;
 }
 
 } // namespace
 
-Dictionary::Dictionary(const QString &path)
-    : m_db(path, sqlite::Database::OpenMode::ReadWrite)
+// Opening a database in write-ahead-log mode makes the engine create its "-wal" and "-shm"
+// files. When the file turns out not to be ours, the empty ones that opening made are removed
+// again, so a refused file is left as it was found.
+Dictionary::SideFiles Dictionary::SideFiles::of(const QString &path)
 {
-    if (!schema::isOurs(m_db))
-        throw Error(Error::Kind::NotDictionary, SQLITE_NOTADB,
-                    QStringLiteral("not a dictionary: %1").arg(path));
+    return {QFileInfo::exists(path + QStringLiteral("-wal")), QFileInfo::exists(path + QStringLiteral("-shm"))};
 }
 
-Dictionary::~Dictionary() = default;
+void Dictionary::SideFiles::removeNew(const QString &path) const
+{
+    const QString wal = path + QStringLiteral("-wal");
+    if (!hadWal && QFileInfo::exists(wal) && QFileInfo(wal).size() == 0)
+        QFile::remove(wal);
+    if (!hadShm && !QFileInfo::exists(wal))
+        QFile::remove(path + QStringLiteral("-shm"));
+}
+
+Dictionary::Dictionary(const QString &path)
+    : Dictionary(path, Options{})
+{
+}
+
+Dictionary::Dictionary(const QString &path, const Options &options)
+    : m_sideFiles(SideFiles::of(path))
+    , m_db(path, openMode(path, options.readOnly))
+{
+    if (!schema::isDictionary(m_db)) {
+        m_db.close();
+        m_sideFiles.removeNew(path);
+        throw Error(Error::Kind::NotDictionary, SQLITE_NOTADB,
+                    QStringLiteral("not a dictionary: %1").arg(path));
+    }
+    m_readOnly = m_db.isReadOnly();
+    if (m_readOnly)
+        return;
+    m_db.prepareForWriting();
+    if (!keysAreCurrent(m_db)) {
+        sqlite::Transaction tx(m_db);
+        refoldKeys(m_db, options.progress);
+        tx.commit();
+    }
+}
+
+Dictionary::~Dictionary()
+{
+    rollbackEditSession();
+}
 
 void Dictionary::CreateDictionary(const QString &fileName, const QString &dictionaryName,
                                   const QString &author, const QString &comment,
@@ -92,7 +100,7 @@ void Dictionary::CreateDictionary(const QString &fileName, const QString &dictio
             viewers.run();
             viewers.reset();
         }
-        createProperty(db, QStringLiteral("QuillmereDatabase"), PropertyType::Text, QStringLiteral("1.00"));
+        createProperty(db, property::Marker, PropertyType::Text, QStringLiteral("1.00"));
         createProperty(db, QStringLiteral("DictionaryName"), PropertyType::Text, dictionaryName);
         createProperty(db, QStringLiteral("DictionaryNameLock"), PropertyType::Boolean, locks[0]);
         createProperty(db, QStringLiteral("Author"), PropertyType::Text, spaceIfEmpty(author));
@@ -101,6 +109,7 @@ void Dictionary::CreateDictionary(const QString &fileName, const QString &dictio
         createProperty(db, QStringLiteral("CommentLock"), PropertyType::Boolean, locks[2]);
         createProperty(db, QStringLiteral("IndexRecordCount"), PropertyType::Long, 0);
         createProperty(db, QStringLiteral("DocumentRecordCount"), PropertyType::Long, 0);
+        refoldKeys(db, {});
         tx.commit();
     } catch (const Error &) {
         // A file that was not there before is the remains of this attempt, not a dictionary.
@@ -114,157 +123,72 @@ void Dictionary::CreateDictionary(const QString &fileName, const QString &dictio
 
 bool Dictionary::IsDictionaryFile(const QString &fileName)
 {
-    try {
-        if (!QFileInfo(fileName).isFile())
-            return false;
-        sqlite::Database db(fileName, sqlite::Database::OpenMode::ReadOnly);
-        if (!schema::isOurs(db))
-            return false;
-        Statement check(db, "PRAGMA quick_check");
-        if (!check.step() || check.toText(0) != QLatin1String("ok"))
-            return false;
-        Statement marker(db, "SELECT 1 FROM Properties WHERE Name = 'QuillmereDatabase'");
-        return marker.step();
-    } catch (const Error &) {
+    if (!QFileInfo(fileName).isFile())
         return false;
+    const SideFiles sideFiles = SideFiles::of(fileName);
+    bool sound = false;
+    try {
+        sqlite::Database db(fileName, sqlite::Database::OpenMode::ReadOnly);
+        Statement check(db, "PRAGMA quick_check");
+        sound = schema::isDictionary(db) && check.step() && check.toText(0) == QLatin1String("ok");
+    } catch (const Error &) {
+        sound = false;
     }
+    sideFiles.removeNew(fileName);
+    return sound;
+}
+
+void Dictionary::requireWritable() const
+{
+    if (m_readOnly)
+        throw Error(Error::Kind::ReadOnly, SQLITE_READONLY,
+                    QStringLiteral("辞書 %1 は読み取り専用のため変更できません")
+                        .arg(QDir::toNativeSeparators(path())));
 }
 
 QVariant Dictionary::property(const QString &name)
 {
-    Statement st(m_db, "SELECT Type, Value FROM Properties WHERE Name = ?1");
-    st.bind(1, name);
-    if (!st.step())
-        throw Error(Error::Kind::General, SQLITE_NOTFOUND, QStringLiteral("property not found: %1").arg(name));
-    const QString type = st.toText(0);
-    if (type == typeName(PropertyType::Boolean))
-        return QVariant(st.toInt64(1) != 0);
-    if (type == typeName(PropertyType::Long))
-        return QVariant(st.toInt(1));
-    return QVariant(st.toText(1));
+    return readProperty(m_db, name);
 }
 
 void Dictionary::setProperty(const QString &name, const QVariant &value)
 {
-    Statement type(m_db, "SELECT Type FROM Properties WHERE Name = ?1");
-    type.bind(1, name);
-    if (!type.step())
-        throw Error(Error::Kind::General, SQLITE_NOTFOUND, QStringLiteral("property not found: %1").arg(name));
-    const bool isText = type.toText(0) == typeName(PropertyType::Text);
-    Statement st(m_db, "UPDATE Properties SET Value = ?2 WHERE Name = ?1");
-    st.bind(1, name);
-    if (isText)
-        st.bind(2, value.toString());
-    else
-        st.bind(2, qint64(value.toLongLong()));
-    st.run();
+    requireWritable();
+    writeProperty(m_db, name, value);
 }
 
-std::optional<Entry> Dictionary::document(qint32 documentNumber)
+void Dictionary::beginEditSession()
 {
-    Statement st(m_db, "SELECT DocumentNumber, Viewer, Heading, Document, RenewalDate "
-                       "FROM Document WHERE DocumentNumber = ?1");
-    st.bind(1, documentNumber);
-    if (!st.step())
-        return std::nullopt;
-    Entry e;
-    e.DocumentNumber = st.toInt(0);
-    e.Viewer = quint8(st.toInt(1));
-    e.Heading = st.toText(2);
-    e.Document = st.toBlob(3);
-    e.RenewalDate = parseDate(st.toText(4));
-    return e;
+    requireWritable();
+    if (m_editSession)
+        throw Error(Error::Kind::General, SQLITE_MISUSE, QStringLiteral("an edit session is already open"));
+    m_db.exec("BEGIN IMMEDIATE");
+    m_editSession = true;
 }
 
-void Dictionary::insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number)
+void Dictionary::commitEditSession()
 {
-    requireViewer(entry.Viewer);
-    Statement doc(m_db, "INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey) "
-                        "VALUES (?1, ?2, ?3, ?4, ?5)");
-    doc.bind(1, int(entry.Viewer)).bind(2, entry.Heading).bindBlob(3, entry.Document);
-    doc.bind(4, formatDate(entry.RenewalDate)).bind(5, text::fold(entry.Heading));
-    doc.run();
-    number = qint32(m_db.lastInsertRowId());
-    Statement kw(m_db, "INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES (?1, ?2, ?3)");
-    for (const QString &keyword : keywords) {
-        kw.bind(1, keyword).bind(2, number).bind(3, text::fold(keyword));
-        kw.run();
-        kw.reset();
+    if (!m_editSession)
+        throw Error(Error::Kind::General, SQLITE_MISUSE, QStringLiteral("no edit session is open"));
+    if (!m_db.inTransaction()) {
+        m_editSession = false;
+        throw Error(Error::Kind::General, SQLITE_ABORT,
+                    QStringLiteral("辞書 %1 への変更は書き込みの失敗で取り消されました")
+                        .arg(QDir::toNativeSeparators(path())));
     }
+    m_db.exec("COMMIT");
+    m_editSession = false;
 }
 
-qint32 Dictionary::addEntry(const Entry &entry, const QStringList &keywords)
+void Dictionary::rollbackEditSession()
 {
-    sqlite::Transaction tx(m_db);
-    qint32 number = 0;
-    insertEntry(entry, keywords, number);
-    tx.commit();
-    return number;
-}
-
-void Dictionary::addEntries(const std::vector<NewEntry> &entries)
-{
-    sqlite::Transaction tx(m_db);
-    qint32 number = 0;
-    for (const NewEntry &e : entries)
-        insertEntry(e.entry, e.keywords, number);
-    tx.commit();
-}
-
-void Dictionary::deleteEntry(qint32 documentNumber)
-{
-    Statement st(m_db, "DELETE FROM Document WHERE DocumentNumber = ?1");
-    st.bind(1, documentNumber);
-    st.run();
-}
-
-int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
-                              const std::function<void(const KeywordMatch &)> &sink)
-{
-    if (limit <= 0)
-        return 0;
-    const bool ranged = !pattern.literalPrefix().isEmpty();
-    Statement &st = cachedStatement(keywordLookupSql(pattern));
-    // Reset however the loop ends, so the file is not held by an unfinished read.
-    const auto release = qScopeGuard([&st] { st.reset(); });
-    if (ranged) {
-        const QByteArray prefix = pattern.literalPrefix().toUtf8();
-        st.bindUtf8(1, prefix).bindUtf8(2, sqlite::prefixUpperBound(prefix));
-    }
-    if (!(ranged && pattern.isPurePrefix()))
-        st.bind(3, pattern.source());
-    st.bind(4, limit);
-    int count = 0;
-    KeywordMatch m;
-    while (st.step()) {
-        m.Index = st.toText(0);
-        m.Heading = st.toText(1);
-        m.Viewer = quint8(st.toInt(2));
-        m.DocumentNumber = st.toInt(3);
-        sink(m);
-        ++count;
-    }
-    return count;
-}
-
-const char *Dictionary::keywordLookupSql(const sqlite::LikePattern &pattern)
-{
-    // Rows come in the order of the keyword index (folded key, entry, keyword), so the engine
-    // walks the index and never sorts; both tables are read through their covering indexes. A
-    // pattern with literal text in front scans only that range; a pattern that is that text and
-    // one "*" needs no test per row.
-#define QM_KEYWORD_LOOKUP(where)                                                                   \
-    "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "                                   \
-    "FROM \"Index\" AS i INDEXED BY Index_Index "                                                   \
-    "INNER JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = i.DocumentNumber " \
-    "WHERE " where " "                                                                             \
-    "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?4"
-    if (pattern.literalPrefix().isEmpty())
-        return QM_KEYWORD_LOOKUP("qm_like(?3, i.IndexKey)");
-    if (pattern.isPurePrefix())
-        return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2");
-    return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2 AND qm_like(?3, i.IndexKey)");
-#undef QM_KEYWORD_LOOKUP
+    if (!m_editSession)
+        return;
+    m_editSession = false;
+    for (auto &[sql, statement] : m_statements)
+        statement->reset();
+    if (m_db.inTransaction())
+        sqlite3_exec(m_db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 sqlite::Statement &Dictionary::cachedStatement(const char *sql)

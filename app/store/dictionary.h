@@ -1,6 +1,7 @@
 #pragma once
 
 #include "entry.h"
+#include "progress.h"
 
 #include "platform/sqlite/database.h"
 
@@ -19,14 +20,25 @@ class Statement;
 
 namespace qm::store {
 
-// One open dictionary file. Opening checks that the file is a dictionary (its schema is ours)
-// without reading its rows, so opening stays as fast for a large file as for a small one.
+// One open dictionary file. Opening checks that the file is a dictionary (its schema is ours
+// and it carries the marker) before anything is written to it, without reading its rows, so
+// opening stays as fast for a large file as for a small one.
 class Dictionary final
 {
 public:
-    // Opens the file read-write; throws sqlite::Error (Kind::FolderMissing when the folder of
-    // the path does not exist, Kind::NotDictionary when the file is another database).
+    struct Options {
+        // Open only for reading, even when the file could be written.
+        bool readOnly = false;
+        // Shown while keys folded by another version of the program are recomputed.
+        Progress progress;
+    };
+
+    // Opens the file; throws sqlite::Error (Kind::FolderMissing when the folder of the path
+    // does not exist, Kind::NotDictionary when the file is another database). A write-protected
+    // file opens read-only: it can be searched, and every change is refused (Kind::ReadOnly).
     explicit Dictionary(const QString &path);
+    Dictionary(const QString &path, const Options &options);
+    // An edit session still open is rolled back.
     ~Dictionary();
     Dictionary(const Dictionary &) = delete;
     Dictionary &operator=(const Dictionary &) = delete;
@@ -38,18 +50,20 @@ public:
                                  const std::array<bool, 3> &locks);
 
     // True when the file is a sound dictionary: it opens, its schema is ours, it passes the
-    // engine's quick check and it carries the marker property. Never throws.
+    // engine's quick check and it carries the marker property. Never throws, never writes.
     static bool IsDictionaryFile(const QString &fileName);
 
     const QString &path() const { return m_db.path(); }
     sqlite::Database &database() { return m_db; }
+    bool isReadOnly() const { return m_readOnly; }
 
     // Custom properties: text (QString), Boolean (bool), 32-bit integer (int). Reading or
     // writing a property that does not exist throws.
     QVariant property(const QString &name);
     void setProperty(const QString &name, const QVariant &value);
 
-    // The entry with this number, or nullopt when there is none.
+    // The entry with this number, or nullopt when there is none. A body larger than
+    // MaxBodyBytes is refused (Kind::TooLarge) without being read.
     std::optional<Entry> document(qint32 documentNumber);
 
     // Adds an entry and its keywords in one transaction and returns its new number.
@@ -60,8 +74,28 @@ public:
         QStringList keywords;
     };
     void addEntries(const std::vector<NewEntry> &entries);
-    // Deletes an entry; its keywords go with it.
-    void deleteEntry(qint32 documentNumber);
+    // Replaces the type, heading, body and date of an entry; false when there is no such entry.
+    bool updateEntry(const Entry &entry);
+    // Deletes an entry; its keywords go with it. False when there was no such entry.
+    bool deleteEntry(qint32 documentNumber);
+
+    // The keywords of an entry in the order they were stored.
+    QStringList keywords(qint32 documentNumber);
+    // Adds one keyword row to an existing entry.
+    void addKeyword(qint32 documentNumber, const QString &keyword);
+    // Deletes one keyword row of the entry with exactly this text (the first stored, when the
+    // entry has the same keyword twice); false when it has none.
+    bool deleteKeyword(qint32 documentNumber, const QString &keyword);
+
+    // An edit session: one transaction that holds every change made to this dictionary until
+    // it is committed or rolled back. Writes made meanwhile (keywords, and whole entries, which
+    // become savepoints of the session) are part of it.
+    void beginEditSession();
+    // Throws when the session was already lost (the engine rolls a transaction back by itself
+    // after a full disk or an I/O error), so a lost edit is never reported as stored.
+    void commitEditSession();
+    void rollbackEditSession();
+    bool inEditSession() const { return m_editSession; }
 
     // Keyword rows matching the pattern, in keyword order, at most `limit`; each is handed to
     // the sink. Returns the number of rows handed over.
@@ -77,10 +111,23 @@ public:
 
 private:
     void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number);
+    void requireWritable() const;
     // A statement prepared once per connection for a fixed SQL text, reset after every use.
     sqlite::Statement &cachedStatement(const char *sql);
 
+    // Which of the engine's side files ("-wal", "-shm") were there before opening: the ones
+    // opening makes are removed again when the file is refused.
+    struct SideFiles {
+        bool hadWal = false;
+        bool hadShm = false;
+        static SideFiles of(const QString &path);
+        void removeNew(const QString &path) const;
+    };
+
+    SideFiles m_sideFiles;
     sqlite::Database m_db;
+    bool m_readOnly = false;
+    bool m_editSession = false;
     // Declared after the connection, so the statements are finalised before it closes.
     std::unordered_map<const char *, std::unique_ptr<sqlite::Statement>> m_statements;
 };

@@ -1,8 +1,11 @@
 #include "dictionaryset.h"
 
+#include "platform/text/cp932.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QStringList>
 
 namespace qm::store {
@@ -19,6 +22,40 @@ QString trimSpaces(QStringView s)
     while (end > begin && s[end - 1] == QLatin1Char(' '))
         --end;
     return s.sliced(begin, end - begin).toString();
+}
+
+QStringList splitLines(const QString &text)
+{
+    return text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
+}
+
+// The text of the file's bytes, or a problem.
+std::optional<QString> decodeSetFile(const QByteArray &bytes, QString &problem)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString text = utf8.decode(QByteArrayView(bytes).sliced(3));
+        if (!utf8.hasError())
+            return text;
+        problem = QStringLiteral("UTF-8 として読み取れない文字があります。");
+        return std::nullopt;
+    }
+    if (bytes.contains('\0')) {
+        problem = QStringLiteral("UTF-16 など、読み取れない文字コードで保存されています。");
+        return std::nullopt;
+    }
+    // CP932 has no form of U+FFFD, so one in the text marks bytes that did not decode.
+    QString text = text::cp932::decode(bytes);
+    if (text.contains(QChar::ReplacementCharacter)) {
+        problem = QStringLiteral("Shift-JIS として読み取れない文字があります。");
+        return std::nullopt;
+    }
+    return text;
+}
+
+QString lineProblem(int number, const QString &what)
+{
+    return QStringLiteral("%1 行目: %2").arg(number).arg(what);
 }
 
 QString setLine(const QString &name)
@@ -80,8 +117,7 @@ DictionarySetTable parseDictionarySets(const QString &text)
     DictionarySetTable t;
     // Sets beyond the table's size are read but not kept, and their dictionary lines with them.
     bool skippingSet = false;
-    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
-    for (const QString &line : lines) {
+    for (const QString &line : splitLines(text)) {
         const QString key = GetLineKey(line);
         if (key == QLatin1String("DictionarySets")) {
             skippingSet = t.DictionarySetCount >= MaxDictionarySets;
@@ -106,6 +142,69 @@ DictionarySetTable parseDictionarySets(const QString &text)
         }
     }
     return t;
+}
+
+QString checkDictionarySets(const QString &text)
+{
+    const QStringList lines = splitLines(text);
+    int sets = 0;
+    int files = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString key = GetLineKey(lines[i]);
+        if (key == QLatin1String("DictionarySets")) {
+            if (++sets > MaxDictionarySets)
+                return lineProblem(i + 1, QStringLiteral("辞書セットが %1 個を超えています。").arg(MaxDictionarySets));
+            files = 0;
+        } else if (key == QLatin1String("Dictionary")) {
+            if (sets == 0)
+                return lineProblem(i + 1, QStringLiteral("辞書セットの行より前に辞書の行があります。"));
+            if (++files > MaxDictionariesPerSet)
+                return lineProblem(i + 1, QStringLiteral("1 つの辞書セットの辞書が %1 個を超えています。").arg(MaxDictionariesPerSet));
+        } else if (key == QLatin1String("OpenDictionarySetsIndex")) {
+            bool ok = false;
+            GetLineValue(lines[i]).toShort(&ok);
+            if (!ok)
+                return lineProblem(i + 1, QStringLiteral("番号を読み取れません。"));
+        } else if (i > 0 && !lines[i].trimmed().isEmpty()) {
+            // The first line is the title; any other line the reader does not know would be
+            // dropped when the file is written back.
+            return lineProblem(i + 1, QStringLiteral("読み取れない行です: %1").arg(lines[i]));
+        }
+    }
+    if (sets == 0)
+        return QStringLiteral("辞書セットが 1 つもありません。");
+    return {};
+}
+
+SetFileContents readDictionarySetsFile(const QString &path)
+{
+    SetFileContents contents;
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        contents.missing = true;
+        return contents;
+    }
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+        contents.problem = QStringLiteral("ファイルを開けません。");
+        return contents;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        contents.problem = QStringLiteral("ファイルを読み取れません。");
+        return contents;
+    }
+    if (bytes.trimmed().isEmpty()) {
+        contents.missing = true;
+        return contents;
+    }
+    const std::optional<QString> text = decodeSetFile(bytes, contents.problem);
+    if (!text)
+        return contents;
+    contents.problem = checkDictionarySets(*text);
+    if (contents.problem.isEmpty())
+        contents.table = parseDictionarySets(*text);
+    return contents;
 }
 
 QString formatDictionarySets(const DictionarySetTable &table)

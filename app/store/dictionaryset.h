@@ -38,6 +38,21 @@ bool FileExists(const QString &path);
 // Reads the set file's text. Sets beyond twenty, dictionaries beyond ten in a set and
 // dictionary lines before the first set are skipped.
 DictionarySetTable parseDictionarySets(const QString &text);
+// What is wrong with a set file's text, in words for the user; empty when every line is one
+// the reader understands and the file lists at least one set within the limits. A file with
+// a problem would lose sets or dictionaries when it is written back.
+QString checkDictionarySets(const QString &text);
+
+// The set file as read from disk.
+struct SetFileContents {
+    bool missing = false;     // no file, or nothing but white space in it
+    QString problem;          // why the file cannot be used; empty when it can
+    DictionarySetTable table; // when it can be used
+};
+// Reads the set file: a file starting with a UTF-8 byte order mark is UTF-8, every other one
+// CP932. Nothing is guessed: bytes that do not decode make the file unusable.
+SetFileContents readDictionarySetsFile(const QString &path);
+
 // The set file's text for a table, lines ended by CR LF, one empty line after every set.
 QString formatDictionarySets(const DictionarySetTable &table);
 // The set file's text for the default set.

@@ -1,9 +1,11 @@
 #include "schema.h"
 
+#include "properties.h"
+
 #include "platform/sqlite/database.h"
 #include "platform/sqlite/statement.h"
 
-#include <QSet>
+#include <QHash>
 #include <QStringList>
 
 namespace qm::store::schema {
@@ -48,19 +50,83 @@ CREATE TABLE Properties (
 );
 )sql";
 
-struct TableColumns {
-    const char *table;
-    QStringList columns;
+// The SQL text of a schema object with the differences that do not change its meaning taken
+// out: letter case outside string literals, and white space (runs become one space, none next
+// to punctuation).
+QString normaliseSql(QStringView sql)
+{
+    QString out;
+    out.reserve(sql.size());
+    bool inLiteral = false;
+    bool pendingSpace = false;
+    const auto isPunct = [](QChar c) { return QStringView(u"(),;=").contains(c); };
+    for (QChar c : sql) {
+        if (!inLiteral && c.isSpace()) {
+            pendingSpace = true;
+            continue;
+        }
+        if (pendingSpace && !out.isEmpty() && !isPunct(out.back()) && !isPunct(c))
+            out.append(QLatin1Char(' '));
+        pendingSpace = false;
+        if (c == QLatin1Char('\''))
+            inLiteral = !inLiteral;
+        out.append(inLiteral ? c : c.toLower());
+    }
+    return out;
+}
+
+struct SchemaObject {
+    QString type;
+    QString table;
+    QString sql; // normalised; empty for the engine's own indexes of a constraint
+    QString columns; // table_xinfo of a table, one line per column
+    bool operator==(const SchemaObject &) const = default;
 };
 
-QStringList columnsOf(sqlite::Database &db, const QString &table)
+QString columnInfo(sqlite::Database &db, const QString &table)
 {
-    sqlite::Statement st(db, "SELECT name FROM pragma_table_info(?1)");
+    sqlite::Statement st(db, "SELECT cid, name, type, \"notnull\", dflt_value, pk, hidden "
+                             "FROM pragma_table_xinfo(?1)");
     st.bind(1, table);
-    QStringList out;
-    while (st.step())
-        out.append(st.toText(0));
+    QString out;
+    while (st.step()) {
+        for (int c = 0; c < 7; ++c)
+            out += (st.isNull(c) ? QStringLiteral("<null>") : st.toText(c)) + QLatin1Char('|');
+        out += QLatin1Char('\n');
+    }
     return out;
+}
+
+// Every schema object by name. Tables carry their columns as the engine reads them, so a
+// generated or hidden column counts even where the SQL text would look alike.
+QHash<QString, SchemaObject> readSchema(sqlite::Database &db)
+{
+    QHash<QString, SchemaObject> objects;
+    sqlite::Statement st(db, "SELECT type, name, tbl_name, sql FROM sqlite_schema");
+    while (st.step())
+        objects.insert(st.toText(1), {st.toText(0), st.toText(2), normaliseSql(st.toText(3)), {}});
+    for (auto it = objects.begin(); it != objects.end(); ++it)
+        if (it->type == QLatin1String("table"))
+            it->columns = columnInfo(db, it.key());
+    return objects;
+}
+
+// The schema this program writes, read back from a database made in memory.
+const QHash<QString, SchemaObject> &expectedSchema()
+{
+    static const QHash<QString, SchemaObject> expected = [] {
+        sqlite::Database db(QStringLiteral(":memory:"), sqlite::Database::OpenMode::Memory);
+        create(db);
+        return readSchema(db);
+    }();
+    return expected;
+}
+
+// Tables the engine adds itself when statistics are gathered (ANALYZE, PRAGMA optimize).
+bool isStatisticsTable(const QString &name, const SchemaObject &object)
+{
+    return object.type == QLatin1String("table")
+           && (name == QLatin1String("sqlite_stat1") || name == QLatin1String("sqlite_stat4"));
 }
 
 } // namespace
@@ -73,36 +139,23 @@ void create(sqlite::Database &db)
 
 bool isOurs(sqlite::Database &db)
 {
-    static const QSet<QString> tables = {QStringLiteral("Document"), QStringLiteral("Index"),
-                                         QStringLiteral("ViewerType"), QStringLiteral("Properties"),
-                                         QStringLiteral("sqlite_sequence")};
-    static const QSet<QString> indexes = {
-        QStringLiteral("Index_Heading"), QStringLiteral("Index_Viewer"), QStringLiteral("Index_DocumentHeading"),
-        QStringLiteral("Index_Index"),
-        QStringLiteral("Index_DocumentNumber"), QStringLiteral("sqlite_autoindex_Properties_1")};
-
-    sqlite::Statement st(db, "SELECT type, name FROM sqlite_schema");
-    while (st.step()) {
-        const QString type = st.toText(0);
-        const QString name = st.toText(1);
-        const bool known = (type == QLatin1String("table") && tables.contains(name))
-                           || (type == QLatin1String("index") && indexes.contains(name));
-        if (!known)
+    const QHash<QString, SchemaObject> &expected = expectedSchema();
+    const QHash<QString, SchemaObject> actual = readSchema(db);
+    qsizetype matched = 0;
+    for (auto it = actual.cbegin(); it != actual.cend(); ++it) {
+        if (isStatisticsTable(it.key(), *it))
+            continue;
+        const auto want = expected.constFind(it.key());
+        if (want == expected.cend() || !(*want == *it))
             return false;
+        ++matched;
     }
-    // A missing table has no columns, so this also checks that every table is there.
+    return matched == expected.size();
+}
 
-    const TableColumns expected[] = {
-        {"Document", {QStringLiteral("DocumentNumber"), QStringLiteral("Viewer"), QStringLiteral("Heading"),
-                      QStringLiteral("Document"), QStringLiteral("RenewalDate"), QStringLiteral("HeadingKey")}},
-        {"Index", {QStringLiteral("Index"), QStringLiteral("DocumentNumber"), QStringLiteral("IndexKey")}},
-        {"ViewerType", {QStringLiteral("ViewerNumber"), QStringLiteral("ViewerType")}},
-        {"Properties", {QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Value")}},
-    };
-    for (const TableColumns &t : expected)
-        if (columnsOf(db, QString::fromLatin1(t.table)) != t.columns)
-            return false;
-    return true;
+bool isDictionary(sqlite::Database &db)
+{
+    return isOurs(db) && findProperty(db, property::Marker).has_value();
 }
 
 } // namespace qm::store::schema

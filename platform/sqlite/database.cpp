@@ -61,6 +61,38 @@ void foldFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
 Database::Database(const QString &path, OpenMode mode)
     : m_path(path)
 {
+    checkPath(path, mode);
+    // An absolute path never starts with "file:", so the engine cannot take it for a URI with
+    // options of its own (another VFS, immutable, a different mode).
+    const QByteArray name = mode == OpenMode::Memory ? QByteArray(":memory:")
+                                                      : QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    int flags = SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX;
+    flags |= mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (mode == OpenMode::Create || mode == OpenMode::Memory)
+        flags |= SQLITE_OPEN_CREATE;
+    const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        throw Error(Error::Kind::General, rc, message);
+    }
+    try {
+        harden();
+        registerFunctions();
+        if (mode == OpenMode::Create || mode == OpenMode::Memory)
+            prepareForWriting();
+    } catch (...) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        throw;
+    }
+}
+
+void Database::checkPath(const QString &path, OpenMode mode) const
+{
+    if (mode == OpenMode::Memory)
+        return;
     const QFileInfo info(path);
     if (!QFileInfo(info.absolutePath()).isDir())
         throw Error(Error::Kind::FolderMissing, SQLITE_CANTOPEN,
@@ -70,26 +102,6 @@ Database::Database(const QString &path, OpenMode mode)
                     QStringLiteral("file already exists: %1").arg(path));
     if (mode != OpenMode::Create && info.isDir())
         throw Error(Error::Kind::General, SQLITE_CANTOPEN, QStringLiteral("is a folder: %1").arg(path));
-
-    int flags = SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX;
-    flags |= mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-    if (mode == OpenMode::Create)
-        flags |= SQLITE_OPEN_CREATE;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString message = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-        throw Error(Error::Kind::General, rc, message);
-    }
-    try {
-        harden(mode == OpenMode::ReadOnly);
-        registerFunctions();
-    } catch (...) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-        throw;
-    }
 }
 
 Database::~Database()
@@ -98,9 +110,11 @@ Database::~Database()
         sqlite3_close_v2(m_db);
 }
 
-void Database::harden(bool readOnly)
+void Database::harden()
 {
     int ignored = 0;
+    // Until the file has been checked, closing must not write a write-ahead log into it.
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, &ignored);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DEFENSIVE, 1, &ignored);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, &ignored);
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, &ignored);
@@ -124,10 +138,32 @@ void Database::harden(bool readOnly)
          "PRAGMA cache_size=-2048;"
          "PRAGMA temp_store=MEMORY;"
          "SELECT count(*) FROM sqlite_schema;");
+}
+
+void Database::close()
+{
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+void Database::prepareForWriting()
+{
     // A write-protected file keeps whatever journal it has; it is only read then.
-    if (!readOnly)
-        sqlite3_exec(m_db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;", nullptr, nullptr,
-                     nullptr);
+    if (isReadOnly())
+        return;
+    int ignored = 0;
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, &ignored);
+    exec("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;");
+}
+
+bool Database::isReadOnly() const
+{
+    return sqlite3_db_readonly(m_db, "main") == 1;
+}
+
+bool Database::inTransaction() const
+{
+    return sqlite3_get_autocommit(m_db) == 0;
 }
 
 void Database::registerFunctions()

@@ -12,21 +12,38 @@ class Statement;
 
 // One open database file. Every connection is opened hardened for files from anywhere:
 // defensive mode, no trusted schema, triggers and views off, cell size checks and lowered
-// limits, with foreign keys on, a rollback journal and full syncs.
+// limits, with foreign keys on.
+//
+// Opening writes nothing to the file: a caller first checks what it opened, then calls
+// prepareForWriting(), which sets the rollback journal and full syncs. Until then closing the
+// connection does not checkpoint a write-ahead log either, so a file that is refused keeps
+// every byte.
 class Database final
 {
 public:
-    enum class OpenMode { ReadWrite, ReadOnly, Create };
+    // Memory: a private database that lives in memory only; the path is ignored.
+    enum class OpenMode { ReadWrite, ReadOnly, Create, Memory };
 
     // Opens the file; throws Error. A path whose folder does not exist fails with
     // Error::Kind::FolderMissing, every other failure with Kind::General. The file is read at
-    // once, so a file that is no database fails here and not at its first query.
+    // once, so a file that is no database fails here and not at its first query. The path is
+    // always a plain file name, never read as a URI. ReadWrite falls back to reading only when
+    // the file is write-protected (see isReadOnly()).
     explicit Database(const QString &path, OpenMode mode = OpenMode::ReadWrite);
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
     Database(Database &&) = delete;
     Database &operator=(Database &&) = delete;
+
+    // Sets the journal mode and syncs for writing; only for a file that passed its checks.
+    void prepareForWriting();
+    bool isReadOnly() const;
+    // Whether a transaction is open on the connection.
+    bool inTransaction() const;
+
+    // Closes the connection early; the object can then only be destroyed.
+    void close();
 
     void exec(const char *sql);
     qint64 lastInsertRowId() const;
@@ -38,7 +55,8 @@ public:
     [[noreturn]] void raise(int code, const char *what = nullptr) const;
 
 private:
-    void harden(bool readOnly);
+    void checkPath(const QString &path, OpenMode mode) const;
+    void harden();
     void registerFunctions();
 
     sqlite3 *m_db = nullptr;

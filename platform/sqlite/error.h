@@ -14,7 +14,10 @@ public:
         General,       // any engine or file failure
         FolderMissing, // the folder of the path does not exist
         BadPattern,    // a LIKE pattern the engine cannot read
-        NotDictionary  // the file opens but is not one of ours
+        NotDictionary, // the file opens but is not one of ours
+        ReadOnly,      // a write to a file that is open only for reading
+        TooLarge,      // a value larger than the program reads or writes
+        Cancelled      // the user stopped a long operation
     };
 
     Error(Kind kind, int code, const QString &message);

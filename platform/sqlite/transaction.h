@@ -5,7 +5,9 @@ namespace qm::sqlite {
 class Database;
 
 // BEGIN IMMEDIATE on construction; rolls back on destruction unless commit() succeeded, so
-// every early return and every exception leaves the file as it was.
+// every early return and every exception leaves the file as it was. Inside a transaction that
+// is already open (an edit session), it is a savepoint instead: its writes join the outer
+// transaction when committed and are undone alone when not.
 class Transaction final
 {
 public:
@@ -18,6 +20,7 @@ public:
 
 private:
     Database &m_db;
+    bool m_nested = false;
     bool m_done = false;
 };
 

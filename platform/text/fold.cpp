@@ -34,6 +34,12 @@ QString fold(QStringView text)
     return s;
 }
 
+QString foldVersion()
+{
+    // Raise the first number whenever fold() changes what it returns for any text.
+    return QStringLiteral("1/unicode-%1").arg(int(QChar::currentUnicodeVersion()));
+}
+
 QString foldChar(char32_t codePoint)
 {
     const char32_t cp[1] = {codePoint};

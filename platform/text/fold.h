@@ -12,6 +12,10 @@ namespace qm::text {
 // "きーわーど" all fold to "きーわーど"; "ABC", "abc" and "ＡＢＣ" to "abc".
 QString fold(QStringView text);
 
+// Names the folding rules together with the Unicode tables they use. Keys folded under another
+// version may differ from fold() of the same text, so stored keys record it.
+QString foldVersion();
+
 // Folds one character; the result may be longer than one code point ("ｶﾞ" is two on input).
 QString foldChar(char32_t codePoint);
 

@@ -62,6 +62,7 @@ WriteResult writeFileAtomically(const QString &path, const QByteArray &bytes)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()
         || !file.commit()) {
         const int code = errno;
+        r.errorCode = code;
         r.error = file.error() == QFileDevice::NoError || file.errorString() == QLatin1String("Unknown error")
                       ? QString::fromLocal8Bit(std::strerror(code))
                       : file.errorString();

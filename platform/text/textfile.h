@@ -21,6 +21,7 @@ QString toCrLf(QStringView text);
 struct WriteResult {
     bool ok = false;
     QString error;                   // the system's reason, when the file could not be written
+    int errorCode = 0;               // errno of the failure, when known
     QList<char32_t> unencodable;     // characters CP932 cannot hold; nothing was written then
 };
 

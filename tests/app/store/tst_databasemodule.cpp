@@ -4,7 +4,9 @@
 #include "platform/sqlite/statement.h"
 #include "tests/common/testfiles.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,7 +41,9 @@ private slots:
     void setFileIsReplacedAtomically();
     void pathsOutsideCp932SurviveSaving();
     void openSkipsMissingFolders();
-    void openFailureClosesTheSet();
+    void openFailureIsReportedOnce();
+    void unusableSetFilesAreKept();
+    void setFileEncodingIsNeverGuessed();
     void closeStoresTrueCounts();
     void addDictionaryToSet();
     void searchAcrossSlotsRespectsTheLimit();
@@ -135,11 +139,13 @@ void tst_databasemodule::savedMinusOneKeepsTheSets()
     QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
     QCOMPARE(m_db->DictionarySetList[1].SetName, QStringLiteral("two"));
 
-    // With no set listed the default file replaces it.
-    writeBytes(m_db->setFilePath(), "Quillmere\r\n");
+    // A current set beyond the listed ones: the first becomes current.
+    writeBytes(m_db->setFilePath(), "Quillmere\r\n\r\nOpenDictionarySetsIndex = 7\r\n\r\n"
+                                    "DictionarySets = \"one\"\r\nDictionarySets = \"two\"\r\n");
     m_db->LoadDictionarySets();
-    QCOMPARE(m_db->DictionarySetCount, qint16(1));
-    QCOMPARE(m_db->DictionarySetList[0].SetName, QStringLiteral("ユーザー辞書セット"));
+    QCOMPARE(m_db->DictionarySetCount, qint16(2));
+    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
+    QVERIFY(m_prompter.messages().isEmpty());
 }
 
 void tst_databasemodule::setFileIsReplacedAtomically()
@@ -190,8 +196,6 @@ void tst_databasemodule::openSkipsMissingFolders()
     QVERIFY(m_db->dictionary(0) && m_db->dictionary(1) && m_db->dictionary(3));
     QVERIFY(!m_db->dictionary(2));
     QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
-    // The empty slot makes a lookup fail.
-    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, m_db->searchKeyword(QStringLiteral("*"), 1000, [](int, const KeywordMatch &) {}));
 
     useSet({});
     m_prompter.clear();
@@ -200,9 +204,9 @@ void tst_databasemodule::openSkipsMissingFolders()
     QVERIFY(m_prompter.messages().isEmpty());
 }
 
-void tst_databasemodule::openFailureClosesTheSet()
+void tst_databasemodule::openFailureIsReportedOnce()
 {
-    const QString a = createDictionary(QStringLiteral("a.dic"));
+    const QString a = createDictionary(QStringLiteral("a.dic"), {QStringLiteral("found")});
     const QString text = m_dir.filePath(QStringLiteral("text.dic"));
     writeBytes(text, "not a dictionary at all, only words");
     const QString plain = m_dir.filePath(QStringLiteral("plain.dic"));
@@ -210,24 +214,78 @@ void tst_databasemodule::openFailureClosesTheSet()
         qm::sqlite::Database db(plain, qm::sqlite::Database::OpenMode::Create);
         db.exec("CREATE TABLE t(x)");
     }
-    for (const QString &bad : {m_dir.filePath(QStringLiteral("missing.dic")), text, plain}) {
-        useSet({a, bad});
-        m_db->OpenDictionarySet();
-        QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(-1));
-        QCOMPARE(m_db->DictionaryCount, qint16(2));
-        QVERIFY(!m_db->dictionary(0) && !m_db->dictionary(1));
-        QVERIFY(m_prompter.messages().isEmpty());
-    }
+    const QString missing = m_dir.filePath(QStringLiteral("missing.dic"));
+    useSet({missing, text, a, plain});
+    m_db->OpenDictionarySet();
+    // One message names every file that did not open, with its reason.
+    QCOMPARE(m_prompter.messages().size(), 1);
+    const QStringList lines = m_prompter.texts().at(0).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], missing + QStringLiteral("が見つかりません"));
+    QVERIFY2(lines[1].contains(text) && lines[1].contains(QStringLiteral("壊れている")), qPrintable(lines[1]));
+    QVERIFY2(lines[2].contains(plain) && lines[2].contains(QStringLiteral("辞書ファイルではありません")), qPrintable(lines[2]));
+    // The set stays open with what could be opened, and a lookup finds its rows.
+    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
+    QVERIFY(!m_db->dictionary(0) && !m_db->dictionary(1) && m_db->dictionary(2) && !m_db->dictionary(3));
+    QStringList rows;
+    m_db->searchKeyword(QStringLiteral("*"), 1000, [&](int slot, const KeywordMatch &m) {
+        rows.append(QString::number(slot) + m.Index);
+    });
+    QCOMPARE(rows, QStringList{QStringLiteral("2found")});
+    // Opening the set again does not repeat the message.
+    m_db->CloseDictionarySet();
+    m_prompter.clear();
+    m_db->OpenDictionarySet();
+    QVERIFY(m_prompter.messages().isEmpty());
+    m_db->CloseDictionarySet();
     // Nothing was written into the foreign database.
     qm::sqlite::Database db(plain);
     qm::sqlite::Statement st(db, "SELECT count(*) FROM sqlite_schema");
     QVERIFY(st.step());
     QCOMPARE(st.toInt(0), 1);
+}
 
-    useSet({a});
-    m_db->OpenDictionarySetsIndex = 20;
-    m_db->OpenDictionarySet();
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(-1));
+void tst_databasemodule::unusableSetFilesAreKept()
+{
+    const QByteArray utf16("\xFF\xFE" "Q\0u\0i\0l\0l\0m\0e\0r\0e\0\r\0\n\0", 24);
+    const QByteArray misspelt("Quillmere\r\n\r\nOpenDictionarySetsIndex = 0\r\n\r\nDictionarySet = \"mine\"\r\n"
+                              "Dictionary = \"/x/mine.dic\"\r\n");
+    for (const QByteArray &bytes : {utf16, misspelt}) {
+        init();
+        writeBytes(m_db->setFilePath(), bytes);
+        m_db->LoadDictionarySets();
+        QCOMPARE(m_prompter.messages().size(), 1);
+        QVERIFY(m_prompter.texts().at(0).contains(m_db->setFilePath()));
+        QCOMPARE(m_db->DictionarySetList[0].SetName, QStringLiteral("ユーザー辞書セット"));
+        // Saving an unchanged table leaves the file alone; a changed one keeps a copy first.
+        QVERIFY(m_db->SaveDictionarySets());
+        QCOMPARE(readFile(m_db->setFilePath()), bytes);
+        m_db->DictionarySetList[0].SetName = QStringLiteral("changed");
+        QVERIFY(m_db->SaveDictionarySets());
+        QCOMPARE(readFile(m_db->setFilePath() + QStringLiteral(".bak")), bytes);
+    }
+    // A folder in the file's place cannot be read; it is reported and left.
+    init();
+    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("DicSets.ini")));
+    m_db->LoadDictionarySets();
+    QCOMPARE(m_prompter.messages().size(), 1);
+    QVERIFY(QFileInfo(m_db->setFilePath()).isDir());
+    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
+}
+
+void tst_databasemodule::setFileEncodingIsNeverGuessed()
+{
+    // "ﾃｨ" in CP932 is C3 A8, which is also valid UTF-8 ("è").
+    writeBytes(m_db->setFilePath(), "Quillmere\r\n\r\nOpenDictionarySetsIndex = 0\r\n\r\n"
+                                    "DictionarySets = \"\xC3\xA8\"\r\nDictionary = \"/x/\xC3\xA8.dic\"\r\n");
+    m_db->LoadDictionarySets();
+    QCOMPARE(m_db->DictionarySetList[0].SetName, QStringLiteral("ﾃｨ"));
+    QVERIFY(m_db->SaveDictionarySets());
+    DatabaseModule again(m_prompter, m_dir.path());
+    again.LoadDictionarySets();
+    QCOMPARE(again.DictionarySetList[0].FileNames[0], QStringLiteral("/x/ﾃｨ.dic"));
+    QVERIFY(readFile(m_db->setFilePath()).contains("\"\xC3\xA8\""));
+    QVERIFY(m_prompter.messages().isEmpty());
 }
 
 void tst_databasemodule::closeStoresTrueCounts()

@@ -3,13 +3,17 @@
 
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
+#include "platform/text/fold.h"
+#include "tests/common/testfiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 using namespace qm::store;
 using qm::sqlite::Error;
@@ -61,6 +65,14 @@ private slots:
     void lookupIsOrderedAndInsensitive();
     void prefixLookupIsAnIndexRangeScan();
     void anInterruptedLookupLeavesTheFileFree();
+    void editsKeepTheFoldedKeys();
+    void editSessions();
+    void readOnlyFilesRefuseEdits();
+    void alteredCopiesAreRefusedUntouched_data();
+    void alteredCopiesAreRefusedUntouched();
+    void keysOfAnotherVersionAreRecomputed();
+    void pathsAreNeverUris();
+    void hugeBodiesAreRefusedUnread();
 
 private:
     QString create(const QString &name = QStringLiteral("a.dic"));
@@ -92,7 +104,7 @@ void tst_dictionary::newDictionaryHasSchemaRowsAndProperties()
     QCOMPARE(stockSqlite(path, QStringLiteral("SELECT group_concat(Name || ':' || Type, ' ') FROM (SELECT * FROM Properties ORDER BY rowid)")),
              QStringLiteral("QuillmereDatabase:Text DictionaryName:Text DictionaryNameLock:Boolean Author:Text "
                             "AuthorLock:Boolean Comment:Text CommentLock:Boolean IndexRecordCount:Long "
-                            "DocumentRecordCount:Long"));
+                            "DocumentRecordCount:Long FoldVersion:Text"));
 
     Dictionary d(path);
     QCOMPARE(d.property(QStringLiteral("QuillmereDatabase")), QVariant(QStringLiteral("1.00")));
@@ -180,6 +192,16 @@ void tst_dictionary::isDictionaryFile()
     const QString plain = m_dir.filePath(QStringLiteral("plain.dic"));
     QVERIFY(stockSqlite(plain, QStringLiteral("CREATE TABLE t(x); SELECT 'done';")) == QStringLiteral("done"));
     QVERIFY(!Dictionary::IsDictionaryFile(plain));
+
+    // Another program's database in write-ahead-log mode keeps every byte, and no side files.
+    const QString wal = m_dir.filePath(QStringLiteral("wal.db"));
+    QCOMPARE(stockSqlite(wal, QStringLiteral("PRAGMA journal_mode=WAL; CREATE TABLE t(x); INSERT INTO t VALUES (1);")),
+             QStringLiteral("wal"));
+    const QByteArray walBytes = qm::test::readFile(wal);
+    QVERIFY(!Dictionary::IsDictionaryFile(wal));
+    QVERIFY_THROWS_EXCEPTION(Error, Dictionary{wal});
+    QCOMPARE(qm::test::readFile(wal), walBytes);
+    QVERIFY(!QFile::exists(wal + QStringLiteral("-wal")) && !QFile::exists(wal + QStringLiteral("-shm")));
 
     // Our marker, but objects that are not ours.
     const char *extras[] = {"CREATE TRIGGER tr AFTER INSERT ON Document BEGIN DELETE FROM \"Index\"; END;",
@@ -269,6 +291,205 @@ void tst_dictionary::anInterruptedLookupLeavesTheFileFree()
     other.addEntry(makeEntry(QStringLiteral("h3")), {QStringLiteral("k3")});
     QCOMPARE(lookup(d, QStringLiteral("k*")).size(), 4);
     QCOMPARE(lookup(d, QStringLiteral("k*")).size(), 4);
+}
+
+// Every key column equals the fold of its text.
+void verifyKeys(Dictionary &d)
+{
+    Statement kw(d.database(), "SELECT \"Index\", IndexKey FROM \"Index\"");
+    while (kw.step())
+        QCOMPARE(kw.toText(1), qm::text::fold(kw.toText(0)));
+    Statement heading(d.database(), "SELECT Heading, HeadingKey FROM Document");
+    while (heading.step())
+        QCOMPARE(heading.toText(1), qm::text::fold(heading.toText(0)));
+}
+
+void tst_dictionary::editsKeepTheFoldedKeys()
+{
+    Dictionary d(create());
+    const qint32 n = d.addEntry(makeEntry(QStringLiteral("ﾃｽﾄ")), {QStringLiteral("Ｂｅｔａ"), QStringLiteral("ｱ"), QStringLiteral("ｱ")});
+    Entry e = makeEntry(QStringLiteral("ＡＢＣ見出し"), 2);
+    e.DocumentNumber = n;
+    e.Document = QByteArray("{\\rtf1 x}");
+    QVERIFY(d.updateEntry(e));
+    d.addKeyword(n, QStringLiteral("カタカナ"));
+    // Exactly one of two equal rows goes; the order of the rest is the stored order.
+    QVERIFY(d.deleteKeyword(n, QStringLiteral("ｱ")));
+    QCOMPARE(d.keywords(n), (QStringList{QStringLiteral("Ｂｅｔａ"), QStringLiteral("ｱ"), QStringLiteral("カタカナ")}));
+    QVERIFY(!d.deleteKeyword(n, QStringLiteral("none")));
+    QVERIFY(!d.deleteKeyword(n + 1, QStringLiteral("ｱ")));
+    verifyKeys(d);
+    QCOMPARE(d.document(n)->Heading, e.Heading);
+    QCOMPARE(d.document(n)->Viewer, quint8(2));
+    QCOMPARE(lookup(d, QStringLiteral("かたかな")), QList<QString>{QStringLiteral("カタカナ")});
+    e.DocumentNumber = n + 1;
+    QVERIFY(!d.updateEntry(e));
+    QVERIFY_THROWS_EXCEPTION(Error, d.addKeyword(n + 1, QStringLiteral("orphan")));
+}
+
+void tst_dictionary::editSessions()
+{
+    const QString path = create();
+    Dictionary d(path);
+    const qint32 n = d.addEntry(makeEntry(QStringLiteral("h")), {QStringLiteral("one"), QStringLiteral("two")});
+
+    d.beginEditSession();
+    d.addKeyword(n, QStringLiteral("added"));
+    const qint32 inside = d.addEntry(makeEntry(QStringLiteral("inside")), {QStringLiteral("k")});
+    QCOMPARE(d.keywords(n).size(), 3);
+    d.rollbackEditSession();
+    QCOMPARE(d.keywords(n), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+    QVERIFY(!d.document(inside));
+    QCOMPARE(d.indexRowCount(), 2);
+
+    // A failed write inside a session undoes only itself.
+    d.beginEditSession();
+    d.deleteKeyword(n, QStringLiteral("one"));
+    QVERIFY_THROWS_EXCEPTION(Error, d.addEntry(makeEntry(QStringLiteral("bad"), 9), {QStringLiteral("x")}));
+    const qint32 kept = d.addEntry(makeEntry(QStringLiteral("kept")), {QStringLiteral("k")});
+    QVERIFY(d.deleteEntry(n));
+    d.commitEditSession();
+    QCOMPARE(Dictionary(path).keywords(n), QStringList{});
+    QCOMPARE(Dictionary(path).keywords(kept), QStringList{QStringLiteral("k")});
+
+    // A session never ended goes when the dictionary closes.
+    {
+        Dictionary open(path);
+        open.beginEditSession();
+        open.addKeyword(kept, QStringLiteral("lost"));
+    }
+    QCOMPARE(Dictionary(path).keywords(kept), QStringList{QStringLiteral("k")});
+    QVERIFY_THROWS_EXCEPTION(Error, d.commitEditSession());
+}
+
+void tst_dictionary::readOnlyFilesRefuseEdits()
+{
+    const QString path = create();
+    Dictionary(path).addEntry(makeEntry(QStringLiteral("h")), {QStringLiteral("word")});
+    const QByteArray before = qm::test::readFile(path);
+    {
+        Dictionary d(path, Dictionary::Options{true, {}});
+        QVERIFY(d.isReadOnly());
+        QCOMPARE(lookup(d, QStringLiteral("w*")).size(), 1);
+        try {
+            d.addKeyword(1, QStringLiteral("x"));
+            QFAIL("a read-only dictionary must refuse edits");
+        } catch (const Error &e) {
+            QCOMPARE(e.kind(), Error::Kind::ReadOnly);
+            QVERIFY(e.message().contains(QStringLiteral("読み取り専用")));
+        }
+        QVERIFY_THROWS_EXCEPTION(Error, d.beginEditSession());
+        QVERIFY_THROWS_EXCEPTION(Error, d.setProperty(QStringLiteral("Comment"), QStringLiteral("x")));
+    }
+    QCOMPARE(qm::test::readFile(path), before);
+}
+
+void tst_dictionary::alteredCopiesAreRefusedUntouched_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("accepted");
+    const auto row = [](const char *name, const char *sql, bool accepted) {
+        QTest::newRow(name) << QString::fromUtf8(sql) << accepted;
+    };
+    row("trigger", "CREATE TRIGGER tr AFTER INSERT ON Document BEGIN DELETE FROM \"Index\"; END;", false);
+    row("view", "CREATE VIEW v AS SELECT * FROM Document;", false);
+    row("table", "CREATE TABLE Extra(x);", false);
+    row("index", "CREATE INDEX Extra ON Document(Heading);", false);
+    row("partial index", "DROP INDEX Index_Viewer; CREATE INDEX Index_Viewer ON Document (Viewer) WHERE Viewer > 1;", false);
+    row("redefined index", "DROP INDEX Index_Heading; CREATE INDEX Index_Heading ON Document (Heading);", false);
+    row("check", "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql = "
+                 "replace(sql, 'BETWEEN 0 AND 255', 'BETWEEN 0 AND 999') WHERE name = 'ViewerType';", false);
+    row("default", "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql = "
+                   "replace(sql, 'DEFAULT x''''', 'DEFAULT x''00''') WHERE name = 'Document';", false);
+    row("without rowid", "DROP TABLE ViewerType; CREATE TABLE ViewerType (ViewerNumber INTEGER PRIMARY KEY "
+                         "CHECK (ViewerNumber BETWEEN 0 AND 255), ViewerType TEXT NOT NULL) WITHOUT ROWID;", false);
+    row("generated column", "ALTER TABLE Properties ADD COLUMN Extra GENERATED ALWAYS AS (1) VIRTUAL;", false);
+    row("no marker", "DELETE FROM Properties WHERE Name = 'QuillmereDatabase';", false);
+    row("analyzed", "ANALYZE;", true);
+    row("white space and case", "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql = "
+                                "replace(replace(sql, 'CREATE INDEX', 'create   index'), '(', ' ( ') WHERE type = 'index';", true);
+    row("our file in WAL mode", "PRAGMA journal_mode=WAL;", true);
+}
+
+void tst_dictionary::alteredCopiesAreRefusedUntouched()
+{
+    QFETCH(QString, sql);
+    QFETCH(bool, accepted);
+    const QString path = create(QStringLiteral("altered.dic"));
+    Dictionary(path).addEntry(makeEntry(QStringLiteral("h")), {QStringLiteral("word")});
+    QCOMPARE(stockSqlite(path, sql + QStringLiteral("SELECT 'done';")).split(QLatin1Char('\n')).last(), QStringLiteral("done"));
+    QCOMPARE(Dictionary::IsDictionaryFile(path), accepted);
+    const QByteArray before = qm::test::readFile(path);
+    if (accepted) {
+        Dictionary d(path);
+        QCOMPARE(lookup(d, QStringLiteral("w*")).size(), 1);
+        return;
+    }
+    try {
+        Dictionary d(path);
+        QFAIL("an altered file must be refused");
+    } catch (const Error &e) {
+        QCOMPARE(e.kind(), Error::Kind::NotDictionary);
+    }
+    QCOMPARE(qm::test::readFile(path), before);
+    QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
+}
+
+void tst_dictionary::keysOfAnotherVersionAreRecomputed()
+{
+    const QString path = create();
+    Dictionary(path).addEntry(makeEntry(QStringLiteral("ﾐﾀﾞｼ")), {QStringLiteral("ＫＥＹ")});
+    // Rows written by the stock tool carry empty keys; so do keys of an unknown folding.
+    stockSqlite(path, QStringLiteral("INSERT INTO Document (Viewer, Heading) VALUES (1, 'Stock');"
+                                     "INSERT INTO \"Index\" (\"Index\", DocumentNumber) VALUES ('ＳＴＯＣＫ', last_insert_rowid());"
+                                     "UPDATE Properties SET Value = 'other' WHERE Name = 'FoldVersion';"));
+    QList<qint64> seen;
+    Dictionary d(path, Dictionary::Options{false, [&](qint64 done, qint64 total) {
+                     seen.append(done);
+                     return done <= total;
+                 }});
+    QVERIFY(!seen.isEmpty());
+    QCOMPARE(lookup(d, QStringLiteral("stock")), QList<QString>{QStringLiteral("ＳＴＯＣＫ")});
+    verifyKeys(d);
+    QCOMPARE(d.property(QStringLiteral("FoldVersion")).toString(), qm::text::foldVersion());
+}
+
+void tst_dictionary::pathsAreNeverUris()
+{
+    // Read as a URI, this name would open a database in memory.
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    const QString name = QStringLiteral("file:uri.dic?mode=memory");
+    Dictionary::CreateDictionary(name, QStringLiteral("x"), {}, {}, {});
+    const bool created = QFile::exists(m_dir.filePath(name));
+    const bool isDictionary = Dictionary::IsDictionaryFile(name);
+    QVERIFY(QDir::setCurrent(previous));
+    QVERIFY(created);
+    QVERIFY(isDictionary);
+}
+
+void tst_dictionary::hugeBodiesAreRefusedUnread()
+{
+    const QString path = create();
+    const qint32 n = Dictionary(path).addEntry(makeEntry(QStringLiteral("big")), {QStringLiteral("big")});
+    stockSqlite(path, QStringLiteral("UPDATE Document SET Document = zeroblob(300000000);"));
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    Dictionary d(path);
+    try {
+        d.document(n);
+        QFAIL("a body over the limit must be refused");
+    } catch (const Error &e) {
+        QCOMPARE(e.kind(), Error::Kind::TooLarge);
+        QVERIFY(e.message().contains(QStringLiteral("大きすぎる")));
+    }
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    QVERIFY2(after.ru_maxrss - before.ru_maxrss < 64 * 1024, "refusing must not read the body");
+    Entry e = makeEntry(QStringLiteral("big"));
+    e.DocumentNumber = n;
+    e.Document = QByteArray(MaxBodyBytes + 1, 'x');
+    QVERIFY_THROWS_EXCEPTION(Error, d.updateEntry(e));
 }
 
 QTEST_GUILESS_MAIN(tst_dictionary)

@@ -1,0 +1,55 @@
+#include "messages.h"
+
+#include "platform/sqlite/error.h"
+
+#include <sqlite3.h>
+
+#include <cerrno>
+
+namespace qm::store {
+
+QString describeFailure(const sqlite::Error &error)
+{
+    using Kind = sqlite::Error::Kind;
+    switch (error.kind()) {
+    case Kind::FolderMissing: return QStringLiteral("フォルダーが見つかりません");
+    case Kind::NotDictionary: return QStringLiteral("辞書ファイルではありません");
+    case Kind::Cancelled: return QStringLiteral("処理を中止しました");
+    case Kind::ReadOnly:
+    case Kind::TooLarge: return error.message();
+    case Kind::General:
+    case Kind::BadPattern: break;
+    }
+    switch (error.code() & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return QStringLiteral("ほかのプログラムが使用中です");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: return QStringLiteral("ファイルが壊れているか、データベースではありません");
+    case SQLITE_CANTOPEN: return QStringLiteral("ファイルが見つからないか、開けません");
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_READONLY: return QStringLiteral("ファイルに書き込む権限がありません");
+    case SQLITE_FULL: return QStringLiteral("ディスクの空き容量が足りません");
+    case SQLITE_IOERR: return QStringLiteral("ファイルの読み書きに失敗しました");
+    case SQLITE_NOMEM: return QStringLiteral("メモリが足りません");
+    default: return QStringLiteral("データベースのエラーです（コード %1）").arg(error.code());
+    }
+}
+
+QString describeWriteFailure(int errorCode)
+{
+    switch (errorCode) {
+    case ENOENT:
+    case ENOTDIR: return QStringLiteral("フォルダーが見つかりません");
+    case EACCES:
+    case EPERM:
+    case EROFS: return QStringLiteral("書き込む権限がありません");
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return QStringLiteral("ディスクの空き容量が足りません");
+    case EISDIR: return QStringLiteral("同じ名前のフォルダーがあります");
+    default: return QStringLiteral("書き込みに失敗しました（エラー番号 %1）").arg(errorCode);
+    }
+}
+
+} // namespace qm::store
