@@ -1,0 +1,222 @@
+#include "compaction.h"
+
+#include "dictionary.h"
+#include "foldkeys.h"
+#include "schema.h"
+
+#include "platform/sqlite/database.h"
+#include "platform/sqlite/statement.h"
+#include "platform/sqlite/transaction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace qm::store {
+namespace {
+
+using sqlite::Error;
+
+Error failure(const QString &message, int code = SQLITE_ERROR)
+{
+    return Error(Error::Kind::General, code, message);
+}
+
+Error cancelled()
+{
+    return Error(Error::Kind::Cancelled, SQLITE_INTERRUPT, QStringLiteral("cancelled"));
+}
+
+// Flushes a file (or a folder, for the names in it) to the disk.
+bool syncPath(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void removeIfThere(const QString &path)
+{
+    if (QFileInfo::exists(path) && !QFile::remove(path))
+        throw failure(QStringLiteral("%1 を削除できません").arg(QDir::toNativeSeparators(path)), SQLITE_CANTOPEN);
+}
+
+// One compaction: copy, recompute keys, check, swap, verify. Progress runs over three equal
+// stages measured in pages of the old file: copying, recomputing keys, checking the copy.
+class Compaction final
+{
+public:
+    Compaction(const QString &path, const Progress &progress)
+        : m_path(QFileInfo(path).absoluteFilePath())
+        , m_temp(compactionTempPath(m_path))
+        , m_backup(compactionBackupPath(m_path))
+        , m_progress(progress)
+    {
+    }
+
+    void run()
+    {
+        if (m_path == m_temp || m_path == m_backup)
+            throw failure(QStringLiteral("この名前の辞書は最適化できません: %1").arg(QDir::toNativeSeparators(m_path)));
+        removeIfThere(m_temp);
+        removeIfThere(m_temp + QStringLiteral("-journal"));
+        try {
+            copy();
+            finishCopy();
+            if (!reportProgress(m_progress, 3 * m_pages, 3 * m_pages))
+                throw cancelled();
+        } catch (...) {
+            QFile::remove(m_temp);
+            throw;
+        }
+        swap();
+        verify();
+    }
+
+private:
+    static int onProgress(void *self) { return static_cast<Compaction *>(self)->tick() ? 0 : 1; }
+
+    bool tick()
+    {
+        const qint64 done = m_stage == 0 ? QFileInfo(m_temp).size() / qMax(1, m_pageSize) : m_stage * m_pages;
+        m_cancelled = !reportProgress(m_progress, qMin(done, m_pages * (m_stage + 1)), 3 * m_pages);
+        return !m_cancelled;
+    }
+
+    // Runs a statement that the progress can interrupt.
+    void interruptible(sqlite::Database &db, const std::function<void()> &work)
+    {
+        sqlite3_progress_handler(db.handle(), 20000, &Compaction::onProgress, this);
+        try {
+            work();
+        } catch (const Error &) {
+            sqlite3_progress_handler(db.handle(), 0, nullptr, nullptr);
+            if (m_cancelled)
+                throw cancelled();
+            throw;
+        }
+        sqlite3_progress_handler(db.handle(), 0, nullptr, nullptr);
+    }
+
+    void copy()
+    {
+        sqlite::Database source(m_path, sqlite::Database::OpenMode::ReadOnly);
+        if (!schema::isDictionary(source))
+            throw Error(Error::Kind::NotDictionary, SQLITE_NOTADB, QStringLiteral("not a dictionary: %1").arg(m_path));
+        m_pages = pragmaValue(source, "PRAGMA page_count");
+        m_pageSize = int(pragmaValue(source, "PRAGMA page_size"));
+        // The copy is attached by the engine for the time of the statement.
+        sqlite3_limit(source.handle(), SQLITE_LIMIT_ATTACHED, 1);
+        sqlite::Statement vacuum(source, "VACUUM INTO ?1");
+        vacuum.bind(1, m_temp);
+        interruptible(source, [&] { vacuum.run(); });
+    }
+
+    static qint64 pragmaValue(sqlite::Database &db, const char *sql)
+    {
+        sqlite::Statement st(db, sql);
+        return st.step() ? st.toInt64(0) : 0;
+    }
+
+    // Recomputes the copy's keys and checks it whole. The copy is thrown away on any failure,
+    // so it needs no journal.
+    void finishCopy()
+    {
+        sqlite::Database copy(m_temp, sqlite::Database::OpenMode::ReadWrite);
+        copy.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=FULL;");
+        m_stage = 1;
+        {
+            sqlite::Transaction tx(copy);
+            refoldKeys(copy, [this](qint64 done, qint64 total) {
+                const qint64 pages = total > 0 ? m_pages * done / total : 0;
+                return reportProgress(m_progress, m_pages + pages, 3 * m_pages);
+            });
+            tx.commit();
+        }
+        m_stage = 2;
+        interruptible(copy, [&] {
+            sqlite::Statement check(copy, "PRAGMA integrity_check");
+            if (!check.step() || check.toText(0) != QLatin1String("ok"))
+                throw failure(QStringLiteral("最適化した辞書の検査で誤りが見つかりました"), SQLITE_CORRUPT);
+        });
+        copy.close();
+        if (!syncPath(m_temp))
+            throw failure(QStringLiteral("最適化した辞書をディスクに書き込めませんでした"), SQLITE_IOERR);
+    }
+
+    // Keeps the old file as the backup and puts the copy in its place. The old file gets its
+    // second name (a hard link, or a copy where links are not possible) before the copy is
+    // renamed over it, so one of the two is always there under the dictionary's name.
+    void swap()
+    {
+        try {
+            removeIfThere(m_backup);
+            if (::link(QFile::encodeName(m_path).constData(), QFile::encodeName(m_backup).constData()) != 0
+                && !(QFile::copy(m_path, m_backup) && syncPath(m_backup)))
+                throw failure(QStringLiteral("バックアップ %1 を作成できません").arg(QDir::toNativeSeparators(m_backup)),
+                              SQLITE_CANTOPEN);
+            if (::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(m_path).constData()) != 0)
+                throw failure(QStringLiteral("最適化した辞書を %1 に置けません").arg(QDir::toNativeSeparators(m_path)),
+                              SQLITE_CANTOPEN);
+        } catch (...) {
+            QFile::remove(m_temp);
+            throw;
+        }
+        syncPath(QFileInfo(m_path).absolutePath());
+    }
+
+    // The new file must open as a dictionary; otherwise the old one goes back.
+    void verify()
+    {
+        try {
+            Dictionary check(m_path);
+        } catch (const Error &e) {
+            if (::rename(QFile::encodeName(m_backup).constData(), QFile::encodeName(m_path).constData()) == 0)
+                syncPath(QFileInfo(m_path).absolutePath());
+            throw failure(QStringLiteral("最適化した辞書を開けないため、元の辞書に戻しました（%1）").arg(e.message()),
+                          e.code());
+        }
+    }
+
+    QString m_path;
+    QString m_temp;
+    QString m_backup;
+    const Progress &m_progress;
+    qint64 m_pages = 0;
+    int m_pageSize = 4096;
+    int m_stage = 0;
+    bool m_cancelled = false;
+};
+
+} // namespace
+
+QString compactionBackupPath(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > 0 ? name.left(dot) : name;
+    return info.absoluteDir().filePath(base + QStringLiteral(".bak"));
+}
+
+QString compactionTempPath(const QString &path)
+{
+    return QFileInfo(path).absoluteDir().filePath(QStringLiteral("$Temp$.dic"));
+}
+
+void CompactDictionary(const QString &path, const Progress &progress)
+{
+    if (!QFileInfo(path).isFile())
+        throw failure(QStringLiteral("%1が見つかりません").arg(QDir::toNativeSeparators(path)), SQLITE_CANTOPEN);
+    Compaction(path, progress).run();
+}
+
+} // namespace qm::store
