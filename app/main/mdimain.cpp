@@ -53,7 +53,7 @@ mdiMain::mdiMain(store::DatabaseModule &database, store::Settings &settings, des
     , m_database(database)
     , m_settings(settings)
     , m_prompter(prompter)
-    , m_viewerContext{m_options, database.programFolder(), {}, {}}
+    , m_viewerContext{m_options, prompter, database.programFolder(), {}, {}}
     , m_mdiArea(new QMdiArea(this))
 {
     setObjectName(QStringLiteral("mdiMain"));

@@ -1,7 +1,9 @@
 #include "corvanehost.h"
 
 #include "controls/registry.h"
+#include "controls/result.h"
 
+#include <QMetaMethod>
 #include <QMetaObject>
 
 namespace qm::app {
@@ -15,10 +17,22 @@ QWidget *CorvaneHost::create(const QString &className, const QString &instanceNa
     return made.control;
 }
 
-void CorvaneHost::Navigate(QWidget *control, const QString &strURL)
+QString CorvaneHost::Navigate(QWidget *control, const QString &strURL)
 {
-    if (control)
-        QMetaObject::invokeMethod(control, "Navigate", Q_ARG(QString, strURL));
+    if (!control)
+        return {};
+    const QMetaObject *meta = control->metaObject();
+    const int index = meta->indexOfMethod("Navigate(QString)");
+    if (index < 0)
+        return {};
+    const QMetaMethod method = meta->method(index);
+    if (method.returnMetaType() != QMetaType::fromType<corvane::Result>()) {
+        method.invoke(control, Qt::DirectConnection, Q_ARG(QString, strURL));
+        return {};
+    }
+    corvane::Result result;
+    method.invoke(control, Qt::DirectConnection, Q_RETURN_ARG(corvane::Result, result), Q_ARG(QString, strURL));
+    return result.error;
 }
 
 void CorvaneHost::ShowDefault(QWidget *control)

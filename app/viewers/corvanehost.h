@@ -15,7 +15,9 @@ public:
     // `error`) when the library cannot make it.
     static QWidget *create(const QString &className, const QString &instanceName, QWidget *parent,
                            QString *error = nullptr);
-    static void Navigate(QWidget *control, const QString &strURL);
+    // Hands the address to the control; the reason when the control refuses it, otherwise
+    // empty (a control that reports its failures itself returns nothing).
+    static QString Navigate(QWidget *control, const QString &strURL);
     static void ShowDefault(QWidget *control);
 
 private:

@@ -18,9 +18,11 @@ mdiOLEContainer::~mdiOLEContainer() = default;
 
 void mdiOLEContainer::showBody(const QByteArray &body)
 {
-    // An image the container cannot read leaves it empty.
-    LoadOleObject(*oleOLEContainer, body,
-                  temporaryFilePath(context().programFolder, slot(), number(), QStringLiteral(".ole")));
+    // An image the container cannot read leaves it empty; the window says so rather than
+    // staying blank.
+    const QString path = temporaryFilePath(context().programFolder, slot(), number(), QStringLiteral(".ole"));
+    if (!LoadOleObject(*oleOLEContainer, body, path))
+        oleOLEContainer->setEmptyText(QStringLiteral("このオブジェクトは表示できません。"));
 }
 
 } // namespace qm::app

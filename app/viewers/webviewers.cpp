@@ -2,9 +2,11 @@
 
 #include "corvanehost.h"
 
+#include "platform/desktop/prompter.h"
 #include "platform/text/cp932.h"
 #include "platform/text/textfile.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QUrl>
 
@@ -34,22 +36,40 @@ WebViewer::WebViewer(ViewerContext &context, Kind kind, Shown shown, QWidget *pa
 
 WebViewer::~WebViewer() = default;
 
-QString WebViewer::addressOf(const QByteArray &body)
+std::optional<QString> WebViewer::addressOf(const QByteArray &body)
 {
     const QString text = text::cp932::decode(body);
     if (m_kind == Kind::Url)
         return text;
-    // The page goes to a file of its own; characters the file's code page cannot hold are
-    // kept as character references.
     const QString path = temporaryFilePath(context().programFolder, slot(), number(), QStringLiteral(".htm"));
-    text::writeFileAtomically(path, text::cp932::encodeHtml(text));
+    if (!writePage(path, text))
+        return std::nullopt;
     return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+}
+
+bool WebViewer::writePage(const QString &path, const QString &page)
+{
+    // UTF-8 with a byte order mark: the mark decides the encoding before any charset the page
+    // declares, so the browser reads the text as it was decoded from the entry.
+    const QByteArray bytes = QByteArrayLiteral("\xEF\xBB\xBF") + page.toUtf8();
+    const text::WriteResult written = text::writeFileAtomically(path, bytes);
+    if (written.ok)
+        return true;
+    // Showing the address anyway could show an older page, even one of another entry.
+    context().prompter.inform(QStringLiteral("ページを表示するための一時ファイルを書き込めませんでした。\n")
+                              + QDir::toNativeSeparators(path) + QLatin1Char('\n') + written.error);
+    return false;
 }
 
 void WebViewer::showBody(const QByteArray &body)
 {
-    m_address = addressOf(body);
-    CorvaneHost::Navigate(m_control, m_address);
+    const std::optional<QString> address = addressOf(body);
+    if (!address)
+        return;
+    m_address = *address;
+    const QString refusal = CorvaneHost::Navigate(m_control, m_address);
+    if (!refusal.isEmpty())
+        context().prompter.inform(refusal);
 }
 
 mdiURL::mdiURL(ViewerContext &context, QWidget *parent)

@@ -2,6 +2,8 @@
 
 #include "viewerwindow.h"
 
+#include <optional>
+
 namespace qm::app {
 
 // The four viewers of web addresses and HTML pages. The "external" pair hands the page to the
@@ -26,8 +28,11 @@ protected:
     QString m_address;
 
 private:
-    // The address the control is given: the entry's URL, or the page written to a file.
-    QString addressOf(const QByteArray &body);
+    // The address the control is given: the entry's URL, or the page written to a file;
+    // nullopt (and the user told) when the page cannot be written.
+    std::optional<QString> addressOf(const QByteArray &body);
+    // Writes the page; false (and the user told) when it could not be written.
+    bool writePage(const QString &path, const QString &page);
 
     Kind m_kind;
     Shown m_shown;

@@ -77,13 +77,21 @@ bool ObjectContainer::isBrokenLink() const
 
 QString ObjectContainer::displayText() const
 {
-    if (!m_object || !m_picture.isNull())
+    if (!m_object)
+        return m_emptyText;
+    if (!m_picture.isNull())
         return {};
     if (isBrokenLink())
         return QStringLiteral("リンク先が見つかりません\n") + m_object->linkPath;
     if (m_object->isLink())
         return m_object->name + QLatin1Char('\n') + m_object->linkPath;
     return m_object->name;
+}
+
+void ObjectContainer::setEmptyText(const QString &text)
+{
+    m_emptyText = text;
+    update();
 }
 
 bool ObjectContainer::saveToFile(QIODevice &device) const
@@ -173,10 +181,10 @@ bool ObjectContainer::copyToClipboard() const
 
 void ObjectContainer::paintEvent(QPaintEvent *)
 {
-    if (!m_object)
-        return;
     QPainter painter(this);
-    if (!m_picture.isNull())
+    if (!m_object)
+        paintEmptyText(painter);
+    else if (!m_picture.isNull())
         paintPicture(painter);
     else
         paintIcon(painter);
@@ -235,6 +243,14 @@ void ObjectContainer::paintIcon(QPainter &painter) const
     const QRect textRect = rect().adjusted(Margin, iconRect.bottom() + Margin, -Margin, -Margin);
     painter.setPen(palette().color(QPalette::Text));
     painter.drawText(textRect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWrapAnywhere, displayText());
+}
+
+void ObjectContainer::paintEmptyText(QPainter &painter) const
+{
+    if (m_emptyText.isEmpty())
+        return;
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(rect().adjusted(Margin, Margin, -Margin, -Margin), Qt::AlignCenter | Qt::TextWordWrap, m_emptyText);
 }
 
 QIcon ObjectContainer::objectIcon() const

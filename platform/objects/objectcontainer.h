@@ -42,8 +42,12 @@ public:
 
     // A link whose file is no longer there.
     bool isBrokenLink() const;
-    // The text shown beside the icon ("" for an empty container or a picture).
+    // The text shown beside the icon ("" for a picture); an empty container shows its empty
+    // text.
     QString displayText() const;
+    // What an empty container says in its middle (nothing by default), e.g. why there is no
+    // object.
+    void setEmptyText(const QString &text);
 
     // Writes the object's image at the device's position; false when empty or not written.
     bool saveToFile(QIODevice &device) const;
@@ -88,6 +92,7 @@ private:
     void loadPicture();
     void paintPicture(QPainter &painter) const;
     void paintIcon(QPainter &painter) const;
+    void paintEmptyText(QPainter &painter) const;
     QIcon objectIcon() const;
 
     std::unique_ptr<Defaults> m_defaults;
@@ -96,6 +101,7 @@ private:
     desktop::Prompter *m_prompter = nullptr;
     std::optional<StoredObject> m_object;
     QImage m_picture;
+    QString m_emptyText;
     bool m_verbMenu = true;
 };
 
