@@ -4,6 +4,7 @@
 #include "app/store/settings.h"
 #include "platform/desktop/messageboxprompter.h"
 #include "platform/desktop/programfolder.h"
+#include "platform/desktop/progresswindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,6 +29,10 @@ int main(int argc, char *argv[])
         const QString installer = QApplication::applicationDirPath() + QStringLiteral("/manual-install");
         QProcess::startDetached(installer, {qm::desktop::ProgramFolder::path()});
     });
+
+    // Dictionaries whose search keys were made by another version get them anew when opened.
+    qm::desktop::ProgressWindow refolding(QStringLiteral("辞書の検索用データを更新しています..."), false);
+    database.setProgressHandler([&refolding](qint64 done, qint64 total) { return refolding.update(done, total); });
 
     qm::store::Settings settings;
     qm::app::mdiMain window(database, settings, prompter);
