@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -118,6 +119,24 @@ void frmSearchIndexList::buildControls()
     lblMaxFlag->move(Twips::toPixels(1680), Twips::toPixels(3240));
     lblNumberOfCases->adjustSize();
     lblMaxFlag->adjustSize();
+    m_client->setMinimumSize(minimumClientSize());
+}
+
+QSize frmSearchIndexList::minimumClientSize() const
+{
+    // The list shows its three columns, each as wide as its caption, and two rows; the other
+    // controls keep the margins of the resize rule around it.
+    const QHeaderView *header = ListIndex->header();
+    int columns = 0;
+    for (int i = 0; i < header->count(); ++i)
+        columns += header->sectionSizeHint(i);
+    const int rowMargin = 2 * style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, ListIndex) + 4;
+    const int row = qMax(ListIndex->fontMetrics().height(), ListIndex->iconSize().height()) + rowMargin;
+    const int frame = 2 * ListIndex->frameWidth();
+    // More than two rows bring the vertical scroll bar, which must not hide the last column.
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ListIndex);
+    return {Twips::toPixels(240) + frame + columns + scrollBar,
+            Twips::toPixels(840) + frame + header->sizeHint().height() + 2 * row};
 }
 
 void frmSearchIndexList::buildMenu()
@@ -138,6 +157,8 @@ void frmSearchIndexList::restoreSettings()
     ListIndex->setColumnWidth(KeywordColumn, Twips::toPixels(m_settings.value(keys::KeyWordWidth)));
     ListIndex->setColumnWidth(HeadingColumn, Twips::toPixels(m_settings.value(keys::HeadingWidth)));
     ListIndex->setColumnWidth(DictionaryColumn, Twips::toPixels(m_settings.value(keys::DictionaryWidth)));
+    // The layout sets the smallest usable size first; a saved size below it is raised to it.
+    layout()->activate();
     resize(Twips::toPixels(m_settings.value(keys::FormWidth)), Twips::toPixels(m_settings.value(keys::FormHeight)));
     setWindowState(desktop::windowStatesOf(m_settings.value(keys::WindowState)));
 }
@@ -268,14 +289,18 @@ void frmSearchIndexList::squeeze()
     cmdSqueeze->setEnabled(false);
 }
 
-void frmSearchIndexList::onActivated()
+void frmSearchIndexList::selectFirstRow()
 {
-    ListIndex->setFocus();
     if (ListIndex->topLevelItemCount() > 0) {
         QTreeWidgetItem *first = ListIndex->topLevelItem(0);
         ListIndex->setCurrentItem(first);
         ListIndex->scrollToItem(first);
     }
+}
+
+void frmSearchIndexList::onActivated()
+{
+    ListIndex->setFocus();
     updateCount();
 }
 
@@ -307,6 +332,9 @@ void frmSearchIndexList::changeEvent(QEvent *event)
 void frmSearchIndexList::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // Only a showing by a lookup or a command starts at the first row; coming back from another
+    // window (the help browser, another program) keeps the row the user was on.
+    selectFirstRow();
     onActivated();
 }
 
@@ -323,9 +351,11 @@ void frmSearchIndexList::closeEvent(QCloseEvent *event)
 
 void frmSearchIndexList::Unload()
 {
+    // The normal size is taken before the state changes: a hidden window keeps its maximized
+    // size until it is shown again.
+    const QSize normal = normalGeometry().size();
     m_settings.setValue(keys::WindowState, desktop::windowStateCode(windowState()));
     setWindowState(Qt::WindowNoState);
-    const QSize normal = isVisible() ? normalGeometry().size() : size();
     m_settings.setValue(keys::FormWidth, float(Twips::fromPixels(normal.width())));
     m_settings.setValue(keys::FormHeight, float(Twips::fromPixels(normal.height())));
     m_settings.setValue(keys::KeyWordWidth, float(Twips::fromPixels(ListIndex->columnWidth(KeywordColumn))));

@@ -71,10 +71,12 @@ private:
     void buildMenu();
     void restoreSettings();
     void layoutClient(const QSize &client);
+    QSize minimumClientSize() const;
     void updateCount();
     void chooseSelected();
     void finish(int result);
     void squeeze();
+    void selectFirstRow();
     void onActivated();
     QString dictionaryName(int slot);
 

@@ -1,7 +1,11 @@
 #include "fixture.h"
 
 #include "app/search/frmsearchindexlist.h"
+#include "platform/desktop/twips.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QScopeGuard>
 #include <QPushButton>
@@ -23,6 +27,9 @@ private slots:
     void choosingAfterNarrowingOpensItsOwnEntry();
     void cancellingAndEmptyLists();
     void settingsRoundTrip();
+    void comingBackToTheListKeepsTheChosenRow();
+    void unloadingAMaximizedListSavesItsNormalSize();
+    void aSavedSizeTooSmallStillShowsThreeColumnsAndTwoRows();
 
 private:
     void fill();
@@ -141,6 +148,88 @@ void tst_searchindexlist::settingsRoundTrip()
     frmSearchIndexList again(*m_db, *m_settings);
     QCOMPARE(again.ListIndex->columnWidth(1), 222);
     QCOMPARE(again.size(), QSize(640, 480));
+}
+
+// Another window taking the activation and giving it back, as the help browser the list's Help
+// menu opens or another program does, leaves the selection where the user put it; a new showing
+// starts at the first row again.
+void tst_searchindexlist::comingBackToTheListKeepsTheChosenRow()
+{
+    fill();
+    // Stands for the other program: a window of its own that the modal list does not block.
+    QWidget elsewhere;
+    elsewhere.setWindowModality(Qt::ApplicationModal);
+    m_list->setHelpHandler([&](const QString &) {
+        elsewhere.show();
+        elsewhere.activateWindow();
+    });
+    QStringList counts;
+    QTimer::singleShot(0, m_list.get(), [&] {
+        auto closeAnyway = qScopeGuard([this] {
+            if (m_list->isVisible())
+                m_list->reject();
+        });
+        QVERIFY(QTest::qWaitForWindowActive(m_list.get()));
+        QTest::keyClick(m_list->ListIndex, Qt::Key_Down);
+        QTest::keyClick(m_list->ListIndex, Qt::Key_Down);
+        counts << m_list->lblNumberOfCases->text();
+        m_list->findChild<QAction *>(QStringLiteral("mnuHelp"))->trigger();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        QCOMPARE(QApplication::activeWindow(), &elsewhere);
+        elsewhere.hide();
+        m_list->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_list.get()));
+        counts << m_list->lblNumberOfCases->text();
+        QTest::keyClick(m_list->ListIndex, Qt::Key_Return);
+    });
+    qint16 slot = -1;
+    qint32 number = 0;
+    QVERIFY(m_list->ReturnSelectData(slot, number));
+    QCOMPARE(counts, (QStringList{QStringLiteral("3/5件"), QStringLiteral("3/5件")}));
+    QCOMPARE(number, 21);
+
+    QTimer::singleShot(0, m_list.get(), [&] {
+        counts << m_list->lblNumberOfCases->text();
+        m_list->reject();
+    });
+    QVERIFY(!m_list->ReturnSelectData(slot, number));
+    QCOMPARE(counts.last(), QStringLiteral("1/5件"));
+}
+
+void tst_searchindexlist::unloadingAMaximizedListSavesItsNormalSize()
+{
+    m_list->resize(500, 400);
+    m_list->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_list.get()));
+    m_list->showMaximized();
+    QTRY_VERIFY(m_list->width() > 500);
+    m_list->hide(); // as at the end of the program: the list is not showing
+    m_list->Unload();
+    const QSettings stored = test::ProgramFixture::storedSettings();
+    QCOMPARE(stored.value(QStringLiteral("SearchIndexList/WindowState")).toString(), QStringLiteral("2"));
+    QCOMPARE(stored.value(QStringLiteral("SearchIndexList/FormWidth")).toFloat(), float(desktop::Twips::fromPixels(500)));
+    QCOMPARE(stored.value(QStringLiteral("SearchIndexList/FormHeight")).toFloat(), float(desktop::Twips::fromPixels(400)));
+}
+
+void tst_searchindexlist::aSavedSizeTooSmallStillShowsThreeColumnsAndTwoRows()
+{
+    m_list.reset();
+    m_settings->setValue(store::keys::SearchIndexList::FormWidth, 15.0f);
+    m_settings->setValue(store::keys::SearchIndexList::FormHeight, 15.0f);
+    m_list = std::make_unique<frmSearchIndexList>(*m_db, *m_settings);
+    fill();
+    QTreeWidget *rows = m_list->ListIndex;
+    rows->header()->resizeSections(QHeaderView::ResizeToContents);
+    for (int column = 0; column < 3; ++column)
+        rows->header()->resizeSection(column, rows->header()->sectionSizeHint(column));
+    m_list->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_list.get()));
+    // What of the list lies inside the window.
+    const QRect view = QRect(rows->viewport()->mapTo(m_list.get(), QPoint()), rows->viewport()->size()).intersected(m_list->rect());
+    QVERIFY2(rows->header()->length() <= view.width(), qPrintable(QStringLiteral("%1 > %2").arg(rows->header()->length()).arg(view.width())));
+    for (int row = 0; row < 2; ++row)
+        QVERIFY2(view.contains(rows->visualItemRect(rows->topLevelItem(row)).translated(view.topLeft())), qPrintable(QString::number(row)));
+    m_list->hide();
 }
 
 QTEST_MAIN(tst_searchindexlist)
