@@ -68,14 +68,8 @@ bool DatabaseModule::createDefaultFiles()
     const text::WriteResult written =
         text::writeFileAtomically(setFilePath(), encodeSetFile(defaultDictionarySetsText(userDictionaryPath())));
     QString failure = written.ok ? QString() : describeWriteFailure(written.errorCode);
-    if (failure.isEmpty() && !FileExists(userDictionaryPath())) {
-        try {
-            Dictionary::CreateDictionary(userDictionaryPath(), QStringLiteral("ユーザー辞書"), {}, {},
-                                         {false, false, false});
-        } catch (const sqlite::Error &e) {
-            failure = describeFailure(e);
-        }
-    }
+    if (failure.isEmpty())
+        failure = createUserDictionary();
     if (failure.isEmpty())
         return true;
     // One message says it all: the dictionary that could not be made is not reported again
@@ -85,6 +79,19 @@ bool DatabaseModule::createDefaultFiles()
                                      "既定の辞書セットで起動しますが、辞書は開けません。")
                           .arg(QDir::toNativeSeparators(m_programFolder), failure));
     return false;
+}
+
+QString DatabaseModule::createUserDictionary()
+{
+    if (FileExists(userDictionaryPath()))
+        return {};
+    try {
+        Dictionary::CreateDictionary(userDictionaryPath(), QStringLiteral("ユーザー辞書"), {}, {},
+                                     {false, false, false});
+    } catch (const sqlite::Error &e) {
+        return describeFailure(e);
+    }
+    return {};
 }
 
 void DatabaseModule::CreateDefaultDictionarySets()
@@ -133,6 +140,8 @@ void DatabaseModule::LoadDictionarySets()
                                          "このファイルは変更せずに残し、既定の辞書セットで起動します。")
                               .arg(QDir::toNativeSeparators(setFilePath()), contents.problem));
         m_setFileKept = true;
+        // The default set needs its dictionary; a failure is reported when the set opens.
+        createUserDictionary();
         useDefaultSetInMemory();
         return;
     }

@@ -86,6 +86,8 @@ private:
     void clearSets();
     bool writeSetFile(const QString &text);
     bool createDefaultFiles();
+    // Creates "User.dic" when it does not exist; the reason when that fails.
+    QString createUserDictionary();
     void useDefaultSetInMemory();
     DictionarySetTable currentTable() const;
     bool keepCopyOfSetFile();

@@ -257,6 +257,11 @@ void tst_databasemodule::unusableSetFilesAreKept()
         QCOMPARE(m_prompter.messages().size(), 1);
         QVERIFY(m_prompter.texts().at(0).contains(m_db->setFilePath()));
         QCOMPARE(m_db->DictionarySetList[0].SetName, QStringLiteral("ユーザー辞書セット"));
+        // The default set runs with its dictionary, and without a second message.
+        m_db->OpenDictionarySet();
+        QVERIFY(m_db->dictionary(0));
+        QCOMPARE(m_prompter.messages().size(), 1);
+        m_db->CloseDictionarySet();
         // Saving an unchanged table leaves the file alone; a changed one keeps a copy first.
         QVERIFY(m_db->SaveDictionarySets());
         QCOMPARE(readFile(m_db->setFilePath()), bytes);
