@@ -2,6 +2,7 @@
 
 #include "platform/rtf/rtf.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QImage>
 #include <QTest>
@@ -221,6 +222,11 @@ private slots:
         QCOMPARE(doc.blockCount(), 2);
         QVERIFY2(qAbs(doc.idealWidth() - shown.idealWidth()) < 0.5,
                  qPrintable(QStringLiteral("%1 %2").arg(doc.idealWidth()).arg(shown.idealWidth())));
+        // Also in a document that was laid out before it was read, as an editor's is.
+        QTextDocument editor;
+        editor.documentLayout();
+        setRtf(editor, rtf);
+        QVERIFY(qAbs(editor.idealWidth() - shown.idealWidth()) < 0.5);
 
         QTextCursor c(&doc);
         c.setPosition(3); // after "1 " and the first hidden run
