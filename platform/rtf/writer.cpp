@@ -41,6 +41,8 @@ struct Attrs {
     bool underline = false;
     bool strike = false;
     bool caps = false; // shown in capitals, stored in its own case
+
+    bool operator==(const Attrs &) const = default;
 };
 
 QString familyOf(const QTextCharFormat &format)
@@ -57,12 +59,14 @@ public:
 
 private:
     void writeBlock(const QTextBlock &block, int from, int to);
+    void writeFragment(const QTextFragment &fragment, int start, int end);
     void writeParagraphStart(const QTextBlockFormat &format);
     void writeRun(const Attrs &attrs, QStringView text);
     void writeAttrs(const Attrs &next);
     void writeOffset(int twips);
     void writeText(QStringView text);
-    void writeHidden(const Attrs &attrs, QStringView text);
+    void holdHidden(const Attrs &attrs, const QString &text);
+    void writeHeldHidden();
     void writeImage(const QTextImageFormat &format);
     void word(const char *w);
     void word(const char *w, int parameter);
@@ -79,6 +83,8 @@ private:
     QByteArray m_body;
     bool m_afterWord = false;
     Attrs m_current;
+    QString m_hidden; // hidden text not written yet, see holdHidden()
+    Attrs m_hiddenAttrs;
     QHash<int, Attrs> m_attrsByFormat; // by QTextFormatCollection index
     QHash<QString, int> m_fontIndex;
     std::vector<QString> m_fonts;
@@ -119,30 +125,35 @@ void Writer::writeBlock(const QTextBlock &block, int from, int to)
         const QTextFragment fragment = it.fragment();
         const int start = qMax(fragment.position(), from);
         const int end = qMin(fragment.position() + fragment.length(), to);
-        if (start >= end)
-            continue;
-        const QTextCharFormat format = fragment.charFormat();
-        if (isHiddenText(format)) {
-            for (int i = start; i < end; ++i)
-                writeHidden(attrsOf(fragment), hiddenText(format));
+        if (start < end) {
+            writeFragment(fragment, start, end);
             wroteText = true;
-            continue;
         }
-        if (format.isImageFormat()) {
-            for (int i = start; i < end; ++i)
-                writeImage(format.toImageFormat());
-            wroteText = true;
-            continue;
-        }
-        writeRun(attrsOf(fragment), QStringView(fragment.text()).sliced(start - fragment.position(), end - start));
-        wroteText = true;
     }
+    writeHeldHidden();
     // The paragraph mark carries the size of an empty line.
     if (!wroteText)
         writeAttrs(computeAttrs(block.charFormat()));
     word("par");
     m_body.append("\r\n", 2);
     m_afterWord = false;
+}
+
+// The characters start..end of the fragment: text, pictures or hidden text.
+void Writer::writeFragment(const QTextFragment &fragment, int start, int end)
+{
+    const QTextCharFormat format = fragment.charFormat();
+    if (isHiddenText(format)) {
+        holdHidden(attrsOf(fragment), hiddenText(format).repeated(end - start));
+        return;
+    }
+    writeHeldHidden();
+    if (format.isImageFormat()) {
+        for (int i = start; i < end; ++i)
+            writeImage(format.toImageFormat());
+        return;
+    }
+    writeRun(attrsOf(fragment), QStringView(fragment.text()).sliced(start - fragment.position(), end - start));
 }
 
 void Writer::writeParagraphStart(const QTextBlockFormat &format)
@@ -219,13 +230,25 @@ void Writer::writeText(QStringView text)
     appendEscapedText(m_body, text, m_afterWord);
 }
 
-// Hidden text goes in a group of its own, so \v ends with it; its paragraph marks as \par.
-void Writer::writeHidden(const Attrs &attrs, QStringView text)
+// Hidden text is held until something else comes: hidden text next to hidden text in equal
+// attributes reads back as one run, so it is written as one.
+void Writer::holdHidden(const Attrs &attrs, const QString &text)
 {
-    writeAttrs(attrs);
+    if (!m_hidden.isEmpty() && !(attrs == m_hiddenAttrs))
+        writeHeldHidden();
+    m_hiddenAttrs = attrs;
+    m_hidden.append(text);
+}
+
+// Hidden text goes in a group of its own, so \v ends with it; its paragraph marks as \par.
+void Writer::writeHeldHidden()
+{
+    if (m_hidden.isEmpty())
+        return;
+    writeAttrs(m_hiddenAttrs);
     m_body.append('{');
     word("v");
-    const QList<QStringView> paragraphs = text.split(QChar::ParagraphSeparator);
+    const QList<QStringView> paragraphs = QStringView(m_hidden).split(QChar::ParagraphSeparator);
     for (qsizetype i = 0; i < paragraphs.size(); ++i) {
         if (i > 0)
             word("par");
@@ -233,6 +256,7 @@ void Writer::writeHidden(const Attrs &attrs, QStringView text)
     }
     m_body.append('}');
     m_afterWord = false;
+    m_hidden.clear();
 }
 
 void Writer::writeImage(const QTextImageFormat &format)

@@ -1,5 +1,6 @@
 #include "runs.h"
 
+#include "platform/rtf/hiddentext.h"
 #include "platform/rtf/rtf.h"
 
 #include <QImage>
@@ -224,6 +225,25 @@ private slots:
         QCOMPARE(doc.toPlainText(), QStringLiteral("abc"));
         const QString rtf = toRtf(doc);
         QVERIFY2(!rtf.contains(QStringLiteral("B;")), qPrintable(rtf));
+        QCOMPARE(toRtf(*readBack(rtf, this)), rtf);
+    }
+
+    // Hidden text next to hidden text in the same attributes reads back as one run, so it is
+    // written as one; a picture or visible text between keeps them apart.
+    void adjacentHiddenTextIsOneRun()
+    {
+        QTextDocument doc;
+        doc.setDefaultFont(QFont(QStringLiteral("Noto Sans CJK JP"), 10));
+        QTextCursor c(&doc);
+        const auto hidden = [](const char *text) {
+            return hiddenTextFormat(QTextCharFormat(), QString::fromLatin1(text));
+        };
+        c.insertText(QString(2, QChar::ObjectReplacementCharacter), hidden("x"));
+        c.insertText(QString(QChar::ObjectReplacementCharacter), hidden("y"));
+        c.insertText(QStringLiteral("a"));
+        c.insertText(QString(QChar::ObjectReplacementCharacter), hidden("z"));
+        const QString rtf = toRtf(doc);
+        QVERIFY2(rtf.contains(QStringLiteral("{\\v xxy}a{\\v z}")), qPrintable(rtf));
         QCOMPARE(toRtf(*readBack(rtf, this)), rtf);
     }
 
