@@ -3,6 +3,7 @@
 
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
+#include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
 #include <QElapsedTimer>
@@ -20,13 +21,7 @@ using qm::sqlite::Statement;
 
 namespace {
 
-QString stockSqlite(const QString &path, const QString &sql)
-{
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {path, sql});
-    p.waitForFinished(30000);
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
+using qm::test::stockSqlite;
 
 // Everything a compaction must keep: the rows, the properties and the file's marks.
 QString contents(const QString &path)

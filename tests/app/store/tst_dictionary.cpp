@@ -4,6 +4,7 @@
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
 #include "platform/text/fold.h"
+#include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
 #include <QDir>
@@ -21,15 +22,7 @@ using qm::sqlite::Statement;
 
 namespace {
 
-// Runs the stock command-line tool, which knows nothing of our functions.
-QString stockSqlite(const QString &path, const QString &sql)
-{
-    QProcess p;
-    p.start(QStringLiteral("sqlite3"), {path, sql});
-    if (!p.waitForFinished(10000))
-        return QStringLiteral("<sqlite3 did not finish>");
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
+using qm::test::stockSqlite;
 
 Entry makeEntry(const QString &heading, quint8 viewer = 1)
 {
