@@ -57,7 +57,7 @@ QString GeneratorOptions::problem() const
 QString GeneratorOptions::signature() const
 {
     // The batch size changes only the speed of writing, not what is written. The version goes
-    // up whenever the same options start to give other rows, so no stale cache is reused.
+    // up whenever the same options start to give other files, so no stale cache is reused.
     return QStringLiteral("v%1-d%2-e%3-k%4-s%5-b%6-%7")
         .arg(GeneratorVersion)
         .arg(dictionaries)
