@@ -134,17 +134,19 @@ void mdiMain::load()
 
 void mdiMain::restorePlacement()
 {
-    QRect placement = Twips::toPixels(m_settings.formLeft(), m_settings.formTop(), m_settings.formWidth(),
-                                      m_settings.formHeight());
+    const QRect placement = Twips::toPixels(m_settings.formLeft(), m_settings.formTop(), m_settings.formWidth(),
+                                            m_settings.formHeight());
+    const QSize size = placement.size().expandedTo(minimumSizeHint());
     // A place saved on a screen that is no longer there would leave the window out of reach.
-    const QScreen *screen = QGuiApplication::screenAt(placement.center());
-    if (!screen && QGuiApplication::primaryScreen()) {
-        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        placement.moveTopLeft(available.topLeft());
+    // The frame goes to the corner of the primary screen: putting the client area there would
+    // leave the title bar above the screen's edge, and that place would be saved again.
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    if (!QGuiApplication::screenAt(placement.center()) && primary) {
+        resize(size);
+        move(primary->availableGeometry().topLeft());
+    } else {
+        setGeometry(QRect(placement.topLeft(), size));
     }
-    if (placement.width() < minimumSizeHint().width() || placement.height() < minimumSizeHint().height())
-        placement.setSize(placement.size().expandedTo(minimumSizeHint()));
-    setGeometry(placement);
     setWindowState(desktop::windowStatesOf(m_settings.windowState()));
 }
 
