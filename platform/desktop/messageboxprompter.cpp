@@ -1,5 +1,6 @@
 #include "messageboxprompter.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 #include <utility>
@@ -60,10 +61,21 @@ MessageBoxPrompter::MessageBoxPrompter(QWidget *parent, QString defaultTitle)
 {
 }
 
+QWidget *MessageBoxPrompter::boxParent() const
+{
+    // Over the window the user is working in (a modal one first), so that the box is centred
+    // on it and stays above it; the given parent only when none of the program's is active.
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    return m_parent;
+}
+
 Prompter::Answer MessageBoxPrompter::ask(const Message &message)
 {
     QMessageBox box(boxIcon(message.icon), message.title.isEmpty() ? m_defaultTitle : message.title,
-                    message.text, standardButtons(message.buttons), m_parent);
+                    message.text, standardButtons(message.buttons), boxParent());
     box.setObjectName(QStringLiteral("qm_prompt"));
     box.setDefaultButton(standardButton(message.defaultAnswer));
     if (message.buttons == Buttons::YesNoCancel || message.buttons == Buttons::OkCancel)

@@ -7,7 +7,8 @@
 
 namespace qm::desktop {
 
-// The real prompter: a modal QMessageBox over the given parent window.
+// The real prompter: a modal QMessageBox over the program's active window, or over the given
+// parent when none is active.
 class MessageBoxPrompter final : public Prompter
 {
 public:
@@ -16,6 +17,8 @@ public:
     void setParent(QWidget *parent) { m_parent = parent; }
 
 private:
+    QWidget *boxParent() const;
+
     QPointer<QWidget> m_parent;
     QString m_defaultTitle;
 };
