@@ -3,13 +3,15 @@
 //   qm-bench-store [benchmark flags] --small DIR --large DIR --scratch DIR [--memory-probe EXE]
 //
 // DIR are sets written by qm-gendict (10 dictionaries of 1,000 and of 1,000,000 keyword rows
-// for the real budgets); the scratch folder gets a dictionary for the registration runs.
+// for the real budgets); the scratch folder gets a dictionary for the registration runs and
+// the copies of the large set's first dictionary that are compacted; the sets are only read.
 
 #include "benchreport.h"
 #include "bodies.h"
 #include "lookups.h"
 #include "words.h"
 
+#include "app/store/compaction.h"
 #include "app/store/databasemodule.h"
 #include "platform/desktop/scriptedprompter.h"
 
@@ -19,7 +21,10 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <sqlite3.h>
+
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 #include <map>
 
@@ -66,10 +71,34 @@ std::string utf8(const QString &s)
     return s.toStdString();
 }
 
+// Copies a file over another and flushes the copy, so that none of its writing is left to
+// overlap a timed run.
+void copyFlushed(const QString &from, const QString &to)
+{
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        throw std::runtime_error(utf8(QStringLiteral("cannot copy %1 to %2").arg(from, to)));
+    const int fd = ::open(QFile::encodeName(to).constData(), O_RDONLY | O_CLOEXEC);
+    const bool flushed = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!flushed)
+        throw std::runtime_error(utf8(QStringLiteral("cannot flush %1").arg(to)));
+}
+
+// A dictionary file and the side files a compaction or a transaction leaves beside it.
+void removeDictionaryFiles(const QString &path)
+{
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral("-journal"));
+    QFile::remove(qm::store::compactionBackupPath(path));
+}
+
 class StoreSuite final
 {
 public:
     explicit StoreSuite(const Folders &folders);
+    ~StoreSuite();
 
     void registerAll();
     int report(const TimingCollector &timings);
@@ -82,7 +111,10 @@ private:
     void closeSet(benchmark::State &state, LoadedSet &set);
     void registerOne(benchmark::State &state);
     void registerBulk(benchmark::State &state);
+    void compactStore(benchmark::State &state);
+    void compactVacuumInto(benchmark::State &state);
     void prepareScratch();
+    QString scratchPath(const QString &name) const { return QDir(m_folders.scratch).filePath(name); }
     void check(const QString &pattern, const char *variant, const LookupRows &rows);
 
     std::optional<double> peakMemoryMB();
@@ -98,6 +130,9 @@ private:
     LoadedSet m_lookupSet;   // stays open for the lookups
     RawRangeScan m_raw;
     std::unique_ptr<Dictionary> m_scratch;
+    // The large set's first dictionary: copied into the scratch folder before each compaction.
+    QString m_largeFirst;
+    qint64 m_largeFirstRows = 0;
     std::vector<Dictionary::NewEntry> m_newEntries;
     std::size_t m_nextEntry = 0;
     std::map<QString, LookupRows> m_storeRows;
@@ -117,12 +152,24 @@ StoreSuite::StoreSuite(const Folders &folders)
     prepareScratch();
 }
 
+StoreSuite::~StoreSuite()
+{
+    for (const QString &name : {QStringLiteral("Compact.dic"), QStringLiteral("Vacuum.dic")})
+        removeDictionaryFiles(scratchPath(name));
+    QFile::remove(qm::store::compactionTempPath(scratchPath(QStringLiteral("Compact.dic"))));
+}
+
 void StoreSuite::prepareScratch()
 {
     const QString path = QDir(m_folders.scratch).filePath(QStringLiteral("Register.dic"));
     QDir().mkpath(m_folders.scratch);
     QFile::remove(path);
     Dictionary::CreateDictionary(path, QStringLiteral("登録"), {}, {}, {false, false, false});
+    const QStringList large = m_large.paths();
+    if (large.isEmpty())
+        throw std::runtime_error("the large set has no dictionary");
+    m_largeFirst = large.first();
+    m_largeFirstRows = Dictionary(m_largeFirst, {true, {}}).indexRowCount();
     m_scratch = std::make_unique<Dictionary>(path);
     Prng rng(7);
     const Vocabulary vocabulary(7, 2000, 100);
@@ -225,6 +272,55 @@ void StoreSuite::registerBulk(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * BulkEntries);
 }
 
+// The store's compaction of a fresh copy of the large set's first dictionary, as the program
+// does it: a compact copy, its keys recomputed, checked whole, swapped in keeping a backup.
+void StoreSuite::compactStore(benchmark::State &state)
+{
+    const QString path = scratchPath(QStringLiteral("Compact.dic"));
+    for (auto _ : state) {
+        state.PauseTiming();
+        removeDictionaryFiles(path);
+        copyFlushed(m_largeFirst, path);
+        state.ResumeTiming();
+        try {
+            qm::store::CompactDictionary(path);
+        } catch (const qm::sqlite::Error &e) {
+            state.SkipWithError(e.what());
+            break;
+        }
+    }
+}
+
+// The floor: a plain VACUUM INTO of the same fresh copy, straight against SQLite.
+void StoreSuite::compactVacuumInto(benchmark::State &state)
+{
+    const QString path = scratchPath(QStringLiteral("Compact.dic"));
+    const QByteArray target = QFile::encodeName(scratchPath(QStringLiteral("Vacuum.dic")));
+    for (auto _ : state) {
+        state.PauseTiming();
+        removeDictionaryFiles(path);
+        copyFlushed(m_largeFirst, path);
+        QFile::remove(QFile::decodeName(target));
+        state.ResumeTiming();
+        sqlite3 *db = nullptr;
+        sqlite3_stmt *vacuum = nullptr;
+        int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_prepare_v2(db, "VACUUM INTO ?1", -1, &vacuum, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_bind_text(vacuum, 1, target.constData(), int(target.size()), SQLITE_STATIC);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_step(vacuum);
+        const std::string error = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_finalize(vacuum);
+        sqlite3_close_v2(db);
+        if (rc != SQLITE_DONE) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+    }
+}
+
 void StoreSuite::registerAll()
 {
     for (const QString &p : prefixPatterns()) {
@@ -254,6 +350,10 @@ void StoreSuite::registerAll()
     benchmark::RegisterBenchmark("register/one-at-a-time", [this](benchmark::State &s) { registerOne(s); })
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("register/bulk", [this](benchmark::State &s) { registerBulk(s); })
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("compact/store", [this](benchmark::State &s) { compactStore(s); })
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("compact/vacuum-into", [this](benchmark::State &s) { compactVacuumInto(s); })
         ->Unit(benchmark::kMillisecond);
 }
 
@@ -335,6 +435,13 @@ int StoreSuite::report(const TimingCollector &t)
     const std::optional<double> bulkEach = bulk ? std::optional(*bulk / BulkEntries) : std::nullopt;
     std::printf("register per entry: one at a time %s, in bulk %s, one/bulk %s\n", qPrintable(timeText(one)),
                 qPrintable(timeText(bulkEach)), qPrintable(ratioText(ratio(one, bulkEach))));
+    const auto compacted = t.seconds("compact/store");
+    const auto vacuumed = t.seconds("compact/vacuum-into");
+    const auto compactRatio = ratio(compacted, vacuumed);
+    std::printf("compact the large set's first dictionary (%lld keyword rows, %.1f MB): store %s, "
+                "plain VACUUM INTO %s, store/plain %s\n",
+                static_cast<long long>(m_largeFirstRows), double(QFileInfo(m_largeFirst).size()) / (1 << 20),
+                qPrintable(timeText(compacted)), qPrintable(timeText(vacuumed)), qPrintable(ratioText(compactRatio)));
     const auto memory = peakMemoryMB();
     std::printf("lookup process peak resident: %s\n",
                 memory ? qPrintable(QString::number(*memory, 'f', 1) + QStringLiteral(" MB")) : "-");
@@ -345,6 +452,7 @@ int StoreSuite::report(const TimingCollector &t)
         {QStringLiteral("prefix lookup / raw range scan (worst pattern)"), lookup.worstRaw, 3, true, QStringLiteral("x")},
         {QStringLiteral("full-scan LIKE / prefix lookup (least pattern)"), lookup.leastFull, 50, false, QStringLiteral("x")},
         {QStringLiteral("open large set / open small set"), openRatio, 2, true, QStringLiteral("x")},
+        {QStringLiteral("compaction / plain VACUUM INTO"), compactRatio, 3, true, QStringLiteral("x")},
         {QStringLiteral("peak memory of the lookup process"), memory, 100, true, QStringLiteral(" MB")},
     };
     for (const Budget &b : budgets)

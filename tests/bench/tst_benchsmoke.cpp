@@ -1,6 +1,7 @@
 // A tiny run of the generator and of every store benchmark, so that they keep building and
 // keep measuring the right rows. Times are not looked at.
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +22,8 @@ private:
         QString out;
     };
     static Result run(const QString &program, const QStringList &args);
+    // The files of a folder with their sizes.
+    static QStringList listing(const QString &folder);
     QTemporaryDir m_dir;
     QString m_small;
     QString m_large;
@@ -34,6 +37,14 @@ tst_benchsmoke::Result tst_benchsmoke::run(const QString &program, const QString
     if (!p.waitForFinished(90000))
         return {-1, QStringLiteral("did not finish")};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAll())};
+}
+
+QStringList tst_benchsmoke::listing(const QString &folder)
+{
+    QStringList out;
+    for (const QFileInfo &f : QDir(folder).entryInfoList(QDir::Files, QDir::Name))
+        out.append(QStringLiteral("%1 %2").arg(f.fileName()).arg(f.size()));
+    return out;
 }
 
 void tst_benchsmoke::initTestCase()
@@ -53,6 +64,7 @@ void tst_benchsmoke::initTestCase()
 
 void tst_benchsmoke::benchmarksRunAndAgree()
 {
+    const QStringList largeBefore = listing(m_large);
     const Result r = run(QStringLiteral(QM_BENCH_STORE),
                          {QStringLiteral("--benchmark_min_time=0.001"), QStringLiteral("--small"), m_small,
                           QStringLiteral("--large"), m_large, QStringLiteral("--scratch"), m_dir.filePath(QStringLiteral("scratch")),
@@ -61,10 +73,16 @@ void tst_benchsmoke::benchmarksRunAndAgree()
     QVERIFY2(r.out.contains(QStringLiteral("rows agree (store, raw range scan, full scan): yes")), qPrintable(r.out));
     // Every budget has its figure, whatever it is at this size.
     const QStringList budgets = r.out.split(u'\n').filter(QRegularExpression(QStringLiteral("^budget ")));
-    QCOMPARE(budgets.size(), 4);
+    QCOMPARE(budgets.size(), 5);
     for (const QString &line : budgets)
         QVERIFY2(!line.contains(QStringLiteral("not measured")), qPrintable(line));
     QVERIFY(r.out.contains(QStringLiteral("lookups over 3 dictionaries, 12000 keyword rows")));
+    QVERIFY2(r.out.contains(QStringLiteral("compact the large set's first dictionary (4000 keyword rows")), qPrintable(r.out));
+    // Compaction works on copies: the set is left as it was (no backup, no file replaced by a
+    // smaller one) and the scratch folder is cleared of the copies.
+    QCOMPARE(listing(m_large), largeBefore);
+    const QStringList scratch = QDir(m_dir.filePath(QStringLiteral("scratch"))).entryList(QDir::Files);
+    QCOMPARE(scratch, QStringList{QStringLiteral("Register.dic")});
 }
 
 void tst_benchsmoke::memoryProbeReportsItsPeak()
