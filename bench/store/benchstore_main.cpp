@@ -4,7 +4,8 @@
 //
 // DIR are sets written by qm-gendict (10 dictionaries of 1,000 and of 1,000,000 keyword rows
 // for the real budgets); the scratch folder gets a dictionary for the registration runs and
-// the copies of the large set's first dictionary that are compacted; the sets are only read.
+// the copies of the large set's first dictionary that are compacted and edited; the sets are
+// only read.
 
 #include "benchreport.h"
 #include "bodies.h"
@@ -36,6 +37,7 @@ using qm::store::Dictionary;
 
 constexpr int ListLimit = 1000;   // rows the result list takes
 constexpr int BulkEntries = 100;  // entries per bulk registration
+constexpr int EditedKeywords = 10; // keywords an update takes out of an entry and puts in
 constexpr int MemoryLookups = 100;
 
 struct Folders {
@@ -113,6 +115,9 @@ private:
     void registerBulk(benchmark::State &state);
     void compactStore(benchmark::State &state);
     void compactVacuumInto(benchmark::State &state);
+    void editRegister(benchmark::State &state);
+    void editUpdate(benchmark::State &state);
+    const Dictionary::NewEntry &nextNewEntry() { return m_newEntries[m_nextEntry++ % m_newEntries.size()]; }
     void prepareScratch();
     QString scratchPath(const QString &name) const { return QDir(m_folders.scratch).filePath(name); }
     void check(const QString &pattern, const char *variant, const LookupRows &rows);
@@ -133,6 +138,10 @@ private:
     // The large set's first dictionary: copied into the scratch folder before each compaction.
     QString m_largeFirst;
     qint64 m_largeFirstRows = 0;
+    // A copy of it that entries are registered in and updated in, so its indexes are full size.
+    std::unique_ptr<Dictionary> m_edit;
+    qint64 m_editEntries = 0;   // entries 1 to this were generated
+    qint64 m_nextUpdate = 0;
     std::vector<Dictionary::NewEntry> m_newEntries;
     std::size_t m_nextEntry = 0;
     std::map<QString, LookupRows> m_storeRows;
@@ -154,7 +163,8 @@ StoreSuite::StoreSuite(const Folders &folders)
 
 StoreSuite::~StoreSuite()
 {
-    for (const QString &name : {QStringLiteral("Compact.dic"), QStringLiteral("Vacuum.dic")})
+    m_edit.reset();
+    for (const QString &name : {QStringLiteral("Compact.dic"), QStringLiteral("Vacuum.dic"), QStringLiteral("Edit.dic")})
         removeDictionaryFiles(scratchPath(name));
     QFile::remove(qm::store::compactionTempPath(scratchPath(QStringLiteral("Compact.dic"))));
 }
@@ -169,7 +179,12 @@ void StoreSuite::prepareScratch()
     if (large.isEmpty())
         throw std::runtime_error("the large set has no dictionary");
     m_largeFirst = large.first();
-    m_largeFirstRows = Dictionary(m_largeFirst, {true, {}}).indexRowCount();
+    const QString edit = scratchPath(QStringLiteral("Edit.dic"));
+    removeDictionaryFiles(edit);
+    copyFlushed(m_largeFirst, edit);
+    m_edit = std::make_unique<Dictionary>(edit);
+    m_largeFirstRows = m_edit->indexRowCount();
+    m_editEntries = m_edit->documentRowCount();
     m_scratch = std::make_unique<Dictionary>(path);
     Prng rng(7);
     const Vocabulary vocabulary(7, 2000, 100);
@@ -321,6 +336,52 @@ void StoreSuite::compactVacuumInto(benchmark::State &state)
     }
 }
 
+// Registering one entry with its keywords in the large dictionary's copy.
+void StoreSuite::editRegister(benchmark::State &state)
+{
+    for (auto _ : state) {
+        const Dictionary::NewEntry &e = nextNewEntry();
+        benchmark::DoNotOptimize(m_edit->addEntry(e.entry, e.keywords));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+// Saving what the entry window changed in one entry of the large dictionary's copy: in one edit
+// session, some of its keywords taken out, new ones put in, and the entry itself rewritten.
+// Entries are taken from all over the file, in steps of a large prime.
+void StoreSuite::editUpdate(benchmark::State &state)
+{
+    if (m_editEntries < 1) {
+        state.SkipWithError("the large dictionary has no entries");
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        // What the window holds when it saves: the entry's keywords as it read them, and the
+        // changed entry.
+        const qint32 number = qint32(1 + (m_nextUpdate++ * 104729) % m_editEntries);
+        const QStringList removed = m_edit->keywords(number).mid(0, EditedKeywords);
+        const Dictionary::NewEntry &e = nextNewEntry();
+        qm::store::Entry changed = e.entry;
+        changed.DocumentNumber = number;
+        const QStringList added = e.keywords.mid(0, EditedKeywords);
+        state.ResumeTiming();
+        bool found = true;
+        m_edit->beginEditSession();
+        for (const QString &keyword : removed)
+            found = m_edit->deleteKeyword(number, keyword) && found;
+        for (const QString &keyword : added)
+            m_edit->addKeyword(number, keyword);
+        found = m_edit->updateEntry(changed) && found;
+        m_edit->commitEditSession();
+        if (!found) {
+            state.SkipWithError("an entry or keyword to update was not found");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
 void StoreSuite::registerAll()
 {
     for (const QString &p : prefixPatterns()) {
@@ -354,6 +415,10 @@ void StoreSuite::registerAll()
     benchmark::RegisterBenchmark("compact/store", [this](benchmark::State &s) { compactStore(s); })
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("compact/vacuum-into", [this](benchmark::State &s) { compactVacuumInto(s); })
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("edit/register", [this](benchmark::State &s) { editRegister(s); })
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("edit/update", [this](benchmark::State &s) { editUpdate(s); })
         ->Unit(benchmark::kMillisecond);
 }
 
@@ -442,6 +507,13 @@ int StoreSuite::report(const TimingCollector &t)
                 "plain VACUUM INTO %s, store/plain %s\n",
                 static_cast<long long>(m_largeFirstRows), double(QFileInfo(m_largeFirst).size()) / (1 << 20),
                 qPrintable(timeText(compacted)), qPrintable(timeText(vacuumed)), qPrintable(ratioText(compactRatio)));
+    const auto registered = t.seconds("edit/register");
+    const auto updated = t.seconds("edit/update");
+    const auto editRatio = ratio(updated, registered);
+    std::printf("edit per entry in a copy of it: register (%d keywords) %s, update (%d keywords out, %d in) %s, "
+                "update/register %s\n",
+                int(m_newEntries.front().keywords.size()), qPrintable(timeText(registered)), EditedKeywords,
+                EditedKeywords, qPrintable(timeText(updated)), qPrintable(ratioText(editRatio)));
     const auto memory = peakMemoryMB();
     std::printf("lookup process peak resident: %s\n",
                 memory ? qPrintable(QString::number(*memory, 'f', 1) + QStringLiteral(" MB")) : "-");
@@ -453,6 +525,7 @@ int StoreSuite::report(const TimingCollector &t)
         {QStringLiteral("full-scan LIKE / prefix lookup (least pattern)"), lookup.leastFull, 50, false, QStringLiteral("x")},
         {QStringLiteral("open large set / open small set"), openRatio, 2, true, QStringLiteral("x")},
         {QStringLiteral("compaction / plain VACUUM INTO"), compactRatio, 3, true, QStringLiteral("x")},
+        {QStringLiteral("update an entry / register it"), editRatio, 2, true, QStringLiteral("x")},
         {QStringLiteral("peak memory of the lookup process"), memory, 100, true, QStringLiteral(" MB")},
     };
     for (const Budget &b : budgets)
