@@ -17,26 +17,13 @@ namespace {
 // kept with the statement, so it is compiled once per query and not once per row.
 void likeFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    bool failed = false;
+    const LikePattern *pattern = patternArgument(ctx, 0, argv[0], failed);
+    if (failed)
+        return;
+    if (!pattern || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
         return;
-    }
-    auto *pattern = static_cast<LikePattern *>(sqlite3_get_auxdata(ctx, 0));
-    if (!pattern) {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
-        const int len = sqlite3_value_bytes(argv[0]);
-        std::optional<LikePattern> compiled = LikePattern::compile(QString::fromUtf8(text, len));
-        if (!compiled) {
-            sqlite3_result_error(ctx, "malformed LIKE pattern", -1);
-            return;
-        }
-        pattern = new LikePattern(std::move(*compiled));
-        sqlite3_set_auxdata(ctx, 0, pattern, [](void *p) { delete static_cast<LikePattern *>(p); });
-        pattern = static_cast<LikePattern *>(sqlite3_get_auxdata(ctx, 0));
-        if (!pattern) {
-            sqlite3_result_error_nomem(ctx);
-            return;
-        }
     }
     const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
     const int len = sqlite3_value_bytes(argv[1]);

@@ -2,6 +2,8 @@
 
 #include "platform/text/fold.h"
 
+#include <sqlite3.h>
+
 namespace qm::sqlite {
 namespace {
 
@@ -17,11 +19,10 @@ bool isDigit(char32_t c)
 
 } // namespace
 
-std::optional<LikePattern> LikePattern::compile(QStringView pattern)
+std::optional<LikePattern> LikePattern::compile(QStringView pattern, StrayBracket stray)
 {
     const std::u32string raw = text::codePoints(pattern);
     LikePattern p;
-    p.m_source = pattern.toString();
     QString literalRun;
     auto flushLiteral = [&] {
         for (char32_t c : foldedCodePoints(literalRun))
@@ -32,39 +33,21 @@ std::optional<LikePattern> LikePattern::compile(QStringView pattern)
         const char32_t one[1] = {c};
         s.append(QString::fromUcs4(one, 1));
     };
-
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        const char32_t c = raw[i];
-        if (c != U'*' && c != U'?' && c != U'#' && c != U'[') {
-            appendRaw(literalRun, c);
-            continue;
-        }
-        flushLiteral();
-        if (c == U'*') {
-            if (p.m_tokens.empty() || p.m_tokens.back().kind != Token::AnyRun)
-                p.m_tokens.push_back({Token::AnyRun, 0, false, {}});
-            continue;
-        }
-        if (c == U'?') {
-            p.m_tokens.push_back({Token::AnyOne, 0, false, {}});
-            continue;
-        }
-        if (c == U'#') {
-            p.m_tokens.push_back({Token::Digit, 0, false, {}});
-            continue;
-        }
-        // A class: [abc], [!abc], [a-z]; "[" and "*" inside stand for themselves.
+    // A class starting at raw[i] == '[': [abc], [!abc], [a-z]; "[" and "*" inside stand for
+    // themselves. Sets `end` to its "]"; nullopt when it cannot be read.
+    auto readClass = [&raw](std::size_t i, std::size_t &end) -> std::optional<Token> {
         Token t{Token::Class, 0, false, {}};
         std::size_t j = i + 1;
         if (j < raw.size() && raw[j] == U'!') {
             t.negated = true;
             ++j;
         }
-        bool closed = false;
         for (; j < raw.size(); ++j) {
             if (raw[j] == U']') {
-                closed = true;
-                break;
+                if (t.ranges.empty() && !t.negated)
+                    return std::nullopt;
+                end = j;
+                return t;
             }
             char32_t from = raw[j];
             char32_t to = from;
@@ -85,11 +68,46 @@ std::optional<LikePattern> LikePattern::compile(QStringView pattern)
                 return std::nullopt;
             t.ranges.push_back({lo, hi});
         }
-        if (!closed || (t.ranges.empty() && !t.negated))
-            return std::nullopt;
-        p.m_tokens.push_back(std::move(t));
-        i = j;
+        return std::nullopt;
+    };
+
+    QString source;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char32_t c = raw[i];
+        if (c != U'*' && c != U'?' && c != U'#' && c != U'[') {
+            appendRaw(literalRun, c);
+            appendRaw(source, c);
+            continue;
+        }
+        if (c == U'[') {
+            std::size_t end = i;
+            std::optional<Token> t = readClass(i, end);
+            if (!t) {
+                if (stray == StrayBracket::Refuse)
+                    return std::nullopt;
+                appendRaw(literalRun, c);
+                source.append(QStringLiteral("[[]"));
+                continue;
+            }
+            flushLiteral();
+            p.m_tokens.push_back(std::move(*t));
+            for (std::size_t k = i; k <= end; ++k)
+                appendRaw(source, raw[k]);
+            i = end;
+            continue;
+        }
+        flushLiteral();
+        appendRaw(source, c);
+        if (c == U'*') {
+            if (p.m_tokens.empty() || p.m_tokens.back().kind != Token::AnyRun)
+                p.m_tokens.push_back({Token::AnyRun, 0, false, {}});
+        } else if (c == U'?') {
+            p.m_tokens.push_back({Token::AnyOne, 0, false, {}});
+        } else {
+            p.m_tokens.push_back({Token::Digit, 0, false, {}});
+        }
     }
+    p.m_source = source;
     flushLiteral();
 
     // The literal text at the start, and whether the rest is a single "*".
@@ -150,6 +168,48 @@ bool LikePattern::matches(const std::u32string &s) const
 bool LikePattern::matchesFolded(QStringView folded) const
 {
     return matches(text::codePoints(folded));
+}
+
+std::vector<std::u32string> LikePattern::literalRuns() const
+{
+    std::vector<std::u32string> runs;
+    bool inRun = false;
+    for (const Token &t : m_tokens) {
+        if (t.kind != Token::Literal) {
+            inRun = false;
+            continue;
+        }
+        if (!inRun)
+            runs.emplace_back();
+        runs.back().push_back(t.ch);
+        inRun = true;
+    }
+    return runs;
+}
+
+const LikePattern *patternArgument(sqlite3_context *ctx, int index, sqlite3_value *value, bool &failed)
+{
+    failed = false;
+    if (sqlite3_value_type(value) == SQLITE_NULL)
+        return nullptr;
+    if (auto *cached = static_cast<const LikePattern *>(sqlite3_get_auxdata(ctx, index)))
+        return cached;
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+    std::optional<LikePattern> compiled = LikePattern::compile(QString::fromUtf8(text, sqlite3_value_bytes(value)));
+    if (!compiled) {
+        failed = true;
+        sqlite3_result_error(ctx, "malformed LIKE pattern", -1);
+        return nullptr;
+    }
+    sqlite3_set_auxdata(ctx, index, new LikePattern(std::move(*compiled)),
+                        [](void *p) { delete static_cast<LikePattern *>(p); });
+    // The engine may drop the data at once (no memory); it has then already been deleted.
+    auto *kept = static_cast<const LikePattern *>(sqlite3_get_auxdata(ctx, index));
+    if (!kept) {
+        failed = true;
+        sqlite3_result_error_nomem(ctx);
+    }
+    return kept;
 }
 
 QByteArray prefixUpperBound(const QByteArray &utf8Prefix)

@@ -3,7 +3,11 @@
 #include <QString>
 
 #include <optional>
+#include <string>
 #include <vector>
+
+struct sqlite3_context;
+struct sqlite3_value;
 
 namespace qm::sqlite {
 
@@ -15,9 +19,16 @@ namespace qm::sqlite {
 class LikePattern final
 {
 public:
-    // nullopt when the pattern cannot be read (an unclosed "[", an empty class, a reversed
-    // range).
-    static std::optional<LikePattern> compile(QStringView pattern);
+    // What a "[" that opens no readable class (unclosed, empty, a reversed range) means.
+    enum class StrayBracket {
+        Refuse, // the pattern cannot be read
+        Literal // the "[" stands for itself, as "[[]" would
+    };
+
+    // nullopt when the pattern cannot be read (with StrayBracket::Refuse: an unclosed "[", an
+    // empty class, a reversed range).
+    static std::optional<LikePattern> compile(QStringView pattern,
+                                              StrayBracket stray = StrayBracket::Refuse);
 
     // `folded` must be the fold of the text.
     bool matches(const std::u32string &folded) const;
@@ -29,8 +40,12 @@ public:
     // True when a key matches exactly when it starts with literalPrefix() (the pattern is
     // literal text followed by one "*"), so no per-row test is needed.
     bool isPurePrefix() const { return m_purePrefix; }
-    // The pattern as it was given.
+    // The pattern as it was given; where a stray "[" was read as itself, it is written "[[]",
+    // so compiling the source again (with StrayBracket::Refuse) gives the same pattern.
     const QString &source() const { return m_source; }
+    // The runs of literal characters (folded) between wildcards, in pattern order: every
+    // matching text holds each of them unbroken.
+    std::vector<std::u32string> literalRuns() const;
 
 private:
     struct Range {
@@ -51,6 +66,12 @@ private:
     QString m_prefix;
     bool m_purePrefix = false;
 };
+
+// For SQL functions that take a pattern: the compiled pattern of argument `value`, compiled on
+// the first row and kept with the statement as its auxiliary data `index`. nullptr when the
+// argument is NULL (the function's result is NULL then) or after the function's error was set
+// (a pattern that cannot be read, no memory); `failed` tells the two apart.
+const LikePattern *patternArgument(sqlite3_context *ctx, int index, sqlite3_value *value, bool &failed);
 
 // The upper bound of the range of UTF-8 keys that start with `prefix`: every such key is
 // below it in byte order, and every key at or above it does not start with it.

@@ -15,6 +15,8 @@ private slots:
     void matches();
     void malformedPatternsFail();
     void literalPrefix();
+    void strayBracketsAsText();
+    void literalRuns();
     void upperBound();
 };
 
@@ -82,6 +84,36 @@ void tst_likepattern::literalPrefix()
     const auto r = LikePattern::compile(u"*ab");
     QVERIFY(r->literalPrefix().isEmpty());
     QVERIFY(!LikePattern::compile(u"abc")->isPurePrefix());
+}
+
+void tst_likepattern::strayBracketsAsText()
+{
+    const auto literal = [](QStringView pattern) {
+        return LikePattern::compile(pattern, LikePattern::StrayBracket::Literal);
+    };
+    const auto p = literal(u"a[b*");
+    QVERIFY(p.has_value());
+    QVERIFY(p->matchesFolded(u"a[bc"));
+    QVERIFY(!p->matchesFolded(u"ab"));
+    // The source reads the same way with stray brackets refused, so SQL functions can take it.
+    QCOMPARE(p->source(), u"a[[]b*"_s);
+    QVERIFY(LikePattern::compile(p->source())->matchesFolded(u"a[bc"));
+    QCOMPARE(p->literalPrefix(), u"a[b"_s);
+    QCOMPARE(literal(u"x[]y")->source(), u"x[[]]y"_s);
+    QVERIFY(literal(u"x[]y")->matchesFolded(u"x[]y"));
+    QVERIFY(literal(u"[z-a]")->matchesFolded(u"[z-a]"));
+    // A readable class stays one.
+    QCOMPARE(literal(u"[ab]x")->source(), u"[ab]x"_s);
+    QVERIFY(literal(u"[ab]x")->matchesFolded(u"bx"));
+    QVERIFY(!literal(u"[ab]x")->matchesFolded(u"[ab]x"));
+}
+
+void tst_likepattern::literalRuns()
+{
+    const auto runs = LikePattern::compile(u"*ＡＢ?cd*e[x]fg#")->literalRuns();
+    QCOMPARE(runs.size(), std::size_t(4));
+    QVERIFY(runs[0] == U"ab" && runs[1] == U"cd" && runs[2] == U"e" && runs[3] == U"fg");
+    QVERIFY(LikePattern::compile(u"*?*")->literalRuns().empty());
 }
 
 void tst_likepattern::upperBound()
