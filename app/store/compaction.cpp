@@ -1,8 +1,10 @@
 #include "compaction.h"
 
+#include "bodytext.h"
 #include "dictionary.h"
 #include "foldkeys.h"
 #include "schema.h"
+#include "searchtables.h"
 
 #include "platform/sqlite/database.h"
 #include "platform/sqlite/statement.h"
@@ -126,19 +128,28 @@ private:
         return st.step() ? st.toInt64(0) : 0;
     }
 
-    // Recomputes the copy's keys and checks it whole. The copy is thrown away on any failure,
-    // so it needs no journal.
+    // Recomputes the copy's keys and its search tables, and checks it whole. The copy is thrown
+    // away on any failure, so it needs no journal.
     void finishCopy()
     {
         sqlite::Database copy(m_temp, sqlite::Database::OpenMode::ReadWrite);
         copy.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=FULL;");
+        registerBodyFunctions(copy);
         m_stage = 1;
         {
             sqlite::Transaction tx(copy);
-            refoldKeys(copy, [this](qint64 done, qint64 total) {
-                const qint64 pages = total > 0 ? m_pages * done / total : 0;
-                return reportProgress(m_progress, m_pages + pages, 3 * m_pages);
-            });
+            // A file of an earlier version gains the search tables. The trigram index is made
+            // anew in any case: it names keyword rows by rowid, which copying may renumber, and
+            // it then also holds what other programs wrote.
+            // Body texts folded by another version are read again with the keys.
+            const bool newTables = schema::layoutOf(copy) == schema::Layout::WithoutSearchTables;
+            if (newTables)
+                schema::createSearchTables(copy);
+            const bool keysCurrent = keysAreCurrent(copy);
+            refoldKeys(copy, progressStage(m_progress, m_pages, m_pages / 2, 3 * m_pages));
+            searchtables::rebuild(copy, newTables || !keysCurrent ? searchtables::BodyTexts::All
+                                                                  : searchtables::BodyTexts::Missing,
+                                  progressStage(m_progress, m_pages + m_pages / 2, m_pages - m_pages / 2, 3 * m_pages));
             tx.commit();
         }
         m_stage = 2;

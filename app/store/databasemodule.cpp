@@ -297,4 +297,21 @@ DatabaseModule::SearchOutcome DatabaseModule::searchKeyword(
     return outcome;
 }
 
+DatabaseModule::SearchOutcome DatabaseModule::searchCondition(
+    const SearchCondition &condition, int limit, const std::function<void(int, const KeywordMatch &)> &sink)
+{
+    SearchOutcome outcome;
+    if (condition.isEmpty())
+        return outcome;
+    for (int slot = 0; slot < DictionaryCount && outcome.count < limit; ++slot) {
+        Dictionary *d = dictionary(slot);
+        if (!d)
+            continue;
+        outcome.count += d->searchCondition(condition, limit - outcome.count,
+                                            [&](const KeywordMatch &m) { sink(slot, m); });
+    }
+    outcome.limitReached = outcome.count >= limit;
+    return outcome;
+}
+
 } // namespace qm::store

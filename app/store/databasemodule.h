@@ -71,6 +71,11 @@ public:
     };
     SearchOutcome searchKeyword(const QString &pattern, int limit,
                                 const std::function<void(int slot, const KeywordMatch &)> &sink);
+    // Condition search over every open slot of the set in slot order, at most `limit` rows in
+    // all (see SearchCondition). Throws sqlite::Error for an engine failure; rows handed to the
+    // sink before stay handed.
+    SearchOutcome searchCondition(const SearchCondition &condition, int limit,
+                                  const std::function<void(int slot, const KeywordMatch &)> &sink);
 
     QString setFilePath() const;
     QString userDictionaryPath() const;

@@ -1,8 +1,10 @@
 #include "dictionary.h"
 
+#include "bodytext.h"
 #include "foldkeys.h"
 #include "properties.h"
 #include "schema.h"
+#include "searchtables.h"
 #include "viewertype.h"
 
 #include "platform/sqlite/statement.h"
@@ -63,21 +65,35 @@ Dictionary::Dictionary(const QString &path, const Options &options)
     : m_sideFiles(SideFiles::of(path))
     , m_db(path, openMode(path, options.readOnly))
 {
-    if (!schema::isDictionary(m_db)) {
+    const schema::Layout layout = schema::layoutOf(m_db);
+    if (layout == schema::Layout::Unknown || !findProperty(m_db, property::Marker)) {
         m_db.close();
         m_sideFiles.removeNew(path);
         throw Error(Error::Kind::NotDictionary, SQLITE_NOTADB,
                     QStringLiteral("not a dictionary: %1").arg(path));
     }
+    m_searchTables = layout == schema::Layout::Current;
+    registerBodyFunctions(m_db);
     m_readOnly = m_db.isReadOnly();
     if (m_readOnly)
         return;
     m_db.prepareForWriting();
-    if (!keysAreCurrent(m_db)) {
-        sqlite::Transaction tx(m_db);
-        refoldKeys(m_db, options.progress);
-        tx.commit();
-    }
+    // A file of an earlier version gains the search tables; keys folded by another version are
+    // recomputed, and with them everything made from them.
+    const bool keysCurrent = keysAreCurrent(m_db);
+    if (keysCurrent && m_searchTables)
+        return;
+    sqlite::Transaction tx(m_db);
+    if (!m_searchTables)
+        schema::createSearchTables(m_db);
+    constexpr qint64 Total = 1000;
+    const qint64 refolding = keysCurrent ? 0 : Total / 2;
+    if (!keysCurrent)
+        refoldKeys(m_db, progressStage(options.progress, 0, refolding, Total));
+    searchtables::rebuild(m_db, searchtables::BodyTexts::All,
+                          progressStage(options.progress, refolding, Total - refolding, Total));
+    tx.commit();
+    m_searchTables = true;
 }
 
 Dictionary::~Dictionary()

@@ -2,6 +2,7 @@
 
 #include "entry.h"
 #include "progress.h"
+#include "searchcondition.h"
 
 #include "platform/sqlite/database.h"
 
@@ -102,15 +103,38 @@ public:
     int searchKeyword(const sqlite::LikePattern &pattern, int limit,
                       const std::function<void(const KeywordMatch &)> &sink);
 
-    // The statement a keyword lookup runs for this pattern (parameters: ?1 and ?2 the range of
-    // folded keys, ?3 the pattern, ?4 the row limit; each present only where the pattern needs it).
+    // The statement a keyword lookup runs for this pattern when it walks the keyword index
+    // (parameters: ?1 and ?2 the range of folded keys, ?3 the pattern, ?4 the row limit; each
+    // present only where the pattern needs it). A pattern without literal text in front whose
+    // literal runs give trigrams reads the trigram index instead, while that names few rows.
     static const char *keywordLookupSql(const sqlite::LikePattern &pattern);
+    // The statement of a lookup through the trigram index (?3 the pattern, ?4 the row limit,
+    // ?5 the query of the index).
+    static const char *trigramLookupSql();
+
+    // Condition search: the keyword rows of the entries that meet the condition, in keyword
+    // order, at most `limit`, each handed to the sink (see SearchCondition). Returns the number
+    // of rows handed over.
+    int searchCondition(const SearchCondition &condition, int limit,
+                        const std::function<void(const KeywordMatch &)> &sink);
+
+    // True when the file has the search tables (a file of an earlier version opened only for
+    // reading has not; its searches read the tables themselves).
+    bool hasSearchTables() const { return m_searchTables; }
 
     qint64 indexRowCount();
     qint64 documentRowCount();
 
+    // How many keyword rows the trigram index names for a query, counted up to `cap` + 1.
+    qint64 trigramCandidates(const QString &query, qint64 cap);
+
 private:
     void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number);
+    void insertKeyword(qint32 documentNumber, const QString &keyword);
+    void writeBodyText(qint32 documentNumber, const Entry &entry);
+    // The rows of a lookup through the trigram index, or nullopt when the index cannot serve it
+    // (no trigrams, too many candidates, an index that fails); the caller then walks the keys.
+    std::optional<std::vector<KeywordMatch>> trigramLookup(const sqlite::LikePattern &pattern, int limit);
     void requireWritable() const;
     // A statement prepared once per connection for a fixed SQL text, reset after every use.
     sqlite::Statement &cachedStatement(const char *sql);
@@ -128,6 +152,7 @@ private:
     sqlite::Database m_db;
     bool m_readOnly = false;
     bool m_editSession = false;
+    bool m_searchTables = false;
     // Declared after the connection, so the statements are finalised before it closes.
     std::unordered_map<const char *, std::unique_ptr<sqlite::Statement>> m_statements;
 };

@@ -2,7 +2,9 @@
 
 #include "dictionary.h"
 
+#include "bodytext.h"
 #include "schema.h"
+#include "searchtables.h"
 #include "viewertype.h"
 
 #include "platform/sqlite/likepattern.h"
@@ -86,8 +88,35 @@ void Dictionary::insertEntry(const Entry &entry, const QStringList &keywords, qi
         throw Error(Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new entry has no number"));
     number = doc.toInt(0);
     doc.run();
+    if (entry.Viewer == quint8(Viewer::RichText))
+        writeBodyText(number, entry);
     for (const QString &keyword : keywords)
-        addKeyword(number, keyword);
+        insertKeyword(number, keyword);
+}
+
+void Dictionary::writeBodyText(qint32 documentNumber, const Entry &entry)
+{
+    if (!m_searchTables)
+        return;
+    if (entry.Viewer != quint8(Viewer::RichText)) {
+        Statement &st = cachedStatement("DELETE FROM DocumentText WHERE DocumentNumber = ?1");
+        const auto reset = qScopeGuard([&st] { st.reset(); });
+        st.bind(1, documentNumber);
+        st.run();
+        return;
+    }
+    Statement &st = cachedStatement("INSERT INTO DocumentText (DocumentNumber, TextKey) VALUES (?1, ?2) "
+                                    "ON CONFLICT (DocumentNumber) DO UPDATE SET TextKey = excluded.TextKey");
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    st.bind(1, documentNumber);
+    // Without a reader the text stays NULL: it is read when searched, and stored at the next
+    // rebuild.
+    const QString key = bodySearchKey(entry.Viewer, entry.Document);
+    if (key.isNull())
+        st.bindNull(2);
+    else
+        st.bind(2, key);
+    st.run();
 }
 
 qint32 Dictionary::addEntry(const Entry &entry, const QStringList &keywords)
@@ -114,18 +143,31 @@ bool Dictionary::updateEntry(const Entry &entry)
 {
     requireWritable();
     requireStorable(entry);
+    sqlite::Transaction tx(m_db);
     Statement st(m_db, "UPDATE Document SET Viewer = ?2, Heading = ?3, Document = ?4, RenewalDate = ?5, "
                        "HeadingKey = ?6 WHERE DocumentNumber = ?1");
     st.bind(1, entry.DocumentNumber).bind(2, int(entry.Viewer)).bind(3, entry.Heading);
     st.bindBlob(4, entry.Document).bind(5, formatDate(entry.RenewalDate)).bind(6, text::fold(entry.Heading));
     st.run();
-    return m_db.changes() > 0;
+    if (m_db.changes() == 0)
+        return false;
+    writeBodyText(entry.DocumentNumber, entry);
+    tx.commit();
+    return true;
 }
 
 bool Dictionary::deleteEntry(qint32 documentNumber)
 {
     requireWritable();
     sqlite::Transaction tx(m_db);
+    // The keyword rows go with the entry (and its body text); the trigram index, which the
+    // engine does not keep, loses them first.
+    if (m_searchTables) {
+        Statement unindex(m_db, "INSERT INTO IndexKeyTrigram (IndexKeyTrigram, rowid, IndexKey) "
+                                "SELECT 'delete', rowid, IndexKey FROM \"Index\" WHERE DocumentNumber = ?1");
+        unindex.bind(1, documentNumber);
+        unindex.run();
+    }
     Statement st(m_db, "DELETE FROM Document WHERE DocumentNumber = ?1");
     st.bind(1, documentNumber);
     st.run();
@@ -147,20 +189,54 @@ QStringList Dictionary::keywords(qint32 documentNumber)
 void Dictionary::addKeyword(qint32 documentNumber, const QString &keyword)
 {
     requireWritable();
-    Statement &st = cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES (?1, ?2, ?3)");
+    sqlite::Transaction tx(m_db);
+    insertKeyword(documentNumber, keyword);
+    tx.commit();
+}
+
+void Dictionary::insertKeyword(qint32 documentNumber, const QString &keyword)
+{
+    const QString key = text::fold(keyword);
+    Statement &st = cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) "
+                                    "VALUES (?1, ?2, ?3) RETURNING rowid");
     const auto reset = qScopeGuard([&st] { st.reset(); });
-    st.bind(1, keyword).bind(2, documentNumber).bind(3, text::fold(keyword));
+    st.bind(1, keyword).bind(2, documentNumber).bind(3, key);
+    if (!st.step())
+        throw Error(Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new keyword row has no number"));
+    const qint64 row = st.toInt64(0);
     st.run();
+    if (m_searchTables) {
+        Statement &index = cachedStatement("INSERT INTO IndexKeyTrigram (rowid, IndexKey) VALUES (?1, ?2)");
+        const auto resetIndex = qScopeGuard([&index] { index.reset(); });
+        index.bind(1, row).bind(2, key);
+        index.run();
+    }
 }
 
 bool Dictionary::deleteKeyword(qint32 documentNumber, const QString &keyword)
 {
     requireWritable();
-    Statement st(m_db, "DELETE FROM \"Index\" WHERE rowid = (SELECT rowid FROM \"Index\" "
-                       "WHERE DocumentNumber = ?1 AND \"Index\" = ?2 ORDER BY rowid LIMIT 1)");
-    st.bind(1, documentNumber).bind(2, keyword);
+    sqlite::Transaction tx(m_db);
+    Statement find(m_db, "SELECT rowid, IndexKey FROM \"Index\" "
+                         "WHERE DocumentNumber = ?1 AND \"Index\" = ?2 ORDER BY rowid LIMIT 1");
+    find.bind(1, documentNumber).bind(2, keyword);
+    if (!find.step())
+        return false;
+    const qint64 row = find.toInt64(0);
+    if (m_searchTables) {
+        // The index is told the key it holds for the row, which is the stored one.
+        Statement unindex(m_db, "INSERT INTO IndexKeyTrigram (IndexKeyTrigram, rowid, IndexKey) "
+                                "VALUES ('delete', ?1, ?2)");
+        unindex.bind(1, row).bind(2, find.toText(1));
+        unindex.run();
+    }
+    find.reset();
+    Statement st(m_db, "DELETE FROM \"Index\" WHERE rowid = ?1");
+    st.bind(1, row);
     st.run();
-    return m_db.changes() > 0;
+    const bool deleted = m_db.changes() > 0;
+    tx.commit();
+    return deleted;
 }
 
 int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
@@ -169,6 +245,13 @@ int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
     if (limit <= 0)
         return 0;
     const bool ranged = !pattern.literalPrefix().isEmpty();
+    if (!ranged) {
+        if (std::optional<std::vector<KeywordMatch>> rows = trigramLookup(pattern, limit)) {
+            for (const KeywordMatch &m : *rows)
+                sink(m);
+            return int(rows->size());
+        }
+    }
     Statement &st = cachedStatement(keywordLookupSql(pattern));
     // Reset however the loop ends, so the file is not held by an unfinished read.
     const auto release = qScopeGuard([&st] { st.reset(); });
@@ -190,6 +273,60 @@ int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
         ++count;
     }
     return count;
+}
+
+qint64 Dictionary::trigramCandidates(const QString &query, qint64 cap)
+{
+    Statement &st = cachedStatement("SELECT count(*) FROM (SELECT 1 FROM IndexKeyTrigram "
+                                    "WHERE IndexKeyTrigram MATCH ?1 LIMIT ?2)");
+    const auto release = qScopeGuard([&st] { st.reset(); });
+    st.bind(1, query).bind(2, cap + 1);
+    return st.step() ? st.toInt64(0) : 0;
+}
+
+std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite::LikePattern &pattern, int limit)
+{
+    if (!m_searchTables)
+        return std::nullopt;
+    const QString query = searchtables::trigramQuery(pattern);
+    if (query.isEmpty())
+        return std::nullopt;
+    std::vector<KeywordMatch> rows;
+    try {
+        // Many candidates are better found by walking the keys in order: the walk stops at the
+        // limit, while the candidates would all be read and sorted.
+        if (trigramCandidates(query, searchtables::CandidateLimit) > searchtables::CandidateLimit)
+            return std::nullopt;
+        Statement &st = cachedStatement(trigramLookupSql());
+        const auto release = qScopeGuard([&st] { st.reset(); });
+        st.bind(3, pattern.source()).bind(4, limit).bind(5, query);
+        KeywordMatch m;
+        while (st.step()) {
+            m.Index = st.toText(0);
+            m.Heading = st.toText(1);
+            m.Viewer = quint8(st.toInt(2));
+            m.DocumentNumber = st.toInt(3);
+            rows.push_back(m);
+        }
+    } catch (const Error &) {
+        // An index that fails (damaged behind the store's back) is passed over: the walk finds
+        // the same rows without it.
+        return std::nullopt;
+    }
+    return rows;
+}
+
+const char *Dictionary::trigramLookupSql()
+{
+    // The index names candidate rows; each is tested against the pattern on its stored key, so
+    // a row the index holds under an older key is never listed wrongly, and sorted into
+    // keyword order.
+    return "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
+           "FROM (SELECT rowid AS r FROM IndexKeyTrigram WHERE IndexKeyTrigram MATCH ?5) AS m "
+           "CROSS JOIN \"Index\" AS i ON i.rowid = m.r "
+           "INNER JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = i.DocumentNumber "
+           "WHERE qm_like(?3, i.IndexKey) "
+           "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?4";
 }
 
 const char *Dictionary::keywordLookupSql(const sqlite::LikePattern &pattern)

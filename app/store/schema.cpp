@@ -50,6 +50,22 @@ CREATE TABLE Properties (
 );
 )sql";
 
+// What body and contains searches read, added after the tables above: files made before lack
+// them and are still dictionaries (see Layout). DocumentText holds the folded visible text of
+// each rich-text body (NULL while it has not been read), IndexKeyTrigram a trigram index of the
+// folded keywords whose content is the Index table itself. Triggers are off on every
+// connection, so the store writes both itself with every change.
+constexpr char SearchTablesSql[] = R"sql(
+CREATE TABLE DocumentText (
+    DocumentNumber INTEGER PRIMARY KEY
+        REFERENCES Document (DocumentNumber) ON UPDATE CASCADE ON DELETE CASCADE,
+    TextKey TEXT
+);
+CREATE VIRTUAL TABLE IndexKeyTrigram USING fts5 (
+    IndexKey, content='Index', tokenize='trigram case_sensitive 1', detail='none', columnsize=0
+);
+)sql";
+
 // The SQL text of a schema object with the differences that do not change its meaning taken
 // out: letter case outside string literals, and white space (runs become one space, none next
 // to punctuation).
@@ -111,17 +127,6 @@ QHash<QString, SchemaObject> readSchema(sqlite::Database &db)
     return objects;
 }
 
-// The schema this program writes, read back from a database made in memory.
-const QHash<QString, SchemaObject> &expectedSchema()
-{
-    static const QHash<QString, SchemaObject> expected = [] {
-        sqlite::Database db(QStringLiteral(":memory:"), sqlite::Database::OpenMode::Memory);
-        create(db);
-        return readSchema(db);
-    }();
-    return expected;
-}
-
 // Tables the engine adds itself when statistics are gathered (ANALYZE, PRAGMA optimize).
 bool isStatisticsTable(const QString &name, const SchemaObject &object)
 {
@@ -129,18 +134,24 @@ bool isStatisticsTable(const QString &name, const SchemaObject &object)
            && (name == QLatin1String("sqlite_stat1") || name == QLatin1String("sqlite_stat4"));
 }
 
-} // namespace
-
-void create(sqlite::Database &db)
+// The schemas this program accepts, read back from databases made in memory: without the
+// search tables and with them.
+const QHash<QString, SchemaObject> &expectedSchema(bool withSearchTables)
 {
-    db.exec(CreateSql);
-    db.exec(QByteArray("PRAGMA application_id=" + QByteArray::number(ApplicationId)).constData());
+    static const auto make = [](bool search) {
+        sqlite::Database db(QStringLiteral(":memory:"), sqlite::Database::OpenMode::Memory);
+        db.exec(CreateSql);
+        if (search)
+            db.exec(SearchTablesSql);
+        return readSchema(db);
+    };
+    static const QHash<QString, SchemaObject> base = make(false);
+    static const QHash<QString, SchemaObject> full = make(true);
+    return withSearchTables ? full : base;
 }
 
-bool isOurs(sqlite::Database &db)
+bool matches(const QHash<QString, SchemaObject> &expected, const QHash<QString, SchemaObject> &actual)
 {
-    const QHash<QString, SchemaObject> &expected = expectedSchema();
-    const QHash<QString, SchemaObject> actual = readSchema(db);
     qsizetype matched = 0;
     for (auto it = actual.cbegin(); it != actual.cend(); ++it) {
         if (isStatisticsTable(it.key(), *it))
@@ -151,6 +162,41 @@ bool isOurs(sqlite::Database &db)
         ++matched;
     }
     return matched == expected.size();
+}
+
+} // namespace
+
+void create(sqlite::Database &db)
+{
+    db.exec(CreateSql);
+    db.exec(SearchTablesSql);
+    db.exec(QByteArray("PRAGMA application_id=" + QByteArray::number(ApplicationId)).constData());
+}
+
+void createSearchTables(sqlite::Database &db)
+{
+    db.exec(SearchTablesSql);
+}
+
+Layout layoutOf(sqlite::Database &db)
+{
+    QHash<QString, SchemaObject> actual;
+    try {
+        actual = readSchema(db);
+    } catch (const sqlite::Error &) {
+        // A table the engine cannot describe (a damaged virtual table, say) is not ours.
+        return Layout::Unknown;
+    }
+    if (matches(expectedSchema(true), actual))
+        return Layout::Current;
+    if (matches(expectedSchema(false), actual))
+        return Layout::WithoutSearchTables;
+    return Layout::Unknown;
+}
+
+bool isOurs(sqlite::Database &db)
+{
+    return layoutOf(db) != Layout::Unknown;
 }
 
 bool isDictionary(sqlite::Database &db)

@@ -1,0 +1,297 @@
+#include "app/store/compaction.h"
+#include "app/store/dictionary.h"
+#include "app/store/searchtables.h"
+
+#include "platform/sqlite/likepattern.h"
+#include "platform/sqlite/statement.h"
+#include "tests/common/stocksqlite.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace qm::store;
+using qm::sqlite::LikePattern;
+using qm::sqlite::Statement;
+using qm::test::stockSqlite;
+
+namespace {
+
+Entry makeEntry(const QString &heading, quint8 viewer = 1)
+{
+    Entry e;
+    e.Viewer = viewer;
+    e.Heading = heading;
+    e.Document = QByteArray("body");
+    return e;
+}
+
+// "keyword/number" rows of a lookup.
+QStringList lookup(Dictionary &d, const QString &pattern, int limit = 1000)
+{
+    QStringList out;
+    d.searchKeyword(*LikePattern::compile(pattern), limit, [&](const KeywordMatch &m) {
+        out.append(m.Index + QLatin1Char('/') + QString::number(m.DocumentNumber));
+    });
+    return out;
+}
+
+// What the matcher finds when it reads every keyword row: the rows whose folded key matches,
+// in keyword order (folded key, entry, keyword, row).
+QStringList fullScan(Dictionary &d, const QString &pattern, int limit = 1000)
+{
+    struct Row {
+        QByteArray key;
+        qint32 number;
+        QByteArray index;
+        qint64 rowid;
+    };
+    const std::optional<LikePattern> p = LikePattern::compile(pattern);
+    Statement st(d.database(), "SELECT IndexKey, DocumentNumber, \"Index\", rowid FROM \"Index\"");
+    std::vector<Row> rows;
+    while (st.step())
+        if (p->matchesFolded(st.toText(0)))
+            rows.push_back({st.toText(0).toUtf8(), st.toInt(1), st.toText(2).toUtf8(), st.toInt64(3)});
+    std::sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
+        return std::tie(a.key, a.number, a.index, a.rowid) < std::tie(b.key, b.number, b.index, b.rowid);
+    });
+    QStringList out;
+    for (std::size_t i = 0; i < rows.size() && int(i) < limit; ++i)
+        out.append(QString::fromUtf8(rows[i].index) + QLatin1Char('/') + QString::number(rows[i].number));
+    return out;
+}
+
+QString indexCheck(Dictionary &d)
+{
+    try {
+        d.database().exec("INSERT INTO IndexKeyTrigram (IndexKeyTrigram) VALUES ('integrity-check')");
+    } catch (const qm::sqlite::Error &e) {
+        return e.message();
+    }
+    return QStringLiteral("ok");
+}
+
+} // namespace
+
+class tst_searchtables final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void lookupsMatchTheFullScan_data();
+    void lookupsMatchTheFullScan();
+    void lookupsReadTheIndex();
+    void indexFollowsEveryWrite();
+    void changesBehindTheStoreNeverMisleadLookups();
+    void earlierFilesAreAcceptedAndUpgraded();
+
+private:
+    QString create(const QString &name);
+    // A dictionary of generated keywords: short and long ones in several scripts, a third of
+    // them holding "xyz" (so a pattern on it names more rows than the index hands over).
+    QString generated();
+
+    QTemporaryDir m_dir;
+};
+
+void tst_searchtables::init()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+QString tst_searchtables::create(const QString &name)
+{
+    const QString path = m_dir.filePath(name);
+    QFile::remove(path);
+    Dictionary::CreateDictionary(path, name, {}, {}, {});
+    return path;
+}
+
+QString tst_searchtables::generated()
+{
+    const QString path = m_dir.filePath(QStringLiteral("generated.dic"));
+    if (QFile::exists(path))
+        return path;
+    Dictionary::CreateDictionary(path, QStringLiteral("generated"), {}, {}, {});
+    Dictionary d(path);
+    QRandomGenerator rng(42);
+    const QStringList pieces{QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("ｃ"), QStringLiteral("あ"),
+                             QStringLiteral("ア"), QStringLiteral("ｲ"), QStringLiteral("日本"), QStringLiteral("1"),
+                             QStringLiteral("２"), QStringLiteral(" "), QStringLiteral("ｶﾞ"), QStringLiteral("\"")};
+    const auto word = [&](int maxPieces) {
+        QString w;
+        const int n = int(rng.bounded(maxPieces + 1));
+        for (int i = 0; i < n; ++i)
+            w += pieces[int(rng.bounded(pieces.size()))];
+        return w;
+    };
+    std::vector<Dictionary::NewEntry> batch;
+    for (int i = 0; i < 4500; ++i) {
+        Dictionary::NewEntry e{makeEntry(QStringLiteral("h%1").arg(i)), {}};
+        for (int k = 0; k < 10; ++k)
+            e.keywords.append(word(3) + (rng.bounded(3) == 0 ? QStringLiteral("XyZ") : QString()) + word(4));
+        batch.push_back(std::move(e));
+    }
+    d.addEntries(batch);
+    return path;
+}
+
+void tst_searchtables::lookupsMatchTheFullScan_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<int>("limit");
+    for (const char *p : {"*xyz*", "*xyz", "*日本あ*", "*あ日本*", "*ア日本", "*ｶﾞ*", "*が1*", "*ab1*", "*ba1*",
+                          "*b1?*", "*a*2*", "*1#*", "*[ab]あ1*", "*\"a\"*", "*ｲｲｲ*", "*ii*", "*", "*nothing*",
+                          "?xyz*", "*XYZa*"}) {
+        QTest::newRow(p) << QString::fromUtf8(p) << 1000;
+        QTest::newRow(QByteArray(QByteArray(p) + " limit 7").constData()) << QString::fromUtf8(p) << 7;
+    }
+}
+
+void tst_searchtables::lookupsMatchTheFullScan()
+{
+    QFETCH(QString, pattern);
+    QFETCH(int, limit);
+    Dictionary d(generated(), {true, {}});
+    QCOMPARE(lookup(d, pattern, limit), fullScan(d, pattern, limit));
+}
+
+void tst_searchtables::lookupsReadTheIndex()
+{
+    Dictionary d(generated(), {true, {}});
+    // Few candidates: the index; many: the walk, which stops at the limit.
+    const QString rare = searchtables::trigramQuery(*LikePattern::compile(u"*日本あ*"));
+    QVERIFY(!rare.isEmpty());
+    QVERIFY(d.trigramCandidates(rare, searchtables::CandidateLimit) <= searchtables::CandidateLimit);
+    QVERIFY(d.trigramCandidates(QStringLiteral("\"xyz\""), searchtables::CandidateLimit) > searchtables::CandidateLimit);
+    QCOMPARE(searchtables::trigramQuery(*LikePattern::compile(u"*ＡＢ\"c*?d日本*")),
+             QStringLiteral("\"ab\"\"\" AND \"b\"\"c\" AND \"d日本\""));
+    QVERIFY(searchtables::trigramQuery(*LikePattern::compile(u"*ab*cd?e*")).isEmpty());
+
+    QStringList plan;
+    Statement st(d.database(), QByteArray(QByteArray("EXPLAIN QUERY PLAN ") + Dictionary::trigramLookupSql()).constData());
+    while (st.step())
+        plan.append(st.toText(3));
+    const QString text = plan.join(QLatin1Char('\n'));
+    QVERIFY2(text.contains(QStringLiteral("VIRTUAL TABLE INDEX")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("SEARCH i USING INTEGER PRIMARY KEY (rowid=?)")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("SCAN i")), qPrintable(text));
+}
+
+void tst_searchtables::indexFollowsEveryWrite()
+{
+    const QString path = create(QStringLiteral("writes.dic"));
+    Dictionary d(path);
+    const qint32 a = d.addEntry(makeEntry(QStringLiteral("a")), {QStringLiteral("alphabet"), QStringLiteral("ＡＬＰＨＡ")});
+    const qint32 b = d.addEntry(makeEntry(QStringLiteral("b")), {QStringLiteral("betamax"), QStringLiteral("alphabeta")});
+    d.addKeyword(b, QStringLiteral("ｱﾙﾌｧ"));
+    QVERIFY(d.deleteKeyword(a, QStringLiteral("alphabet")));
+    QCOMPARE(lookup(d, QStringLiteral("*lph*")), (QStringList{QStringLiteral("ＡＬＰＨＡ/%1").arg(a), QStringLiteral("alphabeta/%1").arg(b)}));
+    QCOMPARE(lookup(d, QStringLiteral("*ルファ")), QStringList{QStringLiteral("ｱﾙﾌｧ/%1").arg(b)});
+
+    // Inside an edit session, a rolled back write leaves the index as it was.
+    d.beginEditSession();
+    d.addKeyword(a, QStringLiteral("gamma ray"));
+    QVERIFY(d.deleteEntry(b));
+    QCOMPARE(lookup(d, QStringLiteral("*amm*")), QStringList{QStringLiteral("gamma ray/%1").arg(a)});
+    QVERIFY(lookup(d, QStringLiteral("*bet*")).isEmpty());
+    d.rollbackEditSession();
+    QCOMPARE(indexCheck(d), QStringLiteral("ok"));
+    QVERIFY(lookup(d, QStringLiteral("*amm*")).isEmpty());
+    QCOMPARE(lookup(d, QStringLiteral("*bet*")).size(), 2);
+
+    // An entry's keyword rows leave the index with it.
+    QVERIFY(d.deleteEntry(b));
+    QCOMPARE(indexCheck(d), QStringLiteral("ok"));
+    QVERIFY(lookup(d, QStringLiteral("*bet*")).isEmpty());
+}
+
+void tst_searchtables::changesBehindTheStoreNeverMisleadLookups()
+{
+    const QString path = create(QStringLiteral("behind.dic"));
+    qint32 n = 0;
+    {
+        Dictionary d(path);
+        n = d.addEntry(makeEntry(QStringLiteral("h")), {QStringLiteral("original"), QStringLiteral("another")});
+    }
+    // Another program renames a keyword row, adds one (with no key) and deletes one: the index
+    // still names the old rows.
+    stockSqlite(path, QStringLiteral("UPDATE \"Index\" SET \"Index\" = 'renamed', IndexKey = 'renamed' WHERE \"Index\" = 'original';"
+                                     "INSERT INTO \"Index\" (\"Index\", DocumentNumber) VALUES ('stocked', %1);"
+                                     "DELETE FROM \"Index\" WHERE \"Index\" = 'another';")
+                          .arg(n));
+    const QStringList patterns{QStringLiteral("*rigin*"), QStringLiteral("*nothe*"), QStringLiteral("*ename*"),
+                               QStringLiteral("*tocke*")};
+    {
+        // Until the index is made anew it may miss such rows, but never lists a wrong one, even
+        // after the store deleted a row by a key the index never held.
+        Dictionary d(path);
+        QVERIFY(d.deleteKeyword(n, QStringLiteral("renamed")));
+        d.addKeyword(n, QStringLiteral("renamed again"));
+        for (const QString &p : patterns)
+            for (const QString &row : lookup(d, p))
+                QVERIFY2(fullScan(d, p).contains(row), qPrintable(p + QLatin1Char(' ') + row));
+    }
+    // Compaction computes the other program's key and makes the index anew.
+    CompactDictionary(path);
+    Dictionary d(path);
+    QCOMPARE(indexCheck(d), QStringLiteral("ok"));
+    QCOMPARE(lookup(d, QStringLiteral("*tocke*")), QStringList{QStringLiteral("stocked/%1").arg(n)});
+    for (const QString &p : patterns)
+        QCOMPARE(lookup(d, p), fullScan(d, p));
+}
+
+void tst_searchtables::earlierFilesAreAcceptedAndUpgraded()
+{
+    // A file as an earlier version made it: no search tables. Dropping only one of the two
+    // makes a file that is not ours.
+    const QString half = create(QStringLiteral("half.dic"));
+    stockSqlite(half, QStringLiteral("DROP TABLE DocumentText;"));
+    QVERIFY(!Dictionary::IsDictionaryFile(half));
+
+    const QString path = create(QStringLiteral("earlier.dic"));
+    {
+        Dictionary d(path);
+        Entry rich = makeEntry(QStringLiteral("rich"), 2);
+        rich.Document = QByteArray("{\\rtf1\\ansi \\'93\\'fa\\'96\\'7b}");
+        d.addEntry(rich, {QStringLiteral("richword")});
+        for (int i = 0; i < 50; ++i)
+            d.addEntry(makeEntry(QStringLiteral("h%1").arg(i)), {QStringLiteral("word%1").arg(i)});
+    }
+    stockSqlite(path, QStringLiteral("DROP TABLE DocumentText; DROP TABLE IndexKeyTrigram;"));
+    const QString copy = m_dir.filePath(QStringLiteral("earlier copy.dic"));
+    QFile::remove(copy);
+    QVERIFY(QFile::copy(path, copy));
+    QVERIFY(Dictionary::IsDictionaryFile(path));
+
+    // Read only, it is searched without them.
+    {
+        Dictionary d(path, {true, {}});
+        QVERIFY(!d.hasSearchTables());
+        QCOMPARE(lookup(d, QStringLiteral("*ord4*")), fullScan(d, QStringLiteral("*ord4*")));
+        QCOMPARE(lookup(d, QStringLiteral("*ord4*")).size(), 11);
+    }
+    // Opened for writing, it gains them, with progress.
+    QList<qint64> seen;
+    Dictionary d(path, {false, [&](qint64 done, qint64 total) {
+                            seen.append(done);
+                            return done <= total;
+                        }});
+    QVERIFY(d.hasSearchTables());
+    QVERIFY(!seen.isEmpty());
+    QCOMPARE(indexCheck(d), QStringLiteral("ok"));
+    QCOMPARE(d.trigramCandidates(QStringLiteral("\"ord\""), 100), 51);
+    QCOMPARE(stockSqlite(path, QStringLiteral("SELECT count(*) FROM DocumentText")), QStringLiteral("1"));
+    QCOMPARE(stockSqlite(path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+
+    // Compaction gives the same to a file not opened since.
+    CompactDictionary(copy);
+    Dictionary compacted(copy);
+    QVERIFY(compacted.hasSearchTables());
+    QCOMPARE(indexCheck(compacted), QStringLiteral("ok"));
+    QCOMPARE(lookup(compacted, QStringLiteral("*ord4*")), lookup(d, QStringLiteral("*ord4*")));
+}
+
+QTEST_GUILESS_MAIN(tst_searchtables)
+#include "tst_searchtables.moc"
