@@ -1,0 +1,92 @@
+#include "adminparts.h"
+
+#include "app/store/messages.h"
+#include "platform/sqlite/error.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace qm::app::admin {
+
+using desktop::Twips;
+
+QLabel *label(QWidget *parent, const QString &name, const QString &text, QWidget *buddy,
+              double left, double top, double width)
+{
+    auto *l = place(new QLabel(text, parent), name, left, top, width, 255);
+    l->setBuddy(buddy);
+    return l;
+}
+
+QPlainTextEdit *commentBox(QWidget *parent)
+{
+    auto *box = new QPlainTextEdit(parent);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setTabChangesFocus(true);
+    return box;
+}
+
+void setLocked(QWidget *box, bool locked)
+{
+    if (auto *line = qobject_cast<QLineEdit *>(box))
+        line->setReadOnly(locked);
+    else if (auto *text = qobject_cast<QPlainTextEdit *>(box))
+        text->setReadOnly(locked);
+    QPalette palette = box->parentWidget() ? box->parentWidget()->palette() : QApplication::palette();
+    if (locked)
+        palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    box->setPalette(palette);
+}
+
+QWidget *fixedClient(QDialog *dialog, double width, double height)
+{
+    auto *layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    auto *client = new QWidget(dialog);
+    client->setFixedSize(Twips::toPixels(width), Twips::toPixels(height));
+    layout->addWidget(client);
+    return client;
+}
+
+QAction *addHelpMenu(QDialog *dialog, const QString &objectName, std::function<void()> onHelp)
+{
+    auto *bar = new QMenuBar(dialog);
+    bar->setObjectName(QStringLiteral("menuBar"));
+    QAction *help = bar->addAction(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    help->setObjectName(objectName);
+    QObject::connect(help, &QAction::triggered, dialog, std::move(onHelp));
+    dialog->layout()->setMenuBar(bar);
+    return help;
+}
+
+QString failureReason(const sqlite::Error &error)
+{
+    const QString message = error.message();
+    const bool wordedForUser = std::any_of(message.cbegin(), message.cend(),
+                                           [](QChar c) { return c.unicode() >= 0x3000; });
+    if (error.kind() == sqlite::Error::Kind::General && wordedForUser)
+        return message;
+    return store::describeFailure(error);
+}
+
+BusyCursor::BusyCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor()
+{
+    QApplication::restoreOverrideCursor();
+}
+
+} // namespace qm::app::admin

@@ -1,0 +1,190 @@
+#include "frmdictionaryproperty.h"
+
+#include "app/store/compaction.h"
+#include "app/store/dictionary.h"
+#include "app/store/dictionaryinfo.h"
+#include "platform/desktop/progresswindow.h"
+#include "platform/desktop/prompter.h"
+#include "platform/sqlite/error.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
+
+namespace qm::app {
+
+using admin::place;
+using desktop::Prompter;
+
+frmDictionaryProperty::frmDictionaryProperty(Prompter &prompter, HelpHandler help, QWidget *parent)
+    : QDialog(parent)
+    , m_prompter(prompter)
+    , m_help(std::move(help))
+{
+    setObjectName(QStringLiteral("frmDictionaryProperty"));
+    setWindowTitle(QStringLiteral("Quillmere - 辞書情報"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    m_client = admin::fixedClient(this, 5535, 3075);
+    buildControls(m_client);
+    buildButtons(m_client);
+    admin::addHelpMenu(this, QStringLiteral("mnuHelp"), [this] {
+        if (m_help)
+            m_help(QStringLiteral("DicSets.htm#DicProperty"));
+    });
+}
+
+frmDictionaryProperty::~frmDictionaryProperty() = default;
+
+void frmDictionaryProperty::buildControls(QWidget *client)
+{
+    txtFileName = place(new QLineEdit(client), QStringLiteral("txtFileName"), 1080, 120, 4335, 270);
+    admin::setLocked(txtFileName, true);
+    // The path can be selected and copied, but Tab and the opening focus go to the name.
+    txtFileName->setFocusPolicy(Qt::ClickFocus);
+    txtDicName = place(new QLineEdit(client), QStringLiteral("txtDicName"), 1080, 480, 4335, 270);
+    txtAuthor = place(new QLineEdit(client), QStringLiteral("txtAuthor"), 1080, 840, 4335, 270);
+    txtComment = place(admin::commentBox(client), QStringLiteral("txtComment"), 1080, 1200, 4335, 1215);
+    admin::label(client, QStringLiteral("lblFileName"), QStringLiteral("ﾌｧｲﾙ名"), nullptr, 120, 150, 915);
+    admin::label(client, QStringLiteral("lblDicName"), QStringLiteral("辞書名(&N)"), txtDicName, 120, 510, 915);
+    admin::label(client, QStringLiteral("lblAuthor"), QStringLiteral("作成者(&A)"), txtAuthor, 120, 870, 915);
+    admin::label(client, QStringLiteral("lblComment"), QStringLiteral("ｺﾒﾝﾄ(&C)"), txtComment, 120, 1230, 915);
+}
+
+void frmDictionaryProperty::buildButtons(QWidget *client)
+{
+    cmdCompactDictionary = place(new QPushButton(QStringLiteral("辞書の最適化"), client),
+                                 QStringLiteral("cmdCompactDictionary"), 120, 2580, 1695, 375);
+    cmdCompactDictionary->setAutoDefault(false);
+    cmdOK = place(new QPushButton(QStringLiteral("ＯＫ"), client), QStringLiteral("cmdOK"), 2880, 2580, 1215, 375);
+    cmdOK->setDefault(true);
+    cmdCancel = place(new QPushButton(QStringLiteral("キャンセル"), client), QStringLiteral("cmdCancel"), 4200,
+                      2580, 1215, 375);
+    cmdCancel->setAutoDefault(false);
+    updateButtons();
+    connect(txtDicName, &QLineEdit::textChanged, this, &frmDictionaryProperty::updateButtons);
+    connect(cmdCompactDictionary, &QPushButton::clicked, this, &frmDictionaryProperty::compactDictionary);
+    connect(cmdOK, &QPushButton::clicked, this, &frmDictionaryProperty::storeDescription);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool frmDictionaryProperty::SetDicFileName(const QString &strFileName)
+{
+    txtFileName->setText(strFileName);
+    txtFileName->setCursorPosition(0);
+    if (!openDictionary(strFileName))
+        return false;
+    try {
+        showDescription(store::readDescription(*m_dictionary));
+    } catch (const sqlite::Error &e) {
+        m_dictionary.reset();
+        updateButtons();
+        m_prompter.inform(QStringLiteral("辞書 %1 の情報を読めませんでした（%2）")
+                              .arg(QDir::toNativeSeparators(strFileName), admin::failureReason(e)),
+                          {}, Prompter::Icon::Warning);
+        return false;
+    }
+    return true;
+}
+
+bool frmDictionaryProperty::openDictionary(const QString &path)
+{
+    try {
+        // A dictionary whose search keys were made by another version gets them anew.
+        desktop::ProgressWindow refolding(QStringLiteral("辞書の検索用データを更新しています..."), false);
+        store::Dictionary::Options options;
+        options.progress = [&refolding](qint64 done, qint64 total) { return refolding.update(done, total); };
+        m_dictionary = std::make_unique<store::Dictionary>(path, options);
+    } catch (const sqlite::Error &e) {
+        m_dictionary.reset();
+        m_prompter.inform(QStringLiteral("辞書 %1 を開けませんでした（%2）")
+                              .arg(QDir::toNativeSeparators(path), admin::failureReason(e)),
+                          {}, Prompter::Icon::Warning);
+    }
+    updateButtons();
+    return m_dictionary != nullptr;
+}
+
+void frmDictionaryProperty::showDescription(const store::DictionaryDescription &description)
+{
+    txtDicName->setText(description.name);
+    txtAuthor->setText(description.author);
+    txtComment->setPlainText(description.comment);
+    admin::setLocked(txtDicName, description.locks[0]);
+    admin::setLocked(txtAuthor, description.locks[1]);
+    admin::setLocked(txtComment, description.locks[2]);
+}
+
+void frmDictionaryProperty::updateButtons()
+{
+    cmdOK->setEnabled(m_dictionary && !txtDicName->text().isEmpty());
+    cmdCompactDictionary->setEnabled(m_dictionary != nullptr);
+}
+
+void frmDictionaryProperty::storeDescription()
+{
+    if (!m_dictionary)
+        return;
+    try {
+        store::writeDescription(*m_dictionary, {txtDicName->text(), txtAuthor->text(), txtComment->toPlainText(), {}});
+    } catch (const sqlite::Error &e) {
+        m_prompter.inform(QStringLiteral("辞書の情報を保存できませんでした\n%1").arg(admin::failureReason(e)), {},
+                          Prompter::Icon::Warning);
+        return;
+    }
+    accept();
+}
+
+void frmDictionaryProperty::compactDictionary()
+{
+    const QString path = txtFileName->text();
+    // The file is compacted closed; the store keeps it under its name until the new one is whole.
+    m_dictionary.reset();
+    const std::optional<sqlite::Error> failure = runCompaction(path);
+    if (!failure) {
+        // The boxes show what the compacted file holds; changes not stored are gone.
+        SetDicFileName(path);
+        return;
+    }
+    if (failure->kind() != sqlite::Error::Kind::Cancelled)
+        reportCompactionFailure(path, admin::failureReason(*failure));
+    // What the user typed stays in the boxes; the dictionary is held open again.
+    openDictionary(path);
+}
+
+std::optional<sqlite::Error> frmDictionaryProperty::runCompaction(const QString &path)
+{
+    // The progress window lets events through; the dialog takes none of them meanwhile.
+    const QScopedValueRollback compacting(m_compacting, true);
+    m_client->setEnabled(false);
+    const auto enableAgain = qScopeGuard([this] { m_client->setEnabled(true); });
+    try {
+        admin::BusyCursor busy;
+        desktop::ProgressWindow progress(QStringLiteral("辞書を最適化しています..."), true);
+        store::CompactDictionary(path, [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
+    } catch (const sqlite::Error &e) {
+        return e;
+    }
+    return std::nullopt;
+}
+
+void frmDictionaryProperty::reportCompactionFailure(const QString &path, const QString &reason)
+{
+    QString text = QStringLiteral("辞書 %1 を最適化できませんでした\n%2").arg(QDir::toNativeSeparators(path), reason);
+    if (QFileInfo::exists(path))
+        text += QStringLiteral("\n元の辞書はそのまま使えます");
+    m_prompter.inform(text, {}, Prompter::Icon::Warning);
+}
+
+void frmDictionaryProperty::done(int result)
+{
+    if (m_compacting)
+        return;
+    m_dictionary.reset();
+    QDialog::done(result);
+}
+
+} // namespace qm::app
