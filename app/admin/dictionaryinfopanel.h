@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QGroupBox>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace qm::store {
+struct DictionarySummary;
+}
+
+namespace qm::app {
+
+// The set editor's frame "辞書の情報": the name, the stored keyword and entry counts and the
+// size of one dictionary file. A file that cannot be read as a dictionary is shown by its path
+// and the reason instead.
+class DictionaryInfoPanel final : public QGroupBox
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DictionaryInfoPanel)
+
+public:
+    explicit DictionaryInfoPanel(QWidget *parent);
+
+    void showDictionary(const QString &path);
+
+    // A file size in kilobytes as the panel writes it: 1536 bytes is "1.5KB".
+    static QString kilobytes(qint64 bytes);
+
+    QLabel *lblDicName = nullptr;
+    QLineEdit *txtDicName = nullptr;
+    QLabel *lblKeyWord = nullptr;
+    QLabel *lblDocument = nullptr;
+    QLabel *lblSize = nullptr;
+    QLabel *lblInfoMessage = nullptr;
+    QPushButton *cmdProperty = nullptr;
+
+private:
+    void buildCaptions();
+    void showSummary(const store::DictionarySummary &summary);
+    void showFailure(const QString &path, const QString &reason);
+};
+
+} // namespace qm::app

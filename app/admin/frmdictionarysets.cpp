@@ -1,0 +1,265 @@
+#include "frmdictionarysets.h"
+
+#include "dictionaryinfopanel.h"
+#include "frmdictionaryproperty.h"
+#include "frmmakenewdictionary.h"
+
+#include "app/store/databasemodule.h"
+#include "platform/desktop/prompter.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace qm::app {
+namespace {
+
+using admin::place;
+using desktop::Prompter;
+
+const QString SlotMarks = QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩");
+
+QString listItemText(int slot, const QString &path)
+{
+    return SlotMarks.mid(slot, 1) + QLatin1Char(' ') + path;
+}
+
+} // namespace
+
+frmDictionarySets::frmDictionarySets(store::DatabaseModule &database, Prompter &prompter, HelpHandler help,
+                                     QWidget *parent)
+    : QDialog(parent)
+    , m_database(database)
+    , m_prompter(prompter)
+    , m_help(std::move(help))
+{
+    setObjectName(QStringLiteral("frmDictionarySets"));
+    setWindowTitle(QStringLiteral("Quillmere - 辞書セットの編集"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    QWidget *client = admin::fixedClient(this, 7215, 4815);
+    buildControls(client);
+    buildListButtons(client);
+    buildButtons(client);
+    admin::addHelpMenu(this, QStringLiteral("mnuMenu"), [this] { showHelp(); });
+    load();
+}
+
+frmDictionarySets::~frmDictionarySets() = default;
+
+void frmDictionarySets::buildControls(QWidget *client)
+{
+    txtDicSetsName = place(new QLineEdit(client), QStringLiteral("txtDicSetsName"), 1920, 120, 5175, 270);
+    admin::label(client, QStringLiteral("lblDicSetsName"), QStringLiteral("辞書セット名(&S)"), txtDicSetsName, 120,
+                 150, 1755);
+    lstDicName = place(new QListWidget(client), QStringLiteral("lstDicName"), 120, 480, 5415, 2175);
+    lstDicName->setSelectionMode(QAbstractItemView::SingleSelection);
+    Frame = place(new DictionaryInfoPanel(client), QStringLiteral("Frame"), 120, 2760, 5415, 1935);
+    connect(txtDicSetsName, &QLineEdit::textChanged, this, [this](const QString &name) { m_set.setName(name); });
+    connect(lstDicName, &QListWidget::currentRowChanged, this, &frmDictionarySets::showSelected);
+    connect(Frame->cmdProperty, &QPushButton::clicked, this, &frmDictionarySets::showProperty);
+}
+
+void frmDictionarySets::buildListButtons(QWidget *client)
+{
+    auto button = [client](const QString &name, const QString &caption, double top) {
+        auto *b = place(new QPushButton(caption, client), name, 5640, top, 1455, 375);
+        b->setAutoDefault(false);
+        return b;
+    };
+    cmdAdd = button(QStringLiteral("cmdAdd"), QStringLiteral("辞書の追加(&A)"), 480);
+    cmdDelete = button(QStringLiteral("cmdDelete"), QStringLiteral("辞書の削除(&E)"), 930);
+    cmdUp = button(QStringLiteral("cmdUp"), QStringLiteral("↑(&U)"), 1500);
+    cmdDown = button(QStringLiteral("cmdDown"), QStringLiteral("↓(&D)"), 1950);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmDictionarySets::addDictionary);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmDictionarySets::removeDictionary);
+    connect(cmdUp, &QPushButton::clicked, this, [this] { moveSelected(-1); });
+    connect(cmdDown, &QPushButton::clicked, this, [this] { moveSelected(+1); });
+}
+
+void frmDictionarySets::buildButtons(QWidget *client)
+{
+    cmdOK = place(new QPushButton(QStringLiteral("Ｏ　Ｋ"), client), QStringLiteral("cmdOK"), 5640, 3840, 1455, 375);
+    cmdOK->setDefault(true);
+    cmdCancel = place(new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), client), QStringLiteral("cmdCancel"), 5640, 4320,
+                      1455, 375);
+    cmdCancel->setAutoDefault(false);
+    connect(cmdOK, &QPushButton::clicked, this, &frmDictionarySets::acceptSet);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmDictionarySets::reject);
+}
+
+void frmDictionarySets::load()
+{
+    m_index = m_database.OpenDictionarySetsIndex;
+    if (m_index >= 0 && m_index < store::MaxDictionarySets)
+        m_original = m_database.DictionarySetList[std::size_t(m_index)];
+    m_set = WorkingSet(m_original);
+    txtDicSetsName->setText(m_original.SetName);
+    refreshList(-1);
+}
+
+void frmDictionarySets::refreshList(int selected)
+{
+    {
+        const QSignalBlocker quiet(lstDicName);
+        lstDicName->clear();
+        for (int slot = 0; slot < m_set.count(); ++slot)
+            lstDicName->addItem(listItemText(slot, m_set.fileName(slot)));
+        if (m_set.count() > 0)
+            lstDicName->setCurrentRow(selected < 0 ? 0 : qMin(selected, m_set.count() - 1));
+    }
+    showSelected();
+}
+
+void frmDictionarySets::showSelected()
+{
+    // With nothing selected the panel keeps what it showed last.
+    const int row = lstDicName->currentRow();
+    Frame->cmdProperty->setEnabled(row >= 0);
+    if (row >= 0)
+        Frame->showDictionary(m_set.fileName(row));
+}
+
+void frmDictionarySets::addDictionary()
+{
+    if (m_set.isFull()) {
+        m_prompter.inform(QStringLiteral("登録できる辞書は") + QString::number(store::MaxDictionariesPerSet)
+                          + QStringLiteral("個までです"));
+        return;
+    }
+    const std::optional<QString> path = chooseFile();
+    if (!path || !storable(*path) || (!store::FileExists(*path) && !createMissing(*path)) || refuses(*path))
+        return;
+    m_set.append(*path);
+    refreshList(m_set.count() - 1);
+}
+
+std::optional<QString> frmDictionarySets::chooseFile()
+{
+    desktop::FileChooser::Request request;
+    request.title = QStringLiteral("一覧に追加するファイルを指定してください");
+    request.filter = QStringLiteral("辞書ファイル (*.dic)");
+    std::optional<QString> path = m_chooser->openFile(request);
+    if (path)
+        path = QDir::cleanPath(*path);
+    return path && !path->isEmpty() ? path : std::nullopt;
+}
+
+bool frmDictionarySets::createMissing(const QString &path)
+{
+    if (!m_prompter.confirm(QStringLiteral("指定された辞書がありませんが，新しく作りますか")))
+        return false;
+    frmMakeNewDictionary dialog(m_prompter, m_help, this);
+    dialog.txtFileName->setText(path);
+    dialog.exec();
+    return store::FileExists(path);
+}
+
+bool frmDictionarySets::storable(const QString &path)
+{
+    // The set file keeps each path between double quotes and trims it when it is read back, so
+    // such a path would name another file at the next start.
+    if (!path.contains(QLatin1Char('"')) && path == path.trimmed())
+        return true;
+    m_prompter.inform(path + QStringLiteral(" は名前に「\"」か前後の空白を含むため、辞書セットに登録できません"));
+    return false;
+}
+
+bool frmDictionarySets::refuses(const QString &path)
+{
+    if (m_set.contains(path)) {
+        m_prompter.inform(path + QStringLiteral(" はすでに登録されています"));
+        return true;
+    }
+    if (!store::Dictionary::IsDictionaryFile(path)) {
+        m_prompter.inform(path + QStringLiteral(" は辞書ファイルではありません"));
+        return true;
+    }
+    return false;
+}
+
+void frmDictionarySets::removeDictionary()
+{
+    if (lstDicName->count() == 0) {
+        m_prompter.inform(QStringLiteral("１つも登録されていません"));
+        return;
+    }
+    const int row = lstDicName->currentRow();
+    if (row < 0) {
+        m_prompter.inform(QStringLiteral("一覧から削除するファイルを指定してください"));
+        return;
+    }
+    if (!m_prompter.confirm(lstDicName->item(row)->text() + QStringLiteral(" を一覧から削除してもよろしいですか")))
+        return;
+    m_set.removeAt(row);
+    refreshList(row - 1);
+}
+
+void frmDictionarySets::moveSelected(int offset)
+{
+    const int row = lstDicName->currentRow();
+    const int target = row + offset;
+    if (row < 0 || target < 0 || target >= m_set.count())
+        return;
+    m_set.swap(row, target);
+    refreshList(target);
+}
+
+void frmDictionarySets::showProperty()
+{
+    const int row = lstDicName->currentRow();
+    if (row < 0)
+        return;
+    frmDictionaryProperty dialog(m_prompter, m_help, this);
+    if (dialog.SetDicFileName(m_set.fileName(row)))
+        dialog.exec();
+    // A changed name shows at once.
+    showSelected();
+}
+
+void frmDictionarySets::showHelp()
+{
+    if (m_help)
+        m_help(Frame->txtDicName->text().isEmpty() ? QStringLiteral("DicSets.htm#AddNewDicSets")
+                                                   : QStringLiteral("DicSets.htm#EditDicSets"));
+}
+
+void frmDictionarySets::acceptSet()
+{
+    if (m_set.set().SetName.isEmpty()) {
+        if (!m_prompter.confirm(QStringLiteral("辞書セット名がないので，この設定は削除されますがよろしいですか"),
+                                Prompter::Answer::No))
+            return;
+    } else if (m_set.count() == 0) {
+        if (!m_prompter.confirm(
+                QStringLiteral("登録された辞書が１つもないので，この設定は削除されますがよろしいですか"),
+                Prompter::Answer::No))
+            return;
+        m_set.setName({});
+    }
+    writeBack();
+    QDialog::accept();
+}
+
+void frmDictionarySets::writeBack()
+{
+    if (m_index >= 0 && m_index < store::MaxDictionarySets)
+        m_database.DictionarySetList[std::size_t(m_index)] = m_set.set();
+}
+
+void frmDictionarySets::reject()
+{
+    if (m_set.set() == m_original) {
+        QDialog::reject();
+        return;
+    }
+    const Prompter::Answer answer = m_prompter.ask({QStringLiteral("辞書セットの変更を保存しますか"), {},
+                                                    Prompter::Buttons::YesNoCancel, Prompter::Answer::Cancel,
+                                                    Prompter::Icon::Question});
+    if (answer == Prompter::Answer::Yes)
+        acceptSet();
+    else if (answer == Prompter::Answer::No)
+        QDialog::reject();
+}
+
+} // namespace qm::app

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "adminparts.h"
+#include "dictionaryfiledialog.h"
+#include "workingset.h"
+
+#include <QDialog>
+
+#include <optional>
+
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace qm::desktop {
+class Prompter;
+}
+namespace qm::store {
+class DatabaseModule;
+}
+
+namespace qm::app {
+
+class DictionaryInfoPanel;
+
+// The dictionary set editor. It edits a working copy of the set
+// DictionarySetList[OpenDictionarySetsIndex], which the caller sets before showing the editor
+// modally: the set's name and its files in slot order. Accepting writes the copy back into that
+// entry (an accepted set without a name tells the caller to delete the entry); cancelling leaves
+// the entry as it was. The editor writes no file of its own; dictionaries created through it and
+// properties changed through it take effect at once.
+class frmDictionarySets final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(frmDictionarySets)
+
+public:
+    frmDictionarySets(store::DatabaseModule &database, desktop::Prompter &prompter, HelpHandler help,
+                      QWidget *parent = nullptr);
+    ~frmDictionarySets() override;
+
+    // The file dialog of cmdAdd; the editor's own one by default.
+    void setFileChooser(desktop::FileChooser &chooser) { m_chooser = &chooser; }
+
+    const store::DictionarySet &workingCopy() const { return m_set.set(); }
+
+    QLineEdit *txtDicSetsName = nullptr;
+    QListWidget *lstDicName = nullptr;
+    QPushButton *cmdAdd = nullptr;
+    QPushButton *cmdDelete = nullptr;
+    QPushButton *cmdUp = nullptr;
+    QPushButton *cmdDown = nullptr;
+    DictionaryInfoPanel *Frame = nullptr;
+    QPushButton *cmdOK = nullptr;
+    QPushButton *cmdCancel = nullptr;
+
+public slots:
+    // Cancel, Escape and the close box: asks whether to keep the changes, when there are any.
+    void reject() override;
+
+private:
+    void buildControls(QWidget *client);
+    void buildListButtons(QWidget *client);
+    void buildButtons(QWidget *client);
+    void load();
+    void refreshList(int selected);
+    void showSelected();
+
+    void addDictionary();
+    std::optional<QString> chooseFile();
+    bool storable(const QString &path);
+    bool createMissing(const QString &path);
+    bool refuses(const QString &path);
+    void removeDictionary();
+    void moveSelected(int offset);
+    void showProperty();
+    void showHelp();
+
+    void acceptSet();
+    void writeBack();
+
+    store::DatabaseModule &m_database;
+    desktop::Prompter &m_prompter;
+    HelpHandler m_help;
+    DictionaryFileDialog m_fileDialog;
+    desktop::FileChooser *m_chooser = &m_fileDialog;
+    int m_index = -1;
+    store::DictionarySet m_original;
+    WorkingSet m_set;
+};
+
+} // namespace qm::app
