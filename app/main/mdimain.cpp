@@ -1,5 +1,10 @@
 #include "mdimain.h"
 
+#include "copycommand.h"
+#include "maincommands.h"
+#include "printcommand.h"
+#include "windowarrangement.h"
+
 #include "app/common/procedures.h"
 #include "app/common/showhelp.h"
 #include "app/icons/viewericons.h"
@@ -8,11 +13,14 @@
 #include "app/viewers/corvanehost.h"
 #include "app/viewers/textviewer.h"
 #include "app/viewers/viewerfactory.h"
+#include "platform/desktop/printservice.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
 
 #include <QApplication>
+#include <QAction>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
@@ -66,6 +74,10 @@ mdiMain::mdiMain(store::DatabaseModule &database, store::Settings &settings, des
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &mdiMain::subWindowActivated);
     m_viewerContext.setStatusText = [this](const QString &text) { m_statusPanel->setText(text); };
     m_viewerContext.focusKeywordBox = [this] { focusKeywordBox(); };
+    m_ownPrinting = std::make_unique<desktop::DialogPrintService>();
+    m_printing = m_ownPrinting.get();
+    buildCommands();
+    addToolBarBreak();
     buildKeywordStrip();
     buildStatusBar();
     load();
@@ -97,6 +109,108 @@ void mdiMain::buildKeywordStrip()
     WebNavigate = CorvaneHost::create(QStringLiteral("Corvane.WebNavigate"), QStringLiteral("WebNavigate"), this);
     if (WebNavigate)
         WebNavigate->hide();
+}
+
+void mdiMain::buildCommands()
+{
+    const auto area = [this] { return m_mdiArea; };
+    QHash<QString, MainCommands::Command> commands = {
+        {QStringLiteral("mnuFileDicSets"), [this] { dictionarySetsCommand(); }},
+        {QStringLiteral("mnuFilePageSetup"), [this] { setUpPage(*m_printing); }},
+        {QStringLiteral("mnuFilePrint"), [this] { printViewer(activeViewer(), *m_printing, m_prompter); }},
+        {QStringLiteral("mnuFileExit"), [this] { close(); }},
+        {QStringLiteral("mnuEditCopy"), [this] { copyFromViewer(activeViewer(), m_prompter); }},
+        {QStringLiteral("mnuEditNew"), [this] { if (windows.newEntry) windows.newEntry(); }},
+        {QStringLiteral("mnuEditModify"), [this] { modifyCommand(); }},
+        {QStringLiteral("mnuFindSearchFind"), [this] { showChosen(windows.conditionSearch); }},
+        {QStringLiteral("mnuFindSearchFindSelected"), [this] { searchClipboard(); }},
+        {QStringLiteral("mnuFindSearchResult"),
+         [this] { showChosen([this](qint16 &s, qint32 &n) { return m_searchIndexList->ReturnSelectData(s, n); }); }},
+        {QStringLiteral("mnuFindHeadingList"), [this] { showChosen(windows.headingList); }},
+        {QStringLiteral("mnuViewToolbar"), [this] { m_commands->toolBar()->setVisible(m_commands->action(QStringLiteral("mnuViewToolbar"))->isChecked()); }},
+        {QStringLiteral("mnuViewStatusBar"), [this] { statusBar()->setVisible(m_commands->action(QStringLiteral("mnuViewStatusBar"))->isChecked()); }},
+        {QStringLiteral("mnuWindowCascade"), [area] { area()->cascadeSubWindows(); }},
+        {QStringLiteral("mnuWindowTileHorizontal"), [area] { tileOneAboveTheOther(*area()); }},
+        {QStringLiteral("mnuWindowTileVertical"), [area] { tileSideBySide(*area()); }},
+        {QStringLiteral("mnuWindowArrangeIcons"), [area] { arrangeIcons(*area()); }},
+        {QStringLiteral("mnuToolOption"), [this] { if (windows.options) windows.options(); }},
+        {QStringLiteral("mnuToolSetupDictionary"), [this] { setupDictionaryCommand(); }},
+        {QStringLiteral("mnuHelpContents"), [this] { ShowHelp(QStringLiteral("Main.htm")); }},
+        {QStringLiteral("mnuHelpAbout"), [this] { if (windows.about) windows.about(); }},
+    };
+    MainCommands::State state{
+        [this] { return IsEditorOpen(); },
+        [this] { return activeViewer() != nullptr; },
+        [] { return !QApplication::clipboard()->text().trimmed().isEmpty(); },
+    };
+    m_commands = new MainCommands(*this, *m_mdiArea, std::move(commands), std::move(state));
+}
+
+void mdiMain::setPrintService(desktop::PrintService *printing)
+{
+    m_printing = printing ? printing : m_ownPrinting.get();
+}
+
+ViewerWindow *mdiMain::activeViewer() const
+{
+    QMdiSubWindow *sub = m_mdiArea->currentSubWindow();
+    return sub ? qobject_cast<ViewerWindow *>(sub->widget()) : nullptr;
+}
+
+void mdiMain::showChosen(const std::function<bool(qint16 &, qint32 &)> &window)
+{
+    qint16 slot = 0;
+    qint32 number = 0;
+    if (window && window(slot, number))
+        ShowDocument(slot, number);
+}
+
+void mdiMain::dictionarySetsCommand()
+{
+    // Viewers are closed below; an entry window's unsaved work must not go with them.
+    if (IsEditorOpen())
+        return;
+    if (windows.dictionarySets)
+        windows.dictionarySets();
+    closeAllViewers();
+    m_commands->setSetCurrent(m_database.OpenDictionarySetsIndex >= 0);
+}
+
+void mdiMain::closeAllViewers()
+{
+    for (ViewerWindow *viewer : viewers())
+        if (!viewer->Tag.isEmpty())
+            closeViewerWithTag(viewer->Tag);
+}
+
+void mdiMain::setupDictionaryCommand()
+{
+    hide();
+    m_database.CloseDictionarySet();
+    if (windows.setupDictionary)
+        windows.setupDictionary();
+    m_database.OpenDictionarySet();
+    show();
+}
+
+void mdiMain::modifyCommand()
+{
+    ViewerWindow *viewer = activeViewer();
+    if (!viewer || !windows.modifyEntry)
+        return;
+    qint16 slot = 0;
+    qint32 number = 0;
+    viewer->GetDocument(slot, number);
+    windows.modifyEntry(slot, number);
+}
+
+void mdiMain::searchClipboard()
+{
+    const QString text = QApplication::clipboard()->text().trimmed();
+    if (text.isEmpty())
+        return;
+    cboKeyWord->setEditText(text);
+    SearchKeyword(text + QLatin1Char('*'));
 }
 
 void mdiMain::buildStatusBar()

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -15,6 +16,7 @@ class QToolBar;
 
 namespace qm::desktop {
 class Prompter;
+class PrintService;
 }
 namespace qm::store {
 class DatabaseModule;
@@ -23,6 +25,7 @@ class DatabaseModule;
 namespace qm::app {
 
 class frmSearchIndexList;
+class MainCommands;
 class ViewerWindow;
 
 // The program's frame: the keyword box, the lookup over every dictionary of the open set, and
@@ -58,6 +61,29 @@ public:
     QComboBox *cboKeyWord = nullptr;
     QWidget *WebNavigate = nullptr;
 
+    // The windows the menu commands open. Each is set by the code that builds its window; a
+    // command whose window is not there does nothing.
+    struct Windows {
+        // Shows the window modally; true with the chosen entry.
+        std::function<bool(qint16 &slot, qint32 &number)> conditionSearch;
+        std::function<bool(qint16 &slot, qint32 &number)> headingList;
+        std::function<void()> newEntry;
+        // Loads the entry into the modification window; true when it is shown.
+        std::function<bool(qint16 slot, qint32 number)> modifyEntry;
+        // Modal windows over the set, the options and the version.
+        std::function<void()> dictionarySets;
+        std::function<void()> setupDictionary;
+        std::function<void()> options;
+        std::function<void()> about;
+    };
+    Windows windows;
+
+    MainCommands *commands() const { return m_commands; }
+    // The printer service the print commands use (the desktop's dialogs unless replaced).
+    void setPrintService(desktop::PrintService *printing);
+    // The viewer of the current child window, or nullptr.
+    ViewerWindow *activeViewer() const;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -65,6 +91,13 @@ protected:
 private:
     void buildKeywordStrip();
     void buildStatusBar();
+    void buildCommands();
+    void showChosen(const std::function<bool(qint16 &, qint32 &)> &window);
+    void dictionarySetsCommand();
+    void setupDictionaryCommand();
+    void modifyCommand();
+    void searchClipboard();
+    void closeAllViewers();
     void load();
     void restorePlacement();
     void storePlacement();
@@ -83,6 +116,9 @@ private:
     ViewerContext m_viewerContext;
     QMdiArea *m_mdiArea = nullptr;
     frmSearchIndexList *m_searchIndexList = nullptr;
+    MainCommands *m_commands = nullptr;
+    std::unique_ptr<desktop::PrintService> m_ownPrinting;
+    desktop::PrintService *m_printing = nullptr;
     QLabel *m_statusPanel = nullptr;
     qint32 ViewerSerial = 0;
     bool m_closed = false;

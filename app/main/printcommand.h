@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class QPrinter;
+class QWidget;
+
+namespace qm::desktop {
+class Prompter;
+class PrintService;
+}
+
+namespace qm::app {
+
+// Page setup: the settings stay with the printer for later printing. A cancel is no error.
+void setUpPage(desktop::PrintService &printing);
+
+// Prints the body of the active viewer: a text line by line, rich text as it is shown (its
+// selection, or everything). Web pages and objects are printed from their own programs; the
+// user is told how. A cancelled print dialog prints nothing and says nothing.
+void printViewer(QWidget *viewer, desktop::PrintService &printing, desktop::Prompter &prompter);
+
+// Prints plain text line by line in the printer's font (one that holds Japanese), a new page
+// whenever one is full; long lines are not wrapped. False when the printer failed.
+bool printPlainText(const QString &text, QPrinter &printer);
+
+} // namespace qm::app

@@ -1,0 +1,287 @@
+#include "fixture.h"
+
+#include "app/main/copycommand.h"
+#include "app/main/maincommands.h"
+#include "app/main/mdimain.h"
+#include "app/search/frmsearchindexlist.h"
+#include "app/viewers/viewerwindow.h"
+#include "platform/desktop/printservice.h"
+#include "platform/rtf/rtf.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTreeWidget>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMimeData>
+#include <QProcess>
+#include <QTest>
+#include <QTextDocument>
+#include <QTimer>
+#include <QToolBar>
+
+using namespace qm;
+using qm::app::mdiMain;
+using qm::test::NewEntry;
+
+namespace {
+
+// Runs `check` on the modal window of type T once it is shown, then closes it.
+template <typename T>
+void onModal(std::function<void(T *)> check, int tries = 50)
+{
+    QTimer::singleShot(0, qApp, [check, tries] {
+        if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            check(w);
+            if (w->isVisible())
+                w->reject();
+        } else if (tries > 0) {
+            onModal<T>(check, tries - 1);
+        }
+    });
+}
+
+QString pdfText(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    // Fonts that share glyphs between radicals and ideographs make the extracted text name the
+    // radicals (U+2F8F for 行); compatibility normalisation turns them back.
+    return QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+}
+
+QByteArray cp932(const char *utf8)
+{
+    return text::cp932::encode(QString::fromUtf8(utf8)).bytes;
+}
+
+} // namespace
+
+class tst_maincommands final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void menusFollowTheTable();
+    void anOpenEntryWindowBlocksNewModifyAndSets();
+    void dictionarySetsClosesEveryViewer();
+    void copyPutsEachKindOnTheClipboard();
+    void printingTextAndRichText();
+    void clipboardSearch();
+
+private:
+    void start();
+    void open(int row);
+    QAction *item(const char *name) { return m_window->commands()->action(QString::fromLatin1(name)); }
+    QAction *button(const char *key) { return m_window->commands()->toolBar()->findChild<QAction *>(QString::fromLatin1(key)); }
+
+    std::unique_ptr<test::ProgramFixture> m_fx;
+    std::unique_ptr<store::DatabaseModule> m_db;
+    std::unique_ptr<store::Settings> m_settings;
+    std::unique_ptr<desktop::ScriptedPrintService> m_printing;
+    std::unique_ptr<mdiMain> m_window;
+};
+
+void tst_maincommands::init()
+{
+    m_fx = std::make_unique<test::ProgramFixture>();
+    QApplication::clipboard()->clear();
+}
+
+void tst_maincommands::cleanup()
+{
+    if (m_window)
+        m_window->close();
+    m_window.reset();
+    m_printing.reset();
+    m_settings.reset();
+    m_db.reset();
+    m_fx.reset();
+}
+
+// One dictionary with an entry of each viewed kind: text, rich text, URL, HTML.
+void tst_maincommands::start()
+{
+    QString longText;
+    for (int i = 0; i < 150; ++i)
+        longText += QStringLiteral("行%1 日本語のテキスト\r\n").arg(i);
+    const QString rtf = rtf::plainTextToRtf(QStringLiteral("リッチな本文"), QFont());
+    m_fx->writeSet({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"),
+                                     {{QStringLiteral("text"), 1, text::cp932::encode(longText).bytes, {QStringLiteral("a1")}},
+                                      {QStringLiteral("rich"), 2, rtf.toLatin1(), {QStringLiteral("a2")}},
+                                      {QStringLiteral("url"), 3, cp932("https://example.org/ページ"), {QStringLiteral("a3")}},
+                                      {QStringLiteral("html"), 4, cp932("<p>ページ</p>"), {QStringLiteral("a4")}}})});
+    m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
+    m_settings = std::make_unique<store::Settings>();
+    m_window = std::make_unique<mdiMain>(*m_db, *m_settings, m_fx->prompter);
+    m_printing = std::make_unique<desktop::ScriptedPrintService>(m_fx->path(QStringLiteral("out.pdf")));
+    m_window->setPrintService(m_printing.get());
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+// Opens entry number `row` + 1 of the first dictionary in a viewer.
+void tst_maincommands::open(int row)
+{
+    m_window->ShowDocument(0, row + 1);
+    QVERIFY(m_window->activeViewer());
+}
+
+void tst_maincommands::menusFollowTheTable()
+{
+    start();
+    QMenu *file = m_window->commands()->menu(QStringLiteral("mnuFile"));
+    QStringList captions;
+    for (QAction *a : file->actions())
+        captions.append(a->isSeparator() ? QStringLiteral("-") : a->text() + QLatin1Char('|') + a->shortcut().toString());
+    QCOMPARE(captions, (QStringList{QStringLiteral("辞書セットの設定(&O)|Ctrl+O"), QStringLiteral("-"),
+                                    QStringLiteral("ﾍﾟｰｼﾞ設定(&U)...|"), QStringLiteral("印刷(&P)...|Ctrl+P"),
+                                    QStringLiteral("-"), QStringLiteral("終了(&X)|")}));
+    QStringList keys;
+    for (QAction *a : m_window->commands()->toolBar()->actions())
+        keys.append(a->isSeparator() ? QStringLiteral("-") : a->objectName());
+    QCOMPARE(keys.join(QLatin1Char(' ')), QStringLiteral("DicSets Print - Copy New Modify - Find FindClip List Heading - "
+                                                         "Cascade TileHorizontal TileVertical"));
+    QCOMPARE(button("FindClip")->toolTip(), QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞから検索"));
+    QVERIFY(!button("Heading")->icon().pixmap(QSize(48, 48)).isNull());
+    // Without a child window, Copy and Modify are off and the toolbar's Copy does nothing.
+    m_window->commands()->refreshEditMenu();
+    QVERIFY(!item("mnuEditCopy")->isEnabled() && !item("mnuEditModify")->isEnabled());
+    button("Copy")->trigger();
+    QVERIFY(m_fx->prompter.messages().isEmpty());
+}
+
+void tst_maincommands::anOpenEntryWindowBlocksNewModifyAndSets()
+{
+    start();
+    open(0);
+    int calls = 0;
+    m_window->windows.newEntry = [&] { ++calls; };
+    m_window->windows.modifyEntry = [&](qint16, qint32) { return ++calls > 0; };
+    m_window->windows.dictionarySets = [&] { ++calls; };
+    QWidget editor;
+    editor.setObjectName(QStringLiteral("frmNewData"));
+    editor.show();
+    for (const char *key : {"New", "Modify", "DicSets"})
+        button(key)->trigger();
+    // Their shortcuts do nothing either.
+    for (const char *name : {"mnuEditNew", "mnuEditModify", "mnuFileDicSets"}) {
+        QVERIFY2(!item(name)->isEnabled(), name);
+        item(name)->trigger();
+    }
+    QCOMPARE(calls, 0);
+    QCOMPARE(m_window->viewers().size(), 1);
+    editor.hide();
+    button("New")->trigger();
+    button("Modify")->trigger();
+    QCOMPARE(calls, 2);
+}
+
+void tst_maincommands::dictionarySetsClosesEveryViewer()
+{
+    start();
+    open(0);
+    open(1);
+    m_window->windows.dictionarySets = [this] { m_db->OpenDictionarySetsIndex = -1; };
+    button("DicSets")->trigger();
+    QTRY_COMPARE(m_window->viewers().size(), 0);
+    QVERIFY(!m_window->commands()->menu(QStringLiteral("mnuEdit"))->isEnabled());
+    QVERIFY(!m_window->commands()->menu(QStringLiteral("mnuFind"))->isEnabled());
+    // With the toolbar, the Find commands of a disabled menu do nothing.
+    int searches = 0;
+    m_window->windows.conditionSearch = [&](qint16 &, qint32 &) { return ++searches < 0; };
+    button("Find")->trigger();
+    QCOMPARE(searches, 0);
+    m_window->windows.dictionarySets = [this] { m_db->OpenDictionarySetsIndex = 0; };
+    item("mnuFileDicSets")->trigger();
+    QVERIFY(m_window->commands()->menu(QStringLiteral("mnuFind"))->isEnabled());
+    button("Find")->trigger();
+    QCOMPARE(searches, 1);
+}
+
+void tst_maincommands::copyPutsEachKindOnTheClipboard()
+{
+    start();
+    QClipboard *clipboard = QApplication::clipboard();
+    open(0);
+    button("Copy")->trigger();
+    QVERIFY(clipboard->text().startsWith(QStringLiteral("行0 日本語のテキスト\n")));
+
+    open(1);
+    button("Copy")->trigger();
+    const QMimeData *data = clipboard->mimeData();
+    QVERIFY(data->hasFormat(QString::fromLatin1(app::RtfMimeType)));
+    QCOMPARE(rtf::rtfToPlainText(QString::fromLatin1(data->data(QString::fromLatin1(app::RtfMimeType)))),
+             QStringLiteral("リッチな本文"));
+    QCOMPARE(data->text(), QStringLiteral("リッチな本文"));
+
+    open(2);
+    button("Copy")->trigger();
+    QCOMPARE(clipboard->text(), QStringLiteral("https://example.org/ページ"));
+
+    open(3);
+    button("Copy")->trigger();
+    QVERIFY(clipboard->text().isEmpty());
+    QCOMPARE(m_fx->prompter.texts().size(), 1);
+    QCOMPARE(m_fx->prompter.texts().at(0).split(QLatin1Char('\n')).size(), 3);
+}
+
+void tst_maincommands::printingTextAndRichText()
+{
+    start();
+    const QString pdf = m_fx->path(QStringLiteral("out.pdf"));
+    open(0);
+    // A cancelled dialog prints nothing and says nothing.
+    m_printing->queueAnswer(false);
+    item("mnuFilePrint")->trigger();
+    QVERIFY(!QFile::exists(pdf));
+    QVERIFY(m_fx->prompter.messages().isEmpty());
+
+    button("Print")->trigger();
+    QCOMPARE(m_printing->titles(), (QStringList{QStringLiteral("印刷"), QStringLiteral("印刷")}));
+    const QString printed = pdfText(pdf);
+    QVERIFY2(printed.contains(QStringLiteral("行0 日本語のテキスト")), qPrintable(printed.left(200)));
+    QVERIFY(printed.contains(QStringLiteral("行149 日本語のテキスト")));
+    QVERIFY2(printed.count(QLatin1Char('\f')) >= 2, "150 lines take several pages");
+
+    QFile::remove(pdf);
+    open(1);
+    item("mnuFilePrint")->trigger();
+    QVERIFY(pdfText(pdf).contains(QStringLiteral("リッチな本文")));
+
+    // Web pages are printed from the browser: a hint, nothing printed.
+    QFile::remove(pdf);
+    open(3);
+    item("mnuFilePrint")->trigger();
+    QVERIFY(!QFile::exists(pdf));
+    QVERIFY(m_fx->prompter.texts().last().startsWith(QStringLiteral("ＨＴＭＬのデータの印刷について\n　")));
+}
+
+void tst_maincommands::clipboardSearch()
+{
+    start();
+    QApplication::clipboard()->clear();
+    m_window->commands()->refreshFindMenu();
+    QVERIFY(!item("mnuFindSearchFindSelected")->isEnabled());
+    QApplication::clipboard()->setText(QStringLiteral("  a  "));
+    m_window->commands()->refreshFindMenu();
+    QVERIFY(item("mnuFindSearchFindSelected")->isEnabled());
+    int rows = -1;
+    onModal<app::frmSearchIndexList>([&](app::frmSearchIndexList *list) {
+        rows = list->ListIndex->topLevelItemCount();
+        QCOMPARE(list->txtSearchIndex->text(), QStringLiteral("a*"));
+    });
+    button("FindClip")->trigger();
+    QCOMPARE(rows, 4);
+    // The keyword box shows the text, and its history did not grow.
+    QCOMPARE(m_window->cboKeyWord->count(), 0);
+}
+
+QTEST_MAIN(tst_maincommands)
+#include "tst_maincommands.moc"
