@@ -9,7 +9,7 @@ namespace qm::store {
 // Compacts a closed dictionary file and keeps the previous file as its backup.
 //
 // The file is copied compactly ("VACUUM INTO") to "$Temp$.dic" beside it, the copy's folded
-// keys are recomputed, the copy is checked whole, and only then is the old file kept as the
+// keys are recomputed, every page of the copy is checked, and only then is the old file kept as the
 // backup (the file's name with the extension "bak") and the copy put in its place. The
 // dictionary is never absent under its name: whenever the work stops, the old or the new
 // file is there and opens. Until the swap the progress can stop it; the old file is then left
