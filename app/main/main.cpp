@@ -1,5 +1,7 @@
 #include "mdimain.h"
 
+#include "app/common/japanesetext.h"
+
 #include "app/store/databasemodule.h"
 #include "app/store/settings.h"
 #include "platform/desktop/messageboxprompter.h"
@@ -18,8 +20,10 @@ int main(int argc, char *argv[])
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 
+    qm::app::prepareJapaneseText();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    qm::app::useJapaneseFonts();
     QApplication::setOrganizationName(QStringLiteral("Quillmere"));
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
 
