@@ -318,15 +318,17 @@ std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite:
 
 const char *Dictionary::trigramLookupSql()
 {
-    // The index names candidate rows; each is tested against the pattern on its stored key, so
-    // a row the index holds under an older key is never listed wrongly, and sorted into
-    // keyword order.
-    return "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
+    // The index names candidate rows; each is tested against the pattern on its stored key (so
+    // a row the index holds under an older key is never listed wrongly) and sorted into keyword
+    // order. Only the rows kept look up their entry.
+    return "SELECT s.word, d.Heading, d.Viewer, s.number FROM ("
+           "SELECT i.\"Index\" AS word, i.DocumentNumber AS number, i.IndexKey AS key, i.rowid AS row "
            "FROM (SELECT rowid AS r FROM IndexKeyTrigram WHERE IndexKeyTrigram MATCH ?5) AS m "
            "CROSS JOIN \"Index\" AS i ON i.rowid = m.r "
-           "INNER JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = i.DocumentNumber "
            "WHERE qm_like(?3, i.IndexKey) "
-           "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?4";
+           "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?4) AS s "
+           "CROSS JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = s.number "
+           "ORDER BY s.key, s.number, s.word, s.row";
 }
 
 const char *Dictionary::keywordLookupSql(const sqlite::LikePattern &pattern)
