@@ -1,5 +1,6 @@
 #include "controls/registry.h"
 
+#include "controls/textboxedit/textboxedit.h"
 #include "controls/webbrowser/webbrowser.h"
 #include "controls/webnavigate/webnavigate.h"
 
@@ -29,6 +30,7 @@ Entry entry(const char *className)
 const QList<Entry> &entries()
 {
     static const QList<Entry> list{
+        entry<TextBoxEdit>("Corvane.TextBoxEdit"),
         entry<WebNavigate>("Corvane.WebNavigate"),
         entry<WebBrowser>("Corvane.WebBrowser"),
     };

@@ -45,6 +45,7 @@ void TestRegistry::cleanupTestCase()
 void TestRegistry::everyClassIsCreatedByNameAndReportsItsMembers()
 {
     const QHash<QString, QString> expected{
+        {QStringLiteral("Corvane.TextBoxEdit"), QStringLiteral("Text Locked Edit Font Clear LoadFile")},
         {QStringLiteral("Corvane.WebNavigate"), QStringLiteral("Navigate")},
         {QStringLiteral("Corvane.WebBrowser"), QStringLiteral("ShowDefault Navigate")},
     };
