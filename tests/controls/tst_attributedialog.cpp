@@ -1,0 +1,231 @@
+#include "dialogtesting.h"
+
+#include "controls/dialogs/colorswatch.h"
+#include "controls/dialogs/commondialogs.h"
+#include "controls/dialogs/frmattributechangedialog.h"
+#include "controls/dialogs/textwidgettargets.h"
+#include "controls/services.h"
+
+#include "platform/desktop/filechooser.h"
+#include "platform/desktop/scriptedprompter.h"
+
+#include <QCheckBox>
+#include <QTextEdit>
+
+#include <memory>
+
+using corvane::frmAttributeChangeDialog;
+using Driver = DialogDriver<frmAttributeChangeDialog>;
+
+namespace {
+
+struct Editor {
+    explicit Editor(const QString &text)
+        : edit(std::make_unique<QTextEdit>())
+        , target(new corvane::RichTextTarget(edit.get()))
+    {
+        edit->setPlainText(text);
+    }
+    // The format of the character at a position.
+    QTextCharFormat at(int position) const
+    {
+        QTextCursor cursor(edit->document());
+        cursor.setPosition(position + 1);
+        return cursor.charFormat();
+    }
+
+    std::unique_ptr<QTextEdit> edit;
+    corvane::RichTextTarget *target;
+};
+
+void search(Editor &editor, const QString &what, bool onward = false)
+{
+    frmAttributeChangeDialog::showFor(*editor.target);
+    Driver::setText("txtFindString", what);
+    Driver::setOnward(onward);
+}
+
+void setSize(const QString &size)
+{
+    Driver::click("chkSize");
+    Driver::control<QComboBox>("cboSize")->setEditText(size);
+}
+
+QString button(const char *name)
+{
+    return Driver::control<QAbstractButton>(name)->text();
+}
+
+} // namespace
+
+class TestAttributeDialog final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init() { m_prompter.clear(); }
+    void cleanup();
+
+    void switchesAndSwatchFollowTheirBoxes();
+    void sizeBoxTakesOnlyASize();
+    void changeAllFromTheCaretLeavesTheText();
+    void offSwitchClearsBold();
+    void changeStepByStep();
+    void aSizeThatIsNotANumberIsRefused();
+    void aDestroyedTargetClosesTheDialog();
+
+private:
+    qm::desktop::ScriptedPrompter m_prompter;
+    qm::desktop::ScriptedFileChooser m_colors;
+};
+
+void TestAttributeDialog::initTestCase()
+{
+    corvane::Services::setPrompter(&m_prompter);
+    corvane::CommonDialogs::setColorChooser(&m_colors);
+}
+
+void TestAttributeDialog::cleanupTestCase()
+{
+    corvane::Services::setPrompter(nullptr);
+    corvane::CommonDialogs::setColorChooser(nullptr);
+}
+
+void TestAttributeDialog::cleanup()
+{
+    if (frmAttributeChangeDialog *dialog = frmAttributeChangeDialog::loaded())
+        dialog->close();
+    QVERIFY(Driver::unloaded());
+}
+
+void TestAttributeDialog::switchesAndSwatchFollowTheirBoxes()
+{
+    Editor editor(u"text"_qs);
+    frmAttributeChangeDialog::showFor(*editor.target);
+    QCOMPARE(frmAttributeChangeDialog::loaded()->windowTitle(), u"属性変更"_qs);
+    for (const char *name : {"cmdBold", "cmdItalic", "cmdUnderline", "cmdStrikethrough", "cboSize"})
+        QVERIFY2(!Driver::control(name)->isEnabled(), name);
+    QCOMPARE(Driver::control<QComboBox>("cboSize")->currentText() + button("cmdBold"), u"8On"_qs);
+    auto *swatch = Driver::control<corvane::ColorSwatch>("Shape");
+    QVERIFY(!swatch->isActive() && swatch->color() == Qt::black);
+
+    Driver::click("chkItalic");
+    Driver::click("cmdItalic");
+    QCOMPARE(button("cmdItalic"), u"Off"_qs);
+    Driver::click("cmdItalic");
+    QCOMPARE(button("cmdItalic"), u"On"_qs);
+    QVERIFY(!Driver::control("cmdBold")->isEnabled());
+
+    QTest::mouseClick(Driver::control("Image"), Qt::LeftButton); // colour unchecked: no dialog
+    QVERIFY(m_colors.asked().isEmpty());
+    Driver::click("chkColor");
+    QVERIFY(swatch->isActive());
+    m_colors.queueColor(0xFFFF0000);
+    Driver::click("Image");
+    QCOMPARE(swatch->color(), QColor(Qt::red));
+    Driver::click("Image"); // cancelled: the colour stays; the dialog started from the last one
+    QCOMPARE(swatch->color(), QColor(Qt::red));
+    QCOMPARE(m_colors.asked().size(), 2);
+    QCOMPARE(m_colors.asked()[1].request.fileName, u"ffff0000"_qs);
+}
+
+void TestAttributeDialog::sizeBoxTakesOnlyASize()
+{
+    Editor editor(u"text"_qs);
+    search(editor, u"t"_qs);
+    Driver::click("chkSize");
+    QLineEdit *box = Driver::control<QComboBox>("cboSize")->lineEdit();
+    box->selectAll();
+    QTest::keyClicks(box, u"1x2,.5-"_qs);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QCOMPARE(box->text(), u"12."_qs);
+    QTest::keyClick(box, Qt::Key_Return); // swallowed: no step runs
+    QVERIFY(m_prompter.messages().isEmpty() && !editor.edit->textCursor().hasSelection());
+    QInputMethodEvent typed(QString(), {});
+    typed.setCommitString(u"１２"_qs);
+    QApplication::sendEvent(box, &typed);
+    QCOMPARE(box->text(), u"12."_qs);
+}
+
+void TestAttributeDialog::changeAllFromTheCaretLeavesTheText()
+{
+    Editor editor(u"ab ab ab"_qs);
+    const qreal original = editor.at(0).fontPointSize();
+    editor.target->setSelStart(2);
+    search(editor, u"AB"_qs, true);
+    setSize(u"12"_qs);
+    Driver::click("cmdReplaceAll");
+    QCOMPARE(editor.edit->toPlainText(), u"ab ab ab"_qs);
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(editor.at(i).fontPointSize(), i >= 3 && i != 5 ? 12.0 : original);
+    QCOMPARE(m_prompter.texts(), QStringList(u"すべて置換しました"_qs));
+    QCOMPARE(m_prompter.messages()[0].title, u"置換"_qs);
+    QVERIFY(Driver::unloaded());
+}
+
+void TestAttributeDialog::offSwitchClearsBold()
+{
+    Editor editor(u"bold and bold"_qs);
+    editor.edit->selectAll();
+    editor.edit->setFontWeight(QFont::Bold);
+    search(editor, u"bold"_qs);
+    Driver::click("chkBold");
+    Driver::click("cmdBold");
+    Driver::click("chkUnderline"); // "On"
+    Driver::click("cmdReplaceAll");
+    for (int i : {0, 3, 9, 12})
+        QVERIFY(editor.at(i).fontWeight() == QFont::Normal && editor.at(i).fontUnderline());
+    QVERIFY(editor.at(5).fontWeight() == QFont::Bold && !editor.at(5).fontUnderline());
+}
+
+// The first step on "全体" only selects; with nothing checked the steps only walk.
+void TestAttributeDialog::changeStepByStep()
+{
+    Editor editor(u"x x"_qs);
+    search(editor, u"x"_qs);
+    Driver::click("cmdReplace");
+    Driver::click("cmdReplace");
+    QCOMPARE(editor.target->SelStart(), 2);
+    Driver::click("chkStrikethrough");
+    Driver::click("cmdReplace");
+    QVERIFY(editor.at(2).fontStrikeOut() && !editor.at(0).fontStrikeOut());
+    QCOMPARE(m_prompter.texts(), QStringList(u"最後まで検索しました"_qs));
+    QCOMPARE(m_prompter.messages()[0].title, u"置換"_qs);
+}
+
+void TestAttributeDialog::aSizeThatIsNotANumberIsRefused()
+{
+    Editor editor(u"a a"_qs);
+    search(editor, u"a"_qs);
+    Driver::click("chkBold");
+    Driver::click("chkSize");
+    for (const QString &size : {QString(), u"1.2.3"_qs, u"."_qs, u"0"_qs, u"5000"_qs}) {
+        Driver::control<QComboBox>("cboSize")->setEditText(size);
+        m_prompter.clear();
+        Driver::click("cmdReplaceAll");
+        QCOMPARE(m_prompter.messages().size(), 1);
+        QVERIFY2(m_prompter.messages()[0].text.contains(u"数値"_qs), qPrintable(size));
+        QVERIFY(frmAttributeChangeDialog::loaded()->isVisible());
+        QVERIFY(!editor.at(0).hasProperty(QTextFormat::FontWeight));
+    }
+    Driver::control<QComboBox>("cboSize")->setEditText(u"10.5"_qs);
+    Driver::click("cmdReplaceAll");
+    QCOMPARE(editor.at(2).fontPointSize(), 10.5);
+}
+
+void TestAttributeDialog::aDestroyedTargetClosesTheDialog()
+{
+    for (const char *command : {"cmdFindNext", "cmdReplace", "cmdReplaceAll"}) {
+        auto editor = std::make_unique<Editor>(u"abc"_qs);
+        search(*editor, u"b"_qs);
+        editor.reset();
+        Driver::click(command);
+        QVERIFY2(Driver::unloaded(), command);
+        QVERIFY(m_prompter.messages().isEmpty());
+    }
+}
+
+QTEST_MAIN(TestAttributeDialog)
+#include "tst_attributedialog.moc"
