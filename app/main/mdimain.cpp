@@ -10,6 +10,7 @@
 #include "app/icons/viewericons.h"
 #include "app/search/frmsearchindexlist.h"
 #include "app/store/databasemodule.h"
+#include "app/viewers/browsersurface.h"
 #include "app/viewers/corvanehost.h"
 #include "app/viewers/textviewer.h"
 #include "app/viewers/viewerfactory.h"
@@ -242,6 +243,10 @@ void mdiMain::load()
     m_searchIndexList->setHelpHandler([this](const QString &topic) { ShowHelp(topic); });
     restorePlacement();
     m_options = m_settings.readSharedOptions();
+    // Only when pages are shown inside the program; the browser itself still loads with the
+    // first page.
+    if (m_options.BrowserInMdi != 0)
+        prepareForEmbeddedBrowser(*this);
     m_database.LoadDictionarySets();
     m_database.OpenDictionarySet();
 }
