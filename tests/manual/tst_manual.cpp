@@ -12,17 +12,7 @@ namespace {
 // Every address the program opens help with.
 const QStringList Topics{
     QStringLiteral("Main.htm"),
-    QStringLiteral("DicSets.htm"),
-    QStringLiteral("DicSets.htm#EditDicSets"),
-    QStringLiteral("DicSets.htm#AddNewDicSets"),
-    QStringLiteral("DicSets.htm#MakeDic"),
-    QStringLiteral("DicSets.htm#DicProperty"),
-    QStringLiteral("EditData.htm#AddNewData"),
-    QStringLiteral("EditData.htm#ModifyData"),
     QStringLiteral("Searching.htm#Result"),
-    QStringLiteral("Searching.htm#Condition"),
-    QStringLiteral("Searching.htm#HeadingGrid"),
-    QStringLiteral("Introduction.htm#Mail"),
 };
 
 QString readPage(const QString &path)

@@ -4,10 +4,14 @@
 #include "app/search/frmsearchindexlist.h"
 #include "app/viewers/textviewer.h"
 #include "app/viewers/webviewers.h"
+#include "manual/manualinstaller.h"
 #include "platform/desktop/twips.h"
 
 #include <QApplication>
+#include <QAction>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QRegularExpression>
 #include <QDir>
 #include <QInputMethodEvent>
 #include <QLabel>
@@ -91,6 +95,7 @@ private slots:
     void closingStoresPlacementAndRemovesTemporaryFiles();
     void closingIsRefusedWhileAnEditorIsOpen();
     void aPlacementOffEveryScreenIsBroughtBack();
+    void helpPagesDescribeOnlyWhatTheWindowsDo();
 
 private:
     void start(const QStringList &files);
@@ -465,6 +470,27 @@ void tst_mdimain::aPlacementOffEveryScreenIsBroughtBack()
         QCOMPARE(window()->width(), desktop::Twips::toPixels(8000));
         QVERIFY(window()->close());
         m_window.reset();
+    }
+}
+
+// The help pages name no key the windows do not take, and promise sorting by a column header
+// only where the list sorts.
+void tst_mdimain::helpPagesDescribeOnlyWhatTheWindowsDo()
+{
+    start({});
+    QList<QKeySequence> shortcuts;
+    for (const QWidget *w : {static_cast<QWidget *>(window()), static_cast<QWidget *>(window()->searchIndexList())})
+        for (const QAction *action : w->findChildren<QAction *>())
+            shortcuts << action->shortcuts();
+    const bool listSorts = window()->searchIndexList()->ListIndex->header()->sectionsClickable();
+    static const QRegularExpression key(QStringLiteral("<kbd>((?:Ctrl|Alt|Shift)\\+[^<]+)</kbd>"));
+    for (const QString &name : manual::ManualInstaller::pageNames()) {
+        QFile file(QStringLiteral(":/manual/") + name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(file.readAll());
+        for (const QRegularExpressionMatch &m : key.globalMatch(page))
+            QVERIFY2(shortcuts.contains(QKeySequence(m.captured(1))), qPrintable(name + QLatin1Char(' ') + m.captured(1)));
+        QVERIFY2(listSorts || !page.contains(QStringLiteral("列の見出しをクリック")), qPrintable(name));
     }
 }
 
