@@ -50,12 +50,14 @@ CREATE TABLE Properties (
 );
 )sql";
 
-// What body and contains searches read, added after the tables above: files made before lack
+// What the search windows read besides the tables above, added later: files made before lack
 // them and are still dictionaries (see Layout). DocumentText holds the folded visible text of
 // each rich-text body (NULL while it has not been read), IndexKeyTrigram a trigram index of the
-// folded keywords whose content is the Index table itself. Triggers are off on every
-// connection, so the store writes both itself with every change.
+// folded keywords whose content is the Index table itself; triggers are off on every
+// connection, so the store writes both itself with every change. The heading grid lists entries
+// by renewal date through Index_RenewalDate.
 constexpr char SearchTablesSql[] = R"sql(
+CREATE INDEX Index_RenewalDate ON Document (RenewalDate);
 CREATE TABLE DocumentText (
     DocumentNumber INTEGER PRIMARY KEY
         REFERENCES Document (DocumentNumber) ON UPDATE CASCADE ON DELETE CASCADE,

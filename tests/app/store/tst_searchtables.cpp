@@ -259,7 +259,7 @@ void tst_searchtables::earlierFilesAreAcceptedAndUpgraded()
         for (int i = 0; i < 50; ++i)
             d.addEntry(makeEntry(QStringLiteral("h%1").arg(i)), {QStringLiteral("word%1").arg(i)});
     }
-    stockSqlite(path, QStringLiteral("DROP TABLE DocumentText; DROP TABLE IndexKeyTrigram;"));
+    stockSqlite(path, QStringLiteral("DROP INDEX Index_RenewalDate; DROP TABLE DocumentText; DROP TABLE IndexKeyTrigram;"));
     const QString copy = m_dir.filePath(QStringLiteral("earlier copy.dic"));
     QFile::remove(copy);
     QVERIFY(QFile::copy(path, copy));
