@@ -35,14 +35,19 @@ public:
     QStringList filters;
 };
 
-// Works the modal dialog that the next exec() shows. The dialog is closed afterwards if the
-// work left it open, so that a failing check cannot hang the test.
+// Works the modal dialog that the next exec() shows. A dialog that handles events while it is
+// being made (a busy cursor, a progress window) is waited for. The dialog is closed afterwards
+// if the work left it open, so that a failing check cannot hang the test.
 template <class Dialog>
-void onModal(std::function<void(Dialog *)> work)
+void onModal(std::function<void(Dialog *)> work, int tries = 50)
 {
-    QTimer::singleShot(0, [work] {
+    QTimer::singleShot(0, [work, tries] {
         QWidget *modal = QApplication::activeModalWidget();
         auto *dialog = qobject_cast<Dialog *>(modal);
+        if (!dialog && tries > 0) {
+            onModal<Dialog>(work, tries - 1);
+            return;
+        }
         if (dialog)
             work(dialog);
         else

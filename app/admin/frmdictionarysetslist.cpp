@@ -1,0 +1,194 @@
+#include "frmdictionarysetslist.h"
+
+#include "frmdictionarysets.h"
+
+#include "app/store/databasemodule.h"
+#include "platform/desktop/prompter.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <utility>
+
+namespace qm::app {
+namespace {
+
+using admin::place;
+
+void select(QListWidget *list, int row)
+{
+    list->setCurrentRow(row);
+    if (row < 0)
+        list->clearSelection();
+}
+
+} // namespace
+
+frmDictionarySetsList::frmDictionarySetsList(store::DatabaseModule &database, desktop::Prompter &prompter,
+                                             HelpHandler help, QWidget *parent)
+    : QDialog(parent)
+    , m_database(database)
+    , m_prompter(prompter)
+    , m_help(std::move(help))
+{
+    setObjectName(QStringLiteral("frmDictionarySetsList"));
+    setWindowTitle(QStringLiteral("Quillmere - 辞書セット一覧"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    QWidget *client = admin::fixedClient(this, 4590, 3270);
+    buildControls(client);
+    admin::addHelpMenu(this, QStringLiteral("mnuHelp"), [this] {
+        if (m_help)
+            m_help(QStringLiteral("DicSets.htm"));
+    });
+    load();
+}
+
+frmDictionarySetsList::~frmDictionarySetsList() = default;
+
+void frmDictionarySetsList::buildControls(QWidget *client)
+{
+    lstDicSets = place(new QListWidget(client), QStringLiteral("lstDicSets"), 120, 360, 2895, 2790);
+    lstDicSets->setSelectionMode(QAbstractItemView::SingleSelection);
+    Label1 = admin::label(client, QStringLiteral("Label1"), QStringLiteral("辞書セット名(&S)"), lstDicSets, 120, 120,
+                          2895);
+    auto button = [client](const QString &name, const QString &caption, double top) {
+        auto *b = place(new QPushButton(caption, client), name, 3135, top, 1335, 375);
+        b->setAutoDefault(false);
+        return b;
+    };
+    cmdOpen = button(QStringLiteral("cmdOpen"), QStringLiteral("開く(&O)"), 360);
+    cmdOpen->setDefault(true);
+    cmdAdd = button(QStringLiteral("cmdAdd"), QStringLiteral("追加(&A)"), 960);
+    cmdEdit = button(QStringLiteral("cmdEdit"), QStringLiteral("編集(&E)"), 1410);
+    cmdDelete = button(QStringLiteral("cmdDelete"), QStringLiteral("削除(&R)"), 1860);
+    cmdUp = button(QStringLiteral("cmdUp"), QStringLiteral("↑(&U)"), 2325);
+    cmdDown = button(QStringLiteral("cmdDown"), QStringLiteral("↓(&D)"), 2775);
+    connect(cmdOpen, &QPushButton::clicked, this, &QDialog::accept);
+    connect(lstDicSets, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmDictionarySetsList::addSet);
+    connect(cmdEdit, &QPushButton::clicked, this, &frmDictionarySetsList::editSet);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmDictionarySetsList::deleteSet);
+    connect(cmdUp, &QPushButton::clicked, this, [this] { moveSelected(-1); });
+    connect(cmdDown, &QPushButton::clicked, this, [this] { moveSelected(+1); });
+}
+
+void frmDictionarySetsList::load()
+{
+    RefreshSetList();
+    select(lstDicSets, m_database.OpenDictionarySetsIndex < m_database.DictionarySetCount
+                           ? m_database.OpenDictionarySetsIndex
+                           : -1);
+    // No dictionary is open from here until the list closes, so the editor and the dictionary
+    // dialogs never work on an open file.
+    m_database.CloseDictionarySet();
+}
+
+int frmDictionarySetsList::selectedRow() const
+{
+    const QListWidgetItem *item = lstDicSets->currentItem();
+    return item && item->isSelected() ? lstDicSets->row(item) : -1;
+}
+
+void frmDictionarySetsList::RefreshSetList()
+{
+    const int remembered = selectedRow();
+    lstDicSets->clear();
+    const int count = m_database.DictionarySetCount;
+    for (int i = 0; i < count; ++i)
+        lstDicSets->addItem(m_database.DictionarySetList[std::size_t(i)].SetName);
+    for (QPushButton *b : {cmdOpen, cmdEdit, cmdDelete})
+        b->setEnabled(count > 0);
+    if (count == 0)
+        return;
+    select(lstDicSets, remembered < 0 ? 0 : qMin(remembered, count - 1));
+}
+
+void frmDictionarySetsList::DeleteDictionarySet(int index)
+{
+    auto &sets = m_database.DictionarySetList;
+    if (index < 0 || index >= store::MaxDictionarySets)
+        return;
+    for (int i = index; i < store::MaxDictionarySets - 1; ++i)
+        sets[std::size_t(i)] = std::move(sets[std::size_t(i) + 1]);
+    sets[store::MaxDictionarySets - 1] = store::DictionarySet{};
+    --m_database.DictionarySetCount;
+    const int selected = selectedRow();
+    select(lstDicSets, selected > 0 ? selected - 1 : -1);
+    RefreshSetList();
+}
+
+void frmDictionarySetsList::addSet()
+{
+    if (m_database.DictionarySetCount >= store::MaxDictionarySets) {
+        m_prompter.inform(QStringLiteral("登録できる辞書セット数は") + QString::number(store::MaxDictionarySets)
+                          + QStringLiteral("つまでです"));
+        return;
+    }
+    const int index = m_database.DictionarySetCount++;
+    // Entries past the count are empty; the editor starts from a blank set in any case.
+    m_database.DictionarySetList[std::size_t(index)] = store::DictionarySet{};
+    m_database.OpenDictionarySetsIndex = qint16(index);
+    lstDicSets->addItem(QStringLiteral(" "));
+    select(lstDicSets, index);
+    showEditor();
+    dropIfNameless(index);
+    RefreshSetList();
+}
+
+void frmDictionarySetsList::editSet()
+{
+    const int index = selectedRow();
+    if (index < 0)
+        return;
+    m_database.OpenDictionarySetsIndex = qint16(index);
+    showEditor();
+    dropIfNameless(index);
+    // A changed name shows at once.
+    RefreshSetList();
+}
+
+void frmDictionarySetsList::deleteSet()
+{
+    const int index = selectedRow();
+    if (index >= 0)
+        DeleteDictionarySet(index);
+}
+
+void frmDictionarySetsList::moveSelected(int offset)
+{
+    const int row = selectedRow();
+    const int target = row + offset;
+    if (row < 0 || target < 0 || target >= m_database.DictionarySetCount)
+        return;
+    std::swap(m_database.DictionarySetList[std::size_t(row)], m_database.DictionarySetList[std::size_t(target)]);
+    select(lstDicSets, target);
+    RefreshSetList();
+}
+
+void frmDictionarySetsList::showEditor()
+{
+    frmDictionarySets editor(m_database, m_prompter, m_help, this);
+    if (m_chooser)
+        editor.setFileChooser(*m_chooser);
+    editor.exec();
+}
+
+void frmDictionarySetsList::dropIfNameless(int index)
+{
+    // The editor empties the name of a set it was told to delete; a cancelled new set has none.
+    if (m_database.DictionarySetList[std::size_t(index)].SetName.isEmpty())
+        DeleteDictionarySet(index);
+}
+
+void frmDictionarySetsList::done(int result)
+{
+    if (!m_closed) {
+        m_closed = true;
+        m_database.OpenDictionarySetsIndex = qint16(selectedRow());
+        m_database.OpenDictionarySet();
+    }
+    QDialog::done(result);
+}
+
+} // namespace qm::app
