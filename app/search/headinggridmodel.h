@@ -19,8 +19,8 @@ class HeadingGridModel final : public QAbstractTableModel
 
 public:
     enum Column { HeadingColumn = 0, TypeColumn = 1, DateColumn = 2, NumberColumn = 3, ColumnCount = 4 };
-    // Rows read from the store at a time.
-    static constexpr int Batch = 200;
+    // Rows read from the store at a time: about a window's worth, so opening reads no more.
+    static constexpr int Batch = 64;
 
     explicit HeadingGridModel(QObject *parent = nullptr);
     ~HeadingGridModel() override;

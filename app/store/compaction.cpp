@@ -138,18 +138,23 @@ private:
         m_stage = 1;
         {
             sqlite::Transaction tx(copy);
-            // A file of an earlier version gains the search tables. The trigram index is made
-            // anew in any case: it names keyword rows by rowid, which copying may renumber, and
-            // it then also holds what other programs wrote.
-            // Body texts folded by another version are read again with the keys.
+            // A file of an earlier version gains the search tables, and keys or body texts
+            // folded by another version are made anew. Copying keeps every rowid, so the
+            // trigram index stays in step with what the store wrote; it is made anew when
+            // another program changed keyword rows: then their keys were recomputed, or the rows
+            // are not the ones the store recorded.
             const bool newTables = schema::layoutOf(copy) == schema::Layout::WithoutSearchTables;
             if (newTables)
                 schema::createSearchTables(copy);
             const bool keysCurrent = keysAreCurrent(copy);
-            refoldKeys(copy, progressStage(m_progress, m_pages, m_pages / 2, 3 * m_pages));
-            searchtables::rebuild(copy, newTables || !keysCurrent ? searchtables::BodyTexts::All
-                                                                  : searchtables::BodyTexts::Missing,
-                                  progressStage(m_progress, m_pages + m_pages / 2, m_pages - m_pages / 2, 3 * m_pages));
+            const qint64 changedKeys = refoldKeys(copy, progressStage(m_progress, m_pages, m_pages / 2, 3 * m_pages));
+            const auto bodies = newTables || !keysCurrent ? searchtables::BodyTexts::All
+                                                          : searchtables::BodyTexts::Missing;
+            const Progress rest = progressStage(m_progress, m_pages + m_pages / 2, m_pages - m_pages / 2, 3 * m_pages);
+            if (newTables || changedKeys > 0 || !searchtables::indexedRowsMatch(copy))
+                searchtables::rebuild(copy, bodies, rest);
+            else
+                searchtables::readBodyTexts(copy, bodies, rest);
             tx.commit();
         }
         m_stage = 2;

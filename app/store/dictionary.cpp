@@ -126,6 +126,7 @@ void Dictionary::CreateDictionary(const QString &fileName, const QString &dictio
         createProperty(db, QStringLiteral("IndexRecordCount"), PropertyType::Long, 0);
         createProperty(db, QStringLiteral("DocumentRecordCount"), PropertyType::Long, 0);
         refoldKeys(db, {});
+        searchtables::recordIndexedRows(db);
         tx.commit();
     } catch (const Error &) {
         // A file that was not there before is the remains of this attempt, not a dictionary.

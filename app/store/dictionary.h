@@ -131,6 +131,8 @@ public:
 private:
     void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number);
     void insertKeyword(qint32 documentNumber, const QString &keyword);
+    // Keeps the record of the keyword rows the trigram index holds (see searchtables.h).
+    void noteKeywordRows(qint64 added);
     void writeBodyText(qint32 documentNumber, const Entry &entry);
     // The rows of a lookup through the trigram index, or nullopt when the index cannot serve it
     // (no trigrams, too many candidates, an index that fails); the caller then walks the keys.

@@ -125,6 +125,7 @@ qint32 Dictionary::addEntry(const Entry &entry, const QStringList &keywords)
     sqlite::Transaction tx(m_db);
     qint32 number = 0;
     insertEntry(entry, keywords, number);
+    noteKeywordRows(keywords.size());
     tx.commit();
     return number;
 }
@@ -134,9 +135,19 @@ void Dictionary::addEntries(const std::vector<NewEntry> &entries)
     requireWritable();
     sqlite::Transaction tx(m_db);
     qint32 number = 0;
-    for (const NewEntry &e : entries)
+    qint64 keywords = 0;
+    for (const NewEntry &e : entries) {
         insertEntry(e.entry, e.keywords, number);
+        keywords += e.keywords.size();
+    }
+    noteKeywordRows(keywords);
     tx.commit();
+}
+
+void Dictionary::noteKeywordRows(qint64 added)
+{
+    if (m_searchTables && added != 0)
+        searchtables::noteIndexedRows(m_db, added);
 }
 
 bool Dictionary::updateEntry(const Entry &entry)
@@ -167,6 +178,9 @@ bool Dictionary::deleteEntry(qint32 documentNumber)
                                 "SELECT 'delete', rowid, IndexKey FROM \"Index\" WHERE DocumentNumber = ?1");
         unindex.bind(1, documentNumber);
         unindex.run();
+        const qint64 keywords = m_db.changes();
+        unindex.reset();
+        noteKeywordRows(-keywords);
     }
     Statement st(m_db, "DELETE FROM Document WHERE DocumentNumber = ?1");
     st.bind(1, documentNumber);
@@ -191,6 +205,7 @@ void Dictionary::addKeyword(qint32 documentNumber, const QString &keyword)
     requireWritable();
     sqlite::Transaction tx(m_db);
     insertKeyword(documentNumber, keyword);
+    noteKeywordRows(1);
     tx.commit();
 }
 

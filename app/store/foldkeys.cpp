@@ -53,8 +53,9 @@ bool keysAreCurrent(sqlite::Database &db)
     return version && version->toString() == text::foldVersion();
 }
 
-void refoldKeys(sqlite::Database &db, const Progress &progress)
+qint64 refoldKeys(sqlite::Database &db, const Progress &progress)
 {
+    qint64 keywordKeysChanged = 0;
     qint64 lastRows[std::size(Columns)];
     qint64 total = 0;
     for (size_t c = 0; c < std::size(Columns); ++c)
@@ -70,11 +71,14 @@ void refoldKeys(sqlite::Database &db, const Progress &progress)
             update.bind(1, first).bind(2, last);
             update.run();
             update.reset();
+            if (c == 0)
+                keywordKeysChanged += db.changes();
             done += last - first + 1;
         }
     }
     recordVersion(db);
     reportProgress(progress, total, total);
+    return keywordKeysChanged;
 }
 
 } // namespace qm::store

@@ -18,7 +18,7 @@ bool keysAreCurrent(sqlite::Database &db);
 
 // Recomputes every key that differs from the fold of its text, in batches with progress, and
 // records this program's version. Runs inside the caller's transaction; throws sqlite::Error
-// (Kind::Cancelled when the progress asks to stop).
-void refoldKeys(sqlite::Database &db, const Progress &progress);
+// (Kind::Cancelled when the progress asks to stop). Returns how many keyword keys changed.
+qint64 refoldKeys(sqlite::Database &db, const Progress &progress);
 
 } // namespace qm::store

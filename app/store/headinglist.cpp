@@ -8,6 +8,30 @@
 namespace qm::store {
 namespace {
 
+// Reads a stored renewal date ("yyyy-MM-dd HH:mm:ss") without the cost of a format parser; any
+// other text goes to the parser.
+QDateTime parseDate(QStringView text)
+{
+    const auto digits = [&](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i) {
+            const char16_t c = text[i].unicode();
+            if (c < u'0' || c > u'9')
+                return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
+    };
+    if (text.size() == 19 && text[4] == u'-' && text[7] == u'-' && text[10] == u' ' && text[13] == u':'
+        && text[16] == u':') {
+        const QDate date(digits(0, 4), digits(5, 2), digits(8, 2));
+        const QTime time(digits(11, 2), digits(14, 2), digits(17, 2));
+        if (date.isValid() && time.isValid())
+            return QDateTime(date, time);
+    }
+    return QDateTime::fromString(text.toString(), QString::fromLatin1(schema::DateFormat));
+}
+
 // The column an order sorts by, and the index that holds it in that order.
 struct OrderColumn {
     const char *column;
@@ -106,7 +130,7 @@ std::vector<HeadingRow> HeadingList::read(Stage stage, int count)
         r.Heading = st.toText(1);
         r.Viewer = quint8(st.toInt(2));
         r.ViewerType = st.toText(3);
-        r.RenewalDate = QDateTime::fromString(st.toText(4), QString::fromLatin1(schema::DateFormat));
+        r.RenewalDate = parseDate(st.toText(4));
         m_lastValue = m_order == Order::Viewer ? QVariant(st.toInt64(5)) : QVariant(st.toText(5));
         m_lastNumber = r.DocumentNumber;
         m_started = true;

@@ -1,5 +1,7 @@
 #include "searchtables.h"
 
+#include "properties.h"
+
 #include "platform/sqlite/database.h"
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
@@ -31,6 +33,27 @@ sqlite::Error cancelled()
     return sqlite::Error(sqlite::Error::Kind::Cancelled, SQLITE_INTERRUPT, QStringLiteral("cancelled"));
 }
 
+const QString IndexedRows = QStringLiteral("SearchIndexRows");
+
+// "count highest-rowid".
+QString indexedRowsText(qint64 count, qint64 highest)
+{
+    return QString::number(count) + QLatin1Char(' ') + QString::number(highest);
+}
+
+void writeIndexedRows(sqlite::Database &db, const QString &text)
+{
+    if (findProperty(db, IndexedRows))
+        writeProperty(db, IndexedRows, text);
+    else
+        createProperty(db, IndexedRows, PropertyType::Text, text);
+}
+
+qint64 highestRow(sqlite::Database &db)
+{
+    return single(db, "SELECT coalesce(max(rowid), 0) FROM \"Index\"");
+}
+
 } // namespace
 
 QString trigramQuery(const sqlite::LikePattern &pattern)
@@ -53,7 +76,7 @@ QString trigramQuery(const sqlite::LikePattern &pattern)
 
 void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
 {
-    const qint64 lastRow = single(db, "SELECT coalesce(max(rowid), 0) FROM \"Index\"");
+    const qint64 lastRow = highestRow(db);
     const qint64 lastEntry = single(db, "SELECT coalesce(max(DocumentNumber), 0) FROM Document");
     const qint64 total = lastRow + EntryWeight * lastEntry;
     const auto step = [&](qint64 done) {
@@ -70,7 +93,14 @@ void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
         fill.run();
         fill.reset();
     }
+    db.exec("INSERT INTO IndexKeyTrigram (IndexKeyTrigram) VALUES ('optimize')");
+    recordIndexedRows(db);
+    readBodyTexts(db, bodies, progressStage(progress, lastRow, total - lastRow, total));
+}
 
+void readBodyTexts(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
+{
+    const qint64 lastEntry = single(db, "SELECT coalesce(max(DocumentNumber), 0) FROM Document");
     db.exec("DELETE FROM DocumentText WHERE DocumentNumber NOT IN "
             "(SELECT DocumentNumber FROM Document WHERE Viewer = 2)");
     Statement read(db, bodies == BodyTexts::All
@@ -85,12 +115,37 @@ void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
                              "WHERE t.DocumentNumber = d.DocumentNumber AND t.TextKey IS NOT NULL) "
                              "ON CONFLICT (DocumentNumber) DO UPDATE SET TextKey = excluded.TextKey");
     for (qint64 first = 1; first <= lastEntry; first += EntryBatch) {
-        step(lastRow + EntryWeight * (first - 1));
+        if (!reportProgress(progress, first - 1, lastEntry))
+            throw cancelled();
         read.bind(1, first).bind(2, first + EntryBatch - 1);
         read.run();
         read.reset();
     }
-    step(total);
+    if (!reportProgress(progress, lastEntry, lastEntry))
+        throw cancelled();
+}
+
+void recordIndexedRows(sqlite::Database &db)
+{
+    writeIndexedRows(db, indexedRowsText(single(db, "SELECT count(*) FROM \"Index\""), highestRow(db)));
+}
+
+void noteIndexedRows(sqlite::Database &db, qint64 added)
+{
+    const std::optional<QVariant> recorded = findProperty(db, IndexedRows);
+    const QStringList parts = recorded ? recorded->toString().split(QLatin1Char(' ')) : QStringList();
+    // Without a record the rows cannot be vouched for; the next compaction makes the index anew.
+    if (parts.size() != 2)
+        return;
+    writeIndexedRows(db, indexedRowsText(parts[0].toLongLong() + added, highestRow(db)));
+}
+
+bool indexedRowsMatch(sqlite::Database &db)
+{
+    const std::optional<QVariant> recorded = findProperty(db, IndexedRows);
+    return recorded
+           && recorded->toString()
+                  == indexedRowsText(single(db, "SELECT count(*) FROM \"Index\""), highestRow(db));
 }
 
 } // namespace qm::store::searchtables

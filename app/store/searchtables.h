@@ -32,10 +32,20 @@ enum class BodyTexts {
     Missing // only those without a text (written by another program, or while no reader was set)
 };
 
-// Fills the trigram index anew from every keyword row, reads the text of rich-text bodies
-// and drops the texts of entries that are no longer rich text. Runs inside the caller's
-// transaction, in batches with progress; throws sqlite::Error (Kind::Cancelled when the
-// progress asks to stop).
+// Fills the trigram index anew from every keyword row (merged into one segment, which queries
+// read fastest), reads the text of rich-text bodies and drops the texts of entries that are no
+// longer rich text. Runs inside the caller's transaction, in batches with progress; throws
+// sqlite::Error (Kind::Cancelled when the progress asks to stop).
 void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress);
+// Only the body texts.
+void readBodyTexts(sqlite::Database &db, BodyTexts bodies, const Progress &progress);
+
+// The keyword rows the trigram index was last known to hold: their number and the highest
+// rowid, recorded in the property SearchIndexRows. The store records them with each of its
+// writes; keyword rows that another program added or deleted make the actual ones differ.
+void recordIndexedRows(sqlite::Database &db);
+void noteIndexedRows(sqlite::Database &db, qint64 added);
+// True when the keyword rows are the ones recorded (counting them reads a whole index).
+bool indexedRowsMatch(sqlite::Database &db);
 
 } // namespace qm::store::searchtables

@@ -29,7 +29,7 @@ QString contents(const QString &path)
     return stockSqlite(path, QStringLiteral(
         "SELECT group_concat(DocumentNumber || Viewer || Heading || hex(Document) || RenewalDate, '|') FROM Document;"
         "SELECT group_concat(\"Index\" || DocumentNumber, '|') FROM (SELECT * FROM \"Index\" ORDER BY rowid);"
-        "SELECT group_concat(Name || Type || Value, '|') FROM Properties WHERE Name <> 'FoldVersion';"
+        "SELECT group_concat(Name || Type || Value, '|') FROM Properties WHERE Name NOT IN ('FoldVersion', 'SearchIndexRows');"
         "PRAGMA application_id;"));
 }
 

@@ -97,7 +97,7 @@ void tst_dictionary::newDictionaryHasSchemaRowsAndProperties()
     QCOMPARE(stockSqlite(path, QStringLiteral("SELECT group_concat(Name || ':' || Type, ' ') FROM (SELECT * FROM Properties ORDER BY rowid)")),
              QStringLiteral("QuillmereDatabase:Text DictionaryName:Text DictionaryNameLock:Boolean Author:Text "
                             "AuthorLock:Boolean Comment:Text CommentLock:Boolean IndexRecordCount:Long "
-                            "DocumentRecordCount:Long FoldVersion:Text"));
+                            "DocumentRecordCount:Long FoldVersion:Text SearchIndexRows:Text"));
 
     Dictionary d(path);
     QCOMPARE(d.property(QStringLiteral("QuillmereDatabase")), QVariant(QStringLiteral("1.00")));

@@ -215,14 +215,15 @@ void tst_searchtables::changesBehindTheStoreNeverMisleadLookups()
         Dictionary d(path);
         n = d.addEntry(makeEntry(QStringLiteral("h")), {QStringLiteral("original"), QStringLiteral("another")});
     }
-    // Another program renames a keyword row, adds one (with no key) and deletes one: the index
-    // still names the old rows.
+    // Another program renames a keyword row, adds one with no key and one with the right key
+    // (copied from another dictionary, say), and deletes one: the index still names the old rows.
     stockSqlite(path, QStringLiteral("UPDATE \"Index\" SET \"Index\" = 'renamed', IndexKey = 'renamed' WHERE \"Index\" = 'original';"
                                      "INSERT INTO \"Index\" (\"Index\", DocumentNumber) VALUES ('stocked', %1);"
+                                     "INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES ('Copied', %1, 'copied');"
                                      "DELETE FROM \"Index\" WHERE \"Index\" = 'another';")
                           .arg(n));
     const QStringList patterns{QStringLiteral("*rigin*"), QStringLiteral("*nothe*"), QStringLiteral("*ename*"),
-                               QStringLiteral("*tocke*")};
+                               QStringLiteral("*tocke*"), QStringLiteral("*opie*")};
     {
         // Until the index is made anew it may miss such rows, but never lists a wrong one, even
         // after the store deleted a row by a key the index never held.
@@ -235,11 +236,19 @@ void tst_searchtables::changesBehindTheStoreNeverMisleadLookups()
     }
     // Compaction computes the other program's key and makes the index anew.
     CompactDictionary(path);
+    {
+        Dictionary d(path);
+        QCOMPARE(indexCheck(d), QStringLiteral("ok"));
+        QCOMPARE(lookup(d, QStringLiteral("*tocke*")), QStringList{QStringLiteral("stocked/%1").arg(n)});
+        for (const QString &p : patterns)
+            QCOMPARE(lookup(d, p), fullScan(d, p));
+    }
+    // A row with the right key alone is seen too: it is not among the rows the store recorded.
+    stockSqlite(path, QStringLiteral("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES ('Pasted', %1, 'pasted');").arg(n));
+    CompactDictionary(path);
     Dictionary d(path);
+    QCOMPARE(lookup(d, QStringLiteral("*aste*")), QStringList{QStringLiteral("Pasted/%1").arg(n)});
     QCOMPARE(indexCheck(d), QStringLiteral("ok"));
-    QCOMPARE(lookup(d, QStringLiteral("*tocke*")), QStringList{QStringLiteral("stocked/%1").arg(n)});
-    for (const QString &p : patterns)
-        QCOMPARE(lookup(d, p), fullScan(d, p));
 }
 
 void tst_searchtables::earlierFilesAreAcceptedAndUpgraded()
