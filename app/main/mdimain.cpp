@@ -8,6 +8,8 @@
 #include "app/common/procedures.h"
 #include "app/common/showhelp.h"
 #include "app/icons/viewericons.h"
+#include "app/search/frmdatagrid.h"
+#include "app/search/frmsearchdialog.h"
 #include "app/search/frmsearchindexlist.h"
 #include "app/store/databasemodule.h"
 #include "app/viewers/browsersurface.h"
@@ -249,6 +251,27 @@ void mdiMain::load()
         prepareForEmbeddedBrowser(*this);
     m_database.LoadDictionarySets();
     m_database.OpenDictionarySet();
+    connectSearchWindows();
+}
+
+void mdiMain::connectSearchWindows()
+{
+    const auto help = [this](const QString &topic) { ShowHelp(topic); };
+    auto *conditionSearch = new frmSearchDialog(m_database, *m_searchIndexList, m_prompter, this);
+    conditionSearch->setHelpHandler(help);
+    auto *headingGrid = new frmDataGrid(m_database, m_settings, this);
+    headingGrid->setHelpHandler(help);
+    // The windows hand back a slot as int; the main window keeps slots as 16-bit numbers.
+    const auto chooser = [](auto *window) {
+        return [window](qint16 &slot, qint32 &number) {
+            int chosen = slot;
+            const bool ok = window->ReturnSelectData(chosen, number);
+            slot = qint16(chosen);
+            return ok;
+        };
+    };
+    windows.conditionSearch = chooser(conditionSearch);
+    windows.headingList = chooser(headingGrid);
 }
 
 void mdiMain::restorePlacement()

@@ -92,6 +92,7 @@ private:
     void buildKeywordStrip();
     void buildStatusBar();
     void buildCommands();
+    void connectSearchWindows();
     void showChosen(const std::function<bool(qint16 &, qint32 &)> &window);
     void dictionarySetsCommand();
     void setupDictionaryCommand();

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QTreeWidget>
 #include <QMdiArea>
@@ -74,6 +75,7 @@ private slots:
     void copyPutsEachKindOnTheClipboard();
     void printingTextAndRichText();
     void clipboardSearch();
+    void searchWindowsOpenFromTheFindMenu();
 
 private:
     void start();
@@ -281,6 +283,17 @@ void tst_maincommands::clipboardSearch()
     QCOMPARE(rows, 4);
     // The keyword box shows the text, and its history did not grow.
     QCOMPARE(m_window->cboKeyWord->count(), 0);
+}
+
+void tst_maincommands::searchWindowsOpenFromTheFindMenu()
+{
+    start();
+    QString shown;
+    onModal<QDialog>([&](QDialog *dialog) { shown += dialog->objectName() + QLatin1Char(' '); });
+    item("mnuFindSearchFind")->trigger();
+    onModal<QDialog>([&](QDialog *dialog) { shown += dialog->objectName(); });
+    button("Heading")->trigger();
+    QCOMPARE(shown, QStringLiteral("frmSearchDialog frmDataGrid"));
 }
 
 QTEST_MAIN(tst_maincommands)
