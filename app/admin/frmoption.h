@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/store/settings.h"
+
+#include <QDialog>
+
+#include <array>
+#include <optional>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace qm::desktop {
+class Prompter;
+}
+
+namespace qm::app {
+
+// The options: the font of each of the three text editors and how web entries are shown. It
+// always shows what the settings store holds; OK stores the choices and hands them to the
+// program's shared options, Cancel stores nothing.
+class frmOption final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(frmOption)
+
+public:
+    // `fontFolder` holds the font list cache "Font.ini".
+    frmOption(store::Settings &settings, store::SharedOptions &shared, desktop::Prompter &prompter,
+              const QString &fontFolder, QWidget *parent = nullptr);
+    ~frmOption() override;
+
+    // The sizes offered in each size box: 5 to 16, then the even sizes to 32.
+    static QStringList fontSizes();
+    // A size as the user typed it, or nullopt when it is no usable point size.
+    static std::optional<float> parseFontSize(const QString &text);
+
+    std::array<QLabel *, store::EditorKindCount> rowLabels{}; // Label1 ... Label3
+    QLabel *Label4 = nullptr;
+    QLabel *Label5 = nullptr;
+    std::array<QComboBox *, store::EditorKindCount> cboFontName{};
+    std::array<QComboBox *, store::EditorKindCount> cboFontSize{};
+    QGroupBox *Frame1 = nullptr;
+    QRadioButton *optBrowserMDI = nullptr;
+    QRadioButton *optBrowserDefault = nullptr;
+    QPushButton *cmdOK = nullptr;
+    QPushButton *cmdCancel = nullptr;
+
+private:
+    void buildControls(QWidget *client);
+    void load(const QString &fontFolder);
+    void storeChoices();
+
+    store::Settings &m_settings;
+    store::SharedOptions &m_shared;
+    desktop::Prompter &m_prompter;
+};
+
+} // namespace qm::app
