@@ -1,3 +1,4 @@
+#include "adminwindows.h"
 #include "mdimain.h"
 
 #include "app/common/japanesetext.h"
@@ -40,6 +41,7 @@ int main(int argc, char *argv[])
 
     qm::store::Settings settings;
     qm::app::mdiMain window(database, settings, prompter);
+    qm::app::installAdminWindows(window, database, settings, prompter);
     prompter.setParent(&window);
     window.show();
     return QApplication::exec();

@@ -1,0 +1,38 @@
+#include "adminwindows.h"
+
+#include "mdimain.h"
+
+#include "app/admin/frmabout.h"
+#include "app/admin/frmdictionarysetslist.h"
+#include "app/admin/frmoption.h"
+#include "app/admin/frmsetupdictionary.h"
+#include "app/icons/viewericons.h"
+#include "app/store/databasemodule.h"
+
+namespace qm::app {
+
+void installAdminWindows(mdiMain &window, store::DatabaseModule &database, store::Settings &settings,
+                         desktop::Prompter &prompter)
+{
+    const HelpHandler help = [&window](const QString &topic) { window.ShowHelp(topic); };
+    window.windows.dictionarySets = [&window, &database, &prompter, help] {
+        frmDictionarySetsList dialog(database, prompter, help, &window);
+        dialog.exec();
+    };
+    window.windows.setupDictionary = [&window, &database, &prompter] {
+        // The main window is hidden meanwhile: the dialog stands on its own.
+        frmSetupDictionary dialog(database, prompter);
+        dialog.setWindowIcon(window.windowIcon());
+        dialog.exec();
+    };
+    window.windows.options = [&window, &database, &settings, &prompter] {
+        frmOption dialog(settings, window.options(), prompter, database.programFolder(), &window);
+        dialog.exec();
+    };
+    window.windows.about = [&window, help] {
+        frmAbout dialog(help, &window);
+        dialog.exec();
+    };
+}
+
+} // namespace qm::app
