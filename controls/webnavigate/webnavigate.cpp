@@ -1,10 +1,8 @@
 #include "controls/webnavigate/webnavigate.h"
 
-#include "controls/messages.h"
-#include "controls/services.h"
+#include "controls/webnavigate/desktoplink.h"
 
 #include <QToolButton>
-#include <QUrl>
 
 namespace corvane {
 namespace {
@@ -46,10 +44,11 @@ void WebNavigate::reDisplay()
         open(m_lastAddress);
 }
 
+// Only what DesktopLink lets through reaches the desktop; the rest fails like an address the
+// desktop could not open.
 void WebNavigate::open(const QString &address)
 {
-    if (!Services::navigator().open(QUrl::fromUserInput(address)))
-        Services::prompter().inform(texts::connectionError(), texts::title(), qm::desktop::Prompter::Icon::None);
+    DesktopLink::openOrTell(address);
 }
 
 } // namespace corvane

@@ -8,7 +8,7 @@ class QToolButton;
 namespace corvane {
 
 // Hands an address to the desktop (the user's web browser, or the program the desktop
-// associates with a file). Its one inner widget, the image button ReDisplay, opens the last
+// associates with a file), as far as DesktopLink lets it through. Its one inner widget, the image button ReDisplay, opens the last
 // address again.
 class CORVANE_EXPORT WebNavigate final : public Control
 {

@@ -4,6 +4,9 @@
 #include "platform/desktop/recordingnavigator.h"
 #include "platform/desktop/scriptedprompter.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -18,6 +21,7 @@ private Q_SLOTS:
     void cleanup();
     void navigateHandsTheAddressToTheDesktop();
     void failureShowsTheConnectionMessage();
+    void programsAndOtherSchemesAreRefused();
     void reDisplayOpensTheLastAddressAgain();
 
 private:
@@ -53,12 +57,17 @@ void TestWebNavigate::checkOneConnectionMessage()
 
 void TestWebNavigate::navigateHandsTheAddressToTheDesktop()
 {
+    QTemporaryDir manual;
+    const QString page = QDir(manual.path()).canonicalPath() + QStringLiteral("/index.htm");
+    QFile file(page);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("<html></html>") > 0);
+    file.close();
+
     corvane::WebNavigate control;
     control.Navigate(QStringLiteral("https://example.org/辞書?q=1"));
-    control.Navigate(QStringLiteral("/home/user/manual/index.htm"));
+    control.Navigate(page);
     QCOMPARE(m_navigator.opened(),
-             (QList<QUrl>{QUrl(QStringLiteral("https://example.org/辞書?q=1")),
-                          QUrl::fromLocalFile(QStringLiteral("/home/user/manual/index.htm"))}));
+             (QList<QUrl>{QUrl(QStringLiteral("https://example.org/辞書?q=1")), QUrl::fromLocalFile(page)}));
     QVERIFY(m_prompter.messages().isEmpty());
 }
 
@@ -67,6 +76,20 @@ void TestWebNavigate::failureShowsTheConnectionMessage()
     m_navigator.setSucceeds(false);
     corvane::WebNavigate control;
     control.Navigate(QStringLiteral("http://nowhere.invalid/"));
+    checkOneConnectionMessage();
+}
+
+// An address from an entry never runs anything: it fails as an address the desktop could not
+// open.
+void TestWebNavigate::programsAndOtherSchemesAreRefused()
+{
+    corvane::WebNavigate control;
+    control.Navigate(QStringLiteral("file:///bin/sh"));
+    QVERIFY(m_navigator.opened().isEmpty());
+    checkOneConnectionMessage();
+    m_prompter.clear();
+    control.Navigate(QStringLiteral("javascript:alert(1)"));
+    QVERIFY(m_navigator.opened().isEmpty());
     checkOneConnectionMessage();
 }
 
