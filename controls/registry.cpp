@@ -1,6 +1,7 @@
 #include "controls/registry.h"
 
 #include "controls/textboxedit/textboxedit.h"
+#include "controls/textboxhtml/textboxhtml.h"
 #include "controls/webbrowser/webbrowser.h"
 #include "controls/webnavigate/webnavigate.h"
 
@@ -31,6 +32,7 @@ const QList<Entry> &entries()
 {
     static const QList<Entry> list{
         entry<TextBoxEdit>("Corvane.TextBoxEdit"),
+        entry<TextBoxHTML>("Corvane.TextBoxHTML"),
         entry<WebNavigate>("Corvane.WebNavigate"),
         entry<WebBrowser>("Corvane.WebBrowser"),
     };

@@ -32,10 +32,16 @@ QString textFilter()
 } // namespace
 
 TextBoxEdit::TextBoxEdit(QWidget *parent)
+    : TextBoxEdit(parent, {textFilter(), true})
+{
+}
+
+TextBoxEdit::TextBoxEdit(QWidget *parent, Variant variant)
     : FontEditorControl(parent)
     , tbEditToolBar(new QToolBar(this))
     , TextBox(new QPlainTextEdit(this))
     , m_findTarget(new PlainTextTarget(TextBox))
+    , m_fileFilter(std::move(variant.fileFilter))
     , m_lineEnd(lineEndOf({}))
 {
     TextBox->setObjectName(QStringLiteral("TextBox"));
@@ -43,13 +49,13 @@ TextBoxEdit::TextBoxEdit(QWidget *parent)
     setFocusProxy(TextBox);
     captureDefaultFont(TextBox->font());
     connect(TextBox, &QPlainTextEdit::textChanged, this, &TextBoxEdit::TextBox_Change);
-    createToolBar();
+    createToolBar(variant.printButton);
     layOut();
 }
 
 TextBoxEdit::~TextBoxEdit() = default;
 
-void TextBoxEdit::createToolBar()
+void TextBoxEdit::createToolBar(bool printButton)
 {
     struct Button {
         const char *key;
@@ -75,6 +81,8 @@ void TextBoxEdit::createToolBar()
     tbEditToolBar->setFloatable(false);
     tbEditToolBar->setIconSize(QSize(16, 16));
     for (const Button &b : buttons) {
+        if (!printButton && b.command == &TextBoxEdit::PrintDocument)
+            continue;
         const QString toolTip = QString::fromUtf16(b.toolTip);
         const QIcon icon(QStringLiteral(":/corvane/textboxedit/%1.svg").arg(QLatin1String(b.image)));
         QAction *action = tbEditToolBar->addAction(icon, toolTip);
@@ -230,7 +238,7 @@ void TextBoxEdit::OpenDocument()
     if (!mayDiscardEdits())
         return;
     const std::optional<QString> path =
-        CommonDialogs::fileChooser().openFile({QStringLiteral("開く"), textFilter(), {}});
+        CommonDialogs::fileChooser().openFile({QStringLiteral("開く"), m_fileFilter, {}});
     if (path)
         showFailure(readFile(*path));
 }
@@ -240,7 +248,7 @@ void TextBoxEdit::OpenDocument()
 void TextBoxEdit::SaveDocument()
 {
     const std::optional<QString> path = CommonDialogs::fileChooser().saveFile(
-        {QStringLiteral("名前を付けて保存"), textFilter(), {}});
+        {QStringLiteral("名前を付けて保存"), m_fileFilter, {}});
     if (!path)
         return;
     const Result written = writeFile(*path);

@@ -17,7 +17,9 @@ class PlainTextTarget;
 // "Text" gives the text with its line ends as they were set (from the host or a file; CR LF
 // for text typed from scratch), since the widget itself keeps them as "\n". A file opened and
 // saved is written back in the encoding it was read in; see TextEncoding.
-class CORVANE_EXPORT TextBoxEdit final : public FontEditorControl
+//
+// The HTML source editor is this editor with other file types and no printing; see Variant.
+class CORVANE_EXPORT TextBoxEdit : public FontEditorControl
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TextBoxEdit)
@@ -42,14 +44,27 @@ public:
     QSize sizeHint() const override;
 
 protected:
+    // What an editor built on this one changes: the file types of the open and save dialogs
+    // (a file dialog filter), and whether the toolbar has the print button.
+    struct Variant {
+        QString fileFilter;
+        bool printButton = true;
+    };
+    TextBoxEdit(QWidget *parent, Variant variant);
+
     void resizeEvent(QResizeEvent *event) override;
 
-private:
-    void createToolBar();
-    void layOut();
-    void TextBox_Change();
+    // For a derived editor to add its own commands and read its text widget.
+    QToolBar *toolBar() const { return tbEditToolBar; }
+    QPlainTextEdit *textWidget() const { return TextBox; }
+
     // Clears "Edit" after the contents were set or saved.
     void clearEdited();
+
+private:
+    void createToolBar(bool printButton);
+    void layOut();
+    void TextBox_Change();
     void setContents(const QString &text, TextEncoding encoding);
     Result readFile(const QString &path);
     Result writeFile(const QString &path);
@@ -74,6 +89,7 @@ private:
     QToolBar *tbEditToolBar;
     QPlainTextEdit *TextBox;
     PlainTextTarget *m_findTarget;
+    QString m_fileFilter;
     QString m_lineEnd;
     TextEncoding m_encoding = TextEncoding::Cp932;
 };
