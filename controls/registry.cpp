@@ -2,6 +2,7 @@
 
 #include "controls/textboxedit/textboxedit.h"
 #include "controls/textboxhtml/textboxhtml.h"
+#include "controls/textboxurl/textboxurl.h"
 #include "controls/webbrowser/webbrowser.h"
 #include "controls/webnavigate/webnavigate.h"
 
@@ -33,6 +34,7 @@ const QList<Entry> &entries()
     static const QList<Entry> list{
         entry<TextBoxEdit>("Corvane.TextBoxEdit"),
         entry<TextBoxHTML>("Corvane.TextBoxHTML"),
+        entry<TextBoxURL>("Corvane.TextBoxURL"),
         entry<WebNavigate>("Corvane.WebNavigate"),
         entry<WebBrowser>("Corvane.WebBrowser"),
     };
