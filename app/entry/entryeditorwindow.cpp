@@ -1,0 +1,569 @@
+#include "entryeditorwindow.h"
+
+#include "editormembers.h"
+
+#include "app/common/listprocedures.h"
+#include "app/common/procedures.h"
+#include "app/store/settings.h"
+#include "app/viewers/corvanehost.h"
+#include "platform/desktop/prompter.h"
+#include "platform/desktop/twips.h"
+#include "platform/desktop/windowstate.h"
+#include "platform/objects/filechooser.h"
+#include "platform/objects/objectcontainer.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFont>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+
+namespace qm::app {
+
+using desktop::Twips;
+namespace keys = store::keys::EditWindow;
+
+namespace {
+
+// The splitter never comes nearer than this to either edge of the window.
+constexpr double SplitterMargin = 1920;
+// The body area is only placed when it is at least this wide.
+constexpr double MinimumBodyWidth = 840;
+
+QLabel *label(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *l = new QLabel(caption, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+} // namespace
+
+EntryEditorWindow::EntryEditorWindow(store::Settings &settings, desktop::Prompter &prompter,
+                                     const Captions &captions, QWidget *parent)
+    : QMainWindow(parent)
+    , m_settings(settings)
+    , m_prompter(prompter)
+    , m_ownChooser(std::make_unique<objects::DialogFileChooser>())
+    , m_chooser(m_ownChooser.get())
+{
+    setWindowFlag(Qt::Window);
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("clientArea"));
+    m_client->installEventFilter(this);
+    setCentralWidget(m_client);
+    buildControls();
+    buildMenus(captions);
+    connect(qApp, &QApplication::focusChanged, this, &EntryEditorWindow::focusChanged);
+}
+
+EntryEditorWindow::~EntryEditorWindow()
+{
+    // The children go after this part of the window: their focus changes must not reach it.
+    disconnect(qApp, &QApplication::focusChanged, this, &EntryEditorWindow::focusChanged);
+}
+
+QWidget *EntryEditorWindow::createEditor(const QString &className, const QString &name)
+{
+    QString error;
+    QWidget *control = CorvaneHost::create(className, name, m_client, &error);
+    if (control)
+        return control;
+    // The window stays usable for the other kinds of body.
+    auto *placeholder = new QLabel(QStringLiteral("この種類の本文を編集する部品を作れません。\n%1").arg(error), m_client);
+    placeholder->setObjectName(name);
+    placeholder->setAlignment(Qt::AlignCenter);
+    placeholder->setWordWrap(true);
+    placeholder->setFrameShape(QFrame::StyledPanel);
+    return placeholder;
+}
+
+void EntryEditorWindow::buildControls()
+{
+    lblKeyWord = label(QStringLiteral("lblKeyWord"), QStringLiteral("キーワード(&K)"), m_client);
+    txtIndex = new QLineEdit(m_client);
+    txtIndex->setObjectName(QStringLiteral("txtIndex"));
+    txtIndex->installEventFilter(this);
+    // Whatever way text arrives (typing, an input method, pasting), the reserved characters
+    // never become part of a keyword.
+    connect(txtIndex, &QLineEdit::textChanged, this, [this](const QString &text) {
+        QString kept = text;
+        kept.removeIf([](QChar c) { return IsReservedKeywordChar(c); });
+        if (kept.size() != text.size()) {
+            const int cursor = txtIndex->cursorPosition() - int(text.size() - kept.size());
+            txtIndex->setText(kept);
+            txtIndex->setCursorPosition(std::max(0, cursor));
+        }
+    });
+    lblKeyWord->setBuddy(txtIndex);
+    lstIndex = new QListWidget(m_client);
+    lstIndex->setObjectName(QStringLiteral("lstIndex"));
+    lstIndex->setSelectionMode(QAbstractItemView::MultiSelection);
+    lstIndex->installEventFilter(this);
+
+    lblDic = label(QStringLiteral("lblDic"), QStringLiteral("辞書"), m_client);
+    lblClassification = label(QStringLiteral("lblClassification"), QStringLiteral("種類(&C)"), m_client);
+    cboViewer = new QComboBox(m_client);
+    cboViewer->setObjectName(QStringLiteral("cboViewer"));
+    lblClassification->setBuddy(cboViewer);
+    FillViewerTypeList(*cboViewer);
+    connect(cboViewer, &QComboBox::currentIndexChanged, this, [this] { ShowBodyEditor(); });
+
+    lblHeading = label(QStringLiteral("lblHeading"), QStringLiteral("見出し(&H)"), m_client);
+    txtHeading = new QLineEdit(m_client);
+    txtHeading->setObjectName(QStringLiteral("txtHeading"));
+    lblHeading->setBuddy(txtHeading);
+    connect(txtHeading, &QLineEdit::textChanged, this, [this] { Edited = true; });
+    lblDocument = label(QStringLiteral("lblDocument"), QStringLiteral("本文(&D)"), m_client);
+
+    TextBox = createEditor(QStringLiteral("Corvane.TextBoxEdit"), QStringLiteral("TextBox"));
+    RTFBox = createEditor(QStringLiteral("Corvane.RichTextBoxEdit"), QStringLiteral("RTFBox"));
+    URLBox = createEditor(QStringLiteral("Corvane.TextBoxURL"), QStringLiteral("URLBox"));
+    HTMLBox = createEditor(QStringLiteral("Corvane.TextBoxHTML"), QStringLiteral("HTMLBox"));
+    oleOLEContainer = new objects::ObjectContainer(m_client);
+    oleOLEContainer->setObjectName(QStringLiteral("oleOLEContainer"));
+    oleOLEContainer->setPrompter(m_prompter);
+    oleOLEContainer->setFileChooser(*m_chooser);
+    connect(oleOLEContainer, &objects::ObjectContainer::doubleClicked, this, &EntryEditorWindow::showObjectMenu);
+    for (quint8 viewer = TextViewer; viewer <= OleViewer; ++viewer)
+        m_hasEditor[viewer - 1] = viewer == OleViewer || !qobject_cast<QLabel *>(bodyEditor(viewer));
+
+    imgSplitter = new QWidget(m_client);
+    imgSplitter->setObjectName(QStringLiteral("imgSplitter"));
+    imgSplitter->setCursor(Qt::SizeHorCursor);
+    imgSplitter->installEventFilter(this);
+    picSplitter = new QWidget(m_client);
+    picSplitter->setObjectName(QStringLiteral("picSplitter"));
+    picSplitter->setAutoFillBackground(true);
+    QPalette grey = picSplitter->palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    picSplitter->setPalette(grey);
+    picSplitter->hide();
+
+    // The fixed design places; the layout moves the rest.
+    place(lblKeyWord, 120, 480, 1095, 255);
+    place(lblDic, 120, 160, 375, 255);
+    place(lblDocument, 2280, 1080, 615, 255);
+    place(lblHeading, 2280, 480, 735, 255);
+    place(oleOLEContainer, 2280, 1320, 1335, 2655);
+    place(imgSplitter, 2160, 720, 120, 3570);
+}
+
+void EntryEditorWindow::buildMenus(const Captions &captions)
+{
+    mnuFile = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuEdit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    mnuEdit->setObjectName(QStringLiteral("mnuEdit"));
+    mnuEditKeyWordDelete = mnuEdit->addAction(captions.keywordDelete, this, [this] { DeleteSelectedKeywords(); });
+    mnuEditKeyWordDelete->setObjectName(QStringLiteral("mnuEditKeyWordDelete"));
+    mnuEditAllSelect = mnuEdit->addAction(captions.selectAll, this, [this] { lstIndex->selectAll(); });
+    mnuEditAllSelect->setObjectName(QStringLiteral("mnuEditAllSelect"));
+    connect(mnuEdit, &QMenu::aboutToShow, this, &EntryEditorWindow::refreshEditMenu);
+    mnuHelp = menuBar()->addAction(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+
+    // Only ever a pop-up over the object container.
+    mnuOLE = new QMenu(QStringLiteral("OLE"), this);
+    mnuOLE->setObjectName(QStringLiteral("mnuOLE"));
+    const auto add = [this](const QString &name, const QString &caption, auto handler) {
+        QAction *a = mnuOLE->addAction(caption, this, handler);
+        a->setObjectName(name);
+        return a;
+    };
+    mnuOLEInsertObject = add(QStringLiteral("mnuOLEInsertObject"), captions.insertObject,
+                             [this] { objectCommand(&objects::ObjectContainer::insertObject); });
+    mnuOLEPaste = add(QStringLiteral("mnuOLEPaste"), QStringLiteral("貼り付け(&P)"),
+                      [this] { objectCommand(&objects::ObjectContainer::paste); });
+    mnuOLESpecialPaste = add(QStringLiteral("mnuOLESpecialPaste"), QStringLiteral("形式を選択して貼り付け(&S)"),
+                             [this] { objectCommand(&objects::ObjectContainer::pasteSpecial); });
+    mnuOLECreateLink = add(QStringLiteral("mnuOLECreateLink"), QStringLiteral("ﾘﾝｸの作成(&L)"),
+                           [this] { objectFromFile(true); });
+    mnuOLECreateEmbed = add(QStringLiteral("mnuOLECreateEmbed"), QStringLiteral("埋め込みｵﾌﾞｼﾞｪｸﾄの作成(&E)"),
+                            [this] { objectFromFile(false); });
+    mnuOLEDelete = add(QStringLiteral("mnuOLEDelete"), QStringLiteral("ｵﾌﾞｼﾞｪｸﾄの削除(&D)"), [this] { deleteObject(); });
+}
+
+void EntryEditorWindow::place(QWidget *widget, double left, double top, double width, double height)
+{
+    widget->setGeometry(Twips::toPixels(left, top, width, height));
+}
+
+void EntryEditorWindow::setDictionaryControl(QWidget *control, double widthOffset)
+{
+    m_dictionaryControl = control;
+    m_dictionaryOffset = widthOffset;
+}
+
+void EntryEditorWindow::setTypeGeometry(double labelTop, double labelWidth, double listWidth)
+{
+    m_typeLabelTop = labelTop;
+    m_typeLabelWidth = labelWidth;
+    m_typeListWidth = listWidth;
+}
+
+void EntryEditorWindow::setHeadingWidth(double width)
+{
+    m_headingWidth = width;
+    place(txtHeading, 2280, 720, width, 270);
+}
+
+void EntryEditorWindow::setFileChooser(objects::FileChooser &chooser)
+{
+    m_chooser = &chooser;
+    oleOLEContainer->setFileChooser(chooser);
+}
+
+quint8 EntryEditorWindow::selectedViewer() const
+{
+    return quint8(cboViewer->currentData().toInt());
+}
+
+QWidget *EntryEditorWindow::bodyEditor(quint8 viewer) const
+{
+    switch (viewer) {
+    case TextViewer:
+        return TextBox;
+    case RichTextViewer:
+        return RTFBox;
+    case UrlViewer:
+        return URLBox;
+    case HtmlViewer:
+        return HTMLBox;
+    case OleViewer:
+        return oleOLEContainer;
+    default:
+        return nullptr;
+    }
+}
+
+bool EntryEditorWindow::hasBodyEditor(quint8 viewer) const
+{
+    return viewer >= TextViewer && viewer <= OleViewer && m_hasEditor[viewer - 1];
+}
+
+void EntryEditorWindow::ShowBodyEditor()
+{
+    const quint8 selected = selectedViewer();
+    for (quint8 viewer = TextViewer; viewer <= OleViewer; ++viewer)
+        bodyEditor(viewer)->setVisible(viewer == selected);
+    layOut();
+}
+
+void EntryEditorWindow::ClearEditor()
+{
+    txtIndex->clear();
+    lstIndex->clear();
+    txtHeading->clear();
+    for (QWidget *w : {TextBox, RTFBox, URLBox, HTMLBox})
+        editor::clear(w);
+    oleOLEContainer->deleteObject();
+    Edited = false;
+}
+
+bool EntryEditorWindow::IsEdited() const
+{
+    for (const QWidget *w : {TextBox, RTFBox, URLBox, HTMLBox})
+        if (editor::isEdited(w))
+            return true;
+    return Edited;
+}
+
+void EntryEditorWindow::SetTabStops(bool on)
+{
+    if (on == m_tabStopsOn)
+        return;
+    m_tabStopsOn = on;
+    if (!on) {
+        m_tabStops.clear();
+        QList<QWidget *> controls{txtIndex, lstIndex, cboViewer, txtHeading};
+        if (m_dictionaryControl && (m_dictionaryControl->focusPolicy() & Qt::TabFocus))
+            controls.append(m_dictionaryControl);
+        for (QWidget *w : controls) {
+            m_tabStops.append({w, w->focusPolicy()});
+            // Still reachable by the mouse and by the labels' accelerators.
+            w->setFocusPolicy(Qt::ClickFocus);
+        }
+    } else {
+        for (const auto &[w, policy] : m_tabStops)
+            w->setFocusPolicy(policy);
+        m_tabStops.clear();
+    }
+}
+
+bool EntryEditorWindow::insideTabbingEditor(const QWidget *widget) const
+{
+    for (const QWidget *w : {TextBox, RTFBox, HTMLBox})
+        if (widget && (widget == w || w->isAncestorOf(widget)))
+            return true;
+    return false;
+}
+
+void EntryEditorWindow::focusChanged(QWidget *old, QWidget *now)
+{
+    const bool was = insideTabbingEditor(old);
+    const bool is = insideTabbingEditor(now);
+    if (is && !was)
+        SetTabStops(false);
+    else if (was && !is)
+        SetTabStops(true);
+}
+
+void EntryEditorWindow::loadDesign(const EditorFonts &fonts)
+{
+    const QPoint place(Twips::toPixels(m_settings.value(keys::FormLeft)), Twips::toPixels(m_settings.value(keys::FormTop)));
+    // A place saved on a screen that is no longer there is left to the window manager.
+    if (QGuiApplication::screenAt(place))
+        move(place);
+    resize(Twips::toPixels(m_settings.value(keys::FormWidth)), Twips::toPixels(m_settings.value(keys::FormHeight)));
+    m_splitterLeft = m_settings.value(keys::Separator);
+    m_listWidth = m_splitterLeft - 120;
+    setWindowState(desktop::windowStatesOf(m_settings.value(keys::WindowState)));
+    layOut();
+    applyFonts(fonts);
+}
+
+void EntryEditorWindow::unloadDesign()
+{
+    // The normal rectangle is taken before the state changes, so a maximised window stores the
+    // place it returns to.
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    m_settings.setValue(keys::WindowState, desktop::windowStateCode(windowState()));
+    setWindowState(Qt::WindowNoState);
+    m_settings.setValue(keys::FormLeft, float(Twips::fromPixels(normal.x())));
+    m_settings.setValue(keys::FormTop, float(Twips::fromPixels(normal.y())));
+    m_settings.setValue(keys::FormWidth, float(Twips::fromPixels(normal.width())));
+    m_settings.setValue(keys::FormHeight, float(Twips::fromPixels(normal.height())));
+    m_settings.setValue(keys::Separator, float(m_splitterLeft));
+}
+
+void EntryEditorWindow::applyFonts(const EditorFonts &fonts)
+{
+    const auto font = [&](int i) {
+        QFont f(fonts.names[i]);
+        if (fonts.sizes[i] > 0)
+            f.setPointSizeF(fonts.sizes[i]);
+        return f;
+    };
+    editor::setProperty(TextBox, "Font", font(0));
+    editor::setProperty(HTMLBox, "Font", font(2));
+    editor::setProperty(RTFBox, "SelFontName", fonts.names[1]);
+    editor::setProperty(RTFBox, "SelFontSize", fonts.sizes[1]);
+    // Setting a font is no edit of the body.
+    for (QWidget *w : {TextBox, RTFBox, HTMLBox})
+        editor::clear(w);
+}
+
+void EntryEditorWindow::layOut()
+{
+    if (isMinimized())
+        return;
+    const double sw = Twips::fromPixels(m_client->width());
+    const double sh = Twips::fromPixels(m_client->height());
+
+    double dictionaryWidth = 0;
+    if (m_dictionaryControl) {
+        dictionaryWidth = sw - m_dictionaryOffset;
+        if (dictionaryWidth > 0)
+            m_dictionaryControl->resize(Twips::toPixels(dictionaryWidth), m_dictionaryControl->height());
+        else
+            dictionaryWidth = Twips::fromPixels(m_dictionaryControl->width());
+    }
+    const double classificationLeft = dictionaryWidth + 840;
+    place(lblClassification, classificationLeft, m_typeLabelTop, m_typeLabelWidth, 255);
+    place(cboViewer, classificationLeft + 720, 120, m_typeListWidth, 300);
+
+    if (sh - 1200 > 0) {
+        place(txtIndex, 120, 720, m_listWidth, 270);
+        place(lstIndex, 120, 1080, m_listWidth, sh - 1200);
+    } else {
+        place(txtIndex, 120, 720, m_listWidth, 270);
+    }
+    if (sh - 840 > 0)
+        place(imgSplitter, m_splitterLeft, 720, 120, sh - 840);
+
+    const double x = std::round(m_listWidth + 240);
+    const double w = std::round(sw - m_listWidth - 360);
+    const double h = std::round(sh - 1440);
+    if (w >= MinimumBodyWidth) {
+        place(lblHeading, x, 480, 735, 255);
+        place(lblDocument, x, 1080, 615, 255);
+        place(txtHeading, x, 720, w, 270);
+        if (h > 0)
+            for (QWidget *body : {TextBox, RTFBox, HTMLBox, URLBox, static_cast<QWidget *>(oleOLEContainer)})
+                place(body, x, 1320, w, h);
+    }
+    picSplitter->raise();
+}
+
+bool EntryEditorWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize) {
+        layOut();
+    } else if (watched == txtIndex && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            keywordEntered();
+            return true;
+        }
+        if (key->text().size() == 1 && IsReservedKeywordChar(key->text().at(0)))
+            return true;
+    } else if (watched == lstIndex && event->type() == QEvent::KeyPress) {
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+            DeleteSelectedKeywords();
+            return true;
+        }
+    } else if (watched == imgSplitter) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            if (mouse->button() == Qt::LeftButton)
+                splitterPressed();
+            return true;
+        case QEvent::MouseMove:
+            splitterMoved(int(mouse->position().x()));
+            return true;
+        case QEvent::MouseButtonRelease:
+            if (SplitterDragging)
+                splitterReleased();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void EntryEditorWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        layOut();
+}
+
+void EntryEditorWindow::keywordEntered()
+{
+    const QString text = txtIndex->text();
+    if (ListContains(*lstIndex, text)) {
+        m_prompter.inform(QStringLiteral("すでに登録されています"));
+        return;
+    }
+    if (text.isEmpty())
+        return;
+    addKeyword(text);
+}
+
+void EntryEditorWindow::addKeyword(const QString &keyword)
+{
+    lstIndex->addItem(keyword);
+    txtIndex->clear();
+    Edited = true;
+}
+
+bool EntryEditorWindow::removeKeywordRow(int row)
+{
+    delete lstIndex->takeItem(row);
+    return true;
+}
+
+void EntryEditorWindow::DeleteSelectedKeywords()
+{
+    for (;;) {
+        int first = -1;
+        for (int i = 0; i < lstIndex->count(); ++i) {
+            if (lstIndex->item(i)->isSelected()) {
+                first = i;
+                break;
+            }
+        }
+        if (first < 0 || !removeKeywordRow(first))
+            return;
+    }
+}
+
+void EntryEditorWindow::refreshEditMenu()
+{
+    if (lstIndex->count() == 0) {
+        mnuEditKeyWordDelete->setEnabled(false);
+        mnuEditAllSelect->setEnabled(false);
+        return;
+    }
+    mnuEditAllSelect->setEnabled(true);
+    mnuEditKeyWordDelete->setEnabled(!lstIndex->selectedItems().isEmpty());
+}
+
+void EntryEditorWindow::showObjectMenu(const QPoint &globalPos)
+{
+    const bool canPaste = oleOLEContainer->canPaste();
+    mnuOLEPaste->setEnabled(canPaste);
+    mnuOLESpecialPaste->setEnabled(canPaste);
+    mnuOLEDelete->setEnabled(oleOLEContainer->objectType() != objects::ObjectContainer::ObjectType::None);
+    mnuOLE->popup(globalPos);
+}
+
+void EntryEditorWindow::objectCommand(bool (objects::ObjectContainer::*command)())
+{
+    if ((oleOLEContainer->*command)())
+        Edited = true;
+}
+
+void EntryEditorWindow::objectFromFile(bool link)
+{
+    const std::optional<QString> path = m_chooser->chooseExistingFile(this, QString());
+    if (!path || path->isEmpty())
+        return;
+    const bool made = link ? oleOLEContainer->createLinkFromFile(*path) : oleOLEContainer->createEmbedFromFile(*path);
+    if (made)
+        Edited = true;
+}
+
+void EntryEditorWindow::deleteObject()
+{
+    if (m_prompter.confirm(QStringLiteral("ｵﾌﾞｼﾞｪｸﾄを削除してもよろしいですか"), desktop::Prompter::Answer::No))
+        oleOLEContainer->deleteObject();
+}
+
+void EntryEditorWindow::splitterPressed()
+{
+    picSplitter->setGeometry(imgSplitter->geometry());
+    m_dragLeft = m_splitterLeft;
+    picSplitter->show();
+    picSplitter->raise();
+    SplitterDragging = true;
+}
+
+void EntryEditorWindow::splitterMoved(int x)
+{
+    if (!SplitterDragging)
+        return;
+    const double p = Twips::fromPixels(imgSplitter->x() + x);
+    const double outerWidth = Twips::fromPixels(frameGeometry().width());
+    double left = p;
+    if (p < SplitterMargin)
+        left = SplitterMargin;
+    else if (p > outerWidth - SplitterMargin)
+        left = outerWidth - SplitterMargin;
+    picSplitter->move(Twips::toPixels(left), picSplitter->y());
+    m_dragLeft = left;
+}
+
+void EntryEditorWindow::splitterReleased()
+{
+    m_splitterLeft = m_dragLeft;
+    m_listWidth = m_splitterLeft - 120;
+    picSplitter->hide();
+    SplitterDragging = false;
+    layOut();
+}
+
+} // namespace qm::app

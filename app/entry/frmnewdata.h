@@ -1,0 +1,62 @@
+#pragma once
+
+#include "entryeditorwindow.h"
+
+#include <functional>
+#include <optional>
+
+namespace qm::store {
+class DatabaseModule;
+}
+
+namespace qm::app {
+
+// "Quillmere - 新規登録": writes a new entry with its keywords into one dictionary of the open
+// set. After a registration the window stays open, empty, with the same dictionary and type
+// selected, ready for the next entry. A text, rich text, HTML or Internet-shortcut file dropped
+// on lblDocument becomes the body.
+class frmNewData final : public EntryEditorWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(frmNewData)
+
+public:
+    using HelpHandler = std::function<void(const QString &topic)>;
+
+    // Loads the window: the dictionaries of the open set, the types, the stored placement.
+    frmNewData(store::DatabaseModule &database, store::Settings &settings, desktop::Prompter &prompter,
+               HelpHandler help = {}, QWidget *parent = nullptr);
+    ~frmNewData() override;
+
+    QComboBox *cboDictionary = nullptr;
+    QAction *mnuEditRegister = nullptr;
+    QAction *mnuEditNullify = nullptr;
+    QAction *mnuFileClose = nullptr;
+
+    // Checks the input and writes the entry and its keywords in one transaction; false (with a
+    // message, and everything typed kept) when a check or the write fails.
+    bool RegisterEntry();
+    // Loads a dropped file into the editor of its kind (by extension); other files change
+    // nothing.
+    void LoadDroppedFile(const QString &path);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void fillDictionaries();
+    void registerCommand();
+    void discardCommand();
+    // The body of the selected type as stored, or nullopt (after a message) when it cannot be
+    // stored; an empty array when there is no body.
+    std::optional<QByteArray> body(quint8 viewer);
+    // The reason a file cannot be loaded, or empty.
+    QString unreadableReason(const QString &path) const;
+
+    store::DatabaseModule &m_database;
+    HelpHandler m_help;
+    bool m_unloaded = false;
+};
+
+} // namespace qm::app
