@@ -1,4 +1,5 @@
 #include "adminwindows.h"
+#include "entrywindows.h"
 #include "mdimain.h"
 
 #include "app/common/japanesetext.h"
@@ -42,6 +43,7 @@ int main(int argc, char *argv[])
     qm::store::Settings settings;
     qm::app::mdiMain window(database, settings, prompter);
     qm::app::installAdminWindows(window, database, settings, prompter);
+    qm::app::installEntryWindows(window, database, settings, prompter);
     prompter.setParent(&window);
     window.show();
     return QApplication::exec();
