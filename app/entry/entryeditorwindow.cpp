@@ -196,7 +196,12 @@ void EntryEditorWindow::buildMenus(const Captions &captions)
 
 void EntryEditorWindow::place(QWidget *widget, double left, double top, double width, double height)
 {
-    widget->setGeometry(Twips::toPixels(left, top, width, height));
+    QRect r = Twips::toPixels(left, top, width, height);
+    // A caption is never cut off: the design's sizes were made for another font.
+    if (qobject_cast<QLabel *>(widget) && widget != TextBox && widget != RTFBox && widget != URLBox
+        && widget != HTMLBox)
+        r.setSize(r.size().expandedTo(widget->sizeHint()));
+    widget->setGeometry(r);
 }
 
 void EntryEditorWindow::setDictionaryControl(QWidget *control, double widthOffset)
@@ -257,6 +262,9 @@ void EntryEditorWindow::ShowBodyEditor()
     const quint8 selected = selectedViewer();
     for (quint8 viewer = TextViewer; viewer <= OleViewer; ++viewer)
         bodyEditor(viewer)->setVisible(viewer == selected);
+    // The body label's accelerator leads into the editor shown.
+    if (QWidget *shown = bodyEditor(selected))
+        lblDocument->setBuddy(shown);
     layOut();
 }
 
