@@ -1,5 +1,6 @@
 #include "controls/registry.h"
 
+#include "controls/richtextboxedit/richtextboxedit.h"
 #include "controls/textboxedit/textboxedit.h"
 #include "controls/textboxhtml/textboxhtml.h"
 #include "controls/textboxurl/textboxurl.h"
@@ -33,6 +34,7 @@ const QList<Entry> &entries()
 {
     static const QList<Entry> list{
         entry<TextBoxEdit>("Corvane.TextBoxEdit"),
+        entry<RichTextBoxEdit>("Corvane.RichTextBoxEdit"),
         entry<TextBoxHTML>("Corvane.TextBoxHTML"),
         entry<TextBoxURL>("Corvane.TextBoxURL"),
         entry<WebNavigate>("Corvane.WebNavigate"),

@@ -46,6 +46,8 @@ void TestRegistry::everyClassIsCreatedByNameAndReportsItsMembers()
 {
     const QHash<QString, QString> expected{
         {QStringLiteral("Corvane.TextBoxEdit"), QStringLiteral("Text Locked Edit Font Clear LoadFile")},
+        {QStringLiteral("Corvane.RichTextBoxEdit"),
+         QStringLiteral("Text Locked Edit Font TextRTF SelFontName SelFontSize Clear LoadFile")},
         {QStringLiteral("Corvane.TextBoxHTML"), QStringLiteral("Text Locked Edit Font Clear LoadFile GetTitle")},
         {QStringLiteral("Corvane.TextBoxURL"), QStringLiteral("Text Locked Edit Clear LoadFile")},
         {QStringLiteral("Corvane.WebNavigate"), QStringLiteral("Navigate")},
