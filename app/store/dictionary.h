@@ -109,7 +109,7 @@ public:
     // literal runs give trigrams reads the trigram index instead, while that names few rows.
     static const char *keywordLookupSql(const sqlite::LikePattern &pattern);
     // The statement of a lookup through the trigram index (?3 the pattern, ?4 the row limit,
-    // ?5 the query of the index).
+    // ?5 the rowids the index named, as a JSON array).
     static const char *trigramLookupSql();
 
     // Condition search: the keyword rows of the entries that meet the condition, in keyword
@@ -127,10 +127,17 @@ public:
 
     // How many keyword rows the trigram index names for a query, counted up to `cap` + 1.
     qint64 trigramCandidates(const QString &query, qint64 cap);
+    // The rowids of the keyword rows the trigram index names for a query, as a JSON array
+    // ("[3,17]"); nullopt when there are more than `cap`.
+    std::optional<QByteArray> trigramRows(const QString &query, qint64 cap);
 
 private:
     void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number);
+    // Adds a keyword row; the trigram index gets it from indexKeywordRowsAfter().
     void insertKeyword(qint32 documentNumber, const QString &keyword);
+    qint64 lastKeywordRow();
+    // Hands the trigram index every keyword row numbered above `row`.
+    void indexKeywordRowsAfter(qint64 row);
     // Keeps the record of the keyword rows the trigram index holds (see searchtables.h).
     void noteKeywordRows(qint64 added);
     void writeBodyText(qint32 documentNumber, const Entry &entry);

@@ -14,6 +14,8 @@
 
 #include <QScopeGuard>
 
+#include <limits>
+
 #include <sqlite3.h>
 
 namespace qm::store {
@@ -123,8 +125,10 @@ qint32 Dictionary::addEntry(const Entry &entry, const QStringList &keywords)
 {
     requireWritable();
     sqlite::Transaction tx(m_db);
+    const qint64 before = lastKeywordRow();
     qint32 number = 0;
     insertEntry(entry, keywords, number);
+    indexKeywordRowsAfter(before);
     noteKeywordRows(keywords.size());
     tx.commit();
     return number;
@@ -134,20 +138,34 @@ void Dictionary::addEntries(const std::vector<NewEntry> &entries)
 {
     requireWritable();
     sqlite::Transaction tx(m_db);
+    const qint64 before = lastKeywordRow();
     qint32 number = 0;
     qint64 keywords = 0;
     for (const NewEntry &e : entries) {
         insertEntry(e.entry, e.keywords, number);
         keywords += e.keywords.size();
     }
+    indexKeywordRowsAfter(before);
     noteKeywordRows(keywords);
     tx.commit();
 }
 
 void Dictionary::noteKeywordRows(qint64 added)
 {
-    if (m_searchTables && added != 0)
-        searchtables::noteIndexedRows(m_db, added);
+    if (!m_searchTables || added == 0)
+        return;
+    // "count highest-rowid" (see searchtables.h); without a record the rows cannot be vouched
+    // for, and the next compaction makes the index anew.
+    Statement &read = cachedStatement("SELECT Value FROM Properties WHERE Name = 'SearchIndexRows'");
+    const auto resetRead = qScopeGuard([&read] { read.reset(); });
+    const QStringList parts = read.step() ? read.toText(0).split(QLatin1Char(' ')) : QStringList();
+    if (parts.size() != 2)
+        return;
+    const qint64 last = lastKeywordRow();
+    Statement &write = cachedStatement("UPDATE Properties SET Value = ?1 WHERE Name = 'SearchIndexRows'");
+    const auto resetWrite = qScopeGuard([&write] { write.reset(); });
+    write.bind(1, QString::number(parts[0].toLongLong() + added) + QLatin1Char(' ') + QString::number(last));
+    write.run();
 }
 
 bool Dictionary::updateEntry(const Entry &entry)
@@ -203,54 +221,83 @@ QStringList Dictionary::keywords(qint32 documentNumber)
 void Dictionary::addKeyword(qint32 documentNumber, const QString &keyword)
 {
     requireWritable();
-    sqlite::Transaction tx(m_db);
+    // A savepoint would make the trigram index write out what it holds in memory as a segment
+    // of its own; inside an open transaction (an edit session) the keyword goes without one,
+    // as a single row always did.
+    std::optional<sqlite::Transaction> tx;
+    if (!m_db.inTransaction())
+        tx.emplace(m_db);
+    const qint64 before = lastKeywordRow();
     insertKeyword(documentNumber, keyword);
+    indexKeywordRowsAfter(before);
     noteKeywordRows(1);
-    tx.commit();
+    if (tx)
+        tx->commit();
 }
 
 void Dictionary::insertKeyword(qint32 documentNumber, const QString &keyword)
 {
-    const QString key = text::fold(keyword);
-    Statement &st = cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) "
-                                    "VALUES (?1, ?2, ?3) RETURNING rowid");
+    Statement &st = cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES (?1, ?2, ?3)");
     const auto reset = qScopeGuard([&st] { st.reset(); });
-    st.bind(1, keyword).bind(2, documentNumber).bind(3, key);
-    if (!st.step())
-        throw Error(Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new keyword row has no number"));
-    const qint64 row = st.toInt64(0);
+    st.bind(1, keyword).bind(2, documentNumber).bind(3, text::fold(keyword));
     st.run();
-    if (m_searchTables) {
-        Statement &index = cachedStatement("INSERT INTO IndexKeyTrigram (rowid, IndexKey) VALUES (?1, ?2)");
-        const auto resetIndex = qScopeGuard([&index] { index.reset(); });
-        index.bind(1, row).bind(2, key);
-        index.run();
+}
+
+qint64 Dictionary::lastKeywordRow()
+{
+    Statement &st = cachedStatement("SELECT coalesce(max(rowid), 0) FROM \"Index\"");
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    return st.step() ? st.toInt64(0) : 0;
+}
+
+void Dictionary::indexKeywordRowsAfter(qint64 row)
+{
+    if (!m_searchTables)
+        return;
+    // Only when another program took the highest rowid there is are new rows numbered at random;
+    // then the record of the indexed rows is dropped, and the next compaction makes the index anew.
+    if (row == std::numeric_limits<qint64>::max()) {
+        m_db.exec("UPDATE Properties SET Value = '' WHERE Name = 'SearchIndexRows'");
+        return;
     }
+    // New keyword rows are numbered above every row there was, so one statement hands the index
+    // all of them; it takes a set of rows at a fraction of the cost of one statement per row.
+    Statement &st = cachedStatement("INSERT INTO IndexKeyTrigram (rowid, IndexKey) "
+                                    "SELECT rowid, IndexKey FROM \"Index\" WHERE rowid > ?1");
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    st.bind(1, row);
+    st.run();
 }
 
 bool Dictionary::deleteKeyword(qint32 documentNumber, const QString &keyword)
 {
     requireWritable();
-    sqlite::Transaction tx(m_db);
+    std::optional<sqlite::Transaction> tx; // see addKeyword()
+    if (!m_db.inTransaction())
+        tx.emplace(m_db);
     Statement find(m_db, "SELECT rowid, IndexKey FROM \"Index\" "
                          "WHERE DocumentNumber = ?1 AND \"Index\" = ?2 ORDER BY rowid LIMIT 1");
     find.bind(1, documentNumber).bind(2, keyword);
     if (!find.step())
         return false;
     const qint64 row = find.toInt64(0);
-    if (m_searchTables) {
-        // The index is told the key it holds for the row, which is the stored one.
-        Statement unindex(m_db, "INSERT INTO IndexKeyTrigram (IndexKeyTrigram, rowid, IndexKey) "
-                                "VALUES ('delete', ?1, ?2)");
-        unindex.bind(1, row).bind(2, find.toText(1));
-        unindex.run();
-    }
+    const QString key = find.toText(1);
     find.reset();
     Statement st(m_db, "DELETE FROM \"Index\" WHERE rowid = ?1");
     st.bind(1, row);
     st.run();
     const bool deleted = m_db.changes() > 0;
-    tx.commit();
+    // The row goes first: should the index then fail, it only names a row that is gone.
+    if (deleted && m_searchTables) {
+        // The index is told the key it holds for the row, which is the stored one.
+        Statement unindex(m_db, "INSERT INTO IndexKeyTrigram (IndexKeyTrigram, rowid, IndexKey) "
+                                "VALUES ('delete', ?1, ?2)");
+        unindex.bind(1, row).bind(2, key);
+        unindex.run();
+        noteKeywordRows(-1);
+    }
+    if (tx)
+        tx->commit();
     return deleted;
 }
 
@@ -299,6 +346,23 @@ qint64 Dictionary::trigramCandidates(const QString &query, qint64 cap)
     return st.step() ? st.toInt64(0) : 0;
 }
 
+std::optional<QByteArray> Dictionary::trigramRows(const QString &query, qint64 cap)
+{
+    Statement &st = cachedStatement("SELECT rowid FROM IndexKeyTrigram WHERE IndexKeyTrigram MATCH ?1");
+    const auto release = qScopeGuard([&st] { st.reset(); });
+    st.bind(1, query);
+    QByteArray rows = "[";
+    qint64 count = 0;
+    while (st.step()) {
+        if (++count > cap)
+            return std::nullopt;
+        if (count > 1)
+            rows += ',';
+        rows += QByteArray::number(st.toInt64(0));
+    }
+    return rows + ']';
+}
+
 std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite::LikePattern &pattern, int limit)
 {
     if (!m_searchTables)
@@ -310,11 +374,12 @@ std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite:
     try {
         // Many candidates are better found by walking the keys in order: the walk stops at the
         // limit, while the candidates would all be read and sorted.
-        if (trigramCandidates(query, searchtables::CandidateLimit) > searchtables::CandidateLimit)
+        const std::optional<QByteArray> candidates = trigramRows(query, searchtables::CandidateLimit);
+        if (!candidates)
             return std::nullopt;
         Statement &st = cachedStatement(trigramLookupSql());
         const auto release = qScopeGuard([&st] { st.reset(); });
-        st.bind(3, pattern.source()).bind(4, limit).bind(5, query);
+        st.bind(3, pattern.source()).bind(4, limit).bindUtf8(5, *candidates);
         KeywordMatch m;
         while (st.step()) {
             m.Index = st.toText(0);
@@ -333,17 +398,14 @@ std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite:
 
 const char *Dictionary::trigramLookupSql()
 {
-    // The index names candidate rows; each is tested against the pattern on its stored key (so
-    // a row the index holds under an older key is never listed wrongly) and sorted into keyword
-    // order. Only the rows kept look up their entry.
-    return "SELECT s.word, d.Heading, d.Viewer, s.number FROM ("
-           "SELECT i.\"Index\" AS word, i.DocumentNumber AS number, i.IndexKey AS key, i.rowid AS row "
-           "FROM (SELECT rowid AS r FROM IndexKeyTrigram WHERE IndexKeyTrigram MATCH ?5) AS m "
-           "CROSS JOIN \"Index\" AS i ON i.rowid = m.r "
+    // The index named the candidate rows (?5, their rowids as a JSON array); each is tested
+    // against the pattern on its stored key (so a row the index holds under an older key is
+    // never listed wrongly) and sorted into keyword order.
+    return "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
+           "FROM json_each(?5) AS m CROSS JOIN \"Index\" AS i ON i.rowid = m.value "
+           "INNER JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = i.DocumentNumber "
            "WHERE qm_like(?3, i.IndexKey) "
-           "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?4) AS s "
-           "CROSS JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = s.number "
-           "ORDER BY s.key, s.number, s.word, s.row";
+           "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?4";
 }
 
 const char *Dictionary::keywordLookupSql(const sqlite::LikePattern &pattern)

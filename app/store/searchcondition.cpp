@@ -170,9 +170,9 @@ public:
     {
         if (hasPrefixTerm())
             return select(keywordWalk(true));
-        if (std::optional<QString> query = narrowTrigramQuery()) {
+        if (std::optional<QByteArray> rows = narrowTrigramRows()) {
             try {
-                return select(trigramCandidates(*query));
+                return select(trigramCandidates(*rows));
             } catch (const sqlite::Error &) {
                 // A failing index is passed over; the plans below find the same rows.
             }
@@ -194,27 +194,25 @@ private:
                            [](const LikePattern &p) { return !p.literalPrefix().isEmpty(); });
     }
 
-    // The query of the keyword term the trigram index narrows most, if it names few rows.
-    std::optional<QString> narrowTrigramQuery()
+    // The rows the trigram index names for the keyword term it narrows most, if they are few
+    // (a JSON array of rowids).
+    std::optional<QByteArray> narrowTrigramRows()
     {
         if (!m_dictionary.hasSearchTables())
             return std::nullopt;
-        std::optional<QString> best;
-        qint64 fewest = searchtables::CandidateLimit + 1;
+        std::optional<QByteArray> best;
         for (const LikePattern &p : m_c.keywords) {
             const QString query = searchtables::trigramQuery(p);
             if (query.isEmpty())
                 continue;
-            qint64 n = fewest;
+            std::optional<QByteArray> rows;
             try {
-                n = m_dictionary.trigramCandidates(query, searchtables::CandidateLimit);
+                rows = m_dictionary.trigramRows(query, searchtables::CandidateLimit);
             } catch (const sqlite::Error &) {
                 return std::nullopt;
             }
-            if (n < fewest) {
-                fewest = n;
-                best = query;
-            }
+            if (rows && (!best || rows->count(',') < best->count(',')))
+                best = rows;
         }
         return best;
     }
@@ -284,14 +282,13 @@ private:
         return q;
     }
 
-    // The rows the trigram index names, tested and sorted.
-    Query trigramCandidates(const QString &query) const
+    // The rows the trigram index named (a JSON array of rowids), tested and sorted.
+    Query trigramCandidates(const QByteArray &rows) const
     {
         Query q;
         QByteArrayList tests;
-        q.sql = ResultColumns + QByteArray("FROM (SELECT rowid AS r FROM IndexKeyTrigram WHERE IndexKeyTrigram MATCH ")
-                + q.value(query)
-                + ") AS m CROSS JOIN \"Index\" AS i ON i.rowid = m.r "
+        q.sql = ResultColumns + QByteArray("FROM json_each(") + q.utf8Value(rows)
+                + ") AS m CROSS JOIN \"Index\" AS i ON i.rowid = m.value "
                   "INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber"
                 + bodyTextJoin();
         keywordTests(q, tests);

@@ -130,16 +130,6 @@ void recordIndexedRows(sqlite::Database &db)
     writeIndexedRows(db, indexedRowsText(single(db, "SELECT count(*) FROM \"Index\""), highestRow(db)));
 }
 
-void noteIndexedRows(sqlite::Database &db, qint64 added)
-{
-    const std::optional<QVariant> recorded = findProperty(db, IndexedRows);
-    const QStringList parts = recorded ? recorded->toString().split(QLatin1Char(' ')) : QStringList();
-    // Without a record the rows cannot be vouched for; the next compaction makes the index anew.
-    if (parts.size() != 2)
-        return;
-    writeIndexedRows(db, indexedRowsText(parts[0].toLongLong() + added, highestRow(db)));
-}
-
 bool indexedRowsMatch(sqlite::Database &db)
 {
     const std::optional<QVariant> recorded = findProperty(db, IndexedRows);
