@@ -10,11 +10,14 @@
 #include "benchreport.h"
 #include "bodies.h"
 #include "lookups.h"
+#include "searchbench.h"
 #include "words.h"
 
+#include "app/store/bodytext.h"
 #include "app/store/compaction.h"
 #include "app/store/databasemodule.h"
 #include "platform/desktop/scriptedprompter.h"
+#include "platform/rtf/rtf.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -146,6 +149,7 @@ private:
     std::size_t m_nextEntry = 0;
     std::map<QString, LookupRows> m_storeRows;
     QStringList m_disagreements;
+    std::unique_ptr<SearchSuite> m_search; // contains lookups and the heading grid
 };
 
 StoreSuite::StoreSuite(const Folders &folders)
@@ -159,6 +163,7 @@ StoreSuite::StoreSuite(const Folders &folders)
     for (const QString &p : prefixPatterns() + QStringList{leadingWildcardPattern()})
         m_storeRows[p] = storeLookup(m_lookupSet.module, p, ListLimit);
     prepareScratch();
+    m_search = std::make_unique<SearchSuite>(folders.small, m_lookupSet.module, ListLimit);
 }
 
 StoreSuite::~StoreSuite()
@@ -420,6 +425,7 @@ void StoreSuite::registerAll()
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("edit/update", [this](benchmark::State &s) { editUpdate(s); })
         ->Unit(benchmark::kMillisecond);
+    m_search->registerAll();
 }
 
 std::optional<double> StoreSuite::peakMemoryMB()
@@ -528,9 +534,12 @@ int StoreSuite::report(const TimingCollector &t)
         {QStringLiteral("update an entry / register it"), editRatio, 2, true, QStringLiteral("x")},
         {QStringLiteral("peak memory of the lookup process"), memory, 100, true, QStringLiteral(" MB")},
     };
+    const std::vector<Budget> search = m_search->report(t);
     for (const Budget &b : budgets)
         std::printf("%s\n", qPrintable(b.line()));
-    return m_disagreements.isEmpty() ? 0 : 1;
+    for (const Budget &b : search)
+        std::printf("%s\n", qPrintable(b.line()));
+    return m_disagreements.isEmpty() && m_search->disagreements().isEmpty() ? 0 : 1;
 }
 
 std::optional<Folders> parseFolders(const QStringList &arguments)
@@ -569,6 +578,8 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    // As the program does: rich-text bodies are searched on their text.
+    qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     const std::optional<Folders> folders = parseFolders(QGuiApplication::arguments());
     if (!folders)
         return 2;

@@ -3,6 +3,9 @@
 
 #include "setgenerator.h"
 
+#include "app/store/bodytext.h"
+#include "platform/rtf/rtf.h"
+
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QElapsedTimer>
@@ -66,6 +69,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("qm-gendict"));
+    // As the program does: the store keeps the text of each rich-text body for body searches.
+    qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     GeneratorOptions defaults;
 
     QCommandLineParser parser;

@@ -73,7 +73,7 @@ void tst_benchsmoke::benchmarksRunAndAgree()
     QVERIFY2(r.out.contains(QStringLiteral("rows agree (store, raw range scan, full scan): yes")), qPrintable(r.out));
     // Every budget has its figure, whatever it is at this size.
     const QStringList budgets = r.out.split(u'\n').filter(QRegularExpression(QStringLiteral("^budget ")));
-    QCOMPARE(budgets.size(), 6);
+    QCOMPARE(budgets.size(), 10);
     for (const QString &line : budgets)
         QVERIFY2(!line.contains(QStringLiteral("not measured")), qPrintable(line));
     QVERIFY(r.out.contains(QStringLiteral("lookups over 3 dictionaries, 12000 keyword rows")));

@@ -1,0 +1,219 @@
+#include "searchbench.h"
+
+#include "app/search/headinggridmodel.h"
+#include "app/store/databasemodule.h"
+#include "platform/desktop/scriptedprompter.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace qm::bench {
+namespace {
+
+std::string utf8(const QString &s)
+{
+    return s.toStdString();
+}
+
+// Rows a grid shows at first.
+constexpr int VisibleRows = 40;
+
+// Contains patterns of three characters and more: one the generated keywords hold rarely, one
+// that more than the list takes hold (a common Latin syllable run).
+const char *const FewPattern = "*abuk*";
+const char *const ManyPattern = "*abu*";
+
+// Prefix lookups to measure a contains lookup against: the one whose row count is nearest.
+QStringList prefixCandidates()
+{
+    return prefixPatterns() + QString::fromUtf8("abu* ka* kyo* ゆう* ﾀﾞ* 山* ara*").split(u' ');
+}
+
+std::optional<double> ratio(std::optional<double> a, std::optional<double> b)
+{
+    if (!a || !b || *b <= 0)
+        return std::nullopt;
+    return *a / *b;
+}
+
+QString text(std::optional<double> seconds)
+{
+    return seconds ? formatSeconds(*seconds) : QStringLiteral("-");
+}
+
+QString ratioText(std::optional<double> r)
+{
+    return r ? QString::number(*r, 'f', 2) + u'x' : QStringLiteral("-");
+}
+
+} // namespace
+
+SearchSuite::SearchSuite(const QString &smallFolder, store::DatabaseModule &large, int listLimit)
+    : m_prompter(std::make_unique<desktop::ScriptedPrompter>())
+    , m_smallSet(std::make_unique<store::DatabaseModule>(*m_prompter, smallFolder))
+    , m_small(*m_smallSet)
+    , m_large(large)
+    , m_limit(listLimit)
+{
+    m_small.LoadDictionarySets();
+    m_small.OpenDictionarySet();
+    std::map<QString, std::size_t> prefixRows;
+    for (const QString &p : prefixCandidates())
+        prefixRows[p] = storeLookup(m_large, p, m_limit).size();
+    for (const auto &[name, pattern] : {std::pair{"few", FewPattern}, std::pair{"many", ManyPattern}}) {
+        Case c{QString::fromLatin1(name), QString::fromUtf8(pattern), {}, 0, 0};
+        const LookupRows rows = storeLookup(m_large, c.contains, m_limit);
+        c.containsRows = rows.size();
+        double best = 1e300;
+        for (const auto &[p, n] : prefixRows) {
+            const double distance = std::abs(std::log((double(n) + 1) / (double(c.containsRows) + 1)));
+            if (n > 0 && distance < best) {
+                best = distance;
+                c.prefix = p;
+                c.prefixRows = n;
+            }
+        }
+        m_cases.push_back(c);
+    }
+}
+
+SearchSuite::~SearchSuite() = default;
+
+void SearchSuite::lookup(benchmark::State &state, const QString &pattern)
+{
+    std::int64_t rows = 0;
+    storeLookup(m_large, pattern, m_limit); // warm the page cache
+    for (auto _ : state) {
+        rows = m_large.searchKeyword(pattern, m_limit, [](int, const store::KeywordMatch &m) {
+                          benchmark::DoNotOptimize(m.DocumentNumber);
+                      }).count;
+    }
+    state.counters["rows"] = double(rows);
+}
+
+void SearchSuite::fullScan(benchmark::State &state, const Case &c)
+{
+    LookupRows rows;
+    for (auto _ : state)
+        rows = fullScanRows(m_large, c.contains, m_limit);
+    state.counters["rows"] = double(rows.size());
+    const QString diff = firstDifference(storeLookup(m_large, c.contains, m_limit), rows);
+    if (!diff.isEmpty())
+        m_disagreements.append(QStringLiteral("contains %1: %2").arg(c.contains, diff));
+}
+
+void SearchSuite::openGrid(benchmark::State &state, store::DatabaseModule &set)
+{
+    // What opening the grid does: the first dictionary's entries in entry order, the rows in
+    // sight read for drawing.
+    app::HeadingGridModel model;
+    for (auto _ : state) {
+        model.show(set.dictionary(0), store::HeadingList::Order::Entry, false);
+        for (int r = 0; r < std::min(VisibleRows, model.rowCount()); ++r)
+            for (int c = 0; c < app::HeadingGridModel::ColumnCount; ++c)
+                benchmark::DoNotOptimize(model.index(r, c).data());
+    }
+    state.counters["rows"] = double(model.rowCount());
+}
+
+void SearchSuite::registerAll()
+{
+    for (const Case &c : m_cases) {
+        benchmark::RegisterBenchmark(utf8(QStringLiteral("contains/store/") + c.contains).c_str(),
+                                     [this, c](benchmark::State &s) { lookup(s, c.contains); })
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(utf8(QStringLiteral("contains/prefix/") + c.prefix).c_str(),
+                                     [this, c](benchmark::State &s) { lookup(s, c.prefix); })
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(utf8(QStringLiteral("contains/fullscan/") + c.contains).c_str(),
+                                     [this, c](benchmark::State &s) { fullScan(s, c); })
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1);
+    }
+    benchmark::RegisterBenchmark("grid/open/small", [this](benchmark::State &s) { openGrid(s, m_small); })
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("grid/open/large", [this](benchmark::State &s) { openGrid(s, m_large); })
+        ->Unit(benchmark::kMicrosecond);
+}
+
+std::optional<double> SearchSuite::indexGrowth()
+{
+    // Page bytes of the large set's first dictionary by table, read by the engine's own
+    // statistics table on a plain read-only connection.
+    store::Dictionary *first = m_large.dictionary(0);
+    if (!first)
+        return std::nullopt;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(first->path()).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return std::nullopt;
+    }
+    sqlite3_stmt *st = nullptr;
+    std::map<std::string, double> bytes;
+    double total = 0;
+    if (sqlite3_prepare_v2(db, "SELECT name, sum(pgsize) FROM dbstat GROUP BY name", -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            const double b = sqlite3_column_double(st, 1);
+            bytes[reinterpret_cast<const char *>(sqlite3_column_text(st, 0))] = b;
+            total += b;
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close_v2(db);
+    double index = 0;
+    for (const auto &[name, b] : bytes)
+        if (name.rfind("IndexKeyTrigram", 0) == 0)
+            index += b;
+    const auto mb = [](double b) { return b / (1 << 20); };
+    const double texts = bytes["DocumentText"];
+    const double dates = bytes["Index_RenewalDate"];
+    const double without = total - index - texts - dates;
+    if (without <= 0)
+        return std::nullopt;
+    std::printf("the large set's first dictionary: %.1f MB in pages; without what the search windows add "
+                "%.1f MB; trigram index %.1f MB (+%.1f %%), rich-text body texts %.1f MB (+%.1f %%), "
+                "renewal-date index %.1f MB (+%.1f %%)\n",
+                mb(total), mb(without), mb(index), 100 * index / without, mb(texts), 100 * texts / without,
+                mb(dates), 100 * dates / without);
+    return 100 * index / without;
+}
+
+std::vector<Budget> SearchSuite::report(const TimingCollector &t)
+{
+    std::printf("%-6s %-10s %6s %12s %-10s %6s %12s %12s %10s %12s\n", "case", "contains", "rows", "store",
+                "prefix", "rows", "prefix", "full scan", "store/pre", "full/store");
+    std::optional<double> worstPrefix = 0.0;
+    std::optional<double> leastFull = 1e300;
+    for (const Case &c : m_cases) {
+        const auto store = t.seconds(utf8(QStringLiteral("contains/store/") + c.contains));
+        const auto prefix = t.seconds(utf8(QStringLiteral("contains/prefix/") + c.prefix));
+        const auto full = t.seconds(utf8(QStringLiteral("contains/fullscan/") + c.contains));
+        const auto p = ratio(store, prefix);
+        const auto f = ratio(full, store);
+        worstPrefix = p && worstPrefix ? std::optional(std::max(*worstPrefix, *p)) : std::nullopt;
+        leastFull = f && leastFull ? std::optional(std::min(*leastFull, *f)) : std::nullopt;
+        std::printf("%-6s %-10s %6zu %12s %-10s %6zu %12s %12s %10s %12s\n", qPrintable(c.name),
+                    qPrintable(c.contains), c.containsRows, qPrintable(text(store)), qPrintable(c.prefix),
+                    c.prefixRows, qPrintable(text(prefix)), qPrintable(text(full)), qPrintable(ratioText(p)),
+                    qPrintable(ratioText(f)));
+    }
+    const auto grid = ratio(t.seconds("grid/open/large"), t.seconds("grid/open/small"));
+    std::printf("heading grid opens: small %s, large %s, large/small %s\n", qPrintable(text(t.seconds("grid/open/small"))),
+                qPrintable(text(t.seconds("grid/open/large"))), qPrintable(ratioText(grid)));
+    const auto growth = indexGrowth();
+    std::printf("contains rows agree with the full-scan matcher: %s\n",
+                m_disagreements.isEmpty() ? "yes" : qPrintable(m_disagreements.join(QStringLiteral("; "))));
+    return {
+        {QStringLiteral("full-scan matcher / contains lookup (least pattern)"), leastFull, 100, false, QStringLiteral("x")},
+        {QStringLiteral("contains lookup / prefix lookup of as many rows (worst pattern)"), worstPrefix, 3, true,
+         QStringLiteral("x")},
+        {QStringLiteral("open the heading grid on the large / the small dictionary"), grid, 2, true, QStringLiteral("x")},
+        {QStringLiteral("trigram index / the rest of the dictionary"), growth, 35, true, QStringLiteral(" %")},
+    };
+}
+
+} // namespace qm::bench
