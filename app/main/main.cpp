@@ -4,11 +4,13 @@
 
 #include "app/common/japanesetext.h"
 
+#include "app/store/bodytext.h"
 #include "app/store/databasemodule.h"
 #include "app/store/settings.h"
 #include "platform/desktop/messageboxprompter.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/progresswindow.h"
+#include "platform/rtf/rtf.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,6 +27,8 @@ int main(int argc, char *argv[])
     qm::app::prepareJapaneseText();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    // Rich-text bodies are searched on their text, which the store gets from the RTF reader.
+    qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     qm::app::useJapaneseFonts();
     QApplication::setOrganizationName(QStringLiteral("Quillmere"));
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
