@@ -1,6 +1,8 @@
 // Reading and writing RTF compared with Qt's HTML import (setHtml) and export (toHtml) of the
-// same document, in one run. The ratios at the end are RTF CPU time / HTML CPU time: at most 1 means
-// we are no slower than Qt's own rich-text formats.
+// same document, in one run: a rich-text body of about 1 MB of RTF loaded into a QTextDocument
+// (what the rich-text editor's TextRTF does) and saved from it. The budget lines at the end give
+// RTF CPU time / HTML CPU time, which must be at most 1: we are no slower than Qt's own rich-text
+// format. They read "budget <name>: <ratio>x (at most 1x) ok|over", as the store benchmarks do.
 //
 //   bench_rtf [--doc_kb=1024] [benchmark options]
 #include "platform/rtf/charformat.h"
@@ -141,14 +143,17 @@ public:
         }
     }
 
-    void printRatio(const char *label, const std::string &rtf, const std::string &html) const
+    // Prints the budget line of one RTF / HTML ratio; a benchmark that did not run counts as over.
+    void printBudget(const char *label, const std::string &rtf, const std::string &html) const
     {
         const auto r = m_seconds.find(rtf);
         const auto h = m_seconds.find(html);
-        if (r == m_seconds.end() || h == m_seconds.end() || h->second <= 0)
+        if (r == m_seconds.end() || h == m_seconds.end() || h->second <= 0) {
+            std::printf("budget %s: not measured (at most 1x) over\n", label);
             return;
-        std::printf("%s: RTF / HTML = %.2f (%s)\n", label, r->second / h->second,
-                    r->second <= h->second ? "no slower" : "SLOWER");
+        }
+        const double ratio = r->second / h->second;
+        std::printf("budget %s: %.2fx (at most 1x) %s\n", label, ratio, ratio <= 1 ? "ok" : "over");
     }
 
 private:
@@ -192,8 +197,11 @@ int main(int argc, char **argv)
 
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatio("read", "readRtf", "readHtml");
-    reporter.printRatio("write", "writeRtf", "writeHtml");
+    std::fflush(stdout);
+    // The verdict is in the budget lines (bench/run counts them); the exit status only reports
+    // a run that failed, so the smoke test does not depend on timing.
+    reporter.printBudget("RTF read / Qt HTML import of the same text", "readRtf", "readHtml");
+    reporter.printBudget("RTF write / Qt HTML export of the same text", "writeRtf", "writeHtml");
     benchmark::Shutdown();
     return 0;
 }
