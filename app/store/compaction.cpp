@@ -135,6 +135,7 @@ private:
         sqlite::Database copy(m_temp, sqlite::Database::OpenMode::ReadWrite);
         copy.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=FULL;");
         registerBodyFunctions(copy);
+        searchtables::registerFunctions(copy);
         m_stage = 1;
         {
             sqlite::Transaction tx(copy);
@@ -143,15 +144,20 @@ private:
             // trigram index stays in step with what the store wrote; it is made anew when
             // another program changed keyword rows: then their keys were recomputed, or the rows
             // are not the ones the store recorded.
-            const bool newTables = schema::layoutOf(copy) == schema::Layout::WithoutSearchTables;
+            const schema::Layout layout = schema::layoutOf(copy);
+            const bool newTables = layout == schema::Layout::WithoutSearchTables;
             if (newTables)
                 schema::createSearchTables(copy);
+            // An index of the earlier layout is made anew in the current one.
+            const bool newIndex = layout == schema::Layout::EarlierTrigramIndex;
+            if (newIndex)
+                schema::replaceTrigramIndex(copy);
             const bool keysCurrent = keysAreCurrent(copy);
             const qint64 changedKeys = refoldKeys(copy, progressStage(m_progress, m_pages, m_pages / 2, 3 * m_pages));
             const auto bodies = newTables || !keysCurrent ? searchtables::BodyTexts::All
                                                           : searchtables::BodyTexts::Missing;
             const Progress rest = progressStage(m_progress, m_pages + m_pages / 2, m_pages - m_pages / 2, 3 * m_pages);
-            if (newTables || changedKeys > 0 || !searchtables::indexedRowsMatch(copy))
+            if (newTables || newIndex || changedKeys > 0 || !searchtables::indexedRowsMatch(copy))
                 searchtables::rebuild(copy, bodies, rest);
             else
                 searchtables::readBodyTexts(copy, bodies, rest);

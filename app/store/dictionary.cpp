@@ -72,26 +72,32 @@ Dictionary::Dictionary(const QString &path, const Options &options)
         throw Error(Error::Kind::NotDictionary, SQLITE_NOTADB,
                     QStringLiteral("not a dictionary: %1").arg(path));
     }
+    // Read only, a file with the earlier trigram index is searched without the search tables.
     m_searchTables = layout == schema::Layout::Current;
     registerBodyFunctions(m_db);
+    searchtables::registerFunctions(m_db);
     m_readOnly = m_db.isReadOnly();
     if (m_readOnly)
         return;
     m_db.prepareForWriting();
-    // A file of an earlier version gains the search tables; keys folded by another version are
-    // recomputed, and with them everything made from them.
+    // A file of an earlier version gains the search tables, or the current trigram index; keys
+    // folded by another version are recomputed, and with them everything made from them.
     const bool keysCurrent = keysAreCurrent(m_db);
     if (keysCurrent && m_searchTables)
         return;
     sqlite::Transaction tx(m_db);
-    if (!m_searchTables)
+    if (layout == schema::Layout::WithoutSearchTables)
         schema::createSearchTables(m_db);
+    else if (layout == schema::Layout::EarlierTrigramIndex)
+        schema::replaceTrigramIndex(m_db);
     constexpr qint64 Total = 1000;
     const qint64 refolding = keysCurrent ? 0 : Total / 2;
     if (!keysCurrent)
         refoldKeys(m_db, progressStage(options.progress, 0, refolding, Total));
-    searchtables::rebuild(m_db, searchtables::BodyTexts::All,
-                          progressStage(options.progress, refolding, Total - refolding, Total));
+    // Body texts read before stay, unless the keys were folded anew.
+    const auto bodies = layout == schema::Layout::EarlierTrigramIndex && keysCurrent ? searchtables::BodyTexts::Missing
+                                                                                     : searchtables::BodyTexts::All;
+    searchtables::rebuild(m_db, bodies, progressStage(options.progress, refolding, Total - refolding, Total));
     tx.commit();
     m_searchTables = true;
 }

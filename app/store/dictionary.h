@@ -108,8 +108,8 @@ public:
     // present only where the pattern needs it). A pattern without literal text in front whose
     // literal runs give trigrams reads the trigram index instead, while that names few rows.
     static const char *keywordLookupSql(const sqlite::LikePattern &pattern);
-    // The statement of a lookup through the trigram index (?3 the pattern, ?4 the row limit,
-    // ?5 the rowids the index named, as a JSON array).
+    // The statement a lookup through the trigram index reads its candidates with (?1 the query
+    // of the index): the index's rowid, then rowid, folded key, entry and keyword of the row.
     static const char *trigramLookupSql();
 
     // Condition search: the keyword rows of the entries that meet the condition, in keyword
@@ -141,6 +141,8 @@ private:
     // Keeps the record of the keyword rows the trigram index holds (see searchtables.h).
     void noteKeywordRows(qint64 added);
     void writeBodyText(qint32 documentNumber, const Entry &entry);
+    // True when the trigram index can hold every keyword row (see searchtables.h).
+    bool indexHoldsEveryRow();
     // The rows of a lookup through the trigram index, or nullopt when the index cannot serve it
     // (no trigrams, too many candidates, an index that fails); the caller then walks the keys.
     std::optional<std::vector<KeywordMatch>> trigramLookup(const sqlite::LikePattern &pattern, int limit);

@@ -14,7 +14,9 @@
 
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <limits>
+#include <tuple>
 
 #include <sqlite3.h>
 
@@ -193,7 +195,8 @@ bool Dictionary::deleteEntry(qint32 documentNumber)
     // engine does not keep, loses them first.
     if (m_searchTables) {
         Statement unindex(m_db, "INSERT INTO IndexKeyTrigram (IndexKeyTrigram, rowid, IndexKey) "
-                                "SELECT 'delete', rowid, IndexKey FROM \"Index\" WHERE DocumentNumber = ?1");
+                                "SELECT 'delete', qm_trigram_rowid(rowid, IndexKey) AS r, IndexKey FROM \"Index\" "
+                                "WHERE DocumentNumber = ?1 AND " QM_INDEXABLE_ROWS " ORDER BY r");
         unindex.bind(1, documentNumber);
         unindex.run();
         const qint64 keywords = m_db.changes();
@@ -261,9 +264,11 @@ void Dictionary::indexKeywordRowsAfter(qint64 row)
         return;
     }
     // New keyword rows are numbered above every row there was, so one statement hands the index
-    // all of them; it takes a set of rows at a fraction of the cost of one statement per row.
+    // all of them; it takes a set of rows at a fraction of the cost of one statement per row,
+    // and in the order of its rowids, since a lower one makes it write out what it holds.
     Statement &st = cachedStatement("INSERT INTO IndexKeyTrigram (rowid, IndexKey) "
-                                    "SELECT rowid, IndexKey FROM \"Index\" WHERE rowid > ?1");
+                                    "SELECT qm_trigram_rowid(rowid, IndexKey) AS r, IndexKey FROM \"Index\" "
+                                    "WHERE rowid > ?1 AND " QM_INDEXABLE_ROWS " ORDER BY r");
     const auto reset = qScopeGuard([&st] { st.reset(); });
     st.bind(1, row);
     st.run();
@@ -290,10 +295,12 @@ bool Dictionary::deleteKeyword(qint32 documentNumber, const QString &keyword)
     // The row goes first: should the index then fail, it only names a row that is gone.
     if (deleted && m_searchTables) {
         // The index is told the key it holds for the row, which is the stored one.
-        Statement unindex(m_db, "INSERT INTO IndexKeyTrigram (IndexKeyTrigram, rowid, IndexKey) "
-                                "VALUES ('delete', ?1, ?2)");
-        unindex.bind(1, row).bind(2, key);
-        unindex.run();
+        if (row >= 1 && row <= searchtables::RowMask) {
+            Statement unindex(m_db, "INSERT INTO IndexKeyTrigram (IndexKeyTrigram, rowid, IndexKey) "
+                                    "VALUES ('delete', ?1, ?2)");
+            unindex.bind(1, searchtables::indexRowid(row, key.toUtf8())).bind(2, key);
+            unindex.run();
+        }
         noteKeywordRows(-1);
     }
     if (tx)
@@ -346,8 +353,17 @@ qint64 Dictionary::trigramCandidates(const QString &query, qint64 cap)
     return st.step() ? st.toInt64(0) : 0;
 }
 
+bool Dictionary::indexHoldsEveryRow()
+{
+    Statement &st = cachedStatement(searchtables::IndexableRowsSql);
+    const auto release = qScopeGuard([&st] { st.reset(); });
+    return st.step() && st.toInt(0) == 1;
+}
+
 std::optional<QByteArray> Dictionary::trigramRows(const QString &query, qint64 cap)
 {
+    if (!indexHoldsEveryRow())
+        return std::nullopt;
     Statement &st = cachedStatement("SELECT rowid FROM IndexKeyTrigram WHERE IndexKeyTrigram MATCH ?1");
     const auto release = qScopeGuard([&st] { st.reset(); });
     st.bind(1, query);
@@ -358,7 +374,7 @@ std::optional<QByteArray> Dictionary::trigramRows(const QString &query, qint64 c
             return std::nullopt;
         if (count > 1)
             rows += ',';
-        rows += QByteArray::number(st.toInt64(0));
+        rows += QByteArray::number(searchtables::keywordRowOf(st.toInt64(0)));
     }
     return rows + ']';
 }
@@ -370,42 +386,87 @@ std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite:
     const QString query = searchtables::trigramQuery(pattern);
     if (query.isEmpty())
         return std::nullopt;
-    std::vector<KeywordMatch> rows;
+    struct Row {
+        QByteArray key; // the folded key and the keyword as UTF-8: the engine orders them so
+        qint32 number;
+        QByteArray index;
+        qint64 rowid;
+        QString keyword;
+    };
+    std::vector<Row> rows;
+    std::vector<KeywordMatch> out;
     try {
-        // Many candidates are better found by walking the keys in order: the walk stops at the
-        // limit, while the candidates would all be read and sorted.
-        const std::optional<QByteArray> candidates = trigramRows(query, searchtables::CandidateLimit);
-        if (!candidates)
+        // One read transaction for all the statements: alone, each would take and give back
+        // the file's lock and look for a journal.
+        const bool ownTransaction = !m_db.inTransaction();
+        if (ownTransaction)
+            cachedStatement("BEGIN").run();
+        const auto endRead = qScopeGuard([&] {
+            if (ownTransaction && m_db.inTransaction())
+                sqlite3_exec(m_db.handle(), "COMMIT", nullptr, nullptr, nullptr);
+        });
+        if (!indexHoldsEveryRow())
             return std::nullopt;
+        // The candidates come in the order class of their keys (see searchtables.h). Once the
+        // limit is reached, only the rest of the class it was reached in can still come
+        // before the rows kept; then the kept rows are sorted into keyword order.
         Statement &st = cachedStatement(trigramLookupSql());
         const auto release = qScopeGuard([&st] { st.reset(); });
-        st.bind(3, pattern.source()).bind(4, limit).bindUtf8(5, *candidates);
-        KeywordMatch m;
+        st.bind(1, query);
+        qint64 read = 0;
+        std::optional<quint32> lastClass;
         while (st.step()) {
-            m.Index = st.toText(0);
-            m.Heading = st.toText(1);
-            m.Viewer = quint8(st.toInt(2));
-            m.DocumentNumber = st.toInt(3);
-            rows.push_back(m);
+            const quint32 order = searchtables::keyOrderOf(st.toInt64(0));
+            if (lastClass && order != *lastClass)
+                break;
+            // Candidates that are mostly not matches are better left to the walk.
+            if (++read > searchtables::CandidateLimit)
+                return std::nullopt;
+            const QString key = st.toText(2);
+            QByteArray keyBytes = key.toUtf8();
+            // A row the index holds under another key (changed by another program) is passed
+            // over: its place in the order is not known.
+            if (searchtables::keyOrder(keyBytes) != order || !pattern.matchesFolded(key))
+                continue;
+            const QString keyword = st.toText(4);
+            rows.push_back({std::move(keyBytes), st.toInt(3), keyword.toUtf8(), st.toInt64(1), keyword});
+            if (!lastClass && rows.size() >= std::size_t(limit))
+                lastClass = order;
+        }
+        std::sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
+            return std::tie(a.key, a.number, a.index, a.rowid) < std::tie(b.key, b.number, b.index, b.rowid);
+        });
+        if (rows.size() > std::size_t(limit))
+            rows.resize(std::size_t(limit));
+        // Only the rows kept read their entry.
+        out.reserve(rows.size());
+        Statement &entry = cachedStatement("SELECT Heading, Viewer FROM Document INDEXED BY Index_DocumentHeading "
+                                           "WHERE DocumentNumber = ?1");
+        const auto releaseEntry = qScopeGuard([&entry] { entry.reset(); });
+        for (const Row &r : rows) {
+            entry.bind(1, r.number);
+            // A keyword row without its entry (the relation broken behind the store's back) is
+            // not listed, and rows past the ones kept might then belong in the list.
+            if (!entry.step())
+                return std::nullopt;
+            out.push_back({r.keyword, entry.toText(0), quint8(entry.toInt(1)), r.number});
+            entry.reset();
         }
     } catch (const Error &) {
         // An index that fails (damaged behind the store's back) is passed over: the walk finds
         // the same rows without it.
         return std::nullopt;
     }
-    return rows;
+    return out;
 }
 
 const char *Dictionary::trigramLookupSql()
 {
-    // The index named the candidate rows (?5, their rowids as a JSON array); each is tested
-    // against the pattern on its stored key (so a row the index holds under an older key is
-    // never listed wrongly) and sorted into keyword order.
-    return "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "
-           "FROM json_each(?5) AS m CROSS JOIN \"Index\" AS i ON i.rowid = m.value "
-           "INNER JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = i.DocumentNumber "
-           "WHERE qm_like(?3, i.IndexKey) "
-           "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?4";
+    // The rows the index names for the query (?1), in the order of the index's rowids, with
+    // what ordering and testing them needs; a rowid whose keyword row is gone names nothing.
+    return "SELECT t.rowid, i.rowid, i.IndexKey, i.DocumentNumber, i.\"Index\" "
+           "FROM IndexKeyTrigram AS t CROSS JOIN \"Index\" AS i ON i.rowid = (t.rowid & 4294967295) "
+           "WHERE t.IndexKeyTrigram MATCH ?1";
 }
 
 const char *Dictionary::keywordLookupSql(const sqlite::LikePattern &pattern)

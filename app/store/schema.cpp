@@ -53,9 +53,11 @@ CREATE TABLE Properties (
 // What the search windows read besides the tables above, added later: files made before lack
 // them and are still dictionaries (see Layout). DocumentText holds the folded visible text of
 // each rich-text body (NULL while it has not been read), IndexKeyTrigram a trigram index of the
-// folded keywords whose content is the Index table itself; triggers are off on every
-// connection, so the store writes both itself with every change. The heading grid lists entries
-// by renewal date through Index_RenewalDate.
+// folded keywords. The index keeps no text of its own: its rowids name the keyword rows and
+// carry the order of their keys (see searchtables.h), so a lookup reads the keyword rows in
+// keyword order and stops at its limit. Triggers are off on every connection, so the store
+// writes both itself with every change. The heading grid lists entries by renewal date through
+// Index_RenewalDate.
 constexpr char SearchTablesSql[] = R"sql(
 CREATE INDEX Index_RenewalDate ON Document (RenewalDate);
 CREATE TABLE DocumentText (
@@ -63,6 +65,18 @@ CREATE TABLE DocumentText (
         REFERENCES Document (DocumentNumber) ON UPDATE CASCADE ON DELETE CASCADE,
     TextKey TEXT
 );
+)sql";
+
+constexpr char TrigramIndexSql[] = R"sql(
+CREATE VIRTUAL TABLE IndexKeyTrigram USING fts5 (
+    IndexKey, content='', tokenize='trigram case_sensitive 1', detail='none', columnsize=0
+);
+)sql";
+
+// The trigram index as files of the previous layout have it: rowids equal to the keyword rows'
+// and the Index table as its content. Such files are accepted and get the index above when
+// they are written (see Layout::EarlierTrigramIndex).
+constexpr char EarlierTrigramIndexSql[] = R"sql(
 CREATE VIRTUAL TABLE IndexKeyTrigram USING fts5 (
     IndexKey, content='Index', tokenize='trigram case_sensitive 1', detail='none', columnsize=0
 );
@@ -137,19 +151,22 @@ bool isStatisticsTable(const QString &name, const SchemaObject &object)
 }
 
 // The schemas this program accepts, read back from databases made in memory: without the
-// search tables and with them.
-const QHash<QString, SchemaObject> &expectedSchema(bool withSearchTables)
+// search tables, with them, and with them but the trigram index of the previous layout.
+const QHash<QString, SchemaObject> &expectedSchema(Layout layout)
 {
-    static const auto make = [](bool search) {
+    static const auto make = [](const char *trigramIndex) {
         sqlite::Database db(QStringLiteral(":memory:"), sqlite::Database::OpenMode::Memory);
         db.exec(CreateSql);
-        if (search)
+        if (trigramIndex) {
             db.exec(SearchTablesSql);
+            db.exec(trigramIndex);
+        }
         return readSchema(db);
     };
-    static const QHash<QString, SchemaObject> base = make(false);
-    static const QHash<QString, SchemaObject> full = make(true);
-    return withSearchTables ? full : base;
+    static const QHash<QString, SchemaObject> base = make(nullptr);
+    static const QHash<QString, SchemaObject> full = make(TrigramIndexSql);
+    static const QHash<QString, SchemaObject> earlier = make(EarlierTrigramIndexSql);
+    return layout == Layout::Current ? full : layout == Layout::EarlierTrigramIndex ? earlier : base;
 }
 
 bool matches(const QHash<QString, SchemaObject> &expected, const QHash<QString, SchemaObject> &actual)
@@ -171,13 +188,20 @@ bool matches(const QHash<QString, SchemaObject> &expected, const QHash<QString, 
 void create(sqlite::Database &db)
 {
     db.exec(CreateSql);
-    db.exec(SearchTablesSql);
+    createSearchTables(db);
     db.exec(QByteArray("PRAGMA application_id=" + QByteArray::number(ApplicationId)).constData());
 }
 
 void createSearchTables(sqlite::Database &db)
 {
     db.exec(SearchTablesSql);
+    db.exec(TrigramIndexSql);
+}
+
+void replaceTrigramIndex(sqlite::Database &db)
+{
+    db.exec("DROP TABLE IndexKeyTrigram");
+    db.exec(TrigramIndexSql);
 }
 
 Layout layoutOf(sqlite::Database &db)
@@ -189,10 +213,9 @@ Layout layoutOf(sqlite::Database &db)
         // A table the engine cannot describe (a damaged virtual table, say) is not ours.
         return Layout::Unknown;
     }
-    if (matches(expectedSchema(true), actual))
-        return Layout::Current;
-    if (matches(expectedSchema(false), actual))
-        return Layout::WithoutSearchTables;
+    for (const Layout layout : {Layout::Current, Layout::EarlierTrigramIndex, Layout::WithoutSearchTables})
+        if (matches(expectedSchema(layout), actual))
+            return layout;
     return Layout::Unknown;
 }
 

@@ -13,17 +13,22 @@ constexpr int ApplicationId = 0x514D4443;
 void create(sqlite::Database &db);
 // Adds the search tables (empty) to a dictionary of Layout::WithoutSearchTables.
 void createSearchTables(sqlite::Database &db);
+// Replaces the trigram index of a dictionary of Layout::EarlierTrigramIndex by an empty one of
+// the current layout (searchtables::rebuild() fills it).
+void replaceTrigramIndex(sqlite::Database &db);
 
-// The schemas this program accepts: the one it writes, and the same without the search tables,
-// as files made by earlier versions have it.
-enum class Layout { Unknown, WithoutSearchTables, Current };
+// The schemas this program accepts: the one it writes, the same with the trigram index of the
+// previous layout, and the same without the search tables, as files made by earlier versions
+// have it.
+enum class Layout { Unknown, WithoutSearchTables, EarlierTrigramIndex, Current };
 Layout layoutOf(sqlite::Database &db);
 
 // True when every schema object of the file is one this program writes, with the same SQL
 // (letter case and white space aside) and the same columns, and none is missing: an added
 // trigger, view, table or index, a changed constraint or default, a partial index or a
 // WITHOUT ROWID table all fail. The statistics tables of ANALYZE are allowed, and the search
-// tables may be missing together (never one of them). Reads only the schema, never the rows.
+// tables may be missing together (never one of them), or have the earlier trigram index. Reads
+// only the schema, never the rows.
 bool isOurs(sqlite::Database &db);
 
 // isOurs(), and the file carries the marker property.

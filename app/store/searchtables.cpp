@@ -54,7 +54,80 @@ qint64 highestRow(sqlite::Database &db)
     return single(db, "SELECT coalesce(max(rowid), 0) FROM \"Index\"");
 }
 
+// A character's place in the order scale of keyOrder(): never decreasing with the code point,
+// so keys compared by code point (which is how their UTF-8 bytes compare) keep their order.
+// ASCII and the hiragana (which folded keys hold instead of katakana) get a step each, kanji one
+// per 32 code points, the other ranges coarser steps; 0 is the end of the key.
+quint32 orderStep(char32_t c)
+{
+    if (c < 0x80)
+        return 1 + c;                        // 1 ... 128
+    if (c < 0x3040)
+        return 129 + (c - 0x80) / 256;       // 129 ... 176
+    if (c < 0x30A0)
+        return 177 + (c - 0x3040);           // 177 ... 272
+    if (c < 0x4E00)
+        return 273 + (c - 0x30A0) / 256;     // 273 ... 302
+    if (c < 0xA000)
+        return 303 + (c - 0x4E00) / 32;      // 303 ... 958
+    return 959 + qMin<char32_t>(c - 0xA000, 0x10FFFF - 0xA000) / 32768; // 959 ... 991
+}
+
+// The next character of UTF-8 text; a byte that starts no character stands for itself.
+char32_t nextCharacter(QByteArrayView text, qsizetype &i)
+{
+    const auto byte = [&](qsizetype k) { return quint8(text[k]); };
+    const quint8 lead = byte(i++);
+    int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    char32_t c = extra == 3 ? lead & 0x07 : extra == 2 ? lead & 0x0F : extra == 1 ? lead & 0x1F : lead;
+    for (; extra > 0 && i < text.size() && (byte(i) & 0xC0) == 0x80; --extra)
+        c = (c << 6) | (byte(i++) & 0x3F);
+    return c;
+}
+
+// qm_trigram_rowid(rowid, IndexKey)
+void trigramRowidFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    const auto *key = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
+    const int length = sqlite3_value_bytes(argv[1]);
+    sqlite3_result_int64(ctx, indexRowid(sqlite3_value_int64(argv[0]), QByteArrayView(key, key ? length : 0)));
+}
+
 } // namespace
+
+// A character in a step of its own: what follows it can still tell keys apart.
+bool hasOwnStep(char32_t c)
+{
+    return c < 0x80 || (c >= 0x3040 && c < 0x30A0);
+}
+
+quint32 keyOrder(QByteArrayView key)
+{
+    // After a character that shares its step with others, the next ones would no longer keep
+    // the order ("\u00FF" comes after "\u0080\u0080" but would class below it): they count as 0.
+    quint32 order = 0;
+    qsizetype i = 0;
+    bool open = true;
+    for (int n = 0; n < 3; ++n) {
+        quint32 step = 0;
+        if (open && i < key.size()) {
+            const char32_t c = nextCharacter(key, i);
+            step = orderStep(c);
+            open = hasOwnStep(c);
+        }
+        order = (order << 10) | step;
+    }
+    return order;
+}
+
+void registerFunctions(sqlite::Database &db)
+{
+    const int rc = sqlite3_create_function_v2(db.handle(), "qm_trigram_rowid", 2,
+                                              SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
+                                              nullptr, trigramRowidFunction, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        db.raise(rc, "registering functions");
+}
 
 QString trigramQuery(const sqlite::LikePattern &pattern)
 {
@@ -85,9 +158,12 @@ void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
     };
 
     db.exec("INSERT INTO IndexKeyTrigram (IndexKeyTrigram) VALUES ('delete-all')");
+    // The index writes out what it holds whenever a rowid comes below the last one, so each
+    // batch goes in rowid order.
     Statement fill(db, "INSERT INTO IndexKeyTrigram (rowid, IndexKey) "
-                       "SELECT rowid, IndexKey FROM \"Index\" WHERE rowid BETWEEN ?1 AND ?2");
-    for (qint64 first = 1; first <= lastRow; first += KeywordBatch) {
+                       "SELECT qm_trigram_rowid(rowid, IndexKey) AS r, IndexKey FROM \"Index\" "
+                       "WHERE rowid BETWEEN ?1 AND ?2 AND " QM_INDEXABLE_ROWS " ORDER BY r");
+    for (qint64 first = 1; first <= qMin(lastRow, RowMask); first += KeywordBatch) {
         step(first - 1);
         fill.bind(1, first).bind(2, first + KeywordBatch - 1);
         fill.run();

@@ -2,6 +2,7 @@
 
 #include "progress.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 namespace qm::sqlite {
@@ -20,6 +21,37 @@ namespace qm::store::searchtables {
 // The most candidate rows a search takes from the trigram index; a query that names more is
 // served by walking the keyword index in order, which finds the first rows of many sooner.
 constexpr qint64 CandidateLimit = 10000;
+
+// The rowids of the trigram index: the keyword row's rowid in the low 32 bits, the order class
+// of its folded key above them. The order class (keyOrder()) keeps the order of the keys: a
+// key of a lower class sorts before every key of a higher one. The index lists the rows of a
+// query by rowid, so a lookup reads the keyword rows in nearly keyword order and can stop once
+// it has its rows and the class they end in. Keyword rows numbered outside 1 ... RowMask are not
+// indexed; lookups pass over the index while a dictionary has such a row (IndexableRowsSql).
+// The order classes are part of the file: changing keyOrder() needs a new layout of the index.
+constexpr int RowBits = 32;
+constexpr qint64 RowMask = (qint64(1) << RowBits) - 1;
+
+// The order class of a folded key (UTF-8): its first three characters, ten bits each, in a
+// scale that tells apart every ASCII character and every hiragana, kanji in small groups and
+// the rest of Unicode in larger ones (the characters after one of those are not counted); 0
+// stands for the end of a shorter key.
+quint32 keyOrder(QByteArrayView key);
+inline qint64 indexRowid(qint64 row, QByteArrayView key)
+{
+    return (qint64(keyOrder(key)) << RowBits) | row;
+}
+inline qint64 keywordRowOf(qint64 indexRowid) { return indexRowid & RowMask; }
+inline quint32 keyOrderOf(qint64 indexRowid) { return quint32(indexRowid >> RowBits); }
+// The condition on "Index".rowid of the rows the index holds.
+#define QM_INDEXABLE_ROWS "rowid BETWEEN 1 AND 4294967295"
+// A query giving 1 when every keyword row is numbered so that the index can hold it.
+constexpr char IndexableRowsSql[] = "SELECT coalesce((SELECT min(rowid) FROM \"Index\") >= 1 "
+                                    "AND (SELECT max(rowid) FROM \"Index\") <= 4294967295, 1)";
+
+// Registers qm_trigram_rowid(rowid, IndexKey), the rowid of a keyword row in the trigram index,
+// on a connection that writes the index.
+void registerFunctions(sqlite::Database &db);
 
 // The query of the trigram index that every folded key matching the pattern satisfies: each
 // distinct trigram of the pattern's literal runs, joined by AND. Empty when no run is three

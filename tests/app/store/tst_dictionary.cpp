@@ -404,6 +404,8 @@ void tst_dictionary::alteredCopiesAreRefusedUntouched_data()
     row("without trigram index", "DROP TABLE IndexKeyTrigram;", false);
     row("other trigram index", "DROP TABLE IndexKeyTrigram; CREATE VIRTUAL TABLE IndexKeyTrigram USING "
                                "fts5 (IndexKey, content='Index', tokenize='trigram', detail='none', columnsize=0);", false);
+    row("earlier trigram index", "DROP TABLE IndexKeyTrigram; CREATE VIRTUAL TABLE IndexKeyTrigram USING fts5 (IndexKey, "
+                                 "content='Index', tokenize='trigram case_sensitive 1', detail='none', columnsize=0);", true);
     row("white space and case", "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql = "
                                 "replace(replace(sql, 'CREATE INDEX', 'create   index'), '(', ' ( ') WHERE type = 'index';", true);
     row("our file in WAL mode", "PRAGMA journal_mode=WAL;", true);

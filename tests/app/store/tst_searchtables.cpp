@@ -85,6 +85,9 @@ private slots:
     void indexFollowsEveryWrite();
     void changesBehindTheStoreNeverMisleadLookups();
     void earlierFilesAreAcceptedAndUpgraded();
+    void earlierTrigramIndexIsMadeAnew();
+    void keyOrderKeepsTheKeysOrder();
+    void rowsTheIndexCannotNumberAreStillFound();
 
 private:
     QString create(const QString &name);
@@ -300,6 +303,81 @@ void tst_searchtables::earlierFilesAreAcceptedAndUpgraded()
     QVERIFY(compacted.hasSearchTables());
     QCOMPARE(indexCheck(compacted), QStringLiteral("ok"));
     QCOMPARE(lookup(compacted, QStringLiteral("*ord4*")), lookup(d, QStringLiteral("*ord4*")));
+}
+
+void tst_searchtables::earlierTrigramIndexIsMadeAnew()
+{
+    // The index of the previous layout: the keyword rows' own rowids, the Index table as content.
+    const QString path = m_dir.filePath(QStringLiteral("earlier index.dic"));
+    QFile::remove(path);
+    QVERIFY(QFile::copy(generated(), path));
+    stockSqlite(path, QStringLiteral("DROP TABLE IndexKeyTrigram; CREATE VIRTUAL TABLE IndexKeyTrigram USING fts5 ("
+                                     "IndexKey, content='Index', tokenize='trigram case_sensitive 1', detail='none', "
+                                     "columnsize=0); INSERT INTO IndexKeyTrigram (IndexKeyTrigram) VALUES ('rebuild');"));
+    const QString copy = m_dir.filePath(QStringLiteral("earlier index copy.dic"));
+    QFile::remove(copy);
+    QVERIFY(QFile::copy(path, copy));
+    QVERIFY(Dictionary::IsDictionaryFile(path));
+    const QString pattern = QStringLiteral("*xyz*");
+    {
+        Dictionary d(path, {true, {}});
+        QVERIFY(!d.hasSearchTables());
+        QCOMPARE(lookup(d, pattern, 50), fullScan(d, pattern, 50));
+    }
+    bool progressed = false;
+    Dictionary d(path, {false, [&](qint64, qint64) { return progressed = true; }});
+    QVERIFY(d.hasSearchTables());
+    QVERIFY(progressed);
+    QCOMPARE(indexCheck(d), QStringLiteral("ok"));
+    QCOMPARE(lookup(d, pattern, 50), fullScan(d, pattern, 50));
+    QVERIFY(stockSqlite(path, QStringLiteral("SELECT sql FROM sqlite_schema WHERE name = 'IndexKeyTrigram'"))
+                .contains(QStringLiteral("content=''")));
+
+    CompactDictionary(copy);
+    Dictionary compacted(copy, {true, {}});
+    QVERIFY(compacted.hasSearchTables());
+    QCOMPARE(lookup(compacted, pattern, 50), fullScan(compacted, pattern, 50));
+}
+
+void tst_searchtables::keyOrderKeepsTheKeysOrder()
+{
+    // Keys in the engine's order (their UTF-8 bytes) never go down in order class.
+    QList<QByteArray> keys{"", "a", "a\x7f", "ab", "abc", "abcd", "abd", "b", "~~~"};
+    for (const char32_t c : {0x80u, 0xFFu, 0x3041u, 0x3093u, 0x30FCu, 0x4E00u, 0x65E5u, 0x9FFFu, 0xFF21u,
+                             0xFFFDu, 0x1F600u, 0x20BB7u, 0x10FFFFu}) {
+        const QByteArray one = QString::fromUcs4(&c, 1).toUtf8();
+        keys << one << one + "a" << one + one << one + one + one;
+    }
+    std::sort(keys.begin(), keys.end());
+    for (qsizetype i = 1; i < keys.size(); ++i)
+        QVERIFY2(searchtables::keyOrder(keys[i - 1]) <= searchtables::keyOrder(keys[i]), keys[i].toHex().constData());
+    // Hiragana and ASCII are told apart character by character.
+    QVERIFY(searchtables::keyOrder("ab") < searchtables::keyOrder("ac"));
+    QVERIFY(searchtables::keyOrder(u"あい"_qs.toUtf8()) < searchtables::keyOrder(u"あう"_qs.toUtf8()));
+    const qint64 rowid = searchtables::indexRowid(searchtables::RowMask, u"\U0010FFFF\U0010FFFF\U0010FFFF"_qs.toUtf8());
+    QVERIFY(rowid > 0);
+    QCOMPARE(searchtables::keywordRowOf(rowid), searchtables::RowMask);
+}
+
+void tst_searchtables::rowsTheIndexCannotNumberAreStillFound()
+{
+    const QString path = create(QStringLiteral("far rows.dic"));
+    qint32 n = 0;
+    {
+        Dictionary d(path);
+        n = d.addEntry(makeEntry(QStringLiteral("h")), {QStringLiteral("near word")});
+    }
+    // Another program numbers a keyword row beyond what the index rowids hold.
+    stockSqlite(path, QStringLiteral("INSERT INTO \"Index\" (rowid, \"Index\", DocumentNumber, IndexKey) "
+                                     "VALUES (8589934592, 'far word', %1, 'far word');").arg(n));
+    Dictionary d(path);
+    d.addKeyword(n, QStringLiteral("farther word")); // numbered above it, not indexed either
+    QCOMPARE(lookup(d, QStringLiteral("*r wor*")), fullScan(d, QStringLiteral("*r wor*")));
+    QCOMPARE(lookup(d, QStringLiteral("*r wor*")).size(), 3);
+    QVERIFY(d.deleteKeyword(n, QStringLiteral("far word")));
+    QVERIFY(d.deleteKeyword(n, QStringLiteral("farther word")));
+    QCOMPARE(indexCheck(d), QStringLiteral("ok"));
+    QCOMPARE(lookup(d, QStringLiteral("*r wor*")), QStringList{QStringLiteral("near word/%1").arg(n)});
 }
 
 QTEST_GUILESS_MAIN(tst_searchtables)
