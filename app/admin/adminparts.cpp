@@ -79,14 +79,4 @@ QString failureReason(const sqlite::Error &error)
     return store::describeFailure(error);
 }
 
-BusyCursor::BusyCursor()
-{
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-BusyCursor::~BusyCursor()
-{
-    QApplication::restoreOverrideCursor();
-}
-
 } // namespace qm::app::admin

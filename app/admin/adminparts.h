@@ -52,15 +52,5 @@ QAction *addHelpMenu(QDialog *dialog, const QString &objectName, std::function<v
 // engine's are technical, so those are described by their kind and code.
 QString failureReason(const sqlite::Error &error);
 
-// The busy mouse pointer for the lifetime of the object.
-class BusyCursor final
-{
-public:
-    BusyCursor();
-    ~BusyCursor();
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
-
 } // namespace admin
 } // namespace qm::app

@@ -1,5 +1,6 @@
 #include "frmdictionaryproperty.h"
 
+#include "app/common/waitcursor.h"
 #include "app/store/compaction.h"
 #include "app/store/dictionary.h"
 #include "app/store/dictionaryinfo.h"
@@ -162,7 +163,7 @@ std::optional<sqlite::Error> frmDictionaryProperty::runCompaction(const QString 
     m_client->setEnabled(false);
     const auto enableAgain = qScopeGuard([this] { m_client->setEnabled(true); });
     try {
-        admin::BusyCursor busy;
+        WaitCursor busy;
         desktop::ProgressWindow progress(QStringLiteral("辞書を最適化しています..."), true);
         store::CompactDictionary(path, [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
     } catch (const sqlite::Error &e) {

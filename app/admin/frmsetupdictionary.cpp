@@ -2,6 +2,7 @@
 
 #include "adminparts.h"
 
+#include "app/common/waitcursor.h"
 #include "app/store/databasemodule.h"
 #include "app/store/distribution.h"
 #include "platform/desktop/prompter.h"
@@ -111,7 +112,7 @@ void frmSetupDictionary::DropFiles(const QStringList &paths)
     for (const QString &path : paths) {
         OfferedDictionary offered;
         {
-            const admin::BusyCursor busy;
+            const WaitCursor busy;
             offered = store::examineOfferedDictionary(path);
         }
         if (offered.kind == OfferedDictionary::Kind::NotDatabase)
@@ -144,7 +145,7 @@ void frmSetupDictionary::registerFile(const QString &path, const QString &dictio
         }
         store::CopyOutcome copied;
         {
-            const admin::BusyCursor busy;
+            const WaitCursor busy;
             copied = store::copyDictionaryFile(path, target);
         }
         if (!copied.ok) {

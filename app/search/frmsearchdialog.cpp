@@ -2,6 +2,7 @@
 
 #include "frmsearchindexlist.h"
 
+#include "app/common/waitcursor.h"
 #include "app/store/databasemodule.h"
 #include "app/store/messages.h"
 #include "platform/desktop/prompter.h"
@@ -23,24 +24,6 @@ namespace {
 using desktop::Twips;
 
 // Shown while the search runs.
-class WaitCursor final
-{
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { restore(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-    void restore()
-    {
-        if (m_on)
-            QGuiApplication::restoreOverrideCursor();
-        m_on = false;
-    }
-
-private:
-    bool m_on = true;
-};
-
 // The items of cboCondition(i) by the row's object.
 const QStringList &matchItems()
 {
