@@ -3,6 +3,7 @@
 #include "editormembers.h"
 
 #include "app/common/listprocedures.h"
+#include "app/common/oleprocedures.h"
 #include "app/common/procedures.h"
 #include "app/store/settings.h"
 #include "app/viewers/corvanehost.h"
@@ -11,6 +12,7 @@
 #include "platform/desktop/windowstate.h"
 #include "platform/objects/filechooser.h"
 #include "platform/objects/objectcontainer.h"
+#include "platform/text/cp932.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -262,9 +264,13 @@ void EntryEditorWindow::ShowBodyEditor()
     const quint8 selected = selectedViewer();
     for (quint8 viewer = TextViewer; viewer <= OleViewer; ++viewer)
         bodyEditor(viewer)->setVisible(viewer == selected);
-    // The body label's accelerator leads into the editor shown.
-    if (QWidget *shown = bodyEditor(selected))
+    // The body label's accelerator leads into the editor shown: to the control inside it that
+    // takes the focus (the frame of a library control takes none itself).
+    if (QWidget *shown = bodyEditor(selected)) {
+        while (shown->focusProxy())
+            shown = shown->focusProxy();
         lblDocument->setBuddy(shown);
+    }
     layOut();
 }
 
@@ -482,6 +488,69 @@ bool EntryEditorWindow::removeKeywordRow(int row)
 {
     delete lstIndex->takeItem(row);
     return true;
+}
+
+std::optional<QByteArray> EntryEditorWindow::storedBody(quint8 viewer, const QString &objectFile)
+{
+    QString text;
+    switch (viewer) {
+    case OleViewer:
+        return SaveOleObject(*oleOLEContainer, objectFile);
+    case RichTextViewer: {
+        text = editor::property(RTFBox, "TextRTF");
+        // An empty rich text box still gives the frame of an RTF document.
+        const bool nothing = editor::property(RTFBox, "Text").isEmpty() && !text.contains(QLatin1String("\\pict"));
+        if (nothing)
+            return QByteArray();
+        break;
+    }
+    case HtmlViewer:
+        // Characters CP932 cannot hold are kept as character references.
+        return text::cp932::encodeHtml(editor::property(HTMLBox, "Text"));
+    case TextViewer:
+        text = editor::property(TextBox, "Text");
+        break;
+    case UrlViewer:
+        text = editor::property(URLBox, "Text");
+        break;
+    default:
+        return QByteArray();
+    }
+    if (text.isEmpty())
+        return QByteArray();
+    const text::cp932::EncodeResult encoded = text::cp932::encode(text);
+    if (!encoded.ok()) {
+        m_prompter.inform(QStringLiteral("本文に辞書へ保存できない文字があります: %1\n"
+                                         "これらの文字を別の文字に置き換えてから登録してください。")
+                              .arg(text::cp932::describe(encoded.unencodable)),
+                          {}, desktop::Prompter::Icon::Warning);
+        return std::nullopt;
+    }
+    return encoded.bytes;
+}
+
+std::optional<QByteArray> EntryEditorWindow::checkedInput(const QString &objectFile)
+{
+    if (lstIndex->count() == 0) {
+        m_prompter.inform(QStringLiteral("キーワードがありません"));
+        return std::nullopt;
+    }
+    if (txtHeading->text().isEmpty()) {
+        m_prompter.inform(QStringLiteral("見出しがありません"));
+        return std::nullopt;
+    }
+    // The body is checked for emptiness before anything is said about its characters.
+    const quint8 viewer = selectedViewer();
+    std::optional<QByteArray> bytes;
+    if ((viewer == TextViewer || viewer == UrlViewer) && editor::property(bodyEditor(viewer), "Text").isEmpty())
+        bytes = QByteArray();
+    else
+        bytes = storedBody(viewer, objectFile);
+    if (bytes && bytes->isEmpty()) {
+        m_prompter.inform(QStringLiteral("本文がありません"));
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 void EntryEditorWindow::DeleteSelectedKeywords()

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -133,6 +134,11 @@ protected:
     // Form_Resize.
     void layOut();
 
+    // The input as it is stored, after the checks both windows make before writing: keywords,
+    // heading, a body that the dictionary can hold. nullopt (after a message) when a check
+    // fails. An object body goes through the temporary file `objectFile`.
+    std::optional<QByteArray> checkedInput(const QString &objectFile);
+
     // Adds a typed keyword that passed the checks; the new-entry window only lists it.
     virtual void addKeyword(const QString &keyword);
     // Removes one selected keyword row; false stops the deletion.
@@ -146,6 +152,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // The body of the selected type as stored; an empty array when there is none.
+    std::optional<QByteArray> storedBody(quint8 viewer, const QString &objectFile);
     QWidget *createEditor(const QString &className, const QString &name);
     void buildControls();
     void buildMenus(const Captions &captions);

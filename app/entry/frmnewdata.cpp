@@ -3,17 +3,16 @@
 #include "editormembers.h"
 
 #include "app/common/listprocedures.h"
-#include "app/common/oleprocedures.h"
 #include "app/store/databasemodule.h"
 #include "app/store/entry.h"
 #include "app/store/messages.h"
 #include "app/store/settings.h"
+#include "app/viewers/viewercontext.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
 #include "platform/objects/objectcontainer.h"
 #include "platform/sqlite/error.h"
-#include "platform/text/cp932.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -112,70 +111,13 @@ void frmNewData::fillDictionaries()
         cboDictionary->setPlaceholderText(QStringLiteral("開いている辞書がありません"));
 }
 
-std::optional<QByteArray> frmNewData::body(quint8 viewer)
-{
-    QString text;
-    switch (viewer) {
-    case OleViewer:
-        return SaveOleObject(*oleOLEContainer, desktop::ProgramFolder::filePath(QStringLiteral("Temp_new.ole")));
-    case RichTextViewer: {
-        text = editor::property(RTFBox, "TextRTF");
-        // An empty rich text box still gives the frame of an RTF document.
-        const bool nothing = editor::property(RTFBox, "Text").isEmpty() && !text.contains(QLatin1String("\\pict"));
-        if (nothing)
-            return QByteArray();
-        break;
-    }
-    case HtmlViewer:
-        // Characters CP932 cannot hold are kept as character references.
-        return text::cp932::encodeHtml(editor::property(HTMLBox, "Text"));
-    case TextViewer:
-        text = editor::property(TextBox, "Text");
-        break;
-    case UrlViewer:
-        text = editor::property(URLBox, "Text");
-        break;
-    default:
-        return QByteArray();
-    }
-    if (text.isEmpty())
-        return QByteArray();
-    const text::cp932::EncodeResult encoded = text::cp932::encode(text);
-    if (!encoded.ok()) {
-        prompter().inform(QStringLiteral("本文に辞書へ保存できない文字があります: %1\n"
-                                         "これらの文字を別の文字に置き換えてから登録してください。")
-                              .arg(text::cp932::describe(encoded.unencodable)),
-                          {}, Prompter::Icon::Warning);
-        return std::nullopt;
-    }
-    return encoded.bytes;
-}
-
 bool frmNewData::RegisterEntry()
 {
     const quint8 viewer = selectedViewer();
-    if (lstIndex->count() == 0) {
-        prompter().inform(QStringLiteral("キーワードがありません"));
-        return false;
-    }
-    if (txtHeading->text().isEmpty()) {
-        prompter().inform(QStringLiteral("見出しがありません"));
-        return false;
-    }
-    // The body is checked for emptiness before anything is said about its characters.
-    const std::optional<QByteArray> bytes = [&]() -> std::optional<QByteArray> {
-        if (viewer == TextViewer || viewer == UrlViewer) {
-            if (editor::property(bodyEditor(viewer), "Text").isEmpty())
-                return QByteArray();
-        }
-        return body(viewer);
-    }();
+    const std::optional<QByteArray> bytes =
+        checkedInput(desktop::ProgramFolder::filePath(newEntryObjectFileName()));
     if (!bytes)
         return false;
-    if (bytes->isEmpty()) {
-        prompter().inform(QStringLiteral("本文がありません"));
-        return false;
-    }
 
     const int slot = cboDictionary->currentIndex();
     store::Dictionary *dictionary = slot >= 0 ? m_database.dictionary(slot) : nullptr;
@@ -195,14 +137,16 @@ bool frmNewData::RegisterEntry()
     QStringList keywords;
     for (int i = 0; i < lstIndex->count(); ++i)
         keywords.append(lstIndex->item(i)->text());
+    qint32 number = 0;
     try {
-        dictionary->addEntry(entry, keywords);
+        number = dictionary->addEntry(entry, keywords);
     } catch (const sqlite::Error &e) {
         // The entry and its keywords are one transaction: nothing of it was kept.
         prompter().inform(QStringLiteral("登録できませんでした。\n%1").arg(store::describeFailure(e)), {},
                           Prompter::Icon::Critical);
         return false;
     }
+    emit registered(slot, number);
     return true;
 }
 
@@ -214,8 +158,10 @@ void frmNewData::registerCommand()
 
 void frmNewData::discardCommand()
 {
-    if (IsEdited() && prompter().confirm(QStringLiteral("編集データを破棄してもよろしいですか"), Prompter::Answer::Yes))
+    if (IsEdited() && prompter().confirm(QStringLiteral("編集データを破棄してもよろしいですか"), Prompter::Answer::Yes)) {
         ClearEditor();
+        emit inputAbandoned();
+    }
 }
 
 void frmNewData::closeEvent(QCloseEvent *event)
@@ -224,6 +170,7 @@ void frmNewData::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
+    bool saved = false;
     if (IsEdited()) {
         const Prompter::Answer answer = prompter().ask({QStringLiteral("編集データを保存しますか"), {},
                                                         Prompter::Buttons::YesNoCancel, Prompter::Answer::Yes,
@@ -232,11 +179,14 @@ void frmNewData::closeEvent(QCloseEvent *event)
             event->ignore();
             return;
         }
+        saved = answer == Prompter::Answer::Yes;
     }
     ClearEditor();
     unloadDesign();
     m_unloaded = true;
     event->accept();
+    if (!saved)
+        emit inputAbandoned();
 }
 
 QString frmNewData::unreadableReason(const QString &path) const

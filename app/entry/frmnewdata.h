@@ -40,6 +40,12 @@ public:
     // nothing.
     void LoadDroppedFile(const QString &path);
 
+signals:
+    // An entry was written into the dictionary of this slot.
+    void registered(int slot, qint32 number);
+    // What was typed was thrown away: discarded, or the window closed without registering it.
+    void inputAbandoned();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -48,9 +54,6 @@ private:
     void fillDictionaries();
     void registerCommand();
     void discardCommand();
-    // The body of the selected type as stored, or nullopt (after a message) when it cannot be
-    // stored; an empty array when there is no body.
-    std::optional<QByteArray> body(quint8 viewer);
     // The reason a file cannot be loaded, or empty.
     QString unreadableReason(const QString &path) const;
 

@@ -12,9 +12,10 @@ namespace qm::app {
 
 class mdiMain;
 
-// Gives the main window's New command (menu, toolbar, Ctrl+N) its window: a new-entry window
-// beside the main window, made anew for every showing so that its dictionary list is the open
-// set's. While an entry window is open the command only brings a new-entry window to the front.
+// Gives the main window's New and Modify commands their windows. The new-entry window is made
+// anew for every showing, so that its dictionary list is the open set's; while an entry window is
+// open the New command only brings it to the front. The modification window is made once and
+// hidden between edits; it is unloaded when the main window closes.
 void installEntryWindows(mdiMain &window, store::DatabaseModule &database, store::Settings &settings,
                          desktop::Prompter &prompter);
 

@@ -7,6 +7,7 @@
 
 #include "app/common/procedures.h"
 #include "app/common/showhelp.h"
+#include "app/common/waitcursor.h"
 #include "app/icons/viewericons.h"
 #include "app/search/frmdatagrid.h"
 #include "app/search/frmsearchdialog.h"
@@ -47,15 +48,6 @@ namespace {
 using desktop::Twips;
 
 // The hourglass over the window for the life of the object, whatever way the scope ends.
-class WaitCursor final
-{
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
-
 } // namespace
 
 mdiMain::mdiMain(store::DatabaseModule &database, store::Settings &settings, desktop::Prompter &prompter,
@@ -86,7 +78,12 @@ mdiMain::mdiMain(store::DatabaseModule &database, store::Settings &settings, des
     load();
 }
 
-mdiMain::~mdiMain() = default;
+mdiMain::~mdiMain()
+{
+    // The child windows are hidden while the base class goes: their activation must not reach
+    // this part of the window any more.
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+}
 
 void mdiMain::buildKeywordStrip()
 {
@@ -199,7 +196,8 @@ void mdiMain::setupDictionaryCommand()
 void mdiMain::modifyCommand()
 {
     ViewerWindow *viewer = activeViewer();
-    if (!viewer || !windows.modifyEntry)
+    // A shortcut can still reach the command while an entry window is open.
+    if (!viewer || !windows.modifyEntry || IsEditorOpen())
         return;
     qint16 slot = 0;
     qint32 number = 0;
@@ -461,6 +459,8 @@ void mdiMain::closeEvent(QCloseEvent *event)
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible())
             w->close();
+    if (windows.unloadEntryWindows)
+        windows.unloadEntryWindows();
     m_database.SaveDictionarySets();
     m_database.CloseDictionarySet();
     storePlacement();

@@ -70,6 +70,8 @@ public:
         std::function<void()> newEntry;
         // Loads the entry into the modification window; true when it is shown.
         std::function<bool(qint16 slot, qint32 number)> modifyEntry;
+        // Unloads the entry windows kept hidden between uses, before the set closes.
+        std::function<void()> unloadEntryWindows;
         // Modal windows over the set, the options and the version.
         std::function<void()> dictionarySets;
         std::function<void()> setupDictionary;

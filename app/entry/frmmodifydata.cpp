@@ -1,0 +1,503 @@
+#include "frmmodifydata.h"
+
+#include "editormembers.h"
+#include "frmnewdata.h"
+
+#include "app/common/listprocedures.h"
+#include "app/common/oleprocedures.h"
+#include "app/store/databasemodule.h"
+#include "app/store/entry.h"
+#include "app/store/messages.h"
+#include "app/viewers/viewercontext.h"
+#include "platform/desktop/programfolder.h"
+#include "platform/desktop/prompter.h"
+#include "platform/desktop/twips.h"
+#include "platform/objects/objectcontainer.h"
+#include "platform/sqlite/error.h"
+#include "platform/text/cp932.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+
+namespace qm::app {
+
+using desktop::Prompter;
+using desktop::Twips;
+
+namespace {
+
+const QString SlotMarks = QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩");
+
+EntryEditorWindow::Captions captions()
+{
+    return {QStringLiteral("ｷｰﾜｰﾄﾞの削除(&D)"), QStringLiteral("ｷｰﾜｰﾄﾞをすべて選択(&A)"),
+            QStringLiteral("ｵﾌﾞｼﾞｪｸﾄの挿入(&I)")};
+}
+
+// The member of a text editor that carries its body.
+const char *bodyMember(quint8 viewer)
+{
+    return viewer == EntryEditorWindow::RichTextViewer ? "TextRTF" : "Text";
+}
+
+QString handOverQuestion(const QString &firstLine)
+{
+    return firstLine + QLatin1Char('\n') + QStringLiteral("登録する辞書を選んで登録を行ってください");
+}
+
+} // namespace
+
+frmModifyData::frmModifyData(store::DatabaseModule &database, store::Settings &settings, desktop::Prompter &prompter,
+                             const EditorFonts &fonts, Host host, QWidget *parent)
+    : EntryEditorWindow(settings, prompter, captions(), parent)
+    , m_database(database)
+    , m_host(std::move(host))
+{
+    setObjectName(QStringLiteral("frmModifyData"));
+    setWindowTitle(QStringLiteral("Quillmere - データ修正"));
+
+    lblDictionary = new QLabel(client());
+    lblDictionary->setObjectName(QStringLiteral("lblDictionary"));
+    lblDictionary->setGeometry(Twips::toPixels(600, 120, 3255, 255));
+    setDictionaryControl(lblDictionary, 2520);
+    setTypeGeometry(165, 735, 855);
+    setHeadingWidth(4215);
+    buildMenus();
+    connect(mnuHelp, &QAction::triggered, this, [this] {
+        if (m_host.showHelp)
+            m_host.showHelp(QStringLiteral("EditData.htm#ModifyData"));
+    });
+
+    ClearEditor();
+    ShowBodyEditor();
+    loadDesign(fonts);
+}
+
+frmModifyData::~frmModifyData()
+{
+    Unload();
+}
+
+QString frmModifyData::objectFilePath(qint16 slot, qint32 number)
+{
+    return temporaryFilePath(desktop::ProgramFolder::path(), slot, number, QStringLiteral(".ole"));
+}
+
+void frmModifyData::buildMenus()
+{
+    const auto add = [this](QMenu *menu, const char *name, const QString &caption, auto handler) {
+        QAction *a = menu->addAction(caption, this, handler);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    mnuFileRenew = add(mnuFile, "mnuFileRenew", QStringLiteral("更新(&R)"), &frmModifyData::renewCommand);
+    mnuFileNullify = add(mnuFile, "mnuFileNullify", QStringLiteral("破棄(&N)"), &frmModifyData::discardCommand);
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSeparator1"));
+    mnuFileDelete = add(mnuFile, "mnuFileDelete", QStringLiteral("削除(&D)"), &frmModifyData::deleteCommand);
+    mnuFile->addSeparator()->setObjectName(QStringLiteral("mnuFileSeparator2"));
+    mnuFileClose = add(mnuFile, "mnuFileClose", QStringLiteral("閉じる(&C)"), [this] { close(); });
+
+    mnuEdit->addSeparator()->setObjectName(QStringLiteral("mnuEditSeparator1"));
+    mnuEditChange = mnuEdit->addMenu(QStringLiteral("種類の変更(&C)"));
+    mnuEditChange->setObjectName(QStringLiteral("mnuEditChange"));
+    const auto type = [&](const char *name, const QString &caption, quint8 viewer) {
+        QAction *a = add(mnuEditChange, name, caption, [this, viewer] { ChangeViewerType(viewer); });
+        a->setData(viewer);
+        return a;
+    };
+    mnuEditChangeText = type("mnuEditChangeText", QStringLiteral("ﾃｷｽﾄ"), TextViewer);
+    mnuEditChangeRichText = type("mnuEditChangeRichText", QStringLiteral("ﾘｯﾁﾃｷｽﾄ"), RichTextViewer);
+    mnuEditChangeHTML = type("mnuEditChangeHTML", QStringLiteral("HTML"), HtmlViewer);
+    mnuEditChangeURL = type("mnuEditChangeURL", QStringLiteral("URL"), UrlViewer);
+    mnuEditChangeOLE = type("mnuEditChangeOLE", QStringLiteral("OLE"), OleViewer);
+    mnuEditReproduce = add(mnuEdit, "mnuEditReproduce", QStringLiteral("種類を変えて複製(&R)"),
+                           &frmModifyData::reproduceCommand);
+    mnuEditCopyDic = add(mnuEdit, "mnuEditCopyDic", QStringLiteral("他の辞書にデータをコピー(&C)"),
+                         &frmModifyData::copyCommand);
+    mnuEditMoveDic = add(mnuEdit, "mnuEditMoveDic", QStringLiteral("他の辞書にデータを移動(&M)"),
+                         &frmModifyData::moveCommand);
+    connect(mnuEdit, &QMenu::aboutToShow, this, &frmModifyData::refreshTypeItems);
+}
+
+void frmModifyData::refreshTypeItems()
+{
+    const quint8 selected = selectedViewer();
+    for (QAction *a : mnuEditChange->actions())
+        a->setEnabled(a->data().toInt() != selected);
+}
+
+store::Dictionary *frmModifyData::dictionary() const
+{
+    return m_database.dictionary(EntrySlot);
+}
+
+bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
+{
+    if (lngDocNumber == 0)
+        return false;
+    rollbackSession();
+    EntrySlot = intDicIndex;
+    EntryNumber = lngDocNumber;
+    store::Dictionary *d = dictionary();
+    QString name;
+    try {
+        name = d ? d->property(QStringLiteral("DictionaryName")).toString() : QString();
+    } catch (const sqlite::Error &) {
+        name = QFileInfo(d->path()).fileName();
+    }
+    lblDictionary->setText(SlotMarks.mid(qBound(0, int(intDicIndex), 9), 1) + QLatin1Char(' ') + name);
+    ClearEditor();
+    if (!d) {
+        prompter().inform(QStringLiteral("このデータの辞書は開かれていないため修正できません。"), {}, Prompter::Icon::Warning);
+        hide();
+        return false;
+    }
+    try {
+        const std::optional<store::Entry> entry = d->document(lngDocNumber);
+        if (!entry) {
+            prompter().inform(QStringLiteral("このデータは削除されました"));
+            hide();
+            return false;
+        }
+        const QStringList keywords = d->keywords(lngDocNumber);
+        if (keywords.isEmpty()) {
+            hide();
+            return false;
+        }
+        if (!hasBodyEditor(entry->Viewer)) {
+            prompter().inform(QStringLiteral("このデータの種類 (%1) は修正できません。").arg(entry->Viewer), {},
+                              Prompter::Icon::Warning);
+            hide();
+            return false;
+        }
+        txtHeading->setText(entry->Heading);
+        lstIndex->addItems(keywords);
+        SelectItemByData(*cboViewer, entry->Viewer);
+        ShowBodyEditor();
+        loadBody(entry->Viewer, entry->Document);
+        d->beginEditSession();
+    } catch (const sqlite::Error &e) {
+        prompter().inform(QStringLiteral("データを読み込めませんでした。\n%1").arg(store::describeFailure(e)), {},
+                          Prompter::Icon::Critical);
+        ClearEditor();
+        hide();
+        return false;
+    }
+    Edited = false;
+    return true;
+}
+
+bool frmModifyData::loadBody(quint8 viewer, const QByteArray &body)
+{
+    if (viewer != OleViewer) {
+        editor::setProperty(bodyEditor(viewer), bodyMember(viewer), text::cp932::decode(body));
+        return true;
+    }
+    if (LoadOleObject(*oleOLEContainer, body, objectFilePath(EntrySlot, EntryNumber)))
+        return true;
+    prompter().inform(QStringLiteral("このデータのオブジェクトを読み込めませんでした。"), {}, Prompter::Icon::Warning);
+    return false;
+}
+
+bool frmModifyData::beginSession()
+{
+    store::Dictionary *d = dictionary();
+    if (!d) {
+        prompter().inform(QStringLiteral("このデータの辞書は開かれていないため変更できません。"), {}, Prompter::Icon::Warning);
+        return false;
+    }
+    if (d->inEditSession())
+        return true;
+    try {
+        d->beginEditSession();
+        return true;
+    } catch (const sqlite::Error &e) {
+        prompter().inform(QStringLiteral("辞書を変更できません。\n%1").arg(store::describeFailure(e)), {},
+                          Prompter::Icon::Critical);
+        return false;
+    }
+}
+
+void frmModifyData::rollbackSession()
+{
+    store::Dictionary *d = dictionary();
+    if (!d || !d->inEditSession())
+        return;
+    try {
+        d->rollbackEditSession();
+    } catch (const sqlite::Error &) {
+        // The engine has ended the transaction itself; nothing of it was stored.
+    }
+}
+
+void frmModifyData::writeFailed(const QString &what, const sqlite::Error &error)
+{
+    rollbackSession();
+    prompter().inform(QStringLiteral("%1\n%2\n\nこの修正で書き込んだ内容は取り消されました。画面の内容は「更新」で保存し直せます。")
+                          .arg(what, store::describeFailure(error)),
+                      {}, Prompter::Icon::Critical);
+}
+
+void frmModifyData::addKeyword(const QString &keyword)
+{
+    if (!beginSession())
+        return;
+    try {
+        dictionary()->addKeyword(EntryNumber, keyword);
+    } catch (const sqlite::Error &e) {
+        writeFailed(QStringLiteral("キーワードを追加できませんでした。"), e);
+        return;
+    }
+    EntryEditorWindow::addKeyword(keyword);
+}
+
+bool frmModifyData::removeKeywordRow(int row)
+{
+    Edited = true;
+    if (!beginSession())
+        return false;
+    try {
+        dictionary()->deleteKeyword(EntryNumber, lstIndex->item(row)->text());
+    } catch (const sqlite::Error &e) {
+        writeFailed(QStringLiteral("キーワードを削除できませんでした。"), e);
+        return false;
+    }
+    return EntryEditorWindow::removeKeywordRow(row);
+}
+
+void frmModifyData::syncKeywords(store::Dictionary &d)
+{
+    // Normally the keyword rows already match the list; after a failed write was rolled back they
+    // are brought back to what the window shows.
+    QStringList stored = d.keywords(EntryNumber);
+    QStringList missing;
+    for (int i = 0; i < lstIndex->count(); ++i) {
+        const QString keyword = lstIndex->item(i)->text();
+        if (!stored.removeOne(keyword))
+            missing.append(keyword);
+    }
+    for (const QString &keyword : std::as_const(stored))
+        d.deleteKeyword(EntryNumber, keyword);
+    for (const QString &keyword : std::as_const(missing))
+        d.addKeyword(EntryNumber, keyword);
+}
+
+bool frmModifyData::UpdateEntry()
+{
+    const std::optional<QByteArray> bytes = checkedInput(objectFilePath(EntrySlot, EntryNumber));
+    if (!bytes || !beginSession())
+        return false;
+    store::Dictionary &d = *dictionary();
+    store::Entry entry;
+    entry.DocumentNumber = EntryNumber;
+    entry.Viewer = selectedViewer();
+    entry.Heading = txtHeading->text();
+    entry.Document = *bytes;
+    entry.RenewalDate = QDateTime::currentDateTime();
+    try {
+        syncKeywords(d);
+        if (!d.updateEntry(entry)) {
+            rollbackSession();
+            prompter().inform(QStringLiteral("このデータは削除されました"));
+            return false;
+        }
+        d.commitEditSession();
+    } catch (const sqlite::Error &e) {
+        writeFailed(QStringLiteral("データを更新できませんでした。"), e);
+        return false;
+    }
+    return true;
+}
+
+void frmModifyData::FinishEditing()
+{
+    if (m_host.closeActiveViewer)
+        m_host.closeActiveViewer();
+    if (m_host.showDocument)
+        m_host.showDocument(EntrySlot, EntryNumber);
+    endEdit();
+}
+
+void frmModifyData::endEdit()
+{
+    ClearEditor();
+    hide();
+}
+
+void frmModifyData::renewCommand()
+{
+    if (UpdateEntry())
+        FinishEditing();
+}
+
+void frmModifyData::discardCommand()
+{
+    if (!prompter().confirm(QStringLiteral("編集データを破棄してもよろしいですか"), Prompter::Answer::No))
+        return;
+    rollbackSession();
+    endEdit();
+}
+
+void frmModifyData::deleteCommand()
+{
+    if (!prompter().confirm(QStringLiteral("削除してもよろしいですか"), Prompter::Answer::Yes) || !beginSession())
+        return;
+    try {
+        store::Dictionary &d = *dictionary();
+        d.deleteEntry(EntryNumber);
+        d.commitEditSession();
+    } catch (const sqlite::Error &e) {
+        writeFailed(QStringLiteral("データを削除できませんでした。"), e);
+        return;
+    }
+    endEdit();
+}
+
+void frmModifyData::closeCommand()
+{
+    if (IsEdited()) {
+        const Prompter::Answer answer = prompter().ask({QStringLiteral("編集データを保存しますか"), {},
+                                                        Prompter::Buttons::YesNoCancel, Prompter::Answer::Yes,
+                                                        Prompter::Icon::Question});
+        if (answer == Prompter::Answer::Cancel || (answer == Prompter::Answer::Yes && !UpdateEntry()))
+            return;
+        if (answer == Prompter::Answer::Yes) {
+            FinishEditing();
+            return;
+        }
+    }
+    rollbackSession();
+    FinishEditing();
+}
+
+void frmModifyData::closeEvent(QCloseEvent *event)
+{
+    if (m_unloaded) {
+        event->accept();
+        return;
+    }
+    // The close box ends the edit; the window itself stays for the next one.
+    event->ignore();
+    if (isVisible())
+        closeCommand();
+}
+
+void frmModifyData::Unload()
+{
+    if (m_unloaded)
+        return;
+    rollbackSession();
+    ClearEditor();
+    unloadDesign();
+    m_unloaded = true;
+}
+
+void frmModifyData::ChangeViewerType(quint8 viewer)
+{
+    if (!prompter().confirm(QStringLiteral("種類を変更すると，本文が消去されますがよろしいですか"), Prompter::Answer::No))
+        return;
+    for (QWidget *w : {TextBox, RTFBox, URLBox, HTMLBox})
+        editor::clear(w);
+    oleOLEContainer->deleteObject();
+    SelectItemByData(*cboViewer, viewer);
+    Edited = true;
+}
+
+void frmModifyData::reproduceCommand()
+{
+    if (!prompter().confirm(QStringLiteral("ｷｰﾜｰﾄﾞや種類を複製して新規登録モードに移行しますがよろしいですか"),
+                            Prompter::Answer::No))
+        return;
+    rollbackSession();
+    hide();
+    frmNewData *form = m_host.newEntryWindow ? m_host.newEntryWindow() : nullptr;
+    if (!form)
+        return;
+    for (int i = 0; i < lstIndex->count(); ++i)
+        form->lstIndex->addItem(lstIndex->item(i)->text());
+    form->txtHeading->setText(txtHeading->text());
+    form->Edited = true;
+}
+
+void frmModifyData::PrefillNewEntry(frmNewData &form)
+{
+    for (int i = 0; i < lstIndex->count(); ++i)
+        form.lstIndex->addItem(lstIndex->item(i)->text());
+    form.txtHeading->setText(txtHeading->text());
+    form.cboViewer->setCurrentIndex(cboViewer->currentIndex());
+    const quint8 viewer = selectedViewer();
+    if (viewer != OleViewer) {
+        editor::setProperty(form.bodyEditor(viewer), bodyMember(viewer),
+                            editor::property(bodyEditor(viewer), bodyMember(viewer)));
+    } else {
+        // The object as it was loaded from the dictionary, from the entry's temporary file.
+        QFile file(objectFilePath(EntrySlot, EntryNumber));
+        const bool read = file.open(QIODevice::ReadOnly);
+        const QByteArray image = read ? file.readAll() : QByteArray();
+        if (!read
+            || !LoadOleObject(*form.oleOLEContainer, image,
+                              desktop::ProgramFolder::filePath(newEntryObjectFileName())))
+            prompter().inform(QStringLiteral("オブジェクトを引き継げませんでした。"), {}, Prompter::Icon::Warning);
+    }
+    form.Edited = true;
+}
+
+void frmModifyData::copyCommand()
+{
+    if (!prompter().confirm(handOverQuestion(QStringLiteral("データをコピーして新規登録モードに移行します。")),
+                            Prompter::Answer::No))
+        return;
+    rollbackSession();
+    hide();
+    if (frmNewData *form = m_host.newEntryWindow ? m_host.newEntryWindow() : nullptr)
+        PrefillNewEntry(*form);
+}
+
+void frmModifyData::moveCommand()
+{
+    if (!prompter().confirm(handOverQuestion(QStringLiteral("データを移動するため新規登録モードに移行します。")),
+                            Prompter::Answer::No))
+        return;
+    // The entry stays in its dictionary until the new-entry window has registered it elsewhere:
+    // a move that is never registered loses nothing.
+    rollbackSession();
+    hide();
+    frmNewData *form = m_host.newEntryWindow ? m_host.newEntryWindow() : nullptr;
+    if (!form)
+        return;
+    PrefillNewEntry(*form);
+    const qint16 slot = EntrySlot;
+    const qint32 number = EntryNumber;
+    disconnect(m_moveRegistered);
+    disconnect(m_moveAbandoned);
+    m_moveRegistered = connect(form, &frmNewData::registered, this, [this, slot, number] { completeMove(slot, number); });
+    m_moveAbandoned = connect(form, &frmNewData::inputAbandoned, this, [this] {
+        disconnect(m_moveRegistered);
+        disconnect(m_moveAbandoned);
+        prompter().inform(QStringLiteral("データの移動を取り消しました。データは元の辞書に残っています。"));
+    });
+}
+
+void frmModifyData::completeMove(qint16 slot, qint32 number)
+{
+    disconnect(m_moveRegistered);
+    disconnect(m_moveAbandoned);
+    store::Dictionary *d = m_database.dictionary(slot);
+    try {
+        if (d)
+            d->deleteEntry(number);
+    } catch (const sqlite::Error &e) {
+        prompter().inform(QStringLiteral("移動元の辞書からデータを削除できませんでした。データは両方の辞書にあります。\n%1")
+                              .arg(store::describeFailure(e)),
+                          {}, Prompter::Icon::Critical);
+    }
+}
+
+} // namespace qm::app
