@@ -12,11 +12,11 @@
 #include "platform/sqlite/transaction.h"
 #include "platform/text/fold.h"
 
+#include <QHash>
 #include <QScopeGuard>
 
 #include <algorithm>
 #include <limits>
-#include <tuple>
 
 #include <sqlite3.h>
 
@@ -25,6 +25,21 @@ namespace {
 
 using sqlite::Error;
 using sqlite::Statement;
+
+// Compares texts as the engine compares them (by their UTF-8 bytes, which is code point order).
+// UTF-16 puts the surrogates below U+E000 ... U+FFFF; moving them above keeps code point order.
+int compareCodePoints(QStringView a, QStringView b)
+{
+    const auto rank = [](char16_t u) { return u >= 0xE000 ? u - 0x800 : u >= 0xD800 ? u + 0x2000 : u; };
+    const qsizetype n = qMin(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t x = a[i].unicode();
+        const char16_t y = b[i].unicode();
+        if (x != y)
+            return rank(x) < rank(y) ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
 
 QString formatDate(const QDateTime &date)
 {
@@ -387,11 +402,10 @@ std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite:
     if (query.isEmpty())
         return std::nullopt;
     struct Row {
-        QByteArray key; // the folded key and the keyword as UTF-8: the engine orders them so
+        QString key;
         qint32 number;
-        QByteArray index;
-        qint64 rowid;
         QString keyword;
+        qint64 rowid;
     };
     std::vector<Row> rows;
     std::vector<KeywordMatch> out;
@@ -422,35 +436,58 @@ std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite:
             // Candidates that are mostly not matches are better left to the walk.
             if (++read > searchtables::CandidateLimit)
                 return std::nullopt;
-            const QString key = st.toText(2);
-            QByteArray keyBytes = key.toUtf8();
+            QString key = st.toText(2);
             // A row the index holds under another key (changed by another program) is passed
             // over: its place in the order is not known.
-            if (searchtables::keyOrder(keyBytes) != order || !pattern.matchesFolded(key))
+            if (searchtables::keyOrder(key) != order || !pattern.matchesFolded(key))
                 continue;
-            const QString keyword = st.toText(4);
-            rows.push_back({std::move(keyBytes), st.toInt(3), keyword.toUtf8(), st.toInt64(1), keyword});
+            rows.push_back({std::move(key), st.toInt(3), st.toText(4), st.toInt64(1)});
             if (!lastClass && rows.size() >= std::size_t(limit))
                 lastClass = order;
         }
         std::sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
-            return std::tie(a.key, a.number, a.index, a.rowid) < std::tie(b.key, b.number, b.index, b.rowid);
+            if (const int c = compareCodePoints(a.key, b.key))
+                return c < 0;
+            if (a.number != b.number)
+                return a.number < b.number;
+            if (const int c = compareCodePoints(a.keyword, b.keyword))
+                return c < 0;
+            return a.rowid < b.rowid;
         });
         if (rows.size() > std::size_t(limit))
             rows.resize(std::size_t(limit));
-        // Only the rows kept read their entry.
+        // Only the rows kept read their entry: one statement, in entry order, which reads the
+        // pages of the entry index one after the other.
+        std::vector<qint32> numbers;
+        numbers.reserve(rows.size());
+        for (const Row &r : rows)
+            numbers.push_back(r.number);
+        std::sort(numbers.begin(), numbers.end());
+        numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+        QByteArray list = "[";
+        for (const qint32 number : numbers) {
+            if (list.size() > 1)
+                list += ',';
+            list += QByteArray::number(number);
+        }
+        list += ']';
+        Statement &entries = cachedStatement("SELECT d.DocumentNumber, d.Heading, d.Viewer FROM json_each(?1) AS m "
+                                             "CROSS JOIN Document AS d INDEXED BY Index_DocumentHeading "
+                                             "ON d.DocumentNumber = m.value");
+        const auto releaseEntries = qScopeGuard([&entries] { entries.reset(); });
+        entries.bindUtf8(1, list);
+        QHash<qint32, std::pair<QString, quint8>> shown;
+        shown.reserve(qsizetype(numbers.size()));
+        while (entries.step())
+            shown.insert(entries.toInt(0), {entries.toText(1), quint8(entries.toInt(2))});
         out.reserve(rows.size());
-        Statement &entry = cachedStatement("SELECT Heading, Viewer FROM Document INDEXED BY Index_DocumentHeading "
-                                           "WHERE DocumentNumber = ?1");
-        const auto releaseEntry = qScopeGuard([&entry] { entry.reset(); });
         for (const Row &r : rows) {
-            entry.bind(1, r.number);
+            const auto it = shown.constFind(r.number);
             // A keyword row without its entry (the relation broken behind the store's back) is
             // not listed, and rows past the ones kept might then belong in the list.
-            if (!entry.step())
+            if (it == shown.cend())
                 return std::nullopt;
-            out.push_back({r.keyword, entry.toText(0), quint8(entry.toInt(1)), r.number});
-            entry.reset();
+            out.push_back({r.keyword, it->first, it->second, r.number});
         }
     } catch (const Error &) {
         // An index that fails (damaged behind the store's back) is passed over: the walk finds

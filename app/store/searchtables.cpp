@@ -85,6 +85,15 @@ char32_t nextCharacter(QByteArrayView text, qsizetype &i)
     return c;
 }
 
+// The next character of UTF-16 text; half a surrogate pair stands for itself.
+char32_t nextCharacter(QStringView text, qsizetype &i)
+{
+    const char16_t unit = text[i++].unicode();
+    if (QChar::isHighSurrogate(unit) && i < text.size() && text[i].isLowSurrogate())
+        return QChar::surrogateToUcs4(unit, text[i++].unicode());
+    return unit;
+}
+
 // qm_trigram_rowid(rowid, IndexKey)
 void trigramRowidFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
@@ -93,18 +102,17 @@ void trigramRowidFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
     sqlite3_result_int64(ctx, indexRowid(sqlite3_value_int64(argv[0]), QByteArrayView(key, key ? length : 0)));
 }
 
-} // namespace
-
 // A character in a step of its own: what follows it can still tell keys apart.
 bool hasOwnStep(char32_t c)
 {
     return c < 0x80 || (c >= 0x3040 && c < 0x30A0);
 }
 
-quint32 keyOrder(QByteArrayView key)
+// After a character that shares its step with others, the next ones would no longer keep the
+// order ("\u00FF" comes after "\u0080\u0080" but would class below it): they count as 0.
+template<class Text>
+quint32 orderOf(Text key)
 {
-    // After a character that shares its step with others, the next ones would no longer keep
-    // the order ("\u00FF" comes after "\u0080\u0080" but would class below it): they count as 0.
     quint32 order = 0;
     qsizetype i = 0;
     bool open = true;
@@ -118,6 +126,18 @@ quint32 keyOrder(QByteArrayView key)
         order = (order << 10) | step;
     }
     return order;
+}
+
+} // namespace
+
+quint32 keyOrder(QByteArrayView key)
+{
+    return orderOf(key);
+}
+
+quint32 keyOrder(QStringView key)
+{
+    return orderOf(key);
 }
 
 void registerFunctions(sqlite::Database &db)

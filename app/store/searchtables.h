@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 namespace qm::sqlite {
 class Database;
@@ -37,6 +38,7 @@ constexpr qint64 RowMask = (qint64(1) << RowBits) - 1;
 // the rest of Unicode in larger ones (the characters after one of those are not counted); 0
 // stands for the end of a shorter key.
 quint32 keyOrder(QByteArrayView key);
+quint32 keyOrder(QStringView key);
 inline qint64 indexRowid(qint64 row, QByteArrayView key)
 {
     return (qint64(keyOrder(key)) << RowBits) | row;

@@ -357,6 +357,13 @@ void tst_searchtables::keyOrderKeepsTheKeysOrder()
     const qint64 rowid = searchtables::indexRowid(searchtables::RowMask, u"\U0010FFFF\U0010FFFF\U0010FFFF"_qs.toUtf8());
     QVERIFY(rowid > 0);
     QCOMPARE(searchtables::keywordRowOf(rowid), searchtables::RowMask);
+
+    // Within one class, rows are put in the engine's order: a character beyond U+FFFF after one
+    // of U+E000 ... U+FFFF, though UTF-16 puts it first.
+    Dictionary d(create(QStringLiteral("order.dic")));
+    d.addEntry(makeEntry(QStringLiteral("h")), {u"key\U0001F600 word"_qs, u"key\uE000 word"_qs, u"key word"_qs});
+    QCOMPARE(lookup(d, QStringLiteral("*y? wor*")), fullScan(d, QStringLiteral("*y? wor*")));
+    QCOMPARE(lookup(d, QStringLiteral("*y? wor*")).first(), u"key\uE000 word/1"_qs);
 }
 
 void tst_searchtables::rowsTheIndexCannotNumberAreStillFound()
