@@ -283,9 +283,10 @@ void Dictionary::indexKeywordRowsAfter(qint64 row)
     // and in the order of its rowids, since a lower one makes it write out what it holds.
     Statement &st = cachedStatement("INSERT INTO IndexKeyTrigram (rowid, IndexKey) "
                                     "SELECT qm_trigram_rowid(rowid, IndexKey) AS r, IndexKey FROM \"Index\" "
-                                    "WHERE rowid > ?1 AND " QM_INDEXABLE_ROWS " ORDER BY r");
+                                    "WHERE rowid > ?1 AND rowid <= ?2 ORDER BY r");
     const auto reset = qScopeGuard([&st] { st.reset(); });
-    st.bind(1, row);
+    // One lower bound only: given a second one, the engine may take that for the range.
+    st.bind(1, qMax<qint64>(row, 0)).bind(2, searchtables::RowMask);
     st.run();
 }
 

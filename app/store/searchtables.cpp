@@ -182,10 +182,10 @@ void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
     // batch goes in rowid order.
     Statement fill(db, "INSERT INTO IndexKeyTrigram (rowid, IndexKey) "
                        "SELECT qm_trigram_rowid(rowid, IndexKey) AS r, IndexKey FROM \"Index\" "
-                       "WHERE rowid BETWEEN ?1 AND ?2 AND " QM_INDEXABLE_ROWS " ORDER BY r");
+                       "WHERE rowid BETWEEN ?1 AND ?2 ORDER BY r");
     for (qint64 first = 1; first <= qMin(lastRow, RowMask); first += KeywordBatch) {
         step(first - 1);
-        fill.bind(1, first).bind(2, first + KeywordBatch - 1);
+        fill.bind(1, first).bind(2, qMin(first + KeywordBatch - 1, RowMask));
         fill.run();
         fill.reset();
     }
