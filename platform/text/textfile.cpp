@@ -53,17 +53,40 @@ QString toCrLf(QStringView text)
     return out;
 }
 
+namespace {
+
+WriteFaultHook &faultHook()
+{
+    static WriteFaultHook hook;
+    return hook;
+}
+
+} // namespace
+
+void setWriteFaultHook(WriteFaultHook hook)
+{
+    faultHook() = std::move(hook);
+}
+
 WriteResult writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
     WriteResult r;
+    int injected = 0;
+    const auto proceed = [&](WriteStep step) {
+        injected = faultHook() ? faultHook()(path, step) : 0;
+        return injected == 0;
+    };
     // Unbuffered, so a short write (a full disk, a size limit) shows in write()'s count instead
-    // of vanishing in a buffer flush that commit() does not check.
+    // of vanishing in a buffer flush that commit() does not check. A file never committed is
+    // discarded: the old one stays as it was.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()
+    if (!proceed(WriteStep::Open) || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+        || !proceed(WriteStep::Write) || file.write(bytes) != bytes.size() || !proceed(WriteStep::Commit)
         || !file.commit()) {
-        const int code = errno;
+        const int code = injected != 0 ? injected : errno;
         r.errorCode = code;
-        r.error = file.error() == QFileDevice::NoError || file.errorString() == QLatin1String("Unknown error")
+        r.error = injected != 0 || file.error() == QFileDevice::NoError
+                          || file.errorString() == QLatin1String("Unknown error")
                       ? QString::fromLocal8Bit(std::strerror(code))
                       : file.errorString();
         return r;

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace qm::text {
@@ -31,5 +32,12 @@ WriteResult writeCp932File(const QString &path, QStringView text);
 
 // Replaces the file with raw bytes, atomically.
 WriteResult writeFileAtomically(const QString &path, const QByteArray &bytes);
+
+// The steps of writing a file, where a test can make the write fail as a full disk or a vanished
+// folder would. The hook is asked before each step and returns the system error number to fail
+// with, or 0 to go on. An empty hook (the default) never fails anything.
+enum class WriteStep { Open, Write, Commit };
+using WriteFaultHook = std::function<int(const QString &path, WriteStep step)>;
+void setWriteFaultHook(WriteFaultHook hook);
 
 } // namespace qm::text
