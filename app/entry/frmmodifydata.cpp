@@ -410,85 +410,78 @@ void frmModifyData::ChangeViewerType(quint8 viewer)
     Edited = true;
 }
 
-void frmModifyData::reproduceCommand()
+frmNewData *frmModifyData::handOver(const QString &question)
 {
-    if (!prompter().confirm(QStringLiteral("ｷｰﾜｰﾄﾞや種類を複製して新規登録モードに移行しますがよろしいですか"),
-                            Prompter::Answer::No))
-        return;
+    if (!prompter().confirm(question, Prompter::Answer::No))
+        return nullptr;
     rollbackSession();
     hide();
     frmNewData *form = m_host.newEntryWindow ? m_host.newEntryWindow() : nullptr;
     if (!form)
-        return;
+        return nullptr;
     for (int i = 0; i < lstIndex->count(); ++i)
         form->lstIndex->addItem(lstIndex->item(i)->text());
     form->txtHeading->setText(txtHeading->text());
     form->Edited = true;
+    return form;
+}
+
+void frmModifyData::reproduceCommand()
+{
+    handOver(QStringLiteral("ｷｰﾜｰﾄﾞや種類を複製して新規登録モードに移行しますがよろしいですか"));
 }
 
 void frmModifyData::PrefillNewEntry(frmNewData &form)
 {
-    for (int i = 0; i < lstIndex->count(); ++i)
-        form.lstIndex->addItem(lstIndex->item(i)->text());
-    form.txtHeading->setText(txtHeading->text());
     form.cboViewer->setCurrentIndex(cboViewer->currentIndex());
     const quint8 viewer = selectedViewer();
     if (viewer != OleViewer) {
         editor::setProperty(form.bodyEditor(viewer), bodyMember(viewer),
                             editor::property(bodyEditor(viewer), bodyMember(viewer)));
-    } else {
-        // The object as it was loaded from the dictionary, from the entry's temporary file.
-        QFile file(objectFilePath(EntrySlot, EntryNumber));
-        const bool read = file.open(QIODevice::ReadOnly);
-        const QByteArray image = read ? file.readAll() : QByteArray();
-        if (!read
-            || !LoadOleObject(*form.oleOLEContainer, image,
-                              desktop::ProgramFolder::filePath(newEntryObjectFileName())))
-            prompter().inform(QStringLiteral("オブジェクトを引き継げませんでした。"), {}, Prompter::Icon::Warning);
+        return;
     }
-    form.Edited = true;
+    // The object as it was loaded from the dictionary, from the entry's temporary file.
+    QFile file(objectFilePath(EntrySlot, EntryNumber));
+    const bool read = file.open(QIODevice::ReadOnly);
+    const QByteArray image = read ? file.readAll() : QByteArray();
+    if (!read
+        || !LoadOleObject(*form.oleOLEContainer, image, desktop::ProgramFolder::filePath(newEntryObjectFileName())))
+        prompter().inform(QStringLiteral("オブジェクトを引き継げませんでした。"), {}, Prompter::Icon::Warning);
 }
 
 void frmModifyData::copyCommand()
 {
-    if (!prompter().confirm(handOverQuestion(QStringLiteral("データをコピーして新規登録モードに移行します。")),
-                            Prompter::Answer::No))
-        return;
-    rollbackSession();
-    hide();
-    if (frmNewData *form = m_host.newEntryWindow ? m_host.newEntryWindow() : nullptr)
+    if (frmNewData *form = handOver(handOverQuestion(QStringLiteral("データをコピーして新規登録モードに移行します。"))))
         PrefillNewEntry(*form);
 }
 
 void frmModifyData::moveCommand()
 {
-    if (!prompter().confirm(handOverQuestion(QStringLiteral("データを移動するため新規登録モードに移行します。")),
-                            Prompter::Answer::No))
-        return;
     // The entry stays in its dictionary until the new-entry window has registered it elsewhere:
     // a move that is never registered loses nothing.
-    rollbackSession();
-    hide();
-    frmNewData *form = m_host.newEntryWindow ? m_host.newEntryWindow() : nullptr;
+    frmNewData *form = handOver(handOverQuestion(QStringLiteral("データを移動するため新規登録モードに移行します。")));
     if (!form)
         return;
     PrefillNewEntry(*form);
     const qint16 slot = EntrySlot;
     const qint32 number = EntryNumber;
-    disconnect(m_moveRegistered);
-    disconnect(m_moveAbandoned);
+    stopWaitingForMove();
     m_moveRegistered = connect(form, &frmNewData::registered, this, [this, slot, number] { completeMove(slot, number); });
     m_moveAbandoned = connect(form, &frmNewData::inputAbandoned, this, [this] {
-        disconnect(m_moveRegistered);
-        disconnect(m_moveAbandoned);
+        stopWaitingForMove();
         prompter().inform(QStringLiteral("データの移動を取り消しました。データは元の辞書に残っています。"));
     });
 }
 
-void frmModifyData::completeMove(qint16 slot, qint32 number)
+void frmModifyData::stopWaitingForMove()
 {
     disconnect(m_moveRegistered);
     disconnect(m_moveAbandoned);
+}
+
+void frmModifyData::completeMove(qint16 slot, qint32 number)
+{
+    stopWaitingForMove();
     store::Dictionary *d = m_database.dictionary(slot);
     try {
         if (d)

@@ -92,6 +92,10 @@ private:
     bool UpdateEntry();
     void FinishEditing();
     void ChangeViewerType(quint8 viewer);
+    // Asks the question; on Yes ends the edit without storing it and opens a new-entry window
+    // with this entry's keywords and heading (nullptr when declined or none can be shown).
+    frmNewData *handOver(const QString &question);
+    // Gives the new-entry window this entry's type and body.
     void PrefillNewEntry(frmNewData &form);
     void endEdit();
 
@@ -103,6 +107,7 @@ private:
     void copyCommand();
     void moveCommand();
     void completeMove(qint16 slot, qint32 number);
+    void stopWaitingForMove();
 
     store::DatabaseModule &m_database;
     Host m_host;
