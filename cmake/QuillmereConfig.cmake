@@ -14,6 +14,17 @@ if(QM_WERROR)
     target_compile_options(qm_config INTERFACE -Werror)
 endif()
 
+# Where an install puts things (FHS). The control library is the program's own, so it goes into
+# a private folder under lib/ and the program finds it through a runpath relative to itself.
+include(GNUInstallDirs)
+set(QM_INSTALL_LIBDIR ${CMAKE_INSTALL_LIBDIR}/quillmere)
+set(QM_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/quillmere)
+# Every runpath is relative to the binary ($ORIGIN), never an absolute build folder: a copied
+# program loads the library copied beside it, an installed one the library of its own prefix.
+set(CMAKE_BUILD_RPATH_USE_ORIGIN ON)
+file(RELATIVE_PATH qm_bin_to_lib /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${QM_INSTALL_LIBDIR})
+set(CMAKE_INSTALL_RPATH "$ORIGIN;$ORIGIN/${qm_bin_to_lib}")
+
 set(QM_EXCLUDE_DIRS "" CACHE STRING "Folders (relative to the source tree) to leave out of the build")
 
 # add_subdirectory() for each listed folder that has a CMakeLists.txt.

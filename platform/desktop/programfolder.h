@@ -6,7 +6,8 @@ namespace qm::desktop {
 
 // The folder where the program keeps its files (the set file, the default dictionary, help
 // pages, temporary pages). It is the folder of the running executable when that folder can be
-// written (a portable install, the build tree), otherwise the per-user data folder.
+// written and is not part of an installed prefix (a portable copy, the build tree), otherwise
+// the per-user data folder.
 class ProgramFolder final
 {
 public:
@@ -20,6 +21,11 @@ public:
 
     // The folder of a file on disk under the same rule (used for the control library's folder).
     static QString writableFolderOr(const QString &preferred);
+
+    // Whether a folder is part of an installed prefix (bin/, lib/quillmere/ beside a
+    // share/quillmere/ folder). An install never keeps the user's files beside its programs,
+    // even where it could (root can write /usr/bin).
+    static bool isInstalled(const QString &folder);
 
 private:
     ProgramFolder() = delete;
