@@ -32,6 +32,8 @@ int main(int argc, char *argv[])
     qm::app::useJapaneseFonts();
     QApplication::setOrganizationName(QStringLiteral("Quillmere"));
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
+    // The desktop entry an install puts in share/applications: its name and icon in the shell.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillmere"));
 
     qm::desktop::MessageBoxPrompter prompter;
     qm::store::DatabaseModule database(prompter, qm::desktop::ProgramFolder::path());
