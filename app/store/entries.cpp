@@ -255,6 +255,11 @@ void Dictionary::addKeyword(qint32 documentNumber, const QString &keyword)
 
 void Dictionary::insertKeyword(qint32 documentNumber, const QString &keyword)
 {
+    // The trigram index reads a key only up to a U+0000, so a contains or suffix lookup would
+    // miss the rest of such a keyword: it is refused rather than kept half searchable.
+    if (keyword.contains(QChar(u'\0')))
+        throw Error(Error::Kind::General, SQLITE_CONSTRAINT,
+                    QStringLiteral("キーワードに NUL 文字 (U+0000) は使えません"));
     Statement &st = cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES (?1, ?2, ?3)");
     const auto reset = qScopeGuard([&st] { st.reset(); });
     st.bind(1, keyword).bind(2, documentNumber).bind(3, text::fold(keyword));
