@@ -19,7 +19,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -159,6 +159,13 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
         hide();
         return false;
     }
+    if (d->isReadOnly()) {
+        prompter().inform(QStringLiteral("辞書 %1 は読み取り専用のため、データを修正できません。")
+                              .arg(QDir::toNativeSeparators(d->path())),
+                          {}, Prompter::Icon::Warning);
+        hide();
+        return false;
+    }
     try {
         const std::optional<store::Entry> entry = d->document(lngDocNumber);
         if (!entry) {
@@ -182,6 +189,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
         SelectItemByData(*cboViewer, entry->Viewer);
         ShowBodyEditor();
         loadBody(entry->Viewer, entry->Document);
+        m_storedObject = entry->Viewer == OleViewer ? entry->Document : QByteArray();
         d->beginEditSession();
     } catch (const sqlite::Error &e) {
         prompter().inform(QStringLiteral("データを読み込めませんでした。\n%1").arg(store::describeFailure(e)), {},
@@ -213,9 +221,12 @@ bool frmModifyData::beginSession()
         prompter().inform(QStringLiteral("このデータの辞書は開かれていないため変更できません。"), {}, Prompter::Icon::Warning);
         return false;
     }
-    if (d->inEditSession())
+    if (d->inEditSession() && d->database().inTransaction())
         return true;
     try {
+        // A session the engine ended by itself (a failed write) is given up, so that no later
+        // write runs outside one.
+        d->rollbackEditSession();
         d->beginEditSession();
         return true;
     } catch (const sqlite::Error &e) {
@@ -440,12 +451,10 @@ void frmModifyData::PrefillNewEntry(frmNewData &form)
                             editor::property(bodyEditor(viewer), bodyMember(viewer)));
         return;
     }
-    // The object as it was loaded from the dictionary, from the entry's temporary file.
-    QFile file(objectFilePath(EntrySlot, EntryNumber));
-    const bool read = file.open(QIODevice::ReadOnly);
-    const QByteArray image = read ? file.readAll() : QByteArray();
-    if (!read
-        || !LoadOleObject(*form.oleOLEContainer, image, desktop::ProgramFolder::filePath(newEntryObjectFileName())))
+    // The object as it was loaded from the dictionary (an update that failed may already have
+    // rewritten the entry's temporary file with the edited one).
+    if (!LoadOleObject(*form.oleOLEContainer, m_storedObject,
+                       desktop::ProgramFolder::filePath(newEntryObjectFileName())))
         prompter().inform(QStringLiteral("オブジェクトを引き継げませんでした。"), {}, Prompter::Icon::Warning);
 }
 
@@ -482,14 +491,16 @@ void frmModifyData::stopWaitingForMove()
 void frmModifyData::completeMove(qint16 slot, qint32 number)
 {
     stopWaitingForMove();
+    const QString failed = QStringLiteral("移動元の辞書からデータを削除できませんでした。データは両方の辞書にあります。");
     store::Dictionary *d = m_database.dictionary(slot);
+    if (!d) {
+        prompter().inform(failed + QStringLiteral("\n移動元の辞書が開かれていません。"), {}, Prompter::Icon::Warning);
+        return;
+    }
     try {
-        if (d)
-            d->deleteEntry(number);
+        d->deleteEntry(number);
     } catch (const sqlite::Error &e) {
-        prompter().inform(QStringLiteral("移動元の辞書からデータを削除できませんでした。データは両方の辞書にあります。\n%1")
-                              .arg(store::describeFailure(e)),
-                          {}, Prompter::Icon::Critical);
+        prompter().inform(failed + QLatin1Char('\n') + store::describeFailure(e), {}, Prompter::Icon::Critical);
     }
 }
 

@@ -84,8 +84,8 @@ private:
     bool loadBody(quint8 viewer, const QByteArray &body);
     bool beginSession();
     void rollbackSession();
-    // Reports an engine error, rolls the session back and begins a new one, so that what the
-    // window still shows can be stored by the next update.
+    // Reports an engine error and rolls the session back; the next write begins a new one, and
+    // the next update stores what the window still shows.
     void writeFailed(const QString &what, const sqlite::Error &error);
     void syncKeywords(store::Dictionary &dictionary);
 
@@ -112,6 +112,8 @@ private:
     store::DatabaseModule &m_database;
     Host m_host;
     bool m_unloaded = false;
+    // The object of an object entry as stored, handed over by copy and move.
+    QByteArray m_storedObject;
     // The new-entry window's signals while a move waits for its registration.
     QMetaObject::Connection m_moveRegistered;
     QMetaObject::Connection m_moveAbandoned;

@@ -350,6 +350,16 @@ void tst_frmModifyData::copyCarriesEditedTextAndStoredObject()
     QVERIFY(w);
     QCOMPARE(w->oleOLEContainer->objectType(), objects::ObjectContainer::ObjectType::Embedded);
     QVERIFY(QFile::exists(frmModifyData::objectFilePath(0, m_object)));
+    // Even when an update of an edited object failed after writing the temporary file.
+    const QString other = m_fx->path(QStringLiteral("other.txt"));
+    QFile o(other);
+    QVERIFY(o.open(QIODevice::WriteOnly) && o.write("other") == 5);
+    o.close();
+    QVERIFY(w->oleOLEContainer->createEmbedFromFile(other));
+    failWrites(dic(0), "CREATE TEMP TRIGGER failUpdate BEFORE UPDATE ON main.Document "
+                       "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END");
+    w->mnuFileRenew->trigger();
+    QVERIFY(w->isVisible());
     m_fx->prompter.queueAnswer(Prompter::Answer::Yes);
     w->mnuEditCopyDic->trigger();
     form = visible<frmNewData>("frmNewData");
