@@ -7,8 +7,8 @@
 #include "tests/common/testfiles.h"
 
 // The program as a user starts it for the first time: copied into an empty, writable folder,
-// it makes that folder its own and writes the set file, the default dictionary and the help
-// pages there.
+// it loads the library copied with it, makes that folder its own and writes the set file, the
+// default dictionary and the help pages there.
 class tst_firststart final : public QObject
 {
     Q_OBJECT
@@ -29,13 +29,20 @@ void tst_firststart::firstStartFillsTheProgramFolder()
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("LD_LIBRARY_PATH"), dir.path());
+    // The copy finds the library beside it by its own runpath, not through the environment.
+    env.remove(QStringLiteral("LD_LIBRARY_PATH"));
     program.setProcessEnvironment(env);
     program.start(dir.filePath(QStringLiteral("brindlet")), {});
     QVERIFY(program.waitForStarted());
 
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("manual/Searching.htm"))), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("User.dic"))), 20000);
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    QVERIFY2(mapped.contains(QFile::encodeName(QDir::cleanPath(dir.path()) + QStringLiteral("/libcorvane.so"))),
+             "the copied program did not load the library copied beside it");
+    QVERIFY(!mapped.contains(QM_BIN_DIR "/libcorvane.so"));
     program.terminate();
     program.waitForFinished(5000);
     if (program.state() != QProcess::NotRunning)
