@@ -533,21 +533,16 @@ void RichTextBoxEdit::resetTypingAttributes()
 // Half the size, raised by 80 % of the new size; nothing below 3 points is made.
 void RichTextBoxEdit::MakeSuperscript()
 {
-    const SelectionFormat now = selectionFormat();
-    if (!now.offset || !now.fontSize)
-        return;
-    const double half = *now.fontSize / 2;
-    if (half < MinRaisedSize)
-        return;
-    QTextCharFormat format;
-    format.setFontPointSize(half);
-    qm::rtf::setCharacterOffset(format, *now.offset + int(std::lround(half * 0.8 * 20)));
-    applyFormat(format);
-    UpdateFormatToolbar();
+    halveSize([](int offset, double half) { return offset + int(std::lround(half * 0.8 * 20)); });
 }
 
 // Half the size, lowered (the offset -1 marks lowered text).
 void RichTextBoxEdit::MakeSubscript()
+{
+    halveSize([](int, double) { return -1; });
+}
+
+void RichTextBoxEdit::halveSize(int (*newOffset)(int offset, double half))
 {
     const SelectionFormat now = selectionFormat();
     if (!now.offset || !now.fontSize)
@@ -557,7 +552,7 @@ void RichTextBoxEdit::MakeSubscript()
         return;
     QTextCharFormat format;
     format.setFontPointSize(half);
-    qm::rtf::setCharacterOffset(format, -1);
+    qm::rtf::setCharacterOffset(format, newOffset(*now.offset, half));
     applyFormat(format);
     UpdateFormatToolbar();
 }

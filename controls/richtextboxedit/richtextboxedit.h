@@ -121,6 +121,9 @@ private:
     void ChooseSelectionColor();
     void MakeSuperscript();
     void MakeSubscript();
+    // Halves the selection's size and gives it the offset newOffset makes of the old offset and
+    // the new size; nothing happens over mixed sizes or below the smallest raised size.
+    void halveSize(int (*newOffset)(int offset, double half));
     void RestoreNormalSize();
     void UpdateFormatToolbar();
     void FillFontLists();
