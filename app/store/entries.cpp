@@ -210,7 +210,8 @@ bool Dictionary::deleteEntry(qint32 documentNumber)
     // engine does not keep, loses them first.
     if (m_searchTables) {
         Statement unindex(m_db, "INSERT INTO IndexKeyTrigram (IndexKeyTrigram, rowid, IndexKey) "
-                                "SELECT 'delete', qm_trigram_rowid(rowid, IndexKey) AS r, IndexKey FROM \"Index\" "
+                                "SELECT 'delete', qm_trigram_rowid(rowid, IndexKey) AS r, qm_trigram_text(IndexKey) "
+                                "FROM \"Index\" "
                                 "WHERE DocumentNumber = ?1 AND " QM_INDEXABLE_ROWS " ORDER BY r");
         unindex.bind(1, documentNumber);
         unindex.run();
@@ -287,8 +288,8 @@ void Dictionary::indexKeywordRowsAfter(qint64 row)
     // all of them; it takes a set of rows at a fraction of the cost of one statement per row,
     // and in the order of its rowids, since a lower one makes it write out what it holds.
     Statement &st = cachedStatement("INSERT INTO IndexKeyTrigram (rowid, IndexKey) "
-                                    "SELECT qm_trigram_rowid(rowid, IndexKey) AS r, IndexKey FROM \"Index\" "
-                                    "WHERE rowid > ?1 AND rowid <= ?2 ORDER BY r");
+                                    "SELECT qm_trigram_rowid(rowid, IndexKey) AS r, qm_trigram_text(IndexKey) "
+                                    "FROM \"Index\" WHERE rowid > ?1 AND rowid <= ?2 ORDER BY r");
     const auto reset = qScopeGuard([&st] { st.reset(); });
     // One lower bound only: given a second one, the engine may take that for the range.
     st.bind(1, qMax<qint64>(row, 0)).bind(2, searchtables::RowMask);
@@ -319,7 +320,7 @@ bool Dictionary::deleteKeyword(qint32 documentNumber, const QString &keyword)
         if (row >= 1 && row <= searchtables::RowMask) {
             Statement unindex(m_db, "INSERT INTO IndexKeyTrigram (IndexKeyTrigram, rowid, IndexKey) "
                                     "VALUES ('delete', ?1, ?2)");
-            unindex.bind(1, searchtables::indexRowid(row, key.toUtf8())).bind(2, key);
+            unindex.bind(1, searchtables::indexRowid(row, key.toUtf8())).bind(2, searchtables::trigramText(key));
             unindex.run();
         }
         noteKeywordRows(-1);

@@ -102,6 +102,16 @@ void trigramRowidFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
     sqlite3_result_int64(ctx, indexRowid(sqlite3_value_int64(argv[0]), QByteArrayView(key, key ? length : 0)));
 }
 
+// qm_trigram_text(IndexKey): the key as the index reads it (see trigramText()).
+void trigramTextFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    const auto *key = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+    const int length = sqlite3_value_bytes(argv[0]);
+    QByteArray text(key, key ? length : 0);
+    text.replace('\0', "\xEF\xBF\xBD");
+    sqlite3_result_text64(ctx, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
 // A character in a step of its own: what follows it can still tell keys apart.
 bool hasOwnStep(char32_t c)
 {
@@ -130,6 +140,11 @@ quint32 orderOf(Text key)
 
 } // namespace
 
+QString trigramText(QString key)
+{
+    return key.replace(QChar(u'\0'), QChar::ReplacementCharacter);
+}
+
 quint32 keyOrder(QByteArrayView key)
 {
     return orderOf(key);
@@ -147,6 +162,11 @@ void registerFunctions(sqlite::Database &db)
                                               nullptr, trigramRowidFunction, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         db.raise(rc, "registering functions");
+    const int rcText = sqlite3_create_function_v2(db.handle(), "qm_trigram_text", 1,
+                                                  SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
+                                                  nullptr, trigramTextFunction, nullptr, nullptr, nullptr);
+    if (rcText != SQLITE_OK)
+        db.raise(rcText, "registering functions");
 }
 
 QString trigramQuery(const sqlite::LikePattern &pattern)
@@ -155,7 +175,7 @@ QString trigramQuery(const sqlite::LikePattern &pattern)
     QSet<QString> seen;
     for (const std::u32string &run : pattern.literalRuns()) {
         for (std::size_t i = 0; i + 3 <= run.size(); ++i) {
-            QString text = QString::fromUcs4(run.data() + i, 3);
+            QString text = trigramText(QString::fromUcs4(run.data() + i, 3));
             if (seen.contains(text))
                 continue;
             seen.insert(text);
@@ -181,8 +201,8 @@ void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
     // The index writes out what it holds whenever a rowid comes below the last one, so each
     // batch goes in rowid order.
     Statement fill(db, "INSERT INTO IndexKeyTrigram (rowid, IndexKey) "
-                       "SELECT qm_trigram_rowid(rowid, IndexKey) AS r, IndexKey FROM \"Index\" "
-                       "WHERE rowid BETWEEN ?1 AND ?2 ORDER BY r");
+                       "SELECT qm_trigram_rowid(rowid, IndexKey) AS r, qm_trigram_text(IndexKey) "
+                       "FROM \"Index\" WHERE rowid BETWEEN ?1 AND ?2 ORDER BY r");
     for (qint64 first = 1; first <= qMin(lastRow, RowMask); first += KeywordBatch) {
         step(first - 1);
         fill.bind(1, first).bind(2, qMin(first + KeywordBatch - 1, RowMask));

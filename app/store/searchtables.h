@@ -51,8 +51,13 @@ inline quint32 keyOrderOf(qint64 indexRowid) { return quint32(indexRowid >> RowB
 constexpr char IndexableRowsSql[] = "SELECT coalesce((SELECT min(rowid) FROM \"Index\") >= 1 "
                                     "AND (SELECT max(rowid) FROM \"Index\") <= 4294967295, 1)";
 
+// The text the index holds for a folded key: the key with U+0000 made U+FFFD, since the index
+// would stop reading a key at U+0000 (keys written by other programs may hold it). Every
+// candidate the index names is tested against its stored key, so the substitute never adds a row.
+QString trigramText(QString key);
+
 // Registers qm_trigram_rowid(rowid, IndexKey), the rowid of a keyword row in the trigram index,
-// on a connection that writes the index.
+// and qm_trigram_text(IndexKey), its trigramText(), on a connection that writes the index.
 void registerFunctions(sqlite::Database &db);
 
 // The query of the trigram index that every folded key matching the pattern satisfies: each

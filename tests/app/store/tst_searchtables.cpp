@@ -88,6 +88,7 @@ private slots:
     void earlierTrigramIndexIsMadeAnew();
     void keyOrderKeepsTheKeysOrder();
     void rowsTheIndexCannotNumberAreStillFound();
+    void keysHoldingNulAreFoundByContains();
 
 private:
     QString create(const QString &name);
@@ -385,6 +386,27 @@ void tst_searchtables::rowsTheIndexCannotNumberAreStillFound()
     QVERIFY(d.deleteKeyword(n, QStringLiteral("farther word")));
     QCOMPARE(indexCheck(d), QStringLiteral("ok"));
     QCOMPARE(lookup(d, QStringLiteral("*r wor*")), QStringList{QStringLiteral("near word/%1").arg(n)});
+}
+
+void tst_searchtables::keysHoldingNulAreFoundByContains()
+{
+    const QString path = create(QStringLiteral("nul.dic"));
+    qint32 n = 0;
+    {
+        Dictionary d(path);
+        n = d.addEntry(makeEntry(QStringLiteral("h")), {QStringLiteral("station")});
+    }
+    // The store refuses such keywords; another program may still have written one.
+    stockSqlite(path, QStringLiteral("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) "
+                                     "VALUES ('a' || char(0) || 'tion', %1, 'a' || char(0) || 'tion');").arg(n));
+    CompactDictionary(path);
+    Dictionary d(path);
+    for (const QString &p : {QStringLiteral("*tion"), QStringLiteral("*tio*"), QStringLiteral("a*")})
+        QCOMPARE(lookup(d, p), fullScan(d, p));
+    QCOMPARE(lookup(d, QStringLiteral("*tion")).size(), 2);
+    QVERIFY(d.deleteKeyword(n, QStringLiteral("a") + QChar(u'\0') + QStringLiteral("tion")));
+    QCOMPARE(indexCheck(d), QStringLiteral("ok"));
+    QCOMPARE(lookup(d, QStringLiteral("*tion")), QStringList{QStringLiteral("station/%1").arg(n)});
 }
 
 QTEST_GUILESS_MAIN(tst_searchtables)
