@@ -438,8 +438,9 @@ bool EntryEditorWindow::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     } else if (watched == imgSplitter) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        switch (event->type()) {
+        // Only mouse events are read as such: a static_cast of any other event is undefined.
+        const auto *mouse = dynamic_cast<QMouseEvent *>(event);
+        switch (mouse ? event->type() : QEvent::None) {
         case QEvent::MouseButtonPress:
             if (mouse->button() == Qt::LeftButton)
                 splitterPressed();

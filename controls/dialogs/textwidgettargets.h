@@ -48,8 +48,8 @@ private:
     Edit *m_edit;
 };
 
-extern template class CursorTarget<FindTarget, QPlainTextEdit>;
-extern template class CursorTarget<AttributeTarget, QTextEdit>;
+extern template class CORVANE_EXPORT CursorTarget<FindTarget, QPlainTextEdit>;
+extern template class CORVANE_EXPORT CursorTarget<AttributeTarget, QTextEdit>;
 
 // The search dialogs' view of a plain text widget.
 class CORVANE_EXPORT PlainTextTarget final : public CursorTarget<FindTarget, QPlainTextEdit>

@@ -25,7 +25,8 @@ void writeFile(const QString &path, const QByteArray &bytes, bool executable = f
 }
 
 const QByteArray pdf("%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\n%%EOF\n");
-const QByteArray png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0", 33);
+constexpr char pngHeader[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0";
+const QByteArray png(pngHeader, sizeof pngHeader - 1);
 
 } // namespace
 
