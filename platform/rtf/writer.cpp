@@ -295,8 +295,10 @@ void Writer::writeImage(const QTextImageFormat &format)
     word("pngblip");
     word("picw", image.width());
     word("pich", image.height());
-    word("picwgoal", int(std::lround(w * TwipsPerPixel)));
-    word("pichgoal", int(std::lround(h * TwipsPerPixel)));
+    // A goal of 0 reads as "none" (the picture's own size), so a picture scaled below one
+    // twip keeps the smallest size there is instead.
+    word("picwgoal", qMax(1, int(std::lround(w * TwipsPerPixel))));
+    word("pichgoal", qMax(1, int(std::lround(h * TwipsPerPixel))));
     const QByteArray hex = png.toHex();
     for (qsizetype i = 0; i < hex.size(); i += HexLineLength) {
         m_body.append("\r\n", 2);
