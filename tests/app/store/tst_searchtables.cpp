@@ -95,6 +95,11 @@ private:
     // A dictionary of generated keywords: short and long ones in several scripts, a third of
     // them holding "xyz" (so a pattern on it names more rows than the index hands over).
     QString generated();
+    // Registers an entry with one keyword, then has the stock sqlite3 tool add a keyword row
+    // to it: `values` are those of ("Index", DocumentNumber, IndexKey) after `columnsBefore`,
+    // with %1 for the entry's number, which is returned.
+    qint32 addThenWriteBehind(const QString &path, const QString &keyword, const QString &columnsBefore,
+                              const QString &values);
 
     QTemporaryDir m_dir;
 };
@@ -110,6 +115,19 @@ QString tst_searchtables::create(const QString &name)
     QFile::remove(path);
     Dictionary::CreateDictionary(path, name, {}, {}, {});
     return path;
+}
+
+qint32 tst_searchtables::addThenWriteBehind(const QString &path, const QString &keyword,
+                                            const QString &columnsBefore, const QString &values)
+{
+    qint32 n = 0;
+    {
+        Dictionary d(path);
+        n = d.addEntry(makeEntry(QStringLiteral("h")), {keyword});
+    }
+    stockSqlite(path, QStringLiteral("INSERT INTO \"Index\" (%1\"Index\", DocumentNumber, IndexKey) VALUES (%2);")
+                          .arg(columnsBefore, values.arg(n)));
+    return n;
 }
 
 QString tst_searchtables::generated()
@@ -369,15 +387,10 @@ void tst_searchtables::keyOrderKeepsTheKeysOrder()
 
 void tst_searchtables::rowsTheIndexCannotNumberAreStillFound()
 {
-    const QString path = create(QStringLiteral("far rows.dic"));
-    qint32 n = 0;
-    {
-        Dictionary d(path);
-        n = d.addEntry(makeEntry(QStringLiteral("h")), {QStringLiteral("near word")});
-    }
     // Another program numbers a keyword row beyond what the index rowids hold.
-    stockSqlite(path, QStringLiteral("INSERT INTO \"Index\" (rowid, \"Index\", DocumentNumber, IndexKey) "
-                                     "VALUES (8589934592, 'far word', %1, 'far word');").arg(n));
+    const QString path = create(QStringLiteral("far rows.dic"));
+    const qint32 n = addThenWriteBehind(path, QStringLiteral("near word"), QStringLiteral("rowid, "),
+                                        QStringLiteral("8589934592, 'far word', %1, 'far word'"));
     Dictionary d(path);
     d.addKeyword(n, QStringLiteral("farther word")); // numbered above it, not indexed either
     QCOMPARE(lookup(d, QStringLiteral("*r wor*")), fullScan(d, QStringLiteral("*r wor*")));
@@ -390,15 +403,10 @@ void tst_searchtables::rowsTheIndexCannotNumberAreStillFound()
 
 void tst_searchtables::keysHoldingNulAreFoundByContains()
 {
-    const QString path = create(QStringLiteral("nul.dic"));
-    qint32 n = 0;
-    {
-        Dictionary d(path);
-        n = d.addEntry(makeEntry(QStringLiteral("h")), {QStringLiteral("station")});
-    }
     // The store refuses such keywords; another program may still have written one.
-    stockSqlite(path, QStringLiteral("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) "
-                                     "VALUES ('a' || char(0) || 'tion', %1, 'a' || char(0) || 'tion');").arg(n));
+    const QString path = create(QStringLiteral("nul.dic"));
+    const qint32 n = addThenWriteBehind(path, QStringLiteral("station"), QString(),
+                                        QStringLiteral("'a' || char(0) || 'tion', %1, 'a' || char(0) || 'tion'"));
     CompactDictionary(path);
     Dictionary d(path);
     for (const QString &p : {QStringLiteral("*tion"), QStringLiteral("*tio*"), QStringLiteral("a*")})
