@@ -107,7 +107,12 @@ void trigramTextFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
     const auto *key = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
     const int length = sqlite3_value_bytes(argv[0]);
-    QByteArray text(key, key ? length : 0);
+    const QByteArrayView stored(key, key ? length : 0);
+    if (!stored.contains('\0')) {
+        sqlite3_result_value(ctx, argv[0]);
+        return;
+    }
+    QByteArray text = stored.toByteArray();
     text.replace('\0', "\xEF\xBF\xBD");
     sqlite3_result_text64(ctx, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
@@ -157,16 +162,16 @@ quint32 keyOrder(QStringView key)
 
 void registerFunctions(sqlite::Database &db)
 {
-    const int rc = sqlite3_create_function_v2(db.handle(), "qm_trigram_rowid", 2,
-                                              SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
-                                              nullptr, trigramRowidFunction, nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK)
-        db.raise(rc, "registering functions");
-    const int rcText = sqlite3_create_function_v2(db.handle(), "qm_trigram_text", 1,
+    using Function = void (*)(sqlite3_context *, int, sqlite3_value **);
+    const auto add = [&db](const char *name, int arguments, Function function) {
+        const int rc = sqlite3_create_function_v2(db.handle(), name, arguments,
                                                   SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
-                                                  nullptr, trigramTextFunction, nullptr, nullptr, nullptr);
-    if (rcText != SQLITE_OK)
-        db.raise(rcText, "registering functions");
+                                                  nullptr, function, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            db.raise(rc, "registering functions");
+    };
+    add("qm_trigram_rowid", 2, trigramRowidFunction);
+    add("qm_trigram_text", 1, trigramTextFunction);
 }
 
 QString trigramQuery(const sqlite::LikePattern &pattern)
