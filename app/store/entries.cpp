@@ -256,8 +256,8 @@ void Dictionary::addKeyword(qint32 documentNumber, const QString &keyword)
 
 void Dictionary::insertKeyword(qint32 documentNumber, const QString &keyword)
 {
-    // The trigram index reads a key only up to a U+0000, so a contains or suffix lookup would
-    // miss the rest of such a keyword: it is refused rather than kept half searchable.
+    // No one can type or see a U+0000, and programs that read keywords as C strings stop at
+    // it, so a keyword holding one is refused (one written by another program is still found).
     if (keyword.contains(QChar(u'\0')))
         throw Error(Error::Kind::General, SQLITE_CONSTRAINT,
                     QStringLiteral("キーワードに NUL 文字 (U+0000) は使えません"));

@@ -154,6 +154,15 @@ void typeText(QWidget *target, const QString &text)
     QApplication::sendEvent(target, &commit);
 }
 
+// The dictionary slot of the entry a viewer shows.
+int slotOf(app::ViewerWindow *viewer)
+{
+    qint16 slot = -1;
+    qint32 number = 0;
+    viewer->GetDocument(slot, number);
+    return slot;
+}
+
 QWidget *visibleTopLevel(const QString &name)
 {
     for (QWidget *w : QApplication::topLevelWidgets())
@@ -318,10 +327,7 @@ void tst_smoke::keywordsTypedAndChosenOpenEveryViewer()
         app::ViewerWindow *viewer = lookUp(typed, entry.heading);
         QVERIFY2(viewerShows(viewer, entry),
                  qPrintable(entry.heading + QStringLiteral(": ") + (viewer ? QString::fromLatin1(viewer->metaObject()->className()) : QStringLiteral("no viewer"))));
-        qint16 slot = -1;
-        qint32 number = 0;
-        viewer->GetDocument(slot, number);
-        QCOMPARE(int(slot), entry.dictionary);
+        QCOMPARE(slotOf(viewer), entry.dictionary);
         screenshot(QStringLiteral("viewer-%1").arg(entry.viewer));
     }
     // The link went to the desktop's navigator, not to a browser of ours.
@@ -379,10 +385,7 @@ void tst_smoke::registersANewEntry()
     app::ViewerWindow *viewer = lookUp(QStringLiteral("しんき"), QStringLiteral("新しい項目"));
     QVERIFY(viewer);
     QCOMPARE(viewer->windowTitle(), QStringLiteral("新しい項目"));
-    qint16 slot = -1;
-    qint32 number = 0;
-    viewer->GetDocument(slot, number);
-    QCOMPARE(slot, qint16(1));
+    QCOMPARE(slotOf(viewer), 1);
     screenshot(QStringLiteral("new-entry-found"));
 }
 
@@ -453,10 +456,7 @@ void tst_smoke::modifiesAndMovesTheEntry()
     QCOMPARE(dictionaries, QList<int>{2});
     app::ViewerWindow *viewer = lookUp(QStringLiteral("e2e-mo"), heading);
     QVERIFY(viewer);
-    qint16 slot = -1;
-    qint32 number = 0;
-    viewer->GetDocument(slot, number);
-    QCOMPARE(slot, qint16(2));
+    QCOMPARE(slotOf(viewer), 2);
     screenshot(QStringLiteral("moved-found"));
 }
 

@@ -51,6 +51,21 @@ bool japanese(const QString &message)
     return std::any_of(message.cbegin(), message.cend(), [](QChar c) { return c.unicode() >= 0x3000; });
 }
 
+// Runs the operation with the Nth write, sync or creation failing (and every one after it);
+// returns what the user is told of the failure, empty when it completed.
+QString runFailingAt(int n, const std::function<void()> &operation)
+{
+    QString reported;
+    FaultVfs::arm(n);
+    try {
+        operation();
+    } catch (const sqlite::Error &e) {
+        reported = store::describeFailure(e);
+    }
+    FaultVfs::disarm();
+    return reported;
+}
+
 store::Entry entry(const QString &heading)
 {
     store::Entry e;
@@ -167,13 +182,7 @@ void tst_IoFaults::dictionaryWrites()
         QString reported;
         {
             store::Dictionary a(source), b(target);
-            FaultVfs::arm(n);
-            try {
-                operation(a, b);
-            } catch (const sqlite::Error &e) {
-                reported = store::describeFailure(e);
-            }
-            FaultVfs::disarm();
+            reported = runFailingAt(n, [&] { operation(a, b); });
             if (FaultVfs::failures() == 0)
                 break;
             ++faultPoints;
@@ -211,14 +220,7 @@ void tst_IoFaults::compaction()
         QVERIFY2(n < 400, "the compaction never completes");
         QFile::remove(path);
         QFile::copy(m_dir.filePath(QStringLiteral("C.orig")), path);
-        FaultVfs::arm(n);
-        QString reported;
-        try {
-            store::CompactDictionary(path);
-        } catch (const sqlite::Error &e) {
-            reported = store::describeFailure(e);
-        }
-        FaultVfs::disarm();
+        const QString reported = runFailingAt(n, [&] { store::CompactDictionary(path); });
         if (FaultVfs::failures() == 0)
             break;
         ++faultPoints;
