@@ -135,7 +135,6 @@ private:
         sqlite::Database copy(m_temp, sqlite::Database::OpenMode::ReadWrite);
         copy.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=FULL;");
         registerBodyFunctions(copy);
-        searchtables::registerFunctions(copy);
         m_stage = 1;
         {
             sqlite::Transaction tx(copy);

@@ -75,7 +75,6 @@ Dictionary::Dictionary(const QString &path, const Options &options)
     // Read only, a file with the earlier trigram index is searched without the search tables.
     m_searchTables = layout == schema::Layout::Current;
     registerBodyFunctions(m_db);
-    searchtables::registerFunctions(m_db);
     // A contains lookup reads keyword rows from all over the file, a page each (a thousand rows
     // of a million-row file take about 6 MB): a larger cache than the connection's default keeps
     // them for the next lookup, the pattern refined as it is typed. Still bounded: the ten

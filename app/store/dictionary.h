@@ -3,6 +3,7 @@
 #include "entry.h"
 #include "progress.h"
 #include "searchcondition.h"
+#include "trigramindex.h"
 
 #include "platform/sqlite/database.h"
 
@@ -108,9 +109,6 @@ public:
     // present only where the pattern needs it). A pattern without literal text in front whose
     // literal runs give trigrams reads the trigram index instead, while that names few rows.
     static const char *keywordLookupSql(const sqlite::LikePattern &pattern);
-    // The statement a lookup through the trigram index reads its candidates with (?1 the query
-    // of the index): the index's rowid, then rowid, folded key, entry and keyword of the row.
-    static const char *trigramLookupSql();
 
     // Condition search: the keyword rows of the entries that meet the condition, in keyword
     // order, at most `limit`, each handed to the sink (see SearchCondition). Returns the number
@@ -125,11 +123,10 @@ public:
     qint64 indexRowCount();
     qint64 documentRowCount();
 
-    // How many keyword rows the trigram index names for a query, counted up to `cap` + 1.
-    qint64 trigramCandidates(const QString &query, qint64 cap);
-    // The rowids of the keyword rows the trigram index names for a query, as a JSON array
-    // ("[3,17]"); nullopt when there are more than `cap`.
-    std::optional<QByteArray> trigramRows(const QString &query, qint64 cap);
+    // The rowids of the keyword rows the trigram index names for a pattern, as a JSON array
+    // ("[3,17]"); nullopt when the pattern has no trigram, when they are more than `cap`, or
+    // when the index cannot hold every keyword row.
+    std::optional<QByteArray> trigramRows(const sqlite::LikePattern &pattern, qint64 cap);
 
 private:
     void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number);
@@ -146,7 +143,26 @@ private:
     // The rows of a lookup through the trigram index, or nullopt when the index cannot serve it
     // (no trigrams, too many candidates, an index that fails); the caller then walks the keys.
     std::optional<std::vector<KeywordMatch>> trigramLookup(const sqlite::LikePattern &pattern, int limit);
+    // A keyword row the index named that matches, with the order class of its key.
+    struct CandidateRow {
+        QString key;
+        qint32 number;
+        QString keyword;
+        qint64 rowid;
+        quint32 order;
+    };
+    // The matching rows among the index rowids the index named, as far as the first `limit` of
+    // them in keyword order need; nullopt when that takes too many candidates.
+    std::optional<std::vector<CandidateRow>> readCandidates(const sqlite::LikePattern &pattern,
+                                                            const std::vector<qint64> &candidates, int limit);
+    // Puts the rows into keyword order and keeps the first `limit`.
+    static void sortCandidates(std::vector<CandidateRow> &rows, int limit);
+    // The rows with their entries' heading and type; nullopt when an entry is missing.
+    std::optional<std::vector<KeywordMatch>> withEntries(const std::vector<CandidateRow> &rows);
     void requireWritable() const;
+    TrigramIndex &trigramIndex();
+    // The keyword rows (rowid and folded key) a statement lists in its first two columns.
+    static std::vector<TrigramIndex::KeywordRow> keywordRows(sqlite::Statement &st);
     // A statement prepared once per connection for a fixed SQL text, reset after every use.
     sqlite::Statement &cachedStatement(const char *sql);
 
@@ -166,6 +182,7 @@ private:
     bool m_searchTables = false;
     // Declared after the connection, so the statements are finalised before it closes.
     std::unordered_map<const char *, std::unique_ptr<sqlite::Statement>> m_statements;
+    std::unique_ptr<TrigramIndex> m_trigrams;
 };
 
 } // namespace qm::store

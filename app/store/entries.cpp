@@ -5,6 +5,7 @@
 #include "bodytext.h"
 #include "schema.h"
 #include "searchtables.h"
+#include "trigramindex.h"
 #include "viewertype.h"
 
 #include "platform/sqlite/likepattern.h"
@@ -12,7 +13,6 @@
 #include "platform/sqlite/transaction.h"
 #include "platform/text/fold.h"
 
-#include <QHash>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -68,6 +68,19 @@ void requireStorable(const Entry &entry)
                     QStringLiteral("viewer type %1 does not exist").arg(entry.Viewer));
     if (entry.Document.size() > MaxBodyBytes)
         throw bodyTooLarge(entry.Document.size());
+}
+
+// A JSON array of the numbers f(*it) of a range ("[3,17]").
+template<class It, class F>
+QByteArray jsonArray(It begin, It end, F f)
+{
+    QByteArray out = "[";
+    for (It it = begin; it != end; ++it) {
+        if (out.size() > 1)
+            out += ',';
+        out += QByteArray::number(f(*it));
+    }
+    return out + ']';
 }
 
 } // namespace
@@ -209,15 +222,11 @@ bool Dictionary::deleteEntry(qint32 documentNumber)
     // The keyword rows go with the entry (and its body text); the trigram index, which the
     // engine does not keep, loses them first.
     if (m_searchTables) {
-        Statement unindex(m_db, "INSERT INTO IndexKeyTrigram (IndexKeyTrigram, rowid, IndexKey) "
-                                "SELECT 'delete', qm_trigram_rowid(rowid, IndexKey) AS r, qm_trigram_text(IndexKey) "
-                                "FROM \"Index\" "
-                                "WHERE DocumentNumber = ?1 AND " QM_INDEXABLE_ROWS " ORDER BY r");
-        unindex.bind(1, documentNumber);
-        unindex.run();
-        const qint64 keywords = m_db.changes();
-        unindex.reset();
-        noteKeywordRows(-keywords);
+        Statement rows(m_db, "SELECT rowid, IndexKey FROM \"Index\" WHERE DocumentNumber = ?1");
+        rows.bind(1, documentNumber);
+        const std::vector<TrigramIndex::KeywordRow> keywords = keywordRows(rows);
+        trigramIndex().remove(keywords);
+        noteKeywordRows(-qint64(keywords.size()));
     }
     Statement st(m_db, "DELETE FROM Document WHERE DocumentNumber = ?1");
     st.bind(1, documentNumber);
@@ -240,9 +249,7 @@ QStringList Dictionary::keywords(qint32 documentNumber)
 void Dictionary::addKeyword(qint32 documentNumber, const QString &keyword)
 {
     requireWritable();
-    // A savepoint would make the trigram index write out what it holds in memory as a segment
-    // of its own; inside an open transaction (an edit session) the keyword goes without one,
-    // as a single row always did.
+    // Inside an open transaction (an edit session) the keyword is written into it.
     std::optional<sqlite::Transaction> tx;
     if (!m_db.inTransaction())
         tx.emplace(m_db);
@@ -284,16 +291,26 @@ void Dictionary::indexKeywordRowsAfter(qint64 row)
         m_db.exec("UPDATE Properties SET Value = '' WHERE Name = 'SearchIndexRows'");
         return;
     }
-    // New keyword rows are numbered above every row there was, so one statement hands the index
-    // all of them; it takes a set of rows at a fraction of the cost of one statement per row,
-    // and in the order of its rowids, since a lower one makes it write out what it holds.
-    Statement &st = cachedStatement("INSERT INTO IndexKeyTrigram (rowid, IndexKey) "
-                                    "SELECT qm_trigram_rowid(rowid, IndexKey) AS r, qm_trigram_text(IndexKey) "
-                                    "FROM \"Index\" WHERE rowid > ?1 AND rowid <= ?2 ORDER BY r");
+    // New keyword rows are numbered above every row there was.
+    Statement &st = cachedStatement("SELECT rowid, IndexKey FROM \"Index\" WHERE rowid > ?1");
     const auto reset = qScopeGuard([&st] { st.reset(); });
-    // One lower bound only: given a second one, the engine may take that for the range.
-    st.bind(1, qMax<qint64>(row, 0)).bind(2, searchtables::RowMask);
-    st.run();
+    st.bind(1, qMax<qint64>(row, 0));
+    trigramIndex().add(keywordRows(st));
+}
+
+std::vector<TrigramIndex::KeywordRow> Dictionary::keywordRows(Statement &st)
+{
+    std::vector<TrigramIndex::KeywordRow> rows;
+    while (st.step())
+        rows.push_back({st.toInt64(0), st.toText(1)});
+    return rows;
+}
+
+TrigramIndex &Dictionary::trigramIndex()
+{
+    if (!m_trigrams)
+        m_trigrams = std::make_unique<TrigramIndex>(m_db);
+    return *m_trigrams;
 }
 
 bool Dictionary::deleteKeyword(qint32 documentNumber, const QString &keyword)
@@ -316,13 +333,8 @@ bool Dictionary::deleteKeyword(qint32 documentNumber, const QString &keyword)
     const bool deleted = m_db.changes() > 0;
     // The row goes first: should the index then fail, it only names a row that is gone.
     if (deleted && m_searchTables) {
-        // The index is told the key it holds for the row, which is the stored one.
-        if (row >= 1 && row <= searchtables::RowMask) {
-            Statement unindex(m_db, "INSERT INTO IndexKeyTrigram (IndexKeyTrigram, rowid, IndexKey) "
-                                    "VALUES ('delete', ?1, ?2)");
-            unindex.bind(1, searchtables::indexRowid(row, key.toUtf8())).bind(2, searchtables::trigramText(key));
-            unindex.run();
-        }
+        // The index holds the row under its stored key.
+        trigramIndex().remove({{row, key}});
         noteKeywordRows(-1);
     }
     if (tx)
@@ -366,15 +378,6 @@ int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
     return count;
 }
 
-qint64 Dictionary::trigramCandidates(const QString &query, qint64 cap)
-{
-    Statement &st = cachedStatement("SELECT count(*) FROM (SELECT 1 FROM IndexKeyTrigram "
-                                    "WHERE IndexKeyTrigram MATCH ?1 LIMIT ?2)");
-    const auto release = qScopeGuard([&st] { st.reset(); });
-    st.bind(1, query).bind(2, cap + 1);
-    return st.step() ? st.toInt64(0) : 0;
-}
-
 bool Dictionary::indexHoldsEveryRow()
 {
     Statement &st = cachedStatement(searchtables::IndexableRowsSql);
@@ -382,40 +385,22 @@ bool Dictionary::indexHoldsEveryRow()
     return st.step() && st.toInt(0) == 1;
 }
 
-std::optional<QByteArray> Dictionary::trigramRows(const QString &query, qint64 cap)
+std::optional<QByteArray> Dictionary::trigramRows(const sqlite::LikePattern &pattern, qint64 cap)
 {
-    if (!indexHoldsEveryRow())
+    const std::vector<Trigram> trigrams = trigramsOf(pattern);
+    if (!m_searchTables || trigrams.empty() || !indexHoldsEveryRow())
         return std::nullopt;
-    Statement &st = cachedStatement("SELECT rowid FROM IndexKeyTrigram WHERE IndexKeyTrigram MATCH ?1");
-    const auto release = qScopeGuard([&st] { st.reset(); });
-    st.bind(1, query);
-    QByteArray rows = "[";
-    qint64 count = 0;
-    while (st.step()) {
-        if (++count > cap)
-            return std::nullopt;
-        if (count > 1)
-            rows += ',';
-        rows += QByteArray::number(searchtables::keywordRowOf(st.toInt64(0)));
-    }
-    return rows + ']';
+    const std::vector<qint64> candidates = trigramIndex().rowsWithAll(trigrams);
+    if (qint64(candidates.size()) > cap)
+        return std::nullopt;
+    return jsonArray(candidates.begin(), candidates.end(), searchtables::keywordRowOf);
 }
 
 std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite::LikePattern &pattern, int limit)
 {
-    if (!m_searchTables)
+    const std::vector<Trigram> trigrams = trigramsOf(pattern);
+    if (!m_searchTables || trigrams.empty())
         return std::nullopt;
-    const QString query = searchtables::trigramQuery(pattern);
-    if (query.isEmpty())
-        return std::nullopt;
-    struct Row {
-        QString key;
-        qint32 number;
-        QString keyword;
-        qint64 rowid;
-    };
-    std::vector<Row> rows;
-    std::vector<KeywordMatch> out;
     try {
         // One read transaction for all the statements: alone, each would take and give back
         // the file's lock and look for a journal.
@@ -428,89 +413,106 @@ std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite:
         });
         if (!indexHoldsEveryRow())
             return std::nullopt;
-        // The candidates come in the order class of their keys (see searchtables.h). Once the
-        // limit is reached, only the rest of the class it was reached in can still come
-        // before the rows kept; then the kept rows are sorted into keyword order.
-        Statement &st = cachedStatement(trigramLookupSql());
-        const auto release = qScopeGuard([&st] { st.reset(); });
-        st.bind(1, query);
-        qint64 read = 0;
-        std::optional<quint32> lastClass;
-        while (st.step()) {
-            const quint32 order = searchtables::keyOrderOf(st.toInt64(0));
-            if (lastClass && order != *lastClass)
-                break;
-            // Candidates that are mostly not matches are better left to the walk.
-            if (++read > searchtables::CandidateLimit)
-                return std::nullopt;
-            QString key = st.toText(2);
-            // A row the index holds under another key (changed by another program) is passed
-            // over: its place in the order is not known.
-            if (searchtables::keyOrder(key) != order || !pattern.matchesFolded(key))
-                continue;
-            rows.push_back({std::move(key), st.toInt(3), st.toText(4), st.toInt64(1)});
-            if (!lastClass && rows.size() >= std::size_t(limit))
-                lastClass = order;
-        }
-        std::sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
-            if (const int c = compareCodePoints(a.key, b.key))
-                return c < 0;
-            if (a.number != b.number)
-                return a.number < b.number;
-            if (const int c = compareCodePoints(a.keyword, b.keyword))
-                return c < 0;
-            return a.rowid < b.rowid;
-        });
-        if (rows.size() > std::size_t(limit))
-            rows.resize(std::size_t(limit));
-        // Only the rows kept read their entry: one statement, in entry order, which reads the
-        // pages of the entry index one after the other.
-        std::vector<qint32> numbers;
-        numbers.reserve(rows.size());
-        for (const Row &r : rows)
-            numbers.push_back(r.number);
-        std::sort(numbers.begin(), numbers.end());
-        numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-        QByteArray list = "[";
-        for (const qint32 number : numbers) {
-            if (list.size() > 1)
-                list += ',';
-            list += QByteArray::number(number);
-        }
-        list += ']';
-        Statement &entries = cachedStatement("SELECT d.DocumentNumber, d.Heading, d.Viewer FROM json_each(?1) AS m "
-                                             "CROSS JOIN Document AS d INDEXED BY Index_DocumentHeading "
-                                             "ON d.DocumentNumber = m.value");
-        const auto releaseEntries = qScopeGuard([&entries] { entries.reset(); });
-        entries.bindUtf8(1, list);
-        QHash<qint32, std::pair<QString, quint8>> shown;
-        shown.reserve(qsizetype(numbers.size()));
-        while (entries.step())
-            shown.insert(entries.toInt(0), {entries.toText(1), quint8(entries.toInt(2))});
-        out.reserve(rows.size());
-        for (const Row &r : rows) {
-            const auto it = shown.constFind(r.number);
-            // A keyword row without its entry (the relation broken behind the store's back) is
-            // not listed, and rows past the ones kept might then belong in the list.
-            if (it == shown.cend())
-                return std::nullopt;
-            out.push_back({r.keyword, it->first, it->second, r.number});
-        }
+        std::optional<std::vector<CandidateRow>> rows = readCandidates(pattern, trigramIndex().rowsWithAll(trigrams), limit);
+        if (!rows)
+            return std::nullopt;
+        sortCandidates(*rows, limit);
+        return withEntries(*rows);
     } catch (const Error &) {
         // An index that fails (damaged behind the store's back) is passed over: the walk finds
         // the same rows without it.
         return std::nullopt;
     }
-    return out;
 }
 
-const char *Dictionary::trigramLookupSql()
+std::optional<std::vector<Dictionary::CandidateRow>>
+Dictionary::readCandidates(const sqlite::LikePattern &pattern, const std::vector<qint64> &candidates, int limit)
 {
-    // The rows the index names for the query (?1), in the order of the index's rowids, with
-    // what ordering and testing them needs; a rowid whose keyword row is gone names nothing.
-    return "SELECT t.rowid, i.rowid, i.IndexKey, i.DocumentNumber, i.\"Index\" "
-           "FROM IndexKeyTrigram AS t CROSS JOIN \"Index\" AS i ON i.rowid = (t.rowid & 4294967295) "
-           "WHERE t.IndexKeyTrigram MATCH ?1";
+    // The candidates come in the order class of their keys (see searchtables.h). Once the limit
+    // is reached, only the rest of the class it was reached in can still come before the rows
+    // kept. Their keyword rows are read in batches, each one statement over a list of rowids
+    // (which keeps the table open from row to row), growing, as most lookups stop early.
+    Statement &st = cachedStatement("SELECT m.key, i.IndexKey, i.DocumentNumber, i.\"Index\" "
+                                    "FROM json_each(?1) AS m CROSS JOIN \"Index\" AS i ON i.rowid = m.value");
+    const auto release = qScopeGuard([&st] { st.reset(); });
+    std::vector<CandidateRow> rows;
+    std::optional<quint32> lastClass;
+    for (std::size_t first = 0, batch = 64; first < candidates.size(); first += batch, batch *= 2) {
+        const auto begin = candidates.begin() + std::ptrdiff_t(first);
+        const auto end = candidates.begin() + std::ptrdiff_t(std::min(candidates.size(), first + batch));
+        st.reset();
+        st.bindUtf8(1, jsonArray(begin, end, searchtables::keywordRowOf));
+        while (st.step()) {
+            const std::size_t at = first + std::size_t(st.toInt64(0));
+            const quint32 order = searchtables::keyOrderOf(candidates[at]);
+            if (lastClass && order != *lastClass)
+                return rows;
+            // Candidates that are mostly not matches are better left to the walk.
+            if (at >= std::size_t(searchtables::CandidateLimit))
+                return std::nullopt;
+            // A row the index holds under another key (changed by another program) is passed
+            // over: its place in the order is not known.
+            QString key = st.toText(1);
+            if (searchtables::keyOrder(key) != order || !pattern.matchesFolded(key))
+                continue;
+            rows.push_back({std::move(key), st.toInt(2), st.toText(3), searchtables::keywordRowOf(candidates[at]), order});
+            if (!lastClass && rows.size() >= std::size_t(limit))
+                lastClass = order;
+        }
+    }
+    return rows;
+}
+
+void Dictionary::sortCandidates(std::vector<CandidateRow> &rows, int limit)
+{
+    // The rows come in order class already: each class is sorted by itself.
+    const auto less = [](const CandidateRow &a, const CandidateRow &b) {
+        if (const int c = compareCodePoints(a.key, b.key))
+            return c < 0;
+        if (a.number != b.number)
+            return a.number < b.number;
+        if (const int c = compareCodePoints(a.keyword, b.keyword))
+            return c < 0;
+        return a.rowid < b.rowid;
+    };
+    for (auto begin = rows.begin(); begin != rows.end();) {
+        const auto end = std::find_if(begin, rows.end(), [&](const CandidateRow &r) { return r.order != begin->order; });
+        std::sort(begin, end, less);
+        begin = end;
+    }
+    if (rows.size() > std::size_t(limit))
+        rows.resize(std::size_t(limit));
+}
+
+std::optional<std::vector<KeywordMatch>> Dictionary::withEntries(const std::vector<CandidateRow> &rows)
+{
+    // Only the rows kept read their entry: one statement, in entry order, which reads the pages
+    // of the entry index one after the other.
+    std::vector<qint32> numbers;
+    numbers.reserve(rows.size());
+    for (const CandidateRow &r : rows)
+        numbers.push_back(r.number);
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    Statement &st = cachedStatement("SELECT m.key, d.Heading, d.Viewer FROM json_each(?1) AS m "
+                                    "CROSS JOIN Document AS d INDEXED BY Index_DocumentHeading "
+                                    "ON d.DocumentNumber = m.value");
+    const auto release = qScopeGuard([&st] { st.reset(); });
+    st.bindUtf8(1, jsonArray(numbers.begin(), numbers.end(), [](qint32 n) { return n; }));
+    std::vector<std::optional<std::pair<QString, quint8>>> shown(numbers.size());
+    while (st.step())
+        shown[std::size_t(st.toInt64(0))].emplace(st.toText(1), quint8(st.toInt(2)));
+    std::vector<KeywordMatch> out;
+    out.reserve(rows.size());
+    for (const CandidateRow &r : rows) {
+        const auto &entry = shown[std::size_t(std::lower_bound(numbers.begin(), numbers.end(), r.number) - numbers.begin())];
+        // A keyword row without its entry (the relation broken behind the store's back) is not
+        // listed, and rows past the ones kept might then belong in the list.
+        if (!entry)
+            return std::nullopt;
+        out.push_back({r.keyword, entry->first, entry->second, r.number});
+    }
+    return out;
 }
 
 const char *Dictionary::keywordLookupSql(const sqlite::LikePattern &pattern)

@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QStringList>
 
+#include <vector>
+
 namespace qm::store::schema {
 namespace {
 
@@ -52,10 +54,10 @@ CREATE TABLE Properties (
 
 // What the search windows read besides the tables above, added later: files made before lack
 // them and are still dictionaries (see Layout). DocumentText holds the folded visible text of
-// each rich-text body (NULL while it has not been read), IndexKeyTrigram a trigram index of the
-// folded keywords. The index keeps no text of its own: its rowids name the keyword rows and
-// carry the order of their keys (see searchtables.h), so a lookup reads the keyword rows in
-// keyword order and stops at its limit. Triggers are off on every connection, so the store
+// each rich-text body (NULL while it has not been read), KeyTrigram a trigram index of the
+// folded keywords (see trigramindex.h). The index keeps no text of its own: the rowids it lists
+// name the keyword rows and carry the order of their keys (see searchtables.h), so a lookup
+// reads the keyword rows in keyword order and stops at its limit. Triggers are off on every connection, so the store
 // writes both itself with every change. The heading grid lists entries by renewal date through
 // Index_RenewalDate.
 constexpr char SearchTablesSql[] = R"sql(
@@ -68,19 +70,29 @@ CREATE TABLE DocumentText (
 )sql";
 
 constexpr char TrigramIndexSql[] = R"sql(
+CREATE TABLE KeyTrigram (
+    Trigram INTEGER NOT NULL,
+    FirstRow INTEGER NOT NULL,
+    Rows BLOB NOT NULL,
+    PRIMARY KEY (Trigram, FirstRow)
+) WITHOUT ROWID;
+)sql";
+
+// The trigram index as files of earlier layouts have it: a full-text table over the folded
+// keys, with no content of its own or with the Index table as its content. Such files are
+// accepted and get the index above when they are written (see Layout::EarlierTrigramIndex).
+constexpr const char *EarlierTrigramIndexSql[] = {
+    R"sql(
 CREATE VIRTUAL TABLE IndexKeyTrigram USING fts5 (
     IndexKey, content='', tokenize='trigram case_sensitive 1', detail='none', columnsize=0
 );
-)sql";
-
-// The trigram index as files of the previous layout have it: rowids equal to the keyword rows'
-// and the Index table as its content. Such files are accepted and get the index above when
-// they are written (see Layout::EarlierTrigramIndex).
-constexpr char EarlierTrigramIndexSql[] = R"sql(
+)sql",
+    R"sql(
 CREATE VIRTUAL TABLE IndexKeyTrigram USING fts5 (
     IndexKey, content='Index', tokenize='trigram case_sensitive 1', detail='none', columnsize=0
 );
-)sql";
+)sql",
+};
 
 // The SQL text of a schema object with the differences that do not change its meaning taken
 // out: letter case outside string literals, and white space (runs become one space, none next
@@ -151,8 +163,8 @@ bool isStatisticsTable(const QString &name, const SchemaObject &object)
 }
 
 // The schemas this program accepts, read back from databases made in memory: without the
-// search tables, with them, and with them but the trigram index of the previous layout.
-const QHash<QString, SchemaObject> &expectedSchema(Layout layout)
+// search tables, with them, and with them but a trigram index of an earlier layout.
+const std::vector<QHash<QString, SchemaObject>> &expectedSchemas(Layout layout)
 {
     static const auto make = [](const char *trigramIndex) {
         sqlite::Database db(QStringLiteral(":memory:"), sqlite::Database::OpenMode::Memory);
@@ -163,9 +175,10 @@ const QHash<QString, SchemaObject> &expectedSchema(Layout layout)
         }
         return readSchema(db);
     };
-    static const QHash<QString, SchemaObject> base = make(nullptr);
-    static const QHash<QString, SchemaObject> full = make(TrigramIndexSql);
-    static const QHash<QString, SchemaObject> earlier = make(EarlierTrigramIndexSql);
+    static const std::vector<QHash<QString, SchemaObject>> base{make(nullptr)};
+    static const std::vector<QHash<QString, SchemaObject>> full{make(TrigramIndexSql)};
+    static const std::vector<QHash<QString, SchemaObject>> earlier{make(EarlierTrigramIndexSql[0]),
+                                                                   make(EarlierTrigramIndexSql[1])};
     return layout == Layout::Current ? full : layout == Layout::EarlierTrigramIndex ? earlier : base;
 }
 
@@ -214,8 +227,9 @@ Layout layoutOf(sqlite::Database &db)
         return Layout::Unknown;
     }
     for (const Layout layout : {Layout::Current, Layout::EarlierTrigramIndex, Layout::WithoutSearchTables})
-        if (matches(expectedSchema(layout), actual))
-            return layout;
+        for (const QHash<QString, SchemaObject> &expected : expectedSchemas(layout))
+            if (matches(expected, actual))
+                return layout;
     return Layout::Unknown;
 }
 

@@ -17,8 +17,8 @@ void createSearchTables(sqlite::Database &db);
 // the current layout (searchtables::rebuild() fills it).
 void replaceTrigramIndex(sqlite::Database &db);
 
-// The schemas this program accepts: the one it writes, the same with the trigram index of the
-// previous layout, and the same without the search tables, as files made by earlier versions
+// The schemas this program accepts: the one it writes, the same with the trigram index of an
+// earlier layout (either of two), and the same without the search tables, as files made by earlier versions
 // have it.
 enum class Layout { Unknown, WithoutSearchTables, EarlierTrigramIndex, Current };
 Layout layoutOf(sqlite::Database &db);
@@ -26,8 +26,8 @@ Layout layoutOf(sqlite::Database &db);
 // True when every schema object of the file is one this program writes, with the same SQL
 // (letter case and white space aside) and the same columns, and none is missing: an added
 // trigger, view, table or index, a changed constraint or default, a partial index or a
-// WITHOUT ROWID table all fail. The statistics tables of ANALYZE are allowed, and the search
-// tables may be missing together (never one of them), or have the earlier trigram index. Reads
+// table made WITHOUT ROWID all fail. The statistics tables of ANALYZE are allowed, and the search
+// tables may be missing together (never one of them), or have an earlier trigram index. Reads
 // only the schema, never the rows.
 bool isOurs(sqlite::Database &db);
 

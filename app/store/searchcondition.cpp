@@ -202,12 +202,9 @@ private:
             return std::nullopt;
         std::optional<QByteArray> best;
         for (const LikePattern &p : m_c.keywords) {
-            const QString query = searchtables::trigramQuery(p);
-            if (query.isEmpty())
-                continue;
             std::optional<QByteArray> rows;
             try {
-                rows = m_dictionary.trigramRows(query, searchtables::CandidateLimit);
+                rows = m_dictionary.trigramRows(p, searchtables::CandidateLimit);
             } catch (const sqlite::Error &) {
                 return std::nullopt;
             }

@@ -1,12 +1,10 @@
 #include "searchtables.h"
 
 #include "properties.h"
+#include "trigramindex.h"
 
 #include "platform/sqlite/database.h"
-#include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
-
-#include <QSet>
 
 #include <sqlite3.h>
 
@@ -15,9 +13,7 @@ namespace {
 
 using sqlite::Statement;
 
-// Keyword rows per statement of the index build, and entry numbers per statement of the body
-// texts, whose reading costs far more per row.
-constexpr qint64 KeywordBatch = 50000;
+// Entry numbers per statement of the body texts.
 constexpr qint64 EntryBatch = 2000;
 // The weight of one entry number against one keyword row in the progress.
 constexpr qint64 EntryWeight = 10;
@@ -94,29 +90,6 @@ char32_t nextCharacter(QStringView text, qsizetype &i)
     return unit;
 }
 
-// qm_trigram_rowid(rowid, IndexKey)
-void trigramRowidFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
-{
-    const auto *key = reinterpret_cast<const char *>(sqlite3_value_text(argv[1]));
-    const int length = sqlite3_value_bytes(argv[1]);
-    sqlite3_result_int64(ctx, indexRowid(sqlite3_value_int64(argv[0]), QByteArrayView(key, key ? length : 0)));
-}
-
-// qm_trigram_text(IndexKey): the key as the index reads it (see trigramText()).
-void trigramTextFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
-{
-    const auto *key = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
-    const int length = sqlite3_value_bytes(argv[0]);
-    const QByteArrayView stored(key, key ? length : 0);
-    if (!stored.contains('\0')) {
-        sqlite3_result_value(ctx, argv[0]);
-        return;
-    }
-    QByteArray text = stored.toByteArray();
-    text.replace('\0', "\xEF\xBF\xBD");
-    sqlite3_result_text64(ctx, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
-}
-
 // A character in a step of its own: what follows it can still tell keys apart.
 bool hasOwnStep(char32_t c)
 {
@@ -145,11 +118,6 @@ quint32 orderOf(Text key)
 
 } // namespace
 
-QString trigramText(QString key)
-{
-    return key.replace(QChar(u'\0'), QChar::ReplacementCharacter);
-}
-
 quint32 keyOrder(QByteArrayView key)
 {
     return orderOf(key);
@@ -158,38 +126,6 @@ quint32 keyOrder(QByteArrayView key)
 quint32 keyOrder(QStringView key)
 {
     return orderOf(key);
-}
-
-void registerFunctions(sqlite::Database &db)
-{
-    using Function = void (*)(sqlite3_context *, int, sqlite3_value **);
-    const auto add = [&db](const char *name, int arguments, Function function) {
-        const int rc = sqlite3_create_function_v2(db.handle(), name, arguments,
-                                                  SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
-                                                  nullptr, function, nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK)
-            db.raise(rc, "registering functions");
-    };
-    add("qm_trigram_rowid", 2, trigramRowidFunction);
-    add("qm_trigram_text", 1, trigramTextFunction);
-}
-
-QString trigramQuery(const sqlite::LikePattern &pattern)
-{
-    QStringList terms;
-    QSet<QString> seen;
-    for (const std::u32string &run : pattern.literalRuns()) {
-        for (std::size_t i = 0; i + 3 <= run.size(); ++i) {
-            QString text = trigramText(QString::fromUcs4(run.data() + i, 3));
-            if (seen.contains(text))
-                continue;
-            seen.insert(text);
-            // A string of the index's query language: in double quotes, a quote doubled.
-            text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            terms.append(QLatin1Char('"') + text + QLatin1Char('"'));
-        }
-    }
-    return terms.join(QStringLiteral(" AND "));
 }
 
 void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
@@ -202,19 +138,9 @@ void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
             throw cancelled();
     };
 
-    db.exec("INSERT INTO IndexKeyTrigram (IndexKeyTrigram) VALUES ('delete-all')");
-    // The index writes out what it holds whenever a rowid comes below the last one, so each
-    // batch goes in rowid order.
-    Statement fill(db, "INSERT INTO IndexKeyTrigram (rowid, IndexKey) "
-                       "SELECT qm_trigram_rowid(rowid, IndexKey) AS r, qm_trigram_text(IndexKey) "
-                       "FROM \"Index\" WHERE rowid BETWEEN ?1 AND ?2 ORDER BY r");
-    for (qint64 first = 1; first <= qMin(lastRow, RowMask); first += KeywordBatch) {
-        step(first - 1);
-        fill.bind(1, first).bind(2, qMin(first + KeywordBatch - 1, RowMask));
-        fill.run();
-        fill.reset();
-    }
-    db.exec("INSERT INTO IndexKeyTrigram (IndexKeyTrigram) VALUES ('optimize')");
+    TrigramIndex(db).rebuild([&](qint64 done, qint64 of) {
+        step(of > 0 ? qint64(double(lastRow) * double(done) / double(of)) : lastRow);
+    });
     recordIndexedRows(db);
     readBodyTexts(db, bodies, progressStage(progress, lastRow, total - lastRow, total));
 }

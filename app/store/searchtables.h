@@ -8,13 +8,12 @@
 
 namespace qm::sqlite {
 class Database;
-class LikePattern;
 } // namespace qm::sqlite
 
 namespace qm::store::searchtables {
 
 // What contains and suffix searches of keywords, and body searches of rich text, read besides
-// the three tables (see schema.cpp): the trigram index IndexKeyTrigram over the folded keywords
+// the three tables (see schema.cpp): the trigram index KeyTrigram over the folded keywords
 // and the folded visible text of rich-text bodies in DocumentText. The store writes both with
 // every change it makes; what other programs write reaches them when they are rebuilt (when
 // keys are recomputed and when a dictionary is compacted).
@@ -23,15 +22,16 @@ namespace qm::store::searchtables {
 // served by walking the keyword index in order, which finds the first rows of many sooner.
 constexpr qint64 CandidateLimit = 10000;
 
-// The rowids of the trigram index: the keyword row's rowid in the low 32 bits, the order class
-// of its folded key above them. The order class (keyOrder()) keeps the order of the keys: a
+// The rowids the trigram index lists: the keyword row's rowid in the low 32 bits, the order
+// class of its folded key above them. The order class (keyOrder()) keeps the order of the keys: a
 // key of a lower class sorts before every key of a higher one. The index lists the rows of a
-// query by rowid, so a lookup reads the keyword rows in nearly keyword order and can stop once
-// it has its rows and the class they end in. Keyword rows numbered outside 1 ... RowMask are not
+// query by these rowids, so a lookup reads the keyword rows in nearly keyword order and can
+// stop once it has its rows and the class they end in. Keyword rows numbered outside 1 ... RowMask are not
 // indexed; lookups pass over the index while a dictionary has such a row (IndexableRowsSql).
 // The order classes are part of the file: changing keyOrder() needs a new layout of the index.
 constexpr int RowBits = 32;
 constexpr qint64 RowMask = (qint64(1) << RowBits) - 1;
+static_assert(RowMask == 4294967295, "QM_INDEXABLE_ROWS and IndexableRowsSql name RowMask");
 
 // The order class of a folded key (UTF-8): its first three characters, ten bits each, in a
 // scale that tells apart every ASCII character and every hiragana, kanji in small groups and
@@ -43,6 +43,10 @@ inline qint64 indexRowid(qint64 row, QByteArrayView key)
 {
     return (qint64(keyOrder(key)) << RowBits) | row;
 }
+inline qint64 indexRowid(qint64 row, QStringView key)
+{
+    return (qint64(keyOrder(key)) << RowBits) | row;
+}
 inline qint64 keywordRowOf(qint64 indexRowid) { return indexRowid & RowMask; }
 inline quint32 keyOrderOf(qint64 indexRowid) { return quint32(indexRowid >> RowBits); }
 // The condition on "Index".rowid of the rows the index holds.
@@ -51,29 +55,14 @@ inline quint32 keyOrderOf(qint64 indexRowid) { return quint32(indexRowid >> RowB
 constexpr char IndexableRowsSql[] = "SELECT coalesce((SELECT min(rowid) FROM \"Index\") >= 1 "
                                     "AND (SELECT max(rowid) FROM \"Index\") <= 4294967295, 1)";
 
-// The text the index holds for a folded key: the key with U+0000 made U+FFFD, since the index
-// would stop reading a key at U+0000 (keys written by other programs may hold it). Every
-// candidate the index names is tested against its stored key, so the substitute never adds a row.
-QString trigramText(QString key);
-
-// Registers qm_trigram_rowid(rowid, IndexKey), the rowid of a keyword row in the trigram index,
-// and qm_trigram_text(IndexKey), its trigramText(), on a connection that writes the index.
-void registerFunctions(sqlite::Database &db);
-
-// The query of the trigram index that every folded key matching the pattern satisfies: each
-// distinct trigram of the pattern's literal runs, joined by AND. Empty when no run is three
-// characters long, since the index cannot narrow such a pattern.
-QString trigramQuery(const sqlite::LikePattern &pattern);
-
 // Which rich-text bodies have their text read again by rebuild().
 enum class BodyTexts {
     All,    // every one (the folding or the tables are new)
     Missing // only those without a text (written by another program, or while no reader was set)
 };
 
-// Fills the trigram index anew from every keyword row (merged into one segment, which queries
-// read fastest), reads the text of rich-text bodies and drops the texts of entries that are no
-// longer rich text. Runs inside the caller's transaction, in batches with progress; throws
+// Fills the trigram index anew from every keyword row, reads the text of rich-text bodies and
+// drops the texts of entries that are no longer rich text. Runs inside the caller's transaction, in batches with progress; throws
 // sqlite::Error (Kind::Cancelled when the progress asks to stop).
 void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress);
 // Only the body texts.

@@ -166,7 +166,7 @@ std::optional<double> SearchSuite::indexGrowth()
     sqlite3_close_v2(db);
     double index = 0;
     for (const auto &[name, b] : bytes)
-        if (name.rfind("IndexKeyTrigram", 0) == 0)
+        if (name.rfind("KeyTrigram", 0) == 0)
             index += b;
     const auto mb = [](double b) { return b / (1 << 20); };
     const double texts = bytes["DocumentText"];

@@ -101,4 +101,10 @@ QByteArray Statement::toBlob(int column) const
     return QByteArray(static_cast<const char *>(data), sqlite3_column_bytes(m_stmt, column));
 }
 
+QByteArrayView Statement::blobView(int column) const
+{
+    const void *data = sqlite3_column_blob(m_stmt, column);
+    return QByteArrayView(static_cast<const char *>(data), sqlite3_column_bytes(m_stmt, column));
+}
+
 } // namespace qm::sqlite

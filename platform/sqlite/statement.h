@@ -3,6 +3,7 @@
 #include "database.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 struct sqlite3_stmt;
@@ -37,6 +38,8 @@ public:
     int toInt(int column) const { return int(toInt64(column)); }
     QString toText(int column) const;
     QByteArray toBlob(int column) const;
+    // The column's bytes where the engine holds them: valid until the next step or reset.
+    QByteArrayView blobView(int column) const;
 
 private:
     Database &m_db;

@@ -48,8 +48,17 @@ QString foldChar(char32_t codePoint)
 
 std::u32string codePoints(QStringView text)
 {
-    const QList<uint> ucs4 = text.toUcs4();
-    return std::u32string(ucs4.begin(), ucs4.end());
+    // As QStringView::toUcs4() reads it (half a surrogate pair is U+FFFD), without its list.
+    std::u32string out;
+    out.reserve(std::size_t(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            out.push_back(QChar::surrogateToUcs4(unit, text[++i].unicode()));
+        else
+            out.push_back(QChar::isSurrogate(unit) ? char32_t(QChar::ReplacementCharacter) : char32_t(unit));
+    }
+    return out;
 }
 
 } // namespace qm::text

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace qm::sqlite {
+class Database;
+class LikePattern;
+class Statement;
+} // namespace qm::sqlite
+
+namespace qm::store {
+
+// Three characters of folded text in one number: their code points, 21 bits each, the first in
+// the highest bits.
+using Trigram = qint64;
+
+// The distinct trigrams of a text, ascending.
+std::vector<Trigram> trigramsOf(QStringView text);
+// The distinct trigrams of the pattern's literal runs, which every key matching it holds, as
+// its text and not through a wildcard. Empty when no run is three characters long.
+std::vector<Trigram> trigramsOf(const sqlite::LikePattern &pattern);
+
+// The trigram index of the folded keywords (table KeyTrigram, see schema.cpp). For each trigram
+// it holds the ascending list of the index rowids (searchtables::indexRowid()) of the keyword
+// rows whose key has it, cut into chunks of delta-coded numbers, each chunk keyed by its first
+// rowid. A lookup reads one range of a b-tree per trigram and intersects the lists; a write
+// rewrites only the chunks its rows fall in. Every statement runs in the caller's transaction
+// and throws sqlite::Error.
+class TrigramIndex final
+{
+public:
+    explicit TrigramIndex(sqlite::Database &db);
+    ~TrigramIndex();
+    TrigramIndex(const TrigramIndex &) = delete;
+    TrigramIndex &operator=(const TrigramIndex &) = delete;
+
+    // A keyword row: its rowid and its folded key as stored.
+    struct KeywordRow {
+        qint64 rowid;
+        QString key;
+    };
+    void add(const std::vector<KeywordRow> &rows);
+    // Takes the rows out under the trigrams of the keys given; rowids it does not hold are passed over.
+    void remove(const std::vector<KeywordRow> &rows);
+
+    // The index rowids held under every one of the trigrams, ascending.
+    std::vector<qint64> rowsWithAll(const std::vector<Trigram> &trigrams);
+
+    // Empties the index and fills it from every keyword row the index can number, calling
+    // `step` with how far it has come (which may throw to stop it).
+    void rebuild(const std::function<void(qint64 done, qint64 total)> &step);
+
+private:
+    struct Posting {
+        Trigram trigram;
+        qint64 rowid;
+        bool operator<(const Posting &o) const
+        {
+            return trigram != o.trigram ? trigram < o.trigram : rowid < o.rowid;
+        }
+        bool operator==(const Posting &) const = default;
+    };
+    struct Chunk;
+    using Change = void (*)(std::vector<qint64> &list, const qint64 *first, const qint64 *last);
+
+    static std::vector<Posting> postingsOf(const std::vector<KeywordRow> &rows);
+    // Applies `change` to the chunks that the sorted postings of one trigram fall in.
+    void update(const std::vector<Posting> &postings, Change change);
+    Chunk chunkFor(Trigram trigram, qint64 rowid);
+    void eraseChunk(Trigram trigram, qint64 first);
+    // Writes a trigram's sorted rowids as chunks of at most `bytes` bytes each.
+    void writeChunks(Trigram trigram, const qint64 *first, const qint64 *last, qsizetype bytes);
+    sqlite::Statement &statement(int which);
+
+    sqlite::Database &m_db;
+    std::vector<std::unique_ptr<sqlite::Statement>> m_statements;
+};
+
+} // namespace qm::store
