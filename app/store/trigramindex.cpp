@@ -42,10 +42,15 @@ constexpr const char *StatementSql[StatementCount] = {
     "INSERT INTO KeyTrigram (Trigram, FirstRow, Rows) VALUES (?1, ?2, ?3)",
 };
 
-Error damaged()
+// A rowid list that cannot be read: written by another program, or damaged.
+class DamagedList final : public Error
 {
-    return Error(Error::Kind::General, SQLITE_CORRUPT, QStringLiteral("the trigram index is damaged"));
-}
+public:
+    DamagedList()
+        : Error(Kind::General, SQLITE_CORRUPT, QStringLiteral("the trigram index is damaged"))
+    {
+    }
+};
 
 Trigram trigramOf(char32_t a, char32_t b, char32_t c)
 {
@@ -83,16 +88,14 @@ qsizetype numberBytes(quint64 n)
     return bytes;
 }
 
-// Appends a chunk's rowids; throws when they do not ascend above the last one there is.
-void decodeChunk(qint64 first, QByteArrayView blob, std::vector<qint64> &out)
+// Hands each rowid of a chunk to `f`; throws when they do not ascend above `last`, the last
+// rowid handed over before (0 for none), which it then updates.
+template<class F>
+void forEachRowid(qint64 first, QByteArrayView blob, qint64 &last, F f)
 {
-    if (first < 1 || (!out.empty() && first <= out.back()))
-        throw damaged();
-    // One rowid at most per byte, and the first.
-    const std::size_t start = out.size();
-    out.resize(start + 1 + std::size_t(blob.size()));
-    qint64 *next = out.data() + start;
-    *next++ = first;
+    if (first < 1 || first <= last)
+        throw DamagedList();
+    f(first);
     auto value = quint64(first);
     const auto *p = reinterpret_cast<const quint8 *>(blob.data());
     const quint8 *const end = p + blob.size();
@@ -100,15 +103,15 @@ void decodeChunk(qint64 first, QByteArrayView blob, std::vector<qint64> &out)
         quint64 delta = *p & 0x7F;
         for (int shift = 7; *p++ & 0x80; shift += 7) {
             if (p == end || shift > 56)
-                throw damaged();
+                throw DamagedList();
             delta |= quint64(*p & 0x7F) << shift;
         }
         if (delta == 0 || delta > quint64(std::numeric_limits<qint64>::max()) - value)
-            throw damaged();
+            throw DamagedList();
         value += delta;
-        *next++ = qint64(value);
+        f(qint64(value));
     }
-    out.resize(std::size_t(next - out.data()));
+    last = qint64(value);
 }
 
 void addRows(std::vector<qint64> &list, const qint64 *first, const qint64 *last)
@@ -196,12 +199,23 @@ std::vector<TrigramIndex::Posting> TrigramIndex::postingsOf(const std::vector<Ke
 
 void TrigramIndex::add(const std::vector<KeywordRow> &rows)
 {
-    update(postingsOf(rows), addRows);
+    updateOrRebuild(postingsOf(rows), addRows);
 }
 
 void TrigramIndex::remove(const std::vector<KeywordRow> &rows)
 {
-    update(postingsOf(rows), removeRows);
+    updateOrRebuild(postingsOf(rows), removeRows);
+}
+
+void TrigramIndex::updateOrRebuild(const std::vector<Posting> &postings, Change change)
+{
+    try {
+        update(postings, change);
+    } catch (const DamagedList &) {
+        // A list that cannot be read is not patched: the index is made anew from the keyword
+        // rows as they are now, so the write goes on and lookups stay right.
+        rebuild([](qint64, qint64) {});
+    }
 }
 
 TrigramIndex::Chunk TrigramIndex::chunkFor(Trigram trigram, qint64 rowid)
@@ -215,7 +229,8 @@ TrigramIndex::Chunk TrigramIndex::chunkFor(Trigram trigram, qint64 rowid)
             return false;
         chunk.found = true;
         chunk.first = st.toInt64(0);
-        decodeChunk(chunk.first, st.blobView(1), chunk.rows);
+        qint64 last = 0;
+        forEachRowid(chunk.first, st.blobView(1), last, [&chunk](qint64 rowid) { chunk.rows.push_back(rowid); });
         return true;
     };
     // Below every chunk, a rowid joins the first one.
@@ -278,26 +293,32 @@ void TrigramIndex::writeChunks(Trigram trigram, const qint64 *first, const qint6
 
 std::vector<qint64> TrigramIndex::rowsWithAll(const std::vector<Trigram> &trigrams)
 {
-    std::vector<std::vector<qint64>> lists;
-    for (const Trigram t : trigrams) {
+    // The first list is read whole; each further one is read past the rows kept, keeping those
+    // it holds too.
+    std::vector<qint64> rows;
+    for (std::size_t i = 0; i < trigrams.size(); ++i) {
         Statement &st = statement(List);
         const auto reset = qScopeGuard([&st] { st.reset(); });
-        st.bind(1, t);
-        std::vector<qint64> &list = lists.emplace_back();
-        while (st.step())
-            decodeChunk(st.toInt64(0), st.blobView(1), list);
-        if (list.empty())
-            return {};
-    }
-    if (lists.empty())
-        return {};
-    std::sort(lists.begin(), lists.end(), [](const auto &a, const auto &b) { return a.size() < b.size(); });
-    std::vector<qint64> rows = std::move(lists.front());
-    std::vector<qint64> both;
-    for (std::size_t i = 1; i < lists.size() && !rows.empty(); ++i) {
-        both.clear();
-        std::set_intersection(rows.begin(), rows.end(), lists[i].begin(), lists[i].end(), std::back_inserter(both));
-        rows.swap(both);
+        st.bind(1, trigrams[i]);
+        qint64 last = 0;
+        std::size_t read = 0;
+        std::size_t kept = 0;
+        const auto keep = [&](qint64 rowid) {
+            while (read < rows.size() && rows[read] < rowid)
+                ++read;
+            if (read < rows.size() && rows[read] == rowid)
+                rows[kept++] = rows[read++];
+        };
+        while (st.step()) {
+            if (i == 0)
+                forEachRowid(st.toInt64(0), st.blobView(1), last, [&rows](qint64 rowid) { rows.push_back(rowid); });
+            else
+                forEachRowid(st.toInt64(0), st.blobView(1), last, keep);
+        }
+        if (i > 0)
+            rows.resize(kept);
+        if (rows.empty())
+            return rows;
     }
     return rows;
 }

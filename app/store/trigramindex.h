@@ -45,7 +45,8 @@ public:
         QString key;
     };
     void add(const std::vector<KeywordRow> &rows);
-    // Takes the rows out under the trigrams of the keys given; rowids it does not hold are passed over.
+    // Takes the rows out under the trigrams of the keys given; rowids it does not hold are
+    // passed over.
     void remove(const std::vector<KeywordRow> &rows);
 
     // The index rowids held under every one of the trigrams, ascending.
@@ -69,7 +70,9 @@ private:
     using Change = void (*)(std::vector<qint64> &list, const qint64 *first, const qint64 *last);
 
     static std::vector<Posting> postingsOf(const std::vector<KeywordRow> &rows);
-    // Applies `change` to the chunks that the sorted postings of one trigram fall in.
+    // Applies `change` to the chunks that the sorted postings fall in; a chunk that cannot be
+    // read makes the whole index anew instead.
+    void updateOrRebuild(const std::vector<Posting> &postings, Change change);
     void update(const std::vector<Posting> &postings, Change change);
     Chunk chunkFor(Trigram trigram, qint64 rowid);
     void eraseChunk(Trigram trigram, qint64 first);

@@ -106,6 +106,7 @@ private slots:
     void indexFollowsEveryWrite();
     void indexFollowsWritesInLongLists();
     void changesBehindTheStoreNeverMisleadLookups();
+    void damagedListsAreMadeAnewOnWrite();
     void earlierFilesAreAcceptedAndUpgraded();
     void earlierTrigramIndexIsMadeAnew_data();
     void earlierTrigramIndexIsMadeAnew();
@@ -319,6 +320,30 @@ void tst_searchtables::changesBehindTheStoreNeverMisleadLookups()
     Dictionary d(path);
     QCOMPARE(lookup(d, QStringLiteral("*aste*")), QStringList{QStringLiteral("Pasted/%1").arg(n)});
     QCOMPARE(indexCheck(d), QStringLiteral("ok"));
+}
+
+void tst_searchtables::damagedListsAreMadeAnewOnWrite()
+{
+    // Another program breaks rowid lists: a truncated number, a list that goes down.
+    const QString path = m_dir.filePath(QStringLiteral("damaged lists.dic"));
+    QFile::remove(path);
+    QVERIFY(QFile::copy(generated(), path));
+    const QString damaged = stockSqlite(
+        path, QStringLiteral("UPDATE KeyTrigram SET Rows = x'80' WHERE FirstRow % 3 = 0 "
+                             "AND Trigram = (unicode('x') << 42) | (unicode('y') << 21) | unicode('z');"
+                             "UPDATE KeyTrigram SET FirstRow = FirstRow + 1099511627776 WHERE Trigram % 11 = 0;"
+                             "SELECT total_changes() > 100;"));
+    QCOMPARE(damaged, QStringLiteral("1"));
+    Dictionary d(path);
+    QVERIFY(indexCheck(d) != QStringLiteral("ok"));
+    const QString pattern = QStringLiteral("*xyz*");
+    // Lookups pass over what cannot be read.
+    QCOMPARE(lookup(d, pattern, 100), fullScan(d, pattern, 100));
+    QCOMPARE(lookup(d, QStringLiteral("*日本あ*")), fullScan(d, QStringLiteral("*日本あ*")));
+    // A write that meets such a list makes the index anew.
+    d.addKeyword(1, QStringLiteral("xyz repaired"));
+    QCOMPARE(indexCheck(d), QStringLiteral("ok"));
+    QCOMPARE(lookup(d, pattern, 100), fullScan(d, pattern, 100));
 }
 
 void tst_searchtables::earlierFilesAreAcceptedAndUpgraded()
