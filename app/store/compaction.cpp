@@ -141,8 +141,8 @@ private:
             // A file of an earlier version gains the search tables, and keys or body texts
             // folded by another version are made anew. Copying keeps every rowid, so the
             // trigram index stays in step with what the store wrote; it is made anew when
-            // another program changed keyword rows: then their keys were recomputed, or the rows
-            // are not the ones the store recorded.
+            // another program changed keyword rows (then their keys were recomputed, or the rows
+            // are not the ones the store recorded) or left a list of it that cannot be read.
             const schema::Layout layout = schema::layoutOf(copy);
             const bool newTables = layout == schema::Layout::WithoutSearchTables;
             if (newTables)
@@ -156,7 +156,7 @@ private:
             const auto bodies = newTables || !keysCurrent ? searchtables::BodyTexts::All
                                                           : searchtables::BodyTexts::Missing;
             const Progress rest = progressStage(m_progress, m_pages + m_pages / 2, m_pages - m_pages / 2, 3 * m_pages);
-            if (newTables || newIndex || changedKeys > 0 || !searchtables::indexedRowsMatch(copy))
+            if (newTables || newIndex || changedKeys > 0 || !searchtables::indexIsSound(copy))
                 searchtables::rebuild(copy, bodies, rest);
             else
                 searchtables::readBodyTexts(copy, bodies, rest);

@@ -177,12 +177,13 @@ void recordIndexedRows(sqlite::Database &db)
     writeIndexedRows(db, indexedRowsText(single(db, "SELECT count(*) FROM \"Index\""), highestRow(db)));
 }
 
-bool indexedRowsMatch(sqlite::Database &db)
+bool indexIsSound(sqlite::Database &db)
 {
     const std::optional<QVariant> recorded = findProperty(db, IndexedRows);
     return recorded
            && recorded->toString()
-                  == indexedRowsText(single(db, "SELECT count(*) FROM \"Index\""), highestRow(db));
+                  == indexedRowsText(single(db, "SELECT count(*) FROM \"Index\""), highestRow(db))
+           && TrigramIndex(db).readable();
 }
 
 } // namespace qm::store::searchtables

@@ -72,7 +72,8 @@ void readBodyTexts(sqlite::Database &db, BodyTexts bodies, const Progress &progr
 // rowid, recorded in the property SearchIndexRows. The store records them with each of its
 // writes; keyword rows that another program added or deleted make the actual ones differ.
 void recordIndexedRows(sqlite::Database &db);
-// True when the keyword rows are the ones recorded (counting them reads a whole index).
-bool indexedRowsMatch(sqlite::Database &db);
+// True when the keyword rows are the ones recorded (counting them reads a whole index) and the
+// trigram index can be read whole (which reads all of it).
+bool indexIsSound(sqlite::Database &db);
 
 } // namespace qm::store::searchtables

@@ -323,6 +323,25 @@ std::vector<qint64> TrigramIndex::rowsWithAll(const std::vector<Trigram> &trigra
     return rows;
 }
 
+bool TrigramIndex::readable()
+{
+    Statement st(m_db, "SELECT Trigram, FirstRow, Rows FROM KeyTrigram ORDER BY Trigram, FirstRow");
+    std::optional<Trigram> trigram;
+    qint64 last = 0;
+    try {
+        while (st.step()) {
+            if (trigram != st.toInt64(0)) {
+                trigram = st.toInt64(0);
+                last = 0;
+            }
+            forEachRowid(st.toInt64(1), st.blobView(2), last, [](qint64) {});
+        }
+    } catch (const DamagedList &) {
+        return false;
+    }
+    return true;
+}
+
 void TrigramIndex::rebuild(const std::function<void(qint64, qint64)> &step)
 {
     m_db.exec("DELETE FROM KeyTrigram");

@@ -52,6 +52,9 @@ public:
     // The index rowids held under every one of the trigrams, ascending.
     std::vector<qint64> rowsWithAll(const std::vector<Trigram> &trigrams);
 
+    // True when every list can be read: its numbers well formed and ascending from chunk to chunk.
+    bool readable();
+
     // Empties the index and fills it from every keyword row the index can number, calling
     // `step` with how far it has come (which may throw to stop it).
     void rebuild(const std::function<void(qint64 done, qint64 total)> &step);
