@@ -57,8 +57,8 @@ CREATE TABLE Properties (
 // each rich-text body (NULL while it has not been read), KeyTrigram a trigram index of the
 // folded keywords (see trigramindex.h). The index keeps no text of its own: the rowids it lists
 // name the keyword rows and carry the order of their keys (see searchtables.h), so a lookup
-// reads the keyword rows in keyword order and stops at its limit. Triggers are off on every connection, so the store
-// writes both itself with every change. The heading grid lists entries by renewal date through
+// reads the keyword rows in keyword order and stops at its limit. Triggers are off on every
+// connection, so the store writes both itself with every change. The heading grid lists entries by renewal date through
 // Index_RenewalDate.
 constexpr char SearchTablesSql[] = R"sql(
 CREATE INDEX Index_RenewalDate ON Document (RenewalDate);

@@ -69,18 +69,6 @@ quint32 orderStep(char32_t c)
     return 959 + qMin<char32_t>(c - 0xA000, 0x10FFFF - 0xA000) / 32768; // 959 ... 991
 }
 
-// The next character of UTF-8 text; a byte that starts no character stands for itself.
-char32_t nextCharacter(QByteArrayView text, qsizetype &i)
-{
-    const auto byte = [&](qsizetype k) { return quint8(text[k]); };
-    const quint8 lead = byte(i++);
-    int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-    char32_t c = extra == 3 ? lead & 0x07 : extra == 2 ? lead & 0x0F : extra == 1 ? lead & 0x1F : lead;
-    for (; extra > 0 && i < text.size() && (byte(i) & 0xC0) == 0x80; --extra)
-        c = (c << 6) | (byte(i++) & 0x3F);
-    return c;
-}
-
 // The next character of UTF-16 text; half a surrogate pair stands for itself.
 char32_t nextCharacter(QStringView text, qsizetype &i)
 {
@@ -98,8 +86,7 @@ bool hasOwnStep(char32_t c)
 
 // After a character that shares its step with others, the next ones would no longer keep the
 // order ("\u00FF" comes after "\u0080\u0080" but would class below it): they count as 0.
-template<class Text>
-quint32 orderOf(Text key)
+quint32 orderOf(QStringView key)
 {
     quint32 order = 0;
     qsizetype i = 0;
@@ -117,11 +104,6 @@ quint32 orderOf(Text key)
 }
 
 } // namespace
-
-quint32 keyOrder(QByteArrayView key)
-{
-    return orderOf(key);
-}
 
 quint32 keyOrder(QStringView key)
 {

@@ -2,7 +2,6 @@
 
 #include "progress.h"
 
-#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -23,26 +22,22 @@ namespace qm::store::searchtables {
 constexpr qint64 CandidateLimit = 10000;
 
 // The rowids the trigram index lists: the keyword row's rowid in the low 32 bits, the order
-// class of its folded key above them. The order class (keyOrder()) keeps the order of the keys: a
-// key of a lower class sorts before every key of a higher one. The index lists the rows of a
-// query by these rowids, so a lookup reads the keyword rows in nearly keyword order and can
-// stop once it has its rows and the class they end in. Keyword rows numbered outside 1 ... RowMask are not
-// indexed; lookups pass over the index while a dictionary has such a row (IndexableRowsSql).
+// class of its folded key above them. The order class (keyOrder()) keeps the order of the
+// keys: a key of a lower class sorts before every key of a higher one. The index lists the rows
+// of a query by these rowids, so a lookup reads the keyword rows in nearly keyword order and
+// can stop once it has its rows and the class they end in. Keyword rows numbered outside
+// 1 ... RowMask are not indexed; lookups pass over the index while a dictionary has such a
+// row (IndexableRowsSql).
 // The order classes are part of the file: changing keyOrder() needs a new layout of the index.
 constexpr int RowBits = 32;
 constexpr qint64 RowMask = (qint64(1) << RowBits) - 1;
 static_assert(RowMask == 4294967295, "QM_INDEXABLE_ROWS and IndexableRowsSql name RowMask");
 
-// The order class of a folded key (UTF-8): its first three characters, ten bits each, in a
+// The order class of a folded key: its first three characters, ten bits each, in a
 // scale that tells apart every ASCII character and every hiragana, kanji in small groups and
 // the rest of Unicode in larger ones (the characters after one of those are not counted); 0
 // stands for the end of a shorter key.
-quint32 keyOrder(QByteArrayView key);
 quint32 keyOrder(QStringView key);
-inline qint64 indexRowid(qint64 row, QByteArrayView key)
-{
-    return (qint64(keyOrder(key)) << RowBits) | row;
-}
 inline qint64 indexRowid(qint64 row, QStringView key)
 {
     return (qint64(keyOrder(key)) << RowBits) | row;
