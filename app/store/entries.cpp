@@ -24,6 +24,7 @@ namespace qm::store {
 namespace {
 
 using sqlite::Error;
+using sqlite::RowList;
 using sqlite::Statement;
 
 // Compares texts as the engine compares them (by their UTF-8 bytes, which is code point order).
@@ -405,11 +406,18 @@ std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite:
         // One read transaction for all the statements: alone, each would take and give back
         // the file's lock and look for a journal.
         const bool ownTransaction = !m_db.inTransaction();
+        Statement &commit = cachedStatement("COMMIT");
         if (ownTransaction)
             cachedStatement("BEGIN").run();
         const auto endRead = qScopeGuard([&] {
-            if (ownTransaction && m_db.inTransaction())
-                sqlite3_exec(m_db.handle(), "COMMIT", nullptr, nullptr, nullptr);
+            // Ending a read loses nothing, so a failure to end it is passed over like any
+            // failure of the lookup.
+            if (ownTransaction && m_db.inTransaction()) {
+                try {
+                    commit.run();
+                } catch (const Error &) {
+                }
+            }
         });
         if (!indexHoldsEveryRow())
             return std::nullopt;
@@ -432,16 +440,18 @@ Dictionary::readCandidates(const sqlite::LikePattern &pattern, const std::vector
     // is reached, only the rest of the class it was reached in can still come before the rows
     // kept. Their keyword rows are read in batches, each one statement over a list of rowids
     // (which keeps the table open from row to row), growing, as most lookups stop early.
-    Statement &st = cachedStatement("SELECT m.key, i.IndexKey, i.DocumentNumber, i.\"Index\" "
-                                    "FROM json_each(?1) AS m CROSS JOIN \"Index\" AS i ON i.rowid = m.value");
+    Statement &st = cachedStatement("SELECT m.rowid, i.IndexKey, i.DocumentNumber, i.\"Index\" "
+                                    "FROM qm_rows(?1) AS m CROSS JOIN \"Index\" AS i ON i.rowid = m.value");
     const auto release = qScopeGuard([&st] { st.reset(); });
+    // Past CandidateLimit the lookup is given up, so no more rowids are needed than that.
+    std::vector<qint64> rowids(std::min(candidates.size(), std::size_t(searchtables::CandidateLimit) + 1));
+    std::transform(candidates.begin(), candidates.begin() + std::ptrdiff_t(rowids.size()), rowids.begin(),
+                   searchtables::keywordRowOf);
     std::vector<CandidateRow> rows;
     std::optional<quint32> lastClass;
-    for (std::size_t first = 0, batch = 64; first < candidates.size(); first += batch, batch *= 2) {
-        const auto begin = candidates.begin() + std::ptrdiff_t(first);
-        const auto end = candidates.begin() + std::ptrdiff_t(std::min(candidates.size(), first + batch));
+    for (std::size_t first = 0, batch = 64; first < rowids.size(); first += batch, batch *= 2) {
         st.reset();
-        st.bindUtf8(1, jsonArray(begin, end, searchtables::keywordRowOf));
+        st.bindRows(1, RowList(rowids).subspan(first, std::min(batch, rowids.size() - first)));
         while (st.step()) {
             const std::size_t at = first + std::size_t(st.toInt64(0));
             const quint32 order = searchtables::keyOrderOf(candidates[at]);
@@ -488,17 +498,17 @@ std::optional<std::vector<KeywordMatch>> Dictionary::withEntries(const std::vect
 {
     // Only the rows kept read their entry: one statement, in entry order, which reads the pages
     // of the entry index one after the other.
-    std::vector<qint32> numbers;
+    std::vector<qint64> numbers;
     numbers.reserve(rows.size());
     for (const CandidateRow &r : rows)
         numbers.push_back(r.number);
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    Statement &st = cachedStatement("SELECT m.key, d.Heading, d.Viewer FROM json_each(?1) AS m "
+    Statement &st = cachedStatement("SELECT m.rowid, d.Heading, d.Viewer FROM qm_rows(?1) AS m "
                                     "CROSS JOIN Document AS d INDEXED BY Index_DocumentHeading "
                                     "ON d.DocumentNumber = m.value");
     const auto release = qScopeGuard([&st] { st.reset(); });
-    st.bindUtf8(1, jsonArray(numbers.begin(), numbers.end(), [](qint32 n) { return n; }));
+    st.bindRows(1, numbers);
     std::vector<std::optional<std::pair<QString, quint8>>> shown(numbers.size());
     while (st.step())
         shown[std::size_t(st.toInt64(0))].emplace(st.toText(1), quint8(st.toInt(2)));

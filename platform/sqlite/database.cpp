@@ -1,6 +1,7 @@
 #include "database.h"
 
 #include "likepattern.h"
+#include "rowlist.h"
 #include "platform/text/fold.h"
 
 #include <QDir>
@@ -161,6 +162,8 @@ void Database::registerFunctions()
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function_v2(m_db, "qm_fold", 1, flags, nullptr, foldFunction, nullptr,
                                         nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = registerRowList(m_db);
     if (rc != SQLITE_OK)
         raise(rc, "registering functions");
 }

@@ -57,6 +57,15 @@ Statement &Statement::bindNull(int index)
     return *this;
 }
 
+Statement &Statement::bindRows(int index, RowList rows)
+{
+    m_rows = rows;
+    const int rc = sqlite3_bind_pointer(m_stmt, index, &m_rows, RowListType, nullptr);
+    if (rc != SQLITE_OK)
+        m_db.raise(rc, "bind");
+    return *this;
+}
+
 bool Statement::step()
 {
     const int rc = sqlite3_step(m_stmt);

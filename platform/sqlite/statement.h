@@ -1,6 +1,7 @@
 #pragma once
 
 #include "database.h"
+#include "rowlist.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -26,6 +27,9 @@ public:
     Statement &bindUtf8(int index, const QByteArray &utf8);
     Statement &bindBlob(int index, const QByteArray &value);
     Statement &bindNull(int index);
+    // Binds a list for qm_rows(?) (see rowlist.h); the numbers are read in place, so they must
+    // stay as they are until the statement is reset. One list per statement.
+    Statement &bindRows(int index, RowList rows);
 
     // Advances to the next row; false when there are no more. Throws on errors.
     bool step();
@@ -44,6 +48,7 @@ public:
 private:
     Database &m_db;
     sqlite3_stmt *m_stmt = nullptr;
+    RowList m_rows;
 };
 
 } // namespace qm::sqlite

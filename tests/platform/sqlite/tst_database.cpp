@@ -21,6 +21,7 @@ private slots:
     void transactionRollsBackOnException();
     void valuesAreBoundNotSpliced();
     void likeFunctionMatchesFoldedText();
+    void rowListsAreReadInPlace();
 
 private:
     // Makes a file with the stock library, outside our hardened connection.
@@ -119,6 +120,25 @@ void tst_database::likeFunctionMatchesFoldedText()
     QCOMPARE(st.toInt(0), 1);
     Statement bad(db, "SELECT qm_like('[abc', 'a')");
     QVERIFY_THROWS_EXCEPTION(Error, bad.step());
+}
+
+void tst_database::rowListsAreReadInPlace()
+{
+    Database db(m_dir.filePath(QStringLiteral("rows.db")), Database::OpenMode::Create);
+    db.exec("CREATE TABLE t(x)");
+    db.exec("INSERT INTO t (rowid, x) VALUES (1, 'a'), (2, 'b'), (3, 'c')");
+    Statement st(db, "SELECT m.rowid, t.x FROM qm_rows(?1) AS m CROSS JOIN t ON t.rowid = m.value");
+    // The list's order and places, a number twice, a number with no row.
+    const std::vector<qint64> rows{3, 9, 1, 3};
+    st.bindRows(1, rows);
+    QStringList seen;
+    while (st.step())
+        seen << QStringLiteral("%1:%2").arg(st.toInt(0)).arg(st.toText(1));
+    QCOMPARE(seen, QStringList({u"0:c"_qs, u"2:a"_qs, u"3:c"_qs}));
+    // A value that is not a bound list lists nothing.
+    st.reset();
+    st.bind(1, 2);
+    QVERIFY(!st.step());
 }
 
 QTEST_GUILESS_MAIN(tst_database)
