@@ -27,21 +27,6 @@ using sqlite::Error;
 using sqlite::RowList;
 using sqlite::Statement;
 
-// Compares texts as the engine compares them (by their UTF-8 bytes, which is code point order).
-// UTF-16 puts the surrogates below U+E000 ... U+FFFF; moving them above keeps code point order.
-int compareCodePoints(QStringView a, QStringView b)
-{
-    const auto rank = [](char16_t u) { return u >= 0xE000 ? u - 0x800 : u >= 0xD800 ? u + 0x2000 : u; };
-    const qsizetype n = qMin(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t x = a[i].unicode();
-        const char16_t y = b[i].unicode();
-        if (x != y)
-            return rank(x) < rank(y) ? -1 : 1;
-    }
-    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
 QString formatDate(const QDateTime &date)
 {
     return date.isValid() ? date.toString(QString::fromLatin1(schema::DateFormat)) : QString();
@@ -421,7 +406,7 @@ std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite:
         });
         if (!indexHoldsEveryRow())
             return std::nullopt;
-        std::optional<std::vector<CandidateRow>> rows = readCandidates(pattern, trigramIndex().rowsWithAll(trigrams), limit);
+        std::optional<CandidateList> rows = readCandidates(pattern, trigramIndex().rowsWithAll(trigrams), limit);
         if (!rows)
             return std::nullopt;
         sortCandidates(*rows, limit);
@@ -433,7 +418,7 @@ std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite:
     }
 }
 
-std::optional<std::vector<Dictionary::CandidateRow>>
+std::optional<Dictionary::CandidateList>
 Dictionary::readCandidates(const sqlite::LikePattern &pattern, const std::vector<qint64> &candidates, int limit)
 {
     // The candidates come in the order class of their keys (see searchtables.h). Once the limit
@@ -447,7 +432,7 @@ Dictionary::readCandidates(const sqlite::LikePattern &pattern, const std::vector
     std::vector<qint64> rowids(std::min(candidates.size(), std::size_t(searchtables::CandidateLimit) + 1));
     std::transform(candidates.begin(), candidates.begin() + std::ptrdiff_t(rowids.size()), rowids.begin(),
                    searchtables::keywordRowOf);
-    std::vector<CandidateRow> rows;
+    CandidateList list;
     std::optional<quint32> lastClass;
     for (std::size_t first = 0, batch = 64; first < rowids.size(); first += batch, batch *= 2) {
         st.reset();
@@ -456,35 +441,40 @@ Dictionary::readCandidates(const sqlite::LikePattern &pattern, const std::vector
             const std::size_t at = first + std::size_t(st.toInt64(0));
             const quint32 order = searchtables::keyOrderOf(candidates[at]);
             if (lastClass && order != *lastClass)
-                return rows;
+                return list;
             // Candidates that are mostly not matches are better left to the walk.
             if (at >= std::size_t(searchtables::CandidateLimit))
                 return std::nullopt;
             // A row the index holds under another key (changed by another program) is passed
             // over: its place in the order is not known.
-            QString key = st.toText(1);
-            if (searchtables::keyOrder(key) != order || !pattern.matchesFolded(key))
+            const QByteArrayView key = st.utf8View(1);
+            const QString folded = QString::fromUtf8(key);
+            if (searchtables::keyOrder(folded) != order || !pattern.matchesFolded(folded))
                 continue;
-            rows.push_back({std::move(key), st.toInt(2), st.toText(3), searchtables::keywordRowOf(candidates[at]), order});
-            if (!lastClass && rows.size() >= std::size_t(limit))
+            const QByteArrayView keyword = st.utf8View(3);
+            list.rows.push_back({list.text.size(), quint32(key.size()), quint32(keyword.size()),
+                                 searchtables::keywordRowOf(candidates[at]), st.toInt(2), order});
+            list.text.append(key.data(), std::size_t(key.size())).append(keyword.data(), std::size_t(keyword.size()));
+            if (!lastClass && list.rows.size() >= std::size_t(limit))
                 lastClass = order;
         }
     }
-    return rows;
+    return list;
 }
 
-void Dictionary::sortCandidates(std::vector<CandidateRow> &rows, int limit)
+void Dictionary::sortCandidates(CandidateList &list, int limit)
 {
     // The rows come in order class already: each class is sorted by itself.
-    const auto less = [](const CandidateRow &a, const CandidateRow &b) {
-        if (const int c = compareCodePoints(a.key, b.key))
+    const auto less = [&list](const CandidateRow &a, const CandidateRow &b) {
+        if (const int c = list.key(a).compare(list.key(b)))
             return c < 0;
         if (a.number != b.number)
             return a.number < b.number;
-        if (const int c = compareCodePoints(a.keyword, b.keyword))
+        if (const int c = list.keyword(a).compare(list.keyword(b)))
             return c < 0;
         return a.rowid < b.rowid;
     };
+    std::vector<CandidateRow> &rows = list.rows;
     for (auto begin = rows.begin(); begin != rows.end();) {
         const auto end = std::find_if(begin, rows.end(), [&](const CandidateRow &r) { return r.order != begin->order; });
         std::sort(begin, end, less);
@@ -494,13 +484,13 @@ void Dictionary::sortCandidates(std::vector<CandidateRow> &rows, int limit)
         rows.resize(std::size_t(limit));
 }
 
-std::optional<std::vector<KeywordMatch>> Dictionary::withEntries(const std::vector<CandidateRow> &rows)
+std::optional<std::vector<KeywordMatch>> Dictionary::withEntries(const CandidateList &list)
 {
     // Only the rows kept read their entry: one statement, in entry order, which reads the pages
     // of the entry index one after the other.
     std::vector<qint64> numbers;
-    numbers.reserve(rows.size());
-    for (const CandidateRow &r : rows)
+    numbers.reserve(list.rows.size());
+    for (const CandidateRow &r : list.rows)
         numbers.push_back(r.number);
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
@@ -513,14 +503,15 @@ std::optional<std::vector<KeywordMatch>> Dictionary::withEntries(const std::vect
     while (st.step())
         shown[std::size_t(st.toInt64(0))].emplace(st.toText(1), quint8(st.toInt(2)));
     std::vector<KeywordMatch> out;
-    out.reserve(rows.size());
-    for (const CandidateRow &r : rows) {
+    out.reserve(list.rows.size());
+    for (const CandidateRow &r : list.rows) {
         const auto &entry = shown[std::size_t(std::lower_bound(numbers.begin(), numbers.end(), r.number) - numbers.begin())];
         // A keyword row without its entry (the relation broken behind the store's back) is not
         // listed, and rows past the ones kept might then belong in the list.
         if (!entry)
             return std::nullopt;
-        out.push_back({r.keyword, entry->first, entry->second, r.number});
+        const std::string_view keyword = list.keyword(r);
+        out.push_back({QString::fromUtf8(keyword.data(), qsizetype(keyword.size())), entry->first, entry->second, r.number});
     }
     return out;
 }

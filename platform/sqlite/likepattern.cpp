@@ -167,7 +167,10 @@ bool LikePattern::matches(const std::u32string &s) const
 
 bool LikePattern::matchesFolded(QStringView folded) const
 {
-    return matches(text::codePoints(folded));
+    // Called once per candidate row: the conversion reuses one buffer per thread.
+    thread_local std::u32string buffer;
+    text::codePoints(folded, buffer);
+    return matches(buffer);
 }
 
 std::vector<std::u32string> LikePattern::literalRuns() const

@@ -116,4 +116,10 @@ QByteArrayView Statement::blobView(int column) const
     return QByteArrayView(static_cast<const char *>(data), sqlite3_column_bytes(m_stmt, column));
 }
 
+QByteArrayView Statement::utf8View(int column) const
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+    return QByteArrayView(text, sqlite3_column_bytes(m_stmt, column));
+}
+
 } // namespace qm::sqlite

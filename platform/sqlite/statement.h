@@ -44,6 +44,8 @@ public:
     QByteArray toBlob(int column) const;
     // The column's bytes where the engine holds them: valid until the next step or reset.
     QByteArrayView blobView(int column) const;
+    // The same for a column read as UTF-8 text.
+    QByteArrayView utf8View(int column) const;
 
 private:
     Database &m_db;

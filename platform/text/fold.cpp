@@ -48,8 +48,15 @@ QString foldChar(char32_t codePoint)
 
 std::u32string codePoints(QStringView text)
 {
-    // As QStringView::toUcs4() reads it (half a surrogate pair is U+FFFD), without its list.
     std::u32string out;
+    codePoints(text, out);
+    return out;
+}
+
+void codePoints(QStringView text, std::u32string &out)
+{
+    // As QStringView::toUcs4() reads it (half a surrogate pair is U+FFFD), without its list.
+    out.clear();
     out.reserve(std::size_t(text.size()));
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i].unicode();
@@ -58,7 +65,6 @@ std::u32string codePoints(QStringView text)
         else
             out.push_back(QChar::isSurrogate(unit) ? char32_t(QChar::ReplacementCharacter) : char32_t(unit));
     }
-    return out;
 }
 
 } // namespace qm::text

@@ -19,7 +19,8 @@ QString foldVersion();
 // Folds one character; the result may be longer than one code point ("ｶﾞ" is two on input).
 QString foldChar(char32_t codePoint);
 
-// The text as code points.
+// The text as code points; the second form reuses the buffer it is given.
 std::u32string codePoints(QStringView text);
+void codePoints(QStringView text, std::u32string &out);
 
 } // namespace qm::text
