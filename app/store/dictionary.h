@@ -166,6 +166,7 @@ private:
             return std::string_view(text).substr(r.keyAt + r.keySize, r.keywordSize);
         }
     };
+    class CandidateReader;
     // The matching rows among the index rowids the index named, as far as the first `limit` of
     // them in keyword order need; nullopt when that takes too many candidates.
     std::optional<CandidateList> readCandidates(const sqlite::LikePattern &pattern, const std::vector<qint64> &candidates,

@@ -418,48 +418,164 @@ std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite:
     }
 }
 
+// Reads the keyword rows of a contains lookup's candidates, index rowids in the order class of
+// their keys (see searchtables.h), as far as the first `limit` matches in keyword order need.
+// Once the limit is reached, only the rest of the class it was reached in can still come before
+// the rows kept. Keyword rows are read by rowid in batches, each one statement over a list of
+// rowids, growing, as most lookups stop early. A large class the limit falls in is read in key
+// order through the keyword index instead: rows one after the other, and only as many as are
+// kept, where by rowid every candidate of the class costs a page of its own.
+class Dictionary::CandidateReader final
+{
+public:
+    CandidateReader(Dictionary &dictionary, const sqlite::LikePattern &pattern, const std::vector<qint64> &candidates,
+                    int limit)
+        : m_dictionary(dictionary)
+        , m_pattern(pattern)
+        , m_candidates(candidates)
+        , m_limit(std::size_t(limit))
+        // Past CandidateLimit the lookup is given up, so no more rowids are needed than that.
+        , m_rowids(std::min(candidates.size(), std::size_t(searchtables::CandidateLimit) + 1))
+    {
+        std::transform(candidates.begin(), candidates.begin() + std::ptrdiff_t(m_rowids.size()), m_rowids.begin(),
+                       searchtables::keywordRowOf);
+    }
+
+    std::optional<CandidateList> read()
+    {
+        const auto [from, to] = limitClass();
+        if (to - from < WalkMinimum)
+            return finish(readByRowid(0, m_rowids.size()));
+        if (readByRowid(0, from) == Outcome::GiveUp)
+            return std::nullopt;
+        const std::size_t rows = m_list.rows.size();
+        const std::size_t text = m_list.text.size();
+        switch (walkClass(from, to)) {
+        case Walk::Taken:
+            return std::move(m_list);
+        case Walk::Exhausted:
+            return finish(readByRowid(to, m_rowids.size()));
+        case Walk::TooLong:
+            break;
+        }
+        m_list.rows.resize(rows);
+        m_list.text.resize(text);
+        return finish(readByRowid(from, m_rowids.size()));
+    }
+
+private:
+    // Smaller classes are read by rowid; a walk of the keyword index reads at most WalkFactor
+    // rows per candidate of the class before it gives way to reading them by rowid.
+    static constexpr std::size_t WalkMinimum = 128;
+    static constexpr std::size_t WalkFactor = 2;
+    enum class Outcome { Reading, Done, GiveUp };
+    enum class Walk { Taken, Exhausted, TooLong };
+
+    // The candidates of the class the limit falls in, when all of them can be read; else none.
+    std::pair<std::size_t, std::size_t> limitClass() const
+    {
+        if (m_candidates.size() < m_limit || m_limit == 0)
+            return {0, 0};
+        const quint32 order = searchtables::keyOrderOf(m_candidates[m_limit - 1]);
+        const auto before = [](qint64 rowid, quint32 c) { return searchtables::keyOrderOf(rowid) < c; };
+        const auto after = [](quint32 c, qint64 rowid) { return c < searchtables::keyOrderOf(rowid); };
+        const auto begin = std::lower_bound(m_candidates.begin(), m_candidates.end(), order, before);
+        const auto end = std::upper_bound(begin, m_candidates.end(), order, after);
+        const auto to = std::size_t(end - m_candidates.begin());
+        if (to > std::size_t(searchtables::CandidateLimit))
+            return {0, 0};
+        return {std::size_t(begin - m_candidates.begin()), to};
+    }
+
+    std::optional<CandidateList> finish(Outcome outcome)
+    {
+        if (outcome == Outcome::GiveUp)
+            return std::nullopt;
+        return std::move(m_list);
+    }
+
+    Outcome readByRowid(std::size_t from, std::size_t to)
+    {
+        Statement &st = m_dictionary.cachedStatement("SELECT m.rowid, i.IndexKey, i.DocumentNumber, i.\"Index\" "
+                                                     "FROM qm_rows(?1) AS m CROSS JOIN \"Index\" AS i ON i.rowid = m.value");
+        const auto release = qScopeGuard([&st] { st.reset(); });
+        for (std::size_t first = from, batch = 64; first < to; first += batch, batch *= 2) {
+            st.reset();
+            st.bindRows(1, RowList(m_rowids).subspan(first, std::min(batch, to - first)));
+            while (st.step()) {
+                const std::size_t at = first + std::size_t(st.toInt64(0));
+                const quint32 order = searchtables::keyOrderOf(m_candidates[at]);
+                if (m_lastClass && order != *m_lastClass)
+                    return Outcome::Done;
+                // Candidates that are mostly not matches are better left to the walk.
+                if (at >= std::size_t(searchtables::CandidateLimit))
+                    return Outcome::GiveUp;
+                keepIfMatching(st, 1, m_rowids[at], order);
+            }
+        }
+        return Outcome::Reading;
+    }
+
+    Walk walkClass(std::size_t from, std::size_t to)
+    {
+        std::vector<qint64> members(m_rowids.begin() + std::ptrdiff_t(from), m_rowids.begin() + std::ptrdiff_t(to));
+        std::sort(members.begin(), members.end());
+        const quint32 order = searchtables::keyOrderOf(m_candidates[from]);
+        Statement &st = m_dictionary.cachedStatement(
+            "SELECT i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid FROM \"Index\" AS i INDEXED BY Index_Index "
+            "WHERE i.IndexKey >= ?1 ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid");
+        const auto release = qScopeGuard([&st] { st.reset(); });
+        st.bind(1, searchtables::lowestKeyOf(order));
+        const std::size_t cap = WalkFactor * members.size();
+        std::size_t walked = 0;
+        std::size_t seen = 0;
+        while (st.step()) {
+            if (++walked > cap)
+                return Walk::TooLong;
+            const qint64 rowid = st.toInt64(3);
+            if (!std::binary_search(members.begin(), members.end(), rowid))
+                continue;
+            keepIfMatching(st, 0, rowid, order);
+            if (m_list.rows.size() >= m_limit)
+                return Walk::Taken;
+            // Rows the index holds under another key are not met here: the walk goes on past
+            // the class for them until the cap ends it.
+            if (++seen == members.size())
+                break;
+        }
+        return Walk::Exhausted;
+    }
+
+    // Keeps a keyword row (key, entry number and keyword in the statement's three columns from
+    // `column` on) if it matches. A row the index holds under another key (changed by another
+    // program) is passed over: its place in the order is not known.
+    void keepIfMatching(Statement &st, int column, qint64 rowid, quint32 order)
+    {
+        const QByteArrayView key = st.utf8View(column);
+        const QString folded = QString::fromUtf8(key);
+        if (searchtables::keyOrder(folded) != order || !m_pattern.matchesFolded(folded))
+            return;
+        const QByteArrayView keyword = st.utf8View(column + 2);
+        m_list.rows.push_back({m_list.text.size(), quint32(key.size()), quint32(keyword.size()), rowid,
+                               st.toInt(column + 1), order});
+        m_list.text.append(key.data(), std::size_t(key.size())).append(keyword.data(), std::size_t(keyword.size()));
+        if (!m_lastClass && m_list.rows.size() >= m_limit)
+            m_lastClass = order;
+    }
+
+    Dictionary &m_dictionary;
+    const sqlite::LikePattern &m_pattern;
+    const std::vector<qint64> &m_candidates;
+    const std::size_t m_limit;
+    std::vector<qint64> m_rowids;
+    CandidateList m_list;
+    std::optional<quint32> m_lastClass;
+};
+
 std::optional<Dictionary::CandidateList>
 Dictionary::readCandidates(const sqlite::LikePattern &pattern, const std::vector<qint64> &candidates, int limit)
 {
-    // The candidates come in the order class of their keys (see searchtables.h). Once the limit
-    // is reached, only the rest of the class it was reached in can still come before the rows
-    // kept. Their keyword rows are read in batches, each one statement over a list of rowids
-    // (which keeps the table open from row to row), growing, as most lookups stop early.
-    Statement &st = cachedStatement("SELECT m.rowid, i.IndexKey, i.DocumentNumber, i.\"Index\" "
-                                    "FROM qm_rows(?1) AS m CROSS JOIN \"Index\" AS i ON i.rowid = m.value");
-    const auto release = qScopeGuard([&st] { st.reset(); });
-    // Past CandidateLimit the lookup is given up, so no more rowids are needed than that.
-    std::vector<qint64> rowids(std::min(candidates.size(), std::size_t(searchtables::CandidateLimit) + 1));
-    std::transform(candidates.begin(), candidates.begin() + std::ptrdiff_t(rowids.size()), rowids.begin(),
-                   searchtables::keywordRowOf);
-    CandidateList list;
-    std::optional<quint32> lastClass;
-    for (std::size_t first = 0, batch = 64; first < rowids.size(); first += batch, batch *= 2) {
-        st.reset();
-        st.bindRows(1, RowList(rowids).subspan(first, std::min(batch, rowids.size() - first)));
-        while (st.step()) {
-            const std::size_t at = first + std::size_t(st.toInt64(0));
-            const quint32 order = searchtables::keyOrderOf(candidates[at]);
-            if (lastClass && order != *lastClass)
-                return list;
-            // Candidates that are mostly not matches are better left to the walk.
-            if (at >= std::size_t(searchtables::CandidateLimit))
-                return std::nullopt;
-            // A row the index holds under another key (changed by another program) is passed
-            // over: its place in the order is not known.
-            const QByteArrayView key = st.utf8View(1);
-            const QString folded = QString::fromUtf8(key);
-            if (searchtables::keyOrder(folded) != order || !pattern.matchesFolded(folded))
-                continue;
-            const QByteArrayView keyword = st.utf8View(3);
-            list.rows.push_back({list.text.size(), quint32(key.size()), quint32(keyword.size()),
-                                 searchtables::keywordRowOf(candidates[at]), st.toInt(2), order});
-            list.text.append(key.data(), std::size_t(key.size())).append(keyword.data(), std::size_t(keyword.size()));
-            if (!lastClass && list.rows.size() >= std::size_t(limit))
-                lastClass = order;
-        }
-    }
-    return list;
+    return CandidateReader(*this, pattern, candidates, limit).read();
 }
 
 void Dictionary::sortCandidates(CandidateList &list, int limit)

@@ -78,6 +78,22 @@ char32_t nextCharacter(QStringView text, qsizetype &i)
     return unit;
 }
 
+// The lowest code point of a step of orderStep() (1 ... 991).
+char32_t lowestOfStep(quint32 step)
+{
+    if (step <= 128)
+        return step - 1;
+    if (step <= 176)
+        return 0x80 + (step - 129) * 256;
+    if (step <= 272)
+        return 0x3040 + (step - 177);
+    if (step <= 302)
+        return 0x30A0 + (step - 273) * 256;
+    if (step <= 958)
+        return 0x4E00 + (step - 303) * 32;
+    return 0xA000 + (step - 959) * 32768;
+}
+
 // A character in a step of its own: what follows it can still tell keys apart.
 bool hasOwnStep(char32_t c)
 {
@@ -108,6 +124,21 @@ quint32 orderOf(QStringView key)
 quint32 keyOrder(QStringView key)
 {
     return orderOf(key);
+}
+
+QString lowestKeyOf(quint32 order)
+{
+    QString key;
+    for (int shift = 20; shift >= 0; shift -= 10) {
+        const quint32 step = (order >> shift) & 0x3FF;
+        if (step == 0 || step > 991)
+            break;
+        const char32_t c = lowestOfStep(step);
+        key.append(QStringView(QChar::fromUcs4(c)));
+        if (!hasOwnStep(c))
+            break;
+    }
+    return key;
 }
 
 void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress)

@@ -38,6 +38,8 @@ static_assert(RowMask == 4294967295, "QM_INDEXABLE_ROWS and IndexableRowsSql nam
 // the rest of Unicode in larger ones (the characters after one of those are not counted); 0
 // stands for the end of a shorter key.
 quint32 keyOrder(QStringView key);
+// The lowest key of an order class: every key of the class sorts at or after it.
+QString lowestKeyOf(quint32 order);
 inline qint64 indexRowid(qint64 row, QStringView key)
 {
     return (qint64(keyOrder(key)) << RowBits) | row;

@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <map>
+#include <random>
 #include <set>
 
 using namespace qm::store;
@@ -103,6 +104,7 @@ private slots:
     void lookupsMatchTheFullScan_data();
     void lookupsMatchTheFullScan();
     void lookupsReadTheIndex();
+    void largeClassesAreReadInKeyOrder();
     void indexFollowsEveryWrite();
     void indexFollowsWritesInLongLists();
     void changesBehindTheStoreNeverMisleadLookups();
@@ -219,6 +221,35 @@ void tst_searchtables::lookupsReadTheIndex()
     QCOMPARE(trigramsOf(*LikePattern::compile(u"*ＡＢ\"c*?d日本*ab\"*")), expected);
     QVERIFY(trigramsOf(*LikePattern::compile(u"*ab*cd?e*")).empty());
     QCOMPARE(trigramsOf(u"a\U0001F600bc").size(), std::size_t(2));
+}
+
+void tst_searchtables::largeClassesAreReadInKeyOrder()
+{
+    // Keys sharing their first three characters, many of them holding "abu": the limit falls
+    // in such a class (read in key order), before it, or past it (the rest by rowid). In "qab"
+    // the rows holding "abu" come after many that do not, so reading in key order gives way.
+    const QString path = create(QStringLiteral("classes.dic"));
+    Dictionary d(path);
+    QRandomGenerator rng(3);
+    std::vector<Dictionary::NewEntry> entries;
+    const auto add = [&](const QString &stem, int count) {
+        for (int i = 0; i < count; ++i) {
+            const QString tail = QString::number(rng.bounded(100000));
+            entries.push_back({makeEntry(QStringLiteral("h")), {stem + tail, stem + tail + QStringLiteral("x")}});
+        }
+    };
+    add(QStringLiteral("abuse"), 40);
+    add(QStringLiteral("faba"), 120);
+    add(QStringLiteral("fabu"), 200);
+    add(QStringLiteral("fabul1"), 60);
+    add(QStringLiteral("qaba"), 400);
+    add(QStringLiteral("qabu"), 100);
+    add(QStringLiteral("zabu"), 30);
+    std::shuffle(entries.begin(), entries.end(), std::mt19937(5));
+    d.addEntries(entries);
+    for (const QString &p : {QStringLiteral("*abu*"), QStringLiteral("*abu*1?x")})
+        for (const int limit : {50, 100, 300, 700, 850, 2000})
+            QCOMPARE(lookup(d, p, limit), fullScan(d, p, limit));
 }
 
 void tst_searchtables::indexFollowsEveryWrite()
@@ -464,6 +495,12 @@ void tst_searchtables::keyOrderKeepsTheKeysOrder()
     for (qsizetype i = 1; i < keys.size(); ++i)
         QVERIFY2(searchtables::keyOrder(QString::fromUtf8(keys[i - 1])) <= searchtables::keyOrder(QString::fromUtf8(keys[i])),
                  keys[i].toHex().constData());
+    // The lowest key of a class is of that class and sorts at or before each of its keys.
+    for (const QByteArray &key : keys) {
+        const quint32 order = searchtables::keyOrder(QString::fromUtf8(key));
+        const QByteArray lowest = searchtables::lowestKeyOf(order).toUtf8();
+        QVERIFY2(searchtables::keyOrder(QString::fromUtf8(lowest)) == order && lowest <= key, key.toHex().constData());
+    }
     // Hiragana and ASCII are told apart character by character.
     QVERIFY(searchtables::keyOrder(u"ab") < searchtables::keyOrder(u"ac"));
     QVERIFY(searchtables::keyOrder(u"あい") < searchtables::keyOrder(u"あう"));
