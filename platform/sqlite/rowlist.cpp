@@ -27,7 +27,7 @@ struct Cursor {
 
 enum Column { Value, List };
 
-int connect(sqlite3 *db, void *, int, const char *const *, sqlite3_vtab **table, char **)
+int connectTable(sqlite3 *db, void *, int, const char *const *, sqlite3_vtab **table, char **)
 {
     int rc = sqlite3_declare_vtab(db, "CREATE TABLE x(value INTEGER, list HIDDEN)");
     if (rc != SQLITE_OK)
@@ -38,14 +38,14 @@ int connect(sqlite3 *db, void *, int, const char *const *, sqlite3_vtab **table,
     return *table ? SQLITE_OK : SQLITE_NOMEM;
 }
 
-int disconnect(sqlite3_vtab *table)
+int disconnectTable(sqlite3_vtab *table)
 {
     sqlite3_free(table);
     return SQLITE_OK;
 }
 
 // The list parameter is required: without it there is nothing to list.
-int bestIndex(sqlite3_vtab *, sqlite3_index_info *info)
+int planScan(sqlite3_vtab *, sqlite3_index_info *info)
 {
     for (int i = 0; i < info->nConstraint; ++i) {
         const auto &c = info->aConstraint[i];
@@ -60,7 +60,7 @@ int bestIndex(sqlite3_vtab *, sqlite3_index_info *info)
     return SQLITE_CONSTRAINT;
 }
 
-int open(sqlite3_vtab *, sqlite3_vtab_cursor **cursor)
+int openCursor(sqlite3_vtab *, sqlite3_vtab_cursor **cursor)
 {
     auto *c = allocateZeroed<Cursor>();
     if (!c)
@@ -69,13 +69,13 @@ int open(sqlite3_vtab *, sqlite3_vtab_cursor **cursor)
     return SQLITE_OK;
 }
 
-int close(sqlite3_vtab_cursor *cursor)
+int closeCursor(sqlite3_vtab_cursor *cursor)
 {
     sqlite3_free(cursor);
     return SQLITE_OK;
 }
 
-int filter(sqlite3_vtab_cursor *cursor, int, const char *, int argc, sqlite3_value **argv)
+int startScan(sqlite3_vtab_cursor *cursor, int, const char *, int argc, sqlite3_value **argv)
 {
     auto *c = reinterpret_cast<Cursor *>(cursor);
     // Anything but a bound list (NULL, a number, a text) lists nothing.
@@ -86,19 +86,19 @@ int filter(sqlite3_vtab_cursor *cursor, int, const char *, int argc, sqlite3_val
     return SQLITE_OK;
 }
 
-int next(sqlite3_vtab_cursor *cursor)
+int nextRow(sqlite3_vtab_cursor *cursor)
 {
     ++reinterpret_cast<Cursor *>(cursor)->at;
     return SQLITE_OK;
 }
 
-int eof(sqlite3_vtab_cursor *cursor)
+int atEnd(sqlite3_vtab_cursor *cursor)
 {
     const auto *c = reinterpret_cast<const Cursor *>(cursor);
     return c->at >= c->size;
 }
 
-int column(sqlite3_vtab_cursor *cursor, sqlite3_context *ctx, int column)
+int columnValue(sqlite3_vtab_cursor *cursor, sqlite3_context *ctx, int column)
 {
     const auto *c = reinterpret_cast<const Cursor *>(cursor);
     if (column == Value)
@@ -106,7 +106,7 @@ int column(sqlite3_vtab_cursor *cursor, sqlite3_context *ctx, int column)
     return SQLITE_OK;
 }
 
-int rowid(sqlite3_vtab_cursor *cursor, sqlite3_int64 *rowid)
+int rowNumber(sqlite3_vtab_cursor *cursor, sqlite3_int64 *rowid)
 {
     *rowid = reinterpret_cast<const Cursor *>(cursor)->at;
     return SQLITE_OK;
@@ -115,16 +115,16 @@ int rowid(sqlite3_vtab_cursor *cursor, sqlite3_int64 *rowid)
 sqlite3_module makeModule()
 {
     sqlite3_module m{};
-    m.xConnect = connect; // no xCreate: the table exists only as the function qm_rows(?)
-    m.xBestIndex = bestIndex;
-    m.xDisconnect = disconnect;
-    m.xOpen = open;
-    m.xClose = close;
-    m.xFilter = filter;
-    m.xNext = next;
-    m.xEof = eof;
-    m.xColumn = column;
-    m.xRowid = rowid;
+    m.xConnect = connectTable; // no xCreate: the table exists only as the function qm_rows(?)
+    m.xBestIndex = planScan;
+    m.xDisconnect = disconnectTable;
+    m.xOpen = openCursor;
+    m.xClose = closeCursor;
+    m.xFilter = startScan;
+    m.xNext = nextRow;
+    m.xEof = atEnd;
+    m.xColumn = columnValue;
+    m.xRowid = rowNumber;
     return m;
 }
 
