@@ -126,10 +126,10 @@ public:
     qint64 indexRowCount();
     qint64 documentRowCount();
 
-    // The rowids of the keyword rows the trigram index names for a pattern, as a JSON array
-    // ("[3,17]"); nullopt when the pattern has no trigram, when they are more than `cap`, or
-    // when the index cannot hold every keyword row.
-    std::optional<QByteArray> trigramRows(const sqlite::LikePattern &pattern, qint64 cap);
+    // The rowids of the keyword rows the trigram index names for a pattern, for qm_rows(?);
+    // nullopt when the pattern has no trigram, when they are more than `cap`, or when the index
+    // cannot hold every keyword row.
+    std::optional<std::vector<qint64>> trigramRows(const sqlite::LikePattern &pattern, qint64 cap);
 
 private:
     void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number);

@@ -56,19 +56,6 @@ void requireStorable(const Entry &entry)
         throw bodyTooLarge(entry.Document.size());
 }
 
-// A JSON array of the numbers f(*it) of a range ("[3,17]").
-template<class It, class F>
-QByteArray jsonArray(It begin, It end, F f)
-{
-    QByteArray out = "[";
-    for (It it = begin; it != end; ++it) {
-        if (out.size() > 1)
-            out += ',';
-        out += QByteArray::number(f(*it));
-    }
-    return out + ']';
-}
-
 } // namespace
 
 std::optional<Entry> Dictionary::document(qint32 documentNumber)
@@ -371,15 +358,16 @@ bool Dictionary::indexHoldsEveryRow()
     return st.step() && st.toInt(0) == 1;
 }
 
-std::optional<QByteArray> Dictionary::trigramRows(const sqlite::LikePattern &pattern, qint64 cap)
+std::optional<std::vector<qint64>> Dictionary::trigramRows(const sqlite::LikePattern &pattern, qint64 cap)
 {
     const std::vector<Trigram> trigrams = trigramsOf(pattern);
     if (!m_searchTables || trigrams.empty() || !indexHoldsEveryRow())
         return std::nullopt;
-    const std::vector<qint64> candidates = trigramIndex().rowsWithAll(trigrams);
-    if (qint64(candidates.size()) > cap)
+    std::vector<qint64> rows = trigramIndex().rowsWithAll(trigrams);
+    if (qint64(rows.size()) > cap)
         return std::nullopt;
-    return jsonArray(candidates.begin(), candidates.end(), searchtables::keywordRowOf);
+    std::transform(rows.begin(), rows.end(), rows.begin(), searchtables::keywordRowOf);
+    return rows;
 }
 
 std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite::LikePattern &pattern, int limit)

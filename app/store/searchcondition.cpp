@@ -125,6 +125,8 @@ public:
     QByteArray value(const QString &v) { return add(v); }
     QByteArray utf8Value(const QByteArray &v) { return add(v); }
     QByteArray value(qint64 v) { return add(v); }
+    // A list for qm_rows(?); one per query.
+    QByteArray rowsValue(std::vector<qint64> rows) { return add(std::move(rows)); }
 
     void bindTo(Statement &st) const
     {
@@ -134,18 +136,20 @@ public:
                 st.bind(n, *text);
             else if (const auto *bytes = std::get_if<QByteArray>(&m_values[i]))
                 st.bindUtf8(n, *bytes);
+            else if (const auto *rows = std::get_if<std::vector<qint64>>(&m_values[i]))
+                st.bindRows(n, *rows);
             else
                 st.bind(n, std::get<qint64>(m_values[i]));
         }
     }
 
 private:
-    QByteArray add(std::variant<QString, QByteArray, qint64> v)
+    QByteArray add(std::variant<QString, QByteArray, qint64, std::vector<qint64>> v)
     {
         m_values.push_back(std::move(v));
         return QByteArray("?") + QByteArray::number(qsizetype(m_values.size()));
     }
-    std::vector<std::variant<QString, QByteArray, qint64>> m_values;
+    std::vector<std::variant<QString, QByteArray, qint64, std::vector<qint64>>> m_values;
 };
 
 constexpr char ResultColumns[] = "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber ";
@@ -170,9 +174,9 @@ public:
     {
         if (hasPrefixTerm())
             return select(keywordWalk(true));
-        if (std::optional<QByteArray> rows = narrowTrigramRows()) {
+        if (std::optional<std::vector<qint64>> rows = narrowTrigramRows()) {
             try {
-                return select(trigramCandidates(*rows));
+                return select(trigramCandidates(std::move(*rows)));
             } catch (const sqlite::Error &) {
                 // A failing index is passed over; the plans below find the same rows.
             }
@@ -195,21 +199,21 @@ private:
     }
 
     // The rows the trigram index names for the keyword term it narrows most, if they are few
-    // (a JSON array of rowids).
-    std::optional<QByteArray> narrowTrigramRows()
+    // (their rowids).
+    std::optional<std::vector<qint64>> narrowTrigramRows()
     {
         if (!m_dictionary.hasSearchTables())
             return std::nullopt;
-        std::optional<QByteArray> best;
+        std::optional<std::vector<qint64>> best;
         for (const LikePattern &p : m_c.keywords) {
-            std::optional<QByteArray> rows;
+            std::optional<std::vector<qint64>> rows;
             try {
                 rows = m_dictionary.trigramRows(p, searchtables::CandidateLimit);
             } catch (const sqlite::Error &) {
                 return std::nullopt;
             }
-            if (rows && (!best || rows->count(',') < best->count(',')))
-                best = rows;
+            if (rows && (!best || rows->size() < best->size()))
+                best = std::move(rows);
         }
         return best;
     }
@@ -279,12 +283,12 @@ private:
         return q;
     }
 
-    // The rows the trigram index named (a JSON array of rowids), tested and sorted.
-    Query trigramCandidates(const QByteArray &rows) const
+    // The rows the trigram index named (their rowids), tested and sorted.
+    Query trigramCandidates(std::vector<qint64> rows) const
     {
         Query q;
         QByteArrayList tests;
-        q.sql = ResultColumns + QByteArray("FROM json_each(") + q.utf8Value(rows)
+        q.sql = ResultColumns + QByteArray("FROM qm_rows(") + q.rowsValue(std::move(rows))
                 + ") AS m CROSS JOIN \"Index\" AS i ON i.rowid = m.value "
                   "INNER JOIN Document AS d ON d.DocumentNumber = i.DocumentNumber"
                 + bodyTextJoin();

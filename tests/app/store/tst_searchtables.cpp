@@ -210,8 +210,8 @@ void tst_searchtables::lookupsReadTheIndex()
     Dictionary d(generated(), {true, {}});
     QCOMPARE(indexCheck(d), QStringLiteral("ok"));
     // Few candidates: the index; many: the walk, which stops at the limit.
-    const std::optional<QByteArray> rare = d.trigramRows(*LikePattern::compile(u"*日本あ*"), searchtables::CandidateLimit);
-    QVERIFY(rare && rare->size() > 2);
+    const std::optional<std::vector<qint64>> rare = d.trigramRows(*LikePattern::compile(u"*日本あ*"), searchtables::CandidateLimit);
+    QVERIFY(rare && !rare->empty());
     QVERIFY(!d.trigramRows(*LikePattern::compile(u"*xyz*"), searchtables::CandidateLimit));
     QVERIFY(!d.trigramRows(*LikePattern::compile(u"*xy*"), searchtables::CandidateLimit));
     // The distinct trigrams of the literal runs, folded; none from runs shorter than three.
@@ -425,7 +425,7 @@ void tst_searchtables::earlierFilesAreAcceptedAndUpgraded()
     QVERIFY(d.hasSearchTables());
     QVERIFY(!seen.isEmpty());
     QCOMPARE(indexCheck(d), QStringLiteral("ok"));
-    QCOMPARE(d.trigramRows(*LikePattern::compile(u"*ord*"), 100)->count(',') + 1, 51);
+    QCOMPARE(d.trigramRows(*LikePattern::compile(u"*ord*"), 100)->size(), std::size_t(51));
     QCOMPARE(stockSqlite(path, QStringLiteral("SELECT count(*) FROM DocumentText")), QStringLiteral("1"));
     QCOMPARE(stockSqlite(path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
 
