@@ -75,6 +75,9 @@ mdiMain::mdiMain(store::DatabaseModule &database, store::Settings &settings, des
     addToolBarBreak();
     buildKeywordStrip();
     buildStatusBar();
+    // A lookup that reads every key takes seconds on large sets: the windows keep painting
+    // meanwhile. What the user types or clicks waits for the end of the lookup.
+    m_database.setBusyHandler([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     load();
 }
 
@@ -447,6 +450,11 @@ void mdiMain::closeEvent(QCloseEvent *event)
 {
     if (m_closed) {
         event->accept();
+        return;
+    }
+    // Closing now would close the dictionaries under the running search.
+    if (m_database.isSearching()) {
+        event->ignore();
         return;
     }
     if (IsEditorOpen()) {

@@ -286,6 +286,9 @@ bool frmSearchDialog::ReturnSelectData(int &slot, qint32 &number)
 
 void frmSearchDialog::reject()
 {
+    // The running search shows its result when it ends; the dialog goes then.
+    if (m_database.isSearching())
+        return;
     m_chosenNumber = 0;
     QDialog::reject();
 }

@@ -3,6 +3,7 @@
 #include "messages.h"
 
 #include "platform/desktop/prompter.h"
+#include "platform/sqlite/heartbeat.h"
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/transaction.h"
 #include "platform/text/cp932.h"
@@ -10,6 +11,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
+
+#include <optional>
 
 #include <sqlite3.h>
 
@@ -284,31 +288,44 @@ DatabaseModule::SearchOutcome DatabaseModule::searchKeyword(
     if (!compiled)
         throw sqlite::Error(sqlite::Error::Kind::BadPattern, SQLITE_ERROR,
                             QStringLiteral("malformed pattern: %1").arg(pattern));
-    SearchOutcome outcome;
-    for (int slot = 0; slot < DictionaryCount && outcome.count < limit; ++slot) {
-        // A dictionary that could not be opened was reported then; it has no rows to find.
-        Dictionary *d = dictionary(slot);
-        if (!d)
-            continue;
-        outcome.count += d->searchKeyword(*compiled, limit - outcome.count,
-                                          [&](const KeywordMatch &m) { sink(slot, m); });
-    }
-    outcome.limitReached = outcome.count >= limit;
-    return outcome;
+    return searchEachSlot(
+        limit,
+        [&compiled](Dictionary &d, int rest, const std::function<void(const KeywordMatch &)> &found) {
+            return d.searchKeyword(*compiled, rest, found);
+        },
+        sink);
 }
 
 DatabaseModule::SearchOutcome DatabaseModule::searchCondition(
     const SearchCondition &condition, int limit, const std::function<void(int, const KeywordMatch &)> &sink)
 {
-    SearchOutcome outcome;
     if (condition.isEmpty())
-        return outcome;
+        return {};
+    return searchEachSlot(
+        limit,
+        [&condition](Dictionary &d, int rest, const std::function<void(const KeywordMatch &)> &found) {
+            return d.searchCondition(condition, rest, found);
+        },
+        sink);
+}
+
+DatabaseModule::SearchOutcome DatabaseModule::searchEachSlot(
+    int limit, const Search &search, const std::function<void(int, const KeywordMatch &)> &sink)
+{
+    SearchOutcome outcome;
+    std::optional<sqlite::Heartbeat> heartbeat;
+    if (m_busy.handler)
+        heartbeat.emplace(m_busy.handler, m_busy.delay, m_busy.interval);
+    m_searching = true;
+    const auto done = qScopeGuard([this] { m_searching = false; });
     for (int slot = 0; slot < DictionaryCount && outcome.count < limit; ++slot) {
+        // A dictionary that could not be opened was reported then; it has no rows to find.
         Dictionary *d = dictionary(slot);
         if (!d)
             continue;
-        outcome.count += d->searchCondition(condition, limit - outcome.count,
-                                            [&](const KeywordMatch &m) { sink(slot, m); });
+        if (heartbeat)
+            heartbeat->watch(d->database());
+        outcome.count += search(*d, limit - outcome.count, [&](const KeywordMatch &m) { sink(slot, m); });
     }
     outcome.limitReached = outcome.count >= limit;
     return outcome;

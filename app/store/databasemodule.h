@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -86,8 +87,21 @@ public:
     void setManualFolderMissingHandler(std::function<void()> handler) { m_manualMissing = std::move(handler); }
     // Shown while a dictionary being opened has its keys recomputed.
     void setProgressHandler(Progress progress) { m_progress = std::move(progress); }
+    // Called now and then while a search runs long (a lookup that must read every key): first
+    // after `delay`, then every `interval`, so the program can repaint its windows. The
+    // handler must not use the store; isSearching() is true meanwhile.
+    void setBusyHandler(std::function<void()> handler, std::chrono::milliseconds delay = std::chrono::milliseconds(150),
+                        std::chrono::milliseconds interval = std::chrono::milliseconds(50))
+    {
+        m_busy = {std::move(handler), delay, interval};
+    }
+    bool isSearching() const { return m_searching; }
 
 private:
+    using Search = std::function<int(Dictionary &, int limit, const std::function<void(const KeywordMatch &)> &)>;
+    // Runs `search` on every open slot in slot order until `limit` rows are found.
+    SearchOutcome searchEachSlot(int limit, const Search &search,
+                                 const std::function<void(int slot, const KeywordMatch &)> &sink);
     void clearSets();
     bool writeSetFile(const QString &text);
     bool createDefaultFiles();
@@ -102,6 +116,12 @@ private:
     QString m_programFolder;
     std::function<void()> m_manualMissing;
     Progress m_progress;
+    struct Busy {
+        std::function<void()> handler;
+        std::chrono::milliseconds delay{};
+        std::chrono::milliseconds interval{};
+    } m_busy;
+    bool m_searching = false;
     // The set file could not be used (or made) at load and is left as it is.
     bool m_setFileKept = false;
     DictionarySetTable m_setsAtLoad;

@@ -94,6 +94,7 @@ private slots:
     void resultListIsEmptiedWhenTheSetChanges();
     void closingStoresPlacementAndRemovesTemporaryFiles();
     void closingIsRefusedWhileAnEditorIsOpen();
+    void aLongLookupKeepsPaintingAndCannotBeClosed();
     void aPlacementOffEveryScreenIsBroughtBack();
     void helpPagesDescribeOnlyWhatTheWindowsDo();
 
@@ -447,6 +448,35 @@ void tst_mdimain::closingIsRefusedWhileAnEditorIsOpen()
     QCOMPARE(m_fx->prompter.texts(), QStringList{QStringLiteral("新規登録または修正中のデータのウィンドウをしてから終了をしてください")});
     editor.hide();
     QVERIFY(!window()->IsEditorOpen());
+    QVERIFY(window()->close());
+}
+
+void tst_mdimain::aLongLookupKeepsPaintingAndCannotBeClosed()
+{
+    using namespace std::chrono_literals;
+    QList<NewEntry> entries;
+    for (int i = 0; i < 3000; ++i)
+        entries.append({QStringLiteral("見出し%1").arg(i), 1, {}, {QStringLiteral("key%1").arg(i), QStringLiteral("ｷｰ%1").arg(i)}});
+    entries.append({QStringLiteral("当たり"), 1, {}, {QStringLiteral("aqzb")}});
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("大"), entries)});
+    // Two characters give the trigram index nothing to go on: every key is read.
+    int beats = 0;
+    m_db->setBusyHandler(
+        [&] {
+            ++beats;
+            QVERIFY(m_db->isSearching());
+            // A close from the window manager now would close the set under the lookup.
+            QVERIFY(!window()->close());
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        },
+        0ms, 0ms);
+    QStringList rows;
+    whenListShown([&](frmSearchIndexList *list) { rows = rowsOf(list); }, 100000);
+    window()->SearchKeyword(QStringLiteral("*qz*"));
+    QVERIFY(beats > 0);
+    QVERIFY(!m_db->isSearching());
+    QCOMPARE(rows, QStringList{QStringLiteral("aqzb|当たり|①大")});
+    QVERIFY(m_fx->prompter.texts().isEmpty());
     QVERIFY(window()->close());
 }
 
