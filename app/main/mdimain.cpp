@@ -262,6 +262,7 @@ void mdiMain::connectSearchWindows()
     conditionSearch->setHelpHandler(help);
     auto *headingGrid = new frmDataGrid(m_database, m_settings, this);
     headingGrid->setHelpHandler(help);
+    headingGrid->setMessageHandler([this](const QString &text) { m_prompter.inform(text); });
     // The windows hand back a slot as int; the main window keeps slots as 16-bit numbers.
     const auto chooser = [](auto *window) {
         return [window](qint16 &slot, qint32 &number) {
@@ -339,8 +340,11 @@ void mdiMain::SearchKeyword(const QString &pattern)
             });
         if (outcome.limitReached)
             list.lblMaxFlag->show();
-    } catch (const sqlite::Error &) {
-        m_prompter.inform(QStringLiteral("クエリーの書式にエラーが発生しました"));
+    } catch (const sqlite::Error &e) {
+        // A dictionary that cannot be read is not the pattern's fault: the message says which
+        // one failed and why.
+        m_prompter.inform(e.kind() == sqlite::Error::Kind::BadPattern ? QStringLiteral("クエリーの書式にエラーが発生しました")
+                                                                      : list.failureText(e));
         focusKeywordBox();
         return;
     }

@@ -78,6 +78,11 @@ void frmDataGrid::buildControls()
     connect(cmdClose, &QPushButton::clicked, this, &frmDataGrid::reject);
 
     m_model = new HeadingGridModel(this);
+    // Told once the view has finished the scroll that asked for the rows.
+    connect(m_model, &HeadingGridModel::readFailed, this, [this](const QString &reason) {
+        if (m_inform)
+            m_inform(QStringLiteral("辞書「%1」の見出しを最後まで読めませんでした。\n%2").arg(cboDictionary->currentText(), reason));
+    }, Qt::QueuedConnection);
     grdDataGrid = new QTableView(m_client);
     grdDataGrid->setObjectName(QStringLiteral("grdDataGrid"));
     grdDataGrid->setModel(m_model);

@@ -41,6 +41,8 @@ public:
 
     // Opens a help topic; set by the main window.
     void setHelpHandler(std::function<void(const QString &)> handler) { m_showHelp = std::move(handler); }
+    // Tells the user a message; set by the main window.
+    void setMessageHandler(std::function<void(const QString &)> handler) { m_inform = std::move(handler); }
 
     QLabel *Label1 = nullptr;
     QComboBox *cboDictionary = nullptr;
@@ -72,6 +74,7 @@ private:
     QWidget *m_client = nullptr;
     QMenuBar *m_menuBar = nullptr;
     std::function<void(const QString &)> m_showHelp;
+    std::function<void(const QString &)> m_inform;
     bool m_loaded = false;
     quint64 m_generation = 0; // the open set the dictionary list was taken from
     int m_modifierState = 0;

@@ -4,7 +4,6 @@
 
 #include "app/common/waitcursor.h"
 #include "app/store/databasemodule.h"
-#include "app/store/messages.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
 
@@ -232,7 +231,7 @@ bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition
             m_results.lblMaxFlag->show();
     } catch (const sqlite::Error &e) {
         wait.restore();
-        m_prompter.inform(QStringLiteral("検索できませんでした。\n") + store::describeFailure(e));
+        m_prompter.inform(m_results.failureText(e));
         return false;
     }
     wait.restore();

@@ -2,6 +2,7 @@
 
 #include "app/icons/viewericons.h"
 #include "app/store/databasemodule.h"
+#include "app/store/messages.h"
 #include "app/store/settings.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
@@ -205,6 +206,15 @@ QString frmSearchIndexList::dictionaryName(int slot)
     }
     m_names.insert(slot, name);
     return name;
+}
+
+QString frmSearchIndexList::failureText(const sqlite::Error &error)
+{
+    QString text = QStringLiteral("検索できませんでした。\n");
+    const int slot = m_database.failedSlot();
+    if (slot >= 0)
+        text += QStringLiteral("辞書 %1%2: ").arg(slotMark(slot), dictionaryName(slot));
+    return text + store::describeFailure(error);
 }
 
 void frmSearchIndexList::AddList(qint16 intDicIndex, const QString &strIndex, quint8 bytViewer,

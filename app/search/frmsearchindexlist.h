@@ -13,6 +13,10 @@ class QTreeWidgetItem;
 class QMenuBar;
 class QMenu;
 
+namespace qm::sqlite {
+class Error;
+} // namespace qm::sqlite
+
 namespace qm::store {
 class DatabaseModule;
 class Settings;
@@ -56,6 +60,8 @@ public:
 
     // The slot marks "①" to "⑩".
     static QString slotMark(int slot);
+    // What the user is told when a search failed: the dictionary that failed and why.
+    QString failureText(const sqlite::Error &error);
 
 public slots:
     void reject() override;

@@ -1,5 +1,6 @@
 #include "headinggridmodel.h"
 
+#include "app/store/messages.h"
 #include "platform/sqlite/error.h"
 
 namespace qm::app {
@@ -82,9 +83,10 @@ void HeadingGridModel::fetchMore(const QModelIndex &parent)
     std::vector<store::HeadingRow> rows;
     try {
         rows = m_list->next(Batch);
-    } catch (const sqlite::Error &) {
+    } catch (const sqlite::Error &e) {
         // A file that fails part way shows what was read; no more is asked of it.
         m_list.reset();
+        emit readFailed(store::describeFailure(e));
         return;
     }
     if (rows.empty())

@@ -40,6 +40,11 @@ public:
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
 
+signals:
+    // The dictionary failed part way (damaged, or gone): the rows read before stay, no more are
+    // asked of it. `reason` is for the user.
+    void readFailed(const QString &reason);
+
 private:
     std::unique_ptr<store::HeadingList> m_list;
     std::vector<store::HeadingRow> m_rows;

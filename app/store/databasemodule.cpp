@@ -284,6 +284,7 @@ Dictionary *DatabaseModule::dictionary(int slot) const
 DatabaseModule::SearchOutcome DatabaseModule::searchKeyword(
     const QString &pattern, int limit, const std::function<void(int, const KeywordMatch &)> &sink)
 {
+    m_failedSlot = -1;
     const std::optional<sqlite::LikePattern> compiled = sqlite::LikePattern::compile(pattern);
     if (!compiled)
         throw sqlite::Error(sqlite::Error::Kind::BadPattern, SQLITE_ERROR,
@@ -299,6 +300,7 @@ DatabaseModule::SearchOutcome DatabaseModule::searchKeyword(
 DatabaseModule::SearchOutcome DatabaseModule::searchCondition(
     const SearchCondition &condition, int limit, const std::function<void(int, const KeywordMatch &)> &sink)
 {
+    m_failedSlot = -1;
     if (condition.isEmpty())
         return {};
     return searchEachSlot(
@@ -325,7 +327,12 @@ DatabaseModule::SearchOutcome DatabaseModule::searchEachSlot(
             continue;
         if (heartbeat)
             heartbeat->watch(d->database());
-        outcome.count += search(*d, limit - outcome.count, [&](const KeywordMatch &m) { sink(slot, m); });
+        try {
+            outcome.count += search(*d, limit - outcome.count, [&](const KeywordMatch &m) { sink(slot, m); });
+        } catch (const sqlite::Error &) {
+            m_failedSlot = slot;
+            throw;
+        }
     }
     outcome.limitReached = outcome.count >= limit;
     return outcome;

@@ -96,6 +96,8 @@ public:
         m_busy = {std::move(handler), delay, interval};
     }
     bool isSearching() const { return m_searching; }
+    // The slot of the dictionary whose failure ended the last search, or -1 when none did.
+    int failedSlot() const { return m_failedSlot; }
 
 private:
     using Search = std::function<int(Dictionary &, int limit, const std::function<void(const KeywordMatch &)> &)>;
@@ -122,6 +124,7 @@ private:
         std::chrono::milliseconds interval{};
     } m_busy;
     bool m_searching = false;
+    int m_failedSlot = -1;
     // The set file could not be used (or made) at load and is left as it is.
     bool m_setFileKept = false;
     DictionarySetTable m_setsAtLoad;

@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "tests/common/stocksqlite.h"
 
 #include "app/main/mdimain.h"
 #include "app/search/frmsearchindexlist.h"
@@ -86,6 +87,7 @@ private slots:
     void keywordBoxSearchesWhatWasTyped_data();
     void keywordBoxSearchesWhatWasTyped();
     void notFoundAndBadPattern();
+    void aDamagedDictionaryIsNamed();
     void choosingOpensTheViewerOfItsType();
     void atMostEightViewersStayOpen();
     void deletedEntrySaysNoRecord();
@@ -274,6 +276,26 @@ void tst_mdimain::notFoundAndBadPattern()
     m_fx->prompter.clear();
     window()->SearchKeyword(QStringLiteral("a[bc*"));
     QCOMPARE(m_fx->prompter.texts(), QStringList{QStringLiteral("クエリーの書式にエラーが発生しました")});
+}
+
+void tst_mdimain::aDamagedDictionaryIsNamed()
+{
+    const QString a = m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("無事"), {{QStringLiteral("h"), 1, {}, {QStringLiteral("abc")}}});
+    const QString b = m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("破損"), {{QStringLiteral("i"), 1, {}, {QStringLiteral("abd")}}});
+    // The keyword index's page overwritten, as a failing disk or another program may leave it.
+    const int root = test::stockSqlite(b, QStringLiteral("SELECT rootpage FROM sqlite_schema WHERE name = 'Index_Index'")).toInt();
+    const int pageSize = test::stockSqlite(b, QStringLiteral("PRAGMA page_size")).toInt();
+    QVERIFY(root > 1 && pageSize > 0);
+    {
+        QFile file(b);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(qint64(root - 1) * pageSize));
+        file.write(QByteArray(pageSize, '\x7f'));
+    }
+    start({a, b});
+    window()->SearchKeyword(QStringLiteral("ab*"));
+    QCOMPARE(m_fx->prompter.texts(),
+             QStringList{QStringLiteral("検索できませんでした。\n辞書 ②破損: ファイルが壊れているか、データベースではありません")});
 }
 
 void tst_mdimain::choosingOpensTheViewerOfItsType()

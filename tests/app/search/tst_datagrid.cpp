@@ -1,4 +1,5 @@
 #include "searchfixture.h"
+#include "tests/common/stocksqlite.h"
 
 #include "app/search/frmdatagrid.h"
 #include "app/search/headinggridmodel.h"
@@ -45,6 +46,7 @@ private slots:
     void choosingReturnsTheSlotAndNumber();
     void columnWidthsAndPlacement();
     void largeDictionariesAreReadAsTheGridScrolls();
+    void aDictionaryFailingPartWayIsReported();
 
 private:
     HeadingGridModel &model() const { return *static_cast<HeadingGridModel *>(m_grid->grdDataGrid->model()); }
@@ -253,6 +255,42 @@ void tst_datagrid::largeDictionariesAreReadAsTheGridScrolls()
         clickHeader(0, Qt::ControlModifier);
         QCOMPARE(model().rowCount(), HeadingGridModel::Batch);
         QCOMPARE(model().index(0, 0).data().toString(), QStringLiteral("h0999"));
+    }));
+}
+
+void tst_datagrid::aDictionaryFailingPartWayIsReported()
+{
+    QList<test::NewEntry> entries;
+    for (int i = 0; i < 1000; ++i)
+        entries.append({QStringLiteral("h%1").arg(i, 4, 10, QLatin1Char('0')), 1, {}});
+    const QString big = m_fx->dictionary(QStringLiteral("big.dic"), QStringLiteral("大"), entries);
+    // The entry table's last page, which holds the last entries, overwritten.
+    const int page = test::stockSqlite(big, QStringLiteral("SELECT max(pageno) FROM dbstat WHERE name = 'Document' "
+                                                           "AND pagetype = 'leaf'")).toInt();
+    const int pageSize = test::stockSqlite(big, QStringLiteral("PRAGMA page_size")).toInt();
+    QVERIFY(page > 1 && pageSize > 0);
+    {
+        QFile file(big);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(qint64(page - 1) * pageSize));
+        file.write(QByteArray(pageSize, '\x7f'));
+    }
+    m_grid.reset();
+    m_fx->open({big});
+    m_grid = std::make_unique<frmDataGrid>(*m_fx->database, m_fx->settings);
+    QStringList told;
+    m_grid->setMessageHandler([&told](const QString &text) { told << text; });
+    QVERIFY(!show([&] {
+        for (int i = 0; i < 20 && model().canFetchMore({}); ++i) {
+            m_grid->grdDataGrid->scrollToBottom();
+            QCoreApplication::processEvents();
+        }
+        QTRY_COMPARE(told.size(), 1);
+        QCOMPARE(told.at(0), QStringLiteral("辞書「① 大」の見出しを最後まで読めませんでした。\n"
+                                            "ファイルが壊れているか、データベースではありません"));
+        // What was read before stays.
+        QVERIFY(model().rowCount() >= HeadingGridModel::Batch && model().rowCount() < 1000);
+        QCOMPARE(model().index(0, 0).data().toString(), QStringLiteral("h0000"));
     }));
 }
 
