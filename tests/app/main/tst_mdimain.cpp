@@ -283,15 +283,7 @@ void tst_mdimain::aDamagedDictionaryIsNamed()
     const QString a = m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("無事"), {{QStringLiteral("h"), 1, {}, {QStringLiteral("abc")}}});
     const QString b = m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("破損"), {{QStringLiteral("i"), 1, {}, {QStringLiteral("abd")}}});
     // The keyword index's page overwritten, as a failing disk or another program may leave it.
-    const int root = test::stockSqlite(b, QStringLiteral("SELECT rootpage FROM sqlite_schema WHERE name = 'Index_Index'")).toInt();
-    const int pageSize = test::stockSqlite(b, QStringLiteral("PRAGMA page_size")).toInt();
-    QVERIFY(root > 1 && pageSize > 0);
-    {
-        QFile file(b);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.seek(qint64(root - 1) * pageSize));
-        file.write(QByteArray(pageSize, '\x7f'));
-    }
+    QVERIFY(test::damagePage(b, QStringLiteral("SELECT rootpage FROM sqlite_schema WHERE name = 'Index_Index'")));
     start({a, b});
     window()->SearchKeyword(QStringLiteral("ab*"));
     QCOMPARE(m_fx->prompter.texts(),

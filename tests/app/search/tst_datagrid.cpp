@@ -265,16 +265,7 @@ void tst_datagrid::aDictionaryFailingPartWayIsReported()
         entries.append({QStringLiteral("h%1").arg(i, 4, 10, QLatin1Char('0')), 1, {}});
     const QString big = m_fx->dictionary(QStringLiteral("big.dic"), QStringLiteral("大"), entries);
     // The entry table's last page, which holds the last entries, overwritten.
-    const int page = test::stockSqlite(big, QStringLiteral("SELECT max(pageno) FROM dbstat WHERE name = 'Document' "
-                                                           "AND pagetype = 'leaf'")).toInt();
-    const int pageSize = test::stockSqlite(big, QStringLiteral("PRAGMA page_size")).toInt();
-    QVERIFY(page > 1 && pageSize > 0);
-    {
-        QFile file(big);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.seek(qint64(page - 1) * pageSize));
-        file.write(QByteArray(pageSize, '\x7f'));
-    }
+    QVERIFY(test::damagePage(big, QStringLiteral("SELECT max(pageno) FROM dbstat WHERE name = 'Document' AND pagetype = 'leaf'")));
     m_grid.reset();
     m_fx->open({big});
     m_grid = std::make_unique<frmDataGrid>(*m_fx->database, m_fx->settings);
