@@ -144,7 +144,8 @@ private:
             // another program changed keyword rows (then their keys were recomputed, or the rows
             // are not the ones the store recorded) or left a list of it that cannot be read.
             const schema::Layout layout = schema::layoutOf(copy);
-            const bool newTables = layout == schema::Layout::WithoutSearchTables;
+            const bool newTables = layout == schema::Layout::WithoutSearchTables
+                                   || layout == schema::Layout::IncompleteSearchTables;
             if (newTables)
                 schema::createSearchTables(copy);
             // An index of the earlier layout is made anew in the current one.

@@ -84,13 +84,14 @@ Dictionary::Dictionary(const QString &path, const Options &options)
     if (m_readOnly)
         return;
     m_db.prepareForWriting();
-    // A file of an earlier version gains the search tables, or the current trigram index; keys
-    // folded by another version are recomputed, and with them everything made from them.
+    // A file of an earlier version, or one that another program left with only some of the
+    // search tables, gains them, or the current trigram index; keys folded by another version
+    // are recomputed, and with them everything made from them.
     const bool keysCurrent = keysAreCurrent(m_db);
     if (keysCurrent && m_searchTables)
         return;
     sqlite::Transaction tx(m_db);
-    if (layout == schema::Layout::WithoutSearchTables)
+    if (layout == schema::Layout::WithoutSearchTables || layout == schema::Layout::IncompleteSearchTables)
         schema::createSearchTables(m_db);
     else if (layout == schema::Layout::EarlierTrigramIndex)
         schema::replaceTrigramIndex(m_db);

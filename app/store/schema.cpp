@@ -182,7 +182,9 @@ const std::vector<QHash<QString, SchemaObject>> &expectedSchemas(Layout layout)
     return layout == Layout::Current ? full : layout == Layout::EarlierTrigramIndex ? earlier : base;
 }
 
-bool matches(const QHash<QString, SchemaObject> &expected, const QHash<QString, SchemaObject> &actual)
+// The objects of `actual` (statistics tables aside) that are in `expected` as they are; -1 when
+// one is not.
+qsizetype matching(const QHash<QString, SchemaObject> &expected, const QHash<QString, SchemaObject> &actual)
 {
     qsizetype matched = 0;
     for (auto it = actual.cbegin(); it != actual.cend(); ++it) {
@@ -190,10 +192,23 @@ bool matches(const QHash<QString, SchemaObject> &expected, const QHash<QString, 
             continue;
         const auto want = expected.constFind(it.key());
         if (want == expected.cend() || !(*want == *it))
-            return false;
+            return -1;
         ++matched;
     }
-    return matched == expected.size();
+    return matched;
+}
+
+bool matches(const QHash<QString, SchemaObject> &expected, const QHash<QString, SchemaObject> &actual)
+{
+    return matching(expected, actual) == expected.size();
+}
+
+// Every object of the file is one of the current layout, and those of a file without the search
+// tables are all there: some of the search tables are missing.
+bool lacksSomeSearchTables(const QHash<QString, SchemaObject> &actual)
+{
+    const QHash<QString, SchemaObject> &base = expectedSchemas(Layout::WithoutSearchTables).front();
+    return matching(expectedSchemas(Layout::Current).front(), actual) >= 0 && matching(actual, base) == base.size();
 }
 
 } // namespace
@@ -207,6 +222,7 @@ void create(sqlite::Database &db)
 
 void createSearchTables(sqlite::Database &db)
 {
+    db.exec("DROP TABLE IF EXISTS KeyTrigram; DROP TABLE IF EXISTS DocumentText; DROP INDEX IF EXISTS Index_RenewalDate;");
     db.exec(SearchTablesSql);
     db.exec(TrigramIndexSql);
 }
@@ -230,7 +246,7 @@ Layout layoutOf(sqlite::Database &db)
         for (const QHash<QString, SchemaObject> &expected : expectedSchemas(layout))
             if (matches(expected, actual))
                 return layout;
-    return Layout::Unknown;
+    return lacksSomeSearchTables(actual) ? Layout::IncompleteSearchTables : Layout::Unknown;
 }
 
 bool isOurs(sqlite::Database &db)

@@ -11,24 +11,26 @@ constexpr int ApplicationId = 0x514D4443;
 
 // Creates the tables, indexes and relations of an empty dictionary, search tables included.
 void create(sqlite::Database &db);
-// Adds the search tables (empty) to a dictionary of Layout::WithoutSearchTables.
+// Adds the search tables (empty) to a dictionary of Layout::WithoutSearchTables or
+// Layout::IncompleteSearchTables; those it has are made anew.
 void createSearchTables(sqlite::Database &db);
 // Replaces the trigram index of a dictionary of Layout::EarlierTrigramIndex by an empty one of
 // the current layout (searchtables::rebuild() fills it).
 void replaceTrigramIndex(sqlite::Database &db);
 
 // The schemas this program accepts: the one it writes, the same with the trigram index of an
-// earlier layout (either of two), and the same without the search tables, as files made by earlier versions
-// have it.
-enum class Layout { Unknown, WithoutSearchTables, EarlierTrigramIndex, Current };
+// earlier layout (either of two), the same without the search tables, as files made by earlier
+// versions have it, and the same with only some of them (another program dropped the others;
+// they hold nothing that cannot be made again).
+enum class Layout { Unknown, WithoutSearchTables, IncompleteSearchTables, EarlierTrigramIndex, Current };
 Layout layoutOf(sqlite::Database &db);
 
 // True when every schema object of the file is one this program writes, with the same SQL
 // (letter case and white space aside) and the same columns, and none is missing: an added
 // trigger, view, table or index, a changed constraint or default, a partial index or a
-// table made WITHOUT ROWID all fail. The statistics tables of ANALYZE are allowed, and the search
-// tables may be missing together (never one of them), or have an earlier trigram index. Reads
-// only the schema, never the rows.
+// table made WITHOUT ROWID all fail. The statistics tables of ANALYZE are allowed, and any of the
+// search tables may be missing, or have an earlier trigram index. Reads only the schema, never the
+// rows.
 bool isOurs(sqlite::Database &db);
 
 // isOurs(), and the file carries the marker property.

@@ -400,8 +400,8 @@ void tst_dictionary::alteredCopiesAreRefusedUntouched_data()
     row("no marker", "DELETE FROM Properties WHERE Name = 'QuillmereDatabase';", false);
     row("analyzed", "ANALYZE;", true);
     row("without search tables", "DROP INDEX Index_RenewalDate; DROP TABLE DocumentText; DROP TABLE KeyTrigram;", true);
-    row("without the date index", "DROP INDEX Index_RenewalDate;", false);
-    row("without trigram index", "DROP TABLE KeyTrigram;", false);
+    row("without the date index", "DROP INDEX Index_RenewalDate;", true);
+    row("without trigram index", "DROP TABLE KeyTrigram;", true);
     row("trigram index with a rowid", "DROP TABLE KeyTrigram; CREATE TABLE KeyTrigram (Trigram INTEGER NOT NULL, "
                                       "FirstRow INTEGER NOT NULL, Rows BLOB NOT NULL, PRIMARY KEY (Trigram, FirstRow));", false);
     row("other trigram index", "DROP TABLE KeyTrigram; CREATE VIRTUAL TABLE IndexKeyTrigram USING "

@@ -388,11 +388,29 @@ void tst_searchtables::damagedListsAreMadeAnew()
 
 void tst_searchtables::earlierFilesAreAcceptedAndUpgraded()
 {
-    // A file as an earlier version made it: no search tables. Dropping only one of the two
-    // makes a file that is not ours.
-    const QString half = create(QStringLiteral("half.dic"));
-    stockSqlite(half, QStringLiteral("DROP TABLE DocumentText;"));
-    QVERIFY(!Dictionary::IsDictionaryFile(half));
+    // Another program dropped one of the search tables: the file stays a dictionary, searched
+    // without them read only, and gains them all again when opened for writing.
+    for (const QString &drop : {QStringLiteral("DROP TABLE DocumentText"), QStringLiteral("DROP TABLE KeyTrigram"),
+                               QStringLiteral("DROP INDEX Index_RenewalDate")}) {
+        const QString half = create(QStringLiteral("half.dic"));
+        {
+            Dictionary d(half);
+            d.addEntry(makeEntry(QStringLiteral("h")), {QStringLiteral("word")});
+        }
+        stockSqlite(half, drop);
+        QVERIFY2(Dictionary::IsDictionaryFile(half), qPrintable(drop));
+        QVERIFY(!Dictionary(half, {true, {}}).hasSearchTables());
+        // Compaction gives them back as well as opening for writing does.
+        if (drop.contains(QLatin1String("KeyTrigram")))
+            CompactDictionary(half);
+        QCOMPARE(stockSqlite(half, QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE name = 'KeyTrigram'")),
+                 QStringLiteral("1"));
+        Dictionary d(half);
+        QVERIFY(d.hasSearchTables());
+        QCOMPARE(indexCheck(d), QStringLiteral("ok"));
+        QCOMPARE(lookup(d, QStringLiteral("*ord*")).size(), 1);
+        QVERIFY(QFile::remove(half));
+    }
 
     const QString path = create(QStringLiteral("earlier.dic"));
     {
