@@ -187,15 +187,15 @@ void frmSearchIndexList::ClearList()
     ListIndex->clear();
     lblMaxFlag->hide();
     cmdSqueeze->setEnabled(true);
-    m_names.clear();
+    m_labels.clear();
     m_generation = m_database.openGeneration();
     updateCount();
 }
 
-QString frmSearchIndexList::dictionaryName(int slot)
+QString frmSearchIndexList::dictionaryLabel(int slot)
 {
-    auto it = m_names.constFind(slot);
-    if (it != m_names.constEnd())
+    auto it = m_labels.constFind(slot);
+    if (it != m_labels.constEnd())
         return *it;
     QString name;
     if (store::Dictionary *d = m_database.dictionary(slot)) {
@@ -204,7 +204,8 @@ QString frmSearchIndexList::dictionaryName(int slot)
         } catch (const sqlite::Error &) {
         }
     }
-    m_names.insert(slot, name);
+    name.prepend(slotMark(slot));
+    m_labels.insert(slot, name);
     return name;
 }
 
@@ -213,7 +214,7 @@ QString frmSearchIndexList::failureText(const sqlite::Error &error)
     QString text = QStringLiteral("検索できませんでした。\n");
     const int slot = m_database.failedSlot();
     if (slot >= 0)
-        text += QStringLiteral("辞書 %1%2: ").arg(slotMark(slot), dictionaryName(slot));
+        text += QStringLiteral("辞書 ") + dictionaryLabel(slot) + QStringLiteral(": ");
     return text + store::describeFailure(error);
 }
 
@@ -223,7 +224,7 @@ void frmSearchIndexList::AddList(qint16 intDicIndex, const QString &strIndex, qu
     auto *item = new QTreeWidgetItem(ListIndex);
     item->setText(KeywordColumn, strIndex);
     item->setText(HeadingColumn, strHeading);
-    item->setText(DictionaryColumn, slotMark(intDicIndex) + dictionaryName(intDicIndex));
+    item->setText(DictionaryColumn, dictionaryLabel(intDicIndex));
     item->setIcon(KeywordColumn, viewerIcon(bytViewer));
     item->setData(KeywordColumn, Qt::UserRole, lngDocNumber);
 }

@@ -84,14 +84,15 @@ private:
     void squeeze();
     void selectFirstRow();
     void onActivated();
-    QString dictionaryName(int slot);
+    // The slot mark and the name of a dictionary ("①仕事").
+    QString dictionaryLabel(int slot);
 
     store::DatabaseModule &m_database;
     store::Settings &m_settings;
     QWidget *m_client = nullptr;
     QMenuBar *m_menuBar = nullptr;
     std::function<void(const QString &)> m_showHelp;
-    QHash<int, QString> m_names; // dictionary names of this search, by slot
+    QHash<int, QString> m_labels; // dictionary labels of this search, by slot
     quint64 m_generation = 0; // the open set the rows were taken from
     qint16 m_chosenSlot = 0;
     qint32 m_chosenNumber = 0;
