@@ -49,10 +49,9 @@ std::optional<QString> WebViewer::addressOf(const QByteArray &body)
 
 bool WebViewer::writePage(const QString &path, const QString &page)
 {
-    // UTF-8 with a byte order mark: the mark decides the encoding before any charset the page
-    // declares, so the browser reads the text as it was decoded from the entry.
-    const QByteArray bytes = QByteArrayLiteral("\xEF\xBB\xBF") + page.toUtf8();
-    const text::WriteResult written = text::writeFileAtomically(path, bytes);
+    // Written as the HTML editor's preview writes it, so the browser reads the text as it was
+    // decoded from the entry.
+    const text::WriteResult written = text::writeBrowserPage(path, page);
     if (written.ok)
         return true;
     // Showing the address anyway could show an older page, even one of another entry.
