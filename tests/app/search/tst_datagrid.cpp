@@ -45,6 +45,7 @@ private slots:
     void headerClicksSort();
     void choosingReturnsTheSlotAndNumber();
     void columnWidthsAndPlacement();
+    void choosingAnEntrySavesThePlacement();
     void largeDictionariesAreReadAsTheGridScrolls();
     void aDictionaryFailingPartWayIsReported();
 
@@ -231,6 +232,27 @@ void tst_datagrid::columnWidthsAndPlacement()
         QCOMPARE(m_grid->grdDataGrid->height(), client->height() - Twips::toPixels(720));
         QCOMPARE(m_grid->cmdClose->x(), client->width() - Twips::toPixels(1080));
     }));
+}
+
+// The grid stays hidden after a choice, maybe until the program ends: its settings are saved
+// then, as on closing.
+void tst_datagrid::choosingAnEntrySavesThePlacement()
+{
+    using desktop::Twips;
+    QVERIFY(show([&] {
+        QTableView *view = m_grid->grdDataGrid;
+        view->setColumnWidth(0, 333);
+        view->setColumnWidth(2, 222);
+        m_grid->resize(710, 520);
+        const QRect cell = view->visualRect(model().index(0, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    }));
+    QSettings stored = test::SearchFixture::storedSettings();
+    QCOMPARE(qRound(stored.value(QStringLiteral("DataGrid/Columns0")).toDouble()), qRound(Twips::fromPixels(333)));
+    QCOMPARE(qRound(stored.value(QStringLiteral("DataGrid/Columns2")).toDouble()), qRound(Twips::fromPixels(222)));
+    QCOMPARE(qRound(stored.value(QStringLiteral("DataGrid/FormWidth")).toDouble()), qRound(Twips::fromPixels(710)));
+    QCOMPARE(qRound(stored.value(QStringLiteral("DataGrid/FormHeight")).toDouble()), qRound(Twips::fromPixels(520)));
 }
 
 void tst_datagrid::largeDictionariesAreReadAsTheGridScrolls()
