@@ -2,6 +2,7 @@
 
 #include "corvanehost.h"
 
+#include "controls/webbrowser/webbrowser.h"
 #include "platform/desktop/prompter.h"
 #include "platform/text/cp932.h"
 #include "platform/text/textfile.h"
@@ -58,6 +59,12 @@ bool WebViewer::writePage(const QString &path, const QString &page)
     context().prompter.inform(QStringLiteral("ページを表示するための一時ファイルを書き込めませんでした。\n")
                               + QDir::toNativeSeparators(path) + QLatin1Char('\n') + written.error);
     return false;
+}
+
+bool WebViewer::printPage(QPrinter &printer)
+{
+    auto *browser = qobject_cast<corvane::WebBrowser *>(m_control);
+    return browser && browser->printPage(printer);
 }
 
 void WebViewer::showBody(const QByteArray &body)
