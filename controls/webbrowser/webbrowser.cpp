@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QPrinter>
 #include <QTimer>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QToolBar>
 #include <QWebEnginePage>
@@ -131,6 +132,12 @@ void WebBrowser::layOut()
 bool WebBrowser::printPage(QPrinter &printer)
 {
     // The browser prints in the background; the print command ends when the page is printed.
+    // The browser prints one page at a time: a second command while it prints is refused.
+    if (m_printing)
+        return false;
+    m_printing = true;
+    // The window may be closed while the page prints; nothing of it is touched after that.
+    const QPointer<WebBrowser> self(this);
     QEventLoop loop;
     bool printed = false;
     const auto finish = [&](bool ok) {
@@ -149,6 +156,8 @@ bool WebBrowser::printPage(QPrinter &printer)
         m_view->print(&printer);
     }
     loop.exec();
+    if (self)
+        m_printing = false;
     return printed;
 }
 

@@ -52,6 +52,7 @@ private:
     QWebEngineView *m_view;
     bool m_startPageWritten = false;
     bool m_startPageFailureShown = false;
+    bool m_printing = false;
 };
 
 } // namespace corvane
