@@ -154,6 +154,10 @@ void TestAttributeDialog::sizeBoxTakesOnlyASize()
     typed.setCommitString(u"１２"_qs);
     QApplication::sendEvent(focus, &typed);
     QCOMPARE(size->currentText(), u"12."_qs);
+    // Select all still works from the keyboard.
+    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(focus, u"9"_qs);
+    QCOMPARE(size->currentText(), u"9"_qs);
 }
 
 void TestAttributeDialog::changeAllFromTheCaretLeavesTheText()
