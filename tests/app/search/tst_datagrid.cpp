@@ -46,6 +46,7 @@ private slots:
     void choosingReturnsTheSlotAndNumber();
     void columnWidthsAndPlacement();
     void choosingAnEntrySavesThePlacement();
+    void headingsSortInTheStoreOrder();
     void largeDictionariesAreReadAsTheGridScrolls();
     void aDictionaryFailingPartWayIsReported();
 
@@ -253,6 +254,28 @@ void tst_datagrid::choosingAnEntrySavesThePlacement()
     QCOMPARE(qRound(stored.value(QStringLiteral("DataGrid/Columns2")).toDouble()), qRound(Twips::fromPixels(222)));
     QCOMPARE(qRound(stored.value(QStringLiteral("DataGrid/FormWidth")).toDouble()), qRound(Twips::fromPixels(710)));
     QCOMPARE(qRound(stored.value(QStringLiteral("DataGrid/FormHeight")).toDouble()), qRound(Twips::fromPixels(520)));
+}
+
+// The grid lists headings in the order the result list narrows them: by folded key and code
+// point (丸 before 柿, a private-use character before one beyond the BMP).
+void tst_datagrid::headingsSortInTheStoreOrder()
+{
+    const QStringList added{QStringLiteral("柿"), QStringLiteral("𠮷"), QStringLiteral("丸"), QString(QChar(0xE000)),
+                            QStringLiteral("ｶｷ"), QStringLiteral("B"), QStringLiteral("a"), QStringLiteral("かく")};
+    QList<test::NewEntry> entries;
+    for (const QString &heading : added)
+        entries.append({heading, 1, {}, QByteArray("x")});
+    m_grid.reset();
+    m_fx->open({m_fx->dictionary(QStringLiteral("order.dic"), QStringLiteral("順"), entries)});
+    m_grid = std::make_unique<frmDataGrid>(*m_fx->database, m_fx->settings);
+    QVERIFY(!show([&] {
+        clickHeader(0, Qt::NoModifier);
+        QStringList shown;
+        for (int r = 0; r < model().rowCount(); ++r)
+            shown.append(model().index(r, 0).data().toString());
+        QCOMPARE(shown, (QStringList{QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("ｶｷ"), QStringLiteral("かく"),
+                                     QStringLiteral("丸"), QStringLiteral("柿"), QString(QChar(0xE000)), QStringLiteral("𠮷")}));
+    }));
 }
 
 void tst_datagrid::largeDictionariesAreReadAsTheGridScrolls()
