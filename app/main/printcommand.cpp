@@ -6,6 +6,7 @@
 #include "app/viewers/webviewers.h"
 #include "platform/desktop/printservice.h"
 #include "platform/desktop/prompter.h"
+#include "platform/rtf/pdftext.h"
 #include "platform/rtf/printing.h"
 
 #include <QFontDatabase>
@@ -53,18 +54,19 @@ bool printPlainText(const QString &text, QPrinter &printer)
         return false;
     painter.setFont(japaneseCapableFont(QFont()));
     const QFontMetrics metrics(painter.font(), &printer);
-    const int pageHeight = printer.pageLayout().paintRectPixels(printer.resolution()).height();
-    int y = 0;
+    const QRect body = rtf::printBody(printer);
+    int y = body.top();
     for (const QString &line : text.split(QLatin1Char('\n'))) {
-        if (y + metrics.height() > pageHeight && y > 0) {
+        if (y + metrics.height() > body.bottom() && y > body.top()) {
             if (!printer.newPage())
                 return false;
-            y = 0;
+            y = body.top();
         }
-        painter.drawText(0, y + metrics.ascent(), QString(line).remove(QLatin1Char('\r')));
+        painter.drawText(body.left(), y + metrics.ascent(), QString(line).remove(QLatin1Char('\r')));
         y += metrics.lineSpacing();
     }
-    return painter.end();
+    const QFont font = painter.font();
+    return painter.end() && rtf::repairPrintedText(printer, text, rtf::fontsOf(text, font));
 }
 
 void printViewer(QWidget *viewer, desktop::PrintService &printing, desktop::Prompter &prompter)
@@ -86,7 +88,14 @@ void printViewer(QWidget *viewer, desktop::PrintService &printing, desktop::Prom
     }
     if (!printing.choosePrinter(PrintTitle, false))
         return;
-    // Printing ends silently on any error, as the user has the printer's own report.
+    // A page shown inside the window is printed by its browser; a page that does not come out
+    // is told, since nothing else would show it.
+    if (auto *web = qobject_cast<WebViewer *>(viewer)) {
+        if (!web->printPage(printing.printer()))
+            prompter.inform(QStringLiteral("ページを印刷できませんでした。"));
+        return;
+    }
+    // Printing ends silently on any other error, as the user has the printer's own report.
     if (auto *text = qobject_cast<mdiTextBox *>(viewer))
         printPlainText(text->TextBox->toPlainText(), printing.printer());
     else if (auto *rich = qobject_cast<mdiRichTextBox *>(viewer))

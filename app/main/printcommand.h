@@ -16,12 +16,14 @@ namespace qm::app {
 void setUpPage(desktop::PrintService &printing);
 
 // Prints the body of the active viewer: a text line by line, rich text as it is shown (its
-// selection, or everything). Web pages and objects are printed from their own programs; the
-// user is told how. A cancelled print dialog prints nothing and says nothing.
+// selection, or everything), a page shown inside the window by its browser. Pages the desktop's
+// browser shows and objects are printed from their own programs; the user is told how. A
+// cancelled print dialog prints nothing and says nothing.
 void printViewer(QWidget *viewer, desktop::PrintService &printing, desktop::Prompter &prompter);
 
-// Prints plain text line by line in the printer's font (one that holds Japanese), a new page
-// whenever one is full; long lines are not wrapped. False when the printer failed.
+// Prints plain text line by line in the printer's font (one that holds Japanese) inside the
+// margin rich text keeps, a new page whenever one is full; long lines are not wrapped. False
+// when the printer failed.
 bool printPlainText(const QString &text, QPrinter &printer);
 
 } // namespace qm::app

@@ -170,13 +170,12 @@ void frmDataGrid::restorePlacement()
     setWindowState(desktop::windowStatesOf(m_settings.value(keys::WindowState)));
 }
 
-void frmDataGrid::unload()
+void frmDataGrid::saveSettings()
 {
     // The normal size is taken before the state changes: a hidden window keeps its maximized
     // size until it is shown again.
     const QRect normal = normalGeometry();
     m_settings.setValue(keys::WindowState, desktop::windowStateCode(windowState()));
-    setWindowState(Qt::WindowNoState);
     m_settings.setValue(keys::FormLeft, float(Twips::fromPixels(normal.x())));
     m_settings.setValue(keys::FormTop, float(Twips::fromPixels(normal.y())));
     m_settings.setValue(keys::FormWidth, float(Twips::fromPixels(normal.width())));
@@ -184,6 +183,12 @@ void frmDataGrid::unload()
     m_settings.setValue(keys::Columns0, float(Twips::fromPixels(grdDataGrid->columnWidth(HeadingGridModel::HeadingColumn))));
     m_settings.setValue(keys::Columns1, float(Twips::fromPixels(grdDataGrid->columnWidth(HeadingGridModel::TypeColumn))));
     m_settings.setValue(keys::Columns2, float(Twips::fromPixels(grdDataGrid->columnWidth(HeadingGridModel::DateColumn))));
+}
+
+void frmDataGrid::unload()
+{
+    saveSettings();
+    setWindowState(Qt::WindowNoState);
     m_model->clear();
     m_loaded = false;
 }
@@ -226,7 +231,9 @@ void frmDataGrid::chooseRow(int row)
         return;
     m_chosenSlot = cboDictionary->currentIndex();
     m_chosenNumber = number;
-    // Hidden, not closed: the next showing keeps the dictionary and the order.
+    // Hidden, not closed: the next showing keeps the dictionary and the order. The placement
+    // is saved now, as nothing else may close the grid before the program ends.
+    saveSettings();
     done(Accepted);
 }
 

@@ -61,6 +61,7 @@ private:
     void buildMenu();
     void load();
     void unload();
+    void saveSettings();
     void restorePlacement();
     void layoutClient(const QSize &client);
     void dictionaryChanged();

@@ -2,6 +2,7 @@
 
 #include "app/icons/viewericons.h"
 #include "app/store/databasemodule.h"
+#include "app/store/headinglist.h"
 #include "app/store/messages.h"
 #include "app/store/settings.h"
 #include "platform/desktop/twips.h"
@@ -17,6 +18,9 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <vector>
 
 namespace qm::app {
 namespace {
@@ -285,10 +289,23 @@ void frmSearchIndexList::finish(int result)
     m_finishing = false;
 }
 
+void frmSearchIndexList::sortByHeading()
+{
+    // Sorted once, in the order the heading grid and the lookups list headings; rows with equal
+    // headings keep their order. The list does not re-sort when headings are blanked.
+    std::vector<std::pair<std::u32string, QTreeWidgetItem *>> rows;
+    while (ListIndex->topLevelItemCount() > 0) {
+        QTreeWidgetItem *item = ListIndex->takeTopLevelItem(0);
+        rows.emplace_back(store::headingOrderKey(item->text(HeadingColumn)), item);
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &row : rows)
+        ListIndex->addTopLevelItem(row.second);
+}
+
 void frmSearchIndexList::squeeze()
 {
-    // Sorted once by heading; the list does not re-sort when headings are blanked below.
-    ListIndex->sortItems(HeadingColumn, Qt::AscendingOrder);
+    sortByHeading();
     QString remembered;
     for (int i = 0; i < ListIndex->topLevelItemCount(); ++i) {
         QTreeWidgetItem *item = ListIndex->topLevelItem(i);

@@ -82,6 +82,7 @@ private:
     void chooseSelected();
     void finish(int result);
     void squeeze();
+    void sortByHeading();
     void selectFirstRow();
     void onActivated();
     // The slot mark and the name of a dictionary ("①仕事").

@@ -4,6 +4,7 @@
 #include "schema.h"
 
 #include "platform/sqlite/statement.h"
+#include "platform/text/fold.h"
 
 namespace qm::store {
 namespace {
@@ -50,6 +51,16 @@ OrderColumn orderColumn(HeadingList::Order order, bool withDateIndex)
 }
 
 } // namespace
+
+std::u32string headingOrderKey(QStringView heading)
+{
+    // U+0000 never occurs in a fold, and sorts before every character, so a key that is a prefix
+    // of another still comes first.
+    std::u32string key = text::codePoints(text::fold(heading));
+    key.push_back(U'\0');
+    key += text::codePoints(heading);
+    return key;
+}
 
 HeadingList::HeadingList(Dictionary &dictionary, Order order, bool descending)
     : m_dictionary(dictionary)

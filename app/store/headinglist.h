@@ -4,11 +4,18 @@
 #include <QString>
 #include <QVariant>
 
+#include <string>
 #include <vector>
 
 namespace qm::store {
 
 class Dictionary;
+
+// The key headings are listed by wherever the program lists them (the heading grid, the result
+// list's narrowing): the folded key the store sorts keywords and headings by, compared by code
+// point as the dictionary's indexes compare it, then the heading's own code points so that equal
+// keys still come out in one order.
+std::u32string headingOrderKey(QStringView heading);
 
 // One line of the heading grid: an entry with the name of its type.
 struct HeadingRow {

@@ -2,6 +2,7 @@
 
 #include "corvanehost.h"
 
+#include "controls/webbrowser/webbrowser.h"
 #include "platform/desktop/prompter.h"
 #include "platform/text/cp932.h"
 #include "platform/text/textfile.h"
@@ -49,16 +50,21 @@ std::optional<QString> WebViewer::addressOf(const QByteArray &body)
 
 bool WebViewer::writePage(const QString &path, const QString &page)
 {
-    // UTF-8 with a byte order mark: the mark decides the encoding before any charset the page
-    // declares, so the browser reads the text as it was decoded from the entry.
-    const QByteArray bytes = QByteArrayLiteral("\xEF\xBB\xBF") + page.toUtf8();
-    const text::WriteResult written = text::writeFileAtomically(path, bytes);
+    // Written as the HTML editor's preview writes it, so the browser reads the text as it was
+    // decoded from the entry.
+    const text::WriteResult written = text::writeBrowserPage(path, page);
     if (written.ok)
         return true;
     // Showing the address anyway could show an older page, even one of another entry.
     context().prompter.inform(QStringLiteral("ページを表示するための一時ファイルを書き込めませんでした。\n")
                               + QDir::toNativeSeparators(path) + QLatin1Char('\n') + written.error);
     return false;
+}
+
+bool WebViewer::printPage(QPrinter &printer)
+{
+    auto *browser = qobject_cast<corvane::WebBrowser *>(m_control);
+    return browser && browser->printPage(printer);
 }
 
 void WebViewer::showBody(const QByteArray &body)

@@ -4,6 +4,8 @@
 
 #include <optional>
 
+class QPrinter;
+
 namespace qm::app {
 
 // The four viewers of web addresses and HTML pages. The "external" pair hands the page to the
@@ -16,6 +18,10 @@ class WebViewer : public ViewerWindow
 
 public:
     ~WebViewer() override;
+
+    // Prints the page the window shows inside itself; false when it shows none there (the
+    // external pair) or the page could not be printed.
+    bool printPage(QPrinter &printer);
 
 protected:
     enum class Kind { Url, Html };

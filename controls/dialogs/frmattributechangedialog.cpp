@@ -137,7 +137,11 @@ void frmAttributeChangeDialog::createColorAndSize()
                        QStringLiteral("22"), QStringLiteral("24"), QStringLiteral("26"),
                        QStringLiteral("28"), QStringLiteral("36"), QStringLiteral("48"),
                        QStringLiteral("72")});
-    cboSize->lineEdit()->installEventFilter(new SizeKeyFilter(cboSize));
+    // Keys typed into an editable combo box reach the box, which hands them to its line edit
+    // directly, past any filter there; text an input method commits reaches the line edit.
+    auto *sizeKeys = new SizeKeyFilter(cboSize);
+    cboSize->installEventFilter(sizeKeys);
+    cboSize->lineEdit()->installEventFilter(sizeKeys);
 }
 
 void frmAttributeChangeDialog::connectControls()
@@ -291,7 +295,7 @@ void frmAttributeChangeDialog::cmdReplace_Click()
         return;
     const auto apply = [this, size](FindTarget &target) { ApplyAttributes(target, *size); };
     if (!m_search.changeNext(m_controls.settings(), apply))
-        SearchControls::finish(*this, texts::searchedToEnd(), texts::replaceTitle());
+        SearchControls::finish(*this, texts::searchedToEnd(), texts::attributeChangeTitle());
 }
 
 void frmAttributeChangeDialog::cmdReplaceAll_Click()
@@ -303,7 +307,7 @@ void frmAttributeChangeDialog::cmdReplaceAll_Click()
         return;
     m_search.changeAll(m_controls.settings(),
                        [this, size](FindTarget &target) { ApplyAttributes(target, *size); });
-    SearchControls::finish(*this, texts::allReplaced(), texts::replaceTitle());
+    SearchControls::finish(*this, texts::allAttributesChanged(), texts::attributeChangeTitle());
 }
 
 } // namespace corvane

@@ -23,6 +23,9 @@ bool keyPasses(const QKeyEvent &key)
     case Qt::Key_Delete: return true;
     default: break;
     }
+    // Editing commands (select all, copy, paste, undo) type no character of their own.
+    if (key.modifiers().testFlag(Qt::ControlModifier))
+        return true;
     const QString text = key.text();
     return text.isEmpty() || std::all_of(text.cbegin(), text.cend(), editsSize);
 }

@@ -5,9 +5,9 @@
 namespace corvane {
 
 // Lets only what makes a point size into a size box: digits, "." and backspace edit it; every
-// other character key, Enter included, is swallowed. Keys that type nothing (arrows, Delete)
-// and the dialog's own keys (Tab, Escape) pass. Text an input method commits passes only when
-// it consists of those characters.
+// other character key, Enter included, is swallowed. Keys that type nothing (arrows, Delete),
+// the dialog's own keys (Tab, Escape) and editing commands with Ctrl (select all, paste) pass.
+// Text an input method commits passes only when it consists of those characters.
 class SizeKeyFilter final : public QObject
 {
     Q_OBJECT

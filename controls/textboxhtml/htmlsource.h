@@ -2,7 +2,6 @@
 
 #include "corvane_export.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -14,15 +13,5 @@ namespace corvane::htmlsource {
 // Empty when the source has no "<title>" (a tag with attributes does not count); nullopt when
 // it has one that is never closed.
 CORVANE_EXPORT std::optional<QString> title(QStringView source);
-
-// The character set a page declares in a meta element ("utf-8", "Shift_JIS", ...), as written;
-// empty when it declares none.
-CORVANE_EXPORT QString declaredCharset(QStringView source);
-
-// The bytes of a page written for a browser to show. A page that CP932 can hold and that
-// declares no other character set is written in CP932, the system's code page. Any other page
-// is written as UTF-8 behind a byte order mark, which a browser follows before any declaration,
-// so no character is lost or shown as something else, in a script or a style as well.
-CORVANE_EXPORT QByteArray previewBytes(QStringView source);
 
 } // namespace corvane::htmlsource

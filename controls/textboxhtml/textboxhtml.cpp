@@ -53,7 +53,7 @@ QString TextBoxHTML::previewPath()
 void TextBoxHTML::PreviewDocument()
 {
     const QString path = previewPath();
-    if (qm::text::writeFileAtomically(path, htmlsource::previewBytes(text())).ok)
+    if (qm::text::writeBrowserPage(path, text()).ok)
         DesktopLink::open(path);
 }
 

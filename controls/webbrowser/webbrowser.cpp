@@ -8,8 +8,13 @@
 #include "controls/services.h"
 
 #include <QAction>
+#include <QEventLoop>
+#include <QPrinter>
+#include <QTimer>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QToolBar>
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
@@ -122,6 +127,38 @@ void WebBrowser::layOut()
     m_toolBar->setGeometry(0, 0, width(), barHeight);
     const int browserHeight = height() - barHeight;
     m_view->setGeometry(0, barHeight, width(), browserHeight > 0 ? browserHeight : m_view->height());
+}
+
+bool WebBrowser::printPage(QPrinter &printer)
+{
+    // The browser prints in the background; the print command ends when the page is printed.
+    // The browser prints one page at a time: a second command while it prints is refused.
+    if (m_printing)
+        return false;
+    m_printing = true;
+    // The window may be closed while the page prints; nothing of it is touched after that.
+    const QPointer<WebBrowser> self(this);
+    QEventLoop loop;
+    bool printed = false;
+    const auto finish = [&](bool ok) {
+        printed = ok;
+        loop.quit();
+    };
+    // A page the browser never finishes, or a window closed meanwhile, ends the wait unprinted.
+    QTimer::singleShot(120000, &loop, [&] { finish(false); });
+    connect(m_view, &QObject::destroyed, &loop, [&] { finish(false); });
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+        connect(m_view->page(), &QWebEnginePage::pdfPrintingFinished, &loop,
+                [&](const QString &, bool ok) { finish(ok); });
+        m_view->page()->printToPdf(printer.outputFileName(), printer.pageLayout());
+    } else {
+        connect(m_view, &QWebEngineView::printFinished, &loop, finish);
+        m_view->print(&printer);
+    }
+    loop.exec();
+    if (self)
+        m_printing = false;
+    return printed;
 }
 
 } // namespace corvane

@@ -4,6 +4,7 @@
 #include "corvane_export.h"
 #include "controls/result.h"
 
+class QPrinter;
 class QToolBar;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -33,6 +34,11 @@ public:
 
     static QString startPagePath();
 
+    // Prints the page shown: into the PDF file the printer names as the browser lays a page out
+    // for print (its text stays text), or on the printer. Returns when the page is printed;
+    // false when it could not be.
+    bool printPage(QPrinter &printer);
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
@@ -46,6 +52,7 @@ private:
     QWebEngineView *m_view;
     bool m_startPageWritten = false;
     bool m_startPageFailureShown = false;
+    bool m_printing = false;
 };
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 #include "printing.h"
 
 #include "hiddentext.h"
+#include "pdftext.h"
 
 #include <QPrinter>
 #include <QTextCursor>
@@ -10,12 +11,24 @@
 
 namespace qm::rtf {
 
+QRect printBody(const QPrinter &printer)
+{
+    const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+    const int margin = qRound(printer.resolution() * 2 / 2.54);
+    const QRect body(0, 0, page.width(), page.height());
+    const QRect inner = body.adjusted(margin, margin, -margin, -margin);
+    // A page too small for the margin is printed on whole.
+    return inner.isValid() ? inner : body;
+}
+
 bool printDocument(const QTextDocument &document, QPrinter &printer)
 {
     if (!printer.isValid())
         return false;
     document.print(&printer);
-    return printer.printerState() != QPrinter::Error;
+    if (printer.printerState() == QPrinter::Error)
+        return false;
+    return repairPrintedText(printer, document.toPlainText(), fontsOf(document));
 }
 
 bool printSelection(const QTextCursor &cursor, QPrinter &printer)

@@ -1,12 +1,20 @@
 #pragma once
 
+#include <QRect>
+
 class QPrinter;
 class QTextCursor;
 class QTextDocument;
 
 namespace qm::rtf {
 
-// Prints the whole document. False when the printer reported an error.
+// The part of the printer's page that printed text fills, in device pixels: the page inside the
+// printer's margins, less 2 cm on each side. Rich text is laid out by Qt with that 2 cm margin;
+// plain text keeps the same, so both kinds of entry come out on the same place of the page.
+QRect printBody(const QPrinter &printer);
+
+// Prints the whole document; a PDF file names every glyph with the character printed. False
+// when the printer reported an error.
 bool printDocument(const QTextDocument &document, QPrinter &printer);
 
 // Prints the cursor's selection, or the whole document when nothing is selected, with the

@@ -106,4 +106,9 @@ WriteResult writeCp932File(const QString &path, QStringView text)
     return writeFileAtomically(path, encoded.bytes);
 }
 
+WriteResult writeBrowserPage(const QString &path, QStringView page)
+{
+    return writeFileAtomically(path, QByteArrayLiteral("\xEF\xBB\xBF") + page.toUtf8());
+}
+
 } // namespace qm::text

@@ -33,6 +33,11 @@ WriteResult writeCp932File(const QString &path, QStringView text);
 // Replaces the file with raw bytes, atomically.
 WriteResult writeFileAtomically(const QString &path, const QByteArray &bytes);
 
+// Replaces the file with an HTML page for a browser to show: UTF-8 behind a byte order mark,
+// which a browser follows before any character set the page declares, so every character of
+// the page shows as itself. The viewers and the HTML editor's preview both write pages this way.
+WriteResult writeBrowserPage(const QString &path, QStringView page);
+
 // The steps of writing a file, where a test can make the write fail as a full disk or a vanished
 // folder would. The hook is asked before each step and returns the system error number to fail
 // with, or 0 to go on. An empty hook (the default) never fails anything.

@@ -131,22 +131,33 @@ void TestAttributeDialog::switchesAndSwatchFollowTheirBoxes()
     QCOMPARE(m_colors.asked()[1].request.fileName, u"ffff0000"_qs);
 }
 
+// Keys go where a user's keys go: to the widget that has the focus once the size box is given it.
 void TestAttributeDialog::sizeBoxTakesOnlyASize()
 {
     Editor editor(u"text"_qs);
     search(editor, u"t"_qs);
     Driver::click("chkSize");
-    QLineEdit *box = Driver::control<QComboBox>("cboSize")->lineEdit();
-    box->selectAll();
-    QTest::keyClicks(box, u"1x2,.5-"_qs);
-    QTest::keyClick(box, Qt::Key_Backspace);
-    QCOMPARE(box->text(), u"12."_qs);
-    QTest::keyClick(box, Qt::Key_Return); // swallowed: no step runs
+    auto *size = Driver::control<QComboBox>("cboSize");
+    QApplication::setActiveWindow(size->window());
+    size->setFocus();
+    QWidget *focus = QApplication::focusWidget();
+    QVERIFY(focus == size || focus == size->lineEdit());
+    size->lineEdit()->selectAll();
+    QTest::keyClicks(focus, u"1x2,.5-a"_qs);
+    QTest::keyClick(focus, Qt::Key_Backspace);
+    QCOMPARE(size->currentText(), u"12."_qs);
+    QTest::keyClick(focus, Qt::Key_Return); // swallowed: no step runs
+    QTest::keyClick(focus, Qt::Key_Enter);
     QVERIFY(m_prompter.messages().isEmpty() && !editor.edit->textCursor().hasSelection());
+    QVERIFY(!Driver::unloaded());
     QInputMethodEvent typed(QString(), {});
     typed.setCommitString(u"１２"_qs);
-    QApplication::sendEvent(box, &typed);
-    QCOMPARE(box->text(), u"12."_qs);
+    QApplication::sendEvent(focus, &typed);
+    QCOMPARE(size->currentText(), u"12."_qs);
+    // Select all still works from the keyboard.
+    QTest::keyClick(focus, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(focus, u"9"_qs);
+    QCOMPARE(size->currentText(), u"9"_qs);
 }
 
 void TestAttributeDialog::changeAllFromTheCaretLeavesTheText()
@@ -160,8 +171,8 @@ void TestAttributeDialog::changeAllFromTheCaretLeavesTheText()
     QCOMPARE(editor.edit->toPlainText(), u"ab ab ab"_qs);
     for (int i = 0; i < 8; ++i)
         QCOMPARE(editor.at(i).fontPointSize(), i >= 3 && i != 5 ? 12.0 : original);
-    QCOMPARE(m_prompter.texts(), QStringList(u"すべて置換しました"_qs));
-    QCOMPARE(m_prompter.messages()[0].title, u"置換"_qs);
+    QCOMPARE(m_prompter.texts(), QStringList(u"すべて変更しました"_qs));
+    QCOMPARE(m_prompter.messages()[0].title, u"属性変更"_qs);
     QVERIFY(Driver::unloaded());
 }
 
@@ -192,7 +203,7 @@ void TestAttributeDialog::changeStepByStep()
     Driver::click("cmdReplace");
     QVERIFY(editor.at(2).fontStrikeOut() && !editor.at(0).fontStrikeOut());
     QCOMPARE(m_prompter.texts(), QStringList(u"最後まで検索しました"_qs));
-    QCOMPARE(m_prompter.messages()[0].title, u"置換"_qs);
+    QCOMPARE(m_prompter.messages()[0].title, u"属性変更"_qs);
 }
 
 void TestAttributeDialog::aSizeThatIsNotANumberIsRefused()

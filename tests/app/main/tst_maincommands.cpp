@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "tests/controls/webenginetestmain.h"
 
 #include "app/main/copycommand.h"
 #include "app/main/maincommands.h"
@@ -19,10 +20,13 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 using namespace qm;
 using qm::app::mdiMain;
@@ -50,9 +54,18 @@ QString pdfText(const QString &pdf)
     QProcess p;
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
     p.waitForFinished(30000);
-    // Fonts that share glyphs between radicals and ideographs make the extracted text name the
-    // radicals (U+2F8F for 行); compatibility normalisation turns them back.
-    return QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Where the first word of a PDF's first page starts, in points from the page's top left.
+QPointF firstWordAt(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    static const QRegularExpression word(QStringLiteral(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)")re"));
+    const QRegularExpressionMatch m = word.match(QString::fromUtf8(p.readAllStandardOutput()));
+    return m.hasMatch() ? QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QPointF(-1, -1);
 }
 
 QByteArray cp932(const char *utf8)
@@ -252,17 +265,34 @@ void tst_maincommands::printingTextAndRichText()
     QVERIFY(printed.contains(QStringLiteral("行149 日本語のテキスト")));
     QVERIFY2(printed.count(QLatin1Char('\f')) >= 2, "150 lines take several pages");
 
+    const QPointF plainAt = firstWordAt(pdf);
+
     QFile::remove(pdf);
     open(1);
     item("mnuFilePrint")->trigger();
     QVERIFY(pdfText(pdf).contains(QStringLiteral("リッチな本文")));
+    // Both kinds of body keep one margin: they start at the same place of the page.
+    const QPointF richAt = firstWordAt(pdf);
+    QVERIFY2(qAbs(plainAt.x() - richAt.x()) < 3 && qAbs(plainAt.y() - richAt.y()) < 3 && plainAt.x() > 50,
+             qPrintable(QStringLiteral("plain at %1,%2, rich at %3,%4").arg(plainAt.x()).arg(plainAt.y()).arg(richAt.x()).arg(richAt.y())));
 
-    // Web pages are printed from the browser: a hint, nothing printed.
+    // Pages the desktop's browser shows are printed from there: a hint, nothing printed.
     QFile::remove(pdf);
     open(3);
     item("mnuFilePrint")->trigger();
     QVERIFY(!QFile::exists(pdf));
     QVERIFY(m_fx->prompter.texts().last().startsWith(QStringLiteral("ＨＴＭＬのデータの印刷について\n　")));
+
+    // A page shown inside the window is printed by its browser, without a word.
+    const qsizetype told = m_fx->prompter.messages().size();
+    m_window->options().BrowserInMdi = 1;
+    open(3);
+    auto *view = m_window->activeViewer()->findChild<QWebEngineView *>();
+    QVERIFY(view);
+    QTRY_VERIFY_WITH_TIMEOUT(!view->page()->isLoading() && view->url().isLocalFile(), 30000);
+    item("mnuFilePrint")->trigger();
+    QVERIFY(pdfText(pdf).contains(QStringLiteral("ページ")));
+    QCOMPARE(m_fx->prompter.messages().size(), told);
 }
 
 void tst_maincommands::clipboardSearch()
@@ -296,5 +326,5 @@ void tst_maincommands::searchWindowsOpenFromTheFindMenu()
     QCOMPARE(shown, QStringLiteral("frmSearchDialog frmDataGrid"));
 }
 
-QTEST_MAIN(tst_maincommands)
+CORVANE_WEBENGINE_TEST_MAIN(tst_maincommands)
 #include "tst_maincommands.moc"

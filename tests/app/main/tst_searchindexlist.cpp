@@ -24,6 +24,7 @@ private slots:
     void init();
     void cleanup();
     void narrowingKeepsEveryRow();
+    void narrowingSortsHeadingsByTheirFoldedKeys();
     void choosingAfterNarrowingOpensItsOwnEntry();
     void cancellingAndEmptyLists();
     void settingsRoundTrip();
@@ -87,6 +88,25 @@ void tst_searchindexlist::narrowingKeepsEveryRow()
     QVERIFY(m_list->cmdSqueeze->isEnabled());
     QTest::mouseClick(m_list->cmdSqueeze, Qt::LeftButton);
     QVERIFY(!m_list->cmdSqueeze->isEnabled());
+}
+
+// Headings come in the order of the store's folded keys compared by code point, the order of
+// the lookups and the heading grid: width and case aside, kana by their hiragana, 丸 before 柿
+// (a reading order puts 柿 first), and a private-use character before one beyond the BMP
+// (UTF-16 order puts it after).
+void tst_searchindexlist::narrowingSortsHeadingsByTheirFoldedKeys()
+{
+    m_list->ClearList();
+    const QStringList added{QStringLiteral("柿"), QStringLiteral("𠮷"), QStringLiteral("丸"), QString(QChar(0xE000)),
+                            QStringLiteral("ｶｷ"), QStringLiteral("B"), QStringLiteral("a"), QStringLiteral("かく")};
+    for (int i = 0; i < added.size(); ++i)
+        m_list->AddList(0, QStringLiteral("k%1").arg(i), 1, added[i], i + 1);
+    m_list->cmdSqueeze->click();
+    QStringList headings;
+    for (int i = 0; i < m_list->ListIndex->topLevelItemCount(); ++i)
+        headings.append(m_list->ListIndex->topLevelItem(i)->text(1));
+    QCOMPARE(headings, (QStringList{QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("ｶｷ"), QStringLiteral("かく"),
+                                    QStringLiteral("丸"), QStringLiteral("柿"), QString(QChar(0xE000)), QStringLiteral("𠮷")}));
 }
 
 void tst_searchindexlist::choosingAfterNarrowingOpensItsOwnEntry()

@@ -45,6 +45,8 @@ private slots:
     void headerClicksSort();
     void choosingReturnsTheSlotAndNumber();
     void columnWidthsAndPlacement();
+    void choosingAnEntrySavesThePlacement();
+    void headingsSortInTheStoreOrder();
     void largeDictionariesAreReadAsTheGridScrolls();
     void aDictionaryFailingPartWayIsReported();
 
@@ -230,6 +232,49 @@ void tst_datagrid::columnWidthsAndPlacement()
         QCOMPARE(m_grid->grdDataGrid->width(), client->width() - Twips::toPixels(240));
         QCOMPARE(m_grid->grdDataGrid->height(), client->height() - Twips::toPixels(720));
         QCOMPARE(m_grid->cmdClose->x(), client->width() - Twips::toPixels(1080));
+    }));
+}
+
+// The grid stays hidden after a choice, maybe until the program ends: its settings are saved
+// then, as on closing.
+void tst_datagrid::choosingAnEntrySavesThePlacement()
+{
+    using desktop::Twips;
+    QVERIFY(show([&] {
+        QTableView *view = m_grid->grdDataGrid;
+        view->setColumnWidth(0, 333);
+        view->setColumnWidth(2, 222);
+        m_grid->resize(710, 520);
+        const QRect cell = view->visualRect(model().index(0, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell.center());
+    }));
+    QSettings stored = test::SearchFixture::storedSettings();
+    QCOMPARE(qRound(stored.value(QStringLiteral("DataGrid/Columns0")).toDouble()), qRound(Twips::fromPixels(333)));
+    QCOMPARE(qRound(stored.value(QStringLiteral("DataGrid/Columns2")).toDouble()), qRound(Twips::fromPixels(222)));
+    QCOMPARE(qRound(stored.value(QStringLiteral("DataGrid/FormWidth")).toDouble()), qRound(Twips::fromPixels(710)));
+    QCOMPARE(qRound(stored.value(QStringLiteral("DataGrid/FormHeight")).toDouble()), qRound(Twips::fromPixels(520)));
+}
+
+// The grid lists headings in the order the result list narrows them: by folded key and code
+// point (丸 before 柿, a private-use character before one beyond the BMP).
+void tst_datagrid::headingsSortInTheStoreOrder()
+{
+    const QStringList added{QStringLiteral("柿"), QStringLiteral("𠮷"), QStringLiteral("丸"), QString(QChar(0xE000)),
+                            QStringLiteral("ｶｷ"), QStringLiteral("B"), QStringLiteral("a"), QStringLiteral("かく")};
+    QList<test::NewEntry> entries;
+    for (const QString &heading : added)
+        entries.append({heading, 1, {}, QByteArray("x")});
+    m_grid.reset();
+    m_fx->open({m_fx->dictionary(QStringLiteral("order.dic"), QStringLiteral("順"), entries)});
+    m_grid = std::make_unique<frmDataGrid>(*m_fx->database, m_fx->settings);
+    QVERIFY(!show([&] {
+        clickHeader(0, Qt::NoModifier);
+        QStringList shown;
+        for (int r = 0; r < model().rowCount(); ++r)
+            shown.append(model().index(r, 0).data().toString());
+        QCOMPARE(shown, (QStringList{QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("ｶｷ"), QStringLiteral("かく"),
+                                     QStringLiteral("丸"), QStringLiteral("柿"), QString(QChar(0xE000)), QStringLiteral("𠮷")}));
     }));
 }
 

@@ -14,8 +14,12 @@
 #include "platform/text/cp932.h"
 
 #include <QLabel>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <memory>
@@ -52,6 +56,7 @@ private slots:
     void objectViewer();
     void embeddedUrlViewerShowsTheAddressOrSaysWhyNot();
     void embeddedHtmlViewerDecodesThePageAsTheEntryHoldsIt();
+    void embeddedPagePrintsToPdf();
     void pageThatCannotBeWrittenIsReportedAndNotShown();
 
 private:
@@ -188,6 +193,32 @@ void tst_viewers::embeddedHtmlViewerDecodesThePageAsTheEntryHoldsIt()
     QTRY_COMPARE_WITH_TIMEOUT(browserOf(viewer)->url(), QUrl::fromLocalFile(file), slow);
     QTRY_COMPARE_WITH_TIMEOUT(browserOf(viewer)->title(), title, slow);
     QVERIFY(m_prompter->messages().isEmpty());
+}
+
+// The page an embedded viewer shows prints into a PDF file with its text; a viewer that hands
+// the page to the desktop's browser has none to print.
+void tst_viewers::embeddedPagePrintsToPdf()
+{
+    const QByteArray page = cp932(QStringLiteral("<html><body><p>印刷する頁の本文</p></body></html>"));
+    auto *viewer = open<app::mdiHTMLMDI>(QStringLiteral("頁"), page, 1, 4);
+    QTRY_VERIFY_WITH_TIMEOUT(!browserOf(viewer)->page()->isLoading() && browserOf(viewer)->url().isLocalFile(), slow);
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString pdf = folder() + QStringLiteral("/page.pdf");
+    printer.setOutputFileName(pdf);
+    QVERIFY(viewer->printPage(printer));
+    QVERIFY(test::readFile(pdf).startsWith("%PDF"));
+    if (!QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        QProcess extract;
+        extract.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY(extract.waitForFinished(30000));
+        QVERIFY(QString::fromUtf8(extract.readAllStandardOutput()).contains(QStringLiteral("印刷する頁の本文")));
+    }
+
+    auto *external = open<app::mdiHTML>(QStringLiteral("外"), page, 1, 5);
+    printer.setOutputFileName(folder() + QStringLiteral("/external.pdf"));
+    QVERIFY(!external->printPage(printer));
+    QVERIFY(!QFile::exists(printer.outputFileName()));
 }
 
 // A program folder that is a plain file: even root cannot write into it.

@@ -1,8 +1,12 @@
+#include "platform/rtf/pdftext.h"
 #include "platform/rtf/printing.h"
 #include "platform/rtf/rtf.h"
 
 #include <QFile>
 #include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -24,6 +28,18 @@ int pdfPages(const QString &path)
         return -1;
     return int(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "));
 }
+
+// The text a reader extracts from a PDF, without the white space (lines are laid out anew).
+QString extractedText(const QString &pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput()).remove(QRegularExpression(QStringLiteral("\\s")));
+}
+
+// Kanji whose radicals, or compatibility forms, fonts draw with the kanji's own glyph.
+const QString SharedGlyphKanji = QStringLiteral("赤大一人口山川日月木水火土金戸長見言走足車門雨風食首香馬骨高鬼魚鳥黒");
 
 } // namespace
 
@@ -62,6 +78,59 @@ private slots:
         printer.setOutputFileName(none);
         QVERIFY(printSelection(QTextCursor(&doc), printer));
         QCOMPARE(pdfPages(none), allPages);
+    }
+
+    // Each printed kanji extracts as itself, in rich text of several fonts and sizes, in the
+    // whole document and in a selection, and the entries the repair rewrites stay readable.
+    void printedKanjiExtractAsThemselves()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext is not installed");
+        QTextDocument doc;
+        doc.setHtml(QStringLiteral("<p>%1 <b>%1</b></p><p style='font-size:20pt'>漢字 %1 かな ABC 123</p>").arg(SharedGlyphKanji));
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("kanji.pdf")));
+        QVERIFY(printDocument(doc, printer));
+        const QString expected = doc.toPlainText().remove(QRegularExpression(QStringLiteral("\\s")));
+        // Qt numbers the page at its foot.
+        QCOMPARE(extractedText(printer.outputFileName()), expected + u'1');
+
+        QTextCursor selection(&doc);
+        selection.setPosition(2);
+        selection.setPosition(12, QTextCursor::KeepAnchor);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("part.pdf")));
+        QVERIFY(printSelection(selection, printer));
+        QCOMPARE(extractedText(printer.outputFileName()), SharedGlyphKanji.mid(2, 10) + u'1');
+    }
+
+    // The glyph map survives a round trip through its text form, ranges and arrays alike.
+    void toUnicodeMapsReadBackAsWritten()
+    {
+        const QByteArray qtStyle = "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n2 beginbfrange\n"
+                                   "<0000> <0000> <0000>\n<0001> <0003> [<2F9A> <0009> <D842DFB7>]\n<0004> <0005> <0041>\n"
+                                   "endbfrange\n1 beginbfchar\n<0006> <2F24>\nendbfchar\n";
+        const QMap<uint, QString> map = parseToUnicode(qtStyle);
+        QCOMPARE(map.size(), 7);
+        QCOMPARE(map.value(1), QString(QChar(0x2F9A)));
+        QCOMPARE(map.value(3), QStringLiteral("𠮷"));
+        QCOMPARE(map.value(5), QStringLiteral("B"));
+        QCOMPARE(parseToUnicode(writeToUnicode(map)), map);
+        QVERIFY(parseToUnicode("1 beginbfrange\n<0001> <0002> [<0041>\nendbfrange\n").isEmpty());
+    }
+
+    // A radical or a control character names the glyph's other character; other text stays.
+    void sharedGlyphsAreNamedByThePrintedCharacter()
+    {
+        QTextDocument doc;
+        doc.setPlainText(QStringLiteral("赤 戸"));
+        const GlyphText glyphText(doc.toPlainText(), fontsOf(doc));
+        QCOMPARE(glyphText.textFor(QString(QChar(0x2F9A))), QStringLiteral("赤"));
+        QCOMPARE(glyphText.textFor(QString(QChar(0x2F3E))), QStringLiteral("戸"));
+        QCOMPARE(glyphText.textFor(QStringLiteral("\t")), QStringLiteral(" "));
+        QCOMPARE(glyphText.textFor(QStringLiteral("赤")), QStringLiteral("赤"));
+        QCOMPARE(glyphText.textFor(QStringLiteral("ff")), QStringLiteral("ff"));
     }
 };
 
