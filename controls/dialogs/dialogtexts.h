@@ -30,12 +30,7 @@ inline QString allReplaced()
     return QStringLiteral("すべて置換しました");
 }
 
-// The attribute dialog changes the look of what it finds, never the text: its messages say so.
-inline QString attributeChangeTitle()
-{
-    return QStringLiteral("属性変更");
-}
-
+// The attribute dialog changes the look of what it finds, never the text: its end message says so.
 inline QString allAttributesChanged()
 {
     return QStringLiteral("すべて変更しました");

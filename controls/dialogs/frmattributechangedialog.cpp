@@ -295,7 +295,7 @@ void frmAttributeChangeDialog::cmdReplace_Click()
         return;
     const auto apply = [this, size](FindTarget &target) { ApplyAttributes(target, *size); };
     if (!m_search.changeNext(m_controls.settings(), apply))
-        SearchControls::finish(*this, texts::searchedToEnd(), texts::attributeChangeTitle());
+        SearchControls::finish(*this, texts::searchedToEnd(), texts::replaceTitle());
 }
 
 void frmAttributeChangeDialog::cmdReplaceAll_Click()
@@ -307,7 +307,7 @@ void frmAttributeChangeDialog::cmdReplaceAll_Click()
         return;
     m_search.changeAll(m_controls.settings(),
                        [this, size](FindTarget &target) { ApplyAttributes(target, *size); });
-    SearchControls::finish(*this, texts::allAttributesChanged(), texts::attributeChangeTitle());
+    SearchControls::finish(*this, texts::allAttributesChanged(), texts::replaceTitle());
 }
 
 } // namespace corvane

@@ -172,7 +172,7 @@ void TestAttributeDialog::changeAllFromTheCaretLeavesTheText()
     for (int i = 0; i < 8; ++i)
         QCOMPARE(editor.at(i).fontPointSize(), i >= 3 && i != 5 ? 12.0 : original);
     QCOMPARE(m_prompter.texts(), QStringList(u"すべて変更しました"_qs));
-    QCOMPARE(m_prompter.messages()[0].title, u"属性変更"_qs);
+    QCOMPARE(m_prompter.messages()[0].title, u"置換"_qs);
     QVERIFY(Driver::unloaded());
 }
 
@@ -203,7 +203,7 @@ void TestAttributeDialog::changeStepByStep()
     Driver::click("cmdReplace");
     QVERIFY(editor.at(2).fontStrikeOut() && !editor.at(0).fontStrikeOut());
     QCOMPARE(m_prompter.texts(), QStringList(u"最後まで検索しました"_qs));
-    QCOMPARE(m_prompter.messages()[0].title, u"属性変更"_qs);
+    QCOMPARE(m_prompter.messages()[0].title, u"置換"_qs);
 }
 
 void TestAttributeDialog::aSizeThatIsNotANumberIsRefused()
