@@ -2,6 +2,7 @@
 
 #include "app/main/copycommand.h"
 #include "app/main/maincommands.h"
+#include "app/main/startcommand.h"
 #include "app/main/mdimain.h"
 #include "app/search/frmsearchindexlist.h"
 #include "app/viewers/viewerwindow.h"
@@ -76,6 +77,8 @@ private slots:
     void printingTextAndRichText();
     void clipboardSearch();
     void searchWindowsOpenFromTheFindMenu();
+    void resultRowsOutliveReopeningTheSameSet();
+    void aHandedCommandLineLooksTheWordUp();
 
 private:
     void start();
@@ -167,13 +170,14 @@ void tst_maincommands::anOpenEntryWindowBlocksNewModifyAndSets()
     m_window->windows.newEntry = [&] { ++calls; };
     m_window->windows.modifyEntry = [&](qint16, qint32) { return ++calls > 0; };
     m_window->windows.dictionarySets = [&] { ++calls; };
+    m_window->windows.setupDictionary = [&] { ++calls; };
     QWidget editor;
     editor.setObjectName(QStringLiteral("frmNewData"));
     editor.show();
     for (const char *key : {"New", "Modify", "DicSets"})
         button(key)->trigger();
     // Their shortcuts do nothing either.
-    for (const char *name : {"mnuEditNew", "mnuEditModify", "mnuFileDicSets"}) {
+    for (const char *name : {"mnuEditNew", "mnuEditModify", "mnuFileDicSets", "mnuToolSetupDictionary"}) {
         QVERIFY2(!item(name)->isEnabled(), name);
         item(name)->trigger();
     }
@@ -294,6 +298,74 @@ void tst_maincommands::searchWindowsOpenFromTheFindMenu()
     onModal<QDialog>([&](QDialog *dialog) { shown += dialog->objectName(); });
     button("Heading")->trigger();
     QCOMPARE(shown, QStringLiteral("frmSearchDialog frmDataGrid"));
+}
+
+// Rows of the result list, as the list shows them when it is opened from the Find menu.
+static int shownResultRows(QAction *command)
+{
+    int rows = -1;
+    onModal<app::frmSearchIndexList>([&rows](app::frmSearchIndexList *list) { rows = list->ListIndex->topLevelItemCount(); });
+    command->trigger();
+    return rows;
+}
+
+void tst_maincommands::resultRowsOutliveReopeningTheSameSet()
+{
+    start();
+    onModal<app::frmSearchIndexList>([](app::frmSearchIndexList *) {});
+    m_window->SearchKeyword(QStringLiteral("a*"));
+    QCOMPARE(shownResultRows(item("mnuFindSearchResult")), 4);
+
+    // The distributed registration closes and reopens the set; nothing was added.
+    m_window->windows.setupDictionary = [] {};
+    item("mnuToolSetupDictionary")->trigger();
+    QCOMPARE(shownResultRows(item("mnuFindSearchResult")), 4);
+
+    // Another file in a slot: the rows would name its entries, so they go.
+    m_window->windows.setupDictionary = [this] {
+        m_db->DictionarySetList[0].FileNames[0] =
+            m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("B"), {{QStringLiteral("b"), 1, {}, {QStringLiteral("b1")}}});
+    };
+    item("mnuToolSetupDictionary")->trigger();
+    QCOMPARE(shownResultRows(item("mnuFindSearchResult")), 0);
+}
+
+void tst_maincommands::aHandedCommandLineLooksTheWordUp()
+{
+    start();
+    QCOMPARE(app::lookupWordOf({QStringLiteral("a2")}), std::optional<QString>(QStringLiteral("a2")));
+    QCOMPARE(app::lookupWordOf({QStringLiteral("[a2]")}), std::optional<QString>(QStringLiteral("a2")));
+    for (const QStringList &none : {QStringList{}, QStringList{QStringLiteral("a"), QStringLiteral("b")},
+                                    QStringList{QStringLiteral("--lookup")}, QStringList{QStringLiteral(" ")}})
+        QVERIFY(!app::lookupWordOf(none));
+
+    // Under another modal window the lookup waits until it has closed.
+    QDialog other(m_window.get());
+    QString box;
+    QString pattern;
+    int rows = 0;
+    onModal<QDialog>([&](QDialog *shown) {
+        QCOMPARE(shown, &other);
+        app::runCommandLine(*m_window, *m_db, {QStringLiteral("a2")});
+        QVERIFY(!m_window->searchIndexList()->isVisible());
+    });
+    other.exec();
+    // The result list is modal: it is looked at from a timer while it is shown.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &poll, [&] {
+        auto *list = qobject_cast<app::frmSearchIndexList *>(QApplication::activeModalWidget());
+        if (!list)
+            return;
+        poll.stop();
+        box = m_window->cboKeyWord->currentText();
+        pattern = list->txtSearchIndex->text();
+        rows = list->ListIndex->topLevelItemCount();
+        list->reject();
+    });
+    poll.start(20);
+    QTRY_COMPARE(pattern, QStringLiteral("a2*"));
+    QCOMPARE(box, QStringLiteral("a2"));
+    QCOMPARE(rows, 1);
 }
 
 QTEST_MAIN(tst_maincommands)
