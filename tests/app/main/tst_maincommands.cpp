@@ -1,4 +1,5 @@
 #include "fixture.h"
+#include "resultlistwatch.h"
 
 #include "app/main/copycommand.h"
 #include "app/main/maincommands.h"
@@ -320,52 +321,23 @@ void tst_maincommands::resultRowsOutliveReopeningTheSameSet()
     m_window->windows.setupDictionary = [] {};
     item("mnuToolSetupDictionary")->trigger();
     QCOMPARE(shownResultRows(item("mnuFindSearchResult")), 4);
-
-    // Another file in a slot: the rows would name its entries, so they go.
-    m_window->windows.setupDictionary = [this] {
-        m_db->DictionarySetList[0].FileNames[0] =
-            m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("B"), {{QStringLiteral("b"), 1, {}, {QStringLiteral("b1")}}});
-    };
-    item("mnuToolSetupDictionary")->trigger();
-    QCOMPARE(shownResultRows(item("mnuFindSearchResult")), 0);
 }
 
 void tst_maincommands::aHandedCommandLineLooksTheWordUp()
 {
     start();
-    QCOMPARE(app::lookupWordOf({QStringLiteral("a2")}), std::optional<QString>(QStringLiteral("a2")));
-    QCOMPARE(app::lookupWordOf({QStringLiteral("[a2]")}), std::optional<QString>(QStringLiteral("a2")));
-    for (const QStringList &none : {QStringList{}, QStringList{QStringLiteral("a"), QStringLiteral("b")},
-                                    QStringList{QStringLiteral("--lookup")}, QStringList{QStringLiteral(" ")}})
-        QVERIFY(!app::lookupWordOf(none));
-
     // Under another modal window the lookup waits until it has closed.
     QDialog other(m_window.get());
-    QString box;
-    QString pattern;
-    int rows = 0;
     onModal<QDialog>([&](QDialog *shown) {
         QCOMPARE(shown, &other);
         app::runCommandLine(*m_window, *m_db, {QStringLiteral("a2")});
         QVERIFY(!m_window->searchIndexList()->isVisible());
     });
     other.exec();
-    // The result list is modal: it is looked at from a timer while it is shown.
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &poll, [&] {
-        auto *list = qobject_cast<app::frmSearchIndexList *>(QApplication::activeModalWidget());
-        if (!list)
-            return;
-        poll.stop();
-        box = m_window->cboKeyWord->currentText();
-        pattern = list->txtSearchIndex->text();
-        rows = list->ListIndex->topLevelItemCount();
-        list->reject();
-    });
-    poll.start(20);
-    QTRY_COMPARE(pattern, QStringLiteral("a2*"));
-    QCOMPARE(box, QStringLiteral("a2"));
-    QCOMPARE(rows, 1);
+    test::ResultListWatch shown(*m_window);
+    QTRY_COMPARE(shown.pattern, QStringLiteral("a2*"));
+    QCOMPARE(shown.keywordBox, QStringLiteral("a2"));
+    QCOMPARE(shown.rows, 1);
 }
 
 QTEST_MAIN(tst_maincommands)

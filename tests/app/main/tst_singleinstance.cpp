@@ -1,19 +1,14 @@
 #include "fixture.h"
+#include "resultlistwatch.h"
 
 #include "app/main/mdimain.h"
 #include "app/main/singleinstance.h"
 #include "app/main/startcommand.h"
-#include "app/search/frmsearchindexlist.h"
 
-#include <QApplication>
-#include <QComboBox>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTest>
-#include <QTimer>
-#include <QTreeWidget>
 
 using namespace qm;
 
@@ -112,30 +107,16 @@ void tst_singleinstance::aSecondStartHandsItsWordToTheFirst()
     QVERIFY(instance.isServing());
     instance.setHandler([&](const QStringList &handed) { app::runCommandLine(window, database, handed); });
 
-    QString box;
-    QString pattern;
-    int rows = 0;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &poll, [&] {
-        auto *list = qobject_cast<app::frmSearchIndexList *>(QApplication::activeModalWidget());
-        if (!list)
-            return;
-        poll.stop();
-        box = window.cboKeyWord->currentText();
-        pattern = list->txtSearchIndex->text();
-        rows = list->ListIndex->topLevelItemCount();
-        list->reject();
-    });
-    poll.start(20);
+    test::ResultListWatch shown(window);
     Start second(fx.dir.path(), {QStringLiteral("ap")});
     QTRY_VERIFY_WITH_TIMEOUT(second.endedAfter >= 0, 20000);
     QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.process.exitCode(), 0);
     QVERIFY2(second.endedAfter < cost + HandOverMs,
              qPrintable(QStringLiteral("%1 ms, a start costs %2 ms").arg(second.endedAfter).arg(cost)));
-    QTRY_COMPARE(pattern, QStringLiteral("ap*"));
-    QCOMPARE(box, QStringLiteral("ap"));
-    QCOMPARE(rows, 2);
+    QTRY_COMPARE(shown.pattern, QStringLiteral("ap*"));
+    QCOMPARE(shown.keywordBox, QStringLiteral("ap"));
+    QCOMPARE(shown.rows, 2);
     window.close();
 }
 
