@@ -47,7 +47,6 @@ private slots:
     void closeStoresTrueCounts();
     void addDictionaryToSet();
     void searchAcrossSlotsRespectsTheLimit();
-    void commitWritesOnlyChangedSets();
     void reopeningTheSameFilesKeepsTheGeneration();
 
 private:
@@ -362,31 +361,6 @@ void tst_databasemodule::searchAcrossSlotsRespectsTheLimit()
 
 QTEST_GUILESS_MAIN(tst_databasemodule)
 #include "tst_databasemodule.moc"
-
-void tst_databasemodule::commitWritesOnlyChangedSets()
-{
-    m_db->LoadDictionarySets();
-    const QString setFile = m_db->setFilePath();
-    QFile::remove(setFile);
-    // Nothing changed since the load: nothing is written.
-    QVERIFY(m_db->CommitDictionarySets());
-    QVERIFY(!QFile::exists(setFile));
-
-    m_db->DictionarySetList[1].SetName = QStringLiteral("二つ目");
-    m_db->DictionarySetList[1].FileNames[0] = QStringLiteral("/x/b.dic");
-    m_db->DictionarySetList[1].FileCount = 1;
-    m_db->DictionarySetCount = 2;
-    QVERIFY(m_db->CommitDictionarySets());
-    DatabaseModule reread(m_prompter, m_dir.path());
-    reread.LoadDictionarySets();
-    QCOMPARE(reread.DictionarySetCount, qint16(2));
-    QCOMPARE(reread.DictionarySetList[1].FileNames[0], QStringLiteral("/x/b.dic"));
-
-    // Choosing another current set is a change too.
-    m_db->OpenDictionarySetsIndex = 1;
-    QVERIFY(m_db->CommitDictionarySets());
-    QVERIFY(readFile(setFile).contains("OpenDictionarySetsIndex = 1"));
-}
 
 void tst_databasemodule::reopeningTheSameFilesKeepsTheGeneration()
 {
