@@ -18,7 +18,7 @@ namespace {
 
 // A later start waits this long for the running program before it starts on its own.
 constexpr int ConnectMs = 500;
-constexpr int AnswerMs = 400;
+constexpr int WriteMs = 400;
 // A command line is a few words; anything longer is not one of ours.
 constexpr quint32 MaxMessageBytes = 64 * 1024;
 
@@ -85,10 +85,10 @@ bool SingleInstance::handOverTo(const QString &name, const QStringList &argument
     socket.connectToServer(name);
     if (!socket.waitForConnected(ConnectMs))
         return false;
+    // Once the message is with the system the running program reads it, busy or not; there is
+    // no answer to wait for.
     socket.write(encodeMessage(arguments));
-    socket.waitForBytesWritten(AnswerMs);
-    // The running program answers once it has read the message; a busy one reads it later.
-    socket.waitForReadyRead(AnswerMs);
+    socket.waitForBytesWritten(WriteMs);
     socket.disconnectFromServer();
     return true;
 }
@@ -135,7 +135,6 @@ void SingleInstance::readFrom(QLocalSocket *socket)
     QStringList arguments;
     QDataStream stream(socket->read(size));
     stream >> arguments;
-    socket->write("1");
     socket->disconnectFromServer();
     // The handler may show a modal window; it runs after the socket's own signal is done.
     if (stream.status() == QDataStream::Ok)

@@ -13,11 +13,14 @@ namespace {
 
 constexpr int RetryMs = 200;
 
+// A window hidden on purpose (the main window while the distributed registration runs) stays
+// hidden.
 void bringToFront(QWidget &window)
 {
+    if (window.isHidden())
+        return;
     if (window.isMinimized())
         window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
-    window.show();
     window.raise();
     window.activateWindow();
 }
@@ -26,9 +29,7 @@ void lookUpWhenFree(mdiMain &window, const store::DatabaseModule &database, cons
 {
     // A lookup opens the result list modally; under another modal window or a running search it
     // would work on a set that is closed or busy.
-    if (QWidget *modal = QApplication::activeModalWidget(); modal || database.isSearching()) {
-        if (modal)
-            bringToFront(*modal);
+    if (QApplication::activeModalWidget() || database.isSearching()) {
         QTimer::singleShot(RetryMs, &window, [&window, &database, word] { lookUpWhenFree(window, database, word); });
         return;
     }
@@ -52,6 +53,9 @@ std::optional<QString> lookupWordOf(const QStringList &arguments)
 void runCommandLine(mdiMain &window, const store::DatabaseModule &database, const QStringList &arguments)
 {
     bringToFront(window);
+    // A dialog the user left open stays in front of the main window.
+    if (QWidget *modal = QApplication::activeModalWidget())
+        bringToFront(*modal);
     if (const std::optional<QString> word = lookupWordOf(arguments))
         lookUpWhenFree(window, database, *word);
 }
