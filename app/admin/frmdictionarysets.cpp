@@ -85,16 +85,18 @@ void frmDictionarySets::buildButtons(QWidget *client)
                       1455, 375);
     cmdCancel->setAutoDefault(false);
     connect(cmdOK, &QPushButton::clicked, this, &frmDictionarySets::acceptSet);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmDictionarySets::reject);
+    // Cancel, Escape and the close box close the editor without writing anything back.
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void frmDictionarySets::load()
 {
     m_index = m_database.OpenDictionarySetsIndex;
+    store::DictionarySet original;
     if (m_index >= 0 && m_index < store::MaxDictionarySets)
-        m_original = m_database.DictionarySetList[std::size_t(m_index)];
-    m_set = WorkingSet(m_original);
-    txtDicSetsName->setText(m_original.SetName);
+        original = m_database.DictionarySetList[std::size_t(m_index)];
+    m_set = WorkingSet(original);
+    txtDicSetsName->setText(original.SetName);
     refreshList(-1);
 }
 
@@ -127,8 +129,10 @@ void frmDictionarySets::addDictionary()
                           + QStringLiteral("個までです"));
         return;
     }
+    // A path already in the set is refused before anything is offered or created.
     const std::optional<QString> path = chooseFile();
-    if (!path || !storable(*path) || (!store::FileExists(*path) && !createMissing(*path)) || refuses(*path))
+    if (!path || !storable(*path) || isRegistered(*path) || (!store::FileExists(*path) && !createMissing(*path))
+        || isNotDictionary(*path))
         return;
     m_set.append(*path);
     refreshList(m_set.count() - 1);
@@ -165,12 +169,18 @@ bool frmDictionarySets::storable(const QString &path)
     return false;
 }
 
-bool frmDictionarySets::refuses(const QString &path)
+bool frmDictionarySets::isRegistered(const QString &path)
 {
-    if (m_set.contains(path)) {
-        m_prompter.inform(path + QStringLiteral(" はすでに登録されています"));
-        return true;
-    }
+    // The member is named as registered: it may differ from the chosen path in letter case.
+    const QString member = m_set.registeredAs(path);
+    if (member.isEmpty())
+        return false;
+    m_prompter.inform(member + QStringLiteral(" はすでに登録されています"));
+    return true;
+}
+
+bool frmDictionarySets::isNotDictionary(const QString &path)
+{
     if (!store::Dictionary::IsDictionaryFile(path)) {
         m_prompter.inform(path + QStringLiteral(" は辞書ファイルではありません"));
         return true;
@@ -245,21 +255,6 @@ void frmDictionarySets::writeBack()
 {
     if (m_index >= 0 && m_index < store::MaxDictionarySets)
         m_database.DictionarySetList[std::size_t(m_index)] = m_set.set();
-}
-
-void frmDictionarySets::reject()
-{
-    if (m_set.set() == m_original) {
-        QDialog::reject();
-        return;
-    }
-    const Prompter::Answer answer = m_prompter.ask({QStringLiteral("辞書セットの変更を保存しますか"), {},
-                                                    Prompter::Buttons::YesNoCancel, Prompter::Answer::Cancel,
-                                                    Prompter::Icon::Question});
-    if (answer == Prompter::Answer::Yes)
-        acceptSet();
-    else if (answer == Prompter::Answer::No)
-        QDialog::reject();
 }
 
 } // namespace qm::app

@@ -27,8 +27,9 @@ class DictionaryInfoPanel;
 // DictionarySetList[OpenDictionarySetsIndex], which the caller sets before showing the editor
 // modally: the set's name and its files in slot order. Accepting writes the copy back into that
 // entry (an accepted set without a name tells the caller to delete the entry); cancelling leaves
-// the entry as it was. The editor writes no file of its own; dictionaries created through it and
-// properties changed through it take effect at once.
+// the entry as it was. The editor writes no file of its own (the sets list writes the set file
+// once the editor has closed); dictionaries created through it and properties changed through it
+// take effect at once.
 class frmDictionarySets final : public QDialog
 {
     Q_OBJECT
@@ -54,10 +55,6 @@ public:
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
 
-public slots:
-    // Cancel, Escape and the close box: asks whether to keep the changes, when there are any.
-    void reject() override;
-
 private:
     void buildControls(QWidget *client);
     void buildListButtons(QWidget *client);
@@ -70,7 +67,8 @@ private:
     std::optional<QString> chooseFile();
     bool storable(const QString &path);
     bool createMissing(const QString &path);
-    bool refuses(const QString &path);
+    bool isRegistered(const QString &path);
+    bool isNotDictionary(const QString &path);
     void removeDictionary();
     void moveSelected(int offset);
     void showProperty();
@@ -85,7 +83,6 @@ private:
     DictionaryFileDialog m_fileDialog;
     desktop::FileChooser *m_chooser = &m_fileDialog;
     int m_index = -1;
-    store::DictionarySet m_original;
     WorkingSet m_set;
 };
 

@@ -115,7 +115,16 @@ void frmDictionarySetsList::DeleteDictionarySet(int index)
     --m_database.DictionarySetCount;
     const int selected = selectedRow();
     select(lstDicSets, selected > 0 ? selected - 1 : -1);
+    commit();
+}
+
+void frmDictionarySetsList::commit()
+{
     RefreshSetList();
+    // The file names the selected set as current, so a run that ends before the list closes
+    // starts with it; the list sets the index anew before each use in any case.
+    m_database.OpenDictionarySetsIndex = qint16(selectedRow());
+    m_database.CommitDictionarySets();
 }
 
 void frmDictionarySetsList::addSet()
@@ -133,7 +142,7 @@ void frmDictionarySetsList::addSet()
     select(lstDicSets, index);
     showEditor();
     dropIfNameless(index);
-    RefreshSetList();
+    commit();
 }
 
 void frmDictionarySetsList::editSet()
@@ -145,7 +154,7 @@ void frmDictionarySetsList::editSet()
     showEditor();
     dropIfNameless(index);
     // A changed name shows at once.
-    RefreshSetList();
+    commit();
 }
 
 void frmDictionarySetsList::deleteSet()
@@ -163,7 +172,7 @@ void frmDictionarySetsList::moveSelected(int offset)
         return;
     std::swap(m_database.DictionarySetList[std::size_t(row)], m_database.DictionarySetList[std::size_t(target)]);
     select(lstDicSets, target);
-    RefreshSetList();
+    commit();
 }
 
 void frmDictionarySetsList::showEditor()
@@ -172,6 +181,9 @@ void frmDictionarySetsList::showEditor()
     if (m_chooser)
         editor.setFileChooser(*m_chooser);
     editor.exec();
+    // The list takes the focus back whichever way the editor closed.
+    activateWindow();
+    lstDicSets->setFocus();
 }
 
 void frmDictionarySetsList::dropIfNameless(int index)
@@ -187,6 +199,7 @@ void frmDictionarySetsList::done(int result)
         m_closed = true;
         m_database.OpenDictionarySetsIndex = qint16(selectedRow());
         m_database.OpenDictionarySet();
+        m_database.CommitDictionarySets();
     }
     QDialog::done(result);
 }

@@ -20,8 +20,9 @@ namespace qm::app {
 
 // The list of dictionary sets. Loading it closes the open set; closing it, whatever the way,
 // makes the selected set current and opens it (none when nothing is selected). Sets are added,
-// edited (in frmDictionarySets), deleted and reordered in the set table in memory; the set
-// file is written when the program ends.
+// edited (in frmDictionarySets), deleted and reordered in the set table in memory, and the set
+// file is written after each change and when the list closes, so no change waits for the
+// program's end.
 class frmDictionarySetsList final : public QDialog
 {
     Q_OBJECT
@@ -63,6 +64,8 @@ private:
     void deleteSet();
     void moveSelected(int offset);
     void showEditor();
+    // Writes the set file after a change and refreshes the list.
+    void commit();
     void dropIfNameless(int index);
 
     store::DatabaseModule &m_database;

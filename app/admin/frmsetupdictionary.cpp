@@ -122,17 +122,19 @@ void frmSetupDictionary::DropFiles(const QStringList &paths)
                               {}, Prompter::Icon::Warning);
             continue;
         }
-        registerFile(path, offered.name);
+        if (!registerFile(path, offered.name))
+            break;
     }
+    m_database.CommitDictionarySets();
 }
 
-void frmSetupDictionary::registerFile(const QString &path, const QString &dictionaryName)
+bool frmSetupDictionary::registerFile(const QString &path, const QString &dictionaryName)
 {
     const QString target = m_database.programFolder() + QLatin1Char('/') + QFileInfo(path).fileName();
     if (!storable(target))
-        return;
+        return true;
     if (!m_prompter.confirm(QStringLiteral("「") + dictionaryName + QStringLiteral("」を辞書セットに登録しますか")))
-        return;
+        return false;
     // A file that already lies in the program folder is registered as it is; copying it onto
     // itself would destroy it.
     const bool alreadyThere = store::isSameFile(path, target);
@@ -141,7 +143,7 @@ void frmSetupDictionary::registerFile(const QString &path, const QString &dictio
             // Replacing a dictionary of the set loses its entries: then No is the safe default.
             const auto safe = isInCurrentSet(target) ? Prompter::Answer::No : Prompter::Answer::Yes;
             if (!m_prompter.confirm(QStringLiteral("この辞書はすでに存在しますが，上書きしてもよろしいですか"), safe))
-                return;
+                return false;
         }
         store::CopyOutcome copied;
         {
@@ -152,10 +154,11 @@ void frmSetupDictionary::registerFile(const QString &path, const QString &dictio
             m_prompter.inform(QStringLiteral("「") + dictionaryName + QStringLiteral("」(") + shown(path)
                                   + QStringLiteral(") をコピーできませんでした。\n") + copied.reason,
                               {}, Prompter::Icon::Warning);
-            return;
+            return true;
         }
     }
     m_database.AddDictionaryToSet(target);
+    return true;
 }
 
 bool frmSetupDictionary::isInCurrentSet(const QString &path) const

@@ -53,16 +53,17 @@ public:
     frmSetupDictionary(store::DatabaseModule &database, desktop::Prompter &prompter, QWidget *parent = nullptr);
     ~frmSetupDictionary() override;
 
-    // Works through the files of a drop, first to last, one question each: a No leaves that
-    // file alone and goes on with the next one.
+    // Works through the files of a drop, first to last, one question each: a No ends the drop,
+    // leaving that file and every later one alone. The set file is written when a dictionary
+    // was added.
     void DropFiles(const QStringList &paths);
 
     FileDropZone *Picture1 = nullptr;
     QPushButton *cmdClose = nullptr;
 
 private:
-    // Asks, copies and adds one dictionary.
-    void registerFile(const QString &path, const QString &dictionaryName);
+    // Asks, copies and adds one dictionary; false when the user answered No, which ends the drop.
+    bool registerFile(const QString &path, const QString &dictionaryName);
     bool isInCurrentSet(const QString &path) const;
     bool storable(const QString &target);
 

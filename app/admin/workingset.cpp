@@ -9,12 +9,13 @@ WorkingSet::WorkingSet(store::DictionarySet set)
 {
 }
 
-bool WorkingSet::contains(const QString &path) const
+QString WorkingSet::registeredAs(const QString &path) const
 {
     const auto used = m_set.FileNames.cbegin() + m_set.FileCount;
-    return std::any_of(m_set.FileNames.cbegin(), used, [&path](const QString &file) {
+    const auto found = std::find_if(m_set.FileNames.cbegin(), used, [&path](const QString &file) {
         return QString::compare(file, path, Qt::CaseInsensitive) == 0;
     });
+    return found == used ? QString() : *found;
 }
 
 void WorkingSet::append(const QString &path)

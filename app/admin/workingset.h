@@ -18,7 +18,9 @@ public:
 
     void setName(const QString &name) { m_set.SetName = name; }
     // Whether the path is registered already; letter case is ignored.
-    bool contains(const QString &path) const;
+    bool contains(const QString &path) const { return !registeredAs(path).isEmpty(); }
+    // The registered file the path matches ignoring letter case, or an empty string.
+    QString registeredAs(const QString &path) const;
     // Appends a file; nothing happens when the set is full.
     void append(const QString &path);
     // Removes the file in the slot; the files after it move up one slot.

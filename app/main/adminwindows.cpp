@@ -9,6 +9,8 @@
 #include "app/icons/viewericons.h"
 #include "app/store/databasemodule.h"
 
+#include <QComboBox>
+
 namespace qm::app {
 
 void installAdminWindows(mdiMain &window, store::DatabaseModule &database, store::Settings &settings,
@@ -18,6 +20,9 @@ void installAdminWindows(mdiMain &window, store::DatabaseModule &database, store
     window.windows.dictionarySets = [&window, &database, &prompter, help] {
         frmDictionarySetsList dialog(database, prompter, help, &window);
         dialog.exec();
+        // The main window takes the focus back, into its keyword box.
+        window.activateWindow();
+        window.cboKeyWord->setFocus();
     };
     window.windows.setupDictionary = [&window, &database, &prompter] {
         // The main window is hidden meanwhile: the dialog stands on its own.

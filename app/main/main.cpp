@@ -1,6 +1,8 @@
 #include "adminwindows.h"
 #include "entrywindows.h"
 #include "mdimain.h"
+#include "singleinstance.h"
+#include "startcommand.h"
 
 #include "app/common/japanesetext.h"
 
@@ -10,11 +12,13 @@
 #include "platform/desktop/messageboxprompter.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/progresswindow.h"
+#include "platform/objects/objecthandoff.h"
 #include "platform/rtf/rtf.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QProcess>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -26,14 +30,31 @@ int main(int argc, char *argv[])
 
     qm::app::prepareJapaneseText();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The names decide the per-user data folder, so they come before anything asks for it.
+    QApplication::setOrganizationName(QStringLiteral("Quillmere"));
+    QApplication::setApplicationName(QStringLiteral("Quillmere"));
+    {
+        // A later start hands its command line to the running program before it pays for the
+        // windows' application object (fonts, the display) and ends at once.
+        const QCoreApplication probe(argc, argv);
+        if (qm::app::SingleInstance::handOver(qm::desktop::ProgramFolder::path(), QCoreApplication::arguments().mid(1)))
+            return 0;
+    }
     QApplication app(argc, argv);
     // Rich-text bodies are searched on their text, which the store gets from the RTF reader.
     qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     qm::app::useJapaneseFonts();
-    QApplication::setOrganizationName(QStringLiteral("Quillmere"));
-    QApplication::setApplicationName(QStringLiteral("Quillmere"));
     // The desktop entry an install puts in share/applications: its name and icon in the shell.
     QGuiApplication::setDesktopFileName(QStringLiteral("quillmere"));
+
+    // One program per data folder: a start that found none above serves the folder now, unless
+    // another start came first meanwhile.
+    const QStringList arguments = QApplication::arguments().mid(1);
+    qm::app::SingleInstance instance(qm::desktop::ProgramFolder::path());
+    if (!instance.start(arguments))
+        return 0;
+    // Copies handed to other programs by runs that were killed are not needed by anyone.
+    qm::objects::ObjectHandoff::removeStaleFolders();
 
     qm::desktop::MessageBoxPrompter prompter;
     qm::store::DatabaseModule database(prompter, qm::desktop::ProgramFolder::path());
@@ -52,5 +73,12 @@ int main(int argc, char *argv[])
     qm::app::installEntryWindows(window, database, settings, prompter);
     prompter.setParent(&window);
     window.show();
+    instance.setHandler([&window, &database](const QStringList &handed) {
+        qm::app::runCommandLine(window, database, handed);
+    });
+    if (qm::app::lookupWordOf(arguments))
+        QTimer::singleShot(0, &window, [&window, &database, arguments] {
+            qm::app::runCommandLine(window, database, arguments);
+        });
     return QApplication::exec();
 }

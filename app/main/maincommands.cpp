@@ -134,6 +134,7 @@ void MainCommands::buildMenus(QMainWindow &window)
     connect(m_menus.value(QStringLiteral("mnuFile")), &QMenu::aboutToShow, this, &MainCommands::refreshFileMenu);
     connect(m_menus.value(QStringLiteral("mnuEdit")), &QMenu::aboutToShow, this, &MainCommands::refreshEditMenu);
     connect(m_menus.value(QStringLiteral("mnuFind")), &QMenu::aboutToShow, this, &MainCommands::refreshFindMenu);
+    connect(m_menus.value(QStringLiteral("mnuTool")), &QMenu::aboutToShow, this, &MainCommands::refreshToolMenu);
     connect(m_menus.value(QStringLiteral("mnuWindow")), &QMenu::aboutToShow, this, &MainCommands::fillWindowList);
 }
 
@@ -171,6 +172,7 @@ void MainCommands::clickToolButton(const QString &menuItem, const QString &menu)
 {
     refreshFileMenu();
     refreshEditMenu();
+    refreshToolMenu();
     QMenu *owner = m_menus.value(menu);
     if (owner && !owner->isEnabled())
         return;
@@ -180,6 +182,11 @@ void MainCommands::clickToolButton(const QString &menuItem, const QString &menu)
 void MainCommands::refreshFileMenu()
 {
     m_actions.value(QStringLiteral("mnuFileDicSets"))->setEnabled(!m_state.editorOpen());
+}
+
+void MainCommands::refreshToolMenu()
+{
+    m_actions.value(QStringLiteral("mnuToolSetupDictionary"))->setEnabled(!m_state.editorOpen());
 }
 
 void MainCommands::refreshEditMenu()

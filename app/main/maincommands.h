@@ -40,6 +40,7 @@ public:
 
     // The rules applied when each menu opens and (File and Edit) before each toolbar click.
     void refreshFileMenu();
+    void refreshToolMenu();
     void refreshEditMenu();
     void refreshFindMenu();
     // The Edit and Find menus are usable only while a set is current.

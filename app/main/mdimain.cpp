@@ -188,6 +188,9 @@ void mdiMain::closeAllViewers()
 
 void mdiMain::setupDictionaryCommand()
 {
+    // The set is closed below: an open entry window would then write into another file's entry.
+    if (IsEditorOpen())
+        return;
     hide();
     m_database.CloseDictionarySet();
     if (windows.setupDictionary)
@@ -317,6 +320,12 @@ void mdiMain::keywordEntered()
     cboKeyWord->setEditText(text);
     SearchKeyword(text + QLatin1Char('*'));
     focusKeywordBox();
+}
+
+void mdiMain::lookUpKeyword(const QString &word)
+{
+    cboKeyWord->setEditText(word);
+    keywordEntered();
 }
 
 void mdiMain::focusKeywordBox()

@@ -45,6 +45,8 @@ public:
 
     // Looks the pattern up and opens the entry the user picks from the result list.
     void SearchKeyword(const QString &pattern);
+    // Puts the word into the keyword box and looks it up as if the user had entered it.
+    void lookUpKeyword(const QString &word);
     // Opens an entry of the open set in a new viewer window.
     void ShowDocument(qint16 intDicIndex, qint32 lngDocNumber);
     // True while a window that registers or modifies an entry is open.

@@ -16,6 +16,7 @@
 #include <optional>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace qm::store {
 namespace {
@@ -29,6 +30,22 @@ QByteArray encodeSetFile(const QString &text)
     if (encoded.ok())
         return encoded.bytes;
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+bool sameTable(const DictionarySetTable &a, const DictionarySetTable &b)
+{
+    return a.DictionarySetCount == b.DictionarySetCount && a.OpenDictionarySetsIndex == b.OpenDictionarySetsIndex
+        && a.DictionarySetList == b.DictionarySetList;
+}
+
+// Which file a path names on disk (device and inode), empty when there is none: a file
+// replaced under the same name is another file.
+QByteArray fileIdentity(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino));
 }
 
 } // namespace
@@ -112,6 +129,12 @@ void DatabaseModule::useDefaultSetInMemory()
     DictionarySetList[0].FileNames[0] = userDictionaryPath();
     OpenDictionarySetsIndex = 0;
     m_setsAtLoad = currentTable();
+    rememberWrittenTable();
+}
+
+void DatabaseModule::rememberWrittenTable()
+{
+    m_written = currentTable();
 }
 
 DictionarySetTable DatabaseModule::currentTable() const
@@ -156,6 +179,7 @@ void DatabaseModule::LoadDictionarySets()
     OpenDictionarySetsIndex = contents.table.OpenDictionarySetsIndex;
     if (OpenDictionarySetsIndex < 0 || OpenDictionarySetsIndex >= DictionarySetCount)
         OpenDictionarySetsIndex = 0;
+    rememberWrittenTable();
 }
 
 bool DatabaseModule::SaveDictionarySets()
@@ -173,7 +197,15 @@ bool DatabaseModule::SaveDictionarySets()
     if (!writeSetFile(formatDictionarySets(table)))
         return false;
     m_setFileKept = false;
+    rememberWrittenTable();
     return true;
+}
+
+bool DatabaseModule::CommitDictionarySets()
+{
+    if (sameTable(currentTable(), m_written))
+        return true;
+    return SaveDictionarySets();
 }
 
 bool DatabaseModule::keepCopyOfSetFile()
@@ -205,16 +237,37 @@ void DatabaseModule::AddDictionaryToSet(const QString &path)
     }
     for (int i = 0; i < set.FileCount; ++i) {
         if (set.FileNames[i].compare(path, Qt::CaseInsensitive) == 0) {
-            m_prompter.inform(path + QStringLiteral(" はすでに登録されています"));
+            // The member it matches is named: it may differ from the path in letter case.
+            m_prompter.inform(set.FileNames[i] + QStringLiteral(" はすでに登録されています"));
             return;
         }
     }
     set.FileNames[set.FileCount++] = path;
 }
 
+QList<QPair<QString, QByteArray>> DatabaseModule::slotFiles() const
+{
+    QList<QPair<QString, QByteArray>> files;
+    if (OpenDictionarySetsIndex < 0 || OpenDictionarySetsIndex >= MaxDictionarySets)
+        return files;
+    const DictionarySet &set = DictionarySetList[std::size_t(OpenDictionarySetsIndex)];
+    for (int i = 0; i < qBound(0, int(set.FileCount), MaxDictionariesPerSet); ++i)
+        files.append({set.FileNames[std::size_t(i)], fileIdentity(set.FileNames[std::size_t(i)])});
+    return files;
+}
+
 void DatabaseModule::OpenDictionarySet()
 {
-    ++m_openGeneration;
+    // Reopening the set opened last, with every slot on the same file, keeps its generation:
+    // rows taken from it still name the same entries.
+    const QList<QPair<QString, QByteArray>> files = slotFiles();
+    if (files.isEmpty() || files != m_openedFiles) {
+        m_openGeneration = ++m_lastGeneration;
+        m_openedFiles = files;
+        m_openedGeneration = m_openGeneration;
+    } else {
+        m_openGeneration = m_openedGeneration;
+    }
     if (OpenDictionarySetsIndex == -1)
         return;
     if (OpenDictionarySetsIndex < 0 || OpenDictionarySetsIndex >= MaxDictionarySets) {
@@ -250,7 +303,7 @@ QString DatabaseModule::openFailureText(const QString &path, const sqlite::Error
 
 void DatabaseModule::CloseDictionarySet()
 {
-    ++m_openGeneration;
+    m_openGeneration = ++m_lastGeneration;
     if (OpenDictionarySetsIndex == -1)
         return;
     for (int i = 0; i < MaxDictionariesPerSet; ++i) {

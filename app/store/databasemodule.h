@@ -3,6 +3,8 @@
 #include "dictionary.h"
 #include "dictionaryset.h"
 
+#include <QList>
+#include <QPair>
 #include <QSet>
 
 #include <array>
@@ -44,6 +46,10 @@ public:
     // file is then left whole. A file that was kept at load is only replaced when the sets were
     // changed since, and then a copy of it is kept as "DicSets.ini.bak".
     bool SaveDictionarySets();
+    // Writes "DicSets.ini" when the set table (or the current set) differs from what was last
+    // read or written, so that a change survives a crash; the windows call it each time they
+    // commit a change. True when nothing needed writing or the write succeeded.
+    bool CommitDictionarySets();
     // Writes the default set file and creates "User.dic" when it does not exist.
     void CreateDefaultDictionarySets();
     // Appends a dictionary file to the current set (without opening it).
@@ -56,8 +62,9 @@ public:
     // rolled back. Never reports anything.
     void CloseDictionarySet();
 
-    // Changes each time a set is opened or closed: a slot number taken under one value names
-    // nothing under another.
+    // Changes each time a set is closed, and when a set is opened whose slots do not name the
+    // same files (the same paths, the same files on disk) as the set opened last: a slot number
+    // taken under one value names nothing under another.
     quint64 openGeneration() const { return m_openGeneration; }
 
     // The open dictionary in a slot, or nullptr.
@@ -112,6 +119,9 @@ private:
     void useDefaultSetInMemory();
     DictionarySetTable currentTable() const;
     bool keepCopyOfSetFile();
+    void rememberWrittenTable();
+    // The files of the current set's slots as they are on disk now.
+    QList<QPair<QString, QByteArray>> slotFiles() const;
     QString openFailureText(const QString &path, const sqlite::Error &e) const;
 
     desktop::Prompter &m_prompter;
@@ -131,6 +141,12 @@ private:
     // Dictionary files whose failure the user has been told of.
     QSet<QString> m_reported;
     quint64 m_openGeneration = 0;
+    quint64 m_lastGeneration = 0;
+    // The set table as the set file holds it since the last read or write.
+    DictionarySetTable m_written;
+    // The slots of the set opened last and the generation it was opened under.
+    QList<QPair<QString, QByteArray>> m_openedFiles;
+    quint64 m_openedGeneration = 0;
 };
 
 } // namespace qm::store

@@ -13,6 +13,7 @@
 #include "app/main/mdimain.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
@@ -114,6 +115,9 @@ void tst_adminwindows::dictionarySetsCommand()
     QTRY_COMPARE(m_window->viewers().size(), 0);
     QVERIFY(m_db->dictionary(0));
     QVERIFY(menu("mnuEdit")->isEnabled() && menu("mnuFind")->isEnabled());
+    // The main window has the focus again, in its keyword box.
+    QTRY_COMPARE(QApplication::activeWindow(), m_window.get());
+    QTRY_VERIFY(m_window->cboKeyWord->hasFocus());
 
     // The toolbar button shows it as well.
     seen = false;

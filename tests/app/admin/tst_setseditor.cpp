@@ -134,6 +134,7 @@ void tst_setseditor::refusesFilesItCannotTake_data()
     QTest::newRow("view") << "CREATE VIEW v AS SELECT * FROM Document;" << " は辞書ファイルではありません";
     QTest::newRow("foreign table") << "CREATE TABLE Extra(x);" << " は辞書ファイルではありません";
     QTest::newRow("letter case") << "" << " はすでに登録されています";
+    QTest::newRow("letter case, missing") << "" << " はすでに登録されています";
 }
 
 void tst_setseditor::refusesFilesItCannotTake()
@@ -142,7 +143,13 @@ void tst_setseditor::refusesFilesItCannotTake()
     QFETCH(QString, expected);
     const QString registered = m_files.make(QStringLiteral("kept.dic"), QStringLiteral("登録済み"));
     QString offered;
-    if (expected.contains(QStringLiteral("すでに"))) {
+    const bool duplicate = expected.contains(QStringLiteral("すでに"));
+    const bool missing = qstrcmp(QTest::currentDataTag(), "letter case, missing") == 0;
+    if (missing) {
+        // Refused before the editor offers to create it.
+        offered = m_files.path(QStringLiteral("KEPT.dic"));
+        QFile::remove(offered);
+    } else if (duplicate) {
         offered = m_files.make(QStringLiteral("KEPT.dic"), QStringLiteral("大文字"));
     } else if (qstrcmp(QTest::currentDataTag(), "another database") == 0) {
         offered = m_files.path(QStringLiteral("other.dic"));
@@ -158,7 +165,9 @@ void tst_setseditor::refusesFilesItCannotTake()
     frmDictionarySets &e = editor({registered});
     m_chooser.answers.enqueue(offered);
     e.cmdAdd->click();
-    QCOMPARE(m_prompter.texts(), QStringList{offered + expected});
+    // A duplicate is named as registered, in its own letter case.
+    QCOMPARE(m_prompter.texts(), QStringList{(duplicate ? registered : offered) + expected});
+    QCOMPARE(QFile::exists(offered), !missing);
     QCOMPARE(e.workingCopy().FileCount, 1);
     QCOMPARE(e.lstDicName->count(), 1);
     QCOMPARE(m_chooser.titles, QStringList{QStringLiteral("一覧に追加するファイルを指定してください")});
@@ -267,18 +276,19 @@ void tst_setseditor::acceptsAndCancelsWithTheirQuestions()
     QVERIFY(!m_editor->isVisible());
     QVERIFY(m_prompter.texts().isEmpty());
 
-    // Cancel after changes asks; Cancel stays, No leaves the set as it was.
-    m_editor->show();
-    m_editor->txtDicSetsName->setText(QStringLiteral("改名したセット"));
-    m_prompter.queueAnswer(Answer::Cancel);
-    m_editor->cmdCancel->click();
-    QVERIFY(m_editor->isVisible());
-    QCOMPARE(m_prompter.messages().constLast().buttons, desktop::Prompter::Buttons::YesNoCancel);
-    m_prompter.queueAnswer(Answer::No);
-    m_editor->cmdCancel->click();
-    QVERIFY(!m_editor->isVisible());
-    QCOMPARE(m_editor->result(), int(QDialog::Rejected));
-    QVERIFY(m_database->DictionarySetList[1] == before);
+    // Cancel after changes, and Escape, close without a question and write nothing back.
+    for (const bool escape : {false, true}) {
+        m_editor->show();
+        m_editor->txtDicSetsName->setText(QStringLiteral("改名したセット"));
+        if (escape)
+            QTest::keyClick(m_editor->lstDicName, Qt::Key_Escape);
+        else
+            m_editor->cmdCancel->click();
+        QVERIFY(!m_editor->isVisible());
+        QVERIFY(m_prompter.texts().isEmpty());
+        QCOMPARE(m_editor->result(), int(QDialog::Rejected));
+        QVERIFY(m_database->DictionarySetList[1] == before);
+    }
 
     // OK with an empty name asks: No stays, Yes writes the empty name for the caller to delete.
     init();

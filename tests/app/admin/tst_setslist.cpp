@@ -28,6 +28,8 @@ private slots:
     void deletingTheOnlySetLeavesNothingToOpen();
     void deletingSelectsTheSetBefore();
     void movingTheOpenSetKeepsItOpen();
+    void everyChangeIsOnDiskAtOnce();
+    void theListTakesTheFocusBackFromTheEditor();
 
 private:
     // Sets "A", "B", "C", each of one dictionary of its own; `open` is current and open.
@@ -35,6 +37,8 @@ private:
     frmDictionarySetsList &list();
     QStringList names() const;
     QString openPath() const;
+    // The set names as the set file on disk holds them.
+    QStringList namesOnDisk() const;
 
     test::Dictionaries m_files;
     desktop::ScriptedPrompter m_prompter;
@@ -49,6 +53,8 @@ void tst_setslist::init()
     m_prompter = {};
     m_chooser = {};
     m_db = std::make_unique<store::DatabaseModule>(m_prompter, m_files.dir.path());
+    // The lists of earlier tests wrote their sets.
+    QFile::remove(m_db->setFilePath());
 }
 
 void tst_setslist::makeSets(int open)
@@ -79,6 +85,15 @@ QStringList tst_setslist::names() const
     QStringList out;
     for (int i = 0; i < m_list->lstDicSets->count(); ++i)
         out.append(m_list->lstDicSets->item(i)->text());
+    return out;
+}
+
+QStringList tst_setslist::namesOnDisk() const
+{
+    const store::SetFileContents read = store::readDictionarySetsFile(m_db->setFilePath());
+    QStringList out;
+    for (int i = 0; i < read.table.DictionarySetCount; ++i)
+        out.append(read.table.DictionarySetList[std::size_t(i)].SetName);
     return out;
 }
 
@@ -254,6 +269,46 @@ void tst_setslist::movingTheOpenSetKeepsItOpen()
     QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(1));
     QCOMPARE(openPath(), m_files.path(QStringLiteral("A.dic")));
     QCOMPARE(m_db->DictionarySetList[1].SetName, QStringLiteral("A"));
+}
+
+void tst_setslist::everyChangeIsOnDiskAtOnce()
+{
+    makeSets(0);
+    frmDictionarySetsList &l = list();
+    QVERIFY(namesOnDisk().isEmpty());
+    // Right after the editor's OK, before the list closes: a kill now would lose nothing.
+    l.lstDicSets->setCurrentRow(1);
+    test::onModal<frmDictionarySets>([](frmDictionarySets *editor) {
+        editor->txtDicSetsName->setText(QStringLiteral("仕事"));
+        editor->cmdOK->click();
+    });
+    l.cmdEdit->click();
+    QCOMPARE(namesOnDisk(), (QStringList{QStringLiteral("A"), QStringLiteral("仕事"), QStringLiteral("C")}));
+    l.cmdDown->click();
+    QCOMPARE(namesOnDisk(), (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("仕事")}));
+    l.cmdDelete->click();
+    QCOMPARE(namesOnDisk(), (QStringList{QStringLiteral("A"), QStringLiteral("C")}));
+    // Closing writes the set that is then current.
+    l.lstDicSets->setCurrentRow(1);
+    l.cmdOpen->click();
+    QCOMPARE(store::readDictionarySetsFile(m_db->setFilePath()).table.OpenDictionarySetsIndex, qint16(1));
+}
+
+void tst_setslist::theListTakesTheFocusBackFromTheEditor()
+{
+    makeSets(0);
+    frmDictionarySetsList &l = list();
+    l.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&l));
+    test::onModal<frmDictionarySets>([](frmDictionarySets *editor) {
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        editor->txtDicSetsName->setText(QStringLiteral("捨てる名前"));
+        editor->cmdCancel->click();
+    });
+    l.cmdEdit->click();
+    QTRY_COMPARE(QApplication::activeWindow(), &l);
+    QTRY_COMPARE(QApplication::focusWidget(), l.lstDicSets);
+    QCOMPARE(names(), (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}));
 }
 
 QTEST_MAIN(tst_setslist)

@@ -1,8 +1,10 @@
 #include "fixture.h"
+#include "resultlistwatch.h"
 #include "tests/controls/webenginetestmain.h"
 
 #include "app/main/copycommand.h"
 #include "app/main/maincommands.h"
+#include "app/main/startcommand.h"
 #include "app/main/mdimain.h"
 #include "app/search/frmsearchindexlist.h"
 #include "app/viewers/viewerwindow.h"
@@ -89,6 +91,8 @@ private slots:
     void printingTextAndRichText();
     void clipboardSearch();
     void searchWindowsOpenFromTheFindMenu();
+    void resultRowsOutliveReopeningTheSameSet();
+    void aHandedCommandLineLooksTheWordUp();
 
 private:
     void start();
@@ -180,13 +184,14 @@ void tst_maincommands::anOpenEntryWindowBlocksNewModifyAndSets()
     m_window->windows.newEntry = [&] { ++calls; };
     m_window->windows.modifyEntry = [&](qint16, qint32) { return ++calls > 0; };
     m_window->windows.dictionarySets = [&] { ++calls; };
+    m_window->windows.setupDictionary = [&] { ++calls; };
     QWidget editor;
     editor.setObjectName(QStringLiteral("frmNewData"));
     editor.show();
     for (const char *key : {"New", "Modify", "DicSets"})
         button(key)->trigger();
     // Their shortcuts do nothing either.
-    for (const char *name : {"mnuEditNew", "mnuEditModify", "mnuFileDicSets"}) {
+    for (const char *name : {"mnuEditNew", "mnuEditModify", "mnuFileDicSets", "mnuToolSetupDictionary"}) {
         QVERIFY2(!item(name)->isEnabled(), name);
         item(name)->trigger();
     }
@@ -324,6 +329,45 @@ void tst_maincommands::searchWindowsOpenFromTheFindMenu()
     onModal<QDialog>([&](QDialog *dialog) { shown += dialog->objectName(); });
     button("Heading")->trigger();
     QCOMPARE(shown, QStringLiteral("frmSearchDialog frmDataGrid"));
+}
+
+// Rows of the result list, as the list shows them when it is opened from the Find menu.
+static int shownResultRows(QAction *command)
+{
+    int rows = -1;
+    onModal<app::frmSearchIndexList>([&rows](app::frmSearchIndexList *list) { rows = list->ListIndex->topLevelItemCount(); });
+    command->trigger();
+    return rows;
+}
+
+void tst_maincommands::resultRowsOutliveReopeningTheSameSet()
+{
+    start();
+    onModal<app::frmSearchIndexList>([](app::frmSearchIndexList *) {});
+    m_window->SearchKeyword(QStringLiteral("a*"));
+    QCOMPARE(shownResultRows(item("mnuFindSearchResult")), 4);
+
+    // The distributed registration closes and reopens the set; nothing was added.
+    m_window->windows.setupDictionary = [] {};
+    item("mnuToolSetupDictionary")->trigger();
+    QCOMPARE(shownResultRows(item("mnuFindSearchResult")), 4);
+}
+
+void tst_maincommands::aHandedCommandLineLooksTheWordUp()
+{
+    start();
+    // Under another modal window the lookup waits until it has closed.
+    QDialog other(m_window.get());
+    onModal<QDialog>([&](QDialog *shown) {
+        QCOMPARE(shown, &other);
+        app::runCommandLine(*m_window, *m_db, {QStringLiteral("a2")});
+        QVERIFY(!m_window->searchIndexList()->isVisible());
+    });
+    other.exec();
+    test::ResultListWatch shown(*m_window);
+    QTRY_COMPARE(shown.pattern, QStringLiteral("a2*"));
+    QCOMPARE(shown.keywordBox, QStringLiteral("a2"));
+    QCOMPARE(shown.rows, 1);
 }
 
 CORVANE_WEBENGINE_TEST_MAIN(tst_maincommands)

@@ -407,7 +407,11 @@ void tst_mdimain::resultListIsEmptiedWhenTheSetChanges()
     whenListShown([](frmSearchIndexList *list) { list->reject(); });
     window()->SearchKeyword(QStringLiteral("a*"));
     QCOMPARE(window()->searchIndexList()->ListIndex->topLevelItemCount(), 1);
+    // Another file in the slot: the rows would name its entries. (The same files reopened keep
+    // the rows.)
     m_db->CloseDictionarySet();
+    m_db->DictionarySetList[0].FileNames[0] =
+        m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("B"), {{QStringLiteral("h"), 1, {}, {QStringLiteral("abc")}}});
     m_db->OpenDictionarySet();
     int rows = -1;
     whenListShown([&](frmSearchIndexList *list) {

@@ -47,6 +47,7 @@ private slots:
     void closeStoresTrueCounts();
     void addDictionaryToSet();
     void searchAcrossSlotsRespectsTheLimit();
+    void reopeningTheSameFilesKeepsTheGeneration();
 
 private:
     QString createDictionary(const QString &name, const QStringList &keywords = {});
@@ -317,7 +318,8 @@ void tst_databasemodule::addDictionaryToSet()
 {
     useSet({QStringLiteral("/x/A.dic")});
     m_db->AddDictionaryToSet(QStringLiteral("/x/a.DIC"));
-    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("/x/a.DIC はすでに登録されています")});
+    // The message names the registered member, not the path that only differs in case.
+    QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("/x/A.dic はすでに登録されています")});
     QCOMPARE(m_db->DictionarySetList[0].FileCount, qint16(1));
     m_prompter.clear();
     for (int i = 1; i < 10; ++i)
@@ -359,3 +361,31 @@ void tst_databasemodule::searchAcrossSlotsRespectsTheLimit()
 
 QTEST_GUILESS_MAIN(tst_databasemodule)
 #include "tst_databasemodule.moc"
+
+void tst_databasemodule::reopeningTheSameFilesKeepsTheGeneration()
+{
+    const QString a = createDictionary(QStringLiteral("a.dic"));
+    const QString b = createDictionary(QStringLiteral("b.dic"));
+    useSet({a, b});
+    m_db->OpenDictionarySet();
+    const quint64 opened = m_db->openGeneration();
+    m_db->CloseDictionarySet();
+    QVERIFY(m_db->openGeneration() != opened);
+    m_db->OpenDictionarySet();
+    QCOMPARE(m_db->openGeneration(), opened);
+
+    // Another order of the same files names other entries by slot.
+    m_db->CloseDictionarySet();
+    std::swap(m_db->DictionarySetList[0].FileNames[0], m_db->DictionarySetList[0].FileNames[1]);
+    m_db->OpenDictionarySet();
+    const quint64 swapped = m_db->openGeneration();
+    QVERIFY(swapped != opened);
+
+    // A file replaced under the same name is another file.
+    m_db->CloseDictionarySet();
+    const QString replacement = createDictionary(QStringLiteral("a2.dic"));
+    QVERIFY(QFile::remove(a));
+    QVERIFY(QFile::rename(replacement, a));
+    m_db->OpenDictionarySet();
+    QVERIFY(m_db->openGeneration() != swapped);
+}

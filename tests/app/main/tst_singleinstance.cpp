@@ -1,0 +1,148 @@
+#include "fixture.h"
+#include "resultlistwatch.h"
+
+#include "app/main/mdimain.h"
+#include "app/main/singleinstance.h"
+#include "app/main/startcommand.h"
+
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTest>
+
+using namespace qm;
+
+namespace {
+
+// A start hands over and ends within this time, beyond what any start of the program costs
+// on the machine (loading it; the machine may be busy).
+constexpr qint64 HandOverMs = 1000;
+
+// The program copied into a folder of its own, which then is its data folder.
+bool copyProgram(const QString &folder)
+{
+    for (const char *name : {"brindlet", "libcorvane.so", "manual-install"}) {
+        const QString target = folder + QLatin1Char('/') + QString::fromLatin1(name);
+        if (!QFile::copy(QStringLiteral(QM_BIN_DIR "/") + QString::fromLatin1(name), target))
+            return false;
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    return true;
+}
+
+// A start of the copied program, timed from its start to its end.
+class Start final
+{
+public:
+    explicit Start(const QString &folder, const QStringList &arguments = {},
+                   const QString &platform = QStringLiteral("offscreen"))
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        process.setWorkingDirectory(folder);
+        process.setProcessEnvironment(env);
+        QObject::connect(&process, &QProcess::finished, &process, [this] { endedAfter = clock.elapsed(); });
+        clock.start();
+        process.start(folder + QStringLiteral("/brindlet"), arguments);
+    }
+    ~Start()
+    {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    Start(const Start &) = delete;
+    Start &operator=(const Start &) = delete;
+
+    bool running() const { return process.state() == QProcess::Running; }
+
+    QProcess process;
+    QElapsedTimer clock;
+    qint64 endedAfter = -1;
+};
+
+// What a start of the program costs here before it can do anything: one that ends where it
+// makes its application object, since no display of that name exists. Measured while no
+// program serves the folder.
+qint64 startCost(const QString &folder)
+{
+    Start probe(folder, {}, QStringLiteral("no-such-display"));
+    probe.process.waitForFinished(30000);
+    return probe.endedAfter >= 0 ? probe.endedAfter : probe.clock.elapsed();
+}
+
+bool serving(const QString &folder)
+{
+    QLocalSocket probe;
+    probe.connectToServer(app::SingleInstance::serverName(folder));
+    return probe.waitForConnected(200);
+}
+
+} // namespace
+
+class tst_singleinstance final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void aSecondStartHandsItsWordToTheFirst();
+    void startsInARowLeaveOneProcess();
+};
+
+void tst_singleinstance::aSecondStartHandsItsWordToTheFirst()
+{
+    // The first program runs here, in the test, so its windows can be looked at.
+    test::ProgramFixture fx;
+    QVERIFY(copyProgram(fx.dir.path()));
+    fx.writeSet({fx.dictionary(QStringLiteral("a.dic"), QStringLiteral("A"),
+                               {{QStringLiteral("りんご"), 1, {}, {QStringLiteral("apple")}},
+                                {QStringLiteral("あんず"), 1, {}, {QStringLiteral("apricot")}},
+                                {QStringLiteral("ばなな"), 1, {}, {QStringLiteral("banana")}}})});
+    const qint64 cost = startCost(fx.dir.path());
+    store::DatabaseModule database(fx.prompter, fx.dir.path());
+    store::Settings settings;
+    app::mdiMain window(database, settings, fx.prompter);
+    window.show();
+    app::SingleInstance instance(fx.dir.path());
+    QVERIFY(instance.start({}));
+    QVERIFY(instance.isServing());
+    instance.setHandler([&](const QStringList &handed) { app::runCommandLine(window, database, handed); });
+
+    test::ResultListWatch shown(window);
+    Start second(fx.dir.path(), {QStringLiteral("ap")});
+    QTRY_VERIFY_WITH_TIMEOUT(second.endedAfter >= 0, 20000);
+    QCOMPARE(second.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.process.exitCode(), 0);
+    QVERIFY2(second.endedAfter < cost + HandOverMs,
+             qPrintable(QStringLiteral("%1 ms, a start costs %2 ms").arg(second.endedAfter).arg(cost)));
+    QTRY_COMPARE(shown.pattern, QStringLiteral("ap*"));
+    QCOMPARE(shown.keywordBox, QStringLiteral("ap"));
+    QCOMPARE(shown.rows, 2);
+    window.close();
+}
+
+void tst_singleinstance::startsInARowLeaveOneProcess()
+{
+    QTemporaryDir folder;
+    QVERIFY(copyProgram(folder.path()));
+    const qint64 cost = startCost(folder.path());
+    auto first = std::make_unique<Start>(folder.path());
+    QTRY_VERIFY_WITH_TIMEOUT(serving(folder.path()), 30000);
+
+    Start second(folder.path());
+    QTRY_VERIFY_WITH_TIMEOUT(second.endedAfter >= 0, 20000);
+    QCOMPARE(second.process.exitCode(), 0);
+    QVERIFY2(second.endedAfter < cost + HandOverMs,
+             qPrintable(QStringLiteral("%1 ms, a start costs %2 ms").arg(second.endedAfter).arg(cost)));
+    QVERIFY(first->running());
+
+    // A program killed outright leaves its socket behind; the next start is not held up by it.
+    first->process.kill();
+    QVERIFY(first->process.waitForFinished(5000));
+    QVERIFY(QFile::exists(app::SingleInstance::serverName(folder.path())));
+    Start third(folder.path());
+    QTRY_VERIFY_WITH_TIMEOUT(serving(folder.path()), 30000);
+    QVERIFY(third.running());
+}
+
+QTEST_MAIN(tst_singleinstance)
+#include "tst_singleinstance.moc"
