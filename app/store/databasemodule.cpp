@@ -1,5 +1,6 @@
 #include "databasemodule.h"
 
+#include "compaction.h"
 #include "messages.h"
 
 #include "platform/desktop/prompter.h"
@@ -224,8 +225,15 @@ void DatabaseModule::OpenDictionarySet()
     const DictionarySet &set = DictionarySetList[OpenDictionarySetsIndex];
     DictionaryCount = set.FileCount;
     QStringList failures;
+    QSet<QString> folders;
     for (int i = 0; i < DictionaryCount; ++i) {
         const QString &path = set.FileNames[i];
+        // Working copies of compactions that were killed would take up the disk for good.
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!folders.contains(folder)) {
+            folders.insert(folder);
+            removeStaleCompactionCopies(folder);
+        }
         try {
             DictionaryDatabases[i] = std::make_unique<Dictionary>(path, Dictionary::Options{false, m_progress});
         } catch (const sqlite::Error &e) {
