@@ -328,6 +328,7 @@ DatabaseModule::SearchOutcome DatabaseModule::searchEachSlot(
         heartbeat.emplace(m_busy.handler, m_busy.delay, m_busy.interval);
     m_searching = true;
     const auto done = qScopeGuard([this] { m_searching = false; });
+    std::optional<sqlite::Error> failure;
     for (int slot = 0; slot < DictionaryCount && outcome.count < limit; ++slot) {
         // A dictionary that could not be opened was reported then; it has no rows to find.
         Dictionary *d = dictionary(slot);
@@ -337,11 +338,16 @@ DatabaseModule::SearchOutcome DatabaseModule::searchEachSlot(
             heartbeat->watch(d->database());
         try {
             outcome.count += search(*d, limit - outcome.count, [&](const KeywordMatch &m) { sink(slot, m); });
-        } catch (const sqlite::Error &) {
-            m_failedSlot = slot;
-            throw;
+        } catch (const sqlite::Error &e) {
+            // The other dictionaries are still searched; the first failure is reported after.
+            if (!failure) {
+                m_failedSlot = slot;
+                failure = e;
+            }
         }
     }
+    if (failure)
+        throw *failure;
     outcome.limitReached = outcome.count >= limit;
     return outcome;
 }

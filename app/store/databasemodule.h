@@ -65,7 +65,9 @@ public:
 
     // Keyword lookup over every open slot of the set in slot order, at most `limit` rows in all.
     // Throws sqlite::Error (Kind::BadPattern for a pattern that cannot be read, Kind::General
-    // for an engine failure); rows handed to the sink before stay handed.
+    // for an engine failure). A dictionary that fails is passed over and the others are still
+    // searched; the first failure is thrown at the end (see failedSlot()), and the rows handed
+    // to the sink stay handed.
     struct SearchOutcome {
         int count = 0;
         bool limitReached = false;
@@ -73,8 +75,8 @@ public:
     SearchOutcome searchKeyword(const QString &pattern, int limit,
                                 const std::function<void(int slot, const KeywordMatch &)> &sink);
     // Condition search over every open slot of the set in slot order, at most `limit` rows in
-    // all (see SearchCondition). Throws sqlite::Error for an engine failure; rows handed to the
-    // sink before stay handed.
+    // all (see SearchCondition). Throws sqlite::Error for an engine failure, after the other
+    // dictionaries were searched, as searchKeyword() does; rows handed to the sink stay handed.
     SearchOutcome searchCondition(const SearchCondition &condition, int limit,
                                   const std::function<void(int slot, const KeywordMatch &)> &sink);
 

@@ -2,6 +2,7 @@
 
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/sqlite/statement.h"
+#include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sqlite3.h>
 
 #include <memory>
 
@@ -47,6 +50,7 @@ private slots:
     void closeStoresTrueCounts();
     void addDictionaryToSet();
     void searchAcrossSlotsRespectsTheLimit();
+    void aDamagedDictionaryDoesNotHideTheOthers();
 
 private:
     QString createDictionary(const QString &name, const QStringList &keywords = {});
@@ -355,6 +359,26 @@ void tst_databasemodule::searchAcrossSlotsRespectsTheLimit()
     } catch (const qm::sqlite::Error &e) {
         QCOMPARE(e.kind(), qm::sqlite::Error::Kind::BadPattern);
     }
+}
+
+void tst_databasemodule::aDamagedDictionaryDoesNotHideTheOthers()
+{
+    const QString bad = createDictionary(QStringLiteral("bad.dic"), {QStringLiteral("boxk"), QStringLiteral("mixk")});
+    const QString good = createDictionary(QStringLiteral("good.dic"), {QStringLiteral("taxk"), QStringLiteral("other")});
+    QVERIFY(qm::test::damagePage(bad, QStringLiteral("SELECT rootpage FROM sqlite_schema WHERE name = 'Index_Index'")));
+    useSet({bad, good, createDictionary(QStringLiteral("third.dic"), {QStringLiteral("fixk")})});
+    m_db->OpenDictionarySet();
+    QVERIFY(m_db->dictionary(0));
+    QStringList rows;
+    try {
+        m_db->searchKeyword(QStringLiteral("*xk"), 1000,
+                            [&](int slot, const KeywordMatch &m) { rows.append(QString::number(slot) + m.Index); });
+        QFAIL("the damaged dictionary must be reported");
+    } catch (const qm::sqlite::Error &e) {
+        QCOMPARE(e.code() & 0xff, SQLITE_CORRUPT);
+    }
+    QCOMPARE(m_db->failedSlot(), 0);
+    QCOMPARE(rows, (QStringList{QStringLiteral("1taxk"), QStringLiteral("2fixk")}));
 }
 
 QTEST_GUILESS_MAIN(tst_databasemodule)
