@@ -1,6 +1,7 @@
 #include "databasemodule.h"
 
 #include "compaction.h"
+#include "distribution.h"
 #include "messages.h"
 
 #include "platform/desktop/prompter.h"
@@ -15,6 +16,8 @@
 #include <QScopeGuard>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <sqlite3.h>
 
@@ -280,6 +283,37 @@ void DatabaseModule::CloseDictionarySet()
             // A damaged file keeps its old counts; closing goes on.
         }
     }
+}
+
+void DatabaseModule::releaseWhile(const QString &path, const std::function<void()> &replace)
+{
+    std::vector<std::pair<int, QString>> released;
+    for (int i = 0; i < DictionaryCount; ++i) {
+        std::unique_ptr<Dictionary> &slot = DictionaryDatabases[i];
+        if (slot && !slot->inEditSession() && isSameFile(slot->path(), path)) {
+            released.emplace_back(i, slot->path());
+            slot.reset();
+        }
+    }
+    if (released.empty()) {
+        replace();
+        return;
+    }
+    // Slot numbers taken before name other objects now.
+    ++m_openGeneration;
+    const auto reopen = qScopeGuard([&] {
+        QStringList failures;
+        for (const auto &[i, file] : released) {
+            try {
+                DictionaryDatabases[i] = std::make_unique<Dictionary>(file, Dictionary::Options{false, m_progress});
+            } catch (const sqlite::Error &e) {
+                failures.append(openFailureText(file, e));
+            }
+        }
+        if (!failures.isEmpty())
+            m_prompter.inform(failures.join(QLatin1Char('\n')));
+    });
+    replace();
 }
 
 Dictionary *DatabaseModule::dictionary(int slot) const

@@ -56,6 +56,12 @@ public:
     // rolled back. Never reports anything.
     void CloseDictionarySet();
 
+    // Runs `replace` (which puts another file under `path`) with the slots holding that file
+    // closed, so the program does not hold a file it replaces itself; they open the file then
+    // under the name again. A slot in an edit session stays open: the replacement is then
+    // refused as the file is in use.
+    void releaseWhile(const QString &path, const std::function<void()> &replace);
+
     // Changes each time a set is opened or closed: a slot number taken under one value names
     // nothing under another.
     quint64 openGeneration() const { return m_openGeneration; }

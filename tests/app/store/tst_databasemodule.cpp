@@ -1,4 +1,5 @@
 #include "app/store/databasemodule.h"
+#include "app/store/distribution.h"
 
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/sqlite/statement.h"
@@ -51,6 +52,7 @@ private slots:
     void addDictionaryToSet();
     void searchAcrossSlotsRespectsTheLimit();
     void aDamagedDictionaryDoesNotHideTheOthers();
+    void theProgramLetsGoOfAFileItReplaces();
 
 private:
     QString createDictionary(const QString &name, const QStringList &keywords = {});
@@ -379,6 +381,34 @@ void tst_databasemodule::aDamagedDictionaryDoesNotHideTheOthers()
     }
     QCOMPARE(m_db->failedSlot(), 0);
     QCOMPARE(rows, (QStringList{QStringLiteral("1taxk"), QStringLiteral("2fixk")}));
+}
+
+void tst_databasemodule::theProgramLetsGoOfAFileItReplaces()
+{
+    const QString target = createDictionary(QStringLiteral("target.dic"), {QStringLiteral("old")});
+    const QString received = createDictionary(QStringLiteral("received.dic"), {QStringLiteral("new")});
+    useSet({target});
+    m_db->OpenDictionarySet();
+    const auto found = [&](const QString &pattern) {
+        return m_db->searchKeyword(pattern, 100, [](int, const KeywordMatch &) {}).count;
+    };
+    // Held by the set, the file is in use, even for this program.
+    QVERIFY(!copyDictionaryFile(received, target).ok);
+    m_db->dictionary(0)->beginEditSession();
+    CopyOutcome copied;
+    m_db->releaseWhile(target, [&] { copied = copyDictionaryFile(received, target); });
+    QVERIFY(!copied.ok);
+    QVERIFY(m_db->dictionary(0)->inEditSession());
+    m_db->dictionary(0)->rollbackEditSession();
+
+    const quint64 generation = m_db->openGeneration();
+    m_db->releaseWhile(target, [&] { copied = copyDictionaryFile(received, target); });
+    QVERIFY2(copied.ok, qPrintable(copied.reason));
+    QVERIFY(m_db->openGeneration() != generation);
+    QVERIFY(m_db->dictionary(0));
+    QCOMPARE(found(QStringLiteral("new")), 1);
+    QCOMPARE(found(QStringLiteral("old")), 0);
+    QVERIFY(m_prompter.texts().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_databasemodule)
