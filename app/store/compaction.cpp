@@ -259,12 +259,12 @@ QString compactionBackupPath(const QString &path)
 QString compactionTempPath(const QString &path)
 {
     const QFileInfo info(path);
-    return info.absoluteDir().filePath(QStringLiteral("$Temp$-%1-%2.dic").arg(info.completeBaseName()).arg(::getpid()));
+    return info.absoluteDir().filePath(QStringLiteral("$Temp$-%1-%2.tmp").arg(info.fileName(), QString::number(::getpid())));
 }
 
 void removeStaleCompactionCopies(const QString &folder)
 {
-    static const QRegularExpression copyName(QStringLiteral("^\\$Temp\\$-.*-(\\d+)\\.dic(-journal)?$"));
+    static const QRegularExpression copyName(QStringLiteral("^\\$Temp\\$-.+-(\\d+)\\.tmp(-journal)?$"));
     const QDir dir(folder);
     const QStringList names = dir.entryList({QStringLiteral("$Temp$-*")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {

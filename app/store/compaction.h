@@ -27,7 +27,7 @@ CompactionSizes CompactDictionary(const QString &path, const Progress &progress 
 // The backup a compaction keeps: "User.dic" -> "User.bak".
 QString compactionBackupPath(const QString &path);
 // The working copy of this process for this dictionary, in the dictionary's folder:
-// "User.dic" -> "$Temp$-User-<process id>.dic".
+// "User.dic" -> "$Temp$-User.dic-<process id>.tmp".
 QString compactionTempPath(const QString &path);
 // Removes the working copies (and their journals) in a folder that compactions of processes
 // no longer running left behind; a running process's copies are kept.

@@ -354,17 +354,21 @@ void tst_compaction::workingCopiesBelongToOneProcess()
     // One process that has ended and one that runs.
     QProcess ended;
     ended.start(QStringLiteral("true"), QStringList());
-    QVERIFY(ended.waitForFinished());
+    QVERIFY(ended.waitForStarted());
+    const qint64 endedPid = ended.processId();
+    QVERIFY(endedPid > 0 && ended.waitForFinished());
     QProcess running;
     running.start(QStringLiteral("sleep"), {QStringLiteral("30")});
     QVERIFY(running.waitForStarted());
     const auto copyOf = [&](const QString &base, qint64 pid) {
-        return m_dir.filePath(QStringLiteral("$Temp$-%1-%2.dic").arg(base).arg(pid));
+        return m_dir.filePath(QStringLiteral("$Temp$-%1-%2.tmp").arg(base, QString::number(pid)));
     };
-    const QStringList stale{copyOf(QStringLiteral("User"), ended.processId()),
-                            copyOf(QStringLiteral("User"), ended.processId()) + QStringLiteral("-journal")};
-    const QStringList kept{copyOf(QStringLiteral("User"), running.processId()), compactionTempPath(other),
-                           m_dir.filePath(QStringLiteral("$Temp$-notes.txt"))};
+    const QStringList stale{copyOf(QStringLiteral("User.dic"), endedPid),
+                            copyOf(QStringLiteral("User.dic"), endedPid) + QStringLiteral("-journal")};
+    const QStringList kept{copyOf(QStringLiteral("User.dic"), running.processId()), compactionTempPath(other),
+                           m_dir.filePath(QStringLiteral("$Temp$-notes.txt")),
+                           // A dictionary of the user's whose name looks alike.
+                           m_dir.filePath(QStringLiteral("$Temp$-x-%1.dic").arg(endedPid))};
     for (const QString &path : stale + kept)
         QVERIFY(qm::test::writeFile(path, "copy"));
     removeStaleCompactionCopies(m_dir.path());
