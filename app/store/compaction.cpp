@@ -133,7 +133,9 @@ private:
 
     void copy()
     {
-        sqlite::Database source(m_path, sqlite::Database::OpenMode::ReadOnly);
+        // Opened for writing, so that the journal of a program killed while writing is played
+        // back into the old file first: it belongs to that file, never to the copy.
+        sqlite::Database source(m_path, sqlite::Database::OpenMode::ReadWrite);
         if (!schema::isDictionary(source))
             throw Error(Error::Kind::NotDictionary, SQLITE_NOTADB, QStringLiteral("not a dictionary: %1").arg(m_path));
         m_pages = pragmaValue(source, "PRAGMA page_count");

@@ -1,6 +1,7 @@
 // Another program holding a dictionary: reads one command a line from its input and answers
 // each with one line ("ok", a number, or "error <reason>").
-//   open <path> | begin | add <keyword> | commit | count <pattern> | close
+//   open <path> | begin | add <keyword> | big <keyword> | commit | count <pattern> | close
+// ("big" adds an entry with a body of 1 MB.)
 
 #include "app/store/dictionary.h"
 
@@ -27,10 +28,12 @@ QString run(std::unique_ptr<Dictionary> &d, const QString &command, const QStrin
         d->beginEditSession();
     } else if (command == QLatin1String("commit")) {
         d->commitEditSession();
-    } else if (command == QLatin1String("add")) {
+    } else if (command == QLatin1String("add") || command == QLatin1String("big")) {
         qm::store::Entry e;
         e.Viewer = 1;
         e.Heading = argument;
+        if (command == QLatin1String("big"))
+            e.Document = QByteArray(1 << 20, 'b');
         d->addEntry(e, {argument});
     } else if (command == QLatin1String("count")) {
         const auto pattern = qm::sqlite::LikePattern::compile(argument);

@@ -67,6 +67,11 @@ public:
         if (!m_process.waitForFinished(10000))
             m_process.kill();
     }
+    void kill()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
     OtherProgram(const OtherProgram &) = delete;
     OtherProgram &operator=(const OtherProgram &) = delete;
 
@@ -110,6 +115,7 @@ private slots:
     void killedAnywhereLeavesADictionary();
     void aDictionaryAnotherProgramHoldsIsNotReplaced();
     void aFilePutInPlaceIsFollowed();
+    void aKilledProgramsUnfinishedWriteStaysOut();
     void writesMeetingAnotherProgramsLockNameTheDictionary();
     void writeProtectedDictionariesAreRefused();
     void workingCopiesBelongToOneProcess();
@@ -309,6 +315,27 @@ void tst_compaction::aFilePutInPlaceIsFollowed()
     QCOMPARE(program.ask(QStringLiteral("add laterword")), QStringLiteral("ok"));
     QCOMPARE(lookupCount(m_path, QStringLiteral("laterword")), 1);
     QCOMPARE(stockSqlite(m_path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+}
+
+void tst_compaction::aKilledProgramsUnfinishedWriteStaysOut()
+{
+    makeDictionary(50);
+    const QString before = contents(m_path);
+    {
+        OtherProgram program;
+        QCOMPARE(program.ask(QStringLiteral("open ") + m_path), QStringLiteral("ok"));
+        QCOMPARE(program.ask(QStringLiteral("begin")), QStringLiteral("ok"));
+        // More than the connection's cache holds: pages of the session reach the file.
+        for (int i = 0; i < 24; ++i)
+            QCOMPARE(program.ask(QStringLiteral("big lost%1").arg(i)), QStringLiteral("ok"));
+        QVERIFY(QFileInfo(m_path + QStringLiteral("-journal")).size() > 0);
+        program.kill();
+    }
+    CompactDictionary(m_path);
+    QVERIFY(!QFile::exists(m_path + QStringLiteral("-journal")));
+    QCOMPARE(stockSqlite(m_path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    QCOMPARE(contents(m_path), before);
+    QCOMPARE(lookupCount(m_path, QStringLiteral("lost*")), 0);
 }
 
 void tst_compaction::writesMeetingAnotherProgramsLockNameTheDictionary()
