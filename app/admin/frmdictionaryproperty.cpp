@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -144,10 +145,12 @@ void frmDictionaryProperty::compactDictionary()
     const QString path = txtFileName->text();
     // The file is compacted closed; the store keeps it under its name until the new one is whole.
     m_dictionary.reset();
-    const std::optional<sqlite::Error> failure = runCompaction(path);
+    store::CompactionSizes sizes;
+    const std::optional<sqlite::Error> failure = runCompaction(path, sizes);
     if (!failure) {
         // The boxes show what the compacted file holds; changes not stored are gone.
-        SetDicFileName(path);
+        if (SetDicFileName(path))
+            reportCompactionDone(path, sizes);
         return;
     }
     if (failure->kind() != sqlite::Error::Kind::Cancelled)
@@ -156,7 +159,7 @@ void frmDictionaryProperty::compactDictionary()
     openDictionary(path);
 }
 
-std::optional<sqlite::Error> frmDictionaryProperty::runCompaction(const QString &path)
+std::optional<sqlite::Error> frmDictionaryProperty::runCompaction(const QString &path, store::CompactionSizes &sizes)
 {
     // The progress window lets events through; the dialog takes none of them meanwhile.
     const QScopedValueRollback compacting(m_compacting, true);
@@ -165,11 +168,19 @@ std::optional<sqlite::Error> frmDictionaryProperty::runCompaction(const QString 
     try {
         WaitCursor busy;
         desktop::ProgressWindow progress(QStringLiteral("辞書を最適化しています..."), true);
-        store::CompactDictionary(path, [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
+        sizes = store::CompactDictionary(path, [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
     } catch (const sqlite::Error &e) {
         return e;
     }
     return std::nullopt;
+}
+
+void frmDictionaryProperty::reportCompactionDone(const QString &path, const store::CompactionSizes &sizes)
+{
+    const QLocale locale(QLocale::Japanese, QLocale::Japan);
+    m_prompter.inform(QStringLiteral("辞書 %1 の最適化が終わりました。\n最適化前: %2 バイト\n最適化後: %3 バイト")
+                          .arg(QDir::toNativeSeparators(path), locale.toString(sizes.before), locale.toString(sizes.after)),
+                      {}, Prompter::Icon::Information);
 }
 
 void frmDictionaryProperty::reportCompactionFailure(const QString &path, const QString &reason)

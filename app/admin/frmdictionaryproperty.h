@@ -2,6 +2,7 @@
 
 #include "adminparts.h"
 
+#include "app/store/compaction.h"
 #include "platform/sqlite/error.h"
 
 #include <QDialog>
@@ -62,7 +63,8 @@ private:
     void storeDescription();
     void compactDictionary();
     // The reason the compaction stopped, or nullopt when it succeeded.
-    std::optional<sqlite::Error> runCompaction(const QString &path);
+    std::optional<sqlite::Error> runCompaction(const QString &path, store::CompactionSizes &sizes);
+    void reportCompactionDone(const QString &path, const store::CompactionSizes &sizes);
     void reportCompactionFailure(const QString &path, const QString &reason);
 
     desktop::Prompter &m_prompter;

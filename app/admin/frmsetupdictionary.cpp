@@ -148,7 +148,8 @@ bool frmSetupDictionary::registerFile(const QString &path, const QString &dictio
         store::CopyOutcome copied;
         {
             const WaitCursor busy;
-            copied = store::copyDictionaryFile(path, target);
+            // The program's own connections let go of the file it replaces.
+            m_database.releaseWhile(target, [&] { copied = store::copyDictionaryFile(path, target); });
         }
         if (!copied.ok) {
             m_prompter.inform(QStringLiteral("「") + dictionaryName + QStringLiteral("」(") + shown(path)

@@ -354,8 +354,11 @@ void mdiMain::SearchKeyword(const QString &pattern)
         // one failed and why.
         m_prompter.inform(e.kind() == sqlite::Error::Kind::BadPattern ? QStringLiteral("クエリーの書式にエラーが発生しました")
                                                                       : list.failureText(e));
-        focusKeywordBox();
-        return;
+        // The rows the other dictionaries gave are still listed.
+        if (added == 0) {
+            focusKeywordBox();
+            return;
+        }
     }
     if (added == 0) {
         m_prompter.inform(QStringLiteral("見つかりません"));

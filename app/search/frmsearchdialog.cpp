@@ -232,7 +232,9 @@ bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition
     } catch (const sqlite::Error &e) {
         wait.restore();
         m_prompter.inform(m_results.failureText(e));
-        return false;
+        // The rows the other dictionaries gave are still listed.
+        if (added == 0)
+            return false;
     }
     wait.restore();
     if (added == 0) {

@@ -2,6 +2,7 @@
 
 #include "bodytext.h"
 #include "dictionary.h"
+#include "filelock.h"
 #include "foldkeys.h"
 #include "schema.h"
 #include "searchtables.h"
@@ -13,9 +14,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -43,6 +47,25 @@ bool syncPath(const QString &path)
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+// A compaction writes a new file in place of the old one, which a write-protected dictionary
+// must not get.
+void requireWritable(const QString &path)
+{
+    const QFileInfo info(path);
+    constexpr auto anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    const bool writable = info.isWritable() && (info.permissions() & anyWrite)
+                          && QFileInfo(info.absolutePath()).isWritable();
+    if (!writable)
+        throw Error(Error::Kind::ReadOnly, SQLITE_READONLY,
+                    QStringLiteral("辞書 %1 は読み取り専用のため変更できません").arg(QDir::toNativeSeparators(path)));
+}
+
+// True while a process of this number runs (one of another user included).
+bool processRuns(qint64 pid)
+{
+    return pid > 0 && pid <= INT_MAX && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
 void removeIfThere(const QString &path)
@@ -110,7 +133,9 @@ private:
 
     void copy()
     {
-        sqlite::Database source(m_path, sqlite::Database::OpenMode::ReadOnly);
+        // Opened for writing, so that the journal of a program killed while writing is played
+        // back into the old file first: it belongs to that file, never to the copy.
+        sqlite::Database source(m_path, sqlite::Database::OpenMode::ReadWrite);
         if (!schema::isDictionary(source))
             throw Error(Error::Kind::NotDictionary, SQLITE_NOTADB, QStringLiteral("not a dictionary: %1").arg(m_path));
         m_pages = pragmaValue(source, "PRAGMA page_count");
@@ -235,14 +260,38 @@ QString compactionBackupPath(const QString &path)
 
 QString compactionTempPath(const QString &path)
 {
-    return QFileInfo(path).absoluteDir().filePath(QStringLiteral("$Temp$.dic"));
+    const QFileInfo info(path);
+    return info.absoluteDir().filePath(QStringLiteral("$Temp$-%1-%2.tmp").arg(info.fileName(), QString::number(::getpid())));
 }
 
-void CompactDictionary(const QString &path, const Progress &progress)
+void removeStaleCompactionCopies(const QString &folder)
+{
+    static const QRegularExpression copyName(QStringLiteral("^\\$Temp\\$-.+-(\\d+)\\.tmp(-journal)?$"));
+    const QDir dir(folder);
+    const QStringList names = dir.entryList({QStringLiteral("$Temp$-*")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        const QRegularExpressionMatch match = copyName.match(name);
+        if (!match.hasMatch())
+            continue;
+        const qint64 pid = match.captured(1).toLongLong();
+        if (pid != ::getpid() && !processRuns(pid))
+            QFile::remove(dir.filePath(name));
+    }
+}
+
+CompactionSizes CompactDictionary(const QString &path, const Progress &progress)
 {
     if (!QFileInfo(path).isFile())
         throw failure(QStringLiteral("%1が見つかりません").arg(QDir::toNativeSeparators(path)), SQLITE_CANTOPEN);
+    requireWritable(path);
+    // No program may have the file open while it is replaced: its writes would go to the old file.
+    const ExclusiveFileLock lock(path);
+    removeStaleCompactionCopies(QFileInfo(path).absolutePath());
+    CompactionSizes sizes;
+    sizes.before = QFileInfo(path).size();
     Compaction(path, progress).run();
+    sizes.after = QFileInfo(path).size();
+    return sizes;
 }
 
 } // namespace qm::store

@@ -6,19 +6,31 @@
 
 namespace qm::store {
 
+// The sizes in bytes of a dictionary before and after its compaction.
+struct CompactionSizes {
+    qint64 before = 0;
+    qint64 after = 0;
+};
+
 // Compacts a closed dictionary file and keeps the previous file as its backup.
 //
-// The file is copied compactly ("VACUUM INTO") to "$Temp$.dic" beside it, the copy's folded
+// The file is copied compactly ("VACUUM INTO") to a working copy beside it, the copy's folded
 // keys are recomputed, every page of the copy is checked, and only then is the old file kept as the
 // backup (the file's name with the extension "bak") and the copy put in its place. The
 // dictionary is never absent under its name: whenever the work stops, the old or the new
 // file is there and opens. Until the swap the progress can stop it; the old file is then left
 // as it was. Throws sqlite::Error with the reason; the original stays in place and in use.
-void CompactDictionary(const QString &path, const Progress &progress = {});
+// A dictionary that any program (this one included) holds open is refused (inUseError()), and
+// so is a write-protected one (Kind::ReadOnly): compaction would make it writable.
+CompactionSizes CompactDictionary(const QString &path, const Progress &progress = {});
 
 // The backup a compaction keeps: "User.dic" -> "User.bak".
 QString compactionBackupPath(const QString &path);
-// The working copy: "$Temp$.dic" in the dictionary's folder.
+// The working copy of this process for this dictionary, in the dictionary's folder:
+// "User.dic" -> "$Temp$-User.dic-<process id>.tmp".
 QString compactionTempPath(const QString &path);
+// Removes the working copies (and their journals) in a folder that compactions of processes
+// no longer running left behind; a running process's copies are kept.
+void removeStaleCompactionCopies(const QString &folder);
 
 } // namespace qm::store

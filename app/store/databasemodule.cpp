@@ -1,5 +1,7 @@
 #include "databasemodule.h"
 
+#include "compaction.h"
+#include "distribution.h"
 #include "messages.h"
 
 #include "platform/desktop/prompter.h"
@@ -14,6 +16,8 @@
 #include <QScopeGuard>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -277,8 +281,15 @@ void DatabaseModule::OpenDictionarySet()
     const DictionarySet &set = DictionarySetList[OpenDictionarySetsIndex];
     DictionaryCount = set.FileCount;
     QStringList failures;
+    QSet<QString> folders;
     for (int i = 0; i < DictionaryCount; ++i) {
         const QString &path = set.FileNames[i];
+        // Working copies of compactions that were killed would take up the disk for good.
+        const QString folder = QFileInfo(path).absolutePath();
+        if (!folders.contains(folder)) {
+            folders.insert(folder);
+            removeStaleCompactionCopies(folder);
+        }
         try {
             DictionaryDatabases[i] = std::make_unique<Dictionary>(path, Dictionary::Options{false, m_progress});
         } catch (const sqlite::Error &e) {
@@ -327,6 +338,38 @@ void DatabaseModule::CloseDictionarySet()
     }
 }
 
+void DatabaseModule::releaseWhile(const QString &path, const std::function<void()> &replace)
+{
+    std::vector<std::pair<int, QString>> released;
+    for (int i = 0; i < DictionaryCount; ++i) {
+        std::unique_ptr<Dictionary> &slot = DictionaryDatabases[i];
+        if (slot && !slot->inEditSession() && isSameFile(slot->path(), path)) {
+            released.emplace_back(i, slot->path());
+            slot.reset();
+        }
+    }
+    if (released.empty()) {
+        replace();
+        return;
+    }
+    // Slot numbers taken before name other objects now.
+    m_openGeneration = ++m_lastGeneration;
+    m_openedFiles.clear();
+    const auto reopen = qScopeGuard([&] {
+        QStringList failures;
+        for (const auto &[i, file] : released) {
+            try {
+                DictionaryDatabases[i] = std::make_unique<Dictionary>(file, Dictionary::Options{false, m_progress});
+            } catch (const sqlite::Error &e) {
+                failures.append(openFailureText(file, e));
+            }
+        }
+        if (!failures.isEmpty())
+            m_prompter.inform(failures.join(QLatin1Char('\n')));
+    });
+    replace();
+}
+
 Dictionary *DatabaseModule::dictionary(int slot) const
 {
     if (slot < 0 || slot >= MaxDictionariesPerSet)
@@ -373,6 +416,7 @@ DatabaseModule::SearchOutcome DatabaseModule::searchEachSlot(
         heartbeat.emplace(m_busy.handler, m_busy.delay, m_busy.interval);
     m_searching = true;
     const auto done = qScopeGuard([this] { m_searching = false; });
+    std::optional<sqlite::Error> failure;
     for (int slot = 0; slot < DictionaryCount && outcome.count < limit; ++slot) {
         // A dictionary that could not be opened was reported then; it has no rows to find.
         Dictionary *d = dictionary(slot);
@@ -382,11 +426,16 @@ DatabaseModule::SearchOutcome DatabaseModule::searchEachSlot(
             heartbeat->watch(d->database());
         try {
             outcome.count += search(*d, limit - outcome.count, [&](const KeywordMatch &m) { sink(slot, m); });
-        } catch (const sqlite::Error &) {
-            m_failedSlot = slot;
-            throw;
+        } catch (const sqlite::Error &e) {
+            // The other dictionaries are still searched; the first failure is reported after.
+            if (!failure) {
+                m_failedSlot = slot;
+                failure = e;
+            }
         }
     }
+    if (failure)
+        throw *failure;
     outcome.limitReached = outcome.count >= limit;
     return outcome;
 }

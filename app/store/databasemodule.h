@@ -62,6 +62,12 @@ public:
     // rolled back. Never reports anything.
     void CloseDictionarySet();
 
+    // Runs `replace` (which puts another file under `path`) with the slots holding that file
+    // closed, so the program does not hold a file it replaces itself; they open the file then
+    // under the name again. A slot in an edit session stays open: the replacement is then
+    // refused as the file is in use.
+    void releaseWhile(const QString &path, const std::function<void()> &replace);
+
     // Changes each time a set is closed, and when a set is opened whose slots do not name the
     // same files (the same paths, the same files on disk) as the set opened last: a slot number
     // taken under one value names nothing under another.
@@ -72,7 +78,9 @@ public:
 
     // Keyword lookup over every open slot of the set in slot order, at most `limit` rows in all.
     // Throws sqlite::Error (Kind::BadPattern for a pattern that cannot be read, Kind::General
-    // for an engine failure); rows handed to the sink before stay handed.
+    // for an engine failure). A dictionary that fails is passed over and the others are still
+    // searched; the first failure is thrown at the end (see failedSlot()), and the rows handed
+    // to the sink stay handed.
     struct SearchOutcome {
         int count = 0;
         bool limitReached = false;
@@ -80,8 +88,8 @@ public:
     SearchOutcome searchKeyword(const QString &pattern, int limit,
                                 const std::function<void(int slot, const KeywordMatch &)> &sink);
     // Condition search over every open slot of the set in slot order, at most `limit` rows in
-    // all (see SearchCondition). Throws sqlite::Error for an engine failure; rows handed to the
-    // sink before stay handed.
+    // all (see SearchCondition). Throws sqlite::Error for an engine failure, after the other
+    // dictionaries were searched, as searchKeyword() does; rows handed to the sink stay handed.
     SearchOutcome searchCondition(const SearchCondition &condition, int limit,
                                   const std::function<void(int slot, const KeywordMatch &)> &sink);
 

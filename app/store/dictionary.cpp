@@ -63,8 +63,16 @@ Dictionary::Dictionary(const QString &path)
 
 Dictionary::Dictionary(const QString &path, const Options &options)
     : m_sideFiles(SideFiles::of(path))
+    , m_lock(SharedFileLock::acquire(path))
     , m_db(path, openMode(path, options.readOnly))
+    , m_openedReadOnly(options.readOnly)
 {
+    openChecked(options.progress);
+}
+
+void Dictionary::openChecked(const Progress &progress)
+{
+    const QString &path = m_db.path();
     const schema::Layout layout = schema::layoutOf(m_db);
     if (layout == schema::Layout::Unknown || !findProperty(m_db, property::Marker)) {
         m_db.close();
@@ -98,11 +106,11 @@ Dictionary::Dictionary(const QString &path, const Options &options)
     constexpr qint64 Total = 1000;
     const qint64 refolding = keysCurrent ? 0 : Total / 2;
     if (!keysCurrent)
-        refoldKeys(m_db, progressStage(options.progress, 0, refolding, Total));
+        refoldKeys(m_db, progressStage(progress, 0, refolding, Total));
     // Body texts read before stay, unless the keys were folded anew.
     const auto bodies = layout == schema::Layout::EarlierTrigramIndex && keysCurrent ? searchtables::BodyTexts::Missing
                                                                                      : searchtables::BodyTexts::All;
-    searchtables::rebuild(m_db, bodies, progressStage(options.progress, refolding, Total - refolding, Total));
+    searchtables::rebuild(m_db, bodies, progressStage(progress, refolding, Total - refolding, Total));
     tx.commit();
     m_searchTables = true;
 }
@@ -110,6 +118,35 @@ Dictionary::Dictionary(const QString &path, const Options &options)
 Dictionary::~Dictionary()
 {
     rollbackEditSession();
+}
+
+void Dictionary::followReplacement()
+{
+    // An edit session stays with the file it began on; its end is checked against that file.
+    if (m_editSession || m_db.inTransaction() || !m_lock.isReplacedAt(path()))
+        return;
+    // The statements kept for this connection read the old file.
+    m_statements.clear();
+    m_trigrams.reset();
+    // A statement someone else keeps on this connection (a heading list being read) would be
+    // left without its connection: the file is followed once it is done.
+    if (sqlite3_next_stmt(m_db.handle(), nullptr))
+        return;
+    // The new file is checked first; when it is no dictionary this one keeps the old file.
+    const Dictionary probe(path(), Options{true, {}});
+    m_sideFiles = SideFiles::of(path());
+    m_lock = SharedFileLock::acquire(path());
+    m_db.reopen(openMode(path(), m_openedReadOnly));
+    m_searchTables = false;
+    openChecked({});
+}
+
+void Dictionary::rethrowNamed(const Error &e) const
+{
+    const int code = e.code() & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+        throw inUseError(path());
+    throw e;
 }
 
 void Dictionary::CreateDictionary(const QString &fileName, const QString &dictionaryName,
@@ -176,22 +213,27 @@ void Dictionary::requireWritable() const
 
 QVariant Dictionary::property(const QString &name)
 {
+    followReplacement();
     return readProperty(m_db, name);
 }
 
 void Dictionary::setProperty(const QString &name, const QVariant &value)
 {
-    requireWritable();
-    writeProperty(m_db, name, value);
+    writing([&] {
+        requireWritable();
+        writeProperty(m_db, name, value);
+    });
 }
 
 void Dictionary::beginEditSession()
 {
-    requireWritable();
-    if (m_editSession)
-        throw Error(Error::Kind::General, SQLITE_MISUSE, QStringLiteral("an edit session is already open"));
-    m_db.exec("BEGIN IMMEDIATE");
-    m_editSession = true;
+    writing([&] {
+        requireWritable();
+        if (m_editSession)
+            throw Error(Error::Kind::General, SQLITE_MISUSE, QStringLiteral("an edit session is already open"));
+        m_db.exec("BEGIN IMMEDIATE");
+        m_editSession = true;
+    });
 }
 
 void Dictionary::commitEditSession()
@@ -204,7 +246,8 @@ void Dictionary::commitEditSession()
                     QStringLiteral("辞書 %1 への変更は書き込みの失敗で取り消されました")
                         .arg(QDir::toNativeSeparators(path())));
     }
-    m_db.exec("COMMIT");
+    // A commit that meets another program's lock leaves the session open to be tried again.
+    writing([&] { m_db.exec("COMMIT"); });
     m_editSession = false;
 }
 
@@ -229,12 +272,14 @@ sqlite::Statement &Dictionary::cachedStatement(const char *sql)
 
 qint64 Dictionary::indexRowCount()
 {
+    followReplacement();
     Statement st(m_db, "SELECT count(*) FROM \"Index\"");
     return st.step() ? st.toInt64(0) : 0;
 }
 
 qint64 Dictionary::documentRowCount()
 {
+    followReplacement();
     Statement st(m_db, "SELECT count(*) FROM Document");
     return st.step() ? st.toInt64(0) : 0;
 }

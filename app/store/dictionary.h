@@ -1,6 +1,7 @@
 #pragma once
 
 #include "entry.h"
+#include "filelock.h"
 #include "progress.h"
 #include "searchcondition.h"
 #include "trigramindex.h"
@@ -41,6 +42,10 @@ public:
     // Opens the file; throws sqlite::Error (Kind::FolderMissing when the folder of the path
     // does not exist, Kind::NotDictionary when the file is another database). A write-protected
     // file opens read-only: it can be searched, and every change is refused (Kind::ReadOnly).
+    // The file is held with a shared lock while it is open, so no other program replaces it
+    // meanwhile; while another program is replacing it, opening fails with SQLITE_BUSY.
+    // Should a file be put under the name all the same (by a program that does not lock), the
+    // next read or write outside an edit session opens that file instead.
     explicit Dictionary(const QString &path);
     Dictionary(const QString &path, const Options &options);
     // An edit session still open is rolled back.
@@ -131,7 +136,25 @@ public:
     // cannot hold every keyword row.
     std::optional<std::vector<qint64>> trigramRows(const sqlite::LikePattern &pattern, qint64 cap);
 
+    // Opens the file now under the name when it is no longer the one opened (see above).
+    void followReplacement();
+
 private:
+    // Checks the opened file and readies it for use (the constructor's work after opening).
+    void openChecked(const Progress &progress);
+    // Runs a write on the file now under the name; a write that meets another program's lock
+    // past the busy timeout is reported naming this dictionary (see inUseError()).
+    template <typename Write>
+    auto writing(Write &&write) -> decltype(write())
+    {
+        followReplacement();
+        try {
+            return write();
+        } catch (const sqlite::Error &e) {
+            rethrowNamed(e);
+        }
+    }
+    [[noreturn]] void rethrowNamed(const sqlite::Error &e) const;
     void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number);
     // Adds a keyword row; the trigram index gets it from indexKeywordRowsAfter().
     void insertKeyword(qint32 documentNumber, const QString &keyword);
@@ -193,7 +216,10 @@ private:
     };
 
     SideFiles m_sideFiles;
+    // Declared before the connection, so the lock is let go after the connection closes.
+    SharedFileLock m_lock;
     sqlite::Database m_db;
+    bool m_openedReadOnly = false;
     bool m_readOnly = false;
     bool m_editSession = false;
     bool m_searchTables = false;

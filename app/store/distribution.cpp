@@ -2,6 +2,7 @@
 
 #include "dictionary.h"
 #include "dictionaryinfo.h"
+#include "filelock.h"
 #include "messages.h"
 
 #include "platform/sqlite/error.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -163,6 +165,14 @@ bool isSameFile(const QString &first, const QString &second)
 CopyOutcome copyDictionaryFile(const QString &source, const QString &target)
 {
     CopyOutcome outcome;
+    // No program may have the old file open while it is replaced: its writes would go to it.
+    std::optional<ExclusiveFileLock> lock;
+    try {
+        lock.emplace(target);
+    } catch (const sqlite::Error &e) {
+        outcome.reason = e.message();
+        return outcome;
+    }
     const Descriptor in(openForReading(source));
     if (!in.valid()) {
         outcome.reason = readFailure(errno);

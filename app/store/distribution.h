@@ -32,7 +32,8 @@ struct CopyOutcome {
 // Copies a dictionary to `target`, replacing a file of that name. The bytes go to a temporary
 // file beside the target, which is checked as a dictionary and only then renamed over it, so
 // the target is either the old file or a whole, sound copy; a failed copy leaves nothing behind.
-// The copy can be written by the user even when the source was read-only.
+// The copy can be written by the user even when the source was read-only. A target that any
+// program (this one included) holds open is left as it is, with the reason.
 CopyOutcome copyDictionaryFile(const QString &source, const QString &target);
 
 } // namespace qm::store

@@ -60,6 +60,7 @@ void requireStorable(const Entry &entry)
 
 std::optional<Entry> Dictionary::document(qint32 documentNumber)
 {
+    followReplacement();
     // The body's length comes from the row's header, so a huge body is refused without
     // reading it.
     Statement head(m_db, "SELECT Viewer, Heading, RenewalDate, length(Document) "
@@ -126,31 +127,35 @@ void Dictionary::writeBodyText(qint32 documentNumber, const Entry &entry)
 
 qint32 Dictionary::addEntry(const Entry &entry, const QStringList &keywords)
 {
-    requireWritable();
-    sqlite::Transaction tx(m_db);
-    const qint64 before = lastKeywordRow();
-    qint32 number = 0;
-    insertEntry(entry, keywords, number);
-    indexKeywordRowsAfter(before);
-    noteKeywordRows(keywords.size());
-    tx.commit();
-    return number;
+    return writing([&] {
+        requireWritable();
+        sqlite::Transaction tx(m_db);
+        const qint64 before = lastKeywordRow();
+        qint32 number = 0;
+        insertEntry(entry, keywords, number);
+        indexKeywordRowsAfter(before);
+        noteKeywordRows(keywords.size());
+        tx.commit();
+        return number;
+    });
 }
 
 void Dictionary::addEntries(const std::vector<NewEntry> &entries)
 {
-    requireWritable();
-    sqlite::Transaction tx(m_db);
-    const qint64 before = lastKeywordRow();
-    qint32 number = 0;
-    qint64 keywords = 0;
-    for (const NewEntry &e : entries) {
-        insertEntry(e.entry, e.keywords, number);
-        keywords += e.keywords.size();
-    }
-    indexKeywordRowsAfter(before);
-    noteKeywordRows(keywords);
-    tx.commit();
+    writing([&] {
+        requireWritable();
+        sqlite::Transaction tx(m_db);
+        const qint64 before = lastKeywordRow();
+        qint32 number = 0;
+        qint64 keywords = 0;
+        for (const NewEntry &e : entries) {
+            insertEntry(e.entry, e.keywords, number);
+            keywords += e.keywords.size();
+        }
+        indexKeywordRowsAfter(before);
+        noteKeywordRows(keywords);
+        tx.commit();
+    });
 }
 
 void Dictionary::noteKeywordRows(qint64 added)
@@ -173,44 +178,49 @@ void Dictionary::noteKeywordRows(qint64 added)
 
 bool Dictionary::updateEntry(const Entry &entry)
 {
-    requireWritable();
-    requireStorable(entry);
-    sqlite::Transaction tx(m_db);
-    Statement st(m_db, "UPDATE Document SET Viewer = ?2, Heading = ?3, Document = ?4, RenewalDate = ?5, "
-                       "HeadingKey = ?6 WHERE DocumentNumber = ?1");
-    st.bind(1, entry.DocumentNumber).bind(2, int(entry.Viewer)).bind(3, entry.Heading);
-    st.bindBlob(4, entry.Document).bind(5, formatDate(entry.RenewalDate)).bind(6, text::fold(entry.Heading));
-    st.run();
-    if (m_db.changes() == 0)
-        return false;
-    writeBodyText(entry.DocumentNumber, entry);
-    tx.commit();
-    return true;
+    return writing([&] {
+        requireWritable();
+        requireStorable(entry);
+        sqlite::Transaction tx(m_db);
+        Statement st(m_db, "UPDATE Document SET Viewer = ?2, Heading = ?3, Document = ?4, RenewalDate = ?5, "
+                           "HeadingKey = ?6 WHERE DocumentNumber = ?1");
+        st.bind(1, entry.DocumentNumber).bind(2, int(entry.Viewer)).bind(3, entry.Heading);
+        st.bindBlob(4, entry.Document).bind(5, formatDate(entry.RenewalDate)).bind(6, text::fold(entry.Heading));
+        st.run();
+        if (m_db.changes() == 0)
+            return false;
+        writeBodyText(entry.DocumentNumber, entry);
+        tx.commit();
+        return true;
+    });
 }
 
 bool Dictionary::deleteEntry(qint32 documentNumber)
 {
-    requireWritable();
-    sqlite::Transaction tx(m_db);
-    // The keyword rows go with the entry (and its body text); the trigram index, which the
-    // engine does not keep, loses them first.
-    if (m_searchTables) {
-        Statement rows(m_db, "SELECT rowid, IndexKey FROM \"Index\" WHERE DocumentNumber = ?1");
-        rows.bind(1, documentNumber);
-        const std::vector<TrigramIndex::KeywordRow> keywords = keywordRows(rows);
-        trigramIndex().remove(keywords);
-        noteKeywordRows(-qint64(keywords.size()));
-    }
-    Statement st(m_db, "DELETE FROM Document WHERE DocumentNumber = ?1");
-    st.bind(1, documentNumber);
-    st.run();
-    const bool deleted = m_db.changes() > 0;
-    tx.commit();
-    return deleted;
+    return writing([&] {
+        requireWritable();
+        sqlite::Transaction tx(m_db);
+        // The keyword rows go with the entry (and its body text); the trigram index, which the
+        // engine does not keep, loses them first.
+        if (m_searchTables) {
+            Statement rows(m_db, "SELECT rowid, IndexKey FROM \"Index\" WHERE DocumentNumber = ?1");
+            rows.bind(1, documentNumber);
+            const std::vector<TrigramIndex::KeywordRow> keywords = keywordRows(rows);
+            trigramIndex().remove(keywords);
+            noteKeywordRows(-qint64(keywords.size()));
+        }
+        Statement st(m_db, "DELETE FROM Document WHERE DocumentNumber = ?1");
+        st.bind(1, documentNumber);
+        st.run();
+        const bool deleted = m_db.changes() > 0;
+        tx.commit();
+        return deleted;
+    });
 }
 
 QStringList Dictionary::keywords(qint32 documentNumber)
 {
+    followReplacement();
     Statement st(m_db, "SELECT \"Index\" FROM \"Index\" WHERE DocumentNumber = ?1 ORDER BY rowid");
     st.bind(1, documentNumber);
     QStringList out;
@@ -221,17 +231,19 @@ QStringList Dictionary::keywords(qint32 documentNumber)
 
 void Dictionary::addKeyword(qint32 documentNumber, const QString &keyword)
 {
-    requireWritable();
-    // Inside an open transaction (an edit session) the keyword is written into it.
-    std::optional<sqlite::Transaction> tx;
-    if (!m_db.inTransaction())
-        tx.emplace(m_db);
-    const qint64 before = lastKeywordRow();
-    insertKeyword(documentNumber, keyword);
-    indexKeywordRowsAfter(before);
-    noteKeywordRows(1);
-    if (tx)
-        tx->commit();
+    writing([&] {
+        requireWritable();
+        // Inside an open transaction (an edit session) the keyword is written into it.
+        std::optional<sqlite::Transaction> tx;
+        if (!m_db.inTransaction())
+            tx.emplace(m_db);
+        const qint64 before = lastKeywordRow();
+        insertKeyword(documentNumber, keyword);
+        indexKeywordRowsAfter(before);
+        noteKeywordRows(1);
+        if (tx)
+            tx->commit();
+    });
 }
 
 void Dictionary::insertKeyword(qint32 documentNumber, const QString &keyword)
@@ -288,36 +300,39 @@ TrigramIndex &Dictionary::trigramIndex()
 
 bool Dictionary::deleteKeyword(qint32 documentNumber, const QString &keyword)
 {
-    requireWritable();
-    std::optional<sqlite::Transaction> tx; // see addKeyword()
-    if (!m_db.inTransaction())
-        tx.emplace(m_db);
-    Statement find(m_db, "SELECT rowid, IndexKey FROM \"Index\" "
-                         "WHERE DocumentNumber = ?1 AND \"Index\" = ?2 ORDER BY rowid LIMIT 1");
-    find.bind(1, documentNumber).bind(2, keyword);
-    if (!find.step())
-        return false;
-    const qint64 row = find.toInt64(0);
-    const QString key = find.toText(1);
-    find.reset();
-    Statement st(m_db, "DELETE FROM \"Index\" WHERE rowid = ?1");
-    st.bind(1, row);
-    st.run();
-    const bool deleted = m_db.changes() > 0;
-    // The row goes first: should the index then fail, it only names a row that is gone.
-    if (deleted && m_searchTables) {
-        // The index holds the row under its stored key.
-        trigramIndex().remove({{row, key}});
-        noteKeywordRows(-1);
-    }
-    if (tx)
-        tx->commit();
-    return deleted;
+    return writing([&] {
+        requireWritable();
+        std::optional<sqlite::Transaction> tx; // see addKeyword()
+        if (!m_db.inTransaction())
+            tx.emplace(m_db);
+        Statement find(m_db, "SELECT rowid, IndexKey FROM \"Index\" "
+                             "WHERE DocumentNumber = ?1 AND \"Index\" = ?2 ORDER BY rowid LIMIT 1");
+        find.bind(1, documentNumber).bind(2, keyword);
+        if (!find.step())
+            return false;
+        const qint64 row = find.toInt64(0);
+        const QString key = find.toText(1);
+        find.reset();
+        Statement st(m_db, "DELETE FROM \"Index\" WHERE rowid = ?1");
+        st.bind(1, row);
+        st.run();
+        const bool deleted = m_db.changes() > 0;
+        // The row goes first: should the index then fail, it only names a row that is gone.
+        if (deleted && m_searchTables) {
+            // The index holds the row under its stored key.
+            trigramIndex().remove({{row, key}});
+            noteKeywordRows(-1);
+        }
+        if (tx)
+            tx->commit();
+        return deleted;
+    });
 }
 
 int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
                               const std::function<void(const KeywordMatch &)> &sink)
 {
+    followReplacement();
     if (limit <= 0)
         return 0;
     const bool ranged = !pattern.literalPrefix().isEmpty();
@@ -360,6 +375,7 @@ bool Dictionary::indexHoldsEveryRow()
 
 std::optional<std::vector<qint64>> Dictionary::trigramRows(const sqlite::LikePattern &pattern, qint64 cap)
 {
+    followReplacement();
     const std::vector<Trigram> trigrams = trigramsOf(pattern);
     if (!m_searchTables || trigrams.empty() || !indexHoldsEveryRow())
         return std::nullopt;

@@ -22,7 +22,11 @@ QString describeFailure(const sqlite::Error &error)
     }
     switch (error.code() & 0xff) {
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: return QStringLiteral("ほかのプログラムが使用中です");
+    case SQLITE_LOCKED:
+        // The store words a busy dictionary with its name (inUseError()); the engine does not.
+        return error.message().contains(QStringLiteral("ほかのプログラムが使用中です"))
+                   ? error.message()
+                   : QStringLiteral("ほかのプログラムが使用中です");
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB: return QStringLiteral("ファイルが壊れているか、データベースではありません");
     case SQLITE_CANTOPEN: return QStringLiteral("ファイルが見つからないか、開けません");

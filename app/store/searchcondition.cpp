@@ -370,6 +370,7 @@ private:
 int Dictionary::searchCondition(const SearchCondition &condition, int limit,
                                 const std::function<void(const KeywordMatch &)> &sink)
 {
+    followReplacement();
     if (limit <= 0)
         return 0;
     const std::optional<CompiledCondition> compiled = compileCondition(condition);

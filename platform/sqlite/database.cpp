@@ -49,6 +49,18 @@ void foldFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
 Database::Database(const QString &path, OpenMode mode)
     : m_path(path)
 {
+    open(mode);
+}
+
+void Database::reopen(OpenMode mode)
+{
+    close();
+    open(mode);
+}
+
+void Database::open(OpenMode mode)
+{
+    const QString &path = m_path;
     checkPath(path, mode);
     // An absolute path never starts with "file:", so the engine cannot take it for a URI with
     // options of its own (another VFS, immutable, a different mode).
@@ -118,7 +130,8 @@ void Database::harden()
     sqlite3_limit(m_db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 1000);
     sqlite3_limit(m_db, SQLITE_LIMIT_VARIABLE_NUMBER, 100);
     sqlite3_limit(m_db, SQLITE_LIMIT_TRIGGER_DEPTH, 1);
-    sqlite3_busy_timeout(m_db, 2000);
+    // A file another program is writing is waited for a few seconds, then reported busy.
+    sqlite3_busy_timeout(m_db, 3000);
     // Reading the schema here makes a file that is no database fail at open.
     exec("PRAGMA cell_size_check=ON;"
          "PRAGMA foreign_keys=ON;"
@@ -130,7 +143,8 @@ void Database::harden()
 
 void Database::close()
 {
-    sqlite3_close_v2(m_db);
+    if (m_db)
+        sqlite3_close_v2(m_db);
     m_db = nullptr;
 }
 

@@ -42,8 +42,12 @@ public:
     // Whether a transaction is open on the connection.
     bool inTransaction() const;
 
-    // Closes the connection early; the object can then only be destroyed.
+    // Closes the connection early; the object can then only be destroyed or reopened.
     void close();
+    // Closes the connection and opens the file under the same path again (another file may
+    // have been put under that name meanwhile); throws Error as the constructor does, and the
+    // object is then closed.
+    void reopen(OpenMode mode);
 
     void exec(const char *sql);
     qint64 lastInsertRowId() const;
@@ -55,6 +59,7 @@ public:
     [[noreturn]] void raise(int code, const char *what = nullptr) const;
 
 private:
+    void open(OpenMode mode);
     void checkPath(const QString &path, OpenMode mode) const;
     void harden();
     void registerFunctions();

@@ -3,13 +3,16 @@
 #include "app/admin/frmdictionaryproperty.h"
 #include "app/admin/frmmakenewdictionary.h"
 #include "app/store/compaction.h"
+#include "app/store/dictionary.h"
 #include "app/store/dictionaryinfo.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -44,6 +47,7 @@ private slots:
     void compactionKeepsTheBackupAndReloads();
     void failedCompactionKeepsTheOriginalInUse();
     void compactionShowsItsProgress();
+    void compactionRefusalsAreWorded();
 
 private:
     test::Dictionaries m_files;
@@ -188,7 +192,14 @@ void tst_dictionarydialogs::compactionKeepsTheBackupAndReloads()
     properties.txtAuthor->setText(QStringLiteral("保存していない作者"));
     properties.cmdCompactDictionary->click();
 
-    QVERIFY2(m_prompter.texts().isEmpty(), qPrintable(m_prompter.texts().join(QLatin1Char('\n'))));
+    // The end is told with the sizes before and after.
+    QCOMPARE(m_prompter.texts().size(), 1);
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    const QString done = m_prompter.texts().constFirst();
+    QVERIFY2(done.contains(QStringLiteral("最適化が終わりました")) && done.contains(japanese.toString(qint64(original.size())))
+                 && done.contains(japanese.toString(QFileInfo(path).size())),
+             qPrintable(done));
+    m_prompter.clear();
     QVERIFY(properties.isVisible());
     QVERIFY(properties.holdsDictionary());
     QCOMPARE(properties.txtAuthor->text(), QStringLiteral("作者"));
@@ -201,7 +212,7 @@ void tst_dictionarydialogs::compactionKeepsTheBackupAndReloads()
     const QByteArray compacted = test::readFile(path);
     QVERIFY(compacted != original);
     properties.cmdCompactDictionary->click();
-    QVERIFY(m_prompter.texts().isEmpty());
+    QCOMPARE(m_prompter.texts().size(), 1);
     QCOMPARE(test::readFile(backup), compacted);
     QVERIFY(properties.holdsDictionary());
 }
@@ -249,9 +260,39 @@ void tst_dictionarydialogs::compactionShowsItsProgress()
     watch.start(0);
     properties.cmdCompactDictionary->click();
     watch.stop();
-    QVERIFY(m_prompter.texts().isEmpty());
+    QCOMPARE(m_prompter.texts().size(), 1);
     QVERIFY(!seen.isEmpty());
     QCOMPARE(seen.constFirst(), QStringLiteral("辞書を最適化しています..."));
+}
+
+void tst_dictionarydialogs::compactionRefusalsAreWorded()
+{
+    const QString path = m_files.make(QStringLiteral("Held.dic"), QStringLiteral("使用中の辞書"), 20);
+    frmDictionaryProperty properties(m_prompter, {});
+    QVERIFY(properties.SetDicFileName(path));
+    properties.show();
+    properties.txtComment->setPlainText(QStringLiteral("入力中"));
+    // Each refusal is one message; the dialog keeps the dictionary and what was typed.
+    const auto refusal = [&]() -> QString {
+        properties.cmdCompactDictionary->click();
+        const QStringList texts = m_prompter.texts();
+        m_prompter.clear();
+        const bool kept = properties.holdsDictionary() && properties.txtComment->toPlainText() == QStringLiteral("入力中")
+                          && !QFile::exists(m_files.path(QStringLiteral("Held.bak")));
+        return kept && texts.size() == 1 ? texts.constFirst() : QStringLiteral("<not kept> ") + texts.join(QLatin1Char('|'));
+    };
+    {
+        // Held open elsewhere, as by another program.
+        store::Dictionary elsewhere(path);
+        const QString message = refusal();
+        QVERIFY2(message.contains(QDir::toNativeSeparators(path)) && message.contains(QStringLiteral("ほかのプログラムが使用中です"))
+                     && !message.startsWith(QLatin1Char('<')),
+                 qPrintable(message));
+    }
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QString message = refusal();
+    QVERIFY2(message.contains(QStringLiteral("読み取り専用")) && !message.startsWith(QLatin1Char('<')), qPrintable(message));
+    QCOMPARE(QFileInfo(path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther), 0);
 }
 
 QTEST_MAIN(tst_dictionarydialogs)

@@ -285,9 +285,14 @@ void tst_mdimain::aDamagedDictionaryIsNamed()
     // The keyword index's page overwritten, as a failing disk or another program may leave it.
     QVERIFY(test::damagePage(b, QStringLiteral("SELECT rootpage FROM sqlite_schema WHERE name = 'Index_Index'")));
     start({a, b});
+    // The other dictionary's rows are still listed.
+    QStringList listed;
+    whenListShown([&listed](frmSearchIndexList *list) { listed = rowsOf(list); });
     window()->SearchKeyword(QStringLiteral("ab*"));
     QCOMPARE(m_fx->prompter.texts(),
              QStringList{QStringLiteral("検索できませんでした。\n辞書 ②破損: ファイルが壊れているか、データベースではありません")});
+    QCOMPARE(listed.size(), 1);
+    QVERIFY2(listed.constFirst().startsWith(QStringLiteral("abc|h|")), qPrintable(listed.join(QLatin1Char(' '))));
 }
 
 void tst_mdimain::choosingOpensTheViewerOfItsType()

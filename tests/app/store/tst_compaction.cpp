@@ -1,11 +1,14 @@
 #include "app/store/compaction.h"
 #include "app/store/dictionary.h"
+#include "app/store/distribution.h"
+#include "app/store/messages.h"
 
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -13,6 +16,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdio>
+#include <functional>
 #include <sys/resource.h>
 
 using namespace qm::store;
@@ -39,6 +44,63 @@ int lookupCount(const QString &path, const QString &pattern)
     return d.searchKeyword(*qm::sqlite::LikePattern::compile(pattern), 100000, [](const KeywordMatch &) {});
 }
 
+Entry someEntry()
+{
+    Entry e;
+    e.Viewer = 1;
+    e.Heading = QStringLiteral("見出し");
+    return e;
+}
+
+// Another program that holds a dictionary, driven one command at a time (see holdchild.cpp).
+class OtherProgram final
+{
+public:
+    OtherProgram()
+    {
+        m_process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/qm-hold-child"), QStringList());
+        m_process.waitForStarted();
+    }
+    ~OtherProgram()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(10000))
+            m_process.kill();
+    }
+    void kill()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    OtherProgram(const OtherProgram &) = delete;
+    OtherProgram &operator=(const OtherProgram &) = delete;
+
+    QString ask(const QString &command)
+    {
+        m_process.write(command.toUtf8() + '\n');
+        while (!m_process.canReadLine())
+            if (!m_process.waitForReadyRead(30000))
+                return QStringLiteral("<no answer>");
+        return QString::fromUtf8(m_process.readLine()).trimmed();
+    }
+
+private:
+    QProcess m_process;
+};
+
+// Expects the refusal that names the dictionary another program holds.
+void expectInUse(const std::function<void()> &work, const QString &path)
+{
+    try {
+        work();
+        QFAIL("a dictionary another program holds must be refused");
+    } catch (const Error &e) {
+        const QString reason = describeFailure(e);
+        QVERIFY2(reason.contains(QDir::toNativeSeparators(path)) && reason.contains(QStringLiteral("ほかのプログラムが使用中です")),
+                 qPrintable(reason));
+    }
+}
+
 } // namespace
 
 class tst_compaction final : public QObject
@@ -51,6 +113,12 @@ private slots:
     void failuresLeaveTheOriginalInUse();
     void cancelBeforeTheSwap();
     void killedAnywhereLeavesADictionary();
+    void aDictionaryAnotherProgramHoldsIsNotReplaced();
+    void aFilePutInPlaceIsFollowed();
+    void aKilledProgramsUnfinishedWriteStaysOut();
+    void writesMeetingAnotherProgramsLockNameTheDictionary();
+    void writeProtectedDictionariesAreRefused();
+    void workingCopiesBelongToOneProcess();
 
 private:
     QString makeDictionary(int entries);
@@ -100,7 +168,7 @@ void tst_compaction::keepsEverythingAndRefoldsKeys()
 
     qint64 last = -1;
     bool monotonic = true;
-    CompactDictionary(m_path, [&](qint64 done, qint64 total) {
+    const CompactionSizes sizes = CompactDictionary(m_path, [&](qint64 done, qint64 total) {
         monotonic = monotonic && done >= last && done <= total;
         last = done;
         return true;
@@ -110,6 +178,8 @@ void tst_compaction::keepsEverythingAndRefoldsKeys()
     QCOMPARE(contents(m_path), before);
     QCOMPARE(stockSqlite(m_path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
     QVERIFY(QFileInfo(m_path).size() < sizeBefore);
+    QCOMPARE(sizes.before, sizeBefore);
+    QCOMPARE(sizes.after, QFileInfo(m_path).size());
     QCOMPARE(qm::test::readFile(m_dir.filePath(QStringLiteral("User.bak"))), oldBytes);
     QVERIFY(!QFile::exists(compactionTempPath(m_path)));
     QCOMPARE(lookupCount(m_path, QStringLiteral("stock*")), 1);
@@ -200,6 +270,141 @@ void tst_compaction::killedAnywhereLeavesADictionary()
         QVERIFY2(Dictionary::IsDictionaryFile(m_path), qPrintable(QStringLiteral("after a kill at step %1").arg(step)));
         QCOMPARE(lookupCount(m_path, QStringLiteral("*")), expected);
     }
+}
+
+void tst_compaction::aDictionaryAnotherProgramHoldsIsNotReplaced()
+{
+    makeDictionary(200);
+    const QString other = m_dir.filePath(QStringLiteral("other.dic"));
+    QVERIFY(QFile::copy(m_path, other));
+    {
+        OtherProgram program;
+        QCOMPARE(program.ask(QStringLiteral("open ") + m_path), QStringLiteral("ok"));
+        QCOMPARE(program.ask(QStringLiteral("begin")), QStringLiteral("ok"));
+        QCOMPARE(program.ask(QStringLiteral("add heldword")), QStringLiteral("ok"));
+        expectInUse([&] { CompactDictionary(m_path); }, m_path);
+        const CopyOutcome copied = copyDictionaryFile(other, m_path);
+        QVERIFY(!copied.ok);
+        QVERIFY2(copied.reason.contains(QStringLiteral("ほかのプログラムが使用中です")), qPrintable(copied.reason));
+        QVERIFY(!QFile::exists(compactionBackupPath(m_path)));
+        QVERIFY(!QFile::exists(compactionTempPath(m_path)));
+        // The other program's update lands in the file under the name.
+        QCOMPARE(program.ask(QStringLiteral("commit")), QStringLiteral("ok"));
+        QCOMPARE(lookupCount(m_path, QStringLiteral("heldword")), 1);
+        // This program's own holders count as well.
+        Dictionary mine(m_path);
+        program.ask(QStringLiteral("close"));
+        expectInUse([&] { CompactDictionary(m_path); }, m_path);
+    }
+    CompactDictionary(m_path);
+    QCOMPARE(lookupCount(m_path, QStringLiteral("heldword")), 1);
+}
+
+void tst_compaction::aFilePutInPlaceIsFollowed()
+{
+    makeDictionary(50);
+    const QString replacement = m_dir.filePath(QStringLiteral("replacement.dic"));
+    QVERIFY(QFile::copy(m_path, replacement));
+    Dictionary(replacement).addEntry(someEntry(), {QStringLiteral("newword")});
+    OtherProgram program;
+    QCOMPARE(program.ask(QStringLiteral("open ") + m_path), QStringLiteral("ok"));
+    QCOMPARE(program.ask(QStringLiteral("count newword")), QStringLiteral("0"));
+    // A program that does not lock renames a file over the name.
+    QCOMPARE(::rename(QFile::encodeName(replacement).constData(), QFile::encodeName(m_path).constData()), 0);
+    QCOMPARE(program.ask(QStringLiteral("count newword")), QStringLiteral("1"));
+    QCOMPARE(program.ask(QStringLiteral("add laterword")), QStringLiteral("ok"));
+    QCOMPARE(lookupCount(m_path, QStringLiteral("laterword")), 1);
+    QCOMPARE(stockSqlite(m_path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+}
+
+void tst_compaction::aKilledProgramsUnfinishedWriteStaysOut()
+{
+    makeDictionary(50);
+    const QString before = contents(m_path);
+    {
+        OtherProgram program;
+        QCOMPARE(program.ask(QStringLiteral("open ") + m_path), QStringLiteral("ok"));
+        QCOMPARE(program.ask(QStringLiteral("begin")), QStringLiteral("ok"));
+        // More than the connection's cache holds: pages of the session reach the file.
+        for (int i = 0; i < 24; ++i)
+            QCOMPARE(program.ask(QStringLiteral("big lost%1").arg(i)), QStringLiteral("ok"));
+        QVERIFY(QFileInfo(m_path + QStringLiteral("-journal")).size() > 0);
+        program.kill();
+    }
+    CompactDictionary(m_path);
+    QVERIFY(!QFile::exists(m_path + QStringLiteral("-journal")));
+    QCOMPARE(stockSqlite(m_path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    QCOMPARE(contents(m_path), before);
+    QCOMPARE(lookupCount(m_path, QStringLiteral("lost*")), 0);
+}
+
+void tst_compaction::writesMeetingAnotherProgramsLockNameTheDictionary()
+{
+    makeDictionary(20);
+    OtherProgram program;
+    QCOMPARE(program.ask(QStringLiteral("open ") + m_path), QStringLiteral("ok"));
+    QCOMPARE(program.ask(QStringLiteral("begin")), QStringLiteral("ok"));
+    Dictionary mine(m_path);
+    QElapsedTimer waited;
+    waited.start();
+    expectInUse([&] { mine.addEntry(someEntry(), {QStringLiteral("mine")}); }, m_path);
+    QVERIFY(waited.elapsed() >= 1000);
+    expectInUse([&] { mine.beginEditSession(); }, m_path);
+    QCOMPARE(program.ask(QStringLiteral("commit")), QStringLiteral("ok"));
+    // Once the other program is done, the same write goes through.
+    mine.addEntry(someEntry(), {QStringLiteral("mine")});
+    QCOMPARE(stockSqlite(m_path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+}
+
+void tst_compaction::writeProtectedDictionariesAreRefused()
+{
+    makeDictionary(50);
+    const QByteArray original = qm::test::readFile(m_path);
+    QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    try {
+        CompactDictionary(m_path);
+        QFAIL("a write-protected dictionary must not be compacted");
+    } catch (const Error &e) {
+        QCOMPARE(e.kind(), Error::Kind::ReadOnly);
+        QVERIFY(e.message().contains(QStringLiteral("読み取り専用")));
+    }
+    QCOMPARE(QFileInfo(m_path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther), 0);
+    QCOMPARE(qm::test::readFile(m_path), original);
+    QVERIFY(!QFile::exists(compactionBackupPath(m_path)));
+}
+
+void tst_compaction::workingCopiesBelongToOneProcess()
+{
+    const QString other = m_dir.filePath(QStringLiteral("Other.dic"));
+    QVERIFY(compactionTempPath(m_path) != compactionTempPath(other));
+    QVERIFY(compactionTempPath(m_path).contains(QString::number(QCoreApplication::applicationPid())));
+    // One process that has ended and one that runs.
+    QProcess ended;
+    ended.start(QStringLiteral("true"), QStringList());
+    QVERIFY(ended.waitForStarted());
+    const qint64 endedPid = ended.processId();
+    QVERIFY(endedPid > 0 && ended.waitForFinished());
+    QProcess running;
+    running.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(running.waitForStarted());
+    const auto copyOf = [&](const QString &base, qint64 pid) {
+        return m_dir.filePath(QStringLiteral("$Temp$-%1-%2.tmp").arg(base, QString::number(pid)));
+    };
+    const QStringList stale{copyOf(QStringLiteral("User.dic"), endedPid),
+                            copyOf(QStringLiteral("User.dic"), endedPid) + QStringLiteral("-journal")};
+    const QStringList kept{copyOf(QStringLiteral("User.dic"), running.processId()), compactionTempPath(other),
+                           m_dir.filePath(QStringLiteral("$Temp$-notes.txt")),
+                           // A dictionary of the user's whose name looks alike.
+                           m_dir.filePath(QStringLiteral("$Temp$-x-%1.dic").arg(endedPid))};
+    for (const QString &path : stale + kept)
+        QVERIFY(qm::test::writeFile(path, "copy"));
+    removeStaleCompactionCopies(m_dir.path());
+    for (const QString &path : stale)
+        QVERIFY2(!QFile::exists(path), qPrintable(path));
+    for (const QString &path : kept)
+        QVERIFY2(QFile::exists(path), qPrintable(path));
+    running.kill();
+    running.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(tst_compaction)

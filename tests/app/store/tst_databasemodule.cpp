@@ -1,7 +1,9 @@
 #include "app/store/databasemodule.h"
+#include "app/store/distribution.h"
 
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/sqlite/statement.h"
+#include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
 #include <QDir>
@@ -9,6 +11,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sqlite3.h>
 
 #include <memory>
 
@@ -48,6 +52,8 @@ private slots:
     void addDictionaryToSet();
     void searchAcrossSlotsRespectsTheLimit();
     void reopeningTheSameFilesKeepsTheGeneration();
+    void aDamagedDictionaryDoesNotHideTheOthers();
+    void theProgramLetsGoOfAFileItReplaces();
 
 private:
     QString createDictionary(const QString &name, const QStringList &keywords = {});
@@ -359,8 +365,53 @@ void tst_databasemodule::searchAcrossSlotsRespectsTheLimit()
     }
 }
 
-QTEST_GUILESS_MAIN(tst_databasemodule)
-#include "tst_databasemodule.moc"
+void tst_databasemodule::aDamagedDictionaryDoesNotHideTheOthers()
+{
+    const QString bad = createDictionary(QStringLiteral("bad.dic"), {QStringLiteral("boxk"), QStringLiteral("mixk")});
+    const QString good = createDictionary(QStringLiteral("good.dic"), {QStringLiteral("taxk"), QStringLiteral("other")});
+    QVERIFY(qm::test::damagePage(bad, QStringLiteral("SELECT rootpage FROM sqlite_schema WHERE name = 'Index_Index'")));
+    useSet({bad, good, createDictionary(QStringLiteral("third.dic"), {QStringLiteral("fixk")})});
+    m_db->OpenDictionarySet();
+    QVERIFY(m_db->dictionary(0));
+    QStringList rows;
+    try {
+        m_db->searchKeyword(QStringLiteral("*xk"), 1000,
+                            [&](int slot, const KeywordMatch &m) { rows.append(QString::number(slot) + m.Index); });
+        QFAIL("the damaged dictionary must be reported");
+    } catch (const qm::sqlite::Error &e) {
+        QCOMPARE(e.code() & 0xff, SQLITE_CORRUPT);
+    }
+    QCOMPARE(m_db->failedSlot(), 0);
+    QCOMPARE(rows, (QStringList{QStringLiteral("1taxk"), QStringLiteral("2fixk")}));
+}
+
+void tst_databasemodule::theProgramLetsGoOfAFileItReplaces()
+{
+    const QString target = createDictionary(QStringLiteral("target.dic"), {QStringLiteral("old")});
+    const QString received = createDictionary(QStringLiteral("received.dic"), {QStringLiteral("new")});
+    useSet({target});
+    m_db->OpenDictionarySet();
+    const auto found = [&](const QString &pattern) {
+        return m_db->searchKeyword(pattern, 100, [](int, const KeywordMatch &) {}).count;
+    };
+    // Held by the set, the file is in use, even for this program.
+    QVERIFY(!copyDictionaryFile(received, target).ok);
+    m_db->dictionary(0)->beginEditSession();
+    CopyOutcome copied;
+    m_db->releaseWhile(target, [&] { copied = copyDictionaryFile(received, target); });
+    QVERIFY(!copied.ok);
+    QVERIFY(m_db->dictionary(0)->inEditSession());
+    m_db->dictionary(0)->rollbackEditSession();
+
+    const quint64 generation = m_db->openGeneration();
+    m_db->releaseWhile(target, [&] { copied = copyDictionaryFile(received, target); });
+    QVERIFY2(copied.ok, qPrintable(copied.reason));
+    QVERIFY(m_db->openGeneration() != generation);
+    QVERIFY(m_db->dictionary(0));
+    QCOMPARE(found(QStringLiteral("new")), 1);
+    QCOMPARE(found(QStringLiteral("old")), 0);
+    QVERIFY(m_prompter.texts().isEmpty());
+}
 
 void tst_databasemodule::reopeningTheSameFilesKeepsTheGeneration()
 {
@@ -389,3 +440,6 @@ void tst_databasemodule::reopeningTheSameFilesKeepsTheGeneration()
     m_db->OpenDictionarySet();
     QVERIFY(m_db->openGeneration() != swapped);
 }
+
+QTEST_GUILESS_MAIN(tst_databasemodule)
+#include "tst_databasemodule.moc"
