@@ -5,6 +5,8 @@
 #include "app/common/listprocedures.h"
 #include "app/common/oleprocedures.h"
 #include "app/common/procedures.h"
+#include "app/store/entry.h"
+#include "app/store/messages.h"
 #include "app/store/settings.h"
 #include "app/viewers/corvanehost.h"
 #include "platform/desktop/prompter.h"
@@ -491,23 +493,55 @@ bool EntryEditorWindow::removeKeywordRow(int row)
     return true;
 }
 
+bool EntryEditorWindow::fitsDictionary(qint64 bytes)
+{
+    if (bytes <= store::MaxBodyBytes)
+        return true;
+    m_prompter.inform(QStringLiteral("本文を保存できません。\n%1").arg(store::describeTooLargeBody(bytes)), {},
+                      desktop::Prompter::Icon::Warning);
+    return false;
+}
+
+std::optional<QByteArray> EntryEditorWindow::encodedBody(const QString &text)
+{
+    // Counting the bytes first refuses a body that is too large before any memory is spent on
+    // its encoded form.
+    if (!fitsDictionary(text::cp932::encodedSize(text)))
+        return std::nullopt;
+    text::cp932::EncodeResult encoded = text::cp932::encode(text);
+    if (!encoded.ok()) {
+        m_prompter.inform(QStringLiteral("本文に辞書へ保存できない文字があります: %1\n"
+                                         "これらの文字を別の文字に置き換えてから登録してください。")
+                              .arg(text::cp932::describe(encoded.unencodable)),
+                          {}, desktop::Prompter::Icon::Warning);
+        return std::nullopt;
+    }
+    return std::move(encoded.bytes);
+}
+
 std::optional<QByteArray> EntryEditorWindow::storedBody(quint8 viewer, const QString &objectFile)
 {
+    // The body's text is taken from its editor once and goes when this returns, once encoded.
     QString text;
     switch (viewer) {
-    case OleViewer:
-        return SaveOleObject(*oleOLEContainer, objectFile);
-    case RichTextViewer: {
+    case OleViewer: {
+        QByteArray object = SaveOleObject(*oleOLEContainer, objectFile);
+        if (!fitsDictionary(object.size()))
+            return std::nullopt;
+        return object;
+    }
+    case RichTextViewer:
         text = editor::property(RTFBox, "TextRTF");
         // An empty rich text box still gives the frame of an RTF document.
-        const bool nothing = editor::property(RTFBox, "Text").isEmpty() && !text.contains(QLatin1String("\\pict"));
-        if (nothing)
+        if (!text.contains(QLatin1String("\\pict")) && editor::property(RTFBox, "Text").isEmpty())
             return QByteArray();
         break;
-    }
     case HtmlViewer:
+        text = editor::property(HTMLBox, "Text");
         // Characters CP932 cannot hold are kept as character references.
-        return text::cp932::encodeHtml(editor::property(HTMLBox, "Text"));
+        if (!fitsDictionary(text::cp932::encodedHtmlSize(text)))
+            return std::nullopt;
+        return text::cp932::encodeHtml(text);
     case TextViewer:
         text = editor::property(TextBox, "Text");
         break;
@@ -519,36 +553,23 @@ std::optional<QByteArray> EntryEditorWindow::storedBody(quint8 viewer, const QSt
     }
     if (text.isEmpty())
         return QByteArray();
-    const text::cp932::EncodeResult encoded = text::cp932::encode(text);
-    if (!encoded.ok()) {
-        m_prompter.inform(QStringLiteral("本文に辞書へ保存できない文字があります: %1\n"
-                                         "これらの文字を別の文字に置き換えてから登録してください。")
-                              .arg(text::cp932::describe(encoded.unencodable)),
-                          {}, desktop::Prompter::Icon::Warning);
-        return std::nullopt;
-    }
-    return encoded.bytes;
+    return encodedBody(text);
 }
 
 std::optional<QByteArray> EntryEditorWindow::checkedInput(const QString &objectFile)
 {
     if (lstIndex->count() == 0) {
-        m_prompter.inform(QStringLiteral("キーワードがありません"));
+        m_prompter.inform(QStringLiteral("キーワードがありません"), {}, desktop::Prompter::Icon::Warning);
         return std::nullopt;
     }
     if (txtHeading->text().isEmpty()) {
-        m_prompter.inform(QStringLiteral("見出しがありません"));
+        m_prompter.inform(QStringLiteral("見出しがありません"), {}, desktop::Prompter::Icon::Warning);
         return std::nullopt;
     }
-    // The body is checked for emptiness before anything is said about its characters.
-    const quint8 viewer = selectedViewer();
-    std::optional<QByteArray> bytes;
-    if ((viewer == TextViewer || viewer == UrlViewer) && editor::property(bodyEditor(viewer), "Text").isEmpty())
-        bytes = QByteArray();
-    else
-        bytes = storedBody(viewer, objectFile);
+    // An empty body is found before anything is said about its characters or its size.
+    std::optional<QByteArray> bytes = storedBody(selectedViewer(), objectFile);
     if (bytes && bytes->isEmpty()) {
-        m_prompter.inform(QStringLiteral("本文がありません"));
+        m_prompter.inform(QStringLiteral("本文がありません"), {}, desktop::Prompter::Icon::Warning);
         return std::nullopt;
     }
     return bytes;

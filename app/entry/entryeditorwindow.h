@@ -154,6 +154,11 @@ protected:
 private:
     // The body of the selected type as stored; an empty array when there is none.
     std::optional<QByteArray> storedBody(quint8 viewer, const QString &objectFile);
+    // The CP932 bytes of a body's text; nullopt (after a message) when the dictionary cannot
+    // hold them: too many, or characters CP932 has not.
+    std::optional<QByteArray> encodedBody(const QString &text);
+    // False (after a message) when a body of this many bytes is larger than a dictionary holds.
+    bool fitsDictionary(qint64 bytes);
     QWidget *createEditor(const QString &className, const QString &name);
     void buildControls();
     void buildMenus(const Captions &captions);
