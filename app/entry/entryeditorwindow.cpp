@@ -57,7 +57,7 @@ EntryEditorWindow::EntryEditorWindow(store::Settings &settings, desktop::Prompte
                                      const Captions &captions, QWidget *parent)
     : QMainWindow(parent)
     , m_settings(settings)
-    , m_prompter(prompter)
+    , m_prompter(prompter, *this)
     , m_ownChooser(std::make_unique<objects::DialogFileChooser>())
     , m_chooser(m_ownChooser.get())
 {
@@ -472,7 +472,7 @@ void EntryEditorWindow::keywordEntered()
 {
     const QString text = txtIndex->text();
     if (ListContains(*lstIndex, text)) {
-        m_prompter.inform(QStringLiteral("すでに登録されています"));
+        m_prompter.inform(QStringLiteral("すでに登録されています"), {}, desktop::Prompter::Icon::Warning);
         return;
     }
     if (text.isEmpty())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/desktop/prompter.h"
+
 #include <QMainWindow>
 
 #include <array>
@@ -13,9 +15,6 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 
-namespace qm::desktop {
-class Prompter;
-}
 namespace qm::objects {
 class FileChooser;
 class ObjectContainer;
@@ -177,7 +176,8 @@ private:
     bool insideTabbingEditor(const QWidget *widget) const;
 
     store::Settings &m_settings;
-    desktop::Prompter &m_prompter;
+    // The program's prompter, with this window as the owner of every message.
+    mutable desktop::OwnedPrompter m_prompter;
     QWidget *m_client = nullptr;
     QWidget *m_dictionaryControl = nullptr;
     double m_dictionaryOffset = 0;

@@ -26,6 +26,8 @@
 #include <QListWidget>
 #include <QMenu>
 
+#include <sqlite3.h>
+
 namespace qm::app {
 
 using desktop::Prompter;
@@ -45,6 +47,13 @@ EntryEditorWindow::Captions captions()
 const char *bodyMember(quint8 viewer)
 {
     return viewer == EntryEditorWindow::RichTextViewer ? "TextRTF" : "Text";
+}
+
+// The engine could not lock the entry's dictionary: another program is writing to it.
+bool heldByAnotherProgram(const sqlite::Error &error)
+{
+    const int code = error.code() & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
 QString handOverQuestion(const QString &firstLine)
@@ -169,7 +178,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     try {
         const std::optional<store::Entry> entry = d->document(lngDocNumber);
         if (!entry) {
-            prompter().inform(QStringLiteral("このデータは削除されました"));
+            prompter().inform(QStringLiteral("このデータは削除されました"), {}, Prompter::Icon::Warning);
             hide();
             return false;
         }
@@ -192,8 +201,13 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
         m_storedObject = entry->Viewer == OleViewer ? entry->Document : QByteArray();
         d->beginEditSession();
     } catch (const sqlite::Error &e) {
-        prompter().inform(QStringLiteral("データを読み込めませんでした。\n%1").arg(store::describeFailure(e)), {},
-                          Prompter::Icon::Critical);
+        if (heldByAnotherProgram(e))
+            prompter().inform(QStringLiteral("このデータはほかのプログラムが使用中のため修正できません。\n"
+                                             "しばらくしてからやり直してください。"),
+                              {}, Prompter::Icon::Warning);
+        else
+            prompter().inform(QStringLiteral("データを読み込めませんでした。\n%1").arg(store::describeFailure(e)), {},
+                              Prompter::Icon::Critical);
         ClearEditor();
         hide();
         return false;
@@ -316,7 +330,7 @@ bool frmModifyData::UpdateEntry()
         syncKeywords(d);
         if (!d.updateEntry(entry)) {
             rollbackSession();
-            prompter().inform(QStringLiteral("このデータは削除されました"));
+            prompter().inform(QStringLiteral("このデータは削除されました"), {}, Prompter::Icon::Warning);
             return false;
         }
         d.commitEditSession();

@@ -177,6 +177,9 @@ void frmNewData::closeEvent(QCloseEvent *event)
                                                         Prompter::Icon::Question});
         if (answer == Prompter::Answer::Cancel || (answer == Prompter::Answer::Yes && !RegisterEntry())) {
             event->ignore();
+            // The window keeps what was typed and stays in front of the main window.
+            raise();
+            activateWindow();
             return;
         }
         saved = answer == Prompter::Answer::Yes;

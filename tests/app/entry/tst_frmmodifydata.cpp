@@ -17,7 +17,10 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <sqlite3.h>
 
 #include <memory>
 
@@ -77,6 +80,7 @@ private slots:
     void engineErrorsKeepTheWindowAndTheEdit();
     void copyCarriesEditedTextAndStoredObject();
     void moveLeavesOnlyWhenRegistered();
+    void entryHeldByAnotherProgram();
 
 private:
     frmModifyData *modify(qint16 slot, qint32 number);
@@ -410,6 +414,24 @@ void tst_frmModifyData::moveLeavesOnlyWhenRegistered()
     form->close();
     QVERIFY(!m_fx->prompter.texts().join(QLatin1Char(' ')).contains(QStringLiteral("取り消し")));
     QCOMPARE(dic(0).documentRowCount(), 1);
+}
+
+void tst_frmModifyData::entryHeldByAnotherProgram()
+{
+    // Another program in the middle of a write holds the dictionary.
+    sqlite3 *other = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(dic(0).path()).constData(), &other), SQLITE_OK);
+    const auto closeOther = qScopeGuard([other] { sqlite3_close(other); });
+    QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    QVERIFY(!modify(0, m_text));
+    QCOMPARE(m_fx->prompter.messages().size(), 1);
+    QCOMPARE(m_fx->prompter.messages().at(0).text,
+             QStringLiteral("このデータはほかのプログラムが使用中のため修正できません。\nしばらくしてからやり直してください。"));
+    QCOMPARE(m_fx->prompter.messages().at(0).icon, Prompter::Icon::Warning);
+
+    // Once it is done, the entry can be modified.
+    QCOMPARE(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    QVERIFY(modify(0, m_text));
 }
 
 QTEST_MAIN(tst_frmModifyData)

@@ -471,6 +471,18 @@ void tst_frmNewData::discardAndCloseQuestions()
     QCOMPARE(prompter.messages()[0].defaultAnswer, Prompter::Answer::Yes);
     QVERIFY(w->isVisible());
 
+    // With keywords and a heading but no body: the message is the entry window's, whichever
+    // window is active while one box gives way to the next.
+    addKeywords(*w, {QStringLiteral("k")});
+    prompter.clear();
+    prompter.queueAnswer(Prompter::Answer::Yes);
+    QVERIFY(!w->close());
+    QCOMPARE(prompter.texts(), (QStringList{QStringLiteral("編集データを保存しますか"), QStringLiteral("本文がありません")}));
+    for (const Prompter::Message &m : prompter.messages())
+        QCOMPARE(m.owner, w.get());
+    QCOMPARE(prompter.messages()[1].icon, Prompter::Icon::Warning);
+    QVERIFY(w->isVisible());
+
     prompter.clear();
     prompter.queueAnswer(Prompter::Answer::Cancel);
     QVERIFY(!w->close());
