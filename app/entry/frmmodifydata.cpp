@@ -478,14 +478,29 @@ void frmModifyData::copyCommand()
         PrefillNewEntry(*form);
 }
 
+bool frmModifyData::hasOtherDictionary() const
+{
+    for (int slot = 0; slot < m_database.DictionaryCount; ++slot)
+        if (slot != EntrySlot && m_database.dictionary(slot))
+            return true;
+    return false;
+}
+
 void frmModifyData::moveCommand()
 {
+    if (!hasOtherDictionary()) {
+        prompter().inform(QStringLiteral("ほかに開いている辞書がないため、データを移動できません。"), {},
+                          Prompter::Icon::Warning);
+        return;
+    }
     // The entry stays in its dictionary until the new-entry window has registered it elsewhere:
     // a move that is never registered loses nothing.
     frmNewData *form = handOver(handOverQuestion(QStringLiteral("データを移動するため新規登録モードに移行します。")));
     if (!form)
         return;
     PrefillNewEntry(*form);
+    // Registered into its own dictionary, the entry would only change its number.
+    form->setMoveSource(EntrySlot);
     const qint16 slot = EntrySlot;
     const qint32 number = EntryNumber;
     stopWaitingForMove();

@@ -106,6 +106,8 @@ private:
     void reproduceCommand();
     void copyCommand();
     void moveCommand();
+    // True when a dictionary other than the entry's is open to move it to.
+    bool hasOtherDictionary() const;
     void completeMove(qint16 slot, qint32 number);
     void stopWaitingForMove();
 

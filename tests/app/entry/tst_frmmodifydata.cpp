@@ -402,6 +402,17 @@ void tst_frmModifyData::moveLeavesOnlyWhenRegistered()
     w->mnuEditMoveDic->trigger();
     form = visible<frmNewData>("frmNewData");
     QVERIFY(form);
+    // Into its own dictionary it is refused: nothing changes, and the window keeps the input.
+    m_fx->prompter.clear();
+    form->cboDictionary->setCurrentIndex(0);
+    QVERIFY(!form->RegisterEntry());
+    QCOMPARE(m_fx->prompter.messages().size(), 1);
+    QCOMPARE(m_fx->prompter.messages().at(0).text,
+             QStringLiteral("このデータは選ばれた辞書にすでにあります。\n移動先には別の辞書を選んでください。"));
+    QCOMPARE(m_fx->prompter.messages().at(0).icon, Prompter::Icon::Warning);
+    QCOMPARE(dic(0).documentRowCount(), 2);
+    QCOMPARE(dic(0).keywords(m_text), (QStringList{QStringLiteral("りんご"), QStringLiteral("apple")}));
+    QCOMPARE(form->lstIndex->count(), 2);
     form->cboDictionary->setCurrentIndex(1);
     QVERIFY(form->RegisterEntry());
     QVERIFY(!dic(0).document(m_text));
