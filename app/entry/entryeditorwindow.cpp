@@ -281,8 +281,7 @@ void EntryEditorWindow::ClearEditor()
     txtIndex->clear();
     lstIndex->clear();
     txtHeading->clear();
-    for (QWidget *w : {TextBox, RTFBox, URLBox, HTMLBox})
-        editor::clear(w);
+    clearBodies();
     oleOLEContainer->deleteObject();
     Edited = false;
 }
@@ -346,7 +345,7 @@ void EntryEditorWindow::loadDesign(const EditorFonts &fonts)
     m_listWidth = m_splitterLeft - 120;
     setWindowState(desktop::windowStatesOf(m_settings.value(keys::WindowState)));
     layOut();
-    applyFonts(fonts);
+    setEditorFonts(fonts);
 }
 
 void EntryEditorWindow::unloadDesign()
@@ -363,8 +362,9 @@ void EntryEditorWindow::unloadDesign()
     m_settings.setValue(keys::Separator, float(m_splitterLeft));
 }
 
-void EntryEditorWindow::applyFonts(const EditorFonts &fonts)
+void EntryEditorWindow::setEditorFonts(const EditorFonts &fonts)
 {
+    m_fonts = fonts;
     const auto font = [&](int i) {
         QFont f(fonts.names[i]);
         if (fonts.sizes[i] > 0)
@@ -373,11 +373,24 @@ void EntryEditorWindow::applyFonts(const EditorFonts &fonts)
     };
     editor::setProperty(TextBox, "Font", font(0));
     editor::setProperty(HTMLBox, "Font", font(2));
-    editor::setProperty(RTFBox, "SelFontName", fonts.names[1]);
-    editor::setProperty(RTFBox, "SelFontSize", fonts.sizes[1]);
     // Setting a font is no edit of the body.
-    for (QWidget *w : {TextBox, RTFBox, HTMLBox})
+    for (QWidget *w : {TextBox, HTMLBox})
         editor::clear(w);
+    applyRichTextFont();
+}
+
+void EntryEditorWindow::applyRichTextFont()
+{
+    // The rich-text editor's font is the format of what is typed next, which its Clear resets.
+    editor::setProperty(RTFBox, "SelFontName", m_fonts.names[1]);
+    editor::setProperty(RTFBox, "SelFontSize", m_fonts.sizes[1]);
+}
+
+void EntryEditorWindow::clearBodies()
+{
+    for (QWidget *w : {TextBox, RTFBox, URLBox, HTMLBox})
+        editor::clear(w);
+    applyRichTextFont();
 }
 
 void EntryEditorWindow::layOut()

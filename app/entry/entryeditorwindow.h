@@ -111,6 +111,9 @@ public:
         std::array<float, 3> sizes{};
     };
 
+    // Gives the editors these fonts; they stay the editors' fonts after every Clear.
+    void setEditorFonts(const EditorFonts &fonts);
+
     // The splitter's left, in twips.
     double splitterLeft() const { return m_splitterLeft; }
 
@@ -129,6 +132,9 @@ protected:
     void loadDesign(const EditorFonts &fonts);
     // Stores the placement and the splitter (the shared part of unloading).
     void unloadDesign();
+
+    // Empties the four text editors; the configured fonts stay theirs.
+    void clearBodies();
 
     // Form_Resize.
     void layOut();
@@ -162,7 +168,7 @@ private:
     void buildControls();
     void buildMenus(const Captions &captions);
     void place(QWidget *widget, double left, double top, double width, double height);
-    void applyFonts(const EditorFonts &fonts);
+    void applyRichTextFont();
     void keywordEntered();
     void refreshEditMenu();
     void showObjectMenu(const QPoint &globalPos);
@@ -194,6 +200,7 @@ private:
     // The tab-stop policies the controls had before the body editor took them out.
     QList<QPair<QWidget *, Qt::FocusPolicy>> m_tabStops;
     bool m_tabStopsOn = true;
+    EditorFonts m_fonts;
 };
 
 } // namespace qm::app

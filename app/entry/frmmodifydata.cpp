@@ -163,6 +163,9 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     }
     lblDictionary->setText(SlotMarks.mid(qBound(0, int(intDicIndex), 9), 1) + QLatin1Char(' ') + name);
     ClearEditor();
+    // The window outlives a change of the fonts in the options: each edit takes them anew.
+    if (m_host.editorFonts)
+        setEditorFonts(m_host.editorFonts());
     if (!d) {
         prompter().inform(QStringLiteral("このデータの辞書は開かれていないため修正できません。"), {}, Prompter::Icon::Warning);
         hide();
@@ -428,8 +431,7 @@ void frmModifyData::ChangeViewerType(quint8 viewer)
 {
     if (!prompter().confirm(QStringLiteral("種類を変更すると，本文が消去されますがよろしいですか"), Prompter::Answer::No))
         return;
-    for (QWidget *w : {TextBox, RTFBox, URLBox, HTMLBox})
-        editor::clear(w);
+    clearBodies();
     oleOLEContainer->deleteObject();
     SelectItemByData(*cboViewer, viewer);
     Edited = true;

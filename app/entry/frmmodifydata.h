@@ -39,6 +39,8 @@ public:
         std::function<void(qint16 slot, qint32 number)> showDocument;
         // Shows a new-entry window over the open set; nullptr when none can be shown.
         std::function<frmNewData *()> newEntryWindow;
+        // The editor fonts as the options now give them.
+        std::function<EditorFonts()> editorFonts;
     };
 
     frmModifyData(store::DatabaseModule &database, store::Settings &settings, desktop::Prompter &prompter,

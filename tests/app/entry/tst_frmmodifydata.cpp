@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFont>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -81,6 +82,7 @@ private slots:
     void copyCarriesEditedTextAndStoredObject();
     void moveLeavesOnlyWhenRegistered();
     void entryHeldByAnotherProgram();
+    void fontsOfTheOptionsReachEveryEdit();
 
 private:
     frmModifyData *modify(qint16 slot, qint32 number);
@@ -443,6 +445,32 @@ void tst_frmModifyData::entryHeldByAnotherProgram()
     // Once it is done, the entry can be modified.
     QCOMPARE(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
     QVERIFY(modify(0, m_text));
+}
+
+void tst_frmModifyData::fontsOfTheOptionsReachEveryEdit()
+{
+    const auto fontSize = [](const QWidget *editor) { return editor->property("Font").value<QFont>().pointSizeF(); };
+    frmModifyData *w = modify(0, m_text);
+    QVERIFY(w);
+    w->mnuFileClose->trigger();
+
+    // The options change while the window is kept hidden; the next edit has the new fonts, the
+    // rich-text ones as well, which the editor's Clear would otherwise put back.
+    store::SharedOptions &options = m_main->options();
+    options.EditorFontSizes = {21, 17, 13};
+    options.EditorFontNames[1] = QStringLiteral("Noto Serif CJK JP");
+    QVERIFY(m_main->windows.modifyEntry(0, m_text));
+    QCOMPARE(fontSize(w->TextBox), 21.0);
+    QCOMPARE(fontSize(w->HTMLBox), 13.0);
+    QCOMPARE(w->RTFBox->property("SelFontSize").toFloat(), 17.0f);
+    QCOMPARE(w->RTFBox->property("SelFontName").toString(), QStringLiteral("Noto Serif CJK JP"));
+    QVERIFY(!w->IsEdited());
+
+    // So after a change of type, which clears the editors.
+    m_fx->prompter.queueAnswer(Prompter::Answer::Yes);
+    w->mnuEditChangeRichText->trigger();
+    QCOMPARE(w->RTFBox->property("SelFontSize").toFloat(), 17.0f);
+    QCOMPARE(w->RTFBox->property("SelFontName").toString(), QStringLiteral("Noto Serif CJK JP"));
 }
 
 QTEST_MAIN(tst_frmModifyData)

@@ -93,6 +93,7 @@ private slots:
     void placementAndSplitterAreStored();
     void bodyEditorKeepsTheTabKey();
     void objectPopupMenu();
+    void richTextFontSurvivesClearing();
 
 private:
     std::unique_ptr<frmNewData> makeWindow();
@@ -640,6 +641,29 @@ void tst_frmNewData::objectPopupMenu()
     m_fixture->prompter.queueAnswer(Prompter::Answer::Yes);
     w->mnuOLEDelete->trigger();
     QCOMPARE(w->oleOLEContainer->objectType(), objects::ObjectContainer::ObjectType::None);
+}
+
+void tst_frmNewData::richTextFontSurvivesClearing()
+{
+    m_settings->setFontName(store::EditorKind::RichText, QStringLiteral("Noto Serif CJK JP"));
+    m_settings->setFontSize(store::EditorKind::RichText, 16);
+    auto w = makeWindow();
+    const auto checkFont = [&w] {
+        QCOMPARE(w->RTFBox->property("SelFontName").toString(), QStringLiteral("Noto Serif CJK JP"));
+        QCOMPARE(w->RTFBox->property("SelFontSize").toFloat(), 16.0f);
+    };
+    checkFont();
+    QVERIFY(!w->IsEdited());
+
+    // After a registration the window is cleared for the next entry, in the same font.
+    app::SelectItemByData(*w->cboViewer, 2);
+    addKeywords(*w, {QStringLiteral("k")});
+    w->txtHeading->setText(QStringLiteral("h"));
+    w->RTFBox->setProperty("Text", QStringLiteral("本文"));
+    w->mnuEditRegister->trigger();
+    QCOMPARE(m_database->dictionary(0)->documentRowCount(), 1);
+    QCOMPARE(w->lstIndex->count(), 0);
+    checkFont();
 }
 
 QTEST_MAIN(tst_frmNewData)
