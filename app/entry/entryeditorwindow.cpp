@@ -138,6 +138,8 @@ void EntryEditorWindow::buildControls()
     oleOLEContainer->setObjectName(QStringLiteral("oleOLEContainer"));
     oleOLEContainer->setPrompter(m_prompter);
     oleOLEContainer->setFileChooser(*m_chooser);
+    // An empty object body is otherwise a blank panel: it says how an object gets in.
+    oleOLEContainer->setEmptyText(QStringLiteral("ダブルクリックでオブジェクトを挿入します"));
     connect(oleOLEContainer, &objects::ObjectContainer::doubleClicked, this, &EntryEditorWindow::showObjectMenu);
     for (quint8 viewer = TextViewer; viewer <= OleViewer; ++viewer)
         m_hasEditor[viewer - 1] = viewer == OleViewer || !qobject_cast<QLabel *>(bodyEditor(viewer));

@@ -607,6 +607,8 @@ void tst_frmNewData::objectPopupMenu()
     app::SelectItemByData(*w->cboViewer, 5);
     QCOMPARE(w->mnuOLEInsertObject->text(), QStringLiteral("ｵﾌﾞｼﾞｪｸﾄの挿入(I)"));
 
+    // The empty panel says what a double-click does.
+    QCOMPARE(w->oleOLEContainer->displayText(), QStringLiteral("ダブルクリックでオブジェクトを挿入します"));
     Q_EMIT w->oleOLEContainer->doubleClicked(w->oleOLEContainer->mapToGlobal(QPoint(5, 5)));
     QVERIFY(w->mnuOLE->isVisible());
     QVERIFY(!w->mnuOLEDelete->isEnabled());
