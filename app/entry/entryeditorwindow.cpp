@@ -5,6 +5,8 @@
 #include "app/common/listprocedures.h"
 #include "app/common/oleprocedures.h"
 #include "app/common/procedures.h"
+#include "app/store/entry.h"
+#include "app/store/messages.h"
 #include "app/store/settings.h"
 #include "app/viewers/corvanehost.h"
 #include "platform/desktop/prompter.h"
@@ -55,7 +57,7 @@ EntryEditorWindow::EntryEditorWindow(store::Settings &settings, desktop::Prompte
                                      const Captions &captions, QWidget *parent)
     : QMainWindow(parent)
     , m_settings(settings)
-    , m_prompter(prompter)
+    , m_prompter(prompter, *this)
     , m_ownChooser(std::make_unique<objects::DialogFileChooser>())
     , m_chooser(m_ownChooser.get())
 {
@@ -136,6 +138,8 @@ void EntryEditorWindow::buildControls()
     oleOLEContainer->setObjectName(QStringLiteral("oleOLEContainer"));
     oleOLEContainer->setPrompter(m_prompter);
     oleOLEContainer->setFileChooser(*m_chooser);
+    // An empty object body is otherwise a blank panel: it says how an object gets in.
+    oleOLEContainer->setEmptyText(QStringLiteral("ダブルクリックでオブジェクトを挿入します"));
     connect(oleOLEContainer, &objects::ObjectContainer::doubleClicked, this, &EntryEditorWindow::showObjectMenu);
     for (quint8 viewer = TextViewer; viewer <= OleViewer; ++viewer)
         m_hasEditor[viewer - 1] = viewer == OleViewer || !qobject_cast<QLabel *>(bodyEditor(viewer));
@@ -279,8 +283,7 @@ void EntryEditorWindow::ClearEditor()
     txtIndex->clear();
     lstIndex->clear();
     txtHeading->clear();
-    for (QWidget *w : {TextBox, RTFBox, URLBox, HTMLBox})
-        editor::clear(w);
+    clearBodies();
     oleOLEContainer->deleteObject();
     Edited = false;
 }
@@ -344,7 +347,7 @@ void EntryEditorWindow::loadDesign(const EditorFonts &fonts)
     m_listWidth = m_splitterLeft - 120;
     setWindowState(desktop::windowStatesOf(m_settings.value(keys::WindowState)));
     layOut();
-    applyFonts(fonts);
+    setEditorFonts(fonts);
 }
 
 void EntryEditorWindow::unloadDesign()
@@ -361,8 +364,9 @@ void EntryEditorWindow::unloadDesign()
     m_settings.setValue(keys::Separator, float(m_splitterLeft));
 }
 
-void EntryEditorWindow::applyFonts(const EditorFonts &fonts)
+void EntryEditorWindow::setEditorFonts(const EditorFonts &fonts)
 {
+    m_fonts = fonts;
     const auto font = [&](int i) {
         QFont f(fonts.names[i]);
         if (fonts.sizes[i] > 0)
@@ -371,11 +375,24 @@ void EntryEditorWindow::applyFonts(const EditorFonts &fonts)
     };
     editor::setProperty(TextBox, "Font", font(0));
     editor::setProperty(HTMLBox, "Font", font(2));
-    editor::setProperty(RTFBox, "SelFontName", fonts.names[1]);
-    editor::setProperty(RTFBox, "SelFontSize", fonts.sizes[1]);
     // Setting a font is no edit of the body.
-    for (QWidget *w : {TextBox, RTFBox, HTMLBox})
+    for (QWidget *w : {TextBox, HTMLBox})
         editor::clear(w);
+    applyRichTextFont();
+}
+
+void EntryEditorWindow::applyRichTextFont()
+{
+    // The rich-text editor's font is the format of what is typed next, which its Clear resets.
+    editor::setProperty(RTFBox, "SelFontName", m_fonts.names[1]);
+    editor::setProperty(RTFBox, "SelFontSize", m_fonts.sizes[1]);
+}
+
+void EntryEditorWindow::clearBodies()
+{
+    for (QWidget *w : {TextBox, RTFBox, URLBox, HTMLBox})
+        editor::clear(w);
+    applyRichTextFont();
 }
 
 void EntryEditorWindow::layOut()
@@ -470,7 +487,7 @@ void EntryEditorWindow::keywordEntered()
 {
     const QString text = txtIndex->text();
     if (ListContains(*lstIndex, text)) {
-        m_prompter.inform(QStringLiteral("すでに登録されています"));
+        m_prompter.inform(QStringLiteral("すでに登録されています"), {}, desktop::Prompter::Icon::Warning);
         return;
     }
     if (text.isEmpty())
@@ -491,23 +508,55 @@ bool EntryEditorWindow::removeKeywordRow(int row)
     return true;
 }
 
+bool EntryEditorWindow::fitsDictionary(qint64 bytes)
+{
+    if (bytes <= store::MaxBodyBytes)
+        return true;
+    m_prompter.inform(QStringLiteral("本文を保存できません。\n%1").arg(store::describeTooLargeBody(bytes)), {},
+                      desktop::Prompter::Icon::Warning);
+    return false;
+}
+
+std::optional<QByteArray> EntryEditorWindow::encodedBody(const QString &text)
+{
+    // Counting the bytes first refuses a body that is too large before any memory is spent on
+    // its encoded form.
+    if (!fitsDictionary(text::cp932::encodedSize(text)))
+        return std::nullopt;
+    text::cp932::EncodeResult encoded = text::cp932::encode(text);
+    if (!encoded.ok()) {
+        m_prompter.inform(QStringLiteral("本文に辞書へ保存できない文字があります: %1\n"
+                                         "これらの文字を別の文字に置き換えてから登録してください。")
+                              .arg(text::cp932::describe(encoded.unencodable)),
+                          {}, desktop::Prompter::Icon::Warning);
+        return std::nullopt;
+    }
+    return std::move(encoded.bytes);
+}
+
 std::optional<QByteArray> EntryEditorWindow::storedBody(quint8 viewer, const QString &objectFile)
 {
+    // The body's text is taken from its editor once and goes when this returns, once encoded.
     QString text;
     switch (viewer) {
-    case OleViewer:
-        return SaveOleObject(*oleOLEContainer, objectFile);
-    case RichTextViewer: {
+    case OleViewer: {
+        QByteArray object = SaveOleObject(*oleOLEContainer, objectFile);
+        if (!fitsDictionary(object.size()))
+            return std::nullopt;
+        return object;
+    }
+    case RichTextViewer:
         text = editor::property(RTFBox, "TextRTF");
         // An empty rich text box still gives the frame of an RTF document.
-        const bool nothing = editor::property(RTFBox, "Text").isEmpty() && !text.contains(QLatin1String("\\pict"));
-        if (nothing)
+        if (!text.contains(QLatin1String("\\pict")) && editor::property(RTFBox, "Text").isEmpty())
             return QByteArray();
         break;
-    }
     case HtmlViewer:
+        text = editor::property(HTMLBox, "Text");
         // Characters CP932 cannot hold are kept as character references.
-        return text::cp932::encodeHtml(editor::property(HTMLBox, "Text"));
+        if (!fitsDictionary(text::cp932::encodedHtmlSize(text)))
+            return std::nullopt;
+        return text::cp932::encodeHtml(text);
     case TextViewer:
         text = editor::property(TextBox, "Text");
         break;
@@ -519,36 +568,23 @@ std::optional<QByteArray> EntryEditorWindow::storedBody(quint8 viewer, const QSt
     }
     if (text.isEmpty())
         return QByteArray();
-    const text::cp932::EncodeResult encoded = text::cp932::encode(text);
-    if (!encoded.ok()) {
-        m_prompter.inform(QStringLiteral("本文に辞書へ保存できない文字があります: %1\n"
-                                         "これらの文字を別の文字に置き換えてから登録してください。")
-                              .arg(text::cp932::describe(encoded.unencodable)),
-                          {}, desktop::Prompter::Icon::Warning);
-        return std::nullopt;
-    }
-    return encoded.bytes;
+    return encodedBody(text);
 }
 
 std::optional<QByteArray> EntryEditorWindow::checkedInput(const QString &objectFile)
 {
     if (lstIndex->count() == 0) {
-        m_prompter.inform(QStringLiteral("キーワードがありません"));
+        m_prompter.inform(QStringLiteral("キーワードがありません"), {}, desktop::Prompter::Icon::Warning);
         return std::nullopt;
     }
     if (txtHeading->text().isEmpty()) {
-        m_prompter.inform(QStringLiteral("見出しがありません"));
+        m_prompter.inform(QStringLiteral("見出しがありません"), {}, desktop::Prompter::Icon::Warning);
         return std::nullopt;
     }
-    // The body is checked for emptiness before anything is said about its characters.
-    const quint8 viewer = selectedViewer();
-    std::optional<QByteArray> bytes;
-    if ((viewer == TextViewer || viewer == UrlViewer) && editor::property(bodyEditor(viewer), "Text").isEmpty())
-        bytes = QByteArray();
-    else
-        bytes = storedBody(viewer, objectFile);
+    // An empty body is found before anything is said about its characters or its size.
+    std::optional<QByteArray> bytes = storedBody(selectedViewer(), objectFile);
     if (bytes && bytes->isEmpty()) {
-        m_prompter.inform(QStringLiteral("本文がありません"));
+        m_prompter.inform(QStringLiteral("本文がありません"), {}, desktop::Prompter::Icon::Warning);
         return std::nullopt;
     }
     return bytes;

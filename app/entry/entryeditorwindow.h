@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/desktop/prompter.h"
+
 #include <QMainWindow>
 
 #include <array>
@@ -13,9 +15,6 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 
-namespace qm::desktop {
-class Prompter;
-}
 namespace qm::objects {
 class FileChooser;
 class ObjectContainer;
@@ -112,6 +111,9 @@ public:
         std::array<float, 3> sizes{};
     };
 
+    // Gives the editors these fonts; they stay the editors' fonts after every Clear.
+    void setEditorFonts(const EditorFonts &fonts);
+
     // The splitter's left, in twips.
     double splitterLeft() const { return m_splitterLeft; }
 
@@ -130,6 +132,9 @@ protected:
     void loadDesign(const EditorFonts &fonts);
     // Stores the placement and the splitter (the shared part of unloading).
     void unloadDesign();
+
+    // Empties the four text editors; the configured fonts stay theirs.
+    void clearBodies();
 
     // Form_Resize.
     void layOut();
@@ -154,11 +159,16 @@ protected:
 private:
     // The body of the selected type as stored; an empty array when there is none.
     std::optional<QByteArray> storedBody(quint8 viewer, const QString &objectFile);
+    // The CP932 bytes of a body's text; nullopt (after a message) when the dictionary cannot
+    // hold them: too many, or characters CP932 has not.
+    std::optional<QByteArray> encodedBody(const QString &text);
+    // False (after a message) when a body of this many bytes is larger than a dictionary holds.
+    bool fitsDictionary(qint64 bytes);
     QWidget *createEditor(const QString &className, const QString &name);
     void buildControls();
     void buildMenus(const Captions &captions);
     void place(QWidget *widget, double left, double top, double width, double height);
-    void applyFonts(const EditorFonts &fonts);
+    void applyRichTextFont();
     void keywordEntered();
     void refreshEditMenu();
     void showObjectMenu(const QPoint &globalPos);
@@ -172,7 +182,8 @@ private:
     bool insideTabbingEditor(const QWidget *widget) const;
 
     store::Settings &m_settings;
-    desktop::Prompter &m_prompter;
+    // The program's prompter, with this window as the owner of every message.
+    mutable desktop::OwnedPrompter m_prompter;
     QWidget *m_client = nullptr;
     QWidget *m_dictionaryControl = nullptr;
     double m_dictionaryOffset = 0;
@@ -189,6 +200,7 @@ private:
     // The tab-stop policies the controls had before the body editor took them out.
     QList<QPair<QWidget *, Qt::FocusPolicy>> m_tabStops;
     bool m_tabStopsOn = true;
+    EditorFonts m_fonts;
 };
 
 } // namespace qm::app

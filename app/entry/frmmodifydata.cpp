@@ -26,6 +26,8 @@
 #include <QListWidget>
 #include <QMenu>
 
+#include <sqlite3.h>
+
 namespace qm::app {
 
 using desktop::Prompter;
@@ -45,6 +47,13 @@ EntryEditorWindow::Captions captions()
 const char *bodyMember(quint8 viewer)
 {
     return viewer == EntryEditorWindow::RichTextViewer ? "TextRTF" : "Text";
+}
+
+// The engine could not lock the entry's dictionary: another program is writing to it.
+bool heldByAnotherProgram(const sqlite::Error &error)
+{
+    const int code = error.code() & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
 QString handOverQuestion(const QString &firstLine)
@@ -154,6 +163,9 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     }
     lblDictionary->setText(SlotMarks.mid(qBound(0, int(intDicIndex), 9), 1) + QLatin1Char(' ') + name);
     ClearEditor();
+    // The window outlives a change of the fonts in the options: each edit takes them anew.
+    if (m_host.editorFonts)
+        setEditorFonts(m_host.editorFonts());
     if (!d) {
         prompter().inform(QStringLiteral("このデータの辞書は開かれていないため修正できません。"), {}, Prompter::Icon::Warning);
         hide();
@@ -169,7 +181,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     try {
         const std::optional<store::Entry> entry = d->document(lngDocNumber);
         if (!entry) {
-            prompter().inform(QStringLiteral("このデータは削除されました"));
+            prompter().inform(QStringLiteral("このデータは削除されました"), {}, Prompter::Icon::Warning);
             hide();
             return false;
         }
@@ -192,8 +204,13 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
         m_storedObject = entry->Viewer == OleViewer ? entry->Document : QByteArray();
         d->beginEditSession();
     } catch (const sqlite::Error &e) {
-        prompter().inform(QStringLiteral("データを読み込めませんでした。\n%1").arg(store::describeFailure(e)), {},
-                          Prompter::Icon::Critical);
+        if (heldByAnotherProgram(e))
+            prompter().inform(QStringLiteral("このデータはほかのプログラムが使用中のため修正できません。\n"
+                                             "しばらくしてからやり直してください。"),
+                              {}, Prompter::Icon::Warning);
+        else
+            prompter().inform(QStringLiteral("データを読み込めませんでした。\n%1").arg(store::describeFailure(e)), {},
+                              Prompter::Icon::Critical);
         ClearEditor();
         hide();
         return false;
@@ -316,7 +333,7 @@ bool frmModifyData::UpdateEntry()
         syncKeywords(d);
         if (!d.updateEntry(entry)) {
             rollbackSession();
-            prompter().inform(QStringLiteral("このデータは削除されました"));
+            prompter().inform(QStringLiteral("このデータは削除されました"), {}, Prompter::Icon::Warning);
             return false;
         }
         d.commitEditSession();
@@ -414,8 +431,7 @@ void frmModifyData::ChangeViewerType(quint8 viewer)
 {
     if (!prompter().confirm(QStringLiteral("種類を変更すると，本文が消去されますがよろしいですか"), Prompter::Answer::No))
         return;
-    for (QWidget *w : {TextBox, RTFBox, URLBox, HTMLBox})
-        editor::clear(w);
+    clearBodies();
     oleOLEContainer->deleteObject();
     SelectItemByData(*cboViewer, viewer);
     Edited = true;
@@ -464,14 +480,29 @@ void frmModifyData::copyCommand()
         PrefillNewEntry(*form);
 }
 
+bool frmModifyData::hasOtherDictionary() const
+{
+    for (int slot = 0; slot < m_database.DictionaryCount; ++slot)
+        if (slot != EntrySlot && m_database.dictionary(slot))
+            return true;
+    return false;
+}
+
 void frmModifyData::moveCommand()
 {
+    if (!hasOtherDictionary()) {
+        prompter().inform(QStringLiteral("ほかに開いている辞書がないため、データを移動できません。"), {},
+                          Prompter::Icon::Warning);
+        return;
+    }
     // The entry stays in its dictionary until the new-entry window has registered it elsewhere:
     // a move that is never registered loses nothing.
     frmNewData *form = handOver(handOverQuestion(QStringLiteral("データを移動するため新規登録モードに移行します。")));
     if (!form)
         return;
     PrefillNewEntry(*form);
+    // Registered into its own dictionary, the entry would only change its number.
+    form->setMoveSource(EntrySlot);
     const qint16 slot = EntrySlot;
     const qint32 number = EntryNumber;
     stopWaitingForMove();

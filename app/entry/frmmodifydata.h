@@ -39,6 +39,8 @@ public:
         std::function<void(qint16 slot, qint32 number)> showDocument;
         // Shows a new-entry window over the open set; nullptr when none can be shown.
         std::function<frmNewData *()> newEntryWindow;
+        // The editor fonts as the options now give them.
+        std::function<EditorFonts()> editorFonts;
     };
 
     frmModifyData(store::DatabaseModule &database, store::Settings &settings, desktop::Prompter &prompter,
@@ -106,6 +108,8 @@ private:
     void reproduceCommand();
     void copyCommand();
     void moveCommand();
+    // True when a dictionary other than the entry's is open to move it to.
+    bool hasOtherDictionary() const;
     void completeMove(qint16 slot, qint32 number);
     void stopWaitingForMove();
 

@@ -113,13 +113,20 @@ void frmNewData::fillDictionaries()
 
 bool frmNewData::RegisterEntry()
 {
+    const int slot = cboDictionary->currentIndex();
+    if (slot >= 0 && slot == m_moveSource) {
+        prompter().inform(QStringLiteral("このデータは選ばれた辞書にすでにあります。\n"
+                                         "移動先には別の辞書を選んでください。"),
+                          {}, Prompter::Icon::Warning);
+        return false;
+    }
+
     const quint8 viewer = selectedViewer();
     const std::optional<QByteArray> bytes =
         checkedInput(desktop::ProgramFolder::filePath(newEntryObjectFileName()));
     if (!bytes)
         return false;
 
-    const int slot = cboDictionary->currentIndex();
     store::Dictionary *dictionary = slot >= 0 ? m_database.dictionary(slot) : nullptr;
     if (!dictionary) {
         prompter().inform(cboDictionary->count() == 0
@@ -146,6 +153,7 @@ bool frmNewData::RegisterEntry()
                           Prompter::Icon::Critical);
         return false;
     }
+    m_moveSource = -1;
     emit registered(slot, number);
     return true;
 }
@@ -160,6 +168,7 @@ void frmNewData::discardCommand()
 {
     if (IsEdited() && prompter().confirm(QStringLiteral("編集データを破棄してもよろしいですか"), Prompter::Answer::Yes)) {
         ClearEditor();
+        m_moveSource = -1;
         emit inputAbandoned();
     }
 }
@@ -177,6 +186,9 @@ void frmNewData::closeEvent(QCloseEvent *event)
                                                         Prompter::Icon::Question});
         if (answer == Prompter::Answer::Cancel || (answer == Prompter::Answer::Yes && !RegisterEntry())) {
             event->ignore();
+            // The window keeps what was typed and stays in front of the main window.
+            raise();
+            activateWindow();
             return;
         }
         saved = answer == Prompter::Answer::Yes;

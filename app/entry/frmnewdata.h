@@ -39,6 +39,9 @@ public:
     // Loads a dropped file into the editor of its kind (by extension); other files change
     // nothing.
     void LoadDroppedFile(const QString &path);
+    // The input is an entry being moved out of the dictionary of this slot: registering it
+    // there is refused, until it has been registered elsewhere or thrown away.
+    void setMoveSource(int slot) { m_moveSource = slot; }
 
 signals:
     // An entry was written into the dictionary of this slot.
@@ -60,6 +63,7 @@ private:
     store::DatabaseModule &m_database;
     HelpHandler m_help;
     bool m_unloaded = false;
+    int m_moveSource = -1;
 };
 
 } // namespace qm::app

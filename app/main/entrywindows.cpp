@@ -38,15 +38,22 @@ frmNewData *showNewEntryWindow(mdiMain &window, store::DatabaseModule &database,
     return form;
 }
 
-frmModifyData *makeModifyWindow(mdiMain &window, store::DatabaseModule &database, store::Settings &settings,
-                                desktop::Prompter &prompter)
+EntryEditorWindow::EditorFonts editorFonts(mdiMain &window)
 {
     EntryEditorWindow::EditorFonts fonts;
     for (int i = 0; i < store::EditorKindCount; ++i) {
         fonts.names[i] = window.options().EditorFontNames[i];
         fonts.sizes[i] = window.options().EditorFontSizes[i];
     }
+    return fonts;
+}
+
+frmModifyData *makeModifyWindow(mdiMain &window, store::DatabaseModule &database, store::Settings &settings,
+                                desktop::Prompter &prompter)
+{
+    const EntryEditorWindow::EditorFonts fonts = editorFonts(window);
     frmModifyData::Host host;
+    host.editorFonts = [&window] { return editorFonts(window); };
     host.showHelp = [&window](const QString &topic) { window.ShowHelp(topic); };
     host.closeActiveViewer = [&window] {
         if (QMdiSubWindow *sub = window.mdiArea()->currentSubWindow())

@@ -9,6 +9,8 @@
 
 #include <sqlite3.h>
 
+#include <utility>
+
 namespace qm::store {
 namespace {
 
@@ -94,12 +96,15 @@ QString bodySearchKey(quint8 viewer, QByteArrayView body)
     case Viewer::Html:
         return nonNull(text::fold(text::cp932::decode(body)));
     case Viewer::RichText: {
-        const QString text = text::cp932::decode(body);
+        QString text = text::cp932::decode(body);
         if (!looksLikeRtf(text))
             return nonNull(text::fold(text));
         if (!reader())
             return {};
-        return nonNull(text::fold(reader()(text)));
+        // The RTF source goes before the visible text is folded: a large body is not held in
+        // all three forms at once.
+        const QString visible = reader()(std::exchange(text, QString()));
+        return nonNull(text::fold(visible));
     }
     case Viewer::Ole:
         break;

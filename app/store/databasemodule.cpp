@@ -52,6 +52,22 @@ QByteArray fileIdentity(const QString &path)
     return QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino));
 }
 
+// What is under a member's name is looked at before the engine opens it: a folder or a pipe
+// would otherwise be reported as a file that is missing or cannot be read, and reading a pipe
+// can wait for ever. Empty when it is a file (or nothing, which the open reports).
+QString notAFileText(const QString &path)
+{
+    const QFileInfo info(path);
+    QString reason;
+    if (info.isDir())
+        reason = QStringLiteral("ファイルではなくフォルダーです");
+    else if (info.exists() && !info.isFile())
+        reason = QStringLiteral("通常のファイルではありません");
+    if (reason.isEmpty())
+        return reason;
+    return QStringLiteral("辞書 %1 を開けませんでした（%2）").arg(QDir::toNativeSeparators(path), reason);
+}
+
 } // namespace
 
 DatabaseModule::DatabaseModule(desktop::Prompter &prompter, QString programFolder)
@@ -84,7 +100,7 @@ bool DatabaseModule::writeSetFile(const QString &text)
     const text::WriteResult r = text::writeFileAtomically(setFilePath(), encodeSetFile(text));
     if (!r.ok)
         m_prompter.inform(QStringLiteral("辞書セットファイル %1 を保存できませんでした。\n%2")
-                              .arg(QDir::toNativeSeparators(setFilePath()), describeWriteFailure(r.errorCode)));
+                              .arg(QDir::toNativeSeparators(setFilePath()), describeWriteFailure(r.errorCode)), {}, desktop::Prompter::Icon::Critical);
     return r.ok;
 }
 
@@ -102,7 +118,7 @@ bool DatabaseModule::createDefaultFiles()
     m_reported.insert(userDictionaryPath());
     m_prompter.inform(QStringLiteral("フォルダー %1 に辞書セットファイルと辞書を作成できませんでした。\n%2\n\n"
                                      "既定の辞書セットで起動しますが、辞書は開けません。")
-                          .arg(QDir::toNativeSeparators(m_programFolder), failure));
+                          .arg(QDir::toNativeSeparators(m_programFolder), failure), {}, desktop::Prompter::Icon::Critical);
     return false;
 }
 
@@ -169,7 +185,7 @@ void DatabaseModule::LoadDictionarySets()
         // The user's file is kept as it is: writing the default over it would lose the sets.
         m_prompter.inform(QStringLiteral("辞書セットファイル %1 を読み込めませんでした。\n%2\n\n"
                                          "このファイルは変更せずに残し、既定の辞書セットで起動します。")
-                              .arg(QDir::toNativeSeparators(setFilePath()), contents.problem));
+                              .arg(QDir::toNativeSeparators(setFilePath()), contents.problem), {}, desktop::Prompter::Icon::Warning);
         m_setFileKept = true;
         // The default set needs its dictionary; a failure is reported when the set opens.
         createUserDictionary();
@@ -225,7 +241,7 @@ bool DatabaseModule::keepCopyOfSetFile()
         break;
     }
     m_prompter.inform(QStringLiteral("辞書セットファイル %1 の控えを作成できないため、辞書セットを保存しませんでした。")
-                          .arg(QDir::toNativeSeparators(setFilePath())));
+                          .arg(QDir::toNativeSeparators(setFilePath())), {}, desktop::Prompter::Icon::Critical);
     return false;
 }
 
@@ -236,13 +252,14 @@ void DatabaseModule::AddDictionaryToSet(const QString &path)
     DictionarySet &set = DictionarySetList[OpenDictionarySetsIndex];
     if (set.FileCount >= MaxDictionariesPerSet) {
         m_prompter.inform(QStringLiteral("登録できる辞書は") + QString::number(MaxDictionariesPerSet)
-                          + QStringLiteral("個までです"));
+                          + QStringLiteral("個までです"), {}, desktop::Prompter::Icon::Warning);
         return;
     }
     for (int i = 0; i < set.FileCount; ++i) {
         if (set.FileNames[i].compare(path, Qt::CaseInsensitive) == 0) {
             // The member it matches is named: it may differ from the path in letter case.
-            m_prompter.inform(set.FileNames[i] + QStringLiteral(" はすでに登録されています"));
+            m_prompter.inform(set.FileNames[i] + QStringLiteral(" はすでに登録されています"), {},
+                              desktop::Prompter::Icon::Warning);
             return;
         }
     }
@@ -290,17 +307,22 @@ void DatabaseModule::OpenDictionarySet()
             folders.insert(folder);
             removeStaleCompactionCopies(folder);
         }
-        try {
-            DictionaryDatabases[i] = std::make_unique<Dictionary>(path, Dictionary::Options{false, m_progress});
-        } catch (const sqlite::Error &e) {
-            // The slot stays empty and the others open; lookups pass over it.
-            if (!m_reported.contains(path))
-                failures.append(openFailureText(path, e));
-            m_reported.insert(path);
+        QString failure = notAFileText(path);
+        if (failure.isEmpty()) {
+            try {
+                DictionaryDatabases[i] = std::make_unique<Dictionary>(path, Dictionary::Options{false, m_progress});
+            } catch (const sqlite::Error &e) {
+                failure = openFailureText(path, e);
+            }
         }
+        // The slot stays empty and the others open; lookups pass over it.
+        if (!failure.isEmpty() && !m_reported.contains(path))
+            failures.append(failure);
+        if (!failure.isEmpty())
+            m_reported.insert(path);
     }
     if (!failures.isEmpty())
-        m_prompter.inform(failures.join(QLatin1Char('\n')));
+        m_prompter.inform(failures.join(QLatin1Char('\n')), {}, desktop::Prompter::Icon::Warning);
 }
 
 QString DatabaseModule::openFailureText(const QString &path, const sqlite::Error &e) const

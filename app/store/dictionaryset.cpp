@@ -106,7 +106,8 @@ QString GetLineValue(const QString &line)
 
 bool FileExists(const QString &path)
 {
-    if (path.isEmpty() || QFileInfo(path).isDir())
+    // Only a regular file: opening a pipe to read waits until another program writes to it.
+    if (path.isEmpty() || !QFileInfo(path).isFile())
         return false;
     QFile file(path);
     return file.open(QIODevice::ReadOnly);

@@ -3,6 +3,7 @@
 #include "dictionary.h"
 
 #include "bodytext.h"
+#include "messages.h"
 #include "schema.h"
 #include "searchtables.h"
 #include "trigramindex.h"
@@ -39,10 +40,7 @@ QDateTime parseDate(const QString &text)
 
 Error bodyTooLarge(qint64 bytes)
 {
-    const auto mib = [](qint64 n) { return QString::number((n + (1 << 20) - 1) >> 20); };
-    return Error(Error::Kind::TooLarge, SQLITE_TOOBIG,
-                 QStringLiteral("本文が大きすぎるため扱えません（%1 MB、上限 %2 MB）")
-                     .arg(mib(bytes), mib(MaxBodyBytes)));
+    return Error(Error::Kind::TooLarge, SQLITE_TOOBIG, describeTooLargeBody(bytes));
 }
 
 // Checks what every written entry must be: one of the five types, a body the program can read
@@ -88,7 +86,9 @@ void Dictionary::insertEntry(const Entry &entry, const QStringList &keywords, qi
     Statement &doc = cachedStatement("INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey) "
                                      "VALUES (?1, ?2, ?3, ?4, ?5) RETURNING DocumentNumber");
     const auto resetDoc = qScopeGuard([&doc] { doc.reset(); });
-    doc.bind(1, int(entry.Viewer)).bind(2, entry.Heading).bindBlob(3, entry.Document);
+    // The body is read where it is; the statement is reset before the entry goes, and every use
+    // binds it anew.
+    doc.bind(1, int(entry.Viewer)).bind(2, entry.Heading).bindBlobInPlace(3, entry.Document);
     doc.bind(4, formatDate(entry.RenewalDate)).bind(5, text::fold(entry.Heading));
     if (!doc.step())
         throw Error(Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new entry has no number"));
@@ -185,7 +185,7 @@ bool Dictionary::updateEntry(const Entry &entry)
         Statement st(m_db, "UPDATE Document SET Viewer = ?2, Heading = ?3, Document = ?4, RenewalDate = ?5, "
                            "HeadingKey = ?6 WHERE DocumentNumber = ?1");
         st.bind(1, entry.DocumentNumber).bind(2, int(entry.Viewer)).bind(3, entry.Heading);
-        st.bindBlob(4, entry.Document).bind(5, formatDate(entry.RenewalDate)).bind(6, text::fold(entry.Heading));
+        st.bindBlobInPlace(4, entry.Document).bind(5, formatDate(entry.RenewalDate)).bind(6, text::fold(entry.Heading));
         st.run();
         if (m_db.changes() == 0)
             return false;

@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include "entry.h"
+
 #include "platform/sqlite/error.h"
 
 #include <sqlite3.h>
@@ -38,6 +40,12 @@ QString describeFailure(const sqlite::Error &error)
     case SQLITE_NOMEM: return QStringLiteral("メモリが足りません");
     default: return QStringLiteral("データベースのエラーです（コード %1）").arg(error.code());
     }
+}
+
+QString describeTooLargeBody(qint64 bytes)
+{
+    const auto mib = [](qint64 n) { return QString::number((n + (1 << 20) - 1) >> 20); };
+    return QStringLiteral("本文が大きすぎるため扱えません（%1 MB、上限 %2 MB）").arg(mib(bytes), mib(MaxBodyBytes));
 }
 
 QString describeWriteFailure(int errorCode)

@@ -1,5 +1,7 @@
 #include "controls/textboxedit/lineends.h"
 
+#include <algorithm>
+
 namespace corvane {
 
 QString lineEndOf(QStringView text)
@@ -13,12 +15,29 @@ QString lineEndOf(QStringView text)
     return QStringLiteral("\r\n");
 }
 
-QString withLineEnds(QStringView text, QStringView lineEnd)
+// The text is rewritten in its own buffer, from the end, so that a large body is not held
+// twice while its line ends change.
+QString withLineEnds(QString text, QStringView lineEnd)
 {
-    QString out = text.toString();
-    if (lineEnd != u"\n")
-        out.replace(QLatin1Char('\n'), lineEnd.toString());
-    return out;
+    if (lineEnd == u"\n")
+        return text;
+    const qsizetype breaks = text.count(QLatin1Char('\n'));
+    if (breaks == 0 || lineEnd.isEmpty())
+        return breaks == 0 ? text : text.remove(QLatin1Char('\n'));
+    qsizetype from = text.size();
+    qsizetype to = from + breaks * (lineEnd.size() - 1);
+    text.resize(to);
+    QChar *data = text.data();
+    while (from > 0) {
+        const QChar c = data[--from];
+        if (c != QLatin1Char('\n')) {
+            data[--to] = c;
+            continue;
+        }
+        to -= lineEnd.size();
+        std::copy(lineEnd.begin(), lineEnd.end(), data + to);
+    }
+    return text;
 }
 
 } // namespace corvane

@@ -14,6 +14,6 @@ namespace corvane {
 CORVANE_EXPORT QString lineEndOf(QStringView text);
 
 // The text with every "\n" written as `lineEnd`.
-CORVANE_EXPORT QString withLineEnds(QStringView text, QStringView lineEnd);
+CORVANE_EXPORT QString withLineEnds(QString text, QStringView lineEnd);
 
 } // namespace corvane

@@ -61,12 +61,16 @@ MessageBoxPrompter::MessageBoxPrompter(QWidget *parent, QString defaultTitle)
 {
 }
 
-QWidget *MessageBoxPrompter::boxParent() const
+QWidget *MessageBoxPrompter::boxParent(const QObject *owner) const
 {
     // Over the window the user is working in (a modal one first), so that the box is centred
     // on it and stays above it; the given parent only when none of the program's is active.
     if (QWidget *modal = QApplication::activeModalWidget())
         return modal;
+    // The window a message is about: while one box gives way to the next no window is active,
+    // and a box over the given parent would bring that window in front of this one.
+    if (const auto *window = qobject_cast<const QWidget *>(owner); window && window->isVisible())
+        return const_cast<QWidget *>(window->window());
     if (QWidget *active = QApplication::activeWindow())
         return active;
     return m_parent;
@@ -75,7 +79,7 @@ QWidget *MessageBoxPrompter::boxParent() const
 Prompter::Answer MessageBoxPrompter::ask(const Message &message)
 {
     QMessageBox box(boxIcon(message.icon), message.title.isEmpty() ? m_defaultTitle : message.title,
-                    message.text, standardButtons(message.buttons), boxParent());
+                    message.text, standardButtons(message.buttons), boxParent(message.owner));
     box.setObjectName(QStringLiteral("qm_prompt"));
     box.setDefaultButton(standardButton(message.defaultAnswer));
     if (message.buttons == Buttons::YesNoCancel || message.buttons == Buttons::OkCancel)

@@ -7,8 +7,8 @@
 
 namespace qm::desktop {
 
-// The real prompter: a modal QMessageBox over the program's active window, or over the given
-// parent when none is active.
+// The real prompter: a modal QMessageBox over the message's owner window, else over the
+// program's active window, or over the given parent when none is active.
 class MessageBoxPrompter final : public Prompter
 {
 public:
@@ -17,7 +17,7 @@ public:
     void setParent(QWidget *parent) { m_parent = parent; }
 
 private:
-    QWidget *boxParent() const;
+    QWidget *boxParent(const QObject *owner) const;
 
     QPointer<QWidget> m_parent;
     QString m_defaultTitle;

@@ -12,4 +12,12 @@ bool Prompter::confirm(const QString &text, Answer defaultAnswer, const QString 
     return ask({text, title, Buttons::YesNo, defaultAnswer, Icon::Question}) == Answer::Yes;
 }
 
+Prompter::Answer OwnedPrompter::ask(const Message &message)
+{
+    Message owned = message;
+    if (!owned.owner)
+        owned.owner = &m_owner;
+    return m_inner.ask(owned);
+}
+
 } // namespace qm::desktop

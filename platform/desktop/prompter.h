@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QObject;
+
 namespace qm::desktop {
 
 // Every message box of the program goes through a Prompter, so that tests can answer questions
@@ -19,6 +21,8 @@ public:
         Buttons buttons = Buttons::Ok;
         Answer defaultAnswer = Answer::Ok;
         Icon icon = Icon::Information;
+        // The window the message is about: the box stands over it (nullptr: the active one).
+        const QObject *owner = nullptr;
     };
 
     virtual ~Prompter() = default;
@@ -32,6 +36,24 @@ public:
     bool confirm(const QString &text, Answer defaultAnswer = Answer::Yes, const QString &title = {});
 
     static QString defaultTitle() { return QStringLiteral("Quillmere"); }
+};
+
+// Passes every message of one window on to another prompter with that window as its owner, so
+// that the window's messages stand over it even while no window of the program is active (as
+// between two boxes).
+class OwnedPrompter final : public Prompter
+{
+public:
+    OwnedPrompter(Prompter &inner, const QObject &owner)
+        : m_inner(inner)
+        , m_owner(owner)
+    {
+    }
+    Answer ask(const Message &message) override;
+
+private:
+    Prompter &m_inner;
+    const QObject &m_owner;
 };
 
 } // namespace qm::desktop

@@ -49,6 +49,15 @@ Statement &Statement::bindBlob(int index, const QByteArray &value)
     return *this;
 }
 
+Statement &Statement::bindBlobInPlace(int index, QByteArrayView value)
+{
+    const int rc = sqlite3_bind_blob64(m_stmt, index, value.isEmpty() ? "" : value.data(),
+                                       sqlite3_uint64(value.size()), SQLITE_STATIC);
+    if (rc != SQLITE_OK)
+        m_db.raise(rc, "bind");
+    return *this;
+}
+
 Statement &Statement::bindNull(int index)
 {
     const int rc = sqlite3_bind_null(m_stmt, index);

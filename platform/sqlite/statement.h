@@ -26,6 +26,9 @@ public:
     Statement &bind(int index, const QString &value);
     Statement &bindUtf8(int index, const QByteArray &utf8);
     Statement &bindBlob(int index, const QByteArray &value);
+    // Binds the bytes where they are, without a copy (a body may be a hundred megabytes): they
+    // must stay as they are until the statement has been stepped and reset.
+    Statement &bindBlobInPlace(int index, QByteArrayView value);
     Statement &bindNull(int index);
     // Binds a list for qm_rows(?) (see rowlist.h); the numbers are read in place, so they must
     // stay as they are until the statement is reset. One list per statement.

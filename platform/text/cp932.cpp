@@ -2,6 +2,8 @@
 
 #include <iconv.h>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <memory>
 #include <mutex>
@@ -206,39 +208,94 @@ bool canEncode(char32_t cp)
     return encodeChar(cp).size > 0;
 }
 
+namespace {
+
+// Runs `f` on each code point of the text; a lone surrogate reads as U+FFFD. The text is walked
+// in place: a copy as UTF-32 would take twice the memory of the text itself.
+template <typename F>
+void forEachCodePoint(QStringView text, F f)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode()))
+            f(QChar::surrogateToUcs4(u, text[++i].unicode()));
+        else
+            f(QChar::isSurrogate(u) ? char32_t(Replacement) : char32_t(u));
+    }
+}
+
+// The numeric character reference of an HTML body for a character CP932 cannot hold.
+QByteArray characterReference(char32_t cp)
+{
+    return "&#" + QByteArray::number(uint(cp)) + ';';
+}
+
+qsizetype decimalDigits(char32_t cp)
+{
+    qsizetype n = 1;
+    for (; cp >= 10; cp /= 10)
+        ++n;
+    return n;
+}
+
+// Copies one encoded character to `out` and returns the position after it.
+char *put(char *out, const CharBytes &c)
+{
+    out[0] = char(c.bytes[0]);
+    if (c.size == 2)
+        out[1] = char(c.bytes[1]);
+    return out + c.size;
+}
+
+} // namespace
+
+qsizetype encodedSize(QStringView text)
+{
+    qsizetype n = 0;
+    forEachCodePoint(text, [&n](char32_t cp) { n += encodeChar(cp).size; });
+    return n;
+}
+
+qsizetype encodedHtmlSize(QStringView text)
+{
+    qsizetype n = 0;
+    forEachCodePoint(text, [&n](char32_t cp) {
+        const int size = encodeChar(cp).size;
+        n += size > 0 ? size : 3 + decimalDigits(cp);
+    });
+    return n;
+}
+
+// The bytes are sized once, exactly, and written in place.
 EncodeResult encode(QStringView text)
 {
     EncodeResult r;
-    r.bytes.reserve(text.size() * 2);
-    for (char32_t cp : text.toUcs4()) {
+    r.bytes.resize(encodedSize(text));
+    char *out = r.bytes.data();
+    forEachCodePoint(text, [&](char32_t cp) {
         const CharBytes c = encodeChar(cp);
-        if (c.size == 0) {
-            if (!r.unencodable.contains(cp))
-                r.unencodable.append(cp);
-            continue;
-        }
-        r.bytes.append(char(c.bytes[0]));
-        if (c.size == 2)
-            r.bytes.append(char(c.bytes[1]));
-    }
+        if (c.size > 0)
+            out = put(out, c);
+        else if (!r.unencodable.contains(cp))
+            r.unencodable.append(cp);
+    });
     return r;
 }
 
 QByteArray encodeHtml(QStringView text)
 {
-    QByteArray out;
-    out.reserve(text.size() * 2);
-    for (char32_t cp : text.toUcs4()) {
+    QByteArray bytes(encodedHtmlSize(text), Qt::Uninitialized);
+    char *out = bytes.data();
+    forEachCodePoint(text, [&out](char32_t cp) {
         const CharBytes c = encodeChar(cp);
-        if (c.size == 0) {
-            out += "&#" + QByteArray::number(uint(cp)) + ';';
-            continue;
+        if (c.size > 0) {
+            out = put(out, c);
+            return;
         }
-        out.append(char(c.bytes[0]));
-        if (c.size == 2)
-            out.append(char(c.bytes[1]));
-    }
-    return out;
+        const QByteArray reference = characterReference(cp);
+        out = std::copy(reference.begin(), reference.end(), out);
+    });
+    return bytes;
 }
 
 QString describe(const QList<char32_t> &characters)

@@ -30,6 +30,10 @@ struct CharBytes {
 
 QString decode(QByteArrayView bytes);
 EncodeResult encode(QStringView text);
+// The number of bytes encode() and encodeHtml() give for the text, counted without making them:
+// a caller can refuse a body that would be too large before any memory is spent on it.
+qsizetype encodedSize(QStringView text);
+qsizetype encodedHtmlSize(QStringView text);
 CharBytes encodeChar(char32_t codePoint);
 bool canEncode(char32_t codePoint);
 

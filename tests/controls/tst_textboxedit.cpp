@@ -170,7 +170,7 @@ void TestTextBoxEdit::membersAndTheEditedFlag()
 void TestTextBoxEdit::lineEndsComeBackAsTheyWereSet()
 {
     TextBoxEdit editor;
-    for (const QString &text : {u"a\r\nb\r\n"_qs, u"a\nb"_qs, u"a\rb\r"_qs}) {
+    for (const QString &text : {u"a\r\nb\r\n"_qs, u"\r\n\r\nab\r\n\r\n"_qs, u"a\nb"_qs, u"a\rb\r"_qs, u"\r\rb"_qs}) {
         editor.setText(text);
         QCOMPARE(editor.text(), text);
     }

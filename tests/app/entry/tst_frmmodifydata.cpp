@@ -11,13 +11,17 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFont>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <sqlite3.h>
 
 #include <memory>
 
@@ -77,6 +81,8 @@ private slots:
     void engineErrorsKeepTheWindowAndTheEdit();
     void copyCarriesEditedTextAndStoredObject();
     void moveLeavesOnlyWhenRegistered();
+    void entryHeldByAnotherProgram();
+    void fontsOfTheOptionsReachEveryEdit();
 
 private:
     frmModifyData *modify(qint16 slot, qint32 number);
@@ -398,6 +404,17 @@ void tst_frmModifyData::moveLeavesOnlyWhenRegistered()
     w->mnuEditMoveDic->trigger();
     form = visible<frmNewData>("frmNewData");
     QVERIFY(form);
+    // Into its own dictionary it is refused: nothing changes, and the window keeps the input.
+    m_fx->prompter.clear();
+    form->cboDictionary->setCurrentIndex(0);
+    QVERIFY(!form->RegisterEntry());
+    QCOMPARE(m_fx->prompter.messages().size(), 1);
+    QCOMPARE(m_fx->prompter.messages().at(0).text,
+             QStringLiteral("このデータは選ばれた辞書にすでにあります。\n移動先には別の辞書を選んでください。"));
+    QCOMPARE(m_fx->prompter.messages().at(0).icon, Prompter::Icon::Warning);
+    QCOMPARE(dic(0).documentRowCount(), 2);
+    QCOMPARE(dic(0).keywords(m_text), (QStringList{QStringLiteral("りんご"), QStringLiteral("apple")}));
+    QCOMPARE(form->lstIndex->count(), 2);
     form->cboDictionary->setCurrentIndex(1);
     QVERIFY(form->RegisterEntry());
     QVERIFY(!dic(0).document(m_text));
@@ -410,6 +427,50 @@ void tst_frmModifyData::moveLeavesOnlyWhenRegistered()
     form->close();
     QVERIFY(!m_fx->prompter.texts().join(QLatin1Char(' ')).contains(QStringLiteral("取り消し")));
     QCOMPARE(dic(0).documentRowCount(), 1);
+}
+
+void tst_frmModifyData::entryHeldByAnotherProgram()
+{
+    // Another program in the middle of a write holds the dictionary.
+    sqlite3 *other = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(dic(0).path()).constData(), &other), SQLITE_OK);
+    const auto closeOther = qScopeGuard([other] { sqlite3_close(other); });
+    QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    QVERIFY(!modify(0, m_text));
+    QCOMPARE(m_fx->prompter.messages().size(), 1);
+    QCOMPARE(m_fx->prompter.messages().at(0).text,
+             QStringLiteral("このデータはほかのプログラムが使用中のため修正できません。\nしばらくしてからやり直してください。"));
+    QCOMPARE(m_fx->prompter.messages().at(0).icon, Prompter::Icon::Warning);
+
+    // Once it is done, the entry can be modified.
+    QCOMPARE(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    QVERIFY(modify(0, m_text));
+}
+
+void tst_frmModifyData::fontsOfTheOptionsReachEveryEdit()
+{
+    const auto fontSize = [](const QWidget *editor) { return editor->property("Font").value<QFont>().pointSizeF(); };
+    frmModifyData *w = modify(0, m_text);
+    QVERIFY(w);
+    w->mnuFileClose->trigger();
+
+    // The options change while the window is kept hidden; the next edit has the new fonts, the
+    // rich-text ones as well, which the editor's Clear would otherwise put back.
+    store::SharedOptions &options = m_main->options();
+    options.EditorFontSizes = {21, 17, 13};
+    options.EditorFontNames[1] = QStringLiteral("Noto Serif CJK JP");
+    QVERIFY(m_main->windows.modifyEntry(0, m_text));
+    QCOMPARE(fontSize(w->TextBox), 21.0);
+    QCOMPARE(fontSize(w->HTMLBox), 13.0);
+    QCOMPARE(w->RTFBox->property("SelFontSize").toFloat(), 17.0f);
+    QCOMPARE(w->RTFBox->property("SelFontName").toString(), QStringLiteral("Noto Serif CJK JP"));
+    QVERIFY(!w->IsEdited());
+
+    // So after a change of type, which clears the editors.
+    m_fx->prompter.queueAnswer(Prompter::Answer::Yes);
+    w->mnuEditChangeRichText->trigger();
+    QCOMPARE(w->RTFBox->property("SelFontSize").toFloat(), 17.0f);
+    QCOMPARE(w->RTFBox->property("SelFontName").toString(), QStringLiteral("Noto Serif CJK JP"));
 }
 
 QTEST_MAIN(tst_frmModifyData)

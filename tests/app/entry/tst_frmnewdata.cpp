@@ -93,6 +93,7 @@ private slots:
     void placementAndSplitterAreStored();
     void bodyEditorKeepsTheTabKey();
     void objectPopupMenu();
+    void richTextFontSurvivesClearing();
 
 private:
     std::unique_ptr<frmNewData> makeWindow();
@@ -471,6 +472,18 @@ void tst_frmNewData::discardAndCloseQuestions()
     QCOMPARE(prompter.messages()[0].defaultAnswer, Prompter::Answer::Yes);
     QVERIFY(w->isVisible());
 
+    // With keywords and a heading but no body: the message is the entry window's, whichever
+    // window is active while one box gives way to the next.
+    addKeywords(*w, {QStringLiteral("k")});
+    prompter.clear();
+    prompter.queueAnswer(Prompter::Answer::Yes);
+    QVERIFY(!w->close());
+    QCOMPARE(prompter.texts(), (QStringList{QStringLiteral("編集データを保存しますか"), QStringLiteral("本文がありません")}));
+    for (const Prompter::Message &m : prompter.messages())
+        QCOMPARE(m.owner, w.get());
+    QCOMPARE(prompter.messages()[1].icon, Prompter::Icon::Warning);
+    QVERIFY(w->isVisible());
+
     prompter.clear();
     prompter.queueAnswer(Prompter::Answer::Cancel);
     QVERIFY(!w->close());
@@ -594,6 +607,8 @@ void tst_frmNewData::objectPopupMenu()
     app::SelectItemByData(*w->cboViewer, 5);
     QCOMPARE(w->mnuOLEInsertObject->text(), QStringLiteral("ｵﾌﾞｼﾞｪｸﾄの挿入(I)"));
 
+    // The empty panel says what a double-click does.
+    QCOMPARE(w->oleOLEContainer->displayText(), QStringLiteral("ダブルクリックでオブジェクトを挿入します"));
     Q_EMIT w->oleOLEContainer->doubleClicked(w->oleOLEContainer->mapToGlobal(QPoint(5, 5)));
     QVERIFY(w->mnuOLE->isVisible());
     QVERIFY(!w->mnuOLEDelete->isEnabled());
@@ -628,6 +643,29 @@ void tst_frmNewData::objectPopupMenu()
     m_fixture->prompter.queueAnswer(Prompter::Answer::Yes);
     w->mnuOLEDelete->trigger();
     QCOMPARE(w->oleOLEContainer->objectType(), objects::ObjectContainer::ObjectType::None);
+}
+
+void tst_frmNewData::richTextFontSurvivesClearing()
+{
+    m_settings->setFontName(store::EditorKind::RichText, QStringLiteral("Noto Serif CJK JP"));
+    m_settings->setFontSize(store::EditorKind::RichText, 16);
+    auto w = makeWindow();
+    const auto checkFont = [&w] {
+        QCOMPARE(w->RTFBox->property("SelFontName").toString(), QStringLiteral("Noto Serif CJK JP"));
+        QCOMPARE(w->RTFBox->property("SelFontSize").toFloat(), 16.0f);
+    };
+    checkFont();
+    QVERIFY(!w->IsEdited());
+
+    // After a registration the window is cleared for the next entry, in the same font.
+    app::SelectItemByData(*w->cboViewer, 2);
+    addKeywords(*w, {QStringLiteral("k")});
+    w->txtHeading->setText(QStringLiteral("h"));
+    w->RTFBox->setProperty("Text", QStringLiteral("本文"));
+    w->mnuEditRegister->trigger();
+    QCOMPARE(m_database->dictionary(0)->documentRowCount(), 1);
+    QCOMPARE(w->lstIndex->count(), 0);
+    checkFont();
 }
 
 QTEST_MAIN(tst_frmNewData)

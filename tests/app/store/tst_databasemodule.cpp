@@ -1,4 +1,5 @@
 #include "app/store/databasemodule.h"
+#include "app/store/dictionaryset.h"
 #include "app/store/distribution.h"
 
 #include "platform/desktop/scriptedprompter.h"
@@ -18,6 +19,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace qm::store;
 using qm::desktop::ScriptedPrompter;
@@ -222,15 +224,30 @@ void tst_databasemodule::openFailureIsReportedOnce()
         db.exec("CREATE TABLE t(x)");
     }
     const QString missing = m_dir.filePath(QStringLiteral("missing.dic"));
-    useSet({missing, text, a, plain});
+    // A folder and a pipe under a dictionary's name are named as what they are.
+    const QString folder = m_dir.filePath(QStringLiteral("folder.dic"));
+    QVERIFY(QDir().mkdir(folder));
+    const QString pipe = m_dir.filePath(QStringLiteral("pipe.dic"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    useSet({missing, text, a, plain, folder, pipe});
     m_db->OpenDictionarySet();
-    // One message names every file that did not open, with its reason.
+    // One message, a warning, names every file that did not open, with its reason.
     QCOMPARE(m_prompter.messages().size(), 1);
+    QCOMPARE(m_prompter.messages().at(0).icon, qm::desktop::Prompter::Icon::Warning);
     const QStringList lines = m_prompter.texts().at(0).split(QLatin1Char('\n'));
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 5);
     QCOMPARE(lines[0], missing + QStringLiteral("が見つかりません"));
     QVERIFY2(lines[1].contains(text) && lines[1].contains(QStringLiteral("壊れている")), qPrintable(lines[1]));
     QVERIFY2(lines[2].contains(plain) && lines[2].contains(QStringLiteral("辞書ファイルではありません")), qPrintable(lines[2]));
+    QCOMPARE(lines[3], QStringLiteral("辞書 %1 を開けませんでした（ファイルではなくフォルダーです）").arg(folder));
+    QCOMPARE(lines[4], QStringLiteral("辞書 %1 を開けませんでした（通常のファイルではありません）").arg(pipe));
+    QVERIFY(!FileExists(folder));
+    {
+        // With a writer at its other end, a pipe opens for reading at once; still no file.
+        QFile writer(pipe);
+        QVERIFY(writer.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+        QVERIFY(!FileExists(pipe));
+    }
     // The set stays open with what could be opened, and a lookup finds its rows.
     QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
     QVERIFY(!m_db->dictionary(0) && !m_db->dictionary(1) && m_db->dictionary(2) && !m_db->dictionary(3));

@@ -18,10 +18,10 @@ private slots:
 
 private:
     // Shows a message and returns the window the box stood over (answering it with Yes).
-    QWidget *parentOfTheBox(MessageBoxPrompter &prompter);
+    QWidget *parentOfTheBox(Prompter &prompter, const QObject *owner = nullptr);
 };
 
-QWidget *tst_messageboxprompter::parentOfTheBox(MessageBoxPrompter &prompter)
+QWidget *tst_messageboxprompter::parentOfTheBox(Prompter &prompter, const QObject *owner)
 {
     QWidget *parent = nullptr;
     QString title;
@@ -32,7 +32,9 @@ QWidget *tst_messageboxprompter::parentOfTheBox(MessageBoxPrompter &prompter)
         title = box->windowTitle();
         box->button(QMessageBox::Yes)->click();
     });
-    const Prompter::Answer answer = prompter.ask({QStringLiteral("続けますか"), {}, Prompter::Buttons::YesNo, Prompter::Answer::No});
+    Prompter::Message message{QStringLiteral("続けますか"), {}, Prompter::Buttons::YesNo, Prompter::Answer::No};
+    message.owner = owner;
+    const Prompter::Answer answer = prompter.ask(message);
     [&] {
         QCOMPARE(answer, Prompter::Answer::Yes);
         QCOMPARE(title, QStringLiteral("Quillmere"));
@@ -52,6 +54,17 @@ void tst_messageboxprompter::boxStandsOverTheActiveWindow()
     other.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&other));
     QCOMPARE(parentOfTheBox(prompter), &other);
+
+    // A message about a window stands over that window, whichever is active (or none, as
+    // between two boxes); a window's own prompter names it on every message.
+    QCOMPARE(parentOfTheBox(prompter, &main), &main);
+    qm::desktop::OwnedPrompter owned(prompter, main);
+    QCOMPARE(parentOfTheBox(owned), &main);
+    // A hidden owner cannot hold the box.
+    main.hide();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QCOMPARE(parentOfTheBox(owned), &other);
 }
 
 QTEST_MAIN(tst_messageboxprompter)

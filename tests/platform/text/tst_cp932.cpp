@@ -63,6 +63,17 @@ void tst_cp932::unencodableCharactersAreReported()
     QVERIFY(!r.bytes.contains('?'));
     QVERIFY(cp932::describe(r.unencodable).contains(QStringLiteral("U+1F600")));
     QCOMPARE(cp932::encodeHtml(u"<p>あ😀\uFFFD</p>"), QByteArray("<p>\x82\xA0&#128512;&#65533;</p>"));
+    // A surrogate without its pair is a character CP932 has not, like U+FFFD.
+    const QString lone = QStringLiteral("x") + QChar(0xD83D) + QStringLiteral("y");
+    QCOMPARE(cp932::encode(lone).unencodable, QList<char32_t>{0xFFFD});
+    QCOMPARE(cp932::encodeHtml(lone), QByteArray("x&#65533;y"));
+
+    // The sizes counted beforehand are the sizes made.
+    for (const QString &text : {QStringLiteral("a\u301Cb😀c\u301C"), QStringLiteral("<p>ｱあ😀\uFFFD</p>\r\n"), lone,
+                                QString(), QStringLiteral("漢字")}) {
+        QCOMPARE(cp932::encodedSize(text), cp932::encode(text).bytes.size());
+        QCOMPARE(cp932::encodedHtmlSize(text), cp932::encodeHtml(text).size());
+    }
 }
 
 void tst_cp932::everyDecodedCharacterEncodesBack()
