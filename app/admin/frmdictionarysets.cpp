@@ -126,7 +126,7 @@ void frmDictionarySets::addDictionary()
 {
     if (m_set.isFull()) {
         m_prompter.inform(QStringLiteral("登録できる辞書は") + QString::number(store::MaxDictionariesPerSet)
-                          + QStringLiteral("個までです"));
+                          + QStringLiteral("個までです"), {}, desktop::Prompter::Icon::Warning);
         return;
     }
     // A path already in the set is refused before anything is offered or created.
@@ -165,7 +165,8 @@ bool frmDictionarySets::storable(const QString &path)
     // such a path would name another file at the next start.
     if (!path.contains(QLatin1Char('"')) && path == path.trimmed())
         return true;
-    m_prompter.inform(path + QStringLiteral(" は名前に「\"」か前後の空白を含むため、辞書セットに登録できません"));
+    m_prompter.inform(path + QStringLiteral(" は名前に「\"」か前後の空白を含むため、辞書セットに登録できません"), {},
+                      desktop::Prompter::Icon::Warning);
     return false;
 }
 
@@ -175,14 +176,14 @@ bool frmDictionarySets::isRegistered(const QString &path)
     const QString member = m_set.registeredAs(path);
     if (member.isEmpty())
         return false;
-    m_prompter.inform(member + QStringLiteral(" はすでに登録されています"));
+    m_prompter.inform(member + QStringLiteral(" はすでに登録されています"), {}, desktop::Prompter::Icon::Warning);
     return true;
 }
 
 bool frmDictionarySets::isNotDictionary(const QString &path)
 {
     if (!store::Dictionary::IsDictionaryFile(path)) {
-        m_prompter.inform(path + QStringLiteral(" は辞書ファイルではありません"));
+        m_prompter.inform(path + QStringLiteral(" は辞書ファイルではありません"), {}, desktop::Prompter::Icon::Warning);
         return true;
     }
     return false;

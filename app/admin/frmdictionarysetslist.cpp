@@ -131,7 +131,7 @@ void frmDictionarySetsList::addSet()
 {
     if (m_database.DictionarySetCount >= store::MaxDictionarySets) {
         m_prompter.inform(QStringLiteral("登録できる辞書セット数は") + QString::number(store::MaxDictionarySets)
-                          + QStringLiteral("つまでです"));
+                          + QStringLiteral("つまでです"), {}, desktop::Prompter::Icon::Warning);
         return;
     }
     const int index = m_database.DictionarySetCount++;

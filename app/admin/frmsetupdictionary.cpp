@@ -106,7 +106,8 @@ void frmSetupDictionary::DropFiles(const QStringList &paths)
 {
     if (m_database.OpenDictionarySetsIndex < 0 || m_database.OpenDictionarySetsIndex >= store::MaxDictionarySets) {
         m_prompter.inform(QStringLiteral("辞書セットが選ばれていないため、辞書を登録できません。\n"
-                                         "先に「辞書セットの設定」で辞書セットを選んでください。"));
+                                         "先に「辞書セットの設定」で辞書セットを選んでください。"),
+                          {}, Prompter::Icon::Warning);
         return;
     }
     for (const QString &path : paths) {
@@ -179,7 +180,8 @@ bool frmSetupDictionary::storable(const QString &target)
     // such a name would name another file at the next start.
     if (!target.contains(QLatin1Char('"')) && target == target.trimmed())
         return true;
-    m_prompter.inform(shown(target) + QStringLiteral(" は名前に「\"」か前後の空白を含むため、辞書セットに登録できません"));
+    m_prompter.inform(shown(target) + QStringLiteral(" は名前に「\"」か前後の空白を含むため、辞書セットに登録できません"),
+                      {}, Prompter::Icon::Warning);
     return false;
 }
 

@@ -387,7 +387,7 @@ void DatabaseModule::releaseWhile(const QString &path, const std::function<void(
             }
         }
         if (!failures.isEmpty())
-            m_prompter.inform(failures.join(QLatin1Char('\n')));
+            m_prompter.inform(failures.join(QLatin1Char('\n')), {}, desktop::Prompter::Icon::Warning);
     });
     replace();
 }

@@ -57,7 +57,8 @@ bool WebViewer::writePage(const QString &path, const QString &page)
         return true;
     // Showing the address anyway could show an older page, even one of another entry.
     context().prompter.inform(QStringLiteral("ページを表示するための一時ファイルを書き込めませんでした。\n")
-                              + QDir::toNativeSeparators(path) + QLatin1Char('\n') + written.error);
+                              + QDir::toNativeSeparators(path) + QLatin1Char('\n') + written.error,
+                              {}, desktop::Prompter::Icon::Warning);
     return false;
 }
 
@@ -75,7 +76,7 @@ void WebViewer::showBody(const QByteArray &body)
     m_address = *address;
     const QString refusal = CorvaneHost::Navigate(m_control, m_address);
     if (!refusal.isEmpty())
-        context().prompter.inform(refusal);
+        context().prompter.inform(refusal, {}, desktop::Prompter::Icon::Warning);
 }
 
 mdiURL::mdiURL(ViewerContext &context, QWidget *parent)
