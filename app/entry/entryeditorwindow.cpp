@@ -350,8 +350,8 @@ void EntryEditorWindow::loadDesign(const EditorFonts &fonts)
 void EntryEditorWindow::unloadDesign()
 {
     // The normal rectangle is taken before the state changes, so a maximised window stores the
-    // place it returns to.
-    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    // place it returns to. The place is the frame's corner, which loadDesign gives to move().
+    const QRect normal = desktop::normalPlacement(*this);
     m_settings.setValue(keys::WindowState, desktop::windowStateCode(windowState()));
     setWindowState(Qt::WindowNoState);
     m_settings.setValue(keys::FormLeft, float(Twips::fromPixels(normal.x())));

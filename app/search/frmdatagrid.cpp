@@ -173,8 +173,8 @@ void frmDataGrid::restorePlacement()
 void frmDataGrid::unload()
 {
     // The normal size is taken before the state changes: a hidden window keeps its maximized
-    // size until it is shown again.
-    const QRect normal = normalGeometry();
+    // size until it is shown again. The place is the frame's corner, which move() takes back.
+    const QRect normal = desktop::normalPlacement(*this);
     m_settings.setValue(keys::WindowState, desktop::windowStateCode(windowState()));
     setWindowState(Qt::WindowNoState);
     m_settings.setValue(keys::FormLeft, float(Twips::fromPixels(normal.x())));

@@ -69,6 +69,7 @@ frmSearchIndexList::frmSearchIndexList(store::DatabaseModule &database, store::S
     buildControls();
     buildMenu();
     restoreSettings();
+    new desktop::PlaceKeeper(*this);
 }
 
 frmSearchIndexList::~frmSearchIndexList() = default;
@@ -227,6 +228,11 @@ void frmSearchIndexList::AddList(qint16 intDicIndex, const QString &strIndex, qu
     item->setText(DictionaryColumn, dictionaryLabel(intDicIndex));
     item->setIcon(KeywordColumn, viewerIcon(bytViewer));
     item->setData(KeywordColumn, Qt::UserRole, lngDocNumber);
+}
+
+bool frmSearchIndexList::hasRows() const
+{
+    return ListIndex->topLevelItemCount() > 0 && m_generation == m_database.openGeneration();
 }
 
 bool frmSearchIndexList::ReturnSelectData(qint16 &intDicIndex, qint32 &lngDocNumber)
