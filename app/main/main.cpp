@@ -10,6 +10,7 @@
 #include "platform/desktop/messageboxprompter.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/progresswindow.h"
+#include "platform/desktop/qttranslation.h"
 #include "platform/rtf/rtf.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ int main(int argc, char *argv[])
     qm::app::prepareJapaneseText();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    qm::desktop::installQtJapanese(app);
     // Rich-text bodies are searched on their text, which the store gets from the RTF reader.
     qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     qm::app::useJapaneseFonts();
