@@ -199,9 +199,10 @@ void EntryEditorWindow::buildMenus(const Captions &captions)
 void EntryEditorWindow::place(QWidget *widget, double left, double top, double width, double height)
 {
     QRect r = Twips::toPixels(left, top, width, height);
-    // A caption is never cut off: the design's sizes were made for another font.
-    if (qobject_cast<QLabel *>(widget) && widget != TextBox && widget != RTFBox && widget != URLBox
-        && widget != HTMLBox)
+    // A caption, or the chosen item of a list, is never cut off: the design's sizes were made
+    // for another font.
+    if ((qobject_cast<QLabel *>(widget) || widget == cboViewer) && widget != TextBox && widget != RTFBox
+        && widget != URLBox && widget != HTMLBox)
         r.setSize(r.size().expandedTo(widget->sizeHint()));
     widget->setGeometry(r);
 }

@@ -20,6 +20,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace qm::app {
 namespace {
 
@@ -215,7 +217,11 @@ void frmDataGrid::refreshColumns()
     // The saved widths replace whatever the user dragged, until the window is closed.
     grdDataGrid->setColumnHidden(HeadingGridModel::NumberColumn, true);
     grdDataGrid->setColumnWidth(HeadingGridModel::HeadingColumn, Twips::toPixels(m_settings.value(keys::Columns0)));
-    grdDataGrid->setColumnWidth(HeadingGridModel::TypeColumn, Twips::toPixels(m_settings.value(keys::Columns1)));
+    // The type is a short word the column always shows whole.
+    const int typeWidth = std::max({Twips::toPixels(m_settings.value(keys::Columns1)),
+                                    static_cast<QAbstractItemView *>(grdDataGrid)->sizeHintForColumn(HeadingGridModel::TypeColumn),
+                                    grdDataGrid->horizontalHeader()->sectionSizeHint(HeadingGridModel::TypeColumn)});
+    grdDataGrid->setColumnWidth(HeadingGridModel::TypeColumn, typeWidth);
     grdDataGrid->setColumnWidth(HeadingGridModel::DateColumn, Twips::toPixels(m_settings.value(keys::Columns2)));
 }
 

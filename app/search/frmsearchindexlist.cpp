@@ -18,6 +18,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace qm::app {
 namespace {
 
@@ -241,6 +243,9 @@ bool frmSearchIndexList::ReturnSelectData(qint16 &intDicIndex, qint32 &lngDocNum
     // Rows of a set that has since been closed would open the wrong entries.
     if (m_generation != m_database.openGeneration())
         ClearList();
+    // The slot mark and dictionary name are shown whole.
+    const int dictionaryWidth = static_cast<QAbstractItemView *>(ListIndex)->sizeHintForColumn(DictionaryColumn);
+    ListIndex->setColumnWidth(DictionaryColumn, std::max(ListIndex->columnWidth(DictionaryColumn), dictionaryWidth));
     exec();
     if (m_chosenNumber == 0)
         return false;

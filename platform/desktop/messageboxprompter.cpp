@@ -68,7 +68,7 @@ void keepTitleWhole(QMessageBox &box)
     if (!grid)
         return;
     const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
-    const int titleBarExtras = 5 * metrics.height(); // icon, buttons and margins of the title bar
+    const int titleBarExtras = 9 * metrics.height(); // icon, buttons and margins of the title bar
     const int width = metrics.horizontalAdvance(box.windowTitle()) + titleBarExtras;
     grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
                   grid->columnCount());
