@@ -22,9 +22,6 @@ using admin::place;
 using store::EditorKind;
 using store::EditorKindCount;
 
-// The largest point size the editors take.
-constexpr float MaxFontSize = 1638;
-
 EditorKind kindAt(int i)
 {
     return static_cast<EditorKind>(i);
@@ -64,7 +61,7 @@ std::optional<float> frmOption::parseFontSize(const QString &text)
     const QString plain = text.normalized(QString::NormalizationForm_KC).trimmed();
     bool ok = false;
     const float size = QLocale::c().toFloat(plain, &ok);
-    if (!ok || !std::isfinite(size) || size < 1 || size > MaxFontSize)
+    if (!ok || !std::isfinite(size) || size < 1)
         return std::nullopt;
     return size;
 }
@@ -92,7 +89,7 @@ void frmOption::buildControls(QWidget *client)
                    960);
     optBrowserMDI = place(new QRadioButton(QStringLiteral("MDIで表示する"), Frame1), QStringLiteral("optBrowserMDI"),
                           240, 330, 4200, 255);
-    optBrowserDefault = place(new QRadioButton(QStringLiteral("規定のﾌﾞﾗｳｻﾞを起動する"), Frame1),
+    optBrowserDefault = place(new QRadioButton(QStringLiteral("既定のﾌﾞﾗｳｻﾞを起動する"), Frame1),
                               QStringLiteral("optBrowserDefault"), 240, 630, 4200, 255);
 
     cmdOK = place(new QPushButton(QStringLiteral("O K"), client), QStringLiteral("cmdOK"), 2160, 3000, 1215, 375);
@@ -122,6 +119,21 @@ void frmOption::load(const QString &fontFolder)
     (inMdi ? optBrowserMDI : optBrowserDefault)->setChecked(true);
 }
 
+void frmOption::clampFontSize(int row, const QString &typed)
+{
+    // A size beyond what an editor window can show is brought down to the largest one; the user
+    // sees it in the box and confirms it with another OK.
+    const std::size_t at = std::size_t(row);
+    const QString largest = QString::number(double(MaxFontSize));
+    cboFontSize[at]->setEditText(largest);
+    m_prompter.inform(QStringLiteral("「") + typed + QStringLiteral("」は") + rowLabels[at]->text()
+                          + QStringLiteral("のフォントサイズとして大きすぎます。\n編集画面に表示できる最大の ") + largest
+                          + QStringLiteral(" にしました"),
+                      {}, desktop::Prompter::Icon::Warning);
+    cboFontSize[at]->setFocus();
+    cboFontSize[at]->lineEdit()->selectAll();
+}
+
 void frmOption::storeChoices()
 {
     // Every size is checked before anything is stored: the editors read the stored size as a
@@ -138,6 +150,10 @@ void frmOption::storeChoices()
                               {}, desktop::Prompter::Icon::Warning);
             cboFontSize[at]->setFocus();
             cboFontSize[at]->lineEdit()->selectAll();
+            return;
+        }
+        if (*size > MaxFontSize) {
+            clampFontSize(i, text);
             return;
         }
         sizes[at] = *size;

@@ -35,7 +35,10 @@ public:
 
     // The sizes offered in each size box: 5 to 16, then the even sizes to 32.
     static QStringList fontSizes();
-    // A size as the user typed it, or nullopt when it is no usable point size.
+    // The largest point size offered: a line of a larger size no longer fits an editor window.
+    static constexpr float MaxFontSize = 72;
+
+    // A size as the user typed it (1 or more), or nullopt when it is no point size.
     static std::optional<float> parseFontSize(const QString &text);
 
     std::array<QLabel *, store::EditorKindCount> rowLabels{}; // Label1 ... Label3
@@ -53,6 +56,7 @@ private:
     void buildControls(QWidget *client);
     void load(const QString &fontFolder);
     void storeChoices();
+    void clampFontSize(int row, const QString &typed);
 
     store::Settings &m_settings;
     store::SharedOptions &m_shared;

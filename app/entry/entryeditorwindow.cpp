@@ -203,9 +203,10 @@ void EntryEditorWindow::buildMenus(const Captions &captions)
 void EntryEditorWindow::place(QWidget *widget, double left, double top, double width, double height)
 {
     QRect r = Twips::toPixels(left, top, width, height);
-    // A caption is never cut off: the design's sizes were made for another font.
-    if (qobject_cast<QLabel *>(widget) && widget != TextBox && widget != RTFBox && widget != URLBox
-        && widget != HTMLBox)
+    // A caption, or the chosen item of a list, is never cut off: the design's sizes were made
+    // for another font.
+    if ((qobject_cast<QLabel *>(widget) || widget == cboViewer) && widget != TextBox && widget != RTFBox
+        && widget != URLBox && widget != HTMLBox)
         r.setSize(r.size().expandedTo(widget->sizeHint()));
     widget->setGeometry(r);
 }
@@ -353,8 +354,8 @@ void EntryEditorWindow::loadDesign(const EditorFonts &fonts)
 void EntryEditorWindow::unloadDesign()
 {
     // The normal rectangle is taken before the state changes, so a maximised window stores the
-    // place it returns to.
-    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    // place it returns to. The place is the frame's corner, which loadDesign gives to move().
+    const QRect normal = desktop::normalPlacement(*this);
     m_settings.setValue(keys::WindowState, desktop::windowStateCode(windowState()));
     setWindowState(Qt::WindowNoState);
     m_settings.setValue(keys::FormLeft, float(Twips::fromPixels(normal.x())));

@@ -13,6 +13,7 @@
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/progresswindow.h"
 #include "platform/objects/objecthandoff.h"
+#include "platform/desktop/qttranslation.h"
 #include "platform/rtf/rtf.h"
 
 #include <QApplication>
@@ -41,6 +42,7 @@ int main(int argc, char *argv[])
             return 0;
     }
     QApplication app(argc, argv);
+    qm::desktop::installQtJapanese(app);
     // Rich-text bodies are searched on their text, which the store gets from the RTF reader.
     qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     qm::app::useJapaneseFonts();

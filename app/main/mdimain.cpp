@@ -17,6 +17,8 @@
 #include "app/viewers/corvanehost.h"
 #include "app/viewers/textviewer.h"
 #include "app/viewers/viewerfactory.h"
+#include "controls/webnavigate/desktoplink.h"
+#include "platform/desktop/datetext.h"
 #include "platform/desktop/printservice.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
@@ -33,7 +35,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
@@ -127,11 +128,10 @@ void mdiMain::buildCommands()
         {QStringLiteral("mnuEditModify"), [this] { modifyCommand(); }},
         {QStringLiteral("mnuFindSearchFind"), [this] { showChosen(windows.conditionSearch); }},
         {QStringLiteral("mnuFindSearchFindSelected"), [this] { searchClipboard(); }},
-        {QStringLiteral("mnuFindSearchResult"),
-         [this] { showChosen([this](qint16 &s, qint32 &n) { return m_searchIndexList->ReturnSelectData(s, n); }); }},
+        {QStringLiteral("mnuFindSearchResult"), [this] { searchResultCommand(); }},
         {QStringLiteral("mnuFindHeadingList"), [this] { showChosen(windows.headingList); }},
-        {QStringLiteral("mnuViewToolbar"), [this] { m_commands->toolBar()->setVisible(m_commands->action(QStringLiteral("mnuViewToolbar"))->isChecked()); }},
-        {QStringLiteral("mnuViewStatusBar"), [this] { statusBar()->setVisible(m_commands->action(QStringLiteral("mnuViewStatusBar"))->isChecked()); }},
+        {QStringLiteral("mnuViewToolbar"), [this] { applyBarVisibility(); }},
+        {QStringLiteral("mnuViewStatusBar"), [this] { applyBarVisibility(); }},
         {QStringLiteral("mnuWindowCascade"), [area] { area()->cascadeSubWindows(); }},
         {QStringLiteral("mnuWindowTileHorizontal"), [area] { tileOneAboveTheOther(*area()); }},
         {QStringLiteral("mnuWindowTileVertical"), [area] { tileSideBySide(*area()); }},
@@ -147,6 +147,27 @@ void mdiMain::buildCommands()
         [] { return !QApplication::clipboard()->text().trimmed().isEmpty(); },
     };
     m_commands = new MainCommands(*this, *m_mdiArea, std::move(commands), std::move(state));
+}
+
+void mdiMain::applyBarVisibility()
+{
+    m_commands->toolBar()->setVisible(m_commands->action(QStringLiteral("mnuViewToolbar"))->isChecked());
+    statusBar()->setVisible(m_commands->action(QStringLiteral("mnuViewStatusBar"))->isChecked());
+}
+
+void mdiMain::restoreBarVisibility()
+{
+    namespace keys = store::keys::MainWindow;
+    m_commands->action(QStringLiteral("mnuViewToolbar"))->setChecked(m_settings.value(keys::ShowToolBar) != 0);
+    m_commands->action(QStringLiteral("mnuViewStatusBar"))->setChecked(m_settings.value(keys::ShowStatusBar) != 0);
+    applyBarVisibility();
+}
+
+void mdiMain::storeBarVisibility()
+{
+    namespace keys = store::keys::MainWindow;
+    m_settings.setValue(keys::ShowToolBar, quint8(m_commands->action(QStringLiteral("mnuViewToolbar"))->isChecked() ? 1 : 0));
+    m_settings.setValue(keys::ShowStatusBar, quint8(m_commands->action(QStringLiteral("mnuViewStatusBar"))->isChecked() ? 1 : 0));
 }
 
 void mdiMain::setPrintService(desktop::PrintService *printing)
@@ -166,6 +187,17 @@ void mdiMain::showChosen(const std::function<bool(qint16 &, qint32 &)> &window)
     qint32 number = 0;
     if (window && window(slot, number))
         ShowDocument(slot, number);
+}
+
+void mdiMain::searchResultCommand()
+{
+    // An empty list would open as an empty window and close again without a word.
+    if (!m_searchIndexList->hasRows()) {
+        m_prompter.inform(QStringLiteral("検索結果はありません。キーワードを入力して検索してください"));
+        focusKeywordBox();
+        return;
+    }
+    showChosen([this](qint16 &s, qint32 &n) { return m_searchIndexList->ReturnSelectData(s, n); });
 }
 
 void mdiMain::dictionarySetsCommand()
@@ -233,8 +265,7 @@ void mdiMain::buildStatusBar()
     statusBar()->addPermanentWidget(date);
     statusBar()->addPermanentWidget(time);
     auto tick = [date, time] {
-        const QLocale locale = QLocale::system();
-        date->setText(locale.toString(QDate::currentDate(), QLocale::ShortFormat));
+        date->setText(desktop::dateText(QDate::currentDate()));
         time->setText(QTime::currentTime().toString(QStringLiteral("HH:mm")));
     };
     tick();
@@ -248,6 +279,7 @@ void mdiMain::load()
     m_searchIndexList = new frmSearchIndexList(m_database, m_settings, this);
     m_searchIndexList->setHelpHandler([this](const QString &topic) { ShowHelp(topic); });
     restorePlacement();
+    restoreBarVisibility();
     m_options = m_settings.readSharedOptions();
     // Only when pages are shown inside the program; the browser itself still loads with the
     // first page.
@@ -292,7 +324,7 @@ void mdiMain::restorePlacement()
         resize(size);
         move(primary->availableGeometry().topLeft());
     } else {
-        setGeometry(QRect(placement.topLeft(), size));
+        desktop::restorePlacement(*this, QRect(placement.topLeft(), size));
     }
     setWindowState(desktop::windowStatesOf(m_settings.windowState()));
 }
@@ -315,7 +347,7 @@ bool mdiMain::eventFilter(QObject *watched, QEvent *event)
 void mdiMain::keywordEntered()
 {
     const QString text = cboKeyWord->currentText();
-    cboKeyWord->insertItem(0, text);
+    rememberKeyword(text);
     cboKeyWord->setCurrentIndex(-1);
     cboKeyWord->setEditText(text);
     SearchKeyword(text + QLatin1Char('*'));
@@ -326,6 +358,17 @@ void mdiMain::lookUpKeyword(const QString &word)
 {
     cboKeyWord->setEditText(word);
     keywordEntered();
+}
+
+void mdiMain::rememberKeyword(const QString &text)
+{
+    // The history offers each keyword once, the latest first; an empty lookup is not one.
+    if (text.isEmpty())
+        return;
+    for (int i = cboKeyWord->count() - 1; i >= 0; --i)
+        if (cboKeyWord->itemText(i).compare(text, Qt::CaseInsensitive) == 0)
+            cboKeyWord->removeItem(i);
+    cboKeyWord->insertItem(0, text);
 }
 
 void mdiMain::focusKeywordBox()
@@ -459,7 +502,14 @@ bool mdiMain::IsEditorOpen() const
 
 void mdiMain::ShowHelp(const QString &topic)
 {
-    app::ShowHelp(topic, [this](const QString &page) { CorvaneHost::Navigate(WebNavigate, page); });
+    // The page goes to the browser directly: when none can show it, the program says so in its
+    // own words rather than with the control's message about a wrong address.
+    app::ShowHelp(topic, [this](const QString &page) {
+        if (!corvane::DesktopLink::open(page))
+            m_prompter.inform(QStringLiteral("ヘルプを表示するWebブラウザが見つかりませんでした。\n"
+                                             "Webブラウザをインストールし、既定のブラウザに設定してください。"),
+                              desktop::Prompter::defaultTitle());
+    });
 }
 
 void mdiMain::closeEvent(QCloseEvent *event)
@@ -474,7 +524,7 @@ void mdiMain::closeEvent(QCloseEvent *event)
         return;
     }
     if (IsEditorOpen()) {
-        m_prompter.inform(QStringLiteral("新規登録または修正中のデータのウィンドウをしてから終了をしてください"));
+        m_prompter.inform(QStringLiteral("新規登録または修正中のデータのウィンドウを閉じてから終了してください"));
         event->ignore();
         return;
     }
@@ -497,13 +547,15 @@ void mdiMain::storePlacement()
 {
     const qint16 state = desktop::windowStateCode(windowState());
     m_settings.setWindowState(state);
-    // The normal rectangle is kept even when the window was closed maximized.
-    const QRect normal = state == 0 || normalGeometry().isEmpty() ? geometry() : normalGeometry();
+    // The normal rectangle is kept even when the window was closed maximized; the place is the
+    // frame's corner, as restorePlacement puts it back.
+    const QRect normal = desktop::normalPlacement(*this);
     m_settings.setFormLeft(float(Twips::fromPixels(normal.x())));
     m_settings.setFormTop(float(Twips::fromPixels(normal.y())));
     m_settings.setFormWidth(float(Twips::fromPixels(normal.width())));
     m_settings.setFormHeight(float(Twips::fromPixels(normal.height())));
     m_settings.setMdiWindowState(m_options.ViewerWindowState);
+    storeBarVisibility();
     m_settings.sync();
 }
 

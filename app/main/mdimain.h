@@ -99,6 +99,10 @@ private:
     void connectSearchWindows();
     void showChosen(const std::function<bool(qint16 &, qint32 &)> &window);
     void dictionarySetsCommand();
+    void searchResultCommand();
+    void applyBarVisibility();
+    void restoreBarVisibility();
+    void storeBarVisibility();
     void setupDictionaryCommand();
     void modifyCommand();
     void searchClipboard();
@@ -107,6 +111,7 @@ private:
     void restorePlacement();
     void storePlacement();
     void keywordEntered();
+    void rememberKeyword(const QString &text);
     void focusKeywordBox();
     ViewerWindow *createViewer(quint8 viewer);
     void showViewer(ViewerWindow *viewer);

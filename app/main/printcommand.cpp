@@ -71,8 +71,10 @@ bool printPlainText(const QString &text, QPrinter &printer)
 
 void printViewer(QWidget *viewer, desktop::PrintService &printing, desktop::Prompter &prompter)
 {
-    if (!viewer)
+    if (!viewer) {
+        prompter.inform(QStringLiteral("印刷するデータがありません。データを表示してから印刷してください"));
         return;
+    }
     if (qobject_cast<mdiHTML *>(viewer)) {
         prompter.inform(webHint(QStringLiteral("ＨＴＭＬのデータの印刷について")));
         return;

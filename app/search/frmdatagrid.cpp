@@ -20,6 +20,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace qm::app {
 namespace {
 
@@ -173,8 +175,8 @@ void frmDataGrid::restorePlacement()
 void frmDataGrid::saveSettings()
 {
     // The normal size is taken before the state changes: a hidden window keeps its maximized
-    // size until it is shown again.
-    const QRect normal = normalGeometry();
+    // size until it is shown again. The place is the frame's corner, which move() takes back.
+    const QRect normal = desktop::normalPlacement(*this);
     m_settings.setValue(keys::WindowState, desktop::windowStateCode(windowState()));
     m_settings.setValue(keys::FormLeft, float(Twips::fromPixels(normal.x())));
     m_settings.setValue(keys::FormTop, float(Twips::fromPixels(normal.y())));
@@ -220,7 +222,11 @@ void frmDataGrid::refreshColumns()
     // The saved widths replace whatever the user dragged, until the window is closed.
     grdDataGrid->setColumnHidden(HeadingGridModel::NumberColumn, true);
     grdDataGrid->setColumnWidth(HeadingGridModel::HeadingColumn, Twips::toPixels(m_settings.value(keys::Columns0)));
-    grdDataGrid->setColumnWidth(HeadingGridModel::TypeColumn, Twips::toPixels(m_settings.value(keys::Columns1)));
+    // The type is a short word the column always shows whole.
+    const int typeWidth = std::max({Twips::toPixels(m_settings.value(keys::Columns1)),
+                                    static_cast<QAbstractItemView *>(grdDataGrid)->sizeHintForColumn(HeadingGridModel::TypeColumn),
+                                    grdDataGrid->horizontalHeader()->sectionSizeHint(HeadingGridModel::TypeColumn)});
+    grdDataGrid->setColumnWidth(HeadingGridModel::TypeColumn, typeWidth);
     grdDataGrid->setColumnWidth(HeadingGridModel::DateColumn, Twips::toPixels(m_settings.value(keys::Columns2)));
 }
 

@@ -6,6 +6,7 @@
 #include "app/store/databasemodule.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
+#include "platform/desktop/windowstate.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -70,6 +71,7 @@ frmSearchDialog::frmSearchDialog(store::DatabaseModule &database, frmSearchIndex
     buildControls();
     buildMenu();
     resetRows();
+    new desktop::PlaceKeeper(*this);
 }
 
 frmSearchDialog::~frmSearchDialog() = default;
@@ -253,8 +255,24 @@ bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition
     return true;
 }
 
+bool frmSearchDialog::hasSomethingToSearch() const
+{
+    for (int i = 0; i < RowCount; ++i) {
+        const auto object = RowObject(cboObject[std::size_t(i)]->currentIndex());
+        if (object == RowObject::Type || !cboSearchText[std::size_t(i)]->currentText().isEmpty())
+            return true;
+    }
+    return false;
+}
+
 void frmSearchDialog::find()
 {
+    // A click with every row empty would otherwise do nothing at all.
+    if (!hasSomethingToSearch()) {
+        m_prompter.inform(QStringLiteral("検索する文字列を入力するか、種類を選択してください"));
+        cboSearchText[0]->setFocus();
+        return;
+    }
     const std::optional<store::SearchCondition> condition = BuildSearchCondition();
     if (!condition)
         return;

@@ -73,6 +73,7 @@ frmSearchIndexList::frmSearchIndexList(store::DatabaseModule &database, store::S
     buildControls();
     buildMenu();
     restoreSettings();
+    new desktop::PlaceKeeper(*this);
 }
 
 frmSearchIndexList::~frmSearchIndexList() = default;
@@ -233,12 +234,20 @@ void frmSearchIndexList::AddList(qint16 intDicIndex, const QString &strIndex, qu
     item->setData(KeywordColumn, Qt::UserRole, lngDocNumber);
 }
 
+bool frmSearchIndexList::hasRows() const
+{
+    return ListIndex->topLevelItemCount() > 0 && m_generation == m_database.openGeneration();
+}
+
 bool frmSearchIndexList::ReturnSelectData(qint16 &intDicIndex, qint32 &lngDocNumber)
 {
     m_chosenNumber = 0;
     // Rows of a set that has since been closed would open the wrong entries.
     if (m_generation != m_database.openGeneration())
         ClearList();
+    // The slot mark and dictionary name are shown whole.
+    const int dictionaryWidth = static_cast<QAbstractItemView *>(ListIndex)->sizeHintForColumn(DictionaryColumn);
+    ListIndex->setColumnWidth(DictionaryColumn, std::max(ListIndex->columnWidth(DictionaryColumn), dictionaryWidth));
     exec();
     if (m_chosenNumber == 0)
         return false;

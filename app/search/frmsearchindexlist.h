@@ -45,6 +45,8 @@ public:
                  const QString &strHeading, qint32 lngDocNumber);
     // Shows the list modally; true with the chosen slot and number when the user chose a row.
     bool ReturnSelectData(qint16 &intDicIndex, qint32 &lngDocNumber);
+    // True when the list holds rows of the set that is open now.
+    bool hasRows() const;
 
     // Saves the placement and column widths and lets the window close (at the program's end).
     void Unload();

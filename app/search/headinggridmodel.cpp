@@ -1,6 +1,7 @@
 #include "headinggridmodel.h"
 
 #include "app/store/messages.h"
+#include "platform/desktop/datetext.h"
 #include "platform/sqlite/error.h"
 
 namespace qm::app {
@@ -50,7 +51,7 @@ QVariant HeadingGridModel::data(const QModelIndex &index, int role) const
     switch (index.column()) {
     case HeadingColumn: return r.Heading;
     case TypeColumn: return r.ViewerType;
-    case DateColumn: return r.RenewalDate.isValid() ? r.RenewalDate.toString(QStringLiteral("yyyy/MM/dd HH:mm")) : QString();
+    case DateColumn: return desktop::dateTimeText(r.RenewalDate);
     case NumberColumn: return r.DocumentNumber;
     default: break;
     }

@@ -36,9 +36,10 @@ struct SearchCondition {
     // Nothing to search: no type and no term with text.
     bool isEmpty() const;
 
-    // The condition as the result list shows it, in the dialect of the original program's
-    // database: ((Viewer=1 OR Viewer=3 OR Viewer=4) AND (Index LIKE "abc*")) OR ... Only
-    // shown, never run. Empty when the condition is empty.
+    // The condition as the result list shows it to the user, written as a readable SQL-like
+    // text with the match patterns in double quotes and the wildcards the user typed:
+    // ((Viewer=1 OR Viewer=3 OR Viewer=4) AND (Index LIKE "abc*")) OR ... Only shown, never
+    // run: the search itself binds the texts as values. Empty when the condition is empty.
     QString text() const;
 };
 

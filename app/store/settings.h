@@ -48,6 +48,9 @@ constexpr SettingKey<float> FormHeight{u"MainWindow", u"FormHeight", 6000};
 constexpr SettingKey<qint16> WindowState{u"MainWindow", u"WindowState", 0};
 constexpr SettingKey<quint8> HTMLMode{u"MainWindow", u"HTMLMode", 0};
 constexpr SettingKey<quint8> MDIWindowState{u"MainWindow", u"MDIWindowState", 0};
+// Whether the toolbar and the status bar are shown: 1 shown, 0 hidden.
+constexpr SettingKey<quint8> ShowToolBar{u"MainWindow", u"ShowToolBar", 1};
+constexpr SettingKey<quint8> ShowStatusBar{u"MainWindow", u"ShowStatusBar", 1};
 } // namespace MainWindow
 
 // "FontName" and "FontSize" of the sections "Text", "RichText" and "HTML".

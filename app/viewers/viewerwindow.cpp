@@ -1,12 +1,12 @@
 #include "viewerwindow.h"
 
 #include "app/store/settings.h"
+#include "platform/desktop/datetext.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
 
 #include <QDir>
 #include <QLabel>
-#include <QLocale>
 #include <QMdiSubWindow>
 #include <QRegularExpression>
 
@@ -80,7 +80,7 @@ QFont ViewerWindow::editorFont(store::EditorKind kind) const
 void ViewerWindow::activated()
 {
     if (m_context.setStatusText)
-        m_context.setStatusText(QStringLiteral("更新日 ") + QLocale::system().toString(m_date.date(), QLocale::ShortFormat));
+        m_context.setStatusText(QStringLiteral("更新日 ") + desktop::dateText(m_date.date()));
 }
 
 bool ViewerWindow::isMaximizedChild() const

@@ -27,6 +27,13 @@ void placeAt(QWidget &widget, int left, int top, int width, int height, Fit fit)
     widget.setGeometry(rect);
 }
 
+void keepAbove(QWidget &caption, const QWidget &field)
+{
+    const int overlap = caption.geometry().bottom() + 1 - field.geometry().top();
+    if (overlap > 0)
+        caption.move(caption.x(), caption.y() - overlap);
+}
+
 void sizeTo(QWidget &dialog, int width, int height)
 {
     using qm::desktop::Twips;

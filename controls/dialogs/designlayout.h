@@ -13,6 +13,10 @@ enum class Fit { Field, Caption, Exact };
 // Places a control of a dialog at its designed position, given in twips relative to its parent.
 void placeAt(QWidget &widget, int left, int top, int width, int height, Fit fit = Fit::Field);
 
+// Moves a caption up where it would reach into the field placed below it (the designs let them
+// touch, and both grow with a larger font).
+void keepAbove(QWidget &caption, const QWidget &field);
+
 // Gives a dialog the designed size of its inner area, in twips.
 void sizeTo(QWidget &dialog, int width, int height);
 

@@ -179,6 +179,7 @@ void frmAttributeChangeDialog::layOut()
     placeAt(*c.chkDistinguish, 600, 600, 2655, 255, Fit::Caption);
     placeAt(*c.directionLabel, 3720, 600, 975, 255, Fit::Caption);
     placeAt(*c.cboDirection, 3960, 840, 855, 300);
+    keepAbove(*c.directionLabel, *c.cboDirection);
     placeAt(*Frame, 120, 960, 3615, 1575);
     layOutFrame();
     placeAt(*c.cmdFindNext, 5160, 120, 1335, 375);
@@ -204,6 +205,7 @@ void frmAttributeChangeDialog::layOutFrame()
     Image->raise();
     placeAt(*chkSize, 2040, 600, 975, 255, Fit::Caption);
     placeAt(*cboSize, 2280, 840, 735, 300);
+    keepAbove(*chkSize, *cboSize);
 }
 
 void frmAttributeChangeDialog::SetFindObject(AttributeTarget &target)

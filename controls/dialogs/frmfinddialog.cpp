@@ -110,6 +110,7 @@ void frmFindDialog::placeSearchControls(bool findMode)
     placeAt(*c.chkDistinguish, 600, findMode ? 600 : 1200, 2655, 255, Fit::Caption);
     placeAt(*c.directionLabel, 3600, findMode ? 540 : 1260, 975, 255, Fit::Caption);
     placeAt(*c.cboDirection, 3840, findMode ? 780 : 1500, 855, 300);
+    keepAbove(*c.directionLabel, *c.cboDirection);
     placeAt(*c.cmdFindNext, 5160, 120, 1335, 375);
     placeAt(*c.cmdCancel, 5160, 550, 1335, 375);
     placeAt(*c.cmdReplace, 5160, 1080, 1335, 375);

@@ -1,7 +1,10 @@
 #include "messageboxprompter.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 #include <utility>
 
@@ -43,6 +46,34 @@ QMessageBox::Icon boxIcon(Prompter::Icon icon)
     return QMessageBox::NoIcon;
 }
 
+// The buttons speak Japanese even where Qt's own translations are not installed.
+void setButtonTexts(QMessageBox &box)
+{
+    static const std::pair<QMessageBox::StandardButton, const char16_t *> texts[] = {
+        {QMessageBox::Ok, u"OK"},
+        {QMessageBox::Cancel, u"キャンセル"},
+        {QMessageBox::Yes, u"はい(&Y)"},
+        {QMessageBox::No, u"いいえ(&N)"},
+    };
+    for (const auto &[button, text] : texts)
+        if (QAbstractButton *b = box.button(button))
+            b->setText(QString::fromUtf16(text));
+}
+
+// A message box sizes itself to its text; with a short text the window manager cuts its title.
+// A spacer under the text keeps the box wide enough for the title and the title bar's buttons.
+void keepTitleWhole(QMessageBox &box)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+    const int titleBarExtras = 9 * metrics.height(); // icon, buttons and margins of the title bar
+    const int width = metrics.horizontalAdvance(box.windowTitle()) + titleBarExtras;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
 Prompter::Answer toAnswer(int button)
 {
     switch (button) {
@@ -82,6 +113,8 @@ Prompter::Answer MessageBoxPrompter::ask(const Message &message)
                     message.text, standardButtons(message.buttons), boxParent(message.owner));
     box.setObjectName(QStringLiteral("qm_prompt"));
     box.setDefaultButton(standardButton(message.defaultAnswer));
+    setButtonTexts(box);
+    keepTitleWhole(box);
     if (message.buttons == Buttons::YesNoCancel || message.buttons == Buttons::OkCancel)
         box.setEscapeButton(QMessageBox::Cancel);
     else if (message.buttons == Buttons::YesNo)

@@ -105,6 +105,9 @@ void TestAttributeDialog::switchesAndSwatchFollowTheirBoxes()
     Editor editor(u"text"_qs);
     frmAttributeChangeDialog::showFor(*editor.target);
     QCOMPARE(frmAttributeChangeDialog::loaded()->windowTitle(), u"属性変更"_qs);
+    // Captions standing above their lists are not covered by them.
+    QVERIFY(Driver::control("chkSize")->geometry().bottom() < Driver::control("cboSize")->geometry().top());
+    QVERIFY(Driver::control("Label2")->geometry().bottom() < Driver::control("cboDirection")->geometry().top());
     for (const char *name : {"cmdBold", "cmdItalic", "cmdUnderline", "cmdStrikethrough", "cboSize"})
         QVERIFY2(!Driver::control(name)->isEnabled(), name);
     QCOMPARE(Driver::control<QComboBox>("cboSize")->currentText() + button("cmdBold"), u"8On"_qs);

@@ -119,6 +119,11 @@ void TestFindDialog::bothLayoutsAndReTargeting()
 
     frmFindDialog::showFor(*first.target, 1); // the designed find layout, not moved twice
     QCOMPARE(Driver::control("chkDistinguish")->geometry(), findModeBox);
+    // The direction's caption is not covered by its list, in either layout.
+    for (int mode : {1, 2}) {
+        frmFindDialog::showFor(*first.target, mode);
+        QVERIFY(Driver::control("Label3")->geometry().bottom() < Driver::control("cboDirection")->geometry().top());
+    }
 
     Driver::click("cmdCancel");
     QVERIFY(Driver::unloaded());

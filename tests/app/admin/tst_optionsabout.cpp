@@ -196,6 +196,18 @@ void tst_optionsabout::aSizeThatIsNoNumberIsRefused()
     }
     QVERIFY2(stored().allKeys().isEmpty(), qPrintable(stored().allKeys().join(QLatin1Char(' '))));
     QCOMPARE(m_shared.EditorFontNames[0], QStringLiteral("ＭＳ Ｐゴシック"));
+
+    // A size too large for an editor is brought down to the largest, shown before it is stored.
+    m_prompter.clear();
+    d.cboFontSize[1]->setEditText(QStringLiteral("920"));
+    d.cmdOK->click();
+    QVERIFY(d.isVisible());
+    QCOMPARE(m_prompter.texts().size(), 1);
+    QVERIFY2(m_prompter.texts().at(0).contains(QStringLiteral("大きすぎます")), qPrintable(m_prompter.texts().at(0)));
+    QCOMPARE(d.cboFontSize[1]->currentText(), QStringLiteral("72"));
+    QVERIFY(stored().allKeys().isEmpty());
+    d.cmdOK->click();
+    QCOMPARE(stored().value(QStringLiteral("RichText/FontSize")).toString(), QStringLiteral("72"));
 }
 
 void tst_optionsabout::versionDialog()

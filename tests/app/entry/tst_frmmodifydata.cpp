@@ -155,6 +155,11 @@ void tst_frmModifyData::loadsTheEntryOfTheActiveViewer()
     QVERIFY(w);
     QCOMPARE(w->windowTitle(), QStringLiteral("Quillmere - データ修正"));
     QCOMPARE(w->lblDictionary->text(), QStringLiteral("① 辞書A"));
+    // The type box is wide enough for its longest type and its drop-down button.
+    for (int i = 0; i < w->cboViewer->count(); ++i)
+        QVERIFY2(w->cboViewer->width() >= w->cboViewer->sizeHint().width()
+                     && w->cboViewer->fontMetrics().horizontalAdvance(w->cboViewer->itemText(i)) < w->cboViewer->width(),
+                 qPrintable(w->cboViewer->itemText(i)));
     QCOMPARE(w->txtHeading->text(), QStringLiteral("本文の見出し"));
     QCOMPARE(w->lstIndex->count(), 2);
     QCOMPARE(w->selectedViewer(), quint8(1));

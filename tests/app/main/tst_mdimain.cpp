@@ -11,18 +11,23 @@
 #include <QApplication>
 #include <QAction>
 #include <QComboBox>
+#include <QDate>
 #include <QHeaderView>
 #include <QRegularExpression>
 #include <QDir>
+#include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QStatusBar>
+#include <QToolBar>
 #include <QTreeWidget>
 
 #include <functional>
@@ -84,6 +89,9 @@ private slots:
     void rowLimit_data();
     void rowLimit();
     void keywordBoxHistoryAndReservedCharacters();
+    void commandsWithNothingToWorkOnSayWhy();
+    void helpWithoutABrowserSaysSo();
+    void hiddenBarsStayHiddenAndLeaveNoStrip();
     void keywordBoxSearchesWhatWasTyped_data();
     void keywordBoxSearchesWhatWasTyped();
     void notFoundAndBadPattern();
@@ -210,9 +218,81 @@ void tst_mdimain::keywordBoxHistoryAndReservedCharacters()
         QCOMPARE(edit->text(), QStringLiteral("abc"));
     }
     QCOMPARE(lookups, 2);
-    QCOMPARE(window()->cboKeyWord->count(), 2);
-    QCOMPARE(window()->cboKeyWord->itemText(0), QStringLiteral("abc"));
-    QCOMPARE(window()->cboKeyWord->itemText(1), QStringLiteral("abc"));
+    // Each keyword is offered once, the latest first and as last typed; an empty lookup still
+    // runs but leaves no empty line.
+    const auto enter = [&](const QString &text) {
+        box->setEditText(text);
+        whenListShown([&](frmSearchIndexList *list) {
+            ++lookups;
+            list->reject();
+        });
+        QTest::keyClick(box, Qt::Key_Return);
+    };
+    enter(QStringLiteral("a"));
+    enter(QStringLiteral("ABC"));
+    enter(QString());
+    QCOMPARE(lookups, 5);
+    QStringList history;
+    for (int i = 0; i < box->count(); ++i)
+        history << box->itemText(i);
+    QCOMPARE(history, (QStringList{QStringLiteral("ABC"), QStringLiteral("a")}));
+}
+
+void tst_mdimain::commandsWithNothingToWorkOnSayWhy()
+{
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"), {{QStringLiteral("h"), 1, {}, {QStringLiteral("abc")}}})});
+    const auto run = [&](const char *name) {
+        m_fx->prompter.clear();
+        window()->findChild<QAction *>(QString::fromLatin1(name))->trigger();
+        return m_fx->prompter.texts();
+    };
+    QCOMPARE(run("mnuFilePrint"), QStringList{QStringLiteral("印刷するデータがありません。データを表示してから印刷してください")});
+    QCOMPARE(run("mnuFindSearchResult"), QStringList{QStringLiteral("検索結果はありません。キーワードを入力して検索してください")});
+    const QWidget *focus = window()->focusWidget();
+    QVERIFY(focus == window()->cboKeyWord || focus == window()->cboKeyWord->lineEdit());
+    // After a lookup the list comes back without a word.
+    whenListShown([](frmSearchIndexList *list) { list->reject(); });
+    window()->SearchKeyword(QStringLiteral("a*"));
+    bool shown = false;
+    whenListShown([&](frmSearchIndexList *list) {
+        shown = list->ListIndex->topLevelItemCount() == 1;
+        list->reject();
+    });
+    QVERIFY(run("mnuFindSearchResult").isEmpty());
+    QVERIFY(shown);
+}
+
+void tst_mdimain::helpWithoutABrowserSaysSo()
+{
+    start({});
+    m_fx->navigator.setSucceeds(false);
+    window()->findChild<QAction *>(QStringLiteral("mnuHelpContents"))->trigger();
+    QCOMPARE(m_fx->navigator.opened().size(), 1);
+    QCOMPARE(m_fx->navigator.opened().at(0), QUrl::fromLocalFile(QFileInfo(m_fx->path(QStringLiteral("ShowHelp.htm"))).canonicalFilePath()));
+    QCOMPARE(m_fx->prompter.messages().size(), 1);
+    QVERIFY(m_fx->prompter.messages().at(0).text.startsWith(QStringLiteral("ヘルプを表示するWebブラウザが見つかりませんでした。")));
+    QCOMPARE(m_fx->prompter.messages().at(0).title, QStringLiteral("Quillmere"));
+}
+
+void tst_mdimain::hiddenBarsStayHiddenAndLeaveNoStrip()
+{
+    start({});
+    const auto toggle = [&](const char *name) { window()->findChild<QAction *>(QString::fromLatin1(name))->trigger(); };
+    toggle("mnuViewToolbar");
+    toggle("mnuViewStatusBar");
+    QVERIFY(window()->close());
+    m_window.reset();
+
+    start({});
+    for (const char *name : {"mnuViewToolbar", "mnuViewStatusBar"})
+        QVERIFY2(!window()->findChild<QAction *>(QString::fromLatin1(name))->isChecked(), name);
+    QVERIFY(!window()->findChild<QToolBar *>(QStringLiteral("tbToolBar"))->isVisible());
+    QVERIFY(!window()->statusBar()->isVisible());
+    // The child area reaches the bottom of the window.
+    auto *area = window()->findChild<QMdiArea *>(QStringLiteral("mdiArea"));
+    QTRY_COMPARE(area->geometry().bottom(), window()->rect().bottom());
+    toggle("mnuViewStatusBar");
+    QVERIFY(window()->statusBar()->isVisible());
 }
 
 void tst_mdimain::keywordBoxSearchesWhatWasTyped_data()
@@ -316,7 +396,12 @@ void tst_mdimain::choosingOpensTheViewerOfItsType()
     QCOMPARE(number, 1);
     QVERIFY(window()->cboKeyWord->currentText().isEmpty());
     QTRY_COMPARE(window()->findChild<QLabel *>(QStringLiteral("sbStatusBarPanel1"))->text(),
-                 QStringLiteral("更新日 ") + QLocale::system().toString(QDate(1998, 12, 17), QLocale::ShortFormat));
+                 QStringLiteral("更新日 1998/12/17"));
+    // The tests run under the C locale, whose short date form is "17 Dec 1998": the windows
+    // show the Japanese numeric form whatever the locale, the current date as well.
+    QVERIFY(QLocale::system().language() != QLocale::Japanese);
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
+    QTRY_COMPARE(window()->findChild<QLabel *>(QStringLiteral("sbStatusBarPanel2"))->text(), today);
 
     whenListShown([](frmSearchIndexList *list) { chooseRow(list, 0); });
     window()->SearchKeyword(QStringLiteral("link*"));
@@ -468,7 +553,7 @@ void tst_mdimain::closingIsRefusedWhileAnEditorIsOpen()
     editor.show();
     QVERIFY(window()->IsEditorOpen());
     QVERIFY(!window()->close());
-    QCOMPARE(m_fx->prompter.texts(), QStringList{QStringLiteral("新規登録または修正中のデータのウィンドウをしてから終了をしてください")});
+    QCOMPARE(m_fx->prompter.texts(), QStringList{QStringLiteral("新規登録または修正中のデータのウィンドウを閉じてから終了してください")});
     editor.hide();
     QVERIFY(!window()->IsEditorOpen());
     QVERIFY(window()->close());

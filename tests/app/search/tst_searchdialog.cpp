@@ -240,9 +240,13 @@ void tst_searchdialog::refusedConditionsSearchNothing()
     m_list->txtSearchIndex->setText(QStringLiteral("before"));
     test::whenModal(QStringLiteral("frmSearchDialog"), [&](QWidget *) {
         auto guard = closeModalsAtEnd();
-        // Nothing at all: the button does nothing and says nothing.
+        // Nothing at all: the button says what is missing and leads to the first text field.
+        m_dialog->cmdClose->setFocus();
         m_dialog->cmdFind->click();
-        QVERIFY(m_fx->prompter.texts().isEmpty());
+        QCOMPARE(m_fx->prompter.texts(), QStringList{QStringLiteral("検索する文字列を入力するか、種類を選択してください")});
+        const QWidget *focus = m_dialog->focusWidget();
+        QVERIFY(focus == m_dialog->cboSearchText[0] || focus == m_dialog->cboSearchText[0]->lineEdit());
+        m_fx->prompter.clear();
 
         setRow(0, Object::Type, 0, {});
         setRow(3, Object::Type, 2, {});

@@ -1,7 +1,11 @@
 #include "platform/desktop/messageboxprompter.h"
+#include "platform/desktop/qttranslation.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QColorDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -15,6 +19,8 @@ class tst_messageboxprompter final : public QObject
 
 private slots:
     void boxStandsOverTheActiveWindow();
+    void buttonsAndTitleAreJapaneseAndWhole();
+    void qtDialogsSpeakJapanese();
 
 private:
     // Shows a message and returns the window the box stood over (answering it with Yes).
@@ -65,6 +71,41 @@ void tst_messageboxprompter::boxStandsOverTheActiveWindow()
     other.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&other));
     QCOMPARE(parentOfTheBox(owned), &other);
+}
+
+void tst_messageboxprompter::buttonsAndTitleAreJapaneseAndWhole()
+{
+    MessageBoxPrompter prompter;
+    QStringList buttons;
+    int boxWidth = 0;
+    int titleWidth = 0;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        for (QAbstractButton *b : box->buttons())
+            buttons << b->text();
+        boxWidth = box->width();
+        titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
+        box->button(QMessageBox::Cancel)->click();
+    });
+    // A one-character text: the box would be narrower than its own title.
+    prompter.ask({QStringLiteral("?"), QStringLiteral("Quillmere - 長めの題名です"), Prompter::Buttons::YesNoCancel,
+                  Prompter::Answer::Yes});
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList{QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)"), QStringLiteral("キャンセル")}));
+    QVERIFY2(boxWidth > titleWidth + 100, qPrintable(QStringLiteral("box %1, title %2").arg(boxWidth).arg(titleWidth)));
+}
+
+void tst_messageboxprompter::qtDialogsSpeakJapanese()
+{
+    const auto cancelText = [] {
+        QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+        return buttons.button(QDialogButtonBox::Cancel)->text();
+    };
+    QVERIFY(qm::desktop::installQtJapanese(*qApp));
+    QCOMPARE(cancelText(), QStringLiteral("キャンセル"));
+    QColorDialog colours;
+    QVERIFY2(!colours.windowTitle().contains(QLatin1String("Color")), qPrintable(colours.windowTitle()));
 }
 
 QTEST_MAIN(tst_messageboxprompter)
