@@ -8,6 +8,7 @@
 #include "app/store/databasemodule.h"
 #include "app/store/entry.h"
 #include "app/store/messages.h"
+#include "app/store/slot.h"
 #include "app/viewers/viewercontext.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/prompter.h"
@@ -34,8 +35,6 @@ using desktop::Prompter;
 using desktop::Twips;
 
 namespace {
-
-const QString SlotMarks = QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩");
 
 EntryEditorWindow::Captions captions()
 {
@@ -161,7 +160,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     } catch (const sqlite::Error &) {
         name = QFileInfo(d->path()).fileName();
     }
-    lblDictionary->setText(SlotMarks.mid(qBound(0, int(intDicIndex), 9), 1) + QLatin1Char(' ') + name);
+    lblDictionary->setText(store::dictionaryLabel(intDicIndex, name));
     ClearEditor();
     // The window outlives a change of the fonts in the options: each edit takes them anew.
     if (m_host.editorFonts)

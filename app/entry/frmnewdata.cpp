@@ -7,6 +7,7 @@
 #include "app/store/entry.h"
 #include "app/store/messages.h"
 #include "app/store/settings.h"
+#include "app/store/slot.h"
 #include "app/viewers/viewercontext.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/prompter.h"
@@ -32,8 +33,6 @@ using desktop::Prompter;
 using desktop::Twips;
 
 namespace {
-
-const QString SlotMarks = QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩");
 
 EntryEditorWindow::Captions captions()
 {
@@ -103,7 +102,7 @@ void frmNewData::fillDictionaries()
             name = QStringLiteral("(開けなかった辞書)");
         }
         // The row index is the slot the entry is written to.
-        cboDictionary->addItem(SlotMarks.at(slot) + QLatin1Char(' ') + name);
+        cboDictionary->addItem(store::dictionaryLabel(slot, name));
     }
     if (cboDictionary->count() > 0)
         cboDictionary->setCurrentIndex(0);

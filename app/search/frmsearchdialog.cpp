@@ -226,7 +226,7 @@ bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition
     try {
         const store::DatabaseModule::SearchOutcome outcome = m_database.searchCondition(
             condition, frmSearchIndexList::RowLimit, [&](int slot, const store::KeywordMatch &m) {
-                m_results.AddList(qint16(slot), m.Index, m.Viewer, m.Heading, m.DocumentNumber);
+                m_results.AddList(slot, m.Index, m.Viewer, m.Heading, m.DocumentNumber);
                 ++added;
             });
         if (outcome.limitReached)
@@ -246,7 +246,7 @@ bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition
     // The dialog goes away while the user chooses; its own showing ends with that choice.
     hide();
     m_chosenNumber = 0;
-    qint16 slot = 0;
+    store::Slot slot;
     qint32 number = 0;
     if (m_results.ReturnSelectData(slot, number)) {
         m_chosenSlot = slot;
@@ -298,7 +298,7 @@ bool frmSearchDialog::ReturnSelectData(int &slot, qint32 &number)
     exec();
     if (m_chosenNumber == 0)
         return false;
-    slot = m_chosenSlot;
+    slot = m_chosenSlot.index;
     number = m_chosenNumber;
     return true;
 }
