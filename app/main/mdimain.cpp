@@ -446,7 +446,9 @@ void mdiMain::ShowDocument(store::Slot slot, qint32 lngDocNumber)
 
 ViewerWindow *mdiMain::createViewer(quint8 viewer)
 {
-    return ViewerFactory::create(viewer, m_options.BrowserInMdi != 0, m_viewerContext);
+    // A type code no viewer has (a damaged or foreign dictionary) opens nothing.
+    const std::optional<store::Viewer> kind = store::viewerFromCode(viewer);
+    return kind ? ViewerFactory::create(*kind, m_options.BrowserInMdi != 0, m_viewerContext) : nullptr;
 }
 
 void mdiMain::showViewer(ViewerWindow *viewer)
