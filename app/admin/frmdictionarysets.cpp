@@ -5,6 +5,7 @@
 #include "frmmakenewdictionary.h"
 
 #include "app/store/databasemodule.h"
+#include "app/store/slot.h"
 #include "platform/desktop/prompter.h"
 
 #include <QDir>
@@ -18,11 +19,9 @@ namespace {
 using admin::place;
 using desktop::Prompter;
 
-const QString SlotMarks = QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩");
-
 QString listItemText(int slot, const QString &path)
 {
-    return SlotMarks.mid(slot, 1) + QLatin1Char(' ') + path;
+    return store::dictionaryLabel(slot, path);
 }
 
 } // namespace

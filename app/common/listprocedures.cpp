@@ -1,5 +1,7 @@
 #include "listprocedures.h"
 
+#include "app/store/viewertype.h"
+
 #include <QComboBox>
 #include <QListWidget>
 
@@ -7,9 +9,6 @@
 
 namespace qm::app {
 namespace {
-
-constexpr int FirstViewerCode = 1;
-constexpr int LastViewerCode = 5;
 
 bool sameIgnoringCase(const QString &a, const QString &b)
 {
@@ -27,25 +26,26 @@ bool hasData(const QVariant &data, int value)
 
 QString ViewerListLabel(int viewerCode)
 {
-    static const std::array<QString, 5> labels{
+    static const std::array<QString, store::Viewers.size()> labels{
         QStringLiteral("ﾃｷｽﾄ"), QStringLiteral("ﾘｯﾁﾃｷｽﾄ"), QStringLiteral("URL"),
         QStringLiteral("HTML"), QStringLiteral("OLE")};
-    if (viewerCode < FirstViewerCode || viewerCode > LastViewerCode)
+    if (!store::isViewerCode(viewerCode))
         return {};
-    return labels.at(static_cast<std::size_t>(viewerCode - FirstViewerCode));
+    return labels.at(static_cast<std::size_t>(viewerCode - store::FirstViewer));
 }
 
 void FillViewerTypeList(QComboBox &list)
 {
     list.clear();
-    for (int code = FirstViewerCode; code <= LastViewerCode; ++code)
-        list.addItem(ViewerListLabel(code), code);
+    for (const store::Viewer viewer : store::Viewers)
+        list.addItem(ViewerListLabel(store::viewerCode(viewer)), int(store::viewerCode(viewer)));
 }
 
 void FillViewerTypeList(QListWidget &list)
 {
     list.clear();
-    for (int code = FirstViewerCode; code <= LastViewerCode; ++code) {
+    for (const store::Viewer viewer : store::Viewers) {
+        const int code = store::viewerCode(viewer);
         auto *item = new QListWidgetItem(ViewerListLabel(code), &list);
         item->setData(Qt::UserRole, code);
     }

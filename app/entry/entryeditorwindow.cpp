@@ -35,6 +35,7 @@
 namespace qm::app {
 
 using desktop::Twips;
+using store::Viewer;
 namespace keys = store::keys::EditWindow;
 
 namespace {
@@ -141,8 +142,10 @@ void EntryEditorWindow::buildControls()
     // An empty object body is otherwise a blank panel: it says how an object gets in.
     oleOLEContainer->setEmptyText(QStringLiteral("ダブルクリックでオブジェクトを挿入します"));
     connect(oleOLEContainer, &objects::ObjectContainer::doubleClicked, this, &EntryEditorWindow::showObjectMenu);
-    for (quint8 viewer = TextViewer; viewer <= OleViewer; ++viewer)
-        m_hasEditor[viewer - 1] = viewer == OleViewer || !qobject_cast<QLabel *>(bodyEditor(viewer));
+    for (std::size_t i = 0; i < store::Viewers.size(); ++i) {
+        const Viewer viewer = store::Viewers[i];
+        m_hasEditor[i] = viewer == Viewer::Ole || !qobject_cast<QLabel *>(bodyEditor(viewer));
+    }
 
     imgSplitter = new QWidget(m_client);
     imgSplitter->setObjectName(QStringLiteral("imgSplitter"));
@@ -236,42 +239,42 @@ void EntryEditorWindow::setFileChooser(objects::FileChooser &chooser)
     oleOLEContainer->setFileChooser(chooser);
 }
 
-quint8 EntryEditorWindow::selectedViewer() const
+std::optional<Viewer> EntryEditorWindow::selectedViewer() const
 {
-    return quint8(cboViewer->currentData().toInt());
+    return store::viewerFromCode(cboViewer->currentData().toInt());
 }
 
-QWidget *EntryEditorWindow::bodyEditor(quint8 viewer) const
+QWidget *EntryEditorWindow::bodyEditor(Viewer viewer) const
 {
     switch (viewer) {
-    case TextViewer:
+    case Viewer::Text:
         return TextBox;
-    case RichTextViewer:
+    case Viewer::RichText:
         return RTFBox;
-    case UrlViewer:
+    case Viewer::Url:
         return URLBox;
-    case HtmlViewer:
+    case Viewer::Html:
         return HTMLBox;
-    case OleViewer:
+    case Viewer::Ole:
         return oleOLEContainer;
-    default:
-        return nullptr;
     }
+    return nullptr;
 }
 
-bool EntryEditorWindow::hasBodyEditor(quint8 viewer) const
+bool EntryEditorWindow::hasBodyEditor(Viewer viewer) const
 {
-    return viewer >= TextViewer && viewer <= OleViewer && m_hasEditor[viewer - 1];
+    const quint8 code = store::viewerCode(viewer);
+    return store::isViewerCode(code) && m_hasEditor[std::size_t(code - store::FirstViewer)];
 }
 
 void EntryEditorWindow::ShowBodyEditor()
 {
-    const quint8 selected = selectedViewer();
-    for (quint8 viewer = TextViewer; viewer <= OleViewer; ++viewer)
+    const std::optional<Viewer> selected = selectedViewer();
+    for (const Viewer viewer : store::Viewers)
         bodyEditor(viewer)->setVisible(viewer == selected);
     // The body label's accelerator leads into the editor shown: to the control inside it that
     // takes the focus (the frame of a library control takes none itself).
-    if (QWidget *shown = bodyEditor(selected)) {
+    if (QWidget *shown = selected ? bodyEditor(*selected) : nullptr) {
         while (shown->focusProxy())
             shown = shown->focusProxy();
         lblDocument->setBuddy(shown);
@@ -535,37 +538,35 @@ std::optional<QByteArray> EntryEditorWindow::encodedBody(const QString &text)
     return std::move(encoded.bytes);
 }
 
-std::optional<QByteArray> EntryEditorWindow::storedBody(quint8 viewer, const QString &objectFile)
+std::optional<QByteArray> EntryEditorWindow::storedBody(Viewer viewer, const QString &objectFile)
 {
     // The body's text is taken from its editor once and goes when this returns, once encoded.
     QString text;
     switch (viewer) {
-    case OleViewer: {
+    case Viewer::Ole: {
         QByteArray object = SaveOleObject(*oleOLEContainer, objectFile);
         if (!fitsDictionary(object.size()))
             return std::nullopt;
         return object;
     }
-    case RichTextViewer:
+    case Viewer::RichText:
         text = editor::property(RTFBox, "TextRTF");
         // An empty rich text box still gives the frame of an RTF document.
         if (!text.contains(QLatin1String("\\pict")) && editor::property(RTFBox, "Text").isEmpty())
             return QByteArray();
         break;
-    case HtmlViewer:
+    case Viewer::Html:
         text = editor::property(HTMLBox, "Text");
         // Characters CP932 cannot hold are kept as character references.
         if (!fitsDictionary(text::cp932::encodedHtmlSize(text)))
             return std::nullopt;
         return text::cp932::encodeHtml(text);
-    case TextViewer:
+    case Viewer::Text:
         text = editor::property(TextBox, "Text");
         break;
-    case UrlViewer:
+    case Viewer::Url:
         text = editor::property(URLBox, "Text");
         break;
-    default:
-        return QByteArray();
     }
     if (text.isEmpty())
         return QByteArray();
@@ -583,7 +584,8 @@ std::optional<QByteArray> EntryEditorWindow::checkedInput(const QString &objectF
         return std::nullopt;
     }
     // An empty body is found before anything is said about its characters or its size.
-    std::optional<QByteArray> bytes = storedBody(selectedViewer(), objectFile);
+    const std::optional<Viewer> viewer = selectedViewer();
+    std::optional<QByteArray> bytes = viewer ? storedBody(*viewer, objectFile) : QByteArray();
     if (bytes && bytes->isEmpty()) {
         m_prompter.inform(QStringLiteral("本文がありません"), {}, desktop::Prompter::Icon::Warning);
         return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/store/viewertype.h"
 #include "platform/desktop/prompter.h"
 
 #include <QMainWindow>
@@ -41,9 +42,6 @@ class EntryEditorWindow : public QMainWindow
 public:
     ~EntryEditorWindow() override;
 
-    // Viewer type codes of the body editors.
-    enum Viewer : quint8 { TextViewer = 1, RichTextViewer = 2, UrlViewer = 3, HtmlViewer = 4, OleViewer = 5 };
-
     QLabel *lblKeyWord = nullptr;
     QLineEdit *txtIndex = nullptr;
     QListWidget *lstIndex = nullptr;
@@ -80,12 +78,12 @@ public:
     bool Edited = false;
     bool SplitterDragging = false;
 
-    // The viewer type of the selected cboViewer row (0 when none is selected).
-    quint8 selectedViewer() const;
-    // The body editor of a viewer type (nullptr for an unknown code).
-    QWidget *bodyEditor(quint8 viewer) const;
+    // The body type of the selected cboViewer row (none when no row is selected).
+    std::optional<store::Viewer> selectedViewer() const;
+    // The body editor of a body type.
+    QWidget *bodyEditor(store::Viewer viewer) const;
     // False when the library could not make the editor of this type.
-    bool hasBodyEditor(quint8 viewer) const;
+    bool hasBodyEditor(store::Viewer viewer) const;
 
     // Shows the editor of the selected type, hides the others, and lays the window out.
     void ShowBodyEditor();
@@ -158,7 +156,7 @@ protected:
 
 private:
     // The body of the selected type as stored; an empty array when there is none.
-    std::optional<QByteArray> storedBody(quint8 viewer, const QString &objectFile);
+    std::optional<QByteArray> storedBody(store::Viewer viewer, const QString &objectFile);
     // The CP932 bytes of a body's text; nullopt (after a message) when the dictionary cannot
     // hold them: too many, or characters CP932 has not.
     std::optional<QByteArray> encodedBody(const QString &text);
@@ -194,7 +192,7 @@ private:
     double m_splitterLeft = 2000;
     double m_listWidth = 1880;
     double m_dragLeft = 2000;
-    std::array<bool, 5> m_hasEditor{};
+    std::array<bool, store::Viewers.size()> m_hasEditor{};
     std::unique_ptr<objects::FileChooser> m_ownChooser;
     objects::FileChooser *m_chooser = nullptr;
     // The tab-stop policies the controls had before the body editor took them out.

@@ -8,6 +8,7 @@
 #include "app/store/databasemodule.h"
 #include "app/store/entry.h"
 #include "app/store/messages.h"
+#include "app/store/slot.h"
 #include "app/viewers/viewercontext.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/prompter.h"
@@ -35,8 +36,6 @@ using desktop::Twips;
 
 namespace {
 
-const QString SlotMarks = QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩");
-
 EntryEditorWindow::Captions captions()
 {
     return {QStringLiteral("ｷｰﾜｰﾄﾞの削除(&D)"), QStringLiteral("ｷｰﾜｰﾄﾞをすべて選択(&A)"),
@@ -44,9 +43,9 @@ EntryEditorWindow::Captions captions()
 }
 
 // The member of a text editor that carries its body.
-const char *bodyMember(quint8 viewer)
+const char *bodyMember(store::Viewer viewer)
 {
-    return viewer == EntryEditorWindow::RichTextViewer ? "TextRTF" : "Text";
+    return viewer == store::Viewer::RichText ? "TextRTF" : "Text";
 }
 
 // The engine could not lock the entry's dictionary: another program is writing to it.
@@ -116,16 +115,16 @@ void frmModifyData::buildMenus()
     mnuEdit->addSeparator()->setObjectName(QStringLiteral("mnuEditSeparator1"));
     mnuEditChange = mnuEdit->addMenu(QStringLiteral("種類の変更(&C)"));
     mnuEditChange->setObjectName(QStringLiteral("mnuEditChange"));
-    const auto type = [&](const char *name, const QString &caption, quint8 viewer) {
+    const auto type = [&](const char *name, const QString &caption, store::Viewer viewer) {
         QAction *a = add(mnuEditChange, name, caption, [this, viewer] { ChangeViewerType(viewer); });
-        a->setData(viewer);
+        a->setData(store::viewerCode(viewer));
         return a;
     };
-    mnuEditChangeText = type("mnuEditChangeText", QStringLiteral("ﾃｷｽﾄ"), TextViewer);
-    mnuEditChangeRichText = type("mnuEditChangeRichText", QStringLiteral("ﾘｯﾁﾃｷｽﾄ"), RichTextViewer);
-    mnuEditChangeHTML = type("mnuEditChangeHTML", QStringLiteral("HTML"), HtmlViewer);
-    mnuEditChangeURL = type("mnuEditChangeURL", QStringLiteral("URL"), UrlViewer);
-    mnuEditChangeOLE = type("mnuEditChangeOLE", QStringLiteral("OLE"), OleViewer);
+    mnuEditChangeText = type("mnuEditChangeText", QStringLiteral("ﾃｷｽﾄ"), store::Viewer::Text);
+    mnuEditChangeRichText = type("mnuEditChangeRichText", QStringLiteral("ﾘｯﾁﾃｷｽﾄ"), store::Viewer::RichText);
+    mnuEditChangeHTML = type("mnuEditChangeHTML", QStringLiteral("HTML"), store::Viewer::Html);
+    mnuEditChangeURL = type("mnuEditChangeURL", QStringLiteral("URL"), store::Viewer::Url);
+    mnuEditChangeOLE = type("mnuEditChangeOLE", QStringLiteral("OLE"), store::Viewer::Ole);
     mnuEditReproduce = add(mnuEdit, "mnuEditReproduce", QStringLiteral("種類を変えて複製(&R)"),
                            &frmModifyData::reproduceCommand);
     mnuEditCopyDic = add(mnuEdit, "mnuEditCopyDic", QStringLiteral("他の辞書にデータをコピー(&C)"),
@@ -137,9 +136,9 @@ void frmModifyData::buildMenus()
 
 void frmModifyData::refreshTypeItems()
 {
-    const quint8 selected = selectedViewer();
+    const std::optional<store::Viewer> selected = selectedViewer();
     for (QAction *a : mnuEditChange->actions())
-        a->setEnabled(a->data().toInt() != selected);
+        a->setEnabled(store::viewerFromCode(a->data().toInt()) != selected);
 }
 
 store::Dictionary *frmModifyData::dictionary() const
@@ -161,7 +160,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     } catch (const sqlite::Error &) {
         name = QFileInfo(d->path()).fileName();
     }
-    lblDictionary->setText(SlotMarks.mid(qBound(0, int(intDicIndex), 9), 1) + QLatin1Char(' ') + name);
+    lblDictionary->setText(store::dictionaryLabel(intDicIndex, name));
     ClearEditor();
     // The window outlives a change of the fonts in the options: each edit takes them anew.
     if (m_host.editorFonts)
@@ -190,7 +189,8 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
             hide();
             return false;
         }
-        if (!hasBodyEditor(entry->Viewer)) {
+        const std::optional<store::Viewer> viewer = store::viewerFromCode(entry->Viewer);
+        if (!viewer || !hasBodyEditor(*viewer)) {
             prompter().inform(QStringLiteral("このデータの種類 (%1) は修正できません。").arg(entry->Viewer), {},
                               Prompter::Icon::Warning);
             hide();
@@ -198,10 +198,10 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
         }
         txtHeading->setText(entry->Heading);
         lstIndex->addItems(keywords);
-        SelectItemByData(*cboViewer, entry->Viewer);
+        SelectItemByData(*cboViewer, store::viewerCode(*viewer));
         ShowBodyEditor();
-        loadBody(entry->Viewer, entry->Document);
-        m_storedObject = entry->Viewer == OleViewer ? entry->Document : QByteArray();
+        loadBody(*viewer, entry->Document);
+        m_storedObject = viewer == store::Viewer::Ole ? entry->Document : QByteArray();
         d->beginEditSession();
     } catch (const sqlite::Error &e) {
         if (heldByAnotherProgram(e))
@@ -219,9 +219,9 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     return true;
 }
 
-bool frmModifyData::loadBody(quint8 viewer, const QByteArray &body)
+bool frmModifyData::loadBody(store::Viewer viewer, const QByteArray &body)
 {
-    if (viewer != OleViewer) {
+    if (viewer != store::Viewer::Ole) {
         editor::setProperty(bodyEditor(viewer), bodyMember(viewer), text::cp932::decode(body));
         return true;
     }
@@ -325,7 +325,8 @@ bool frmModifyData::UpdateEntry()
     store::Dictionary &d = *dictionary();
     store::Entry entry;
     entry.DocumentNumber = EntryNumber;
-    entry.Viewer = selectedViewer();
+    const std::optional<store::Viewer> viewer = selectedViewer();
+    entry.Viewer = viewer ? store::viewerCode(*viewer) : 0;
     entry.Heading = txtHeading->text();
     entry.Document = *bytes;
     entry.RenewalDate = QDateTime::currentDateTime();
@@ -427,13 +428,13 @@ void frmModifyData::Unload()
     m_unloaded = true;
 }
 
-void frmModifyData::ChangeViewerType(quint8 viewer)
+void frmModifyData::ChangeViewerType(store::Viewer viewer)
 {
     if (!prompter().confirm(QStringLiteral("種類を変更すると，本文が消去されますがよろしいですか"), Prompter::Answer::No))
         return;
     clearBodies();
     oleOLEContainer->deleteObject();
-    SelectItemByData(*cboViewer, viewer);
+    SelectItemByData(*cboViewer, store::viewerCode(viewer));
     Edited = true;
 }
 
@@ -461,10 +462,12 @@ void frmModifyData::reproduceCommand()
 void frmModifyData::PrefillNewEntry(frmNewData &form)
 {
     form.cboViewer->setCurrentIndex(cboViewer->currentIndex());
-    const quint8 viewer = selectedViewer();
-    if (viewer != OleViewer) {
-        editor::setProperty(form.bodyEditor(viewer), bodyMember(viewer),
-                            editor::property(bodyEditor(viewer), bodyMember(viewer)));
+    const std::optional<store::Viewer> viewer = selectedViewer();
+    if (!viewer)
+        return;
+    if (viewer != store::Viewer::Ole) {
+        editor::setProperty(form.bodyEditor(*viewer), bodyMember(*viewer),
+                            editor::property(bodyEditor(*viewer), bodyMember(*viewer)));
         return;
     }
     // The object as it was loaded from the dictionary (an update that failed may already have

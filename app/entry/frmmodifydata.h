@@ -83,7 +83,7 @@ private:
     void buildMenus();
     void refreshTypeItems();
     store::Dictionary *dictionary() const;
-    bool loadBody(quint8 viewer, const QByteArray &body);
+    bool loadBody(store::Viewer viewer, const QByteArray &body);
     bool beginSession();
     void rollbackSession();
     // Reports an engine error and rolls the session back; the next write begins a new one, and
@@ -93,7 +93,7 @@ private:
 
     bool UpdateEntry();
     void FinishEditing();
-    void ChangeViewerType(quint8 viewer);
+    void ChangeViewerType(store::Viewer viewer);
     // Asks the question; on Yes ends the edit without storing it and opens a new-entry window
     // with this entry's keywords and heading (nullptr when declined or none can be shown).
     frmNewData *handOver(const QString &question);

@@ -7,6 +7,7 @@
 #include "app/store/entry.h"
 #include "app/store/messages.h"
 #include "app/store/settings.h"
+#include "app/store/slot.h"
 #include "app/viewers/viewercontext.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/prompter.h"
@@ -32,8 +33,6 @@ using desktop::Prompter;
 using desktop::Twips;
 
 namespace {
-
-const QString SlotMarks = QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩");
 
 EntryEditorWindow::Captions captions()
 {
@@ -103,7 +102,7 @@ void frmNewData::fillDictionaries()
             name = QStringLiteral("(開けなかった辞書)");
         }
         // The row index is the slot the entry is written to.
-        cboDictionary->addItem(SlotMarks.at(slot) + QLatin1Char(' ') + name);
+        cboDictionary->addItem(store::dictionaryLabel(slot, name));
     }
     if (cboDictionary->count() > 0)
         cboDictionary->setCurrentIndex(0);
@@ -121,7 +120,7 @@ bool frmNewData::RegisterEntry()
         return false;
     }
 
-    const quint8 viewer = selectedViewer();
+    const std::optional<store::Viewer> viewer = selectedViewer();
     const std::optional<QByteArray> bytes =
         checkedInput(desktop::ProgramFolder::filePath(newEntryObjectFileName()));
     if (!bytes)
@@ -137,7 +136,7 @@ bool frmNewData::RegisterEntry()
     }
 
     store::Entry entry;
-    entry.Viewer = viewer;
+    entry.Viewer = viewer ? store::viewerCode(*viewer) : 0;
     entry.Heading = txtHeading->text();
     entry.Document = *bytes;
     entry.RenewalDate = QDateTime::currentDateTime();
@@ -224,28 +223,28 @@ void frmNewData::LoadDroppedFile(const QString &path)
     const QString extension = dot < 0 ? QString() : name.mid(dot + 1).toLower();
     const QString baseName = dot < 0 ? name : name.left(dot);
 
-    quint8 viewer = 0;
+    std::optional<store::Viewer> viewer;
     if (extension == QLatin1String("txt"))
-        viewer = TextViewer;
+        viewer = store::Viewer::Text;
     else if (extension == QLatin1String("rtf"))
-        viewer = RichTextViewer;
+        viewer = store::Viewer::RichText;
     else if (extension == QLatin1String("htm") || extension == QLatin1String("html"))
-        viewer = HtmlViewer;
+        viewer = store::Viewer::Html;
     else if (extension == QLatin1String("url"))
-        viewer = UrlViewer;
+        viewer = store::Viewer::Url;
 
-    if (viewer != 0) {
+    if (viewer) {
         // Nothing changes unless the file can be read into its editor.
         QString reason = unreadableReason(path);
         if (reason.isEmpty())
-            reason = editor::loadFile(bodyEditor(viewer), path);
+            reason = editor::loadFile(bodyEditor(*viewer), path);
         if (!reason.isEmpty()) {
             prompter().inform(QStringLiteral("ファイル \"%1\" を読み込めません。\n%2").arg(name, reason), {},
                               Prompter::Icon::Warning);
         } else {
-            SelectItemByData(*cboViewer, viewer);
+            SelectItemByData(*cboViewer, store::viewerCode(*viewer));
             // A page whose title cannot be read keeps the file's name as its heading.
-            txtHeading->setText(viewer == HtmlViewer ? editor::title(HTMLBox).value_or(baseName) : baseName);
+            txtHeading->setText(viewer == store::Viewer::Html ? editor::title(HTMLBox).value_or(baseName) : baseName);
         }
     }
     ShowBodyEditor();

@@ -181,9 +181,9 @@ ViewerWindow *mdiMain::activeViewer() const
     return sub ? qobject_cast<ViewerWindow *>(sub->widget()) : nullptr;
 }
 
-void mdiMain::showChosen(const std::function<bool(qint16 &, qint32 &)> &window)
+void mdiMain::showChosen(const std::function<bool(store::Slot &, qint32 &)> &window)
 {
-    qint16 slot = 0;
+    store::Slot slot;
     qint32 number = 0;
     if (window && window(slot, number))
         ShowDocument(slot, number);
@@ -197,7 +197,7 @@ void mdiMain::searchResultCommand()
         focusKeywordBox();
         return;
     }
-    showChosen([this](qint16 &s, qint32 &n) { return m_searchIndexList->ReturnSelectData(s, n); });
+    showChosen([this](store::Slot &s, qint32 &n) { return m_searchIndexList->ReturnSelectData(s, n); });
 }
 
 void mdiMain::dictionarySetsCommand()
@@ -298,12 +298,12 @@ void mdiMain::connectSearchWindows()
     auto *headingGrid = new frmDataGrid(m_database, m_settings, this);
     headingGrid->setHelpHandler(help);
     headingGrid->setMessageHandler([this](const QString &text) { m_prompter.inform(text); });
-    // The windows hand back a slot as int; the main window keeps slots as 16-bit numbers.
+    // The windows hand back a slot as int; the main window keeps it as a checked slot.
     const auto chooser = [](auto *window) {
-        return [window](qint16 &slot, qint32 &number) {
-            int chosen = slot;
+        return [window](store::Slot &slot, qint32 &number) {
+            int chosen = slot.index;
             const bool ok = window->ReturnSelectData(chosen, number);
-            slot = qint16(chosen);
+            slot = store::Slot(chosen);
             return ok;
         };
     };
@@ -408,18 +408,18 @@ void mdiMain::SearchKeyword(const QString &pattern)
         focusKeywordBox();
         return;
     }
-    qint16 slot = 0;
+    store::Slot slot;
     qint32 number = 0;
     if (list.ReturnSelectData(slot, number))
         ShowDocument(slot, number);
 }
 
-void mdiMain::ShowDocument(qint16 intDicIndex, qint32 lngDocNumber)
+void mdiMain::ShowDocument(store::Slot slot, qint32 lngDocNumber)
 {
     if (lngDocNumber == 0)
         return;
     std::optional<store::Entry> entry;
-    if (store::Dictionary *dictionary = m_database.dictionary(intDicIndex)) {
+    if (store::Dictionary *dictionary = slot.isValid() ? m_database.dictionary(slot.index) : nullptr) {
         try {
             entry = dictionary->document(lngDocNumber);
         } catch (const sqlite::Error &) {
@@ -433,7 +433,7 @@ void mdiMain::ShowDocument(qint16 intDicIndex, qint32 lngDocNumber)
     if (!viewer)
         return;
     viewer->setWindowIcon(viewerIcon(entry->Viewer));
-    viewer->SetDocument(intDicIndex, lngDocNumber, entry->Heading, entry->Document, entry->RenewalDate);
+    viewer->SetDocument(slot.index, lngDocNumber, entry->Heading, entry->Document, entry->RenewalDate);
     ++ViewerSerial;
     viewer->Tag = QString::number(ViewerSerial);
     focusKeywordBox();
@@ -446,7 +446,9 @@ void mdiMain::ShowDocument(qint16 intDicIndex, qint32 lngDocNumber)
 
 ViewerWindow *mdiMain::createViewer(quint8 viewer)
 {
-    return ViewerFactory::create(viewer, m_options.BrowserInMdi != 0, m_viewerContext);
+    // A type code no viewer has (a damaged or foreign dictionary) opens nothing.
+    const std::optional<store::Viewer> kind = store::viewerFromCode(viewer);
+    return kind ? ViewerFactory::create(*kind, m_options.BrowserInMdi != 0, m_viewerContext) : nullptr;
 }
 
 void mdiMain::showViewer(ViewerWindow *viewer)

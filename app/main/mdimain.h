@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/store/settings.h"
+#include "app/store/slot.h"
 #include "app/viewers/viewercontext.h"
 
 #include <QMainWindow>
@@ -48,7 +49,7 @@ public:
     // Puts the word into the keyword box and looks it up as if the user had entered it.
     void lookUpKeyword(const QString &word);
     // Opens an entry of the open set in a new viewer window.
-    void ShowDocument(qint16 intDicIndex, qint32 lngDocNumber);
+    void ShowDocument(store::Slot slot, qint32 lngDocNumber);
     // True while a window that registers or modifies an entry is open.
     bool IsEditorOpen() const;
     // Opens a help topic in the user's browser.
@@ -67,8 +68,8 @@ public:
     // command whose window is not there does nothing.
     struct Windows {
         // Shows the window modally; true with the chosen entry.
-        std::function<bool(qint16 &slot, qint32 &number)> conditionSearch;
-        std::function<bool(qint16 &slot, qint32 &number)> headingList;
+        std::function<bool(store::Slot &slot, qint32 &number)> conditionSearch;
+        std::function<bool(store::Slot &slot, qint32 &number)> headingList;
         std::function<void()> newEntry;
         // Loads the entry into the modification window; true when it is shown.
         std::function<bool(qint16 slot, qint32 number)> modifyEntry;
@@ -97,7 +98,7 @@ private:
     void buildStatusBar();
     void buildCommands();
     void connectSearchWindows();
-    void showChosen(const std::function<bool(qint16 &, qint32 &)> &window);
+    void showChosen(const std::function<bool(store::Slot &, qint32 &)> &window);
     void dictionarySetsCommand();
     void searchResultCommand();
     void applyBarVisibility();

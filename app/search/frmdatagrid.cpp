@@ -5,6 +5,7 @@
 
 #include "app/store/databasemodule.h"
 #include "app/store/settings.h"
+#include "app/store/slot.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
 
@@ -28,8 +29,6 @@ namespace {
 using desktop::Twips;
 namespace keys = store::keys::DataGrid;
 using Order = store::HeadingList::Order;
-
-const QString SlotMarks = QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩");
 
 int modifierState(Qt::KeyboardModifiers modifiers)
 {
@@ -151,7 +150,7 @@ void frmDataGrid::load()
             } catch (const sqlite::Error &) {
             }
         }
-        cboDictionary->addItem(SlotMarks.mid(slot, 1) + QLatin1Char(' ') + name);
+        cboDictionary->addItem(store::dictionaryLabel(slot, name));
     }
     if (cboDictionary->count() > 0) {
         cboDictionary->setCurrentIndex(0);

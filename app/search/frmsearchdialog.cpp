@@ -4,6 +4,7 @@
 
 #include "app/common/waitcursor.h"
 #include "app/store/databasemodule.h"
+#include "app/store/viewertype.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
@@ -33,15 +34,15 @@ const QStringList &matchItems()
 
 struct TypeItem {
     QString name;
-    quint8 viewer;
+    store::Viewer viewer;
 };
 const std::array<TypeItem, 5> &typeItems()
 {
-    static const std::array<TypeItem, 5> items{{{QStringLiteral("ﾃｷｽﾄ"), 1},
-                                                {QStringLiteral("ﾘｯﾁﾃｷｽﾄ"), 2},
-                                                {QStringLiteral("HTML"), 4},
-                                                {QStringLiteral("URL"), 3},
-                                                {QStringLiteral("OLE"), 5}}};
+    static const std::array<TypeItem, 5> items{{{QStringLiteral("ﾃｷｽﾄ"), store::Viewer::Text},
+                                                {QStringLiteral("ﾘｯﾁﾃｷｽﾄ"), store::Viewer::RichText},
+                                                {QStringLiteral("HTML"), store::Viewer::Html},
+                                                {QStringLiteral("URL"), store::Viewer::Url},
+                                                {QStringLiteral("OLE"), store::Viewer::Ole}}};
     return items;
 }
 
@@ -149,7 +150,7 @@ void frmSearchDialog::fillConditions(int row)
     case RowObject::Body: condition->addItem(matchItems().last()); break;
     case RowObject::Type:
         for (const TypeItem &t : typeItems())
-            condition->addItem(t.name, int(t.viewer));
+            condition->addItem(t.name, int(store::viewerCode(t.viewer)));
         break;
     }
     condition->setCurrentIndex(0);
@@ -208,7 +209,7 @@ std::optional<store::SearchCondition> frmSearchDialog::BuildSearchCondition()
                                                             : store::MatchMode::Prefix;
         condition.terms.push_back(term);
     }
-    if (condition.viewer == quint8(5) && bodySearched) {
+    if (condition.viewer == store::viewerCode(store::Viewer::Ole) && bodySearched) {
         m_prompter.inform(QStringLiteral("種類でOLEを選択していると本文の検索はできません"));
         return std::nullopt;
     }
@@ -226,7 +227,7 @@ bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition
     try {
         const store::DatabaseModule::SearchOutcome outcome = m_database.searchCondition(
             condition, frmSearchIndexList::RowLimit, [&](int slot, const store::KeywordMatch &m) {
-                m_results.AddList(qint16(slot), m.Index, m.Viewer, m.Heading, m.DocumentNumber);
+                m_results.AddList(slot, m.Index, m.Viewer, m.Heading, m.DocumentNumber);
                 ++added;
             });
         if (outcome.limitReached)
@@ -246,7 +247,7 @@ bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition
     // The dialog goes away while the user chooses; its own showing ends with that choice.
     hide();
     m_chosenNumber = 0;
-    qint16 slot = 0;
+    store::Slot slot;
     qint32 number = 0;
     if (m_results.ReturnSelectData(slot, number)) {
         m_chosenSlot = slot;
@@ -298,7 +299,7 @@ bool frmSearchDialog::ReturnSelectData(int &slot, qint32 &number)
     exec();
     if (m_chosenNumber == 0)
         return false;
-    slot = m_chosenSlot;
+    slot = m_chosenSlot.index;
     number = m_chosenNumber;
     return true;
 }

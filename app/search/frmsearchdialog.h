@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/store/searchcondition.h"
+#include "app/store/slot.h"
 
 #include <QDialog>
 
@@ -83,7 +84,7 @@ private:
     desktop::Prompter &m_prompter;
     QMenuBar *m_menuBar = nullptr;
     std::function<void(const QString &)> m_showHelp;
-    int m_chosenSlot = 0;
+    store::Slot m_chosenSlot;
     qint32 m_chosenNumber = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "app/store/headinglist.h"
 #include "app/store/messages.h"
 #include "app/store/settings.h"
+#include "app/store/slot.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
 
@@ -27,8 +28,6 @@ namespace {
 
 using desktop::Twips;
 namespace keys = store::keys::SearchIndexList;
-
-const QString SlotMarks = QStringLiteral("①②③④⑤⑥⑦⑧⑨⑩");
 
 enum Column { KeywordColumn = 0, HeadingColumn = 1, DictionaryColumn = 2 };
 
@@ -54,11 +53,6 @@ private:
 };
 
 } // namespace
-
-QString frmSearchIndexList::slotMark(int slot)
-{
-    return slot >= 0 && slot < SlotMarks.size() ? SlotMarks.mid(slot, 1) : QString();
-}
 
 frmSearchIndexList::frmSearchIndexList(store::DatabaseModule &database, store::Settings &settings,
                                        QWidget *parent)
@@ -197,21 +191,21 @@ void frmSearchIndexList::ClearList()
     updateCount();
 }
 
-QString frmSearchIndexList::dictionaryLabel(int slot)
+QString frmSearchIndexList::dictionaryLabel(store::Slot slot)
 {
-    auto it = m_labels.constFind(slot);
+    auto it = m_labels.constFind(slot.index);
     if (it != m_labels.constEnd())
         return *it;
     QString name;
-    if (store::Dictionary *d = m_database.dictionary(slot)) {
+    if (store::Dictionary *d = m_database.dictionary(slot.index)) {
         try {
             name = d->property(QStringLiteral("DictionaryName")).toString();
         } catch (const sqlite::Error &) {
         }
     }
-    name.prepend(slotMark(slot));
-    m_labels.insert(slot, name);
-    return name;
+    const QString label = store::dictionaryLabel(slot, name, {});
+    m_labels.insert(slot.index, label);
+    return label;
 }
 
 QString frmSearchIndexList::failureText(const sqlite::Error &error)
@@ -223,13 +217,15 @@ QString frmSearchIndexList::failureText(const sqlite::Error &error)
     return text + store::describeFailure(error);
 }
 
-void frmSearchIndexList::AddList(qint16 intDicIndex, const QString &strIndex, quint8 bytViewer,
+void frmSearchIndexList::AddList(store::Slot slot, const QString &strIndex, quint8 bytViewer,
                                  const QString &strHeading, qint32 lngDocNumber)
 {
     auto *item = new QTreeWidgetItem(ListIndex);
     item->setText(KeywordColumn, strIndex);
     item->setText(HeadingColumn, strHeading);
-    item->setText(DictionaryColumn, dictionaryLabel(intDicIndex));
+    item->setText(DictionaryColumn, dictionaryLabel(slot));
+    // The slot goes with the row: the label is only shown, a dictionary name may begin with a mark.
+    item->setData(DictionaryColumn, Qt::UserRole, int(slot.index));
     item->setIcon(KeywordColumn, viewerIcon(bytViewer));
     item->setData(KeywordColumn, Qt::UserRole, lngDocNumber);
 }
@@ -239,7 +235,7 @@ bool frmSearchIndexList::hasRows() const
     return ListIndex->topLevelItemCount() > 0 && m_generation == m_database.openGeneration();
 }
 
-bool frmSearchIndexList::ReturnSelectData(qint16 &intDicIndex, qint32 &lngDocNumber)
+bool frmSearchIndexList::ReturnSelectData(store::Slot &slot, qint32 &lngDocNumber)
 {
     m_chosenNumber = 0;
     // Rows of a set that has since been closed would open the wrong entries.
@@ -251,7 +247,7 @@ bool frmSearchIndexList::ReturnSelectData(qint16 &intDicIndex, qint32 &lngDocNum
     exec();
     if (m_chosenNumber == 0)
         return false;
-    intDicIndex = m_chosenSlot;
+    slot = m_chosenSlot;
     lngDocNumber = m_chosenNumber;
     return true;
 }
@@ -277,11 +273,8 @@ void frmSearchIndexList::chooseSelected()
     const QTreeWidgetItem *item = ListIndex->currentItem();
     if (!item)
         return;
-    const int slot = SlotMarks.indexOf(item->text(DictionaryColumn).left(1));
-    m_chosenSlot = qint16(slot);
-    m_chosenNumber = item->data(KeywordColumn, Qt::UserRole).toInt();
-    if (slot < 0)
-        m_chosenNumber = 0;
+    m_chosenSlot = store::Slot(item->data(DictionaryColumn, Qt::UserRole).toInt());
+    m_chosenNumber = m_chosenSlot.isValid() ? item->data(KeywordColumn, Qt::UserRole).toInt() : 0;
     finish(Accepted);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/store/slot.h"
+
 #include <QDialog>
 #include <QHash>
 
@@ -41,10 +43,10 @@ public:
     ~frmSearchIndexList() override;
 
     void ClearList();
-    void AddList(qint16 intDicIndex, const QString &strIndex, quint8 bytViewer,
+    void AddList(store::Slot slot, const QString &strIndex, quint8 bytViewer,
                  const QString &strHeading, qint32 lngDocNumber);
     // Shows the list modally; true with the chosen slot and number when the user chose a row.
-    bool ReturnSelectData(qint16 &intDicIndex, qint32 &lngDocNumber);
+    bool ReturnSelectData(store::Slot &slot, qint32 &lngDocNumber);
     // True when the list holds rows of the set that is open now.
     bool hasRows() const;
 
@@ -60,8 +62,6 @@ public:
     QLabel *lblNumberOfCases = nullptr;
     QLabel *lblMaxFlag = nullptr;
 
-    // The slot marks "①" to "⑩".
-    static QString slotMark(int slot);
     // What the user is told when a search failed: the dictionary that failed and why.
     QString failureText(const sqlite::Error &error);
 
@@ -88,7 +88,7 @@ private:
     void selectFirstRow();
     void onActivated();
     // The slot mark and the name of a dictionary ("①仕事").
-    QString dictionaryLabel(int slot);
+    QString dictionaryLabel(store::Slot slot);
 
     store::DatabaseModule &m_database;
     store::Settings &m_settings;
@@ -97,7 +97,7 @@ private:
     std::function<void(const QString &)> m_showHelp;
     QHash<int, QString> m_labels; // dictionary labels of this search, by slot
     quint64 m_generation = 0; // the open set the rows were taken from
-    qint16 m_chosenSlot = 0;
+    store::Slot m_chosenSlot;
     qint32 m_chosenNumber = 0;
     bool m_unloading = false;
     bool m_finishing = false; // a close that ends the modal showing itself

@@ -4,14 +4,17 @@ namespace qm::store {
 
 QString ViewerTypeName(int code)
 {
-    switch (code) {
-    case 1: return QStringLiteral("<ﾃｷｽﾄ>");
-    case 2: return QStringLiteral("<ﾘｯﾁ>");
-    case 3: return QStringLiteral("<URL>");
-    case 4: return QStringLiteral("<HTML>");
-    case 5: return QStringLiteral("<OLE>");
-    default: return {};
+    const std::optional<Viewer> viewer = viewerFromCode(code);
+    if (!viewer)
+        return {};
+    switch (*viewer) {
+    case Viewer::Text: return QStringLiteral("<ﾃｷｽﾄ>");
+    case Viewer::RichText: return QStringLiteral("<ﾘｯﾁ>");
+    case Viewer::Url: return QStringLiteral("<URL>");
+    case Viewer::Html: return QStringLiteral("<HTML>");
+    case Viewer::Ole: return QStringLiteral("<OLE>");
     }
+    return {};
 }
 
 } // namespace qm::store

@@ -7,16 +7,18 @@
 
 namespace qm::app {
 
-ViewerWindow *ViewerFactory::create(quint8 viewer, bool browserInMdi, ViewerContext &context)
+ViewerWindow *ViewerFactory::create(store::Viewer viewer, bool browserInMdi, ViewerContext &context)
 {
     switch (viewer) {
-    case 1: return new mdiTextBox(context);
-    case 2: return new mdiRichTextBox(context);
-    case 3: return browserInMdi ? static_cast<ViewerWindow *>(new mdiURLMDI(context)) : new mdiURL(context);
-    case 4: return browserInMdi ? static_cast<ViewerWindow *>(new mdiHTMLMDI(context)) : new mdiHTML(context);
-    case 5: return new mdiOLEContainer(context);
-    default: return nullptr;
+    case store::Viewer::Text: return new mdiTextBox(context);
+    case store::Viewer::RichText: return new mdiRichTextBox(context);
+    case store::Viewer::Url:
+        return browserInMdi ? static_cast<ViewerWindow *>(new mdiURLMDI(context)) : new mdiURL(context);
+    case store::Viewer::Html:
+        return browserInMdi ? static_cast<ViewerWindow *>(new mdiHTMLMDI(context)) : new mdiHTML(context);
+    case store::Viewer::Ole: return new mdiOLEContainer(context);
     }
+    return nullptr;
 }
 
 } // namespace qm::app

@@ -2,6 +2,8 @@
 
 #include "viewercontext.h"
 
+#include "app/store/viewertype.h"
+
 #include <QtGlobal>
 
 namespace qm::app {
@@ -13,7 +15,7 @@ class ViewerWindow;
 class ViewerFactory final
 {
 public:
-    static ViewerWindow *create(quint8 viewer, bool browserInMdi, ViewerContext &context);
+    static ViewerWindow *create(store::Viewer viewer, bool browserInMdi, ViewerContext &context);
 
 private:
     ViewerFactory() = delete;

@@ -162,7 +162,7 @@ void tst_frmModifyData::loadsTheEntryOfTheActiveViewer()
                  qPrintable(w->cboViewer->itemText(i)));
     QCOMPARE(w->txtHeading->text(), QStringLiteral("本文の見出し"));
     QCOMPARE(w->lstIndex->count(), 2);
-    QCOMPARE(w->selectedViewer(), quint8(1));
+    QCOMPARE(w->selectedViewer(), std::optional(store::Viewer::Text));
     QCOMPARE(w->TextBox->property("Text").toString(), QStringLiteral("元の本文"));
     QVERIFY(!w->IsEdited());
     QVERIFY(m_main->IsEditorOpen());
@@ -248,12 +248,12 @@ void tst_frmModifyData::typeChangeIsStoredAndReopensTheViewer()
     QVERIFY(w);
     m_fx->prompter.queueAnswer(Prompter::Answer::No);
     w->mnuEditChangeRichText->trigger();
-    QCOMPARE(w->selectedViewer(), quint8(1));
+    QCOMPARE(w->selectedViewer(), std::optional(store::Viewer::Text));
     QCOMPARE(m_fx->prompter.messages().last().text, QStringLiteral("種類を変更すると，本文が消去されますがよろしいですか"));
 
     m_fx->prompter.queueAnswer(Prompter::Answer::Yes);
     w->mnuEditChangeRichText->trigger();
-    QCOMPARE(w->selectedViewer(), quint8(2));
+    QCOMPARE(w->selectedViewer(), std::optional(store::Viewer::RichText));
     QVERIFY(w->RTFBox->isVisible());
     QVERIFY(w->TextBox->property("Text").toString().isEmpty());
     // Nothing reaches the dictionary before the update; an empty body is refused by it.
@@ -375,7 +375,7 @@ void tst_frmModifyData::copyCarriesEditedTextAndStoredObject()
     w->mnuEditCopyDic->trigger();
     form = visible<frmNewData>("frmNewData");
     QVERIFY(form);
-    QCOMPARE(form->selectedViewer(), quint8(5));
+    QCOMPARE(form->selectedViewer(), std::optional(store::Viewer::Ole));
     QCOMPARE(form->oleOLEContainer->objectType(), objects::ObjectContainer::ObjectType::Embedded);
     form->cboDictionary->setCurrentIndex(1);
     QVERIFY(form->RegisterEntry());

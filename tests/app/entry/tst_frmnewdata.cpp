@@ -176,7 +176,7 @@ void tst_frmNewData::registersAndIsFoundAtOnce()
     QVERIFY(w->TextBox->property("Text").toString().isEmpty());
     QVERIFY(!w->IsEdited());
     QCOMPARE(w->cboDictionary->currentIndex(), 1);
-    QCOMPARE(w->selectedViewer(), quint8(1));
+    QCOMPARE(w->selectedViewer(), std::optional(store::Viewer::Text));
 
     QList<QPair<int, store::KeywordMatch>> found;
     m_database->searchKeyword(QStringLiteral("りんご*"), 100,
@@ -377,7 +377,7 @@ void tst_frmNewData::droppedFiles()
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w->lblDocument, &drop);
     QVERIFY2(m_fixture->prompter.texts().isEmpty(), qPrintable(m_fixture->prompter.texts().join(u'|')));
-    QCOMPARE(w->selectedViewer(), quint8(1));
+    QCOMPARE(w->selectedViewer(), std::optional(store::Viewer::Text));
     QVERIFY(w->TextBox->isVisible());
     QCOMPARE(w->txtHeading->text(), QStringLiteral("Notes"));
     QCOMPARE(w->TextBox->property("Text").toString(), QStringLiteral("メモの本文"));
@@ -387,7 +387,7 @@ void tst_frmNewData::droppedFiles()
     w->lstIndex->addItem(QStringLiteral("kept"));
     w->LoadDroppedFile(writeFile(m_fixture->path(QStringLiteral("picture.png")), "png"));
     w->LoadDroppedFile(writeFile(m_fixture->path(QStringLiteral("noextension")), "x"));
-    QCOMPARE(w->selectedViewer(), quint8(1));
+    QCOMPARE(w->selectedViewer(), std::optional(store::Viewer::Text));
     QVERIFY(w->TextBox->isVisible());
     QCOMPARE(w->txtHeading->text(), QStringLiteral("Notes"));
     QCOMPARE(w->lstIndex->count(), 1);
@@ -397,7 +397,7 @@ void tst_frmNewData::droppedFiles()
         QSKIP("Corvane.TextBoxHTML is not registered in the control library yet");
     w->LoadDroppedFile(writeFile(m_fixture->path(QStringLiteral("page.html")),
                                  "<html><head><TITLE>The Title</TITLE></head><body>x</body></html>"));
-    QCOMPARE(w->selectedViewer(), quint8(4));
+    QCOMPARE(w->selectedViewer(), std::optional(store::Viewer::Html));
     QVERIFY(w->HTMLBox->isVisible());
     QCOMPARE(w->txtHeading->text(), QStringLiteral("The Title"));
     QCOMPARE(w->lstIndex->count(), 1);
@@ -410,7 +410,7 @@ void tst_frmNewData::unreadableDroppedFiles()
     w->TextBox->setProperty("Text", QStringLiteral("body"));
     app::SelectItemByData(*w->cboViewer, 2);
     const auto unchanged = [&] {
-        QCOMPARE(w->selectedViewer(), quint8(2));
+        QCOMPARE(w->selectedViewer(), std::optional(store::Viewer::RichText));
         QCOMPARE(w->txtHeading->text(), QStringLiteral("before"));
         QCOMPARE(w->TextBox->property("Text").toString(), QStringLiteral("body"));
     };

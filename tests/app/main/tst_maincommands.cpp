@@ -215,7 +215,7 @@ void tst_maincommands::dictionarySetsClosesEveryViewer()
     QVERIFY(!m_window->commands()->menu(QStringLiteral("mnuFind"))->isEnabled());
     // With the toolbar, the Find commands of a disabled menu do nothing.
     int searches = 0;
-    m_window->windows.conditionSearch = [&](qint16 &, qint32 &) { return ++searches < 0; };
+    m_window->windows.conditionSearch = [&](store::Slot &, qint32 &) { return ++searches < 0; };
     button("Find")->trigger();
     QCOMPARE(searches, 0);
     m_window->windows.dictionarySets = [this] { m_db->OpenDictionarySetsIndex = 0; };

@@ -508,7 +508,7 @@ void tst_mdimain::resultListIsEmptiedWhenTheSetChanges()
         rows = list->ListIndex->topLevelItemCount();
         list->reject();
     });
-    qint16 slot = 0;
+    store::Slot slot;
     qint32 number = 0;
     QVERIFY(!window()->searchIndexList()->ReturnSelectData(slot, number));
     QCOMPARE(rows, 0);

@@ -87,7 +87,7 @@ void tst_placement::run()
         modify->close();
         QVERIFY(!modify->isVisible());
 
-        qint16 slot = 0;
+        store::Slot slot;
         qint32 number = 0;
         for (const char *name : {"frmDataGrid", "frmSearchDialog"}) {
             whenShown(QString::fromLatin1(name));

@@ -26,6 +26,7 @@ private slots:
     void narrowingKeepsEveryRow();
     void narrowingSortsHeadingsByTheirFoldedKeys();
     void choosingAfterNarrowingOpensItsOwnEntry();
+    void aRowKeepsItsSlotWhenNamesLookLikeMarks();
     void cancellingAndEmptyLists();
     void settingsRoundTrip();
     void comingBackToTheListKeepsTheChosenRow();
@@ -126,11 +127,37 @@ void tst_searchindexlist::choosingAfterNarrowingOpensItsOwnEntry()
         QTest::mouseClick(m_list->ListIndex->viewport(), Qt::LeftButton, {}, centre);
         QTest::mouseDClick(m_list->ListIndex->viewport(), Qt::LeftButton, {}, centre);
     });
-    qint16 slot = -1;
+    store::Slot slot;
     qint32 number = 0;
     QVERIFY(m_list->ReturnSelectData(slot, number));
-    QCOMPARE(slot, qint16(1));
+    QCOMPARE(slot.index, qint16(1));
     QCOMPARE(number, 21);
+}
+
+void tst_searchindexlist::aRowKeepsItsSlotWhenNamesLookLikeMarks()
+{
+    // Slot 0 is named like slot 1's mark and the other way round.
+    const QString a = m_fx->dictionary(QStringLiteral("m1.dic"), QStringLiteral("②x"), {});
+    const QString b = m_fx->dictionary(QStringLiteral("m2.dic"), QStringLiteral("①y"), {});
+    m_fx->writeSet({a, b});
+    m_db->LoadDictionarySets();
+    m_db->OpenDictionarySet();
+    m_list->ClearList();
+    m_list->AddList(0, QStringLiteral("k1"), 1, QStringLiteral("h1"), 11);
+    m_list->AddList(1, QStringLiteral("k2"), 1, QStringLiteral("h2"), 21);
+    QCOMPARE(m_list->ListIndex->topLevelItem(0)->text(2), QStringLiteral("①②x"));
+    QCOMPARE(m_list->ListIndex->topLevelItem(1)->text(2), QStringLiteral("②①y"));
+    for (int row = 0; row < 2; ++row) {
+        QTimer::singleShot(0, m_list.get(), [this, row] {
+            m_list->ListIndex->setCurrentItem(m_list->ListIndex->topLevelItem(row));
+            QTest::keyClick(m_list->ListIndex, Qt::Key_Return);
+        });
+        store::Slot slot;
+        qint32 number = 0;
+        QVERIFY(m_list->ReturnSelectData(slot, number));
+        QCOMPARE(slot.index, qint16(row));
+        QCOMPARE(number, row == 0 ? 11 : 21);
+    }
 }
 
 void tst_searchindexlist::cancellingAndEmptyLists()
@@ -146,10 +173,10 @@ void tst_searchindexlist::cancellingAndEmptyLists()
         QVERIFY(m_list->isVisible());
         QTest::keyClick(m_list->ListIndex, Qt::Key_Escape);
     });
-    qint16 slot = 7;
+    store::Slot slot(7);
     qint32 number = 7;
     QVERIFY(!m_list->ReturnSelectData(slot, number));
-    QCOMPARE(slot, qint16(7));
+    QCOMPARE(slot.index, qint16(7));
     QCOMPARE(number, 7);
 
     // The close box hides the list like Escape and keeps the rows.
@@ -202,7 +229,7 @@ void tst_searchindexlist::comingBackToTheListKeepsTheChosenRow()
         counts << m_list->lblNumberOfCases->text();
         QTest::keyClick(m_list->ListIndex, Qt::Key_Return);
     });
-    qint16 slot = -1;
+    store::Slot slot;
     qint32 number = 0;
     QVERIFY(m_list->ReturnSelectData(slot, number));
     QCOMPARE(counts, (QStringList{QStringLiteral("3/5件"), QStringLiteral("3/5件")}));
