@@ -5,6 +5,7 @@
 #include "properties.h"
 #include "schema.h"
 #include "searchtables.h"
+#include "storeerror.h"
 #include "viewertype.h"
 
 #include "platform/sqlite/statement.h"
@@ -77,8 +78,7 @@ void Dictionary::openChecked(const Progress &progress)
     if (layout == schema::Layout::Unknown || !findProperty(m_db, property::Marker)) {
         m_db.close();
         m_sideFiles.removeNew(path);
-        throw Error(Error::Kind::NotDictionary, SQLITE_NOTADB,
-                    QStringLiteral("not a dictionary: %1").arg(path));
+        throw notDictionaryError(path);
     }
     // Read only, a file with the earlier trigram index is searched without the search tables.
     m_searchTables = layout == schema::Layout::Current;

@@ -40,7 +40,7 @@ public:
     };
 
     // Opens the file; throws sqlite::Error (Kind::FolderMissing when the folder of the path
-    // does not exist, Kind::NotDictionary when the file is another database). A write-protected
+    // does not exist, notDictionaryError() when the file is another database). A write-protected
     // file opens read-only: it can be searched, and every change is refused (Kind::ReadOnly).
     // The file is held with a shared lock while it is open, so no other program replaces it
     // meanwhile; while another program is replacing it, opening fails with SQLITE_BUSY.
