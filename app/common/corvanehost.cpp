@@ -1,10 +1,8 @@
 #include "corvanehost.h"
 
 #include "controls/registry.h"
-#include "controls/result.h"
-
-#include <QMetaMethod>
-#include <QMetaObject>
+#include "controls/webbrowser/webbrowser.h"
+#include "controls/webnavigate/webnavigate.h"
 
 namespace qm::app {
 
@@ -19,26 +17,18 @@ QWidget *CorvaneHost::create(const QString &className, const QString &instanceNa
 
 QString CorvaneHost::Navigate(QWidget *control, const QString &strURL)
 {
-    if (!control)
-        return {};
-    const QMetaObject *meta = control->metaObject();
-    const int index = meta->indexOfMethod("Navigate(QString)");
-    if (index < 0)
-        return {};
-    const QMetaMethod method = meta->method(index);
-    if (method.returnMetaType() != QMetaType::fromType<corvane::Result>()) {
-        method.invoke(control, Qt::DirectConnection, Q_ARG(QString, strURL));
-        return {};
-    }
-    corvane::Result result;
-    method.invoke(control, Qt::DirectConnection, Q_RETURN_ARG(corvane::Result, result), Q_ARG(QString, strURL));
-    return result.error;
+    if (auto *browser = qobject_cast<corvane::WebBrowser *>(control))
+        return browser->Navigate(strURL).error;
+    // The external navigator reports its failures itself.
+    if (auto *navigator = qobject_cast<corvane::WebNavigate *>(control))
+        navigator->Navigate(strURL);
+    return {};
 }
 
 void CorvaneHost::ShowDefault(QWidget *control)
 {
-    if (control)
-        QMetaObject::invokeMethod(control, "ShowDefault");
+    if (auto *browser = qobject_cast<corvane::WebBrowser *>(control))
+        browser->ShowDefault();
 }
 
 } // namespace qm::app

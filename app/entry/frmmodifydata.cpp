@@ -8,7 +8,7 @@
 #include "app/store/databasemodule.h"
 #include "app/store/entry.h"
 #include "app/store/messages.h"
-#include "app/viewers/viewercontext.h"
+#include "app/common/temporaryfiles.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
@@ -41,12 +41,6 @@ EntryEditorWindow::Captions captions()
 {
     return {QStringLiteral("ｷｰﾜｰﾄﾞの削除(&D)"), QStringLiteral("ｷｰﾜｰﾄﾞをすべて選択(&A)"),
             QStringLiteral("ｵﾌﾞｼﾞｪｸﾄの挿入(&I)")};
-}
-
-// The member of a text editor that carries its body.
-const char *bodyMember(quint8 viewer)
-{
-    return viewer == EntryEditorWindow::RichTextViewer ? "TextRTF" : "Text";
 }
 
 // The engine could not lock the entry's dictionary: another program is writing to it.
@@ -222,7 +216,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
 bool frmModifyData::loadBody(quint8 viewer, const QByteArray &body)
 {
     if (viewer != OleViewer) {
-        editor::setProperty(bodyEditor(viewer), bodyMember(viewer), text::cp932::decode(body));
+        editor::setBody(bodyEditor(viewer), text::cp932::decode(body));
         return true;
     }
     if (LoadOleObject(*oleOLEContainer, body, objectFilePath(EntrySlot, EntryNumber)))
@@ -463,8 +457,7 @@ void frmModifyData::PrefillNewEntry(frmNewData &form)
     form.cboViewer->setCurrentIndex(cboViewer->currentIndex());
     const quint8 viewer = selectedViewer();
     if (viewer != OleViewer) {
-        editor::setProperty(form.bodyEditor(viewer), bodyMember(viewer),
-                            editor::property(bodyEditor(viewer), bodyMember(viewer)));
+        editor::setBody(form.bodyEditor(viewer), editor::body(bodyEditor(viewer)));
         return;
     }
     // The object as it was loaded from the dictionary (an update that failed may already have

@@ -7,7 +7,7 @@
 #include "app/store/entry.h"
 #include "app/store/messages.h"
 #include "app/store/settings.h"
-#include "app/viewers/viewercontext.h"
+#include "app/common/temporaryfiles.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
