@@ -14,8 +14,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -169,36 +167,6 @@ private:
     // The rows of a lookup through the trigram index, or nullopt when the index cannot serve it
     // (no trigrams, too many candidates, an index that fails); the caller then walks the keys.
     std::optional<std::vector<KeywordMatch>> trigramLookup(const sqlite::LikePattern &pattern, int limit);
-    // A keyword row the index named that matches, with the order class of its key. Its key and
-    // keyword are UTF-8 text, one after the other, in the list's text (one buffer for all rows
-    // instead of two strings each).
-    struct CandidateRow {
-        std::size_t keyAt;
-        quint32 keySize;
-        quint32 keywordSize;
-        qint64 rowid;
-        qint32 number;
-        quint32 order;
-    };
-    struct CandidateList {
-        std::string text;
-        std::vector<CandidateRow> rows;
-        std::string_view key(const CandidateRow &r) const { return std::string_view(text).substr(r.keyAt, r.keySize); }
-        std::string_view keyword(const CandidateRow &r) const
-        {
-            return std::string_view(text).substr(r.keyAt + r.keySize, r.keywordSize);
-        }
-    };
-    class CandidateReader;
-    // The matching rows among the index rowids the index named, as far as the first `limit` of
-    // them in keyword order need; nullopt when that takes too many candidates.
-    std::optional<CandidateList> readCandidates(const sqlite::LikePattern &pattern, const std::vector<qint64> &candidates,
-                                                int limit);
-    // Puts the rows into keyword order (their texts compared byte by byte, as the keyword index
-    // orders them) and keeps the first `limit`.
-    static void sortCandidates(CandidateList &list, int limit);
-    // The rows with their entries' heading and type; nullopt when an entry is missing.
-    std::optional<std::vector<KeywordMatch>> withEntries(const CandidateList &list);
     void requireWritable() const;
     TrigramIndex &trigramIndex();
     // The keyword rows (rowid and folded key) a statement lists in its first two columns.
