@@ -349,7 +349,7 @@ std::optional<Entry> Dictionary::document(qint32 documentNumber)
     return e;
 }
 
-void Dictionary::insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number)
+void Dictionary::insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, KeywordRows &added)
 {
     requireStorable(entry);
     Statement &doc = cachedStatement("INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey) "
@@ -366,7 +366,7 @@ void Dictionary::insertEntry(const Entry &entry, const QStringList &keywords, qi
     if (entry.Viewer == quint8(Viewer::RichText))
         writeBodyText(number, entry);
     for (const QString &keyword : keywords)
-        insertKeyword(number, keyword);
+        added.push_back(insertKeyword(number, keyword));
 }
 
 void Dictionary::writeBodyText(qint32 documentNumber, const Entry &entry)
@@ -401,8 +401,9 @@ qint32 Dictionary::addEntry(const Entry &entry, const QStringList &keywords)
         sqlite::Transaction tx(m_db);
         const qint64 before = lastKeywordRow();
         qint32 number = 0;
-        insertEntry(entry, keywords, number);
-        indexKeywordRowsAfter(before);
+        KeywordRows added;
+        insertEntry(entry, keywords, number, added);
+        indexAddedKeywordRows(added, before);
         noteKeywordRows(keywords.size());
         tx.commit();
         return number;
@@ -416,13 +417,11 @@ void Dictionary::addEntries(const std::vector<NewEntry> &entries)
         sqlite::Transaction tx(m_db);
         const qint64 before = lastKeywordRow();
         qint32 number = 0;
-        qint64 keywords = 0;
-        for (const NewEntry &e : entries) {
-            insertEntry(e.entry, e.keywords, number);
-            keywords += e.keywords.size();
-        }
-        indexKeywordRowsAfter(before);
-        noteKeywordRows(keywords);
+        KeywordRows added;
+        for (const NewEntry &e : entries)
+            insertEntry(e.entry, e.keywords, number, added);
+        indexAddedKeywordRows(added, before);
+        noteKeywordRows(qint64(added.size()));
         tx.commit();
     });
 }
@@ -507,25 +506,30 @@ void Dictionary::addKeyword(qint32 documentNumber, const QString &keyword)
         if (!m_db.inTransaction())
             tx.emplace(m_db);
         const qint64 before = lastKeywordRow();
-        insertKeyword(documentNumber, keyword);
-        indexKeywordRowsAfter(before);
+        indexAddedKeywordRows({insertKeyword(documentNumber, keyword)}, before);
         noteKeywordRows(1);
         if (tx)
             tx->commit();
     });
 }
 
-void Dictionary::insertKeyword(qint32 documentNumber, const QString &keyword)
+TrigramIndex::KeywordRow Dictionary::insertKeyword(qint32 documentNumber, const QString &keyword)
 {
     // No one can type or see a U+0000, and programs that read keywords as C strings stop at
     // it, so a keyword holding one is refused (one written by another program is still found).
     if (keyword.contains(QChar(u'\0')))
         throw Error(Error::Kind::General, SQLITE_CONSTRAINT,
                     QStringLiteral("キーワードに NUL 文字 (U+0000) は使えません"));
-    Statement &st = cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES (?1, ?2, ?3)");
+    Statement &st = cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES (?1, ?2, ?3) "
+                                    "RETURNING rowid");
     const auto reset = qScopeGuard([&st] { st.reset(); });
-    st.bind(1, keyword).bind(2, documentNumber).bind(3, text::fold(keyword));
+    TrigramIndex::KeywordRow row{0, text::fold(keyword)};
+    st.bind(1, keyword).bind(2, documentNumber).bind(3, row.key);
+    if (!st.step())
+        throw Error(Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new keyword row has no number"));
+    row.rowid = st.toInt64(0);
     st.run();
+    return row;
 }
 
 qint64 Dictionary::lastKeywordRow()
@@ -535,21 +539,17 @@ qint64 Dictionary::lastKeywordRow()
     return st.step() ? st.toInt64(0) : 0;
 }
 
-void Dictionary::indexKeywordRowsAfter(qint64 row)
+void Dictionary::indexAddedKeywordRows(const KeywordRows &added, qint64 before)
 {
     if (!m_searchTables)
         return;
     // Only when another program took the highest rowid there is are new rows numbered at random;
     // then the record of the indexed rows is dropped, and the next compaction makes the index anew.
-    if (row == std::numeric_limits<qint64>::max()) {
+    if (before == std::numeric_limits<qint64>::max()) {
         m_db.exec("UPDATE Properties SET Value = '' WHERE Name = 'SearchIndexRows'");
         return;
     }
-    // New keyword rows are numbered above every row there was.
-    Statement &st = cachedStatement("SELECT rowid, IndexKey FROM \"Index\" WHERE rowid > ?1");
-    const auto reset = qScopeGuard([&st] { st.reset(); });
-    st.bind(1, qMax<qint64>(row, 0));
-    trigramIndex().add(keywordRows(st));
+    trigramIndex().add(added);
 }
 
 std::vector<TrigramIndex::KeywordRow> Dictionary::keywordRows(Statement &st)

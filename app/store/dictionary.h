@@ -153,12 +153,15 @@ private:
         }
     }
     [[noreturn]] void rethrowNamed(const sqlite::Error &e) const;
-    void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number);
-    // Adds a keyword row; the trigram index gets it from indexKeywordRowsAfter().
-    void insertKeyword(qint32 documentNumber, const QString &keyword);
+    using KeywordRows = std::vector<TrigramIndex::KeywordRow>;
+    // Adds the entry and its keyword rows; the rows go to `added` for indexAddedKeywordRows().
+    void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, KeywordRows &added);
+    // Adds a keyword row; gives its rowid and folded key, as the trigram index takes them.
+    TrigramIndex::KeywordRow insertKeyword(qint32 documentNumber, const QString &keyword);
     qint64 lastKeywordRow();
-    // Hands the trigram index every keyword row numbered above `row`.
-    void indexKeywordRowsAfter(qint64 row);
+    // Hands the trigram index the keyword rows just added; `before` is the highest keyword row
+    // there was before them.
+    void indexAddedKeywordRows(const KeywordRows &added, qint64 before);
     // Keeps the record of the keyword rows the trigram index holds (see searchtables.h).
     void noteKeywordRows(qint64 added);
     void writeBodyText(qint32 documentNumber, const Entry &entry);
