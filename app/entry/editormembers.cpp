@@ -1,69 +1,93 @@
 #include "editormembers.h"
 
-#include "controls/result.h"
+#include "controls/editorcontrol.h"
+#include "controls/fonteditorcontrol.h"
+#include "controls/richtextboxedit/richtextboxedit.h"
+#include "controls/textboxhtml/textboxhtml.h"
 
-#include <QMetaMethod>
-#include <QMetaObject>
-#include <QVariant>
 #include <QWidget>
 
 namespace qm::app::editor {
 
-QString property(const QWidget *control, const char *name)
+namespace {
+
+const corvane::EditorControl *asEditor(const QWidget *control)
 {
-    return control ? control->property(name).toString() : QString();
+    return qobject_cast<const corvane::EditorControl *>(control);
 }
 
-void setProperty(QWidget *control, const char *name, const QVariant &value)
+corvane::EditorControl *asEditor(QWidget *control)
 {
-    if (control && control->metaObject()->indexOfProperty(name) >= 0)
-        control->setProperty(name, value);
+    return qobject_cast<corvane::EditorControl *>(control);
+}
+
+} // namespace
+
+QString body(const QWidget *control)
+{
+    if (const auto *rich = qobject_cast<const corvane::RichTextBoxEdit *>(control))
+        return rich->textRtf();
+    return text(control);
+}
+
+void setBody(QWidget *control, const QString &body)
+{
+    if (auto *rich = qobject_cast<corvane::RichTextBoxEdit *>(control))
+        rich->setTextRtf(body);
+    else if (auto *editor = asEditor(control))
+        editor->setText(body);
+}
+
+QString text(const QWidget *control)
+{
+    const auto *editor = asEditor(control);
+    return editor ? editor->text() : QString();
 }
 
 bool isEdited(const QWidget *control)
 {
-    return control && control->property("Edit").toBool();
+    const auto *editor = asEditor(control);
+    return editor && editor->isEdited();
 }
 
 void clear(QWidget *control)
 {
-    if (control && control->metaObject()->indexOfMethod("Clear()") >= 0)
-        QMetaObject::invokeMethod(control, "Clear", Qt::DirectConnection);
+    if (auto *editor = asEditor(control))
+        editor->Clear();
+}
+
+void setFont(QWidget *control, const QFont &font)
+{
+    if (auto *editor = qobject_cast<corvane::FontEditorControl *>(control))
+        editor->setEditorFont(font);
+}
+
+void setTypingFont(QWidget *control, const QString &name, float points)
+{
+    auto *rich = qobject_cast<corvane::RichTextBoxEdit *>(control);
+    if (!rich)
+        return;
+    rich->setSelFontName(name);
+    rich->setSelFontSize(points);
 }
 
 QString loadFile(QWidget *control, const QString &path)
 {
-    const int index = control ? control->metaObject()->indexOfMethod("LoadFile(QString)") : -1;
-    if (index < 0)
+    auto *editor = asEditor(control);
+    if (!editor)
         return QStringLiteral("この種類の本文を編集する部品がありません。");
-    const QMetaMethod method = control->metaObject()->method(index);
-    if (method.returnMetaType() != QMetaType::fromType<corvane::Result>()) {
-        method.invoke(control, Qt::DirectConnection, Q_ARG(QString, path));
-        return {};
-    }
-    corvane::Result result;
-    method.invoke(control, Qt::DirectConnection, Q_RETURN_ARG(corvane::Result, result), Q_ARG(QString, path));
-    return result.error;
+    return editor->LoadFile(path).error;
 }
 
 std::optional<QString> title(const QWidget *control)
 {
-    if (!control)
+    const auto *html = qobject_cast<const corvane::TextBoxHTML *>(control);
+    if (!html)
         return std::nullopt;
-    auto *target = const_cast<QWidget *>(control);
-    const QMetaObject *meta = control->metaObject();
-    if (meta->indexOfMethod("GetTitle(QString*)") >= 0) {
-        QString strTitle;
-        corvane::Result result;
-        QMetaObject::invokeMethod(target, "GetTitle", Qt::DirectConnection, Q_RETURN_ARG(corvane::Result, result),
-                                  Q_ARG(QString *, &strTitle));
-        if (!result.ok())
-            return std::nullopt;
-        return strTitle;
-    }
-    if (meta->indexOfProperty("GetTitle") >= 0)
-        return control->property("GetTitle").toString();
-    return std::nullopt;
+    QString strTitle;
+    if (!html->GetTitle(&strTitle).ok())
+        return std::nullopt;
+    return strTitle;
 }
 
 } // namespace qm::app::editor

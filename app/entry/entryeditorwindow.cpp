@@ -4,11 +4,11 @@
 
 #include "app/common/listprocedures.h"
 #include "app/common/oleprocedures.h"
-#include "app/common/procedures.h"
+#include "app/common/keywordcharacters.h"
 #include "app/store/entry.h"
 #include "app/store/messages.h"
 #include "app/store/settings.h"
-#include "app/viewers/corvanehost.h"
+#include "app/common/corvanehost.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
@@ -377,8 +377,8 @@ void EntryEditorWindow::setEditorFonts(const EditorFonts &fonts)
             f.setPointSizeF(fonts.sizes[i]);
         return f;
     };
-    editor::setProperty(TextBox, "Font", font(0));
-    editor::setProperty(HTMLBox, "Font", font(2));
+    editor::setFont(TextBox, font(0));
+    editor::setFont(HTMLBox, font(2));
     // Setting a font is no edit of the body.
     for (QWidget *w : {TextBox, HTMLBox})
         editor::clear(w);
@@ -388,8 +388,7 @@ void EntryEditorWindow::setEditorFonts(const EditorFonts &fonts)
 void EntryEditorWindow::applyRichTextFont()
 {
     // The rich-text editor's font is the format of what is typed next, which its Clear resets.
-    editor::setProperty(RTFBox, "SelFontName", m_fonts.names[1]);
-    editor::setProperty(RTFBox, "SelFontSize", m_fonts.sizes[1]);
+    editor::setTypingFont(RTFBox, m_fonts.names[1], m_fonts.sizes[1]);
 }
 
 void EntryEditorWindow::clearBodies()
@@ -550,22 +549,22 @@ std::optional<QByteArray> EntryEditorWindow::storedBody(Viewer viewer, const QSt
         return object;
     }
     case Viewer::RichText:
-        text = editor::property(RTFBox, "TextRTF");
+        text = editor::body(RTFBox);
         // An empty rich text box still gives the frame of an RTF document.
-        if (!text.contains(QLatin1String("\\pict")) && editor::property(RTFBox, "Text").isEmpty())
+        if (!text.contains(QLatin1String("\\pict")) && editor::text(RTFBox).isEmpty())
             return QByteArray();
         break;
     case Viewer::Html:
-        text = editor::property(HTMLBox, "Text");
+        text = editor::text(HTMLBox);
         // Characters CP932 cannot hold are kept as character references.
         if (!fitsDictionary(text::cp932::encodedHtmlSize(text)))
             return std::nullopt;
         return text::cp932::encodeHtml(text);
     case Viewer::Text:
-        text = editor::property(TextBox, "Text");
+        text = editor::text(TextBox);
         break;
     case Viewer::Url:
-        text = editor::property(URLBox, "Text");
+        text = editor::text(URLBox);
         break;
     }
     if (text.isEmpty())

@@ -8,8 +8,8 @@
 #include "app/store/databasemodule.h"
 #include "app/store/entry.h"
 #include "app/store/messages.h"
+#include "app/common/temporaryfiles.h"
 #include "app/store/slot.h"
-#include "app/viewers/viewercontext.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
@@ -40,12 +40,6 @@ EntryEditorWindow::Captions captions()
 {
     return {QStringLiteral("ｷｰﾜｰﾄﾞの削除(&D)"), QStringLiteral("ｷｰﾜｰﾄﾞをすべて選択(&A)"),
             QStringLiteral("ｵﾌﾞｼﾞｪｸﾄの挿入(&I)")};
-}
-
-// The member of a text editor that carries its body.
-const char *bodyMember(store::Viewer viewer)
-{
-    return viewer == store::Viewer::RichText ? "TextRTF" : "Text";
 }
 
 // The engine could not lock the entry's dictionary: another program is writing to it.
@@ -222,7 +216,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
 bool frmModifyData::loadBody(store::Viewer viewer, const QByteArray &body)
 {
     if (viewer != store::Viewer::Ole) {
-        editor::setProperty(bodyEditor(viewer), bodyMember(viewer), text::cp932::decode(body));
+        editor::setBody(bodyEditor(viewer), text::cp932::decode(body));
         return true;
     }
     if (LoadOleObject(*oleOLEContainer, body, objectFilePath(EntrySlot, EntryNumber)))
@@ -466,8 +460,7 @@ void frmModifyData::PrefillNewEntry(frmNewData &form)
     if (!viewer)
         return;
     if (viewer != store::Viewer::Ole) {
-        editor::setProperty(form.bodyEditor(*viewer), bodyMember(*viewer),
-                            editor::property(bodyEditor(*viewer), bodyMember(*viewer)));
+        editor::setBody(form.bodyEditor(*viewer), editor::body(bodyEditor(*viewer)));
         return;
     }
     // The object as it was loaded from the dictionary (an update that failed may already have

@@ -5,7 +5,7 @@
 #include "printcommand.h"
 #include "windowarrangement.h"
 
-#include "app/common/procedures.h"
+#include "app/common/keywordcharacters.h"
 #include "app/common/showhelp.h"
 #include "app/common/waitcursor.h"
 #include "app/icons/viewericons.h"
@@ -14,7 +14,7 @@
 #include "app/search/frmsearchindexlist.h"
 #include "app/store/databasemodule.h"
 #include "app/viewers/browsersurface.h"
-#include "app/viewers/corvanehost.h"
+#include "app/common/corvanehost.h"
 #include "app/viewers/textviewer.h"
 #include "app/viewers/viewerfactory.h"
 #include "controls/webnavigate/desktoplink.h"

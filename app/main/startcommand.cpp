@@ -2,7 +2,7 @@
 
 #include "mdimain.h"
 
-#include "app/common/procedures.h"
+#include "app/common/keywordcharacters.h"
 #include "app/store/databasemodule.h"
 
 #include <QApplication>

@@ -6,6 +6,7 @@
 #include "foldkeys.h"
 #include "schema.h"
 #include "searchtables.h"
+#include "storeerror.h"
 
 #include "platform/sqlite/database.h"
 #include "platform/sqlite/statement.h"
@@ -137,7 +138,7 @@ private:
         // back into the old file first: it belongs to that file, never to the copy.
         sqlite::Database source(m_path, sqlite::Database::OpenMode::ReadWrite);
         if (!schema::isDictionary(source))
-            throw Error(Error::Kind::NotDictionary, SQLITE_NOTADB, QStringLiteral("not a dictionary: %1").arg(m_path));
+            throw notDictionaryError(m_path);
         m_pages = pragmaValue(source, "PRAGMA page_count");
         m_pageSize = int(pragmaValue(source, "PRAGMA page_size"));
         // The copy is attached by the engine for the time of the statement.

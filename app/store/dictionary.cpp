@@ -2,17 +2,27 @@
 
 #include "bodytext.h"
 #include "foldkeys.h"
+#include "messages.h"
 #include "properties.h"
 #include "schema.h"
 #include "searchtables.h"
+#include "storeerror.h"
+#include "trigramcandidates.h"
+#include "trigramindex.h"
 #include "viewertype.h"
 
+#include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
 #include "platform/sqlite/transaction.h"
+#include "platform/text/fold.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
+
+#include <algorithm>
+#include <limits>
 
 #include <sqlite3.h>
 
@@ -77,8 +87,7 @@ void Dictionary::openChecked(const Progress &progress)
     if (layout == schema::Layout::Unknown || !findProperty(m_db, property::Marker)) {
         m_db.close();
         m_sideFiles.removeNew(path);
-        throw Error(Error::Kind::NotDictionary, SQLITE_NOTADB,
-                    QStringLiteral("not a dictionary: %1").arg(path));
+        throw notDictionaryError(path);
     }
     // Read only, a file with the earlier trigram index is searched without the search tables.
     m_searchTables = layout == schema::Layout::Current;
@@ -282,6 +291,421 @@ qint64 Dictionary::documentRowCount()
     followReplacement();
     Statement st(m_db, "SELECT count(*) FROM Document");
     return st.step() ? st.toInt64(0) : 0;
+}
+
+// Entries and their keywords.
+
+namespace {
+
+QString formatDate(const QDateTime &date)
+{
+    return date.isValid() ? date.toString(QString::fromLatin1(schema::DateFormat)) : QString();
+}
+
+QDateTime parseDate(const QString &text)
+{
+    return QDateTime::fromString(text, QString::fromLatin1(schema::DateFormat));
+}
+
+Error bodyTooLarge(qint64 bytes)
+{
+    return Error(Error::Kind::TooLarge, SQLITE_TOOBIG, describeTooLargeBody(bytes));
+}
+
+// Checks what every written entry must be: one of the five types, a body the program can read
+// back.
+void requireStorable(const Entry &entry)
+{
+    if (!isViewerCode(entry.Viewer))
+        throw Error(Error::Kind::General, SQLITE_CONSTRAINT,
+                    QStringLiteral("viewer type %1 does not exist").arg(entry.Viewer));
+    if (entry.Document.size() > MaxBodyBytes)
+        throw bodyTooLarge(entry.Document.size());
+}
+
+} // namespace
+
+std::optional<Entry> Dictionary::document(qint32 documentNumber)
+{
+    followReplacement();
+    // The body's length comes from the row's header, so a huge body is refused without
+    // reading it.
+    Statement head(m_db, "SELECT Viewer, Heading, RenewalDate, length(Document) "
+                         "FROM Document WHERE DocumentNumber = ?1");
+    head.bind(1, documentNumber);
+    if (!head.step())
+        return std::nullopt;
+    if (head.toInt64(3) > MaxBodyBytes)
+        throw bodyTooLarge(head.toInt64(3));
+    Entry e;
+    e.DocumentNumber = documentNumber;
+    e.Viewer = quint8(head.toInt(0));
+    e.Heading = head.toText(1);
+    e.RenewalDate = parseDate(head.toText(2));
+    Statement body(m_db, "SELECT Document FROM Document WHERE DocumentNumber = ?1");
+    body.bind(1, documentNumber);
+    if (body.step())
+        e.Document = body.toBlob(0);
+    return e;
+}
+
+void Dictionary::insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, KeywordRows &added)
+{
+    requireStorable(entry);
+    Statement &doc = cachedStatement("INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey) "
+                                     "VALUES (?1, ?2, ?3, ?4, ?5) RETURNING DocumentNumber");
+    const auto resetDoc = qScopeGuard([&doc] { doc.reset(); });
+    // The body is read where it is; the statement is reset before the entry goes, and every use
+    // binds it anew.
+    doc.bind(1, int(entry.Viewer)).bind(2, entry.Heading).bindBlobInPlace(3, entry.Document);
+    doc.bind(4, formatDate(entry.RenewalDate)).bind(5, text::fold(entry.Heading));
+    if (!doc.step())
+        throw Error(Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new entry has no number"));
+    number = doc.toInt(0);
+    doc.run();
+    if (entry.Viewer == quint8(Viewer::RichText))
+        writeBodyText(number, entry);
+    for (const QString &keyword : keywords)
+        added.push_back(insertKeyword(number, keyword));
+}
+
+void Dictionary::writeBodyText(qint32 documentNumber, const Entry &entry)
+{
+    if (!m_searchTables)
+        return;
+    if (entry.Viewer != quint8(Viewer::RichText)) {
+        Statement &st = cachedStatement("DELETE FROM DocumentText WHERE DocumentNumber = ?1");
+        const auto reset = qScopeGuard([&st] { st.reset(); });
+        st.bind(1, documentNumber);
+        st.run();
+        return;
+    }
+    Statement &st = cachedStatement("INSERT INTO DocumentText (DocumentNumber, TextKey) VALUES (?1, ?2) "
+                                    "ON CONFLICT (DocumentNumber) DO UPDATE SET TextKey = excluded.TextKey");
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    st.bind(1, documentNumber);
+    // Without a reader the text stays NULL: it is read when searched, and stored at the next
+    // rebuild.
+    const QString key = bodySearchKey(entry.Viewer, entry.Document);
+    if (key.isNull())
+        st.bindNull(2);
+    else
+        st.bind(2, key);
+    st.run();
+}
+
+qint32 Dictionary::addEntry(const Entry &entry, const QStringList &keywords)
+{
+    return writing([&] {
+        requireWritable();
+        sqlite::Transaction tx(m_db);
+        const qint64 before = lastKeywordRow();
+        qint32 number = 0;
+        KeywordRows added;
+        insertEntry(entry, keywords, number, added);
+        indexAddedKeywordRows(added, before);
+        noteKeywordRows(keywords.size());
+        tx.commit();
+        return number;
+    });
+}
+
+void Dictionary::addEntries(const std::vector<NewEntry> &entries)
+{
+    writing([&] {
+        requireWritable();
+        sqlite::Transaction tx(m_db);
+        const qint64 before = lastKeywordRow();
+        qint32 number = 0;
+        KeywordRows added;
+        for (const NewEntry &e : entries)
+            insertEntry(e.entry, e.keywords, number, added);
+        indexAddedKeywordRows(added, before);
+        noteKeywordRows(qint64(added.size()));
+        tx.commit();
+    });
+}
+
+void Dictionary::noteKeywordRows(qint64 added)
+{
+    if (!m_searchTables || added == 0)
+        return;
+    // "count highest-rowid" (see searchtables.h); without a record the rows cannot be vouched
+    // for, and the next compaction makes the index anew.
+    Statement &read = cachedStatement("SELECT Value FROM Properties WHERE Name = 'SearchIndexRows'");
+    const auto resetRead = qScopeGuard([&read] { read.reset(); });
+    const QStringList parts = read.step() ? read.toText(0).split(QLatin1Char(' ')) : QStringList();
+    if (parts.size() != 2)
+        return;
+    const qint64 last = lastKeywordRow();
+    Statement &write = cachedStatement("UPDATE Properties SET Value = ?1 WHERE Name = 'SearchIndexRows'");
+    const auto resetWrite = qScopeGuard([&write] { write.reset(); });
+    write.bind(1, QString::number(parts[0].toLongLong() + added) + QLatin1Char(' ') + QString::number(last));
+    write.run();
+}
+
+bool Dictionary::updateEntry(const Entry &entry)
+{
+    return writing([&] {
+        requireWritable();
+        requireStorable(entry);
+        sqlite::Transaction tx(m_db);
+        Statement st(m_db, "UPDATE Document SET Viewer = ?2, Heading = ?3, Document = ?4, RenewalDate = ?5, "
+                           "HeadingKey = ?6 WHERE DocumentNumber = ?1");
+        st.bind(1, entry.DocumentNumber).bind(2, int(entry.Viewer)).bind(3, entry.Heading);
+        st.bindBlobInPlace(4, entry.Document).bind(5, formatDate(entry.RenewalDate)).bind(6, text::fold(entry.Heading));
+        st.run();
+        if (m_db.changes() == 0)
+            return false;
+        writeBodyText(entry.DocumentNumber, entry);
+        tx.commit();
+        return true;
+    });
+}
+
+bool Dictionary::deleteEntry(qint32 documentNumber)
+{
+    return writing([&] {
+        requireWritable();
+        sqlite::Transaction tx(m_db);
+        // The keyword rows go with the entry (and its body text); the trigram index, which the
+        // engine does not keep, loses them first.
+        if (m_searchTables) {
+            Statement rows(m_db, "SELECT rowid, IndexKey FROM \"Index\" WHERE DocumentNumber = ?1");
+            rows.bind(1, documentNumber);
+            const std::vector<TrigramIndex::KeywordRow> keywords = keywordRows(rows);
+            trigramIndex().remove(keywords);
+            noteKeywordRows(-qint64(keywords.size()));
+        }
+        Statement st(m_db, "DELETE FROM Document WHERE DocumentNumber = ?1");
+        st.bind(1, documentNumber);
+        st.run();
+        const bool deleted = m_db.changes() > 0;
+        tx.commit();
+        return deleted;
+    });
+}
+
+QStringList Dictionary::keywords(qint32 documentNumber)
+{
+    followReplacement();
+    Statement st(m_db, "SELECT \"Index\" FROM \"Index\" WHERE DocumentNumber = ?1 ORDER BY rowid");
+    st.bind(1, documentNumber);
+    QStringList out;
+    while (st.step())
+        out.append(st.toText(0));
+    return out;
+}
+
+void Dictionary::addKeyword(qint32 documentNumber, const QString &keyword)
+{
+    writing([&] {
+        requireWritable();
+        // Inside an open transaction (an edit session) the keyword is written into it.
+        std::optional<sqlite::Transaction> tx;
+        if (!m_db.inTransaction())
+            tx.emplace(m_db);
+        const qint64 before = lastKeywordRow();
+        indexAddedKeywordRows({insertKeyword(documentNumber, keyword)}, before);
+        noteKeywordRows(1);
+        if (tx)
+            tx->commit();
+    });
+}
+
+TrigramIndex::KeywordRow Dictionary::insertKeyword(qint32 documentNumber, const QString &keyword)
+{
+    // No one can type or see a U+0000, and programs that read keywords as C strings stop at
+    // it, so a keyword holding one is refused (one written by another program is still found).
+    if (keyword.contains(QChar(u'\0')))
+        throw Error(Error::Kind::General, SQLITE_CONSTRAINT,
+                    QStringLiteral("キーワードに NUL 文字 (U+0000) は使えません"));
+    Statement &st = cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES (?1, ?2, ?3) "
+                                    "RETURNING rowid");
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    TrigramIndex::KeywordRow row{0, text::fold(keyword)};
+    st.bind(1, keyword).bind(2, documentNumber).bind(3, row.key);
+    if (!st.step())
+        throw Error(Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new keyword row has no number"));
+    row.rowid = st.toInt64(0);
+    st.run();
+    return row;
+}
+
+qint64 Dictionary::lastKeywordRow()
+{
+    Statement &st = cachedStatement("SELECT coalesce(max(rowid), 0) FROM \"Index\"");
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    return st.step() ? st.toInt64(0) : 0;
+}
+
+void Dictionary::indexAddedKeywordRows(const KeywordRows &added, qint64 before)
+{
+    if (!m_searchTables)
+        return;
+    // Only when another program took the highest rowid there is are new rows numbered at random;
+    // then the record of the indexed rows is dropped, and the next compaction makes the index anew.
+    if (before == std::numeric_limits<qint64>::max()) {
+        m_db.exec("UPDATE Properties SET Value = '' WHERE Name = 'SearchIndexRows'");
+        return;
+    }
+    trigramIndex().add(added);
+}
+
+std::vector<TrigramIndex::KeywordRow> Dictionary::keywordRows(Statement &st)
+{
+    std::vector<TrigramIndex::KeywordRow> rows;
+    while (st.step())
+        rows.push_back({st.toInt64(0), st.toText(1)});
+    return rows;
+}
+
+TrigramIndex &Dictionary::trigramIndex()
+{
+    if (!m_trigrams)
+        m_trigrams = std::make_unique<TrigramIndex>(m_db);
+    return *m_trigrams;
+}
+
+bool Dictionary::deleteKeyword(qint32 documentNumber, const QString &keyword)
+{
+    return writing([&] {
+        requireWritable();
+        std::optional<sqlite::Transaction> tx; // see addKeyword()
+        if (!m_db.inTransaction())
+            tx.emplace(m_db);
+        Statement find(m_db, "SELECT rowid, IndexKey FROM \"Index\" "
+                             "WHERE DocumentNumber = ?1 AND \"Index\" = ?2 ORDER BY rowid LIMIT 1");
+        find.bind(1, documentNumber).bind(2, keyword);
+        if (!find.step())
+            return false;
+        const qint64 row = find.toInt64(0);
+        const QString key = find.toText(1);
+        find.reset();
+        Statement st(m_db, "DELETE FROM \"Index\" WHERE rowid = ?1");
+        st.bind(1, row);
+        st.run();
+        const bool deleted = m_db.changes() > 0;
+        // The row goes first: should the index then fail, it only names a row that is gone.
+        if (deleted && m_searchTables) {
+            // The index holds the row under its stored key.
+            trigramIndex().remove({{row, key}});
+            noteKeywordRows(-1);
+        }
+        if (tx)
+            tx->commit();
+        return deleted;
+    });
+}
+
+int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
+                              const std::function<void(const KeywordMatch &)> &sink)
+{
+    followReplacement();
+    if (limit <= 0)
+        return 0;
+    const bool ranged = !pattern.literalPrefix().isEmpty();
+    if (!ranged) {
+        if (std::optional<std::vector<KeywordMatch>> rows = trigramLookup(pattern, limit)) {
+            for (const KeywordMatch &m : *rows)
+                sink(m);
+            return int(rows->size());
+        }
+    }
+    Statement &st = cachedStatement(keywordLookupSql(pattern));
+    // Reset however the loop ends, so the file is not held by an unfinished read.
+    const auto release = qScopeGuard([&st] { st.reset(); });
+    if (ranged) {
+        const QByteArray prefix = pattern.literalPrefix().toUtf8();
+        st.bindUtf8(1, prefix).bindUtf8(2, sqlite::prefixUpperBound(prefix));
+    }
+    if (!(ranged && pattern.isPurePrefix()))
+        st.bind(3, pattern.source());
+    st.bind(4, limit);
+    int count = 0;
+    KeywordMatch m;
+    while (st.step()) {
+        m.Index = st.toText(0);
+        m.Heading = st.toText(1);
+        m.Viewer = quint8(st.toInt(2));
+        m.DocumentNumber = st.toInt(3);
+        sink(m);
+        ++count;
+    }
+    return count;
+}
+
+bool Dictionary::indexHoldsEveryRow()
+{
+    Statement &st = cachedStatement(searchtables::IndexableRowsSql);
+    const auto release = qScopeGuard([&st] { st.reset(); });
+    return st.step() && st.toInt(0) == 1;
+}
+
+std::optional<std::vector<qint64>> Dictionary::trigramRows(const sqlite::LikePattern &pattern, qint64 cap)
+{
+    followReplacement();
+    const std::vector<Trigram> trigrams = trigramsOf(pattern);
+    if (!m_searchTables || trigrams.empty() || !indexHoldsEveryRow())
+        return std::nullopt;
+    std::vector<qint64> rows = trigramIndex().rowsWithAll(trigrams);
+    if (qint64(rows.size()) > cap)
+        return std::nullopt;
+    std::transform(rows.begin(), rows.end(), rows.begin(), searchtables::keywordRowOf);
+    return rows;
+}
+
+std::optional<std::vector<KeywordMatch>> Dictionary::trigramLookup(const sqlite::LikePattern &pattern, int limit)
+{
+    const std::vector<Trigram> trigrams = trigramsOf(pattern);
+    if (!m_searchTables || trigrams.empty())
+        return std::nullopt;
+    try {
+        // One read transaction for all the statements: alone, each would take and give back
+        // the file's lock and look for a journal.
+        const bool ownTransaction = !m_db.inTransaction();
+        Statement &commit = cachedStatement("COMMIT");
+        if (ownTransaction)
+            cachedStatement("BEGIN").run();
+        const auto endRead = qScopeGuard([&] {
+            // Ending a read loses nothing, so a failure to end it is passed over like any
+            // failure of the lookup.
+            if (ownTransaction && m_db.inTransaction()) {
+                try {
+                    commit.run();
+                } catch (const Error &) {
+                }
+            }
+        });
+        if (!indexHoldsEveryRow())
+            return std::nullopt;
+        const CachedStatements statements = [this](const char *sql) -> Statement & { return cachedStatement(sql); };
+        return matchingCandidates(statements, pattern, trigramIndex().rowsWithAll(trigrams), limit);
+    } catch (const Error &) {
+        // An index that fails (damaged behind the store's back) is passed over: the walk finds
+        // the same rows without it.
+        return std::nullopt;
+    }
+}
+
+const char *Dictionary::keywordLookupSql(const sqlite::LikePattern &pattern)
+{
+    // Rows come in the order of the keyword index (folded key, entry, keyword), so the engine
+    // walks the index and never sorts; both tables are read through their covering indexes. A
+    // pattern with literal text in front scans only that range; a pattern that is that text and
+    // one "*" needs no test per row.
+#define QM_KEYWORD_LOOKUP(where)                                                                   \
+    "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "                                   \
+    "FROM \"Index\" AS i INDEXED BY Index_Index "                                                   \
+    "INNER JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = i.DocumentNumber " \
+    "WHERE " where " "                                                                             \
+    "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?4"
+    if (pattern.literalPrefix().isEmpty())
+        return QM_KEYWORD_LOOKUP("qm_like(?3, i.IndexKey)");
+    if (pattern.isPurePrefix())
+        return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2");
+    return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2 AND qm_like(?3, i.IndexKey)");
+#undef QM_KEYWORD_LOOKUP
 }
 
 } // namespace qm::store

@@ -14,8 +14,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -40,7 +38,7 @@ public:
     };
 
     // Opens the file; throws sqlite::Error (Kind::FolderMissing when the folder of the path
-    // does not exist, Kind::NotDictionary when the file is another database). A write-protected
+    // does not exist, notDictionaryError() when the file is another database). A write-protected
     // file opens read-only: it can be searched, and every change is refused (Kind::ReadOnly).
     // The file is held with a shared lock while it is open, so no other program replaces it
     // meanwhile; while another program is replacing it, opening fails with SQLITE_BUSY.
@@ -155,12 +153,15 @@ private:
         }
     }
     [[noreturn]] void rethrowNamed(const sqlite::Error &e) const;
-    void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number);
-    // Adds a keyword row; the trigram index gets it from indexKeywordRowsAfter().
-    void insertKeyword(qint32 documentNumber, const QString &keyword);
+    using KeywordRows = std::vector<TrigramIndex::KeywordRow>;
+    // Adds the entry and its keyword rows; the rows go to `added` for indexAddedKeywordRows().
+    void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, KeywordRows &added);
+    // Adds a keyword row; gives its rowid and folded key, as the trigram index takes them.
+    TrigramIndex::KeywordRow insertKeyword(qint32 documentNumber, const QString &keyword);
     qint64 lastKeywordRow();
-    // Hands the trigram index every keyword row numbered above `row`.
-    void indexKeywordRowsAfter(qint64 row);
+    // Hands the trigram index the keyword rows just added; `before` is the highest keyword row
+    // there was before them.
+    void indexAddedKeywordRows(const KeywordRows &added, qint64 before);
     // Keeps the record of the keyword rows the trigram index holds (see searchtables.h).
     void noteKeywordRows(qint64 added);
     void writeBodyText(qint32 documentNumber, const Entry &entry);
@@ -169,36 +170,6 @@ private:
     // The rows of a lookup through the trigram index, or nullopt when the index cannot serve it
     // (no trigrams, too many candidates, an index that fails); the caller then walks the keys.
     std::optional<std::vector<KeywordMatch>> trigramLookup(const sqlite::LikePattern &pattern, int limit);
-    // A keyword row the index named that matches, with the order class of its key. Its key and
-    // keyword are UTF-8 text, one after the other, in the list's text (one buffer for all rows
-    // instead of two strings each).
-    struct CandidateRow {
-        std::size_t keyAt;
-        quint32 keySize;
-        quint32 keywordSize;
-        qint64 rowid;
-        qint32 number;
-        quint32 order;
-    };
-    struct CandidateList {
-        std::string text;
-        std::vector<CandidateRow> rows;
-        std::string_view key(const CandidateRow &r) const { return std::string_view(text).substr(r.keyAt, r.keySize); }
-        std::string_view keyword(const CandidateRow &r) const
-        {
-            return std::string_view(text).substr(r.keyAt + r.keySize, r.keywordSize);
-        }
-    };
-    class CandidateReader;
-    // The matching rows among the index rowids the index named, as far as the first `limit` of
-    // them in keyword order need; nullopt when that takes too many candidates.
-    std::optional<CandidateList> readCandidates(const sqlite::LikePattern &pattern, const std::vector<qint64> &candidates,
-                                                int limit);
-    // Puts the rows into keyword order (their texts compared byte by byte, as the keyword index
-    // orders them) and keeps the first `limit`.
-    static void sortCandidates(CandidateList &list, int limit);
-    // The rows with their entries' heading and type; nullopt when an entry is missing.
-    std::optional<std::vector<KeywordMatch>> withEntries(const CandidateList &list);
     void requireWritable() const;
     TrigramIndex &trigramIndex();
     // The keyword rows (rowid and folded key) a statement lists in its first two columns.

@@ -1,6 +1,7 @@
 #include "messages.h"
 
 #include "entry.h"
+#include "storeerror.h"
 
 #include "platform/sqlite/error.h"
 
@@ -12,10 +13,11 @@ namespace qm::store {
 
 QString describeFailure(const sqlite::Error &error)
 {
+    if (isNotDictionaryError(error))
+        return QStringLiteral("辞書ファイルではありません");
     using Kind = sqlite::Error::Kind;
     switch (error.kind()) {
     case Kind::FolderMissing: return QStringLiteral("フォルダーが見つかりません");
-    case Kind::NotDictionary: return QStringLiteral("辞書ファイルではありません");
     case Kind::Cancelled: return QStringLiteral("処理を中止しました");
     case Kind::ReadOnly:
     case Kind::TooLarge: return error.message();

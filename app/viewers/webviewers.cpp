@@ -1,6 +1,6 @@
 #include "webviewers.h"
 
-#include "corvanehost.h"
+#include "app/common/corvanehost.h"
 
 #include "controls/webbrowser/webbrowser.h"
 #include "platform/desktop/prompter.h"

@@ -10,4 +10,10 @@ Error::Error(Kind kind, int code, const QString &message)
 {
 }
 
+Error::Error(Kind kind, int code, const QString &message, int mark)
+    : Error(kind, code, message)
+{
+    m_mark = mark;
+}
+
 } // namespace qm::sqlite

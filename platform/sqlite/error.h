@@ -14,22 +14,26 @@ public:
         General,       // any engine or file failure
         FolderMissing, // the folder of the path does not exist
         BadPattern,    // a LIKE pattern the engine cannot read
-        NotDictionary, // the file opens but is not one of ours
         ReadOnly,      // a write to a file that is open only for reading
         TooLarge,      // a value larger than the program reads or writes
         Cancelled      // the user stopped a long operation
     };
 
     Error(Kind kind, int code, const QString &message);
+    // An error that a layer above marks with a failure of its own (`mark` not 0), which only
+    // that layer tells apart. The mark goes with every copy of the error.
+    Error(Kind kind, int code, const QString &message, int mark);
 
     Kind kind() const { return m_kind; }
     int code() const { return m_code; }
     QString message() const { return m_message; }
+    int mark() const { return m_mark; }
 
 private:
     Kind m_kind;
     int m_code;
     QString m_message;
+    int m_mark = 0;
 };
 
 } // namespace qm::sqlite

@@ -1,5 +1,5 @@
 #include "app/common/listprocedures.h"
-#include "app/common/procedures.h"
+#include "app/common/keywordcharacters.h"
 
 #include <QComboBox>
 #include <QListWidget>

@@ -7,7 +7,7 @@ class QWidget;
 namespace qm::app {
 
 // How the program uses the control library: controls are created by class name and driven
-// only through their published members.
+// through the library's exported classes; a widget of another class is left alone.
 class CorvaneHost final
 {
 public:
