@@ -38,7 +38,7 @@ void checkText(const QString &text)
     if (table.DictionarySetCount < 0 || table.DictionarySetCount > MaxDictionarySets)
         fail("set count out of range", text);
     for (int i = 0; i < table.DictionarySetCount; ++i)
-        if (table.DictionarySetList[i].FileCount < 0 || table.DictionarySetList[i].FileCount > MaxDictionariesPerSet)
+        if (table.DictionarySetList[i].count() < 0 || table.DictionarySetList[i].count() > MaxDictionariesPerSet)
             fail("file count out of range", text);
     if (!checkDictionarySets(text).isEmpty())
         return;

@@ -90,12 +90,9 @@ void frmDictionarySets::buildButtons(QWidget *client)
 
 void frmDictionarySets::load()
 {
-    m_index = m_database.OpenDictionarySetsIndex;
-    store::DictionarySet original;
-    if (m_index >= 0 && m_index < store::MaxDictionarySets)
-        original = m_database.DictionarySetList[std::size_t(m_index)];
-    m_set = WorkingSet(original);
-    txtDicSetsName->setText(original.SetName);
+    m_index = m_database.OpenDictionarySetsIndex();
+    m_set = m_database.sets().at(m_index);
+    txtDicSetsName->setText(m_set.name());
     refreshList(-1);
 }
 
@@ -236,7 +233,7 @@ void frmDictionarySets::showHelp()
 
 void frmDictionarySets::acceptSet()
 {
-    if (m_set.set().SetName.isEmpty()) {
+    if (m_set.name().isEmpty()) {
         if (!m_prompter.confirm(QStringLiteral("辞書セット名がないので，この設定は削除されますがよろしいですか"),
                                 Prompter::Answer::No))
             return;
@@ -253,8 +250,7 @@ void frmDictionarySets::acceptSet()
 
 void frmDictionarySets::writeBack()
 {
-    if (m_index >= 0 && m_index < store::MaxDictionarySets)
-        m_database.DictionarySetList[std::size_t(m_index)] = m_set.set();
+    m_database.sets().replace(m_index, m_set);
 }
 
 } // namespace qm::app

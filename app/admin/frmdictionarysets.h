@@ -2,7 +2,7 @@
 
 #include "adminparts.h"
 #include "dictionaryfiledialog.h"
-#include "workingset.h"
+#include "app/store/dictionaryset.h"
 
 #include <QDialog>
 
@@ -43,7 +43,7 @@ public:
     // The file dialog of cmdAdd; the editor's own one by default.
     void setFileChooser(desktop::FileChooser &chooser) { m_chooser = &chooser; }
 
-    const store::DictionarySet &workingCopy() const { return m_set.set(); }
+    const store::DictionarySet &workingCopy() const { return m_set; }
 
     QLineEdit *txtDicSetsName = nullptr;
     QListWidget *lstDicName = nullptr;
@@ -83,7 +83,7 @@ private:
     DictionaryFileDialog m_fileDialog;
     desktop::FileChooser *m_chooser = &m_fileDialog;
     int m_index = -1;
-    WorkingSet m_set;
+    store::DictionarySet m_set;
 };
 
 } // namespace qm::app

@@ -76,9 +76,7 @@ void frmDictionarySetsList::buildControls(QWidget *client)
 void frmDictionarySetsList::load()
 {
     RefreshSetList();
-    select(lstDicSets, m_database.OpenDictionarySetsIndex < m_database.DictionarySetCount
-                           ? m_database.OpenDictionarySetsIndex
-                           : -1);
+    select(lstDicSets, m_database.OpenDictionarySetsIndex());
     // No dictionary is open from here until the list closes, so the editor and the dictionary
     // dialogs never work on an open file.
     m_database.CloseDictionarySet();
@@ -94,9 +92,9 @@ void frmDictionarySetsList::RefreshSetList()
 {
     const int remembered = selectedRow();
     lstDicSets->clear();
-    const int count = m_database.DictionarySetCount;
+    const int count = m_database.DictionarySetCount();
     for (int i = 0; i < count; ++i)
-        lstDicSets->addItem(m_database.DictionarySetList[std::size_t(i)].SetName);
+        lstDicSets->addItem(m_database.sets().at(i).name());
     for (QPushButton *b : {cmdOpen, cmdEdit, cmdDelete})
         b->setEnabled(count > 0);
     if (count == 0)
@@ -106,13 +104,8 @@ void frmDictionarySetsList::RefreshSetList()
 
 void frmDictionarySetsList::DeleteDictionarySet(int index)
 {
-    auto &sets = m_database.DictionarySetList;
-    if (index < 0 || index >= store::MaxDictionarySets)
+    if (!m_database.sets().remove(index))
         return;
-    for (int i = index; i < store::MaxDictionarySets - 1; ++i)
-        sets[std::size_t(i)] = std::move(sets[std::size_t(i) + 1]);
-    sets[store::MaxDictionarySets - 1] = store::DictionarySet{};
-    --m_database.DictionarySetCount;
     const int selected = selectedRow();
     select(lstDicSets, selected > 0 ? selected - 1 : -1);
     commit();
@@ -123,21 +116,20 @@ void frmDictionarySetsList::commit()
     RefreshSetList();
     // The file names the selected set as current, so a run that ends before the list closes
     // starts with it; the list sets the index anew before each use in any case.
-    m_database.OpenDictionarySetsIndex = qint16(selectedRow());
+    m_database.sets().choose(selectedRow());
     m_database.CommitDictionarySets();
 }
 
 void frmDictionarySetsList::addSet()
 {
-    if (m_database.DictionarySetCount >= store::MaxDictionarySets) {
+    // The editor fills in the blank set; a set left without a name is dropped again.
+    const int index = m_database.sets().add(store::DictionarySet());
+    if (index < 0) {
         m_prompter.inform(QStringLiteral("登録できる辞書セット数は") + QString::number(store::MaxDictionarySets)
                           + QStringLiteral("つまでです"), {}, desktop::Prompter::Icon::Warning);
         return;
     }
-    const int index = m_database.DictionarySetCount++;
-    // Entries past the count are empty; the editor starts from a blank set in any case.
-    m_database.DictionarySetList[std::size_t(index)] = store::DictionarySet{};
-    m_database.OpenDictionarySetsIndex = qint16(index);
+    m_database.sets().choose(index);
     lstDicSets->addItem(QStringLiteral(" "));
     select(lstDicSets, index);
     showEditor();
@@ -148,9 +140,8 @@ void frmDictionarySetsList::addSet()
 void frmDictionarySetsList::editSet()
 {
     const int index = selectedRow();
-    if (index < 0)
+    if (index < 0 || !m_database.sets().choose(index))
         return;
-    m_database.OpenDictionarySetsIndex = qint16(index);
     showEditor();
     dropIfNameless(index);
     // A changed name shows at once.
@@ -168,9 +159,8 @@ void frmDictionarySetsList::moveSelected(int offset)
 {
     const int row = selectedRow();
     const int target = row + offset;
-    if (row < 0 || target < 0 || target >= m_database.DictionarySetCount)
+    if (!m_database.sets().move(row, target))
         return;
-    std::swap(m_database.DictionarySetList[std::size_t(row)], m_database.DictionarySetList[std::size_t(target)]);
     select(lstDicSets, target);
     commit();
 }
@@ -189,7 +179,7 @@ void frmDictionarySetsList::showEditor()
 void frmDictionarySetsList::dropIfNameless(int index)
 {
     // The editor empties the name of a set it was told to delete; a cancelled new set has none.
-    if (m_database.DictionarySetList[std::size_t(index)].SetName.isEmpty())
+    if (m_database.sets().at(index).name().isEmpty())
         DeleteDictionarySet(index);
 }
 
@@ -197,7 +187,7 @@ void frmDictionarySetsList::done(int result)
 {
     if (!m_closed) {
         m_closed = true;
-        m_database.OpenDictionarySetsIndex = qint16(selectedRow());
+        m_database.sets().choose(selectedRow());
         m_database.OpenDictionarySet();
         m_database.CommitDictionarySets();
     }

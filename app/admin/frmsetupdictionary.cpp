@@ -104,7 +104,7 @@ frmSetupDictionary::~frmSetupDictionary() = default;
 
 void frmSetupDictionary::DropFiles(const QStringList &paths)
 {
-    if (m_database.OpenDictionarySetsIndex < 0 || m_database.OpenDictionarySetsIndex >= store::MaxDictionarySets) {
+    if (!m_database.sets().currentSet()) {
         m_prompter.inform(QStringLiteral("辞書セットが選ばれていないため、辞書を登録できません。\n"
                                          "先に「辞書セットの設定」で辞書セットを選んでください。"),
                           {}, Prompter::Icon::Warning);
@@ -165,9 +165,10 @@ bool frmSetupDictionary::registerFile(const QString &path, const QString &dictio
 
 bool frmSetupDictionary::isInCurrentSet(const QString &path) const
 {
-    const store::DictionarySet &set = m_database.DictionarySetList[std::size_t(m_database.OpenDictionarySetsIndex)];
-    for (int i = 0; i < set.FileCount; ++i) {
-        const QString &member = set.FileNames[std::size_t(i)];
+    const store::DictionarySet *set = m_database.sets().currentSet();
+    if (!set)
+        return false;
+    for (const QString &member : set->fileNames()) {
         if (QDir::cleanPath(member) == QDir::cleanPath(path) || store::isSameFile(member, path))
             return true;
     }

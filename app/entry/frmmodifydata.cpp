@@ -478,7 +478,7 @@ void frmModifyData::copyCommand()
 
 bool frmModifyData::hasOtherDictionary() const
 {
-    for (int slot = 0; slot < m_database.DictionaryCount; ++slot)
+    for (int slot = 0; slot < m_database.DictionaryCount(); ++slot)
         if (slot != EntrySlot && m_database.dictionary(slot))
             return true;
     return false;

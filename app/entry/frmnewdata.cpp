@@ -90,7 +90,7 @@ frmNewData::~frmNewData() = default;
 void frmNewData::fillDictionaries()
 {
     cboDictionary->clear();
-    for (int slot = 0; slot < m_database.DictionaryCount; ++slot) {
+    for (int slot = 0; slot < m_database.DictionaryCount(); ++slot) {
         QString name;
         if (store::Dictionary *d = m_database.dictionary(slot)) {
             try {

@@ -208,7 +208,7 @@ void mdiMain::dictionarySetsCommand()
     if (windows.dictionarySets)
         windows.dictionarySets();
     closeAllViewers();
-    m_commands->setSetCurrent(m_database.OpenDictionarySetsIndex >= 0);
+    m_commands->setSetCurrent(m_database.OpenDictionarySetsIndex() >= 0);
 }
 
 void mdiMain::closeAllViewers()

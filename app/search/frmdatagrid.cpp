@@ -139,9 +139,9 @@ void frmDataGrid::load()
     m_generation = m_database.openGeneration();
     cboDictionary->clear();
     m_model->clear();
-    if (m_database.OpenDictionarySetsIndex < 0)
+    if (m_database.OpenDictionarySetsIndex() < 0)
         return;
-    for (int slot = 0; slot < m_database.DictionaryCount; ++slot) {
+    for (int slot = 0; slot < m_database.DictionaryCount(); ++slot) {
         // A dictionary that did not open keeps its place, so the item's index stays its slot.
         QString name;
         if (store::Dictionary *d = m_database.dictionary(slot)) {

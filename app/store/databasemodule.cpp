@@ -88,13 +88,6 @@ QString DatabaseModule::userDictionaryPath() const
     return m_programFolder + QStringLiteral("/User.dic");
 }
 
-void DatabaseModule::clearSets()
-{
-    DictionarySetList = {};
-    DictionarySetCount = 0;
-    OpenDictionarySetsIndex = -1;
-}
-
 bool DatabaseModule::writeSetFile(const QString &text)
 {
     const text::WriteResult r = text::writeFileAtomically(setFilePath(), encodeSetFile(text));
@@ -142,33 +135,21 @@ void DatabaseModule::CreateDefaultDictionarySets()
 
 void DatabaseModule::useDefaultSetInMemory()
 {
-    clearSets();
-    DictionarySetCount = 1;
-    DictionarySetList[0].SetName = QStringLiteral("ユーザー辞書セット");
-    DictionarySetList[0].FileCount = 1;
-    DictionarySetList[0].FileNames[0] = userDictionaryPath();
-    OpenDictionarySetsIndex = 0;
-    m_setsAtLoad = currentTable();
+    m_sets.clear();
+    m_sets.add(DictionarySet(QStringLiteral("ユーザー辞書セット"), {userDictionaryPath()}));
+    m_sets.choose(0);
+    m_setsAtLoad = m_sets.table();
     rememberWrittenTable();
 }
 
 void DatabaseModule::rememberWrittenTable()
 {
-    m_written = currentTable();
-}
-
-DictionarySetTable DatabaseModule::currentTable() const
-{
-    DictionarySetTable t;
-    t.DictionarySetList = DictionarySetList;
-    t.DictionarySetCount = qint16(qBound(0, int(DictionarySetCount), MaxDictionarySets));
-    t.OpenDictionarySetsIndex = OpenDictionarySetsIndex;
-    return t;
+    m_written = m_sets.table();
 }
 
 void DatabaseModule::LoadDictionarySets()
 {
-    clearSets();
+    m_sets.clear();
     m_setFileKept = false;
     SetFileContents contents = readDictionarySetsFile(setFilePath());
     if (contents.missing) {
@@ -192,19 +173,15 @@ void DatabaseModule::LoadDictionarySets()
         useDefaultSetInMemory();
         return;
     }
-    DictionarySetList = contents.table.DictionarySetList;
-    DictionarySetCount = contents.table.DictionarySetCount;
     // No current set, -1 (saved after a set failed to open) or a number beyond the listed
     // sets: the first set becomes current.
-    OpenDictionarySetsIndex = contents.table.OpenDictionarySetsIndex;
-    if (OpenDictionarySetsIndex < 0 || OpenDictionarySetsIndex >= DictionarySetCount)
-        OpenDictionarySetsIndex = 0;
+    m_sets.assign(contents.table);
     rememberWrittenTable();
 }
 
 bool DatabaseModule::SaveDictionarySets()
 {
-    const DictionarySetTable table = currentTable();
+    const DictionarySetTable table = m_sets.table();
     if (m_setFileKept) {
         // The file that could not be read stays untouched unless the sets were changed; then
         // a copy of it is kept beside the new one.
@@ -223,7 +200,7 @@ bool DatabaseModule::SaveDictionarySets()
 
 bool DatabaseModule::CommitDictionarySets()
 {
-    if (sameTable(currentTable(), m_written))
+    if (sameTable(m_sets.table(), m_written))
         return true;
     return SaveDictionarySets();
 }
@@ -245,35 +222,30 @@ bool DatabaseModule::keepCopyOfSetFile()
     return false;
 }
 
-void DatabaseModule::AddDictionaryToSet(const QString &path)
+bool DatabaseModule::AddDictionaryToSet(const QString &path)
 {
-    if (OpenDictionarySetsIndex < 0 || OpenDictionarySetsIndex >= MaxDictionarySets)
-        return;
-    DictionarySet &set = DictionarySetList[OpenDictionarySetsIndex];
-    if (set.FileCount >= MaxDictionariesPerSet) {
+    const DictionarySet *set = m_sets.currentSet();
+    if (!set)
+        return false;
+    if (set->isFull()) {
         m_prompter.inform(QStringLiteral("登録できる辞書は") + QString::number(MaxDictionariesPerSet)
                           + QStringLiteral("個までです"), {}, desktop::Prompter::Icon::Warning);
-        return;
+        return false;
     }
-    for (int i = 0; i < set.FileCount; ++i) {
-        if (set.FileNames[i].compare(path, Qt::CaseInsensitive) == 0) {
-            // The member it matches is named: it may differ from the path in letter case.
-            m_prompter.inform(set.FileNames[i] + QStringLiteral(" はすでに登録されています"), {},
-                              desktop::Prompter::Icon::Warning);
-            return;
-        }
+    if (const QString member = set->registeredAs(path); !member.isEmpty()) {
+        // The member it matches is named: it may differ from the path in letter case.
+        m_prompter.inform(member + QStringLiteral(" はすでに登録されています"), {}, desktop::Prompter::Icon::Warning);
+        return false;
     }
-    set.FileNames[set.FileCount++] = path;
+    return m_sets.addToCurrent(path);
 }
 
 QList<QPair<QString, QByteArray>> DatabaseModule::slotFiles() const
 {
     QList<QPair<QString, QByteArray>> files;
-    if (OpenDictionarySetsIndex < 0 || OpenDictionarySetsIndex >= MaxDictionarySets)
-        return files;
-    const DictionarySet &set = DictionarySetList[std::size_t(OpenDictionarySetsIndex)];
-    for (int i = 0; i < qBound(0, int(set.FileCount), MaxDictionariesPerSet); ++i)
-        files.append({set.FileNames[std::size_t(i)], fileIdentity(set.FileNames[std::size_t(i)])});
+    if (const DictionarySet *set = m_sets.currentSet())
+        for (const QString &file : set->fileNames())
+            files.append({file, fileIdentity(file)});
     return files;
 }
 
@@ -289,18 +261,14 @@ void DatabaseModule::OpenDictionarySet()
     } else {
         m_openGeneration = m_openedGeneration;
     }
-    if (OpenDictionarySetsIndex == -1)
+    const DictionarySet *set = m_sets.currentSet();
+    if (!set)
         return;
-    if (OpenDictionarySetsIndex < 0 || OpenDictionarySetsIndex >= MaxDictionarySets) {
-        OpenDictionarySetsIndex = -1;
-        return;
-    }
-    const DictionarySet &set = DictionarySetList[OpenDictionarySetsIndex];
-    DictionaryCount = set.FileCount;
+    m_dictionaryCount = set->count();
     QStringList failures;
     QSet<QString> folders;
-    for (int i = 0; i < DictionaryCount; ++i) {
-        const QString &path = set.FileNames[i];
+    for (int i = 0; i < m_dictionaryCount; ++i) {
+        const QString &path = set->fileName(i);
         // Working copies of compactions that were killed would take up the disk for good.
         const QString folder = QFileInfo(path).absolutePath();
         if (!folders.contains(folder)) {
@@ -310,7 +278,7 @@ void DatabaseModule::OpenDictionarySet()
         QString failure = notAFileText(path);
         if (failure.isEmpty()) {
             try {
-                DictionaryDatabases[i] = std::make_unique<Dictionary>(path, Dictionary::Options{false, m_progress});
+                m_databases[i] = std::make_unique<Dictionary>(path, Dictionary::Options{false, m_progress});
             } catch (const sqlite::Error &e) {
                 failure = openFailureText(path, e);
             }
@@ -337,10 +305,9 @@ QString DatabaseModule::openFailureText(const QString &path, const sqlite::Error
 void DatabaseModule::CloseDictionarySet()
 {
     m_openGeneration = ++m_lastGeneration;
-    if (OpenDictionarySetsIndex == -1)
-        return;
+    // Every open slot is closed, even when no set is current any more.
     for (int i = 0; i < MaxDictionariesPerSet; ++i) {
-        std::unique_ptr<Dictionary> dictionary = std::move(DictionaryDatabases[i]);
+        std::unique_ptr<Dictionary> dictionary = std::move(m_databases[i]);
         if (!dictionary)
             continue;
         // An edit never finished is not stored.
@@ -363,8 +330,8 @@ void DatabaseModule::CloseDictionarySet()
 void DatabaseModule::releaseWhile(const QString &path, const std::function<void()> &replace)
 {
     std::vector<std::pair<int, QString>> released;
-    for (int i = 0; i < DictionaryCount; ++i) {
-        std::unique_ptr<Dictionary> &slot = DictionaryDatabases[i];
+    for (int i = 0; i < m_dictionaryCount; ++i) {
+        std::unique_ptr<Dictionary> &slot = m_databases[i];
         if (slot && !slot->inEditSession() && isSameFile(slot->path(), path)) {
             released.emplace_back(i, slot->path());
             slot.reset();
@@ -381,7 +348,7 @@ void DatabaseModule::releaseWhile(const QString &path, const std::function<void(
         QStringList failures;
         for (const auto &[i, file] : released) {
             try {
-                DictionaryDatabases[i] = std::make_unique<Dictionary>(file, Dictionary::Options{false, m_progress});
+                m_databases[i] = std::make_unique<Dictionary>(file, Dictionary::Options{false, m_progress});
             } catch (const sqlite::Error &e) {
                 failures.append(openFailureText(file, e));
             }
@@ -396,7 +363,7 @@ Dictionary *DatabaseModule::dictionary(int slot) const
 {
     if (slot < 0 || slot >= MaxDictionariesPerSet)
         return nullptr;
-    return DictionaryDatabases[slot].get();
+    return m_databases[slot].get();
 }
 
 DatabaseModule::SearchOutcome DatabaseModule::searchKeyword(
@@ -439,7 +406,7 @@ DatabaseModule::SearchOutcome DatabaseModule::searchEachSlot(
     m_searching = true;
     const auto done = qScopeGuard([this] { m_searching = false; });
     std::optional<sqlite::Error> failure;
-    for (int slot = 0; slot < DictionaryCount && outcome.count < limit; ++slot) {
+    for (int slot = 0; slot < m_dictionaryCount && outcome.count < limit; ++slot) {
         // A dictionary that could not be opened was reported then; it has no rows to find.
         Dictionary *d = dictionary(slot);
         if (!d)

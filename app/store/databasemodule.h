@@ -2,6 +2,7 @@
 
 #include "dictionary.h"
 #include "dictionaryset.h"
+#include "setlist.h"
 
 #include <QList>
 #include <QPair>
@@ -29,14 +30,16 @@ public:
     DatabaseModule(const DatabaseModule &) = delete;
     DatabaseModule &operator=(const DatabaseModule &) = delete;
 
-    // The set table.
-    std::array<DictionarySet, MaxDictionarySets> DictionarySetList;
-    qint16 DictionarySetCount = 0;
-    qint16 OpenDictionarySetsIndex = -1;
+    // The dictionary sets and which is current. The windows change them through the list's
+    // own operations, which keep its limits, and then call CommitDictionarySets().
+    const SetList &sets() const { return m_sets; }
+    SetList &sets() { return m_sets; }
+    const SetList::Sets &DictionarySetList() const { return m_sets.all(); }
+    int DictionarySetCount() const { return m_sets.count(); }
+    int OpenDictionarySetsIndex() const { return m_sets.current(); }
 
-    // The open dictionaries of the current set; a slot may be empty when its file did not open.
-    std::array<std::unique_ptr<Dictionary>, MaxDictionariesPerSet> DictionaryDatabases;
-    qint16 DictionaryCount = 0;
+    // The number of slots of the current set; a slot may be empty when its file did not open.
+    int DictionaryCount() const { return m_dictionaryCount; }
 
     // Fills the set table from "DicSets.ini", writing the default file (and "User.dic") only
     // when there is none. A file that cannot be read or would lose sets when written back is
@@ -52,8 +55,9 @@ public:
     bool CommitDictionarySets();
     // Writes the default set file and creates "User.dic" when it does not exist.
     void CreateDefaultDictionarySets();
-    // Appends a dictionary file to the current set (without opening it).
-    void AddDictionaryToSet(const QString &path);
+    // Appends a dictionary file to the current set (without opening it). A full set or a file
+    // registered already is reported and refused.
+    bool AddDictionaryToSet(const QString &path);
 
     // Opens every dictionary of the current set into its slot. A file that does not open is
     // reported once, with the reason, and its slot stays empty.
@@ -119,13 +123,11 @@ private:
     // Runs `search` on every open slot in slot order until `limit` rows are found.
     SearchOutcome searchEachSlot(int limit, const Search &search,
                                  const std::function<void(int slot, const KeywordMatch &)> &sink);
-    void clearSets();
     bool writeSetFile(const QString &text);
     bool createDefaultFiles();
     // Creates "User.dic" when it does not exist; the reason when that fails.
     QString createUserDictionary();
     void useDefaultSetInMemory();
-    DictionarySetTable currentTable() const;
     bool keepCopyOfSetFile();
     void rememberWrittenTable();
     // The files of the current set's slots as they are on disk now.
@@ -134,6 +136,10 @@ private:
 
     desktop::Prompter &m_prompter;
     QString m_programFolder;
+    SetList m_sets;
+    // The open dictionaries of the current set by slot.
+    std::array<std::unique_ptr<Dictionary>, MaxDictionariesPerSet> m_databases;
+    int m_dictionaryCount = 0;
     std::function<void()> m_manualMissing;
     Progress m_progress;
     struct Busy {

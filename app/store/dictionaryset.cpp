@@ -8,6 +8,8 @@
 #include <QStringDecoder>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace qm::store {
 namespace {
 
@@ -76,14 +78,59 @@ QString header(int index)
 
 } // namespace
 
+DictionarySet::DictionarySet(QString name, const QStringList &files)
+    : m_name(std::move(name))
+{
+    for (const QString &file : files)
+        append(file);
+}
+
+const QString &DictionarySet::fileName(int slot) const
+{
+    static const QString none;
+    return isUsed(slot) ? m_files[std::size_t(slot)] : none;
+}
+
+QStringList DictionarySet::fileNames() const
+{
+    return QStringList(m_files.cbegin(), m_files.cbegin() + m_count);
+}
+
+QString DictionarySet::registeredAs(const QString &path) const
+{
+    const auto used = m_files.cbegin() + m_count;
+    const auto found = std::find_if(m_files.cbegin(), used, [&path](const QString &file) {
+        return QString::compare(file, path, Qt::CaseInsensitive) == 0;
+    });
+    return found == used ? QString() : *found;
+}
+
+bool DictionarySet::append(const QString &path)
+{
+    if (isFull() || contains(path))
+        return false;
+    m_files[std::size_t(m_count++)] = path;
+    return true;
+}
+
+void DictionarySet::removeAt(int slot)
+{
+    if (!isUsed(slot))
+        return;
+    std::move(m_files.begin() + slot + 1, m_files.end(), m_files.begin() + slot);
+    m_files.back().clear();
+    --m_count;
+}
+
+void DictionarySet::swap(int first, int second)
+{
+    if (isUsed(first) && isUsed(second))
+        std::swap(m_files[std::size_t(first)], m_files[std::size_t(second)]);
+}
+
 bool DictionarySet::operator==(const DictionarySet &other) const
 {
-    if (SetName != other.SetName || FileCount != other.FileCount)
-        return false;
-    for (int i = 0; i < FileCount; ++i)
-        if (FileNames[i] != other.FileNames[i])
-            return false;
-    return true;
+    return m_name == other.m_name && fileNames() == other.fileNames();
 }
 
 QString GetLineKey(const QString &line)
@@ -124,15 +171,11 @@ DictionarySetTable parseDictionarySets(const QString &text)
             skippingSet = t.DictionarySetCount >= MaxDictionarySets;
             if (skippingSet)
                 continue;
-            DictionarySet &set = t.DictionarySetList[t.DictionarySetCount++];
-            set = DictionarySet{};
-            set.SetName = GetLineValue(line);
+            t.DictionarySetList[t.DictionarySetCount++] = DictionarySet(GetLineValue(line));
         } else if (key == QLatin1String("Dictionary")) {
             if (skippingSet || t.DictionarySetCount == 0)
                 continue;
-            DictionarySet &set = t.DictionarySetList[t.DictionarySetCount - 1];
-            if (set.FileCount < MaxDictionariesPerSet)
-                set.FileNames[set.FileCount++] = GetLineValue(line);
+            t.DictionarySetList[t.DictionarySetCount - 1].append(GetLineValue(line));
         } else if (key == QLatin1String("OpenDictionarySetsIndex")) {
             bool ok = false;
             const int value = GetLineValue(line).toInt(&ok);
@@ -149,18 +192,21 @@ QString checkDictionarySets(const QString &text)
 {
     const QStringList lines = splitLines(text);
     int sets = 0;
-    int files = 0;
+    DictionarySet members;
     for (int i = 0; i < lines.size(); ++i) {
         const QString key = GetLineKey(lines[i]);
         if (key == QLatin1String("DictionarySets")) {
             if (++sets > MaxDictionarySets)
                 return lineProblem(i + 1, QStringLiteral("辞書セットが %1 個を超えています。").arg(MaxDictionarySets));
-            files = 0;
+            members = DictionarySet();
         } else if (key == QLatin1String("Dictionary")) {
             if (sets == 0)
                 return lineProblem(i + 1, QStringLiteral("辞書セットの行より前に辞書の行があります。"));
-            if (++files > MaxDictionariesPerSet)
+            if (members.isFull())
                 return lineProblem(i + 1, QStringLiteral("1 つの辞書セットの辞書が %1 個を超えています。").arg(MaxDictionariesPerSet));
+            // A set holds a file once; the reader would drop the second line.
+            if (!members.append(GetLineValue(lines[i])))
+                return lineProblem(i + 1, QStringLiteral("同じ辞書セットに同じ辞書が 2 度あります: %1").arg(GetLineValue(lines[i])));
         } else if (key == QLatin1String("OpenDictionarySetsIndex")) {
             bool ok = false;
             GetLineValue(lines[i]).toShort(&ok);
@@ -213,9 +259,9 @@ QString formatDictionarySets(const DictionarySetTable &table)
     QString out = header(table.OpenDictionarySetsIndex);
     for (int s = 0; s < table.DictionarySetCount; ++s) {
         const DictionarySet &set = table.DictionarySetList[s];
-        out += setLine(set.SetName);
-        for (int f = 0; f < set.FileCount; ++f)
-            out += dictionaryLine(set.FileNames[f]);
+        out += setLine(set.name());
+        for (const QString &file : set.fileNames())
+            out += dictionaryLine(file);
         out += CrLf;
     }
     return out;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -9,13 +10,42 @@ namespace qm::store {
 constexpr int MaxDictionarySets = 20;
 constexpr int MaxDictionariesPerSet = 10;
 
-// One dictionary set: a name and up to ten dictionary files in slot order.
-struct DictionarySet {
-    QString SetName;
-    qint16 FileCount = 0;
-    std::array<QString, MaxDictionariesPerSet> FileNames;
+// One dictionary set: a name and up to ten dictionary files in slot order, no file twice
+// (letter case ignored, as the files are compared that way when they are registered).
+class DictionarySet final
+{
+public:
+    DictionarySet() = default;
+    // The files beyond ten and those already named are left out.
+    explicit DictionarySet(QString name, const QStringList &files = {});
+
+    const QString &name() const { return m_name; }
+    int count() const { return m_count; }
+    bool isFull() const { return m_count >= MaxDictionariesPerSet; }
+    // The file in a used slot; an empty string for any other slot.
+    const QString &fileName(int slot) const;
+    QStringList fileNames() const;
+    // Whether the path is registered already; letter case is ignored.
+    bool contains(const QString &path) const { return !registeredAs(path).isEmpty(); }
+    // The registered file the path matches ignoring letter case, or an empty string.
+    QString registeredAs(const QString &path) const;
+
+    void setName(const QString &name) { m_name = name; }
+    // Appends a file; false (and nothing changes) when the set is full or holds it already.
+    bool append(const QString &path);
+    // Removes the file in the slot; the files after it move up one slot.
+    void removeAt(int slot);
+    // Exchanges the files of two used slots.
+    void swap(int first, int second);
 
     bool operator==(const DictionarySet &other) const;
+
+private:
+    bool isUsed(int slot) const { return slot >= 0 && slot < m_count; }
+
+    QString m_name;
+    qint16 m_count = 0;
+    std::array<QString, MaxDictionariesPerSet> m_files;
 };
 
 // The set table as the set file holds it.

@@ -59,13 +59,7 @@ struct LoadedSet {
     }
     QStringList paths() const
     {
-        const auto &set = module.DictionarySetList[std::size_t(module.OpenDictionarySetsIndex)];
-        return QStringList(set.FileNames.begin(), set.FileNames.begin() + set.FileCount);
-    }
-    void dropConnections()
-    {
-        for (auto &slot : module.DictionaryDatabases)
-            slot.reset();
+        return module.sets().at(module.OpenDictionarySetsIndex()).fileNames();
     }
     qm::desktop::ScriptedPrompter prompter;
     DatabaseModule module;
@@ -252,9 +246,10 @@ void StoreSuite::openSet(benchmark::State &state, LoadedSet &set)
     for (auto _ : state) {
         set.module.OpenDictionarySet();
         state.PauseTiming();
-        if (set.module.OpenDictionarySetsIndex == -1)
+        if (set.module.OpenDictionarySetsIndex() == -1)
             state.SkipWithError("the set did not open");
-        set.dropConnections();
+        // Closed as the program closes a set, so that the next round opens every file anew.
+        set.module.CloseDictionarySet();
         state.ResumeTiming();
     }
 }
@@ -487,10 +482,10 @@ StoreSuite::LookupRatios StoreSuite::printLookupTable(const TimingCollector &t)
 int StoreSuite::report(const TimingCollector &t)
 {
     qint64 rows = 0;
-    for (int i = 0; i < m_lookupSet.module.DictionaryCount; ++i)
+    for (int i = 0; i < m_lookupSet.module.DictionaryCount(); ++i)
         rows += m_lookupSet.module.dictionary(i)->property(QStringLiteral("IndexRecordCount")).toLongLong();
     std::printf("\n== Store report ==\nlookups over %d dictionaries, %lld keyword rows, list limit %d\n",
-                int(m_lookupSet.module.DictionaryCount), static_cast<long long>(rows), ListLimit);
+                int(m_lookupSet.module.DictionaryCount()), static_cast<long long>(rows), ListLimit);
     const LookupRatios lookup = printLookupTable(t);
     const QString wild = leadingWildcardPattern();
     std::printf("leading wildcard %s: %zu rows, %s\n", qPrintable(wild), m_storeRows[wild].size(),

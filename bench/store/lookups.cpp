@@ -65,7 +65,7 @@ int fullScanLookup(store::DatabaseModule &module, const QString &pattern, int li
 {
     int count = 0;
     store::KeywordMatch m;
-    for (int slot = 0; slot < module.DictionaryCount && count < limit; ++slot) {
+    for (int slot = 0; slot < module.DictionaryCount() && count < limit; ++slot) {
         sqlite::Statement st(module.dictionary(slot)->database(), FullScanSql);
         st.bind(1, pattern).bind(2, limit - count);
         while (st.step()) {

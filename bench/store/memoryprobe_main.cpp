@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
     qm::store::DatabaseModule module(prompter, args[1]);
     module.LoadDictionarySets();
     module.OpenDictionarySet();
-    if (module.OpenDictionarySetsIndex == -1) {
+    if (module.OpenDictionarySetsIndex() == -1) {
         std::fprintf(stderr, "qm-bench-memory: the set did not open\n");
         return 1;
     }
@@ -47,7 +47,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     std::printf("memory probe: %d dictionaries open, %d lookups, %zu rows listed\n",
-                int(module.DictionaryCount), lookups, rows);
+                int(module.DictionaryCount()), lookups, rows);
     std::printf("resident KiB before opening: %lld\n", static_cast<long long>(atStart));
     std::printf("peak resident KiB: %lld\n", static_cast<long long>(qm::bench::peakResidentKiB()));
     return 0;

@@ -140,13 +140,11 @@ void SetGenerator::writeSetFile()
 {
     desktop::ScriptedPrompter prompter;
     store::DatabaseModule module(prompter, QDir(m_options.folder).absolutePath());
-    module.DictionarySetCount = 1;
-    module.OpenDictionarySetsIndex = 0;
-    store::DictionarySet &set = module.DictionarySetList[0];
-    set.SetName = QStringLiteral("合成辞書セット %1").arg(m_options.signature());
-    set.FileCount = qint16(m_options.dictionaries);
+    store::DictionarySet set(QStringLiteral("合成辞書セット %1").arg(m_options.signature()));
     for (int i = 0; i < m_options.dictionaries; ++i)
-        set.FileNames[std::size_t(i)] = dictionaryPath(i);
+        set.append(dictionaryPath(i));
+    module.sets().add(set);
+    module.sets().choose(0);
     if (!module.SaveDictionarySets())
         throw GeneratorError(prompter.texts().join(u'\n'));
 }

@@ -139,8 +139,8 @@ void tst_gendict::bodyMixParsing()
 void tst_gendict::setIsWholeAndOpensInTheStore()
 {
     OpenSet set(m_set);
-    QCOMPARE(set.module.DictionarySetCount, qint16(1));
-    QCOMPARE(set.module.DictionaryCount, qint16(3));
+    QCOMPARE(set.module.DictionarySetCount(), 1);
+    QCOMPARE(set.module.DictionaryCount(), 3);
     QVERIFY(set.prompter.texts().isEmpty());
     for (int slot = 0; slot < 3; ++slot) {
         qm::store::Dictionary *d = set.module.dictionary(slot);

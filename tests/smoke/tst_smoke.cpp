@@ -275,8 +275,8 @@ void tst_smoke::cleanupTestCase()
 
 void tst_smoke::startsOnTheGeneratedSet()
 {
-    QCOMPARE(m_db->DictionarySetCount, 1);
-    QCOMPARE(m_db->DictionarySetList[0].FileCount, 3);
+    QCOMPARE(m_db->DictionarySetCount(), 1);
+    QCOMPARE(m_db->DictionarySetList()[0].count(), 3);
     QVERIFY(m_window->cboKeyWord->isVisible());
     QVERIFY(m_fx->prompter.texts().isEmpty());
     screenshot(QStringLiteral("started"));

@@ -137,7 +137,7 @@ void tst_adminwindows::deletingTheOnlySetDisablesEditAndFind()
     }, &seen);
     item("mnuFileDicSets")->trigger();
     QVERIFY(seen);
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(-1));
+    QCOMPARE(m_db->OpenDictionarySetsIndex(), -1);
     QVERIFY(!menu("mnuEdit")->isEnabled());
     QVERIFY(!menu("mnuFind")->isEnabled());
 }

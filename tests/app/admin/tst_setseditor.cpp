@@ -58,13 +58,9 @@ void tst_setseditor::init()
 
 frmDictionarySets &tst_setseditor::editor(const QStringList &files, const QString &name)
 {
-    m_database->DictionarySetCount = 2;
-    m_database->DictionarySetList[0].SetName = QStringLiteral("他のセット");
-    store::DictionarySet &set = m_database->DictionarySetList[1];
-    set.SetName = name;
-    for (const QString &f : files)
-        set.FileNames[std::size_t(set.FileCount++)] = f;
-    m_database->OpenDictionarySetsIndex = 1;
+    m_database->sets().add(store::DictionarySet(QStringLiteral("他のセット")));
+    m_database->sets().add(store::DictionarySet(name, files));
+    m_database->sets().choose(1);
     m_editor = std::make_unique<frmDictionarySets>(*m_database, m_prompter,
                                                    [this](const QString &topic) { m_topics.append(topic); });
     m_editor->setFileChooser(m_chooser);
@@ -168,7 +164,7 @@ void tst_setseditor::refusesFilesItCannotTake()
     // A duplicate is named as registered, in its own letter case.
     QCOMPARE(m_prompter.texts(), QStringList{(duplicate ? registered : offered) + expected});
     QCOMPARE(QFile::exists(offered), !missing);
-    QCOMPARE(e.workingCopy().FileCount, 1);
+    QCOMPARE(e.workingCopy().count(), 1);
     QCOMPARE(e.lstDicName->count(), 1);
     QCOMPARE(m_chooser.titles, QStringList{QStringLiteral("一覧に追加するファイルを指定してください")});
     QCOMPARE(m_chooser.filters, QStringList{QStringLiteral("辞書ファイル (*.dic)")});
@@ -197,7 +193,7 @@ void tst_setseditor::addsAndCreatesMissingFiles()
     m_prompter.queueAnswer(Answer::Yes);
     test::onModal<app::frmMakeNewDictionary>([](app::frmMakeNewDictionary *make) { make->cmdCancel->click(); });
     e.cmdAdd->click();
-    QCOMPARE(e.workingCopy().FileCount, 1);
+    QCOMPARE(e.workingCopy().count(), 1);
     QVERIFY(!QFile::exists(fresh));
 
     m_chooser.answers.enqueue(fresh);
@@ -216,7 +212,7 @@ void tst_setseditor::addsAndCreatesMissingFiles()
     QCOMPARE(e.Frame->txtDicName->text(), QStringLiteral("新しい辞書"));
 
     // Nothing outside the editor changes before acceptance.
-    QCOMPARE(m_database->DictionarySetList[1].FileCount, 1);
+    QCOMPARE(m_database->DictionarySetList()[1].count(), 1);
 }
 
 void tst_setseditor::removesAndMoves()
@@ -241,7 +237,7 @@ void tst_setseditor::removesAndMoves()
     e.lstDicName->setCurrentRow(0);
     m_prompter.queueAnswer(Answer::No);
     e.cmdDelete->click();
-    QCOMPARE(e.workingCopy().FileCount, 3);
+    QCOMPARE(e.workingCopy().count(), 3);
     m_prompter.queueAnswer(Answer::Yes);
     e.cmdDelete->click();
     QCOMPARE(m_prompter.texts().constLast(), QStringLiteral("① ") + b + QStringLiteral(" を一覧から削除してもよろしいですか"));
@@ -260,7 +256,7 @@ void tst_setseditor::removesAndMoves()
     m_prompter.clear();
     e.cmdDelete->click();
     QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("１つも登録されていません")});
-    QVERIFY(e.workingCopy().FileNames == (std::array<QString, 10>{}));
+    QVERIFY(e.workingCopy().fileNames().isEmpty());
 }
 
 void tst_setseditor::acceptsAndCancelsWithTheirQuestions()
@@ -268,7 +264,7 @@ void tst_setseditor::acceptsAndCancelsWithTheirQuestions()
     const QString a = m_files.make(QStringLiteral("x.dic"), QStringLiteral("辞書"));
     const store::DictionarySet before = [&] {
         editor({a});
-        return m_database->DictionarySetList[1];
+        return m_database->DictionarySetList()[1];
     }();
 
     // Cancel without changes closes at once.
@@ -287,7 +283,7 @@ void tst_setseditor::acceptsAndCancelsWithTheirQuestions()
         QVERIFY(!m_editor->isVisible());
         QVERIFY(m_prompter.texts().isEmpty());
         QCOMPARE(m_editor->result(), int(QDialog::Rejected));
-        QVERIFY(m_database->DictionarySetList[1] == before);
+        QVERIFY(m_database->DictionarySetList()[1] == before);
     }
 
     // OK with an empty name asks: No stays, Yes writes the empty name for the caller to delete.
@@ -301,8 +297,8 @@ void tst_setseditor::acceptsAndCancelsWithTheirQuestions()
     m_prompter.queueAnswer(Answer::Yes);
     e.cmdOK->click();
     QVERIFY(!e.isVisible());
-    QCOMPARE(m_database->DictionarySetList[1].SetName, QString());
-    QCOMPARE(m_database->DictionarySetList[0].SetName, QStringLiteral("他のセット"));
+    QCOMPARE(m_database->DictionarySetList()[1].name(), QString());
+    QCOMPARE(m_database->DictionarySetList()[0].name(), QStringLiteral("他のセット"));
 
     // A named set without files: Yes empties the name.
     init();
@@ -310,7 +306,7 @@ void tst_setseditor::acceptsAndCancelsWithTheirQuestions()
     m_prompter.queueAnswer(Answer::Yes);
     empty.cmdOK->click();
     QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("登録された辞書が１つもないので，この設定は削除されますがよろしいですか")});
-    QCOMPARE(m_database->DictionarySetList[1].SetName, QString());
+    QCOMPARE(m_database->DictionarySetList()[1].name(), QString());
 
     // A plain OK writes the working copy back.
     init();
@@ -318,8 +314,8 @@ void tst_setseditor::acceptsAndCancelsWithTheirQuestions()
     named.txtDicSetsName->setText(QStringLiteral("新しい名前"));
     named.cmdOK->click();
     QVERIFY(m_prompter.texts().isEmpty());
-    QCOMPARE(m_database->DictionarySetList[1].SetName, QStringLiteral("新しい名前"));
-    QCOMPARE(m_database->DictionarySetList[1].FileNames[0], a);
+    QCOMPARE(m_database->DictionarySetList()[1].name(), QStringLiteral("新しい名前"));
+    QCOMPARE(m_database->DictionarySetList()[1].fileName(0), a);
 }
 
 QTEST_MAIN(tst_setseditor)

@@ -60,14 +60,9 @@ void tst_setslist::init()
 void tst_setslist::makeSets(int open)
 {
     const QStringList names = {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
-    for (int i = 0; i < names.size(); ++i) {
-        store::DictionarySet &set = m_db->DictionarySetList[std::size_t(i)];
-        set.SetName = names.at(i);
-        set.FileNames[0] = m_files.make(names.at(i) + QStringLiteral(".dic"), names.at(i));
-        set.FileCount = 1;
-    }
-    m_db->DictionarySetCount = qint16(names.size());
-    m_db->OpenDictionarySetsIndex = qint16(open);
+    for (const QString &name : names)
+        m_db->sets().add(store::DictionarySet(name, {m_files.make(name + QStringLiteral(".dic"), name)}));
+    m_db->sets().choose(open);
     m_db->OpenDictionarySet();
     QVERIFY(m_db->dictionary(0));
 }
@@ -93,7 +88,7 @@ QStringList tst_setslist::namesOnDisk() const
     const store::SetFileContents read = store::readDictionarySetsFile(m_db->setFilePath());
     QStringList out;
     for (int i = 0; i < read.table.DictionarySetCount; ++i)
-        out.append(read.table.DictionarySetList[std::size_t(i)].SetName);
+        out.append(read.table.DictionarySetList[std::size_t(i)].name());
     return out;
 }
 
@@ -113,7 +108,7 @@ void tst_setslist::closesTheSetWhileShownAndOpensTheSelectedOne()
     l.lstDicSets->setCurrentRow(2);
     l.cmdOpen->click();
     QVERIFY(!l.isVisible());
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(2));
+    QCOMPARE(m_db->OpenDictionarySetsIndex(), 2);
     QCOMPARE(openPath(), m_files.path(QStringLiteral("C.dic")));
 }
 
@@ -123,7 +118,7 @@ void tst_setslist::everyWayOfClosingOpensTheSelection()
     // The close box.
     list().lstDicSets->setCurrentRow(1);
     m_list->close();
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(1));
+    QCOMPARE(m_db->OpenDictionarySetsIndex(), 1);
     QCOMPARE(openPath(), m_files.path(QStringLiteral("B.dic")));
     // Escape.
     list().lstDicSets->setCurrentRow(2);
@@ -146,7 +141,7 @@ void tst_setslist::addingThroughTheEditor()
     test::onModal<frmDictionarySets>([](frmDictionarySets *editor) { editor->cmdCancel->click(); });
     l.cmdAdd->click();
     QCOMPARE(names().size(), 3);
-    QCOMPARE(m_db->DictionarySetCount, qint16(3));
+    QCOMPARE(m_db->DictionarySetCount(), 3);
     QCOMPARE(l.lstDicSets->currentRow(), 2);
 
     // Accepted with a name and a dictionary: a fourth set, selected.
@@ -159,7 +154,7 @@ void tst_setslist::addingThroughTheEditor()
     });
     l.cmdAdd->click();
     QCOMPARE(names().last(), QStringLiteral("新しいセット"));
-    QCOMPARE(m_db->DictionarySetList[3].FileNames[0], extra);
+    QCOMPARE(m_db->DictionarySetList()[3].fileName(0), extra);
     QCOMPARE(l.lstDicSets->currentRow(), 3);
     l.cmdOpen->click();
     QCOMPARE(openPath(), extra);
@@ -167,9 +162,8 @@ void tst_setslist::addingThroughTheEditor()
 
 void tst_setslist::addingIsRefusedAtTwentySets()
 {
-    m_db->DictionarySetCount = store::MaxDictionarySets;
     for (int i = 0; i < store::MaxDictionarySets; ++i)
-        m_db->DictionarySetList[std::size_t(i)].SetName = QString::number(i);
+        m_db->sets().add(store::DictionarySet(QString::number(i)));
     frmDictionarySetsList &l = list();
     bool editorShown = false;
     QTimer::singleShot(0, &l, [&editorShown] {
@@ -183,7 +177,7 @@ void tst_setslist::addingIsRefusedAtTwentySets()
     QCoreApplication::processEvents();
     QVERIFY(!editorShown);
     QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("登録できる辞書セット数は20つまでです")});
-    QCOMPARE(m_db->DictionarySetCount, qint16(store::MaxDictionarySets));
+    QCOMPARE(m_db->DictionarySetCount(), store::MaxDictionarySets);
 }
 
 void tst_setslist::editingShowsTheNewNameAtOnce()
@@ -213,11 +207,9 @@ void tst_setslist::editingShowsTheNewNameAtOnce()
 
 void tst_setslist::deletingTheOnlySetLeavesNothingToOpen()
 {
-    m_db->DictionarySetCount = 1;
-    m_db->DictionarySetList[0].SetName = QStringLiteral("唯一");
-    m_db->DictionarySetList[0].FileNames[0] = m_files.make(QStringLiteral("only.dic"), QStringLiteral("only"));
-    m_db->DictionarySetList[0].FileCount = 1;
-    m_db->OpenDictionarySetsIndex = 0;
+    m_db->sets().add(store::DictionarySet(QStringLiteral("唯一"),
+                                          {m_files.make(QStringLiteral("only.dic"), QStringLiteral("only"))}));
+    m_db->sets().choose(0);
     m_db->OpenDictionarySet();
     frmDictionarySetsList &l = list();
     l.cmdDelete->click();
@@ -226,12 +218,12 @@ void tst_setslist::deletingTheOnlySetLeavesNothingToOpen()
     QVERIFY(l.cmdAdd->isEnabled());
     QVERIFY(m_prompter.texts().isEmpty());
     l.close();
-    QCOMPARE(m_db->DictionarySetCount, qint16(0));
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(-1));
+    QCOMPARE(m_db->DictionarySetCount(), 0);
+    QCOMPARE(m_db->OpenDictionarySetsIndex(), -1);
     QVERIFY(!m_db->dictionary(0));
     // The dictionary files of a deleted set stay.
     QVERIFY(QFile::exists(m_files.path(QStringLiteral("only.dic"))));
-    QVERIFY(m_db->DictionarySetList[0] == store::DictionarySet{});
+    QVERIFY(m_db->DictionarySetList()[0] == store::DictionarySet{});
 }
 
 void tst_setslist::deletingSelectsTheSetBefore()
@@ -247,8 +239,8 @@ void tst_setslist::deletingSelectsTheSetBefore()
     l.cmdDelete->click();
     QCOMPARE(names(), QStringList{QStringLiteral("B")});
     QCOMPARE(l.lstDicSets->currentRow(), 0);
-    QCOMPARE(m_db->DictionarySetList[0].FileNames[0], m_files.path(QStringLiteral("B.dic")));
-    QVERIFY(m_db->DictionarySetList[1].SetName.isEmpty());
+    QCOMPARE(m_db->DictionarySetList()[0].fileName(0), m_files.path(QStringLiteral("B.dic")));
+    QVERIFY(m_db->DictionarySetList()[1].name().isEmpty());
 }
 
 void tst_setslist::movingTheOpenSetKeepsItOpen()
@@ -266,9 +258,9 @@ void tst_setslist::movingTheOpenSetKeepsItOpen()
     l.cmdUp->click();
     QCOMPARE(names(), (QStringList{QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C")}));
     l.cmdOpen->click();
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(1));
+    QCOMPARE(m_db->OpenDictionarySetsIndex(), 1);
     QCOMPARE(openPath(), m_files.path(QStringLiteral("A.dic")));
-    QCOMPARE(m_db->DictionarySetList[1].SetName, QStringLiteral("A"));
+    QCOMPARE(m_db->DictionarySetList()[1].name(), QStringLiteral("A"));
 }
 
 void tst_setslist::everyChangeIsOnDiskAtOnce()

@@ -76,11 +76,8 @@ void tst_setupdictionary::init()
     store::Dictionary::CreateDictionary(target(QStringLiteral("User.dic")), QStringLiteral("ユーザー"), {}, {},
                                         {false, false, false});
     m_db = std::make_unique<store::DatabaseModule>(m_prompter, m_program.path());
-    m_db->DictionarySetCount = 1;
-    m_db->OpenDictionarySetsIndex = 0;
-    m_db->DictionarySetList[0].SetName = QStringLiteral("標準");
-    m_db->DictionarySetList[0].FileNames[0] = target(QStringLiteral("User.dic"));
-    m_db->DictionarySetList[0].FileCount = 1;
+    m_db->sets().add(store::DictionarySet(QStringLiteral("標準"), {target(QStringLiteral("User.dic"))}));
+    m_db->sets().choose(0);
 }
 
 frmSetupDictionary &tst_setupdictionary::dialog()
@@ -92,10 +89,9 @@ frmSetupDictionary &tst_setupdictionary::dialog()
 
 QStringList tst_setupdictionary::setFiles() const
 {
-    const store::DictionarySet &set = m_db->DictionarySetList[0];
     QStringList out;
-    for (int i = 0; i < set.FileCount; ++i)
-        out.append(QFileInfo(set.FileNames[std::size_t(i)]).fileName());
+    for (const QString &file : m_db->sets().at(0).fileNames())
+        out.append(QFileInfo(file).fileName());
     return out;
 }
 
@@ -125,8 +121,8 @@ void tst_setupdictionary::eachDroppedDictionaryIsAskedAbout()
     // The set file on disk has the addition at once, before the program ends.
     store::DatabaseModule reread(m_prompter, m_program.path());
     reread.LoadDictionarySets();
-    QCOMPARE(reread.DictionarySetList[0].FileCount, qint16(2));
-    QCOMPARE(reread.DictionarySetList[0].FileNames[1], target(QStringLiteral("one.dic")));
+    QCOMPARE(reread.DictionarySetList()[0].count(), 2);
+    QCOMPARE(reread.DictionarySetList()[0].fileName(1), target(QStringLiteral("one.dic")));
     // The copy opens with the set.
     m_db->OpenDictionarySet();
     QVERIFY(m_db->dictionary(1));
@@ -233,17 +229,18 @@ void tst_setupdictionary::aFailedCopyLeavesNothingAndAddsNothing()
 
 void tst_setupdictionary::aFullSetGetsTheCopyButNotTheFile()
 {
-    store::DictionarySet &set = m_db->DictionarySetList[0];
+    store::DictionarySet full = m_db->sets().at(0);
     for (int i = 1; i < store::MaxDictionariesPerSet; ++i)
-        set.FileNames[std::size_t(i)] = target(QStringLiteral("slot%1.dic").arg(i));
-    set.FileCount = store::MaxDictionariesPerSet;
+        full.append(target(QStringLiteral("slot%1.dic").arg(i)));
+    m_db->sets().replace(0, full);
+    const store::DictionarySet &set = m_db->sets().at(0);
     dialog().DropFiles({m_offered.make(QStringLiteral("eleventh.dic"), QStringLiteral("十一"))});
     QCOMPARE(m_prompter.scripted.texts().last(), QStringLiteral("登録できる辞書は10個までです"));
     QVERIFY(QFile::exists(target(QStringLiteral("eleventh.dic"))));
-    QCOMPARE(set.FileCount, qint16(store::MaxDictionariesPerSet));
+    QCOMPARE(set.count(), store::MaxDictionariesPerSet);
 
     // With no set current nothing is copied.
-    m_db->OpenDictionarySetsIndex = -1;
+    m_db->sets().choose(-1);
     m_prompter.scripted = {};
     m_dialog->DropFiles({m_offered.make(QStringLiteral("twelfth.dic"), QStringLiteral("十二"))});
     QCOMPARE(m_prompter.scripted.texts().size(), 1);

@@ -73,11 +73,8 @@ public:
     void writeSet(const QStringList &files)
     {
         store::DatabaseModule m(prompter, dir.path());
-        m.DictionarySetCount = 1;
-        m.OpenDictionarySetsIndex = 0;
-        m.DictionarySetList[0].SetName = QStringLiteral("テスト");
-        for (const QString &f : files)
-            m.DictionarySetList[0].FileNames[m.DictionarySetList[0].FileCount++] = f;
+        m.sets().add(store::DictionarySet(QStringLiteral("テスト"), files));
+        m.sets().choose(0);
         m.SaveDictionarySets();
     }
 

@@ -208,7 +208,7 @@ void tst_maincommands::dictionarySetsClosesEveryViewer()
     start();
     open(0);
     open(1);
-    m_window->windows.dictionarySets = [this] { m_db->OpenDictionarySetsIndex = -1; };
+    m_window->windows.dictionarySets = [this] { m_db->sets().choose(-1); };
     button("DicSets")->trigger();
     QTRY_COMPARE(m_window->viewers().size(), 0);
     QVERIFY(!m_window->commands()->menu(QStringLiteral("mnuEdit"))->isEnabled());
@@ -218,7 +218,7 @@ void tst_maincommands::dictionarySetsClosesEveryViewer()
     m_window->windows.conditionSearch = [&](store::Slot &, qint32 &) { return ++searches < 0; };
     button("Find")->trigger();
     QCOMPARE(searches, 0);
-    m_window->windows.dictionarySets = [this] { m_db->OpenDictionarySetsIndex = 0; };
+    m_window->windows.dictionarySets = [this] { m_db->sets().choose(0); };
     item("mnuFileDicSets")->trigger();
     QVERIFY(m_window->commands()->menu(QStringLiteral("mnuFind"))->isEnabled());
     button("Find")->trigger();

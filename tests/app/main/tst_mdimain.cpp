@@ -500,8 +500,9 @@ void tst_mdimain::resultListIsEmptiedWhenTheSetChanges()
     // Another file in the slot: the rows would name its entries. (The same files reopened keep
     // the rows.)
     m_db->CloseDictionarySet();
-    m_db->DictionarySetList[0].FileNames[0] =
+    const QString other =
         m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("B"), {{QStringLiteral("h"), 1, {}, {QStringLiteral("abc")}}});
+    m_db->sets().replace(0, store::DictionarySet(m_db->sets().at(0).name(), {other}));
     m_db->OpenDictionarySet();
     int rows = -1;
     whenListShown([&](frmSearchIndexList *list) {

@@ -69,11 +69,8 @@ public:
     void open(const QStringList &files)
     {
         database = std::make_unique<store::DatabaseModule>(prompter, dir.path());
-        database->DictionarySetCount = 1;
-        database->OpenDictionarySetsIndex = 0;
-        database->DictionarySetList[0].SetName = QStringLiteral("テスト");
-        for (const QString &f : files)
-            database->DictionarySetList[0].FileNames[database->DictionarySetList[0].FileCount++] = f;
+        database->sets().add(store::DictionarySet(QStringLiteral("テスト"), files));
+        database->sets().choose(0);
         database->OpenDictionarySet();
     }
 

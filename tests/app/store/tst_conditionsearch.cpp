@@ -370,11 +370,8 @@ void tst_conditionsearch::limitAcrossDictionariesInSlotOrder()
     }
     qm::desktop::ScriptedPrompter prompter;
     DatabaseModule module(prompter, m_dir.path());
-    module.DictionarySetCount = 1;
-    module.OpenDictionarySetsIndex = 0;
-    module.DictionarySetList[0].FileCount = 2;
-    module.DictionarySetList[0].FileNames[0] = m_path;
-    module.DictionarySetList[0].FileNames[1] = second;
+    module.sets().add(DictionarySet({}, {m_path, second}));
+    module.sets().choose(0);
     module.OpenDictionarySet();
 
     QStringList rows;

@@ -91,12 +91,9 @@ QString tst_databasemodule::createDictionary(const QString &name, const QStringL
 
 void tst_databasemodule::useSet(const QStringList &files)
 {
-    m_db->DictionarySetCount = 1;
-    m_db->OpenDictionarySetsIndex = 0;
-    DictionarySet &set = m_db->DictionarySetList[0];
-    set = {};
-    for (const QString &f : files)
-        set.FileNames[set.FileCount++] = f;
+    m_db->sets().clear();
+    m_db->sets().add(DictionarySet({}, files));
+    m_db->sets().choose(0);
 }
 
 void tst_databasemodule::firstStartWritesDefaults()
@@ -114,8 +111,8 @@ void tst_databasemodule::firstStartWritesDefaults()
     QCOMPARE(Dictionary(user).property(QStringLiteral("DictionaryName")).toString(), QStringLiteral("ユーザー辞書"));
 
     m_db->OpenDictionarySet();
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
-    QCOMPARE(m_db->DictionaryCount, qint16(1));
+    QCOMPARE(m_db->OpenDictionarySetsIndex(), 0);
+    QCOMPARE(m_db->DictionaryCount(), 1);
     QVERIFY(m_db->dictionary(0));
     QVERIFY(m_prompter.messages().isEmpty());
 }
@@ -124,15 +121,15 @@ void tst_databasemodule::laterStartsKeepTheSets()
 {
     const QString a = createDictionary(QStringLiteral("a.dic"));
     useSet({a});
-    m_db->DictionarySetList[0].SetName = QStringLiteral("mine");
+    m_db->sets().rename(0, QStringLiteral("mine"));
     QVERIFY(m_db->SaveDictionarySets());
     const QByteArray saved = readFile(m_db->setFilePath());
 
     DatabaseModule again(m_prompter, m_dir.path());
     again.LoadDictionarySets();
-    QCOMPARE(again.DictionarySetCount, qint16(1));
-    QCOMPARE(again.DictionarySetList[0].SetName, QStringLiteral("mine"));
-    QCOMPARE(again.DictionarySetList[0].FileNames[0], a);
+    QCOMPARE(again.DictionarySetCount(), 1);
+    QCOMPARE(again.DictionarySetList()[0].name(), QStringLiteral("mine"));
+    QCOMPARE(again.DictionarySetList()[0].fileName(0), a);
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("User.dic"))));
     QVERIFY(again.SaveDictionarySets());
     QCOMPARE(readFile(m_db->setFilePath()), saved);
@@ -144,16 +141,16 @@ void tst_databasemodule::savedMinusOneKeepsTheSets()
                                     "DictionarySets = \"one\"\r\nDictionary = \"/x/one.dic\"\r\n\r\n"
                                     "DictionarySets = \"two\"\r\n\r\n");
     m_db->LoadDictionarySets();
-    QCOMPARE(m_db->DictionarySetCount, qint16(2));
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
-    QCOMPARE(m_db->DictionarySetList[1].SetName, QStringLiteral("two"));
+    QCOMPARE(m_db->DictionarySetCount(), 2);
+    QCOMPARE(m_db->OpenDictionarySetsIndex(), 0);
+    QCOMPARE(m_db->DictionarySetList()[1].name(), QStringLiteral("two"));
 
     // A current set beyond the listed ones: the first becomes current.
     writeBytes(m_db->setFilePath(), "Quillmere\r\n\r\nOpenDictionarySetsIndex = 7\r\n\r\n"
                                     "DictionarySets = \"one\"\r\nDictionarySets = \"two\"\r\n");
     m_db->LoadDictionarySets();
-    QCOMPARE(m_db->DictionarySetCount, qint16(2));
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
+    QCOMPARE(m_db->DictionarySetCount(), 2);
+    QCOMPARE(m_db->OpenDictionarySetsIndex(), 0);
     QVERIFY(m_prompter.messages().isEmpty());
 }
 
@@ -188,7 +185,7 @@ void tst_databasemodule::pathsOutsideCp932SurviveSaving()
     QVERIFY(m_db->SaveDictionarySets());
     DatabaseModule again(m_prompter, m_dir.path());
     again.LoadDictionarySets();
-    QCOMPARE(again.DictionarySetList[0].FileNames[0], QStringLiteral("/data/한국어/😀.dic"));
+    QCOMPARE(again.DictionarySetList()[0].fileName(0), QStringLiteral("/data/한국어/😀.dic"));
 }
 
 void tst_databasemodule::openSkipsMissingFolders()
@@ -201,15 +198,15 @@ void tst_databasemodule::openSkipsMissingFolders()
     m_db->OpenDictionarySet();
     QCOMPARE(m_prompter.texts(), QStringList{gone + QStringLiteral("が見つかりません")});
     QCOMPARE(m_prompter.messages().at(0).title, QStringLiteral("Quillmere"));
-    QCOMPARE(m_db->DictionaryCount, qint16(4));
+    QCOMPARE(m_db->DictionaryCount(), 4);
     QVERIFY(m_db->dictionary(0) && m_db->dictionary(1) && m_db->dictionary(3));
     QVERIFY(!m_db->dictionary(2));
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
+    QCOMPARE(m_db->OpenDictionarySetsIndex(), 0);
 
     useSet({});
     m_prompter.clear();
     m_db->OpenDictionarySet();
-    QCOMPARE(m_db->DictionaryCount, qint16(0));
+    QCOMPARE(m_db->DictionaryCount(), 0);
     QVERIFY(m_prompter.messages().isEmpty());
 }
 
@@ -249,7 +246,7 @@ void tst_databasemodule::openFailureIsReportedOnce()
         QVERIFY(!FileExists(pipe));
     }
     // The set stays open with what could be opened, and a lookup finds its rows.
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
+    QCOMPARE(m_db->OpenDictionarySetsIndex(), 0);
     QVERIFY(!m_db->dictionary(0) && !m_db->dictionary(1) && m_db->dictionary(2) && !m_db->dictionary(3));
     QStringList rows;
     m_db->searchKeyword(QStringLiteral("*"), 1000, [&](int slot, const KeywordMatch &m) {
@@ -280,7 +277,7 @@ void tst_databasemodule::unusableSetFilesAreKept()
         m_db->LoadDictionarySets();
         QCOMPARE(m_prompter.messages().size(), 1);
         QVERIFY(m_prompter.texts().at(0).contains(m_db->setFilePath()));
-        QCOMPARE(m_db->DictionarySetList[0].SetName, QStringLiteral("ユーザー辞書セット"));
+        QCOMPARE(m_db->DictionarySetList()[0].name(), QStringLiteral("ユーザー辞書セット"));
         // The default set runs with its dictionary, and without a second message.
         m_db->OpenDictionarySet();
         QVERIFY(m_db->dictionary(0));
@@ -289,7 +286,7 @@ void tst_databasemodule::unusableSetFilesAreKept()
         // Saving an unchanged table leaves the file alone; a changed one keeps a copy first.
         QVERIFY(m_db->SaveDictionarySets());
         QCOMPARE(readFile(m_db->setFilePath()), bytes);
-        m_db->DictionarySetList[0].SetName = QStringLiteral("changed");
+        m_db->sets().rename(0, QStringLiteral("changed"));
         QVERIFY(m_db->SaveDictionarySets());
         QCOMPARE(readFile(m_db->setFilePath() + QStringLiteral(".bak")), bytes);
     }
@@ -299,7 +296,7 @@ void tst_databasemodule::unusableSetFilesAreKept()
     m_db->LoadDictionarySets();
     QCOMPARE(m_prompter.messages().size(), 1);
     QVERIFY(QFileInfo(m_db->setFilePath()).isDir());
-    QCOMPARE(m_db->OpenDictionarySetsIndex, qint16(0));
+    QCOMPARE(m_db->OpenDictionarySetsIndex(), 0);
 }
 
 void tst_databasemodule::setFileEncodingIsNeverGuessed()
@@ -308,11 +305,11 @@ void tst_databasemodule::setFileEncodingIsNeverGuessed()
     writeBytes(m_db->setFilePath(), "Quillmere\r\n\r\nOpenDictionarySetsIndex = 0\r\n\r\n"
                                     "DictionarySets = \"\xC3\xA8\"\r\nDictionary = \"/x/\xC3\xA8.dic\"\r\n");
     m_db->LoadDictionarySets();
-    QCOMPARE(m_db->DictionarySetList[0].SetName, QStringLiteral("ﾃｨ"));
+    QCOMPARE(m_db->DictionarySetList()[0].name(), QStringLiteral("ﾃｨ"));
     QVERIFY(m_db->SaveDictionarySets());
     DatabaseModule again(m_prompter, m_dir.path());
     again.LoadDictionarySets();
-    QCOMPARE(again.DictionarySetList[0].FileNames[0], QStringLiteral("/x/ﾃｨ.dic"));
+    QCOMPARE(again.DictionarySetList()[0].fileName(0), QStringLiteral("/x/ﾃｨ.dic"));
     QVERIFY(readFile(m_db->setFilePath()).contains("\"\xC3\xA8\""));
     QVERIFY(m_prompter.messages().isEmpty());
 }
@@ -343,15 +340,15 @@ void tst_databasemodule::addDictionaryToSet()
     m_db->AddDictionaryToSet(QStringLiteral("/x/a.DIC"));
     // The message names the registered member, not the path that only differs in case.
     QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("/x/A.dic はすでに登録されています")});
-    QCOMPARE(m_db->DictionarySetList[0].FileCount, qint16(1));
+    QCOMPARE(m_db->DictionarySetList()[0].count(), 1);
     m_prompter.clear();
     for (int i = 1; i < 10; ++i)
         m_db->AddDictionaryToSet(QStringLiteral("/x/%1.dic").arg(i));
     QVERIFY(m_prompter.messages().isEmpty());
-    QCOMPARE(m_db->DictionarySetList[0].FileCount, qint16(10));
+    QCOMPARE(m_db->DictionarySetList()[0].count(), 10);
     m_db->AddDictionaryToSet(QStringLiteral("/x/11.dic"));
     QCOMPARE(m_prompter.texts(), QStringList{QStringLiteral("登録できる辞書は10個までです")});
-    QCOMPARE(m_db->DictionarySetList[0].FileCount, qint16(10));
+    QCOMPARE(m_db->DictionarySetList()[0].count(), 10);
 }
 
 void tst_databasemodule::searchAcrossSlotsRespectsTheLimit()
@@ -444,7 +441,9 @@ void tst_databasemodule::reopeningTheSameFilesKeepsTheGeneration()
 
     // Another order of the same files names other entries by slot.
     m_db->CloseDictionarySet();
-    std::swap(m_db->DictionarySetList[0].FileNames[0], m_db->DictionarySetList[0].FileNames[1]);
+    DictionarySet swappedSet = m_db->sets().at(0);
+    swappedSet.swap(0, 1);
+    m_db->sets().replace(0, swappedSet);
     m_db->OpenDictionarySet();
     const quint64 swapped = m_db->openGeneration();
     QVERIFY(swapped != opened);

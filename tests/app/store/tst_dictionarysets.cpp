@@ -48,14 +48,10 @@ void tst_dictionarysets::tableRoundTrips()
     DictionarySetTable t;
     t.DictionarySetCount = 3;
     t.OpenDictionarySetsIndex = 2;
-    t.DictionarySetList[0].SetName = QStringLiteral("仕事");
-    t.DictionarySetList[0].FileCount = 2;
-    t.DictionarySetList[0].FileNames[0] = QStringLiteral("/data/a b/仕事.dic");
-    t.DictionarySetList[0].FileNames[1] = QStringLiteral("/data/x=y.dic");
-    t.DictionarySetList[1].SetName = QStringLiteral("空");
-    t.DictionarySetList[2].SetName = QStringLiteral("a=b");
-    t.DictionarySetList[2].FileCount = 1;
-    t.DictionarySetList[2].FileNames[0] = QStringLiteral("/z.dic");
+    t.DictionarySetList[0] =
+        DictionarySet(QStringLiteral("仕事"), {QStringLiteral("/data/a b/仕事.dic"), QStringLiteral("/data/x=y.dic")});
+    t.DictionarySetList[1] = DictionarySet(QStringLiteral("空"));
+    t.DictionarySetList[2] = DictionarySet(QStringLiteral("a=b"), {QStringLiteral("/z.dic")});
 
     const QString text = formatDictionarySets(t);
     QVERIFY(text.startsWith(QStringLiteral("Quillmere\r\n\r\nOpenDictionarySetsIndex = 2\r\n\r\nDictionarySets = \"仕事\"\r\n")));
@@ -79,10 +75,16 @@ void tst_dictionarysets::limitsAreKept()
     const DictionarySetTable t = parseDictionarySets(text);
     QCOMPARE(t.DictionarySetCount, qint16(MaxDictionarySets));
     QCOMPARE(t.OpenDictionarySetsIndex, qint16(4));
-    QCOMPARE(t.DictionarySetList[0].FileNames[0], QStringLiteral("/s0/f0.dic"));
-    QCOMPARE(t.DictionarySetList[19].SetName, QStringLiteral("set19"));
-    QCOMPARE(t.DictionarySetList[19].FileCount, qint16(MaxDictionariesPerSet));
-    QCOMPARE(t.DictionarySetList[19].FileNames[9], QStringLiteral("/s19/f9.dic"));
+    QCOMPARE(t.DictionarySetList[0].fileName(0), QStringLiteral("/s0/f0.dic"));
+    QCOMPARE(t.DictionarySetList[19].name(), QStringLiteral("set19"));
+    QCOMPARE(t.DictionarySetList[19].count(), MaxDictionariesPerSet);
+    QCOMPARE(t.DictionarySetList[19].fileName(9), QStringLiteral("/s19/f9.dic"));
+
+    // A file naming a member twice in a set (letter case aside) would lose a line when
+    // written back.
+    const QString twice = QStringLiteral("Quillmere\r\nDictionarySets = \"s\"\r\nDictionary = \"/a.dic\"\r\n"
+                                         "DictionarySets = \"t\"\r\nDictionary = \"/a.dic\"\r\nDictionary = \"/A.DIC\"\r\n");
+    QCOMPARE(checkDictionarySets(twice), QStringLiteral("6 行目: 同じ辞書セットに同じ辞書が 2 度あります: /A.DIC"));
 
     QCOMPARE(parseDictionarySets(QString()).DictionarySetCount, qint16(0));
     QVERIFY(!parseDictionarySets(QStringLiteral("OpenDictionarySetsIndex = x")).hasIndexLine);

@@ -245,7 +245,7 @@ void tst_IoFaults::setFile()
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     };
     const QByteArray old = read();
-    module.DictionarySetList[0].SetName = QStringLiteral("新しい名前");
+    module.sets().rename(0, QStringLiteral("新しい名前"));
 
     for (const text::WriteStep failing : {text::WriteStep::Open, text::WriteStep::Write, text::WriteStep::Commit}) {
         text::setWriteFaultHook([&](const QString &, text::WriteStep step) { return step == failing ? ENOSPC : 0; });

@@ -95,13 +95,12 @@ void setFile(const QDir &folder)
     qm::store::DatabaseModule module(prompter, folder.path());
     module.LoadDictionarySets();
     for (int i = 1;; ++i) {
-        module.DictionarySetCount = 10;
+        module.sets().clear();
         for (int s = 0; s < 10; ++s) {
-            auto &set = module.DictionarySetList[s];
-            set.SetName = (i % 2 ? QStringLiteral("奇数の組 %1") : QStringLiteral("偶数の組 %1")).arg(s);
-            set.FileCount = 10;
+            qm::store::DictionarySet set((i % 2 ? QStringLiteral("奇数の組 %1") : QStringLiteral("偶数の組 %1")).arg(s));
             for (int f = 0; f < 10; ++f)
-                set.FileNames[f] = QStringLiteral("/home/利用者/辞書/%1/%2-%3.dic").arg(i % 2).arg(s).arg(f);
+                set.append(QStringLiteral("/home/利用者/辞書/%1/%2-%3.dic").arg(i % 2).arg(s).arg(f));
+            module.sets().add(set);
         }
         if (!module.SaveDictionarySets())
             return;
