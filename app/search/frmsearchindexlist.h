@@ -59,6 +59,8 @@ public:
     QTreeWidget *ListIndex = nullptr;
     QLabel *lblNumberOfCases = nullptr;
     QLabel *lblMaxFlag = nullptr;
+    // Shown when the search was stopped before its end: the list holds the rows found until then.
+    QLabel *lblStopped = nullptr;
 
     // The slot marks "①" to "⑩".
     static QString slotMark(int slot);
