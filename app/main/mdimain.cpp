@@ -3,6 +3,7 @@
 #include "copycommand.h"
 #include "maincommands.h"
 #include "printcommand.h"
+#include "searchstopper.h"
 #include "windowarrangement.h"
 
 #include "app/common/keywordcharacters.h"
@@ -77,8 +78,9 @@ mdiMain::mdiMain(store::DatabaseModule &database, store::Settings &settings, des
     buildKeywordStrip();
     buildStatusBar();
     // A lookup that reads every key takes seconds on large sets: the windows keep painting
-    // meanwhile. What the user types or clicks waits for the end of the lookup.
-    m_database.setBusyHandler([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    // meanwhile, and Esc or the stop button ends the search with the rows found so far.
+    auto *stopper = new SearchStopper(m_database, statusBar());
+    m_database.setBusyHandler([stopper] { stopper->beat(); });
     load();
 }
 
@@ -87,6 +89,8 @@ mdiMain::~mdiMain()
     // The child windows are hidden while the base class goes: their activation must not reach
     // this part of the window any more.
     disconnect(m_mdiArea, nullptr, this, nullptr);
+    // The store outlives the window; its searches no longer reach the window's stop button.
+    m_database.setBusyHandler({});
 }
 
 void mdiMain::buildKeywordStrip()
@@ -383,6 +387,7 @@ void mdiMain::SearchKeyword(const QString &pattern)
     list.ClearList();
     list.txtSearchIndex->setText(pattern);
     int added = 0;
+    bool stopped = false;
     try {
         WaitCursor wait;
         const store::DatabaseModule::SearchOutcome outcome = m_database.searchKeyword(
@@ -390,8 +395,11 @@ void mdiMain::SearchKeyword(const QString &pattern)
                 list.AddList(qint16(slot), m.Index, m.Viewer, m.Heading, m.DocumentNumber);
                 ++added;
             });
+        stopped = outcome.cancelled;
         if (outcome.limitReached)
             list.lblMaxFlag->show();
+        else if (stopped)
+            list.lblStopped->show();
     } catch (const sqlite::Error &e) {
         // A dictionary that cannot be read is not the pattern's fault: the message says which
         // one failed and why.
@@ -404,7 +412,7 @@ void mdiMain::SearchKeyword(const QString &pattern)
         }
     }
     if (added == 0) {
-        m_prompter.inform(QStringLiteral("見つかりません"));
+        m_prompter.inform(stopped ? QStringLiteral("検索を中止しました") : QStringLiteral("見つかりません"));
         focusKeywordBox();
         return;
     }

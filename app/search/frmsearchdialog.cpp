@@ -224,14 +224,18 @@ bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition
     m_results.ClearList();
     m_results.txtSearchIndex->setText(condition.text());
     int added = 0;
+    bool stopped = false;
     try {
         const store::DatabaseModule::SearchOutcome outcome = m_database.searchCondition(
             condition, frmSearchIndexList::RowLimit, [&](int slot, const store::KeywordMatch &m) {
                 m_results.AddList(slot, m.Index, m.Viewer, m.Heading, m.DocumentNumber);
                 ++added;
             });
+        stopped = outcome.cancelled;
         if (outcome.limitReached)
             m_results.lblMaxFlag->show();
+        else if (stopped)
+            m_results.lblStopped->show();
     } catch (const sqlite::Error &e) {
         wait.restore();
         m_prompter.inform(m_results.failureText(e));
@@ -241,7 +245,7 @@ bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition
     }
     wait.restore();
     if (added == 0) {
-        m_prompter.inform(QStringLiteral("見つかりません"));
+        m_prompter.inform(stopped ? QStringLiteral("検索を中止しました") : QStringLiteral("見つかりません"));
         return false;
     }
     // The dialog goes away while the user chooses; its own showing ends with that choice.

@@ -111,6 +111,10 @@ void frmSearchIndexList::buildControls()
     lblMaxFlag->setText(QStringLiteral("最大件数") + QString::number(RowLimit) + QStringLiteral("件を越えています"));
     lblMaxFlag->setStyleSheet(QStringLiteral("color: #b00020;"));
     lblMaxFlag->hide();
+    lblStopped = new QLabel(QStringLiteral("検索を中止しました"), m_client);
+    lblStopped->setObjectName(QStringLiteral("lblStopped"));
+    lblStopped->setStyleSheet(lblMaxFlag->styleSheet());
+    lblStopped->hide();
 
     txtSearchIndex->setGeometry(Twips::toPixels(120, 120, 4215, 270));
     cmdSqueeze->setGeometry(Twips::toPixels(4440, 120, 1095, 300));
@@ -119,6 +123,8 @@ void frmSearchIndexList::buildControls()
     lblMaxFlag->move(Twips::toPixels(1680), Twips::toPixels(3240));
     lblNumberOfCases->adjustSize();
     lblMaxFlag->adjustSize();
+    lblStopped->move(lblMaxFlag->pos());
+    lblStopped->adjustSize();
     m_client->setMinimumSize(minimumClientSize());
 }
 
@@ -178,6 +184,7 @@ void frmSearchIndexList::layoutClient(const QSize &client)
     apply(w - Twips::toPixels(240), [&](int v) { ListIndex->resize(v, ListIndex->height()); });
     apply(h - Twips::toPixels(240), [&](int v) { lblNumberOfCases->move(lblNumberOfCases->x(), v); });
     apply(h - Twips::toPixels(240), [&](int v) { lblMaxFlag->move(lblMaxFlag->x(), v); });
+    lblStopped->move(lblMaxFlag->pos());
 }
 
 void frmSearchIndexList::ClearList()
@@ -185,6 +192,7 @@ void frmSearchIndexList::ClearList()
     ListIndex->setSortingEnabled(false);
     ListIndex->clear();
     lblMaxFlag->hide();
+    lblStopped->hide();
     cmdSqueeze->setEnabled(true);
     m_labels.clear();
     m_generation = m_database.openGeneration();

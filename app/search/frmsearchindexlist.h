@@ -61,6 +61,8 @@ public:
     QTreeWidget *ListIndex = nullptr;
     QLabel *lblNumberOfCases = nullptr;
     QLabel *lblMaxFlag = nullptr;
+    // Shown when the search was stopped before its end: the list holds the rows found until then.
+    QLabel *lblStopped = nullptr;
 
     // What the user is told when a search failed: the dictionary that failed and why.
     QString failureText(const sqlite::Error &error);

@@ -401,10 +401,14 @@ DatabaseModule::SearchOutcome DatabaseModule::searchEachSlot(
 {
     SearchOutcome outcome;
     std::optional<sqlite::Heartbeat> heartbeat;
+    m_cancelRequested = false;
     if (m_busy.handler)
-        heartbeat.emplace(m_busy.handler, m_busy.delay, m_busy.interval);
+        heartbeat.emplace(m_busy.handler, m_busy.delay, m_busy.interval, [this] { return m_cancelRequested; });
     m_searching = true;
-    const auto done = qScopeGuard([this] { m_searching = false; });
+    const auto done = qScopeGuard([this] {
+        m_searching = false;
+        m_cancelRequested = false;
+    });
     std::optional<sqlite::Error> failure;
     for (int slot = 0; slot < m_dictionaryCount && outcome.count < limit; ++slot) {
         // A dictionary that could not be opened was reported then; it has no rows to find.
@@ -414,13 +418,23 @@ DatabaseModule::SearchOutcome DatabaseModule::searchEachSlot(
         if (heartbeat)
             heartbeat->watch(d->database());
         try {
-            outcome.count += search(*d, limit - outcome.count, [&](const KeywordMatch &m) { sink(slot, m); });
+            // Counted as handed over: an interrupted search returns no count of its own.
+            if (!m_cancelRequested)
+                search(*d, limit - outcome.count, [&](const KeywordMatch &m) {
+                    ++outcome.count;
+                    sink(slot, m);
+                });
         } catch (const sqlite::Error &e) {
-            // The other dictionaries are still searched; the first failure is reported after.
-            if (!failure) {
+            // An interrupted statement fails; the rows handed over before it stay the result.
+            if (!m_cancelRequested && !failure) {
+                // The other dictionaries are still searched; the first failure is reported after.
                 m_failedSlot = slot;
                 failure = e;
             }
+        }
+        if (m_cancelRequested) {
+            outcome.cancelled = true;
+            break;
         }
     }
     if (failure)

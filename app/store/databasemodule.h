@@ -85,9 +85,12 @@ public:
     // for an engine failure). A dictionary that fails is passed over and the others are still
     // searched; the first failure is thrown at the end (see failedSlot()), and the rows handed
     // to the sink stay handed.
+    // A search stopped by requestCancel() is not a failure: it returns the rows found until
+    // then with `cancelled` set.
     struct SearchOutcome {
         int count = 0;
         bool limitReached = false;
+        bool cancelled = false;
     };
     SearchOutcome searchKeyword(const QString &pattern, int limit,
                                 const std::function<void(int slot, const KeywordMatch &)> &sink);
@@ -115,6 +118,14 @@ public:
         m_busy = {std::move(handler), delay, interval};
     }
     bool isSearching() const { return m_searching; }
+    // Asks the running search to stop (from the busy handler, which is where the program sees
+    // the user's wish): the statement running is interrupted and no further dictionary is
+    // searched. Does nothing when no search runs.
+    void requestCancel()
+    {
+        if (m_searching)
+            m_cancelRequested = true;
+    }
     // The slot of the dictionary whose failure ended the last search, or -1 when none did.
     int failedSlot() const { return m_failedSlot; }
 
@@ -148,6 +159,7 @@ private:
         std::chrono::milliseconds interval{};
     } m_busy;
     bool m_searching = false;
+    bool m_cancelRequested = false;
     int m_failedSlot = -1;
     // The set file could not be used (or made) at load and is left as it is.
     bool m_setFileKept = false;

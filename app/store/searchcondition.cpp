@@ -125,6 +125,9 @@ public:
     QByteArray value(const QString &v) { return add(v); }
     QByteArray utf8Value(const QByteArray &v) { return add(v); }
     QByteArray value(qint64 v) { return add(v); }
+    // A compiled pattern for qm_like and qm_body_like, used by the engine as it is; it must
+    // outlive the statement's run.
+    QByteArray pattern(const LikePattern &p) { return add(&p); }
     // A list for qm_rows(?); one per query.
     QByteArray rowsValue(std::vector<qint64> rows) { return add(std::move(rows)); }
 
@@ -138,18 +141,21 @@ public:
                 st.bindUtf8(n, *bytes);
             else if (const auto *rows = std::get_if<std::vector<qint64>>(&m_values[i]))
                 st.bindRows(n, *rows);
+            else if (const auto *p = std::get_if<const LikePattern *>(&m_values[i]))
+                st.bindPattern(n, **p);
             else
                 st.bind(n, std::get<qint64>(m_values[i]));
         }
     }
 
 private:
-    QByteArray add(std::variant<QString, QByteArray, qint64, std::vector<qint64>> v)
+    using Value = std::variant<QString, QByteArray, qint64, std::vector<qint64>, const LikePattern *>;
+    QByteArray add(Value v)
     {
         m_values.push_back(std::move(v));
         return QByteArray("?") + QByteArray::number(qsizetype(m_values.size()));
     }
-    std::vector<std::variant<QString, QByteArray, qint64, std::vector<qint64>>> m_values;
+    std::vector<Value> m_values;
 };
 
 constexpr char ResultColumns[] = "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber ";
@@ -229,7 +235,7 @@ private:
             if (p.isPurePrefix())
                 return;
         }
-        tests.append("qm_like(" + q.value(p.source()) + ", " + column + ")");
+        tests.append("qm_like(" + q.pattern(p) + ", " + column + ")");
     }
 
     void keywordTests(Query &q, QByteArrayList &tests) const
@@ -253,7 +259,7 @@ private:
         // heading terms), body terms do not apply to them.
         const QByteArray text = m_dictionary.hasSearchTables() ? "t.TextKey" : "NULL";
         for (const LikePattern &p : m_c.bodies)
-            tests.append("(d.Viewer = 5 OR qm_body_like(" + q.value(p.source()) + ", d.Viewer, d.Document, " + text + "))");
+            tests.append("(d.Viewer = 5 OR qm_body_like(" + q.pattern(p) + ", d.Viewer, d.Document, " + text + "))");
     }
 
     QByteArray bodyTextJoin() const

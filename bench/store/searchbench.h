@@ -50,6 +50,8 @@ private:
     void lookup(benchmark::State &state, const QString &pattern);
     void fullScan(benchmark::State &state, const Case &c);
     void openGrid(benchmark::State &state, store::DatabaseModule &set);
+    // A condition search with one body-text contains term over the whole large set.
+    void bodySearch(benchmark::State &state, const QString &text);
     std::optional<double> indexGrowth();
 
     std::unique_ptr<desktop::ScriptedPrompter> m_prompter;

@@ -15,8 +15,10 @@ constexpr int Instructions = 10000;
 
 } // namespace
 
-Heartbeat::Heartbeat(std::function<void()> beat, std::chrono::milliseconds delay, std::chrono::milliseconds interval)
+Heartbeat::Heartbeat(std::function<void()> beat, std::chrono::milliseconds delay, std::chrono::milliseconds interval,
+                     std::function<bool()> stopped)
     : m_beat(std::move(beat))
+    , m_stopped(std::move(stopped))
     , m_interval(interval.count())
     , m_next(delay.count())
 {
@@ -40,14 +42,25 @@ void Heartbeat::watch(Database &db)
 
 int Heartbeat::onProgress(void *self)
 {
-    static_cast<Heartbeat *>(self)->check();
-    return 0; // never interrupts the statement
+    // A non-zero answer makes the engine interrupt the statement.
+    return static_cast<Heartbeat *>(self)->check() ? 1 : 0;
 }
 
-void Heartbeat::check()
+bool Heartbeat::check()
 {
-    if (m_clock.elapsed() < m_next || !m_beat)
-        return;
+    if (m_beat && m_clock.elapsed() >= m_next)
+        beat();
+    if (!m_stopped)
+        return false;
+    try {
+        return m_stopped();
+    } catch (...) {
+        return false; // nothing may unwind through the engine
+    }
+}
+
+void Heartbeat::beat()
+{
     try {
         m_beat();
     } catch (...) {

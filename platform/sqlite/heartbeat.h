@@ -18,10 +18,14 @@ class Database;
 // engine, between two steps of a statement: it must not use any watched connection, and what
 // it throws is dropped. The connections are no longer watched once the object is gone; the
 // engine allows one such handler per connection, so no other may be set meanwhile.
+// `stopped`, when given, is asked at each look at the clock (and right after a beat): once it
+// answers true, the running statement is interrupted and fails with SQLITE_INTERRUPT, and so
+// does every later one until the object is gone.
 class Heartbeat final
 {
 public:
-    Heartbeat(std::function<void()> beat, std::chrono::milliseconds delay, std::chrono::milliseconds interval);
+    Heartbeat(std::function<void()> beat, std::chrono::milliseconds delay, std::chrono::milliseconds interval,
+              std::function<bool()> stopped = {});
     ~Heartbeat();
     Heartbeat(const Heartbeat &) = delete;
     Heartbeat &operator=(const Heartbeat &) = delete;
@@ -30,9 +34,12 @@ public:
 
 private:
     static int onProgress(void *self);
-    void check();
+    // True when the statement is to be interrupted.
+    bool check();
+    void beat();
 
     std::function<void()> m_beat;
+    std::function<bool()> m_stopped;
     qint64 m_interval;
     qint64 m_next;
     QElapsedTimer m_clock;

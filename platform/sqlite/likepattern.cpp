@@ -193,6 +193,9 @@ std::vector<std::u32string> LikePattern::literalRuns() const
 const LikePattern *patternArgument(sqlite3_context *ctx, int index, sqlite3_value *value, bool &failed)
 {
     failed = false;
+    // A bound pointer reads as NULL to everything else, so it is looked for first.
+    if (auto *bound = static_cast<const LikePattern *>(sqlite3_value_pointer(value, CompiledPatternType)))
+        return bound;
     if (sqlite3_value_type(value) == SQLITE_NULL)
         return nullptr;
     if (auto *cached = static_cast<const LikePattern *>(sqlite3_get_auxdata(ctx, index)))

@@ -67,8 +67,13 @@ private:
     bool m_purePrefix = false;
 };
 
-// For SQL functions that take a pattern: the compiled pattern of argument `value`, compiled on
-// the first row and kept with the statement as its auxiliary data `index`. nullptr when the
+// The pointer type under which a compiled pattern is bound to a statement (see
+// Statement::bindPattern): the SQL functions then use it as it is, without compiling its text.
+inline constexpr const char *CompiledPatternType = "qm_like_pattern";
+
+// For SQL functions that take a pattern: the compiled pattern bound as argument `value`, or else
+// the pattern text compiled on the first row and kept with the statement as its auxiliary
+// data `index`. nullptr when the
 // argument is NULL (the function's result is NULL then) or after the function's error was set
 // (a pattern that cannot be read, no memory); `failed` tells the two apart.
 const LikePattern *patternArgument(sqlite3_context *ctx, int index, sqlite3_value *value, bool &failed);

@@ -1,4 +1,5 @@
 #include "statement.h"
+#include "likepattern.h"
 
 #include <sqlite3.h>
 
@@ -53,6 +54,15 @@ Statement &Statement::bindBlobInPlace(int index, QByteArrayView value)
 {
     const int rc = sqlite3_bind_blob64(m_stmt, index, value.isEmpty() ? "" : value.data(),
                                        sqlite3_uint64(value.size()), SQLITE_STATIC);
+    if (rc != SQLITE_OK)
+        m_db.raise(rc, "bind");
+    return *this;
+}
+
+Statement &Statement::bindPattern(int index, const LikePattern &pattern)
+{
+    // The engine only hands the pointer back to functions asking for this type; it never writes.
+    const int rc = sqlite3_bind_pointer(m_stmt, index, const_cast<LikePattern *>(&pattern), CompiledPatternType, nullptr);
     if (rc != SQLITE_OK)
         m_db.raise(rc, "bind");
     return *this;

@@ -11,6 +11,8 @@ struct sqlite3_stmt;
 
 namespace qm::sqlite {
 
+class LikePattern;
+
 // A prepared statement that lives for one use. Values are always bound, never spliced into the
 // SQL text. Parameters are numbered from 1, columns from 0.
 class Statement final
@@ -30,6 +32,9 @@ public:
     // must stay as they are until the statement has been stepped and reset.
     Statement &bindBlobInPlace(int index, QByteArrayView value);
     Statement &bindNull(int index);
+    // Binds a compiled pattern for the SQL functions that take one (qm_like, ...), so the engine
+    // does not compile it again. `pattern` must outlive the statement's run (up to reset()).
+    Statement &bindPattern(int index, const LikePattern &pattern);
     // Binds a list for qm_rows(?) (see rowlist.h); the numbers are read in place, so they must
     // stay as they are until the statement is reset. One list per statement.
     Statement &bindRows(int index, RowList rows);

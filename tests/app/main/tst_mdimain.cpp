@@ -2,6 +2,7 @@
 #include "tests/common/stocksqlite.h"
 
 #include "app/main/mdimain.h"
+#include "app/main/searchstopper.h"
 #include "app/search/frmsearchindexlist.h"
 #include "app/viewers/textviewer.h"
 #include "app/viewers/webviewers.h"
@@ -19,6 +20,7 @@
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -105,6 +107,7 @@ private slots:
     void closingStoresPlacementAndRemovesTemporaryFiles();
     void closingIsRefusedWhileAnEditorIsOpen();
     void aLongLookupKeepsPaintingAndCannotBeClosed();
+    void escStopsALongLookupKeepingTheRowsFound();
     void aPlacementOffEveryScreenIsBroughtBack();
     void helpPagesDescribeOnlyWhatTheWindowsDo();
 
@@ -587,6 +590,48 @@ void tst_mdimain::aLongLookupKeepsPaintingAndCannotBeClosed()
     QCOMPARE(rows, QStringList{QStringLiteral("aqzb|当たり|①大")});
     QVERIFY(m_fx->prompter.texts().isEmpty());
     QVERIFY(window()->close());
+}
+
+void tst_mdimain::escStopsALongLookupKeepingTheRowsFound()
+{
+    using namespace std::chrono_literals;
+    QList<NewEntry> entries;
+    for (int i = 0; i < 3000; ++i)
+        entries.append({QStringLiteral("見出し%1").arg(i), 1, {}, {QStringLiteral("key%1").arg(i)}});
+    start({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("大"), entries)});
+    auto *stopper = window()->findChild<qm::app::SearchStopper *>();
+    QVERIFY(stopper);
+    QPushButton *stop = window()->findChild<QPushButton *>(QStringLiteral("cmdStopSearch"));
+    QVERIFY(stop && stop->isHidden());
+    m_db->setBusyHandler([stopper] { stopper->beat(); }, 0ms, 0ms);
+    frmSearchIndexList *list = window()->searchIndexList();
+    // Once rows are listed, a key typed into the keyword box is dropped and Esc stops the lookup.
+    bool stopShown = false;
+    QStringList rows;
+    bool stoppedShown = false;
+    QTimer press;
+    connect(&press, &QTimer::timeout, this, [&] {
+        if (!m_db->isSearching() || list->ListIndex->topLevelItemCount() == 0)
+            return;
+        press.stop();
+        stopShown = stop->isVisible();
+        QTest::keyClick(window()->cboKeyWord, Qt::Key_X);
+        QTest::keyClick(window()->cboKeyWord, Qt::Key_Escape);
+        whenListShown([&](frmSearchIndexList *shown) {
+            rows = rowsOf(shown);
+            stoppedShown = shown->lblStopped->isVisible() && !shown->lblMaxFlag->isVisible();
+        });
+    });
+    press.start(0);
+    // "?" leaves the trigram index nothing to go on: every key is read in order.
+    window()->SearchKeyword(QStringLiteral("*e?*"));
+    QVERIFY(stopShown);
+    QVERIFY(stoppedShown);
+    QVERIFY2(!rows.isEmpty() && rows.size() < frmSearchIndexList::RowLimit, qPrintable(QString::number(rows.size())));
+    QCOMPARE(rows.first(), QStringLiteral("key0|見出し0|①大"));
+    QCOMPARE(window()->cboKeyWord->currentText(), QString());
+    QVERIFY(m_fx->prompter.texts().isEmpty());
+    QTRY_VERIFY(stop->isHidden());
 }
 
 void tst_mdimain::aPlacementOffEveryScreenIsBroughtBack()

@@ -56,9 +56,13 @@ private slots:
     void reopeningTheSameFilesKeepsTheGeneration();
     void aDamagedDictionaryDoesNotHideTheOthers();
     void theProgramLetsGoOfAFileItReplaces();
+    void aCancelledSearchKeepsTheRowsFoundSoFar_data();
+    void aCancelledSearchKeepsTheRowsFoundSoFar();
 
 private:
     QString createDictionary(const QString &name, const QStringList &keywords = {});
+    // `count` plain-text entries "key<n>" whose bodies hold "本文<n>".
+    QString createLargeDictionary(const QString &name, int count);
     void useSet(const QStringList &files);
 
     QTemporaryDir m_dir;
@@ -86,6 +90,22 @@ QString tst_databasemodule::createDictionary(const QString &name, const QStringL
         e.Heading = QStringLiteral("見出し ") + k;
         d.addEntry(e, {k});
     }
+    return path;
+}
+
+QString tst_databasemodule::createLargeDictionary(const QString &name, int count)
+{
+    const QString path = m_dir.filePath(name);
+    Dictionary::CreateDictionary(path, name, {}, {}, {});
+    std::vector<Dictionary::NewEntry> entries;
+    for (int i = 0; i < count; ++i) {
+        Entry e;
+        e.Viewer = 1;
+        e.Heading = QStringLiteral("見出し%1").arg(i);
+        e.Document = "body " + QByteArray::number(i) + QByteArray(200, 'x');
+        entries.push_back({e, {QStringLiteral("key%1").arg(i)}});
+    }
+    Dictionary(path).addEntries(entries);
     return path;
 }
 
@@ -459,3 +479,52 @@ void tst_databasemodule::reopeningTheSameFilesKeepsTheGeneration()
 
 QTEST_GUILESS_MAIN(tst_databasemodule)
 #include "tst_databasemodule.moc"
+
+void tst_databasemodule::aCancelledSearchKeepsTheRowsFoundSoFar_data()
+{
+    QTest::addColumn<bool>("condition");
+    QTest::newRow("keyword pattern that reads every key") << false;
+    QTest::newRow("body text condition") << true;
+}
+
+// The first slot's rows are found at once; the second slot is large enough for the busy handler
+// to be called, and the handler asks for the search to stop.
+void tst_databasemodule::aCancelledSearchKeepsTheRowsFoundSoFar()
+{
+    using namespace std::chrono_literals;
+    QFETCH(bool, condition);
+    const QString small = createLargeDictionary(QStringLiteral("small.dic"), 2);
+    const QString large = createLargeDictionary(QStringLiteral("large.dic"), 4000);
+    useSet({small, large});
+    m_db->OpenDictionarySet();
+    QStringList rows;
+    int beats = 0;
+    m_db->setBusyHandler(
+        [&] {
+            ++beats;
+            if (!rows.isEmpty())
+                m_db->requestCancel();
+        },
+        0ms, 0ms);
+    auto sink = [&](int slot, const KeywordMatch &m) { rows.append(QString::number(slot) + m.Index); };
+    SearchCondition byBody;
+    byBody.terms.push_back({SearchField::Body, MatchMode::Contains, QStringLiteral("body")});
+    // "?" leaves the trigram index nothing to go on: every key is read in order.
+    const DatabaseModule::SearchOutcome r = condition ? m_db->searchCondition(byBody, 1000, sink)
+                                                      : m_db->searchKeyword(QStringLiteral("*e?*"), 1000, sink);
+    QVERIFY(beats > 0);
+    QVERIFY(r.cancelled);
+    QVERIFY(!r.limitReached);
+    QVERIFY(!m_db->isSearching());
+    QCOMPARE(r.count, rows.size());
+    QVERIFY(rows.size() < 1002);
+    QCOMPARE(rows.mid(0, 2), (QStringList{QStringLiteral("0key0"), QStringLiteral("0key1")}));
+    QCOMPARE(m_db->failedSlot(), -1);
+
+    // The next search is not stopped by the earlier request.
+    m_db->setBusyHandler({});
+    rows.clear();
+    const DatabaseModule::SearchOutcome full = m_db->searchKeyword(QStringLiteral("key12*"), 1000, sink);
+    QVERIFY(!full.cancelled);
+    QCOMPARE(full.count, 111);
+}

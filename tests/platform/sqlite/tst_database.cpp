@@ -1,5 +1,6 @@
 #include "platform/sqlite/database.h"
 #include "platform/sqlite/heartbeat.h"
+#include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
 #include "platform/sqlite/transaction.h"
 
@@ -122,6 +123,18 @@ void tst_database::likeFunctionMatchesFoldedText()
     QCOMPARE(st.toInt(0), 1);
     Statement bad(db, "SELECT qm_like('[abc', 'a')");
     QVERIFY_THROWS_EXCEPTION(Error, bad.step());
+
+    // A compiled pattern is used as bound, not read as text: "[ab*" as text cannot be read, the
+    // pattern compiled with its stray "[" as a character can.
+    const std::optional<LikePattern> stray = LikePattern::compile(u"[ab*", LikePattern::StrayBracket::Literal);
+    QVERIFY(stray);
+    Statement bound(db, "SELECT qm_like(?1, ?2)");
+    for (const char *text : {"[abc", "abc"}) {
+        bound.bindPattern(1, *stray).bind(2, QString::fromLatin1(text));
+        QVERIFY(bound.step());
+        QCOMPARE(bound.toInt(0), text[0] == '[' ? 1 : 0);
+        bound.reset();
+    }
 }
 
 void tst_database::rowListsAreReadInPlace()
@@ -165,6 +178,22 @@ void tst_database::heartbeatBeatsWhileAStatementRuns()
         late.watch(db);
         count();
         QVERIFY(beats > 1);
+    }
+    {
+        // Once stopped, the running statement is interrupted, and so is every later one.
+        bool stop = false;
+        Heartbeat stopping([&stop] { stop = true; }, 0ms, 0ms, [&stop] { return stop; });
+        stopping.watch(db);
+        for (int run = 0; run < 2; ++run) {
+            Statement st(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300000) "
+                             "SELECT count(*) FROM n");
+            try {
+                st.step();
+                QFAIL("the statement must be interrupted");
+            } catch (const Error &e) {
+                QCOMPARE(e.code(), SQLITE_INTERRUPT);
+            }
+        }
     }
     // Gone with the object.
     const int before = beats;
