@@ -620,7 +620,7 @@ int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
         st.bindUtf8(1, prefix).bindUtf8(2, sqlite::prefixUpperBound(prefix));
     }
     if (!(ranged && pattern.isPurePrefix()))
-        st.bind(3, pattern.source());
+        st.bindPattern(3, pattern);
     st.bind(4, limit);
     int count = 0;
     KeywordMatch m;
