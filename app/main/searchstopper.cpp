@@ -86,6 +86,27 @@ void SearchStopper::end()
     m_watch.stop();
     qApp->removeEventFilter(this);
     m_button->hide();
+    deliverHeldKeys();
+}
+
+bool SearchStopper::hold(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::InputMethod)
+        return false;
+    if (type != QEvent::InputMethod && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+        return false;
+    m_heldKeys.emplace_back(watched, std::unique_ptr<QEvent>(event->clone()));
+    return true;
+}
+
+void SearchStopper::deliverHeldKeys()
+{
+    // Posted in the order typed; a widget closed meanwhile gets nothing.
+    auto held = std::exchange(m_heldKeys, {});
+    for (auto &[target, event] : held)
+        if (target)
+            QCoreApplication::postEvent(target, event.release());
 }
 
 void SearchStopper::endWhenSearchIsOver()
@@ -112,6 +133,7 @@ bool SearchStopper::eventFilter(QObject *watched, QEvent *event)
     }
     if (passes(watched, event))
         return QObject::eventFilter(watched, event);
+    hold(watched, event);
     // Accepted, so that a key taken here does not go on to trigger a shortcut either.
     event->accept();
     return true;
