@@ -8,7 +8,6 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -56,17 +55,6 @@ QWidget *fixedClient(QDialog *dialog, double width, double height)
     client->setFixedSize(Twips::toPixels(width), Twips::toPixels(height));
     layout->addWidget(client);
     return client;
-}
-
-QAction *addHelpMenu(QDialog *dialog, const QString &objectName, std::function<void()> onHelp)
-{
-    auto *bar = new QMenuBar(dialog);
-    bar->setObjectName(QStringLiteral("menuBar"));
-    QAction *help = bar->addAction(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
-    help->setObjectName(objectName);
-    QObject::connect(help, &QAction::triggered, dialog, std::move(onHelp));
-    dialog->layout()->setMenuBar(bar);
-    return help;
 }
 
 QString failureReason(const sqlite::Error &error)

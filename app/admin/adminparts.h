@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/common/helpmenu.h"
 #include "platform/desktop/twips.h"
 
 #include <QString>
@@ -46,7 +47,7 @@ void setLocked(QWidget *box, bool locked);
 // A fixed-size dialog: a client area of this size in twips under a menu bar holding the help
 // item. Returns the client area, the parent of the dialog's controls.
 QWidget *fixedClient(QDialog *dialog, double width, double height);
-QAction *addHelpMenu(QDialog *dialog, const QString &objectName, std::function<void()> onHelp);
+using app::addHelpMenu;
 
 // Why a store operation failed, in words for the user. The store words its own failures; the
 // engine's are technical, so those are described by their kind and code.

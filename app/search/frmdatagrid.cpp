@@ -3,6 +3,7 @@
 #include "clientarea.h"
 #include "headinggridmodel.h"
 
+#include "app/common/helpmenu.h"
 #include "app/store/databasemodule.h"
 #include "app/store/settings.h"
 #include "app/store/slot.h"
@@ -107,15 +108,10 @@ void frmDataGrid::buildControls()
 
 void frmDataGrid::buildMenu()
 {
-    m_menuBar = new QMenuBar(this);
-    m_menuBar->setObjectName(QStringLiteral("menuBar"));
-    QAction *help = m_menuBar->addAction(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    connect(help, &QAction::triggered, this, [this] {
+    addHelpMenu(this, QStringLiteral("mnuHelp"), [this] {
         if (m_showHelp)
             m_showHelp(QStringLiteral("Searching.htm#HeadingGrid"));
     });
-    layout()->setMenuBar(m_menuBar);
 }
 
 void frmDataGrid::layoutClient(const QSize &client)

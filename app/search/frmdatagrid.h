@@ -6,7 +6,6 @@
 
 class QComboBox;
 class QLabel;
-class QMenuBar;
 class QPushButton;
 class QTableView;
 
@@ -73,7 +72,6 @@ private:
     store::Settings &m_settings;
     HeadingGridModel *m_model = nullptr;
     QWidget *m_client = nullptr;
-    QMenuBar *m_menuBar = nullptr;
     std::function<void(const QString &)> m_showHelp;
     std::function<void(const QString &)> m_inform;
     bool m_loaded = false;

@@ -2,6 +2,7 @@
 
 #include "frmsearchindexlist.h"
 
+#include "app/common/helpmenu.h"
 #include "app/common/waitcursor.h"
 #include "app/store/databasemodule.h"
 #include "app/store/viewertype.h"
@@ -123,15 +124,10 @@ void frmSearchDialog::buildControls()
 
 void frmSearchDialog::buildMenu()
 {
-    m_menuBar = new QMenuBar(this);
-    m_menuBar->setObjectName(QStringLiteral("menuBar"));
-    QAction *help = m_menuBar->addAction(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    connect(help, &QAction::triggered, this, [this] {
+    addHelpMenu(this, QStringLiteral("mnuHelp"), [this] {
         if (m_showHelp)
             m_showHelp(QStringLiteral("Searching.htm#Condition"));
     });
-    layout()->setMenuBar(m_menuBar);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 

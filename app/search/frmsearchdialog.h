@@ -11,7 +11,6 @@
 
 class QComboBox;
 class QPushButton;
-class QMenuBar;
 
 namespace qm::desktop {
 class Prompter;
@@ -82,7 +81,6 @@ private:
     store::DatabaseModule &m_database;
     frmSearchIndexList &m_results;
     desktop::Prompter &m_prompter;
-    QMenuBar *m_menuBar = nullptr;
     std::function<void(const QString &)> m_showHelp;
     store::Slot m_chosenSlot;
     qint32 m_chosenNumber = 0;

@@ -1,5 +1,6 @@
 #include "frmsearchindexlist.h"
 
+#include "app/common/helpmenu.h"
 #include "app/icons/viewericons.h"
 #include "app/store/databasemodule.h"
 #include "app/store/headinglist.h"
@@ -147,15 +148,10 @@ QSize frmSearchIndexList::minimumClientSize() const
 
 void frmSearchIndexList::buildMenu()
 {
-    m_menuBar = new QMenuBar(this);
-    m_menuBar->setObjectName(QStringLiteral("menuBar"));
-    QAction *help = m_menuBar->addAction(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    connect(help, &QAction::triggered, this, [this] {
+    addHelpMenu(this, QStringLiteral("mnuHelp"), [this] {
         if (m_showHelp)
             m_showHelp(QStringLiteral("Searching.htm#Result"));
     });
-    layout()->setMenuBar(m_menuBar);
 }
 
 void frmSearchIndexList::restoreSettings()

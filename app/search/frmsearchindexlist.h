@@ -12,7 +12,6 @@ class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QMenuBar;
 class QMenu;
 
 namespace qm::sqlite {
@@ -95,7 +94,6 @@ private:
     store::DatabaseModule &m_database;
     store::Settings &m_settings;
     QWidget *m_client = nullptr;
-    QMenuBar *m_menuBar = nullptr;
     std::function<void(const QString &)> m_showHelp;
     QHash<int, QString> m_labels; // dictionary labels of this search, by slot
     quint64 m_generation = 0; // the open set the rows were taken from
