@@ -27,6 +27,17 @@
 #include <sqlite3.h>
 
 namespace qm::store {
+
+KeywordMatch keywordMatchAt(sqlite::Statement &st)
+{
+    KeywordMatch m;
+    m.Index = st.toText(0);
+    m.Heading = st.toText(1);
+    m.Viewer = quint8(st.toInt(2));
+    m.DocumentNumber = st.toInt(3);
+    return m;
+}
+
 namespace {
 
 using sqlite::Error;
@@ -623,13 +634,8 @@ int Dictionary::searchKeyword(const sqlite::LikePattern &pattern, int limit,
         st.bindPattern(3, pattern);
     st.bind(4, limit);
     int count = 0;
-    KeywordMatch m;
     while (st.step()) {
-        m.Index = st.toText(0);
-        m.Heading = st.toText(1);
-        m.Viewer = quint8(st.toInt(2));
-        m.DocumentNumber = st.toInt(3);
-        sink(m);
+        sink(keywordMatchAt(st));
         ++count;
     }
     return count;

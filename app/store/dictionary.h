@@ -24,6 +24,10 @@ class Statement;
 
 namespace qm::store {
 
+// The keyword row a lookup statement stands on: keyword, heading, type and entry number in its
+// first four columns.
+KeywordMatch keywordMatchAt(sqlite::Statement &st);
+
 // One open dictionary file. Opening checks that the file is a dictionary (its schema is ours
 // and it carries the marker) before anything is written to it, without reading its rows, so
 // opening stays as fast for a large file as for a small one.

@@ -354,14 +354,8 @@ private:
         Statement st(m_db, q.sql.constData());
         q.bindTo(st);
         std::vector<KeywordMatch> rows;
-        KeywordMatch m;
-        while (st.step()) {
-            m.Index = st.toText(0);
-            m.Heading = st.toText(1);
-            m.Viewer = quint8(st.toInt(2));
-            m.DocumentNumber = st.toInt(3);
-            rows.push_back(m);
-        }
+        while (st.step())
+            rows.push_back(keywordMatchAt(st));
         return rows;
     }
 
