@@ -2,13 +2,17 @@
 
 #include <QCryptographicHash>
 #include <QDataStream>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QStandardPaths>
+#include <QThread>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <utility>
@@ -16,8 +20,10 @@
 namespace qm::app {
 namespace {
 
-// A later start waits this long for the running program before it starts on its own.
-constexpr int ConnectMs = 500;
+// A later start tries this long to reach the program that holds the lock: that program may be
+// between taking the lock and serving its socket.
+constexpr int ConnectMs = 3000;
+constexpr int RetryMs = 50;
 constexpr int WriteMs = 400;
 // A command line is a few words; anything longer is not one of ours.
 constexpr quint32 MaxMessageBytes = 64 * 1024;
@@ -33,6 +39,15 @@ QByteArray encodeMessage(const QStringList &arguments)
     return message + payload;
 }
 
+// A record lock over the whole file, however long it grows.
+flock wholeFile(short type)
+{
+    flock lock{};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    return lock;
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString &dataFolder, QObject *parent)
@@ -41,7 +56,11 @@ SingleInstance::SingleInstance(const QString &dataFolder, QObject *parent)
 {
 }
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance()
+{
+    if (m_lockFile >= 0)
+        ::close(m_lockFile);
+}
 
 QString SingleInstance::serverName(const QString &dataFolder)
 {
@@ -60,31 +79,71 @@ bool SingleInstance::isServing() const
     return m_server && m_server->isListening();
 }
 
+QString SingleInstance::lockPath(const QString &name)
+{
+    const QString path = name.startsWith(QLatin1Char('/')) ? name : QDir::tempPath() + QLatin1Char('/') + name;
+    return path + QStringLiteral(".lock");
+}
+
+// Asks without taking the lock. Closing a descriptor of the file drops this process's own record
+// locks on it, so a program that holds the lock never asks.
+bool SingleInstance::lockHeldElsewhere(const QString &name)
+{
+    const int file = ::open(QFile::encodeName(lockPath(name)).constData(), O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return false;
+    flock lock = wholeFile(F_WRLCK);
+    const bool held = ::fcntl(file, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    ::close(file);
+    return held;
+}
+
+bool SingleInstance::takeLock()
+{
+    m_lockFile = ::open(QFile::encodeName(lockPath(m_name)).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_lockFile < 0)
+        return true; // No lock can be made here; the program runs unguarded rather than not at all.
+    flock lock = wholeFile(F_WRLCK);
+    if (::fcntl(m_lockFile, F_SETLK, &lock) == 0)
+        return true;
+    ::close(m_lockFile);
+    m_lockFile = -1;
+    return errno != EACCES && errno != EAGAIN;
+}
+
 bool SingleInstance::start(const QStringList &arguments)
 {
-    // Two starts at the same moment take turns: the second finds the first one's server. The
-    // lock of a process that is gone is taken over.
-    const QString lock = m_name.startsWith(QLatin1Char('/')) ? m_name : QDir::tempPath() + QLatin1Char('/') + m_name;
-    QLockFile turn(lock + QStringLiteral(".lock"));
-    turn.setStaleLockTime(0);
-    turn.tryLock(3000);
-    if (handOverTo(m_name, arguments))
-        return false;
+    // Of two starts at the same moment one takes the lock; the other finds its socket.
+    if (!takeLock()) {
+        if (handOverTo(m_name, arguments))
+            return false;
+        qWarning("the program running for this folder does not answer; this one runs beside it");
+        return true;
+    }
     serve();
     return true;
 }
 
 bool SingleInstance::handOver(const QString &dataFolder, const QStringList &arguments)
 {
-    return handOverTo(serverName(dataFolder), arguments);
+    // A socket is only trusted when a live program holds the lock: one whose program was killed
+    // may still accept connections from a process that program forked, and nobody reads them.
+    const QString name = serverName(dataFolder);
+    return lockHeldElsewhere(name) && handOverTo(name, arguments);
 }
 
 bool SingleInstance::handOverTo(const QString &name, const QStringList &arguments)
 {
     QLocalSocket socket;
-    socket.connectToServer(name);
-    if (!socket.waitForConnected(ConnectMs))
-        return false;
+    QDeadlineTimer deadline(ConnectMs);
+    for (;;) {
+        socket.connectToServer(name);
+        if (socket.waitForConnected(int(qMax<qint64>(1, deadline.remainingTime()))))
+            break;
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(RetryMs);
+    }
     // Once the message is with the system the running program reads it, busy or not; there is
     // no answer to wait for.
     socket.write(encodeMessage(arguments));
@@ -95,7 +154,7 @@ bool SingleInstance::handOverTo(const QString &name, const QStringList &argument
 
 bool SingleInstance::serve()
 {
-    // Nobody answered: a socket file left by a killed program is in the way, and goes.
+    // This program holds the lock: a socket file left by a killed program is in the way, and goes.
     QLocalServer::removeServer(m_name);
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);

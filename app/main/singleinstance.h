@@ -10,9 +10,12 @@ class QLocalSocket;
 
 namespace qm::app {
 
-// Keeps one running program per data folder. The first start serves a local socket whose name
-// comes from the user and the folder; a later start hands its command line to it and ends. A
-// socket left behind by a program that was killed is removed, so it never blocks a start.
+// Keeps one running program per data folder. The first start holds a record lock on a file for
+// as long as it runs and serves a local socket, both named from the user and the folder; a
+// later start finds the lock held, hands its command line to that program and ends. The system
+// drops the lock with the process that held it, and processes it forks do not inherit it, so a
+// program that was killed never blocks a start: neither does its socket file, nor its socket
+// while a process it forked still holds it open.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -32,8 +35,8 @@ public:
     bool start(const QStringList &arguments);
     bool isServing() const;
 
-    // Only the first half of start(): true when a program running for the folder took the
-    // command line. Needs no more than a core application, so a later start can end before it
+    // Only the first half of start(): true when a program running for the folder (one that holds
+    // the lock) took the command line. Needs no more than a core application, so a later start can end before it
     // makes its windows' application object.
     static bool handOver(const QString &dataFolder, const QStringList &arguments);
 
@@ -45,12 +48,17 @@ public:
 
 private:
     void received(const QStringList &arguments);
+    static QString lockPath(const QString &name);
+    static bool lockHeldElsewhere(const QString &name);
+    bool takeLock();
     static bool handOverTo(const QString &name, const QStringList &arguments);
     bool serve();
     void acceptConnections();
     void readFrom(QLocalSocket *socket);
 
     QString m_name;
+    // The open lock file, whose record lock marks the program serving the folder.
+    int m_lockFile = -1;
     QLocalServer *m_server = nullptr;
     Handler m_handler;
     QList<QStringList> m_waiting;
