@@ -1,0 +1,116 @@
+#pragma once
+
+#include "dictionary.h"
+#include "dictionaryset.h"
+
+#include <QList>
+#include <QPair>
+#include <QSet>
+
+#include <array>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace qm::desktop {
+class Prompter;
+}
+
+namespace qm::store {
+
+// The dictionaries of the current set, opened into their slots: opening and closing them, the
+// file under a slot being replaced, and every search that runs over all slots in slot order.
+// Slot numbers are only good for the generation they were taken under.
+class OpenSet final
+{
+public:
+    explicit OpenSet(desktop::Prompter &prompter);
+    ~OpenSet();
+    OpenSet(const OpenSet &) = delete;
+    OpenSet &operator=(const OpenSet &) = delete;
+
+    // Opens every member of `set` into its slot. A file that does not open is reported once,
+    // with the reason, and its slot stays empty.
+    void open(const DictionarySet *set);
+    // Stores each open dictionary's row counts and closes it; an unfinished edit session is
+    // rolled back. Never reports anything.
+    void close();
+    // Runs `replace` (which puts another file under `path`) with the slots holding that file
+    // closed; they open the file under the name again afterwards. A slot in an edit session
+    // stays open: the replacement is then refused as the file is in use.
+    void releaseWhile(const QString &path, const std::function<void()> &replace);
+
+    // The number of slots of the set opened last; a slot may be empty.
+    int count() const { return m_count; }
+    // The open dictionary in a slot, or nullptr.
+    Dictionary *dictionary(int slot) const;
+    // Changes each time the set is closed, and when a set is opened whose slots do not name the
+    // same files as the set opened last.
+    quint64 generation() const { return m_generation; }
+
+    // A file whose failure the user has been told of already is not reported again.
+    void markReported(const QString &path) { m_reported.insert(path); }
+    void setProgressHandler(Progress progress) { m_progress = std::move(progress); }
+
+    struct SearchOutcome {
+        int count = 0;
+        bool limitReached = false;
+        bool cancelled = false;
+    };
+    using Sink = std::function<void(int slot, const KeywordMatch &)>;
+    // Keyword lookup over every open slot, at most `limit` rows in all. The pattern is compiled
+    // once for all slots. Throws sqlite::Error (Kind::BadPattern for a pattern that cannot be
+    // read); a dictionary that fails is passed over, the others are still searched and the
+    // first failure is thrown at the end (see failedSlot()); rows handed to the sink stay
+    // handed. A search stopped by requestCancel() returns the rows found with `cancelled` set.
+    SearchOutcome searchKeyword(const QString &pattern, int limit, const Sink &sink);
+    // Condition search over every open slot, with the same rules as searchKeyword().
+    SearchOutcome searchCondition(const SearchCondition &condition, int limit, const Sink &sink);
+
+    // Called now and then while a search runs long: first after `delay`, then every
+    // `interval`. The handler must not use the store; isSearching() is true meanwhile.
+    void setBusyHandler(std::function<void()> handler, std::chrono::milliseconds delay,
+                        std::chrono::milliseconds interval)
+    {
+        m_busy = {std::move(handler), delay, interval};
+    }
+    bool isSearching() const { return m_searching; }
+    // Asks the running search to stop: the statement running is interrupted and no further
+    // dictionary is searched. Does nothing when no search runs.
+    void requestCancel()
+    {
+        if (m_searching)
+            m_cancelRequested = true;
+    }
+    // The slot of the dictionary whose failure ended the last search, or -1 when none did.
+    int failedSlot() const { return m_failedSlot; }
+
+private:
+    using Search = std::function<int(Dictionary &, int limit, const std::function<void(const KeywordMatch &)> &)>;
+    SearchOutcome searchEachSlot(int limit, const Search &search, const Sink &sink);
+    // Opens a file into a slot; the reason when it does not open.
+    QString openSlot(int slot, const QString &path);
+    QString openFailureText(const QString &path, const sqlite::Error &e) const;
+    void startGeneration(const DictionarySet *set);
+
+    desktop::Prompter &m_prompter;
+    std::array<std::unique_ptr<Dictionary>, MaxDictionariesPerSet> m_slots;
+    int m_count = 0;
+    Progress m_progress;
+    struct Busy {
+        std::function<void()> handler;
+        std::chrono::milliseconds delay{};
+        std::chrono::milliseconds interval{};
+    } m_busy;
+    bool m_searching = false;
+    bool m_cancelRequested = false;
+    int m_failedSlot = -1;
+    QSet<QString> m_reported;
+    quint64 m_generation = 0;
+    quint64 m_lastGeneration = 0;
+    // The slots' files (path and identity on disk) of the set opened last, and its generation.
+    QList<QPair<QString, QByteArray>> m_openedFiles;
+    quint64 m_openedGeneration = 0;
+};
+
+} // namespace qm::store
