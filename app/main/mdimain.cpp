@@ -384,35 +384,24 @@ void mdiMain::focusKeywordBox()
 void mdiMain::SearchKeyword(const QString &pattern)
 {
     frmSearchIndexList &list = *m_searchIndexList;
-    list.ClearList();
-    list.txtSearchIndex->setText(pattern);
-    int added = 0;
-    bool stopped = false;
-    try {
+    store::SearchResults results;
+    {
         WaitCursor wait;
-        const store::DatabaseModule::SearchOutcome outcome = m_database.searchKeyword(
-            pattern, frmSearchIndexList::RowLimit, [&](int slot, const store::KeywordMatch &m) {
-                list.AddList(qint16(slot), m.Index, m.Viewer, m.Heading, m.DocumentNumber);
-                ++added;
-            });
-        stopped = outcome.cancelled;
-        if (outcome.limitReached)
-            list.lblMaxFlag->show();
-        else if (stopped)
-            list.lblStopped->show();
-    } catch (const sqlite::Error &e) {
+        results = m_database.findKeyword(pattern, frmSearchIndexList::RowLimit);
+    }
+    list.showResults(pattern, results);
+    if (const std::optional<sqlite::Error> &e = results.failure) {
         // A dictionary that cannot be read is not the pattern's fault: the message says which
-        // one failed and why.
-        m_prompter.inform(e.kind() == sqlite::Error::Kind::BadPattern ? QStringLiteral("クエリーの書式にエラーが発生しました")
-                                                                      : list.failureText(e));
-        // The rows the other dictionaries gave are still listed.
-        if (added == 0) {
+        // one failed and why. The rows the other dictionaries gave are still listed.
+        m_prompter.inform(e->kind() == sqlite::Error::Kind::BadPattern ? QStringLiteral("クエリーの書式にエラーが発生しました")
+                                                                       : list.failureText(*e));
+        if (results.rows.empty()) {
             focusKeywordBox();
             return;
         }
     }
-    if (added == 0) {
-        m_prompter.inform(stopped ? QStringLiteral("検索を中止しました") : QStringLiteral("見つかりません"));
+    if (results.rows.empty()) {
+        m_prompter.inform(results.cancelled ? QStringLiteral("検索を中止しました") : QStringLiteral("見つかりません"));
         focusKeywordBox();
         return;
     }

@@ -217,31 +217,15 @@ std::optional<store::SearchCondition> frmSearchDialog::BuildSearchCondition()
 bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition)
 {
     WaitCursor wait;
-    m_results.ClearList();
-    m_results.txtSearchIndex->setText(condition.text());
-    int added = 0;
-    bool stopped = false;
-    try {
-        const store::DatabaseModule::SearchOutcome outcome = m_database.searchCondition(
-            condition, frmSearchIndexList::RowLimit, [&](int slot, const store::KeywordMatch &m) {
-                m_results.AddList(slot, m.Index, m.Viewer, m.Heading, m.DocumentNumber);
-                ++added;
-            });
-        stopped = outcome.cancelled;
-        if (outcome.limitReached)
-            m_results.lblMaxFlag->show();
-        else if (stopped)
-            m_results.lblStopped->show();
-    } catch (const sqlite::Error &e) {
-        wait.restore();
-        m_prompter.inform(m_results.failureText(e));
-        // The rows the other dictionaries gave are still listed.
-        if (added == 0)
-            return false;
-    }
+    const store::SearchResults results = m_database.findCondition(condition, frmSearchIndexList::RowLimit);
+    m_results.showResults(condition.text(), results);
     wait.restore();
-    if (added == 0) {
-        m_prompter.inform(stopped ? QStringLiteral("検索を中止しました") : QStringLiteral("見つかりません"));
+    // The rows the other dictionaries gave are still listed after a failure.
+    if (results.failure)
+        m_prompter.inform(m_results.failureText(*results.failure));
+    if (results.rows.empty()) {
+        if (!results.failure)
+            m_prompter.inform(results.cancelled ? QStringLiteral("検索を中止しました") : QStringLiteral("見つかりません"));
         return false;
     }
     // The dialog goes away while the user chooses; its own showing ends with that choice.

@@ -221,17 +221,29 @@ QString frmSearchIndexList::failureText(const sqlite::Error &error)
     return text + store::describeFailure(error);
 }
 
-void frmSearchIndexList::AddList(store::Slot slot, const QString &strIndex, quint8 bytViewer,
-                                 const QString &strHeading, qint32 lngDocNumber)
+void frmSearchIndexList::showResults(const QString &searched, const store::SearchResults &results)
+{
+    ClearList();
+    txtSearchIndex->setText(searched);
+    for (const store::SlotMatch &row : results.rows)
+        AddList(row);
+    if (results.limitReached)
+        lblMaxFlag->show();
+    else if (results.cancelled)
+        lblStopped->show();
+    updateCount();
+}
+
+void frmSearchIndexList::AddList(const store::SlotMatch &row)
 {
     auto *item = new QTreeWidgetItem(ListIndex);
-    item->setText(KeywordColumn, strIndex);
-    item->setText(HeadingColumn, strHeading);
-    item->setText(DictionaryColumn, dictionaryLabel(slot));
+    item->setText(KeywordColumn, row.match.Index);
+    item->setText(HeadingColumn, row.match.Heading);
+    item->setText(DictionaryColumn, dictionaryLabel(row.slot));
     // The slot goes with the row: the label is only shown, a dictionary name may begin with a mark.
-    item->setData(DictionaryColumn, Qt::UserRole, int(slot.index));
-    item->setIcon(KeywordColumn, viewerIcon(bytViewer));
-    item->setData(KeywordColumn, Qt::UserRole, lngDocNumber);
+    item->setData(DictionaryColumn, Qt::UserRole, int(row.slot.index));
+    item->setIcon(KeywordColumn, viewerIcon(row.match.Viewer));
+    item->setData(KeywordColumn, Qt::UserRole, row.match.DocumentNumber);
 }
 
 bool frmSearchIndexList::hasRows() const

@@ -2,6 +2,8 @@
 
 #include "app/store/slot.h"
 
+#include <vector>
+
 #include <QDialog>
 #include <QHash>
 
@@ -21,6 +23,8 @@ class Error;
 namespace qm::store {
 class DatabaseModule;
 class Settings;
+struct SearchResults;
+struct SlotMatch;
 } // namespace qm::store
 
 namespace qm::app {
@@ -42,8 +46,8 @@ public:
     ~frmSearchIndexList() override;
 
     void ClearList();
-    void AddList(store::Slot slot, const QString &strIndex, quint8 bytViewer,
-                 const QString &strHeading, qint32 lngDocNumber);
+    // Lists what a search for `searched` found, in the order found, with its flags.
+    void showResults(const QString &searched, const store::SearchResults &results);
     // Shows the list modally; true with the chosen slot and number when the user chose a row.
     bool ReturnSelectData(store::Slot &slot, qint32 &lngDocNumber);
     // True when the list holds rows of the set that is open now.
@@ -76,6 +80,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void AddList(const store::SlotMatch &row);
     void buildControls();
     void buildMenu();
     void restoreSettings();

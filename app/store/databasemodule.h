@@ -74,6 +74,11 @@ public:
     {
         return m_open.searchCondition(condition, limit, sink);
     }
+    SearchResults findKeyword(const QString &pattern, int limit) { return m_open.findKeyword(pattern, limit); }
+    SearchResults findCondition(const SearchCondition &condition, int limit)
+    {
+        return m_open.findCondition(condition, limit);
+    }
 
     QString setFilePath() const;
     QString userDictionaryPath() const;

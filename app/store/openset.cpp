@@ -223,6 +223,30 @@ OpenSet::SearchOutcome OpenSet::searchCondition(const SearchCondition &condition
         sink);
 }
 
+template <typename Run>
+SearchResults OpenSet::collect(const Run &run)
+{
+    SearchResults results;
+    try {
+        const SearchOutcome outcome = run([&results](int slot, const KeywordMatch &m) { results.rows.push_back({slot, m}); });
+        results.limitReached = outcome.limitReached;
+        results.cancelled = outcome.cancelled;
+    } catch (const sqlite::Error &e) {
+        results.failure = e;
+    }
+    return results;
+}
+
+SearchResults OpenSet::findKeyword(const QString &pattern, int limit)
+{
+    return collect([&](const Sink &sink) { return searchKeyword(pattern, limit, sink); });
+}
+
+SearchResults OpenSet::findCondition(const SearchCondition &condition, int limit)
+{
+    return collect([&](const Sink &sink) { return searchCondition(condition, limit, sink); });
+}
+
 OpenSet::SearchOutcome OpenSet::searchEachSlot(int limit, const Search &search, const Sink &sink)
 {
     SearchOutcome outcome;
@@ -231,6 +255,7 @@ OpenSet::SearchOutcome OpenSet::searchEachSlot(int limit, const Search &search, 
     if (m_busy.handler)
         heartbeat.emplace(m_busy.handler, m_busy.delay, m_busy.interval, [this] { return m_cancelRequested; });
     m_searching = true;
+    m_found = 0;
     const auto done = qScopeGuard([this] {
         m_searching = false;
         m_cancelRequested = false;
@@ -247,7 +272,7 @@ OpenSet::SearchOutcome OpenSet::searchEachSlot(int limit, const Search &search, 
             // Counted as handed over: an interrupted search returns no count of its own.
             if (!m_cancelRequested)
                 search(*d, limit - outcome.count, [&](const KeywordMatch &m) {
-                    ++outcome.count;
+                    m_found = ++outcome.count;
                     sink(slot, m);
                 });
         } catch (const sqlite::Error &e) {

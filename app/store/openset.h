@@ -2,6 +2,9 @@
 
 #include "dictionary.h"
 #include "dictionaryset.h"
+#include "slot.h"
+
+#include "platform/sqlite/error.h"
 
 #include <QList>
 #include <QPair>
@@ -11,12 +14,31 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace qm::desktop {
 class Prompter;
 }
 
 namespace qm::store {
+
+// One row a search found: a keyword of the entry in a slot.
+struct SlotMatch {
+    Slot slot;
+    KeywordMatch match;
+};
+
+// What a search over the open set found, for a window to show in one go.
+struct SearchResults {
+    std::vector<SlotMatch> rows;
+    bool limitReached = false;
+    // Stopped by requestCancel(): the rows are those found until then.
+    bool cancelled = false;
+    // The first failure (a pattern that cannot be read, a dictionary that failed); the rows the
+    // other dictionaries gave are still there.
+    std::optional<sqlite::Error> failure;
+};
 
 // The dictionaries of the current set, opened into their slots: opening and closing them, the
 // file under a slot being replaced, and every search that runs over all slots in slot order.
@@ -67,6 +89,10 @@ public:
     // Condition search over every open slot, with the same rules as searchKeyword().
     SearchOutcome searchCondition(const SearchCondition &condition, int limit, const Sink &sink);
 
+    // The same searches, their rows collected instead of handed on one by one.
+    SearchResults findKeyword(const QString &pattern, int limit);
+    SearchResults findCondition(const SearchCondition &condition, int limit);
+
     // Called now and then while a search runs long: first after `delay`, then every
     // `interval`. The handler must not use the store; isSearching() is true meanwhile.
     void setBusyHandler(std::function<void()> handler, std::chrono::milliseconds delay,
@@ -75,6 +101,8 @@ public:
         m_busy = {std::move(handler), delay, interval};
     }
     bool isSearching() const { return m_searching; }
+    // The rows the running (or last) search has found so far.
+    int rowsFound() const { return m_found; }
     // Asks the running search to stop: the statement running is interrupted and no further
     // dictionary is searched. Does nothing when no search runs.
     void requestCancel()
@@ -88,6 +116,8 @@ public:
 private:
     using Search = std::function<int(Dictionary &, int limit, const std::function<void(const KeywordMatch &)> &)>;
     SearchOutcome searchEachSlot(int limit, const Search &search, const Sink &sink);
+    template <typename Run>
+    static SearchResults collect(const Run &run);
     // Opens a file into a slot; the reason when it does not open.
     QString openSlot(int slot, const QString &path);
     QString openFailureText(const QString &path, const sqlite::Error &e) const;
@@ -104,6 +134,7 @@ private:
     } m_busy;
     bool m_searching = false;
     bool m_cancelRequested = false;
+    int m_found = 0;
     int m_failedSlot = -1;
     QSet<QString> m_reported;
     quint64 m_generation = 0;

@@ -604,15 +604,14 @@ void tst_mdimain::escStopsALongLookupKeepingTheRowsFound()
     QPushButton *stop = window()->findChild<QPushButton *>(QStringLiteral("cmdStopSearch"));
     QVERIFY(stop && stop->isHidden());
     m_db->setBusyHandler([stopper] { stopper->beat(); }, 0ms, 0ms);
-    frmSearchIndexList *list = window()->searchIndexList();
-    // Once rows are listed, a key typed into the keyword box waits for the lookup's end, and Esc
+    // Once rows are found, a key typed into the keyword box waits for the lookup's end, and Esc
     // stops the lookup.
     bool stopShown = false;
     QStringList rows;
     bool stoppedShown = false;
     QTimer press;
     connect(&press, &QTimer::timeout, this, [&] {
-        if (!m_db->isSearching() || list->ListIndex->topLevelItemCount() == 0)
+        if (!m_db->isSearching() || m_db->openSet().rowsFound() == 0)
             return;
         press.stop();
         stopShown = stop->isVisible();

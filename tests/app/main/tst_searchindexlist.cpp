@@ -1,6 +1,7 @@
 #include "fixture.h"
 
 #include "app/search/frmsearchindexlist.h"
+#include "app/store/openset.h"
 #include "platform/desktop/twips.h"
 
 #include <QAction>
@@ -64,12 +65,13 @@ void tst_searchindexlist::cleanup()
 
 void tst_searchindexlist::fill()
 {
-    m_list->ClearList();
-    m_list->AddList(0, QStringLiteral("k1"), 1, QStringLiteral("b"), 11);
-    m_list->AddList(0, QStringLiteral("k2"), 2, QStringLiteral("a"), 12);
-    m_list->AddList(1, QStringLiteral("k3"), 3, QStringLiteral("b"), 21);
-    m_list->AddList(1, QStringLiteral("k4"), 4, QString(), 22);
-    m_list->AddList(0, QStringLiteral("k5"), 5, QStringLiteral("a"), 13);
+    store::SearchResults found;
+    found.rows = {{0, {QStringLiteral("k1"), QStringLiteral("b"), 1, 11}},
+                  {0, {QStringLiteral("k2"), QStringLiteral("a"), 2, 12}},
+                  {1, {QStringLiteral("k3"), QStringLiteral("b"), 3, 21}},
+                  {1, {QStringLiteral("k4"), QString(), 4, 22}},
+                  {0, {QStringLiteral("k5"), QStringLiteral("a"), 5, 13}}};
+    m_list->showResults(QStringLiteral("k*"), found);
 }
 
 void tst_searchindexlist::narrowingKeepsEveryRow()
@@ -97,11 +99,12 @@ void tst_searchindexlist::narrowingKeepsEveryRow()
 // (UTF-16 order puts it after).
 void tst_searchindexlist::narrowingSortsHeadingsByTheirFoldedKeys()
 {
-    m_list->ClearList();
     const QStringList added{QStringLiteral("柿"), QStringLiteral("𠮷"), QStringLiteral("丸"), QString(QChar(0xE000)),
                             QStringLiteral("ｶｷ"), QStringLiteral("B"), QStringLiteral("a"), QStringLiteral("かく")};
+    store::SearchResults found;
     for (int i = 0; i < added.size(); ++i)
-        m_list->AddList(0, QStringLiteral("k%1").arg(i), 1, added[i], i + 1);
+        found.rows.push_back({0, {QStringLiteral("k%1").arg(i), added[i], 1, i + 1}});
+    m_list->showResults(QStringLiteral("k*"), found);
     m_list->cmdSqueeze->click();
     QStringList headings;
     for (int i = 0; i < m_list->ListIndex->topLevelItemCount(); ++i)
@@ -142,9 +145,9 @@ void tst_searchindexlist::aRowKeepsItsSlotWhenNamesLookLikeMarks()
     m_fx->writeSet({a, b});
     m_db->LoadDictionarySets();
     m_db->OpenDictionarySet();
-    m_list->ClearList();
-    m_list->AddList(0, QStringLiteral("k1"), 1, QStringLiteral("h1"), 11);
-    m_list->AddList(1, QStringLiteral("k2"), 1, QStringLiteral("h2"), 21);
+    store::SearchResults found;
+    found.rows = {{0, {QStringLiteral("k1"), QStringLiteral("h1"), 1, 11}}, {1, {QStringLiteral("k2"), QStringLiteral("h2"), 1, 21}}};
+    m_list->showResults(QStringLiteral("k*"), found);
     QCOMPARE(m_list->ListIndex->topLevelItem(0)->text(2), QStringLiteral("①②x"));
     QCOMPARE(m_list->ListIndex->topLevelItem(1)->text(2), QStringLiteral("②①y"));
     for (int row = 0; row < 2; ++row) {
