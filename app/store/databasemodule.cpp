@@ -152,6 +152,10 @@ void DatabaseModule::LoadDictionarySets()
     m_sets.clear();
     m_setFileKept = false;
     SetFileContents contents = readDictionarySetsFile(setFilePath());
+    if (contents.missing && m_readOnly) {
+        useDefaultSetInMemory();
+        return;
+    }
     if (contents.missing) {
         m_setFileKept = !createDefaultFiles();
         contents = readDictionarySetsFile(setFilePath());
@@ -169,7 +173,8 @@ void DatabaseModule::LoadDictionarySets()
                               .arg(QDir::toNativeSeparators(setFilePath()), contents.problem), {}, desktop::Prompter::Icon::Warning);
         m_setFileKept = true;
         // The default set needs its dictionary; a failure is reported when the set opens.
-        createUserDictionary();
+        if (!m_readOnly)
+            createUserDictionary();
         useDefaultSetInMemory();
         return;
     }
@@ -271,14 +276,14 @@ void DatabaseModule::OpenDictionarySet()
         const QString &path = set->fileName(i);
         // Working copies of compactions that were killed would take up the disk for good.
         const QString folder = QFileInfo(path).absolutePath();
-        if (!folders.contains(folder)) {
+        if (!m_readOnly && !folders.contains(folder)) {
             folders.insert(folder);
             removeStaleCompactionCopies(folder);
         }
         QString failure = notAFileText(path);
         if (failure.isEmpty()) {
             try {
-                m_databases[i] = std::make_unique<Dictionary>(path, Dictionary::Options{false, m_progress});
+                m_databases[i] = std::make_unique<Dictionary>(path, Dictionary::Options{m_readOnly, m_progress});
             } catch (const sqlite::Error &e) {
                 failure = openFailureText(path, e);
             }

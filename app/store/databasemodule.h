@@ -41,6 +41,12 @@ public:
     // The number of slots of the current set; a slot may be empty when its file did not open.
     int DictionaryCount() const { return m_dictionaryCount; }
 
+    // Loading and opening the set only read: they write or remove no file, and the set's
+    // dictionaries open only for reading, so a lookup can run beside the program that uses the
+    // folder. A missing set file then gives the default set in memory, and no file is made for
+    // it. Set before LoadDictionarySets().
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+
     // Fills the set table from "DicSets.ini", writing the default file (and "User.dic") only
     // when there is none. A file that cannot be read or would lose sets when written back is
     // reported and kept as it is; the program then runs with the default set in memory.
@@ -158,6 +164,7 @@ private:
         std::chrono::milliseconds delay{};
         std::chrono::milliseconds interval{};
     } m_busy;
+    bool m_readOnly = false;
     bool m_searching = false;
     bool m_cancelRequested = false;
     int m_failedSlot = -1;
