@@ -172,7 +172,11 @@ public:
             return;
         }
         m_out << row.match.Index << '\t' << row.match.Heading << '\t' << store::dictionaryLabel(row.slot, name) << '\n';
-        for (const QString &line : body.split(QLatin1Char('\n')))
+        // The lines under the row; a body's closing line breaks add no empty lines.
+        QString lines = body;
+        while (lines.endsWith(QLatin1Char('\n')))
+            lines.chop(1);
+        for (const QString &line : lines.split(QLatin1Char('\n')))
             m_out << "    " << line << '\n';
         m_out << '\n';
     }
