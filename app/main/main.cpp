@@ -67,7 +67,7 @@ int main(int argc, char *argv[])
     qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     qm::app::useJapaneseFonts();
     // The desktop entry an install puts in share/applications: its name and icon in the shell.
-    QGuiApplication::setDesktopFileName(QStringLiteral("quillmere"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quillmere.quillmere"));
 
     // One program per data folder: a start that found none above serves the folder now, unless
     // another start came first meanwhile.
