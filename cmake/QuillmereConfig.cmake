@@ -14,10 +14,16 @@ if(QM_WERROR)
     target_compile_options(qm_config INTERFACE -Werror)
 endif()
 
-# Where an install puts things (FHS). The control library is the program's own, so it goes into
-# a private folder under lib/ and the program finds it through a runpath relative to itself.
+# Where an install puts things (FHS). The control library and the help installer are the
+# program's own, so they go into a private folder under the architecture's library folder (never
+# one the dynamic linker's cache lists) and the program finds the library through a runpath
+# relative to itself.
 include(GNUInstallDirs)
-set(QM_INSTALL_LIBDIR ${CMAKE_INSTALL_LIBDIR}/quillmere)
+if(CMAKE_LIBRARY_ARCHITECTURE)
+    set(QM_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE}/quillmere)
+else()
+    set(QM_INSTALL_LIBDIR ${CMAKE_INSTALL_LIBDIR}/quillmere)
+endif()
 set(QM_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/quillmere)
 # Every runpath is relative to the binary ($ORIGIN), never an absolute build folder: a copied
 # program loads the library copied beside it, an installed one the library of its own prefix.

@@ -1,5 +1,6 @@
 #include "adminwindows.h"
 #include "entrywindows.h"
+#include "lookupcommand.h"
 #include "mdimain.h"
 #include "singleinstance.h"
 #include "startcommand.h"
@@ -18,10 +19,26 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTimer>
 
 #include <unistd.h>
+
+namespace {
+
+// The help installer sits beside the program in the build tree and in a copied program folder;
+// an install keeps it in the program's private library folder.
+QString helpInstallerPath()
+{
+    const QDir folder(QApplication::applicationDirPath());
+    const QString beside = folder.filePath(QStringLiteral("manual-install"));
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QDir::cleanPath(folder.filePath(QStringLiteral(QM_PRIVATE_LIB_FROM_BIN "/manual-install")));
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -34,6 +51,9 @@ int main(int argc, char *argv[])
     // The names decide the per-user data folder, so they come before anything asks for it.
     QApplication::setOrganizationName(QStringLiteral("Quillmere"));
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
+    // Help and lookups in the terminal need no display and no running program.
+    if (const std::optional<int> status = qm::app::runTerminalCommand(argc, argv))
+        return *status;
     {
         // A later start hands its command line to the running program before it pays for the
         // windows' application object (fonts, the display) and ends at once.
@@ -47,7 +67,7 @@ int main(int argc, char *argv[])
     qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     qm::app::useJapaneseFonts();
     // The desktop entry an install puts in share/applications: its name and icon in the shell.
-    QGuiApplication::setDesktopFileName(QStringLiteral("quillmere"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quillmere.quillmere"));
 
     // One program per data folder: a start that found none above serves the folder now, unless
     // another start came first meanwhile.
@@ -61,8 +81,7 @@ int main(int argc, char *argv[])
     qm::desktop::MessageBoxPrompter prompter;
     qm::store::DatabaseModule database(prompter, qm::desktop::ProgramFolder::path());
     database.setManualFolderMissingHandler([] {
-        const QString installer = QApplication::applicationDirPath() + QStringLiteral("/manual-install");
-        QProcess::startDetached(installer, {qm::desktop::ProgramFolder::path()});
+        QProcess::startDetached(helpInstallerPath(), {qm::desktop::ProgramFolder::path()});
     });
 
     // Dictionaries whose search keys were made by another version get them anew when opened.
@@ -78,7 +97,7 @@ int main(int argc, char *argv[])
     instance.setHandler([&window, &database](const QStringList &handed) {
         qm::app::runCommandLine(window, database, handed);
     });
-    if (qm::app::lookupWordOf(arguments))
+    if (qm::app::hasStartCommand(arguments))
         QTimer::singleShot(0, &window, [&window, &database, arguments] {
             qm::app::runCommandLine(window, database, arguments);
         });

@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <functional>
+
 namespace qm::app {
 namespace {
 
@@ -25,29 +27,41 @@ void bringToFront(QWidget &window)
     window.activateWindow();
 }
 
-void lookUpWhenFree(mdiMain &window, const store::DatabaseModule &database, const QString &word)
+// A lookup opens the result list modally, and the new-entry window lists the open set: under
+// another modal window or during a running search they would work on a set that is closed or
+// busy.
+void runWhenFree(mdiMain &window, const store::DatabaseModule &database, const std::function<void()> &command)
 {
-    // A lookup opens the result list modally; under another modal window or a running search it
-    // would work on a set that is closed or busy.
     if (QApplication::activeModalWidget() || database.isSearching()) {
-        QTimer::singleShot(RetryMs, &window, [&window, &database, word] { lookUpWhenFree(window, database, word); });
+        QTimer::singleShot(RetryMs, &window, [&window, &database, command] { runWhenFree(window, database, command); });
         return;
     }
-    window.lookUpKeyword(word);
+    command();
 }
 
 } // namespace
 
 std::optional<QString> lookupWordOf(const QStringList &arguments)
 {
-    if (arguments.size() != 1)
+    const bool searchOption = arguments.size() == 2 && arguments.first() == QLatin1String("--search");
+    if (arguments.size() != 1 && !searchOption)
         return std::nullopt;
     // The characters the keyword box refuses when typed are left out here too.
-    QString word = arguments.first().trimmed();
+    QString word = arguments.last().trimmed();
     word.removeIf([](QChar c) { return IsReservedKeywordChar(c); });
-    if (word.isEmpty() || word.startsWith(QLatin1Char('-')))
+    if (word.isEmpty() || (!searchOption && word.startsWith(QLatin1Char('-'))))
         return std::nullopt;
     return word;
+}
+
+bool asksForNewEntry(const QStringList &arguments)
+{
+    return arguments == QStringList{QStringLiteral("--new-entry")};
+}
+
+bool hasStartCommand(const QStringList &arguments)
+{
+    return lookupWordOf(arguments) || asksForNewEntry(arguments);
 }
 
 void runCommandLine(mdiMain &window, const store::DatabaseModule &database, const QStringList &arguments)
@@ -57,7 +71,12 @@ void runCommandLine(mdiMain &window, const store::DatabaseModule &database, cons
     if (QWidget *modal = QApplication::activeModalWidget())
         bringToFront(*modal);
     if (const std::optional<QString> word = lookupWordOf(arguments))
-        lookUpWhenFree(window, database, *word);
+        runWhenFree(window, database, [&window, word = *word] { window.lookUpKeyword(word); });
+    else if (asksForNewEntry(arguments))
+        runWhenFree(window, database, [&window] {
+            if (window.windows.newEntry)
+                window.windows.newEntry();
+        });
 }
 
 } // namespace qm::app

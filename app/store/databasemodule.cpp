@@ -116,6 +116,10 @@ void DatabaseModule::LoadDictionarySets()
     m_sets.clear();
     m_setFileKept = false;
     SetFileContents contents = readDictionarySetsFile(setFilePath());
+    if (contents.missing && m_readOnly) {
+        useDefaultSetInMemory();
+        return;
+    }
     if (contents.missing) {
         m_setFileKept = !createDefaultFiles();
         contents = readDictionarySetsFile(setFilePath());
@@ -133,7 +137,8 @@ void DatabaseModule::LoadDictionarySets()
                               .arg(QDir::toNativeSeparators(setFilePath()), contents.problem), {}, desktop::Prompter::Icon::Warning);
         m_setFileKept = true;
         // The default set needs its dictionary; a failure is reported when the set opens.
-        createUserDictionary();
+        if (!m_readOnly)
+            createUserDictionary();
         useDefaultSetInMemory();
         return;
     }

@@ -39,6 +39,16 @@ public:
     // The number of slots of the current set; a slot may be empty when its file did not open.
     int DictionaryCount() const { return m_open.count(); }
 
+    // Loading and opening the set only read: they write or remove no file, and the set's
+    // dictionaries open only for reading, so a lookup can run beside the program that uses the
+    // folder. A missing set file then gives the default set in memory, and no file is made for
+    // it. Set before LoadDictionarySets().
+    void setReadOnly(bool readOnly)
+    {
+        m_readOnly = readOnly;
+        m_open.setReadOnly(readOnly);
+    }
+
     // Fills the set table from "DicSets.ini", writing the default file (and "User.dic") only
     // when there is none. A file that cannot be read or would lose sets when written back is
     // reported and kept as it is; the program then runs with the default set in memory.
@@ -113,6 +123,7 @@ private:
     SetList m_sets;
     OpenSet m_open;
     std::function<void()> m_manualMissing;
+    bool m_readOnly = false;
     // The set file could not be used (or made) at load and is left as it is.
     bool m_setFileKept = false;
     DictionarySetTable m_setsAtLoad;

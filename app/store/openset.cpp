@@ -94,7 +94,7 @@ void OpenSet::open(const DictionarySet *set)
         const QString &path = set->fileName(i);
         // Working copies of compactions that were killed would take up the disk for good.
         const QString folder = QFileInfo(path).absolutePath();
-        if (!folders.contains(folder)) {
+        if (!m_readOnly && !folders.contains(folder)) {
             folders.insert(folder);
             removeStaleCompactionCopies(folder);
         }
@@ -115,7 +115,7 @@ QString OpenSet::openSlot(int slot, const QString &path)
     if (QString failure = notAFileText(path); !failure.isEmpty())
         return failure;
     try {
-        m_slots[slot] = std::make_unique<Dictionary>(path, Dictionary::Options{false, m_progress});
+        m_slots[slot] = std::make_unique<Dictionary>(path, Dictionary::Options{m_readOnly, m_progress});
     } catch (const sqlite::Error &e) {
         return openFailureText(path, e);
     }

@@ -73,6 +73,8 @@ public:
     // A file whose failure the user has been told of already is not reported again.
     void markReported(const QString &path) { m_reported.insert(path); }
     void setProgressHandler(Progress progress) { m_progress = std::move(progress); }
+    // Dictionaries open only for reading, and no file beside them is removed.
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
 
     struct SearchOutcome {
         int count = 0;
@@ -126,6 +128,7 @@ private:
     desktop::Prompter &m_prompter;
     std::array<std::unique_ptr<Dictionary>, MaxDictionariesPerSet> m_slots;
     int m_count = 0;
+    bool m_readOnly = false;
     Progress m_progress;
     struct Busy {
         std::function<void()> handler;

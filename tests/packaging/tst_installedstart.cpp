@@ -60,15 +60,19 @@ void tst_installedstart::installedLayout()
     QVERIFY2(install.exitCode() == 0, install.readAll().constData());
 
     const QDir prefix(m_prefix.path());
-    for (const char *file : {"bin/brindlet", "bin/manual-install", "lib/quillmere/libcorvane.so",
+    for (const char *file : {"bin/brindlet", QM_INSTALL_LIBDIR "/manual-install", QM_INSTALL_LIBDIR "/libcorvane.so",
                              "share/quillmere/manual/Main.htm", "share/quillmere/manual/Searching.htm",
-                             "share/applications/quillmere.desktop", "share/icons/hicolor/scalable/apps/quillmere.svg",
+                             "share/applications/org.quillmere.quillmere.desktop",
+                             "share/metainfo/org.quillmere.quillmere.metainfo.xml", "share/man/man1/brindlet.1.gz",
+                             "share/doc/quillmere/copyright", "share/icons/hicolor/scalable/apps/quillmere.svg",
                              "share/icons/hicolor/16x16/apps/quillmere.png", "share/icons/hicolor/48x48/apps/quillmere.png",
                              "share/icons/hicolor/256x256/apps/quillmere.png"})
         QVERIFY2(QFileInfo(prefix.filePath(QString::fromLatin1(file))).size() > 0, file);
     QVERIFY(QFileInfo(prefix.filePath(QStringLiteral("bin/brindlet"))).isExecutable());
+    // Only the program is a command; its helper is found beside its library.
+    QCOMPARE(QDir(prefix.filePath(QStringLiteral("bin"))).entryList(QDir::Files), QStringList{QStringLiteral("brindlet")});
 
-    QFile desktop(prefix.filePath(QStringLiteral("share/applications/quillmere.desktop")));
+    QFile desktop(prefix.filePath(QStringLiteral("share/applications/org.quillmere.quillmere.desktop")));
     QVERIFY(desktop.open(QIODevice::ReadOnly));
     const QString entry = QString::fromUtf8(desktop.readAll());
     for (const char *line : {"Exec=brindlet\n", "Icon=quillmere\n", "Name[ja]=", "Categories=Office;"})
@@ -102,7 +106,7 @@ void tst_installedstart::firstStartInAReadOnlyPrefix()
     QFile maps(QStringLiteral("/proc/%1/maps").arg(program.processId()));
     QVERIFY(maps.open(QIODevice::ReadOnly));
     const QByteArray mapped = maps.readAll();
-    QVERIFY2(mapped.contains(QFile::encodeName(m_prefix.filePath(QStringLiteral("lib/quillmere/libcorvane.so")))),
+    QVERIFY2(mapped.contains(QFile::encodeName(m_prefix.filePath(QStringLiteral(QM_INSTALL_LIBDIR "/libcorvane.so")))),
              "the installed library is not the one loaded");
     QVERIFY(!mapped.contains(QM_BUILD_DIR "/bin/libcorvane.so"));
 

@@ -43,6 +43,7 @@ private slots:
     void init();
     void firstStartWritesDefaults();
     void laterStartsKeepTheSets();
+    void readOnlyUseWritesNothing();
     void savedMinusOneKeepsTheSets();
     void setFileIsReplacedAtomically();
     void pathsOutsideCp932SurviveSaving();
@@ -153,6 +154,38 @@ void tst_databasemodule::laterStartsKeepTheSets()
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("User.dic"))));
     QVERIFY(again.SaveDictionarySets());
     QCOMPARE(readFile(m_db->setFilePath()), saved);
+}
+
+void tst_databasemodule::readOnlyUseWritesNothing()
+{
+    const QDir dir(m_dir.path());
+    const auto files = [&dir] { return dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name); };
+    // No set file: the default set in memory, and nothing made for it.
+    m_db->setReadOnly(true);
+    m_db->LoadDictionarySets();
+    m_db->OpenDictionarySet();
+    QCOMPARE(m_db->DictionarySetCount(), 1);
+    QVERIFY(!m_db->dictionary(0));
+    QCOMPARE(m_prompter.messages().size(), 1);
+    QCOMPARE(files(), QStringList());
+
+    // A set: its dictionary opens read-only, and closing leaves every file as it was, a
+    // compaction's left-over working copy included.
+    const QString a = createDictionary(QStringLiteral("a.dic"), {QStringLiteral("x")});
+    useSet({a});
+    QVERIFY(m_db->SaveDictionarySets());
+    writeBytes(m_dir.filePath(QStringLiteral("$Temp$-a.dic-999999999.tmp")), "copy");
+    const QStringList before = files();
+    const QByteArray bytes = readFile(a);
+    DatabaseModule reader(m_prompter, m_dir.path());
+    reader.setReadOnly(true);
+    reader.LoadDictionarySets();
+    reader.OpenDictionarySet();
+    QVERIFY(reader.dictionary(0) && reader.dictionary(0)->isReadOnly());
+    QCOMPARE(reader.searchKeyword(QStringLiteral("x*"), 10, [](int, const KeywordMatch &) {}).count, 1);
+    reader.CloseDictionarySet();
+    QCOMPARE(files(), before);
+    QCOMPARE(readFile(a), bytes);
 }
 
 void tst_databasemodule::savedMinusOneKeepsTheSets()

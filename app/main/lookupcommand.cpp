@@ -1,0 +1,377 @@
+#include "lookupcommand.h"
+
+#include "app/common/keywordcharacters.h"
+#include "app/store/databasemodule.h"
+#include "app/store/messages.h"
+#include "app/store/slot.h"
+#include "app/store/viewertype.h"
+#include "platform/desktop/programfolder.h"
+#include "platform/desktop/prompter.h"
+#include "platform/objects/objectimage.h"
+#include "platform/rtf/rtf.h"
+#include "platform/text/cp932.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <cstdio>
+#include <vector>
+
+namespace qm::app {
+namespace {
+
+// As many rows as the keyword box's result list shows.
+constexpr int DefaultLimit = 1000;
+
+// The store's messages (a dictionary that does not open, a set file that cannot be read) are
+// written to the terminal; a question is answered with its cautious choice.
+class StreamPrompter final : public desktop::Prompter
+{
+public:
+    explicit StreamPrompter(QTextStream &err)
+        : m_err(err)
+    {
+    }
+    Answer ask(const Message &message) override
+    {
+        m_err << message.text << '\n';
+        m_err.flush();
+        switch (message.buttons) {
+        case Buttons::Ok:
+            return Answer::Ok;
+        case Buttons::YesNo:
+            return Answer::No;
+        case Buttons::OkCancel:
+        case Buttons::YesNoCancel:
+            break;
+        }
+        return Answer::Cancel;
+    }
+
+private:
+    QTextStream &m_err;
+};
+
+struct FoundRow {
+    int slot = 0;
+    store::KeywordMatch match;
+};
+
+TerminalCommand badUsage(const QString &problem)
+{
+    TerminalCommand command;
+    command.kind = TerminalCommand::Kind::BadUsage;
+    command.problem = problem;
+    return command;
+}
+
+TerminalCommand parseLookup(const QStringList &arguments)
+{
+    if (arguments.size() < 2)
+        return badUsage(QStringLiteral("--lookup のあとに検索するパターンを指定してください。"));
+    TerminalCommand command;
+    command.kind = TerminalCommand::Kind::Lookup;
+    command.lookup.pattern = arguments.at(1);
+    command.lookup.limit = DefaultLimit;
+    for (qsizetype i = 2; i < arguments.size(); ++i) {
+        const QString &option = arguments.at(i);
+        if (option == QLatin1String("--json")) {
+            command.lookup.json = true;
+            continue;
+        }
+        if (option != QLatin1String("--set") && option != QLatin1String("--limit"))
+            return badUsage(QStringLiteral("--lookup には使えない引数です: %1").arg(option));
+        if (i + 1 >= arguments.size())
+            return badUsage(QStringLiteral("%1 のあとに値を指定してください。").arg(option));
+        const QString &value = arguments.at(++i);
+        if (option == QLatin1String("--set")) {
+            command.lookup.setName = value;
+            continue;
+        }
+        bool ok = false;
+        command.lookup.limit = value.toInt(&ok);
+        if (!ok || command.lookup.limit <= 0)
+            return badUsage(QStringLiteral("--limit には 1 以上の整数を指定してください: %1").arg(value));
+    }
+    return command;
+}
+
+// What the keyword box looks up for the text: the characters it refuses left out, then "*".
+QString keywordBoxPattern(const QString &typed)
+{
+    QString text = typed.trimmed();
+    text.removeIf([](QChar c) { return IsReservedKeywordChar(c); });
+    return text + QLatin1Char('*');
+}
+
+QString objectText(const QByteArray &body)
+{
+    const std::optional<objects::StoredObject> object = objects::image::fromBytes(body);
+    if (!object)
+        return QStringLiteral("[オブジェクト]");
+    if (object->isLink())
+        return QStringLiteral("[リンク] %1").arg(object->linkPath);
+    return QStringLiteral("[埋め込みファイル] %1").arg(object->name);
+}
+
+// The body as text: rich text by the RTF reader, an object by its name.
+QString bodyText(const store::Entry &entry)
+{
+    if (store::viewerFromCode(entry.Viewer) == store::Viewer::Ole)
+        return objectText(entry.Document);
+    QString text = text::cp932::decode(entry.Document);
+    if (store::viewerFromCode(entry.Viewer) == store::Viewer::RichText)
+        text = rtf::rtfToPlainText(text);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+QString typeName(quint8 viewer)
+{
+    switch (store::viewerFromCode(viewer).value_or(store::Viewer::Text)) {
+    case store::Viewer::Text:
+        return QStringLiteral("text");
+    case store::Viewer::RichText:
+        return QStringLiteral("richtext");
+    case store::Viewer::Url:
+        return QStringLiteral("url");
+    case store::Viewer::Html:
+        return QStringLiteral("html");
+    case store::Viewer::Ole:
+        return QStringLiteral("object");
+    }
+    return {};
+}
+
+class RowWriter final
+{
+public:
+    RowWriter(store::DatabaseModule &database, const LookupRequest &request, QTextStream &out, QTextStream &err)
+        : m_database(database)
+        , m_json(request.json)
+        , m_out(out)
+        , m_err(err)
+    {
+    }
+
+    void write(const FoundRow &row)
+    {
+        const QString name = dictionaryName(row.slot);
+        const QString body = bodyOf(row);
+        if (m_json) {
+            const QJsonObject object{{QStringLiteral("keyword"), row.match.Index},
+                                     {QStringLiteral("heading"), row.match.Heading},
+                                     {QStringLiteral("dictionary"), name},
+                                     {QStringLiteral("slot"), row.slot},
+                                     {QStringLiteral("type"), typeName(row.match.Viewer)},
+                                     {QStringLiteral("body"), body}};
+            m_out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << '\n';
+            return;
+        }
+        m_out << row.match.Index << '\t' << row.match.Heading << '\t' << store::dictionaryLabel(row.slot, name) << '\n';
+        // The lines under the row; a body's closing line breaks add no empty lines.
+        QString lines = body;
+        while (lines.endsWith(QLatin1Char('\n')))
+            lines.chop(1);
+        for (const QString &line : lines.split(QLatin1Char('\n')))
+            m_out << "    " << line << '\n';
+        m_out << '\n';
+    }
+
+private:
+    QString dictionaryName(int slot) const
+    {
+        store::Dictionary *d = m_database.dictionary(slot);
+        try {
+            return d ? d->property(QStringLiteral("DictionaryName")).toString() : QString();
+        } catch (const sqlite::Error &) {
+            return {};
+        }
+    }
+
+    QString bodyOf(const FoundRow &row) const
+    {
+        store::Dictionary *d = m_database.dictionary(row.slot);
+        try {
+            if (const std::optional<store::Entry> entry = d ? d->document(row.match.DocumentNumber) : std::nullopt)
+                return bodyText(*entry);
+            m_err << QStringLiteral("項目「%1」の本文がありません。").arg(row.match.Heading) << '\n';
+        } catch (const sqlite::Error &e) {
+            m_err << QStringLiteral("項目「%1」の本文を読めませんでした（%2）。").arg(row.match.Heading, store::describeFailure(e))
+                  << '\n';
+        }
+        return {};
+    }
+
+    store::DatabaseModule &m_database;
+    bool m_json = false;
+    QTextStream &m_out;
+    QTextStream &m_err;
+};
+
+// Makes the named set (or the current one) current and opens it; false, with the reason told,
+// when no dictionary of it opens.
+bool openSet(store::DatabaseModule &database, const QString &setName, QTextStream &err)
+{
+    database.LoadDictionarySets();
+    if (!setName.isEmpty()) {
+        int index = -1;
+        for (int i = 0; i < database.sets().count() && index < 0; ++i)
+            if (database.sets().at(i).name() == setName)
+                index = i;
+        if (index < 0) {
+            err << QStringLiteral("辞書セット「%1」はありません。").arg(setName) << '\n';
+            return false;
+        }
+        database.sets().choose(index);
+    }
+    database.OpenDictionarySet();
+    for (int slot = 0; slot < database.DictionaryCount(); ++slot)
+        if (database.dictionary(slot))
+            return true;
+    const store::DictionarySet *set = database.sets().currentSet();
+    err << QStringLiteral("辞書セット「%1」の辞書を開けませんでした。").arg(set ? set->name() : QString()) << '\n';
+    return false;
+}
+
+int runHelp()
+{
+    QTextStream out(stdout);
+    out << helpText();
+    return 0;
+}
+
+int reportBadUsage(const QString &problem)
+{
+    QTextStream err(stderr);
+    err << "brindlet: " << problem << '\n' << QStringLiteral("使い方は brindlet --help で表示します。") << '\n';
+    return int(ExitStatus::BadUsage);
+}
+
+} // namespace
+
+TerminalCommand parseTerminalCommand(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return {};
+    const QString &first = arguments.first();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+        TerminalCommand help;
+        help.kind = TerminalCommand::Kind::Help;
+        return help;
+    }
+    if (first == QLatin1String("--lookup"))
+        return parseLookup(arguments);
+    if (first == QLatin1String("--search") && arguments.size() != 2)
+        return badUsage(QStringLiteral("--search のあとに検索する語を1つ指定してください。"));
+    if (first == QLatin1String("--new-entry") && arguments.size() != 1)
+        return badUsage(QStringLiteral("--new-entry には引数を付けません。"));
+    return {};
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "使い方: brindlet [語]\n"
+        "        brindlet --search 語\n"
+        "        brindlet --new-entry\n"
+        "        brindlet --lookup パターン [--set 辞書セット名] [--limit 件数] [--json]\n"
+        "        brindlet --export 辞書 出力ファイル\n"
+        "        brindlet --import 入力ファイル 辞書 [--columns 列,...] [--keyword-separator 区切り]\n"
+        "                 [--header] [--encoding utf-8|cp932] [--duplicates add|skip]\n"
+        "        brindlet --help\n"
+        "\n"
+        "個人辞書の項目をキーワードで引くプログラムです。引数がなければ画面を開きます。\n"
+        "同じデータフォルダーのプログラムがすでに動いているときは、コマンドラインをそのプログラムに渡します。\n"
+        "\n"
+        "  語                      キーワード欄に語を入れて検索します（--search 語 と同じ）。\n"
+        "  --search 語             動いているプログラムのキーワード欄で語を検索します。\n"
+        "                          動いていなければ起動してから検索します。\n"
+        "  --new-entry             新規登録のウィンドウを開きます。\n"
+        "  --lookup パターン       画面を開かずに検索し、結果を標準出力に書きます。パターンはキーワード欄と\n"
+        "                          同じように読みます（* 任意の文字列、? 任意の1文字、# 数字1文字、\n"
+        "                          [abc] いずれか1文字、[!abc] それ以外の1文字。末尾に * を補います。\n"
+        "                          大文字と小文字、全角と半角、ひらがなとカタカナは区別しません）。\n"
+        "                          1件ごとに、キーワード、見出し、辞書名をタブで区切った行と、\n"
+        "                          字下げした本文を書きます。リッチテキストは文字だけを、オブジェクトは\n"
+        "                          ファイル名を書きます。辞書は読み取り専用で開くので、動いている\n"
+        "                          プログラムがあっても使えます。\n"
+        "    --set 名前            検索する辞書セットです（既定: 現在の辞書セット）。\n"
+        "    --limit 件数          書き出す件数の上限です（既定: 1000）。\n"
+        "    --json                1件を1行の JSON オブジェクトで書きます（keyword, heading, dictionary,\n"
+        "                          slot, type, body）。\n"
+        "  --export 辞書 出力ファイル\n"
+        "                          辞書の全項目をファイルに書き出します。\n"
+        "  --import 入力ファイル 辞書\n"
+        "                          ファイルの1行を1項目として辞書に登録します。\n"
+        "    --columns 列,...      入力の列が何を表すかを順に指定します（例: keyword,heading,body）。\n"
+        "    --keyword-separator 区切り\n"
+        "                          1つの列に複数のキーワードを書くときの区切りです。\n"
+        "    --header              入力の先頭行を列名の行として読み飛ばします。\n"
+        "    --encoding utf-8|cp932\n"
+        "                          入力の文字コードです。\n"
+        "    --duplicates add|skip すでにある項目と同じ項目を追加する (add) か、読み飛ばす (skip) かです。\n"
+        "  -h, --help              この説明を表示します。\n"
+        "\n"
+        "終了ステータス (--lookup): 0 見つかった、1 見つからなかった、2 使い方の誤り、\n"
+        "または辞書セットを開けなかった。\n");
+}
+
+ExitStatus runLookup(const LookupRequest &request, const QString &programFolder, QTextStream &out, QTextStream &err)
+{
+    StreamPrompter prompter(err);
+    store::DatabaseModule database(prompter, programFolder);
+    database.setReadOnly(true);
+    if (!openSet(database, request.setName, err))
+        return ExitStatus::BadUsage;
+    std::vector<FoundRow> rows;
+    bool failed = false;
+    try {
+        database.searchKeyword(keywordBoxPattern(request.pattern), request.limit,
+                               [&rows](int slot, const store::KeywordMatch &m) { rows.push_back({slot, m}); });
+    } catch (const sqlite::Error &e) {
+        // The rows the other dictionaries gave are still written.
+        failed = true;
+        err << (e.kind() == sqlite::Error::Kind::BadPattern ? QStringLiteral("クエリーの書式にエラーが発生しました")
+                                                            : QStringLiteral("検索できませんでした（%1）").arg(store::describeFailure(e)))
+            << '\n';
+    }
+    RowWriter writer(database, request, out, err);
+    for (const FoundRow &row : rows)
+        writer.write(row);
+    out.flush();
+    err.flush();
+    database.CloseDictionarySet();
+    if (failed)
+        return ExitStatus::BadUsage;
+    return rows.empty() ? ExitStatus::NothingFound : ExitStatus::Found;
+}
+
+std::optional<int> runTerminalCommand(int &argc, char *argv[])
+{
+    // Read before any application object, so that a start handed to the running program pays
+    // for nothing more here.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const TerminalCommand command = parseTerminalCommand(arguments);
+    switch (command.kind) {
+    case TerminalCommand::Kind::Program:
+        return std::nullopt;
+    case TerminalCommand::Kind::Help:
+        return runHelp();
+    case TerminalCommand::Kind::BadUsage:
+        return reportBadUsage(command.problem);
+    case TerminalCommand::Kind::Lookup:
+        break;
+    }
+    const QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return int(runLookup(command.lookup, desktop::ProgramFolder::path(), out, err));
+}
+
+} // namespace qm::app

@@ -1,0 +1,298 @@
+#include "fixture.h"
+
+#include "app/main/entrywindows.h"
+#include "app/main/lookupcommand.h"
+#include "app/main/mdimain.h"
+#include "app/main/startcommand.h"
+#include "app/search/frmsearchindexlist.h"
+#include "app/store/slot.h"
+#include "platform/objects/objectimage.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+using namespace qm;
+using qm::test::NewEntry;
+
+namespace {
+
+// The rows of the modal result list as "keyword|heading|dictionary" once the text is typed into
+// the keyword box and Return pressed.
+QStringList listedRows(app::mdiMain &window, const QString &typed)
+{
+    QStringList rows;
+    bool shown = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+        auto *list = qobject_cast<app::frmSearchIndexList *>(QApplication::activeModalWidget());
+        if (!list)
+            return;
+        poll.stop();
+        shown = true;
+        for (int i = 0; i < list->ListIndex->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *item = list->ListIndex->topLevelItem(i);
+            rows.append(item->text(0) + QLatin1Char('|') + item->text(1) + QLatin1Char('|') + item->text(2));
+        }
+        list->reject();
+    });
+    poll.start(20);
+    QLineEdit *box = window.cboKeyWord->lineEdit();
+    box->clear();
+    for (QChar c : typed)
+        QTest::sendKeyEvent(QTest::KeyAction::Click, box, Qt::Key_unknown, c, Qt::NoModifier);
+    QTest::keyClick(box, Qt::Key_Return);
+    if (!shown)
+        rows.append(QStringLiteral("(no list shown)"));
+    return rows;
+}
+
+// The program copied into a folder of its own, which then is its data folder.
+bool copyProgram(const QString &folder)
+{
+    for (const char *name : {"brindlet", "libcorvane.so", "manual-install"}) {
+        const QString target = folder + QLatin1Char('/') + QString::fromLatin1(name);
+        if (!QFile::copy(QStringLiteral(QM_BIN_DIR "/") + QString::fromLatin1(name), target))
+            return false;
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    return true;
+}
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+// `brindlet --lookup` against the keyword box of the main window, on one program folder that
+// holds a copy of the program, with no display.
+class tst_lookupcommand final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void lookupListsWhatTheKeywordBoxLists_data();
+    void lookupListsWhatTheKeywordBoxLists();
+    void bodiesAreWrittenAsText();
+    void exitStatusAndOptions();
+    void lookupWritesNothingIntoTheFolder();
+    void commandLinesHandedToTheProgram();
+    void cleanupTestCase();
+
+private:
+    Run lookup(const QStringList &arguments, const QString &folder = {}) const;
+    QList<QJsonObject> jsonRows(const QStringList &arguments) const;
+
+    std::unique_ptr<test::ProgramFixture> m_fx;
+    std::unique_ptr<store::DatabaseModule> m_db;
+    std::unique_ptr<store::Settings> m_settings;
+    std::unique_ptr<app::mdiMain> m_window;
+};
+
+Run tst_lookupcommand::lookup(const QStringList &arguments, const QString &folder) const
+{
+    const QString dir = folder.isEmpty() ? m_fx->dir.path() : folder;
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(env);
+    process.start(dir + QStringLiteral("/brindlet"), arguments);
+    Run run;
+    if (!process.waitForFinished(60000))
+        return run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QList<QJsonObject> tst_lookupcommand::jsonRows(const QStringList &arguments) const
+{
+    const Run run = lookup(QStringList{QStringLiteral("--lookup")} + arguments + QStringList{QStringLiteral("--json")});
+    QList<QJsonObject> rows;
+    for (const QString &line : run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QJsonParseError error{};
+        const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8(), &error);
+        if (error.error != QJsonParseError::NoError || !doc.isObject())
+            qWarning("not a JSON object: %s", qPrintable(line));
+        rows.append(doc.object());
+    }
+    return rows;
+}
+
+void tst_lookupcommand::initTestCase()
+{
+    m_fx = std::make_unique<test::ProgramFixture>();
+    QVERIFY(copyProgram(m_fx->dir.path()));
+    const QByteArray rtf("{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 Red {\\b fruit}\\par second line}");
+    const QByteArray object = objects::image::toBytes(objects::embedData(QStringLiteral("report.pdf"),
+                                                                         QStringLiteral("application/pdf"), "%PDF"));
+    const QString fruit = m_fx->dictionary(
+        QStringLiteral("fruit.dic"), QStringLiteral("果物"),
+        {{QStringLiteral("Apple"), 1, text::cp932::encode(QStringLiteral("赤い\r\n果物")).bytes,
+          {QStringLiteral("apple"), QStringLiteral("リンゴ")}},
+         {QStringLiteral("Applet"), 2, rtf, {QStringLiteral("applet")}},
+         {QStringLiteral("Ample"), 5, object, {QStringLiteral("ample"), QStringLiteral("[ample]")}}});
+    const QString more = m_fx->dictionary(QStringLiteral("more.dic"), QStringLiteral("雑多"),
+                                          {{QStringLiteral("App"), 3, QByteArray("https://example.org/"), {QStringLiteral("app")}},
+                                           {QStringLiteral("Grape"), 1, {}, {QStringLiteral("grape"), QStringLiteral("ぶどう")}}});
+    m_fx->writeSet({fruit, more});
+    // A second set, named for --set: only the second dictionary.
+    {
+        store::DatabaseModule m(m_fx->prompter, m_fx->dir.path());
+        m.LoadDictionarySets();
+        m.sets().add(store::DictionarySet(QStringLiteral("別"), {more}));
+        QVERIFY(m.SaveDictionarySets());
+    }
+    m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
+    m_settings = std::make_unique<store::Settings>();
+    m_window = std::make_unique<app::mdiMain>(*m_db, *m_settings, m_fx->prompter);
+    app::installEntryWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void tst_lookupcommand::cleanupTestCase()
+{
+    m_window.reset();
+    m_db.reset();
+    m_fx.reset();
+}
+
+void tst_lookupcommand::lookupListsWhatTheKeywordBoxLists_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("exact") << QStringLiteral("applet") << 1;
+    QTest::newRow("prefix over two dictionaries") << QStringLiteral("app") << 3;
+    QTest::newRow("one character") << QStringLiteral("a?ple") << 3;
+    QTest::newRow("any run") << QStringLiteral("*pl") << 4;
+    QTest::newRow("width and case folded") << QStringLiteral("ＡＰＰＬＥ") << 2;
+    QTest::newRow("kana folded") << QStringLiteral("りんご") << 1;
+    QTest::newRow("refused characters left out") << QStringLiteral("[am\"ple") << 1;
+}
+
+void tst_lookupcommand::lookupListsWhatTheKeywordBoxLists()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, rows);
+    const QStringList listed = listedRows(*m_window, typed);
+    QStringList printed;
+    for (const QJsonObject &row : jsonRows({typed}))
+        printed.append(row.value(QStringLiteral("keyword")).toString() + QLatin1Char('|')
+                       + row.value(QStringLiteral("heading")).toString() + QLatin1Char('|')
+                       + store::dictionaryLabel(row.value(QStringLiteral("slot")).toInt(),
+                                                row.value(QStringLiteral("dictionary")).toString(), {}));
+    QCOMPARE(printed, listed);
+    QCOMPARE(printed.size(), rows);
+}
+
+void tst_lookupcommand::bodiesAreWrittenAsText()
+{
+    QList<QJsonObject> rows = jsonRows({QStringLiteral("ap")});
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.at(0).value(QStringLiteral("body")).toString(), QStringLiteral("赤い\n果物"));
+    QCOMPARE(rows.at(0).value(QStringLiteral("type")).toString(), QStringLiteral("text"));
+    QCOMPARE(rows.at(1).value(QStringLiteral("body")).toString(), QStringLiteral("Red fruit\nsecond line"));
+    QCOMPARE(rows.at(1).value(QStringLiteral("type")).toString(), QStringLiteral("richtext"));
+    QCOMPARE(rows.at(2).value(QStringLiteral("body")).toString(), QStringLiteral("https://example.org/"));
+    QCOMPARE(rows.at(2).value(QStringLiteral("dictionary")).toString(), QStringLiteral("雑多"));
+    rows = jsonRows({QStringLiteral("ample")});
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.at(0).value(QStringLiteral("body")).toString(), QStringLiteral("[埋め込みファイル] report.pdf"));
+
+    // The plain form: keyword, heading and dictionary on one line, the body indented under it.
+    const Run run = lookup({QStringLiteral("--lookup"), QStringLiteral("りんご")});
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out, QStringLiteral("リンゴ\tApple\t① 果物\n    赤い\n    果物\n\n"));
+}
+
+void tst_lookupcommand::exitStatusAndOptions()
+{
+    const QString lookupOption = QStringLiteral("--lookup");
+    const Run none = lookup({lookupOption, QStringLiteral("zzz")});
+    QCOMPARE(none.status, 1);
+    QVERIFY(none.out.isEmpty());
+
+    QCOMPARE(jsonRows({QStringLiteral("a"), QStringLiteral("--limit"), QStringLiteral("2")}).size(), 2);
+    const QList<QJsonObject> other = jsonRows({QStringLiteral("*"), QStringLiteral("--set"), QStringLiteral("別")});
+    QCOMPARE(other.size(), 3);
+    QCOMPARE(other.at(0).value(QStringLiteral("dictionary")).toString(), QStringLiteral("雑多"));
+
+    const QList<QStringList> badUsage{
+        {lookupOption},
+        {lookupOption, QStringLiteral("a"), QStringLiteral("--limit"), QStringLiteral("none")},
+        {lookupOption, QStringLiteral("a"), QStringLiteral("--limit")},
+        {lookupOption, QStringLiteral("a"), QStringLiteral("--colour")},
+        {lookupOption, QStringLiteral("a"), QStringLiteral("--set"), QStringLiteral("ない")},
+        {QStringLiteral("--search")},
+    };
+    for (const QStringList &arguments : badUsage) {
+        const Run run = lookup(arguments);
+        QVERIFY2(run.status == 2, qPrintable(arguments.join(QLatin1Char(' '))));
+        QVERIFY2(!run.err.isEmpty() && run.out.isEmpty(), qPrintable(run.err));
+    }
+
+    const Run help = lookup({QStringLiteral("--help")});
+    QCOMPARE(help.status, 0);
+    QVERIFY(help.out.contains(QStringLiteral("--lookup")));
+}
+
+void tst_lookupcommand::lookupWritesNothingIntoTheFolder()
+{
+    // A folder the program never ran in: the lookup finds no set, and makes none.
+    QTemporaryDir empty;
+    QVERIFY(copyProgram(empty.path()));
+    const Run run = lookup({QStringLiteral("--lookup"), QStringLiteral("a")}, empty.path());
+    QCOMPARE(run.status, 2);
+    QVERIFY(run.err.contains(QStringLiteral("User.dic")));
+    QCOMPARE(QDir(empty.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 3);
+}
+
+void tst_lookupcommand::commandLinesHandedToTheProgram()
+{
+    // After --search a word may start with a dash; alone, such a word would be an option.
+    QCOMPARE(app::lookupWordOf({QStringLiteral("--search"), QStringLiteral("-ing")}), QStringLiteral("-ing"));
+    QCOMPARE(app::lookupWordOf({QStringLiteral("-ing")}), std::nullopt);
+    QCOMPARE(app::parseTerminalCommand({QStringLiteral("--new-entry"), QStringLiteral("x")}).kind,
+             app::TerminalCommand::Kind::BadUsage);
+
+    // --search looks the word up in the keyword box, as a plain word does.
+    QString pattern;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &poll, [&] {
+        if (auto *list = qobject_cast<app::frmSearchIndexList *>(QApplication::activeModalWidget())) {
+            pattern = list->txtSearchIndex->text();
+            list->reject();
+        }
+    });
+    poll.start(20);
+    app::runCommandLine(*m_window, *m_db, {QStringLiteral("--search"), QStringLiteral("grape")});
+    QTRY_COMPARE(pattern, QStringLiteral("grape*"));
+    poll.stop();
+
+    // --new-entry opens the new-entry window.
+    app::runCommandLine(*m_window, *m_db, {QStringLiteral("--new-entry")});
+    QWidget *form = nullptr;
+    QTRY_VERIFY((form = [] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("frmNewData") && w->isVisible())
+                return w;
+        return static_cast<QWidget *>(nullptr);
+    }()));
+    form->close();
+}
+
+QTEST_MAIN(tst_lookupcommand)
+#include "tst_lookupcommand.moc"
