@@ -46,9 +46,13 @@ void frmMakeNewDictionary::buildControls(QWidget *client)
     admin::label(client, QStringLiteral("Label1"), QStringLiteral("辞書名(&N)"), txtDicName, 120, 510, 915);
     admin::label(client, QStringLiteral("Label3"), QStringLiteral("作成者(&A)"), txtAuthor, 120, 870, 915);
     admin::label(client, QStringLiteral("Label4"), QStringLiteral("ｺﾒﾝﾄ(&C)"), txtComment, 120, 1230, 915);
-    for (int i = 0; i < 3; ++i)
+    // Each box locks the field on its row; a screen reader says which.
+    const QStringList lockedFields = {QStringLiteral("辞書名"), QStringLiteral("作成者"), QStringLiteral("ｺﾒﾝﾄ")};
+    for (int i = 0; i < 3; ++i) {
         chkLock[std::size_t(i)] = place(new QCheckBox(QStringLiteral("ﾛｯｸ"), client),
                                         QStringLiteral("chkLock(%1)").arg(i), 4560, 480 + 360 * i, 855, 270);
+        chkLock[std::size_t(i)]->setAccessibleName(lockedFields.at(i) + QStringLiteral("のﾛｯｸ"));
+    }
 }
 
 void frmMakeNewDictionary::buildButtons(QWidget *client)
