@@ -1,6 +1,7 @@
 #include "adminparts.h"
 
 #include "app/store/messages.h"
+#include "platform/desktop/accessiblename.h"
 #include "platform/sqlite/error.h"
 
 #include <QAction>
@@ -22,6 +23,7 @@ QLabel *label(QWidget *parent, const QString &name, const QString &text, QWidget
 {
     auto *l = place(new QLabel(text, parent), name, left, top, width, 255);
     l->setBuddy(buddy);
+    desktop::nameBuddy(l);
     return l;
 }
 

@@ -33,7 +33,8 @@ W *place(W *widget, const QString &name, double left, double top, double width, 
     return widget;
 }
 
-// A label whose mnemonic moves the focus to `buddy`.
+// A label whose mnemonic moves the focus to `buddy`; its caption is the buddy's name for a
+// screen reader.
 QLabel *label(QWidget *parent, const QString &name, const QString &text, QWidget *buddy,
               double left, double top, double width);
 

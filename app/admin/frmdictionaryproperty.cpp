@@ -50,7 +50,7 @@ void frmDictionaryProperty::buildControls(QWidget *client)
     txtDicName = place(new QLineEdit(client), QStringLiteral("txtDicName"), 1080, 480, 4335, 270);
     txtAuthor = place(new QLineEdit(client), QStringLiteral("txtAuthor"), 1080, 840, 4335, 270);
     txtComment = place(admin::commentBox(client), QStringLiteral("txtComment"), 1080, 1200, 4335, 1215);
-    admin::label(client, QStringLiteral("lblFileName"), QStringLiteral("ﾌｧｲﾙ名"), nullptr, 120, 150, 915);
+    admin::label(client, QStringLiteral("lblFileName"), QStringLiteral("ﾌｧｲﾙ名"), txtFileName, 120, 150, 915);
     admin::label(client, QStringLiteral("lblDicName"), QStringLiteral("辞書名(&N)"), txtDicName, 120, 510, 915);
     admin::label(client, QStringLiteral("lblAuthor"), QStringLiteral("作成者(&A)"), txtAuthor, 120, 870, 915);
     admin::label(client, QStringLiteral("lblComment"), QStringLiteral("ｺﾒﾝﾄ(&C)"), txtComment, 120, 1230, 915);

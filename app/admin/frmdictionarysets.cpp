@@ -53,6 +53,7 @@ void frmDictionarySets::buildControls(QWidget *client)
                  150, 1755);
     lstDicName = place(new QListWidget(client), QStringLiteral("lstDicName"), 120, 480, 5415, 2175);
     lstDicName->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstDicName->setAccessibleName(QStringLiteral("辞書"));
     Frame = place(new DictionaryInfoPanel(client), QStringLiteral("Frame"), 120, 2760, 5415, 1935);
     connect(txtDicSetsName, &QLineEdit::textChanged, this, [this](const QString &name) { m_set.setName(name); });
     connect(lstDicName, &QListWidget::currentRowChanged, this, &frmDictionarySets::showSelected);

@@ -42,13 +42,17 @@ void frmMakeNewDictionary::buildControls(QWidget *client)
     txtDicName = place(new QLineEdit(client), QStringLiteral("txtDicName"), 1080, 480, 3375, 270);
     txtAuthor = place(new QLineEdit(client), QStringLiteral("txtAuthor"), 1080, 840, 3375, 270);
     txtComment = place(admin::commentBox(client), QStringLiteral("txtComment"), 1080, 1200, 3375, 1215);
-    admin::label(client, QStringLiteral("Label2"), QStringLiteral("ﾌｧｲﾙ名"), nullptr, 120, 150, 915);
+    admin::label(client, QStringLiteral("Label2"), QStringLiteral("ﾌｧｲﾙ名"), txtFileName, 120, 150, 915);
     admin::label(client, QStringLiteral("Label1"), QStringLiteral("辞書名(&N)"), txtDicName, 120, 510, 915);
     admin::label(client, QStringLiteral("Label3"), QStringLiteral("作成者(&A)"), txtAuthor, 120, 870, 915);
     admin::label(client, QStringLiteral("Label4"), QStringLiteral("ｺﾒﾝﾄ(&C)"), txtComment, 120, 1230, 915);
-    for (int i = 0; i < 3; ++i)
+    // Each box locks the field on its row; a screen reader says which.
+    const QStringList lockedFields = {QStringLiteral("辞書名"), QStringLiteral("作成者"), QStringLiteral("ｺﾒﾝﾄ")};
+    for (int i = 0; i < 3; ++i) {
         chkLock[std::size_t(i)] = place(new QCheckBox(QStringLiteral("ﾛｯｸ"), client),
                                         QStringLiteral("chkLock(%1)").arg(i), 4560, 480 + 360 * i, 855, 270);
+        chkLock[std::size_t(i)]->setAccessibleName(lockedFields.at(i) + QStringLiteral("のﾛｯｸ"));
+    }
 }
 
 void frmMakeNewDictionary::buildButtons(QWidget *client)

@@ -3,6 +3,7 @@
 #include "adminparts.h"
 #include "fontlist.h"
 
+#include "platform/desktop/accessiblename.h"
 #include "platform/desktop/prompter.h"
 
 #include <QComboBox>
@@ -79,6 +80,8 @@ void frmOption::buildControls(QWidget *client)
                                 855, 330);
         cboFontSize[at]->setEditable(true);
         cboFontSize[at]->setInsertPolicy(QComboBox::NoInsert);
+        desktop::setAccessibleName(cboFontName[at], rowTitles.at(i) + QStringLiteral(" フォント"));
+        desktop::setAccessibleName(cboFontSize[at], rowTitles.at(i) + QStringLiteral(" サイズ"));
         rowLabels[at] = admin::label(client, QStringLiteral("Label%1").arg(i + 1), rowTitles.at(i), cboFontName[at],
                                      120, 480 + 480 * i, 795);
     }

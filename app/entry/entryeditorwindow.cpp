@@ -9,6 +9,7 @@
 #include "app/store/messages.h"
 #include "app/store/settings.h"
 #include "app/common/corvanehost.h"
+#include "platform/desktop/accessiblename.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
@@ -16,6 +17,7 @@
 #include "platform/objects/objectcontainer.h"
 #include "platform/text/cp932.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QComboBox>
 #include <QFont>
@@ -113,6 +115,7 @@ void EntryEditorWindow::buildControls()
     lblKeyWord->setBuddy(txtIndex);
     lstIndex = new QListWidget(m_client);
     lstIndex->setObjectName(QStringLiteral("lstIndex"));
+    lstIndex->setAccessibleName(QStringLiteral("キーワード一覧"));
     lstIndex->setSelectionMode(QAbstractItemView::MultiSelection);
     lstIndex->installEventFilter(this);
 
@@ -278,6 +281,9 @@ void EntryEditorWindow::ShowBodyEditor()
         while (shown->focusProxy())
             shown = shown->focusProxy();
         lblDocument->setBuddy(shown);
+        // The text editors are the body itself; the address field keeps its own label.
+        if (qobject_cast<QAbstractScrollArea *>(shown))
+            desktop::setAccessibleName(shown, desktop::withoutAccessKey(lblDocument->text()));
     }
     layOut();
 }
@@ -477,6 +483,19 @@ bool EntryEditorWindow::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void EntryEditorWindow::keyPressEvent(QKeyEvent *event)
+{
+    // The body editors keep Tab for the text; Ctrl+Tab (with Shift, backwards) leaves them for
+    // the window's other controls, so the keyboard alone can always move on.
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (tab && (event->modifiers() & Qt::ControlModifier) && insideTabbingEditor(focusWidget())) {
+        SetTabStops(true);
+        focusNextPrevChild(event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void EntryEditorWindow::changeEvent(QEvent *event)

@@ -153,6 +153,7 @@ protected:
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     // The body of the selected type as stored; an empty array when there is none.

@@ -1,5 +1,7 @@
 #include "maincommands.h"
 
+#include "platform/desktop/accessiblename.h"
+
 #include <QAction>
 #include <QIcon>
 #include <QMainWindow>
@@ -142,6 +144,7 @@ void MainCommands::buildToolBar(QMainWindow &window)
 {
     m_toolBar = window.addToolBar(QStringLiteral("ﾂｰﾙ ﾊﾞｰ"));
     m_toolBar->setObjectName(QStringLiteral("tbToolBar"));
+    desktop::nameToolBarExtension(m_toolBar);
     for (const ToolRow &row : Tools) {
         if (!row.key) {
             m_toolBar->addSeparator();

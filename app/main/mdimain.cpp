@@ -19,6 +19,7 @@
 #include "app/viewers/textviewer.h"
 #include "app/viewers/viewerfactory.h"
 #include "controls/webnavigate/desktoplink.h"
+#include "platform/desktop/accessiblename.h"
 #include "platform/desktop/datetext.h"
 #include "platform/desktop/printservice.h"
 #include "platform/desktop/prompter.h"
@@ -39,6 +40,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTime>
 #include <QTimer>
@@ -76,6 +78,8 @@ mdiMain::mdiMain(store::DatabaseModule &database, store::Settings &settings, des
     buildCommands();
     addToolBarBreak();
     buildKeywordStrip();
+    // Tab stays inside a child window; F6 moves between the keyword box and the active one.
+    connect(new QShortcut(QKeySequence(Qt::Key_F6), this), &QShortcut::activated, this, &mdiMain::switchFocusArea);
     buildStatusBar();
     // A lookup that reads every key takes seconds on large sets: the windows keep painting
     // meanwhile, and Esc or the stop button ends the search with the rows found so far.
@@ -112,6 +116,8 @@ void mdiMain::buildKeywordStrip()
     cboKeyWord->installEventFilter(this);
     cboKeyWord->lineEdit()->installEventFilter(this);
     tbKeyWord->addWidget(cboKeyWord);
+    desktop::setAccessibleName(cboKeyWord, QStringLiteral("ｷｰﾜｰﾄﾞ"));
+    desktop::nameToolBarExtension(tbKeyWord);
 
     // The navigation control opens help pages in the user's browser; it needs no place on screen.
     WebNavigate = CorvaneHost::create(QStringLiteral("Corvane.WebNavigate"), QStringLiteral("WebNavigate"), this);
@@ -379,6 +385,17 @@ void mdiMain::focusKeywordBox()
 {
     activateWindow();
     cboKeyWord->setFocus();
+}
+
+void mdiMain::switchFocusArea()
+{
+    QMdiSubWindow *child = m_mdiArea->activeSubWindow();
+    const QWidget *focus = QApplication::focusWidget();
+    const bool inKeywordBox = focus && (focus == cboKeyWord || cboKeyWord->isAncestorOf(focus));
+    if (inKeywordBox && child)
+        child->setFocus(Qt::ShortcutFocusReason);
+    else
+        focusKeywordBox();
 }
 
 void mdiMain::SearchKeyword(const QString &pattern)

@@ -114,6 +114,7 @@ private:
     void keywordEntered();
     void rememberKeyword(const QString &text);
     void focusKeywordBox();
+    void switchFocusArea();
     ViewerWindow *createViewer(quint8 viewer);
     void showViewer(ViewerWindow *viewer);
     void closeViewerWithTag(const QString &tag);

@@ -7,6 +7,7 @@
 #include "app/store/databasemodule.h"
 #include "app/store/settings.h"
 #include "app/store/slot.h"
+#include "platform/desktop/accessiblename.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
 
@@ -71,6 +72,7 @@ void frmDataGrid::buildControls()
     cboDictionary->setGeometry(Twips::toPixels(960), Twips::toPixels(120), Twips::toPixels(1815),
                                cboDictionary->sizeHint().height());
     Label1->setBuddy(cboDictionary);
+    desktop::nameBuddy(Label1);
     connect(cboDictionary, &QComboBox::activated, this, &frmDataGrid::dictionaryChanged);
 
     cmdClose = new QPushButton(QStringLiteral("閉じる(&C)"), m_client);
@@ -87,6 +89,9 @@ void frmDataGrid::buildControls()
     }, Qt::QueuedConnection);
     grdDataGrid = new QTableView(m_client);
     grdDataGrid->setObjectName(QStringLiteral("grdDataGrid"));
+    grdDataGrid->setAccessibleName(QStringLiteral("見出し一覧"));
+    // Tab moves on to the window's other controls; the arrow keys move between the cells.
+    grdDataGrid->setTabKeyNavigation(false);
     grdDataGrid->setModel(m_model);
     grdDataGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdDataGrid->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -6,6 +6,7 @@
 #include "app/common/waitcursor.h"
 #include "app/store/databasemodule.h"
 #include "app/store/viewertype.h"
+#include "platform/desktop/accessiblename.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
@@ -104,6 +105,7 @@ void frmSearchDialog::buildControls()
         text->setCompleter(nullptr);
         text->setGeometry(Twips::toPixels(2400), Twips::toPixels(top), Twips::toPixels(4095), object->height());
 
+        nameRow(i);
         connect(object, &QComboBox::currentIndexChanged, this, [this, i] { fillConditions(i); });
     }
 
@@ -120,6 +122,16 @@ void frmSearchDialog::buildControls()
     connect(cmdClose, &QPushButton::clicked, this, &frmSearchDialog::reject);
 
     client->setFixedSize(Twips::toPixels(6615), Twips::toPixels(3015));
+}
+
+// The rows have no captions on screen; a screen reader says what each box of which row holds.
+void frmSearchDialog::nameRow(int row)
+{
+    const auto at = std::size_t(row);
+    const QString number = QString::number(row + 1);
+    desktop::setAccessibleName(cboObject[at], QStringLiteral("検索対象 %1").arg(number));
+    desktop::setAccessibleName(cboCondition[at], QStringLiteral("条件 %1").arg(number));
+    desktop::setAccessibleName(cboSearchText[at], QStringLiteral("検索文字列 %1").arg(number));
 }
 
 void frmSearchDialog::buildMenu()

@@ -74,6 +74,7 @@ private:
     void buildMenu();
     void resetRows();
     void fillConditions(int row);
+    void nameRow(int row);
     bool hasSomethingToSearch() const;
     void find();
     void rememberTexts();

@@ -7,6 +7,7 @@
 #include "app/store/messages.h"
 #include "app/store/settings.h"
 #include "app/store/slot.h"
+#include "platform/desktop/accessiblename.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
 
@@ -85,6 +86,7 @@ void frmSearchIndexList::buildControls()
     txtSearchIndex->setObjectName(QStringLiteral("txtSearchIndex"));
     txtSearchIndex->setReadOnly(true);
     txtSearchIndex->setFocusPolicy(Qt::ClickFocus);
+    txtSearchIndex->setAccessibleName(QStringLiteral("検索したキーワード"));
 
     cmdSqueeze = new QPushButton(QStringLiteral("絞り込み"), m_client);
     cmdSqueeze->setObjectName(QStringLiteral("cmdSqueeze"));
@@ -93,6 +95,7 @@ void frmSearchIndexList::buildControls()
 
     ListIndex = new QTreeWidget(m_client);
     ListIndex->setObjectName(QStringLiteral("ListIndex"));
+    ListIndex->setAccessibleName(QStringLiteral("検索結果"));
     ListIndex->setRootIsDecorated(false);
     ListIndex->setUniformRowHeights(true);
     ListIndex->setAllColumnsShowFocus(true);

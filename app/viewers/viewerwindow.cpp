@@ -1,6 +1,7 @@
 #include "viewerwindow.h"
 
 #include "app/store/settings.h"
+#include "platform/desktop/accessiblename.h"
 #include "platform/desktop/datetext.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
@@ -32,6 +33,8 @@ ViewerWindow::~ViewerWindow() = default;
 void ViewerWindow::setBodyControl(QWidget *body)
 {
     m_body = body;
+    if (body->accessibleName().isEmpty())
+        desktop::setAccessibleName(body, QStringLiteral("本文"));
     layoutBody();
 }
 

@@ -7,6 +7,7 @@
 #include "controls/dialogs/sizekeyfilter.h"
 #include "controls/messages.h"
 #include "controls/services.h"
+#include "platform/desktop/accessiblename.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -131,6 +132,7 @@ void frmAttributeChangeDialog::createColorAndSize()
     cboSize = named<QComboBox>(Frame, QStringLiteral("cboSize"));
     cboSize->setEditable(true);
     cboSize->setInsertPolicy(QComboBox::NoInsert);
+    qm::desktop::setAccessibleName(cboSize, qm::desktop::withoutAccessKey(chkSize->text()));
     cboSize->addItems({QStringLiteral("8"), QStringLiteral("9"), QStringLiteral("10"),
                        QStringLiteral("11"), QStringLiteral("12"), QStringLiteral("14"),
                        QStringLiteral("16"), QStringLiteral("18"), QStringLiteral("20"),

@@ -11,6 +11,7 @@
 #include "controls/services.h"
 #include "controls/textboxedit/textfilecodec.h"
 
+#include "platform/desktop/accessiblename.h"
 #include "platform/desktop/twips.h"
 #include "platform/rtf/charformat.h"
 #include "platform/rtf/printing.h"
@@ -101,6 +102,7 @@ RichTextBoxEdit::RichTextBoxEdit(QWidget *parent)
     , m_findTarget(new RichTextTarget(RichText))
 {
     RichText->setObjectName(QStringLiteral("RichText"));
+    RichText->setAccessibleName(QStringLiteral("リッチテキスト"));
     RichText->setAcceptRichText(true);
     RichText->installEventFilter(this);
     setFocusProxy(RichText);
@@ -159,6 +161,7 @@ void RichTextBoxEdit::createEditToolBar()
     tbEditToolBar->setMovable(false);
     tbEditToolBar->setFloatable(false);
     tbEditToolBar->setIconSize(QSize(16, 16));
+    qm::desktop::nameToolBarExtension(tbEditToolBar);
     int keystroke = 0;
     for (const Button &b : buttons) {
         const QString toolTip = QString::fromUtf16(b.toolTip);
@@ -196,6 +199,8 @@ QWidget *RichTextBoxEdit::createFontBoxes()
         box->installEventFilter(this);
     }
     cboFontName->setGeometry(0, top, Twips::toPixels(2415), cboFontName->sizeHint().height());
+    qm::desktop::setAccessibleName(cboFontName, QStringLiteral("フォント"));
+    qm::desktop::setAccessibleName(cboFontSize, QStringLiteral("サイズ"));
     cboFontSize->setGeometry(Twips::toPixels(2520), top, Twips::toPixels(735),
                              cboFontSize->sizeHint().height());
     // This control's filter goes last, so it sees Enter before the size filter swallows it.
@@ -214,6 +219,7 @@ void RichTextBoxEdit::createFormToolBar()
     tbFormToolBar->setMovable(false);
     tbFormToolBar->setFloatable(false);
     tbFormToolBar->setIconSize(QSize(16, 16));
+    qm::desktop::nameToolBarExtension(tbFormToolBar);
     tbFormToolBar->setStyleSheet(QStringLiteral(
         "QToolButton[mixed=\"true\"] { background: #d9dee6; border: 1px dashed #6f7b8c; border-radius: 2px; }"));
     tbFormToolBar->addWidget(createFontBoxes());

@@ -7,6 +7,7 @@
 #include "controls/services.h"
 #include "controls/textboxedit/lineends.h"
 
+#include "platform/desktop/accessiblename.h"
 #include "platform/text/textfile.h"
 
 #include <QAction>
@@ -45,6 +46,7 @@ TextBoxEdit::TextBoxEdit(QWidget *parent, Variant variant)
     , m_lineEnd(lineEndOf({}))
 {
     TextBox->setObjectName(QStringLiteral("TextBox"));
+    TextBox->setAccessibleName(QStringLiteral("テキスト"));
     TextBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFocusProxy(TextBox);
     captureDefaultFont(TextBox->font());
@@ -80,6 +82,7 @@ void TextBoxEdit::createToolBar(bool printButton)
     tbEditToolBar->setMovable(false);
     tbEditToolBar->setFloatable(false);
     tbEditToolBar->setIconSize(QSize(16, 16));
+    qm::desktop::nameToolBarExtension(tbEditToolBar);
     for (const Button &b : buttons) {
         if (!printButton && b.command == &TextBoxEdit::PrintDocument)
             continue;

@@ -15,6 +15,7 @@ namespace corvane {
 TextBoxHTML::TextBoxHTML(QWidget *parent)
     : TextBoxEdit(parent, {QStringLiteral("HTML Document (*.htm *.html)"), false})
 {
+    textWidget()->setAccessibleName(QStringLiteral("HTML"));
     toolBar()->addSeparator();
     const QString toolTip = QStringLiteral("イメージプレビュー");
     QAction *preview =

@@ -16,6 +16,7 @@ WebNavigate::WebNavigate(QWidget *parent)
     , m_reDisplay(new QToolButton(this))
 {
     m_reDisplay->setObjectName(QStringLiteral("ReDisplay"));
+    m_reDisplay->setAccessibleName(QStringLiteral("再表示"));
     m_reDisplay->setIcon(QIcon(QStringLiteral(":/corvane/ReDisplay.svg")));
     m_reDisplay->setIconSize(pictureSize);
     m_reDisplay->setAutoRaise(true);

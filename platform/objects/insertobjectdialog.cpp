@@ -2,6 +2,8 @@
 
 #include "filechooser.h"
 
+#include "platform/desktop/accessiblename.h"
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -36,7 +38,10 @@ InsertObjectDialog::InsertObjectDialog(FileChooser &chooser, QWidget *parent)
     fileRow->addWidget(m_file, 1);
     fileRow->addWidget(browse);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("挿入するファイル(&F):"), this));
+    auto *fileLabel = new QLabel(QStringLiteral("挿入するファイル(&F):"), this);
+    fileLabel->setBuddy(m_file);
+    desktop::nameBuddy(fileLabel);
+    layout->addWidget(fileLabel);
     layout->addLayout(fileRow);
     layout->addWidget(m_link);
     layout->addWidget(new QLabel(QStringLiteral("リンクすると、ファイルの場所だけを記録します。"), this));

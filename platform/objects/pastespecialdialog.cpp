@@ -1,5 +1,7 @@
 #include "pastespecialdialog.h"
 
+#include "platform/desktop/accessiblename.h"
+
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,7 +38,10 @@ PasteSpecialDialog::PasteSpecialDialog(QList<PasteFormat> formats, QWidget *pare
     options->addWidget(m_paste);
     options->addWidget(m_pasteLink);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("貼り付ける形式(&F):"), this));
+    auto *listLabel = new QLabel(QStringLiteral("貼り付ける形式(&F):"), this);
+    listLabel->setBuddy(m_list);
+    desktop::nameBuddy(listLabel);
+    layout->addWidget(listLabel);
     layout->addWidget(m_list, 1);
     layout->addLayout(options);
     layout->addWidget(buttons);
