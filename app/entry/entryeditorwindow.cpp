@@ -3,6 +3,7 @@
 #include "editormembers.h"
 
 #include "app/common/listprocedures.h"
+#include "app/common/windowsettings.h"
 #include "app/common/oleprocedures.h"
 #include "app/common/keywordcharacters.h"
 #include "app/store/entry.h"
@@ -348,29 +349,17 @@ void EntryEditorWindow::focusChanged(QWidget *old, QWidget *now)
 
 void EntryEditorWindow::loadDesign(const EditorFonts &fonts)
 {
-    const QPoint place(Twips::toPixels(m_settings.value(keys::FormLeft)), Twips::toPixels(m_settings.value(keys::FormTop)));
-    // A place saved on a screen that is no longer there is left to the window manager.
-    if (QGuiApplication::screenAt(place))
-        move(place);
-    resize(Twips::toPixels(m_settings.value(keys::FormWidth)), Twips::toPixels(m_settings.value(keys::FormHeight)));
+    restoreWindow(*this, m_settings, keys::Placement);
     m_splitterLeft = m_settings.value(keys::Separator);
     m_listWidth = m_splitterLeft - 120;
-    setWindowState(desktop::windowStatesOf(m_settings.value(keys::WindowState)));
     layOut();
     setEditorFonts(fonts);
 }
 
 void EntryEditorWindow::unloadDesign()
 {
-    // The normal rectangle is taken before the state changes, so a maximised window stores the
-    // place it returns to. The place is the frame's corner, which loadDesign gives to move().
-    const QRect normal = desktop::normalPlacement(*this);
-    m_settings.setValue(keys::WindowState, desktop::windowStateCode(windowState()));
+    saveWindow(*this, m_settings, keys::Placement);
     setWindowState(Qt::WindowNoState);
-    m_settings.setValue(keys::FormLeft, float(Twips::fromPixels(normal.x())));
-    m_settings.setValue(keys::FormTop, float(Twips::fromPixels(normal.y())));
-    m_settings.setValue(keys::FormWidth, float(Twips::fromPixels(normal.width())));
-    m_settings.setValue(keys::FormHeight, float(Twips::fromPixels(normal.height())));
     m_settings.setValue(keys::Separator, float(m_splitterLeft));
 }
 

@@ -9,6 +9,7 @@
 #include "app/common/keywordcharacters.h"
 #include "app/common/showhelp.h"
 #include "app/common/waitcursor.h"
+#include "app/common/windowsettings.h"
 #include "app/icons/viewericons.h"
 #include "app/search/frmdatagrid.h"
 #include "app/search/frmsearchdialog.h"
@@ -323,20 +324,7 @@ void mdiMain::connectSearchWindows()
 
 void mdiMain::restorePlacement()
 {
-    const QRect placement = Twips::toPixels(m_settings.formLeft(), m_settings.formTop(), m_settings.formWidth(),
-                                            m_settings.formHeight());
-    const QSize size = placement.size().expandedTo(minimumSizeHint());
-    // A place saved on a screen that is no longer there would leave the window out of reach.
-    // The frame goes to the corner of the primary screen: putting the client area there would
-    // leave the title bar above the screen's edge, and that place would be saved again.
-    const QScreen *primary = QGuiApplication::primaryScreen();
-    if (!QGuiApplication::screenAt(placement.center()) && primary) {
-        resize(size);
-        move(primary->availableGeometry().topLeft());
-    } else {
-        desktop::restorePlacement(*this, QRect(placement.topLeft(), size));
-    }
-    setWindowState(desktop::windowStatesOf(m_settings.windowState()));
+    restoreWindow(*this, m_settings, store::keys::MainWindow::Placement);
 }
 
 bool mdiMain::eventFilter(QObject *watched, QEvent *event)
@@ -561,15 +549,7 @@ void mdiMain::closeEvent(QCloseEvent *event)
 
 void mdiMain::storePlacement()
 {
-    const qint16 state = desktop::windowStateCode(windowState());
-    m_settings.setWindowState(state);
-    // The normal rectangle is kept even when the window was closed maximized; the place is the
-    // frame's corner, as restorePlacement puts it back.
-    const QRect normal = desktop::normalPlacement(*this);
-    m_settings.setFormLeft(float(Twips::fromPixels(normal.x())));
-    m_settings.setFormTop(float(Twips::fromPixels(normal.y())));
-    m_settings.setFormWidth(float(Twips::fromPixels(normal.width())));
-    m_settings.setFormHeight(float(Twips::fromPixels(normal.height())));
+    saveWindow(*this, m_settings, store::keys::MainWindow::Placement);
     m_settings.setMdiWindowState(m_options.ViewerWindowState);
     storeBarVisibility();
     m_settings.sync();

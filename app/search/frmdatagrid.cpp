@@ -4,6 +4,7 @@
 #include "headinggridmodel.h"
 
 #include "app/common/helpmenu.h"
+#include "app/common/windowsettings.h"
 #include "app/store/databasemodule.h"
 #include "app/store/settings.h"
 #include "app/store/slot.h"
@@ -163,25 +164,12 @@ void frmDataGrid::load()
 
 void frmDataGrid::restorePlacement()
 {
-    const QPoint place(Twips::toPixels(m_settings.value(keys::FormLeft)), Twips::toPixels(m_settings.value(keys::FormTop)));
-    // A place saved on a screen that is no longer there is left to the window manager.
-    if (QGuiApplication::screenAt(place))
-        move(place);
-    layout()->activate();
-    resize(Twips::toPixels(m_settings.value(keys::FormWidth)), Twips::toPixels(m_settings.value(keys::FormHeight)));
-    setWindowState(desktop::windowStatesOf(m_settings.value(keys::WindowState)));
+    restoreWindow(*this, m_settings, keys::Placement);
 }
 
 void frmDataGrid::saveSettings()
 {
-    // The normal size is taken before the state changes: a hidden window keeps its maximized
-    // size until it is shown again. The place is the frame's corner, which move() takes back.
-    const QRect normal = desktop::normalPlacement(*this);
-    m_settings.setValue(keys::WindowState, desktop::windowStateCode(windowState()));
-    m_settings.setValue(keys::FormLeft, float(Twips::fromPixels(normal.x())));
-    m_settings.setValue(keys::FormTop, float(Twips::fromPixels(normal.y())));
-    m_settings.setValue(keys::FormWidth, float(Twips::fromPixels(normal.width())));
-    m_settings.setValue(keys::FormHeight, float(Twips::fromPixels(normal.height())));
+    saveWindow(*this, m_settings, keys::Placement);
     m_settings.setValue(keys::Columns0, float(Twips::fromPixels(grdDataGrid->columnWidth(HeadingGridModel::HeadingColumn))));
     m_settings.setValue(keys::Columns1, float(Twips::fromPixels(grdDataGrid->columnWidth(HeadingGridModel::TypeColumn))));
     m_settings.setValue(keys::Columns2, float(Twips::fromPixels(grdDataGrid->columnWidth(HeadingGridModel::DateColumn))));

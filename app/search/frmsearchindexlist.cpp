@@ -1,6 +1,7 @@
 #include "frmsearchindexlist.h"
 
 #include "app/common/helpmenu.h"
+#include "app/common/windowsettings.h"
 #include "app/icons/viewericons.h"
 #include "app/store/databasemodule.h"
 #include "app/store/headinglist.h"
@@ -162,10 +163,7 @@ void frmSearchIndexList::restoreSettings()
     ListIndex->setColumnWidth(KeywordColumn, Twips::toPixels(m_settings.value(keys::KeyWordWidth)));
     ListIndex->setColumnWidth(HeadingColumn, Twips::toPixels(m_settings.value(keys::HeadingWidth)));
     ListIndex->setColumnWidth(DictionaryColumn, Twips::toPixels(m_settings.value(keys::DictionaryWidth)));
-    // The layout sets the smallest usable size first; a saved size below it is raised to it.
-    layout()->activate();
-    resize(Twips::toPixels(m_settings.value(keys::FormWidth)), Twips::toPixels(m_settings.value(keys::FormHeight)));
-    setWindowState(desktop::windowStatesOf(m_settings.value(keys::WindowState)));
+    restoreWindow(*this, m_settings, keys::Placement);
 }
 
 void frmSearchIndexList::layoutClient(const QSize &client)
@@ -400,13 +398,8 @@ void frmSearchIndexList::closeEvent(QCloseEvent *event)
 
 void frmSearchIndexList::Unload()
 {
-    // The normal size is taken before the state changes: a hidden window keeps its maximized
-    // size until it is shown again.
-    const QSize normal = normalGeometry().size();
-    m_settings.setValue(keys::WindowState, desktop::windowStateCode(windowState()));
+    saveWindow(*this, m_settings, keys::Placement);
     setWindowState(Qt::WindowNoState);
-    m_settings.setValue(keys::FormWidth, float(Twips::fromPixels(normal.width())));
-    m_settings.setValue(keys::FormHeight, float(Twips::fromPixels(normal.height())));
     m_settings.setValue(keys::KeyWordWidth, float(Twips::fromPixels(ListIndex->columnWidth(KeywordColumn))));
     m_settings.setValue(keys::HeadingWidth, float(Twips::fromPixels(ListIndex->columnWidth(HeadingColumn))));
     m_settings.setValue(keys::DictionaryWidth, float(Twips::fromPixels(ListIndex->columnWidth(DictionaryColumn))));

@@ -36,6 +36,16 @@ struct SharedOptions {
     std::array<float, EditorKindCount> EditorFontSizes{};
 };
 
+// The keys under which a top-level window keeps its normal place, size and state. A window that
+// is always put where the window manager chooses (the result list) has no place keys.
+struct PlacementKeys {
+    const SettingKey<float> *left = nullptr;
+    const SettingKey<float> *top = nullptr;
+    const SettingKey<float> &width;
+    const SettingKey<float> &height;
+    const SettingKey<qint16> &state;
+};
+
 namespace keys {
 
 inline const QString DefaultFontName = QStringLiteral("ＭＳ Ｐゴシック");
@@ -51,6 +61,7 @@ constexpr SettingKey<quint8> MDIWindowState{u"MainWindow", u"MDIWindowState", 0}
 // Whether the toolbar and the status bar are shown: 1 shown, 0 hidden.
 constexpr SettingKey<quint8> ShowToolBar{u"MainWindow", u"ShowToolBar", 1};
 constexpr SettingKey<quint8> ShowStatusBar{u"MainWindow", u"ShowStatusBar", 1};
+constexpr PlacementKeys Placement{&FormLeft, &FormTop, FormWidth, FormHeight, WindowState};
 } // namespace MainWindow
 
 // "FontName" and "FontSize" of the sections "Text", "RichText" and "HTML".
@@ -65,6 +76,7 @@ constexpr SettingKey<float> FormWidth{u"EditWindow", u"FormWidth", 8000};
 constexpr SettingKey<float> FormHeight{u"EditWindow", u"FormHeight", 6000};
 constexpr SettingKey<qint16> WindowState{u"EditWindow", u"WindowState", 0};
 constexpr SettingKey<float> Separator{u"EditWindow", u"Separator", 2000};
+constexpr PlacementKeys Placement{&FormLeft, &FormTop, FormWidth, FormHeight, WindowState};
 } // namespace EditWindow
 
 // The result list.
@@ -75,6 +87,7 @@ constexpr SettingKey<float> FormHeight{u"SearchIndexList", u"FormHeight", 4000};
 constexpr SettingKey<float> KeyWordWidth{u"SearchIndexList", u"KeyWordWidth", 2000};
 constexpr SettingKey<float> HeadingWidth{u"SearchIndexList", u"HeadingWidth", 2500};
 constexpr SettingKey<float> DictionaryWidth{u"SearchIndexList", u"DictionaryWidth", 2000};
+constexpr PlacementKeys Placement{nullptr, nullptr, FormWidth, FormHeight, WindowState};
 } // namespace SearchIndexList
 
 // The heading grid.
@@ -87,6 +100,7 @@ constexpr SettingKey<float> FormHeight{u"DataGrid", u"FormHeight", 6000};
 constexpr SettingKey<float> Columns0{u"DataGrid", u"Columns0", 2500};
 constexpr SettingKey<float> Columns1{u"DataGrid", u"Columns1", 720};
 constexpr SettingKey<float> Columns2{u"DataGrid", u"Columns2", 1700};
+constexpr PlacementKeys Placement{&FormLeft, &FormTop, FormWidth, FormHeight, WindowState};
 } // namespace DataGrid
 
 } // namespace keys
