@@ -2,6 +2,7 @@
 #include "entrywindows.h"
 #include "lookupcommand.h"
 #include "mdimain.h"
+#include "searchwindows.h"
 #include "singleinstance.h"
 #include "startcommand.h"
 
@@ -90,6 +91,7 @@ int main(int argc, char *argv[])
 
     qm::store::Settings settings;
     qm::app::mdiMain window(database, settings, prompter);
+    qm::app::installSearchWindows(window, database, settings, prompter);
     qm::app::installAdminWindows(window, database, settings, prompter);
     qm::app::installEntryWindows(window, database, settings, prompter);
     prompter.setParent(&window);

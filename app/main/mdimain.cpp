@@ -11,8 +11,6 @@
 #include "app/common/waitcursor.h"
 #include "app/common/windowsettings.h"
 #include "app/icons/viewericons.h"
-#include "app/search/frmdatagrid.h"
-#include "app/search/frmsearchdialog.h"
 #include "app/search/frmsearchindexlist.h"
 #include "app/store/databasemodule.h"
 #include "app/viewers/browsersurface.h"
@@ -298,28 +296,6 @@ void mdiMain::load()
         prepareForEmbeddedBrowser(*this);
     m_database.LoadDictionarySets();
     m_database.OpenDictionarySet();
-    connectSearchWindows();
-}
-
-void mdiMain::connectSearchWindows()
-{
-    const auto help = [this](const QString &topic) { ShowHelp(topic); };
-    auto *conditionSearch = new frmSearchDialog(m_database, *m_searchIndexList, m_prompter, this);
-    conditionSearch->setHelpHandler(help);
-    auto *headingGrid = new frmDataGrid(m_database, m_settings, this);
-    headingGrid->setHelpHandler(help);
-    headingGrid->setMessageHandler([this](const QString &text) { m_prompter.inform(text); });
-    // The windows hand back a slot as int; the main window keeps it as a checked slot.
-    const auto chooser = [](auto *window) {
-        return [window](store::Slot &slot, qint32 &number) {
-            int chosen = slot.index;
-            const bool ok = window->ReturnSelectData(chosen, number);
-            slot = store::Slot(chosen);
-            return ok;
-        };
-    };
-    windows.conditionSearch = chooser(conditionSearch);
-    windows.headingList = chooser(headingGrid);
 }
 
 void mdiMain::restorePlacement()

@@ -97,7 +97,6 @@ private:
     void buildKeywordStrip();
     void buildStatusBar();
     void buildCommands();
-    void connectSearchWindows();
     void showChosen(const std::function<bool(store::Slot &, qint32 &)> &window);
     void dictionarySetsCommand();
     void searchResultCommand();

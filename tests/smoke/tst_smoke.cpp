@@ -17,6 +17,7 @@
 #include "app/entry/frmmodifydata.h"
 #include "app/entry/frmnewdata.h"
 #include "app/main/entrywindows.h"
+#include "app/main/searchwindows.h"
 #include "app/main/maincommands.h"
 #include "app/main/mdimain.h"
 #include "app/search/frmdatagrid.h"
@@ -269,6 +270,7 @@ void tst_smoke::initTestCase()
     m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<app::mdiMain>(*m_db, *m_settings, m_fx->prompter);
+    app::installSearchWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
     app::installEntryWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

@@ -15,6 +15,7 @@
 #include "app/entry/frmnewdata.h"
 #include "app/main/adminwindows.h"
 #include "app/main/entrywindows.h"
+#include "app/main/searchwindows.h"
 #include "app/main/maincommands.h"
 #include "app/main/mdimain.h"
 #include "app/search/frmdatagrid.h"
@@ -264,6 +265,7 @@ void tst_accessibility::init()
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<mdiMain>(*m_db, *m_settings, m_fx->prompter);
     app::installAdminWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
+    app::installSearchWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
     app::installEntryWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));

@@ -3,6 +3,7 @@
 #include "tests/controls/webenginetestmain.h"
 
 #include "app/main/copycommand.h"
+#include "app/main/searchwindows.h"
 #include "app/main/maincommands.h"
 #include "app/main/startcommand.h"
 #include "app/main/mdimain.h"
@@ -139,6 +140,7 @@ void tst_maincommands::start()
     m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<mdiMain>(*m_db, *m_settings, m_fx->prompter);
+    app::installSearchWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
     m_printing = std::make_unique<desktop::ScriptedPrintService>(m_fx->path(QStringLiteral("out.pdf")));
     m_window->setPrintService(m_printing.get());
     m_window->show();

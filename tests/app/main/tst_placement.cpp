@@ -3,6 +3,7 @@
 #include "app/entry/frmmodifydata.h"
 #include "app/entry/frmnewdata.h"
 #include "app/main/entrywindows.h"
+#include "app/main/searchwindows.h"
 #include "app/main/maincommands.h"
 #include "app/main/mdimain.h"
 #include "app/search/frmsearchindexlist.h"
@@ -67,6 +68,7 @@ void tst_placement::run()
     store::DatabaseModule database(m_fx->prompter, m_fx->dir.path());
     store::Settings settings;
     app::mdiMain main(database, settings, m_fx->prompter);
+    app::installSearchWindows(main, database, settings, m_fx->prompter);
     app::installEntryWindows(main, database, settings, m_fx->prompter);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
