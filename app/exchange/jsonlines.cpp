@@ -199,19 +199,16 @@ QByteArray objectImage(const QJsonObject &object)
     // The container judges the object by reading its image back.
     QByteArray image = objects::image::toBytes(stored);
     if (!objects::image::fromBytes(image))
-        refuse(QStringLiteral("埋め込みオブジェクトを復元できません"));
+        refuse(QStringLiteral("埋め込みオブジェクトを復元できません (名前、種類、パスのいずれかが長すぎます)"));
     return image;
 }
 
 QByteArray parseBody(const QJsonObject &body, Viewer viewer)
 {
     const QString where = QStringLiteral("本文");
-    if (body.contains(QStringLiteral("bytes"))) {
-        QByteArray bytes = base64Field(body, QStringLiteral("bytes"), where);
-        if (viewer == Viewer::Ole && !bytes.isEmpty() && !objects::image::fromBytes(bytes))
-            refuse(QStringLiteral("埋め込みオブジェクトが壊れていて復元できません"));
-        return bytes;
-    }
+    // Bytes are what the dictionary held, readable or not: they go back unchanged.
+    if (body.contains(QStringLiteral("bytes")))
+        return base64Field(body, QStringLiteral("bytes"), where);
     switch (viewer) {
     case Viewer::Ole:
         return objectImage(field(body, QStringLiteral("object"), QJsonValue::Object, where).toObject());

@@ -71,6 +71,8 @@ inline std::vector<Dictionary::NewEntry> hostileEntries()
     out.push_back({makeEntry(Viewer::Ole, QStringLiteral("link"),
                              objects::image::toBytes(*objects::linkFile(QStringLiteral("/etc/hostname")))),
                    {QStringLiteral("link")}});
+    out.push_back({makeEntry(Viewer::Ole, QStringLiteral("unreadable object"), QByteArray("QMOBJ\x01\xff", 7)),
+                   {QStringLiteral("opaque")}});
     out.push_back({makeEntry(Viewer::Text, QStringLiteral("invalid bytes"), QByteArray("ok\x81\x00\xff" "end", 7)),
                    {QStringLiteral("bytes")}});
     out.push_back({makeEntry(Viewer::Text, QString(5000, QChar(u'長')), cp932(QString(100000, QChar(u'x')))),

@@ -113,7 +113,15 @@ private slots:
         bad("unknown type", QByteArray(g3).replace("\"type\":1", "\"type\":9"), "種類 9");
         bad("bad date", QByteArray(g3).replace("2024-02-29T23:59:58", "2024-13-45T99:00:00"), "日付");
         bad("bad base64", QByteArray(g3).replace("{\"text\":\"body\"}", "{\"bytes\":\"@@@\"}"), "base64");
-        bad("refused object", QByteArray(g3).replace("\"type\":1", "\"type\":5").replace("{\"text\":\"body\"}", "{\"bytes\":\"Z2FyYmFnZQ==\"}"), "オブジェクト");
+        bad("refused object",
+            QByteArray(g3).replace("\"type\":1", "\"type\":5")
+                .replace("{\"text\":\"body\"}", QByteArray("{\"object\":{\"kind\":\"embedded\",\"name\":\"a\",\"mimeType\":\""
+                                                             + QByteArray(300, 'x') + "\",\"data\":\"\"}}")),
+            "オブジェクトを復元できません");
+        bad("unknown object kind",
+            QByteArray(g3).replace("\"type\":1", "\"type\":5")
+                .replace("{\"text\":\"body\"}", "{\"object\":{\"kind\":\"ole\",\"name\":\"a\",\"mimeType\":\"b\"}}"),
+            "種類 \"ole\"");
         bad("unencodable text", QByteArray(g3).replace("\"body\"}", "\"😀\"}"), "CP932");
         bad("missing field", QByteArray(g3).replace("\"heading\"", "\"head\""), "\"heading\"");
         QTest::newRow("truncated last line") << fileOf({good, g3.chopped(1)}) << qint64(4) << QStringLiteral("途中で切れて");
