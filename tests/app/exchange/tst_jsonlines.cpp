@@ -3,7 +3,14 @@
 #include "app/exchange/exchangeerror.h"
 #include "app/exchange/exporter.h"
 #include "app/exchange/importer.h"
+#include "app/exchange/htmlwriter.h"
 #include "app/exchange/jsonlines.h"
+#include "app/store/databasemodule.h"
+#include "platform/desktop/scriptedprompter.h"
+#include "platform/rtf/rtf.h"
+
+#include <QTextCursor>
+#include <QTextDocument>
 
 using namespace qm::exchange;
 using namespace qm::exchange::test;
@@ -199,6 +206,61 @@ private slots:
             QVERIFY2(e.reason().contains(QStringLiteral("書き込めません")), qPrintable(e.message()));
         }
         QCOMPARE(entriesHash(*target), before);
+    }
+
+    void setAndResultRows()
+    {
+        QTemporaryDir dir;
+        QStringList paths;
+        for (const QString &name : {QStringLiteral("A"), QStringLiteral("B")}) {
+            paths.append(dir.filePath(name + QStringLiteral(".dic")));
+            Dictionary::CreateDictionary(paths.last(), name, {}, {}, {});
+            Dictionary(paths.last()).addEntries(hostileEntries());
+        }
+        qm::desktop::ScriptedPrompter prompter;
+        qm::store::DatabaseModule module(prompter, dir.path());
+        module.sets().add(qm::store::DictionarySet(QStringLiteral("セット"), paths));
+        module.sets().choose(0);
+        module.OpenDictionarySet();
+        Dictionary &a = *module.dictionary(0);
+        Dictionary &b = *module.dictionary(1);
+
+        QByteArray set;
+        QBuffer setOut(&set);
+        setOut.open(QIODevice::WriteOnly);
+        exportSet(module, setOut);
+        QCOMPARE(set, exported(a) + exported(b));
+
+        // Rows come by dictionary and number, each once; rows naming nothing are passed over.
+        QByteArray rows;
+        QBuffer rowsOut(&rows);
+        rowsOut.open(QIODevice::WriteOnly);
+        exportRows(module, {{1, 2}, {0, 5}, {1, 2}, {0, 1}, {7, 1}, {0, 999}}, rowsOut);
+        QCOMPARE(rows, jsonl::headerLine(jsonl::describe(a)) + jsonl::entryLine(*a.document(1), a.keywords(1))
+                           + jsonl::entryLine(*a.document(5), a.keywords(5)) + jsonl::headerLine(jsonl::describe(b))
+                           + jsonl::entryLine(*b.document(2), b.keywords(2)));
+
+        // Both sections go into one dictionary: the second's numbers do not rise, so they are new.
+        TempDictionary merged;
+        const qint64 count = qint64(hostileEntries().size());
+        QCOMPARE(imported(*merged, set), 2 * count);
+        QCOMPARE(merged->document(count + 1)->Heading, a.document(1)->Heading);
+    }
+
+    void richTextPicturesAreInlined()
+    {
+        QTextDocument document;
+        QTextCursor cursor(&document);
+        cursor.insertText(QStringLiteral("絵 "));
+        QImage image(2, 2, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        document.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("picture")), image);
+        cursor.insertImage(QStringLiteral("picture"));
+        const QString rtf = qm::rtf::toRtf(document);
+        QVERIFY(rtf.contains(QStringLiteral("\\pict")));
+        const QString page = html::richTextToHtml(rtf);
+        QVERIFY2(page.contains(QStringLiteral("<img src=\"data:image/png;base64,")), qPrintable(page));
+        QVERIFY(page.contains(QStringLiteral("絵")));
     }
 
     void htmlPageIsEscapedAndSelfContained()
