@@ -20,7 +20,7 @@ using store::Viewer;
 
 namespace {
 
-const QString DateFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
+const QString DateFormat = QStringLiteral("yyyy-MM-dd'T'HH:mm:ss");
 
 // JSON text of a string: UTF-8, with quotes, backslashes and control characters escaped.
 void appendString(QByteArray &out, QStringView text)

@@ -123,7 +123,7 @@ QDateTime parseDate(const QString &text)
     if (text.isEmpty())
         return QDateTime::currentDateTime().addMSecs(-QTime::currentTime().msec());
     static const QStringList formats{
-        QStringLiteral("yyyy-MM-ddTHH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm"),
+        QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm"),
         QStringLiteral("yyyy-MM-dd"),          QStringLiteral("yyyy/M/d H:mm:ss"),    QStringLiteral("yyyy/M/d H:mm"),
         QStringLiteral("yyyy/M/d")};
     for (const QString &format : formats) {
