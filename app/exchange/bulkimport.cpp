@@ -19,66 +19,60 @@ QString writeFailure(const sqlite::Error &e)
 BulkImport::BulkImport(store::Dictionary &dictionary, Numbers numbers)
     : m_dictionary(dictionary), m_keeping(numbers == Numbers::KeepRising)
 {
-    try {
-        m_dictionary.beginEditSession();
-    } catch (const sqlite::Error &e) {
-        throw ExchangeError(0, writeFailure(e));
-    }
 }
 
-BulkImport::~BulkImport()
+BulkImport::Numbering BulkImport::numberingOf(const jsonl::Record &record)
 {
-    if (!m_committed)
-        m_dictionary.rollbackEditSession();
-}
-
-void BulkImport::add(jsonl::Record record, qint64 line)
-{
-    using Numbering = store::Dictionary::Numbering;
     if (m_keeping && record.entry.DocumentNumber <= m_lastKept)
         m_keeping = false;
-    const Numbering numbering = m_keeping ? Numbering::Keep : Numbering::New;
-    if (m_keeping)
-        m_lastKept = record.entry.DocumentNumber;
-    // One batch is written with one way of numbering.
-    if (!m_batch.empty() && numbering != m_batchNumbering)
-        flush();
-    if (m_batch.empty())
-        m_firstLine = line;
-    m_batchNumbering = numbering;
-    m_lastLine = line;
-    m_batchBytes += record.entry.Document.size();
-    m_batch.push_back({std::move(record.entry), std::move(record.keywords)});
-    if (m_batch.size() >= BatchEntries || m_batchBytes >= BatchBytes)
-        flush();
+    if (!m_keeping)
+        return Numbering::New;
+    m_lastKept = record.entry.DocumentNumber;
+    return Numbering::Keep;
 }
 
-void BulkImport::flush()
+bool BulkImport::nextBatch(const Source &source, std::vector<store::Dictionary::NewEntry> &batch, Numbering &numbering)
 {
-    if (m_batch.empty())
-        return;
-    try {
-        m_dictionary.addEntries(m_batch, m_batchNumbering);
-    } catch (const sqlite::Error &e) {
-        const QString where = m_firstLine == m_lastLine
-                                  ? QString()
-                                  : QStringLiteral("%1 行目から %2 行目までの項目を書き込めません。").arg(m_firstLine).arg(m_lastLine);
-        throw ExchangeError(m_firstLine == m_lastLine ? m_lastLine : m_firstLine, where + writeFailure(e));
+    qint64 bytes = 0;
+    for (;;) {
+        Pending next;
+        if (m_pending) {
+            next = std::move(*m_pending);
+            m_pending.reset();
+        } else if (source(next.record, next.line)) {
+            next.numbering = numberingOf(next.record);
+        } else {
+            return false;
+        }
+        // One batch is written with one way of numbering.
+        if (!batch.empty() && next.numbering != numbering) {
+            m_pending = std::move(next);
+            return true;
+        }
+        if (batch.empty()) {
+            numbering = next.numbering;
+            m_firstLine = next.line;
+        }
+        m_lastLine = next.line;
+        bytes += next.record.entry.Document.size();
+        batch.push_back({std::move(next.record.entry), std::move(next.record.keywords)});
+        if (batch.size() >= BatchEntries || bytes >= BatchBytes)
+            return true;
     }
-    m_added += qint64(m_batch.size());
-    m_batch.clear();
-    m_batchBytes = 0;
 }
 
-void BulkImport::commit()
+qint64 BulkImport::run(const Source &source)
 {
-    flush();
     try {
-        m_dictionary.commitEditSession();
+        return m_dictionary.addEntriesFrom([&](std::vector<store::Dictionary::NewEntry> &batch, Numbering &numbering) {
+            return nextBatch(source, batch, numbering);
+        });
     } catch (const sqlite::Error &e) {
-        throw ExchangeError(0, writeFailure(e));
+        if (m_firstLine == m_lastLine)
+            throw ExchangeError(m_firstLine, writeFailure(e));
+        throw ExchangeError(m_firstLine, QStringLiteral("%1 行目から %2 行目までの項目を書き込めません。").arg(m_firstLine).arg(m_lastLine)
+                                             + writeFailure(e));
     }
-    m_committed = true;
 }
 
 } // namespace qm::exchange

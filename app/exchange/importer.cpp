@@ -39,18 +39,23 @@ qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonI
     BulkImport bulk(dictionary, dictionary.documentRowCount() == 0 ? BulkImport::Numbers::KeepRising
                                                                     : BulkImport::Numbers::New);
     QByteArray line;
-    while (reader.next(line)) {
-        jsonl::Line parsed = parseNumbered(reader, line, options.limits);
-        if (!parsed.isHeader)
-            bulk.add(std::move(parsed.record), reader.lineNumber());
-        if (reader.lineNumber() % ProgressEvery == 0 && !store::reportProgress(options.progress, reader.bytesRead(), total))
-            throw ExchangeError(0, cancelledReason());
-    }
-    if (reader.lineNumber() == 0)
-        throw ExchangeError(0, emptyFile());
-    bulk.commit();
+    const qint64 added = bulk.run([&](jsonl::Record &record, qint64 &number) {
+        while (reader.next(line)) {
+            jsonl::Line parsed = parseNumbered(reader, line, options.limits);
+            if (reader.lineNumber() % ProgressEvery == 0 && !store::reportProgress(options.progress, reader.bytesRead(), total))
+                throw ExchangeError(0, cancelledReason());
+            if (parsed.isHeader)
+                continue;
+            record = std::move(parsed.record);
+            number = reader.lineNumber();
+            return true;
+        }
+        if (reader.lineNumber() == 0)
+            throw ExchangeError(0, emptyFile());
+        return false;
+    });
     store::reportProgress(options.progress, total, total);
-    return bulk.added();
+    return added;
 }
 
 jsonl::DictionaryDescription readJsonHeader(QIODevice &in, const JsonImportOptions &options)

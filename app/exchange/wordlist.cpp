@@ -187,27 +187,35 @@ jsonl::Record recordOf(const QStringList &fields, const Options &options)
     return r;
 }
 
-// Reads the rows after the header row and hands each, with its line, to `take`; stops when it
-// returns false.
-template <typename Take>
-void eachRow(QIODevice &in, const Options &options, Take &&take)
+// The rows after the header row as entries, each with the line it starts on.
+class RecordReader final
 {
-    RowReader reader(in, options);
-    QStringList fields;
-    bool header = options.headerRow;
-    while (reader.next(fields)) {
-        if (std::exchange(header, false))
-            continue;
-        jsonl::Record record;
-        try {
-            record = recordOf(fields, options);
-        } catch (const ExchangeError &e) {
-            throw ExchangeError(reader.rowLine(), e.reason());
+public:
+    RecordReader(QIODevice &in, const Options &options) : m_rows(in, options), m_options(options) {}
+
+    bool next(Row &row)
+    {
+        QStringList fields;
+        while (m_rows.next(fields)) {
+            if (std::exchange(m_header, false))
+                continue;
+            row.line = m_rows.rowLine();
+            try {
+                row.record = recordOf(fields, m_options);
+            } catch (const ExchangeError &e) {
+                throw ExchangeError(row.line, e.reason());
+            }
+            return true;
         }
-        if (!take(Row{reader.rowLine(), std::move(record)}, reader.bytesRead()))
-            return;
+        return false;
     }
-}
+    qint64 bytesRead() const { return m_rows.bytesRead(); }
+
+private:
+    RowReader m_rows;
+    const Options &m_options;
+    bool m_header = m_options.headerRow;
+};
 
 class HeadingCheck final
 {
@@ -287,11 +295,10 @@ std::vector<Row> preview(QIODevice &in, const Options &options, int count)
 {
     const qint64 start = in.pos();
     std::vector<Row> rows;
-    if (count > 0)
-        eachRow(in, options, [&](Row row, qint64) {
-            rows.push_back(std::move(row));
-            return int(rows.size()) < count;
-        });
+    RecordReader reader(in, options);
+    Row row;
+    while (int(rows.size()) < count && reader.next(row))
+        rows.push_back(std::move(row));
     in.seek(start);
     return rows;
 }
@@ -299,21 +306,27 @@ std::vector<Row> preview(QIODevice &in, const Options &options, int count)
 qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Options &options)
 {
     const qint64 total = in.size();
+    RecordReader reader(in, options);
     BulkImport bulk(dictionary, BulkImport::Numbers::New);
     std::optional<HeadingCheck> duplicates;
     if (options.duplicates == Duplicates::Skip)
         duplicates.emplace(dictionary);
     qint64 rows = 0;
-    eachRow(in, options, [&](Row row, qint64 read) {
-        if (!duplicates || !duplicates->seen(row.record.entry.Heading))
-            bulk.add(std::move(row.record), row.line);
-        if (++rows % ProgressEvery == 0 && !store::reportProgress(options.progress, read, total))
-            throw ExchangeError(0, cancelledReason());
-        return true;
+    Row row;
+    const qint64 added = bulk.run([&](jsonl::Record &record, qint64 &line) {
+        while (reader.next(row)) {
+            if (++rows % ProgressEvery == 0 && !store::reportProgress(options.progress, reader.bytesRead(), total))
+                throw ExchangeError(0, cancelledReason());
+            if (duplicates && duplicates->seen(row.record.entry.Heading))
+                continue;
+            record = std::move(row.record);
+            line = row.line;
+            return true;
+        }
+        return false;
     });
-    bulk.commit();
     store::reportProgress(options.progress, total, total);
-    return bulk.added();
+    return added;
 }
 
 } // namespace qm::exchange::wordlist

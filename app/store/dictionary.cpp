@@ -446,6 +446,33 @@ void Dictionary::addEntries(const std::vector<NewEntry> &entries, Numbering numb
     });
 }
 
+qint64 Dictionary::addEntriesFrom(const BatchSource &next)
+{
+    return writing([&] {
+        requireWritable();
+        sqlite::Transaction tx(m_db);
+        const qint64 before = lastKeywordRow();
+        qint64 entries = 0;
+        qint64 keywordRows = 0;
+        std::vector<NewEntry> batch;
+        for (bool more = true; more;) {
+            batch.clear();
+            Numbering numbering = Numbering::New;
+            more = next(batch, numbering);
+            qint32 number = 0;
+            KeywordRows added;
+            for (const NewEntry &e : batch)
+                insertEntry(e.entry, e.keywords, number, added, numbering);
+            indexAddedKeywordRows(added, before);
+            keywordRows += qint64(added.size());
+            entries += qint64(batch.size());
+        }
+        noteKeywordRows(keywordRows);
+        tx.commit();
+        return entries;
+    });
+}
+
 void Dictionary::noteKeywordRows(qint64 added)
 {
     if (!m_searchTables || added == 0)

@@ -88,6 +88,12 @@ public:
     };
     enum class Numbering { New, Keep };
     void addEntries(const std::vector<NewEntry> &entries, Numbering numbering = Numbering::New);
+    // Adds the entries a source hands out batch by batch, all in one transaction, so that a long
+    // import holds one batch in memory and stores nothing unless every batch is stored. `next`
+    // fills the empty batch and its numbering and returns false after the last one; whatever it
+    // throws rolls everything back. Returns the number of entries added.
+    using BatchSource = std::function<bool(std::vector<NewEntry> &batch, Numbering &numbering)>;
+    qint64 addEntriesFrom(const BatchSource &next);
     // Replaces the type, heading, body and date of an entry; false when there is no such entry.
     bool updateEntry(const Entry &entry);
     // Deletes an entry; its keywords go with it. False when there was no such entry.
