@@ -1,5 +1,6 @@
 #include "adminwindows.h"
 #include "entrywindows.h"
+#include "exchangecommand.h"
 #include "lookupcommand.h"
 #include "mdimain.h"
 #include "searchwindows.h"
@@ -46,6 +47,9 @@ int main(int argc, char *argv[])
     // The embedded browser's sandbox cannot run as root; only then is it switched off.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // Export and import run without windows or a display.
+    if (auto code = qm::app::runExchangeCommand(argc, argv))
+        return *code;
 
     qm::app::prepareJapaneseText();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

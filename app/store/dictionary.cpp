@@ -360,12 +360,21 @@ std::optional<Entry> Dictionary::document(qint32 documentNumber)
     return e;
 }
 
-void Dictionary::insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, KeywordRows &added)
+void Dictionary::insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, KeywordRows &added,
+                             Numbering numbering)
 {
     requireStorable(entry);
-    Statement &doc = cachedStatement("INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey) "
-                                     "VALUES (?1, ?2, ?3, ?4, ?5) RETURNING DocumentNumber");
+    const bool keep = numbering == Numbering::Keep;
+    if (keep && entry.DocumentNumber <= 0)
+        throw Error(Error::Kind::General, SQLITE_CONSTRAINT,
+                    QStringLiteral("entry number %1 cannot be kept").arg(entry.DocumentNumber));
+    Statement &doc = cachedStatement(keep ? "INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey, "
+                                            "DocumentNumber) VALUES (?1, ?2, ?3, ?4, ?5, ?6) RETURNING DocumentNumber"
+                                          : "INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey) "
+                                            "VALUES (?1, ?2, ?3, ?4, ?5) RETURNING DocumentNumber");
     const auto resetDoc = qScopeGuard([&doc] { doc.reset(); });
+    if (keep)
+        doc.bind(6, entry.DocumentNumber);
     // The body is read where it is; the statement is reset before the entry goes, and every use
     // binds it anew.
     doc.bind(1, int(entry.Viewer)).bind(2, entry.Heading).bindBlobInPlace(3, entry.Document);
@@ -421,7 +430,7 @@ qint32 Dictionary::addEntry(const Entry &entry, const QStringList &keywords)
     });
 }
 
-void Dictionary::addEntries(const std::vector<NewEntry> &entries)
+void Dictionary::addEntries(const std::vector<NewEntry> &entries, Numbering numbering)
 {
     writing([&] {
         requireWritable();
@@ -430,10 +439,37 @@ void Dictionary::addEntries(const std::vector<NewEntry> &entries)
         qint32 number = 0;
         KeywordRows added;
         for (const NewEntry &e : entries)
-            insertEntry(e.entry, e.keywords, number, added);
+            insertEntry(e.entry, e.keywords, number, added, numbering);
         indexAddedKeywordRows(added, before);
         noteKeywordRows(qint64(added.size()));
         tx.commit();
+    });
+}
+
+qint64 Dictionary::addEntriesFrom(const BatchSource &next)
+{
+    return writing([&] {
+        requireWritable();
+        sqlite::Transaction tx(m_db);
+        const qint64 before = lastKeywordRow();
+        qint64 entries = 0;
+        qint64 keywordRows = 0;
+        std::vector<NewEntry> batch;
+        for (bool more = true; more;) {
+            batch.clear();
+            Numbering numbering = Numbering::New;
+            more = next(batch, numbering);
+            qint32 number = 0;
+            KeywordRows added;
+            for (const NewEntry &e : batch)
+                insertEntry(e.entry, e.keywords, number, added, numbering);
+            indexAddedKeywordRows(added, before);
+            keywordRows += qint64(added.size());
+            entries += qint64(batch.size());
+        }
+        noteKeywordRows(keywordRows);
+        tx.commit();
+        return entries;
     });
 }
 

@@ -80,12 +80,20 @@ public:
 
     // Adds an entry and its keywords in one transaction and returns its new number.
     qint32 addEntry(const Entry &entry, const QStringList &keywords);
-    // Adds many entries in one transaction (for imports and generated test data).
+    // Adds many entries in one transaction (for imports and generated test data). Each gets a
+    // new number, or with Numbering::Keep the DocumentNumber it carries (which must be free).
     struct NewEntry {
         Entry entry;
         QStringList keywords;
     };
-    void addEntries(const std::vector<NewEntry> &entries);
+    enum class Numbering { New, Keep };
+    void addEntries(const std::vector<NewEntry> &entries, Numbering numbering = Numbering::New);
+    // Adds the entries a source hands out batch by batch, all in one transaction, so that a long
+    // import holds one batch in memory and stores nothing unless every batch is stored. `next`
+    // fills the empty batch and its numbering and returns false after the last one; whatever it
+    // throws rolls everything back. Returns the number of entries added.
+    using BatchSource = std::function<bool(std::vector<NewEntry> &batch, Numbering &numbering)>;
+    qint64 addEntriesFrom(const BatchSource &next);
     // Replaces the type, heading, body and date of an entry; false when there is no such entry.
     bool updateEntry(const Entry &entry);
     // Deletes an entry; its keywords go with it. False when there was no such entry.
@@ -159,7 +167,8 @@ private:
     [[noreturn]] void rethrowNamed(const sqlite::Error &e) const;
     using KeywordRows = std::vector<TrigramIndex::KeywordRow>;
     // Adds the entry and its keyword rows; the rows go to `added` for indexAddedKeywordRows().
-    void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, KeywordRows &added);
+    void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, KeywordRows &added,
+                     Numbering numbering = Numbering::New);
     // Adds a keyword row; gives its rowid and folded key, as the trigram index takes them.
     TrigramIndex::KeywordRow insertKeyword(qint32 documentNumber, const QString &keyword);
     qint64 lastKeywordRow();

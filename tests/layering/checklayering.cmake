@@ -15,12 +15,13 @@ set(allowed_platform/objects platform/text platform/desktop)
 set(allowed_controls controls ${platform_all})
 set(allowed_app/icons "")
 set(allowed_app/store platform/text platform/sqlite platform/desktop)
+set(allowed_app/exchange app/store ${platform_all})
 set(allowed_app/common app/store app/icons controls ${platform_all})
 set(allowed_app/viewers app/common app/store app/icons controls ${platform_all})
 set(allowed_app/search app/common app/store app/icons ${platform_all})
 set(allowed_app/entry app/common app/store app/icons controls ${platform_all})
 set(allowed_app/admin app/common app/store app/icons ${platform_all})
-set(allowed_app/main app/common app/store app/icons app/viewers app/search app/entry app/admin
+set(allowed_app/main app/common app/store app/exchange app/icons app/viewers app/search app/entry app/admin
     controls ${platform_all})
 set(allowed_manual platform/text platform/desktop)
 
@@ -72,12 +73,14 @@ foreach(source IN LISTS all_sources)
 endforeach()
 
 foreach(folder platform/text platform/sqlite platform/rtf platform/desktop platform/objects controls
-               app/icons app/store app/common app/viewers app/search app/entry app/admin app/main manual)
+               app/icons app/store app/exchange app/common app/viewers app/search app/entry app/admin app/main manual)
     check_folder(${folder})
 endforeach()
 
 forbid(app/store "#include <Q(Widget|Dialog|MainWindow|Label|LineEdit|ComboBox|MessageBox|Application)>" "the store includes widgets")
 forbid(app/store "#include <QtWidgets" "the store includes widgets")
+forbid(app/exchange "#include <Q(Widget|Dialog|MainWindow|Label|LineEdit|ComboBox|MessageBox|Application)>" "the exchange code includes widgets")
+forbid(app/exchange "#include <QtWidgets" "the exchange code includes widgets")
 
 if(failures)
     string(REPLACE ";" "\n" report "${failures}")

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "app/store/entry.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// One self-contained HTML page of entries that any browser shows: headings, keywords, dates
+// and bodies. Everything taken from a dictionary is escaped; HTML and rich-text bodies are shown
+// in sandboxed frames of their own, so their markup can neither run scripts nor break the page;
+// pictures are inlined as data: URLs, so the page needs no other file.
+namespace qm::exchange::html {
+
+QByteArray pageStart(const QString &title);
+QByteArray dictionaryHeading(const QString &name);
+QByteArray entry(const store::Entry &entry, const QStringList &keywords);
+QByteArray pageEnd();
+
+// Text with &, <, >, " and ' escaped for element content and quoted attributes.
+QString escape(QStringView text);
+// A rich-text body as an HTML document, its pictures inlined as data: URLs.
+QString richTextToHtml(QStringView rtf);
+
+} // namespace qm::exchange::html

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "jsonlines.h"
+
+#include "app/store/progress.h"
+
+class QIODevice;
+
+namespace qm::store {
+class Dictionary;
+}
+
+namespace qm::exchange {
+
+// How often a long import or export reports its progress, in lines or entries.
+inline constexpr qint64 ProgressEvery = 256;
+
+struct JsonImportOptions {
+    // A longer line is refused without being read whole: room for the largest body as base64.
+    qint64 maxLineBytes = store::MaxBodyBytes / 3 * 4 + 1024 * 1024;
+    jsonl::Limits limits;
+    // Called with the bytes read and the file's size; false stops the import.
+    store::Progress progress;
+};
+
+// Imports a file of the dictionary's own format into the dictionary. Into an empty dictionary
+// the entries keep their numbers (while they rise, as an exported file has them); into one
+// with entries they get new ones. Every line is checked; the first bad one ends the import
+// with ExchangeError naming it, and the dictionary is then exactly as before (so too after a
+// cancel or a failed write). Returns the number of entries added.
+qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonImportOptions &options = {});
+
+// The description on the first line of such a file, for making a new dictionary to import it
+// into. Leaves the device where it was. Throws ExchangeError for a file that is not one.
+jsonl::DictionaryDescription readJsonHeader(QIODevice &in, const JsonImportOptions &options = {});
+
+} // namespace qm::exchange

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "app/store/entry.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace qm::store {
+class Dictionary;
+}
+
+// The dictionary's own exchange format: JSON Lines, UTF-8, one JSON object per line, "\n" after
+// every line. A header line describes a dictionary; the entry lines after it belong to it. A file
+// holds one dictionary, or several (a whole set, or result rows from several dictionaries), each
+// starting with its header. Keys are written in a fixed order, so the same dictionary always
+// gives the same bytes. docs/dictionary-format.md describes it for other programs.
+namespace qm::exchange::jsonl {
+
+inline constexpr char FormatName[] = "quillmere-dictionary";
+inline constexpr int FormatVersion = 1;
+
+// What the header line carries: the name and the editable properties, as stored (an empty
+// author or comment is stored as one space).
+struct DictionaryDescription {
+    QString name;
+    QString author = QStringLiteral(" ");
+    QString comment = QStringLiteral(" ");
+    std::array<bool, 3> locks{}; // name, author, comment
+    bool operator==(const DictionaryDescription &) const = default;
+};
+
+DictionaryDescription describe(store::Dictionary &dictionary);
+// Makes a new dictionary file with these properties (see Dictionary::CreateDictionary).
+void createDictionary(const QString &path, const DictionaryDescription &description);
+
+// One entry as the format carries it.
+struct Record {
+    store::Entry entry;
+    QStringList keywords;
+};
+
+// The lines, each with its "\n". `plainText` is the visible text of a rich-text body, written
+// beside its RTF for readers without an RTF reader; it is never read back.
+QByteArray headerLine(const DictionaryDescription &description);
+QByteArray entryLine(const store::Entry &entry, const QStringList &keywords);
+
+// Limits a line read is checked against.
+struct Limits {
+    qint64 maxBodyBytes = store::MaxBodyBytes;
+};
+
+// A line read back. Throws ExchangeError (line 0; the caller names the line) with the reason a
+// line is refused: not UTF-8, not a JSON object, a missing or mistyped field, an unknown type,
+// a date that does not parse, base64 that does not decode, a body that CP932 cannot hold or
+// that is larger than the limit, a keyword with U+0000 or a reserved character, an object
+// the container refuses.
+struct Line {
+    bool isHeader = false;
+    DictionaryDescription header;
+    Record record;
+};
+Line parseLine(const QByteArray &line, const Limits &limits);
+
+// Characters a keyword may not hold: they would break a keyword pattern, and U+0000.
+bool isReservedKeywordChar(QChar c);
+// The reason a keyword is refused, or a null string when it can be stored.
+QString keywordProblem(const QString &keyword);
+
+} // namespace qm::exchange::jsonl

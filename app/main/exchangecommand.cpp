@@ -1,0 +1,246 @@
+#include "exchangecommand.h"
+
+#include "app/exchange/exchangeerror.h"
+#include "app/exchange/exporter.h"
+#include "app/exchange/importer.h"
+#include "app/exchange/wordlist.h"
+#include "app/store/bodytext.h"
+#include "app/store/dictionary.h"
+#include "app/store/messages.h"
+#include "platform/rtf/rtf.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+
+#include <memory>
+
+namespace qm::app {
+
+namespace {
+
+using exchange::ExchangeError;
+
+enum Status { Success = 0, Failed = 1, Usage = 2 };
+
+QString suffixOf(const QString &path)
+{
+    return QFileInfo(path).suffix().toLower();
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// Prints whole percents as they change.
+store::Progress printer(QTextStream &err, const QString &what)
+{
+    return [&err, what, last = -1](qint64 done, qint64 total) mutable {
+        const int percent = total > 0 ? int(done * 100 / total) : 100;
+        if (percent != last) {
+            last = percent;
+            err << what << QLatin1Char(' ') << percent << QStringLiteral("%\n");
+            err.flush();
+        }
+        return true;
+    };
+}
+
+int usageError(QTextStream &err, const QString &message)
+{
+    err << message << QLatin1Char('\n') << QStringLiteral("使い方:\n") << QString::fromUtf8(ExchangeUsage);
+    return Usage;
+}
+
+// The word-list options of the command line; a message when one cannot be read.
+std::optional<QString> readWordListOptions(const QStringList &args, exchange::wordlist::Options &options)
+{
+    using namespace exchange::wordlist;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &name = args[i];
+        if (name == QLatin1String("--header")) {
+            options.headerRow = true;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return QStringLiteral("%1 の値がありません").arg(name);
+        const QString value = args[++i];
+        if (name == QLatin1String("--columns")) {
+            const std::optional<QList<Column>> columns = columnsFromText(value);
+            if (!columns)
+                return QStringLiteral("--columns の \"%1\" が読めません (keyword、heading、body、date、skip をコンマで区切ります)").arg(value);
+            options.columns = *columns;
+        } else if (name == QLatin1String("--keyword-separator")) {
+            if (value.isEmpty())
+                return QStringLiteral("--keyword-separator が空です");
+            options.keywordSeparator = value;
+        } else if (name == QLatin1String("--encoding")) {
+            if (value.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0)
+                options.encoding = Encoding::Utf8;
+            else if (value.compare(QLatin1String("cp932"), Qt::CaseInsensitive) == 0)
+                options.encoding = Encoding::Cp932;
+            else
+                return QStringLiteral("--encoding は utf-8 か cp932 です");
+        } else if (name == QLatin1String("--duplicates")) {
+            if (value == QLatin1String("add"))
+                options.duplicates = Duplicates::Add;
+            else if (value == QLatin1String("skip"))
+                options.duplicates = Duplicates::Skip;
+            else
+                return QStringLiteral("--duplicates は add か skip です");
+        } else {
+            return QStringLiteral("オプション %1 はありません").arg(name);
+        }
+    }
+    return std::nullopt;
+}
+
+int runExport(const QString &dictionaryPath, const QString &outPath, QTextStream &err)
+{
+    const QString suffix = suffixOf(outPath);
+    exchange::ExportOptions options;
+    if (suffix == QLatin1String("jsonl"))
+        options.format = exchange::ExportFormat::JsonLines;
+    else if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
+        options.format = exchange::ExportFormat::Html;
+    else
+        return usageError(err, QStringLiteral("書き出せる形式は .jsonl と .html です: %1").arg(shown(outPath)));
+    if (!QFileInfo(dictionaryPath).isFile()) {
+        err << QStringLiteral("辞書ファイル %1 がありません\n").arg(shown(dictionaryPath));
+        return Failed;
+    }
+    options.progress = printer(err, QStringLiteral("書き出し中"));
+    try {
+        store::Dictionary dictionary(dictionaryPath, {true, {}});
+        QSaveFile out(outPath);
+        if (!out.open(QIODevice::WriteOnly)) {
+            err << QStringLiteral("%1 に書き込めません: %2\n").arg(shown(outPath), out.errorString());
+            return Failed;
+        }
+        exchange::exportDictionary(dictionary, out, options);
+        if (!out.commit()) {
+            err << QStringLiteral("%1 に書き込めません: %2\n").arg(shown(outPath), out.errorString());
+            return Failed;
+        }
+        err << QStringLiteral("%1 件の項目を %2 に書き出しました\n").arg(dictionary.documentRowCount()).arg(shown(outPath));
+        return Success;
+    } catch (const sqlite::Error &e) {
+        err << QStringLiteral("辞書 %1 を開けません: %2\n").arg(shown(dictionaryPath), store::describeFailure(e));
+    } catch (const ExchangeError &e) {
+        err << e.message() << QLatin1Char('\n');
+    }
+    return Failed;
+}
+
+// Removes a dictionary file this command made when the import into it failed: it was not there
+// before, and an empty dictionary is not what was asked for.
+struct CreatedFile {
+    QString path;
+    bool created = false;
+    bool keep = false;
+    ~CreatedFile()
+    {
+        if (created && !keep) {
+            QFile::remove(path);
+            QFile::remove(path + QStringLiteral("-journal"));
+        }
+    }
+};
+
+int runImport(const QString &inPath, const QString &dictionaryPath, const QStringList &optionArgs, QTextStream &err)
+{
+    const QString suffix = suffixOf(inPath);
+    const bool json = suffix == QLatin1String("jsonl");
+    if (!json && suffix != QLatin1String("csv") && suffix != QLatin1String("tsv"))
+        return usageError(err, QStringLiteral("取り込める形式は .jsonl、.csv、.tsv です: %1").arg(shown(inPath)));
+    exchange::wordlist::Options listOptions;
+    listOptions.delimiter = suffix == QLatin1String("tsv") ? u'\t' : u',';
+    if (json && !optionArgs.isEmpty())
+        return usageError(err, QStringLiteral("オプション %1 は CSV/TSV の取り込みにだけ使えます").arg(optionArgs.first()));
+    if (const std::optional<QString> problem = readWordListOptions(optionArgs, listOptions))
+        return usageError(err, *problem);
+
+    QFile in(inPath);
+    if (!QFileInfo(inPath).isFile()) {
+        err << QStringLiteral("入力ファイル %1 がありません\n").arg(shown(inPath));
+        return Failed;
+    }
+    if (!in.open(QIODevice::ReadOnly)) {
+        err << QStringLiteral("%1 を読めません: %2\n").arg(shown(inPath), in.errorString());
+        return Failed;
+    }
+    const store::Progress progress = printer(err, QStringLiteral("取り込み中"));
+    CreatedFile created{dictionaryPath};
+    try {
+        if (!QFileInfo::exists(dictionaryPath)) {
+            const exchange::jsonl::DictionaryDescription description =
+                json ? exchange::readJsonHeader(in)
+                     : exchange::jsonl::DictionaryDescription{QFileInfo(dictionaryPath).completeBaseName()};
+            exchange::jsonl::createDictionary(dictionaryPath, description);
+            created.created = true;
+        }
+        qint64 added = 0;
+        {
+            store::Dictionary dictionary(dictionaryPath);
+            if (json) {
+                exchange::JsonImportOptions options;
+                options.progress = progress;
+                added = exchange::importJsonLines(in, dictionary, options);
+            } else {
+                listOptions.progress = progress;
+                added = exchange::wordlist::importWordList(in, dictionary, listOptions);
+            }
+        }
+        created.keep = true;
+        err << QStringLiteral("%1 件の項目を辞書 %2 に追加しました\n").arg(added).arg(shown(dictionaryPath));
+        return Success;
+    } catch (const sqlite::Error &e) {
+        err << QStringLiteral("辞書 %1 を使えません: %2\n").arg(shown(dictionaryPath), store::describeFailure(e));
+    } catch (const ExchangeError &e) {
+        err << shown(inPath) << QStringLiteral(": ") << e.message() << QStringLiteral("\n辞書は変更していません\n");
+    }
+    return Failed;
+}
+
+} // namespace
+
+int runExchange(const QStringList &arguments, QTextStream &err)
+{
+    // Rich-text bodies get the text their search reads, as in the program.
+    if (!store::hasRichTextReader())
+        store::setRichTextReader(&rtf::rtfToPlainText);
+    const QString command = arguments.value(0);
+    if (command == QLatin1String("--export")) {
+        if (arguments.size() != 3)
+            return usageError(err, QStringLiteral("--export には辞書ファイルと出力ファイルを指定します"));
+        return runExport(arguments[1], arguments[2], err);
+    }
+    if (command == QLatin1String("--import")) {
+        if (arguments.size() < 3)
+            return usageError(err, QStringLiteral("--import には入力ファイルと辞書ファイルを指定します"));
+        return runImport(arguments[1], arguments[2], arguments.mid(3), err);
+    }
+    return usageError(err, QStringLiteral("コマンド %1 はありません").arg(command));
+}
+
+std::optional<int> runExchangeCommand(int argc, char *argv[])
+{
+    if (argc < 2)
+        return std::nullopt;
+    const QByteArray first(argv[1]);
+    if (first != "--export" && first != "--import")
+        return std::nullopt;
+    std::unique_ptr<QCoreApplication> app;
+    if (!QCoreApplication::instance())
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QTextStream err(stderr);
+    const int status = runExchange(QCoreApplication::arguments().mid(1), err);
+    err.flush();
+    return status;
+}
+
+} // namespace qm::app

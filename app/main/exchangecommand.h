@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QStringList>
+
+#include <optional>
+
+class QTextStream;
+
+namespace qm::app {
+
+// The usage of the two data commands, for the program's help text and its manual page.
+inline constexpr char ExchangeUsage[] =
+    "  brindlet --export 辞書ファイル 出力ファイル\n"
+    "      辞書の全項目を書き出します。形式は出力ファイルの拡張子で決まります:\n"
+    "      .jsonl (辞書の交換形式、そのまま取り込み直せます)、.html (ブラウザーで見られる 1 つのページ)\n"
+    "  brindlet --import 入力ファイル 辞書ファイル [オプション]\n"
+    "      入力ファイルの項目を辞書に追加します。辞書ファイルがなければ作ります。\n"
+    "      形式は入力ファイルの拡張子で決まります: .jsonl、.csv、.tsv\n"
+    "      途中で失敗したときは何も追加しません。\n"
+    "    CSV/TSV のオプション:\n"
+    "      --columns 列,...          各列の内容: keyword、heading、body、date、skip\n"
+    "                                (既定: keyword,heading,body)\n"
+    "      --keyword-separator 文字  キーワードの列を複数のキーワードに分ける区切り\n"
+    "      --header                  1 行目は列の名前として読み飛ばす\n"
+    "      --encoding utf-8|cp932    文字コード (既定: BOM と内容から判定)\n"
+    "      --duplicates add|skip     同じ見出しの項目がすでにあるとき追加するか読み飛ばすか\n"
+    "                                (既定: add)\n";
+
+// Runs `--export` or `--import` when the command line starts with one, before any window or
+// display is needed (a QCoreApplication is made when there is none), and gives the exit status:
+// 0 on success. nullopt when the command line asks for something else.
+std::optional<int> runExchangeCommand(int argc, char *argv[]);
+
+// The command itself, without the program name; progress and messages go to `err`.
+int runExchange(const QStringList &arguments, QTextStream &err);
+
+} // namespace qm::app

@@ -1,0 +1,115 @@
+#include "exchangefixture.h"
+
+#include "app/main/exchangecommand.h"
+
+#include <QTextStream>
+
+using namespace qm::exchange::test;
+
+class tst_ExchangeCommand : public QObject
+{
+    Q_OBJECT
+
+    QString m_messages;
+
+    int run(const QStringList &arguments)
+    {
+        m_messages.clear();
+        QTextStream err(&m_messages);
+        return qm::app::runExchange(arguments, err);
+    }
+
+    static void write(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+private slots:
+    void exportAndImportBack()
+    {
+        TempDictionary source;
+        source->addEntries(hostileEntries());
+        const QString out = source.dir.filePath(QStringLiteral("out.jsonl"));
+        QCOMPARE(run({QStringLiteral("--export"), source.path, out}), 0);
+        QVERIFY(m_messages.contains(QStringLiteral("100%")));
+
+        const QString copy = source.dir.filePath(QStringLiteral("new.dic"));
+        QCOMPARE(run({QStringLiteral("--import"), out, copy}), 0);
+        Dictionary imported(copy);
+        QCOMPARE(entriesHash(imported), entriesHash(*source));
+        QCOMPARE(imported.property(QStringLiteral("DictionaryName")).toString(), QStringLiteral("試験 \"辞書\""));
+
+        const QString page = source.dir.filePath(QStringLiteral("page.html"));
+        QCOMPARE(run({QStringLiteral("--export"), source.path, page}), 0);
+        QVERIFY(readAll(page).startsWith("<!DOCTYPE html>"));
+    }
+
+    void failuresLeaveNothingBehind()
+    {
+        TempDictionary d;
+        d->addEntries(hostileEntries());
+        const QByteArray before = entriesHash(*d);
+        const QString bad = d.dir.filePath(QStringLiteral("bad.jsonl"));
+        write(bad, "{\"format\":\"quillmere-dictionary\",\"version\":1,\"name\":\"x\",\"properties\":{\"author\":\" \","
+                   "\"comment\":\" \",\"nameLock\":false,\"authorLock\":false,\"commentLock\":false}}\nnot json\n");
+        QCOMPARE(run({QStringLiteral("--import"), bad, d.path}), 1);
+        QVERIFY2(m_messages.contains(QStringLiteral("2 行目: JSON")), qPrintable(m_messages));
+        QCOMPARE(entriesHash(*d), before);
+
+        // A dictionary made for a failed import is not left behind.
+        const QString fresh = d.dir.filePath(QStringLiteral("fresh.dic"));
+        QCOMPARE(run({QStringLiteral("--import"), bad, fresh}), 1);
+        QVERIFY(!QFileInfo::exists(fresh));
+
+        const QString missing = d.dir.filePath(QStringLiteral("missing.dic"));
+        const QString out = d.dir.filePath(QStringLiteral("out.jsonl"));
+        QCOMPARE(run({QStringLiteral("--export"), missing, out}), 1);
+        QVERIFY(!QFileInfo::exists(out));
+        QVERIFY(!QFileInfo::exists(missing));
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("export to csv") << QStringList{QStringLiteral("--export"), QStringLiteral("a.dic"), QStringLiteral("b.csv")};
+        QTest::newRow("import from txt") << QStringList{QStringLiteral("--import"), QStringLiteral("a.txt"), QStringLiteral("b.dic")};
+        QTest::newRow("missing argument") << QStringList{QStringLiteral("--export"), QStringLiteral("a.dic")};
+        QTest::newRow("unknown column") << QStringList{QStringLiteral("--import"), QStringLiteral("a.csv"), QStringLiteral("b.dic"),
+                                                       QStringLiteral("--columns"), QStringLiteral("keyword,title")};
+        QTest::newRow("unknown encoding") << QStringList{QStringLiteral("--import"), QStringLiteral("a.csv"), QStringLiteral("b.dic"),
+                                                         QStringLiteral("--encoding"), QStringLiteral("latin1")};
+        QTest::newRow("value missing") << QStringList{QStringLiteral("--import"), QStringLiteral("a.tsv"), QStringLiteral("b.dic"),
+                                                      QStringLiteral("--duplicates")};
+        QTest::newRow("list option for jsonl") << QStringList{QStringLiteral("--import"), QStringLiteral("a.jsonl"), QStringLiteral("b.dic"),
+                                                              QStringLiteral("--header")};
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QCOMPARE(run(arguments), 2);
+        QVERIFY(m_messages.contains(QStringLiteral("使い方:")));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("b.dic")));
+    }
+
+    void wordListWithOptions()
+    {
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("list.csv"));
+        write(csv, cp932(QStringLiteral("見出し,キーワード\r\n表示,ひょうじ;ヒョウジ\r\n表示,ほか\r\n")));
+        const QString dic = dir.filePath(QStringLiteral("words.dic"));
+        QCOMPARE(run({QStringLiteral("--import"), csv, dic, QStringLiteral("--columns"), QStringLiteral("heading,keyword"),
+                      QStringLiteral("--keyword-separator"), QStringLiteral(";"), QStringLiteral("--header"),
+                      QStringLiteral("--encoding"), QStringLiteral("cp932"), QStringLiteral("--duplicates"), QStringLiteral("skip")}),
+                 0);
+        Dictionary d(dic);
+        QCOMPARE(d.documentRowCount(), 1);
+        QCOMPARE(d.keywords(1), (QStringList{QStringLiteral("ひょうじ"), QStringLiteral("ヒョウジ")}));
+        QCOMPARE(d.property(QStringLiteral("DictionaryName")).toString(), QStringLiteral("words"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ExchangeCommand)
+#include "tst_exchangecommand.moc"

@@ -1,0 +1,286 @@
+#include "exchangefixture.h"
+
+#include "app/exchange/exchangeerror.h"
+#include "app/exchange/exporter.h"
+#include "app/exchange/importer.h"
+#include "app/exchange/htmlwriter.h"
+#include "app/exchange/jsonlines.h"
+#include "app/store/databasemodule.h"
+#include "platform/desktop/scriptedprompter.h"
+#include "platform/rtf/rtf.h"
+
+#include <QTextCursor>
+#include <QTextDocument>
+
+using namespace qm::exchange;
+using namespace qm::exchange::test;
+
+class tst_JsonLines : public QObject
+{
+    Q_OBJECT
+
+    static QByteArray exported(Dictionary &d, ExportFormat format = ExportFormat::JsonLines)
+    {
+        QByteArray bytes;
+        QBuffer out(&bytes);
+        out.open(QIODevice::WriteOnly);
+        exportDictionary(d, out, {format, {}});
+        return bytes;
+    }
+
+    static qint64 imported(Dictionary &d, QByteArray bytes, const JsonImportOptions &options = {})
+    {
+        QBuffer in(&bytes);
+        in.open(QIODevice::ReadOnly);
+        return importJsonLines(in, d, options);
+    }
+
+    // A file of the format: the header of `d`, then the lines given.
+    static QByteArray fileOf(const QList<QByteArray> &entryLines)
+    {
+        QByteArray out = jsonl::headerLine({QStringLiteral("n"), QStringLiteral(" "), QStringLiteral(" "), {}});
+        for (const QByteArray &line : entryLines)
+            out += line;
+        return out;
+    }
+
+    static QByteArray goodLine(int number)
+    {
+        Entry e = makeEntry(Viewer::Text, QStringLiteral("h%1").arg(number), "body");
+        e.DocumentNumber = number;
+        return jsonl::entryLine(e, {QStringLiteral("k")});
+    }
+
+private slots:
+    void roundTripIsLossless()
+    {
+        TempDictionary source;
+        source->addEntries(hostileEntries());
+        source->deleteEntry(3); // numbers with a gap are kept as they are
+        const QByteArray first = exported(*source);
+        QCOMPARE(first, exported(*source));
+
+        QTemporaryDir dir;
+        const QString copyPath = dir.filePath(QStringLiteral("copy.dic"));
+        QBuffer header(const_cast<QByteArray *>(&first));
+        header.open(QIODevice::ReadOnly);
+        jsonl::createDictionary(copyPath, readJsonHeader(header));
+        QCOMPARE(header.pos(), 0);
+        Dictionary copy(copyPath);
+        QCOMPARE(imported(copy, first), qint64(hostileEntries().size() - 1));
+
+        QCOMPARE(exported(copy), first);
+        QCOMPARE(entriesHash(copy), entriesHash(*source));
+        QCOMPARE(jsonl::describe(copy), jsonl::describe(*source));
+        // Rich text carries its visible text beside the RTF; bytes no CP932 text can hold travel as base64.
+        QVERIFY2(first.contains("\"plain\":\"日本 😀 bold\\nnext"), first.constData());
+        QVERIFY(first.contains(QByteArray("\"bytes\":\"" + QByteArray("ok\x81\x00\xff" "end", 7).toBase64() + '"')));
+        QVERIFY(first.contains("\"date\":null"));
+    }
+
+    void importIntoDictionaryWithEntriesNumbersAnew()
+    {
+        TempDictionary source;
+        source->addEntries(hostileEntries());
+        TempDictionary target;
+        target->addEntry(makeEntry(Viewer::Text, QStringLiteral("old"), "x"), {QStringLiteral("old")});
+        target->addEntry(makeEntry(Viewer::Text, QStringLiteral("old2"), "y"), {QStringLiteral("old2")});
+        target->deleteEntry(1);
+        imported(*target, exported(*source));
+        QCOMPARE(target->documentRowCount(), qint64(hostileEntries().size() + 1));
+        QCOMPARE(target->document(2)->Heading, QStringLiteral("old2"));
+        QCOMPARE(target->document(3)->Heading, QStringLiteral("日本語の見出し"));
+        QCOMPARE(target->keywords(3).first(), QStringLiteral("にほんご"));
+    }
+
+    void numbersThatDoNotRiseGetNewOnes()
+    {
+        TempDictionary target;
+        imported(*target, fileOf({goodLine(5), goodLine(9), goodLine(7), goodLine(20)}));
+        QCOMPARE(target->document(5)->Heading, QStringLiteral("h5"));
+        QCOMPARE(target->document(9)->Heading, QStringLiteral("h9"));
+        QCOMPARE(target->document(10)->Heading, QStringLiteral("h7"));
+        QCOMPARE(target->document(11)->Heading, QStringLiteral("h20"));
+    }
+
+    void badLineIsNamedAndNothingChanges_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<qint64>("line");
+        QTest::addColumn<QString>("reason");
+        const QByteArray good = goodLine(1) + goodLine(2);
+        auto bad = [&](const char *name, const QByteArray &line, const char *reason) {
+            QTest::newRow(name) << fileOf({good, line}) << qint64(4) << QString::fromUtf8(reason);
+        };
+        QByteArray g3 = goodLine(3);
+        bad("not utf-8", QByteArray(g3).replace("h3", "h\xff"), "UTF-8");
+        bad("not json", "{\"number\":3,\n", "JSON");
+        bad("nul keyword", QByteArray(g3).replace("[\"k\"]", "[\"a\\u0000b\"]"), "NUL");
+        bad("reserved keyword", QByteArray(g3).replace("[\"k\"]", "[\"a[b\"]"), "使えない文字 \"[\"");
+        bad("unknown type", QByteArray(g3).replace("\"type\":1", "\"type\":9"), "種類 9");
+        bad("bad date", QByteArray(g3).replace("2024-02-29T23:59:58", "2024-13-45T99:00:00"), "日付");
+        bad("bad base64", QByteArray(g3).replace("{\"text\":\"body\"}", "{\"bytes\":\"@@@\"}"), "base64");
+        bad("refused object",
+            QByteArray(g3).replace("\"type\":1", "\"type\":5")
+                .replace("{\"text\":\"body\"}", QByteArray("{\"object\":{\"kind\":\"embedded\",\"name\":\"a\",\"mimeType\":\""
+                                                             + QByteArray(300, 'x') + "\",\"data\":\"\"}}")),
+            "オブジェクトを復元できません");
+        bad("unknown object kind",
+            QByteArray(g3).replace("\"type\":1", "\"type\":5")
+                .replace("{\"text\":\"body\"}", "{\"object\":{\"kind\":\"ole\",\"name\":\"a\",\"mimeType\":\"b\"}}"),
+            "種類 \"ole\"");
+        bad("unencodable text", QByteArray(g3).replace("\"body\"}", "\"😀\"}"), "CP932");
+        bad("missing field", QByteArray(g3).replace("\"heading\"", "\"head\""), "\"heading\"");
+        QTest::newRow("truncated last line") << fileOf({good, g3.chopped(1)}) << qint64(4) << QStringLiteral("途中で切れて");
+        QTest::newRow("truncated inside") << fileOf({good, g3.left(20)}) << qint64(4) << QStringLiteral("途中で切れて");
+        QTest::newRow("no header") << good << qint64(1) << QStringLiteral("この形式のファイルではありません");
+        QTest::newRow("other version") << QByteArray(fileOf({good})).replace("\"version\":1", "\"version\":2") << qint64(1)
+                                       << QStringLiteral("版 2");
+    }
+
+    void badLineIsNamedAndNothingChanges()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(qint64, line);
+        QFETCH(QString, reason);
+        TempDictionary target;
+        target->addEntries(hostileEntries());
+        const QByteArray before = entriesHash(*target);
+        try {
+            imported(*target, file);
+            QFAIL("the import succeeded");
+        } catch (const ExchangeError &e) {
+            QCOMPARE(e.line(), line);
+            QVERIFY2(e.reason().contains(reason), qPrintable(e.message()));
+            QVERIFY(e.message().startsWith(QString::number(line) + QStringLiteral(" 行目: ")));
+        }
+        QCOMPARE(entriesHash(*target), before);
+        QVERIFY(!target->inEditSession());
+        // The dictionary stays usable.
+        target->addEntry(makeEntry(Viewer::Text, QStringLiteral("after"), "x"), {QStringLiteral("after")});
+    }
+
+    void limitsAreKept()
+    {
+        TempDictionary target;
+        const QByteArray before = entriesHash(*target);
+        JsonImportOptions small;
+        small.maxLineBytes = 1000;
+        Entry large = makeEntry(Viewer::Text, QStringLiteral("h"), QByteArray(5000, 'a'));
+        large.DocumentNumber = 2;
+        const QByteArray longLine = jsonl::entryLine(large, {QStringLiteral("k")});
+        for (const auto &[options, reason] : {std::pair{small, QStringLiteral("長すぎます")},
+                                              std::pair{JsonImportOptions{1 << 20, {4000}, {}}, QStringLiteral("大きすぎます")}}) {
+            try {
+                imported(*target, fileOf({goodLine(1), longLine}), options);
+                QFAIL("the import succeeded");
+            } catch (const ExchangeError &e) {
+                QCOMPARE(e.line(), 3);
+                QVERIFY2(e.reason().contains(reason), qPrintable(e.message()));
+            }
+            QCOMPARE(entriesHash(*target), before);
+        }
+    }
+
+    void fullDiskAndCancelRollBack()
+    {
+        TempDictionary target;
+        target->addEntries(hostileEntries());
+        const QByteArray before = entriesHash(*target);
+        QList<QByteArray> lines;
+        for (int i = 1; i <= 2000; ++i)
+            lines.append(goodLine(i));
+        const QByteArray file = fileOf(lines);
+
+        JsonImportOptions cancelling;
+        cancelling.progress = [](qint64 done, qint64) { return done < 30000; };
+        QVERIFY_THROWS_EXCEPTION(ExchangeError, imported(*target, file, cancelling));
+        QCOMPARE(entriesHash(*target), before);
+
+        target->database().exec("PRAGMA max_page_count = 40");
+        try {
+            imported(*target, file);
+            QFAIL("the import succeeded");
+        } catch (const ExchangeError &e) {
+            QVERIFY2(e.line() > 1 && e.line() <= 2001, qPrintable(e.message()));
+            QVERIFY2(e.reason().contains(QStringLiteral("書き込めません")), qPrintable(e.message()));
+        }
+        QCOMPARE(entriesHash(*target), before);
+    }
+
+    void setAndResultRows()
+    {
+        QTemporaryDir dir;
+        QStringList paths;
+        for (const QString &name : {QStringLiteral("A"), QStringLiteral("B")}) {
+            paths.append(dir.filePath(name + QStringLiteral(".dic")));
+            Dictionary::CreateDictionary(paths.last(), name, {}, {}, {});
+            Dictionary(paths.last()).addEntries(hostileEntries());
+        }
+        qm::desktop::ScriptedPrompter prompter;
+        qm::store::DatabaseModule module(prompter, dir.path());
+        module.sets().add(qm::store::DictionarySet(QStringLiteral("セット"), paths));
+        module.sets().choose(0);
+        module.OpenDictionarySet();
+        Dictionary &a = *module.dictionary(0);
+        Dictionary &b = *module.dictionary(1);
+
+        QByteArray set;
+        QBuffer setOut(&set);
+        setOut.open(QIODevice::WriteOnly);
+        exportSet(module, setOut);
+        QCOMPARE(set, exported(a) + exported(b));
+
+        // Rows come by dictionary and number, each once; rows naming nothing are passed over.
+        QByteArray rows;
+        QBuffer rowsOut(&rows);
+        rowsOut.open(QIODevice::WriteOnly);
+        exportRows(module, {{1, 2}, {0, 5}, {1, 2}, {0, 1}, {7, 1}, {0, 999}}, rowsOut);
+        QCOMPARE(rows, jsonl::headerLine(jsonl::describe(a)) + jsonl::entryLine(*a.document(1), a.keywords(1))
+                           + jsonl::entryLine(*a.document(5), a.keywords(5)) + jsonl::headerLine(jsonl::describe(b))
+                           + jsonl::entryLine(*b.document(2), b.keywords(2)));
+
+        // Both sections go into one dictionary: the second's numbers do not rise, so they are new.
+        TempDictionary merged;
+        const qint64 count = qint64(hostileEntries().size());
+        QCOMPARE(imported(*merged, set), 2 * count);
+        QCOMPARE(merged->document(count + 1)->Heading, a.document(1)->Heading);
+    }
+
+    void richTextPicturesAreInlined()
+    {
+        QTextDocument document;
+        QTextCursor cursor(&document);
+        cursor.insertText(QStringLiteral("絵 "));
+        QImage image(2, 2, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        document.addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("picture")), image);
+        cursor.insertImage(QStringLiteral("picture"));
+        const QString rtf = qm::rtf::toRtf(document);
+        QVERIFY(rtf.contains(QStringLiteral("\\pict")));
+        const QString page = html::richTextToHtml(rtf);
+        QVERIFY2(page.contains(QStringLiteral("<img src=\"data:image/png;base64,")), qPrintable(page));
+        QVERIFY(page.contains(QStringLiteral("絵")));
+    }
+
+    void htmlPageIsEscapedAndSelfContained()
+    {
+        TempDictionary source(QStringLiteral("<b>辞書</b>"));
+        source->addEntries(hostileEntries());
+        const QString page = QString::fromUtf8(exported(*source, ExportFormat::Html));
+        QVERIFY(page.startsWith(QStringLiteral("<!DOCTYPE html>")));
+        QVERIFY(page.contains(QStringLiteral("<title>&lt;b&gt;辞書&lt;/b&gt;</title>")));
+        QVERIFY(page.contains(QStringLiteral("<h2>&lt;url&gt; &amp; &#39;quote&#39;</h2>")));
+        QVERIFY(page.contains(QStringLiteral("<a href=\"https://example.org/?a=1&amp;b=&quot;2&quot;\">")));
+        // Markup of a body never reaches the page as markup: it sits escaped in a sandboxed frame.
+        QVERIFY(!page.contains(QStringLiteral("<script>")));
+        QVERIFY(page.contains(QStringLiteral("sandbox=\"\"")));
+        QVERIFY(page.contains(QStringLiteral("&lt;script&gt;alert(1)&lt;/script&gt;")));
+        QVERIFY(page.contains(QStringLiteral("src=\"data:image/png;base64,") + QString::fromLatin1(pngBytes().toBase64())));
+        QVERIFY(page.contains(QStringLiteral("日本")));
+        QVERIFY(page.contains(QStringLiteral("<span>back\\slash</span>")));
+    }
+};
+
+QTEST_MAIN(tst_JsonLines)
+#include "tst_jsonlines.moc"
