@@ -58,7 +58,7 @@ QString button(const char *name)
 
 } // namespace
 
-class TestAttributeDialog final : public QObject
+class tst_attributedialog final : public QObject
 {
     Q_OBJECT
 
@@ -81,26 +81,26 @@ private:
     qm::desktop::ScriptedFileChooser m_colors;
 };
 
-void TestAttributeDialog::initTestCase()
+void tst_attributedialog::initTestCase()
 {
     corvane::Services::setPrompter(&m_prompter);
     corvane::CommonDialogs::setColorChooser(&m_colors);
 }
 
-void TestAttributeDialog::cleanupTestCase()
+void tst_attributedialog::cleanupTestCase()
 {
     corvane::Services::setPrompter(nullptr);
     corvane::CommonDialogs::setColorChooser(nullptr);
 }
 
-void TestAttributeDialog::cleanup()
+void tst_attributedialog::cleanup()
 {
     if (frmAttributeChangeDialog *dialog = frmAttributeChangeDialog::loaded())
         dialog->close();
     QVERIFY(Driver::unloaded());
 }
 
-void TestAttributeDialog::switchesAndSwatchFollowTheirBoxes()
+void tst_attributedialog::switchesAndSwatchFollowTheirBoxes()
 {
     Editor editor(u"text"_qs);
     frmAttributeChangeDialog::showFor(*editor.target);
@@ -135,7 +135,7 @@ void TestAttributeDialog::switchesAndSwatchFollowTheirBoxes()
 }
 
 // Keys go where a user's keys go: to the widget that has the focus once the size box is given it.
-void TestAttributeDialog::sizeBoxTakesOnlyASize()
+void tst_attributedialog::sizeBoxTakesOnlyASize()
 {
     Editor editor(u"text"_qs);
     search(editor, u"t"_qs);
@@ -163,7 +163,7 @@ void TestAttributeDialog::sizeBoxTakesOnlyASize()
     QCOMPARE(size->currentText(), u"9"_qs);
 }
 
-void TestAttributeDialog::changeAllFromTheCaretLeavesTheText()
+void tst_attributedialog::changeAllFromTheCaretLeavesTheText()
 {
     Editor editor(u"ab ab ab"_qs);
     const qreal original = editor.at(0).fontPointSize();
@@ -179,7 +179,7 @@ void TestAttributeDialog::changeAllFromTheCaretLeavesTheText()
     QVERIFY(Driver::unloaded());
 }
 
-void TestAttributeDialog::offSwitchClearsBold()
+void tst_attributedialog::offSwitchClearsBold()
 {
     Editor editor(u"bold and bold"_qs);
     editor.edit->selectAll();
@@ -195,7 +195,7 @@ void TestAttributeDialog::offSwitchClearsBold()
 }
 
 // The first step on "全体" only selects; with nothing checked the steps only walk.
-void TestAttributeDialog::changeStepByStep()
+void tst_attributedialog::changeStepByStep()
 {
     Editor editor(u"x x"_qs);
     search(editor, u"x"_qs);
@@ -209,7 +209,7 @@ void TestAttributeDialog::changeStepByStep()
     QCOMPARE(m_prompter.messages()[0].title, u"置換"_qs);
 }
 
-void TestAttributeDialog::aSizeThatIsNotANumberIsRefused()
+void tst_attributedialog::aSizeThatIsNotANumberIsRefused()
 {
     Editor editor(u"a a"_qs);
     search(editor, u"a"_qs);
@@ -229,7 +229,7 @@ void TestAttributeDialog::aSizeThatIsNotANumberIsRefused()
     QCOMPARE(editor.at(2).fontPointSize(), 10.5);
 }
 
-void TestAttributeDialog::aDestroyedTargetClosesTheDialog()
+void tst_attributedialog::aDestroyedTargetClosesTheDialog()
 {
     for (const char *command : {"cmdFindNext", "cmdReplace", "cmdReplaceAll"}) {
         auto editor = std::make_unique<Editor>(u"abc"_qs);
@@ -241,5 +241,5 @@ void TestAttributeDialog::aDestroyedTargetClosesTheDialog()
     }
 }
 
-QTEST_MAIN(TestAttributeDialog)
+QTEST_MAIN(tst_attributedialog)
 #include "tst_attributedialog.moc"

@@ -30,7 +30,7 @@ const QByteArray png(pngHeader, sizeof pngHeader - 1);
 
 } // namespace
 
-class TestDesktopLink final : public QObject
+class tst_desktoplink final : public QObject
 {
     Q_OBJECT
 
@@ -50,7 +50,7 @@ private:
     QTemporaryDir m_dir;
 };
 
-void TestDesktopLink::initTestCase()
+void tst_desktoplink::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     writeFile(path("manual.pdf"), pdf);
@@ -73,7 +73,7 @@ void TestDesktopLink::initTestCase()
     QVERIFY(::mkfifo(QFile::encodeName(path("pipe.txt")).constData(), 0600) == 0);
 }
 
-void TestDesktopLink::webAndMailAddressesPass_data()
+void tst_desktoplink::webAndMailAddressesPass_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QUrl>("expected");
@@ -83,14 +83,14 @@ void TestDesktopLink::webAndMailAddressesPass_data()
     QTest::newRow("mailto") << u"mailto:someone@example.org"_qs << QUrl(u"mailto:someone@example.org"_qs);
 }
 
-void TestDesktopLink::webAndMailAddressesPass()
+void tst_desktoplink::webAndMailAddressesPass()
 {
     QFETCH(QString, address);
     QFETCH(QUrl, expected);
     QCOMPARE(DesktopLink::target(address), std::optional<QUrl>(expected));
 }
 
-void TestDesktopLink::documentsAndFoldersPass_data()
+void tst_desktoplink::documentsAndFoldersPass_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("expected"); // the local file the desktop gets
@@ -108,14 +108,14 @@ void TestDesktopLink::documentsAndFoldersPass_data()
     row("link, opened as its target", path("link-to-manual.pdf"), "manual.pdf");
 }
 
-void TestDesktopLink::documentsAndFoldersPass()
+void tst_desktoplink::documentsAndFoldersPass()
 {
     QFETCH(QString, address);
     QFETCH(QString, expected);
     QCOMPARE(DesktopLink::target(address), std::optional<QUrl>(QUrl::fromLocalFile(expected)));
 }
 
-void TestDesktopLink::programsLaunchersAndOtherSchemesAreRefused_data()
+void tst_desktoplink::programsLaunchersAndOtherSchemesAreRefused_data()
 {
     QTest::addColumn<QString>("address");
     const auto row = [](const char *name, const QString &address) { QTest::newRow(name) << address; };
@@ -142,13 +142,13 @@ void TestDesktopLink::programsLaunchersAndOtherSchemesAreRefused_data()
     row("blank", u"  "_qs);
 }
 
-void TestDesktopLink::programsLaunchersAndOtherSchemesAreRefused()
+void tst_desktoplink::programsLaunchersAndOtherSchemesAreRefused()
 {
     QFETCH(QString, address);
     QCOMPARE(DesktopLink::target(address), std::nullopt);
 }
 
-void TestDesktopLink::refusedAddressesNeverReachTheDesktop()
+void tst_desktoplink::refusedAddressesNeverReachTheDesktop()
 {
     qm::desktop::RecordingNavigator navigator;
     qm::desktop::ScriptedPrompter prompter;
@@ -171,5 +171,5 @@ void TestDesktopLink::refusedAddressesNeverReachTheDesktop()
     corvane::Services::setPrompter(nullptr);
 }
 
-QTEST_GUILESS_MAIN(TestDesktopLink)
+QTEST_GUILESS_MAIN(tst_desktoplink)
 #include "tst_desktoplink.moc"

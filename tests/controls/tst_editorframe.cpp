@@ -59,7 +59,7 @@ corvane::PropertyBag throughStream(const corvane::PropertyBag &bag)
 
 } // namespace
 
-class TestEditorFrame final : public QObject
+class tst_editorframe final : public QObject
 {
     Q_OBJECT
 
@@ -70,7 +70,7 @@ private Q_SLOTS:
     void savedDesignRoundTrips();
 };
 
-void TestEditorFrame::newInstanceShowsItsInstanceName()
+void tst_editorframe::newInstanceShowsItsInstanceName()
 {
     ProbeEditor editor(QStringLiteral("TextBox"));
     editor.initProperties();
@@ -83,7 +83,7 @@ void TestEditorFrame::newInstanceShowsItsInstanceName()
     QVERIFY(!editor.setProperty("Edit", true)); // read-only for the host
 }
 
-void TestEditorFrame::loadedInstanceReadsThroughTheSettersInOrder()
+void tst_editorframe::loadedInstanceReadsThroughTheSettersInOrder()
 {
     ProbeEditor editor(QStringLiteral("HTMLBox"));
     editor.type(QStringLiteral("typed before loading"));
@@ -97,7 +97,7 @@ void TestEditorFrame::loadedInstanceReadsThroughTheSettersInOrder()
     QVERIFY(!editor.isEdited());
 }
 
-void TestEditorFrame::missingOrUnfitValuesReadAsDefaults()
+void tst_editorframe::missingOrUnfitValuesReadAsDefaults()
 {
     ProbeEditor editor(QStringLiteral("RTFBox"));
     editor.setEditorFont(QFont(QStringLiteral("Serif"), 30));
@@ -109,7 +109,7 @@ void TestEditorFrame::missingOrUnfitValuesReadAsDefaults()
     QVERIFY(!editor.isLocked());
 }
 
-void TestEditorFrame::savedDesignRoundTrips()
+void tst_editorframe::savedDesignRoundTrips()
 {
     ProbeEditor first(QStringLiteral("TextBox"));
     first.initProperties();
@@ -125,5 +125,5 @@ void TestEditorFrame::savedDesignRoundTrips()
     QVERIFY(second.isLocked());
 }
 
-QTEST_MAIN(TestEditorFrame)
+QTEST_MAIN(tst_editorframe)
 #include "tst_editorframe.moc"

@@ -50,7 +50,7 @@ void search(Editor &editor, short mode, const QString &what, const QString &repl
 
 } // namespace
 
-class TestFindDialog final : public QObject
+class tst_finddialog final : public QObject
 {
     Q_OBJECT
 
@@ -74,14 +74,14 @@ private:
     qm::desktop::ScriptedPrompter m_prompter;
 };
 
-void TestFindDialog::cleanup()
+void tst_finddialog::cleanup()
 {
     if (frmFindDialog *dialog = frmFindDialog::loaded())
         dialog->close();
     QVERIFY(Driver::unloaded());
 }
 
-QString TestFindDialog::message()
+QString tst_finddialog::message()
 {
     QStringList shown;
     for (const auto &m : m_prompter.messages())
@@ -90,7 +90,7 @@ QString TestFindDialog::message()
     return shown.join(u" | "_qs);
 }
 
-void TestFindDialog::bothLayoutsAndReTargeting()
+void tst_finddialog::bothLayoutsAndReTargeting()
 {
     Editor first(u"one two"_qs);
     Editor second(u"two one"_qs);
@@ -131,7 +131,7 @@ void TestFindDialog::bothLayoutsAndReTargeting()
     QVERIFY(Driver::control<QLineEdit>("txtFindString")->text().isEmpty());
 }
 
-void TestFindDialog::findNextWalks()
+void tst_finddialog::findNextWalks()
 {
     Editor editor(u"abcabc"_qs);
     editor.edit->moveCursor(QTextCursor::End); // "全体" starts at the top all the same
@@ -166,7 +166,7 @@ void TestFindDialog::findNextWalks()
     QCOMPARE(editor.selStart(), 0);
 }
 
-void TestFindDialog::replaceStepByStep()
+void tst_finddialog::replaceStepByStep()
 {
     Editor editor(u"abcabc"_qs);
     search(editor, 2, u"b"_qs, u"XY"_qs);
@@ -182,7 +182,7 @@ void TestFindDialog::replaceStepByStep()
     QVERIFY(Driver::unloaded());
 }
 
-void TestFindDialog::replaceAll()
+void tst_finddialog::replaceAll()
 {
     Editor editor(u"aaa"_qs); // each original "a" once; the loop ends
     search(editor, 2, u"a"_qs, u"aa"_qs);
@@ -204,7 +204,7 @@ void TestFindDialog::replaceAll()
     QCOMPARE(message(), u"置換: すべて置換しました"_qs);
 }
 
-void TestFindDialog::widthAndKanaInsensitiveSpans()
+void tst_finddialog::widthAndKanaInsensitiveSpans()
 {
     Editor editor(u"ｱｶﾞｻ"_qs);
     search(editor, 2, {}, u"ダ"_qs);
@@ -220,7 +220,7 @@ void TestFindDialog::widthAndKanaInsensitiveSpans()
 
 // With "後方" a step starts at the user's selection; only a selection that is a match is
 // replaced.
-void TestFindDialog::aHandSelectionIsNotReplaced()
+void tst_finddialog::aHandSelectionIsNotReplaced()
 {
     Editor editor(u"keep this, then b"_qs);
     editor.select(0, 9);
@@ -236,7 +236,7 @@ void TestFindDialog::aHandSelectionIsNotReplaced()
     QCOMPARE(matched.selStart(), 2);
 }
 
-void TestFindDialog::aDestroyedTargetClosesTheDialog()
+void tst_finddialog::aDestroyedTargetClosesTheDialog()
 {
     for (const char *command : {"cmdFindNext", "cmdReplace", "cmdReplaceAll"}) {
         auto editor = std::make_unique<Editor>(u"abc"_qs);
@@ -248,5 +248,5 @@ void TestFindDialog::aDestroyedTargetClosesTheDialog()
     }
 }
 
-QTEST_MAIN(TestFindDialog)
+QTEST_MAIN(tst_finddialog)
 #include "tst_finddialog.moc"

@@ -2,6 +2,8 @@
 
 #include "platform/text/cp932.h"
 
+#include "tests/common/testfiles.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,23 +12,11 @@ using corvane::FontListCache;
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
 const QStringList Fonts{u"ＭＳ 明朝"_qs, u"@ＭＳ 明朝"_qs, u"Arial"_qs, u"ＭＳ Ｐゴシック"_qs};
 
 } // namespace
 
-class TestFontList final : public QObject
+class tst_fontlist final : public QObject
 {
     Q_OBJECT
 
@@ -38,7 +28,7 @@ private Q_SLOTS:
     void unwritableFolderGivesTheScreenFonts();
 };
 
-void TestFontList::fileFormat()
+void tst_fontlist::fileFormat()
 {
     QCOMPARE(FontListCache::contents(Fonts),
              qm::text::cp932::encode(u"4\r\nＭＳ 明朝\r\nArial\r\nＭＳ Ｐゴシック\r\n"_qs).bytes);
@@ -47,16 +37,16 @@ void TestFontList::fileFormat()
     const QStringList wide{u"Noto 𠮷"_qs, u"Serif"_qs};
     QCOMPARE(FontListCache::contents(wide), QByteArray("\xEF\xBB\xBF") + u"2\r\nNoto 𠮷\r\nSerif\r\n"_qs.toUtf8());
     QCOMPARE(FontListCache::load(dir.path(), wide), wide);
-    QCOMPARE(readAll(dir.filePath(u"Font.ini"_qs)), FontListCache::contents(wide));
+    QCOMPARE(qm::test::readFile(dir.filePath(u"Font.ini"_qs)), FontListCache::contents(wide));
 }
 
-void TestFontList::renewedOnlyWhenTheCountChanges()
+void tst_fontlist::renewedOnlyWhenTheCountChanges()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(u"Font.ini"_qs);
     const QStringList names{u"ＭＳ 明朝"_qs, u"Arial"_qs, u"ＭＳ Ｐゴシック"_qs};
     QCOMPARE(FontListCache::load(dir.path(), Fonts), names);
-    QCOMPARE(readAll(file), FontListCache::contents(Fonts));
+    QCOMPARE(qm::test::readFile(file), FontListCache::contents(Fonts));
 
     // Same count: the file is believed, even when a font was replaced meanwhile.
     QStringList replaced = Fonts;
@@ -66,10 +56,10 @@ void TestFontList::renewedOnlyWhenTheCountChanges()
     // Another count: written anew.
     const QStringList more = Fonts + QStringList(u"Courier"_qs);
     QCOMPARE(FontListCache::load(dir.path(), more), names + QStringList(u"Courier"_qs));
-    QVERIFY(readAll(file).startsWith("5\r\n"));
+    QVERIFY(qm::test::readFile(file).startsWith("5\r\n"));
 }
 
-void TestFontList::unusableFilesAreWrittenAgain_data()
+void tst_fontlist::unusableFilesAreWrittenAgain_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("empty") << QByteArray();
@@ -77,24 +67,24 @@ void TestFontList::unusableFilesAreWrittenAgain_data()
     QTest::newRow("more names than fonts") << QByteArray("4\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\n");
 }
 
-void TestFontList::unusableFilesAreWrittenAgain()
+void tst_fontlist::unusableFilesAreWrittenAgain()
 {
     QFETCH(QByteArray, bytes);
     QTemporaryDir dir;
-    writeAll(dir.filePath(u"Font.ini"_qs), bytes);
+    QVERIFY(qm::test::writeFile(dir.filePath(u"Font.ini"_qs), bytes));
     QCOMPARE(FontListCache::load(dir.path(), Fonts).size(), 3);
-    QCOMPARE(readAll(dir.filePath(u"Font.ini"_qs)), FontListCache::contents(Fonts));
+    QCOMPARE(qm::test::readFile(dir.filePath(u"Font.ini"_qs)), FontListCache::contents(Fonts));
 }
 
 // As root a read-only mode is no obstacle, so the folder is a file here.
-void TestFontList::unwritableFolderGivesTheScreenFonts()
+void tst_fontlist::unwritableFolderGivesTheScreenFonts()
 {
     QTemporaryDir dir;
     const QString notAFolder = dir.filePath(u"file"_qs);
-    writeAll(notAFolder, "x");
+    QVERIFY(qm::test::writeFile(notAFolder, "x"));
     QCOMPARE(FontListCache::load(notAFolder, Fonts),
              QStringList({u"ＭＳ 明朝"_qs, u"Arial"_qs, u"ＭＳ Ｐゴシック"_qs}));
 }
 
-QTEST_MAIN(TestFontList)
+QTEST_MAIN(tst_fontlist)
 #include "tst_fontlist.moc"

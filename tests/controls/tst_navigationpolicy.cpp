@@ -6,7 +6,7 @@ using corvane::NavigationPolicy;
 using Decision = NavigationPolicy::Decision;
 using Origin = NavigationPolicy::Origin;
 
-class TestNavigationPolicy final : public QObject
+class tst_navigationpolicy final : public QObject
 {
     Q_OBJECT
 
@@ -15,7 +15,7 @@ private Q_SLOTS:
     void decide();
 };
 
-void TestNavigationPolicy::decide_data()
+void tst_navigationpolicy::decide_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<int>("origin");
@@ -45,7 +45,7 @@ void TestNavigationPolicy::decide_data()
         Decision::Refuse);
 }
 
-void TestNavigationPolicy::decide()
+void tst_navigationpolicy::decide()
 {
     QFETCH(QString, target);
     QFETCH(int, origin);
@@ -54,5 +54,5 @@ void TestNavigationPolicy::decide()
     QCOMPARE(int(NavigationPolicy::decide(QUrl(target), Origin(origin), QUrl(current))), expected);
 }
 
-QTEST_GUILESS_MAIN(TestNavigationPolicy)
+QTEST_GUILESS_MAIN(tst_navigationpolicy)
 #include "tst_navigationpolicy.moc"

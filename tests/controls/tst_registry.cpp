@@ -11,7 +11,7 @@
 
 using corvane::Registry;
 
-class TestRegistry final : public QObject
+class tst_registry final : public QObject
 {
     Q_OBJECT
 
@@ -27,14 +27,14 @@ private:
     qm::desktop::RecordingNavigator m_navigator;
 };
 
-void TestRegistry::initTestCase()
+void tst_registry::initTestCase()
 {
     corvane::LibraryFolder::setPath(m_folder.path());
     corvane::Services::setPrompter(&m_prompter);
     corvane::Services::setNavigator(&m_navigator);
 }
 
-void TestRegistry::cleanupTestCase()
+void tst_registry::cleanupTestCase()
 {
     corvane::Services::setPrompter(nullptr);
     corvane::Services::setNavigator(nullptr);
@@ -42,7 +42,7 @@ void TestRegistry::cleanupTestCase()
 }
 
 // The members hosts use, per class; a class registered later adds its row.
-void TestRegistry::everyClassIsCreatedByNameAndReportsItsMembers()
+void tst_registry::everyClassIsCreatedByNameAndReportsItsMembers()
 {
     const QHash<QString, QString> expected{
         {QStringLiteral("Corvane.TextBoxEdit"), QStringLiteral("Text Locked Edit Font Clear LoadFile")},
@@ -71,7 +71,7 @@ void TestRegistry::everyClassIsCreatedByNameAndReportsItsMembers()
     QVERIFY(m_prompter.messages().isEmpty());
 }
 
-void TestRegistry::unknownClassFailsCleanly()
+void tst_registry::unknownClassFailsCleanly()
 {
     QWidget window;
     for (const QString &name : {QStringLiteral("Corvane.NoSuchControl"), QString(),
@@ -85,5 +85,5 @@ void TestRegistry::unknownClassFailsCleanly()
     QVERIFY(window.findChildren<corvane::Control *>().isEmpty());
 }
 
-CORVANE_WEBENGINE_TEST_MAIN(TestRegistry)
+CORVANE_WEBENGINE_TEST_MAIN(tst_registry)
 #include "tst_registry.moc"

@@ -13,6 +13,8 @@
 #include "platform/rtf/rtf.h"
 #include "platform/text/cp932.h"
 
+#include "tests/common/testfiles.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -32,18 +34,6 @@ using corvane::RichTextBoxEdit;
 using qm::desktop::Prompter;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
 
 QTextEdit *richText(RichTextBoxEdit &editor)
 {
@@ -115,7 +105,7 @@ void sizedText(RichTextBoxEdit &editor, const QString &text, float points)
 
 } // namespace
 
-class TestRichTextBoxEdit final : public QObject
+class tst_richtextboxedit final : public QObject
 {
     Q_OBJECT
 
@@ -155,7 +145,7 @@ private:
     qm::desktop::ScriptedFileChooser m_files;
 };
 
-void TestRichTextBoxEdit::initTestCase()
+void tst_richtextboxedit::initTestCase()
 {
     corvane::LibraryFolder::setPath(m_dir.path());
     corvane::Services::setPrompter(&m_prompter);
@@ -163,7 +153,7 @@ void TestRichTextBoxEdit::initTestCase()
     corvane::CommonDialogs::setColorChooser(&m_files);
 }
 
-void TestRichTextBoxEdit::cleanupTestCase()
+void tst_richtextboxedit::cleanupTestCase()
 {
     corvane::Services::setPrompter(nullptr);
     corvane::CommonDialogs::setFileChooser(nullptr);
@@ -172,12 +162,12 @@ void TestRichTextBoxEdit::cleanupTestCase()
     corvane::LibraryFolder::setPath({});
 }
 
-void TestRichTextBoxEdit::init()
+void tst_richtextboxedit::init()
 {
     m_prompter.clear();
 }
 
-void TestRichTextBoxEdit::toolBarsKeysTipsAndPictures()
+void tst_richtextboxedit::toolBarsKeysTipsAndPictures()
 {
     RichTextBoxEdit editor;
     const auto describe = [&editor](const char *bar) {
@@ -214,7 +204,7 @@ void TestRichTextBoxEdit::toolBarsKeysTipsAndPictures()
     QVERIFY(!names.isEmpty());
 }
 
-void TestRichTextBoxEdit::raisedLoweredAndOriginalSize()
+void tst_richtextboxedit::raisedLoweredAndOriginalSize()
 {
     RichTextBoxEdit editor;
     sizedText(editor, u"x2"_qs, 10);
@@ -269,7 +259,7 @@ void TestRichTextBoxEdit::raisedLoweredAndOriginalSize()
     QCOMPARE(editor.text(), u"H2O"_qs);
 }
 
-void TestRichTextBoxEdit::mixedSelectionShowsTheMixedLook()
+void tst_richtextboxedit::mixedSelectionShowsTheMixedLook()
 {
     RichTextBoxEdit editor;
     editor.setText(u"bold and plain"_qs);
@@ -305,7 +295,7 @@ void TestRichTextBoxEdit::mixedSelectionShowsTheMixedLook()
     QCOMPARE(look(editor, "btnStrikethrough") + look(editor, "btnUnderline"), u"mixedmixed"_qs);
 }
 
-void TestRichTextBoxEdit::selFontNameAndSizeOverAMixedSelection()
+void tst_richtextboxedit::selFontNameAndSizeOverAMixedSelection()
 {
     RichTextBoxEdit editor;
     editor.setText(u"ab"_qs);
@@ -330,7 +320,7 @@ void TestRichTextBoxEdit::selFontNameAndSizeOverAMixedSelection()
     QCOMPARE(editor.SelFontSize().value, 12.0f);
 }
 
-void TestRichTextBoxEdit::typingAttributesReachInputMethodText()
+void tst_richtextboxedit::typingAttributesReachInputMethodText()
 {
     RichTextBoxEdit editor;
     editor.setText(u"「」"_qs);
@@ -357,7 +347,7 @@ void TestRichTextBoxEdit::typingAttributesReachInputMethodText()
     QVERIFY(formatAt(editor, 4).fontWeight() != QFont::Bold);
 }
 
-void TestRichTextBoxEdit::clearResetsTheTypingAttributes()
+void tst_richtextboxedit::clearResetsTheTypingAttributes()
 {
     RichTextBoxEdit editor;
     editor.setEditorFont(QFont(u"Serif"_qs, 11));
@@ -380,7 +370,7 @@ void TestRichTextBoxEdit::clearResetsTheTypingAttributes()
     QCOMPARE(editor.SelFontName().value, u"Serif"_qs);
 }
 
-void TestRichTextBoxEdit::colourKeys_data()
+void tst_richtextboxedit::colourKeys_data()
 {
     QTest::addColumn<int>("digit");
     QTest::addColumn<QColor>("color");
@@ -392,7 +382,7 @@ void TestRichTextBoxEdit::colourKeys_data()
         QTest::addRow("Ctrl+%d", d) << d << colors[d];
 }
 
-void TestRichTextBoxEdit::colourKeys()
+void tst_richtextboxedit::colourKeys()
 {
     QFETCH(int, digit);
     QFETCH(QColor, color);
@@ -409,7 +399,7 @@ void TestRichTextBoxEdit::colourKeys()
     QCOMPARE(formatAt(editor, 1).foreground().color(), color);
 }
 
-void TestRichTextBoxEdit::alignmentKeysAndGroups()
+void tst_richtextboxedit::alignmentKeysAndGroups()
 {
     RichTextBoxEdit editor;
     editor.setText(u"one\ntwo"_qs);
@@ -427,7 +417,7 @@ void TestRichTextBoxEdit::alignmentKeysAndGroups()
     QCOMPARE(look(editor, "btnLeft") + look(editor, "btnRight"), u"onoff"_qs);
 }
 
-void TestRichTextBoxEdit::fontBoxes()
+void tst_richtextboxedit::fontBoxes()
 {
     RichTextBoxEdit editor;
     editor.show();
@@ -471,7 +461,7 @@ void TestRichTextBoxEdit::fontBoxes()
     QCOMPARE(name->focusPolicy(), Qt::StrongFocus);
 }
 
-void TestRichTextBoxEdit::textRtfRoundTrip()
+void tst_richtextboxedit::textRtfRoundTrip()
 {
     RichTextBoxEdit editor;
     editor.setText(u"辞書 bold 赤 H2O 😀"_qs);
@@ -506,7 +496,7 @@ void TestRichTextBoxEdit::textRtfRoundTrip()
     QCOMPARE(other.property("TextRTF").toString(), rtf);
 }
 
-void TestRichTextBoxEdit::membersAndTheEditedFlag()
+void tst_richtextboxedit::membersAndTheEditedFlag()
 {
     QWidget window;
     const corvane::Registry::Creation created =
@@ -528,7 +518,7 @@ void TestRichTextBoxEdit::membersAndTheEditedFlag()
     QCOMPARE(changed.size(), 2);
     QCOMPARE(changed[1].value(0).toString(), u"Text"_qs);
 
-    writeAll(path("load.rtf"), qm::rtf::toRtfBytes(*richText(editor)->document()));
+    QVERIFY(qm::test::writeFile(path("load.rtf"), qm::rtf::toRtfBytes(*richText(editor)->document())));
     editor.Clear();
     QVERIFY(editor.LoadFile(path("load.rtf")));
     QVERIFY(editor.isEdited()); // a load counts as a change
@@ -538,7 +528,7 @@ void TestRichTextBoxEdit::membersAndTheEditedFlag()
     QVERIFY(m_prompter.messages().isEmpty()); // the host gets the error, the user no message
 }
 
-void TestRichTextBoxEdit::lockedTextKeepsItsFormat()
+void tst_richtextboxedit::lockedTextKeepsItsFormat()
 {
     RichTextBoxEdit editor;
     editor.setText(u"locked"_qs);
@@ -556,7 +546,7 @@ void TestRichTextBoxEdit::lockedTextKeepsItsFormat()
     QCOMPARE(look(editor, "btnItalic"), u"off"_qs);
 }
 
-void TestRichTextBoxEdit::saveChoosesRtfOrTextByName_data()
+void tst_richtextboxedit::saveChoosesRtfOrTextByName_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("rtf");
@@ -567,7 +557,7 @@ void TestRichTextBoxEdit::saveChoosesRtfOrTextByName_data()
     QTest::newRow("no extension") << u"body"_qs << false;
 }
 
-void TestRichTextBoxEdit::saveChoosesRtfOrTextByName()
+void tst_richtextboxedit::saveChoosesRtfOrTextByName()
 {
     QFETCH(QString, name);
     QFETCH(bool, rtf);
@@ -580,7 +570,7 @@ void TestRichTextBoxEdit::saveChoosesRtfOrTextByName()
     m_files.queueFile(file);
     press(editor, "btnSave");
     QVERIFY(!editor.isEdited());
-    const QByteArray bytes = readAll(file);
+    const QByteArray bytes = qm::test::readFile(file);
     if (rtf) {
         QVERIFY(bytes.startsWith("{\\rtf1"));
         QTextDocument back;
@@ -593,7 +583,7 @@ void TestRichTextBoxEdit::saveChoosesRtfOrTextByName()
     QVERIFY(m_prompter.messages().isEmpty());
 }
 
-void TestRichTextBoxEdit::newAndOpenAskWhenEdited()
+void tst_richtextboxedit::newAndOpenAskWhenEdited()
 {
     RichTextBoxEdit editor;
     editor.setText(u"start"_qs);
@@ -619,16 +609,16 @@ void TestRichTextBoxEdit::newAndOpenAskWhenEdited()
     QVERIFY(editor.text() == u"edited start"_qs && editor.isEdited());
 }
 
-void TestRichTextBoxEdit::openedFilesOfAnyKind()
+void tst_richtextboxedit::openedFilesOfAnyKind()
 {
     RichTextBoxEdit editor;
-    writeAll(path("plain.txt"), qm::text::cp932::encode(u"ただのテキスト\r\n"_qs).bytes);
-    writeAll(path("styled.rtf"), "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 a{\\b bold}\\par}");
+    QVERIFY(qm::test::writeFile(path("plain.txt"), qm::text::cp932::encode(u"ただのテキスト\r\n"_qs).bytes));
+    QVERIFY(qm::test::writeFile(path("styled.rtf"), "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 a{\\b bold}\\par}"));
     QByteArray noise;
     for (int i = 0; i < 4096; ++i)
         noise.append(char((i * 7919 + i / 3) & 0xFF));
-    writeAll(path("noise.bin"), noise);
-    writeAll(path("broken.rtf"), "{\\rtf1{{{{{{\\b text kept \\bin999999 \x01\xff}");
+    QVERIFY(qm::test::writeFile(path("noise.bin"), noise));
+    QVERIFY(qm::test::writeFile(path("broken.rtf"), "{\\rtf1{{{{{{\\b text kept \\bin999999 \x01\xff}"));
 
     m_files.queueFile(path("plain.txt"));
     press(editor, "btnOpen");
@@ -650,7 +640,7 @@ void TestRichTextBoxEdit::openedFilesOfAnyKind()
     QVERIFY(m_prompter.messages().isEmpty());
 }
 
-void TestRichTextBoxEdit::tooLargeFileIsRefused()
+void tst_richtextboxedit::tooLargeFileIsRefused()
 {
     QFile big(path("big.rtf"));
     QVERIFY(big.open(QIODevice::WriteOnly) && big.write("{\\rtf1 ") == 7);
@@ -668,7 +658,7 @@ void TestRichTextBoxEdit::tooLargeFileIsRefused()
     QCOMPARE(editor.text(), u"kept"_qs);
 }
 
-void TestRichTextBoxEdit::printsTheSelection()
+void tst_richtextboxedit::printsTheSelection()
 {
     RichTextBoxEdit editor;
     QStringList lines;
@@ -686,26 +676,26 @@ void TestRichTextBoxEdit::printsTheSelection()
     QVERIFY(!QFile::exists(path("selection.pdf")));
     press(editor, "btnPrint");
     corvane::CommonDialogs::setPrintService(nullptr);
-    QVERIFY(readAll(path("all.pdf")).count("/Type /Page\n") > 3);
-    QCOMPARE(readAll(path("selection.pdf")).count("/Type /Page\n"), 1);
+    QVERIFY(qm::test::readFile(path("all.pdf")).count("/Type /Page\n") > 3);
+    QCOMPARE(qm::test::readFile(path("selection.pdf")).count("/Type /Page\n"), 1);
 }
 
-void TestRichTextBoxEdit::fontListCacheIsWrittenAgain()
+void tst_richtextboxedit::fontListCacheIsWrittenAgain()
 {
     const QString cache = path("Font.ini");
     { RichTextBoxEdit first; }
     QVERIFY(QFile::exists(cache));
     QVERIFY(QFile::remove(cache));
     RichTextBoxEdit second;
-    const QByteArray bytes = readAll(cache);
+    const QByteArray bytes = qm::test::readFile(cache);
     QVERIFY(bytes.startsWith(QByteArray(QByteArray::number(QFontDatabase::families().size()) + "\r\n")));
     QVERIFY(box(second, "cboFontName")->count() > 0);
 }
 
 // A folder where "Font.ini" cannot be written does not keep the control from being made.
-void TestRichTextBoxEdit::unwritableFolderStillFillsTheFontBox()
+void tst_richtextboxedit::unwritableFolderStillFillsTheFontBox()
 {
-    writeAll(path("not-a-folder"), "x");
+    QVERIFY(qm::test::writeFile(path("not-a-folder"), "x"));
     corvane::LibraryFolder::setPath(path("not-a-folder"));
     QWidget window;
     const corvane::Registry::Creation created =
@@ -717,7 +707,7 @@ void TestRichTextBoxEdit::unwritableFolderStillFillsTheFontBox()
     QVERIFY(m_prompter.messages().isEmpty());
 }
 
-void TestRichTextBoxEdit::attributeDialogWorksOnTheText()
+void tst_richtextboxedit::attributeDialogWorksOnTheText()
 {
     RichTextBoxEdit editor;
     editor.setText(u"abc abc"_qs);
@@ -732,5 +722,5 @@ void TestRichTextBoxEdit::attributeDialogWorksOnTheText()
     QCOMPARE(editor.text(), u"abc abc"_qs);
 }
 
-QTEST_MAIN(TestRichTextBoxEdit)
+QTEST_MAIN(tst_richtextboxedit)
 #include "tst_richtextboxedit.moc"

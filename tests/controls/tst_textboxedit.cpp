@@ -11,6 +11,8 @@
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/text/cp932.h"
 
+#include "tests/common/testfiles.h"
+
 #include <QAction>
 #include <QClipboard>
 #include <QFile>
@@ -25,18 +27,6 @@ using Find = DialogDriver<corvane::frmFindDialog>;
 using qm::desktop::Prompter;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
 
 QPlainTextEdit *textBox(TextBoxEdit &editor)
 {
@@ -67,7 +57,7 @@ void type(TextBoxEdit &editor, const QString &text)
 
 } // namespace
 
-class TestTextBoxEdit final : public QObject
+class tst_textboxedit final : public QObject
 {
     Q_OBJECT
 
@@ -98,25 +88,25 @@ private:
     qm::desktop::ScriptedFileChooser m_files;
 };
 
-void TestTextBoxEdit::initTestCase()
+void tst_textboxedit::initTestCase()
 {
     corvane::Services::setPrompter(&m_prompter);
     corvane::CommonDialogs::setFileChooser(&m_files);
 }
 
-void TestTextBoxEdit::cleanupTestCase()
+void tst_textboxedit::cleanupTestCase()
 {
     corvane::Services::setPrompter(nullptr);
     corvane::CommonDialogs::setFileChooser(nullptr);
     corvane::CommonDialogs::setPrintService(nullptr);
 }
 
-void TestTextBoxEdit::init()
+void tst_textboxedit::init()
 {
     m_prompter.clear();
 }
 
-void TestTextBoxEdit::toolBarKeysTipsAndPictures()
+void tst_textboxedit::toolBarKeysTipsAndPictures()
 {
     TextBoxEdit editor;
     QStringList keys;
@@ -137,7 +127,7 @@ void TestTextBoxEdit::toolBarKeysTipsAndPictures()
     QCOMPARE(editor.text(), u"!kept"_qs);
 }
 
-void TestTextBoxEdit::membersAndTheEditedFlag()
+void tst_textboxedit::membersAndTheEditedFlag()
 {
     QWidget window;
     const corvane::Registry::Creation created =
@@ -167,7 +157,7 @@ void TestTextBoxEdit::membersAndTheEditedFlag()
     QVERIFY(editor.isEdited());
 }
 
-void TestTextBoxEdit::lineEndsComeBackAsTheyWereSet()
+void tst_textboxedit::lineEndsComeBackAsTheyWereSet()
 {
     TextBoxEdit editor;
     for (const QString &text : {u"a\r\nb\r\n"_qs, u"\r\n\r\nab\r\n\r\n"_qs, u"a\nb"_qs, u"a\rb\r"_qs, u"\r\rb"_qs}) {
@@ -181,10 +171,10 @@ void TestTextBoxEdit::lineEndsComeBackAsTheyWereSet()
     QCOMPARE(editor.text(), u"one\r\ntwo"_qs); // the system's text files use CR LF
 }
 
-void TestTextBoxEdit::newAndOpenAskOnceWhenEdited()
+void tst_textboxedit::newAndOpenAskOnceWhenEdited()
 {
     TextBoxEdit editor;
-    writeAll(path("other.txt"), "other");
+    QVERIFY(qm::test::writeFile(path("other.txt"), "other"));
     editor.setText(u"start"_qs);
     press(editor, "btnNew"); // not edited: nothing is asked
     QVERIFY(m_prompter.messages().isEmpty());
@@ -216,7 +206,7 @@ void TestTextBoxEdit::newAndOpenAskOnceWhenEdited()
     QVERIFY(!editor.isEdited());
 }
 
-void TestTextBoxEdit::filesSavedUnchangedKeepTheirBytes_data()
+void tst_textboxedit::filesSavedUnchangedKeepTheirBytes_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
@@ -227,41 +217,41 @@ void TestTextBoxEdit::filesSavedUnchangedKeepTheirBytes_data()
     QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF") + u"漢字"_qs.toUtf8() << u"漢字"_qs;
 }
 
-void TestTextBoxEdit::filesSavedUnchangedKeepTheirBytes()
+void tst_textboxedit::filesSavedUnchangedKeepTheirBytes()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
-    writeAll(path("in.txt"), bytes);
+    QVERIFY(qm::test::writeFile(path("in.txt"), bytes));
     TextBoxEdit editor;
     QVERIFY(editor.LoadFile(path("in.txt")));
     QCOMPARE(editor.text(), text);
     QVERIFY(!editor.isEdited());
     m_files.queueFile(path("out.txt"));
     press(editor, "btnSave");
-    QCOMPARE(readAll(path("out.txt")), bytes);
+    QCOMPARE(qm::test::readFile(path("out.txt")), bytes);
     QVERIFY(m_prompter.messages().isEmpty());
 }
 
 // Never "?": a text CP932 cannot hold is written as UTF-8 behind a byte order mark.
-void TestTextBoxEdit::textCp932CannotHoldIsSavedAsUtf8()
+void tst_textboxedit::textCp932CannotHoldIsSavedAsUtf8()
 {
     TextBoxEdit editor;
     editor.setText(u"𠮷野家 ♥ 😀\r\n"_qs);
     type(editor, u"追記"_qs);
     m_files.queueFile(path("wide.txt"));
     press(editor, "btnSave");
-    const QByteArray bytes = readAll(path("wide.txt"));
+    const QByteArray bytes = qm::test::readFile(path("wide.txt"));
     QVERIFY(bytes.startsWith("\xEF\xBB\xBF") && !bytes.contains('?') && !editor.isEdited());
     TextBoxEdit reader;
     QVERIFY(reader.LoadFile(path("wide.txt")));
     QCOMPARE(reader.text(), u"追記𠮷野家 ♥ 😀\r\n"_qs);
 }
 
-void TestTextBoxEdit::emptyTextAndFailedSave()
+void tst_textboxedit::emptyTextAndFailedSave()
 {
     TextBoxEdit editor;
     editor.Clear();
-    writeAll(path("empty.txt"), "old contents");
+    QVERIFY(qm::test::writeFile(path("empty.txt"), "old contents"));
     m_files.queueFile(path("empty.txt"));
     press(editor, "btnSave");
     QCOMPARE(QFileInfo(path("empty.txt")).size(), 0);
@@ -275,7 +265,7 @@ void TestTextBoxEdit::emptyTextAndFailedSave()
     QVERIFY(editor.isEdited());
 }
 
-void TestTextBoxEdit::printPrintsTheWholeText()
+void tst_textboxedit::printPrintsTheWholeText()
 {
     TextBoxEdit editor;
     QStringList lines;
@@ -292,12 +282,12 @@ void TestTextBoxEdit::printPrintsTheWholeText()
     press(editor, "btnPrint");
     corvane::CommonDialogs::setPrintService(nullptr);
     QCOMPARE(printer.titles(), QStringList({u"印刷"_qs, u"印刷"_qs}));
-    const QByteArray pdf = readAll(path("printed.pdf"));
+    const QByteArray pdf = qm::test::readFile(path("printed.pdf"));
     const qsizetype pages = pdf.count("/Type /Page\n");
     QVERIFY2(pages > 3, qPrintable(QString::number(pages))); // all 300 lines, not the selection
 }
 
-void TestTextBoxEdit::clipboardAndUndoThroughTheWidget()
+void tst_textboxedit::clipboardAndUndoThroughTheWidget()
 {
     TextBoxEdit editor;
     editor.setText(u"abc def"_qs);
@@ -319,7 +309,7 @@ void TestTextBoxEdit::clipboardAndUndoThroughTheWidget()
     QCOMPARE(editor.text(), u"def"_qs);
 }
 
-void TestTextBoxEdit::inputMethodReachesTheText()
+void tst_textboxedit::inputMethodReachesTheText()
 {
     TextBoxEdit editor;
     editor.setText(u"「」"_qs);
@@ -336,7 +326,7 @@ void TestTextBoxEdit::inputMethodReachesTheText()
     QVERIFY(editor.isEdited());
 }
 
-void TestTextBoxEdit::shorterThanItsToolBar()
+void tst_textboxedit::shorterThanItsToolBar()
 {
     TextBoxEdit editor;
     editor.resize(400, 300);
@@ -347,7 +337,7 @@ void TestTextBoxEdit::shorterThanItsToolBar()
     QCOMPARE(textBox(editor)->geometry(), QRect(0, bar, 200, 300 - bar));
 }
 
-void TestTextBoxEdit::findAndReplaceShareOneDialog()
+void tst_textboxedit::findAndReplaceShareOneDialog()
 {
     TextBoxEdit first;
     TextBoxEdit second;
@@ -365,5 +355,5 @@ void TestTextBoxEdit::findAndReplaceShareOneDialog()
     QCOMPARE(first.text(), u"find me"_qs);
 }
 
-QTEST_MAIN(TestTextBoxEdit)
+QTEST_MAIN(tst_textboxedit)
 #include "tst_textboxedit.moc"

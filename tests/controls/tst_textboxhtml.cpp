@@ -10,6 +10,8 @@
 #include "platform/text/cp932.h"
 #include "platform/text/textfile.h"
 
+#include "tests/common/testfiles.h"
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -23,12 +25,6 @@ using corvane::Result;
 using corvane::TextBoxHTML;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 void press(QWidget &editor, const char *key)
 {
@@ -48,7 +44,7 @@ const QByteArray byteOrderMark("\xEF\xBB\xBF");
 
 } // namespace
 
-class TestTextBoxHTML final : public QObject
+class tst_textboxhtml final : public QObject
 {
     Q_OBJECT
 
@@ -76,7 +72,7 @@ private:
     qm::desktop::ScriptedFileChooser m_files;
 };
 
-void TestTextBoxHTML::initTestCase()
+void tst_textboxhtml::initTestCase()
 {
     QVERIFY(m_folder.isValid());
     corvane::LibraryFolder::setPath(QDir(m_folder.path()).canonicalPath());
@@ -85,7 +81,7 @@ void TestTextBoxHTML::initTestCase()
     corvane::CommonDialogs::setFileChooser(&m_files);
 }
 
-void TestTextBoxHTML::cleanupTestCase()
+void tst_textboxhtml::cleanupTestCase()
 {
     corvane::Services::setPrompter(nullptr);
     corvane::Services::setNavigator(nullptr);
@@ -93,13 +89,13 @@ void TestTextBoxHTML::cleanupTestCase()
     corvane::LibraryFolder::setPath({});
 }
 
-void TestTextBoxHTML::init()
+void tst_textboxhtml::init()
 {
     m_prompter.clear();
     m_navigator = {};
 }
 
-void TestTextBoxHTML::toolBarHasPreviewInsteadOfPrint()
+void tst_textboxhtml::toolBarHasPreviewInsteadOfPrint()
 {
     TextBoxHTML editor;
     QStringList keys;
@@ -114,14 +110,14 @@ void TestTextBoxHTML::toolBarHasPreviewInsteadOfPrint()
 }
 
 // Open and save offer HTML pages, and keep the commands of the plain text editor.
-void TestTextBoxHTML::filesAreHtmlPages()
+void tst_textboxhtml::filesAreHtmlPages()
 {
     TextBoxHTML editor;
     const QString page = m_folder.filePath(u"page.html"_qs);
     editor.setText(u"<html><title>保存</title></html>\r\n"_qs);
     m_files.queueFile(page);
     press(editor, "btnSave");
-    QCOMPARE(readAll(page), qm::text::cp932::encode(editor.text()).bytes);
+    QCOMPARE(qm::test::readFile(page), qm::text::cp932::encode(editor.text()).bytes);
 
     type(editor, u"edited"_qs);
     QVERIFY(editor.isEdited());
@@ -136,7 +132,7 @@ void TestTextBoxHTML::filesAreHtmlPages()
         QCOMPARE(asked.request.filter, u"HTML Document (*.htm *.html)"_qs);
 }
 
-void TestTextBoxHTML::getTitle_data()
+void tst_textboxhtml::getTitle_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("title");
@@ -150,7 +146,7 @@ void TestTextBoxHTML::getTitle_data()
     QTest::newRow("a stray end before the title") << u"</title><title>late</title>"_qs << u"late"_qs;
 }
 
-void TestTextBoxHTML::getTitle()
+void tst_textboxhtml::getTitle()
 {
     QFETCH(QString, source);
     QFETCH(QString, title);
@@ -163,7 +159,7 @@ void TestTextBoxHTML::getTitle()
 }
 
 // A host reaches GetTitle by name, and gets the error back rather than a title.
-void TestTextBoxHTML::unclosedTitleIsAnErrorToTheHost()
+void tst_textboxhtml::unclosedTitleIsAnErrorToTheHost()
 {
     QWidget window;
     const corvane::Registry::Creation created =
@@ -183,7 +179,7 @@ void TestTextBoxHTML::unclosedTitleIsAnErrorToTheHost()
 }
 
 // Unlike the plain text editor, a new font leaves "Edit" as it was; "Text" clears it.
-void TestTextBoxHTML::fontLeavesTheEditedFlag()
+void tst_textboxhtml::fontLeavesTheEditedFlag()
 {
     TextBoxHTML editor;
     const QFont original = editor.defaultFont();
@@ -209,19 +205,19 @@ void TestTextBoxHTML::fontLeavesTheEditedFlag()
 
 // The preview writes "TempHTML.htm" in the library's folder, from the text as it stands, and
 // hands that file to the desktop; it never asks, tells or touches "Edit".
-void TestTextBoxHTML::previewShowsTheCurrentSourceInTheBrowser()
+void tst_textboxhtml::previewShowsTheCurrentSourceInTheBrowser()
 {
     TextBoxHTML editor;
     editor.setText(u"<p>保存済み</p>"_qs);
     type(editor, u"<h1>未保存</h1>"_qs);
     press(editor, "btnShowImage");
-    QCOMPARE(readAll(preview()), byteOrderMark + editor.text().toUtf8());
+    QCOMPARE(qm::test::readFile(preview()), byteOrderMark + editor.text().toUtf8());
     QCOMPARE(m_navigator.opened(), QList<QUrl>{QUrl::fromLocalFile(preview())});
     QVERIFY(editor.isEdited());
 
     editor.Clear(); // an empty page is still shown
     press(editor, "btnShowImage");
-    QCOMPARE(readAll(preview()), byteOrderMark);
+    QCOMPARE(qm::test::readFile(preview()), byteOrderMark);
     QCOMPARE(m_navigator.opened().size(), 2);
 
     m_navigator.setSucceeds(false);
@@ -229,7 +225,7 @@ void TestTextBoxHTML::previewShowsTheCurrentSourceInTheBrowser()
     QVERIFY(m_prompter.messages().isEmpty());
 }
 
-void TestTextBoxHTML::previewKeepsEveryCharacter_data()
+void tst_textboxhtml::previewKeepsEveryCharacter_data()
 {
     QTest::addColumn<QString>("source");
     QTest::newRow("in the code page") << u"<p>辞書～①ｱ</p>"_qs;
@@ -241,19 +237,19 @@ void TestTextBoxHTML::previewKeepsEveryCharacter_data()
 
 // The preview is written as the viewers write a page, UTF-8 behind a byte order mark, which a
 // browser follows whatever the page declares.
-void TestTextBoxHTML::previewKeepsEveryCharacter()
+void tst_textboxhtml::previewKeepsEveryCharacter()
 {
     QFETCH(QString, source);
     TextBoxHTML editor;
     editor.setText(source);
     press(editor, "btnShowImage");
     QCOMPARE(m_navigator.opened().size(), 1);
-    const QByteArray written = readAll(preview());
+    const QByteArray written = qm::test::readFile(preview());
     QCOMPARE(written, byteOrderMark + source.toUtf8());
     const QString viewerPage = m_folder.filePath(u"viewer.htm"_qs);
     QVERIFY(qm::text::writeBrowserPage(viewerPage, source).ok);
-    QCOMPARE(readAll(viewerPage), written);
+    QCOMPARE(qm::test::readFile(viewerPage), written);
 }
 
-QTEST_MAIN(TestTextBoxHTML)
+QTEST_MAIN(tst_textboxhtml)
 #include "tst_textboxhtml.moc"

@@ -8,6 +8,8 @@
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/desktop/twips.h"
 
+#include "tests/common/testfiles.h"
+
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -23,12 +25,6 @@ using qm::desktop::Twips;
 
 namespace {
 
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
 QLineEdit *field(TextBoxURL &control)
 {
     return control.findChild<QLineEdit *>(u"txtLink"_qs);
@@ -43,7 +39,7 @@ const QString connectionError = u"接続中にエラーが発生しました。�
 
 } // namespace
 
-class TestTextBoxURL final : public QObject
+class tst_textboxurl final : public QObject
 {
     Q_OBJECT
 
@@ -74,7 +70,7 @@ private:
     qm::desktop::ScriptedFileChooser m_files;
 };
 
-void TestTextBoxURL::initTestCase()
+void tst_textboxurl::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     corvane::Services::setPrompter(&m_prompter);
@@ -82,20 +78,20 @@ void TestTextBoxURL::initTestCase()
     corvane::CommonDialogs::setFileChooser(&m_files);
 }
 
-void TestTextBoxURL::cleanupTestCase()
+void tst_textboxurl::cleanupTestCase()
 {
     corvane::Services::setPrompter(nullptr);
     corvane::Services::setNavigator(nullptr);
     corvane::CommonDialogs::setFileChooser(nullptr);
 }
 
-void TestTextBoxURL::init()
+void tst_textboxurl::init()
 {
     m_prompter.clear();
     m_navigator = {};
 }
 
-void TestTextBoxURL::captionsAndTabOrder()
+void tst_textboxurl::captionsAndTabOrder()
 {
     TextBoxURL control;
     auto *label = control.findChild<QLabel *>(u"lblLink"_qs);
@@ -110,7 +106,7 @@ void TestTextBoxURL::captionsAndTabOrder()
 
 // 120 twips between the field and the browse button, between the buttons and at the right;
 // a control too narrow for the field keeps its last width and the buttons follow it.
-void TestTextBoxURL::fieldTakesTheWidthTheButtonsLeave()
+void tst_textboxurl::fieldTakesTheWidthTheButtonsLeave()
 {
     TextBoxURL control;
     control.show(); // a hidden widget is laid out when it is shown
@@ -136,7 +132,7 @@ void TestTextBoxURL::fieldTakesTheWidthTheButtonsLeave()
     checkButtonsFollow();
 }
 
-void TestTextBoxURL::editedFlag()
+void tst_textboxurl::editedFlag()
 {
     QWidget window;
     const corvane::Registry::Creation created =
@@ -169,7 +165,7 @@ void TestTextBoxURL::editedFlag()
     QVERIFY(loaded.control->property("Locked").toBool() && !loaded.control->property("Edit").toBool());
 }
 
-void TestTextBoxURL::loadFileTakesTheUrlLine_data()
+void tst_textboxurl::loadFileTakesTheUrlLine_data()
 {
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<QString>("expected");
@@ -191,11 +187,11 @@ void TestTextBoxURL::loadFileTakesTheUrlLine_data()
     QTest::newRow("nothing after URL=") << QByteArray("URL=\r\n") << QString();
 }
 
-void TestTextBoxURL::loadFileTakesTheUrlLine()
+void tst_textboxurl::loadFileTakesTheUrlLine()
 {
     QFETCH(QByteArray, contents);
     QFETCH(QString, expected);
-    writeAll(path("link.url"), contents);
+    QVERIFY(qm::test::writeFile(path("link.url"), contents));
     TextBoxURL control;
     control.setText(u"kept"_qs);
     const corvane::Result result = control.LoadFile(path("link.url"));
@@ -204,7 +200,7 @@ void TestTextBoxURL::loadFileTakesTheUrlLine()
     QVERIFY(!control.isEdited());
 }
 
-void TestTextBoxURL::loadFileErrorsKeepTheField_data()
+void tst_textboxurl::loadFileErrorsKeepTheField_data()
 {
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<QString>("kept");
@@ -215,14 +211,14 @@ void TestTextBoxURL::loadFileErrorsKeepTheField_data()
     QTest::newRow("missing file") << QByteArray() << u"before"_qs;
 }
 
-void TestTextBoxURL::loadFileErrorsKeepTheField()
+void tst_textboxurl::loadFileErrorsKeepTheField()
 {
     QFETCH(QByteArray, contents);
     QFETCH(QString, kept);
     const bool missing = QByteArray(QTest::currentDataTag()) == "missing file";
     const QString file = path(missing ? "missing.url" : "bad.url");
     if (!missing)
-        writeAll(file, contents);
+        QVERIFY(qm::test::writeFile(file, contents));
     TextBoxURL control;
     control.setText(u"before"_qs);
     const corvane::Result result = control.LoadFile(file);
@@ -231,9 +227,9 @@ void TestTextBoxURL::loadFileErrorsKeepTheField()
     QCOMPARE(control.text(), kept);
 }
 
-void TestTextBoxURL::showOpensWebAddressesAndDocuments()
+void tst_textboxurl::showOpensWebAddressesAndDocuments()
 {
-    writeAll(path("manual.pdf"), "%PDF-1.4\n%%EOF\n");
+    QVERIFY(qm::test::writeFile(path("manual.pdf"), "%PDF-1.4\n%%EOF\n"));
     TextBoxURL control;
     control.setText(u"https://example.org/"_qs);
     button(control, "cmdShow")->click();
@@ -252,17 +248,17 @@ void TestTextBoxURL::showOpensWebAddressesAndDocuments()
     QCOMPARE(control.text(), path("manual.pdf"));
 }
 
-void TestTextBoxURL::showRefusesProgramsAndOtherSchemes_data()
+void tst_textboxurl::showRefusesProgramsAndOtherSchemes_data()
 {
     QTest::addColumn<QString>("address");
-    writeAll(path("evil.desktop"), "[Desktop Entry]\nType=Application\nExec=sh -c 'echo gotcha'\n");
+    QVERIFY(qm::test::writeFile(path("evil.desktop"), "[Desktop Entry]\nType=Application\nExec=sh -c 'echo gotcha'\n"));
     QTest::newRow("shell") << u"file:///bin/sh"_qs;
     QTest::newRow("desktop launcher") << path("evil.desktop");
     QTest::newRow("javascript") << u"javascript:alert(1)"_qs;
     QTest::newRow("empty") << QString();
 }
 
-void TestTextBoxURL::showRefusesProgramsAndOtherSchemes()
+void tst_textboxurl::showRefusesProgramsAndOtherSchemes()
 {
     QFETCH(QString, address);
     TextBoxURL control;
@@ -274,7 +270,7 @@ void TestTextBoxURL::showRefusesProgramsAndOtherSchemes()
 
 // After a link has opened, Enter does not also press the window's default button; after a
 // failure it goes on as usual.
-void TestTextBoxURL::enterOpensTheLinkAndGoesNoFurther()
+void tst_textboxurl::enterOpensTheLinkAndGoesNoFurther()
 {
     QDialog window;
     auto *control = new TextBoxURL(&window);
@@ -297,7 +293,7 @@ void TestTextBoxURL::enterOpensTheLinkAndGoesNoFurther()
     QCOMPARE(pressed.size(), 1);
 }
 
-void TestTextBoxURL::browsePutsTheChosenFileInTheField()
+void tst_textboxurl::browsePutsTheChosenFileInTheField()
 {
     TextBoxURL control;
     control.setText(u"before"_qs);
@@ -314,5 +310,5 @@ void TestTextBoxURL::browsePutsTheChosenFileInTheField()
     QVERIFY(m_files.asked().constLast().request.filter.isEmpty());
 }
 
-QTEST_MAIN(TestTextBoxURL)
+QTEST_MAIN(tst_textboxurl)
 #include "tst_textboxurl.moc"

@@ -5,7 +5,7 @@
 using corvane::findText;
 using corvane::TextSpan;
 
-class TestTextMatch final : public QObject
+class tst_textmatch final : public QObject
 {
     Q_OBJECT
 
@@ -16,7 +16,7 @@ private Q_SLOTS:
     void findsFarIntoALongText();
 };
 
-void TestTextMatch::findsWhereTheUserWould_data()
+void tst_textmatch::findsWhereTheUserWould_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("needle");
@@ -45,7 +45,7 @@ void TestTextMatch::findsWhereTheUserWould_data()
     QTest::newRow("empty search") << u"abc"_qs << QString() << 0 << false << -1 << 0;
 }
 
-void TestTextMatch::findsWhereTheUserWould()
+void tst_textmatch::findsWhereTheUserWould()
 {
     QFETCH(QString, text);
     QFETCH(QString, needle);
@@ -62,7 +62,7 @@ void TestTextMatch::findsWhereTheUserWould()
     QCOMPARE(*found, (TextSpan{start, length}));
 }
 
-void TestTextMatch::wholeMatchesOfASelection()
+void tst_textmatch::wholeMatchesOfASelection()
 {
     QVERIFY(corvane::matchesWhole(u"ｶﾞ", u"が", false));
     QVERIFY(corvane::matchesWhole(u"ABC", u"abc", false));
@@ -73,7 +73,7 @@ void TestTextMatch::wholeMatchesOfASelection()
 
 // The folded text is built a piece at a time; matches far in, and across the seam between
 // two pieces, are found with their original spans.
-void TestTextMatch::findsFarIntoALongText()
+void tst_textmatch::findsFarIntoALongText()
 {
     const QString longText = QString(5000, u'あ') + u"ｶﾞ"_qs + QString(10, u'x');
     QCOMPARE(findText(longText, u"が", 0, false), (TextSpan{5000, 2}));
@@ -84,5 +84,5 @@ void TestTextMatch::findsFarIntoALongText()
     QVERIFY(!findText(QString(3000, u'ア'), u"か", 0, false));
 }
 
-QTEST_APPLESS_MAIN(TestTextMatch)
+QTEST_APPLESS_MAIN(tst_textmatch)
 #include "tst_textmatch.moc"

@@ -42,7 +42,7 @@ QByteArray cp932Page(const QString &title, const QString &body)
 
 } // namespace
 
-class TestWebBrowser final : public QObject
+class tst_webbrowser final : public QObject
 {
     Q_OBJECT
 
@@ -67,7 +67,7 @@ private:
     qm::desktop::RecordingNavigator m_navigator;
 };
 
-void TestWebBrowser::init()
+void tst_webbrowser::init()
 {
     m_folder = std::make_unique<QTemporaryDir>();
     corvane::LibraryFolder::setPath(m_folder->path());
@@ -77,7 +77,7 @@ void TestWebBrowser::init()
     corvane::Services::setNavigator(&m_navigator);
 }
 
-void TestWebBrowser::cleanup()
+void tst_webbrowser::cleanup()
 {
     m_browser.reset();
     corvane::Services::setPrompter(nullptr);
@@ -85,7 +85,7 @@ void TestWebBrowser::cleanup()
     corvane::LibraryFolder::setPath({});
 }
 
-std::unique_ptr<WebBrowser> TestWebBrowser::create()
+std::unique_ptr<WebBrowser> tst_webbrowser::create()
 {
     const auto created = corvane::Registry::createNew(QStringLiteral("Corvane.WebBrowser"),
                                                       QStringLiteral("brwMain"), nullptr);
@@ -99,7 +99,7 @@ std::unique_ptr<WebBrowser> TestWebBrowser::create()
 
 // Shows a page written into the library's folder; returns the title it settles on, other than
 // its first one.
-QString TestWebBrowser::showAndWaitForTitle(const QString &file, const QByteArray &bytes,
+QString tst_webbrowser::showAndWaitForTitle(const QString &file, const QByteArray &bytes,
                                             const QString &first)
 {
     writeBytes(m_folder->filePath(file), bytes);
@@ -114,7 +114,7 @@ QString TestWebBrowser::showAndWaitForTitle(const QString &file, const QByteArra
 }
 
 // Also: Back with only the start page in the history does nothing and shows nothing.
-void TestWebBrowser::newBrowserEmptiesAndShowsTheStartPage()
+void tst_webbrowser::newBrowserEmptiesAndShowsTheStartPage()
 {
     const QString start = m_folder->filePath(QStringLiteral("Default.htm"));
     writeBytes(start, "<html><body>old start page</body></html>");
@@ -134,7 +134,7 @@ void TestWebBrowser::newBrowserEmptiesAndShowsTheStartPage()
     QVERIFY(!m_browser->Navigate(QStringLiteral("javascript:alert(1)")));
 }
 
-void TestWebBrowser::navigationBarAndLayout()
+void tst_webbrowser::navigationBarAndLayout()
 {
     m_browser = create();
     QVERIFY(QTest::qWaitForWindowExposed(m_browser.get()));
@@ -155,7 +155,7 @@ void TestWebBrowser::navigationBarAndLayout()
     QCOMPARE(view()->geometry(), QRect(0, barHeight, 300, 480 - barHeight));
 }
 
-void TestWebBrowser::showsALocalCp932Page()
+void tst_webbrowser::showsALocalCp932Page()
 {
     m_browser = create();
     const QString title = QStringLiteral("日本語の見出し～ｶﾅ");
@@ -165,7 +165,7 @@ void TestWebBrowser::showsALocalCp932Page()
 }
 
 // The page reports in its title what it could read and whether a window opened.
-void TestWebBrowser::entryPageCannotReadFilesOrOpenWindows()
+void tst_webbrowser::entryPageCannotReadFilesOrOpenWindows()
 {
     writeBytes(m_folder->filePath(QStringLiteral("secret.txt")), "SECRET-CONTENT");
     const QString script = QStringLiteral(R"(
@@ -195,7 +195,7 @@ setTimeout(function () {
     QCOMPARE(QApplication::topLevelWidgets().size(), windows.size());
 }
 
-void TestWebBrowser::webLinkInAnEntryPageOpensInTheUsersBrowser()
+void tst_webbrowser::webLinkInAnEntryPageOpensInTheUsersBrowser()
 {
     const QString link = QStringLiteral(
         "<a href=\"https://example.org/outside\" style=\"position:fixed;left:0;top:0;"
@@ -220,7 +220,7 @@ void TestWebBrowser::webLinkInAnEntryPageOpensInTheUsersBrowser()
 }
 
 // A regular file as the folder, so that even root cannot write into it.
-void TestWebBrowser::unwritableFolderStillShowsABlankPage()
+void tst_webbrowser::unwritableFolderStillShowsABlankPage()
 {
     const QString notAFolder = m_folder->filePath(QStringLiteral("plain-file"));
     writeBytes(notAFolder, "x");
@@ -234,5 +234,5 @@ void TestWebBrowser::unwritableFolderStillShowsABlankPage()
     QTRY_COMPARE_WITH_TIMEOUT(view()->url(), QUrl(QStringLiteral("about:blank")), slow);
 }
 
-CORVANE_WEBENGINE_TEST_MAIN(TestWebBrowser)
+CORVANE_WEBENGINE_TEST_MAIN(tst_webbrowser)
 #include "tst_webbrowser.moc"

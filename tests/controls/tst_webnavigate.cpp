@@ -12,7 +12,7 @@
 
 using qm::desktop::Prompter;
 
-class TestWebNavigate final : public QObject
+class tst_webnavigate final : public QObject
 {
     Q_OBJECT
 
@@ -31,7 +31,7 @@ private:
     qm::desktop::RecordingNavigator m_navigator;
 };
 
-void TestWebNavigate::init()
+void tst_webnavigate::init()
 {
     m_prompter = {};
     m_navigator = {};
@@ -39,13 +39,13 @@ void TestWebNavigate::init()
     corvane::Services::setNavigator(&m_navigator);
 }
 
-void TestWebNavigate::cleanup()
+void tst_webnavigate::cleanup()
 {
     corvane::Services::setPrompter(nullptr);
     corvane::Services::setNavigator(nullptr);
 }
 
-void TestWebNavigate::checkOneConnectionMessage()
+void tst_webnavigate::checkOneConnectionMessage()
 {
     QCOMPARE(m_prompter.messages().size(), 1);
     const Prompter::Message &m = m_prompter.messages().constFirst();
@@ -55,7 +55,7 @@ void TestWebNavigate::checkOneConnectionMessage()
     QCOMPARE(m.icon, Prompter::Icon::None);
 }
 
-void TestWebNavigate::navigateHandsTheAddressToTheDesktop()
+void tst_webnavigate::navigateHandsTheAddressToTheDesktop()
 {
     QTemporaryDir manual;
     const QString page = QDir(manual.path()).canonicalPath() + QStringLiteral("/index.htm");
@@ -71,7 +71,7 @@ void TestWebNavigate::navigateHandsTheAddressToTheDesktop()
     QVERIFY(m_prompter.messages().isEmpty());
 }
 
-void TestWebNavigate::failureShowsTheConnectionMessage()
+void tst_webnavigate::failureShowsTheConnectionMessage()
 {
     m_navigator.setSucceeds(false);
     corvane::WebNavigate control;
@@ -81,7 +81,7 @@ void TestWebNavigate::failureShowsTheConnectionMessage()
 
 // An address from an entry never runs anything: it fails as an address the desktop could not
 // open.
-void TestWebNavigate::programsAndOtherSchemesAreRefused()
+void tst_webnavigate::programsAndOtherSchemesAreRefused()
 {
     corvane::WebNavigate control;
     control.Navigate(QStringLiteral("file:///bin/sh"));
@@ -93,7 +93,7 @@ void TestWebNavigate::programsAndOtherSchemesAreRefused()
     checkOneConnectionMessage();
 }
 
-void TestWebNavigate::reDisplayOpensTheLastAddressAgain()
+void tst_webnavigate::reDisplayOpensTheLastAddressAgain()
 {
     corvane::WebNavigate control;
     auto *button = control.findChild<QToolButton *>(QStringLiteral("ReDisplay"));
@@ -115,5 +115,5 @@ void TestWebNavigate::reDisplayOpensTheLastAddressAgain()
     checkOneConnectionMessage();
 }
 
-QTEST_MAIN(TestWebNavigate)
+QTEST_MAIN(tst_webnavigate)
 #include "tst_webnavigate.moc"

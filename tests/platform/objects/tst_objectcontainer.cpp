@@ -4,6 +4,8 @@
 #include "platform/desktop/recordingnavigator.h"
 #include "platform/desktop/scriptedprompter.h"
 
+#include "tests/common/testfiles.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
@@ -42,12 +44,6 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
     if (file.open(QIODevice::WriteOnly))
         file.write(bytes);
     return path;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Runs `drive` on the modal dialog that the next exec() shows.
@@ -242,7 +238,7 @@ void tst_objectcontainer::openHandsACopyToTheDesktop()
     const QString opened = m_navigator.opened().constLast().toLocalFile();
     QCOMPARE(QFileInfo(opened).fileName(), QStringLiteral("逃げる.txt"));
     QVERIFY(!opened.startsWith(m_dir.path()));
-    QCOMPARE(readFile(opened), QByteArray("data"));
+    QCOMPARE(qm::test::readFile(opened), QByteArray("data"));
 
     m_navigator.setSucceeds(false);
     QCOMPARE(container.openObject(), ObjectContainer::OpenResult::Failed);
@@ -283,7 +279,7 @@ void tst_objectcontainer::copyPutsFileAndData()
     container.setObject(embedData(QStringLiteral("t.txt"), QStringLiteral("text/plain"), "\x93\xFA\x96\x7B"));
     QVERIFY(container.copyToClipboard());
     const QMimeData *data = QApplication::clipboard()->mimeData();
-    QCOMPARE(readFile(data->urls().constFirst().toLocalFile()), container.object()->data);
+    QCOMPARE(qm::test::readFile(data->urls().constFirst().toLocalFile()), container.object()->data);
     QCOMPARE(data->text(), QStringLiteral("日本")); // CP932 bytes offered as text
 }
 

@@ -17,7 +17,7 @@ QString plain(const QString &rtf)
 } // namespace
 
 // Malformed and hostile RTF must end quickly and keep whatever text it holds.
-class TestRtfHostile final : public QObject {
+class tst_rtfhostile final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -132,5 +132,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRtfHostile)
+QTEST_MAIN(tst_rtfhostile)
 #include "tst_rtfhostile.moc"

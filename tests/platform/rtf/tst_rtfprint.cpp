@@ -43,7 +43,7 @@ const QString SharedGlyphKanji = QStringLiteral("赤大一人口山川日月木�
 
 } // namespace
 
-class TestRtfPrint final : public QObject {
+class tst_rtfprint final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -134,5 +134,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRtfPrint)
+QTEST_MAIN(tst_rtfprint)
 #include "tst_rtfprint.moc"

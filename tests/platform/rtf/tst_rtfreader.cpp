@@ -36,7 +36,7 @@ QString pngHex(const QImage &image)
 
 } // namespace
 
-class TestRtfReader final : public QObject {
+class tst_rtfreader final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -309,5 +309,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRtfReader)
+QTEST_MAIN(tst_rtfreader)
 #include "tst_rtfreader.moc"

@@ -93,7 +93,7 @@ QTextDocument *readBack(const QString &rtf, QObject *parent)
 
 } // namespace
 
-class TestRtfRoundTrip final : public QObject {
+class tst_rtfroundtrip final : public QObject {
     Q_OBJECT
 
 private slots:
@@ -258,5 +258,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRtfRoundTrip)
+QTEST_MAIN(tst_rtfroundtrip)
 #include "tst_rtfroundtrip.moc"
