@@ -44,6 +44,13 @@ QString text(const QWidget *control)
     return editor ? editor->text() : QString();
 }
 
+QString visibleText(const QWidget *control)
+{
+    if (const auto *rich = qobject_cast<const corvane::RichTextBoxEdit *>(control))
+        return rich->visibleText();
+    return {};
+}
+
 bool isEdited(const QWidget *control)
 {
     const auto *editor = asEditor(control);

@@ -20,6 +20,8 @@ QString body(const QWidget *control);
 void setBody(QWidget *control, const QString &body);
 // The contents as plain text (the rich-text editor's text without its markup).
 QString text(const QWidget *control);
+// The rich-text editor's visible text, as a reader of its RTF finds it; null for other editors.
+QString visibleText(const QWidget *control);
 // The contents changed since they were last set.
 bool isEdited(const QWidget *control);
 // Empties the contents and clears the edited flag.

@@ -580,7 +580,7 @@ std::optional<QByteArray> EntryEditorWindow::storedBody(Viewer viewer, const QSt
     return encodedBody(text);
 }
 
-std::optional<QByteArray> EntryEditorWindow::checkedInput(const QString &objectFile)
+std::optional<store::Entry> EntryEditorWindow::checkedEntry(const QString &objectFile)
 {
     if (lstIndex->count() == 0) {
         m_prompter.inform(QStringLiteral("キーワードがありません"), {}, desktop::Prompter::Icon::Warning);
@@ -593,11 +593,21 @@ std::optional<QByteArray> EntryEditorWindow::checkedInput(const QString &objectF
     // An empty body is found before anything is said about its characters or its size.
     const std::optional<Viewer> viewer = selectedViewer();
     std::optional<QByteArray> bytes = viewer ? storedBody(*viewer, objectFile) : QByteArray();
-    if (bytes && bytes->isEmpty()) {
+    if (!bytes)
+        return std::nullopt;
+    if (bytes->isEmpty()) {
         m_prompter.inform(QStringLiteral("本文がありません"), {}, desktop::Prompter::Icon::Warning);
         return std::nullopt;
     }
-    return bytes;
+    store::Entry entry;
+    entry.Viewer = viewer ? store::viewerCode(*viewer) : 0;
+    entry.Heading = txtHeading->text();
+    entry.Document = std::move(*bytes);
+    entry.RenewalDate = QDateTime::currentDateTime();
+    // The editor has the text it wrote as RTF: the store need not read it back.
+    if (viewer == Viewer::RichText)
+        entry.VisibleText = editor::visibleText(RTFBox);
+    return entry;
 }
 
 void EntryEditorWindow::DeleteSelectedKeywords()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/store/entry.h"
 #include "app/store/viewertype.h"
 #include "platform/desktop/prompter.h"
 
@@ -137,10 +138,11 @@ protected:
     // Form_Resize.
     void layOut();
 
-    // The input as it is stored, after the checks both windows make before writing: keywords,
-    // heading, a body that the dictionary can hold. nullopt (after a message) when a check
-    // fails. An object body goes through the temporary file `objectFile`.
-    std::optional<QByteArray> checkedInput(const QString &objectFile);
+    // The entry as it is stored (type, heading, body, today's date, and a rich-text body's
+    // visible text), after the checks both windows make before writing: keywords, heading, a
+    // body that the dictionary can hold. nullopt (after a message) when a check fails. An
+    // object body goes through the temporary file `objectFile`.
+    std::optional<store::Entry> checkedEntry(const QString &objectFile);
 
     // Adds a typed keyword that passed the checks; the new-entry window only lists it.
     virtual void addKeyword(const QString &keyword);

@@ -313,20 +313,14 @@ void frmModifyData::syncKeywords(store::Dictionary &d)
 
 bool frmModifyData::UpdateEntry()
 {
-    const std::optional<QByteArray> bytes = checkedInput(objectFilePath(EntrySlot, EntryNumber));
-    if (!bytes || !beginSession())
+    std::optional<store::Entry> entry = checkedEntry(objectFilePath(EntrySlot, EntryNumber));
+    if (!entry || !beginSession())
         return false;
     store::Dictionary &d = *dictionary();
-    store::Entry entry;
-    entry.DocumentNumber = EntryNumber;
-    const std::optional<store::Viewer> viewer = selectedViewer();
-    entry.Viewer = viewer ? store::viewerCode(*viewer) : 0;
-    entry.Heading = txtHeading->text();
-    entry.Document = *bytes;
-    entry.RenewalDate = QDateTime::currentDateTime();
+    entry->DocumentNumber = EntryNumber;
     try {
         syncKeywords(d);
-        if (!d.updateEntry(entry)) {
+        if (!d.updateEntry(*entry)) {
             rollbackSession();
             prompter().inform(QStringLiteral("このデータは削除されました"), {}, Prompter::Icon::Warning);
             return false;

@@ -120,10 +120,8 @@ bool frmNewData::RegisterEntry()
         return false;
     }
 
-    const std::optional<store::Viewer> viewer = selectedViewer();
-    const std::optional<QByteArray> bytes =
-        checkedInput(desktop::ProgramFolder::filePath(newEntryObjectFileName()));
-    if (!bytes)
+    const std::optional<store::Entry> entry = checkedEntry(desktop::ProgramFolder::filePath(newEntryObjectFileName()));
+    if (!entry)
         return false;
 
     store::Dictionary *dictionary = slot >= 0 ? m_database.dictionary(slot) : nullptr;
@@ -135,17 +133,12 @@ bool frmNewData::RegisterEntry()
         return false;
     }
 
-    store::Entry entry;
-    entry.Viewer = viewer ? store::viewerCode(*viewer) : 0;
-    entry.Heading = txtHeading->text();
-    entry.Document = *bytes;
-    entry.RenewalDate = QDateTime::currentDateTime();
     QStringList keywords;
     for (int i = 0; i < lstIndex->count(); ++i)
         keywords.append(lstIndex->item(i)->text());
     qint32 number = 0;
     try {
-        number = dictionary->addEntry(entry, keywords);
+        number = dictionary->addEntry(*entry, keywords);
     } catch (const sqlite::Error &e) {
         // The entry and its keywords are one transaction: nothing of it was kept.
         prompter().inform(QStringLiteral("登録できませんでした。\n%1").arg(store::describeFailure(e)), {},

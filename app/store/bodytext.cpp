@@ -112,6 +112,13 @@ QString bodySearchKey(quint8 viewer, QByteArrayView body)
     return {};
 }
 
+QString bodySearchKey(const Entry &entry)
+{
+    if (Viewer(entry.Viewer) == Viewer::RichText && !entry.VisibleText.isNull())
+        return nonNull(text::fold(entry.VisibleText));
+    return bodySearchKey(entry.Viewer, entry.Document);
+}
+
 void registerBodyFunctions(sqlite::Database &db)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;

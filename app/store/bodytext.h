@@ -1,5 +1,7 @@
 #pragma once
 
+#include "entry.h"
+
 #include <QByteArrayView>
 #include <QString>
 
@@ -22,6 +24,9 @@ bool hasRichTextReader();
 // Null for an object, whose body is never searched, and for a rich-text body while no reader
 // is set.
 QString bodySearchKey(quint8 viewer, QByteArrayView body);
+// The same for an entry about to be written: a rich-text body's visible text is taken from
+// the entry when its writer handed it over, instead of reading the RTF again.
+QString bodySearchKey(const Entry &entry);
 
 // Registers the store's own functions on a connection of a dictionary:
 //   qm_body_like(pattern, viewer, body, textKey): 1 when the body matches the pattern (see

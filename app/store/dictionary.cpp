@@ -406,7 +406,7 @@ void Dictionary::writeBodyText(qint32 documentNumber, const Entry &entry)
     st.bind(1, documentNumber);
     // Without a reader the text stays NULL: it is read when searched, and stored at the next
     // rebuild.
-    const QString key = bodySearchKey(entry.Viewer, entry.Document);
+    const QString key = bodySearchKey(entry);
     if (key.isNull())
         st.bindNull(2);
     else

@@ -19,6 +19,9 @@ struct Entry {
     QString Heading;
     QByteArray Document;
     QDateTime RenewalDate;
+    // The visible text of a rich-text body, when the writer has it already (the editor that
+    // made the RTF); null, the store reads it from the body. Never read back from a file.
+    QString VisibleText;
 };
 
 // One keyword row of a lookup, with the heading and type of its entry.

@@ -325,6 +325,11 @@ QString RichTextBoxEdit::textRtf() const
     return qm::rtf::toRtf(*RichText->document());
 }
 
+QString RichTextBoxEdit::visibleText() const
+{
+    return qm::rtf::visibleText(*RichText->document());
+}
+
 void RichTextBoxEdit::setTextRtf(const QString &rtf)
 {
     qm::rtf::setRtf(*RichText->document(), rtf);

@@ -57,6 +57,9 @@ public:
     void setText(const QString &text) override;
     // "TextRTF": the contents as RTF. Setting it clears "Edit".
     QString textRtf() const;
+    // The visible text a reader of textRtf() finds: hidden text left out, paragraphs and line
+    // breaks as "\n" (text() gives the plain text as typed, with CR LF).
+    QString visibleText() const;
     void setTextRtf(const QString &rtf);
     bool isLocked() const override;
     void setLocked(bool locked) override;

@@ -1001,6 +1001,11 @@ QString rtfToPlainText(QStringView rtf)
 {
     QTextDocument document;
     setRtf(document, rtf);
+    return visibleText(document);
+}
+
+QString visibleText(const QTextDocument &document)
+{
     QString text;
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         if (block != document.begin())

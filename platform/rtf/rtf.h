@@ -46,6 +46,9 @@ QByteArray toRtfBytes(const QTextDocument &document);
 
 // The visible text of RTF without its formatting (paragraphs and line breaks as "\n").
 QString rtfToPlainText(QStringView rtf);
+// The same text of a document already read (hidden text left out, paragraphs and line breaks
+// as "\n"), for a writer that holds the document it turns into RTF.
+QString visibleText(const QTextDocument &document);
 // Plain text as RTF in the given font.
 QString plainTextToRtf(QStringView text, const QFont &font);
 

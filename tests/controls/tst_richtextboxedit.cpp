@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -125,6 +126,7 @@ private Q_SLOTS:
     void alignmentKeysAndGroups();
     void fontBoxes();
     void textRtfRoundTrip();
+    void visibleTextIsWhatAReaderOfTheRtfFinds();
     void membersAndTheEditedFlag();
     void lockedTextKeepsItsFormat();
     void saveChoosesRtfOrTextByName_data();
@@ -494,6 +496,34 @@ void tst_richtextboxedit::textRtfRoundTrip()
     QCOMPARE(formatAt(other, 0).fontFamilies().toStringList().value(0), u"Serif"_qs);
     QVERIFY(richText(other)->document()->firstBlock().blockFormat().alignment() & Qt::AlignHCenter);
     QCOMPARE(other.property("TextRTF").toString(), rtf);
+}
+
+// A writer hands the editor's visible text to the store as the body's search text instead of
+// reading the RTF it wrote again: the two must never differ, whatever the document holds.
+void tst_richtextboxedit::visibleTextIsWhatAReaderOfTheRtfFinds()
+{
+    const QStringList sources{
+        u"{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 a{\\b bold}\\par second\\tab tabbed\\line broken\\par}"_qs,
+        u"{\\rtf1\\ansi shown {\\v hidden} shown\\par\\par\\par}"_qs,
+        u"{\\rtf1\\ansi\\uc1 \\u26085?\\u26412?\\u-10176?\\u-8249? \\~nbsp\\emdash\\par  leading}"_qs,
+        u"{\\rtf1\\ansi\\trowd\\cellx1000\\cellx2000 a\\cell b\\cell\\row after\\par}"_qs,
+        u"{\\rtf1\\ansi before{\\pict\\pngblip\\picw1\\pich1 89504e470d0a1a0a}after\\par}"_qs,
+    };
+    for (const QString &source : sources) {
+        RichTextBoxEdit editor;
+        editor.setTextRtf(source);
+        QCOMPARE(editor.visibleText(), qm::rtf::rtfToPlainText(editor.textRtf()));
+    }
+    // Typed text: Japanese, a character beyond CP932, line breaks within a paragraph, spaces.
+    RichTextBoxEdit typed;
+    QTextCursor cursor(richText(typed)->document());
+    cursor.insertText(u"日本語\u00A0の 𠮷 文"_qs);
+    cursor.insertText(QString(QChar::LineSeparator));
+    cursor.insertBlock();
+    cursor.insertText(u"\t次の段落  "_qs);
+    cursor.insertBlock();
+    QCOMPARE(typed.visibleText(), qm::rtf::rtfToPlainText(typed.textRtf()));
+    QVERIFY(typed.visibleText().contains(u"𠮷"_qs));
 }
 
 void tst_richtextboxedit::membersAndTheEditedFlag()

@@ -340,6 +340,16 @@ void tst_conditionsearch::bodyTextsFollowEveryWrite()
     QVERIFY(m_dictionary->deleteEntry(b));
     QCOMPARE(texts(), QString());
 
+    // A writer that hands over the visible text is taken at its word: the RTF is not read.
+    Entry handed;
+    handed.Viewer = 2;
+    handed.Heading = QStringLiteral("h");
+    handed.Document = richText({{QStringLiteral("in the rtf"), false}});
+    handed.VisibleText = QStringLiteral("Ｈａｎｄｅｄ");
+    const qint32 h = m_dictionary->addEntry(handed, {QStringLiteral("h")});
+    QCOMPARE(texts(), QStringLiteral("%1=handed").arg(h));
+    QVERIFY(m_dictionary->deleteEntry(h));
+
     // Written while no reader is set, the text is read when searched and stored by compaction.
     setRichTextReader({});
     const qint32 c = add(2, QStringLiteral("c"), richText({{QStringLiteral("later"), false}}), {QStringLiteral("c")});
