@@ -43,9 +43,10 @@ void BackupSchedule::startRound()
         return;
     waitForRound();
     m_round.reset(QThread::create([setFile = m_setFile, options = m_options] {
+        store::lowerBackupThreadPriority();
         reportFailures(store::backUpSets(setFile, options, true));
     }));
-    m_round->start(QThread::LowPriority);
+    m_round->start();
 }
 
 void BackupSchedule::waitForRound()

@@ -22,6 +22,7 @@
 
 #include <fcntl.h>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -142,6 +143,8 @@ void onlineCopy(const QString &source, const QString &target)
         rc = sqlite3_backup_step(copy, 64);
         if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        else
+            std::this_thread::yield(); // a lookup waiting for the processor goes first
     }
     const int finished = sqlite3_backup_finish(copy);
     if (rc != SQLITE_DONE || finished != SQLITE_OK)
@@ -368,6 +371,12 @@ void RestoreGeneration(const QString &generation, const QString &path, const QSt
             swap();
     });
     pruneGenerations(folder, policy);
+}
+
+void lowerBackupThreadPriority()
+{
+    // On Linux a nice value belongs to the thread named by its id.
+    ::setpriority(PRIO_PROCESS, id_t(::gettid()), 10);
 }
 
 bool changedSinceBackup(const QString &path, const QString &root)

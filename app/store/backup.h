@@ -58,6 +58,10 @@ using ReleaseWhile = std::function<void(const QString &path, const std::function
 void RestoreGeneration(const QString &generation, const QString &path, const QString &root,
                        const GenerationPolicy &policy, const ReleaseWhile &release = {});
 
+// Lowers the calling thread's priority, for a thread that backs up in the background: the
+// program's windows and lookups then get the processor first.
+void lowerBackupThreadPriority();
+
 // Whether the file changed (another file under the name, another time of change or size) since
 // its last backup into `root`; true when it was never backed up.
 bool changedSinceBackup(const QString &path, const QString &root);
