@@ -1,7 +1,10 @@
 #include "app/store/backup.h"
 #include "app/store/compaction.h"
 #include "app/store/dictionary.h"
+#include "app/store/dictionaryset.h"
+#include "app/store/openset.h"
 
+#include "platform/desktop/scriptedprompter.h"
 #include "platform/sqlite/statement.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
@@ -54,6 +57,7 @@ private slots:
     void init();
     void backupAndRestoreRoundTrip();
     void damagedDictionaryIsRestoredFromItsLastGeneration();
+    void restoreLetsTheProgramGoOfItsDictionary();
     void unwritableFolderTouchesNothing();
     void pruningKeepsDailyAndWeeklyGenerations();
     void killedBackupsAndRestoresLeaveSoundFiles();
@@ -148,6 +152,27 @@ void tst_backup::damagedDictionaryIsRestoredFromItsLastGeneration()
     QCOMPARE(kept.size(), 1);
     QCOMPARE(qm::test::readFile(QDir(folder()).filePath(kept.first())), damaged);
     QCOMPARE(listGenerations(folder()).size(), 2);
+}
+
+void tst_backup::restoreLetsTheProgramGoOfItsDictionary()
+{
+    const QString generation = BackupDictionary(m_path, root(), {});
+    addEntries(m_path, 500, 10);
+    qm::desktop::ScriptedPrompter prompter;
+    OpenSet program(prompter);
+    const DictionarySet set(QStringLiteral("セット"), {m_path});
+    program.open(&set);
+    QVERIFY(program.dictionary(0));
+    // Held by the program, the file is not replaced behind its back.
+    QVERIFY_THROWS_EXCEPTION(Error, RestoreGeneration(generation, m_path, root(), {}));
+    QCOMPARE(entries(m_path), 510);
+    QVERIFY(!QFile::exists(compactionTempPath(m_path)));
+
+    RestoreGeneration(generation, m_path, root(), {}, [&](const QString &path, const std::function<void()> &swap) {
+        program.releaseWhile(path, swap);
+    });
+    QVERIFY(program.dictionary(0));
+    QCOMPARE(program.dictionary(0)->documentRowCount(), 500);
 }
 
 void tst_backup::unwritableFolderTouchesNothing()
