@@ -21,17 +21,25 @@ BackupOptions readBackupOptions(const Settings &settings)
     return options;
 }
 
-QStringList dictionariesOfSets(const QString &setFile)
+namespace {
+
+QStringList filesOf(const QString &setFile, const DictionarySetTable &table)
 {
-    const SetFileContents contents = readDictionarySetsFile(setFile);
     QStringList files;
-    for (int i = 0; i < contents.table.DictionarySetCount; ++i)
-        for (const QString &file : contents.table.DictionarySetList[size_t(i)].fileNames()) {
+    for (int i = 0; i < table.DictionarySetCount; ++i)
+        for (const QString &file : table.DictionarySetList[size_t(i)].fileNames()) {
             const QString absolute = QFileInfo(QFileInfo(setFile).absoluteDir(), file).absoluteFilePath();
             if (!files.contains(absolute))
                 files.append(absolute);
         }
     return files;
+}
+
+} // namespace
+
+QStringList dictionariesOfSets(const QString &setFile)
+{
+    return filesOf(setFile, readDictionarySetsFile(setFile).table);
 }
 
 namespace {
@@ -60,7 +68,16 @@ QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &opt
     QList<BackupOutcome> outcomes;
     if (QFileInfo(setFile).isFile())
         outcomes.append(backUpOne(setFile, options, onlyChanged, false));
-    for (const QString &path : dictionariesOfSets(setFile))
+    const SetFileContents contents = readDictionarySetsFile(setFile);
+    // A set file that cannot be read names no dictionaries; that is no success.
+    if (!contents.missing && !contents.problem.isEmpty()) {
+        BackupOutcome unread;
+        unread.path = setFile;
+        unread.error = QStringLiteral("辞書セットのファイルを読み取れないため、その辞書をバックアップできません: %1")
+                           .arg(contents.problem);
+        outcomes.append(unread);
+    }
+    for (const QString &path : filesOf(setFile, contents.table))
         outcomes.append(backUpOne(path, options, onlyChanged, true));
     return outcomes;
 }

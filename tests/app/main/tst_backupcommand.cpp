@@ -87,6 +87,13 @@ void tst_backupcommand::backsUpEverySetAndReportsFailures()
     QCOMPARE(run(out, err), 0);
     QVERIFY(err.isEmpty());
 
+    // A set file that cannot be read is kept as a generation, yet the round fails.
+    QVERIFY(test::writeFile(m_setFile, "\xEF\xBB\xBF[\xFF\xFE]\r\n"));
+    out.clear();
+    err.clear();
+    QCOMPARE(run(out, err), 1);
+    QVERIFY2(err.contains(QStringLiteral("辞書セットのファイルを読み取れない")), qPrintable(err));
+
     // Without a set file nothing is backed up, and that is a failure.
     QVERIFY(QFile::remove(m_setFile));
     QCOMPARE(run(out, err), 1);
