@@ -273,9 +273,11 @@ void tst_backup::killedBackupsAndRestoresLeaveSoundFiles()
         timer.start();
         run(args, -1);
         const int full = int(timer.elapsed());
-        for (int step = 0; step <= 12; ++step) {
-            run(args, full * step / 10);
+        for (int step = 0; step <= 36; ++step) {
+            run(args, full * step / 30);
             checkFiles(args.first(), step);
+            if (QTest::currentTestFailed())
+                return;
             // Undo a finished restore, so each round starts from the newer content again.
             if (args.first() == QLatin1String("restore") && entries(m_path) == oldCount)
                 RestoreGeneration(listGenerations(folder()).first().path, m_path, root(), {.daily = 100, .weekly = 100});
