@@ -1,4 +1,6 @@
 #include "adminwindows.h"
+#include "backupcommand.h"
+#include "backupschedule.h"
 #include "entrywindows.h"
 #include "exchangecommand.h"
 #include "lookupcommand.h"
@@ -59,6 +61,8 @@ int main(int argc, char *argv[])
     // Help and lookups in the terminal need no display and no running program.
     if (const std::optional<int> status = qm::app::runTerminalCommand(argc, argv))
         return *status;
+    if (const std::optional<int> status = qm::app::runBackupCommand(argc, argv))
+        return *status;
     {
         // A later start hands its command line to the running program before it pays for the
         // windows' application object (fonts, the display) and ends at once.
@@ -107,5 +111,10 @@ int main(int argc, char *argv[])
         QTimer::singleShot(0, &window, [&window, &database, arguments] {
             qm::app::runCommandLine(window, database, arguments);
         });
-    return QApplication::exec();
+    // Changed dictionaries are backed up every hour in the background, and once more at the end.
+    qm::app::BackupSchedule backups(database.setFilePath(), qm::store::readBackupOptions(settings));
+    backups.start();
+    const int status = QApplication::exec();
+    backups.runAtExit();
+    return status;
 }

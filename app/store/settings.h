@@ -103,6 +103,15 @@ constexpr SettingKey<float> Columns2{u"DataGrid", u"Columns2", 1700};
 constexpr PlacementKeys Placement{&FormLeft, &FormTop, FormWidth, FormHeight, WindowState};
 } // namespace DataGrid
 
+// Automatic backups of the dictionaries: on or off, the folder (empty: the per-user data
+// folder's "backups"), and how many daily and weekly generations are kept.
+namespace Backup {
+constexpr SettingKey<quint8> Enabled{u"Backup", u"Enabled", 1};
+inline const SettingKey<QString> Folder{u"Backup", u"Folder", QString()};
+constexpr SettingKey<qint16> DailyGenerations{u"Backup", u"DailyGenerations", 7};
+constexpr SettingKey<qint16> WeeklyGenerations{u"Backup", u"WeeklyGenerations", 4};
+} // namespace Backup
+
 } // namespace keys
 
 // The per-user settings store of organisation and application "Quillmere". Values are kept as

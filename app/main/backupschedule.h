@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/store/autobackup.h"
+
+#include <QObject>
+#include <QThread>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+
+namespace qm::app {
+
+// Backs up the changed files of the program's sets while it runs: a round every interval in a
+// thread of its own (which opens its own connections, so the windows keep painting), and one
+// last round when the program ends. Nothing runs when backups are switched off.
+class BackupSchedule final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(BackupSchedule)
+
+public:
+    BackupSchedule(QString setFile, store::BackupOptions options, QObject *parent = nullptr);
+    // Waits for a round still running.
+    ~BackupSchedule() override;
+
+    void start(std::chrono::milliseconds interval = std::chrono::hours(1));
+    // Waits for a running round, then backs up what changed since, before the program ends.
+    void runAtExit();
+    bool isRunning() const { return m_round && m_round->isRunning(); }
+
+private:
+    void startRound();
+    void waitForRound();
+
+    QString m_setFile;
+    store::BackupOptions m_options;
+    QTimer m_timer;
+    std::unique_ptr<QThread> m_round;
+};
+
+} // namespace qm::app

@@ -1,0 +1,85 @@
+#include "autobackup.h"
+
+#include "dictionaryset.h"
+#include "settings.h"
+
+#include "platform/sqlite/error.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace qm::store {
+
+BackupOptions readBackupOptions(const Settings &settings)
+{
+    BackupOptions options;
+    options.enabled = settings.value(keys::Backup::Enabled) != 0;
+    const QString folder = settings.value(keys::Backup::Folder).trimmed();
+    options.root = folder.isEmpty() ? defaultBackupRoot() : folder;
+    options.policy.daily = qMax(1, int(settings.value(keys::Backup::DailyGenerations)));
+    options.policy.weekly = qMax(0, int(settings.value(keys::Backup::WeeklyGenerations)));
+    return options;
+}
+
+namespace {
+
+QStringList filesOf(const QString &setFile, const DictionarySetTable &table)
+{
+    QStringList files;
+    for (int i = 0; i < table.DictionarySetCount; ++i)
+        for (const QString &file : table.DictionarySetList[size_t(i)].fileNames()) {
+            const QString absolute = QFileInfo(QFileInfo(setFile).absoluteDir(), file).absoluteFilePath();
+            if (!files.contains(absolute))
+                files.append(absolute);
+        }
+    return files;
+}
+
+} // namespace
+
+QStringList dictionariesOfSets(const QString &setFile)
+{
+    return filesOf(setFile, readDictionarySetsFile(setFile).table);
+}
+
+namespace {
+
+BackupOutcome backUpOne(const QString &path, const BackupOptions &options, bool onlyChanged, bool dictionary)
+{
+    BackupOutcome outcome;
+    outcome.path = path;
+    if (onlyChanged && !changedSinceBackup(path, options.root)) {
+        outcome.skipped = true;
+        return outcome;
+    }
+    try {
+        outcome.generation = dictionary ? BackupDictionary(path, options.root, options.policy)
+                                        : BackupPlainFile(path, options.root, options.policy);
+    } catch (const sqlite::Error &e) {
+        outcome.error = e.message();
+    }
+    return outcome;
+}
+
+} // namespace
+
+QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &options, bool onlyChanged)
+{
+    QList<BackupOutcome> outcomes;
+    if (QFileInfo(setFile).isFile())
+        outcomes.append(backUpOne(setFile, options, onlyChanged, false));
+    const SetFileContents contents = readDictionarySetsFile(setFile);
+    // A set file that cannot be read names no dictionaries; that is no success.
+    if (!contents.missing && !contents.problem.isEmpty()) {
+        BackupOutcome unread;
+        unread.path = setFile;
+        unread.error = QStringLiteral("辞書セットのファイルを読み取れないため、その辞書をバックアップできません: %1")
+                           .arg(contents.problem);
+        outcomes.append(unread);
+    }
+    for (const QString &path : filesOf(setFile, contents.table))
+        outcomes.append(backUpOne(path, options, onlyChanged, true));
+    return outcomes;
+}
+
+} // namespace qm::store

@@ -1,0 +1,390 @@
+#include "backup.h"
+
+#include "compaction.h"
+#include "dictionary.h"
+#include "filelock.h"
+#include "schema.h"
+#include "storeerror.h"
+
+#include "platform/sqlite/database.h"
+#include "platform/sqlite/statement.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
+#include <QStandardPaths>
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace qm::store {
+namespace {
+
+using sqlite::Error;
+
+const QString StampName = QStringLiteral(".last-backup");
+const QString TimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
+
+Error failure(const QString &message, int code = SQLITE_ERROR)
+{
+    return Error(Error::Kind::General, code, message);
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+bool syncPath(const QString &path)
+{
+    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+const QRegularExpression &generationName()
+{
+    static const QRegularExpression name(QStringLiteral("^(\\d{8}-\\d{6})\\.\\w+$"));
+    return name;
+}
+
+// A folder for the backups, made when missing; nothing is made when it cannot be written.
+QString preparedFolder(const QString &root, const QString &path)
+{
+    const QString folder = backupFolderFor(root, path);
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable())
+        throw failure(QStringLiteral("バックアップ先のフォルダー %1 に書き込めません").arg(shown(folder)), SQLITE_CANTOPEN);
+    return folder;
+}
+
+// The dated name of a new generation; a second taken already moves the name on.
+QString newGenerationPath(const QString &folder, const QString &suffix, QDateTime time)
+{
+    const QDir dir(folder);
+    for (;;) {
+        const QString name = time.toString(TimeFormat) + QLatin1Char('.') + suffix;
+        if (!QFileInfo::exists(dir.filePath(name)))
+            return dir.filePath(name);
+        time = time.addSecs(1);
+    }
+}
+
+// The file's identity, time of change and size, as the stamp of its last backup keeps them.
+QString fileStamp(const QString &path)
+{
+    struct stat st {};
+    if (::stat(encoded(path).constData(), &st) != 0)
+        return {};
+    return QStringLiteral("%1 %2 %3.%4 %5")
+        .arg(qulonglong(st.st_dev))
+        .arg(qulonglong(st.st_ino))
+        .arg(qlonglong(st.st_mtim.tv_sec))
+        .arg(qlonglong(st.st_mtim.tv_nsec))
+        .arg(qlonglong(st.st_size));
+}
+
+void writeStamp(const QString &folder, const QString &stamp)
+{
+    QSaveFile file(QDir(folder).filePath(StampName));
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(stamp.toUtf8());
+        file.commit();
+    }
+}
+
+using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)>;
+
+Connection openTarget(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(encoded(path).constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    Connection target(db, &sqlite3_close_v2);
+    if (rc != SQLITE_OK)
+        throw failure(QStringLiteral("バックアップ %1 を作成できません").arg(shown(path)), rc);
+    sqlite3_exec(db, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
+    return target;
+}
+
+// Copies the dictionary page by page, a few pages at a time, so that the program's own reads
+// and writes of the file wait at most for one small step. A write by another connection makes
+// the engine start the copy again.
+void onlineCopy(const QString &source, const QString &target)
+{
+    sqlite::Database from(source, sqlite::Database::OpenMode::ReadOnly);
+    if (!schema::isDictionary(from))
+        throw notDictionaryError(source);
+    Connection to = openTarget(target);
+    sqlite3_backup *copy = sqlite3_backup_init(to.get(), "main", from.handle(), "main");
+    if (!copy)
+        throw failure(QStringLiteral("バックアップ %1 を作成できません: %2")
+                          .arg(shown(target), QString::fromUtf8(sqlite3_errmsg(to.get()))),
+                      sqlite3_errcode(to.get()));
+    int rc = SQLITE_OK;
+    while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+        rc = sqlite3_backup_step(copy, 64);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        else
+            std::this_thread::yield(); // a lookup waiting for the processor goes first
+    }
+    const int finished = sqlite3_backup_finish(copy);
+    if (rc != SQLITE_DONE || finished != SQLITE_OK)
+        throw failure(QStringLiteral("辞書 %1 をバックアップにコピーできません: %2")
+                          .arg(shown(source), QString::fromUtf8(sqlite3_errstr(rc != SQLITE_DONE ? rc : finished))),
+                      rc != SQLITE_DONE ? rc : finished);
+}
+
+// Gives a checked, synced temporary file its generation name and syncs the folder.
+void putInPlace(const QString &temp, const QString &generation)
+{
+    if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(generation).constData()) != 0)
+        throw failure(QStringLiteral("バックアップ %1 を書き込めません").arg(shown(generation)), SQLITE_IOERR);
+    syncPath(QFileInfo(generation).absolutePath());
+}
+
+// Runs `work` on a temporary file, which is removed again when it fails.
+void withTemporary(const QString &temp, const std::function<void()> &work)
+{
+    QFile::remove(temp);
+    try {
+        work();
+    } catch (...) {
+        QFile::remove(temp);
+        QFile::remove(temp + QStringLiteral("-journal"));
+        throw;
+    }
+}
+
+// A new generation of a dictionary in `folder`, without pruning.
+QString backupInto(const QString &path, const QString &folder, const QDateTime &now)
+{
+    removeStaleCompactionCopies(folder);
+    const QString stamp = fileStamp(path);
+    const QString generation = newGenerationPath(folder, QStringLiteral("dic"), now);
+    const QString temp = compactionTempPath(generation);
+    withTemporary(temp, [&] {
+        onlineCopy(path, temp);
+        if (!Dictionary::IsDictionaryFile(temp))
+            throw failure(QStringLiteral("辞書 %1 のバックアップの検査で誤りが見つかりました").arg(shown(path)), SQLITE_CORRUPT);
+        putInPlace(temp, generation);
+    });
+    writeStamp(folder, stamp);
+    return generation;
+}
+
+void copyFile(const QString &from, const QString &to)
+{
+    if (!QFile::copy(from, to))
+        throw failure(QStringLiteral("%1 を %2 にコピーできません").arg(shown(from), shown(to)), SQLITE_IOERR);
+}
+
+// Keeps the dictionary as it is now before a restore replaces it. A file that fails the checks
+// is kept whole beside the generations, under a name no listing or pruning takes for one.
+void keepCurrent(const QString &path, const QString &folder)
+{
+    if (!QFileInfo::exists(path))
+        return;
+    if (Dictionary::IsDictionaryFile(path)) {
+        backupInto(path, folder, QDateTime::currentDateTime());
+        return;
+    }
+    const QString damaged = QDir(folder).filePath(QDateTime::currentDateTime().toString(TimeFormat)
+                                                  + QStringLiteral("-damaged.dic"));
+    const QString temp = compactionTempPath(damaged);
+    withTemporary(temp, [&] {
+        copyFile(path, temp);
+        putInPlace(temp, damaged);
+    });
+}
+
+// A writer killed in the middle leaves its journal beside the file; it belongs to the old file
+// and must not be played back into the restored one, so it is played back now (or dropped with
+// a file too damaged to take it).
+void settleJournal(const QString &path)
+{
+    try {
+        sqlite::Database old(path, sqlite::Database::OpenMode::ReadWrite);
+        sqlite::Statement(old, "SELECT count(*) FROM sqlite_master").step();
+    } catch (const Error &) {
+    }
+    QFile::remove(path + QStringLiteral("-journal"));
+}
+
+qint64 entryCount(const QString &path)
+{
+    try {
+        sqlite::Database db(path, sqlite::Database::OpenMode::ReadOnly);
+        sqlite::Statement st(db, "SELECT count(*) FROM Document");
+        return st.step() ? st.toInt64(0) : 0;
+    } catch (const Error &) {
+        return 0;
+    }
+}
+
+} // namespace
+
+QString defaultBackupRoot()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backups");
+}
+
+QString backupFolderFor(const QString &root, const QString &path)
+{
+    const QFileInfo info(path);
+    const QByteArray hash = QCryptographicHash::hash(info.absoluteFilePath().toUtf8(), QCryptographicHash::Sha1);
+    return QDir(root).filePath(info.fileName() + QLatin1Char('-') + QString::fromLatin1(hash.toHex().left(8)));
+}
+
+QString BackupDictionary(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now)
+{
+    if (!QFileInfo(path).isFile())
+        throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
+    const QString folder = preparedFolder(root, path);
+    const QString generation = backupInto(QFileInfo(path).absoluteFilePath(), folder, now);
+    pruneGenerations(folder, policy);
+    return generation;
+}
+
+QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now)
+{
+    if (!QFileInfo(path).isFile())
+        throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
+    const QString folder = preparedFolder(root, path);
+    removeStaleCompactionCopies(folder);
+    const QString stamp = fileStamp(path);
+    const QString suffix = QFileInfo(path).suffix().isEmpty() ? QStringLiteral("bak") : QFileInfo(path).suffix();
+    const QString generation = newGenerationPath(folder, suffix, now);
+    const QString temp = compactionTempPath(generation);
+    withTemporary(temp, [&] {
+        copyFile(path, temp);
+        putInPlace(temp, generation);
+    });
+    writeStamp(folder, stamp);
+    pruneGenerations(folder, policy);
+    return generation;
+}
+
+QList<Generation> listGenerations(const QString &folder)
+{
+    QList<Generation> found;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files, QDir::Name | QDir::Reversed)) {
+        const QRegularExpressionMatch match = generationName().match(name);
+        if (!match.hasMatch())
+            continue;
+        Generation g;
+        g.path = dir.filePath(name);
+        g.time = QDateTime::fromString(match.captured(1), TimeFormat);
+        g.size = QFileInfo(g.path).size();
+        if (name.endsWith(QStringLiteral(".dic")))
+            g.entries = entryCount(g.path);
+        if (g.time.isValid())
+            found.append(g);
+    }
+    return found;
+}
+
+QList<QDateTime> generationsToDrop(QList<QDateTime> times, const GenerationPolicy &policy)
+{
+    std::sort(times.begin(), times.end(), std::greater<>());
+    QSet<QDate> days;
+    QSet<int> weeks;
+    QList<QDateTime> drop;
+    for (const QDateTime &time : times) {
+        int weekYear = 0;
+        const int week = time.date().weekNumber(&weekYear) + weekYear * 100;
+        bool keep = false;
+        if (!days.contains(time.date()) && days.size() < policy.daily) {
+            days.insert(time.date());
+            keep = true;
+        }
+        if (!weeks.contains(week) && weeks.size() < policy.weekly) {
+            weeks.insert(week);
+            keep = true;
+        }
+        // The newest generation is always kept, whatever the counts say.
+        if (!keep && time != times.first())
+            drop.append(time);
+    }
+    return drop;
+}
+
+void pruneGenerations(const QString &folder, const GenerationPolicy &policy)
+{
+    removeStaleCompactionCopies(folder);
+    const QList<Generation> generations = listGenerations(folder);
+    QList<QDateTime> times;
+    for (const Generation &g : generations)
+        times.append(g.time);
+    const QList<QDateTime> drop = generationsToDrop(times, policy);
+    for (const Generation &g : generations)
+        if (drop.contains(g.time))
+            QFile::remove(g.path);
+}
+
+void RestoreGeneration(const QString &generation, const QString &path, const QString &root,
+                       const GenerationPolicy &policy, const ReleaseWhile &release)
+{
+    if (!Dictionary::IsDictionaryFile(generation))
+        throw failure(QStringLiteral("バックアップ %1 は辞書として開けないため、戻せません").arg(shown(generation)), SQLITE_CORRUPT);
+    const QString target = QFileInfo(path).absoluteFilePath();
+    const QString folder = preparedFolder(root, target);
+    removeStaleCompactionCopies(QFileInfo(target).absolutePath());
+    const QString temp = compactionTempPath(target);
+    withTemporary(temp, [&] {
+        copyFile(generation, temp);
+        if (QFileInfo::exists(target))
+            QFile::setPermissions(temp, QFile::permissions(target));
+        if (!Dictionary::IsDictionaryFile(temp) || !syncPath(temp))
+            throw failure(QStringLiteral("戻す辞書のコピー %1 を検査できませんでした").arg(shown(temp)), SQLITE_CORRUPT);
+        // Kept only now: pruning must not take the generation being restored before it is copied.
+        keepCurrent(target, folder);
+        const auto swap = [&] {
+            const ExclusiveFileLock lock(target);
+            settleJournal(target);
+            if (::rename(encoded(temp).constData(), encoded(target).constData()) != 0)
+                throw failure(QStringLiteral("バックアップを %1 に戻せません").arg(shown(target)), SQLITE_CANTOPEN);
+            syncPath(QFileInfo(target).absolutePath());
+        };
+        if (release)
+            release(target, swap);
+        else
+            swap();
+    });
+    pruneGenerations(folder, policy);
+}
+
+void lowerBackupThreadPriority()
+{
+    // On Linux a nice value belongs to the thread named by its id.
+    ::setpriority(PRIO_PROCESS, id_t(::gettid()), 10);
+}
+
+bool changedSinceBackup(const QString &path, const QString &root)
+{
+    QFile stamp(QDir(backupFolderFor(root, path)).filePath(StampName));
+    if (!stamp.open(QIODevice::ReadOnly))
+        return true;
+    return QString::fromUtf8(stamp.readAll()) != fileStamp(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace qm::store
