@@ -303,6 +303,18 @@ std::vector<Row> preview(QIODevice &in, const Options &options, int count)
     return rows;
 }
 
+int columnCount(QIODevice &in, const Options &options, int count)
+{
+    const qint64 start = in.pos();
+    RowReader reader(in, options);
+    QStringList fields;
+    int widest = 0;
+    for (int i = 0; i < count && reader.next(fields); ++i)
+        widest = std::max(widest, int(fields.size()));
+    in.seek(start);
+    return widest;
+}
+
 qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Options &options)
 {
     const qint64 total = in.size();
