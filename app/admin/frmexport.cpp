@@ -70,7 +70,9 @@ void frmExport::buildControls()
     cboDictionary = named(new QComboBox(what), "cboDictionary");
     fillDictionaries(cboDictionary, m_database, false);
     optSet = named(new QRadioButton(QStringLiteral("辞書セット全体(&A)"), what), "optSet");
-    optRows = named(new QRadioButton(QStringLiteral("検索結果の %1 行(&R)").arg(m_rows.size()), what), "optRows");
+    const QString rowsCaption = m_rows.isEmpty() ? QStringLiteral("検索結果の行(&R)")
+                                                 : QStringLiteral("検索結果の %1 行(&R)").arg(m_rows.size());
+    optRows = named(new QRadioButton(rowsCaption, what), "optRows");
     optRows->setEnabled(!m_rows.isEmpty());
     optDictionary->setEnabled(cboDictionary->count() > 0);
     optSet->setEnabled(cboDictionary->count() > 0);
@@ -100,6 +102,7 @@ void frmExport::buildControls()
     layout->addWidget(what);
     layout->addLayout(formatLayout);
     layout->addWidget(buttons);
+    setMinimumWidth(380);
 }
 
 QString frmExport::suggestedName() const

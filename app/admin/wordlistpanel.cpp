@@ -87,7 +87,8 @@ void WordListPanel::buildControls(const QString &suffix)
     cboDuplicates->addItem(QStringLiteral("追加"), int(exchange::wordlist::Duplicates::Add));
     cboDuplicates->addItem(QStringLiteral("読み飛ばす"), int(exchange::wordlist::Duplicates::Skip));
 
-    auto *form = new QFormLayout;
+    auto *reading = new QGroupBox(QStringLiteral("単語一覧の読み方"), this);
+    auto *form = new QFormLayout(reading);
     form->addRow(QStringLiteral("文字コード(&C):"), cboEncoding);
     form->addRow(QStringLiteral("区切り文字(&S):"), cboSeparator);
     form->addRow(QString(), chkHeader);
@@ -118,7 +119,7 @@ void WordListPanel::buildControls(const QString &suffix)
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addLayout(form);
+    layout->addWidget(reading);
     layout->addWidget(columns);
     layout->addWidget(new QLabel(QStringLiteral("取り込まれる内容 (先頭の %1 行):").arg(PreviewRows), this));
     layout->addWidget(grdPreview, 1);
