@@ -116,12 +116,18 @@ void tst_exchangewindows::exportSetAndImportIntoNewDictionary()
     bool rowsEnabled = true;
     test::onModal<frmExport>([&rowsEnabled](frmExport *d) {
         rowsEnabled = d->optRows->isEnabled();
+        d->findChild<QAction *>(QStringLiteral("mnuHelp"))->trigger();
         d->optSet->setChecked(true);
         d->cboFormat->setCurrentIndex(0);
         d->cmdOK->click();
     });
     trigger("mnuFileExport");
     QVERIFY(!rowsEnabled); // no search yet
+    QVERIFY(!m_fx->navigator.opened().isEmpty());
+    // Help goes through a page that forwards to the topic.
+    QFile forward(m_fx->navigator.opened().last().toLocalFile());
+    QVERIFY(forward.open(QIODevice::ReadOnly));
+    QVERIFY(forward.readAll().contains("Exchange.htm#Export"));
     const QString exported = m_fx->path(QStringLiteral("set.jsonl"));
     QVERIFY(QFileInfo::exists(exported));
     QVERIFY2(lastMessage().startsWith(QStringLiteral("3 件の項目を")), qPrintable(lastMessage()));
