@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QStringList>
 
 #include <memory>
 
@@ -83,9 +84,13 @@ void fillDictionaries(QComboBox *combo, store::DatabaseModule &database, bool wr
     }
 }
 
-QString withSuffix(const QString &path, const QString &suffix)
+QString withSuffix(const QString &path, const QStringList &suffixes)
 {
-    return QFileInfo(path).suffix().isEmpty() ? path + QLatin1Char('.') + suffix : path;
+    const QString suffix = QFileInfo(path).suffix();
+    for (const QString &accepted : suffixes)
+        if (suffix.compare(accepted, Qt::CaseInsensitive) == 0)
+            return path;
+    return path + QLatin1Char('.') + suffixes.first();
 }
 
 } // namespace qm::app

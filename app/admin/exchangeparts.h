@@ -38,7 +38,8 @@ store::Progress progressWindow(const QString &label, bool countsEntries);
 // read-only ones are left out when `writableOnly`.
 void fillDictionaries(QComboBox *combo, store::DatabaseModule &database, bool writableOnly);
 
-// The path with the suffix added when it has none.
-QString withSuffix(const QString &path, const QString &suffix);
+// The path as named when its suffix is one of `suffixes`, else with the first added: a file of
+// another kind (a dictionary, say) is never written over by mistake.
+QString withSuffix(const QString &path, const QStringList &suffixes);
 
 } // namespace qm::app

@@ -120,7 +120,10 @@ void frmExport::exportChosen()
          suggestedName() + QLatin1Char('.') + QLatin1String(format.suffix)});
     if (!chosen || chosen->isEmpty())
         return;
-    const QString path = withSuffix(*chosen, QLatin1String(format.suffix));
+    QStringList suffixes{QLatin1String(format.suffix)};
+    if (format.format == exchange::ExportFormat::Html)
+        suffixes.append(QStringLiteral("htm"));
+    const QString path = withSuffix(*chosen, suffixes);
     if (const std::optional<qint64> written = write(path)) {
         m_services.prompter.inform(
             QStringLiteral("%1 件の項目を %2 に書き出しました。").arg(*written).arg(QDir::toNativeSeparators(path)));

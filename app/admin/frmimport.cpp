@@ -156,7 +156,7 @@ QString frmImport::makeNewDictionary()
          QFileInfo(m_path).completeBaseName() + QStringLiteral(".dic")});
     if (!chosen || chosen->isEmpty())
         return {};
-    const QString path = withSuffix(*chosen, QStringLiteral("dic"));
+    const QString path = withSuffix(*chosen, {QStringLiteral("dic")});
     if (QFileInfo::exists(path)) {
         m_services.prompter.inform(QStringLiteral("%1 はすでにあります。別の名前を指定してください。").arg(shown(path)), {},
                                    desktop::Prompter::Icon::Warning);

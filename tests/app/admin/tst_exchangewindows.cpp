@@ -156,7 +156,8 @@ void tst_exchangewindows::exportSetAndImportIntoNewDictionary()
 void tst_exchangewindows::exportResultRowsAsHtml()
 {
     m_window->searchIndexList()->showResults(QStringLiteral("k2"), m_db->findKeyword(QStringLiteral("k2"), 100));
-    m_files.queueFile(m_fx->path(QStringLiteral("rows.html")));
+    // A file name of another kind gets the format's suffix: the dictionary is not written over.
+    m_files.queueFile(m_a);
     test::onModal<frmExport>([](frmExport *d) {
         QVERIFY(d->optRows->isEnabled());
         d->optRows->setChecked(true);
@@ -164,7 +165,8 @@ void tst_exchangewindows::exportResultRowsAsHtml()
         d->cmdOK->click();
     });
     trigger("mnuFileExport");
-    QFile page(m_fx->path(QStringLiteral("rows.html")));
+    QCOMPARE(headingsOf(m_a), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+    QFile page(m_a + QStringLiteral(".html"));
     QVERIFY(page.open(QIODevice::ReadOnly));
     const QByteArray html = page.readAll();
     QVERIFY(html.contains("two"));
