@@ -77,11 +77,10 @@ void frmImport::buildControls()
     fillDictionaries(cboTarget, m_database, true);
     cboTarget->addItem(QStringLiteral("新しい辞書ファイル..."), NewFile);
     lblNewFileNote = new QLabel(
-        QStringLiteral("新しい辞書ファイルを作って取り込みます。作った辞書は辞書セットに加えません。"
+        QStringLiteral("新しい辞書ファイルを作って取り込みます。\n作った辞書は辞書セットに加えません。\n"
                        "使うときは辞書セットの設定で加えてください。"),
         this);
     lblNewFileNote->setObjectName(QStringLiteral("lblNewFileNote"));
-    lblNewFileNote->setWordWrap(true);
     const auto showNote = [this] { lblNewFileNote->setVisible(cboTarget->currentData().toInt() == NewFile); };
     connect(cboTarget, &QComboBox::currentIndexChanged, this, showNote);
     showNote();
@@ -101,6 +100,8 @@ void frmImport::buildControls()
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
+    // The dialog grows when the note about a new file is shown.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addLayout(form);
     if (isWordList(m_path)) {
         wordList = new WordListPanel(m_file, QFileInfo(m_path).suffix(), this);
