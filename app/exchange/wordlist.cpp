@@ -217,6 +217,21 @@ private:
     bool m_header = m_options.headerRow;
 };
 
+// Puts the device back where it was, also when a row that cannot be read ends the reading: a
+// preview that fails must not leave the next one (or the import) starting in the middle.
+class KeepPosition final
+{
+public:
+    explicit KeepPosition(QIODevice &device) : m_device(device), m_start(device.pos()) {}
+    KeepPosition(const KeepPosition &) = delete;
+    KeepPosition &operator=(const KeepPosition &) = delete;
+    ~KeepPosition() { m_device.seek(m_start); }
+
+private:
+    QIODevice &m_device;
+    qint64 m_start;
+};
+
 class HeadingCheck final
 {
 public:
@@ -293,14 +308,24 @@ Encoding detectEncoding(QIODevice &in)
 
 std::vector<Row> preview(QIODevice &in, const Options &options, int count)
 {
-    const qint64 start = in.pos();
+    const KeepPosition kept(in);
     std::vector<Row> rows;
     RecordReader reader(in, options);
     Row row;
     while (int(rows.size()) < count && reader.next(row))
         rows.push_back(std::move(row));
-    in.seek(start);
     return rows;
+}
+
+int columnCount(QIODevice &in, const Options &options, int count)
+{
+    const KeepPosition kept(in);
+    RowReader reader(in, options);
+    QStringList fields;
+    int widest = 0;
+    for (int i = 0; i < count && reader.next(fields); ++i)
+        widest = std::max(widest, int(fields.size()));
+    return widest;
 }
 
 qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Options &options)

@@ -62,6 +62,10 @@ struct Row {
 // it was.
 std::vector<Row> preview(QIODevice &in, const Options &options, int count);
 
+// The most fields any of the first `count` rows has (the header row included), for choosing
+// what each column holds. Leaves the device where it was.
+int columnCount(QIODevice &in, const Options &options, int count);
+
 // Adds every row to the dictionary, all-or-nothing as importJsonLines() does; returns the number
 // of entries added (rows skipped as duplicates are not counted).
 qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Options &options);

@@ -3,6 +3,7 @@
 #include "backupschedule.h"
 #include "entrywindows.h"
 #include "exchangecommand.h"
+#include "exchangewindows.h"
 #include "lookupcommand.h"
 #include "mdimain.h"
 #include "searchwindows.h"
@@ -14,6 +15,7 @@
 #include "app/store/bodytext.h"
 #include "app/store/databasemodule.h"
 #include "app/store/settings.h"
+#include "platform/desktop/dialogfilechooser.h"
 #include "platform/desktop/messageboxprompter.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/progresswindow.h"
@@ -98,10 +100,12 @@ int main(int argc, char *argv[])
     database.setProgressHandler([&refolding](qint64 done, qint64 total) { return refolding.update(done, total); });
 
     qm::store::Settings settings;
+    qm::desktop::DialogFileChooser files;
     qm::app::mdiMain window(database, settings, prompter);
     qm::app::installSearchWindows(window, database, settings, prompter);
     qm::app::installAdminWindows(window, database, settings, prompter);
     qm::app::installEntryWindows(window, database, settings, prompter);
+    qm::app::installExchangeWindows(window, database, prompter, files);
     prompter.setParent(&window);
     window.show();
     instance.setHandler([&window, &database](const QStringList &handed) {

@@ -34,6 +34,9 @@ const MenuRow Menus[] = {
     {"mnuFile", "ﾌｧｲﾙ(&F)", "", true},
     {"mnuFileDicSets", "辞書セットの設定(&O)", "Ctrl+O", false},
     {"mnuFileBar0", "-", "", false},
+    {"mnuFileExport", "ｴｸｽﾎﾟｰﾄ(&E)...", "", false},
+    {"mnuFileImport", "ｲﾝﾎﾟｰﾄ(&I)...", "", false},
+    {"mnuFileBar2", "-", "", false},
     {"mnuFilePageSetup", "ﾍﾟｰｼﾞ設定(&U)...", "", false},
     {"mnuFilePrint", "印刷(&P)...", "Ctrl+P", false},
     {"mnuFileBar1", "-", "", false},
@@ -185,6 +188,9 @@ void MainCommands::clickToolButton(const QString &menuItem, const QString &menu)
 void MainCommands::refreshFileMenu()
 {
     m_actions.value(QStringLiteral("mnuFileDicSets"))->setEnabled(!m_state.editorOpen());
+    // An import writes into the open set's dictionaries, which an entry window may be editing.
+    m_actions.value(QStringLiteral("mnuFileExport"))->setEnabled(!m_state.editorOpen());
+    m_actions.value(QStringLiteral("mnuFileImport"))->setEnabled(!m_state.editorOpen());
 }
 
 void MainCommands::refreshToolMenu()

@@ -129,6 +129,8 @@ void mdiMain::buildCommands()
     const auto area = [this] { return m_mdiArea; };
     QHash<QString, MainCommands::Command> commands = {
         {QStringLiteral("mnuFileDicSets"), [this] { dictionarySetsCommand(); }},
+        {QStringLiteral("mnuFileExport"), [this] { if (windows.exportEntries) windows.exportEntries(); }},
+        {QStringLiteral("mnuFileImport"), [this] { if (windows.importEntries) windows.importEntries(); }},
         {QStringLiteral("mnuFilePageSetup"), [this] { setUpPage(*m_printing); }},
         {QStringLiteral("mnuFilePrint"), [this] { printViewer(activeViewer(), *m_printing, m_prompter); }},
         {QStringLiteral("mnuFileExit"), [this] { close(); }},

@@ -80,6 +80,9 @@ public:
         std::function<void()> setupDictionary;
         std::function<void()> options;
         std::function<void()> about;
+        // Export and import of entries, each with its file and progress windows.
+        std::function<void()> exportEntries;
+        std::function<void()> importEntries;
     };
     Windows windows;
 

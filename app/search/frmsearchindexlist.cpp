@@ -252,6 +252,18 @@ bool frmSearchIndexList::hasRows() const
     return ListIndex->topLevelItemCount() > 0 && m_generation == m_database.openGeneration();
 }
 
+QList<std::pair<int, qint32>> frmSearchIndexList::rowEntries() const
+{
+    QList<std::pair<int, qint32>> rows;
+    if (!hasRows())
+        return rows;
+    for (int i = 0; i < ListIndex->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = ListIndex->topLevelItem(i);
+        rows.append({item->data(DictionaryColumn, Qt::UserRole).toInt(), item->data(KeywordColumn, Qt::UserRole).toInt()});
+    }
+    return rows;
+}
+
 bool frmSearchIndexList::ReturnSelectData(store::Slot &slot, qint32 &lngDocNumber)
 {
     m_chosenNumber = 0;

@@ -52,6 +52,8 @@ public:
     bool ReturnSelectData(store::Slot &slot, qint32 &lngDocNumber);
     // True when the list holds rows of the set that is open now.
     bool hasRows() const;
+    // The slot and entry number of every row, in the order listed (empty when hasRows() is not).
+    QList<std::pair<int, qint32>> rowEntries() const;
 
     // Saves the placement and column widths and lets the window close (at the program's end).
     void Unload();

@@ -13,6 +13,9 @@ namespace {
 const QStringList Topics{
     QStringLiteral("Main.htm"),
     QStringLiteral("Searching.htm#Result"),
+    QStringLiteral("Exchange.htm#Export"),
+    QStringLiteral("Exchange.htm#Import"),
+    QStringLiteral("Exchange.htm#WordList"),
 };
 
 QString readPage(const QString &path)

@@ -101,6 +101,22 @@ private slots:
         QCOMPARE(rows[1].record.keywords, QStringList{QStringLiteral("x\ny")});
         QCOMPARE(rows[1].record.entry.Heading, QStringLiteral("h2"));
         QCOMPARE(in.pos(), 0);
+        QCOMPARE(columnCount(in, Options{}, 3), 2);
+        QCOMPARE(in.pos(), 0);
+    }
+
+    // A row that cannot be read ends a preview, which still leaves the file where it was, so that
+    // a preview with other options, or the import, reads it from the start.
+    void failedPreviewLeavesFileInPlace()
+    {
+        QByteArray file = "a,b\n\"open,c\n";
+        QBuffer in(&file);
+        in.open(QIODevice::ReadOnly);
+        QVERIFY_THROWS_EXCEPTION(ExchangeError, preview(in, Options{}, 5));
+        QCOMPARE(in.pos(), 0);
+        QVERIFY_THROWS_EXCEPTION(ExchangeError, columnCount(in, Options{}, 5));
+        QCOMPARE(in.pos(), 0);
+        QCOMPARE(preview(in, Options{}, 1).size(), size_t(1));
     }
 
     void badRowIsNamedAndNothingChanges_data()

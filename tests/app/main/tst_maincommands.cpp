@@ -162,6 +162,7 @@ void tst_maincommands::menusFollowTheTable()
     for (QAction *a : file->actions())
         captions.append(a->isSeparator() ? QStringLiteral("-") : a->text() + QLatin1Char('|') + a->shortcut().toString());
     QCOMPARE(captions, (QStringList{QStringLiteral("辞書セットの設定(&O)|Ctrl+O"), QStringLiteral("-"),
+                                    QStringLiteral("ｴｸｽﾎﾟｰﾄ(&E)...|"), QStringLiteral("ｲﾝﾎﾟｰﾄ(&I)...|"), QStringLiteral("-"),
                                     QStringLiteral("ﾍﾟｰｼﾞ設定(&U)...|"), QStringLiteral("印刷(&P)...|Ctrl+P"),
                                     QStringLiteral("-"), QStringLiteral("終了(&X)|")}));
     QStringList keys;
@@ -187,13 +188,16 @@ void tst_maincommands::anOpenEntryWindowBlocksNewModifyAndSets()
     m_window->windows.modifyEntry = [&](qint16, qint32) { return ++calls > 0; };
     m_window->windows.dictionarySets = [&] { ++calls; };
     m_window->windows.setupDictionary = [&] { ++calls; };
+    m_window->windows.importEntries = [&] { ++calls; };
+    m_window->windows.exportEntries = [&] { ++calls; };
     QWidget editor;
     editor.setObjectName(QStringLiteral("frmNewData"));
     editor.show();
     for (const char *key : {"New", "Modify", "DicSets"})
         button(key)->trigger();
     // Their shortcuts do nothing either.
-    for (const char *name : {"mnuEditNew", "mnuEditModify", "mnuFileDicSets", "mnuToolSetupDictionary"}) {
+    for (const char *name : {"mnuEditNew", "mnuEditModify", "mnuFileDicSets", "mnuToolSetupDictionary",
+                             "mnuFileExport", "mnuFileImport"}) {
         QVERIFY2(!item(name)->isEnabled(), name);
         item(name)->trigger();
     }
