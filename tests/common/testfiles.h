@@ -1,6 +1,6 @@
 #pragma once
 
-// Reading and writing whole files in tests.
+// Reading and writing whole files in tests, and a copy of the program to start.
 
 #include <QByteArray>
 #include <QFile>
@@ -18,6 +18,19 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Copies the program, its control library and its help installer from `binFolder` into
+// `folder`, which the copy then takes as its data folder.
+inline bool copyProgram(const QString &binFolder, const QString &folder)
+{
+    for (const char *name : {"brindlet", "libcorvane.so", "manual-install"}) {
+        const QString target = folder + QLatin1Char('/') + QString::fromLatin1(name);
+        if (!QFile::copy(binFolder + QLatin1Char('/') + QString::fromLatin1(name), target))
+            return false;
+        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    return true;
 }
 
 } // namespace qm::test

@@ -21,11 +21,7 @@ void tst_firststart::firstStartFillsTheProgramFolder()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    for (const char *name : {"brindlet", "libcorvane.so", "manual-install"}) {
-        const QString file = QString::fromLatin1(name);
-        QVERIFY2(QFile::copy(QStringLiteral(QM_BIN_DIR "/") + file, dir.filePath(file)), name);
-        QFile::setPermissions(dir.filePath(file), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
+    QVERIFY(qm::test::copyProgram(QStringLiteral(QM_BIN_DIR), dir.path()));
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

@@ -8,6 +8,8 @@
 #include "app/store/slot.h"
 #include "platform/objects/objectimage.h"
 
+#include "tests/common/testfiles.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QJsonDocument>
@@ -51,18 +53,6 @@ QStringList listedRows(app::mdiMain &window, const QString &typed)
     if (!shown)
         rows.append(QStringLiteral("(no list shown)"));
     return rows;
-}
-
-// The program copied into a folder of its own, which then is its data folder.
-bool copyProgram(const QString &folder)
-{
-    for (const char *name : {"brindlet", "libcorvane.so", "manual-install"}) {
-        const QString target = folder + QLatin1Char('/') + QString::fromLatin1(name);
-        if (!QFile::copy(QStringLiteral(QM_BIN_DIR "/") + QString::fromLatin1(name), target))
-            return false;
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    return true;
 }
 
 struct Run {
@@ -134,7 +124,7 @@ QList<QJsonObject> tst_lookupcommand::jsonRows(const QStringList &arguments) con
 void tst_lookupcommand::initTestCase()
 {
     m_fx = std::make_unique<test::ProgramFixture>();
-    QVERIFY(copyProgram(m_fx->dir.path()));
+    QVERIFY(qm::test::copyProgram(QStringLiteral(QM_BIN_DIR), m_fx->dir.path()));
     const QByteArray rtf("{\\rtf1\\ansi\\ansicpg932\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 Red {\\b fruit}\\par second line}");
     const QByteArray object = objects::image::toBytes(objects::embedData(QStringLiteral("report.pdf"),
                                                                          QStringLiteral("application/pdf"), "%PDF"));
@@ -253,7 +243,7 @@ void tst_lookupcommand::lookupWritesNothingIntoTheFolder()
 {
     // A folder the program never ran in: the lookup finds no set, and makes none.
     QTemporaryDir empty;
-    QVERIFY(copyProgram(empty.path()));
+    QVERIFY(qm::test::copyProgram(QStringLiteral(QM_BIN_DIR), empty.path()));
     const Run run = lookup({QStringLiteral("--lookup"), QStringLiteral("a")}, empty.path());
     QCOMPARE(run.status, 2);
     QVERIFY(run.err.contains(QStringLiteral("User.dic")));

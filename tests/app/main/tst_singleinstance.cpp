@@ -5,6 +5,8 @@
 #include "app/main/singleinstance.h"
 #include "app/main/startcommand.h"
 
+#include "tests/common/testfiles.h"
+
 #include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -20,18 +22,6 @@ namespace {
 // A start hands over and ends within this time, beyond what any start of the program costs
 // on the machine (loading it; the machine may be busy).
 constexpr qint64 HandOverMs = 1000;
-
-// The program copied into a folder of its own, which then is its data folder.
-bool copyProgram(const QString &folder)
-{
-    for (const char *name : {"brindlet", "libcorvane.so", "manual-install"}) {
-        const QString target = folder + QLatin1Char('/') + QString::fromLatin1(name);
-        if (!QFile::copy(QStringLiteral(QM_BIN_DIR "/") + QString::fromLatin1(name), target))
-            return false;
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    return true;
-}
 
 // A start of the copied program, timed from its start to its end.
 class Start final
@@ -119,7 +109,7 @@ void tst_singleinstance::aSecondStartHandsItsWordToTheFirst()
 {
     // The first program runs here, in the test, so its windows can be looked at.
     test::ProgramFixture fx;
-    QVERIFY(copyProgram(fx.dir.path()));
+    QVERIFY(qm::test::copyProgram(QStringLiteral(QM_BIN_DIR), fx.dir.path()));
     fx.writeSet({fx.dictionary(QStringLiteral("a.dic"), QStringLiteral("A"),
                                {{QStringLiteral("りんご"), 1, {}, {QStringLiteral("apple")}},
                                 {QStringLiteral("あんず"), 1, {}, {QStringLiteral("apricot")}},
@@ -150,7 +140,7 @@ void tst_singleinstance::aSecondStartHandsItsWordToTheFirst()
 void tst_singleinstance::startsInARowLeaveOneProcess()
 {
     QTemporaryDir folder;
-    QVERIFY(copyProgram(folder.path()));
+    QVERIFY(qm::test::copyProgram(QStringLiteral(QM_BIN_DIR), folder.path()));
     const qint64 cost = startCost(folder.path());
     {
         // A socket that still takes connections while the program that made it is gone (a
