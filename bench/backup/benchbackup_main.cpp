@@ -115,15 +115,9 @@ public:
 
     int report(const TimingCollector &t) const
     {
-        const auto ratio = [&t](const char *a, const char *b) -> std::optional<double> {
-            const auto x = t.seconds(a), y = t.seconds(b);
-            if (!x || !y || *y <= 0)
-                return std::nullopt;
-            return *x / *y;
-        };
         const std::vector<Budget> budgets{
-            {QStringLiteral("backup vs VACUUM INTO"), ratio("backup", "vacuum_into"), 1.5, true, QStringLiteral("x")},
-            {QStringLiteral("lookup during a backup vs alone"), ratio("lookup_during_backup", "lookup"), 2, true, QStringLiteral("x")},
+            {QStringLiteral("backup vs VACUUM INTO"), t.ratio("backup", "vacuum_into"), 1.5, true, QStringLiteral("x")},
+            {QStringLiteral("lookup during a backup vs alone"), t.ratio("lookup_during_backup", "lookup"), 2, true, QStringLiteral("x")},
         };
         std::printf("\ndictionary: %s, %lld bytes\n", qPrintable(m_dictionary), QFileInfo(m_dictionary).size());
         int over = 0;

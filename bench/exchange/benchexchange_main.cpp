@@ -147,15 +147,9 @@ public:
 
     int report(const TimingCollector &t, const QString &self)
     {
-        const auto ratio = [&t](const char *a, const char *b) -> std::optional<double> {
-            const auto x = t.seconds(a), y = t.seconds(b);
-            if (!x || !y || *y <= 0)
-                return std::nullopt;
-            return *x / *y;
-        };
         const std::vector<Budget> budgets{
-            {QStringLiteral("import of our format vs bulk registration"), ratio("import_jsonl", "bulk_registration"), 2, true, QStringLiteral("x")},
-            {QStringLiteral("export vs import"), ratio("export_jsonl", "import_jsonl"), 1, true, QStringLiteral("x")},
+            {QStringLiteral("import of our format vs bulk registration"), t.ratio("import_jsonl", "bulk_registration"), 2, true, QStringLiteral("x")},
+            {QStringLiteral("export vs import"), t.ratio("export_jsonl", "import_jsonl"), 1, true, QStringLiteral("x")},
             {QStringLiteral("peak memory of the import"), peakOf(self, QStringLiteral("import"), m_export, freshDictionary(m_target)), MemoryBudgetMB, true, QStringLiteral(" MB")},
             {QStringLiteral("peak memory of the export"), peakOf(self, QStringLiteral("export"), m_source, path(QStringLiteral("again.jsonl"))), MemoryBudgetMB, true, QStringLiteral(" MB")},
         };

@@ -25,6 +25,15 @@ std::optional<double> TimingCollector::seconds(const std::string &name) const
     return it->second;
 }
 
+std::optional<double> TimingCollector::ratio(const std::string &name, const std::string &base) const
+{
+    const std::optional<double> x = seconds(name);
+    const std::optional<double> y = seconds(base);
+    if (!x || !y || *y <= 0)
+        return std::nullopt;
+    return *x / *y;
+}
+
 QString Budget::line() const
 {
     const QString bound = QStringLiteral("%1 %2%3").arg(atMost ? QStringLiteral("at most") : QStringLiteral("at least"))

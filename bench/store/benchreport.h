@@ -19,6 +19,8 @@ public:
     explicit TimingCollector(bool colour);
     void ReportRuns(const std::vector<Run> &runs) override;
     std::optional<double> seconds(const std::string &name) const;
+    // The time of `name` over the time of `base`; nullopt when either was not measured.
+    std::optional<double> ratio(const std::string &name, const std::string &base) const;
 
 private:
     std::map<std::string, double> m_seconds;
