@@ -3,16 +3,23 @@
 #include "adminparts.h"
 #include "fontlist.h"
 
+#include "app/store/autobackup.h"
 #include "platform/desktop/accessiblename.h"
 #include "platform/desktop/prompter.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryFile>
 
 #include <cmath>
 
@@ -40,8 +47,9 @@ frmOption::frmOption(store::Settings &settings, store::SharedOptions &shared, de
     setObjectName(QStringLiteral("frmOption"));
     setWindowTitle(QStringLiteral("Quillmere - ｵﾌﾟｼｮﾝ設定"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    buildControls(admin::fixedClient(this, 4815, 3495));
+    buildControls(admin::fixedClient(this, 4815, 5175));
     load(fontFolder);
+    loadBackup();
 }
 
 frmOption::~frmOption() = default;
@@ -95,13 +103,46 @@ void frmOption::buildControls(QWidget *client)
     optBrowserDefault = place(new QRadioButton(QStringLiteral("既定のﾌﾞﾗｳｻﾞを起動する"), Frame1),
                               QStringLiteral("optBrowserDefault"), 240, 630, 4200, 255);
 
-    cmdOK = place(new QPushButton(QStringLiteral("O K"), client), QStringLiteral("cmdOK"), 2160, 3000, 1215, 375);
+    buildBackupControls(client);
+
+    cmdOK = place(new QPushButton(QStringLiteral("O K"), client), QStringLiteral("cmdOK"), 2160, 4680, 1215, 375);
     cmdOK->setDefault(true);
-    cmdCancel = place(new QPushButton(QStringLiteral("キャンセル"), client), QStringLiteral("cmdCancel"), 3480, 3000,
+    cmdCancel = place(new QPushButton(QStringLiteral("キャンセル"), client), QStringLiteral("cmdCancel"), 3480, 4680,
                       1215, 375);
     cmdCancel->setAutoDefault(false);
     connect(cmdOK, &QPushButton::clicked, this, &frmOption::storeChoices);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void frmOption::buildBackupControls(QWidget *client)
+{
+    fraBackup = place(new QGroupBox(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ"), client), QStringLiteral("fraBackup"), 120, 2940, 4575,
+                      1620);
+    chkBackup = place(new QCheckBox(QStringLiteral("変更した辞書を自動的にﾊﾞｯｸｱｯﾌﾟする(&A)"), fraBackup),
+                      QStringLiteral("chkBackup"), 240, 300, 4200, 255);
+    txtBackupFolder = place(new QLineEdit(fraBackup), QStringLiteral("txtBackupFolder"), 1080, 630, 2400, 300);
+    txtBackupFolder->setPlaceholderText(QDir::toNativeSeparators(store::defaultBackupRoot()));
+    admin::label(fraBackup, QStringLiteral("lblBackupFolder"), QStringLiteral("保存先(&D)"), txtBackupFolder, 240, 675,
+                 840);
+    cmdBackupFolder = place(new QPushButton(QStringLiteral("参照(&R)..."), fraBackup), QStringLiteral("cmdBackupFolder"),
+                            3540, 615, 915, 330);
+    cmdBackupFolder->setAutoDefault(false);
+    spnDailyGenerations = place(new QSpinBox(fraBackup), QStringLiteral("spnDailyGenerations"), 1680, 1050, 600, 300);
+    spnDailyGenerations->setRange(1, 99);
+    admin::label(fraBackup, QStringLiteral("lblDailyGenerations"), QStringLiteral("日ごとの世代(&Y)"),
+                 spnDailyGenerations, 240, 1095, 1400);
+    spnWeeklyGenerations = place(new QSpinBox(fraBackup), QStringLiteral("spnWeeklyGenerations"), 3855, 1050, 600, 300);
+    spnWeeklyGenerations->setRange(0, 99);
+    admin::label(fraBackup, QStringLiteral("lblWeeklyGenerations"), QStringLiteral("週ごとの世代(&W)"),
+                 spnWeeklyGenerations, 2400, 1095, 1400);
+    connect(chkBackup, &QCheckBox::toggled, this, &frmOption::enableBackupControls);
+    connect(cmdBackupFolder, &QPushButton::clicked, this, [this] {
+        const QString start = txtBackupFolder->text().trimmed().isEmpty() ? txtBackupFolder->placeholderText()
+                                                                           : txtBackupFolder->text().trimmed();
+        const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("ﾊﾞｯｸｱｯﾌﾟの保存先"), start);
+        if (!folder.isEmpty())
+            txtBackupFolder->setText(QDir::toNativeSeparators(folder));
+    });
 }
 
 void frmOption::load(const QString &fontFolder)
@@ -120,6 +161,59 @@ void frmOption::load(const QString &fontFolder)
     }
     const bool inMdi = m_settings.htmlMode() != 0;
     (inMdi ? optBrowserMDI : optBrowserDefault)->setChecked(true);
+}
+
+void frmOption::loadBackup()
+{
+    const store::BackupOptions options = store::readBackupOptions(m_settings);
+    chkBackup->setChecked(options.enabled);
+    enableBackupControls(options.enabled);
+    const QString folder = m_settings.value(store::keys::Backup::Folder).trimmed();
+    txtBackupFolder->setText(QDir::toNativeSeparators(folder));
+    spnDailyGenerations->setValue(options.policy.daily);
+    spnWeeklyGenerations->setValue(options.policy.weekly);
+}
+
+void frmOption::enableBackupControls(bool on)
+{
+    const QList<QWidget *> controls = {txtBackupFolder, cmdBackupFolder, spnDailyGenerations, spnWeeklyGenerations};
+    for (QWidget *control : controls)
+        control->setEnabled(on);
+}
+
+std::optional<QString> frmOption::checkedBackupFolder()
+{
+    const QString typed = txtBackupFolder->text().trimmed();
+    if (typed.isEmpty() || !chkBackup->isChecked())
+        return QDir::fromNativeSeparators(typed);
+    // A folder is only taken when a backup can really be written into it: the hourly round
+    // would otherwise fail quietly in the background.
+    const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(typed));
+    QString reason;
+    if (QDir::isRelativePath(folder))
+        reason = QStringLiteral("フルパスで指定してください");
+    else if (QFileInfo(folder).exists() && !QFileInfo(folder).isDir())
+        reason = QStringLiteral("フォルダーではなくファイルです");
+    else if (!QDir().mkpath(folder))
+        reason = QStringLiteral("フォルダーを作成できません");
+    else if (QTemporaryFile probe(folder + QStringLiteral("/.write-test-XXXXXX")); !probe.open())
+        reason = QStringLiteral("書き込みできません");
+    if (reason.isEmpty())
+        return folder;
+    m_prompter.inform(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟの保存先「") + typed + QStringLiteral("」は使えません（") + reason
+                          + QStringLiteral("）"),
+                      {}, desktop::Prompter::Icon::Warning);
+    txtBackupFolder->setFocus();
+    txtBackupFolder->selectAll();
+    return std::nullopt;
+}
+
+void frmOption::storeBackup(const QString &folder)
+{
+    m_settings.setValue(store::keys::Backup::Enabled, quint8(chkBackup->isChecked() ? 1 : 0));
+    m_settings.setValue(store::keys::Backup::Folder, folder);
+    m_settings.setValue(store::keys::Backup::DailyGenerations, qint16(spnDailyGenerations->value()));
+    m_settings.setValue(store::keys::Backup::WeeklyGenerations, qint16(spnWeeklyGenerations->value()));
 }
 
 void frmOption::clampFontSize(int row, const QString &typed)
@@ -161,6 +255,9 @@ void frmOption::storeChoices()
         }
         sizes[at] = *size;
     }
+    const std::optional<QString> backupFolder = checkedBackupFolder();
+    if (!backupFolder)
+        return;
     store::SharedOptions chosen = m_shared;
     chosen.BrowserInMdi = optBrowserDefault->isChecked() ? 0 : 1;
     for (int i = 0; i < EditorKindCount; ++i) {
@@ -169,6 +266,7 @@ void frmOption::storeChoices()
         chosen.EditorFontSizes[at] = sizes[at];
     }
     m_settings.writeOptions(chosen);
+    storeBackup(*backupFolder);
     m_settings.sync();
     m_shared = chosen;
     accept();

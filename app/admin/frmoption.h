@@ -7,8 +7,11 @@
 #include <array>
 #include <optional>
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLineEdit;
+class QSpinBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -19,7 +22,8 @@ class Prompter;
 
 namespace qm::app {
 
-// The options: the font of each of the three text editors and how web entries are shown. It
+// The options: the font of each of the three text editors, how web entries are shown, and the
+// automatic backups (on or off, their folder, the generations kept). It
 // always shows what the settings store holds; OK stores the choices and hands them to the
 // program's shared options, Cancel stores nothing.
 class frmOption final : public QDialog
@@ -49,12 +53,25 @@ public:
     QGroupBox *Frame1 = nullptr;
     QRadioButton *optBrowserMDI = nullptr;
     QRadioButton *optBrowserDefault = nullptr;
+    QGroupBox *fraBackup = nullptr;
+    QCheckBox *chkBackup = nullptr;
+    QLineEdit *txtBackupFolder = nullptr;
+    QPushButton *cmdBackupFolder = nullptr;
+    QSpinBox *spnDailyGenerations = nullptr;
+    QSpinBox *spnWeeklyGenerations = nullptr;
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
 
 private:
     void buildControls(QWidget *client);
+    void buildBackupControls(QWidget *client);
     void load(const QString &fontFolder);
+    void loadBackup();
+    void enableBackupControls(bool on);
+    // The backup folder as typed, checked and made if missing; nullopt (after telling the user)
+    // when no backup can be written there. Empty for the default folder.
+    std::optional<QString> checkedBackupFolder();
+    void storeBackup(const QString &folder);
     void storeChoices();
     void clampFontSize(int row, const QString &typed);
 

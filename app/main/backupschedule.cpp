@@ -16,7 +16,7 @@ void reportFailures(const QList<store::BackupOutcome> &outcomes)
 
 } // namespace
 
-BackupSchedule::BackupSchedule(QString setFile, store::BackupOptions options, QObject *parent)
+BackupSchedule::BackupSchedule(QString setFile, OptionsSource options, QObject *parent)
     : QObject(parent)
     , m_setFile(std::move(setFile))
     , m_options(std::move(options))
@@ -31,8 +31,6 @@ BackupSchedule::~BackupSchedule()
 
 void BackupSchedule::start(std::chrono::milliseconds interval)
 {
-    if (!m_options.enabled)
-        return;
     m_timer.start(interval);
 }
 
@@ -42,7 +40,10 @@ void BackupSchedule::startRound()
     if (isRunning())
         return;
     waitForRound();
-    m_round.reset(QThread::create([setFile = m_setFile, options = m_options] {
+    const store::BackupOptions options = m_options();
+    if (!options.enabled)
+        return;
+    m_round.reset(QThread::create([setFile = m_setFile, options] {
         store::lowerBackupThreadPriority();
         reportFailures(store::backUpSets(setFile, options, true));
     }));
@@ -60,8 +61,8 @@ void BackupSchedule::runAtExit()
 {
     m_timer.stop();
     waitForRound();
-    if (m_options.enabled)
-        reportFailures(store::backUpSets(m_setFile, m_options, true));
+    if (const store::BackupOptions options = m_options(); options.enabled)
+        reportFailures(store::backUpSets(m_setFile, options, true));
 }
 
 } // namespace qm::app

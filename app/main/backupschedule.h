@@ -7,20 +7,23 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace qm::app {
 
 // Backs up the changed files of the program's sets while it runs: a round every interval in a
 // thread of its own (which opens its own connections, so the windows keep painting), and one
-// last round when the program ends. Nothing runs when backups are switched off.
+// last round when the program ends. The options are asked for at each round, so a change made in
+// the options window counts from the next round; nothing runs while backups are switched off.
 class BackupSchedule final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(BackupSchedule)
 
 public:
-    BackupSchedule(QString setFile, store::BackupOptions options, QObject *parent = nullptr);
+    using OptionsSource = std::function<store::BackupOptions()>;
+    BackupSchedule(QString setFile, OptionsSource options, QObject *parent = nullptr);
     // Waits for a round still running.
     ~BackupSchedule() override;
 
@@ -34,7 +37,7 @@ private:
     void waitForRound();
 
     QString m_setFile;
-    store::BackupOptions m_options;
+    OptionsSource m_options;
     QTimer m_timer;
     std::unique_ptr<QThread> m_round;
 };

@@ -116,7 +116,7 @@ int main(int argc, char *argv[])
             qm::app::runCommandLine(window, database, arguments);
         });
     // Changed dictionaries are backed up every hour in the background, and once more at the end.
-    qm::app::BackupSchedule backups(database.setFilePath(), qm::store::readBackupOptions(settings));
+    qm::app::BackupSchedule backups(database.setFilePath(), [&settings] { return qm::store::readBackupOptions(settings); });
     backups.start();
     const int status = QApplication::exec();
     backups.runAtExit();

@@ -3,6 +3,7 @@
 #include "app/admin/fontlist.h"
 #include "app/admin/frmabout.h"
 #include "app/admin/frmoption.h"
+#include "app/store/autobackup.h"
 #include "tests/common/testfiles.h"
 
 #include <QComboBox>
@@ -11,7 +12,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QCheckBox>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -34,6 +37,7 @@ private slots:
     void showsTheStoredOptionsAndTheSizeList();
     void okStoresAndCancelStoresNothing();
     void aSizeThatIsNoNumberIsRefused();
+    void backupOptionsAreCheckedAndStored();
     void versionDialog();
 
 private:
@@ -208,6 +212,53 @@ void tst_optionsabout::aSizeThatIsNoNumberIsRefused()
     QVERIFY(stored().allKeys().isEmpty());
     d.cmdOK->click();
     QCOMPARE(stored().value(QStringLiteral("RichText/FontSize")).toString(), QStringLiteral("72"));
+}
+
+void tst_optionsabout::backupOptionsAreCheckedAndStored()
+{
+    frmOption &d = options();
+    QVERIFY(d.chkBackup->isChecked());
+    QVERIFY(d.txtBackupFolder->text().isEmpty());
+    QCOMPARE(d.spnDailyGenerations->value(), 7);
+    QCOMPARE(d.spnWeeklyGenerations->value(), 4);
+
+    // A folder no backup can be written into is refused before anything is stored.
+    const QString file = m_folder.filePath(QStringLiteral("a-file"));
+    QVERIFY(test::writeFile(file, "x"));
+    for (const QString &bad : QStringList{file, file + QStringLiteral("/below"), QStringLiteral("relative/folder")}) {
+        m_prompter.clear();
+        d.txtBackupFolder->setText(bad);
+        d.cmdOK->click();
+        QVERIFY2(d.isVisible(), qPrintable(bad));
+        QCOMPARE(m_prompter.texts().size(), 1);
+        QVERIFY2(m_prompter.texts().at(0).contains(QStringLiteral("使えません")), qPrintable(m_prompter.texts().at(0)));
+    }
+    QVERIFY2(stored().allKeys().isEmpty(), qPrintable(stored().allKeys().join(QLatin1Char(' '))));
+
+    // A missing folder is made; the backups then go there with the generations chosen.
+    const QString folder = m_folder.filePath(QStringLiteral("new/backups"));
+    d.txtBackupFolder->setText(folder);
+    d.spnDailyGenerations->setValue(3);
+    d.spnWeeklyGenerations->setValue(0);
+    d.cmdOK->click();
+    QVERIFY(!d.isVisible());
+    QVERIFY(QFileInfo(folder).isDir());
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    store::BackupOptions chosen = store::readBackupOptions(*m_settings);
+    QVERIFY(chosen.enabled);
+    QCOMPARE(chosen.root, folder);
+    QCOMPARE(chosen.policy.daily, 3);
+    QCOMPARE(chosen.policy.weekly, 0);
+
+    // Switched off, the folder boxes are disabled and a bad folder no longer matters.
+    frmOption &again = options();
+    QCOMPARE(again.txtBackupFolder->text(), QDir::toNativeSeparators(folder));
+    again.chkBackup->setChecked(false);
+    QVERIFY(!again.txtBackupFolder->isEnabled());
+    again.txtBackupFolder->setText(file);
+    again.cmdOK->click();
+    QVERIFY(!again.isVisible());
+    QVERIFY(!store::readBackupOptions(*m_settings).enabled);
 }
 
 void tst_optionsabout::versionDialog()

@@ -108,7 +108,7 @@ void tst_backupcommand::scheduledRoundsSkipUnchangedFiles()
     const QString folderA = store::backupFolderFor(m_options.root, a);
     const QString folderB = store::backupFolderFor(m_options.root, b);
     {
-        app::BackupSchedule schedule(m_setFile, m_options);
+        app::BackupSchedule schedule(m_setFile, [this] { return m_options; });
         schedule.start(std::chrono::milliseconds(10));
         QTRY_COMPARE(store::listGenerations(folderB).size(), 1);
         QTRY_VERIFY(!schedule.isRunning());
@@ -124,13 +124,19 @@ void tst_backupcommand::scheduledRoundsSkipUnchangedFiles()
     QCOMPARE(store::listGenerations(folderA).size(), 1);
     QCOMPARE(store::listGenerations(folderB).size(), 0);
 
-    // Switched off, nothing runs.
+    // Switched off, nothing runs; switched on while the program runs, the next round backs up.
     QVERIFY(QDir(m_options.root).removeRecursively());
     m_options.enabled = false;
-    app::BackupSchedule off(m_setFile, m_options);
-    off.start(std::chrono::milliseconds(1));
+    app::BackupSchedule later(m_setFile, [this] { return m_options; });
+    later.start(std::chrono::milliseconds(1));
     QTest::qWait(50);
-    off.runAtExit();
+    QVERIFY(!QFileInfo::exists(m_options.root));
+    m_options.enabled = true;
+    QTRY_COMPARE(store::listGenerations(folderA).size(), 1);
+    m_options.enabled = false;
+    QTRY_VERIFY(!later.isRunning());
+    QVERIFY(QDir(m_options.root).removeRecursively());
+    later.runAtExit();
     QVERIFY(!QFileInfo::exists(m_options.root));
 }
 
