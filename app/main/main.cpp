@@ -119,6 +119,8 @@ int main(int argc, char *argv[])
     qm::app::BackupSchedule backups(database.setFilePath(), [&settings] { return qm::store::readBackupOptions(settings); });
     backups.start();
     const int status = QApplication::exec();
+    // The windows are gone: a start from now on is a program of its own.
+    instance.stop();
     backups.runAtExit();
     return status;
 }

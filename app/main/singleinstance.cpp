@@ -58,8 +58,17 @@ SingleInstance::SingleInstance(const QString &dataFolder, QObject *parent)
 
 SingleInstance::~SingleInstance()
 {
+    stop();
+}
+
+void SingleInstance::stop()
+{
+    // Closing removes the socket file; once closed, a file under the name is another program's.
+    if (m_server && m_server->isListening())
+        m_server->close();
     if (m_lockFile >= 0)
         ::close(m_lockFile);
+    m_lockFile = -1;
 }
 
 QString SingleInstance::serverName(const QString &dataFolder)

@@ -34,6 +34,10 @@ public:
     // socket cannot be made) still runs.
     bool start(const QStringList &arguments);
     bool isServing() const;
+    // Stops serving and lets the lock go, for a program that is ending but still has work to do
+    // without windows: a later start then runs on its own instead of handing its command line to
+    // a program that will never read it.
+    void stop();
 
     // Only the first half of start(): true when a program running for the folder (one that holds
     // the lock) took the command line. Needs no more than a core application, so a later start can end before it

@@ -135,6 +135,11 @@ void tst_singleinstance::aSecondStartHandsItsWordToTheFirst()
     QCOMPARE(shown.keywordBox, QStringLiteral("ap"));
     QCOMPARE(shown.rows, 2);
     window.close();
+
+    // A program whose windows are gone, still backing up, lets a new start run on its own.
+    instance.stop();
+    Start later(fx.dir.path());
+    QVERIFY(startsServing(later, fx.dir.path()));
 }
 
 void tst_singleinstance::startsInARowLeaveOneProcess()
