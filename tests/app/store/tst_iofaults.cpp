@@ -1,5 +1,6 @@
 #include "tests/common/faultvfs.h"
 
+#include "app/store/backup.h"
 #include "app/store/compaction.h"
 #include "app/store/databasemodule.h"
 #include "app/store/dictionary.h"
@@ -93,6 +94,7 @@ private slots:
     void dictionaryWrites();
     void compaction();
     void setFile();
+    void backupAndRestore();
 
 private:
     // The base file: two entries with keywords.
@@ -262,6 +264,64 @@ void tst_IoFaults::setFile()
     text::setWriteFaultHook({});
     QVERIFY(module.SaveDictionarySets());
     QVERIFY(read() != old);
+}
+
+void tst_IoFaults::backupAndRestore()
+{
+    // A good generation of the base content, then a change to the live dictionary.
+    const QString path = makeBase(QStringLiteral("D.dic"));
+    const QString root = m_dir.filePath(QStringLiteral("backups"));
+    const QString folder = store::backupFolderFor(root, path);
+    const store::GenerationPolicy policy;
+    const QDateTime day = QDateTime(QDate(2026, 1, 5), QTime(9, 0));
+    const QString good = store::BackupDictionary(path, root, policy, day);
+    const QString old = contents(path);
+    {
+        store::Dictionary d(path);
+        d.addEntry(entry(QStringLiteral("三")), {QStringLiteral("さん")});
+    }
+    const QString changed = contents(path);
+    const auto names = [&] { return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name); };
+    const auto everyGenerationSound = [&] {
+        for (const store::Generation &g : store::listGenerations(folder))
+            if (!contents(g.path).startsWith(QStringLiteral("ok|")))
+                return false;
+        return true;
+    };
+
+    // A backup that meets a fault leaves the dictionary and the earlier generations as they were.
+    const QStringList before = names();
+    int faultPoints = 0;
+    for (int n = 1;; ++n) {
+        QVERIFY2(n < 400, "the backup never completes");
+        const QString reported = runFailingAt(n, [&] { store::BackupDictionary(path, root, policy, day.addDays(1)); });
+        if (FaultVfs::failures() == 0)
+            break;
+        ++faultPoints;
+        QVERIFY2(japanese(reported), qPrintable(QStringLiteral("step %1: %2").arg(n).arg(reported)));
+        QCOMPARE(contents(path), changed);
+        QCOMPARE(names(), before);
+    }
+    QVERIFY(faultPoints > 3);
+    QVERIFY(everyGenerationSound());
+
+    // A restore that meets a fault leaves the dictionary whole, with its old or restored content.
+    faultPoints = 0;
+    for (int n = 1;; ++n) {
+        QVERIFY2(n < 400, "the restore never completes");
+        const QString reported = runFailingAt(n, [&] { store::RestoreGeneration(good, path, root, policy); });
+        const QString now = contents(path);
+        if (FaultVfs::failures() == 0) {
+            QCOMPARE(now, old);
+            break;
+        }
+        ++faultPoints;
+        QVERIFY2(now == changed || (now == old && reported.isEmpty()), qPrintable(QStringLiteral("step %1").arg(n)));
+        QVERIFY2(now == old || japanese(reported), qPrintable(reported));
+        QVERIFY(everyGenerationSound());
+    }
+    QVERIFY(faultPoints > 3);
+    QVERIFY(everyGenerationSound());
 }
 
 QTEST_GUILESS_MAIN(tst_IoFaults)
