@@ -63,11 +63,13 @@ bool DatabaseModule::writeSetFile(const QString &text)
 
 bool DatabaseModule::createDefaultFiles()
 {
+    // The dictionary comes first: a start killed in between then leaves a dictionary no set
+    // names yet, which the next start uses, rather than a set naming a dictionary not there.
+    QString failure = createUserDictionary();
     const text::WriteResult written =
         text::writeFileAtomically(setFilePath(), encodeSetFile(defaultDictionarySetsText(userDictionaryPath())));
-    QString failure = written.ok ? QString() : describeWriteFailure(written.errorCode);
-    if (failure.isEmpty())
-        failure = createUserDictionary();
+    if (failure.isEmpty() && !written.ok)
+        failure = describeWriteFailure(written.errorCode);
     if (failure.isEmpty())
         return true;
     // One message says it all: the dictionary that could not be made is not reported again

@@ -4,6 +4,7 @@
 
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/sqlite/statement.h"
+#include "platform/text/textfile.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
@@ -121,9 +122,17 @@ void tst_databasemodule::firstStartWritesDefaults()
 {
     bool manualMissing = false;
     m_db->setManualFolderMissingHandler([&] { manualMissing = true; });
-    m_db->LoadDictionarySets();
-    QVERIFY(manualMissing);
     const QString user = m_dir.filePath(QStringLiteral("User.dic"));
+    // The set file is only written once the dictionary it names is there.
+    bool dictionaryBeforeSetFile = false;
+    qm::text::setWriteFaultHook([&](const QString &, qm::text::WriteStep) {
+        dictionaryBeforeSetFile = Dictionary::IsDictionaryFile(user);
+        return 0;
+    });
+    m_db->LoadDictionarySets();
+    qm::text::setWriteFaultHook({});
+    QVERIFY(dictionaryBeforeSetFile);
+    QVERIFY(manualMissing);
     QByteArray expected("Quillmere\r\n\r\nOpenDictionarySetsIndex = 0\r\n\r\nDictionarySets = \"");
     expected += QByteArray("\x83\x86\x81\x5B\x83\x55\x81\x5B\x8E\xAB\x8F\x91\x83\x5A\x83\x62\x83\x67"); // ユーザー辞書セット
     expected += "\"\r\nDictionary = \"" + user.toUtf8() + "\"\r\n";
