@@ -40,12 +40,20 @@ void BackupSchedule::startRound()
     if (isRunning())
         return;
     waitForRound();
-    const store::BackupOptions options = m_options();
-    if (!options.enabled)
-        return;
-    m_round.reset(QThread::create([setFile = m_setFile, options] {
+    if (const store::BackupOptions options = m_options(); options.enabled)
+        startThread(options);
+}
+
+void BackupSchedule::startThread(const store::BackupOptions &options)
+{
+    m_done = 0;
+    m_total = 0;
+    m_round.reset(QThread::create([this, options] {
         store::lowerBackupThreadPriority();
-        reportFailures(store::backUpSets(setFile, options, true));
+        reportFailures(store::backUpSets(m_setFile, options, true, [this](int done, int total) {
+            m_done = done;
+            m_total = total;
+        }));
     }));
     m_round->start();
 }
@@ -57,12 +65,18 @@ void BackupSchedule::waitForRound()
     m_round.reset();
 }
 
-void BackupSchedule::runAtExit()
+void BackupSchedule::runAtExit(const Waiting &waiting)
 {
     m_timer.stop();
     waitForRound();
-    if (const store::BackupOptions options = m_options(); options.enabled)
-        reportFailures(store::backUpSets(m_setFile, options, true));
+    const store::BackupOptions options = m_options();
+    if (!options.enabled)
+        return;
+    startThread(options);
+    while (!m_round->wait(30))
+        if (waiting)
+            waiting(m_done, m_total);
+    waitForRound();
 }
 
 } // namespace qm::app

@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -28,18 +29,24 @@ public:
     ~BackupSchedule() override;
 
     void start(std::chrono::milliseconds interval = std::chrono::hours(1));
-    // Waits for a running round, then backs up what changed since, before the program ends.
-    void runAtExit();
+    // Waits for a running round, then backs up what changed since, before the program ends. The
+    // last round runs in the thread too; `waiting` is called every few hundredths of a second
+    // meanwhile with the dictionaries done and their number, for a window that shows it.
+    using Waiting = std::function<void(int done, int total)>;
+    void runAtExit(const Waiting &waiting = {});
     bool isRunning() const { return m_round && m_round->isRunning(); }
 
 private:
     void startRound();
+    void startThread(const store::BackupOptions &options);
     void waitForRound();
 
     QString m_setFile;
     OptionsSource m_options;
     QTimer m_timer;
     std::unique_ptr<QThread> m_round;
+    std::atomic<int> m_done{0};
+    std::atomic<int> m_total{0};
 };
 
 } // namespace qm::app

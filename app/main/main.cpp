@@ -121,6 +121,9 @@ int main(int argc, char *argv[])
     const int status = QApplication::exec();
     // The windows are gone: a start from now on is a program of its own.
     instance.stop();
-    backups.runAtExit();
+    // A long last round shows that the program is still at work, and how far it is.
+    qm::desktop::ProgressWindow saving(QStringLiteral("変更した辞書をﾊﾞｯｸｱｯﾌﾟしています..."), false);
+    backups.runAtExit([&saving](int done, int total) { saving.update(done, total + 1); });
+    saving.update(1, 1);
     return status;
 }

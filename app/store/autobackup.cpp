@@ -63,7 +63,8 @@ BackupOutcome backUpOne(const QString &path, const BackupOptions &options, bool 
 
 } // namespace
 
-QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &options, bool onlyChanged)
+QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &options, bool onlyChanged,
+                                const BackupProgress &progress)
 {
     QList<BackupOutcome> outcomes;
     if (QFileInfo(setFile).isFile())
@@ -77,8 +78,12 @@ QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &opt
                            .arg(contents.problem);
         outcomes.append(unread);
     }
-    for (const QString &path : filesOf(setFile, contents.table))
-        outcomes.append(backUpOne(path, options, onlyChanged, true));
+    const QStringList dictionaries = filesOf(setFile, contents.table);
+    for (int i = 0; i < dictionaries.size(); ++i) {
+        if (progress)
+            progress(i, int(dictionaries.size()));
+        outcomes.append(backUpOne(dictionaries.at(i), options, onlyChanged, true));
+    }
     return outcomes;
 }
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace qm::store {
 
 class Settings;
@@ -31,7 +33,10 @@ struct BackupOutcome {
 QStringList dictionariesOfSets(const QString &setFile);
 
 // Backs up the set file and every dictionary of its sets; with `onlyChanged`, files unchanged
-// since their last backup are skipped. One failure does not stop the others.
-QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &options, bool onlyChanged);
+// since their last backup are skipped. One failure does not stop the others. `progress`, when
+// given, is told before each dictionary how many of them are done.
+using BackupProgress = std::function<void(int done, int total)>;
+QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &options, bool onlyChanged,
+                                const BackupProgress &progress = {});
 
 } // namespace qm::store
