@@ -50,9 +50,10 @@ void BackupSchedule::startThread(const store::BackupOptions &options)
     m_total = 0;
     m_round.reset(QThread::create([this, options] {
         store::lowerBackupThreadPriority();
-        reportFailures(store::backUpSets(m_setFile, options, true, [this](int done, int total) {
+        reportFailures(store::backUpSets(m_setFile, options, true, [this](qint64 done, qint64 total) {
             m_done = done;
             m_total = total;
+            return true;
         }));
     }));
     m_round->start();

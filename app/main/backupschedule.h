@@ -32,7 +32,7 @@ public:
     // Waits for a running round, then backs up what changed since, before the program ends. The
     // last round runs in the thread too; `waiting` is called every few hundredths of a second
     // meanwhile with the dictionaries done and their number, for a window that shows it.
-    using Waiting = std::function<void(int done, int total)>;
+    using Waiting = std::function<void(qint64 done, qint64 total)>;
     void runAtExit(const Waiting &waiting = {});
     bool isRunning() const { return m_round && m_round->isRunning(); }
 
@@ -45,8 +45,8 @@ private:
     OptionsSource m_options;
     QTimer m_timer;
     std::unique_ptr<QThread> m_round;
-    std::atomic<int> m_done{0};
-    std::atomic<int> m_total{0};
+    std::atomic<qint64> m_done{0};
+    std::atomic<qint64> m_total{0};
 };
 
 } // namespace qm::app

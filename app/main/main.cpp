@@ -123,7 +123,7 @@ int main(int argc, char *argv[])
     instance.stop();
     // A long last round shows that the program is still at work, and how far it is.
     qm::desktop::ProgressWindow saving(QStringLiteral("変更した辞書をﾊﾞｯｸｱｯﾌﾟしています..."), false);
-    backups.runAtExit([&saving](int done, int total) { saving.update(done, total + 1); });
+    backups.runAtExit([&saving](qint64 done, qint64 total) { saving.update(done, total + 1); });
     saving.update(1, 1);
     return status;
 }

@@ -44,7 +44,8 @@ QStringList dictionariesOfSets(const QString &setFile)
 
 namespace {
 
-BackupOutcome backUpOne(const QString &path, const BackupOptions &options, bool onlyChanged, bool dictionary)
+BackupOutcome backUpOne(const QString &path, const BackupOptions &options, bool onlyChanged, bool dictionary,
+                        const Progress &progress = {})
 {
     BackupOutcome outcome;
     outcome.path = path;
@@ -53,7 +54,8 @@ BackupOutcome backUpOne(const QString &path, const BackupOptions &options, bool 
         return outcome;
     }
     try {
-        outcome.generation = dictionary ? BackupDictionary(path, options.root, options.policy)
+        outcome.generation = dictionary ? BackupDictionary(path, options.root, options.policy,
+                                                           QDateTime::currentDateTime(), progress)
                                         : BackupPlainFile(path, options.root, options.policy);
     } catch (const sqlite::Error &e) {
         outcome.error = e.message();
@@ -64,7 +66,7 @@ BackupOutcome backUpOne(const QString &path, const BackupOptions &options, bool 
 } // namespace
 
 QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &options, bool onlyChanged,
-                                const BackupProgress &progress)
+                                const Progress &progress)
 {
     QList<BackupOutcome> outcomes;
     if (QFileInfo(setFile).isFile())
@@ -79,10 +81,12 @@ QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &opt
         outcomes.append(unread);
     }
     const QStringList dictionaries = filesOf(setFile, contents.table);
+    // Each dictionary is a thousandth-part stage of the whole, told as its pages are copied.
+    const qint64 total = qint64(dictionaries.size()) * 1000;
     for (int i = 0; i < dictionaries.size(); ++i) {
-        if (progress)
-            progress(i, int(dictionaries.size()));
-        outcomes.append(backUpOne(dictionaries.at(i), options, onlyChanged, true));
+        const Progress stage = progressStage(progress, qint64(i) * 1000, 1000, total);
+        reportProgress(stage, 0, 1);
+        outcomes.append(backUpOne(dictionaries.at(i), options, onlyChanged, true, stage));
     }
     return outcomes;
 }

@@ -34,9 +34,8 @@ QStringList dictionariesOfSets(const QString &setFile);
 
 // Backs up the set file and every dictionary of its sets; with `onlyChanged`, files unchanged
 // since their last backup are skipped. One failure does not stop the others. `progress`, when
-// given, is told before each dictionary how many of them are done.
-using BackupProgress = std::function<void(int done, int total)>;
+// given, is told how far the round has come; a dictionary it stops is reported as not backed up.
 QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &options, bool onlyChanged,
-                                const BackupProgress &progress = {});
+                                const Progress &progress = {});
 
 } // namespace qm::store

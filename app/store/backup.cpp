@@ -127,7 +127,7 @@ Connection openTarget(const QString &path)
 // Copies the dictionary page by page, a few pages at a time, so that the program's own reads
 // and writes of the file wait at most for one small step. A write by another connection makes
 // the engine start the copy again.
-void onlineCopy(const QString &source, const QString &target)
+void onlineCopy(const QString &source, const QString &target, const Progress &progress)
 {
     sqlite::Database from(source, sqlite::Database::OpenMode::ReadOnly);
     if (!schema::isDictionary(from))
@@ -139,14 +139,19 @@ void onlineCopy(const QString &source, const QString &target)
                           .arg(shown(target), QString::fromUtf8(sqlite3_errmsg(to.get()))),
                       sqlite3_errcode(to.get()));
     int rc = SQLITE_OK;
-    while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+    bool stopped = false;
+    while (!stopped && (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED)) {
         rc = sqlite3_backup_step(copy, 64);
         if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         else
             std::this_thread::yield(); // a lookup waiting for the processor goes first
+        const int pages = sqlite3_backup_pagecount(copy);
+        stopped = !reportProgress(progress, pages - sqlite3_backup_remaining(copy), pages);
     }
     const int finished = sqlite3_backup_finish(copy);
+    if (stopped && rc != SQLITE_DONE)
+        throw Error(Error::Kind::Cancelled, SQLITE_INTERRUPT, QStringLiteral("バックアップを中止しました"));
     if (rc != SQLITE_DONE || finished != SQLITE_OK)
         throw failure(QStringLiteral("辞書 %1 をバックアップにコピーできません: %2")
                           .arg(shown(source), QString::fromUtf8(sqlite3_errstr(rc != SQLITE_DONE ? rc : finished))),
@@ -175,14 +180,14 @@ void withTemporary(const QString &temp, const std::function<void()> &work)
 }
 
 // A new generation of a dictionary in `folder`, without pruning.
-QString backupInto(const QString &path, const QString &folder, const QDateTime &now)
+QString backupInto(const QString &path, const QString &folder, const QDateTime &now, const Progress &progress = {})
 {
     removeStaleCompactionCopies(folder);
     const QString stamp = fileStamp(path);
     const QString generation = newGenerationPath(folder, QStringLiteral("dic"), now);
     const QString temp = compactionTempPath(generation);
     withTemporary(temp, [&] {
-        onlineCopy(path, temp);
+        onlineCopy(path, temp, progress);
         if (!Dictionary::IsDictionaryFile(temp))
             throw failure(QStringLiteral("辞書 %1 のバックアップの検査で誤りが見つかりました").arg(shown(path)), SQLITE_CORRUPT);
         putInPlace(temp, generation);
@@ -254,12 +259,13 @@ QString backupFolderFor(const QString &root, const QString &path)
     return QDir(root).filePath(info.fileName() + QLatin1Char('-') + QString::fromLatin1(hash.toHex().left(8)));
 }
 
-QString BackupDictionary(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now)
+QString BackupDictionary(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now,
+                         const Progress &progress)
 {
     if (!QFileInfo(path).isFile())
         throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
     const QString folder = preparedFolder(root, path);
-    const QString generation = backupInto(QFileInfo(path).absoluteFilePath(), folder, now);
+    const QString generation = backupInto(QFileInfo(path).absoluteFilePath(), folder, now, progress);
     pruneGenerations(folder, policy);
     return generation;
 }

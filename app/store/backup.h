@@ -1,5 +1,7 @@
 #pragma once
 
+#include "progress.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -34,8 +36,9 @@ QString backupFolderFor(const QString &root, const QString &path);
 // temporary name, checked (the engine's quick check, and it must open as a dictionary), synced
 // and only then given its dated name. Throws sqlite::Error with the reason in Japanese; a
 // failed backup leaves every earlier generation as it was and no temporary file behind.
+// `progress` is told the pages copied; a backup it stops throws Kind::Cancelled.
 QString BackupDictionary(const QString &path, const QString &root, const GenerationPolicy &policy,
-                         const QDateTime &now = QDateTime::currentDateTime());
+                         const QDateTime &now = QDateTime::currentDateTime(), const Progress &progress = {});
 // The same for a file that is no dictionary (the set file): copied, synced, renamed.
 QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy,
                         const QDateTime &now = QDateTime::currentDateTime());

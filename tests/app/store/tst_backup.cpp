@@ -197,6 +197,26 @@ void tst_backup::unwritableFolderTouchesNothing()
         QCOMPARE(qm::test::readFile(blocker), QByteArray("x"));
         QVERIFY(!QFile::exists(compactionTempPath(m_path)));
     }
+
+    // A backup stopped part way leaves the generations as they were and nothing beside them.
+    const QString folder = backupFolderFor(root(), m_path);
+    const QStringList kept = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    qint64 lastDone = -1, lastTotal = 0;
+    const Progress stopAtOnce = [&](qint64 done, qint64 total) {
+        lastDone = done;
+        lastTotal = total;
+        return false;
+    };
+    QVERIFY_THROWS_EXCEPTION(Error, BackupDictionary(m_path, root(), {}, QDateTime::currentDateTime(), stopAtOnce));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), kept);
+    QVERIFY(lastDone >= 0 && lastTotal > 0);
+    // Let through, it is told of every page.
+    BackupDictionary(m_path, root(), {}, QDateTime::currentDateTime().addDays(1), [&](qint64 done, qint64 total) {
+        lastDone = done;
+        lastTotal = total;
+        return true;
+    });
+    QCOMPARE(lastDone, lastTotal);
 }
 
 void tst_backup::pruningKeepsDailyAndWeeklyGenerations()
