@@ -16,6 +16,7 @@ const QStringList Topics{
     QStringLiteral("Exchange.htm#Export"),
     QStringLiteral("Exchange.htm#Import"),
     QStringLiteral("Exchange.htm#WordList"),
+    QStringLiteral("Backup.htm#Options"),
 };
 
 QString readPage(const QString &path)
