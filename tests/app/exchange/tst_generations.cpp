@@ -192,16 +192,6 @@ private slots:
         QCOMPARE(readAll(setFile), first);
         QCOMPARE(store::listGenerations(store::backupFolderFor(options.root, setFile)).size(), 2);
     }
-
-    void countEntriesReadsOnlyDictionaries()
-    {
-        TempDictionary source;
-        source->addEntries(hostileEntries());
-        QCOMPARE(store::countEntries(source.path), std::optional<qint64>(qint64(hostileEntries().size())));
-        QTemporaryDir dir;
-        writeFile(dir.filePath(QStringLiteral("x.dic")), "plain text");
-        QVERIFY(!store::countEntries(dir.filePath(QStringLiteral("x.dic"))));
-    }
 };
 
 QTEST_MAIN(tst_Generations)
