@@ -22,6 +22,7 @@
 
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -245,6 +246,14 @@ QString plainBackupInto(const QString &path, const QString &folder, const QDateT
     return generation;
 }
 
+// One backup or restore at a time in the process: the background round and the backup window
+// would otherwise pick the same dated name, and with it the same temporary file, for one file.
+std::mutex &backupMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 } // namespace
 
 QString defaultBackupRoot()
@@ -261,6 +270,7 @@ QString backupFolderFor(const QString &root, const QString &path)
 
 QString BackupDictionary(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now)
 {
+    const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(path).isFile())
         throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
     const QString folder = preparedFolder(root, path);
@@ -271,6 +281,7 @@ QString BackupDictionary(const QString &path, const QString &root, const Generat
 
 QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now)
 {
+    const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(path).isFile())
         throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
     const QString folder = preparedFolder(root, path);
@@ -340,6 +351,7 @@ void pruneGenerations(const QString &folder, const GenerationPolicy &policy)
 void RestoreGeneration(const QString &generation, const QString &path, const QString &root,
                        const GenerationPolicy &policy, const ReleaseWhile &release)
 {
+    const std::lock_guard<std::mutex> one(backupMutex());
     if (!Dictionary::IsDictionaryFile(generation))
         throw failure(QStringLiteral("バックアップ %1 は辞書として開けないため、戻せません").arg(shown(generation)), SQLITE_CORRUPT);
     const QString target = QFileInfo(path).absoluteFilePath();
@@ -372,6 +384,7 @@ void RestoreGeneration(const QString &generation, const QString &path, const QSt
 void RestorePlainGeneration(const QString &generation, const QString &path, const QString &root,
                             const GenerationPolicy &policy)
 {
+    const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(generation).isFile())
         throw failure(QStringLiteral("バックアップ %1 が見つかりません").arg(shown(generation)), SQLITE_CANTOPEN);
     const QString target = QFileInfo(path).absoluteFilePath();

@@ -15,6 +15,9 @@
 #include <QDir>
 #include <QDirIterator>
 
+#include <mutex>
+#include <thread>
+
 using namespace qm;
 using namespace qm::exchange;
 using namespace qm::exchange::test;
@@ -191,6 +194,39 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(sqlite::Error, store::RestoreSetFile(generation, setFile, options));
         QCOMPARE(readAll(setFile), first);
         QCOMPARE(store::listGenerations(store::backupFolderFor(options.root, setFile)).size(), 2);
+    }
+
+    void concurrentBackupsOfOneFileAllSucceed()
+    {
+        // The background round and the window may back the same file up in the same second.
+        TempDictionary source;
+        source->addEntries(hostileEntries());
+        const QDateTime now = QDateTime::currentDateTime();
+        QStringList failures;
+        QStringList made;
+        std::mutex guard;
+        const auto backUp = [&] {
+            for (int i = 0; i < 4; ++i) {
+                try {
+                    const QString g = store::BackupDictionary(source.path, m_root.path(), m_policy, now);
+                    const std::lock_guard<std::mutex> lock(guard);
+                    made.append(g);
+                } catch (const sqlite::Error &e) {
+                    const std::lock_guard<std::mutex> lock(guard);
+                    failures.append(e.message());
+                }
+            }
+        };
+        std::thread first(backUp);
+        std::thread second(backUp);
+        first.join();
+        second.join();
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+        QCOMPARE(made.size(), 8);
+        const QString folder = store::backupFolderFor(m_root.path(), source.path);
+        for (const store::Generation &g : store::listGenerations(folder))
+            QVERIFY2(Dictionary::IsDictionaryFile(g.path), qPrintable(g.path));
+        QVERIFY(QDir(folder).entryList({QStringLiteral("$Temp$*")}, QDir::Files | QDir::Hidden).isEmpty());
     }
 };
 
