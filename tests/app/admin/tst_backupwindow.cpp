@@ -4,6 +4,7 @@
 #include "tests/app/admin/adminfixture.h"
 #include "tests/app/main/fixture.h"
 
+#include "app/admin/backupparts.h"
 #include "app/admin/frmbackupentries.h"
 #include "app/admin/frmbackups.h"
 #include "app/main/adminwindows.h"
@@ -37,6 +38,8 @@ private slots:
     void refusedRestoreChangesNothing();
     void entriesAreTakenOutOfAGeneration();
     void unwritableBackupFolderIsReported();
+    void damagedGenerationIsNeitherRestoredNorOpened();
+    void sizesAreShownAsTheDesktopShowsThem();
 
 private:
     // Works the backup window opened from the File menu.
@@ -206,6 +209,37 @@ void tst_backupwindow::unwritableBackupFolderIsReported()
     QCOMPARE(generations, 0);
     QVERIFY2(lastMessage().contains(QStringLiteral("書き込めません")), qPrintable(lastMessage()));
     QCOMPARE(m_fx->prompter.messages().last().icon, desktop::Prompter::Icon::Warning);
+}
+
+void tst_backupwindow::damagedGenerationIsNeitherRestoredNorOpened()
+{
+    const QString generation = store::BackupDictionary(m_a, m_root, {}, QDateTime::currentDateTime().addDays(-1));
+    {
+        QFile damaged(generation);
+        QVERIFY(damaged.open(QIODevice::ReadWrite));
+        damaged.seek(0);
+        damaged.write(QByteArray(512, 'x'));
+    }
+    m_fx->prompter.queueAnswer(Answer::Yes);
+    withWindow([&](frmBackups *w) {
+        w->lstFiles->setCurrentRow(1);
+        w->cmdRestore->click();
+        w->cmdOpen->click();
+    });
+    const QStringList texts = m_fx->prompter.texts();
+    QCOMPARE(texts.size(), 3); // the question, then two warnings
+    QVERIFY2(texts[1].contains(QStringLiteral("元のまま")), qPrintable(texts[1]));
+    QVERIFY2(texts[2].contains(QStringLiteral("開けません")), qPrintable(texts[2]));
+    QCOMPARE(keywordHeadings(QStringLiteral("k1")), QStringList{QStringLiteral("一番目")});
+}
+
+void tst_backupwindow::sizesAreShownAsTheDesktopShowsThem()
+{
+    QCOMPARE(app::formatFileSize(0), QStringLiteral("0 KB"));
+    QCOMPARE(app::formatFileSize(1), QStringLiteral("1 KB"));
+    QCOMPARE(app::formatFileSize(1024 * 1023 + 1), QStringLiteral("1,024 KB"));
+    QCOMPARE(app::formatFileSize(1024 * 1024 * 3 / 2), QStringLiteral("1.5 MB"));
+    QCOMPARE(app::formatFileSize(qint64(1024) * 1024 * 1024 * 2), QStringLiteral("2.0 GB"));
 }
 
 QTEST_MAIN(tst_backupwindow)
