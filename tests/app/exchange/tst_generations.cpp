@@ -125,27 +125,6 @@ private slots:
         QCOMPARE(entriesHash(*target), hash);
     }
 
-    void viewListsHeadingsAndDetails()
-    {
-        TempDictionary source;
-        const QString generation = generationOf(source);
-        store::GenerationView view(generation);
-        bool more = false;
-        const auto three = view.headings(3, &more);
-        QCOMPARE(int(three.size()), 3);
-        QVERIFY(more);
-        QCOMPARE(three[1].Heading, hostileEntries()[1].entry.Heading);
-        QCOMPARE(three[1].Viewer, quint8(2));
-        const auto all = view.headings(1000, &more);
-        QCOMPARE(all.size(), hostileEntries().size());
-        QVERIFY(!more);
-        const auto details = view.details(4);
-        QVERIFY(details);
-        QCOMPARE(details->keywords, hostileEntries()[3].keywords);
-        QCOMPARE(details->entry.Document, hostileEntries()[3].entry.Document);
-        QVERIFY(!view.details(999));
-    }
-
     void unusableGenerationsAreRefusedAndLeftAlone()
     {
         QTemporaryDir dir;
