@@ -120,6 +120,18 @@ void exportDictionary(store::Dictionary &dictionary, QIODevice &out, const Expor
     writeParts(parts, title, out, options);
 }
 
+void exportEntries(store::Dictionary &dictionary, const QList<qint32> &numbers, QIODevice &out,
+                   const ExportOptions &options)
+{
+    const std::set<qint32> chosen(numbers.begin(), numbers.end());
+    QString title;
+    std::vector<Part> parts = readParts([&] {
+        title = jsonl::describe(dictionary).name;
+        return std::vector<Part>{{&dictionary, std::vector<qint32>(chosen.begin(), chosen.end())}};
+    });
+    writeParts(parts, title, out, options);
+}
+
 void exportSet(store::DatabaseModule &module, QIODevice &out, const ExportOptions &options)
 {
     std::vector<Part> parts = readParts([&] {

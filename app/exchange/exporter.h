@@ -33,6 +33,10 @@ struct EntryRef {
 
 // Every entry of one dictionary, by number.
 void exportDictionary(store::Dictionary &dictionary, QIODevice &out, const ExportOptions &options = {});
+// The entries of one dictionary with these numbers, by number; a number named twice is written
+// once, a number with no entry is passed over.
+void exportEntries(store::Dictionary &dictionary, const QList<qint32> &numbers, QIODevice &out,
+                   const ExportOptions &options = {});
 // Every open dictionary of the current set, in slot order, each with its entries by number.
 void exportSet(store::DatabaseModule &module, QIODevice &out, const ExportOptions &options = {});
 // The entries the rows name, by dictionary in slot order and by number; a row named twice is

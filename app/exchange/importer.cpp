@@ -36,8 +36,8 @@ qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonI
 {
     const qint64 total = in.size();
     LineReader reader(in, options.maxLineBytes);
-    BulkImport bulk(dictionary, dictionary.documentRowCount() == 0 ? BulkImport::Numbers::KeepRising
-                                                                    : BulkImport::Numbers::New);
+    const bool keep = !options.newNumbers && dictionary.documentRowCount() == 0;
+    BulkImport bulk(dictionary, keep ? BulkImport::Numbers::KeepRising : BulkImport::Numbers::New);
     QByteArray line;
     const qint64 added = bulk.run([&](jsonl::Record &record, qint64 &number) {
         while (reader.next(line)) {

@@ -21,11 +21,13 @@ struct JsonImportOptions {
     jsonl::Limits limits;
     // Called with the bytes read and the file's size; false stops the import.
     store::Progress progress;
+    // Every entry gets a new number, even in an empty dictionary.
+    bool newNumbers = false;
 };
 
 // Imports a file of the dictionary's own format into the dictionary. Into an empty dictionary
-// the entries keep their numbers (while they rise, as an exported file has them); into one
-// with entries they get new ones. Every line is checked; the first bad one ends the import
+// (unless `newNumbers`) the entries keep their numbers (while they rise, as an exported file has
+// them); into one with entries they get new ones. Every line is checked; the first bad one ends the import
 // with ExchangeError naming it, and the dictionary is then exactly as before (so too after a
 // cancel or a failed write). Returns the number of entries added.
 qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonImportOptions &options = {});

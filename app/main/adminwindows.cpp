@@ -3,6 +3,7 @@
 #include "mdimain.h"
 
 #include "app/admin/frmabout.h"
+#include "app/admin/frmbackups.h"
 #include "app/admin/frmdictionarysetslist.h"
 #include "app/admin/frmoption.h"
 #include "app/admin/frmsetupdictionary.h"
@@ -33,6 +34,13 @@ void installAdminWindows(mdiMain &window, store::DatabaseModule &database, store
     window.windows.options = [&window, &database, &settings, &prompter] {
         frmOption dialog(settings, window.options(), prompter, database.programFolder(), &window);
         dialog.exec();
+    };
+    window.windows.backups = [&window, &database, &settings, &prompter] {
+        frmBackups dialog(database, settings, prompter, &window);
+        dialog.exec();
+        window.activateWindow();
+        window.cboKeyWord->setFocus();
+        return dialog.changedOpenSet();
     };
     window.windows.about = [&window, help] {
         frmAbout dialog(help, &window);

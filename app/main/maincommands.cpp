@@ -36,6 +36,7 @@ const MenuRow Menus[] = {
     {"mnuFileBar0", "-", "", false},
     {"mnuFileExport", "ｴｸｽﾎﾟｰﾄ(&E)...", "", false},
     {"mnuFileImport", "ｲﾝﾎﾟｰﾄ(&I)...", "", false},
+    {"mnuFileBackups", "ﾊﾞｯｸｱｯﾌﾟと復元(&B)...", "", false},
     {"mnuFileBar2", "-", "", false},
     {"mnuFilePageSetup", "ﾍﾟｰｼﾞ設定(&U)...", "", false},
     {"mnuFilePrint", "印刷(&P)...", "Ctrl+P", false},
@@ -191,6 +192,8 @@ void MainCommands::refreshFileMenu()
     // An import writes into the open set's dictionaries, which an entry window may be editing.
     m_actions.value(QStringLiteral("mnuFileExport"))->setEnabled(!m_state.editorOpen());
     m_actions.value(QStringLiteral("mnuFileImport"))->setEnabled(!m_state.editorOpen());
+    // A restore replaces dictionaries of the open set, and a take-out writes into one.
+    m_actions.value(QStringLiteral("mnuFileBackups"))->setEnabled(!m_state.editorOpen());
 }
 
 void MainCommands::refreshToolMenu()

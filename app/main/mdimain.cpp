@@ -131,6 +131,13 @@ void mdiMain::buildCommands()
         {QStringLiteral("mnuFileDicSets"), [this] { dictionarySetsCommand(); }},
         {QStringLiteral("mnuFileExport"), [this] { if (windows.exportEntries) windows.exportEntries(); }},
         {QStringLiteral("mnuFileImport"), [this] { if (windows.importEntries) windows.importEntries(); }},
+        {QStringLiteral("mnuFileBackups"), [this] {
+             // The viewers may show entries a restore took away.
+             if (!IsEditorOpen() && windows.backups && windows.backups()) {
+                 closeAllViewers();
+                 m_commands->setSetCurrent(m_database.OpenDictionarySetsIndex() >= 0);
+             }
+         }},
         {QStringLiteral("mnuFilePageSetup"), [this] { setUpPage(*m_printing); }},
         {QStringLiteral("mnuFilePrint"), [this] { printViewer(activeViewer(), *m_printing, m_prompter); }},
         {QStringLiteral("mnuFileExit"), [this] { close(); }},

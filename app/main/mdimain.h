@@ -83,6 +83,8 @@ public:
         // Export and import of entries, each with its file and progress windows.
         std::function<void()> exportEntries;
         std::function<void()> importEntries;
+        // The backup and restore window; true when a restore replaced a file of the open set.
+        std::function<bool()> backups;
     };
     Windows windows;
 

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
 namespace qm::store {
 
 BackupOptions readBackupOptions(const Settings &settings)
@@ -40,6 +42,34 @@ QStringList filesOf(const QString &setFile, const DictionarySetTable &table)
 QStringList dictionariesOfSets(const QString &setFile)
 {
     return filesOf(setFile, readDictionarySetsFile(setFile).table);
+}
+
+QList<BackedUpFile> backedUpFiles(const QString &setFile)
+{
+    QList<BackedUpFile> files{{QFileInfo(setFile).absoluteFilePath(), {}, true}};
+    const DictionarySetTable table = readDictionarySetsFile(setFile).table;
+    QStringList seen;
+    for (int i = 0; i < table.DictionarySetCount; ++i) {
+        const DictionarySet &set = table.DictionarySetList[size_t(i)];
+        for (const QString &file : set.fileNames()) {
+            const QString path = QFileInfo(QFileInfo(setFile).absoluteDir(), file).absoluteFilePath();
+            if (seen.contains(path))
+                continue;
+            seen.append(path);
+            files.append({path, set.name(), false});
+        }
+    }
+    return files;
+}
+
+void RestoreSetFile(const QString &generation, const QString &setFile, const BackupOptions &options)
+{
+    const SetFileContents contents = readDictionarySetsFile(generation);
+    if (contents.missing || !contents.problem.isEmpty())
+        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_CORRUPT,
+                            QStringLiteral("バックアップ %1 は辞書セットのファイルとして読めないため、戻せません")
+                                .arg(QDir::toNativeSeparators(generation)));
+    RestorePlainGeneration(generation, setFile, options.root, options.policy);
 }
 
 namespace {

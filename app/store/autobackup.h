@@ -32,6 +32,20 @@ struct BackupOutcome {
 // Every dictionary file named by any set of the set file, each once, in the order of the sets.
 QStringList dictionariesOfSets(const QString &setFile);
 
+// A file the backups are kept of: the set file, or a dictionary with the name of the first set
+// that names it.
+struct BackedUpFile {
+    QString path;
+    QString setName; // empty for the set file
+    bool isSetFile = false;
+};
+// The set file first, then every dictionary of its sets, each once, in the order of the sets.
+QList<BackedUpFile> backedUpFiles(const QString &setFile);
+
+// Puts a generation of the set file in place of it (see RestorePlainGeneration). A generation
+// that cannot be read as a set file is refused, and the set file then stays as it was.
+void RestoreSetFile(const QString &generation, const QString &setFile, const BackupOptions &options);
+
 // Backs up the set file and every dictionary of its sets; with `onlyChanged`, files unchanged
 // since their last backup are skipped. One failure does not stop the others. `progress`, when
 // given, is told how far the round has come; a dictionary it stops is reported as not backed up.

@@ -22,6 +22,7 @@
 
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -234,15 +235,28 @@ void settleJournal(const QString &path)
     QFile::remove(path + QStringLiteral("-journal"));
 }
 
-qint64 entryCount(const QString &path)
+// A new generation of a file that is no dictionary in `folder`, without pruning.
+QString plainBackupInto(const QString &path, const QString &folder, const QDateTime &now)
 {
-    try {
-        sqlite::Database db(path, sqlite::Database::OpenMode::ReadOnly);
-        sqlite::Statement st(db, "SELECT count(*) FROM Document");
-        return st.step() ? st.toInt64(0) : 0;
-    } catch (const Error &) {
-        return 0;
-    }
+    removeStaleCompactionCopies(folder);
+    const QString stamp = fileStamp(path);
+    const QString suffix = QFileInfo(path).suffix().isEmpty() ? QStringLiteral("bak") : QFileInfo(path).suffix();
+    const QString generation = newGenerationPath(folder, suffix, now);
+    const QString temp = compactionTempPath(generation);
+    withTemporary(temp, [&] {
+        copyFile(path, temp);
+        putInPlace(temp, generation);
+    });
+    writeStamp(folder, stamp);
+    return generation;
+}
+
+// One backup or restore at a time in the process: the background round and the backup window
+// would otherwise pick the same dated name, and with it the same temporary file, for one file.
+std::mutex &backupMutex()
+{
+    static std::mutex mutex;
+    return mutex;
 }
 
 } // namespace
@@ -262,6 +276,7 @@ QString backupFolderFor(const QString &root, const QString &path)
 QString BackupDictionary(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now,
                          const Progress &progress)
 {
+    const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(path).isFile())
         throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
     const QString folder = preparedFolder(root, path);
@@ -272,19 +287,11 @@ QString BackupDictionary(const QString &path, const QString &root, const Generat
 
 QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now)
 {
+    const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(path).isFile())
         throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
     const QString folder = preparedFolder(root, path);
-    removeStaleCompactionCopies(folder);
-    const QString stamp = fileStamp(path);
-    const QString suffix = QFileInfo(path).suffix().isEmpty() ? QStringLiteral("bak") : QFileInfo(path).suffix();
-    const QString generation = newGenerationPath(folder, suffix, now);
-    const QString temp = compactionTempPath(generation);
-    withTemporary(temp, [&] {
-        copyFile(path, temp);
-        putInPlace(temp, generation);
-    });
-    writeStamp(folder, stamp);
+    const QString generation = plainBackupInto(QFileInfo(path).absoluteFilePath(), folder, now);
     pruneGenerations(folder, policy);
     return generation;
 }
@@ -302,7 +309,7 @@ QList<Generation> listGenerations(const QString &folder)
         g.time = QDateTime::fromString(match.captured(1), TimeFormat);
         g.size = QFileInfo(g.path).size();
         if (name.endsWith(QStringLiteral(".dic")))
-            g.entries = entryCount(g.path);
+            g.entries = countEntries(g.path).value_or(0);
         if (g.time.isValid())
             found.append(g);
     }
@@ -350,6 +357,7 @@ void pruneGenerations(const QString &folder, const GenerationPolicy &policy)
 void RestoreGeneration(const QString &generation, const QString &path, const QString &root,
                        const GenerationPolicy &policy, const ReleaseWhile &release)
 {
+    const std::lock_guard<std::mutex> one(backupMutex());
     if (!Dictionary::IsDictionaryFile(generation))
         throw failure(QStringLiteral("バックアップ %1 は辞書として開けないため、戻せません").arg(shown(generation)), SQLITE_CORRUPT);
     const QString target = QFileInfo(path).absoluteFilePath();
@@ -377,6 +385,42 @@ void RestoreGeneration(const QString &generation, const QString &path, const QSt
             swap();
     });
     pruneGenerations(folder, policy);
+}
+
+void RestorePlainGeneration(const QString &generation, const QString &path, const QString &root,
+                            const GenerationPolicy &policy)
+{
+    const std::lock_guard<std::mutex> one(backupMutex());
+    if (!QFileInfo(generation).isFile())
+        throw failure(QStringLiteral("バックアップ %1 が見つかりません").arg(shown(generation)), SQLITE_CANTOPEN);
+    const QString target = QFileInfo(path).absoluteFilePath();
+    const QString folder = preparedFolder(root, target);
+    const QString temp = compactionTempPath(target);
+    withTemporary(temp, [&] {
+        copyFile(generation, temp);
+        if (QFileInfo::exists(target))
+            QFile::setPermissions(temp, QFile::permissions(target));
+        // Kept only after the copy is made, for pruning may take the generation being restored.
+        if (QFileInfo::exists(target))
+            plainBackupInto(target, folder, QDateTime::currentDateTime());
+        if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(target).constData()) != 0)
+            throw failure(QStringLiteral("バックアップを %1 に戻せません").arg(shown(target)), SQLITE_CANTOPEN);
+        syncPath(QFileInfo(target).absolutePath());
+    });
+    pruneGenerations(folder, policy);
+}
+
+std::optional<qint64> countEntries(const QString &path)
+{
+    try {
+        sqlite::Database db(path, sqlite::Database::OpenMode::ReadOnly);
+        if (!schema::isDictionary(db))
+            return std::nullopt;
+        sqlite::Statement st(db, "SELECT count(*) FROM Document");
+        return st.step() ? st.toInt64(0) : 0;
+    } catch (const Error &) {
+        return std::nullopt;
+    }
 }
 
 void lowerBackupThreadPriority()

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace qm::store {
 
@@ -60,6 +61,16 @@ void pruneGenerations(const QString &folder, const GenerationPolicy &policy);
 using ReleaseWhile = std::function<void(const QString &path, const std::function<void()> &swap)>;
 void RestoreGeneration(const QString &generation, const QString &path, const QString &root,
                        const GenerationPolicy &policy, const ReleaseWhile &release = {});
+
+// Puts a generation of a file that is no dictionary (the set file) in place of the file, the
+// same way: the current file is first kept as a generation, the copy is synced and renamed over
+// it. Throws sqlite::Error with the reason in Japanese; the file then stays as it was.
+void RestorePlainGeneration(const QString &generation, const QString &path, const QString &root,
+                            const GenerationPolicy &policy);
+
+// The number of entries of a dictionary file, read without writing to it; nullopt when it cannot
+// be read as one.
+std::optional<qint64> countEntries(const QString &path);
 
 // Lowers the calling thread's priority, for a thread that backs up in the background: the
 // program's windows and lookups then get the processor first.

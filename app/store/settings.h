@@ -103,6 +103,16 @@ constexpr SettingKey<float> Columns2{u"DataGrid", u"Columns2", 1700};
 constexpr PlacementKeys Placement{&FormLeft, &FormTop, FormWidth, FormHeight, WindowState};
 } // namespace DataGrid
 
+// The backup and restore window.
+namespace BackupWindow {
+constexpr SettingKey<qint16> WindowState{u"BackupWindow", u"WindowState", 0};
+constexpr SettingKey<float> FormLeft{u"BackupWindow", u"FormLeft", 1200};
+constexpr SettingKey<float> FormTop{u"BackupWindow", u"FormTop", 1200};
+constexpr SettingKey<float> FormWidth{u"BackupWindow", u"FormWidth", 10000};
+constexpr SettingKey<float> FormHeight{u"BackupWindow", u"FormHeight", 6000};
+constexpr PlacementKeys Placement{&FormLeft, &FormTop, FormWidth, FormHeight, WindowState};
+} // namespace BackupWindow
+
 // Automatic backups of the dictionaries: on or off, the folder (empty: the per-user data
 // folder's "backups"), and how many daily and weekly generations are kept.
 namespace Backup {

@@ -162,7 +162,8 @@ void tst_maincommands::menusFollowTheTable()
     for (QAction *a : file->actions())
         captions.append(a->isSeparator() ? QStringLiteral("-") : a->text() + QLatin1Char('|') + a->shortcut().toString());
     QCOMPARE(captions, (QStringList{QStringLiteral("辞書セットの設定(&O)|Ctrl+O"), QStringLiteral("-"),
-                                    QStringLiteral("ｴｸｽﾎﾟｰﾄ(&E)...|"), QStringLiteral("ｲﾝﾎﾟｰﾄ(&I)...|"), QStringLiteral("-"),
+                                    QStringLiteral("ｴｸｽﾎﾟｰﾄ(&E)...|"), QStringLiteral("ｲﾝﾎﾟｰﾄ(&I)...|"),
+                                    QStringLiteral("ﾊﾞｯｸｱｯﾌﾟと復元(&B)...|"), QStringLiteral("-"),
                                     QStringLiteral("ﾍﾟｰｼﾞ設定(&U)...|"), QStringLiteral("印刷(&P)...|Ctrl+P"),
                                     QStringLiteral("-"), QStringLiteral("終了(&X)|")}));
     QStringList keys;
@@ -190,6 +191,7 @@ void tst_maincommands::anOpenEntryWindowBlocksNewModifyAndSets()
     m_window->windows.setupDictionary = [&] { ++calls; };
     m_window->windows.importEntries = [&] { ++calls; };
     m_window->windows.exportEntries = [&] { ++calls; };
+    m_window->windows.backups = [&] { return ++calls > 0; };
     QWidget editor;
     editor.setObjectName(QStringLiteral("frmNewData"));
     editor.show();
@@ -197,7 +199,7 @@ void tst_maincommands::anOpenEntryWindowBlocksNewModifyAndSets()
         button(key)->trigger();
     // Their shortcuts do nothing either.
     for (const char *name : {"mnuEditNew", "mnuEditModify", "mnuFileDicSets", "mnuToolSetupDictionary",
-                             "mnuFileExport", "mnuFileImport"}) {
+                             "mnuFileExport", "mnuFileImport", "mnuFileBackups"}) {
         QVERIFY2(!item(name)->isEnabled(), name);
         item(name)->trigger();
     }

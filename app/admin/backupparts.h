@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace qm::store {
+struct Entry;
+}
+
+namespace qm::app {
+
+// A file size as the desktop's file lists show it: whole kilobytes rounded up with thousands
+// separators ("1,234 KB") below a megabyte, then megabytes and gigabytes with one decimal.
+QString formatFileSize(qint64 bytes);
+
+// The time of a generation as the lists show it: "2026/12/09 06:30:12".
+QString formatGenerationTime(const QDateTime &time);
+
+// What the backup window shows of an entry's body: the text of a text, address or HTML body, the
+// visible text of a rich-text body, and a line naming the size of an object.
+QString entryPlainText(const store::Entry &entry);
+
+} // namespace qm::app

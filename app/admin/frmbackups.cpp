@@ -1,0 +1,330 @@
+#include "frmbackups.h"
+
+#include "adminparts.h"
+#include "backupparts.h"
+#include "frmbackupentries.h"
+
+#include "app/common/waitcursor.h"
+#include "app/common/windowsettings.h"
+#include "app/store/backup.h"
+#include "app/store/databasemodule.h"
+#include "app/store/dictionaryinfo.h"
+#include "app/store/generationview.h"
+#include "app/store/settings.h"
+#include "platform/desktop/prompter.h"
+#include "platform/sqlite/error.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace qm::app {
+
+namespace {
+
+template <typename W>
+W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QString fileLabel(const store::BackedUpFile &file)
+{
+    const QString fileName = QFileInfo(file.path).fileName();
+    if (file.isSetFile)
+        return QStringLiteral("辞書セットのファイル (%1)").arg(fileName);
+    if (!QFileInfo(file.path).isFile())
+        return QStringLiteral("%1 (見つかりません) - %2").arg(fileName, file.setName);
+    QString name;
+    try {
+        name = store::summarizeDictionary(file.path).name;
+    } catch (const sqlite::Error &) {
+        name = QFileInfo(file.path).completeBaseName();
+    }
+    return QStringLiteral("%1 (%2) - %3").arg(name, fileName, file.setName);
+}
+
+QString currentLine(const store::BackedUpFile &file)
+{
+    const QFileInfo info(file.path);
+    if (!info.isFile())
+        return QStringLiteral("現在のファイルは見つかりません: %1").arg(QDir::toNativeSeparators(file.path));
+    QString line = QStringLiteral("現在のファイル: %1").arg(formatFileSize(info.size()));
+    if (!file.isSetFile) {
+        const std::optional<qint64> entries = store::countEntries(file.path);
+        line += entries ? QStringLiteral("、%1 件").arg(*entries) : QStringLiteral("、件数を読めません");
+    }
+    return line;
+}
+
+bool isOpenInSet(store::DatabaseModule &database, const QString &path)
+{
+    const QString target = QFileInfo(path).absoluteFilePath();
+    for (int slot = 0; slot < store::MaxDictionariesPerSet; ++slot)
+        if (const store::Dictionary *d = database.dictionary(slot))
+            if (QFileInfo(d->path()).absoluteFilePath() == target)
+                return true;
+    return false;
+}
+
+} // namespace
+
+frmBackups::frmBackups(store::DatabaseModule &database, store::Settings &settings, desktop::Prompter &prompter,
+                       QWidget *parent)
+    : QDialog(parent)
+    , m_database(database)
+    , m_settings(settings)
+    , m_prompter(prompter)
+    , m_options(store::readBackupOptions(settings))
+{
+    setObjectName(QStringLiteral("frmBackups"));
+    setWindowTitle(QStringLiteral("Quillmere - バックアップと復元"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setModal(true);
+    buildControls();
+    fillFiles();
+    restoreWindow(*this, m_settings, store::keys::BackupWindow::Placement);
+}
+
+frmBackups::~frmBackups() = default;
+
+void frmBackups::buildControls()
+{
+    lstFiles = named(new QListWidget(this), "lstFiles");
+    lstFiles->setAccessibleName(QStringLiteral("バックアップするファイル"));
+    connect(lstFiles, &QListWidget::currentRowChanged, this, &frmBackups::showGenerations);
+
+    auto *right = new QWidget(this);
+    lblCurrent = named(new QLabel(right), "lblCurrent");
+    lstGenerations = named(new QTreeWidget(right), "lstGenerations");
+    lstGenerations->setHeaderLabels({QStringLiteral("日時"), QStringLiteral("サイズ"), QStringLiteral("件数")});
+    lstGenerations->setRootIsDecorated(false);
+    lstGenerations->setUniformRowHeights(true);
+    lstGenerations->setAccessibleName(QStringLiteral("バックアップの世代"));
+    lstGenerations->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    lstGenerations->header()->setStretchLastSection(false);
+    connect(lstGenerations, &QTreeWidget::currentItemChanged, this, &frmBackups::updateButtons);
+    lblNoBackup = named(new QLabel(QStringLiteral("このファイルはまだバックアップされていません。"), right), "lblNoBackup");
+
+    cmdBackupNow = named(new QPushButton(QStringLiteral("今すぐﾊﾞｯｸｱｯﾌﾟ"), right), "cmdBackupNow");
+    cmdRestore = named(new QPushButton(QStringLiteral("復元"), right), "cmdRestore");
+    cmdOpen = named(new QPushButton(QStringLiteral("開く"), right), "cmdOpen");
+    cmdClose = named(new QPushButton(QStringLiteral("閉じる"), this), "cmdClose");
+    connect(cmdBackupNow, &QPushButton::clicked, this, &frmBackups::backUpNow);
+    connect(cmdRestore, &QPushButton::clicked, this, &frmBackups::restoreChosen);
+    connect(cmdOpen, &QPushButton::clicked, this, &frmBackups::openChosen);
+    connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdBackupNow);
+    buttons->addWidget(cmdRestore);
+    buttons->addWidget(cmdOpen);
+    buttons->addStretch();
+    auto *rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->addWidget(lblCurrent);
+    rightLayout->addWidget(lstGenerations, 1);
+    rightLayout->addWidget(lblNoBackup);
+    rightLayout->addLayout(buttons);
+
+    auto *splitter = named(new QSplitter(this), "splFiles");
+    splitter->addWidget(lstFiles);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(1, 1);
+    splitter->setChildrenCollapsible(false);
+    auto *bottom = new QHBoxLayout;
+    bottom->addStretch();
+    bottom->addWidget(cmdClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(splitter, 1);
+    layout->addLayout(bottom);
+    setMinimumSize(560, 320);
+}
+
+void frmBackups::fillFiles()
+{
+    m_files = store::backedUpFiles(m_database.setFilePath());
+    const QSignalBlocker quiet(lstFiles);
+    lstFiles->clear();
+    for (const store::BackedUpFile &file : m_files) {
+        auto *item = new QListWidgetItem(fileLabel(file), lstFiles);
+        item->setToolTip(QDir::toNativeSeparators(file.path));
+    }
+    lstFiles->setCurrentRow(m_files.size() > 1 ? 1 : 0);
+    showGenerations();
+}
+
+const store::BackedUpFile *frmBackups::chosenFile() const
+{
+    const int row = lstFiles->currentRow();
+    return row >= 0 && row < m_files.size() ? &m_files[row] : nullptr;
+}
+
+store::Generation frmBackups::chosenGeneration() const
+{
+    const int row = lstGenerations->indexOfTopLevelItem(lstGenerations->currentItem());
+    return row >= 0 && row < m_generations.size() ? m_generations[row] : store::Generation{};
+}
+
+void frmBackups::showGenerations()
+{
+    lstGenerations->clear();
+    m_generations.clear();
+    const store::BackedUpFile *file = chosenFile();
+    if (file) {
+        m_generations = store::listGenerations(store::backupFolderFor(m_options.root, file->path));
+        lblCurrent->setText(currentLine(*file));
+    }
+    for (const store::Generation &g : m_generations) {
+        auto *item = new QTreeWidgetItem(lstGenerations);
+        item->setText(0, formatGenerationTime(g.time));
+        item->setText(1, formatFileSize(g.size));
+        item->setText(2, file->isSetFile ? QString() : QStringLiteral("%1 件").arg(g.entries));
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    if (lstGenerations->topLevelItemCount() > 0)
+        lstGenerations->setCurrentItem(lstGenerations->topLevelItem(0));
+    lblNoBackup->setVisible(file && m_generations.isEmpty());
+    lstGenerations->resizeColumnToContents(1);
+    lstGenerations->resizeColumnToContents(2);
+    updateButtons();
+}
+
+void frmBackups::updateButtons()
+{
+    const store::BackedUpFile *file = chosenFile();
+    const bool generation = !chosenGeneration().path.isEmpty();
+    cmdBackupNow->setEnabled(file && QFileInfo(file->path).isFile());
+    cmdRestore->setEnabled(generation);
+    cmdOpen->setEnabled(generation && !file->isSetFile);
+}
+
+void frmBackups::backUpNow()
+{
+    const store::BackedUpFile *file = chosenFile();
+    if (!file)
+        return;
+    QString failure;
+    {
+        const WaitCursor wait;
+        try {
+            if (file->isSetFile)
+                store::BackupPlainFile(file->path, m_options.root, m_options.policy);
+            else
+                store::BackupDictionary(file->path, m_options.root, m_options.policy);
+        } catch (const sqlite::Error &e) {
+            failure = admin::failureReason(e);
+        }
+    }
+    showGenerations();
+    if (!failure.isEmpty())
+        warn(failure + QStringLiteral("\nバックアップは作成していません。"));
+}
+
+void frmBackups::restoreChosen()
+{
+    const store::BackedUpFile *chosen = chosenFile();
+    const store::Generation generation = chosenGeneration();
+    if (!chosen || generation.path.isEmpty())
+        return;
+    const store::BackedUpFile file = *chosen;
+    const QString what = file.isSetFile ? QStringLiteral("辞書セットのファイル %1") : QStringLiteral("辞書 %1");
+    const QString named = what.arg(QDir::toNativeSeparators(file.path));
+    const QString when = formatGenerationTime(generation.time);
+    if (!m_prompter.confirm(QStringLiteral("%1 を %2 のバックアップの内容に戻しますか?\n"
+                                           "今の内容はバックアップとして残します。")
+                                .arg(named, when),
+                            desktop::Prompter::Answer::No))
+        return;
+    const QString failure = restore(file, generation);
+    showGenerations();
+    if (!failure.isEmpty()) {
+        warn(failure + QStringLiteral("\n%1 は元のままです。").arg(named));
+        return;
+    }
+    const QString kept = m_generations.isEmpty() ? QString() : formatGenerationTime(m_generations.first().time);
+    m_prompter.inform(QStringLiteral("%1 を %2 のバックアップの内容に戻しました。\n"
+                                     "戻す前の内容は %3 のバックアップとして残してあります。"
+                                     "それを復元すると元に戻せます。")
+                          .arg(named, when, kept));
+}
+
+QString frmBackups::restore(const store::BackedUpFile &file, const store::Generation &generation)
+{
+    if (file.isSetFile)
+        return restoreSetFile(generation);
+    const bool open = isOpenInSet(m_database, file.path);
+    try {
+        const WaitCursor wait;
+        store::RestoreGeneration(generation.path, file.path, m_options.root, m_options.policy,
+                                 [this](const QString &path, const std::function<void()> &swap) {
+                                     m_database.releaseWhile(path, swap);
+                                 });
+    } catch (const sqlite::Error &e) {
+        return admin::failureReason(e);
+    }
+    m_changedOpenSet = m_changedOpenSet || open;
+    return {};
+}
+
+QString frmBackups::restoreSetFile(const store::Generation &generation)
+{
+    try {
+        const WaitCursor wait;
+        store::RestoreSetFile(generation.path, m_database.setFilePath(), m_options);
+    } catch (const sqlite::Error &e) {
+        return admin::failureReason(e);
+    }
+    // The sets are read again from the restored file, and the set it names as current is opened.
+    m_database.CloseDictionarySet();
+    m_database.LoadDictionarySets();
+    m_database.OpenDictionarySet();
+    m_changedOpenSet = true;
+    fillFiles();
+    lstFiles->setCurrentRow(0);
+    return {};
+}
+
+void frmBackups::openChosen()
+{
+    const store::BackedUpFile *file = chosenFile();
+    const store::Generation generation = chosenGeneration();
+    if (!file || file->isSetFile || generation.path.isEmpty())
+        return;
+    std::unique_ptr<store::GenerationView> view;
+    try {
+        const WaitCursor wait;
+        view = std::make_unique<store::GenerationView>(generation.path);
+    } catch (const sqlite::Error &e) {
+        warn(QStringLiteral("%1 のバックアップを開けません。\n%2")
+                 .arg(formatGenerationTime(generation.time), admin::failureReason(e)));
+        return;
+    }
+    const QString caption = QStringLiteral("%1 - %2 のバックアップ")
+                                .arg(QFileInfo(file->path).fileName(), formatGenerationTime(generation.time));
+    frmBackupEntries entries(*view, caption, m_database, m_prompter, this);
+    entries.exec();
+    showGenerations();
+}
+
+void frmBackups::warn(const QString &text)
+{
+    m_prompter.inform(text, {}, desktop::Prompter::Icon::Warning);
+}
+
+void frmBackups::done(int result)
+{
+    saveWindow(*this, m_settings, store::keys::BackupWindow::Placement);
+    QDialog::done(result);
+}
+
+} // namespace qm::app

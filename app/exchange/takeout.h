@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QList>
+
+namespace qm::store {
+class Dictionary;
+}
+
+namespace qm::exchange {
+
+// Copies chosen entries of one dictionary (a backup generation opened for reading) into another
+// through the dictionary's own exchange format: bodies and keywords as stored, new numbers in
+// the target, all in one transaction. Returns how many were added. Throws ExchangeError with the
+// reason; the target is then exactly as it was. The source is only read.
+qint64 takeOutEntries(store::Dictionary &from, const QList<qint32> &numbers, store::Dictionary &into);
+
+} // namespace qm::exchange
