@@ -1,5 +1,9 @@
 #include "app/store/dictionary.h"
+#include "app/store/dictionaryset.h"
+#include "app/store/openset.h"
 #include "app/store/salvage.h"
+
+#include "platform/desktop/scriptedprompter.h"
 
 #include "platform/sqlite/likepattern.h"
 #include "tests/common/stocksqlite.h"
@@ -88,6 +92,7 @@ private slots:
     void damagedKeywordPageLosesOnlyItsKeywords();
     void unreadableFileGivesNoFile();
     void cancelAndTakenNameLeaveNoFile();
+    void damagedMembersGoToTheHandler();
 
 private:
     QString target() const { return m_dir.filePath(QStringLiteral("救出.dic")); }
@@ -227,6 +232,57 @@ void tst_salvage::cancelAndTakenNameLeaveNoFile()
     QVERIFY_THROWS_EXCEPTION(Error, SalvageDictionary(m_path, target()));
     QCOMPARE(qm::test::readFile(target()), QByteArray("keep"));
     verifyFolderHoldsOnly({QStringLiteral("壊れた.dic"), QStringLiteral("救出.dic")});
+}
+
+void tst_salvage::damagedMembersGoToTheHandler()
+{
+    const QString sound = m_dir.filePath(QStringLiteral("sound.dic"));
+    const QString badIndex = m_dir.filePath(QStringLiteral("index.dic"));
+    QVERIFY(QFile::copy(m_path, sound));
+    QVERIFY(QFile::copy(m_path, badIndex));
+    // One member does not open (its properties are gone); one opens, but its keyword index fails.
+    QVERIFY(qm::test::damagePage(m_path, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'Properties'")));
+    QVERIFY(qm::test::damagePage(badIndex, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'Index_Index'")));
+    const QString missing = m_dir.filePath(QStringLiteral("missing.dic"));
+
+    qm::desktop::ScriptedPrompter prompter;
+    OpenSet open(prompter);
+    QList<DamagedDictionary> told;
+    open.setDamageHandler([&told](const DamagedDictionary &d) { told.append(d); });
+    const DictionarySet members(QStringLiteral("セット"), {m_path, sound, badIndex, missing});
+    open.open(&members);
+    QCOMPARE(told.size(), 1);
+    QCOMPARE(told[0].path, m_path);
+    QCOMPARE(told[0].slot, 0);
+    QVERIFY(!told[0].reason.isEmpty());
+    // The missing file is still told of in a message, and only it.
+    QCOMPARE(prompter.messages().size(), 1);
+    QVERIFY(prompter.texts().first().contains(missing));
+    QVERIFY(!prompter.texts().first().contains(m_path));
+    {
+        // Without a handler, damage is reported as any other failure.
+        qm::desktop::ScriptedPrompter plainPrompter;
+        OpenSet plain(plainPrompter);
+        plain.open(&members);
+        QCOMPARE(plainPrompter.messages().size(), 1);
+        QVERIFY(plainPrompter.texts().first().contains(m_path));
+    }
+
+    const SearchResults results = open.findKeyword(QStringLiteral("key7"), 100);
+    QVERIFY(results.failure);
+    QCOMPARE(open.failedSlot(), 2);
+    QVERIFY(open.offerRecovery(open.failedSlot(), *results.failure));
+    QCOMPARE(told.size(), 2);
+    QCOMPARE(told[1].path, badIndex);
+
+    // A sound file put under the damaged one's name opens into its slot; the others stay open.
+    QVERIFY(QFile::remove(m_path));
+    QVERIFY(QFile::copy(sound, m_path));
+    Dictionary *before = open.dictionary(1);
+    QVERIFY(open.reopenSlot(0, m_path));
+    QVERIFY(open.dictionary(0));
+    QCOMPARE(open.dictionary(1), before);
+    QVERIFY(!open.findKeyword(QStringLiteral("key7"), 100).rows.empty());
 }
 
 QTEST_GUILESS_MAIN(tst_salvage)
