@@ -98,6 +98,8 @@ void frmRecover::buildControls()
     layout->addWidget(hint);
     layout->addLayout(buttons);
     setMinimumWidth(desktop::Twips::toPixels(7200));
+    // The dialog keeps the size its texts need: nothing in it grows.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void frmRecover::findGoodGeneration()
@@ -113,7 +115,7 @@ void frmRecover::findGoodGeneration()
         }
     }
     if (m_generation) {
-        lblBackup->setText(QStringLiteral("「ﾊﾞｯｸｱｯﾌﾟから復元」は、%1 に戻します。壊れたファイルはﾊﾞｯｸｱｯﾌﾟの"
+        lblBackup->setText(QStringLiteral("「ﾊﾞｯｸｱｯﾌﾟから復元」は、%1に戻します。壊れたファイルはﾊﾞｯｸｱｯﾌﾟの"
                                           "フォルダーに残します。")
                                .arg(generationText(*m_generation)));
         cmdRestore->setDefault(true);
@@ -151,7 +153,7 @@ void frmRecover::restore()
     }
     if (const int slot = memberSlot(); slot >= 0)
         database.reopenSlot(slot, m_damaged.path);
-    m_services.prompter.inform(QStringLiteral("辞書 %1 を %2 から復元しました。")
+    m_services.prompter.inform(QStringLiteral("辞書 %1 を%2から復元しました。")
                                    .arg(shown(m_damaged.path), generationText(*m_generation)));
     accept();
 }
