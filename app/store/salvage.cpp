@@ -20,7 +20,6 @@
 #include <fcntl.h>
 #include <limits>
 #include <optional>
-#include <set>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -55,14 +54,20 @@ Error cancelled()
 
 // Walks the integer keys of one table or index in order, past pages that cannot be read. The
 // statement lists the keys from ?1 upwards in its first column. When a step fails, the walk
-// looks for the lowest key it can seek to beyond the failure (by doubling steps, then halving
-// the gap) and goes on from there, so one damaged page costs the keys on it and a few probes.
-class KeyWalk final {
+// looks for the lowest key it can seek to beyond the failure and goes on from there, so one
+// damaged page costs the keys on it and some probes. Below `bound` (the highest key the file is
+// known to have had) the probes go in short steps, so that a sound page between two damaged
+// ones is not jumped over; beyond it, in doubling steps up to the end of the key range.
+class KeyWalk final
+{
 public:
     using Row = std::function<void(Statement &)>;
-    KeyWalk(Database &db, const char *sql)
+    KeyWalk(Database &db, const char *sql, qint64 bound)
         : m_db(db)
-        , m_sql(sql) {}
+        , m_sql(sql)
+        , m_bound(bound)
+    {
+    }
 
     // Hands each row that reads to `row`; true when some part could not be read.
     bool run(const Row &row)
@@ -74,9 +79,9 @@ public:
             if (scan(from, row, last))
                 return damaged;
             damaged = true;
-            const qint64 failing = last ? *last : from;
-            const std::optional<qint64> next =
-                failing == Highest ? std::nullopt : resumeAfter(failing);
+            // Rows are numbered from 1: nothing below is looked for past a failure.
+            const qint64 failing = std::max<qint64>(last ? *last : from, 0);
+            const std::optional<qint64> next = resumeAfter(failing);
             if (!next)
                 return damaged;
             from = *next;
@@ -85,6 +90,8 @@ public:
 
 private:
     enum class Probe { Failed, Read };
+    // The longest step below the bound.
+    static constexpr quint64 ShortStep = 16;
 
     // Scans from `from`; true when it reached the end, false when a step failed.
     bool scan(qint64 from, const Row &row, std::optional<qint64> &last)
@@ -94,6 +101,7 @@ private:
             st.bind(1, from);
             while (st.step()) {
                 last = st.toInt64(0);
+                m_bound = std::max(m_bound, *last);
                 row(st);
             }
             return true;
@@ -120,9 +128,16 @@ private:
 
     // How far `hi` lies above `lo`, without overflow over the whole range of keys.
     static quint64 gap(qint64 lo, qint64 hi) { return quint64(hi) - quint64(lo); }
-    static quint64 doubled(quint64 step)
+
+    // The next probe above `lo`: short steps up to the bound, doubling ones beyond it.
+    qint64 nextProbe(qint64 lo, quint64 &step) const
     {
-        return step > std::numeric_limits<quint64>::max() / 2 ? std::numeric_limits<quint64>::max() : step * 2;
+        const qint64 limit = lo < m_bound ? m_bound : Highest;
+        const quint64 longest = lo < m_bound ? ShortStep : std::numeric_limits<quint64>::max();
+        step = std::min(step, longest);
+        const qint64 hi = gap(lo, limit) <= step ? limit : qint64(quint64(lo) + step);
+        step = step > std::numeric_limits<quint64>::max() / 2 ? std::numeric_limits<quint64>::max() : step * 2;
+        return hi;
     }
 
     // The lowest key above `failing` a scan can start from, or nullopt when none can.
@@ -130,12 +145,12 @@ private:
     {
         qint64 lo = failing;
         qint64 hi = failing;
-        for (quint64 step = 1;; step = doubled(step)) {
-            hi = gap(lo, Highest) <= step ? Highest : qint64(quint64(lo) + step);
+        for (quint64 step = 1;;) {
+            if (lo == Highest)
+                return std::nullopt;
+            hi = nextProbe(lo, step);
             if (probe(hi) == Probe::Read)
                 break;
-            if (hi == Highest)
-                return std::nullopt;
             lo = hi;
         }
         while (gap(lo, hi) > 1) {
@@ -147,6 +162,7 @@ private:
 
     Database &m_db;
     const char *m_sql;
+    qint64 m_bound;
 };
 
 // A keyword row of the damaged file: the entry it belongs to and its row number.
@@ -160,35 +176,40 @@ struct KeywordRef {
 };
 
 // The damaged file, opened only for reading, and what can still be read of it.
-class DamagedFile final {
+class DamagedFile final
+{
 public:
     explicit DamagedFile(const QString &path)
-        : m_db(open(path)) {}
+        : m_db(open(path))
+    {
+    }
     DamagedFile(const DamagedFile &) = delete;
     DamagedFile &operator=(const DamagedFile &) = delete;
 
     // Every entry number the table or its heading index still names.
     std::vector<qint64> entryNumbers()
     {
-        std::set<qint64> numbers;
-        const auto add = [&numbers](Statement &st) { numbers.insert(st.toInt64(0)); };
-        walk("SELECT rowid FROM Document NOT INDEXED WHERE rowid >= ?1 ORDER BY rowid", add);
+        std::vector<qint64> numbers;
+        const auto add = [&numbers](Statement &st) { numbers.push_back(st.toInt64(0)); };
+        const qint64 issued = highestIssuedEntry();
         walk("SELECT DocumentNumber FROM Document INDEXED BY Index_DocumentHeading "
              "WHERE DocumentNumber >= ?1 ORDER BY DocumentNumber",
-             add);
-        return {numbers.begin(), numbers.end()};
+             issued, add);
+        walk("SELECT rowid FROM Document NOT INDEXED WHERE rowid >= ?1 ORDER BY rowid", highest(numbers, issued), add);
+        m_highestEntry = highest(numbers, issued);
+        return sortedOnce(std::move(numbers));
     }
 
     // Every keyword row number the table or its entry-number index still names.
     std::vector<qint64> keywordRows()
     {
-        std::set<qint64> rows;
-        walk("SELECT rowid FROM \"Index\" NOT INDEXED WHERE rowid >= ?1 ORDER BY rowid",
-             [&rows](Statement &st) { rows.insert(st.toInt64(0)); });
+        std::vector<qint64> rows;
         walk("SELECT DocumentNumber, rowid FROM \"Index\" INDEXED BY Index_DocumentNumber "
              "WHERE DocumentNumber >= ?1 ORDER BY DocumentNumber",
-             [&rows](Statement &st) { rows.insert(st.toInt64(1)); });
-        return {rows.begin(), rows.end()};
+             m_highestEntry, [&rows](Statement &st) { rows.push_back(st.toInt64(1)); });
+        walk("SELECT rowid FROM \"Index\" NOT INDEXED WHERE rowid >= ?1 ORDER BY rowid", highest(rows, 0),
+             [&rows](Statement &st) { rows.push_back(st.toInt64(0)); });
+        return sortedOnce(std::move(rows));
     }
 
     // The entry a keyword row belongs to, or nullopt when the row does not read.
@@ -259,6 +280,33 @@ public:
     }
 
 private:
+    // The highest entry number ever given out, as the engine keeps it for new numbers; 0 when
+    // that cannot be read.
+    qint64 highestIssuedEntry()
+    {
+        try {
+            Statement st(*m_db, "SELECT seq FROM sqlite_sequence WHERE name = 'Document'");
+            return st.step() && !st.isNull(0) ? st.toInt64(0) : 0;
+        } catch (const Error &e) {
+            if (e.kind() != Error::Kind::General)
+                throw;
+            return 0;
+        }
+    }
+
+    static qint64 highest(const std::vector<qint64> &numbers, qint64 atLeast)
+    {
+        return numbers.empty() ? atLeast : std::max(atLeast, *std::max_element(numbers.begin(), numbers.end()));
+    }
+
+    // The numbers in order, each once: a table and its index mostly name the same rows.
+    static std::vector<qint64> sortedOnce(std::vector<qint64> numbers)
+    {
+        std::sort(numbers.begin(), numbers.end());
+        numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+        return numbers;
+    }
+
     static std::unique_ptr<Database> open(const QString &path)
     {
         if (!QFileInfo(path).isFile())
@@ -275,10 +323,10 @@ private:
         throw notReadable(path);
     }
 
-    void walk(const char *sql, const KeyWalk::Row &row)
+    void walk(const char *sql, qint64 bound, const KeyWalk::Row &row)
     {
         try {
-            m_damaged |= KeyWalk(*m_db, sql).run(row);
+            m_damaged |= KeyWalk(*m_db, sql, bound).run(row);
         } catch (const Error &e) {
             // A statement that cannot even be prepared (its index is gone) gives nothing.
             if (e.kind() != Error::Kind::General || (e.code() & 0xff) != SQLITE_ERROR)
@@ -300,17 +348,21 @@ private:
 
     std::unique_ptr<Database> m_db;
     bool m_damaged = false;
+    qint64 m_highestEntry = 0;
 };
 
 // Salvages one file: collects what the damaged file still names, writes what reads into a
 // temporary dictionary, checks it and gives it its name.
-class Salvage final {
+class Salvage final
+{
 public:
     Salvage(const QString &damaged, const QString &target, const Progress &progress)
         : m_damagedPath(damaged)
         , m_target(QFileInfo(target).absoluteFilePath())
         , m_temp(compactionTempPath(m_target))
-        , m_progress(progress) {}
+        , m_progress(progress)
+    {
+    }
 
     SalvageReport run()
     {
