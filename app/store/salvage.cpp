@@ -92,6 +92,7 @@ private:
     enum class Probe { Failed, Read };
     // The longest step below the bound.
     static constexpr quint64 ShortStep = 16;
+    static constexpr int MaxShortSteps = 100000;
 
     // Scans from `from`; true when it reached the end, false when a step failed.
     bool scan(qint64 from, const Row &row, std::optional<qint64> &last)
@@ -129,11 +130,13 @@ private:
     // How far `hi` lies above `lo`, without overflow over the whole range of keys.
     static quint64 gap(qint64 lo, qint64 hi) { return quint64(hi) - quint64(lo); }
 
-    // The next probe above `lo`: short steps up to the bound, doubling ones beyond it.
-    qint64 nextProbe(qint64 lo, quint64 &step) const
+    // The next probe above `lo`: short steps up to the bound (for a while: numbers far apart
+    // would take for ever), doubling ones beyond it.
+    qint64 nextProbe(qint64 lo, quint64 &step, int &shortSteps) const
     {
+        const bool near = lo < m_bound && shortSteps++ < MaxShortSteps;
         const qint64 limit = lo < m_bound ? m_bound : Highest;
-        const quint64 longest = lo < m_bound ? ShortStep : std::numeric_limits<quint64>::max();
+        const quint64 longest = near ? ShortStep : std::numeric_limits<quint64>::max();
         step = std::min(step, longest);
         const qint64 hi = gap(lo, limit) <= step ? limit : qint64(quint64(lo) + step);
         step = step > std::numeric_limits<quint64>::max() / 2 ? std::numeric_limits<quint64>::max() : step * 2;
@@ -145,10 +148,11 @@ private:
     {
         qint64 lo = failing;
         qint64 hi = failing;
+        int shortSteps = 0;
         for (quint64 step = 1;;) {
             if (lo == Highest)
                 return std::nullopt;
-            hi = nextProbe(lo, step);
+            hi = nextProbe(lo, step, shortSteps);
             if (probe(hi) == Probe::Read)
                 break;
             lo = hi;
