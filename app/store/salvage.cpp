@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
 
@@ -20,6 +21,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <optional>
+#include <unordered_map>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -219,25 +221,22 @@ public:
     // The entry a keyword row belongs to, or nullopt when the row does not read.
     std::optional<qint64> keywordOwner(qint64 row)
     {
-        return readOrNothing<qint64>([&]() -> std::optional<qint64> {
-            Statement st(*m_db,
-                         "SELECT DocumentNumber FROM \"Index\" NOT INDEXED WHERE rowid = ?1");
-            st.bind(1, row);
-            if (!st.step() || st.isNull(0))
-                return std::nullopt;
-            return st.toInt64(0);
-        });
+        return readRow<qint64>("SELECT DocumentNumber FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
+                               [](Statement &st) -> std::optional<qint64> {
+                                   if (st.isNull(0))
+                                       return std::nullopt;
+                                   return st.toInt64(0);
+                               });
     }
 
     std::optional<QString> keyword(qint64 row)
     {
-        return readOrNothing<QString>([&]() -> std::optional<QString> {
-            Statement st(*m_db, "SELECT \"Index\" FROM \"Index\" NOT INDEXED WHERE rowid = ?1");
-            st.bind(1, row);
-            if (!st.step() || st.isNull(0))
-                return std::nullopt;
-            return st.toText(0);
-        });
+        return readRow<QString>("SELECT \"Index\" FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
+                                [](Statement &st) -> std::optional<QString> {
+                                    if (st.isNull(0))
+                                        return std::nullopt;
+                                    return st.toText(0);
+                                });
     }
 
     // The entry, or nullopt when its row does not read or holds what no entry can hold.
@@ -245,27 +244,28 @@ public:
     {
         if (number < 1 || number > std::numeric_limits<qint32>::max())
             return std::nullopt;
-        return readOrNothing<Entry>([&]() -> std::optional<Entry> {
-            // The body's length comes from the row's header: a huge one is not read.
-            Statement head(*m_db, "SELECT Viewer, Heading, RenewalDate, length(Document) "
-                                  "FROM Document NOT INDEXED WHERE rowid = ?1");
-            head.bind(1, number);
-            if (!head.step() || head.toInt64(3) > MaxBodyBytes ||
-                !isViewerCode(int(head.toInt64(0))))
-                return std::nullopt;
-            Entry e;
-            e.DocumentNumber = qint32(number);
-            e.Viewer = quint8(head.toInt(0));
-            e.Heading = head.toText(1);
-            e.RenewalDate =
-                QDateTime::fromString(head.toText(2), QString::fromLatin1(schema::DateFormat));
-            Statement body(*m_db, "SELECT Document FROM Document NOT INDEXED WHERE rowid = ?1");
-            body.bind(1, number);
-            if (!body.step())
-                return std::nullopt;
-            e.Document = body.toBlob(0);
-            return e;
-        });
+        // The body's length comes from the row's header: a huge one is not read.
+        std::optional<Entry> e = readRow<Entry>(
+            "SELECT Viewer, Heading, RenewalDate, length(Document) FROM Document NOT INDEXED WHERE rowid = ?1", number,
+            [number](Statement &st) -> std::optional<Entry> {
+                if (st.toInt64(3) > MaxBodyBytes || !isViewerCode(int(st.toInt64(0))))
+                    return std::nullopt;
+                Entry head;
+                head.DocumentNumber = qint32(number);
+                head.Viewer = quint8(st.toInt(0));
+                head.Heading = st.toText(1);
+                head.RenewalDate = QDateTime::fromString(st.toText(2), QString::fromLatin1(schema::DateFormat));
+                return head;
+            });
+        if (!e)
+            return std::nullopt;
+        const std::optional<QByteArray> body = readRow<QByteArray>(
+            "SELECT Document FROM Document NOT INDEXED WHERE rowid = ?1", number,
+            [](Statement &st) -> std::optional<QByteArray> { return st.toBlob(0); });
+        if (!body)
+            return std::nullopt;
+        e->Document = *body;
+        return e;
     }
 
     std::optional<QVariant> property(const QString &name)
@@ -339,7 +339,24 @@ private:
         }
     }
 
-    template<typename T, typename Read> std::optional<T> readOrNothing(const Read &read)
+    // Reads the row `key` names with a statement kept for the whole salvage (preparing one
+    // per row would cost more than the read); nullopt when there is no such row or it does not
+    // read.
+    template <typename T, typename Read>
+    std::optional<T> readRow(const char *sql, qint64 key, const Read &read)
+    {
+        std::unique_ptr<Statement> &st = m_statements[sql];
+        return readOrNothing<T>([&]() -> std::optional<T> {
+            if (!st)
+                st = std::make_unique<Statement>(*m_db, sql);
+            const auto reset = qScopeGuard([&st] { st->reset(); });
+            st->bind(1, key);
+            return st->step() ? read(*st) : std::nullopt;
+        });
+    }
+
+    template <typename T, typename Read>
+    std::optional<T> readOrNothing(const Read &read)
     {
         try {
             return read();
@@ -351,6 +368,8 @@ private:
     }
 
     std::unique_ptr<Database> m_db;
+    // Declared after the connection, so the statements are finalised before it closes.
+    std::unordered_map<const char *, std::unique_ptr<Statement>> m_statements;
     bool m_damaged = false;
     qint64 m_highestEntry = 0;
 };
