@@ -514,20 +514,24 @@ private:
                 SQLITE_CORRUPT);
     }
 
-    // The checked file gets its name, which no other file may have taken meanwhile.
+    static bool sync(const QByteArray &path)
+    {
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return synced;
+    }
+
+    // The checked file gets its name, which no other file may have taken meanwhile; the folder
+    // is synced so that the name survives a crash.
     void putInPlace() const
     {
         const QByteArray temp = QFile::encodeName(m_temp);
         const QByteArray target = QFile::encodeName(m_target);
-        const int fd = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
-        const bool synced = fd >= 0 && ::fsync(fd) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        if (!synced || ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(),
-                                   RENAME_NOREPLACE) != 0)
-            throw failure(
-                QStringLiteral("救出した辞書を %1 として保存できません").arg(shown(m_target)),
-                SQLITE_CANTOPEN);
+        if (!sync(temp) || ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) != 0)
+            throw failure(QStringLiteral("救出した辞書を %1 として保存できません").arg(shown(m_target)), SQLITE_CANTOPEN);
+        sync(QFile::encodeName(QFileInfo(m_target).absolutePath()));
     }
 
     void removeTemporary() const
