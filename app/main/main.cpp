@@ -6,6 +6,7 @@
 #include "exchangewindows.h"
 #include "lookupcommand.h"
 #include "mdimain.h"
+#include "recoverwindows.h"
 #include "searchwindows.h"
 #include "singleinstance.h"
 #include "startcommand.h"
@@ -101,7 +102,10 @@ int main(int argc, char *argv[])
 
     qm::store::Settings settings;
     qm::desktop::DialogFileChooser files;
+    // A damaged dictionary found while the set opens (or later) gets the recovery dialog.
+    qm::app::RecoveryOffer recovery(database, settings, prompter, files);
     qm::app::mdiMain window(database, settings, prompter);
+    recovery.setWindow(&window);
     qm::app::installSearchWindows(window, database, settings, prompter);
     qm::app::installAdminWindows(window, database, settings, prompter);
     qm::app::installEntryWindows(window, database, settings, prompter);

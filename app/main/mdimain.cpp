@@ -381,6 +381,12 @@ void mdiMain::SearchKeyword(const QString &pattern)
     }
     list.showResults(pattern, results);
     if (const std::optional<sqlite::Error> &e = results.failure) {
+        // A damaged dictionary gets the offer to recover it instead of the message; its rows
+        // would name entries of a set that the recovery opens again.
+        if (e->kind() != sqlite::Error::Kind::BadPattern && m_database.offerRecovery(m_database.failedSlot(), *e)) {
+            focusKeywordBox();
+            return;
+        }
         // A dictionary that cannot be read is not the pattern's fault: the message says which
         // one failed and why. The rows the other dictionaries gave are still listed.
         m_prompter.inform(e->kind() == sqlite::Error::Kind::BadPattern ? QStringLiteral("クエリーの書式にエラーが発生しました")
@@ -409,7 +415,9 @@ void mdiMain::ShowDocument(store::Slot slot, qint32 lngDocNumber)
     if (store::Dictionary *dictionary = slot.isValid() ? m_database.dictionary(slot.index) : nullptr) {
         try {
             entry = dictionary->document(lngDocNumber);
-        } catch (const sqlite::Error &) {
+        } catch (const sqlite::Error &e) {
+            if (m_database.offerRecovery(slot.index, e))
+                return;
         }
     }
     if (!entry) {

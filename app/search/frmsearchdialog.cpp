@@ -233,8 +233,13 @@ bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition
     m_results.showResults(condition.text(), results);
     wait.restore();
     // The rows the other dictionaries gave are still listed after a failure.
-    if (results.failure)
+    if (results.failure) {
+        // A damaged dictionary gets the offer to recover it instead of the message; the rows
+        // would name entries of a set that the recovery opens again.
+        if (m_database.offerRecovery(m_database.failedSlot(), *results.failure))
+            return false;
         m_prompter.inform(m_results.failureText(*results.failure));
+    }
     if (results.rows.empty()) {
         if (!results.failure)
             m_prompter.inform(results.cancelled ? QStringLiteral("検索を中止しました") : QStringLiteral("見つかりません"));

@@ -97,6 +97,10 @@ public:
     // Called when the program folder has no "manual" folder at load; the program starts the
     // help installer there.
     void setManualFolderMissingHandler(std::function<void()> handler) { m_manualMissing = std::move(handler); }
+    // See OpenSet::setDamageHandler(): the program offers to recover a damaged dictionary.
+    void setDamageHandler(DamageHandler handler) { m_open.setDamageHandler(std::move(handler)); }
+    bool offerRecovery(int slot, const sqlite::Error &error) { return m_open.offerRecovery(slot, error); }
+    bool reopenSlot(int slot, const QString &path) { return m_open.reopenSlot(slot, path); }
     // Shown while a dictionary being opened has its keys recomputed.
     void setProgressHandler(Progress progress) { m_open.setProgressHandler(std::move(progress)); }
     // See OpenSet::setBusyHandler(): lets the program repaint while a search runs long.

@@ -3,6 +3,7 @@
 #include "compaction.h"
 #include "distribution.h"
 #include "messages.h"
+#include "salvage.h"
 
 #include "platform/desktop/prompter.h"
 #include "platform/sqlite/heartbeat.h"
@@ -89,6 +90,7 @@ void OpenSet::open(const DictionarySet *set)
         return;
     m_count = set->count();
     QStringList failures;
+    QList<DamagedDictionary> damaged;
     QSet<QString> folders;
     for (int i = 0; i < m_count; ++i) {
         const QString &path = set->fileName(i);
@@ -99,27 +101,43 @@ void OpenSet::open(const DictionarySet *set)
             removeStaleCompactionCopies(folder);
         }
         // The slot stays empty and the others open; lookups pass over it.
-        const QString failure = openSlot(i, path);
-        if (failure.isEmpty())
+        const OpenFailure failure = openSlot(i, path);
+        if (failure.text.isEmpty())
             continue;
-        if (!m_reported.contains(path))
-            failures.append(failure);
+        if (!m_reported.contains(path)) {
+            if (failure.damaged && m_damaged)
+                damaged.append({path, failure.reason, i});
+            else
+                failures.append(failure.text);
+        }
         m_reported.insert(path);
     }
     if (!failures.isEmpty())
         m_prompter.inform(failures.join(QLatin1Char('\n')), {}, desktop::Prompter::Icon::Warning);
+    // Last: the handler may open the set again.
+    for (const DamagedDictionary &d : damaged)
+        m_damaged(d);
 }
 
-QString OpenSet::openSlot(int slot, const QString &path)
+OpenSet::OpenFailure OpenSet::openSlot(int slot, const QString &path)
 {
     if (QString failure = notAFileText(path); !failure.isEmpty())
-        return failure;
+        return {failure, {}, false};
     try {
         m_slots[slot] = std::make_unique<Dictionary>(path, Dictionary::Options{m_readOnly, m_progress});
     } catch (const sqlite::Error &e) {
-        return openFailureText(path, e);
+        return {openFailureText(path, e), describeFailure(e), isDamageError(e) && QFileInfo(path).isFile()};
     }
     return {};
+}
+
+bool OpenSet::offerRecovery(int slot, const sqlite::Error &error)
+{
+    const Dictionary *d = dictionary(slot);
+    if (!m_damaged || !d || !isDamageError(error))
+        return false;
+    m_damaged({d->path(), describeFailure(error), slot});
+    return true;
 }
 
 QString OpenSet::openFailureText(const QString &path, const sqlite::Error &e) const
@@ -186,6 +204,24 @@ void OpenSet::releaseWhile(const QString &path, const std::function<void()> &rep
             m_prompter.inform(failures.join(QLatin1Char('\n')), {}, desktop::Prompter::Icon::Warning);
     });
     replace();
+}
+
+bool OpenSet::reopenSlot(int slot, const QString &path)
+{
+    if (slot < 0 || slot >= m_count || (m_slots[slot] && m_slots[slot]->inEditSession()))
+        return false;
+    // Slot numbers taken before may name another file's entries now.
+    m_generation = ++m_lastGeneration;
+    m_openedFiles.clear();
+    m_slots[slot].reset();
+    const OpenFailure failure = openSlot(slot, path);
+    if (!failure.text.isEmpty()) {
+        m_prompter.inform(failure.text, {}, desktop::Prompter::Icon::Warning);
+        return false;
+    }
+    // Should the file fail again later, that is told again.
+    m_reported.remove(path);
+    return true;
 }
 
 Dictionary *OpenSet::dictionary(int slot) const

@@ -40,6 +40,15 @@ struct SearchResults {
     std::optional<sqlite::Error> failure;
 };
 
+// A dictionary of the set found damaged: its file, why it failed (in words for the user), and
+// its slot.
+struct DamagedDictionary {
+    QString path;
+    QString reason;
+    int slot = -1;
+};
+using DamageHandler = std::function<void(const DamagedDictionary &)>;
+
 // The dictionaries of the current set, opened into their slots: opening and closing them, the
 // file under a slot being replaced, and every search that runs over all slots in slot order.
 // Slot numbers are only good for the generation they were taken under.
@@ -52,7 +61,8 @@ public:
     OpenSet &operator=(const OpenSet &) = delete;
 
     // Opens every member of `set` into its slot. A file that does not open is reported once,
-    // with the reason, and its slot stays empty.
+    // with the reason, and its slot stays empty; a damaged one goes to the damage handler
+    // instead of the message when there is one, after every slot has been opened.
     void open(const DictionarySet *set);
     // Stores each open dictionary's row counts and closes it; an unfinished edit session is
     // rolled back. Never reports anything.
@@ -61,6 +71,11 @@ public:
     // closed; they open the file under the name again afterwards. A slot in an edit session
     // stays open: the replacement is then refused as the file is in use.
     void releaseWhile(const QString &path, const std::function<void()> &replace);
+
+    // Opens `path` into `slot` in place of what the slot held (a file put back from a backup, or
+    // one put in the place of a damaged file); the other slots stay open as they are. False,
+    // after reporting why, when the file does not open or the slot is in an edit session.
+    bool reopenSlot(int slot, const QString &path);
 
     // The number of slots of the set opened last; a slot may be empty.
     int count() const { return m_count; }
@@ -73,6 +88,12 @@ public:
     // A file whose failure the user has been told of already is not reported again.
     void markReported(const QString &path) { m_reported.insert(path); }
     void setProgressHandler(Progress progress) { m_progress = std::move(progress); }
+    // Told of every member found damaged, at opening or by offerRecovery(), so that the program
+    // can offer to recover it; without one, damage is reported as any other failure.
+    void setDamageHandler(DamageHandler handler) { m_damaged = std::move(handler); }
+    // Hands the failure of a read of the dictionary in `slot` to the damage handler when the
+    // failure says the file is damaged; true when it did, and the caller then reports nothing.
+    bool offerRecovery(int slot, const sqlite::Error &error);
     // Dictionaries open only for reading, and no file beside them is removed.
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
 
@@ -120,8 +141,13 @@ private:
     SearchOutcome searchEachSlot(int limit, const Search &search, const Sink &sink);
     template <typename Run>
     static SearchResults collect(const Run &run);
-    // Opens a file into a slot; the reason when it does not open.
-    QString openSlot(int slot, const QString &path);
+    // Opens a file into a slot; the message, and whether the file is damaged, when it does not.
+    struct OpenFailure {
+        QString text;
+        QString reason;
+        bool damaged = false;
+    };
+    OpenFailure openSlot(int slot, const QString &path);
     QString openFailureText(const QString &path, const sqlite::Error &e) const;
     void startGeneration(const DictionarySet *set);
 
@@ -130,6 +156,7 @@ private:
     int m_count = 0;
     bool m_readOnly = false;
     Progress m_progress;
+    DamageHandler m_damaged;
     struct Busy {
         std::function<void()> handler;
         std::chrono::milliseconds delay{};

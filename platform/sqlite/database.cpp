@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -64,10 +65,16 @@ void Database::open(OpenMode mode)
     checkPath(path, mode);
     // An absolute path never starts with "file:", so the engine cannot take it for a URI with
     // options of its own (another VFS, immutable, a different mode).
-    const QByteArray name = mode == OpenMode::Memory ? QByteArray(":memory:")
-                                                      : QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    QByteArray name = mode == OpenMode::Memory ? QByteArray(":memory:")
+                                                : QFile::encodeName(QFileInfo(path).absoluteFilePath());
     int flags = SQLITE_OPEN_EXRESCODE | SQLITE_OPEN_NOMUTEX;
-    flags |= mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    flags |= mode == OpenMode::ReadOnly || mode == OpenMode::Immutable ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    if (mode == OpenMode::Immutable) {
+        // The one mode that takes the name as a URI, built here from the absolute path with
+        // every special character escaped, so only the option written here applies.
+        name = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded() + "?immutable=1";
+        flags |= SQLITE_OPEN_URI;
+    }
     if (mode == OpenMode::Create || mode == OpenMode::Memory)
         flags |= SQLITE_OPEN_CREATE;
     const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);

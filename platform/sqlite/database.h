@@ -22,7 +22,9 @@ class Database final
 {
 public:
     // Memory: a private database that lives in memory only; the path is ignored.
-    enum class OpenMode { ReadWrite, ReadOnly, Create, Memory };
+    // Immutable: reads the file as it lies on disk, taking no lock and making no file beside it
+    // (no journal is read, no log), for a damaged file that must stay byte for byte as it is.
+    enum class OpenMode { ReadWrite, ReadOnly, Create, Memory, Immutable };
 
     // Opens the file; throws Error. A path whose folder does not exist fails with
     // Error::Kind::FolderMissing, every other failure with Kind::General. The file is read at

@@ -1,0 +1,569 @@
+#include "salvage.h"
+
+#include "compaction.h"
+#include "dictionary.h"
+#include "properties.h"
+#include "schema.h"
+#include "viewertype.h"
+
+#include "platform/sqlite/database.h"
+#include "platform/sqlite/statement.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <limits>
+#include <optional>
+#include <unordered_map>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace qm::store {
+namespace {
+
+using sqlite::Database;
+using sqlite::Error;
+using sqlite::Statement;
+
+constexpr qint64 Lowest = std::numeric_limits<qint64>::min();
+constexpr qint64 Highest = std::numeric_limits<qint64>::max();
+// Entries handed to the writer at a time, and the body bytes a batch holds at most.
+constexpr std::size_t BatchEntries = 256;
+constexpr qint64 BatchBytes = qint64(32) * 1024 * 1024;
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+Error failure(const QString &message, int code = SQLITE_ERROR)
+{
+    return Error(Error::Kind::General, code, message);
+}
+
+Error cancelled()
+{
+    return Error(Error::Kind::Cancelled, SQLITE_INTERRUPT, QStringLiteral("処理を中止しました"));
+}
+
+// Walks the integer keys of one table or index in order, past pages that cannot be read. The
+// statement lists the keys from ?1 upwards in its first column. When a step fails, the walk
+// looks for the lowest key it can seek to beyond the failure and goes on from there, so one
+// damaged page costs the keys on it and some probes. Below `bound` (the highest key the file is
+// known to have had) the probes go in short steps, so that a sound page between two damaged
+// ones is not jumped over; beyond it, in doubling steps up to the end of the key range.
+class KeyWalk final
+{
+public:
+    using Row = std::function<void(Statement &)>;
+    KeyWalk(Database &db, const char *sql, qint64 bound)
+        : m_db(db)
+        , m_sql(sql)
+        , m_bound(bound)
+    {
+    }
+
+    // Hands each row that reads to `row`; true when some part could not be read.
+    bool run(const Row &row)
+    {
+        bool damaged = false;
+        qint64 from = Lowest;
+        for (;;) {
+            std::optional<qint64> last;
+            if (scan(from, row, last))
+                return damaged;
+            damaged = true;
+            // Rows are numbered from 1: nothing below is looked for past a failure.
+            const qint64 failing = std::max<qint64>(last ? *last : from, 0);
+            const std::optional<qint64> next = resumeAfter(failing);
+            if (!next)
+                return damaged;
+            from = *next;
+        }
+    }
+
+private:
+    enum class Probe { Failed, Read };
+    // The longest step below the bound.
+    static constexpr quint64 ShortStep = 16;
+    static constexpr int MaxShortSteps = 100000;
+
+    // Scans from `from`; true when it reached the end, false when a step failed.
+    bool scan(qint64 from, const Row &row, std::optional<qint64> &last)
+    {
+        try {
+            Statement st(m_db, m_sql);
+            st.bind(1, from);
+            while (st.step()) {
+                last = st.toInt64(0);
+                m_bound = std::max(m_bound, *last);
+                row(st);
+            }
+            return true;
+        } catch (const Error &e) {
+            if (!isDamageError(e))
+                throw;
+            return false;
+        }
+    }
+
+    Probe probe(qint64 from)
+    {
+        try {
+            Statement st(m_db, m_sql);
+            st.bind(1, from);
+            st.step();
+            return Probe::Read;
+        } catch (const Error &e) {
+            if (!isDamageError(e))
+                throw;
+            return Probe::Failed;
+        }
+    }
+
+    // How far `hi` lies above `lo`, without overflow over the whole range of keys.
+    static quint64 gap(qint64 lo, qint64 hi) { return quint64(hi) - quint64(lo); }
+
+    // The next probe above `lo`: short steps up to the bound (for a while: numbers far apart
+    // would take for ever), doubling ones beyond it.
+    qint64 nextProbe(qint64 lo, quint64 &step, int &shortSteps) const
+    {
+        const bool near = lo < m_bound && shortSteps++ < MaxShortSteps;
+        const qint64 limit = lo < m_bound ? m_bound : Highest;
+        const quint64 longest = near ? ShortStep : std::numeric_limits<quint64>::max();
+        step = std::min(step, longest);
+        const qint64 hi = gap(lo, limit) <= step ? limit : qint64(quint64(lo) + step);
+        step = step > std::numeric_limits<quint64>::max() / 2 ? std::numeric_limits<quint64>::max() : step * 2;
+        return hi;
+    }
+
+    // The lowest key above `failing` a scan can start from, or nullopt when none can.
+    std::optional<qint64> resumeAfter(qint64 failing)
+    {
+        qint64 lo = failing;
+        qint64 hi = failing;
+        int shortSteps = 0;
+        for (quint64 step = 1;;) {
+            if (lo == Highest)
+                return std::nullopt;
+            hi = nextProbe(lo, step, shortSteps);
+            if (probe(hi) == Probe::Read)
+                break;
+            lo = hi;
+        }
+        while (gap(lo, hi) > 1) {
+            const qint64 mid = qint64(quint64(lo) + gap(lo, hi) / 2);
+            (probe(mid) == Probe::Read ? hi : lo) = mid;
+        }
+        return hi;
+    }
+
+    Database &m_db;
+    const char *m_sql;
+    qint64 m_bound;
+};
+
+// A keyword row of the damaged file: the entry it belongs to and its row number.
+struct KeywordRef {
+    qint64 document = 0;
+    qint64 row = 0;
+    bool operator<(const KeywordRef &o) const
+    {
+        return std::pair(document, row) < std::pair(o.document, o.row);
+    }
+};
+
+// The damaged file, opened only for reading, and what can still be read of it.
+class DamagedFile final
+{
+public:
+    explicit DamagedFile(const QString &path)
+        : m_db(open(path))
+    {
+    }
+    DamagedFile(const DamagedFile &) = delete;
+    DamagedFile &operator=(const DamagedFile &) = delete;
+
+    // Every entry number the table or its heading index still names.
+    std::vector<qint64> entryNumbers()
+    {
+        std::vector<qint64> numbers;
+        const auto add = [&numbers](Statement &st) { numbers.push_back(st.toInt64(0)); };
+        const qint64 issued = highestIssuedEntry();
+        walk("SELECT DocumentNumber FROM Document INDEXED BY Index_DocumentHeading "
+             "WHERE DocumentNumber >= ?1 ORDER BY DocumentNumber",
+             issued, add);
+        walk("SELECT rowid FROM Document NOT INDEXED WHERE rowid >= ?1 ORDER BY rowid", highest(numbers, issued), add);
+        m_highestEntry = highest(numbers, issued);
+        return sortedOnce(std::move(numbers));
+    }
+
+    // Every keyword row number the table or its entry-number index still names.
+    std::vector<qint64> keywordRows()
+    {
+        std::vector<qint64> rows;
+        walk("SELECT DocumentNumber, rowid FROM \"Index\" INDEXED BY Index_DocumentNumber "
+             "WHERE DocumentNumber >= ?1 ORDER BY DocumentNumber",
+             m_highestEntry, [&rows](Statement &st) { rows.push_back(st.toInt64(1)); });
+        walk("SELECT rowid FROM \"Index\" NOT INDEXED WHERE rowid >= ?1 ORDER BY rowid", highest(rows, 0),
+             [&rows](Statement &st) { rows.push_back(st.toInt64(0)); });
+        return sortedOnce(std::move(rows));
+    }
+
+    // The entry a keyword row belongs to, or nullopt when the row does not read.
+    std::optional<qint64> keywordOwner(qint64 row)
+    {
+        return readRow<qint64>("SELECT DocumentNumber FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
+                               [](Statement &st) -> std::optional<qint64> {
+                                   if (st.isNull(0))
+                                       return std::nullopt;
+                                   return st.toInt64(0);
+                               });
+    }
+
+    std::optional<QString> keyword(qint64 row)
+    {
+        return readRow<QString>("SELECT \"Index\" FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
+                                [](Statement &st) -> std::optional<QString> {
+                                    if (st.isNull(0))
+                                        return std::nullopt;
+                                    return st.toText(0);
+                                });
+    }
+
+    // The entry, or nullopt when its row does not read or holds what no entry can hold.
+    std::optional<Entry> entry(qint64 number)
+    {
+        if (number < 1 || number > std::numeric_limits<qint32>::max())
+            return std::nullopt;
+        // The body's length comes from the row's header: a huge one is not read.
+        std::optional<Entry> e = readRow<Entry>(
+            "SELECT Viewer, Heading, RenewalDate, length(Document) FROM Document NOT INDEXED WHERE rowid = ?1", number,
+            [number](Statement &st) -> std::optional<Entry> {
+                if (st.toInt64(3) > MaxBodyBytes || !isViewerCode(int(st.toInt64(0))))
+                    return std::nullopt;
+                Entry head;
+                head.DocumentNumber = qint32(number);
+                head.Viewer = quint8(st.toInt(0));
+                head.Heading = st.toText(1);
+                head.RenewalDate = QDateTime::fromString(st.toText(2), QString::fromLatin1(schema::DateFormat));
+                return head;
+            });
+        if (!e)
+            return std::nullopt;
+        const std::optional<QByteArray> body = readRow<QByteArray>(
+            "SELECT Document FROM Document NOT INDEXED WHERE rowid = ?1", number,
+            [](Statement &st) -> std::optional<QByteArray> { return st.toBlob(0); });
+        if (!body)
+            return std::nullopt;
+        e->Document = *body;
+        return e;
+    }
+
+    std::optional<QVariant> property(const QString &name)
+    {
+        return readOrNothing<QVariant>([&] { return findProperty(*m_db, name); });
+    }
+
+    // Some part of the tables could not be walked.
+    bool damaged() const { return m_damaged; }
+
+    static Error notReadable(const QString &path)
+    {
+        return failure(
+            QStringLiteral("辞書 %1 は壊れていて、読み出せる項目がありません").arg(shown(path)),
+            SQLITE_CORRUPT);
+    }
+
+private:
+    // The highest entry number ever given out, as the engine keeps it for new numbers; 0 when
+    // that cannot be read.
+    qint64 highestIssuedEntry()
+    {
+        try {
+            Statement st(*m_db, "SELECT seq FROM sqlite_sequence WHERE name = 'Document'");
+            return st.step() && !st.isNull(0) ? st.toInt64(0) : 0;
+        } catch (const Error &e) {
+            if (e.kind() != Error::Kind::General)
+                throw;
+            return 0;
+        }
+    }
+
+    static qint64 highest(const std::vector<qint64> &numbers, qint64 atLeast)
+    {
+        return numbers.empty() ? atLeast : std::max(atLeast, *std::max_element(numbers.begin(), numbers.end()));
+    }
+
+    // The numbers in order, each once: a table and its index mostly name the same rows.
+    static std::vector<qint64> sortedOnce(std::vector<qint64> numbers)
+    {
+        std::sort(numbers.begin(), numbers.end());
+        numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+        return numbers;
+    }
+
+    static std::unique_ptr<Database> open(const QString &path)
+    {
+        if (!QFileInfo(path).isFile())
+            throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
+        try {
+            auto db = std::make_unique<Database>(path, Database::OpenMode::Immutable);
+            // Without its two tables the file holds nothing to salvage.
+            Statement st(*db, "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name IN "
+                              "('Document', 'Index')");
+            if (st.step() && st.toInt64(0) == 2)
+                return db;
+        } catch (const Error &) {
+        }
+        throw notReadable(path);
+    }
+
+    void walk(const char *sql, qint64 bound, const KeyWalk::Row &row)
+    {
+        try {
+            m_damaged |= KeyWalk(*m_db, sql, bound).run(row);
+        } catch (const Error &e) {
+            // A statement that cannot even be prepared (its index is gone) gives nothing.
+            if (e.kind() != Error::Kind::General || (e.code() & 0xff) != SQLITE_ERROR)
+                throw;
+            m_damaged = true;
+        }
+    }
+
+    // Reads the row `key` names with a statement kept for the whole salvage (preparing one
+    // per row would cost more than the read); nullopt when there is no such row or it does not
+    // read.
+    template <typename T, typename Read>
+    std::optional<T> readRow(const char *sql, qint64 key, const Read &read)
+    {
+        std::unique_ptr<Statement> &st = m_statements[sql];
+        return readOrNothing<T>([&]() -> std::optional<T> {
+            if (!st)
+                st = std::make_unique<Statement>(*m_db, sql);
+            const auto reset = qScopeGuard([&st] { st->reset(); });
+            st->bind(1, key);
+            return st->step() ? read(*st) : std::nullopt;
+        });
+    }
+
+    template <typename T, typename Read>
+    std::optional<T> readOrNothing(const Read &read)
+    {
+        try {
+            return read();
+        } catch (const Error &e) {
+            if (!isDamageError(e))
+                throw;
+            return std::nullopt;
+        }
+    }
+
+    std::unique_ptr<Database> m_db;
+    // Declared after the connection, so the statements are finalised before it closes.
+    std::unordered_map<const char *, std::unique_ptr<Statement>> m_statements;
+    bool m_damaged = false;
+    qint64 m_highestEntry = 0;
+};
+
+// Salvages one file: collects what the damaged file still names, writes what reads into a
+// temporary dictionary, checks it and gives it its name.
+class Salvage final
+{
+public:
+    Salvage(const QString &damaged, const QString &target, const Progress &progress)
+        : m_damagedPath(damaged)
+        , m_target(QFileInfo(target).absoluteFilePath())
+        , m_temp(compactionTempPath(m_target))
+        , m_progress(progress)
+    {
+    }
+
+    SalvageReport run()
+    {
+        if (QFileInfo::exists(m_target))
+            throw failure(QStringLiteral("%1 はすでにあります。別の名前を指定してください")
+                              .arg(shown(m_target)),
+                          SQLITE_CANTOPEN);
+        if (!QFileInfo(QFileInfo(m_target).absolutePath()).isDir())
+            throw failure(QStringLiteral("フォルダー %1 が見つかりません")
+                              .arg(shown(QFileInfo(m_target).absolutePath())),
+                          SQLITE_CANTOPEN);
+        DamagedFile file(m_damagedPath);
+        collect(file);
+        removeTemporary();
+        try {
+            write(file);
+            if (m_report.entriesSaved == 0 && (m_report.entriesLost > 0 || file.damaged()))
+                throw DamagedFile::notReadable(m_damagedPath);
+            check();
+            putInPlace();
+        } catch (...) {
+            removeTemporary();
+            throw;
+        }
+        return m_report;
+    }
+
+private:
+    void step()
+    {
+        ++m_done;
+        if (!reportProgress(m_progress, m_done, m_total))
+            throw cancelled();
+    }
+
+    // The entries and keyword rows to read, each keyword row with the entry it belongs to.
+    void collect(DamagedFile &file)
+    {
+        m_entries = file.entryNumbers();
+        const std::vector<qint64> rows = file.keywordRows();
+        m_total = qint64(m_entries.size() + rows.size());
+        for (const qint64 row : rows) {
+            if (const std::optional<qint64> owner = file.keywordOwner(row))
+                m_keywords.push_back({*owner, row});
+            else
+                ++m_report.keywordsLost;
+            step();
+        }
+        std::sort(m_keywords.begin(), m_keywords.end());
+    }
+
+    // The keyword rows of an entry, in the order they were stored; the rows of entries passed
+    // over before it (lost or never there) are counted lost.
+    QStringList keywordsOf(DamagedFile &file, qint64 number, bool entryRead)
+    {
+        QStringList found;
+        for (; m_nextKeyword < m_keywords.size() && m_keywords[m_nextKeyword].document <= number;
+             ++m_nextKeyword) {
+            const KeywordRef &ref = m_keywords[m_nextKeyword];
+            std::optional<QString> text;
+            if (entryRead && ref.document == number)
+                text = file.keyword(ref.row);
+            if (text)
+                found.append(*text);
+            else
+                ++m_report.keywordsLost;
+        }
+        return found;
+    }
+
+    bool nextBatch(DamagedFile &file, std::vector<Dictionary::NewEntry> &batch)
+    {
+        qint64 bytes = 0;
+        while (m_nextEntry < m_entries.size() && batch.size() < BatchEntries &&
+               bytes < BatchBytes) {
+            const qint64 number = m_entries[m_nextEntry++];
+            std::optional<Entry> entry = file.entry(number);
+            QStringList keywords = keywordsOf(file, number, entry.has_value());
+            step();
+            if (!entry) {
+                ++m_report.entriesLost;
+                continue;
+            }
+            bytes += entry->Document.size();
+            m_report.entriesSaved += 1;
+            m_report.keywordsSaved += keywords.size();
+            batch.push_back({std::move(*entry), std::move(keywords)});
+        }
+        if (m_nextEntry < m_entries.size())
+            return true;
+        // Keyword rows of entries beyond the last one have no entry to go with.
+        keywordsOf(file, std::numeric_limits<qint64>::max(), false);
+        return false;
+    }
+
+    void write(DamagedFile &file)
+    {
+        const auto text = [&file](const QString &name) {
+            const std::optional<QVariant> value = file.property(name);
+            return value ? value->toString().trimmed() : QString();
+        };
+        const auto flag = [&file](const QString &name) {
+            const std::optional<QVariant> value = file.property(name);
+            return value && value->toBool();
+        };
+        QString name = text(QStringLiteral("DictionaryName"));
+        if (name.isEmpty())
+            name = QFileInfo(m_damagedPath).completeBaseName();
+        Dictionary::CreateDictionary(
+            m_temp, name, text(QStringLiteral("Author")), text(QStringLiteral("Comment")),
+            {flag(QStringLiteral("DictionaryNameLock")), flag(QStringLiteral("AuthorLock")),
+             flag(QStringLiteral("CommentLock"))});
+        Dictionary target(m_temp);
+        target.addEntriesFrom(
+            [&](std::vector<Dictionary::NewEntry> &batch, Dictionary::Numbering &numbering) {
+                numbering = Dictionary::Numbering::Keep;
+                return nextBatch(file, batch);
+            });
+    }
+
+    void check() const
+    {
+        if (!Dictionary::IsDictionaryFile(m_temp))
+            throw failure(
+                QStringLiteral("救出した辞書 %1 の検査で誤りが見つかりました").arg(shown(m_target)),
+                SQLITE_CORRUPT);
+    }
+
+    static bool sync(const QByteArray &path)
+    {
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return synced;
+    }
+
+    // The checked file gets its name, which no other file may have taken meanwhile; the folder
+    // is synced so that the name survives a crash.
+    void putInPlace() const
+    {
+        const QByteArray temp = QFile::encodeName(m_temp);
+        const QByteArray target = QFile::encodeName(m_target);
+        if (!sync(temp) || ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) != 0)
+            throw failure(QStringLiteral("救出した辞書を %1 として保存できません").arg(shown(m_target)), SQLITE_CANTOPEN);
+        sync(QFile::encodeName(QFileInfo(m_target).absolutePath()));
+    }
+
+    void removeTemporary() const
+    {
+        QFile::remove(m_temp);
+        QFile::remove(m_temp + QStringLiteral("-journal"));
+    }
+
+    QString m_damagedPath;
+    QString m_target;
+    QString m_temp;
+    Progress m_progress;
+    SalvageReport m_report;
+    std::vector<qint64> m_entries;
+    std::vector<KeywordRef> m_keywords;
+    std::size_t m_nextEntry = 0;
+    std::size_t m_nextKeyword = 0;
+    qint64 m_done = 0;
+    qint64 m_total = 0;
+};
+
+} // namespace
+
+bool isDamageError(const Error &error)
+{
+    const int code = error.code() & 0xff;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+}
+
+SalvageReport SalvageDictionary(const QString &damaged, const QString &target, const Progress &progress)
+{
+    return Salvage(damaged, target, progress).run();
+}
+
+} // namespace qm::store

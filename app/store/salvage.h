@@ -1,0 +1,38 @@
+#pragma once
+
+#include "progress.h"
+
+#include <QString>
+
+namespace qm::sqlite {
+class Error;
+}
+
+namespace qm::store {
+
+// What a salvage read out of a damaged dictionary, and what it could not.
+struct SalvageReport {
+    qint64 entriesSaved = 0;
+    qint64 keywordsSaved = 0;
+    // Entries known to exist (from the table or its indexes) whose rows could not be read.
+    qint64 entriesLost = 0;
+    // Keyword rows that could not be read, and the readable ones of entries that were lost.
+    qint64 keywordsLost = 0;
+};
+
+// Whether an engine error says that a file is damaged (or is no dictionary at all), rather than
+// missing, busy or not allowed.
+bool isDamageError(const sqlite::Error &error);
+
+// Reads what can still be read of a damaged dictionary into a new dictionary at `target`.
+//
+// The damaged file is only read, as it lies on disk: no lock, no journal, no file beside it.
+// Its entry and keyword tables are walked by row number past pages that fail, each row read on
+// its own, so a damaged page loses only the rows on it. The new file keeps the entry numbers and
+// the properties that can be read; it is written in one transaction under a temporary name,
+// checked, and only then given its name. Throws sqlite::Error with the reason in Japanese
+// (Kind::Cancelled when the progress asks to stop); no file is left then.
+SalvageReport SalvageDictionary(const QString &damaged, const QString &target,
+                                const Progress &progress = {});
+
+} // namespace qm::store

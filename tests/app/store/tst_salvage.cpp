@@ -1,0 +1,311 @@
+#include "app/store/dictionary.h"
+#include "app/store/dictionaryset.h"
+#include "app/store/openset.h"
+#include "app/store/salvage.h"
+
+#include "platform/desktop/scriptedprompter.h"
+
+#include "platform/sqlite/likepattern.h"
+#include "tests/common/stocksqlite.h"
+#include "tests/common/testfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <set>
+
+using namespace qm::store;
+using qm::sqlite::Error;
+using qm::test::stockSqlite;
+
+namespace {
+
+constexpr int EntryCount = 400;
+
+QString damagedName()
+{
+    return QStringLiteral("壊れた #1%41?.dic");
+}
+
+Entry sampleEntry(int i)
+{
+    Entry e;
+    e.Viewer = quint8(1 + i % 4);
+    e.Heading = QStringLiteral("見出し%1").arg(i);
+    // Bodies of every byte value, of different lengths, so a byte out of place shows.
+    QByteArray body(150 + (i * 37) % 250, '\0');
+    for (qsizetype k = 0; k < body.size(); ++k)
+        body[k] = char((i * 31 + k * 7) & 0xff);
+    e.Document = body;
+    e.RenewalDate = QDateTime(QDate(2026, 1 + i % 12, 1 + i % 28), QTime(i % 24, 0, 0));
+    return e;
+}
+
+QStringList sampleKeywords(int i)
+{
+    return {QStringLiteral("語%1あ").arg(i), QStringLiteral("key%1").arg(i)};
+}
+
+// The rowids held by the leaf pages of a table, page by page in key order, read with the stock
+// tool's page statistics while the file is sound.
+QList<QPair<qint64, QList<qint64>>> leafPages(const QString &path, const QString &table)
+{
+    const QStringList leaves =
+        stockSqlite(path,
+                    QStringLiteral("SELECT pageno || ' ' || ncell FROM dbstat WHERE name = '%1' "
+                                   "AND pagetype = 'leaf' ORDER BY path")
+                        .arg(table))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList rowids =
+        stockSqlite(path, QStringLiteral("SELECT rowid FROM \"%1\" ORDER BY rowid").arg(table))
+            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QList<QPair<qint64, QList<qint64>>> pages;
+    qsizetype next = 0;
+    for (const QString &leaf : leaves) {
+        const QStringList parts = leaf.split(QLatin1Char(' '));
+        QList<qint64> rows;
+        for (int n = 0; n < parts[1].toInt(); ++n)
+            rows.append(rowids[next++].toLongLong());
+        pages.append({parts[0].toLongLong(), rows});
+    }
+    return pages;
+}
+
+QString rootPageOf(const QString &name)
+{
+    return QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(name);
+}
+
+bool damage(const QString &path, qint64 page)
+{
+    return qm::test::damagePage(path, QStringLiteral("SELECT %1").arg(page));
+}
+
+QStringList lookup(Dictionary &d, const QString &pattern)
+{
+    QStringList found;
+    d.searchKeyword(*qm::sqlite::LikePattern::compile(pattern), 100,
+                    [&found](const KeywordMatch &m) { found.append(m.Index); });
+    return found;
+}
+
+} // namespace
+
+class tst_salvage final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void damagedEntryPagesLoseOnlyTheirRows();
+    void damagedKeywordPageLosesOnlyItsKeywords();
+    void unreadableFileGivesNoFile();
+    void cancelAndTakenNameLeaveNoFile();
+    void damagedMembersGoToTheHandler();
+
+private:
+    QString target() const { return m_dir.filePath(QStringLiteral("救出.dic")); }
+    // Only the damaged file, and no temporary or side file anywhere in the folder.
+    void verifyFolderHoldsOnly(const QStringList &names) const;
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+void tst_salvage::init()
+{
+    m_dir.~QTemporaryDir();
+    new (&m_dir) QTemporaryDir;
+    QVERIFY(m_dir.isValid());
+    // Characters that mean something in a URI are only part of the name.
+    m_path = m_dir.filePath(damagedName());
+    Dictionary::CreateDictionary(m_path, QStringLiteral("古い辞書"), QStringLiteral("作者"),
+                                 QStringLiteral("説明"), {false, true, false});
+    Dictionary d(m_path);
+    std::vector<Dictionary::NewEntry> batch;
+    for (int i = 1; i <= EntryCount; ++i) {
+        Entry e = sampleEntry(i);
+        // Numbers with gaps: the salvage keeps them as they are.
+        e.DocumentNumber = i * 3;
+        batch.push_back({e, sampleKeywords(i)});
+    }
+    d.addEntries(batch, Dictionary::Numbering::Keep);
+}
+
+void tst_salvage::verifyFolderHoldsOnly(const QStringList &names) const
+{
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), names);
+}
+
+void tst_salvage::damagedEntryPagesLoseOnlyTheirRows()
+{
+    const auto pages = leafPages(m_path, QStringLiteral("Document"));
+    QVERIFY(pages.size() >= 8);
+    const QString noIndex = m_dir.filePath(QStringLiteral("noindex.dic"));
+    QVERIFY(QFile::copy(m_path, noIndex));
+    // The first and the last leaf, and two apart in the middle.
+    std::set<qint64> lost;
+    for (const qsizetype k : {qsizetype(0), qsizetype(3), qsizetype(5), pages.size() - 1}) {
+        QVERIFY(damage(m_path, pages[k].first));
+        QVERIFY(damage(noIndex, pages[k].first));
+        lost.insert(pages[k].second.begin(), pages[k].second.end());
+    }
+    // Without the entry numbers' index, the walk of the table alone must find its way past the
+    // damaged pages; the rows lost on them are then not known to have been there.
+    QVERIFY(qm::test::damagePage(noIndex, rootPageOf(QStringLiteral("Index_DocumentHeading"))));
+    const SalvageReport walked = SalvageDictionary(noIndex, m_dir.filePath(QStringLiteral("walked.dic")));
+    QCOMPARE(walked.entriesSaved, qint64(EntryCount) - qint64(lost.size()));
+    QVERIFY(QFile::remove(noIndex));
+    QVERIFY(QFile::remove(m_dir.filePath(QStringLiteral("walked.dic"))));
+
+    QVERIFY(!Dictionary::IsDictionaryFile(m_path));
+    const QByteArray before = qm::test::readFile(m_path);
+
+    const SalvageReport report = SalvageDictionary(m_path, target());
+    QCOMPARE(report.entriesLost, qint64(lost.size()));
+    QCOMPARE(report.entriesSaved, qint64(EntryCount) - qint64(lost.size()));
+    QCOMPARE(report.keywordsSaved, 2 * report.entriesSaved);
+    QCOMPARE(report.keywordsLost, 2 * report.entriesLost);
+
+    // The damaged file is only read: its bytes as they were, and nothing made beside it.
+    QCOMPARE(qm::test::readFile(m_path), before);
+    verifyFolderHoldsOnly({damagedName(), QStringLiteral("救出.dic")});
+
+    QCOMPARE(stockSqlite(target(), QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    Dictionary saved(target());
+    QCOMPARE(saved.property(QStringLiteral("DictionaryName")).toString(),
+             QStringLiteral("古い辞書"));
+    QCOMPARE(saved.property(QStringLiteral("Comment")).toString(), QStringLiteral("説明"));
+    QCOMPARE(saved.property(QStringLiteral("AuthorLock")).toBool(), true);
+    for (int i = 1; i <= EntryCount; ++i) {
+        const std::optional<Entry> e = saved.document(i * 3);
+        QCOMPARE(e.has_value(), !lost.count(i * 3));
+        if (!e)
+            continue;
+        const Entry want = sampleEntry(i);
+        QCOMPARE(e->Document, want.Document);
+        QCOMPARE(e->Heading, want.Heading);
+        QCOMPARE(e->Viewer, want.Viewer);
+        QCOMPARE(e->RenewalDate, want.RenewalDate);
+        QCOMPARE(saved.keywords(i * 3), sampleKeywords(i));
+    }
+    // Lookups find the keys through the index a normal write builds, prefix and contained.
+    int kept = 1;
+    while (lost.count(kept * 3))
+        ++kept;
+    QCOMPARE(lookup(saved, QStringLiteral("語%1あ").arg(kept)),
+             QStringList{QStringLiteral("語%1あ").arg(kept)});
+    QVERIFY(lookup(saved, QStringLiteral("*ey%1").arg(kept))
+                .contains(QStringLiteral("key%1").arg(kept)));
+}
+
+void tst_salvage::damagedKeywordPageLosesOnlyItsKeywords()
+{
+    const auto pages = leafPages(m_path, QStringLiteral("Index"));
+    QVERIFY(pages.size() >= 3);
+    QVERIFY(damage(m_path, pages[1].first));
+    const qint64 onPage = pages[1].second.size();
+
+    const SalvageReport report = SalvageDictionary(m_path, target());
+    QCOMPARE(report.entriesSaved, qint64(EntryCount));
+    QCOMPARE(report.entriesLost, 0);
+    QCOMPARE(report.keywordsLost, onPage);
+    QCOMPARE(report.keywordsSaved, 2 * EntryCount - onPage);
+    QCOMPARE(stockSqlite(target(), QStringLiteral("SELECT count(*) FROM \"Index\"")),
+             QString::number(report.keywordsSaved));
+}
+
+void tst_salvage::unreadableFileGivesNoFile()
+{
+    // The first page holds the file's header and its schema: with it gone nothing can be read.
+    QFile file(m_path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.write(QByteArray(4096, '\x5a')) == 4096);
+    file.close();
+    const QByteArray before = qm::test::readFile(m_path);
+    try {
+        SalvageDictionary(m_path, target());
+        QFAIL("an unreadable file was salvaged");
+    } catch (const Error &e)
+    {
+        QVERIFY2(e.message().contains(QStringLiteral("読み出せる項目がありません")),
+                 qPrintable(e.message()));
+    }
+    QCOMPARE(qm::test::readFile(m_path), before);
+    verifyFolderHoldsOnly({damagedName()});
+}
+
+void tst_salvage::cancelAndTakenNameLeaveNoFile()
+{
+    qint64 calls = 0;
+    try {
+        SalvageDictionary(m_path, target(), [&calls](qint64 done, qint64 total) {
+            return ++calls < 600 && done <= total;
+        });
+        QFAIL("a cancelled salvage finished");
+    } catch (const Error &e)
+    {
+        QCOMPARE(e.kind(), Error::Kind::Cancelled);
+    }
+    verifyFolderHoldsOnly({damagedName()});
+
+    // A name another file has already is refused, and that file stays as it was.
+    QVERIFY(qm::test::writeFile(target(), "keep"));
+    QVERIFY_THROWS_EXCEPTION(Error, SalvageDictionary(m_path, target()));
+    QCOMPARE(qm::test::readFile(target()), QByteArray("keep"));
+    verifyFolderHoldsOnly({damagedName(), QStringLiteral("救出.dic")});
+}
+
+void tst_salvage::damagedMembersGoToTheHandler()
+{
+    const QString sound = m_dir.filePath(QStringLiteral("sound.dic"));
+    const QString badIndex = m_dir.filePath(QStringLiteral("index.dic"));
+    QVERIFY(QFile::copy(m_path, sound));
+    QVERIFY(QFile::copy(m_path, badIndex));
+    // One member does not open (its properties are gone); one opens, but its keyword index fails.
+    QVERIFY(qm::test::damagePage(m_path, rootPageOf(QStringLiteral("Properties"))));
+    QVERIFY(qm::test::damagePage(badIndex, rootPageOf(QStringLiteral("Index_Index"))));
+    const QString missing = m_dir.filePath(QStringLiteral("missing.dic"));
+
+    qm::desktop::ScriptedPrompter prompter;
+    OpenSet open(prompter);
+    QList<DamagedDictionary> told;
+    open.setDamageHandler([&told](const DamagedDictionary &d) { told.append(d); });
+    const DictionarySet members(QStringLiteral("セット"), {m_path, sound, badIndex, missing});
+    open.open(&members);
+    QCOMPARE(told.size(), 1);
+    QCOMPARE(told[0].path, m_path);
+    QCOMPARE(told[0].slot, 0);
+    QVERIFY(!told[0].reason.isEmpty());
+    // The missing file is still told of in a message, and only it.
+    QCOMPARE(prompter.messages().size(), 1);
+    QVERIFY(prompter.texts().first().contains(missing));
+    QVERIFY(!prompter.texts().first().contains(m_path));
+    {
+        // Without a handler, damage is reported as any other failure.
+        qm::desktop::ScriptedPrompter plainPrompter;
+        OpenSet plain(plainPrompter);
+        plain.open(&members);
+        QCOMPARE(plainPrompter.messages().size(), 1);
+        QVERIFY(plainPrompter.texts().first().contains(m_path));
+    }
+
+    const SearchResults results = open.findKeyword(QStringLiteral("key7"), 100);
+    QVERIFY(results.failure);
+    QCOMPARE(open.failedSlot(), 2);
+    QVERIFY(open.offerRecovery(open.failedSlot(), *results.failure));
+    QCOMPARE(told.size(), 2);
+    QCOMPARE(told[1].path, badIndex);
+
+    // A sound file put under the damaged one's name opens into its slot; the others stay open.
+    QVERIFY(QFile::remove(m_path));
+    QVERIFY(QFile::copy(sound, m_path));
+    Dictionary *before = open.dictionary(1);
+    QVERIFY(open.reopenSlot(0, m_path));
+    QVERIFY(open.dictionary(0));
+    QCOMPARE(open.dictionary(1), before);
+    QVERIFY(!open.findKeyword(QStringLiteral("key7"), 100).rows.empty());
+}
+
+QTEST_GUILESS_MAIN(tst_salvage)
+#include "tst_salvage.moc"
