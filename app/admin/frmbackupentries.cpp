@@ -91,7 +91,7 @@ void frmBackupEntries::buildControls()
 
     cboDictionary = named(new QComboBox(this), "cboDictionary");
     fillDictionaries(cboDictionary, m_database, true);
-    cmdTakeOut = named(new QPushButton(QStringLiteral("取り出す"), this), "cmdTakeOut");
+    cmdTakeOut = named(new QPushButton(QStringLiteral("取り出す(&T)"), this), "cmdTakeOut");
     cmdTakeOut->setEnabled(cboDictionary->count() > 0);
     cmdClose = named(new QPushButton(QStringLiteral("閉じる"), this), "cmdClose");
     connect(cmdTakeOut, &QPushButton::clicked, this, &frmBackupEntries::takeOut);

@@ -90,6 +90,10 @@ frmBackups::frmBackups(store::DatabaseModule &database, store::Settings &setting
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setModal(true);
     buildControls();
+    admin::addHelpMenu(this, QStringLiteral("mnuHelp"), [this] {
+        if (m_help)
+            m_help(QStringLiteral("Backup.htm#Restore"));
+    });
     fillFiles();
     restoreWindow(*this, m_settings, store::keys::BackupWindow::Placement);
 }
@@ -114,9 +118,9 @@ void frmBackups::buildControls()
     connect(lstGenerations, &QTreeWidget::currentItemChanged, this, &frmBackups::updateButtons);
     lblNoBackup = named(new QLabel(QStringLiteral("このファイルはまだバックアップされていません。"), right), "lblNoBackup");
 
-    cmdBackupNow = named(new QPushButton(QStringLiteral("今すぐﾊﾞｯｸｱｯﾌﾟ"), right), "cmdBackupNow");
-    cmdRestore = named(new QPushButton(QStringLiteral("復元"), right), "cmdRestore");
-    cmdOpen = named(new QPushButton(QStringLiteral("開く"), right), "cmdOpen");
+    cmdBackupNow = named(new QPushButton(QStringLiteral("今すぐﾊﾞｯｸｱｯﾌﾟ(&B)"), right), "cmdBackupNow");
+    cmdRestore = named(new QPushButton(QStringLiteral("復元(&R)..."), right), "cmdRestore");
+    cmdOpen = named(new QPushButton(QStringLiteral("開く(&O)..."), right), "cmdOpen");
     cmdClose = named(new QPushButton(QStringLiteral("閉じる"), this), "cmdClose");
     connect(cmdBackupNow, &QPushButton::clicked, this, &frmBackups::backUpNow);
     connect(cmdRestore, &QPushButton::clicked, this, &frmBackups::restoreChosen);

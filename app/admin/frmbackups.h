@@ -35,6 +35,8 @@ public:
     // True once a restore replaced a file of the open set (or the set file): what the program's
     // windows show of it may be gone.
     bool changedOpenSet() const { return m_changedOpenSet; }
+    // What the help item opens a topic with.
+    void setHelp(std::function<void(const QString &topic)> help) { m_help = std::move(help); }
 
     QListWidget *lstFiles = nullptr;
     QLabel *lblCurrent = nullptr;
@@ -51,6 +53,7 @@ protected:
 private:
     void buildControls();
     void fillFiles();
+    std::function<void(const QString &topic)> m_help;
     void showGenerations();
     void updateButtons();
     void backUpNow();

@@ -46,6 +46,10 @@ frmRecover::frmRecover(const store::DamagedDictionary &damaged, const Services &
     setObjectName(QStringLiteral("frmRecover"));
     setWindowTitle(QStringLiteral("Quillmere - 辞書の修復"));
     buildControls();
+    admin::addHelpMenu(this, QStringLiteral("mnuHelp"), [this] {
+        if (m_services.help)
+            m_services.help(QStringLiteral("Backup.htm#Recovery"));
+    });
     findGoodGeneration();
     connect(cmdRestore, &QPushButton::clicked, this, &frmRecover::restore);
     connect(cmdSalvage, &QPushButton::clicked, this, &frmRecover::salvage);
@@ -81,9 +85,9 @@ void frmRecover::buildControls()
                             this);
     hint->setObjectName(QStringLiteral("lblSalvageHint"));
     hint->setWordWrap(true);
-    cmdRestore = new QPushButton(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟから復元"), this);
+    cmdRestore = new QPushButton(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟから復元(&R)"), this);
     cmdRestore->setObjectName(QStringLiteral("cmdRestore"));
-    cmdSalvage = new QPushButton(QStringLiteral("読める部分を救出"), this);
+    cmdSalvage = new QPushButton(QStringLiteral("読める部分を救出(&S)..."), this);
     cmdSalvage->setObjectName(QStringLiteral("cmdSalvage"));
     cmdClose = new QPushButton(QStringLiteral("閉じる"), this);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));

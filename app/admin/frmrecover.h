@@ -37,6 +37,7 @@ public:
         store::BackupOptions backups;
         desktop::Prompter &prompter;
         desktop::FileChooser &files;
+        std::function<void(const QString &topic)> help;
     };
     frmRecover(const store::DamagedDictionary &damaged, const Services &services, QWidget *parent = nullptr);
 

@@ -37,6 +37,7 @@ void installAdminWindows(mdiMain &window, store::DatabaseModule &database, store
     };
     window.windows.backups = [&window, &database, &settings, &prompter] {
         frmBackups dialog(database, settings, prompter, &window);
+        dialog.setHelp([&window](const QString &topic) { window.ShowHelp(topic); });
         dialog.exec();
         window.activateWindow();
         window.cboKeyWord->setFocus();

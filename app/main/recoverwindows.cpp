@@ -3,6 +3,7 @@
 #include "app/admin/frmrecover.h"
 #include "app/store/autobackup.h"
 #include "app/store/databasemodule.h"
+#include "mdimain.h"
 
 #include <QTimer>
 
@@ -33,7 +34,11 @@ void RecoveryOffer::queue(const store::DamagedDictionary &damaged)
 
 void RecoveryOffer::show(const store::DamagedDictionary &damaged)
 {
-    frmRecover dialog(damaged, {m_database, store::readBackupOptions(m_settings), m_prompter, m_files}, m_window);
+    const auto help = [window = m_window](const QString &topic) {
+        if (auto *main = qobject_cast<mdiMain *>(window.data()))
+            main->ShowHelp(topic);
+    };
+    frmRecover dialog(damaged, {m_database, store::readBackupOptions(m_settings), m_prompter, m_files, help}, m_window);
     dialog.exec();
     m_pending.remove(damaged.path);
 }

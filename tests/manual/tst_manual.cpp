@@ -17,6 +17,8 @@ const QStringList Topics{
     QStringLiteral("Exchange.htm#Import"),
     QStringLiteral("Exchange.htm#WordList"),
     QStringLiteral("Backup.htm#Options"),
+    QStringLiteral("Backup.htm#Restore"),
+    QStringLiteral("Backup.htm#Recovery"),
 };
 
 QString readPage(const QString &path)
