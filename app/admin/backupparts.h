@@ -2,12 +2,21 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QWidget>
 
 namespace qm::store {
 struct Entry;
 }
 
 namespace qm::app {
+
+// Gives a control of the backup windows, which are laid out, its objectName.
+template <typename W>
+W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
 
 // A file size as the desktop's file lists show it: whole kilobytes rounded up with thousands
 // separators ("1,234 KB") below a megabyte, then megabytes and gigabytes with one decimal.

@@ -28,13 +28,6 @@ namespace qm::app {
 
 namespace {
 
-template <typename W>
-W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 constexpr int NumberRole = Qt::UserRole;
 
 } // namespace

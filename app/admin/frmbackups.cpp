@@ -29,13 +29,6 @@ namespace qm::app {
 
 namespace {
 
-template <typename W>
-W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 QString fileLabel(const store::BackedUpFile &file)
 {
     const QString fileName = QFileInfo(file.path).fileName();
