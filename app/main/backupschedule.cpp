@@ -2,16 +2,20 @@
 
 #include <QDir>
 
+#include <mutex>
+#include <utility>
+
 namespace qm::app {
 
 namespace {
 
-void reportFailures(const QList<store::BackupOutcome> &outcomes)
+QStringList failuresOf(const QList<store::BackupOutcome> &outcomes)
 {
+    QStringList failures;
     for (const store::BackupOutcome &outcome : outcomes)
         if (!outcome.ok())
-            qWarning("%s", qPrintable(QStringLiteral("バックアップできませんでした: %1: %2")
-                                          .arg(QDir::toNativeSeparators(outcome.path), outcome.error)));
+            failures.append(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(outcome.path), outcome.error));
+    return failures;
 }
 
 } // namespace
@@ -50,12 +54,15 @@ void BackupSchedule::startThread(const store::BackupOptions &options)
     m_total = 0;
     m_round.reset(QThread::create([this, options] {
         store::lowerBackupThreadPriority();
-        reportFailures(store::backUpSets(m_setFile, options, true, [this](qint64 done, qint64 total) {
+        const QStringList failures = failuresOf(store::backUpSets(m_setFile, options, true, [this](qint64 done, qint64 total) {
             m_done = done;
             m_total = total;
             return true;
         }));
+        const std::lock_guard<std::mutex> adding(m_failuresMutex);
+        m_failures += failures;
     }));
+    connect(m_round.get(), &QThread::finished, this, &BackupSchedule::reportRound);
     m_round->start();
 }
 
@@ -70,6 +77,7 @@ void BackupSchedule::runAtExit(const Waiting &waiting)
 {
     m_timer.stop();
     waitForRound();
+    reportRound();
     const store::BackupOptions options = m_options();
     if (!options.enabled)
         return;
@@ -78,6 +86,26 @@ void BackupSchedule::runAtExit(const Waiting &waiting)
         if (waiting)
             waiting(m_done, m_total);
     waitForRound();
+    reportRound();
+}
+
+void BackupSchedule::reportRound()
+{
+    QStringList failures;
+    {
+        const std::lock_guard<std::mutex> taking(m_failuresMutex);
+        failures = std::exchange(m_failures, {});
+    }
+    QStringList fresh;
+    for (const QString &failure : std::as_const(failures)) {
+        qWarning("%s", qPrintable(QStringLiteral("バックアップできませんでした: ") + failure));
+        if (!m_reported.contains(failure))
+            fresh.append(failure);
+        m_reported.insert(failure);
+    }
+    if (!fresh.isEmpty())
+        emit roundFailed(QStringLiteral("次のファイルをバックアップできませんでした。\n") + fresh.join(QLatin1Char('\n'))
+                         + QStringLiteral("\n\nバックアップの保存先は、［ツール］メニューの［ｵﾌﾟｼｮﾝ］で変えられます。"));
 }
 
 } // namespace qm::app

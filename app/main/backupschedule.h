@@ -3,6 +3,8 @@
 #include "app/store/autobackup.h"
 
 #include <QObject>
+#include <QSet>
+#include <QStringList>
 #include <QThread>
 #include <QTimer>
 
@@ -10,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace qm::app {
 
@@ -36,10 +39,16 @@ public:
     void runAtExit(const Waiting &waiting = {});
     bool isRunning() const { return m_round && m_round->isRunning(); }
 
+signals:
+    // After a round in which files could not be backed up: one line for each, each problem told
+    // only once while the program runs, so a folder that stays unwritable is not reported hourly.
+    void roundFailed(const QString &message);
+
 private:
     void startRound();
     void startThread(const store::BackupOptions &options);
     void waitForRound();
+    void reportRound();
 
     QString m_setFile;
     OptionsSource m_options;
@@ -47,6 +56,10 @@ private:
     std::unique_ptr<QThread> m_round;
     std::atomic<qint64> m_done{0};
     std::atomic<qint64> m_total{0};
+    // Added to by the rounds' threads, taken by reportRound() when a round has finished.
+    std::mutex m_failuresMutex;
+    QStringList m_failures;
+    QSet<QString> m_reported;
 };
 
 } // namespace qm::app

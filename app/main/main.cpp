@@ -121,6 +121,9 @@ int main(int argc, char *argv[])
         });
     // Changed dictionaries are backed up every hour in the background, and once more at the end.
     qm::app::BackupSchedule backups(database.setFilePath(), [&settings] { return qm::store::readBackupOptions(settings); });
+    QObject::connect(&backups, &qm::app::BackupSchedule::roundFailed, &window, [&prompter](const QString &message) {
+        prompter.inform(message, {}, qm::desktop::Prompter::Icon::Warning);
+    });
     backups.start();
     const int status = QApplication::exec();
     // The windows are gone: a start from now on is a program of its own.

@@ -6,6 +6,7 @@
 #include "tests/common/testfiles.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -20,6 +21,7 @@ private slots:
     void init();
     void backsUpEverySetAndReportsFailures();
     void scheduledRoundsSkipUnchangedFiles();
+    void aFailingRoundIsToldOnce();
 
 private:
     // Writes a set file of two sets naming the files; the first file is in both.
@@ -38,6 +40,7 @@ void tst_backupcommand::init()
     new (&m_dir) QTemporaryDir;
     QVERIFY(m_dir.isValid());
     m_setFile = m_dir.filePath(QStringLiteral("DicSets.ini"));
+    m_options = {};
     m_options.root = m_dir.filePath(QStringLiteral("backups"));
 }
 
@@ -138,6 +141,26 @@ void tst_backupcommand::scheduledRoundsSkipUnchangedFiles()
     QVERIFY(QDir(m_options.root).removeRecursively());
     later.runAtExit();
     QVERIFY(!QFileInfo::exists(m_options.root));
+}
+
+void tst_backupcommand::aFailingRoundIsToldOnce()
+{
+    writeSets({dictionary(QStringLiteral("a.dic"))}, {});
+    // The backup folder lies below a file, so nothing can be written there.
+    const QString blocker = QFileInfo(m_setFile).absoluteDir().filePath(QStringLiteral("blocker"));
+    QVERIFY(test::writeFile(blocker, "x"));
+    m_options.root = blocker + QStringLiteral("/backups");
+    app::BackupSchedule schedule(m_setFile, [this] { return m_options; });
+    QSignalSpy told(&schedule, &app::BackupSchedule::roundFailed);
+    schedule.start(std::chrono::milliseconds(5));
+    QTRY_COMPARE(told.count(), 1);
+    const QString message = told.at(0).at(0).toString();
+    QVERIFY2(message.contains(QStringLiteral("a.dic")) && message.contains(QStringLiteral("書き込めません")),
+             qPrintable(message));
+    // Later rounds meet the same problem and say nothing more, nor does the last one.
+    QTest::qWait(100);
+    schedule.runAtExit();
+    QCOMPARE(told.count(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_backupcommand)
