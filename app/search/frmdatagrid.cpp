@@ -85,6 +85,11 @@ void frmDataGrid::buildControls()
     m_model = new HeadingGridModel(this);
     // Told once the view has finished the scroll that asked for the rows.
     connect(m_model, &HeadingGridModel::readFailed, this, [this](const QString &reason) {
+        // A damaged file is offered for repair, which replaces it: the list of its rows goes.
+        if (m_model->failure() && m_database.offerRecovery(cboDictionary->currentIndex(), *m_model->failure())) {
+            reject();
+            return;
+        }
         if (m_inform)
             m_inform(QStringLiteral("辞書「%1」の見出しを最後まで読めませんでした。\n%2").arg(cboDictionary->currentText(), reason));
     }, Qt::QueuedConnection);

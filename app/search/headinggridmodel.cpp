@@ -17,6 +17,7 @@ void HeadingGridModel::show(store::Dictionary *dictionary, store::HeadingList::O
 {
     beginResetModel();
     m_rows.clear();
+    m_failure.reset();
     m_list = dictionary ? std::make_unique<store::HeadingList>(*dictionary, order, descending) : nullptr;
     endResetModel();
     if (canFetchMore({}))
@@ -87,6 +88,7 @@ void HeadingGridModel::fetchMore(const QModelIndex &parent)
     } catch (const sqlite::Error &e) {
         // A file that fails part way shows what was read; no more is asked of it.
         m_list.reset();
+        m_failure = e;
         emit readFailed(store::describeFailure(e));
         return;
     }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "app/store/headinglist.h"
+#include "platform/sqlite/error.h"
 
 #include <QAbstractTableModel>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace qm::app {
@@ -45,7 +47,12 @@ signals:
     // asked of it. `reason` is for the user.
     void readFailed(const QString &reason);
 
+public:
+    // Why the shown dictionary failed part way, until another is shown.
+    const std::optional<sqlite::Error> &failure() const { return m_failure; }
+
 private:
+    std::optional<sqlite::Error> m_failure;
     std::unique_ptr<store::HeadingList> m_list;
     std::vector<store::HeadingRow> m_rows;
 };

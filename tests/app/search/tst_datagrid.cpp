@@ -342,6 +342,25 @@ void tst_datagrid::aDictionaryFailingPartWayIsReported()
         QVERIFY(model().rowCount() >= HeadingGridModel::Batch && model().rowCount() < 1000);
         QCOMPARE(model().index(0, 0).data().toString(), QStringLiteral("h0000"));
     }));
+
+    // When the program offers repairs, the grid closes and the damaged dictionary is offered.
+    QList<store::DamagedDictionary> offered;
+    m_fx->database->setDamageHandler([&offered](const store::DamagedDictionary &d) { offered.append(d); });
+    m_grid = std::make_unique<frmDataGrid>(*m_fx->database, m_fx->settings);
+    told.clear();
+    m_grid->setMessageHandler([&told](const QString &text) { told << text; });
+    QVERIFY(!show([&] {
+        for (int i = 0; i < 20 && model().canFetchMore({}); ++i) {
+            m_grid->grdDataGrid->scrollToBottom();
+            QCoreApplication::processEvents();
+        }
+        QTRY_VERIFY(!m_grid->isVisible());
+    }));
+    QCOMPARE(offered.size(), 1);
+    QCOMPARE(offered.at(0).path, big);
+    QCOMPARE(offered.at(0).slot, 0);
+    QVERIFY(told.isEmpty());
+    m_fx->database->setDamageHandler({});
 }
 
 QTEST_MAIN(tst_datagrid)
