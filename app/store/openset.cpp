@@ -134,7 +134,11 @@ OpenSet::OpenFailure OpenSet::openSlot(int slot, const QString &path)
 bool OpenSet::offerRecovery(int slot, const sqlite::Error &error)
 {
     const Dictionary *d = dictionary(slot);
-    if (!m_damaged || !d || !isDamageError(error))
+    if (!d || !isDamageError(error))
+        return false;
+    // Writing into a damaged file can spread the damage, and a salvage wants it as it was found.
+    m_foundDamaged.insert(d->path());
+    if (!m_damaged)
         return false;
     m_damaged({d->path(), describeFailure(error), slot});
     return true;
@@ -159,7 +163,7 @@ void OpenSet::close()
             continue;
         // An edit never finished is not stored.
         dictionary->rollbackEditSession();
-        if (dictionary->isReadOnly())
+        if (dictionary->isReadOnly() || m_foundDamaged.contains(dictionary->path()))
             continue;
         try {
             sqlite::Transaction tx(dictionary->database());
@@ -184,8 +188,14 @@ void OpenSet::releaseWhile(const QString &path, const std::function<void()> &rep
             slot.reset();
         }
     }
-    if (released.empty()) {
+    // Once replaced, the file under the name is another one, damaged or not.
+    const auto replaceFile = [&] {
         replace();
+        for (auto it = m_foundDamaged.begin(); it != m_foundDamaged.end();)
+            it = isSameFile(*it, path) ? m_foundDamaged.erase(it) : std::next(it);
+    };
+    if (released.empty()) {
+        replaceFile();
         return;
     }
     // Slot numbers taken before name other objects now.
@@ -203,7 +213,7 @@ void OpenSet::releaseWhile(const QString &path, const std::function<void()> &rep
         if (!failures.isEmpty())
             m_prompter.inform(failures.join(QLatin1Char('\n')), {}, desktop::Prompter::Icon::Warning);
     });
-    replace();
+    replaceFile();
 }
 
 bool OpenSet::reopenSlot(int slot, const QString &path)
@@ -221,6 +231,7 @@ bool OpenSet::reopenSlot(int slot, const QString &path)
     }
     // Should the file fail again later, that is told again.
     m_reported.remove(path);
+    m_foundDamaged.remove(path);
     return true;
 }
 

@@ -167,6 +167,8 @@ private:
     int m_found = 0;
     int m_failedSlot = -1;
     QSet<QString> m_reported;
+    // Files found damaged while open: nothing more is written to them.
+    QSet<QString> m_foundDamaged;
     quint64 m_generation = 0;
     quint64 m_lastGeneration = 0;
     // The slots' files (path and identity on disk) of the set opened last, and its generation.

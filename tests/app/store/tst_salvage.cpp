@@ -296,6 +296,11 @@ void tst_salvage::damagedMembersGoToTheHandler()
     QVERIFY(open.offerRecovery(open.failedSlot(), *results.failure));
     QCOMPARE(told.size(), 2);
     QCOMPARE(told[1].path, badIndex);
+    // A file found damaged is not written to again, not even the counts stored at closing.
+    const QByteArray damagedBytes = qm::test::readFile(badIndex);
+    open.close();
+    QCOMPARE(qm::test::readFile(badIndex), damagedBytes);
+    open.open(&members);
 
     // A sound file put under the damaged one's name opens into its slot; the others stay open.
     QVERIFY(QFile::remove(m_path));
