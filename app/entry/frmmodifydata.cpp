@@ -202,7 +202,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
             prompter().inform(QStringLiteral("このデータはほかのプログラムが使用中のため修正できません。\n"
                                              "しばらくしてからやり直してください。"),
                               {}, Prompter::Icon::Warning);
-        else
+        else if (!m_database.offerRecovery(EntrySlot, e)) // a damaged file is offered for repair
             prompter().inform(QStringLiteral("データを読み込めませんでした。\n%1").arg(store::describeFailure(e)), {},
                               Prompter::Icon::Critical);
         ClearEditor();
