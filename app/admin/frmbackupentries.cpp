@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -52,6 +53,15 @@ frmBackupEntries::frmBackupEntries(store::GenerationView &view, const QString &c
 void frmBackupEntries::buildControls()
 {
     lblGeneration = named(new QLabel(this), "lblGeneration");
+    txtFind = named(new QLineEdit(this), "txtFind");
+    txtFind->setAccessibleName(QStringLiteral("探すキーワード"));
+    txtFind->setPlaceholderText(QStringLiteral("空のときはすべての項目"));
+    cmdFind = named(new QPushButton(QStringLiteral("検索(&S)"), this), "cmdFind");
+    cmdFind->setAutoDefault(false);
+    lblCount = named(new QLabel(this), "lblCount");
+    const auto find = [this] { fillEntries(txtFind->text().trimmed()); };
+    connect(cmdFind, &QPushButton::clicked, this, find);
+    connect(txtFind, &QLineEdit::returnPressed, this, find);
     lstEntries = named(new QTreeWidget(this), "lstEntries");
     lstEntries->setHeaderLabels({QStringLiteral("見出し"), QStringLiteral("種類"), QStringLiteral("更新日時")});
     lstEntries->setRootIsDecorated(false);
@@ -87,6 +97,9 @@ void frmBackupEntries::buildControls()
     cmdTakeOut = named(new QPushButton(QStringLiteral("取り出す(&T)"), this), "cmdTakeOut");
     cmdTakeOut->setEnabled(cboDictionary->count() > 0);
     cmdClose = named(new QPushButton(QStringLiteral("閉じる"), this), "cmdClose");
+    // Enter in the keyword box searches; no button of the window takes it as its own.
+    cmdTakeOut->setAutoDefault(false);
+    cmdClose->setAutoDefault(false);
     connect(cmdTakeOut, &QPushButton::clicked, this, &frmBackupEntries::takeOut);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::accept);
 
@@ -98,23 +111,36 @@ void frmBackupEntries::buildControls()
     bottom->addWidget(cmdTakeOut);
     bottom->addSpacing(24);
     bottom->addWidget(cmdClose);
+    auto *findLabel = new QLabel(QStringLiteral("ｷｰﾜｰﾄﾞ(&K):"), this);
+    findLabel->setBuddy(txtFind);
+    auto *top = new QHBoxLayout;
+    top->addWidget(findLabel);
+    top->addWidget(txtFind, 1);
+    top->addWidget(cmdFind);
+    top->addWidget(lblCount);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(lblGeneration);
+    layout->addLayout(top);
     layout->addWidget(splitter, 1);
     layout->addLayout(bottom);
 }
 
-void frmBackupEntries::fillEntries()
+void frmBackupEntries::fillEntries(const QString &text)
 {
     bool more = false;
     std::vector<store::HeadingRow> rows;
     try {
         const WaitCursor wait;
-        rows = m_view.headings(MaxListed, &more);
+        rows = text.isEmpty() ? m_view.headings(MaxListed, &more) : m_view.find(text, MaxFound, &more);
     } catch (const sqlite::Error &e) {
-        m_prompter.inform(QStringLiteral("バックアップの項目を読めません。\n%1").arg(e.message()), {},
-                          desktop::Prompter::Icon::Warning);
+        m_prompter.inform(e.kind() == sqlite::Error::Kind::BadPattern
+                              ? e.message()
+                              : QStringLiteral("バックアップの項目を読めません。\n%1").arg(e.message()),
+                          {}, desktop::Prompter::Icon::Warning);
+        txtFind->setFocus();
+        return;
     }
+    lstEntries->clear();
     for (const store::HeadingRow &row : rows) {
         auto *item = new QTreeWidgetItem(lstEntries);
         item->setText(0, row.Heading);
@@ -124,9 +150,8 @@ void frmBackupEntries::fillEntries()
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(0, Qt::Unchecked);
     }
-    if (more)
-        lblGeneration->setText(lblGeneration->text()
-                               + QStringLiteral(" (先頭の %1 件を表示しています)").arg(MaxListed));
+    lblCount->setText(more ? QStringLiteral("先頭の %1 件を表示しています").arg(rows.size())
+                           : QStringLiteral("%1 件").arg(rows.size()));
     lstEntries->resizeColumnToContents(1);
     lstEntries->resizeColumnToContents(2);
     if (lstEntries->topLevelItemCount() > 0)

@@ -115,6 +115,10 @@ void frmBackups::buildControls()
     cmdRestore = named(new QPushButton(QStringLiteral("復元(&R)..."), right), "cmdRestore");
     cmdOpen = named(new QPushButton(QStringLiteral("開く(&O)..."), right), "cmdOpen");
     cmdClose = named(new QPushButton(QStringLiteral("閉じる"), this), "cmdClose");
+    // Enter closes the window: a restore or a backup is only started on purpose.
+    for (QPushButton *button : {cmdBackupNow, cmdRestore, cmdOpen})
+        button->setAutoDefault(false);
+    cmdClose->setDefault(true);
     connect(cmdBackupNow, &QPushButton::clicked, this, &frmBackups::backUpNow);
     connect(cmdRestore, &QPushButton::clicked, this, &frmBackups::restoreChosen);
     connect(cmdOpen, &QPushButton::clicked, this, &frmBackups::openChosen);

@@ -1,10 +1,12 @@
 #include "generationview.h"
 
 #include "platform/sqlite/error.h"
+#include "platform/sqlite/likepattern.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <sqlite3.h>
 
@@ -58,6 +60,33 @@ std::vector<HeadingRow> GenerationView::headings(int limit, bool *more)
     }
     if (more)
         *more = !list.atEnd() && !list.next(1).empty();
+    return rows;
+}
+
+std::vector<HeadingRow> GenerationView::find(const QString &text, int limit, bool *more)
+{
+    const std::optional<sqlite::LikePattern> pattern = sqlite::LikePattern::compile(QString(text + QLatin1Char('*')));
+    if (!pattern)
+        throw sqlite::Error(sqlite::Error::Kind::BadPattern, SQLITE_ERROR,
+                            QStringLiteral("「%1」は検索する言葉として読めません").arg(text));
+    // One more than asked tells whether there are more; an entry found under several of its
+    // keywords is listed once.
+    std::vector<qint32> numbers;
+    QSet<qint32> seen;
+    const int cap = limit * 4 + 1;
+    const int handed = m_dictionary->searchKeyword(*pattern, cap, [&](const KeywordMatch &match) {
+        if (!seen.contains(match.DocumentNumber) && int(numbers.size()) <= limit) {
+            seen.insert(match.DocumentNumber);
+            numbers.push_back(match.DocumentNumber);
+        }
+    });
+    if (more)
+        *more = int(numbers.size()) > limit || handed >= cap;
+    numbers.resize(std::min(numbers.size(), std::size_t(limit)));
+    std::vector<HeadingRow> rows;
+    for (const qint32 number : numbers)
+        if (const std::optional<Entry> entry = m_dictionary->document(number))
+            rows.push_back({number, entry->Heading, entry->Viewer, {}, entry->RenewalDate});
     return rows;
 }
 

@@ -28,6 +28,11 @@ public:
     // The entries by number, at most `limit`; `more` tells whether there were more.
     std::vector<HeadingRow> headings(int limit, bool *more = nullptr);
 
+    // The entries with a keyword that starts as `text` does (the wildcards of the keyword box
+    // allowed), in keyword order, each once, at most `limit`. Throws sqlite::Error
+    // (Kind::BadPattern) for a text that cannot be read as a pattern.
+    std::vector<HeadingRow> find(const QString &text, int limit, bool *more = nullptr);
+
     // One entry with its keywords; nullopt when there is no such entry.
     struct Details {
         Entry entry;

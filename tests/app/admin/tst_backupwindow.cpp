@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -170,21 +171,34 @@ void tst_backupwindow::refusedRestoreChangesNothing()
 void tst_backupwindow::entriesAreTakenOutOfAGeneration()
 {
     store::BackupDictionary(m_a, m_root, {});
-    QStringList headings;
-    QString keywords;
+    QStringList headings, found;
+    QString keywords, count, refused;
     withWindow([&](frmBackups *w) {
         w->lstFiles->setCurrentRow(1);
         test::onModal<frmBackupEntries>([&](frmBackupEntries *e) {
             headings = texts(e->lstEntries, 0);
-            e->lstEntries->setCurrentItem(e->lstEntries->topLevelItem(1));
+            // A keyword narrows the list, as the keyword box does (case folded); a text that is
+            // no pattern is refused and leaves the list as it was.
+            e->txtFind->setText(QStringLiteral("["));
+            e->cmdFind->click();
+            refused = lastMessage();
+            // Enter in the box searches, and takes nothing out.
+            e->txtFind->setText(QStringLiteral("K2"));
+            QTest::keyClick(e->txtFind, Qt::Key_Return);
+            found = texts(e->lstEntries, 0);
+            count = e->lblCount->text();
+            e->lstEntries->setCurrentItem(e->lstEntries->topLevelItem(0));
             keywords = e->lstKeywords->item(0)->text();
-            e->lstEntries->topLevelItem(1)->setCheckState(0, Qt::Checked);
+            e->lstEntries->topLevelItem(0)->setCheckState(0, Qt::Checked);
             e->cboDictionary->setCurrentIndex(e->cboDictionary->findText(QStringLiteral("辞書B"), Qt::MatchEndsWith));
             e->cmdTakeOut->click();
         });
         w->cmdOpen->click();
     });
     QCOMPARE(headings, (QStringList{QStringLiteral("一番目"), QStringLiteral("二番目")}));
+    QVERIFY2(refused.contains(QStringLiteral("検索する言葉として読めません")), qPrintable(refused));
+    QCOMPARE(found, QStringList{QStringLiteral("二番目")});
+    QCOMPARE(count, QStringLiteral("1 件"));
     QCOMPARE(keywords, QStringLiteral("k2"));
     QVERIFY2(lastMessage().startsWith(QStringLiteral("1 件の項目を")), qPrintable(lastMessage()));
     // Found twice now: in A, where it was, and in B, where it was taken out to.
