@@ -266,10 +266,7 @@ QString frmBackups::restore(const store::BackedUpFile &file, const store::Genera
     const bool open = isOpenInSet(m_database, file.path);
     try {
         const WaitCursor wait;
-        store::RestoreGeneration(generation.path, file.path, m_options.root, m_options.policy,
-                                 [this](const QString &path, const std::function<void()> &swap) {
-                                     m_database.releaseWhile(path, swap);
-                                 });
+        store::RestoreInProgram(m_database, generation.path, file.path, m_options);
     } catch (const sqlite::Error &e) {
         return admin::failureReason(e);
     }

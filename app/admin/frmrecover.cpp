@@ -145,11 +145,7 @@ void frmRecover::restore()
     store::DatabaseModule &database = m_services.database;
     try {
         WaitCursor busy;
-        store::RestoreGeneration(m_generation->path, m_damaged.path, m_services.backups.root,
-                                 m_services.backups.policy,
-                                 [&database](const QString &path, const std::function<void()> &swap) {
-                                     database.releaseWhile(path, swap);
-                                 });
+        store::RestoreInProgram(database, m_generation->path, m_damaged.path, m_services.backups);
     } catch (const sqlite::Error &e) {
         m_services.prompter.inform(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟから復元できませんでした。\n%1").arg(admin::failureReason(e)),
                                    {}, Prompter::Icon::Warning);

@@ -1,5 +1,7 @@
 #include "autobackup.h"
 
+#include "databasemodule.h"
+
 #include "dictionaryset.h"
 #include "settings.h"
 
@@ -94,6 +96,15 @@ BackupOutcome backUpOne(const QString &path, const BackupOptions &options, bool 
 }
 
 } // namespace
+
+void RestoreInProgram(DatabaseModule &database, const QString &generation, const QString &path,
+                      const BackupOptions &options)
+{
+    RestoreGeneration(generation, path, options.root, options.policy,
+                      [&database](const QString &file, const std::function<void()> &swap) {
+                          database.releaseWhile(file, swap);
+                      });
+}
 
 QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &options, bool onlyChanged,
                                 const Progress &progress)

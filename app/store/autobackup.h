@@ -10,6 +10,7 @@
 
 namespace qm::store {
 
+class DatabaseModule;
 class Settings;
 
 // The backup options as the settings store holds them.
@@ -41,6 +42,11 @@ struct BackedUpFile {
 };
 // The set file first, then every dictionary of its sets, each once, in the order of the sets.
 QList<BackedUpFile> backedUpFiles(const QString &setFile);
+
+// Puts a generation in place of a dictionary (see RestoreGeneration), with the program's own
+// connections to the file closed meanwhile and opened again afterwards.
+void RestoreInProgram(DatabaseModule &database, const QString &generation, const QString &path,
+                      const BackupOptions &options);
 
 // Puts a generation of the set file in place of it (see RestorePlainGeneration). A generation
 // that cannot be read as a set file is refused, and the set file then stays as it was.

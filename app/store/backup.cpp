@@ -203,6 +203,14 @@ void copyFile(const QString &from, const QString &to)
         throw failure(QStringLiteral("%1 を %2 にコピーできません").arg(shown(from), shown(to)), SQLITE_IOERR);
 }
 
+// The copy of a generation that is to replace `target`, with the permissions the target has.
+void copyInPlaceOf(const QString &generation, const QString &temp, const QString &target)
+{
+    copyFile(generation, temp);
+    if (QFileInfo::exists(target))
+        QFile::setPermissions(temp, QFile::permissions(target));
+}
+
 // Keeps the dictionary as it is now before a restore replaces it. A file that fails the checks
 // is kept whole beside the generations, under a name no listing or pruning takes for one.
 void keepCurrent(const QString &path, const QString &folder)
@@ -365,9 +373,7 @@ void RestoreGeneration(const QString &generation, const QString &path, const QSt
     removeStaleCompactionCopies(QFileInfo(target).absolutePath());
     const QString temp = compactionTempPath(target);
     withTemporary(temp, [&] {
-        copyFile(generation, temp);
-        if (QFileInfo::exists(target))
-            QFile::setPermissions(temp, QFile::permissions(target));
+        copyInPlaceOf(generation, temp, target);
         if (!Dictionary::IsDictionaryFile(temp) || !syncPath(temp))
             throw failure(QStringLiteral("戻す辞書のコピー %1 を検査できませんでした").arg(shown(temp)), SQLITE_CORRUPT);
         // Kept only now: pruning must not take the generation being restored before it is copied.
@@ -397,9 +403,7 @@ void RestorePlainGeneration(const QString &generation, const QString &path, cons
     const QString folder = preparedFolder(root, target);
     const QString temp = compactionTempPath(target);
     withTemporary(temp, [&] {
-        copyFile(generation, temp);
-        if (QFileInfo::exists(target))
-            QFile::setPermissions(temp, QFile::permissions(target));
+        copyInPlaceOf(generation, temp, target);
         // Kept only after the copy is made, for pruning may take the generation being restored.
         if (QFileInfo::exists(target))
             plainBackupInto(target, folder, QDateTime::currentDateTime());
