@@ -1,6 +1,7 @@
 #include "app/store/compaction.h"
 #include "app/store/dictionary.h"
 #include "app/store/distribution.h"
+#include "app/store/fileattributes.h"
 #include "app/store/messages.h"
 
 #include "platform/sqlite/likepattern.h"
@@ -19,6 +20,9 @@
 #include <cstdio>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 using namespace qm::store;
 using qm::sqlite::Error;
@@ -101,6 +105,34 @@ void expectInUse(const std::function<void()> &work, const QString &path)
     }
 }
 
+struct Attributes {
+    mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
+    QByteArray note; // a user attribute
+    bool operator==(const Attributes &) const = default;
+};
+
+Attributes attributesOf(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    char note[64] = {};
+    const ssize_t size = ::getxattr(QFile::encodeName(path).constData(), "user.note", note, sizeof note);
+    return {st.st_mode & 07777, st.st_uid, st.st_gid, QByteArray(note, int(qMax<ssize_t>(size, 0)))};
+}
+
+// Gives a file the mode, a note attribute and, where the test may, another owner and group.
+void setAttributes(const QString &path, mode_t mode)
+{
+    const QByteArray name = QFile::encodeName(path);
+    ::setxattr(name.constData(), "user.note", "kept", 4, 0);
+    if (::geteuid() == 0)
+        QVERIFY(::chown(name.constData(), 4321, 4322) == 0);
+    QVERIFY(::chmod(name.constData(), mode) == 0);
+}
+
 } // namespace
 
 class tst_compaction final : public QObject
@@ -119,6 +151,8 @@ private slots:
     void writesMeetingAnotherProgramsLockNameTheDictionary();
     void writeProtectedDictionariesAreRefused();
     void workingCopiesBelongToOneProcess();
+    void replacementsKeepTheFilesAttributes_data();
+    void replacementsKeepTheFilesAttributes();
 
 private:
     QString makeDictionary(int entries);
@@ -405,6 +439,24 @@ void tst_compaction::workingCopiesBelongToOneProcess()
         QVERIFY2(QFile::exists(path), qPrintable(path));
     running.kill();
     running.waitForFinished();
+}
+
+void tst_compaction::replacementsKeepTheFilesAttributes_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("group may read") << 0640;
+    QTest::newRow("others may read") << 0604;
+    QTest::newRow("owner only") << 0600;
+}
+
+void tst_compaction::replacementsKeepTheFilesAttributes()
+{
+    QFETCH(int, mode);
+    const QString fresh = m_dir.filePath(QStringLiteral("fresh.dic"));
+    QVERIFY(qm::test::writeFile(m_path, "old") && qm::test::writeFile(fresh, "new"));
+    setAttributes(m_path, mode_t(mode));
+    keepFileAttributes(m_path, fresh);
+    QCOMPARE(attributesOf(fresh), attributesOf(m_path));
 }
 
 QTEST_GUILESS_MAIN(tst_compaction)
