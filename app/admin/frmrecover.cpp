@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace qm::app {
 
 namespace {
@@ -27,6 +29,22 @@ using desktop::Prompter;
 QString shown(const QString &path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+// The entries saved incomplete, the first few by number and heading.
+QString incompleteText(const store::SalvageReport &report)
+{
+    if (report.incomplete.empty())
+        return {};
+    constexpr std::size_t Named = 10;
+    QString text = QStringLiteral("一部を読めなかった項目: %1 件（キーワード「%2」で探せます）\n")
+                       .arg(report.entriesIncomplete)
+                       .arg(store::incompleteMark());
+    for (std::size_t i = 0; i < std::min(Named, report.incomplete.size()); ++i)
+        text += QStringLiteral("　%1: %2\n").arg(report.incomplete[i].number).arg(report.incomplete[i].heading);
+    if (report.incomplete.size() > Named)
+        text += QStringLiteral("　ほか %1 件\n").arg(report.incomplete.size() - Named);
+    return text;
 }
 
 QString generationText(const store::Generation &g)
@@ -174,13 +192,11 @@ void frmRecover::salvage()
     if (!report)
         return;
     m_services.prompter.inform(
-        QStringLiteral("%1 件の項目を救出しました。読めなかった項目: %2 件\n"
-                       "キーワード: %3 件を救出、読めなかったもの %4 件\n\n救出した辞書: %5")
-            .arg(report->entriesSaved)
-            .arg(report->entriesLost)
-            .arg(report->keywordsSaved)
-            .arg(report->keywordsLost)
-            .arg(shown(target)));
+        QStringLiteral("%1 件の項目を救出しました。読めなかった項目: %2 件\n%3"
+                       "キーワード: %4 件を救出、読めなかったもの %5 件\n\n救出した辞書: %6")
+            // One pass: a heading in the list may hold "%1" itself.
+            .arg(QString::number(report->entriesSaved), QString::number(report->entriesLost), incompleteText(*report),
+                 QString::number(report->keywordsSaved), QString::number(report->keywordsLost), shown(target)));
     offerReplacement(target);
     accept();
 }

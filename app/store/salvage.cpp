@@ -181,6 +181,27 @@ struct KeywordRef {
     }
 };
 
+// An entry as it read, and whether every field of it read as the column holds it.
+struct ReadEntry {
+    Entry entry;
+    bool complete = true;
+};
+
+// The renewal date as stored, taken as a time of no zone: every text the store writes comes
+// back as the same text, a local time that a clock change skips too. nullopt when the text is
+// no date the store writes.
+std::optional<QDateTime> storedDate(const QString &text)
+{
+    if (text.size() != 19 || text[10] != QLatin1Char(' '))
+        return std::nullopt;
+    const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+    const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
+    const QDateTime stored(date, time, Qt::UTC);
+    if (!stored.isValid() || stored.toString(QString::fromLatin1(schema::DateFormat)) != text)
+        return std::nullopt;
+    return stored;
+}
+
 // The damaged file, opened only for reading, and what can still be read of it.
 class DamagedFile final
 {
@@ -212,51 +233,54 @@ public:
         std::vector<qint64> rows;
         walk("SELECT DocumentNumber, rowid FROM \"Index\" INDEXED BY Index_DocumentNumber "
              "WHERE DocumentNumber >= ?1 ORDER BY DocumentNumber",
-             m_highestEntry, [&rows](Statement &st) { rows.push_back(st.toInt64(1)); });
+             m_highestEntry, [this, &rows](Statement &st) {
+                 rows.push_back(st.toInt64(1));
+                 m_indexedOwners.emplace(st.toInt64(1), st.toInt64(0));
+             });
         walk("SELECT rowid FROM \"Index\" NOT INDEXED WHERE rowid >= ?1 ORDER BY rowid", highest(rows, 0),
              [&rows](Statement &st) { rows.push_back(st.toInt64(0)); });
         return sortedOnce(std::move(rows));
     }
 
-    // The entry a keyword row belongs to, or nullopt when the row does not read.
+    // The entry a keyword row belongs to, as the table or else the index names it; nullopt when
+    // neither reads.
     std::optional<qint64> keywordOwner(qint64 row)
     {
-        return readRow<qint64>("SELECT DocumentNumber FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
-                               [](Statement &st) -> std::optional<qint64> {
-                                   if (st.isNull(0))
-                                       return std::nullopt;
-                                   return st.toInt64(0);
-                               });
+        const std::optional<qint64> owner =
+            readRow<qint64>("SELECT DocumentNumber FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
+                            [](Statement &st) -> std::optional<qint64> {
+                                if (st.isNull(0))
+                                    return std::nullopt;
+                                return st.toInt64(0);
+                            });
+        if (owner)
+            return owner;
+        const auto indexed = m_indexedOwners.find(row);
+        return indexed == m_indexedOwners.end() ? std::nullopt : std::optional<qint64>(indexed->second);
     }
 
     std::optional<QString> keyword(qint64 row)
     {
-        return readRow<QString>("SELECT \"Index\" FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
+        return readRow<QString>("SELECT \"Index\", typeof(\"Index\") FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
                                 [](Statement &st) -> std::optional<QString> {
-                                    if (st.isNull(0))
+                                    if (st.isNull(0) || st.toText(1) != QLatin1String("text"))
                                         return std::nullopt;
                                     return st.toText(0);
                                 });
     }
 
-    // The entry, or nullopt when its row does not read or holds what no entry can hold.
-    std::optional<Entry> entry(qint64 number)
+    // The entry, or nullopt when its row does not read or holds what no entry can hold. A field
+    // that reads but holds what its column never does (a heading that is no text, a date the
+    // store does not write, no body) is left empty and the entry is not complete.
+    std::optional<ReadEntry> entry(qint64 number)
     {
         if (number < 1 || number > std::numeric_limits<qint32>::max())
             return std::nullopt;
         // The body's length comes from the row's header: a huge one is not read.
-        std::optional<Entry> e = readRow<Entry>(
-            "SELECT Viewer, Heading, RenewalDate, length(Document) FROM Document NOT INDEXED WHERE rowid = ?1", number,
-            [number](Statement &st) -> std::optional<Entry> {
-                if (st.toInt64(3) > MaxBodyBytes || !isViewerCode(int(st.toInt64(0))))
-                    return std::nullopt;
-                Entry head;
-                head.DocumentNumber = qint32(number);
-                head.Viewer = quint8(st.toInt(0));
-                head.Heading = st.toText(1);
-                head.RenewalDate = QDateTime::fromString(st.toText(2), QString::fromLatin1(schema::DateFormat));
-                return head;
-            });
+        std::optional<ReadEntry> e = readRow<ReadEntry>(
+            "SELECT Viewer, Heading, RenewalDate, length(Document), typeof(Viewer), typeof(Heading), "
+            "typeof(Document) FROM Document NOT INDEXED WHERE rowid = ?1",
+            number, [number](Statement &st) { return readHead(st, number); });
         if (!e)
             return std::nullopt;
         const std::optional<QByteArray> body = readRow<QByteArray>(
@@ -264,7 +288,7 @@ public:
             [](Statement &st) -> std::optional<QByteArray> { return st.toBlob(0); });
         if (!body)
             return std::nullopt;
-        e->Document = *body;
+        e->entry.Document = *body;
         return e;
     }
 
@@ -296,6 +320,25 @@ private:
                 throw;
             return 0;
         }
+    }
+
+    // The entry's fields but its body, from a statement of the columns entry() lists.
+    static std::optional<ReadEntry> readHead(Statement &st, qint64 number)
+    {
+        if (st.toText(4) != QLatin1String("integer") || st.toInt64(3) > MaxBodyBytes
+            || !isViewerCode(int(st.toInt64(0))))
+            return std::nullopt;
+        ReadEntry head;
+        head.entry.DocumentNumber = qint32(number);
+        head.entry.Viewer = quint8(st.toInt(0));
+        head.entry.Heading = st.toText(1);
+        head.complete = st.toText(5) == QLatin1String("text") && !st.isNull(6);
+        if (!st.isNull(2)) {
+            const std::optional<QDateTime> date = storedDate(st.toText(2));
+            head.entry.RenewalDate = date.value_or(QDateTime());
+            head.complete = head.complete && date.has_value();
+        }
+        return head;
     }
 
     static qint64 highest(const std::vector<qint64> &numbers, qint64 atLeast)
@@ -370,6 +413,8 @@ private:
     std::unique_ptr<Database> m_db;
     // Declared after the connection, so the statements are finalised before it closes.
     std::unordered_map<const char *, std::unique_ptr<Statement>> m_statements;
+    // The entry of each keyword row, as its entry-number index names it.
+    std::unordered_map<qint64, qint64> m_indexedOwners;
     bool m_damaged = false;
     qint64 m_highestEntry = 0;
 };
@@ -402,7 +447,7 @@ public:
         removeTemporary();
         try {
             write(file);
-            if (m_report.entriesSaved == 0 && (m_report.entriesLost > 0 || file.damaged()))
+            if (m_report.entriesSaved + m_report.entriesIncomplete == 0 && (m_report.entriesLost > 0 || file.damaged()))
                 throw DamagedFile::notReadable(m_damagedPath);
             check();
             putInPlace();
@@ -437,17 +482,21 @@ private:
         std::sort(m_keywords.begin(), m_keywords.end());
     }
 
-    // The keyword rows of an entry, in the order they were stored; the rows of entries passed
-    // over before it (lost or never there) are counted lost.
-    QStringList keywordsOf(DamagedFile &file, qint64 number, bool entryRead)
+    // The keyword rows of an entry that read, in the order they were stored, and whether one of
+    // its rows did not; the rows of entries passed over before it (lost or never there) are
+    // counted lost.
+    QStringList keywordsOf(DamagedFile &file, qint64 number, bool entryRead, bool &missing)
     {
         QStringList found;
+        missing = false;
         for (; m_nextKeyword < m_keywords.size() && m_keywords[m_nextKeyword].document <= number;
              ++m_nextKeyword) {
             const KeywordRef &ref = m_keywords[m_nextKeyword];
             std::optional<QString> text;
-            if (entryRead && ref.document == number)
+            if (entryRead && ref.document == number) {
                 text = file.keyword(ref.row);
+                missing = missing || !text;
+            }
             if (text)
                 found.append(*text);
             else
@@ -456,28 +505,43 @@ private:
         return found;
     }
 
+    // Counts a saved entry; one saved without some part is named in the report and gets the
+    // keyword that finds such entries.
+    void count(const Entry &entry, QStringList &keywords, bool complete)
+    {
+        m_report.keywordsSaved += keywords.size();
+        if (complete) {
+            ++m_report.entriesSaved;
+            return;
+        }
+        ++m_report.entriesIncomplete;
+        m_report.incomplete.push_back({entry.DocumentNumber, entry.Heading});
+        keywords.append(incompleteMark());
+    }
+
     bool nextBatch(DamagedFile &file, std::vector<Dictionary::NewEntry> &batch)
     {
         qint64 bytes = 0;
         while (m_nextEntry < m_entries.size() && batch.size() < BatchEntries &&
                bytes < BatchBytes) {
             const qint64 number = m_entries[m_nextEntry++];
-            std::optional<Entry> entry = file.entry(number);
-            QStringList keywords = keywordsOf(file, number, entry.has_value());
+            std::optional<ReadEntry> read = file.entry(number);
+            bool missing = false;
+            QStringList keywords = keywordsOf(file, number, read.has_value(), missing);
             step();
-            if (!entry) {
+            if (!read) {
                 ++m_report.entriesLost;
                 continue;
             }
-            bytes += entry->Document.size();
-            m_report.entriesSaved += 1;
-            m_report.keywordsSaved += keywords.size();
-            batch.push_back({std::move(*entry), std::move(keywords)});
+            bytes += read->entry.Document.size();
+            count(read->entry, keywords, read->complete && !missing);
+            batch.push_back({std::move(read->entry), std::move(keywords)});
         }
         if (m_nextEntry < m_entries.size())
             return true;
         // Keyword rows of entries beyond the last one have no entry to go with.
-        keywordsOf(file, std::numeric_limits<qint64>::max(), false);
+        bool missing = false;
+        keywordsOf(file, std::numeric_limits<qint64>::max(), false, missing);
         return false;
     }
 
@@ -554,6 +618,11 @@ private:
 };
 
 } // namespace
+
+QString incompleteMark()
+{
+    return QStringLiteral("救出:不完全");
+}
 
 bool isDamageError(const Error &error)
 {

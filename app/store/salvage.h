@@ -4,21 +4,40 @@
 
 #include <QString>
 
+#include <vector>
+
 namespace qm::sqlite {
 class Error;
 }
 
 namespace qm::store {
 
-// What a salvage read out of a damaged dictionary, and what it could not.
+// An entry saved without some of what it held: a keyword row, its heading, body or date could
+// not be read.
+struct IncompleteEntry {
+    qint32 number = 0;
+    QString heading;
+};
+
+// What a salvage read out of a damaged dictionary, and what it could not. Every entry the
+// damaged file is known to have held is counted once: saved whole, saved incomplete or lost.
 struct SalvageReport {
+    // Entries saved with every field and every keyword they are known to have had.
     qint64 entriesSaved = 0;
     qint64 keywordsSaved = 0;
+    // Entries saved without some part; each carries the keyword incompleteMark() besides the
+    // keywords that could be read (that one is not counted in keywordsSaved).
+    qint64 entriesIncomplete = 0;
     // Entries known to exist (from the table or its indexes) whose rows could not be read.
     qint64 entriesLost = 0;
     // Keyword rows that could not be read, and the readable ones of entries that were lost.
     qint64 keywordsLost = 0;
+    // The incomplete entries in number order.
+    std::vector<IncompleteEntry> incomplete;
 };
+
+// The keyword a salvage gives every entry it saved incomplete, so that a lookup finds them all.
+QString incompleteMark();
 
 // Whether an engine error says that a file is damaged (or is no dictionary at all), rather than
 // missing, busy or not allowed.

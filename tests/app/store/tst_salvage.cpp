@@ -83,10 +83,10 @@ bool damage(const QString &path, qint64 page)
     return qm::test::damagePage(path, QStringLiteral("SELECT %1").arg(page));
 }
 
-QStringList lookup(Dictionary &d, const QString &pattern)
+QStringList lookup(Dictionary &d, const QString &pattern, int limit = 100)
 {
     QStringList found;
-    d.searchKeyword(*qm::sqlite::LikePattern::compile(pattern), 100,
+    d.searchKeyword(*qm::sqlite::LikePattern::compile(pattern), limit,
                     [&found](const KeywordMatch &m) { found.append(m.Index); });
     return found;
 }
@@ -97,9 +97,11 @@ class tst_salvage final : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void damagedEntryPagesLoseOnlyTheirRows();
     void damagedKeywordPageLosesOnlyItsKeywords();
+    void incompleteEntriesAreMarkedAndCountsAddUp();
     void unreadableFileGivesNoFile();
     void cancelAndTakenNameLeaveNoFile();
     void damagedMembersGoToTheHandler();
@@ -111,6 +113,13 @@ private:
     QTemporaryDir m_dir;
     QString m_path;
 };
+
+void tst_salvage::initTestCase()
+{
+    // A zone whose clocks skip an hour in spring: a stored time in that hour is still a date.
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    tzset();
+}
 
 void tst_salvage::init()
 {
@@ -207,12 +216,62 @@ void tst_salvage::damagedKeywordPageLosesOnlyItsKeywords()
     const qint64 onPage = pages[1].second.size();
 
     const SalvageReport report = SalvageDictionary(m_path, target());
-    QCOMPARE(report.entriesSaved, qint64(EntryCount));
+    QCOMPARE(report.entriesSaved + report.entriesIncomplete, qint64(EntryCount));
     QCOMPARE(report.entriesLost, 0);
     QCOMPARE(report.keywordsLost, onPage);
     QCOMPARE(report.keywordsSaved, 2 * EntryCount - onPage);
+    // Each entry that lost a keyword carries the mark besides the keywords that read.
     QCOMPARE(stockSqlite(target(), QStringLiteral("SELECT count(*) FROM \"Index\"")),
-             QString::number(report.keywordsSaved));
+             QString::number(report.keywordsSaved + report.entriesIncomplete));
+}
+
+void tst_salvage::incompleteEntriesAreMarkedAndCountsAddUp()
+{
+    // A time the zone's clocks skip is kept as stored; a date the store never writes is not.
+    const QString skipped = QStringLiteral("2026-03-29 02:30:00");
+    stockSqlite(m_path, QStringLiteral("UPDATE Document SET RenewalDate = '%1' WHERE rowid = 3;"
+                                       "UPDATE Document SET RenewalDate = '2026/03/29' WHERE rowid = 6")
+                            .arg(skipped));
+    const auto entryPages = leafPages(m_path, QStringLiteral("Document"));
+    const auto keywordPages = leafPages(m_path, QStringLiteral("Index"));
+    QVERIFY(keywordPages.size() >= 3 && entryPages.size() >= 3);
+    const QList<qint64> keywordRows = keywordPages[1].second;
+    QStringList rowList;
+    for (const qint64 row : keywordRows)
+        rowList.append(QString::number(row));
+    const QStringList owners = stockSqlite(m_path, QStringLiteral("SELECT DocumentNumber FROM \"Index\" WHERE rowid IN (%1)")
+                                                       .arg(rowList.join(QLatin1Char(','))))
+                                   .split(QLatin1Char('\n'));
+    const std::set<qint64> lost(entryPages[2].second.begin(), entryPages[2].second.end());
+    std::set<qint64> incomplete{6};
+    // Keyword rows lost: those on the damaged page, and those of the lost entries elsewhere.
+    qint64 keywordsLost = 2 * qint64(lost.size());
+    for (const QString &owner : owners) {
+        const bool ofLost = lost.count(owner.toLongLong());
+        keywordsLost += ofLost ? 0 : 1;
+        if (!ofLost)
+            incomplete.insert(owner.toLongLong());
+    }
+    QVERIFY(!lost.count(3) && !lost.count(6));
+    QVERIFY(damage(m_path, keywordPages[1].first));
+    QVERIFY(damage(m_path, entryPages[2].first));
+
+    const SalvageReport report = SalvageDictionary(m_path, target());
+    QCOMPARE(report.entriesLost, qint64(lost.size()));
+    QCOMPARE(report.entriesIncomplete, qint64(incomplete.size()));
+    QCOMPARE(report.entriesSaved + report.entriesIncomplete + report.entriesLost, qint64(EntryCount));
+    std::set<qint64> named;
+    for (const IncompleteEntry &e : report.incomplete)
+        named.insert(e.number);
+    QVERIFY(named == incomplete);
+    QCOMPARE(report.keywordsLost, keywordsLost);
+    QCOMPARE(report.keywordsSaved, qint64(2 * EntryCount) - keywordsLost);
+
+    QCOMPARE(stockSqlite(target(), QStringLiteral("SELECT RenewalDate FROM Document WHERE rowid = 3")), skipped);
+    Dictionary saved(target());
+    QCOMPARE(lookup(saved, incompleteMark(), 1000).size(), qsizetype(incomplete.size()));
+    QVERIFY(saved.keywords(6).contains(incompleteMark()));
+    QVERIFY(!saved.keywords(3).contains(incompleteMark()));
 }
 
 void tst_salvage::unreadableFileGivesNoFile()
