@@ -234,6 +234,12 @@ QDateTime parseDate(const QJsonValue &value)
     return date;
 }
 
+// A number of the file as a person wrote it: whole numbers in full, never "2.14748e+09".
+QString numberText(double n)
+{
+    return QString::number(n, 'g', QLocale::FloatingPointShortest);
+}
+
 Record parseEntry(const QJsonObject &object, const Limits &limits)
 {
     const QString where = QStringLiteral("項目");
@@ -241,12 +247,12 @@ Record parseEntry(const QJsonObject &object, const Limits &limits)
     const QJsonValue number = field(object, QStringLiteral("number"), QJsonValue::Double, where);
     const double n = number.toDouble();
     if (n < 1 || n > std::numeric_limits<qint32>::max() || n != double(qint64(n)))
-        refuse(QStringLiteral("項目番号 %1 は使えません").arg(n));
+        refuse(QStringLiteral("項目番号 %1 は使えません").arg(numberText(n)));
     r.entry.DocumentNumber = qint32(n);
     const double type = field(object, QStringLiteral("type"), QJsonValue::Double, where).toDouble();
     const std::optional<Viewer> viewer = type == double(int(type)) ? store::viewerFromCode(int(type)) : std::nullopt;
     if (!viewer)
-        refuse(QStringLiteral("種類 %1 はありません (1 から 5 です)").arg(type));
+        refuse(QStringLiteral("種類 %1 はありません (1 から 5 です)").arg(numberText(type)));
     r.entry.Viewer = store::viewerCode(*viewer);
     r.entry.Heading = textField(object, QStringLiteral("heading"), where);
     for (const QJsonValue &k : field(object, QStringLiteral("keywords"), QJsonValue::Array, where).toArray()) {

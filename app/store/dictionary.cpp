@@ -368,13 +368,16 @@ void Dictionary::insertEntry(const Entry &entry, const QStringList &keywords, qi
     if (keep && entry.DocumentNumber <= 0)
         throw Error(Error::Kind::General, SQLITE_CONSTRAINT,
                     QStringLiteral("entry number %1 cannot be kept").arg(entry.DocumentNumber));
-    Statement &doc = cachedStatement(keep ? "INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey, "
+    // Once the engine's counter has reached the largest number, it cannot count on: the entry
+    // takes a free number below it instead.
+    const std::optional<qint32> free = keep || !counterAtMaximum() ? std::nullopt : std::optional(freeNumber());
+    Statement &doc = cachedStatement(keep || free ? "INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey, "
                                             "DocumentNumber) VALUES (?1, ?2, ?3, ?4, ?5, ?6) RETURNING DocumentNumber"
                                           : "INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey) "
                                             "VALUES (?1, ?2, ?3, ?4, ?5) RETURNING DocumentNumber");
     const auto resetDoc = qScopeGuard([&doc] { doc.reset(); });
-    if (keep)
-        doc.bind(6, entry.DocumentNumber);
+    if (keep || free)
+        doc.bind(6, free.value_or(entry.DocumentNumber));
     // The body is read where it is; the statement is reset before the entry goes, and every use
     // binds it anew.
     doc.bind(1, int(entry.Viewer)).bind(2, entry.Heading).bindBlobInPlace(3, entry.Document);
@@ -387,6 +390,41 @@ void Dictionary::insertEntry(const Entry &entry, const QStringList &keywords, qi
         writeBodyText(number, entry);
     for (const QString &keyword : keywords)
         added.push_back(insertKeyword(number, keyword));
+}
+
+namespace {
+constexpr qint64 MaxDocumentNumber = std::numeric_limits<qint32>::max();
+}
+
+bool Dictionary::counterAtMaximum()
+{
+    // The engine numbers past the larger of its counter and the highest number present.
+    Statement &st = cachedStatement("SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name = 'Document'), 0), "
+                                    "coalesce((SELECT max(DocumentNumber) FROM Document), 0))");
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    st.step();
+    return st.toInt64(0) >= MaxDocumentNumber;
+}
+
+qint32 Dictionary::freeNumber()
+{
+    // Walks the numbers upwards from where the last search stopped, so a run of additions reads
+    // each used number once rather than once per addition.
+    Statement &st = cachedStatement("SELECT DocumentNumber FROM Document WHERE DocumentNumber >= ?1 "
+                                    "ORDER BY DocumentNumber");
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    for (qint64 from : {m_freeNumberFrom, qint64(1)}) {
+        st.reset();
+        st.bind(1, from);
+        qint64 candidate = from;
+        while (candidate <= MaxDocumentNumber && st.step() && st.toInt64(0) == candidate)
+            ++candidate;
+        if (candidate <= MaxDocumentNumber) {
+            m_freeNumberFrom = candidate + 1;
+            return qint32(candidate);
+        }
+    }
+    throw numbersExhaustedError();
 }
 
 void Dictionary::writeBodyText(qint32 documentNumber, const Entry &entry)

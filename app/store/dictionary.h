@@ -178,6 +178,11 @@ private:
     // Keeps the record of the keyword rows the trigram index holds (see searchtables.h).
     void noteKeywordRows(qint64 added);
     void writeBodyText(qint32 documentNumber, const Entry &entry);
+    // True when the engine cannot number a new entry itself: its counter is at the largest number.
+    bool counterAtMaximum();
+    // The lowest free entry number from m_freeNumberFrom up (from 1 up when there is none
+    // there); throws numbersExhaustedError() when every number is taken.
+    qint32 freeNumber();
     // True when the trigram index can hold every keyword row (see searchtables.h).
     bool indexHoldsEveryRow();
     // The rows of a lookup through the trigram index, or nullopt when the index cannot serve it
@@ -207,6 +212,8 @@ private:
     bool m_readOnly = false;
     bool m_editSession = false;
     bool m_searchTables = false;
+    // Where freeNumber() goes on searching: the numbers below it were taken when it last looked.
+    qint64 m_freeNumberFrom = 1;
     // Declared after the connection, so the statements are finalised before it closes.
     std::unordered_map<const char *, std::unique_ptr<sqlite::Statement>> m_statements;
     std::unique_ptr<TrigramIndex> m_trigrams;

@@ -15,6 +15,8 @@ QString describeFailure(const sqlite::Error &error)
 {
     if (isNotDictionaryError(error))
         return QStringLiteral("辞書ファイルではありません");
+    if (isNumbersExhaustedError(error))
+        return QStringLiteral("データの番号 (1～2147483647) がすべて使われているため、これ以上登録できません");
     using Kind = sqlite::Error::Kind;
     switch (error.kind()) {
     case Kind::FolderMissing: return QStringLiteral("フォルダーが見つかりません");

@@ -6,7 +6,7 @@ namespace qm::store {
 namespace {
 
 // The store's marks on engine errors.
-enum Mark : int { NotDictionary = 1 };
+enum Mark : int { NotDictionary = 1, NumbersExhausted = 2 };
 
 } // namespace
 
@@ -19,6 +19,17 @@ sqlite::Error notDictionaryError(const QString &path)
 bool isNotDictionaryError(const sqlite::Error &error)
 {
     return error.mark() == NotDictionary;
+}
+
+sqlite::Error numbersExhaustedError()
+{
+    return sqlite::Error(sqlite::Error::Kind::General, SQLITE_FULL, QStringLiteral("every entry number is taken"),
+                         NumbersExhausted);
+}
+
+bool isNumbersExhaustedError(const sqlite::Error &error)
+{
+    return error.mark() == NumbersExhausted;
 }
 
 } // namespace qm::store

@@ -9,4 +9,8 @@ namespace qm::store {
 sqlite::Error notDictionaryError(const QString &path);
 bool isNotDictionaryError(const sqlite::Error &error);
 
+// Every entry number is taken, so no entry can be added.
+sqlite::Error numbersExhaustedError();
+bool isNumbersExhaustedError(const sqlite::Error &error);
+
 } // namespace qm::store

@@ -103,6 +103,15 @@ private slots:
         QCOMPARE(target->document(11)->Heading, QStringLiteral("h20"));
     }
 
+    void largestNumberLeavesRoomForMore()
+    {
+        TempDictionary target;
+        imported(*target, fileOf({goodLine(1), goodLine(2147483647), goodLine(5)}));
+        QCOMPARE(target->document(2147483647)->Heading, QStringLiteral("h2147483647"));
+        QCOMPARE(target->document(2)->Heading, QStringLiteral("h5"));
+        QCOMPARE(target->addEntry(makeEntry(Viewer::Text, QStringLiteral("next"), "x"), {}), 3);
+    }
+
     void badLineIsNamedAndNothingChanges_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -118,6 +127,7 @@ private slots:
         bad("nul keyword", QByteArray(g3).replace("[\"k\"]", "[\"a\\u0000b\"]"), "NUL");
         bad("reserved keyword", QByteArray(g3).replace("[\"k\"]", "[\"a[b\"]"), "使えない文字 \"[\"");
         bad("unknown type", QByteArray(g3).replace("\"type\":1", "\"type\":9"), "種類 9");
+        bad("number past the largest", QByteArray(g3).replace("\"number\":3", "\"number\":2147483648"), "項目番号 2147483648 は");
         bad("bad date", QByteArray(g3).replace("2024-02-29T23:59:58", "2024-13-45T99:00:00"), "日付");
         bad("bad base64", QByteArray(g3).replace("{\"text\":\"body\"}", "{\"bytes\":\"@@@\"}"), "base64");
         bad("refused object",

@@ -69,6 +69,7 @@ private slots:
     void createNeverOverwritesAndCleansUp();
     void relationsAreEnforced();
     void entriesRoundTrip();
+    void numbersGoOnBelowTheLargest();
     void isDictionaryFile();
     void lookupIsOrderedAndInsensitive();
     void prefixLookupIsAnIndexRangeScan();
@@ -182,6 +183,26 @@ void tst_dictionary::entriesRoundTrip()
     // Numbers are never reused, even after a delete.
     d.deleteEntry(n);
     QVERIFY(d.addEntry(e, {}) > n);
+}
+
+void tst_dictionary::numbersGoOnBelowTheLargest()
+{
+    const QString path = create();
+    Dictionary d(path);
+    std::vector<Dictionary::NewEntry> kept;
+    for (const qint32 n : {2, 3, 2147483647}) {
+        kept.push_back({makeEntry(QString::number(n)), {}});
+        kept.back().entry.DocumentNumber = n;
+    }
+    d.addEntries(kept, Dictionary::Numbering::Keep);
+    // The largest number is taken: new entries take the free numbers below it, lowest first.
+    QCOMPARE(d.addEntry(makeEntry(QStringLiteral("a")), {QStringLiteral("a")}), 1);
+    QCOMPARE(d.addEntry(makeEntry(QStringLiteral("b")), {}), 4);
+    d.deleteEntry(2147483647);
+    d.deleteEntry(1);
+    QCOMPARE(d.addEntry(makeEntry(QStringLiteral("c")), {}), 5);
+    QCOMPARE(Dictionary(path).addEntry(makeEntry(QStringLiteral("d")), {}), 1);
+    QCOMPARE(describeFailure(numbersExhaustedError()).contains(QStringLiteral("これ以上登録できません")), true);
 }
 
 void tst_dictionary::isDictionaryFile()
