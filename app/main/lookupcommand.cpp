@@ -1,8 +1,8 @@
 #include "lookupcommand.h"
 
-#include "app/common/keywordcharacters.h"
 #include "app/store/databasemodule.h"
 #include "app/store/messages.h"
+#include "app/store/openset.h"
 #include "app/store/slot.h"
 #include "app/store/viewertype.h"
 #include "platform/desktop/programfolder.h"
@@ -59,6 +59,16 @@ struct FoundRow {
     store::KeywordMatch match;
 };
 
+// What the keyword box looks up for the text, then "*". Brackets are character classes, as in
+// a pattern pasted into the box; a double quote, which the box refuses and no keyword holds, is
+// left out.
+QString keywordBoxPattern(const QString &typed)
+{
+    QString text = typed.trimmed();
+    text.remove(QLatin1Char('"'));
+    return text + QLatin1Char('*');
+}
+
 TerminalCommand badUsage(const QString &problem)
 {
     TerminalCommand command;
@@ -95,16 +105,14 @@ TerminalCommand parseLookup(const QStringList &arguments)
         if (!ok || command.lookup.limit <= 0)
             return badUsage(QStringLiteral("--limit には 1 以上の整数を指定してください: %1").arg(value));
     }
+    try {
+        store::compileKeywordPattern(keywordBoxPattern(command.lookup.pattern));
+    } catch (const sqlite::Error &e) {
+        return badUsage(QStringLiteral("パターン %1 は検索に使えません（%2）。").arg(command.lookup.pattern, e.message()));
+    }
     return command;
 }
 
-// What the keyword box looks up for the text: the characters it refuses left out, then "*".
-QString keywordBoxPattern(const QString &typed)
-{
-    QString text = typed.trimmed();
-    text.removeIf([](QChar c) { return IsReservedKeywordChar(c); });
-    return text + QLatin1Char('*');
-}
 
 QString objectText(const QByteArray &body)
 {

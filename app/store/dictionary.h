@@ -62,7 +62,8 @@ public:
                                  const std::array<bool, 3> &locks);
 
     // True when the file is a sound dictionary: it opens, its schema is ours, it passes the
-    // engine's quick check and it carries the marker property. Never throws, never writes.
+    // engine's quick check and it carries the marker property. Never throws, never writes
+    // (only a write cut short, its journal beside the file, is rolled back first).
     static bool IsDictionaryFile(const QString &fileName);
 
     const QString &path() const { return m_db.path(); }

@@ -38,7 +38,10 @@ QString describeFailure(const sqlite::Error &error)
     case SQLITE_CANTOPEN: return QStringLiteral("ファイルが見つからないか、開けません");
     case SQLITE_PERM:
     case SQLITE_AUTH:
-    case SQLITE_READONLY: return QStringLiteral("ファイルに書き込む権限がありません");
+    case SQLITE_READONLY:
+        // A journal left by a write cut short makes a file read-only to a reader as well.
+        return error.code() == SQLITE_READONLY_ROLLBACK ? sqlite::cutShortWriteText()
+                                                        : QStringLiteral("ファイルに書き込む権限がありません");
     case SQLITE_FULL: return QStringLiteral("ディスクの空き容量が足りません");
     case SQLITE_IOERR: return QStringLiteral("ファイルの読み書きに失敗しました");
     case SQLITE_NOMEM: return QStringLiteral("メモリが足りません");
@@ -50,6 +53,18 @@ QString describeTooLargeBody(qint64 bytes)
 {
     const auto mib = [](qint64 n) { return QString::number((n + (1 << 20) - 1) >> 20); };
     return QStringLiteral("本文が大きすぎるため扱えません（%1 MB、上限 %2 MB）").arg(mib(bytes), mib(MaxBodyBytes));
+}
+
+QString describePatternProblem(sqlite::LikePattern::Problem problem)
+{
+    using Problem = sqlite::LikePattern::Problem;
+    switch (problem) {
+    case Problem::UnclosedClass: return QStringLiteral("「[」を閉じる「]」がありません");
+    case Problem::EmptyClass: return QStringLiteral("「[]」の中に文字がありません");
+    case Problem::ReversedRange: return QStringLiteral("「[」と「]」の中の文字の範囲が逆順です");
+    case Problem::None: break;
+    }
+    return QStringLiteral("パターンの書式に誤りがあります");
 }
 
 QString describeWriteFailure(int errorCode)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/sqlite/likepattern.h"
+
 #include <QString>
 
 namespace qm::sqlite {
@@ -13,6 +15,9 @@ QString describeFailure(const sqlite::Error &error);
 
 // Why a body of this many bytes is refused: its size and the largest the program handles.
 QString describeTooLargeBody(qint64 bytes);
+
+// Why a keyword pattern cannot be read.
+QString describePatternProblem(sqlite::LikePattern::Problem problem);
 
 // Why a file could not be written, from the system's error number.
 QString describeWriteFailure(int errorCode);

@@ -242,17 +242,24 @@ Dictionary *OpenSet::dictionary(int slot) const
     return m_slots[slot].get();
 }
 
+sqlite::LikePattern compileKeywordPattern(const QString &pattern)
+{
+    sqlite::LikePattern::Problem problem{};
+    std::optional<sqlite::LikePattern> compiled =
+        sqlite::LikePattern::compile(pattern, sqlite::LikePattern::StrayBracket::Refuse, &problem);
+    if (!compiled)
+        throw sqlite::Error(sqlite::Error::Kind::BadPattern, SQLITE_ERROR, describePatternProblem(problem));
+    return std::move(*compiled);
+}
+
 OpenSet::SearchOutcome OpenSet::searchKeyword(const QString &pattern, int limit, const Sink &sink)
 {
     m_failedSlot = -1;
-    const std::optional<sqlite::LikePattern> compiled = sqlite::LikePattern::compile(pattern);
-    if (!compiled)
-        throw sqlite::Error(sqlite::Error::Kind::BadPattern, SQLITE_ERROR,
-                            QStringLiteral("malformed pattern: %1").arg(pattern));
+    const sqlite::LikePattern compiled = compileKeywordPattern(pattern);
     return searchEachSlot(
         limit,
         [&compiled](Dictionary &d, int rest, const std::function<void(const KeywordMatch &)> &found) {
-            return d.searchKeyword(*compiled, rest, found);
+            return d.searchKeyword(compiled, rest, found);
         },
         sink);
 }

@@ -5,6 +5,7 @@
 #include "slot.h"
 
 #include "platform/sqlite/error.h"
+#include "platform/sqlite/likepattern.h"
 
 #include <QList>
 #include <QPair>
@@ -22,6 +23,11 @@ class Prompter;
 }
 
 namespace qm::store {
+
+// A keyword pattern compiled as every keyword lookup reads it (the keyword box's and the
+// terminal's); throws sqlite::Error (Kind::BadPattern, with the reason in words for the user)
+// when it cannot be read.
+sqlite::LikePattern compileKeywordPattern(const QString &pattern);
 
 // One row a search found: a keyword of the entry in a slot.
 struct SlotMatch {

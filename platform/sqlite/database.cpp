@@ -61,6 +61,21 @@ void Database::reopen(OpenMode mode)
 
 void Database::open(OpenMode mode)
 {
+    try {
+        openOnce(mode);
+    } catch (const Error &e) {
+        if (e.code() != SQLITE_READONLY_ROLLBACK)
+            throw;
+        // Opened for writing, only a write-protected file gets here.
+        if (mode != OpenMode::ReadOnly)
+            throw Error(Error::Kind::General, e.code(), cutShortWriteText());
+        rollBackCutShortWrite();
+        openOnce(mode);
+    }
+}
+
+void Database::openOnce(OpenMode mode)
+{
     const QString &path = m_path;
     checkPath(path, mode);
     // An absolute path never starts with "file:", so the engine cannot take it for a URI with
@@ -94,6 +109,18 @@ void Database::open(OpenMode mode)
         m_db = nullptr;
         throw;
     }
+}
+
+// A write cut short (the program killed, the power gone) leaves its journal beside the file, and
+// the file cannot be read until the journal has been played back, which only a connection that
+// may write does. The engine plays it back under its own exclusive lock when such a connection
+// first reads the file, as every opening for writing does.
+void Database::rollBackCutShortWrite() const
+{
+    const QFileInfo info(m_path);
+    if (!info.isWritable() || !QFileInfo(info.absolutePath()).isWritable())
+        throw Error(Error::Kind::General, SQLITE_READONLY_ROLLBACK, cutShortWriteText());
+    const Database writer(m_path, OpenMode::ReadWrite);
 }
 
 void Database::checkPath(const QString &path, OpenMode mode) const

@@ -30,7 +30,9 @@ public:
     // Error::Kind::FolderMissing, every other failure with Kind::General. The file is read at
     // once, so a file that is no database fails here and not at its first query. The path is
     // always a plain file name, never read as a URI. ReadWrite falls back to reading only when
-    // the file is write-protected (see isReadOnly()).
+    // the file is write-protected (see isReadOnly()). ReadOnly first rolls back a write that was
+    // cut short, when the file and its folder may be written; otherwise such a file fails with
+    // SQLITE_READONLY_ROLLBACK.
     explicit Database(const QString &path, OpenMode mode = OpenMode::ReadWrite);
     ~Database();
     Database(const Database &) = delete;
@@ -62,7 +64,11 @@ public:
 
 private:
     void open(OpenMode mode);
+    void openOnce(OpenMode mode);
     void checkPath(const QString &path, OpenMode mode) const;
+    // Plays back the journal of a write cut short; throws, with the reason, when the file or its
+    // folder may not be written.
+    void rollBackCutShortWrite() const;
     void harden();
     void registerFunctions();
 

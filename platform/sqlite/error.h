@@ -36,4 +36,8 @@ private:
     int m_mark = 0;
 };
 
+// Why a file whose last write was cut short (its journal still beside it) cannot be opened only
+// for reading, and how to put it right, in words for the user.
+QString cutShortWriteText();
+
 } // namespace qm::sqlite

@@ -19,8 +19,11 @@ bool isDigit(char32_t c)
 
 } // namespace
 
-std::optional<LikePattern> LikePattern::compile(QStringView pattern, StrayBracket stray)
+std::optional<LikePattern> LikePattern::compile(QStringView pattern, StrayBracket stray, Problem *problem)
 {
+    Problem found = Problem::None;
+    if (problem)
+        *problem = found;
     const std::u32string raw = text::codePoints(pattern);
     LikePattern p;
     QString literalRun;
@@ -35,7 +38,7 @@ std::optional<LikePattern> LikePattern::compile(QStringView pattern, StrayBracke
     };
     // A class starting at raw[i] == '[': [abc], [!abc], [a-z]; "[" and "*" inside stand for
     // themselves. Sets `end` to its "]"; nullopt when it cannot be read.
-    auto readClass = [&raw](std::size_t i, std::size_t &end) -> std::optional<Token> {
+    auto readClass = [&raw, &found](std::size_t i, std::size_t &end) -> std::optional<Token> {
         Token t{Token::Class, 0, false, {}};
         std::size_t j = i + 1;
         if (j < raw.size() && raw[j] == U'!') {
@@ -44,8 +47,10 @@ std::optional<LikePattern> LikePattern::compile(QStringView pattern, StrayBracke
         }
         for (; j < raw.size(); ++j) {
             if (raw[j] == U']') {
-                if (t.ranges.empty() && !t.negated)
+                if (t.ranges.empty() && !t.negated) {
+                    found = Problem::EmptyClass;
                     return std::nullopt;
+                }
                 end = j;
                 return t;
             }
@@ -64,10 +69,13 @@ std::optional<LikePattern> LikePattern::compile(QStringView pattern, StrayBracke
             }
             const char32_t lo = f.size() == 1 ? f[0] : from;
             const char32_t hi = g.size() == 1 ? g[0] : to;
-            if (lo > hi)
+            if (lo > hi) {
+                found = Problem::ReversedRange;
                 return std::nullopt;
+            }
             t.ranges.push_back({lo, hi});
         }
+        found = Problem::UnclosedClass;
         return std::nullopt;
     };
 
@@ -83,8 +91,11 @@ std::optional<LikePattern> LikePattern::compile(QStringView pattern, StrayBracke
             std::size_t end = i;
             std::optional<Token> t = readClass(i, end);
             if (!t) {
-                if (stray == StrayBracket::Refuse)
+                if (stray == StrayBracket::Refuse) {
+                    if (problem)
+                        *problem = found;
                     return std::nullopt;
+                }
                 appendRaw(literalRun, c);
                 source.append(QStringLiteral("[[]"));
                 continue;

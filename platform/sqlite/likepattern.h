@@ -25,10 +25,14 @@ public:
         Literal // the "[" stands for itself, as "[[]" would
     };
 
+    // Why a pattern cannot be read.
+    enum class Problem { None, UnclosedClass, EmptyClass, ReversedRange };
+
     // nullopt when the pattern cannot be read (with StrayBracket::Refuse: an unclosed "[", an
-    // empty class, a reversed range).
+    // empty class, a reversed range); `problem`, when given, then tells which.
     static std::optional<LikePattern> compile(QStringView pattern,
-                                              StrayBracket stray = StrayBracket::Refuse);
+                                              StrayBracket stray = StrayBracket::Refuse,
+                                              Problem *problem = nullptr);
 
     // `folded` must be the fold of the text.
     bool matches(const std::u32string &folded) const;

@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -25,9 +26,9 @@ using qm::test::NewEntry;
 
 namespace {
 
-// The rows of the modal result list as "keyword|heading|dictionary" once the text is typed into
-// the keyword box and Return pressed.
-QStringList listedRows(app::mdiMain &window, const QString &typed)
+// The rows of the modal result list as "keyword|heading|dictionary" once the text is typed (or
+// pasted) into the keyword box and Return pressed.
+QStringList listedRows(app::mdiMain &window, const QString &typed, bool pasted = false)
 {
     QStringList rows;
     bool shown = false;
@@ -47,7 +48,9 @@ QStringList listedRows(app::mdiMain &window, const QString &typed)
     poll.start(20);
     QLineEdit *box = window.cboKeyWord->lineEdit();
     box->clear();
-    for (QChar c : typed)
+    if (pasted)
+        box->setText(typed);
+    for (QChar c : pasted ? QString() : typed)
         QTest::sendKeyEvent(QTest::KeyAction::Click, box, Qt::Key_unknown, c, Qt::NoModifier);
     QTest::keyClick(box, Qt::Key_Return);
     if (!shown)
@@ -73,10 +76,13 @@ private slots:
     void initTestCase();
     void lookupListsWhatTheKeywordBoxLists_data();
     void lookupListsWhatTheKeywordBoxLists();
+    void classesReadAsPastedIntoTheBox_data();
+    void classesReadAsPastedIntoTheBox();
     void bodiesAreWrittenAsText();
     void exitStatusAndOptions();
     void lookupWritesNothingIntoTheFolder();
     void commandLinesHandedToTheProgram();
+    void aWriteCutShortIsRolledBackFirst();
     void cleanupTestCase();
 
 private:
@@ -170,7 +176,7 @@ void tst_lookupcommand::lookupListsWhatTheKeywordBoxLists_data()
     QTest::newRow("any run") << QStringLiteral("*pl") << 4;
     QTest::newRow("width and case folded") << QStringLiteral("ＡＰＰＬＥ") << 2;
     QTest::newRow("kana folded") << QStringLiteral("りんご") << 1;
-    QTest::newRow("refused characters left out") << QStringLiteral("[am\"ple") << 1;
+    QTest::newRow("refused characters left out") << QStringLiteral("am\"ple") << 1;
 }
 
 void tst_lookupcommand::lookupListsWhatTheKeywordBoxLists()
@@ -186,6 +192,38 @@ void tst_lookupcommand::lookupListsWhatTheKeywordBoxLists()
                                                 row.value(QStringLiteral("dictionary")).toString(), {}));
     QCOMPARE(printed, listed);
     QCOMPARE(printed.size(), rows);
+}
+
+void tst_lookupcommand::classesReadAsPastedIntoTheBox_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<int>("rows"); // -1: the pattern cannot be read
+    QTest::newRow("unclosed") << QStringLiteral("[") << -1;
+    QTest::newRow("unclosed thrice") << QStringLiteral("[[[") << -1;
+    QTest::newRow("empty") << QStringLiteral("[]") << -1;
+    QTest::newRow("reversed range") << QStringLiteral("[z-a]") << -1;
+    QTest::newRow("class") << QStringLiteral("[ag]p") << 3;
+    QTest::newRow("negated class") << QStringLiteral("[!a]") << 4;
+    QTest::newRow("bracket as text") << QStringLiteral("[[]a") << 1;
+}
+
+// The terminal reads a pattern as the keyword box reads one pasted into it: a class lists what
+// it matches, and a class the box refuses is bad usage.
+void tst_lookupcommand::classesReadAsPastedIntoTheBox()
+{
+    QFETCH(QString, pattern);
+    QFETCH(int, rows);
+    m_fx->prompter.clear();
+    const QStringList listed = listedRows(*m_window, pattern, true);
+    const Run run = lookup({QStringLiteral("--lookup"), pattern});
+    if (rows < 0) {
+        QCOMPARE(m_fx->prompter.texts(), QStringList{QStringLiteral("クエリーの書式にエラーが発生しました")});
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.out.isEmpty() && run.err.contains(pattern), qPrintable(run.err));
+        return;
+    }
+    QCOMPARE(listed.size(), rows);
+    QCOMPARE(jsonRows({pattern}).size(), rows);
 }
 
 void tst_lookupcommand::bodiesAreWrittenAsText()
@@ -282,6 +320,48 @@ void tst_lookupcommand::commandLinesHandedToTheProgram()
         return static_cast<QWidget *>(nullptr);
     }()));
     form->close();
+}
+
+// A program killed in the middle of a write leaves its journal beside the dictionary; the
+// terminal commands roll it back as the window does, instead of failing on it.
+void tst_lookupcommand::aWriteCutShortIsRolledBackFirst()
+{
+    QTemporaryDir folder;
+    QVERIFY(qm::test::copyProgram(QStringLiteral(QM_BIN_DIR), folder.path()));
+    const QString a = folder.filePath(QStringLiteral("A.dic"));
+    store::Dictionary::CreateDictionary(a, QStringLiteral("辞書"), {}, {}, {false, false, false});
+    store::Entry kept;
+    kept.Viewer = 1;
+    kept.Heading = QStringLiteral("kept");
+    kept.Document = "kept";
+    store::Dictionary(a).addEntry(kept, {QStringLiteral("kept")});
+    {
+        store::DatabaseModule m(m_fx->prompter, folder.path());
+        m.sets().add(store::DictionarySet(QStringLiteral("一"), {a}));
+        m.sets().choose(0);
+        QVERIFY(m.SaveDictionarySets());
+    }
+    // The backups go into the folder too.
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", folder.filePath(QStringLiteral("data")).toLocal8Bit());
+    const auto restore = qScopeGuard([&dataHome] { qputenv("XDG_DATA_HOME", dataHome); });
+    const QList<QStringList> commands{{QStringLiteral("--lookup"), QStringLiteral("*")}, {QStringLiteral("--backup")}};
+    for (const QStringList &command : commands) {
+        QProcess child;
+        child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/qm-write-child"),
+                    {QStringLiteral("cut"), folder.path()});
+        QVERIFY(child.waitForReadyRead(30000));
+        QCOMPARE(child.readLine(), QByteArray("ready\n"));
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QVERIFY(QFileInfo::exists(a + QStringLiteral("-journal")));
+
+        const Run run = lookup(command, folder.path());
+        QVERIFY2(run.status == 0, qPrintable(QString::number(run.status) + run.err + run.out));
+        QVERIFY(!QFileInfo::exists(a + QStringLiteral("-journal")));
+        if (command.first() == QLatin1String("--lookup"))
+            QCOMPARE(run.out, QStringLiteral("kept\tkept\t① 辞書\n    kept\n\n"));
+    }
 }
 
 QTEST_MAIN(tst_lookupcommand)

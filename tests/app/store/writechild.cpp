@@ -1,6 +1,6 @@
 // Repeats one write of the program until it is killed, printing a line after each one. The
 // kill test checks what the files hold afterwards.
-//   qm-write-child modify|delete|move|setfile <folder>
+//   qm-write-child modify|delete|move|setfile|cut <folder>
 
 #include "app/store/databasemodule.h"
 #include "app/store/dictionary.h"
@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QThread>
 
 #include <cstdio>
 
@@ -115,6 +116,29 @@ void setFile(const QDir &folder)
     }
 }
 
+// Writes into A.dic until pages of the open transaction have gone to the file, the journal
+// that undoes them synced beside it, then prints "ready" and waits to be killed mid-write.
+void cut(const QDir &folder)
+{
+    Dictionary d(folder.filePath(QStringLiteral("A.dic")));
+    d.database().exec("PRAGMA cache_size=4");
+    d.beginEditSession();
+    QFile journal(folder.filePath(QStringLiteral("A.dic-journal")));
+    for (int i = 1; i < 1000; ++i) {
+        const QString h = QStringLiteral("cut%1").arg(i);
+        d.addEntry(entry(h, h), {h});
+        // The journal's header gets its first byte (0xd9) only once it is synced, before the file
+        // changes.
+        if (journal.open(QIODevice::ReadOnly) && journal.read(1) == QByteArray(1, char(0xd9))) {
+            std::printf("ready\n");
+            std::fflush(stdout);
+            for (;;)
+                QThread::sleep(1);
+        }
+        journal.close();
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -130,5 +154,7 @@ int main(int argc, char **argv)
         move(folder);
     else if (op == QLatin1String("setfile"))
         setFile(folder);
+    else if (op == QLatin1String("cut"))
+        cut(folder);
     return 1;
 }
