@@ -178,8 +178,10 @@ std::optional<sqlite::Error> frmDictionaryProperty::runCompaction(const QString 
 void frmDictionaryProperty::reportCompactionDone(const QString &path, const store::CompactionSizes &sizes)
 {
     const QLocale locale(QLocale::Japanese, QLocale::Japan);
-    m_prompter.inform(QStringLiteral("辞書 %1 の最適化が終わりました。\n最適化前: %2 バイト\n最適化後: %3 バイト")
-                          .arg(QDir::toNativeSeparators(path), locale.toString(sizes.before), locale.toString(sizes.after)),
+    m_prompter.inform(QStringLiteral("辞書 %1 の最適化が終わりました。\n最適化前: %2 バイト\n最適化後: %3 バイト\n"
+                                     "最適化前の辞書は %4 として残してあります")
+                          .arg(QDir::toNativeSeparators(path), locale.toString(sizes.before), locale.toString(sizes.after),
+                               QDir::toNativeSeparators(sizes.backup)),
                       {}, Prompter::Icon::Information);
 }
 

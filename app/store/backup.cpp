@@ -2,6 +2,7 @@
 
 #include "compaction.h"
 #include "dictionary.h"
+#include "fileattributes.h"
 #include "filelock.h"
 #include "schema.h"
 #include "storeerror.h"
@@ -88,20 +89,6 @@ QString newGenerationPath(const QString &folder, const QString &suffix, QDateTim
     }
 }
 
-// The file's identity, time of change and size, as the stamp of its last backup keeps them.
-QString fileStamp(const QString &path)
-{
-    struct stat st {};
-    if (::stat(encoded(path).constData(), &st) != 0)
-        return {};
-    return QStringLiteral("%1 %2 %3.%4 %5")
-        .arg(qulonglong(st.st_dev))
-        .arg(qulonglong(st.st_ino))
-        .arg(qlonglong(st.st_mtim.tv_sec))
-        .arg(qlonglong(st.st_mtim.tv_nsec))
-        .arg(qlonglong(st.st_size));
-}
-
 void writeStamp(const QString &folder, const QString &stamp)
 {
     QSaveFile file(QDir(folder).filePath(StampName));
@@ -184,7 +171,7 @@ void withTemporary(const QString &temp, const std::function<void()> &work)
 QString backupInto(const QString &path, const QString &folder, const QDateTime &now, const Progress &progress = {})
 {
     removeStaleCompactionCopies(folder);
-    const QString stamp = fileStamp(path);
+    const QString stamp = fileIdentity(path);
     const QString generation = newGenerationPath(folder, QStringLiteral("dic"), now);
     const QString temp = compactionTempPath(generation);
     withTemporary(temp, [&] {
@@ -203,12 +190,12 @@ void copyFile(const QString &from, const QString &to)
         throw failure(QStringLiteral("%1 を %2 にコピーできません").arg(shown(from), shown(to)), SQLITE_IOERR);
 }
 
-// The copy of a generation that is to replace `target`, with the permissions the target has.
+// The copy of a generation that is to replace `target`, with the mode, owner, group and
+// extended attributes the target has.
 void copyInPlaceOf(const QString &generation, const QString &temp, const QString &target)
 {
     copyFile(generation, temp);
-    if (QFileInfo::exists(target))
-        QFile::setPermissions(temp, QFile::permissions(target));
+    keepFileAttributes(target, temp);
 }
 
 // Keeps the dictionary as it is now before a restore replaces it. A file that fails the checks
@@ -247,7 +234,7 @@ void settleJournal(const QString &path)
 QString plainBackupInto(const QString &path, const QString &folder, const QDateTime &now)
 {
     removeStaleCompactionCopies(folder);
-    const QString stamp = fileStamp(path);
+    const QString stamp = fileIdentity(path);
     const QString suffix = QFileInfo(path).suffix().isEmpty() ? QStringLiteral("bak") : QFileInfo(path).suffix();
     const QString generation = newGenerationPath(folder, suffix, now);
     const QString temp = compactionTempPath(generation);
@@ -438,7 +425,7 @@ bool changedSinceBackup(const QString &path, const QString &root)
     QFile stamp(QDir(backupFolderFor(root, path)).filePath(StampName));
     if (!stamp.open(QIODevice::ReadOnly))
         return true;
-    return QString::fromUtf8(stamp.readAll()) != fileStamp(QFileInfo(path).absoluteFilePath());
+    return QString::fromUtf8(stamp.readAll()) != fileIdentity(QFileInfo(path).absoluteFilePath());
 }
 
 } // namespace qm::store

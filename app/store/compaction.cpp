@@ -2,8 +2,10 @@
 
 #include "bodytext.h"
 #include "dictionary.h"
+#include "fileattributes.h"
 #include "filelock.h"
 #include "foldkeys.h"
+#include "properties.h"
 #include "schema.h"
 #include "searchtables.h"
 #include "storeerror.h"
@@ -69,6 +71,41 @@ bool processRuns(qint64 pid)
     return pid > 0 && pid <= INT_MAX && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
+// Names, in a dictionary, the backup its last compaction kept and that file's identity then.
+const QString BackupRecord = QStringLiteral("CompactionBackup");
+
+// "User.bak", "User.bak1", "User.bak2", ...: the names a compaction of "User.dic" may keep its backup under.
+bool isBackupName(const QString &path, const QString &name)
+{
+    const QString first = QFileInfo(compactionBackupPath(path)).fileName();
+    static const QRegularExpression number(QStringLiteral("^\\d*$"));
+    return name.startsWith(first) && number.match(name.mid(first.size())).hasMatch();
+}
+
+bool nameIsFree(const QString &path)
+{
+    return !QFileInfo::exists(path) && !QFileInfo(path).isSymLink();
+}
+
+// The name the backup of this compaction goes under. The earlier backup is replaced only when
+// the dictionary's record proves that the file under the recorded name is still the very file
+// its last compaction kept; any other file is left alone and the first free name is taken.
+QString backupPathFor(const QString &path, const QString &record)
+{
+    const QStringList parts = record.split(QLatin1Char('\n'));
+    if (parts.size() == 2 && isBackupName(path, parts[0])) {
+        const QString earlier = QFileInfo(path).absoluteDir().filePath(parts[0]);
+        if (QFileInfo(earlier).isFile() && !QFileInfo(earlier).isSymLink() && fileIdentity(earlier) == parts[1])
+            return earlier;
+    }
+    const QString first = compactionBackupPath(path);
+    for (int n = 0;; ++n) {
+        const QString candidate = n == 0 ? first : first + QString::number(n);
+        if (nameIsFree(candidate))
+            return candidate;
+    }
+}
+
 void removeIfThere(const QString &path)
 {
     if (QFileInfo::exists(path) && !QFile::remove(path))
@@ -83,20 +120,22 @@ public:
     Compaction(const QString &path, const Progress &progress)
         : m_path(QFileInfo(path).absoluteFilePath())
         , m_temp(compactionTempPath(m_path))
-        , m_backup(compactionBackupPath(m_path))
         , m_progress(progress)
     {
     }
 
-    void run()
+    // Gives the path of the backup kept.
+    QString run()
     {
-        if (m_path == m_temp || m_path == m_backup)
+        if (m_path == m_temp)
             throw failure(QStringLiteral("この名前の辞書は最適化できません: %1").arg(QDir::toNativeSeparators(m_path)));
         removeIfThere(m_temp);
         removeIfThere(m_temp + QStringLiteral("-journal"));
         try {
             copy();
             finishCopy();
+            // The new file is the dictionary the user set up: the same mode, owner and group.
+            keepFileAttributes(m_path, m_temp);
             if (!reportProgress(m_progress, 3 * m_pages, 3 * m_pages))
                 throw cancelled();
         } catch (...) {
@@ -105,6 +144,7 @@ public:
         }
         swap();
         verify();
+        return m_backup;
     }
 
 private:
@@ -139,6 +179,7 @@ private:
         sqlite::Database source(m_path, sqlite::Database::OpenMode::ReadWrite);
         if (!schema::isDictionary(source))
             throw notDictionaryError(m_path);
+        m_backup = backupPathFor(m_path, findProperty(source, BackupRecord).value_or(QVariant()).toString());
         m_pages = pragmaValue(source, "PRAGMA page_count");
         m_pageSize = int(pragmaValue(source, "PRAGMA page_size"));
         // The copy is attached by the engine for the time of the statement.
@@ -187,6 +228,7 @@ private:
                 searchtables::rebuild(copy, bodies, rest);
             else
                 searchtables::readBodyTexts(copy, bodies, rest);
+            recordBackup(copy);
             tx.commit();
         }
         m_stage = 2;
@@ -202,6 +244,16 @@ private:
         copy.close();
         if (!syncPath(m_temp))
             throw failure(QStringLiteral("最適化した辞書をディスクに書き込めませんでした"), SQLITE_IOERR);
+    }
+
+    // The new file records which file its backup is, for the next compaction to know it may replace it.
+    void recordBackup(sqlite::Database &copy)
+    {
+        const QString record = QFileInfo(m_backup).fileName() + QLatin1Char('\n') + fileIdentity(m_path);
+        if (findProperty(copy, BackupRecord))
+            writeProperty(copy, BackupRecord, record);
+        else
+            createProperty(copy, BackupRecord, PropertyType::Text, record);
     }
 
     // Keeps the old file as the backup and puts the copy in its place. The old file gets its
@@ -290,7 +342,7 @@ CompactionSizes CompactDictionary(const QString &path, const Progress &progress)
     removeStaleCompactionCopies(QFileInfo(path).absolutePath());
     CompactionSizes sizes;
     sizes.before = QFileInfo(path).size();
-    Compaction(path, progress).run();
+    sizes.backup = Compaction(path, progress).run();
     sizes.after = QFileInfo(path).size();
     return sizes;
 }

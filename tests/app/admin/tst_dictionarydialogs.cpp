@@ -204,6 +204,7 @@ void tst_dictionarydialogs::compactionKeepsTheBackupAndReloads()
     QVERIFY(properties.holdsDictionary());
     QCOMPARE(properties.txtAuthor->text(), QStringLiteral("作者"));
     QCOMPARE(test::readFile(backup), original);
+    QVERIFY2(done.contains(QDir::toNativeSeparators(backup)), qPrintable(done));
     QVERIFY(!QFile::exists(store::compactionTempPath(path)));
     QCOMPARE(stockSqlite(path, QStringLiteral("SELECT count(*) FROM Document")), QStringLiteral("500"));
     QCOMPARE(stockSqlite(path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
@@ -221,18 +222,23 @@ void tst_dictionarydialogs::failedCompactionKeepsTheOriginalInUse()
 {
     const QString path = m_files.make(QStringLiteral("Kept.dic"), QStringLiteral("残る辞書"), 50);
     const QByteArray original = test::readFile(path);
-    // A folder under the backup's name cannot be replaced by the backup.
-    QVERIFY(QDir(m_files.dir.path()).mkpath(QStringLiteral("Kept.bak/inside")));
-
     frmDictionaryProperty properties(m_prompter, {});
     QVERIFY(properties.SetDicFileName(path));
     properties.show();
     properties.txtComment->setPlainText(QStringLiteral("入力中"));
+    // A file size limit fails the copy the way a full disk does, even for root.
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = rlim_t(original.size() / 4);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
     properties.cmdCompactDictionary->click();
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
 
     QCOMPARE(m_prompter.texts().size(), 1);
     const QString message = m_prompter.texts().constFirst();
-    QVERIFY2(message.contains(QStringLiteral("最適化できませんでした")) && message.contains(QStringLiteral("Kept.bak")),
+    QVERIFY2(message.contains(QStringLiteral("最適化できませんでした")) && message.contains(QStringLiteral("Kept.dic")),
              qPrintable(message));
     QVERIFY(properties.isVisible());
     QVERIFY(properties.holdsDictionary());

@@ -1,3 +1,4 @@
+#include "app/store/backup.h"
 #include "app/store/compaction.h"
 #include "app/store/dictionary.h"
 #include "app/store/distribution.h"
@@ -38,7 +39,7 @@ QString contents(const QString &path)
     return stockSqlite(path, QStringLiteral(
         "SELECT group_concat(DocumentNumber || Viewer || Heading || hex(Document) || RenewalDate, '|') FROM Document;"
         "SELECT group_concat(\"Index\" || DocumentNumber, '|') FROM (SELECT * FROM \"Index\" ORDER BY rowid);"
-        "SELECT group_concat(Name || Type || Value, '|') FROM Properties WHERE Name NOT IN ('FoldVersion', 'SearchIndexRows');"
+        "SELECT group_concat(Name || Type || Value, '|') FROM Properties WHERE Name NOT IN ('FoldVersion', 'SearchIndexRows', 'CompactionBackup');"
         "PRAGMA application_id;"));
 }
 
@@ -153,6 +154,7 @@ private slots:
     void workingCopiesBelongToOneProcess();
     void replacementsKeepTheFilesAttributes_data();
     void replacementsKeepTheFilesAttributes();
+    void onlyItsOwnEarlierBackupIsReplaced();
 
 private:
     QString makeDictionary(int entries);
@@ -453,10 +455,38 @@ void tst_compaction::replacementsKeepTheFilesAttributes()
 {
     QFETCH(int, mode);
     const QString fresh = m_dir.filePath(QStringLiteral("fresh.dic"));
-    QVERIFY(qm::test::writeFile(m_path, "old") && qm::test::writeFile(fresh, "new"));
+    makeDictionary(50);
+    QVERIFY(qm::test::writeFile(fresh, "new"));
     setAttributes(m_path, mode_t(mode));
+    const Attributes kept = attributesOf(m_path);
     keepFileAttributes(m_path, fresh);
-    QCOMPARE(attributesOf(fresh), attributesOf(m_path));
+    QCOMPARE(attributesOf(fresh), kept);
+
+    CompactDictionary(m_path);
+    QCOMPARE(attributesOf(m_path), kept);
+    const QString root = m_dir.filePath(QStringLiteral("backups"));
+    RestoreGeneration(BackupDictionary(m_path, root, {}), m_path, root, {});
+    QCOMPARE(attributesOf(m_path), kept);
+}
+
+void tst_compaction::onlyItsOwnEarlierBackupIsReplaced()
+{
+    makeDictionary(50);
+    // Another dictionary of the set under the name of the backup.
+    const QString member = m_dir.filePath(QStringLiteral("User.bak"));
+    Dictionary::CreateDictionary(member, QStringLiteral("別の辞書"), {}, {}, {});
+    const QByteArray memberBytes = qm::test::readFile(member);
+
+    const QString first = CompactDictionary(m_path).backup;
+    QCOMPARE(first, m_dir.filePath(QStringLiteral("User.bak1")));
+    const QByteArray compacted = qm::test::readFile(m_path);
+    QCOMPARE(CompactDictionary(m_path).backup, first);
+    QCOMPARE(qm::test::readFile(first), compacted);
+    // A backup written to since is no longer taken for one.
+    Dictionary(first).addEntry(someEntry(), {QStringLiteral("later")});
+    QCOMPARE(CompactDictionary(m_path).backup, m_dir.filePath(QStringLiteral("User.bak2")));
+    QCOMPARE(lookupCount(first, QStringLiteral("later")), 1);
+    QCOMPARE(qm::test::readFile(member), memberBytes);
 }
 
 QTEST_GUILESS_MAIN(tst_compaction)
