@@ -6,6 +6,7 @@
 #include "app/store/databasemodule.h"
 #include "app/store/dictionary.h"
 #include "app/store/messages.h"
+#include "app/store/writetarget.h"
 #include "platform/desktop/filechooser.h"
 #include "platform/desktop/prompter.h"
 #include "platform/sqlite/error.h"
@@ -18,7 +19,6 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 
 namespace qm::app {
@@ -136,32 +136,40 @@ std::optional<qint64> frmExport::write(const QString &path)
     const QString label = QStringLiteral("%1 に書き出しています...").arg(QFileInfo(path).fileName());
     exchange::ExportOptions options;
     options.format = Formats[qMax(0, cboFormat->currentIndex())].format;
-    const store::Progress shown = m_services.progress ? m_services.progress(label) : progressWindow(label, true);
     qint64 written = 0;
-    options.progress = [shown, &written](qint64 done, qint64 total) {
-        written = done;
-        return shown(done, total);
-    };
     QString failure;
-    QSaveFile out(path);
-    try {
-        if (!out.open(QIODevice::WriteOnly))
-            failure = QStringLiteral("%1 に書き込めません: %2").arg(QDir::toNativeSeparators(path), out.errorString());
-        else {
-            writeChosen(out, options);
-            if (!out.commit())
-                failure = QStringLiteral("%1 に書き込めません: %2").arg(QDir::toNativeSeparators(path), out.errorString());
-        }
-    } catch (const exchange::ExchangeError &e) {
-        failure = e.message();
-    } catch (const sqlite::Error &e) {
-        failure = store::describeFailure(e);
+    store::TargetFile out(store::resolveWriteTarget(path, {{}, store::setMembersOf(m_database.sets().table())}));
+    if (!out.target().isWritable())
+        failure = store::describeTargetRefusal(out.target());
+    else if (!out.open(QIODevice::WriteOnly))
+        failure = QStringLiteral("%1 に書き込めません: %2").arg(QDir::toNativeSeparators(path), out.errorString());
+    else {
+        const store::Progress shown = m_services.progress ? m_services.progress(label) : progressWindow(label, true);
+        options.progress = [shown, &written](qint64 done, qint64 total) {
+            written = done;
+            return shown(done, total);
+        };
+        failure = writeTo(out, options);
     }
     if (failure.isEmpty())
         return written;
     m_services.prompter.inform(failure + QStringLiteral("\nファイルは書き出していません。"), {},
                                desktop::Prompter::Icon::Warning);
     return std::nullopt;
+}
+
+QString frmExport::writeTo(store::TargetFile &out, const exchange::ExportOptions &options)
+{
+    try {
+        writeChosen(out, options);
+        if (!out.commit())
+            return QStringLiteral("%1 に書き込めません: %2").arg(QDir::toNativeSeparators(out.target().named), out.errorString());
+    } catch (const exchange::ExchangeError &e) {
+        return e.message();
+    } catch (const sqlite::Error &e) {
+        return store::describeFailure(e);
+    }
+    return {};
 }
 
 void frmExport::writeChosen(QIODevice &out, const exchange::ExportOptions &options)

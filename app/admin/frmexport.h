@@ -10,6 +10,10 @@ class QComboBox;
 class QPushButton;
 class QRadioButton;
 
+namespace qm::store {
+class TargetFile;
+}
+
 namespace qm::app {
 
 // Writes entries of the open set to a file: one dictionary, the whole set or the rows of the
@@ -38,6 +42,8 @@ private:
     QString suggestedName() const;
     // Writes the chosen entries to the file; the number written, or nullopt after a message.
     std::optional<qint64> write(const QString &path);
+    // Writes and commits; the failure in words, empty on success.
+    QString writeTo(store::TargetFile &out, const exchange::ExportOptions &options);
     void writeChosen(QIODevice &out, const exchange::ExportOptions &options);
 
     store::DatabaseModule &m_database;

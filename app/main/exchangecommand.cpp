@@ -7,6 +7,8 @@
 #include "app/store/bodytext.h"
 #include "app/store/dictionary.h"
 #include "app/store/messages.h"
+#include "app/store/writetarget.h"
+#include "platform/desktop/programfolder.h"
 #include "platform/rtf/rtf.h"
 
 #include <QCoreApplication>
@@ -99,6 +101,20 @@ std::optional<QString> readWordListOptions(const QStringList &args, exchange::wo
     return std::nullopt;
 }
 
+// The file an export may write: the real file behind the name, never a dictionary, a set's
+// dictionary (of the program folder's set file), the dictionary read, a device or a folder.
+std::optional<store::ResolvedTarget> exportTarget(const QString &dictionaryPath, const QString &outPath, QTextStream &err)
+{
+    store::TargetGuard guard;
+    guard.sources = QStringList{dictionaryPath};
+    guard.setMembers = store::setMembersInFile(desktop::ProgramFolder::filePath(QStringLiteral("DicSets.ini")));
+    store::ResolvedTarget target = store::resolveWriteTarget(outPath, guard);
+    if (target.isWritable())
+        return target;
+    err << store::describeTargetRefusal(target) << QStringLiteral("\n書き出していません\n");
+    return std::nullopt;
+}
+
 int runExport(const QString &dictionaryPath, const QString &outPath, QTextStream &err)
 {
     const QString suffix = suffixOf(outPath);
@@ -113,17 +129,21 @@ int runExport(const QString &dictionaryPath, const QString &outPath, QTextStream
         err << QStringLiteral("辞書ファイル %1 がありません\n").arg(shown(dictionaryPath));
         return Failed;
     }
+    const std::optional<store::ResolvedTarget> target = exportTarget(dictionaryPath, outPath, err);
+    if (!target)
+        return Failed;
     options.progress = printer(err, QStringLiteral("書き出し中"));
+    const QString unchanged = QStringLiteral("%1 は変更していません\n").arg(shown(outPath));
     try {
         store::Dictionary dictionary(dictionaryPath, {true, {}});
-        QSaveFile out(outPath);
+        store::TargetFile out(*target);
         if (!out.open(QIODevice::WriteOnly)) {
-            err << QStringLiteral("%1 に書き込めません: %2\n").arg(shown(outPath), out.errorString());
+            err << QStringLiteral("%1 に書き込めません: %2\n").arg(shown(outPath), out.errorString()) << unchanged;
             return Failed;
         }
         exchange::exportDictionary(dictionary, out, options);
         if (!out.commit()) {
-            err << QStringLiteral("%1 に書き込めません: %2\n").arg(shown(outPath), out.errorString());
+            err << QStringLiteral("%1 に書き込めません: %2\n").arg(shown(outPath), out.errorString()) << unchanged;
             return Failed;
         }
         err << QStringLiteral("%1 件の項目を %2 に書き出しました\n").arg(dictionary.documentRowCount()).arg(shown(outPath));
@@ -131,7 +151,7 @@ int runExport(const QString &dictionaryPath, const QString &outPath, QTextStream
     } catch (const sqlite::Error &e) {
         err << QStringLiteral("辞書 %1 を開けません: %2\n").arg(shown(dictionaryPath), store::describeFailure(e));
     } catch (const ExchangeError &e) {
-        err << e.message() << QLatin1Char('\n');
+        err << e.message() << QLatin1Char('\n') << unchanged;
     }
     return Failed;
 }
