@@ -356,6 +356,8 @@ void RestoreGeneration(const QString &generation, const QString &path, const QSt
     if (!Dictionary::IsDictionaryFile(generation))
         throw failure(QStringLiteral("バックアップ %1 は辞書として開けないため、戻せません").arg(shown(generation)), SQLITE_CORRUPT);
     const QString target = QFileInfo(path).absoluteFilePath();
+    if (QFileInfo::exists(target))
+        requireReplaceable(target);
     const QString folder = preparedFolder(root, target);
     removeStaleCompactionCopies(QFileInfo(target).absolutePath());
     const QString temp = compactionTempPath(target);

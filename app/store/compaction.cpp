@@ -52,19 +52,6 @@ bool syncPath(const QString &path)
     return ok;
 }
 
-// A compaction writes a new file in place of the old one, which a write-protected dictionary
-// must not get.
-void requireWritable(const QString &path)
-{
-    const QFileInfo info(path);
-    constexpr auto anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    const bool writable = info.isWritable() && (info.permissions() & anyWrite)
-                          && QFileInfo(info.absolutePath()).isWritable();
-    if (!writable)
-        throw Error(Error::Kind::ReadOnly, SQLITE_READONLY,
-                    QStringLiteral("辞書 %1 は読み取り専用のため変更できません").arg(QDir::toNativeSeparators(path)));
-}
-
 // True while a process of this number runs (one of another user included).
 bool processRuns(qint64 pid)
 {
@@ -317,6 +304,17 @@ QString compactionTempPath(const QString &path)
     return info.absoluteDir().filePath(QStringLiteral("$Temp$-%1-%2.tmp").arg(info.fileName(), QString::number(::getpid())));
 }
 
+void requireReplaceable(const QString &path)
+{
+    const QFileInfo info(path);
+    constexpr auto anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    const bool writable = info.isWritable() && (info.permissions() & anyWrite)
+                          && QFileInfo(info.absolutePath()).isWritable();
+    if (!writable)
+        throw Error(Error::Kind::ReadOnly, SQLITE_READONLY,
+                    QStringLiteral("辞書 %1 は読み取り専用のため変更できません").arg(QDir::toNativeSeparators(path)));
+}
+
 void removeStaleCompactionCopies(const QString &folder)
 {
     static const QRegularExpression copyName(QStringLiteral("^\\$Temp\\$-.+-(\\d+)\\.tmp(-journal)?$"));
@@ -336,7 +334,7 @@ CompactionSizes CompactDictionary(const QString &path, const Progress &progress)
 {
     if (!QFileInfo(path).isFile())
         throw failure(QStringLiteral("%1が見つかりません").arg(QDir::toNativeSeparators(path)), SQLITE_CANTOPEN);
-    requireWritable(path);
+    requireReplaceable(path);
     // No program may have the file open while it is replaced: its writes would go to the old file.
     const ExclusiveFileLock lock(path);
     removeStaleCompactionCopies(QFileInfo(path).absolutePath());

@@ -28,6 +28,10 @@ struct CompactionSizes {
 // so is a write-protected one (Kind::ReadOnly): compaction would make it writable.
 CompactionSizes CompactDictionary(const QString &path, const Progress &progress = {});
 
+// Refuses (sqlite::Error of Kind::ReadOnly, naming the file) a dictionary that is write-protected
+// or in a folder that cannot be written: a file put in its place would make it writable.
+void requireReplaceable(const QString &path);
+
 // The first name a compaction keeps the backup under: "User.dic" -> "User.bak".
 QString compactionBackupPath(const QString &path);
 // The working copy of this process for this dictionary, in the dictionary's folder:

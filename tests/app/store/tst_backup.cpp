@@ -61,6 +61,7 @@ private slots:
     void unwritableFolderTouchesNothing();
     void pruningKeepsDailyAndWeeklyGenerations();
     void killedBackupsAndRestoresLeaveSoundFiles();
+    void writeProtectedDictionaryIsNotReplaced();
 
 private:
     QString root() const { return m_dir.filePath(QStringLiteral("backups")); }
@@ -308,6 +309,22 @@ void tst_backup::killedBackupsAndRestoresLeaveSoundFiles()
     RestoreGeneration(old, m_path, root(), {});
     QVERIFY(!fileNames(folder()).join(QLatin1Char(' ')).contains(QStringLiteral(".tmp")));
     QVERIFY(!fileNames(m_dir.path()).join(QLatin1Char(' ')).contains(QStringLiteral(".tmp")));
+}
+
+void tst_backup::writeProtectedDictionaryIsNotReplaced()
+{
+    const QString generation = BackupDictionary(m_path, root(), {});
+    addEntries(m_path, 500, 10);
+    const QByteArray current = qm::test::readFile(m_path);
+    QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    try {
+        RestoreGeneration(generation, m_path, root(), {});
+        QFAIL("a write-protected dictionary must not be replaced");
+    } catch (const Error &e) {
+        QCOMPARE(e.kind(), Error::Kind::ReadOnly);
+    }
+    QCOMPARE(qm::test::readFile(m_path), current);
+    QCOMPARE(listGenerations(folder()).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_backup)
