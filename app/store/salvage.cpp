@@ -3,6 +3,7 @@
 #include "compaction.h"
 #include "dictionary.h"
 #include "properties.h"
+#include "salvagesource.h"
 #include "schema.h"
 #include "viewertype.h"
 
@@ -32,6 +33,8 @@ namespace {
 using sqlite::Database;
 using sqlite::Error;
 using sqlite::Statement;
+using salvage::ReadEntry;
+using salvage::storedDate;
 
 constexpr qint64 Lowest = std::numeric_limits<qint64>::min();
 constexpr qint64 Highest = std::numeric_limits<qint64>::max();
@@ -181,29 +184,8 @@ struct KeywordRef {
     }
 };
 
-// An entry as it read, and whether every field of it read as the column holds it.
-struct ReadEntry {
-    Entry entry;
-    bool complete = true;
-};
-
-// The renewal date as stored, taken as a time of no zone: every text the store writes comes
-// back as the same text, a local time that a clock change skips too. nullopt when the text is
-// no date the store writes.
-std::optional<QDateTime> storedDate(const QString &text)
-{
-    if (text.size() != 19 || text[10] != QLatin1Char(' '))
-        return std::nullopt;
-    const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-    const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
-    const QDateTime stored(date, time, Qt::UTC);
-    if (!stored.isValid() || stored.toString(QString::fromLatin1(schema::DateFormat)) != text)
-        return std::nullopt;
-    return stored;
-}
-
 // The damaged file, opened only for reading, and what can still be read of it.
-class DamagedFile final
+class DamagedFile final : public salvage::Source
 {
 public:
     explicit DamagedFile(const QString &path)
@@ -214,7 +196,7 @@ public:
     DamagedFile &operator=(const DamagedFile &) = delete;
 
     // Every entry number the table or its heading index still names.
-    std::vector<qint64> entryNumbers()
+    std::vector<qint64> entryNumbers() override
     {
         std::vector<qint64> numbers;
         const auto add = [&numbers](Statement &st) { numbers.push_back(st.toInt64(0)); };
@@ -228,7 +210,7 @@ public:
     }
 
     // Every keyword row number the table or its entry-number index still names.
-    std::vector<qint64> keywordRows()
+    std::vector<qint64> keywordRows() override
     {
         std::vector<qint64> rows;
         walk("SELECT DocumentNumber, rowid FROM \"Index\" INDEXED BY Index_DocumentNumber "
@@ -244,7 +226,7 @@ public:
 
     // The entry a keyword row belongs to, as the table or else the index names it; nullopt when
     // neither reads.
-    std::optional<qint64> keywordOwner(qint64 row)
+    std::optional<qint64> keywordOwner(qint64 row) override
     {
         const std::optional<qint64> owner =
             readRow<qint64>("SELECT DocumentNumber FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
@@ -259,7 +241,7 @@ public:
         return indexed == m_indexedOwners.end() ? std::nullopt : std::optional<qint64>(indexed->second);
     }
 
-    std::optional<QString> keyword(qint64 row)
+    std::optional<QString> keyword(qint64 row) override
     {
         return readRow<QString>("SELECT \"Index\", typeof(\"Index\") FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
                                 [](Statement &st) -> std::optional<QString> {
@@ -272,7 +254,7 @@ public:
     // The entry, or nullopt when its row does not read or holds what no entry can hold. A field
     // that reads but holds what its column never does (a heading that is no text, a date the
     // store does not write, no body) is left empty and the entry is not complete.
-    std::optional<ReadEntry> entry(qint64 number)
+    std::optional<ReadEntry> entry(qint64 number) override
     {
         if (number < 1 || number > std::numeric_limits<qint32>::max())
             return std::nullopt;
@@ -292,13 +274,13 @@ public:
         return e;
     }
 
-    std::optional<QVariant> property(const QString &name)
+    std::optional<QVariant> property(const QString &name) override
     {
         return readOrNothing<QVariant>([&] { return findProperty(*m_db, name); });
     }
 
     // Some part of the tables could not be walked.
-    bool damaged() const { return m_damaged; }
+    bool damaged() const override { return m_damaged; }
 
     static Error notReadable(const QString &path)
     {
@@ -442,13 +424,18 @@ public:
             throw failure(QStringLiteral("フォルダー %1 が見つかりません")
                               .arg(shown(QFileInfo(m_target).absolutePath())),
                           SQLITE_CANTOPEN);
-        DamagedFile file(m_damagedPath);
-        collect(file);
         removeTemporary();
         try {
-            write(file);
-            if (m_report.entriesSaved + m_report.entriesIncomplete == 0 && (m_report.entriesLost > 0 || file.damaged()))
-                throw DamagedFile::notReadable(m_damagedPath);
+            // The engine finds its way past damaged pages through the file's own tree; when
+            // that is gone too (the first page, say) or leads to nothing, the pages are read one
+            // by one.
+            if (!salvageThroughEngine()) {
+                removeTemporary();
+                salvage::PageScan pages(m_damagedPath, m_progress);
+                salvageFrom(pages);
+                if (nothingRead(pages))
+                    throw DamagedFile::notReadable(m_damagedPath);
+            }
             check();
             putInPlace();
         } catch (...) {
@@ -459,6 +446,37 @@ public:
     }
 
 private:
+    // False when the engine cannot open the file or reads no entry of it.
+    bool salvageThroughEngine()
+    {
+        std::unique_ptr<DamagedFile> file;
+        try {
+            file = std::make_unique<DamagedFile>(m_damagedPath);
+        } catch (const Error &e) {
+            if (!isDamageError(e))
+                throw;
+            return false;
+        }
+        salvageFrom(*file);
+        return !nothingRead(*file);
+    }
+
+    bool nothingRead(const salvage::Source &file) const
+    {
+        return m_report.entriesSaved + m_report.entriesIncomplete == 0 && (m_report.entriesLost > 0 || file.damaged());
+    }
+
+    void salvageFrom(salvage::Source &file)
+    {
+        m_report = {};
+        m_entries.clear();
+        m_keywords.clear();
+        m_nextEntry = m_nextKeyword = 0;
+        m_done = m_total = 0;
+        collect(file);
+        write(file);
+    }
+
     void step()
     {
         ++m_done;
@@ -467,7 +485,7 @@ private:
     }
 
     // The entries and keyword rows to read, each keyword row with the entry it belongs to.
-    void collect(DamagedFile &file)
+    void collect(salvage::Source &file)
     {
         m_entries = file.entryNumbers();
         const std::vector<qint64> rows = file.keywordRows();
@@ -485,7 +503,7 @@ private:
     // The keyword rows of an entry that read, in the order they were stored, and whether one of
     // its rows did not; the rows of entries passed over before it (lost or never there) are
     // counted lost.
-    QStringList keywordsOf(DamagedFile &file, qint64 number, bool entryRead, bool &missing)
+    QStringList keywordsOf(salvage::Source &file, qint64 number, bool entryRead, bool &missing)
     {
         QStringList found;
         missing = false;
@@ -519,7 +537,7 @@ private:
         keywords.append(incompleteMark());
     }
 
-    bool nextBatch(DamagedFile &file, std::vector<Dictionary::NewEntry> &batch)
+    bool nextBatch(salvage::Source &file, std::vector<Dictionary::NewEntry> &batch)
     {
         qint64 bytes = 0;
         while (m_nextEntry < m_entries.size() && batch.size() < BatchEntries &&
@@ -545,7 +563,7 @@ private:
         return false;
     }
 
-    void write(DamagedFile &file)
+    void write(salvage::Source &file)
     {
         const auto text = [&file](const QString &name) {
             const std::optional<QVariant> value = file.property(name);

@@ -11,6 +11,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -102,6 +104,9 @@ private slots:
     void damagedEntryPagesLoseOnlyTheirRows();
     void damagedKeywordPageLosesOnlyItsKeywords();
     void incompleteEntriesAreMarkedAndCountsAddUp();
+    void headerOrTailDamageStillGivesEntries_data();
+    void headerOrTailDamageStillGivesEntries();
+    void randomBytesGiveAnEntryOrAMessage();
     void unreadableFileGivesNoFile();
     void cancelAndTakenNameLeaveNoFile();
     void damagedMembersGoToTheHandler();
@@ -274,13 +279,97 @@ void tst_salvage::incompleteEntriesAreMarkedAndCountsAddUp()
     QVERIFY(!saved.keywords(3).contains(incompleteMark()));
 }
 
-void tst_salvage::unreadableFileGivesNoFile()
+void tst_salvage::headerOrTailDamageStillGivesEntries_data()
 {
-    // The first page holds the file's header and its schema: with it gone nothing can be read.
+    // The first page zeroed; the pages from `tail` (a part of the file, 1 for none) overwritten,
+    // or the file cut there.
+    QTest::addColumn<bool>("firstPage");
+    QTest::addColumn<double>("tail");
+    QTest::addColumn<bool>("cut");
+    QTest::newRow("first page") << true << 1.0 << false;
+    QTest::newRow("tail cut") << false << 0.7 << true;
+    QTest::newRow("tail overwritten") << false << 0.7 << false;
+    QTest::newRow("first page and tail cut") << true << 0.6 << true;
+}
+
+void tst_salvage::headerOrTailDamageStillGivesEntries()
+{
+    QFETCH(bool, firstPage);
+    QFETCH(double, tail);
+    QFETCH(bool, cut);
+    const qint64 pageSize = stockSqlite(m_path, QStringLiteral("PRAGMA page_size")).toLongLong();
+    const qint64 pages = QFileInfo(m_path).size() / pageSize;
+    const qint64 tailPage = qint64(tail * double(pages)) + 1;
+    // The entries on leaf pages the damage leaves whole.
+    std::set<qint64> whole;
+    for (const auto &[page, rows] : leafPages(m_path, QStringLiteral("Document")))
+        if (page < tailPage)
+            whole.insert(rows.begin(), rows.end());
     QFile file(m_path);
     QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.write(QByteArray(4096, '\x5a')) == 4096);
+    if (firstPage)
+        QVERIFY(file.write(QByteArray(pageSize, '\0')) == pageSize);
+    if (cut)
+        QVERIFY(file.resize((tailPage - 1) * pageSize));
+    else if (tailPage <= pages)
+        QVERIFY(file.seek((tailPage - 1) * pageSize) && file.write(QByteArray((pages - tailPage + 1) * pageSize, '\x7f')) > 0);
     file.close();
+
+    SalvageReport report;
+    try {
+        report = SalvageDictionary(m_path, target());
+    } catch (const Error &e) {
+        QFAIL(qPrintable(e.message()));
+    }
+    QCOMPARE(report.entriesSaved + report.entriesIncomplete, qint64(whole.size()));
+    QVERIFY(report.entriesSaved + report.entriesIncomplete + report.entriesLost <= EntryCount);
+    QCOMPARE(stockSqlite(target(), QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    Dictionary saved(target());
+    if (tail == 1.0)
+        QCOMPARE(saved.property(QStringLiteral("DictionaryName")).toString(), QStringLiteral("古い辞書"));
+    for (const qint64 number : whole) {
+        const std::optional<Entry> e = saved.document(qint32(number));
+        QVERIFY(e);
+        const Entry want = sampleEntry(int(number / 3));
+        QCOMPARE(e->Document, want.Document);
+        QCOMPARE(e->Heading, want.Heading);
+        QCOMPARE(e->Viewer, want.Viewer);
+        QCOMPARE(e->RenewalDate, want.RenewalDate);
+        QStringList keywords = saved.keywords(qint32(number));
+        if (!keywords.removeAll(incompleteMark()))
+            QCOMPARE(keywords, sampleKeywords(int(number / 3)));
+    }
+}
+
+void tst_salvage::randomBytesGiveAnEntryOrAMessage()
+{
+    // Without its first page the file is read page by page; runs of random bytes over the
+    // rest (lengths, offsets, page numbers among them) give a sound file or a message.
+    const QByteArray original = qm::test::readFile(m_path);
+    QRandomGenerator random(20261209);
+    for (int round = 0; round < 40; ++round) {
+        QByteArray bytes = original;
+        std::fill_n(bytes.begin(), 4096, '\0');
+        for (int run = 0; run < 1 + round % 8; ++run) {
+            const qsizetype at = random.bounded(bytes.size());
+            for (qsizetype k = at; k < std::min(bytes.size(), at + 1 + random.bounded(600)); ++k)
+                bytes[k] = char(random.bounded(256));
+        }
+        QVERIFY(qm::test::writeFile(m_path, bytes));
+        QFile::remove(target());
+        try {
+            SalvageDictionary(m_path, target());
+            QCOMPARE(stockSqlite(target(), QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+        } catch (const Error &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("読み出せる項目がありません")), qPrintable(e.message()));
+        }
+    }
+}
+
+void tst_salvage::unreadableFileGivesNoFile()
+{
+    // Every page overwritten: nothing can be read.
+    QVERIFY(qm::test::writeFile(m_path, QByteArray(QFileInfo(m_path).size(), '\x5a')));
     const QByteArray before = qm::test::readFile(m_path);
     try {
         SalvageDictionary(m_path, target());

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "entry.h"
+#include "progress.h"
+
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace qm::store::salvage {
+
+// An entry as it read, and whether every field of it read as its column holds it.
+struct ReadEntry {
+    Entry entry;
+    bool complete = true;
+};
+
+// The renewal date as stored, taken as a time of no zone: every text the store writes comes
+// back as the same text, a local time that a clock change skips too. nullopt when the text is
+// no date the store writes.
+std::optional<QDateTime> storedDate(const QString &text);
+
+// What a salvage reads a damaged dictionary through. Each read gives nullopt when what it
+// asks for does not read.
+class Source
+{
+public:
+    virtual ~Source() = default;
+    // Every entry number the file still names, in order, each once.
+    virtual std::vector<qint64> entryNumbers() = 0;
+    // Every keyword row number the file still names, in order, each once.
+    virtual std::vector<qint64> keywordRows() = 0;
+    // The entry a keyword row belongs to.
+    virtual std::optional<qint64> keywordOwner(qint64 row) = 0;
+    virtual std::optional<QString> keyword(qint64 row) = 0;
+    virtual std::optional<ReadEntry> entry(qint64 number) = 0;
+    virtual std::optional<QVariant> property(const QString &name) = 0;
+    // Some part of the file could not be read.
+    virtual bool damaged() const = 0;
+};
+
+class PageFile;
+
+// Reads the rows of a file's table pages without its header, schema or tree: every page that
+// is a table leaf is taken apart, and its cells are matched against the layouts of the entry,
+// keyword and property tables. The page size is taken from the header, or found by trying each
+// size when the header is gone. Every length and offset is checked against the page and the
+// file, so a hostile file gives nothing rather than a read outside it. The pages the header
+// lists as free are passed over: they hold rows deleted long ago.
+class PageScan final : public Source
+{
+public:
+    // Reads every page once. Throws sqlite::Error (Japanese) when the file does not open, or
+    // Kind::Cancelled when the progress asks to stop.
+    PageScan(const QString &path, const Progress &progress);
+    ~PageScan() override;
+    PageScan(const PageScan &) = delete;
+    PageScan &operator=(const PageScan &) = delete;
+
+    std::vector<qint64> entryNumbers() override;
+    std::vector<qint64> keywordRows() override;
+    std::optional<qint64> keywordOwner(qint64 row) override;
+    std::optional<QString> keyword(qint64 row) override;
+    std::optional<ReadEntry> entry(qint64 number) override;
+    std::optional<QVariant> property(const QString &name) override;
+    bool damaged() const override { return true; }
+
+private:
+    // Where an entry's cell lies; page 0 when its cell was found but does not read whole.
+    struct CellAt {
+        qint64 page = 0;
+        int index = 0;
+    };
+    struct KeywordRow {
+        qint64 owner = 0;
+        std::optional<QString> text;
+    };
+    void scanPage(qint64 number);
+
+    std::unique_ptr<PageFile> m_file;
+    std::map<qint64, CellAt> m_entries;
+    std::unordered_map<qint64, KeywordRow> m_keywords;
+    QHash<QString, QVariant> m_properties;
+};
+
+} // namespace qm::store::salvage
