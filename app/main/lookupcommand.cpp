@@ -3,6 +3,7 @@
 #include "app/store/databasemodule.h"
 #include "app/store/messages.h"
 #include "app/store/openset.h"
+#include "app/store/salvage.h"
 #include "app/store/slot.h"
 #include "app/store/viewertype.h"
 #include "platform/desktop/programfolder.h"
@@ -12,6 +13,7 @@
 #include "platform/text/cp932.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
@@ -154,6 +156,37 @@ QString typeName(quint8 viewer)
     return {};
 }
 
+QString shownPath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// A damaged dictionary, with what could not be read of it, and how the program repairs it.
+QString damagedText(const QString &path, const QString &what)
+{
+    return QStringLiteral("辞書 %1 が壊れているため、%2を読めませんでした。プログラムでこの辞書を開くと、"
+                          "読める部分の救出かﾊﾞｯｸｱｯﾌﾟからの復元ができます。")
+        .arg(shownPath(path), what);
+}
+
+QString readFailureText(const QString &path, const QString &what, const sqlite::Error &e)
+{
+    if (store::isDamageError(e))
+        return damagedText(path, what);
+    return QStringLiteral("辞書 %1 の%2を読めませんでした（%3）。").arg(shownPath(path), what, store::describeFailure(e));
+}
+
+// Why the search failed: the pattern, or the dictionary that failed and why.
+QString searchFailureText(const store::DatabaseModule &database, const sqlite::Error &e)
+{
+    if (e.kind() == sqlite::Error::Kind::BadPattern)
+        return QStringLiteral("クエリーの書式にエラーが発生しました");
+    const store::Dictionary *d = database.dictionary(database.failedSlot());
+    if (!d)
+        return QStringLiteral("検索できませんでした（%1）").arg(store::describeFailure(e));
+    return readFailureText(d->path(), QStringLiteral("キーワード"), e);
+}
+
 class RowWriter final
 {
 public:
@@ -203,13 +236,19 @@ private:
     QString bodyOf(const FoundRow &row) const
     {
         store::Dictionary *d = m_database.dictionary(row.slot);
+        if (!d)
+            return {};
+        const QString entry = QStringLiteral("項目「%1」の本文").arg(row.match.Heading);
         try {
-            if (const std::optional<store::Entry> entry = d ? d->document(row.match.DocumentNumber) : std::nullopt)
-                return bodyText(*entry);
-            m_err << QStringLiteral("項目「%1」の本文がありません。").arg(row.match.Heading) << '\n';
+            if (const std::optional<store::Entry> found = d->document(row.match.DocumentNumber))
+                return bodyText(*found);
+            // Keywords go with their entry, so keywords left without it tell of a damaged file.
+            if (d->keywords(row.match.DocumentNumber).isEmpty())
+                m_err << QStringLiteral("辞書 %1 の%2は、検索のあとで削除されました。").arg(shownPath(d->path()), entry) << '\n';
+            else
+                m_err << damagedText(d->path(), entry) << '\n';
         } catch (const sqlite::Error &e) {
-            m_err << QStringLiteral("項目「%1」の本文を読めませんでした（%2）。").arg(row.match.Heading, store::describeFailure(e))
-                  << '\n';
+            m_err << readFailureText(d->path(), entry, e) << '\n';
         }
         return {};
     }
@@ -352,9 +391,7 @@ ExitStatus runLookup(const LookupRequest &request, const QString &programFolder,
     } catch (const sqlite::Error &e) {
         // The rows the other dictionaries gave are still written.
         failed = true;
-        err << (e.kind() == sqlite::Error::Kind::BadPattern ? QStringLiteral("クエリーの書式にエラーが発生しました")
-                                                            : QStringLiteral("検索できませんでした（%1）").arg(store::describeFailure(e)))
-            << '\n';
+        err << searchFailureText(database, e) << '\n';
     }
     RowWriter writer(database, request, out, err);
     for (const FoundRow &row : rows)

@@ -46,7 +46,8 @@ SearchStopper::SearchStopper(store::DatabaseModule &database, QStatusBar *bar)
 {
     setObjectName(QStringLiteral("searchStopper"));
     m_button->setObjectName(QStringLiteral("cmdStopSearch"));
-    m_button->setToolTip(QStringLiteral("実行中の検索を中止します (Esc)"));
+    // The tip (read out after the button's name) adds the key rather than repeating the name.
+    m_button->setToolTip(QStringLiteral("Esc キーでも止められます"));
     m_button->setFocusPolicy(Qt::NoFocus);
     bar->addPermanentWidget(m_button);
     m_button->hide();

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <cerrno>
 #include <climits>
 #include <optional>
 #include <utility>
@@ -44,17 +45,20 @@ QList<QPair<QString, QByteArray>> filesOf(const DictionarySet *set)
     return files;
 }
 
-// What is under a member's name is looked at before the engine opens it: a folder or a pipe
-// would otherwise be reported as a file that is missing or cannot be read, and reading a pipe
-// can wait for ever. Empty when it is a file (or nothing, which the open reports).
+// What is under a member's name is looked at before the engine opens it: a folder, a pipe or a
+// link that leads back to itself would otherwise be reported as a file that is missing or
+// cannot be read, and reading a pipe can wait for ever. Empty when it is a file (or nothing, which the open reports).
 QString notAFileText(const QString &path)
 {
     const QFileInfo info(path);
     QString reason;
+    struct stat st {};
     if (info.isDir())
         reason = QStringLiteral("ファイルではなくフォルダーです");
     else if (info.exists() && !info.isFile())
         reason = QStringLiteral("通常のファイルではありません");
+    else if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ELOOP)
+        reason = QStringLiteral("リンクがそれ自身を指しているため、ファイルにたどり着けません");
     if (reason.isEmpty())
         return reason;
     return QStringLiteral("辞書 %1 を開けませんでした（%2）").arg(QDir::toNativeSeparators(path), reason);

@@ -8,6 +8,7 @@
 #include "app/store/slot.h"
 #include "platform/objects/objectimage.h"
 
+#include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
 #include <QApplication>
@@ -83,11 +84,16 @@ private slots:
     void lookupWritesNothingIntoTheFolder();
     void commandLinesHandedToTheProgram();
     void aWriteCutShortIsRolledBackFirst();
+    void aFailingMemberIsNamedWithItsCause_data();
+    void aFailingMemberIsNamedWithItsCause();
     void cleanupTestCase();
 
 private:
     Run lookup(const QStringList &arguments, const QString &folder = {}) const;
     QList<QJsonObject> jsonRows(const QStringList &arguments) const;
+    // A copy of the program in `folder` whose one set holds A.dic, with the entry "kept" of
+    // this body; the dictionary's path, or nothing when that failed.
+    QString oneDictionaryFolder(const QTemporaryDir &folder, const QByteArray &body) const;
 
     std::unique_ptr<test::ProgramFixture> m_fx;
     std::unique_ptr<store::DatabaseModule> m_db;
@@ -125,6 +131,23 @@ QList<QJsonObject> tst_lookupcommand::jsonRows(const QStringList &arguments) con
         rows.append(doc.object());
     }
     return rows;
+}
+
+QString tst_lookupcommand::oneDictionaryFolder(const QTemporaryDir &folder, const QByteArray &body) const
+{
+    if (!qm::test::copyProgram(QStringLiteral(QM_BIN_DIR), folder.path()))
+        return {};
+    const QString a = folder.filePath(QStringLiteral("A.dic"));
+    store::Dictionary::CreateDictionary(a, QStringLiteral("辞書"), {}, {}, {false, false, false});
+    store::Entry kept;
+    kept.Viewer = 1;
+    kept.Heading = QStringLiteral("kept");
+    kept.Document = body;
+    store::Dictionary(a).addEntry(kept, {QStringLiteral("kept")});
+    store::DatabaseModule m(m_fx->prompter, folder.path());
+    m.sets().add(store::DictionarySet(QStringLiteral("一"), {a}));
+    m.sets().choose(0);
+    return m.SaveDictionarySets() ? a : QString();
 }
 
 void tst_lookupcommand::initTestCase()
@@ -327,20 +350,8 @@ void tst_lookupcommand::commandLinesHandedToTheProgram()
 void tst_lookupcommand::aWriteCutShortIsRolledBackFirst()
 {
     QTemporaryDir folder;
-    QVERIFY(qm::test::copyProgram(QStringLiteral(QM_BIN_DIR), folder.path()));
-    const QString a = folder.filePath(QStringLiteral("A.dic"));
-    store::Dictionary::CreateDictionary(a, QStringLiteral("辞書"), {}, {}, {false, false, false});
-    store::Entry kept;
-    kept.Viewer = 1;
-    kept.Heading = QStringLiteral("kept");
-    kept.Document = "kept";
-    store::Dictionary(a).addEntry(kept, {QStringLiteral("kept")});
-    {
-        store::DatabaseModule m(m_fx->prompter, folder.path());
-        m.sets().add(store::DictionarySet(QStringLiteral("一"), {a}));
-        m.sets().choose(0);
-        QVERIFY(m.SaveDictionarySets());
-    }
+    const QString a = oneDictionaryFolder(folder, "kept");
+    QVERIFY(!a.isEmpty());
     // The backups go into the folder too.
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", folder.filePath(QStringLiteral("data")).toLocal8Bit());
@@ -362,6 +373,42 @@ void tst_lookupcommand::aWriteCutShortIsRolledBackFirst()
         if (command.first() == QLatin1String("--lookup"))
             QCOMPARE(run.out, QStringLiteral("kept\tkept\t① 辞書\n    kept\n\n"));
     }
+}
+
+void tst_lookupcommand::aFailingMemberIsNamedWithItsCause_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("keyword index damaged") << QStringLiteral("SELECT rootpage FROM sqlite_schema WHERE name = 'Index_Index'")
+                                           << QStringLiteral("が壊れているため、キーワードを読めませんでした");
+    QTest::newRow("body damaged") << QStringLiteral("SELECT min(pageno) FROM dbstat WHERE name = 'Document' AND pagetype = 'overflow'")
+                                  << QStringLiteral("が壊れているため、項目「kept」の本文を読めませんでした");
+    // The entries' page read back empty: the keyword and its heading are still found.
+    QTest::newRow("entries lost") << QStringLiteral("SELECT rootpage FROM sqlite_schema WHERE name = 'Document'")
+                                  << QStringLiteral("が壊れているため、項目「kept」の本文を読めませんでした");
+    QTest::newRow("link to itself") << QString() << QStringLiteral("リンクがそれ自身を指している");
+}
+
+void tst_lookupcommand::aFailingMemberIsNamedWithItsCause()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, cause);
+    QTemporaryDir folder;
+    const QString a = oneDictionaryFolder(folder, QByteArray(20000, 'x'));
+    QVERIFY(!a.isEmpty());
+    if (fault.isEmpty()) {
+        QVERIFY(QFile::remove(a) && QFile::link(a, a));
+    } else if (qstrcmp(QTest::currentDataTag(), "entries lost") == 0) {
+        // An empty leaf of the entry table.
+        const qint64 page = test::stockSqlite(a, fault).toLongLong();
+        QFile file(a);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek((page - 1) * 4096));
+        QCOMPARE(file.write(QByteArray("\x0d\0\0\0\0\x10\0\0", 8) + QByteArray(4088, '\0')), 4096);
+    } else {
+        QVERIFY(test::damagePage(a, fault));
+    }
+    const Run run = lookup({QStringLiteral("--lookup"), QStringLiteral("kept")}, folder.path());
+    QVERIFY2(run.err.contains(QStringLiteral("辞書 ") + a) && run.err.contains(cause), qPrintable(run.err));
 }
 
 QTEST_MAIN(tst_lookupcommand)
