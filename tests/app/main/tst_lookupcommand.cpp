@@ -356,7 +356,9 @@ void tst_lookupcommand::aWriteCutShortIsRolledBackFirst()
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", folder.filePath(QStringLiteral("data")).toLocal8Bit());
     const auto restore = qScopeGuard([&dataHome] { qputenv("XDG_DATA_HOME", dataHome); });
-    const QList<QStringList> commands{{QStringLiteral("--lookup"), QStringLiteral("*")}, {QStringLiteral("--backup")}};
+    const QList<QStringList> commands{{QStringLiteral("--lookup"), QStringLiteral("*")},
+                                      {QStringLiteral("--export"), a, folder.filePath(QStringLiteral("out.jsonl"))},
+                                      {QStringLiteral("--backup")}};
     for (const QStringList &command : commands) {
         QProcess child;
         child.start(QCoreApplication::applicationDirPath() + QStringLiteral("/qm-write-child"),
