@@ -7,6 +7,7 @@
 #include "app/store/dictionary.h"
 #include "app/store/distribution.h"
 #include "app/store/salvage.h"
+#include "app/store/writetarget.h"
 #include "platform/desktop/filechooser.h"
 #include "platform/desktop/progresswindow.h"
 #include "platform/desktop/prompter.h"
@@ -182,12 +183,9 @@ void frmRecover::salvage()
         {QStringLiteral("救出した辞書の保存先"), QStringLiteral("辞書ファイル (*.dic)"), salvageName(m_damaged.path)});
     if (!chosen || chosen->isEmpty())
         return;
+    // The store refuses a name that leads to a dictionary, a set's member, the damaged file, a
+    // device or a folder; another file is replaced (the file dialog has asked).
     const QString target = QFileInfo(*chosen).absoluteFilePath();
-    if (QFileInfo::exists(target)) {
-        m_services.prompter.inform(QStringLiteral("%1 はすでにあります。別の名前を指定してください。").arg(shown(target)), {},
-                                   Prompter::Icon::Warning);
-        return;
-    }
     const std::optional<store::SalvageReport> report = runSalvage(target);
     if (!report)
         return;
@@ -207,7 +205,8 @@ std::optional<store::SalvageReport> frmRecover::runSalvage(const QString &target
     try {
         desktop::ProgressWindow progress(QStringLiteral("辞書の読める部分を救出しています..."), true);
         const store::SalvageReport report = store::SalvageDictionary(
-            m_damaged.path, target, [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
+            m_damaged.path, target, [&progress](qint64 done, qint64 total) { return progress.update(done, total); },
+            store::setMembersOf(m_services.database.sets().table()));
         setEnabled(true);
         return report;
     } catch (const sqlite::Error &e) {

@@ -2,10 +2,12 @@
 
 #include "compaction.h"
 #include "dictionary.h"
+#include "fileattributes.h"
 #include "properties.h"
 #include "salvagesource.h"
 #include "schema.h"
 #include "viewertype.h"
+#include "writetarget.h"
 
 #include "platform/sqlite/database.h"
 #include "platform/sqlite/statement.h"
@@ -406,9 +408,11 @@ private:
 class Salvage final
 {
 public:
-    Salvage(const QString &damaged, const QString &target, const Progress &progress)
+    Salvage(const QString &damaged, const QString &target, const Progress &progress, const QStringList &setMembers)
         : m_damagedPath(damaged)
-        , m_target(QFileInfo(target).absoluteFilePath())
+        , m_guard{{damaged}, setMembers}
+        , m_resolved(resolveWriteTarget(target, m_guard))
+        , m_target(m_resolved.path.isEmpty() ? QFileInfo(target).absoluteFilePath() : m_resolved.path)
         , m_temp(compactionTempPath(m_target))
         , m_progress(progress)
     {
@@ -416,14 +420,8 @@ public:
 
     SalvageReport run()
     {
-        if (QFileInfo::exists(m_target))
-            throw failure(QStringLiteral("%1 はすでにあります。別の名前を指定してください")
-                              .arg(shown(m_target)),
-                          SQLITE_CANTOPEN);
-        if (!QFileInfo(QFileInfo(m_target).absolutePath()).isDir())
-            throw failure(QStringLiteral("フォルダー %1 が見つかりません")
-                              .arg(shown(QFileInfo(m_target).absolutePath())),
-                          SQLITE_CANTOPEN);
+        if (!m_resolved.isWritable())
+            throw failure(describeTargetRefusal(m_resolved), SQLITE_CANTOPEN);
         removeTemporary();
         try {
             // The engine finds its way past damaged pages through the file's own tree; when
@@ -605,13 +603,32 @@ private:
         return synced;
     }
 
-    // The checked file gets its name, which no other file may have taken meanwhile; the folder
-    // is synced so that the name survives a crash.
+    // The name still leads where it did when the salvage began: to no file, or to the same file,
+    // which is still one that may be replaced.
+    void requireSameTarget() const
+    {
+        const ResolvedTarget now = resolveWriteTarget(m_resolved.named, m_guard);
+        if (!now.isWritable())
+            throw failure(describeTargetRefusal(now), SQLITE_CANTOPEN);
+        if (now.path != m_resolved.path || now.exists != m_resolved.exists
+            || (now.exists && (now.device != m_resolved.device || now.inode != m_resolved.inode)))
+            throw failure(QStringLiteral("%1 は救出の間に別のファイルに変わりました。別の名前を指定してください")
+                              .arg(shown(m_resolved.named)),
+                          SQLITE_CANTOPEN);
+    }
+
+    // The checked file gets its name: a file it replaces passes on its mode, owner and group, and
+    // a name that was free must still be free. The folder is synced so that the name survives a
+    // crash.
     void putInPlace() const
     {
+        requireSameTarget();
+        if (m_resolved.exists)
+            keepFileAttributes(m_target, m_temp);
         const QByteArray temp = QFile::encodeName(m_temp);
         const QByteArray target = QFile::encodeName(m_target);
-        if (!sync(temp) || ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) != 0)
+        const unsigned flags = m_resolved.exists ? 0 : RENAME_NOREPLACE;
+        if (!sync(temp) || ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), flags) != 0)
             throw failure(QStringLiteral("救出した辞書を %1 として保存できません").arg(shown(m_target)), SQLITE_CANTOPEN);
         sync(QFile::encodeName(QFileInfo(m_target).absolutePath()));
     }
@@ -623,6 +640,9 @@ private:
     }
 
     QString m_damagedPath;
+    TargetGuard m_guard;
+    ResolvedTarget m_resolved;
+    // The real file the name leads to, and the new file made beside it.
     QString m_target;
     QString m_temp;
     Progress m_progress;
@@ -648,9 +668,10 @@ bool isDamageError(const Error &error)
     return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
-SalvageReport SalvageDictionary(const QString &damaged, const QString &target, const Progress &progress)
+SalvageReport SalvageDictionary(const QString &damaged, const QString &target, const Progress &progress,
+                                const QStringList &setMembers)
 {
-    return Salvage(damaged, target, progress).run();
+    return Salvage(damaged, target, progress, setMembers).run();
 }
 
 } // namespace qm::store

@@ -3,6 +3,7 @@
 #include "progress.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -49,9 +50,12 @@ bool isDamageError(const sqlite::Error &error);
 // Its entry and keyword tables are walked by row number past pages that fail, each row read on
 // its own, so a damaged page loses only the rows on it. The new file keeps the entry numbers and
 // the properties that can be read; it is written in one transaction under a temporary name,
-// checked, and only then given its name. Throws sqlite::Error with the reason in Japanese
-// (Kind::Cancelled when the progress asks to stop); no file is left then.
+// checked, and only then given its name. The name is resolved to its real file first; a
+// dictionary (any database of the engine), one of `setMembers`, the damaged file itself, a device
+// or a folder is refused, and another file it replaces passes on its mode, owner and group.
+// Throws sqlite::Error with the reason in Japanese (Kind::Cancelled when the progress asks to
+// stop); no file is left then, and a file under the name stays as it was.
 SalvageReport SalvageDictionary(const QString &damaged, const QString &target,
-                                const Progress &progress = {});
+                                const Progress &progress = {}, const QStringList &setMembers = {});
 
 } // namespace qm::store

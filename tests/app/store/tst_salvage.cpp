@@ -109,6 +109,9 @@ private slots:
     void randomBytesGiveAnEntryOrAMessage();
     void unreadableFileGivesNoFile();
     void cancelAndTakenNameLeaveNoFile();
+    void targetsThatMustNotBeLostAreRefused_data();
+    void targetsThatMustNotBeLostAreRefused();
+    void replacedFileKeepsItsMode();
     void damagedMembersGoToTheHandler();
 
 private:
@@ -397,10 +400,65 @@ void tst_salvage::cancelAndTakenNameLeaveNoFile()
     }
     verifyFolderHoldsOnly({damagedName()});
 
-    // A name another file has already is refused, and that file stays as it was.
-    QVERIFY(qm::test::writeFile(target(), "keep"));
+    // A name a dictionary has already is refused, and that dictionary stays as it was.
+    QVERIFY(QFile::copy(m_path, target()));
+    const QByteArray kept = qm::test::readFile(target());
     QVERIFY_THROWS_EXCEPTION(Error, SalvageDictionary(m_path, target()));
-    QCOMPARE(qm::test::readFile(target()), QByteArray("keep"));
+    QCOMPARE(qm::test::readFile(target()), kept);
+    verifyFolderHoldsOnly({damagedName(), QStringLiteral("救出.dic")});
+}
+
+void tst_salvage::targetsThatMustNotBeLostAreRefused_data()
+{
+    // The name given, what it is made (a file of text, a link to a file, a folder), and what the
+    // message says.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("made");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("dictionary") << QStringLiteral("other.dic") << QStringLiteral("copy") << QStringLiteral("データベース");
+    QTest::newRow("set member") << QStringLiteral("member.txt") << QStringLiteral("text") << QStringLiteral("辞書セット");
+    QTest::newRow("link to the damaged file") << QStringLiteral("link.dic") << QStringLiteral("link") << QStringLiteral("読み込み元");
+    QTest::newRow("folder") << QStringLiteral("sub") << QStringLiteral("folder") << QStringLiteral("フォルダーです");
+    QTest::newRow("device") << QStringLiteral("/dev/null") << QString() << QStringLiteral("通常のファイルではありません");
+}
+
+void tst_salvage::targetsThatMustNotBeLostAreRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, made);
+    QFETCH(QString, refusal);
+    const QString path = QDir(m_dir.path()).filePath(name);
+    if (made == QLatin1String("copy"))
+        QVERIFY(QFile::copy(m_path, path));
+    // The damaged file has lost its header: only its name tells it apart.
+    QFile damaged(m_path);
+    QVERIFY(damaged.open(QIODevice::ReadWrite) && damaged.write(QByteArray(100, '\0')) == 100);
+    damaged.close();
+    if (made == QLatin1String("text"))
+        QVERIFY(qm::test::writeFile(path, "member"));
+    if (made == QLatin1String("link"))
+        QVERIFY(QFile::link(m_path, path));
+    if (made == QLatin1String("folder"))
+        QVERIFY(QDir(m_dir.path()).mkdir(name));
+    const QByteArray before = qm::test::readFile(path);
+    try {
+        SalvageDictionary(m_path, path, {}, {m_dir.filePath(QStringLiteral("member.txt"))});
+        QFAIL("the salvage wrote over a file it must not replace");
+    } catch (const Error &e) {
+        QVERIFY2(e.message().contains(refusal), qPrintable(e.message()));
+    }
+    QCOMPARE(qm::test::readFile(path), before);
+}
+
+void tst_salvage::replacedFileKeepsItsMode()
+{
+    QVERIFY(qm::test::writeFile(target(), "old notes"));
+    QVERIFY(QFile::setPermissions(target(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const SalvageReport report = SalvageDictionary(m_path, target());
+    QCOMPARE(report.entriesSaved, qint64(EntryCount));
+    QVERIFY(Dictionary::IsDictionaryFile(target()));
+    QCOMPARE(QFileInfo(target()).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     verifyFolderHoldsOnly({damagedName(), QStringLiteral("救出.dic")});
 }
 
