@@ -19,6 +19,11 @@ QByteArray pageEnd();
 
 // Text with &, <, >, " and ' escaped for element content and quoted attributes.
 QString escape(QStringView text);
+// An HTML document with nothing left that the browser would fetch from elsewhere: attributes
+// that load an address (images, frames, style sheets, media, forms) are left out unless they hold
+// inline data, and so are url() and @import in styles, <link>, <base> and <meta http-equiv>. An
+// image that loses its address is followed by a visible note.
+QString withoutRemoteLoads(QStringView document);
 // A rich-text body as an HTML document, its pictures inlined as data: URLs.
 QString richTextToHtml(QStringView rtf);
 
