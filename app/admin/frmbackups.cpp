@@ -186,7 +186,8 @@ void frmBackups::showGenerations()
     }
     for (const store::Generation &g : m_generations) {
         auto *item = new QTreeWidgetItem(lstGenerations);
-        item->setText(0, formatGenerationTime(g.time));
+        item->setText(0, g.beforeRestore ? QStringLiteral("%1 (復元前の内容)").arg(formatGenerationTime(g.time))
+                                         : formatGenerationTime(g.time));
         item->setText(1, formatFileSize(g.size));
         item->setText(2, file->isSetFile ? QString() : QStringLiteral("%1 件").arg(g.entries));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
@@ -219,7 +220,8 @@ void frmBackups::backUpNow()
         const WaitCursor wait;
         try {
             if (file->isSetFile)
-                store::BackupPlainFile(file->path, m_options.root, m_options.policy);
+                store::BackupPlainFile(file->path, m_options.root, m_options.policy, QDateTime::currentDateTime(),
+                                       &store::setFileProblem);
             else
                 store::BackupDictionary(file->path, m_options.root, m_options.policy);
         } catch (const sqlite::Error &e) {

@@ -264,7 +264,11 @@ Record parseEntry(const QJsonObject &object, const Limits &limits)
         r.keywords.append(keyword);
     }
     r.entry.RenewalDate = parseDate(object.value(QStringLiteral("date")));
-    r.entry.Document = parseBody(field(object, QStringLiteral("body"), QJsonValue::Object, where).toObject(), *viewer);
+    const QJsonObject body = field(object, QStringLiteral("body"), QJsonValue::Object, where).toObject();
+    if (*viewer == Viewer::Text && !body.contains(QStringLiteral("bytes")))
+        r.textConverted = storePlainText(r.entry, textField(body, QStringLiteral("text"), QStringLiteral("本文")), limits.textFallback);
+    else
+        r.entry.Document = parseBody(body, *viewer);
     if (r.entry.Document.size() > limits.maxBodyBytes)
         refuse(QStringLiteral("本文が大きすぎます (%1 バイト、上限は %2 バイトです)")
                    .arg(r.entry.Document.size())

@@ -41,6 +41,14 @@ QStringList filesOf(const QString &setFile, const DictionarySetTable &table)
 
 } // namespace
 
+QString setFileProblem(const QString &path)
+{
+    const SetFileContents contents = readDictionarySetsFile(path);
+    if (contents.missing)
+        return QStringLiteral("辞書セットが 1 つも書かれていません。");
+    return contents.problem;
+}
+
 QStringList dictionariesOfSets(const QString &setFile)
 {
     return filesOf(setFile, readDictionarySetsFile(setFile).table);
@@ -88,7 +96,8 @@ BackupOutcome backUpOne(const QString &path, const BackupOptions &options, bool 
     try {
         outcome.generation = dictionary ? BackupDictionary(path, options.root, options.policy,
                                                            QDateTime::currentDateTime(), progress)
-                                        : BackupPlainFile(path, options.root, options.policy);
+                                        : BackupPlainFile(path, options.root, options.policy, QDateTime::currentDateTime(),
+                                                          &setFileProblem);
     } catch (const sqlite::Error &e) {
         outcome.error = e.message();
     }

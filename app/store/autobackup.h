@@ -30,6 +30,9 @@ struct BackupOutcome {
     bool ok() const { return error.isEmpty(); }
 };
 
+// Why a file cannot serve as the set file (it cannot be read, or holds nothing); empty when it can.
+QString setFileProblem(const QString &path);
+
 // Every dictionary file named by any set of the set file, each once, in the order of the sets.
 QStringList dictionariesOfSets(const QString &setFile);
 

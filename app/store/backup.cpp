@@ -36,6 +36,8 @@ using sqlite::Error;
 
 const QString StampName = QStringLiteral(".last-backup");
 const QString TimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
+// Marks the name of a file a restore replaced: "20261209-103000-before-restore.dic".
+const QString BeforeRestore = QStringLiteral("-before-restore");
 
 Error failure(const QString &message, int code = SQLITE_ERROR)
 {
@@ -64,7 +66,7 @@ bool syncPath(const QString &path)
 
 const QRegularExpression &generationName()
 {
-    static const QRegularExpression name(QStringLiteral("^(\\d{8}-\\d{6})\\.\\w+$"));
+    static const QRegularExpression name(QStringLiteral("^(\\d{8}-\\d{6})(%1)?\\.\\w+$").arg(BeforeRestore));
     return name;
 }
 
@@ -78,11 +80,11 @@ QString preparedFolder(const QString &root, const QString &path)
 }
 
 // The dated name of a new generation; a second taken already moves the name on.
-QString newGenerationPath(const QString &folder, const QString &suffix, QDateTime time)
+QString newGenerationPath(const QString &folder, const QString &suffix, QDateTime time, const QString &mark = {})
 {
     const QDir dir(folder);
     for (;;) {
-        const QString name = time.toString(TimeFormat) + QLatin1Char('.') + suffix;
+        const QString name = time.toString(TimeFormat) + mark + QLatin1Char('.') + suffix;
         if (!QFileInfo::exists(dir.filePath(name)))
             return dir.filePath(name);
         time = time.addSecs(1);
@@ -198,22 +200,24 @@ void copyInPlaceOf(const QString &generation, const QString &temp, const QString
     keepFileAttributes(target, temp);
 }
 
-// Keeps the dictionary as it is now before a restore replaces it. A file that fails the checks
-// is kept whole beside the generations, under a name no listing or pruning takes for one.
+// Keeps the dictionary as it is now before a restore replaces it, beside the generations but
+// outside their count. A file that fails the checks is kept whole, under a name no listing or
+// pruning takes for one.
 void keepCurrent(const QString &path, const QString &folder)
 {
     if (!QFileInfo::exists(path))
         return;
-    if (Dictionary::IsDictionaryFile(path)) {
-        backupInto(path, folder, QDateTime::currentDateTime());
-        return;
-    }
-    const QString damaged = QDir(folder).filePath(QDateTime::currentDateTime().toString(TimeFormat)
-                                                  + QStringLiteral("-damaged.dic"));
-    const QString temp = compactionTempPath(damaged);
+    const bool sound = Dictionary::IsDictionaryFile(path);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString kept = sound ? newGenerationPath(folder, QStringLiteral("dic"), now, BeforeRestore)
+                               : QDir(folder).filePath(now.toString(TimeFormat) + QStringLiteral("-damaged.dic"));
+    const QString temp = compactionTempPath(kept);
     withTemporary(temp, [&] {
-        copyFile(path, temp);
-        putInPlace(temp, damaged);
+        if (sound)
+            onlineCopy(path, temp, {});
+        else
+            copyFile(path, temp);
+        putInPlace(temp, kept);
     });
 }
 
@@ -230,18 +234,30 @@ void settleJournal(const QString &path)
     QFile::remove(path + QStringLiteral("-journal"));
 }
 
-// A new generation of a file that is no dictionary in `folder`, without pruning.
-QString plainBackupInto(const QString &path, const QString &folder, const QDateTime &now)
+// A copy of a file that is no dictionary in `folder`, named by the time and `mark`.
+QString plainCopyInto(const QString &path, const QString &folder, const QDateTime &now, const QString &mark,
+                      const PlainFileCheck &check)
 {
     removeStaleCompactionCopies(folder);
-    const QString stamp = fileIdentity(path);
     const QString suffix = QFileInfo(path).suffix().isEmpty() ? QStringLiteral("bak") : QFileInfo(path).suffix();
-    const QString generation = newGenerationPath(folder, suffix, now);
+    const QString generation = newGenerationPath(folder, suffix, now, mark);
     const QString temp = compactionTempPath(generation);
     withTemporary(temp, [&] {
         copyFile(path, temp);
+        if (const QString problem = check ? check(temp) : QString(); !problem.isEmpty())
+            throw failure(QStringLiteral("%1 のバックアップの検査で誤りが見つかったため、バックアップしませんでした（%2）")
+                              .arg(shown(path), problem),
+                          SQLITE_CORRUPT);
         putInPlace(temp, generation);
     });
+    return generation;
+}
+
+// A new generation of a file that is no dictionary in `folder`, without pruning.
+QString plainBackupInto(const QString &path, const QString &folder, const QDateTime &now, const PlainFileCheck &check)
+{
+    const QString stamp = fileIdentity(path);
+    const QString generation = plainCopyInto(path, folder, now, {}, check);
     writeStamp(folder, stamp);
     return generation;
 }
@@ -280,13 +296,14 @@ QString BackupDictionary(const QString &path, const QString &root, const Generat
     return generation;
 }
 
-QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now)
+QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now,
+                        const PlainFileCheck &check)
 {
     const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(path).isFile())
         throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
     const QString folder = preparedFolder(root, path);
-    const QString generation = plainBackupInto(QFileInfo(path).absoluteFilePath(), folder, now);
+    const QString generation = plainBackupInto(QFileInfo(path).absoluteFilePath(), folder, now, check);
     pruneGenerations(folder, policy);
     return generation;
 }
@@ -302,12 +319,17 @@ QList<Generation> listGenerations(const QString &folder)
         Generation g;
         g.path = dir.filePath(name);
         g.time = QDateTime::fromString(match.captured(1), TimeFormat);
+        g.beforeRestore = !match.captured(2).isEmpty();
         g.size = QFileInfo(g.path).size();
         if (name.endsWith(QStringLiteral(".dic")))
             g.entries = countEntries(g.path).value_or(0);
         if (g.time.isValid())
             found.append(g);
     }
+    // In one second, a restore's copy of the file comes after the backup the restore undoes.
+    std::stable_sort(found.begin(), found.end(), [](const Generation &a, const Generation &b) {
+        return a.time != b.time ? a.time > b.time : a.beforeRestore && !b.beforeRestore;
+    });
     return found;
 }
 
@@ -339,12 +361,19 @@ QList<QDateTime> generationsToDrop(QList<QDateTime> times, const GenerationPolic
 void pruneGenerations(const QString &folder, const GenerationPolicy &policy)
 {
     removeStaleCompactionCopies(folder);
-    const QList<Generation> generations = listGenerations(folder);
+    QList<Generation> generations;
     QList<QDateTime> times;
-    for (const Generation &g : generations)
-        times.append(g.time);
+    int restoresKept = 0;
+    for (const Generation &g : listGenerations(folder)) {
+        if (!g.beforeRestore) {
+            generations.append(g);
+            times.append(g.time);
+        } else if (++restoresKept > policy.daily) {
+            QFile::remove(g.path);
+        }
+    }
     const QList<QDateTime> drop = generationsToDrop(times, policy);
-    for (const Generation &g : generations)
+    for (const Generation &g : std::as_const(generations))
         if (drop.contains(g.time))
             QFile::remove(g.path);
 }
@@ -395,7 +424,7 @@ void RestorePlainGeneration(const QString &generation, const QString &path, cons
         copyInPlaceOf(generation, temp, target);
         // Kept only after the copy is made, for pruning may take the generation being restored.
         if (QFileInfo::exists(target))
-            plainBackupInto(target, folder, QDateTime::currentDateTime());
+            plainCopyInto(target, folder, QDateTime::currentDateTime(), BeforeRestore, {});
         if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(target).constData()) != 0)
             throw failure(QStringLiteral("バックアップを %1 に戻せません").arg(shown(target)), SQLITE_CANTOPEN);
         syncPath(QFileInfo(target).absolutePath());

@@ -24,6 +24,9 @@ struct Generation {
     QDateTime time;
     qint64 size = 0;
     qint64 entries = 0; // the entries of a dictionary; 0 for the set file
+    // The file as it was before a restore replaced it: kept beside the generations, but neither
+    // counted by the policy nor able to make it drop one.
+    bool beforeRestore = false;
 };
 
 // Where the backups go when no folder is chosen: the per-user data folder's "backups".
@@ -40,21 +43,25 @@ QString backupFolderFor(const QString &root, const QString &path);
 // `progress` is told the pages copied; a backup it stops throws Kind::Cancelled.
 QString BackupDictionary(const QString &path, const QString &root, const GenerationPolicy &policy,
                          const QDateTime &now = QDateTime::currentDateTime(), const Progress &progress = {});
-// The same for a file that is no dictionary (the set file): copied, synced, renamed.
+// The same for a file that is no dictionary (the set file): copied, checked by `check` (which
+// gives the problem it finds in the copy, empty when none), synced, renamed. A copy that fails
+// the check is no generation: nothing is kept and nothing pruned.
+using PlainFileCheck = std::function<QString(const QString &copy)>;
 QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy,
-                        const QDateTime &now = QDateTime::currentDateTime());
+                        const QDateTime &now = QDateTime::currentDateTime(), const PlainFileCheck &check = {});
 
-// The generations in a backup folder, newest first.
+// The generations in a backup folder and the files restores replaced, newest first.
 QList<Generation> listGenerations(const QString &folder);
 // Of generation times (any order), those the policy drops.
 QList<QDateTime> generationsToDrop(QList<QDateTime> times, const GenerationPolicy &policy);
-// Removes the generations the policy drops, and temporary files that backups of processes no
-// longer running left behind.
+// Removes the generations the policy drops, the files restores replaced beyond the newest
+// `policy.daily` of them, and temporary files that backups of processes no longer running left
+// behind.
 void pruneGenerations(const QString &folder, const GenerationPolicy &policy);
 
 // Puts a generation in place of the dictionary, all or nothing. The current file is first kept
-// as a generation (a file that no longer passes the checks is kept beside them with the
-// extension "damaged"), so a restore can be undone. The generation is copied beside the
+// beside the generations as the file before the restore (one that no longer passes the checks
+// is kept with the extension "damaged"), so a restore can be undone. The generation is copied beside the
 // dictionary, checked, synced and renamed over it. `release` runs the swap with the program's
 // own connections to the file closed (DatabaseModule::releaseWhile); no other program may hold
 // the file. Throws sqlite::Error with the reason in Japanese; the dictionary then stays as it was.
@@ -63,7 +70,7 @@ void RestoreGeneration(const QString &generation, const QString &path, const QSt
                        const GenerationPolicy &policy, const ReleaseWhile &release = {});
 
 // Puts a generation of a file that is no dictionary (the set file) in place of the file, the
-// same way: the current file is first kept as a generation, the copy is synced and renamed over
+// same way: the current file is first kept as the file before the restore, the copy is synced and renamed over
 // it. Throws sqlite::Error with the reason in Japanese; the file then stays as it was.
 void RestorePlainGeneration(const QString &generation, const QString &path, const QString &root,
                             const GenerationPolicy &policy);

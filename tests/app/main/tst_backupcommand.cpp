@@ -90,7 +90,7 @@ void tst_backupcommand::backsUpEverySetAndReportsFailures()
     QCOMPARE(run(out, err), 0);
     QVERIFY(err.isEmpty());
 
-    // A set file that cannot be read is kept as a generation, yet the round fails.
+    // A set file that cannot be read is no generation, and the round fails.
     QVERIFY(test::writeFile(m_setFile, "\xEF\xBB\xBF[\xFF\xFE]\r\n"));
     out.clear();
     err.clear();

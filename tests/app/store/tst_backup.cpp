@@ -1,3 +1,4 @@
+#include "app/store/autobackup.h"
 #include "app/store/backup.h"
 #include "app/store/compaction.h"
 #include "app/store/dictionary.h"
@@ -62,6 +63,7 @@ private slots:
     void pruningKeepsDailyAndWeeklyGenerations();
     void killedBackupsAndRestoresLeaveSoundFiles();
     void writeProtectedDictionaryIsNotReplaced();
+    void aFailingFileNeverPrunesAPassingGeneration();
 
 private:
     QString root() const { return m_dir.filePath(QStringLiteral("backups")); }
@@ -325,6 +327,41 @@ void tst_backup::writeProtectedDictionaryIsNotReplaced()
     }
     QCOMPARE(qm::test::readFile(m_path), current);
     QCOMPARE(listGenerations(folder()).size(), 1);
+}
+
+void tst_backup::aFailingFileNeverPrunesAPassingGeneration()
+{
+    const GenerationPolicy onePerDay{.daily = 1, .weekly = 0};
+    const QString setFile = m_dir.filePath(QStringLiteral("DicSets.ini"));
+    DictionarySetTable table;
+    table.DictionarySetList[0] = DictionarySet(QStringLiteral("一"), {m_path});
+    table.DictionarySetCount = 1;
+    const QByteArray good = "\xEF\xBB\xBF" + formatDictionarySets(table).toUtf8();
+    const QByteArray damaged = "\xEF\xBB\xBF[\xFF\xFE]\r\n";
+    QVERIFY(qm::test::writeFile(setFile, good));
+    const BackupOptions options{.enabled = true, .root = root(), .policy = onePerDay};
+    const QString setFolder = backupFolderFor(root(), setFile);
+    QVERIFY(backUpSets(setFile, options, false).first().ok());
+    const QString goodGeneration = listGenerations(setFolder).first().path;
+
+    QVERIFY(qm::test::writeFile(setFile, damaged));
+    QVERIFY(!backUpSets(setFile, options, false).first().ok());
+    QCOMPARE(listGenerations(setFolder).size(), 1);
+    QCOMPARE(qm::test::readFile(goodGeneration), good);
+
+    // A restore keeps the file it replaces apart from the generations it counts.
+    RestoreSetFile(goodGeneration, setFile, options);
+    QCOMPARE(qm::test::readFile(setFile), good);
+    const QList<Generation> listed = listGenerations(setFolder);
+    QCOMPARE(listed.size(), 2);
+    QVERIFY(listed.first().beforeRestore);
+    QCOMPARE(qm::test::readFile(listed.first().path), damaged);
+    QCOMPARE(listed.last().path, goodGeneration);
+
+    const QString dictionaryGeneration = BackupDictionary(m_path, root(), onePerDay);
+    addEntries(m_path, 500, 5);
+    RestoreGeneration(dictionaryGeneration, m_path, root(), onePerDay);
+    QVERIFY(QFile::exists(dictionaryGeneration));
 }
 
 QTEST_GUILESS_MAIN(tst_backup)
