@@ -84,11 +84,16 @@ void frmImport::buildControls()
     const auto showNote = [this] { lblNewFileNote->setVisible(cboTarget->currentData().toInt() == NewFile); };
     connect(cboTarget, &QComboBox::currentIndexChanged, this, showNote);
     showNote();
+    cboUnencodable = new QComboBox(this);
+    cboUnencodable->setObjectName(QStringLiteral("cboUnencodable"));
+    cboUnencodable->addItem(QStringLiteral("リッチテキスト"), int(exchange::TextFallback::RichText));
+    cboUnencodable->addItem(QStringLiteral("HTML"), int(exchange::TextFallback::Html));
 
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("ファイル:"), lblFile);
     form->addRow(QStringLiteral("取り込み先(&T):"), cboTarget);
     form->addRow(QString(), lblNewFileNote);
+    form->addRow(QStringLiteral("CP932 で表せない文字がある本文の保存形式(&U):"), cboUnencodable);
 
     auto *buttons = new QDialogButtonBox(this);
     cmdOK = buttons->addButton(QStringLiteral("取り込み(&I)"), QDialogButtonBox::AcceptRole);
@@ -119,12 +124,12 @@ void frmImport::importChosen()
         return;
     }
     const int slot = cboTarget->currentData().toInt();
-    qint64 added = 0;
+    exchange::ImportTally tally;
     if (slot != NewFile) {
         store::Dictionary *dictionary = m_database.dictionary(slot);
-        if (!dictionary || !run(*dictionary, added))
+        if (!dictionary || !run(*dictionary, tally))
             return;
-        m_services.prompter.inform(QStringLiteral("%1 件の項目を辞書 %2 に追加しました。").arg(added).arg(cboTarget->currentText()));
+        m_services.prompter.inform(exchange::importReport(tally, textFallback(), QStringLiteral("辞書 %1 ").arg(cboTarget->currentText())));
         accept();
         return;
     }
@@ -134,7 +139,7 @@ void frmImport::importChosen()
     bool ok = false;
     try {
         store::Dictionary dictionary(created);
-        ok = run(dictionary, added);
+        ok = run(dictionary, tally);
     } catch (const sqlite::Error &e) {
         reportFailure(store::describeFailure(e));
     }
@@ -143,10 +148,8 @@ void frmImport::importChosen()
         removeDictionaryFile(created);
         return;
     }
-    m_services.prompter.inform(QStringLiteral("%1 件の項目を新しい辞書ファイル %2 に追加しました。\n"
-                                              "この辞書は辞書セットに加えていません。使うときは辞書セットの設定で加えてください。")
-                                   .arg(added)
-                                   .arg(shown(created)));
+    m_services.prompter.inform(exchange::importReport(tally, textFallback(), QStringLiteral("新しい辞書ファイル %1 ").arg(shown(created)))
+                               + QStringLiteral("\nこの辞書は辞書セットに加えていません。使うときは辞書セットの設定で加えてください。"));
     accept();
 }
 
@@ -178,25 +181,35 @@ QString frmImport::makeNewDictionary()
     return {};
 }
 
-qint64 frmImport::importInto(store::Dictionary &dictionary, const store::Progress &progress)
+exchange::TextFallback frmImport::textFallback() const
+{
+    return exchange::TextFallback(cboUnencodable->currentData().toInt());
+}
+
+exchange::ImportTally frmImport::importInto(store::Dictionary &dictionary, const store::Progress &progress)
 {
     m_file.seek(0);
+    exchange::ImportTally tally;
     if (wordList) {
         exchange::wordlist::Options options = wordList->options();
         options.progress = progress;
-        return exchange::wordlist::importWordList(m_file, dictionary, options);
+        options.limits.textFallback = textFallback();
+        exchange::wordlist::importWordList(m_file, dictionary, options, &tally);
+        return tally;
     }
     exchange::JsonImportOptions options;
     options.progress = progress;
-    return exchange::importJsonLines(m_file, dictionary, options);
+    options.limits.textFallback = textFallback();
+    exchange::importJsonLines(m_file, dictionary, options, &tally);
+    return tally;
 }
 
-bool frmImport::run(store::Dictionary &dictionary, qint64 &added)
+bool frmImport::run(store::Dictionary &dictionary, exchange::ImportTally &tally)
 {
     const QString label = QStringLiteral("%1 を取り込んでいます...").arg(QFileInfo(m_path).fileName());
     const store::Progress progress = m_services.progress ? m_services.progress(label) : progressWindow(label, false);
     try {
-        added = importInto(dictionary, progress);
+        tally = importInto(dictionary, progress);
         return true;
     } catch (const exchange::ExchangeError &e) {
         reportFailure(e.message());

@@ -2,6 +2,8 @@
 
 #include "exchangeparts.h"
 
+#include "app/exchange/importer.h"
+
 #include <QDialog>
 #include <QFile>
 
@@ -36,6 +38,8 @@ public:
     QLabel *lblFile = nullptr;
     QComboBox *cboTarget = nullptr;
     QLabel *lblNewFileNote = nullptr;
+    // What a plain-text body that CP932 cannot hold is stored as: rich text or HTML.
+    QComboBox *cboUnencodable = nullptr;
     WordListPanel *wordList = nullptr; // nullptr for the exchange format
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
@@ -45,9 +49,10 @@ private:
     void importChosen();
     // The new dictionary file the user names, made; an empty string when none was made.
     QString makeNewDictionary();
-    qint64 importInto(store::Dictionary &dictionary, const store::Progress &progress);
+    exchange::TextFallback textFallback() const;
+    exchange::ImportTally importInto(store::Dictionary &dictionary, const store::Progress &progress);
     // Runs the import into the dictionary; false after telling the user what went wrong.
-    bool run(store::Dictionary &dictionary, qint64 &added);
+    bool run(store::Dictionary &dictionary, exchange::ImportTally &tally);
     void reportFailure(const QString &reason);
 
     store::DatabaseModule &m_database;

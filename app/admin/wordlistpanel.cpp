@@ -2,6 +2,7 @@
 
 #include "app/exchange/exchangeerror.h"
 #include "platform/desktop/datetext.h"
+#include "app/store/viewertype.h"
 #include "platform/text/cp932.h"
 
 #include <QCheckBox>
@@ -51,6 +52,26 @@ QString encodingName(Encoding encoding)
     return encoding == Encoding::Cp932 ? QStringLiteral("CP932") : QStringLiteral("UTF-8");
 }
 
+// "自動 (UTF-8 と判定)", or for CP932 the line that is no UTF-8.
+QString guessText(const exchange::wordlist::EncodingGuess &guess)
+{
+    if (guess.encoding != Encoding::Cp932)
+        return QStringLiteral("自動 (%1 と判定)").arg(encodingName(guess.encoding));
+    return QStringLiteral("自動 (%1 行目が UTF-8 ではないので CP932 と判定)").arg(guess.brokenLine);
+}
+
+const QColor ProblemBackground(255, 220, 220);
+
+// The body as the preview shows it: a body stored in another type as its visible text.
+QString bodyText(const store::Entry &entry)
+{
+    if (!entry.VisibleText.isNull())
+        return entry.VisibleText;
+    if (entry.Viewer == store::viewerCode(store::Viewer::Html))
+        return QStringLiteral("<HTML> ") + text::cp932::decode(entry.Document);
+    return text::cp932::decode(entry.Document);
+}
+
 } // namespace
 
 WordListPanel::WordListPanel(QIODevice &file, const QString &suffix, QWidget *parent)
@@ -66,8 +87,7 @@ void WordListPanel::buildControls(const QString &suffix)
 {
     cboEncoding = new QComboBox(this);
     cboEncoding->setObjectName(QStringLiteral("cboEncoding"));
-    const Encoding guess = exchange::wordlist::detectEncoding(m_file);
-    cboEncoding->addItem(QStringLiteral("自動 (%1 と判定)").arg(encodingName(guess)), int(Encoding::Auto));
+    cboEncoding->addItem(guessText(exchange::wordlist::guessEncoding(m_file)), int(Encoding::Auto));
     cboEncoding->addItem(QStringLiteral("UTF-8"), int(Encoding::Utf8));
     cboEncoding->addItem(QStringLiteral("CP932"), int(Encoding::Cp932));
 
@@ -187,7 +207,13 @@ void WordListPanel::refreshPreview()
 {
     lblPreviewProblem->clear();
     try {
-        showRows(exchange::wordlist::preview(m_file, options(), PreviewRows));
+        const std::vector<exchange::wordlist::Row> rows = exchange::wordlist::preview(m_file, options(), PreviewRows);
+        showRows(rows);
+        QStringList problems;
+        for (const exchange::wordlist::Row &row : rows)
+            if (!row.problem.isNull())
+                problems.append(exchange::ExchangeError(row.line, row.problem).message());
+        lblPreviewProblem->setText(problems.join(u'\n'));
     } catch (const exchange::ExchangeError &e) {
         showRows({});
         lblPreviewProblem->setText(e.message());
@@ -198,12 +224,20 @@ void WordListPanel::showRows(const std::vector<exchange::wordlist::Row> &rows)
 {
     grdPreview->setRowCount(int(rows.size()));
     for (int r = 0; r < int(rows.size()); ++r) {
-        const store::Entry &entry = rows[size_t(r)].record.entry;
-        const QStringList cells{QString::number(rows[size_t(r)].line), rows[size_t(r)].record.keywords.join(u'、'),
-                                entry.Heading, text::cp932::decode(entry.Document),
-                                desktop::dateTimeText(entry.RenewalDate)};
-        for (int c = 0; c < cells.size(); ++c)
-            grdPreview->setItem(r, c, new QTableWidgetItem(cells[c]));
+        const exchange::wordlist::Row &row = rows[size_t(r)];
+        const bool refused = !row.problem.isNull();
+        const store::Entry &entry = row.record.entry;
+        // A row that cannot be stored shows why, in the place of its body, marked.
+        const QStringList cells{QString::number(row.line), row.record.keywords.join(u'、'), entry.Heading,
+                                refused ? row.problem : bodyText(entry), desktop::dateTimeText(entry.RenewalDate)};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto *item = new QTableWidgetItem(cells[c]);
+            if (refused) {
+                item->setBackground(ProblemBackground);
+                item->setToolTip(row.problem);
+            }
+            grdPreview->setItem(r, c, item);
+        }
     }
     grdPreview->resizeColumnsToContents();
 }

@@ -11,12 +11,18 @@ namespace qm::exchange {
 class LineReader final
 {
 public:
-    LineReader(QIODevice &device, qint64 maxLineBytes);
+    enum class LineEnds {
+        LineFeed, // a line ends at "\n"
+        Any       // a line ends at "\r\n", "\n" or a lone "\r", as older spreadsheet programs write
+    };
+    LineReader(QIODevice &device, qint64 maxLineBytes, LineEnds ends = LineEnds::LineFeed);
     LineReader(const LineReader &) = delete;
     LineReader &operator=(const LineReader &) = delete;
 
-    // The next line without its "\n"; false at the end of the file.
+    // The next line without its line end; false at the end of the file.
     bool next(QByteArray &line);
+    // The line end of the line next() gave last, as the file has it; empty at the end of the file.
+    const QByteArray &lineEnd() const { return m_lineEnd; }
     // The 1-based number of the line next() gave last.
     qint64 lineNumber() const { return m_lineNumber; }
     // False when the line next() gave last ended at the end of the file without a "\n".
@@ -26,9 +32,13 @@ public:
 
 private:
     bool fill();
+    // Where the next line end starts, from `from` on; -1 when the buffer holds none.
+    qsizetype findEnd(qsizetype from) const;
 
     QIODevice &m_device;
     qint64 m_max;
+    LineEnds m_ends;
+    QByteArray m_lineEnd;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
     bool m_eof = false;

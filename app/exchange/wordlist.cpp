@@ -9,6 +9,7 @@
 #include "app/store/viewertype.h"
 #include "platform/sqlite/statement.h"
 #include "platform/text/cp932.h"
+#include "platform/text/utf8check.h"
 
 #include <QIODevice>
 #include <QSet>
@@ -20,25 +21,56 @@ namespace {
 
 const QByteArray Bom("\xEF\xBB\xBF");
 
-// True when the bytes end with the first bytes of a UTF-8 sequence that is not complete.
-bool endsInsideCharacter(const QByteArray &bytes)
+// The first byte of a line that the encoding cannot read, as "N 文字目 ..." ; null when every
+// byte reads.
+QString undecodable(const QByteArray &line, const QString &decoded, bool utf8)
 {
-    for (int back = 1; back <= 4 && back <= bytes.size(); ++back) {
-        const auto byte = static_cast<unsigned char>(bytes[bytes.size() - back]);
-        if ((byte & 0xC0) == 0x80)
-            continue;
-        const int length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-        return length > back;
+    if (utf8) {
+        const text::Utf8Check check = text::checkUtf8(line);
+        if (check.invalidAt < 0 && check.validEnd == line.size())
+            return {};
+        const qsizetype at = check.invalidAt < 0 ? check.validEnd : check.invalidAt;
+        return QStringLiteral("%1 文字目に UTF-8 として読めないバイト (0x%2) があります")
+            .arg(QString::fromUtf8(line.first(at)).size() + 1)
+            .arg(static_cast<unsigned char>(line[at]), 2, 16, QLatin1Char('0'));
     }
-    return false;
+    // CP932 has no U+FFFD: where decoding gives one, a byte did not read.
+    const qsizetype at = decoded.indexOf(QChar::ReplacementCharacter);
+    if (at < 0)
+        return {};
+    return QStringLiteral("%1 文字目に CP932 として読めないバイトがあります").arg(at + 1);
 }
 
-// Reads rows of fields across quoted line breaks, one line of the file at a time.
+// Counts lines as the reader of rows does: CR LF, LF and a lone CR each end one.
+class LineCount final
+{
+public:
+    void count(QByteArrayView bytes)
+    {
+        for (const char c : bytes) {
+            if (c == '\r' || (c == '\n' && !m_afterCr))
+                ++m_ends;
+            m_afterCr = c == '\r';
+        }
+    }
+    // The 1-based number of the line the next byte is on.
+    qint64 current() const { return m_ends + 1; }
+
+private:
+    qint64 m_ends = 0;
+    bool m_afterCr = false;
+};
+
+// Reads rows of fields across quoted line breaks, one line of the file at a time. A line ends
+// at CR LF, LF or a lone CR outside quotes; inside quotes the line end stays in the field as
+// the file has it.
 class RowReader final
 {
 public:
     RowReader(QIODevice &in, const Options &options)
-        : m_lines(in, options.maxRowBytes), m_delimiter(options.delimiter), m_max(options.maxRowBytes)
+        : m_lines(in, options.maxRowBytes, LineReader::LineEnds::Any)
+        , m_delimiter(options.delimiter)
+        , m_max(options.maxRowBytes)
     {
         const Encoding encoding = options.encoding == Encoding::Auto ? detectEncoding(in) : options.encoding;
         m_utf8 = encoding == Encoding::Utf8;
@@ -57,20 +89,28 @@ public:
     }
     qint64 rowLine() const { return m_rowLine; }
     qint64 bytesRead() const { return m_lines.bytesRead(); }
+    // The first byte of the row that the encoding cannot read: its line and what it is; a null
+    // problem when every byte reads.
+    qint64 problemLine() const { return m_problemLine; }
+    const QString &problem() const { return m_problem; }
 
 private:
     QString decodedLine(QByteArray line)
     {
-        if (line.endsWith('\r'))
-            line.chop(1);
         if (m_lines.lineNumber() == 1 && line.startsWith(Bom))
             line.remove(0, Bom.size());
-        return m_utf8 ? QString::fromUtf8(line) : text::cp932::decode(line);
+        QString decoded = m_utf8 ? QString::fromUtf8(line) : text::cp932::decode(line);
+        if (m_problem.isNull()) {
+            m_problem = undecodable(line, decoded, m_utf8);
+            m_problemLine = m_lines.lineNumber();
+        }
+        return decoded;
     }
 
     bool readRow(QStringList &fields)
     {
         fields.clear();
+        m_problem = QString();
         QString field;
         bool quoted = false;
         QByteArray raw;
@@ -100,12 +140,13 @@ private:
             if (!quoted)
                 break;
             // A line break inside quotes belongs to the field.
+            const QString lineEnd = QString::fromLatin1(m_lines.lineEnd());
             if (!m_lines.next(raw))
                 throw ExchangeError(m_rowLine, QStringLiteral("引用符 (\") が閉じないままファイルが終わっています"));
-            size += raw.size() + 1;
+            size += raw.size() + lineEnd.size();
             if (size > m_max)
                 throw ExchangeError(m_rowLine, QStringLiteral("行が長すぎます (%1 バイトを超えています)").arg(m_max));
-            field += u'\n';
+            field += lineEnd;
         }
         fields.append(field);
         return true;
@@ -116,6 +157,8 @@ private:
     qint64 m_max;
     bool m_utf8 = true;
     qint64 m_rowLine = 0;
+    qint64 m_problemLine = 0;
+    QString m_problem;
 };
 
 QDateTime parseDate(const QString &text)
@@ -151,10 +194,26 @@ QStringList splitKeywords(const QString &cell, const QString &separator)
     return out;
 }
 
+// A row holds no text the columns leave out; and a row of one cell where several columns are
+// expected is a file read with the wrong separator, whose lines would become keywords whole.
+void checkCells(const QStringList &fields, const Options &options)
+{
+    for (qsizetype i = options.columns.size(); i < fields.size(); ++i)
+        if (!fields[i].isEmpty())
+            throw ExchangeError(0, QStringLiteral("%1 列目にも値がありますが、各列の内容は %2 列目までしか決まっていません。"
+                                                  "その列を取り込まないときは「無視」(skip) にしてください")
+                                       .arg(i + 1)
+                                       .arg(options.columns.size()));
+    const auto mapped = std::count_if(options.columns.begin(), options.columns.end(), [](Column c) { return c != Column::Skip; });
+    if (fields.size() == 1 && mapped > 1)
+        throw ExchangeError(0, QStringLiteral("区切り文字 (%1) がなく、値が 1 つしかありません")
+                                   .arg(options.delimiter == u'\t' ? QStringLiteral("タブ") : QString(options.delimiter)));
+}
+
 jsonl::Record recordOf(const QStringList &fields, const Options &options)
 {
+    checkCells(fields, options);
     jsonl::Record r;
-    r.entry.Viewer = store::viewerCode(store::Viewer::Text);
     QString body;
     QString date;
     for (qsizetype i = 0; i < fields.size() && i < options.columns.size(); ++i) {
@@ -175,14 +234,11 @@ jsonl::Record recordOf(const QStringList &fields, const Options &options)
     }
     if (r.keywords.isEmpty())
         throw ExchangeError(0, QStringLiteral("キーワードも見出しもありません"));
-    text::cp932::EncodeResult encoded = text::cp932::encode(body);
-    if (!encoded.ok())
-        throw ExchangeError(0, QStringLiteral("本文に CP932 で表せない文字があります: %1").arg(text::cp932::describe(encoded.unencodable)));
-    if (encoded.bytes.size() > options.limits.maxBodyBytes)
+    r.textConverted = storePlainText(r.entry, body, options.limits.textFallback);
+    if (r.entry.Document.size() > options.limits.maxBodyBytes)
         throw ExchangeError(0, QStringLiteral("本文が大きすぎます (%1 バイト、上限は %2 バイトです)")
-                                   .arg(encoded.bytes.size())
+                                   .arg(r.entry.Document.size())
                                    .arg(options.limits.maxBodyBytes));
-    r.entry.Document = std::move(encoded.bytes);
     r.entry.RenewalDate = parseDate(date);
     return r;
 }
@@ -199,11 +255,17 @@ public:
         while (m_rows.next(fields)) {
             if (std::exchange(m_header, false))
                 continue;
+            row = Row{};
             row.line = m_rows.rowLine();
+            if (!m_rows.problem().isNull()) {
+                row.line = m_rows.problemLine();
+                row.problem = m_rows.problem();
+                return true;
+            }
             try {
                 row.record = recordOf(fields, m_options);
             } catch (const ExchangeError &e) {
-                throw ExchangeError(row.line, e.reason());
+                row.problem = e.reason();
             }
             return true;
         }
@@ -283,27 +345,30 @@ std::optional<QList<Column>> columnsFromText(QStringView text)
     return out;
 }
 
+EncodingGuess guessEncoding(QIODevice &in)
+{
+    const KeepPosition kept(in);
+    if (in.peek(Bom.size()) == Bom)
+        return {Encoding::Utf8, 0};
+    QByteArray pending; // the start of a character that the block cut off
+    LineCount lines;
+    for (;;) {
+        const QByteArray block = in.read(1024 * 1024);
+        const QByteArray bytes = pending + block;
+        const text::Utf8Check check = text::checkUtf8(bytes);
+        lines.count(QByteArrayView(bytes).first(check.validEnd));
+        // A character cut off by the end of the file is not UTF-8 either.
+        if (check.invalidAt >= 0 || (block.isEmpty() && check.validEnd < bytes.size()))
+            return {Encoding::Cp932, lines.current()};
+        if (block.isEmpty())
+            return {Encoding::Utf8, 0};
+        pending = bytes.sliced(check.validEnd);
+    }
+}
+
 Encoding detectEncoding(QIODevice &in)
 {
-    const qint64 start = in.pos();
-    if (in.peek(Bom.size()) == Bom)
-        return Encoding::Utf8;
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    bool valid = true;
-    QByteArray last;
-    while (valid) {
-        const QByteArray block = in.read(1024 * 1024);
-        if (block.isEmpty())
-            break;
-        const QString decoded = utf8.decode(block);
-        valid = !utf8.hasError();
-        last = block;
-    }
-    in.seek(start);
-    // A character cut off by the end of the file is not UTF-8 either.
-    if (valid && endsInsideCharacter(last))
-        valid = false;
-    return valid ? Encoding::Utf8 : Encoding::Cp932;
+    return guessEncoding(in).encoding;
 }
 
 std::vector<Row> preview(QIODevice &in, const Options &options, int count)
@@ -328,7 +393,7 @@ int columnCount(QIODevice &in, const Options &options, int count)
     return widest;
 }
 
-qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Options &options)
+qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Options &options, ImportTally *tally)
 {
     const qint64 total = in.size();
     RecordReader reader(in, options);
@@ -337,20 +402,42 @@ qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Option
     if (options.duplicates == Duplicates::Skip)
         duplicates.emplace(dictionary);
     qint64 rows = 0;
+    qint64 converted = 0;
+    qint64 skipped = 0;
     Row row;
+    // Every row is read: the import stops with all the rows it refuses, not the first.
+    ProblemList problems;
+    const auto nextRow = [&] {
+        try {
+            return reader.next(row);
+        } catch (const ExchangeError &e) {
+            problems.add(e); // the file cannot be read on from here
+            return false;
+        }
+    };
     const qint64 added = bulk.run([&](jsonl::Record &record, qint64 &line) {
-        while (reader.next(row)) {
+        while (nextRow()) {
             if (++rows % ProgressEvery == 0 && !store::reportProgress(options.progress, reader.bytesRead(), total))
                 throw ExchangeError(0, cancelledReason());
-            if (duplicates && duplicates->seen(row.record.entry.Heading))
+            if (!row.problem.isNull())
+                problems.add(row.line, row.problem);
+            if (!problems.isEmpty())
+                continue; // nothing more is stored, the rest is only checked
+            if (duplicates && duplicates->seen(row.record.entry.Heading)) {
+                ++skipped;
                 continue;
+            }
+            converted += row.record.textConverted ? 1 : 0;
             record = std::move(row.record);
             line = row.line;
             return true;
         }
+        problems.throwIfAny();
         return false;
     });
     store::reportProgress(options.progress, total, total);
+    if (tally)
+        *tally = {added, converted, skipped};
     return added;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "importer.h"
 #include "jsonlines.h"
 
 #include "app/store/progress.h"
@@ -17,7 +18,9 @@ class Dictionary;
 
 // Word lists as spreadsheets save them: CSV or TSV, UTF-8 (with or without a byte order mark)
 // or CP932, fields quoted with '"' when they hold the separator, quotes (doubled) or line
-// breaks, lines ending in CR LF or LF. Each row becomes a plain-text entry.
+// breaks, lines ending in CR LF, LF or CR. Each row becomes a plain-text entry (or, when CP932
+// cannot hold its body, an entry of the fallback type). Bytes the encoding cannot read, and
+// values in columns no column choice covers, refuse the row.
 namespace qm::exchange::wordlist {
 
 enum class Column { Keyword, Heading, Body, Date, Skip };
@@ -26,7 +29,7 @@ enum class Duplicates { Add, Skip };
 
 struct Options {
     QChar delimiter = u',';
-    // What each column holds; columns beyond the list are skipped.
+    // What each column holds; a row with a value beyond the list is refused.
     QList<Column> columns{Column::Keyword, Column::Heading, Column::Body};
     // Splits a keyword cell into several keywords; empty: one keyword per cell.
     QString keywordSeparator;
@@ -49,17 +52,26 @@ std::optional<QList<Column>> columnsFromText(QStringView text);
 
 // The encoding of the file: a UTF-8 byte order mark means UTF-8; otherwise valid UTF-8 bytes
 // mean UTF-8, anything else CP932. Reads the file and leaves the device where it was.
+struct EncodingGuess {
+    Encoding encoding = Encoding::Utf8;
+    // For CP932: the 1-based line whose bytes are no UTF-8.
+    qint64 brokenLine = 0;
+};
+EncodingGuess guessEncoding(QIODevice &in);
 Encoding detectEncoding(QIODevice &in);
 
-// A row as it would be stored, and the line of the file it starts on.
+// A row as it would be stored, and the line of the file it starts on; or, when it cannot be
+// stored, the reason and the line to blame.
 struct Row {
     qint64 line = 0;
     jsonl::Record record;
+    QString problem; // null for a row that can be stored
 };
 
 // The first `count` rows as they would be stored (after the header row; duplicates are not
-// looked up). Throws ExchangeError for a row that could not be stored. Leaves the device where
-// it was.
+// looked up), rows that cannot be stored among them with their problem. Throws ExchangeError
+// when the file cannot be read on (a quote that never closes, a line too long). Leaves the
+// device where it was.
 std::vector<Row> preview(QIODevice &in, const Options &options, int count);
 
 // The most fields any of the first `count` rows has (the header row included), for choosing
@@ -67,7 +79,8 @@ std::vector<Row> preview(QIODevice &in, const Options &options, int count);
 int columnCount(QIODevice &in, const Options &options, int count);
 
 // Adds every row to the dictionary, all-or-nothing as importJsonLines() does; returns the number
-// of entries added (rows skipped as duplicates are not counted).
-qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Options &options);
+// of entries added (rows skipped as duplicates are not counted). A body CP932 cannot hold is
+// stored as `options.limits.textFallback`. `tally`, when given, receives the counts.
+qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Options &options, ImportTally *tally = nullptr);
 
 } // namespace qm::exchange::wordlist

@@ -193,6 +193,11 @@ int runImport(const QString &inPath, const QString &dictionaryPath, const QStrin
         err << QStringLiteral("%1 を読めません: %2\n").arg(shown(inPath), in.errorString());
         return Failed;
     }
+    if (!json && listOptions.encoding == exchange::wordlist::Encoding::Auto) {
+        const exchange::wordlist::EncodingGuess guess = exchange::wordlist::guessEncoding(in);
+        if (guess.encoding == exchange::wordlist::Encoding::Cp932)
+            err << QStringLiteral("%1 行目が UTF-8 ではないので、CP932 として読みます\n").arg(guess.brokenLine);
+    }
     const store::Progress progress = printer(err, QStringLiteral("取り込み中"));
     CreatedFile created{dictionaryPath};
     try {
@@ -203,20 +208,21 @@ int runImport(const QString &inPath, const QString &dictionaryPath, const QStrin
             exchange::jsonl::createDictionary(dictionaryPath, description);
             created.created = true;
         }
-        qint64 added = 0;
+        exchange::ImportTally tally;
         {
             store::Dictionary dictionary(dictionaryPath);
             if (json) {
                 exchange::JsonImportOptions options;
                 options.progress = progress;
-                added = exchange::importJsonLines(in, dictionary, options);
+                exchange::importJsonLines(in, dictionary, options, &tally);
             } else {
                 listOptions.progress = progress;
-                added = exchange::wordlist::importWordList(in, dictionary, listOptions);
+                exchange::wordlist::importWordList(in, dictionary, listOptions, &tally);
             }
         }
         created.keep = true;
-        err << QStringLiteral("%1 件の項目を辞書 %2 に追加しました\n").arg(added).arg(shown(dictionaryPath));
+        err << exchange::importReport(tally, listOptions.limits.textFallback, QStringLiteral("辞書 %1 ").arg(shown(dictionaryPath)))
+            << QLatin1Char('\n');
         return Success;
     } catch (const sqlite::Error &e) {
         err << QStringLiteral("辞書 %1 を使えません: %2\n").arg(shown(dictionaryPath), store::describeFailure(e));

@@ -8,6 +8,7 @@
 #include "app/admin/frmimport.h"
 #include "app/admin/wordlistpanel.h"
 #include "app/exchange/jsonlines.h"
+#include "app/store/viewertype.h"
 #include "app/main/exchangewindows.h"
 #include "app/main/maincommands.h"
 #include "app/main/mdimain.h"
@@ -68,6 +69,7 @@ private slots:
     void exportResultRowsAsHtml();
     void wordListWithColumnMapping();
     void wordListEncodingGuessIsShown();
+    void unencodableBodiesAsChosenType();
     void failedImportLeavesDictionaryUnchanged_data();
     void failedImportLeavesDictionaryUnchanged();
 
@@ -211,16 +213,40 @@ void tst_exchangewindows::wordListWithColumnMapping()
 void tst_exchangewindows::wordListEncodingGuessIsShown()
 {
     const QString tsv = m_fx->path(QStringLiteral("sjis.tsv"));
-    writeFile(tsv, text::cp932::encode(QStringLiteral("ねこ\t猫\t動物\n")).bytes);
+    writeFile(tsv, "a\tb\tc\n" + text::cp932::encode(QStringLiteral("ねこ\t猫\t動物\n")).bytes);
     QFile file(tsv);
     QVERIFY(file.open(QIODevice::ReadOnly));
     app::WordListPanel panel(file, QStringLiteral("tsv"));
-    QVERIFY(panel.cboEncoding->currentText().contains(QStringLiteral("CP932")));
+    QCOMPARE(panel.cboEncoding->currentText(), QStringLiteral("自動 (2 行目が UTF-8 ではないので CP932 と判定)"));
     QCOMPARE(panel.cboSeparator->currentText(), QStringLiteral("タブ"));
-    QCOMPARE(panel.grdPreview->item(0, 2)->text(), QStringLiteral("猫"));
-    // Read as UTF-8 the bytes do not give the text; the preview follows the choice.
+    QCOMPARE(panel.grdPreview->item(1, 2)->text(), QStringLiteral("猫"));
+    // Read as UTF-8 the bytes do not give the text: the preview marks the row and says why.
     panel.cboEncoding->setCurrentIndex(panel.cboEncoding->findText(QStringLiteral("UTF-8")));
-    QVERIFY(panel.grdPreview->rowCount() == 0 || panel.grdPreview->item(0, 2)->text() != QStringLiteral("猫"));
+    QCOMPARE(panel.grdPreview->rowCount(), 2);
+    QVERIFY(panel.grdPreview->item(0, 3)->background().style() == Qt::NoBrush);
+    QVERIFY(panel.grdPreview->item(1, 3)->background().style() != Qt::NoBrush);
+    QVERIFY2(panel.previewProblem().startsWith(QStringLiteral("2 行目: 1 文字目に UTF-8 として読めないバイト")),
+             qPrintable(panel.previewProblem()));
+}
+
+void tst_exchangewindows::unencodableBodiesAsChosenType()
+{
+    const QString csv = m_fx->path(QStringLiteral("odd.csv"));
+    writeFile(csv, QStringLiteral("k,Tōkyō,<café>\n").toUtf8());
+    m_files.queueFile(csv);
+    test::onModal<frmImport>([](frmImport *d) {
+        choose(d->cboTarget, QStringLiteral("①A"));
+        choose(d->cboUnencodable, QStringLiteral("HTML"));
+        d->cmdOK->click();
+    });
+    trigger("mnuFileImport");
+    QVERIFY2(lastMessage().contains(QStringLiteral("そのうち 1 件は本文に CP932 で表せない文字があるため、HTMLとして保存しました")),
+             qPrintable(lastMessage()));
+    store::Dictionary a(m_a);
+    const store::Entry entry = *a.document(3);
+    QCOMPARE(entry.Heading, QStringLiteral("Tōkyō"));
+    QCOMPARE(entry.Viewer, store::viewerCode(store::Viewer::Html));
+    QVERIFY(entry.Document.contains("&lt;caf&#233;&gt;"));
 }
 
 void tst_exchangewindows::failedImportLeavesDictionaryUnchanged_data()

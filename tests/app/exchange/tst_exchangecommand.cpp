@@ -94,6 +94,45 @@ private slots:
         QVERIFY(!QFileInfo::exists(QStringLiteral("b.dic")));
     }
 
+    // A plain-text body outside CP932 in either format is stored as rich text, and the report
+    // counts them.
+    void unencodableBodiesAreCounted()
+    {
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("list.csv"));
+        write(csv, QStringLiteral("k1,h1,Tōkyō\nk2,h2,plain\n").toUtf8());
+        const QString jsonl = dir.filePath(QStringLiteral("list.jsonl"));
+        write(jsonl, "{\"format\":\"quillmere-dictionary\",\"version\":1,\"name\":\"x\",\"properties\":{\"author\":\" \","
+                     "\"comment\":\" \",\"nameLock\":false,\"authorLock\":false,\"commentLock\":false}}\n"
+                     "{\"number\":1,\"type\":1,\"heading\":\"h\",\"keywords\":[\"k\"],\"date\":null,\"body\":{\"text\":\"😀\"}}\n");
+        for (const QString &in : {csv, jsonl}) {
+            const QString dic = dir.filePath(QFileInfo(in).suffix() + QStringLiteral(".dic"));
+            QCOMPARE(run({QStringLiteral("--import"), in, dic}), 0);
+            QVERIFY2(m_messages.contains(QStringLiteral("そのうち 1 件は本文に CP932 で表せない文字があるため、リッチテキストとして保存しました")),
+                     qPrintable(m_messages));
+            Dictionary d(dic);
+            QCOMPARE(d.document(1)->Viewer, qm::store::viewerCode(Viewer::RichText));
+            QVERIFY(d.document(1)->Document.contains(QFileInfo(in).suffix() == QLatin1String("csv") ? "T\\u333?ky" : "\\u-10179?"));
+        }
+    }
+
+    // Every line that cannot be read is named in one pass, in either format.
+    void everyBadLineIsNamed()
+    {
+        QTemporaryDir dir;
+        const QString jsonl = dir.filePath(QStringLiteral("bad.jsonl"));
+        write(jsonl, "{\"format\":\"quillmere-dictionary\",\"version\":1,\"name\":\"x\",\"properties\":{\"author\":\" \","
+                     "\"comment\":\" \",\"nameLock\":false,\"authorLock\":false,\"commentLock\":false}}\nnot json\n[]\n");
+        const QString csv = dir.filePath(QStringLiteral("bad.csv"));
+        write(csv, "a,b,c\n" + cp932(QStringLiteral("表,b,c\nd,e,f,g\n")));
+        QCOMPARE(run({QStringLiteral("--import"), jsonl, dir.filePath(QStringLiteral("j.dic"))}), 1);
+        QVERIFY2(m_messages.contains(QStringLiteral("取り込めない行が 2 行あります。\n2 行目: JSON")) && m_messages.contains(QStringLiteral("\n3 行目: JSON")),
+                 qPrintable(m_messages));
+        QCOMPARE(run({QStringLiteral("--import"), csv, dir.filePath(QStringLiteral("c.dic"))}), 1);
+        QVERIFY2(m_messages.startsWith(QStringLiteral("2 行目が UTF-8 ではないので、CP932 として読みます\n")), qPrintable(m_messages));
+        QVERIFY2(m_messages.contains(QStringLiteral("bad.csv: 3 行目: 4 列目にも値があります")), qPrintable(m_messages));
+    }
+
     void wordListWithOptions()
     {
         QTemporaryDir dir;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/store/entry.h"
+
+#include <QStringView>
+
+namespace qm::exchange {
+
+// What an imported plain-text body becomes when CP932 cannot hold one of its characters.
+enum class TextFallback {
+    RichText, // RTF: such characters as \uN escapes
+    Html      // an HTML page: such characters as numeric character references
+};
+
+// Makes the text the entry's body: a plain-text body in CP932 when CP932 holds every character;
+// otherwise a body of the fallback type, which keeps every character. Sets the entry's viewer
+// and body (and the visible text of a rich-text body). True when the fallback type was used.
+bool storePlainText(store::Entry &entry, QStringView text, TextFallback fallback);
+
+} // namespace qm::exchange
