@@ -8,10 +8,11 @@
 #include "platform/rtf/rtf.h"
 #include "platform/text/cp932.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QStringDecoder>
+
+#include <cctype>
+#include <functional>
+#include <vector>
 
 namespace qm::exchange::jsonl {
 
@@ -127,105 +128,420 @@ void appendBody(QByteArray &out, const Entry &entry)
     throw ExchangeError(0, reason);
 }
 
-QJsonValue field(const QJsonObject &object, const QString &name, QJsonValue::Type type, const QString &where)
+QString tooLarge(qint64 bytes, qint64 limit)
 {
-    const QJsonValue value = object.value(name);
-    if (value.type() != type)
-        refuse(QStringLiteral("%1の \"%2\" がないか、型が違います").arg(where, name));
-    return value;
+    return QStringLiteral("本文が大きすぎます (%1 バイト、上限は %2 バイトです)").arg(bytes).arg(limit);
 }
 
-QString textField(const QJsonObject &object, const QString &name, const QString &where)
+// One JSON value of a line, read in place: a string or a number stays a view of the line's
+// bytes until it is asked for, so the line is never copied and a large body is decoded once,
+// in pieces, straight into the bytes that are stored.
+struct JsonValue {
+    enum class Type { Null, Bool, Number, String, Array, Object };
+    Type type = Type::Null;
+    bool boolean = false;
+    QByteArrayView raw;               // a string's bytes between its quotes, escapes and all; a number's text
+    std::vector<JsonValue> items;     // an array's elements, an object's values
+    std::vector<QByteArrayView> keys; // an object's keys, raw as strings are
+
+    // The member with this name (the last one, as with any JSON reader); nullptr when none.
+    const JsonValue *member(const char *name) const;
+    double toDouble() const { return QByteArray::fromRawData(raw.data(), raw.size()).toDouble(); }
+};
+
+int hexValue(char c)
 {
-    return field(object, name, QJsonValue::String, where).toString();
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
 
-QByteArray base64Field(const QJsonObject &object, const QString &name, const QString &where)
+// The UTF-16 unit of the escape at raw[i] ("\n", "\u00e9" ...), moving i past it. The reader
+// has checked its form.
+char16_t unescape(QByteArrayView raw, qsizetype &i)
 {
-    const QByteArray text = textField(object, name, where).toLatin1();
+    const char c = raw[i + 1];
+    i += 2;
+    switch (c) {
+    case 'b': return u'\b';
+    case 'f': return u'\f';
+    case 'n': return u'\n';
+    case 'r': return u'\r';
+    case 't': return u'\t';
+    case 'u': {
+        int unit = 0;
+        for (int k = 0; k < 4; ++k)
+            unit = unit * 16 + hexValue(raw[i + k]);
+        i += 4;
+        return char16_t(unit);
+    }
+    default: return char16_t(c); // '"', '\\', '/'
+    }
+}
+
+constexpr qsizetype PieceUnits = 64 * 1024;
+
+// The text of a string's bytes, handed on in pieces of about PieceUnits UTF-16 units that never
+// part a surrogate pair, so that a large body is never held whole as UTF-16.
+void decodePieces(QByteArrayView raw, const std::function<void(QStringView)> &sink)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString piece;
+    qsizetype i = 0;
+    while (i < raw.size()) {
+        qsizetype end = i;
+        while (end < raw.size() && raw[end] != '\\' && end - i < PieceUnits)
+            ++end;
+        // The continuation bytes of a character stay with it.
+        while (end < raw.size() && (uchar(raw[end]) & 0xc0) == 0x80)
+            ++end;
+        if (end > i) {
+            const qsizetype at = piece.size();
+            piece.resize(at + (end - i));
+            const QChar *stop = utf8.appendToBuffer(piece.data() + at, raw.sliced(i, end - i));
+            piece.resize(stop - piece.constData());
+        }
+        i = end;
+        if (i < raw.size() && raw[i] == '\\')
+            piece.append(QChar(unescape(raw, i)));
+        if (piece.size() >= PieceUnits && !piece.back().isHighSurrogate()) {
+            sink(piece);
+            piece.resize(0);
+        }
+    }
+    if (!piece.isEmpty())
+        sink(piece);
+}
+
+QString decodeString(QByteArrayView raw)
+{
+    if (raw.indexOf('\\') < 0)
+        return QString::fromUtf8(raw);
+    QString out;
+    decodePieces(raw, [&out](QStringView piece) { out.append(piece); });
+    return out;
+}
+
+const JsonValue *JsonValue::member(const char *name) const
+{
+    for (size_t i = keys.size(); i-- > 0;) {
+        const QByteArrayView key = keys[i];
+        if (key.indexOf('\\') < 0 ? key == QByteArrayView(name) : decodeString(key) == QLatin1StringView(name))
+            return &items[i];
+    }
+    return nullptr;
+}
+
+// Reads the one JSON value of a line, checking it whole before anything is taken from it.
+// Nesting is bounded, so no line can exhaust the stack.
+class JsonReader final
+{
+public:
+    explicit JsonReader(QByteArrayView text) : m_text(text) {}
+
+    JsonValue read()
+    {
+        JsonValue v = value(0);
+        skipSpace();
+        if (m_pos != m_text.size())
+            fail();
+        return v;
+    }
+
+private:
+    static constexpr int MaxDepth = 32;
+    using Type = JsonValue::Type;
+
+    [[noreturn]] void fail() const
+    {
+        refuse(QStringLiteral("JSON のオブジェクトとして読めません (%1 文字目付近)").arg(m_pos + 1));
+    }
+
+    char at(qsizetype i) const { return i < m_text.size() ? m_text[i] : '\0'; }
+
+    char peek() const
+    {
+        if (m_pos >= m_text.size())
+            fail();
+        return m_text[m_pos];
+    }
+
+    void expect(char c)
+    {
+        if (peek() != c)
+            fail();
+        ++m_pos;
+    }
+
+    void skipSpace()
+    {
+        while (m_pos < m_text.size() && QByteArrayView(" \t\r\n").indexOf(m_text[m_pos]) >= 0)
+            ++m_pos;
+    }
+
+    JsonValue value(int depth)
+    {
+        skipSpace();
+        JsonValue v;
+        switch (peek()) {
+        case '{': container(v, Type::Object, '}', depth); break;
+        case '[': container(v, Type::Array, ']', depth); break;
+        case '"':
+            v.type = Type::String;
+            v.raw = string();
+            break;
+        case 't':
+            word("true");
+            v.type = Type::Bool;
+            v.boolean = true;
+            break;
+        case 'f':
+            word("false");
+            v.type = Type::Bool;
+            break;
+        case 'n': word("null"); break;
+        default:
+            v.type = Type::Number;
+            v.raw = number();
+        }
+        return v;
+    }
+
+    void container(JsonValue &v, Type type, char close, int depth)
+    {
+        if (depth >= MaxDepth)
+            fail();
+        v.type = type;
+        ++m_pos;
+        skipSpace();
+        if (peek() == close) {
+            ++m_pos;
+            return;
+        }
+        for (;;) {
+            if (type == Type::Object) {
+                skipSpace();
+                if (peek() != '"')
+                    fail();
+                v.keys.push_back(string());
+                skipSpace();
+                expect(':');
+            }
+            v.items.push_back(value(depth + 1));
+            skipSpace();
+            if (peek() != ',')
+                break;
+            ++m_pos;
+        }
+        expect(close);
+    }
+
+    // The bytes between the quotes. Every escape must be one JSON knows, and no control
+    // character may stand unescaped.
+    QByteArrayView string()
+    {
+        const qsizetype start = ++m_pos;
+        for (char c = peek(); c != '"'; c = peek()) {
+            if (uchar(c) < 0x20)
+                fail();
+            if (c == '\\') {
+                const char e = at(++m_pos);
+                if (e == 'u') {
+                    for (int k = 1; k <= 4; ++k)
+                        if (!std::isxdigit(uchar(at(m_pos + k))))
+                            fail();
+                    m_pos += 4;
+                } else if (e == '\0' || QByteArrayView("\"\\/bfnrt").indexOf(e) < 0) {
+                    fail();
+                }
+            }
+            ++m_pos;
+        }
+        return m_text.sliced(start, m_pos++ - start);
+    }
+
+    qsizetype digits()
+    {
+        const qsizetype start = m_pos;
+        while (std::isdigit(uchar(at(m_pos))))
+            ++m_pos;
+        return m_pos - start;
+    }
+
+    QByteArrayView number()
+    {
+        const qsizetype start = m_pos;
+        if (at(m_pos) == '-')
+            ++m_pos;
+        if (at(m_pos) == '0')
+            ++m_pos;
+        else if (digits() == 0)
+            fail();
+        if (at(m_pos) == '.') {
+            ++m_pos;
+            if (digits() == 0)
+                fail();
+        }
+        if (at(m_pos) == 'e' || at(m_pos) == 'E') {
+            ++m_pos;
+            if (at(m_pos) == '+' || at(m_pos) == '-')
+                ++m_pos;
+            if (digits() == 0)
+                fail();
+        }
+        return m_text.sliced(start, m_pos - start);
+    }
+
+    void word(QByteArrayView w)
+    {
+        if (!m_text.sliced(m_pos).startsWith(w))
+            fail();
+        m_pos += w.size();
+    }
+
+    QByteArrayView m_text;
+    qsizetype m_pos = 0;
+};
+
+const JsonValue &field(const JsonValue &object, const char *name, JsonValue::Type type, const QString &where)
+{
+    const JsonValue *value = object.member(name);
+    if (!value || value->type != type)
+        refuse(QStringLiteral("%1の \"%2\" がないか、型が違います").arg(where, QLatin1StringView(name)));
+    return *value;
+}
+
+QString textField(const JsonValue &object, const char *name, const QString &where)
+{
+    return decodeString(field(object, name, JsonValue::Type::String, where).raw);
+}
+
+// Base64 of at most `limit` bytes: a longer text is refused before it is decoded.
+QByteArray base64Field(const JsonValue &object, const char *name, const QString &where, qint64 limit)
+{
+    const QByteArrayView raw = field(object, name, JsonValue::Type::String, where).raw;
+    const qint64 padding = raw.endsWith("==") ? 2 : raw.endsWith('=') ? 1 : 0;
+    if (raw.size() / 4 * 3 - padding > limit)
+        refuse(tooLarge(raw.size() / 4 * 3 - padding, limit));
+    const QByteArray text = raw.indexOf('\\') < 0 ? QByteArray::fromRawData(raw.data(), raw.size())
+                                                  : decodeString(raw).toLatin1();
     const QByteArray::FromBase64Result decoded =
         QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
-        refuse(QStringLiteral("%1の \"%2\" が base64 として読めません").arg(where, name));
+        refuse(QStringLiteral("%1の \"%2\" が base64 として読めません").arg(where, QLatin1StringView(name)));
     return *decoded;
 }
 
-DictionaryDescription parseHeader(const QJsonObject &object)
+QString numberText(const JsonValue &value)
+{
+    return value.type == JsonValue::Type::Number ? QString::fromLatin1(value.raw) : QString();
+}
+
+DictionaryDescription parseHeader(const JsonValue &object)
 {
     const QString where = QStringLiteral("見出し行");
-    if (object.value(QStringLiteral("format")).toString() != QLatin1String(FormatName))
+    const JsonValue *format = object.member("format");
+    if (!format || format->type != JsonValue::Type::String || decodeString(format->raw) != QLatin1StringView(FormatName))
         refuse(QStringLiteral("この形式のファイルではありません"));
-    const QJsonValue version = object.value(QStringLiteral("version"));
-    if (!version.isDouble() || version.toDouble() != FormatVersion)
+    const JsonValue *version = object.member("version");
+    if (!version || version->type != JsonValue::Type::Number || version->toDouble() != FormatVersion)
         refuse(QStringLiteral("形式の版 %1 は読めません (読めるのは %2 です)")
-                   .arg(version.toVariant().toString())
+                   .arg(version ? numberText(*version) : QString())
                    .arg(FormatVersion));
     DictionaryDescription d;
-    d.name = textField(object, QStringLiteral("name"), where);
-    const QJsonObject props = field(object, QStringLiteral("properties"), QJsonValue::Object, where).toObject();
-    d.author = textField(props, QStringLiteral("author"), where);
-    d.comment = textField(props, QStringLiteral("comment"), where);
-    d.locks[0] = field(props, QStringLiteral("nameLock"), QJsonValue::Bool, where).toBool();
-    d.locks[1] = field(props, QStringLiteral("authorLock"), QJsonValue::Bool, where).toBool();
-    d.locks[2] = field(props, QStringLiteral("commentLock"), QJsonValue::Bool, where).toBool();
+    d.name = textField(object, "name", where);
+    const JsonValue &props = field(object, "properties", JsonValue::Type::Object, where);
+    d.author = textField(props, "author", where);
+    d.comment = textField(props, "comment", where);
+    d.locks[0] = field(props, "nameLock", JsonValue::Type::Bool, where).boolean;
+    d.locks[1] = field(props, "authorLock", JsonValue::Type::Bool, where).boolean;
+    d.locks[2] = field(props, "commentLock", JsonValue::Type::Bool, where).boolean;
     return d;
 }
 
-QByteArray encodedText(const QString &text, Viewer viewer)
+// A text body as stored: CP932, or for an HTML body CP932 with references for the characters it
+// cannot hold. The bytes are counted before they are made, so a body over the limit is refused
+// with no memory spent on it; the text is decoded and encoded piece by piece.
+struct EncodedText {
+    QByteArray bytes;
+    QList<char32_t> unencodable; // each once, in order of appearance
+};
+
+EncodedText encodedText(QByteArrayView raw, Viewer viewer, qint64 limit)
 {
-    if (viewer == Viewer::Html)
-        return text::cp932::encodeHtml(text);
-    text::cp932::EncodeResult encoded = text::cp932::encode(text);
-    if (!encoded.ok())
+    const bool html = viewer == Viewer::Html;
+    qint64 size = 0;
+    decodePieces(raw, [&](QStringView piece) {
+        size += html ? text::cp932::encodedHtmlSize(piece) : text::cp932::encodedSize(piece);
+    });
+    if (size > limit)
+        refuse(tooLarge(size, limit));
+    EncodedText out;
+    out.bytes.reserve(size);
+    decodePieces(raw, [&](QStringView piece) {
+        if (html) {
+            out.bytes.append(text::cp932::encodeHtml(piece));
+            return;
+        }
+        const text::cp932::EncodeResult encoded = text::cp932::encode(piece);
+        out.bytes.append(encoded.bytes);
+        for (const char32_t c : encoded.unencodable)
+            if (!out.unencodable.contains(c))
+                out.unencodable.append(c);
+    });
+    return out;
+}
+
+QByteArray storableText(QByteArrayView raw, Viewer viewer, qint64 limit)
+{
+    EncodedText encoded = encodedText(raw, viewer, limit);
+    if (!encoded.unencodable.isEmpty())
         refuse(QStringLiteral("本文に CP932 で表せない文字があります: %1").arg(text::cp932::describe(encoded.unencodable)));
     return std::move(encoded.bytes);
 }
 
-QByteArray objectImage(const QJsonObject &object)
+QByteArray objectImage(const JsonValue &object, qint64 limit)
 {
     const QString where = QStringLiteral("埋め込みオブジェクト");
     objects::StoredObject stored;
-    const QString kind = textField(object, QStringLiteral("kind"), where);
-    stored.name = textField(object, QStringLiteral("name"), where);
-    stored.mimeType = textField(object, QStringLiteral("mimeType"), where);
+    const QString kind = textField(object, "kind", where);
+    stored.name = textField(object, "name", where);
+    stored.mimeType = textField(object, "mimeType", where);
     if (kind == QLatin1String("embedded")) {
-        stored.data = base64Field(object, QStringLiteral("data"), where);
+        stored.data = base64Field(object, "data", where, limit);
     } else if (kind == QLatin1String("linked")) {
         stored.kind = objects::StoredObject::Kind::Linked;
-        stored.linkPath = textField(object, QStringLiteral("path"), where);
+        stored.linkPath = textField(object, "path", where);
     } else {
         refuse(QStringLiteral("埋め込みオブジェクトの種類 \"%1\" は読めません").arg(kind));
     }
-    // The container judges the object by reading its image back.
-    QByteArray image = objects::image::toBytes(stored);
-    if (!objects::image::fromBytes(image))
+    // The container judges the object by reading its image back; the data is only bytes, so
+    // the image it reads is made without them.
+    objects::StoredObject probe = stored;
+    probe.data.clear();
+    if (!objects::image::fromBytes(objects::image::toBytes(probe)))
         refuse(QStringLiteral("埋め込みオブジェクトを復元できません (名前、種類、パスのいずれかが長すぎます)"));
-    return image;
+    return objects::image::toBytes(stored);
 }
 
-QByteArray parseBody(const QJsonObject &body, Viewer viewer)
+QByteArray parseBody(const JsonValue &body, Viewer viewer, qint64 limit)
 {
     const QString where = QStringLiteral("本文");
     // Bytes are what the dictionary held, readable or not: they go back unchanged.
-    if (body.contains(QStringLiteral("bytes")))
-        return base64Field(body, QStringLiteral("bytes"), where);
+    if (body.member("bytes"))
+        return base64Field(body, "bytes", where, limit);
     switch (viewer) {
-    case Viewer::Ole:
-        return objectImage(field(body, QStringLiteral("object"), QJsonValue::Object, where).toObject());
-    case Viewer::RichText:
-        return encodedText(textField(body, QStringLiteral("rtf"), where), viewer);
-    default:
-        return encodedText(textField(body, QStringLiteral("text"), where), viewer);
+    case Viewer::Ole: return objectImage(field(body, "object", JsonValue::Type::Object, where), limit);
+    case Viewer::RichText: return storableText(field(body, "rtf", JsonValue::Type::String, where).raw, viewer, limit);
+    default: return storableText(field(body, "text", JsonValue::Type::String, where).raw, viewer, limit);
     }
 }
 
-QDateTime parseDate(const QJsonValue &value)
+QDateTime parseDate(const JsonValue *value)
 {
-    if (value.isNull())
+    if (value && value->type == JsonValue::Type::Null)
         return {};
-    if (!value.isString())
+    if (!value || value->type != JsonValue::Type::String)
         refuse(QStringLiteral("\"date\" がないか、型が違います"));
-    const QString text = value.toString();
+    const QString text = decodeString(value->raw);
     QDateTime date = QDateTime::fromString(text, DateFormat);
     if (!date.isValid())
         date = QDateTime::fromString(text, Qt::ISODateWithMs).toLocalTime();
@@ -234,45 +550,34 @@ QDateTime parseDate(const QJsonValue &value)
     return date;
 }
 
-// A number of the file as a person wrote it: whole numbers in full, never "2.14748e+09".
-QString numberText(double n)
-{
-    return QString::number(n, 'g', QLocale::FloatingPointShortest);
-}
-
-Record parseEntry(const QJsonObject &object, const Limits &limits)
+Record parseEntry(const JsonValue &object, const Limits &limits)
 {
     const QString where = QStringLiteral("項目");
     Record r;
-    const QJsonValue number = field(object, QStringLiteral("number"), QJsonValue::Double, where);
+    const JsonValue &number = field(object, "number", JsonValue::Type::Number, where);
     const double n = number.toDouble();
     if (n < 1 || n > std::numeric_limits<qint32>::max() || n != double(qint64(n)))
-        refuse(QStringLiteral("項目番号 %1 は使えません").arg(numberText(n)));
+        refuse(QStringLiteral("項目番号 %1 は使えません").arg(numberText(number)));
     r.entry.DocumentNumber = qint32(n);
-    const double type = field(object, QStringLiteral("type"), QJsonValue::Double, where).toDouble();
+    const JsonValue &typeValue = field(object, "type", JsonValue::Type::Number, where);
+    const double type = typeValue.toDouble();
     const std::optional<Viewer> viewer = type == double(int(type)) ? store::viewerFromCode(int(type)) : std::nullopt;
     if (!viewer)
-        refuse(QStringLiteral("種類 %1 はありません (1 から 5 です)").arg(numberText(type)));
+        refuse(QStringLiteral("種類 %1 はありません (1 から 5 です)").arg(numberText(typeValue)));
     r.entry.Viewer = store::viewerCode(*viewer);
-    r.entry.Heading = textField(object, QStringLiteral("heading"), where);
-    for (const QJsonValue &k : field(object, QStringLiteral("keywords"), QJsonValue::Array, where).toArray()) {
-        if (!k.isString())
+    r.entry.Heading = textField(object, "heading", where);
+    for (const JsonValue &k : field(object, "keywords", JsonValue::Type::Array, where).items) {
+        if (k.type != JsonValue::Type::String)
             refuse(QStringLiteral("キーワードが文字列ではありません"));
-        const QString keyword = k.toString();
+        const QString keyword = decodeString(k.raw);
         if (const QString problem = keywordProblem(keyword); !problem.isNull())
             refuse(problem);
         r.keywords.append(keyword);
     }
-    r.entry.RenewalDate = parseDate(object.value(QStringLiteral("date")));
-    const QJsonObject body = field(object, QStringLiteral("body"), QJsonValue::Object, where).toObject();
-    if (*viewer == Viewer::Text && !body.contains(QStringLiteral("bytes")))
-        r.textConverted = storePlainText(r.entry, textField(body, QStringLiteral("text"), QStringLiteral("本文")), limits.textFallback);
-    else
-        r.entry.Document = parseBody(body, *viewer);
+    r.entry.RenewalDate = parseDate(object.member("date"));
+    r.entry.Document = parseBody(field(object, "body", JsonValue::Type::Object, where), *viewer, limits.maxBodyBytes);
     if (r.entry.Document.size() > limits.maxBodyBytes)
-        refuse(QStringLiteral("本文が大きすぎます (%1 バイト、上限は %2 バイトです)")
-                   .arg(r.entry.Document.size())
-                   .arg(limits.maxBodyBytes));
+        refuse(tooLarge(r.entry.Document.size(), limits.maxBodyBytes));
     return r;
 }
 
@@ -359,19 +664,22 @@ QByteArray entryLine(const Entry &entry, const QStringList &keywords)
     return out;
 }
 
+qint64 maxLineBytes(const Limits &limits)
+{
+    return limits.maxBodyBytes * 6 + 1024 * 1024;
+}
+
 Line parseLine(const QByteArray &line, const Limits &limits)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(line);
-    if (utf8.hasError())
+    if (line.size() > maxLineBytes(limits))
+        refuse(QStringLiteral("行が長すぎます (%1 バイトを超えています)").arg(maxLineBytes(limits)));
+    if (!line.isValidUtf8())
         refuse(QStringLiteral("UTF-8 として読めません"));
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        refuse(QStringLiteral("JSON のオブジェクトとして読めません (%1 文字目付近)").arg(error.offset + 1));
-    const QJsonObject object = doc.object();
+    const JsonValue object = JsonReader(line).read();
+    if (object.type != JsonValue::Type::Object)
+        refuse(QStringLiteral("JSON のオブジェクトとして読めません (1 文字目付近)"));
     Line out;
-    if (object.contains(QStringLiteral("format"))) {
+    if (object.member("format")) {
         out.isHeader = true;
         out.header = parseHeader(object);
     } else {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "textbody.h"
-
 #include "app/store/entry.h"
 
 #include <QByteArray>
@@ -42,8 +40,6 @@ void createDictionary(const QString &path, const DictionaryDescription &descript
 struct Record {
     store::Entry entry;
     QStringList keywords;
-    // A plain-text body that CP932 cannot hold, stored in the fallback type instead.
-    bool textConverted = false;
 };
 
 // The lines, each with its "\n". `plainText` is the visible text of a rich-text body, written
@@ -54,8 +50,6 @@ QByteArray entryLine(const store::Entry &entry, const QStringList &keywords);
 // Limits a line read is checked against.
 struct Limits {
     qint64 maxBodyBytes = store::MaxBodyBytes;
-    // What a plain-text body that CP932 cannot hold is stored as.
-    TextFallback textFallback = TextFallback::RichText;
 };
 
 // A line read back. Throws ExchangeError (line 0; the caller names the line) with the reason a
@@ -69,6 +63,11 @@ struct Line {
     Record record;
 };
 Line parseLine(const QByteArray &line, const Limits &limits);
+
+// The longest line an entry within the limits can take: a stored byte is written as at most
+// six (a control character as \u00XX), with room for the other fields. A longer line is
+// refused without being read.
+qint64 maxLineBytes(const Limits &limits);
 
 // Characters a keyword may not hold: they would break a keyword pattern, and U+0000.
 bool isReservedKeywordChar(QChar c);

@@ -124,6 +124,7 @@ private slots:
         QByteArray g3 = goodLine(3);
         bad("not utf-8", QByteArray(g3).replace("h3", "h\xff"), "UTF-8");
         bad("not json", "{\"number\":3,\n", "JSON");
+        bad("nested too deep", "{\"number\":" + QByteArray(100000, '[') + "\n", "JSON");
         bad("nul keyword", QByteArray(g3).replace("[\"k\"]", "[\"a\\u0000b\"]"), "NUL");
         bad("reserved keyword", QByteArray(g3).replace("[\"k\"]", "[\"a[b\"]"), "使えない文字 \"[\"");
         bad("unknown type", QByteArray(g3).replace("\"type\":1", "\"type\":9"), "種類 9");
@@ -139,7 +140,7 @@ private slots:
             QByteArray(g3).replace("\"type\":1", "\"type\":5")
                 .replace("{\"text\":\"body\"}", "{\"object\":{\"kind\":\"ole\",\"name\":\"a\",\"mimeType\":\"b\"}}"),
             "種類 \"ole\"");
-        bad("unencodable address", QByteArray(g3).replace("\"type\":1", "\"type\":3").replace("\"body\"}", "\"😀\"}"), "CP932");
+        bad("unencodable text", QByteArray(g3).replace("\"body\"}", "\"😀\"}"), "CP932");
         bad("missing field", QByteArray(g3).replace("\"heading\"", "\"head\""), "\"heading\"");
         QTest::newRow("truncated last line") << fileOf({good, g3.chopped(1)}) << qint64(4) << QStringLiteral("途中で切れて");
         QTest::newRow("truncated inside") << fileOf({good, g3.left(20)}) << qint64(4) << QStringLiteral("途中で切れて");
@@ -189,6 +190,47 @@ private slots:
                 QVERIFY2(e.reason().contains(reason), qPrintable(e.message()));
             }
             QCOMPARE(entriesHash(*target), before);
+        }
+    }
+
+    // A body exactly at the limit is read in each form; one byte more is refused, and a line
+    // longer than any entry within the limit could be is refused without being parsed.
+    void bodyLimitIsExactInEveryForm()
+    {
+        const jsonl::Limits limits{1000};
+        const QByteArray emoji = qm::text::cp932::encodeHtml(QStringLiteral("😀"));
+        const std::pair<Viewer, QByteArray> bodies[] = {{Viewer::Text, QByteArray(999, 'a')},
+                                                        {Viewer::Html, QByteArray(999 - emoji.size(), 'a') + emoji},
+                                                        {Viewer::Text, QByteArray("\x81") + QByteArray(998, 'a')}};
+        for (const auto &[viewer, body] : bodies) {
+            for (const QByteArray &extra : {QByteArray("b"), QByteArray("bc")}) {
+                Entry e = makeEntry(viewer, QStringLiteral("h"), body + extra);
+                e.DocumentNumber = 1;
+                QByteArray line = jsonl::entryLine(e, {});
+                line.chop(1);
+                try {
+                    QCOMPARE(jsonl::parseLine(line, limits).record.entry.Document, e.Document);
+                    QCOMPARE(extra.size(), 1);
+                } catch (const ExchangeError &error) {
+                    QVERIFY2(extra.size() == 2 && error.reason().contains(QStringLiteral("大きすぎます")), qPrintable(error.reason()));
+                }
+            }
+        }
+        QByteArray padded = goodLine(1).chopped(1);
+        padded.append(QByteArray(jsonl::maxLineBytes(limits) - padded.size(), ' '));
+        QCOMPARE(jsonl::parseLine(padded, limits).record.entry.Heading, QStringLiteral("h1"));
+        QVERIFY_THROWS_EXCEPTION(ExchangeError, jsonl::parseLine(padded + ' ', limits));
+    }
+
+    // Text is decoded in pieces: a character at the seam of two, escaped or not, arrives whole.
+    void longTextArrivesWhole()
+    {
+        const qsizetype seam = 64 * 1024;
+        for (const QByteArray &character : {QByteArray("\\ud83d\\ude00"), QByteArray("😀"), QByteArray("\\n")}) {
+            const QByteArray text = QByteArray(seam - 1, 'a') + character + "z";
+            QByteArray line = "{\"number\":1,\"type\":4,\"heading\":\"h\",\"keywords\":[],\"date\":null,\"body\":{\"text\":\"" + text + "\"}}";
+            const QString expected = QString(seam - 1, u'a') + (character == "\\n" ? QStringLiteral("\n") : QStringLiteral("😀")) + u'z';
+            QCOMPARE(jsonl::parseLine(line, {}).record.entry.Document, qm::text::cp932::encodeHtml(expected));
         }
     }
 
