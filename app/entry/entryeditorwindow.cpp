@@ -16,6 +16,7 @@
 #include "platform/desktop/windowstate.h"
 #include "platform/objects/filechooser.h"
 #include "platform/objects/objectcontainer.h"
+#include "platform/rtf/rtf.h"
 #include "platform/text/cp932.h"
 
 #include <QAbstractScrollArea>
@@ -545,7 +546,27 @@ std::optional<QByteArray> EntryEditorWindow::encodedBody(const QString &text)
     return std::move(encoded.bytes);
 }
 
-std::optional<QByteArray> EntryEditorWindow::storedBody(Viewer viewer, const QString &objectFile)
+std::optional<QByteArray> EntryEditorWindow::richTextInstead(const QString &text, const QList<char32_t> &unencodable)
+{
+    const bool agreed = m_prompter.ask({QStringLiteral("本文に CP932 で表せない文字があるため、テキストとしては保存できません: %1\n"
+                                                       "リッチテキストとして保存しますか? (リッチテキストはすべての文字を保存できます)")
+                                            .arg(text::cp932::describe(unencodable)),
+                                        {}, desktop::Prompter::Buttons::YesNo, desktop::Prompter::Answer::Yes,
+                                        desktop::Prompter::Icon::Question})
+                        == desktop::Prompter::Answer::Yes;
+    if (!agreed)
+        return std::nullopt;
+    QFont font(m_fonts.names[0]);
+    if (m_fonts.sizes[0] > 0)
+        font.setPointSizeF(m_fonts.sizes[0]);
+    // The RTF is ASCII: characters outside CP932 are \uN escapes, the others \'hh bytes.
+    QByteArray rtf = rtf::plainTextToRtf(text, font).toLatin1();
+    if (!fitsDictionary(rtf.size()))
+        return std::nullopt;
+    return rtf;
+}
+
+std::optional<QByteArray> EntryEditorWindow::storedBody(Viewer &viewer, const QString &objectFile)
 {
     // The body's text is taken from its editor once and goes when this returns, once encoded.
     QString text;
@@ -568,9 +589,20 @@ std::optional<QByteArray> EntryEditorWindow::storedBody(Viewer viewer, const QSt
         if (!fitsDictionary(text::cp932::encodedHtmlSize(text)))
             return std::nullopt;
         return text::cp932::encodeHtml(text);
-    case Viewer::Text:
+    case Viewer::Text: {
         text = editor::text(TextBox);
-        break;
+        if (text.isEmpty())
+            return QByteArray();
+        if (!fitsDictionary(text::cp932::encodedSize(text)))
+            return std::nullopt;
+        text::cp932::EncodeResult encoded = text::cp932::encode(text);
+        if (encoded.ok())
+            return std::move(encoded.bytes);
+        std::optional<QByteArray> rtf = richTextInstead(text, encoded.unencodable);
+        if (rtf)
+            viewer = Viewer::RichText;
+        return rtf;
+    }
     case Viewer::Url:
         text = editor::text(URLBox);
         break;
@@ -591,7 +623,8 @@ std::optional<store::Entry> EntryEditorWindow::checkedEntry(const QString &objec
         return std::nullopt;
     }
     // An empty body is found before anything is said about its characters or its size.
-    const std::optional<Viewer> viewer = selectedViewer();
+    const std::optional<Viewer> selected = selectedViewer();
+    std::optional<Viewer> viewer = selected;
     std::optional<QByteArray> bytes = viewer ? storedBody(*viewer, objectFile) : QByteArray();
     if (!bytes)
         return std::nullopt;
@@ -605,7 +638,7 @@ std::optional<store::Entry> EntryEditorWindow::checkedEntry(const QString &objec
     entry.Document = std::move(*bytes);
     entry.RenewalDate = QDateTime::currentDateTime();
     // The editor has the text it wrote as RTF: the store need not read it back.
-    if (viewer == Viewer::RichText)
+    if (selected == Viewer::RichText)
         entry.VisibleText = editor::visibleText(RTFBox);
     return entry;
 }

@@ -158,8 +158,12 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    // The body of the selected type as stored; an empty array when there is none.
-    std::optional<QByteArray> storedBody(store::Viewer viewer, const QString &objectFile);
+    // The body of the selected type as stored; an empty array when there is none. A plain-text
+    // body that CP932 cannot hold may become rich text, which changes `viewer`.
+    std::optional<QByteArray> storedBody(store::Viewer &viewer, const QString &objectFile);
+    // Offers to store a plain-text body that CP932 cannot hold as rich text, which keeps every
+    // character; its RTF bytes when the user agrees, nullopt (nothing stored) when not.
+    std::optional<QByteArray> richTextInstead(const QString &text, const QList<char32_t> &unencodable);
     // The CP932 bytes of a body's text; nullopt (after a message) when the dictionary cannot
     // hold them: too many, or characters CP932 has not.
     std::optional<QByteArray> encodedBody(const QString &text);

@@ -8,6 +8,7 @@
 #include "app/main/mdimain.h"
 #include "app/viewers/viewerwindow.h"
 #include "platform/objects/objectcontainer.h"
+#include "platform/rtf/rtf.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -77,6 +78,7 @@ private slots:
     void loadsTheEntryOfTheActiveViewer();
     void keywordWritesLiveInTheSession();
     void typeChangeIsStoredAndReopensTheViewer();
+    void plainTextOutsideCp932AsRichText();
     void deleteRemovesEntryAndKeywords();
     void engineErrorsKeepTheWindowAndTheEdit();
     void copyCarriesEditedTextAndStoredObject();
@@ -275,6 +277,28 @@ void tst_frmModifyData::typeChangeIsStoredAndReopensTheViewer()
     QVERIFY(stored->RenewalDate.date() == QDate::currentDate());
     QCOMPARE(m_main->viewers().size(), 1);
     QCOMPARE(m_main->activeViewer()->objectName(), QStringLiteral("mdiRichTextBox"));
+}
+
+// A plain-text body that CP932 cannot hold is offered as rich text: declined, nothing is
+// written; accepted, the entry becomes rich text with every character.
+void tst_frmModifyData::plainTextOutsideCp932AsRichText()
+{
+    frmModifyData *w = modify(0, m_text);
+    QVERIFY(w);
+    const QString body = QStringLiteral("café 😀");
+    w->findChild<QWidget *>(QStringLiteral("TextBox"))->setProperty("Text", body);
+    m_fx->prompter.queueAnswer(Prompter::Answer::No);
+    w->mnuFileRenew->trigger();
+    QVERIFY2(m_fx->prompter.texts().last().contains(QStringLiteral("リッチテキストとして保存しますか")),
+             qPrintable(m_fx->prompter.texts().join(u'|')));
+    QCOMPARE(dic(0).document(m_text)->Viewer, quint8(1));
+    QCOMPARE(w->findChild<QWidget *>(QStringLiteral("TextBox"))->property("Text").toString(), body);
+
+    m_fx->prompter.queueAnswer(Prompter::Answer::Yes);
+    w->mnuFileRenew->trigger();
+    const std::optional<store::Entry> stored = dic(0).document(m_text);
+    QCOMPARE(stored->Viewer, quint8(2));
+    QCOMPARE(rtf::rtfToPlainText(QString::fromLatin1(stored->Document)), body);
 }
 
 void tst_frmModifyData::deleteRemovesEntryAndKeywords()

@@ -7,6 +7,7 @@
 #include "platform/desktop/twips.h"
 #include "platform/objects/filechooser.h"
 #include "platform/objects/objectcontainer.h"
+#include "platform/rtf/rtf.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -84,6 +85,7 @@ private slots:
     void japaneseKeywordsStoredAsTyped();
     void deletingKeywordsAndEditMenu();
     void bodyCharactersOutsideCp932();
+    void plainTextOutsideCp932AsRichText();
     void failedWriteKeepsInputAndLeavesNothing();
     void emptyDictionarySet();
     void droppedFiles();
@@ -284,9 +286,11 @@ void tst_frmNewData::bodyCharactersOutsideCp932()
     addKeywords(*w, {QStringLiteral("k")});
     w->txtHeading->setText(QStringLiteral("絵文字 😀 は見出しに置ける"));
 
-    // Plain text: refused before writing, naming the characters, and nothing is lost.
+    // Plain text, when the offer of rich text is declined: refused before writing, naming the
+    // characters, and nothing is lost.
     const QString body = QStringLiteral("丸😀と①と\u00e9と\u20ac");
     w->TextBox->setProperty("Text", body);
+    prompter.queueAnswer(Prompter::Answer::No);
     QVERIFY(!w->RegisterEntry());
     QCOMPARE(prompter.messages().size(), 1);
     QVERIFY2(prompter.texts().constFirst().contains(QStringLiteral("😀")), qPrintable(prompter.texts().constFirst()));
@@ -309,6 +313,26 @@ void tst_frmNewData::bodyCharactersOutsideCp932()
     const QByteArray stored = m_database->dictionary(0)->document(number)->Document;
     QCOMPARE(stored, QByteArray("<p>&#128512;</p>"));
     QVERIFY(!stored.contains('?'));
+}
+
+// Accepted, the offer stores the plain text as rich text, every character kept.
+void tst_frmNewData::plainTextOutsideCp932AsRichText()
+{
+    auto w = makeWindow();
+    auto &prompter = m_fixture->prompter;
+    addKeywords(*w, {QStringLiteral("k")});
+    w->findChild<QLineEdit *>(QStringLiteral("txtHeading"))->setText(QStringLiteral("見出し"));
+    const QString body = QStringLiteral("Tōkyō 😀\n二行目");
+    w->findChild<QWidget *>(QStringLiteral("TextBox"))->setProperty("Text", body);
+    prompter.queueAnswer(Prompter::Answer::Yes);
+    QVERIFY(w->RegisterEntry());
+    QCOMPARE(prompter.messages().size(), 1);
+    QCOMPARE(prompter.messages().constFirst().buttons, Prompter::Buttons::YesNo);
+    QVERIFY2(prompter.texts().constFirst().contains(QStringLiteral("リッチテキストとして保存しますか")),
+             qPrintable(prompter.texts().constFirst()));
+    const store::Entry stored = *m_database->dictionary(0)->document(1);
+    QCOMPARE(stored.Viewer, store::viewerCode(store::Viewer::RichText));
+    QCOMPARE(rtf::rtfToPlainText(QString::fromLatin1(stored.Document)), body);
 }
 
 void tst_frmNewData::failedWriteKeepsInputAndLeavesNothing()
