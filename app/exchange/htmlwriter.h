@@ -7,9 +7,11 @@
 #include <QStringList>
 
 // One self-contained HTML page of entries that any browser shows: headings, keywords, dates
-// and bodies. Everything taken from a dictionary is escaped; HTML and rich-text bodies are shown
-// in sandboxed frames of their own, so their markup can neither run scripts nor break the page;
-// pictures are inlined as data: URLs, so the page needs no other file.
+// and bodies. Everything taken from a dictionary is escaped; HTML and rich-text bodies wait,
+// escaped, in boxes the page's script turns into sandboxed frames when they come into view, so
+// their markup can neither run scripts nor break the page, and a large page opens at once.
+// Pictures are inlined as data: URLs and the page's security policy forbids every other load,
+// so the page needs no other file and fetches nothing.
 namespace qm::exchange::html {
 
 QByteArray pageStart(const QString &title);

@@ -126,6 +126,8 @@ TargetRefusal examine(ResolvedTarget &r, const TargetGuard &guard)
         refusal = TargetRefusal::SetMember;
     else if (hasDatabaseHeader(fd))
         refusal = TargetRefusal::Database;
+    else if (::access(encoded(r.path).constData(), W_OK) != 0)
+        refusal = TargetRefusal::NotWritable; // replacing it would get round its permissions
     ::close(fd);
     return refusal;
 }
@@ -199,6 +201,8 @@ QString describeTargetRefusal(const ResolvedTarget &target)
         return QStringLiteral("%1は辞書セットの辞書です。上書きできません").arg(file);
     case TargetRefusal::Source:
         return QStringLiteral("%1は読み込み元のファイルです。上書きできません").arg(file);
+    case TargetRefusal::NotWritable:
+        return QStringLiteral("%1には書き込む権限がありません").arg(file);
     case TargetRefusal::Unexamined:
         return QStringLiteral("%1を調べられません: %2").arg(file, describeWriteFailure(target.errorCode));
     }
@@ -288,7 +292,7 @@ bool TargetFile::finishFile()
     struct stat old {};
     mode_t mode = 0;
     if (m_target.exists && ::stat(encoded(m_target.path).constData(), &old) == 0) {
-        mode = old.st_mode & 07777;
+        mode = old.st_mode & 0777;
         if (::fchown(m_fd, old.st_uid, old.st_gid) != 0)
             (void)::fchown(m_fd, uid_t(-1), old.st_gid);
     } else {

@@ -35,6 +35,7 @@ enum class TargetRefusal {
     Database,      // a database file of the engine: a dictionary or another program's data
     SetMember,     // a dictionary of one of the sets
     Source,        // the file the data is read from
+    NotWritable,   // a file the user may not write
     Unexamined,    // the file or its folder cannot be looked at (see errorCode)
 };
 
