@@ -15,6 +15,19 @@ namespace qm::exchange {
 // How often a long import or export reports its progress, in lines or entries.
 inline constexpr qint64 ProgressEvery = 256;
 
+// What an import did besides adding entries, for its report.
+struct ImportTally {
+    qint64 added = 0;
+    // Plain-text bodies that CP932 cannot hold, stored in the fallback type.
+    qint64 converted = 0;
+    // Rows left out because an entry with their heading was there already.
+    qint64 skipped = 0;
+};
+
+// The report of a finished import: "N 件の項目を<where>に追加しました。" and what became of the
+// bodies stored in another type and of the rows skipped.
+QString importReport(const ImportTally &tally, TextFallback fallback, const QString &where);
+
 struct JsonImportOptions {
     // A longer line is refused without being read whole: room for the largest body in any form.
     qint64 maxLineBytes = jsonl::maxLineBytes({});
@@ -30,7 +43,9 @@ struct JsonImportOptions {
 // them); into one with entries they get new ones. Every line is checked; the first bad one ends the import
 // with ExchangeError naming it, and the dictionary is then exactly as before (so too after a
 // cancel or a failed write). Returns the number of entries added.
-qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonImportOptions &options = {});
+// `tally`, when given, receives the counts of a successful import.
+qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonImportOptions &options = {},
+                       ImportTally *tally = nullptr);
 
 // The description on the first line of such a file, for making a new dictionary to import it
 // into. Leaves the device where it was. Throws ExchangeError for a file that is not one.

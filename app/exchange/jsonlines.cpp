@@ -550,6 +550,19 @@ QDateTime parseDate(const JsonValue *value)
     return date;
 }
 
+// A plain-text body: CP932 when it holds every character, otherwise the conversion that keeps
+// them all. Only then is the text held whole.
+void storeTextBody(Record &r, QByteArrayView raw, const Limits &limits)
+{
+    EncodedText encoded = encodedText(raw, Viewer::Text, limits.maxBodyBytes);
+    if (encoded.unencodable.isEmpty()) {
+        r.entry.Document = std::move(encoded.bytes);
+        return;
+    }
+    encoded = {};
+    r.textConverted = storePlainText(r.entry, decodeString(raw), limits.textFallback);
+}
+
 Record parseEntry(const JsonValue &object, const Limits &limits)
 {
     const QString where = QStringLiteral("項目");
@@ -575,7 +588,11 @@ Record parseEntry(const JsonValue &object, const Limits &limits)
         r.keywords.append(keyword);
     }
     r.entry.RenewalDate = parseDate(object.member("date"));
-    r.entry.Document = parseBody(field(object, "body", JsonValue::Type::Object, where), *viewer, limits.maxBodyBytes);
+    const JsonValue &body = field(object, "body", JsonValue::Type::Object, where);
+    if (*viewer == Viewer::Text && !body.member("bytes"))
+        storeTextBody(r, field(body, "text", JsonValue::Type::String, QStringLiteral("本文")).raw, limits);
+    else
+        r.entry.Document = parseBody(body, *viewer, limits.maxBodyBytes);
     if (r.entry.Document.size() > limits.maxBodyBytes)
         refuse(tooLarge(r.entry.Document.size(), limits.maxBodyBytes));
     return r;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "textbody.h"
+
 #include "app/store/entry.h"
 
 #include <QByteArray>
@@ -40,6 +42,8 @@ void createDictionary(const QString &path, const DictionaryDescription &descript
 struct Record {
     store::Entry entry;
     QStringList keywords;
+    // A plain-text body that CP932 cannot hold, stored in the fallback type instead.
+    bool textConverted = false;
 };
 
 // The lines, each with its "\n". `plainText` is the visible text of a rich-text body, written
@@ -50,6 +54,8 @@ QByteArray entryLine(const store::Entry &entry, const QStringList &keywords);
 // Limits a line read is checked against.
 struct Limits {
     qint64 maxBodyBytes = store::MaxBodyBytes;
+    // What a plain-text body that CP932 cannot hold is stored as.
+    TextFallback textFallback = TextFallback::RichText;
 };
 
 // A line read back. Throws ExchangeError (line 0; the caller names the line) with the reason a

@@ -4,14 +4,27 @@
 
 #include <QIODevice>
 
+#include <algorithm>
+
 namespace qm::exchange {
 
 namespace {
 constexpr qint64 BlockBytes = 256 * 1024;
 }
 
-LineReader::LineReader(QIODevice &device, qint64 maxLineBytes) : m_device(device), m_max(maxLineBytes)
+LineReader::LineReader(QIODevice &device, qint64 maxLineBytes, LineEnds ends)
+    : m_device(device), m_max(maxLineBytes), m_ends(ends)
 {
+}
+
+qsizetype LineReader::findEnd(qsizetype from) const
+{
+    if (m_ends == LineEnds::LineFeed)
+        return m_buffer.indexOf('\n', from);
+    const char *begin = m_buffer.constData();
+    const char *end = begin + m_buffer.size();
+    const char *found = std::find_if(begin + from, end, [](char c) { return c == '\n' || c == '\r'; });
+    return found == end ? -1 : found - begin;
 }
 
 bool LineReader::fill()
@@ -34,21 +47,32 @@ bool LineReader::next(QByteArray &line)
 {
     qsizetype searchFrom = m_pos;
     for (;;) {
-        const qsizetype end = m_buffer.indexOf('\n', searchFrom);
-        if (end >= 0 && m_pos == 0 && end > BlockBytes) {
-            // A long line is handed over in the buffer it was collected in, which keeps only
-            // what follows it: the line is never held twice.
-            line = std::move(m_buffer);
-            m_buffer = line.mid(end + 1);
-            line.truncate(end);
-            m_consumed += end + 1;
-            m_lineEnded = true;
-            break;
+        const qsizetype end = findEnd(searchFrom);
+        if (end >= 0 && m_buffer[end] == '\r' && end + 1 == m_buffer.size() && !m_eof) {
+            // A CR at the end of the buffer: the next byte tells CR LF from a lone CR.
+            const qsizetype cr = end - m_pos;
+            fill();
+            searchFrom = m_pos + cr;
+            continue;
         }
         if (end >= 0) {
+            const qsizetype after = m_buffer[end] == '\r' && end + 1 < m_buffer.size() && m_buffer[end + 1] == '\n' ? end + 2 : end + 1;
+            if (m_pos == 0 && end > BlockBytes) {
+                // A long line is handed over in the buffer it was collected in, which keeps
+                // only what follows it: the line is never held twice.
+                line = std::move(m_buffer);
+                m_buffer = line.mid(end);
+                line.truncate(end);
+                m_lineEnd = m_buffer.left(after - end);
+                m_consumed += after;
+                m_pos = after - end;
+                m_lineEnded = true;
+                break;
+            }
             line = m_buffer.mid(m_pos, end - m_pos);
-            m_consumed += end + 1 - m_pos;
-            m_pos = end + 1;
+            m_lineEnd = m_buffer.mid(end, after - end);
+            m_consumed += after - m_pos;
+            m_pos = after;
             m_lineEnded = true;
             break;
         }
@@ -59,6 +83,7 @@ bool LineReader::next(QByteArray &line)
             if (m_pos >= m_buffer.size())
                 return false;
             line = m_buffer.mid(m_pos);
+            m_lineEnd.clear();
             m_consumed += m_buffer.size() - m_pos;
             m_pos = m_buffer.size();
             m_lineEnded = false;

@@ -140,7 +140,7 @@ private slots:
             QByteArray(g3).replace("\"type\":1", "\"type\":5")
                 .replace("{\"text\":\"body\"}", "{\"object\":{\"kind\":\"ole\",\"name\":\"a\",\"mimeType\":\"b\"}}"),
             "種類 \"ole\"");
-        bad("unencodable text", QByteArray(g3).replace("\"body\"}", "\"😀\"}"), "CP932");
+        bad("unencodable address", QByteArray(g3).replace("\"type\":1", "\"type\":3").replace("\"body\"}", "\"😀\"}"), "CP932");
         bad("missing field", QByteArray(g3).replace("\"heading\"", "\"head\""), "\"heading\"");
         QTest::newRow("truncated last line") << fileOf({good, g3.chopped(1)}) << qint64(4) << QStringLiteral("途中で切れて");
         QTest::newRow("truncated inside") << fileOf({good, g3.left(20)}) << qint64(4) << QStringLiteral("途中で切れて");
