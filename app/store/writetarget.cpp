@@ -1,6 +1,9 @@
 #include "writetarget.h"
 
+#include "fileattributes.h"
 #include "messages.h"
+
+#include "platform/sqlite/error.h"
 
 #include <QDir>
 #include <QFile>
@@ -285,22 +288,23 @@ bool TargetFile::failWith(const QString &message, int errorCode)
     return false;
 }
 
-// Gives the new file the old one's permissions (owner and group where the system lets us),
-// and makes its bytes durable.
+// Gives the new file what the old one has beyond its contents (mode, owner, group, extended
+// attributes; see keepFileAttributes()), or a new file's mode, and makes its bytes durable.
 bool TargetFile::finishFile()
 {
-    struct stat old {};
-    mode_t mode = 0;
-    if (m_target.exists && ::stat(encoded(m_target.path).constData(), &old) == 0) {
-        mode = old.st_mode & 0777;
-        if (::fchown(m_fd, old.st_uid, old.st_gid) != 0)
-            (void)::fchown(m_fd, uid_t(-1), old.st_gid);
-    } else {
-        mode = ::umask(0);
-        ::umask(mode);
-        mode = mode_t(0666) & ~mode;
+    try {
+        if (m_target.exists)
+            keepFileAttributes(m_target.path, QFile::decodeName(m_temporary));
+    } catch (const sqlite::Error &e) {
+        return failWith(e.message(), EPERM);
     }
-    if (::fchmod(m_fd, mode) != 0 || ::fsync(m_fd) != 0)
+    if (!m_target.exists) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(m_fd, mode_t(0666) & ~mask) != 0)
+            return fail(errno);
+    }
+    if (::fsync(m_fd) != 0)
         return fail(errno);
     const int fd = m_fd;
     m_fd = -1;
