@@ -35,6 +35,8 @@ BackupSchedule::~BackupSchedule()
 
 void BackupSchedule::start(std::chrono::milliseconds interval)
 {
+    // Copies a killed backup or restore left are removed now, not at that file's next backup.
+    store::removeStaleBackupCopies(m_setFile, m_options());
     m_timer.start(interval);
 }
 

@@ -31,6 +31,7 @@ public:
     // Waits for a round still running.
     ~BackupSchedule() override;
 
+    // Removes what killed backups and restores left behind, then runs a round every interval.
     void start(std::chrono::milliseconds interval = std::chrono::hours(1));
     // Waits for a running round, then backs up what changed since, before the program ends. The
     // last round runs in the thread too; `waiting` is called every few hundredths of a second

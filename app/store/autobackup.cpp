@@ -1,5 +1,6 @@
 #include "autobackup.h"
 
+#include "compaction.h"
 #include "databasemodule.h"
 
 #include "dictionaryset.h"
@@ -70,6 +71,17 @@ QList<BackedUpFile> backedUpFiles(const QString &setFile)
         }
     }
     return files;
+}
+
+void removeStaleBackupCopies(const QString &setFile, const BackupOptions &options)
+{
+    QStringList folders;
+    for (const BackedUpFile &file : backedUpFiles(setFile))
+        folders << backupFolderFor(options.root, file.path) << QFileInfo(file.path).absolutePath();
+    folders.removeDuplicates();
+    for (const QString &folder : std::as_const(folders))
+        if (QFileInfo(folder).isDir())
+            removeStaleCompactionCopies(folder);
 }
 
 void RestoreSetFile(const QString &generation, const QString &setFile, const BackupOptions &options)

@@ -46,6 +46,11 @@ struct BackedUpFile {
 // The set file first, then every dictionary of its sets, each once, in the order of the sets.
 QList<BackedUpFile> backedUpFiles(const QString &setFile);
 
+// Removes what backups, restores and compactions of processes no longer running left behind
+// (their temporary copies, which may be as large as a dictionary) from the backup folders of the
+// set file and its dictionaries and from the dictionaries' own folders.
+void removeStaleBackupCopies(const QString &setFile, const BackupOptions &options);
+
 // Puts a generation in place of a dictionary (see RestoreGeneration), with the program's own
 // connections to the file closed meanwhile and opened again afterwards.
 void RestoreInProgram(DatabaseModule &database, const QString &generation, const QString &path,

@@ -6,6 +6,7 @@
 #include "tests/common/testfiles.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -22,6 +23,7 @@ private slots:
     void backsUpEverySetAndReportsFailures();
     void scheduledRoundsSkipUnchangedFiles();
     void aFailingRoundIsToldOnce();
+    void copiesOfKilledBackupsGoAtStart();
 
 private:
     // Writes a set file of two sets naming the files; the first file is in both.
@@ -161,6 +163,39 @@ void tst_backupcommand::aFailingRoundIsToldOnce()
     QTest::qWait(100);
     schedule.runAtExit();
     QCOMPARE(told.count(), 1);
+}
+
+void tst_backupcommand::copiesOfKilledBackupsGoAtStart()
+{
+    const QString a = dictionary(QStringLiteral("a.dic"));
+    writeSets({a}, {});
+    const QString folder = store::backupFolderFor(m_options.root, a);
+    QVERIFY(QDir().mkpath(folder));
+    QProcess killed;
+    killed.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(killed.waitForStarted());
+    const QString killedPid = QString::number(killed.processId());
+    killed.kill();
+    QVERIFY(killed.waitForFinished());
+    QProcess running;
+    running.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(running.waitForStarted());
+    const auto copy = [](const QString &in, const QString &name, const QString &pid) {
+        return QDir(in).filePath(QStringLiteral("$Temp$-%1-%2.tmp").arg(name, pid));
+    };
+    const QStringList stale{copy(folder, QStringLiteral("20261209-100000.dic"), killedPid),
+                            copy(m_dir.path(), QStringLiteral("a.dic"), killedPid)};
+    const QString kept = copy(folder, QStringLiteral("20261209-100001.dic"), QString::number(running.processId()));
+    for (const QString &path : stale + QStringList{kept})
+        QVERIFY(QFile::copy(a, path));
+
+    app::BackupSchedule schedule(m_setFile, [this] { return m_options; });
+    schedule.start();
+    for (const QString &path : stale)
+        QVERIFY2(!QFile::exists(path), qPrintable(path));
+    QVERIFY(QFile::exists(kept));
+    running.kill();
+    running.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(tst_backupcommand)
