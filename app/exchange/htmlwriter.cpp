@@ -105,10 +105,12 @@ bool isLoadingAttribute(QStringView tag, QStringView name)
 }
 
 // A value the page may keep: inline data, never an address.
+// A list of candidates (srcset) may mix inline data with addresses, so it never counts.
 bool isInlineData(QStringView value, QStringView name)
 {
     static const QRegularExpression data(QStringLiteral("^\\s*data:"), QRegularExpression::CaseInsensitiveOption);
-    return name != QLatin1String("srcdoc") && name != QLatin1String("ping") && data.match(value).hasMatch();
+    return name != QLatin1String("srcdoc") && name != QLatin1String("ping") && !name.endsWith(QLatin1String("srcset"))
+        && data.match(value).hasMatch();
 }
 
 // Style text with every url() that is not inline data, and every @import, taken out.
