@@ -18,6 +18,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace qm::app {
 
 namespace {
@@ -166,7 +168,8 @@ void WordListPanel::rebuildColumns()
     }
     int count = 0;
     try {
-        count = exchange::wordlist::columnCount(m_file, options(), PreviewRows);
+        // Every row counts: a value in a column that has no choice would refuse the import.
+        count = exchange::wordlist::columnCount(m_file, options(), std::numeric_limits<int>::max());
     } catch (const exchange::ExchangeError &) {
         count = 0; // the preview names the problem
     }

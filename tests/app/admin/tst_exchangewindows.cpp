@@ -67,6 +67,7 @@ private slots:
     void cleanup();
     void exportSetAndImportIntoNewDictionary();
     void exportResultRowsAsHtml();
+    void exportThroughLinkToDictionaryIsRefused();
     void wordListWithColumnMapping();
     void wordListEncodingGuessIsShown();
     void unencodableBodiesAsChosenType();
@@ -176,6 +177,27 @@ void tst_exchangewindows::exportResultRowsAsHtml()
     QVERIFY2(lastMessage().startsWith(QStringLiteral("1 件の項目を")), qPrintable(lastMessage()));
 }
 
+// The file chooser asked only about the link's name; the dictionary behind it is kept.
+void tst_exchangewindows::exportThroughLinkToDictionaryIsRefused()
+{
+    const QString link = m_fx->path(QStringLiteral("out.jsonl"));
+    QVERIFY(QFile::link(m_a, link));
+    QFile dictionary(m_a);
+    QVERIFY(dictionary.open(QIODevice::ReadOnly));
+    const QByteArray before = dictionary.readAll();
+    dictionary.close();
+    m_files.queueFile(link);
+    test::onModal<frmExport>([](frmExport *d) {
+        d->optSet->setChecked(true);
+        d->cmdOK->click();
+        d->reject();
+    });
+    trigger("mnuFileExport");
+    QVERIFY2(lastMessage().contains(QStringLiteral("a.dic へのリンク）は辞書セットの辞書です")), qPrintable(lastMessage()));
+    QVERIFY(dictionary.open(QIODevice::ReadOnly));
+    QCOMPARE(dictionary.readAll(), before);
+}
+
 void tst_exchangewindows::wordListWithColumnMapping()
 {
     const QString csv = m_fx->path(QStringLiteral("words.csv"));
@@ -213,16 +235,19 @@ void tst_exchangewindows::wordListWithColumnMapping()
 void tst_exchangewindows::wordListEncodingGuessIsShown()
 {
     const QString tsv = m_fx->path(QStringLiteral("sjis.tsv"));
-    writeFile(tsv, "a\tb\tc\n" + text::cp932::encode(QStringLiteral("ねこ\t猫\t動物\n")).bytes);
+    writeFile(tsv, "a\tb\tc\n" + text::cp932::encode(QStringLiteral("ねこ\t猫\t動物\n")).bytes
+                       + QByteArray("x\ty\tz\n").repeated(30) + "late\trow\twith\tfour\n");
     QFile file(tsv);
     QVERIFY(file.open(QIODevice::ReadOnly));
     app::WordListPanel panel(file, QStringLiteral("tsv"));
     QCOMPARE(panel.cboEncoding->currentText(), QStringLiteral("自動 (2 行目が UTF-8 ではないので CP932 と判定)"));
     QCOMPARE(panel.cboSeparator->currentText(), QStringLiteral("タブ"));
     QCOMPARE(panel.grdPreview->item(1, 2)->text(), QStringLiteral("猫"));
+    // A column that only a late row has gets its choice too.
+    QCOMPARE(panel.cboColumns.size(), 4);
     // Read as UTF-8 the bytes do not give the text: the preview marks the row and says why.
     panel.cboEncoding->setCurrentIndex(panel.cboEncoding->findText(QStringLiteral("UTF-8")));
-    QCOMPARE(panel.grdPreview->rowCount(), 2);
+    QCOMPARE(panel.grdPreview->rowCount(), 20);
     QVERIFY(panel.grdPreview->item(0, 3)->background().style() == Qt::NoBrush);
     QVERIFY(panel.grdPreview->item(1, 3)->background().style() != Qt::NoBrush);
     QVERIFY2(panel.previewProblem().startsWith(QStringLiteral("2 行目: 1 文字目に UTF-8 として読めないバイト")),
