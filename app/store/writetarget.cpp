@@ -102,37 +102,36 @@ TargetRefusal realFolderOf(QString &path, int &errorCode)
     return TargetRefusal::None;
 }
 
-// What an existing file is, as far as a write over it goes.
+// What an existing file is, as far as a write over it goes. Only regular files are opened (to
+// read their first bytes): opening a device can have effects of its own.
 TargetRefusal examine(ResolvedTarget &r, const TargetGuard &guard)
 {
-    const int fd = ::open(encoded(r.path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0) {
+    if (::stat(encoded(r.path).constData(), &st) != 0) {
         r.errorCode = errno;
-        if (fd >= 0)
-            ::close(fd);
-        // A device or FIFO that cannot be opened is still no place for the data.
-        if (::stat(encoded(r.path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
-            return S_ISDIR(st.st_mode) ? TargetRefusal::Folder : TargetRefusal::Special;
         return TargetRefusal::Unexamined;
     }
     r.device = st.st_dev;
     r.inode = st.st_ino;
-    TargetRefusal refusal = TargetRefusal::None;
     if (S_ISDIR(st.st_mode))
-        refusal = TargetRefusal::Folder;
-    else if (!S_ISREG(st.st_mode))
-        refusal = TargetRefusal::Special;
-    else if (namesAny(st, guard.sources))
-        refusal = TargetRefusal::Source;
-    else if (namesAny(st, guard.setMembers))
-        refusal = TargetRefusal::SetMember;
-    else if (hasDatabaseHeader(fd))
-        refusal = TargetRefusal::Database;
-    else if (::access(encoded(r.path).constData(), W_OK) != 0)
-        refusal = TargetRefusal::NotWritable; // replacing it would get round its permissions
+        return TargetRefusal::Folder;
+    if (!S_ISREG(st.st_mode))
+        return TargetRefusal::Special;
+    if (namesAny(st, guard.sources))
+        return TargetRefusal::Source;
+    if (namesAny(st, guard.setMembers))
+        return TargetRefusal::SetMember;
+    const int fd = ::open(encoded(r.path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        r.errorCode = errno;
+        return TargetRefusal::Unexamined;
+    }
+    const bool database = hasDatabaseHeader(fd);
     ::close(fd);
-    return refusal;
+    if (database)
+        return TargetRefusal::Database;
+    // Replacing a file the user may not write would get round its permissions.
+    return ::access(encoded(r.path).constData(), W_OK) == 0 ? TargetRefusal::None : TargetRefusal::NotWritable;
 }
 
 // A set member that is missing now still owns its name.
