@@ -563,6 +563,14 @@ void storeTextBody(Record &r, QByteArrayView raw, const Limits &limits)
     r.textConverted = storePlainText(r.entry, decodeString(raw), limits.textFallback);
 }
 
+qint64 utf8Size(QStringView text)
+{
+    qint64 size = 0;
+    for (const QChar c : text)
+        size += c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 ? 2 : c.isSurrogate() ? 2 : 3;
+    return size;
+}
+
 Record parseEntry(const JsonValue &object, const Limits &limits)
 {
     const QString where = QStringLiteral("項目");
@@ -579,14 +587,21 @@ Record parseEntry(const JsonValue &object, const Limits &limits)
         refuse(QStringLiteral("種類 %1 はありません (1 から 5 です)").arg(numberText(typeValue)));
     r.entry.Viewer = store::viewerCode(*viewer);
     r.entry.Heading = textField(object, "heading", where);
+    qint64 fieldBytes = utf8Size(r.entry.Heading);
     for (const JsonValue &k : field(object, "keywords", JsonValue::Type::Array, where).items) {
         if (k.type != JsonValue::Type::String)
             refuse(QStringLiteral("キーワードが文字列ではありません"));
         const QString keyword = decodeString(k.raw);
+        // The editor never stores an empty keyword and a word list never makes one.
+        if (keyword.isEmpty())
+            refuse(QStringLiteral("空のキーワードがあります"));
         if (const QString problem = keywordProblem(keyword); !problem.isNull())
             refuse(problem);
+        fieldBytes += utf8Size(keyword);
         r.keywords.append(keyword);
     }
+    if (fieldBytes > limits.maxFieldBytes)
+        refuse(QStringLiteral("見出しとキーワードが長すぎます (%1 バイト、上限は %2 バイトです)").arg(fieldBytes).arg(limits.maxFieldBytes));
     r.entry.RenewalDate = parseDate(object.member("date"));
     const JsonValue &body = field(object, "body", JsonValue::Type::Object, where);
     if (*viewer == Viewer::Text && !body.member("bytes"))
@@ -683,7 +698,7 @@ QByteArray entryLine(const Entry &entry, const QStringList &keywords)
 
 qint64 maxLineBytes(const Limits &limits)
 {
-    return limits.maxBodyBytes * 6 + 1024 * 1024;
+    return (limits.maxBodyBytes + limits.maxFieldBytes) * 6 + 64 * 1024;
 }
 
 Line parseLine(const QByteArray &line, const Limits &limits)

@@ -56,6 +56,9 @@ struct Limits {
     qint64 maxBodyBytes = store::MaxBodyBytes;
     // What a plain-text body that CP932 cannot hold is stored as.
     TextFallback textFallback = TextFallback::RichText;
+    // The heading and keywords of an entry together, in UTF-8: as much as a row of a word list
+    // may hold.
+    qint64 maxFieldBytes = 16 * 1024 * 1024;
 };
 
 // A line read back. Throws ExchangeError (line 0; the caller names the line) with the reason a
@@ -70,9 +73,9 @@ struct Line {
 };
 Line parseLine(const QByteArray &line, const Limits &limits);
 
-// The longest line an entry within the limits can take: a stored byte is written as at most
-// six (a control character as \u00XX), with room for the other fields. A longer line is
-// refused without being read.
+// The longest line an entry within the limits can take: a stored byte or a byte of the heading
+// and keywords is written as at most six (a control character as \u00XX), with room for the
+// keys and numbers. A longer line is refused without being read.
 qint64 maxLineBytes(const Limits &limits);
 
 // Characters a keyword may not hold: they would break a keyword pattern, and U+0000.

@@ -125,6 +125,7 @@ private slots:
         bad("not utf-8", QByteArray(g3).replace("h3", "h\xff"), "UTF-8");
         bad("not json", "{\"number\":3,\n", "JSON");
         bad("nested too deep", "{\"number\":" + QByteArray(100000, '[') + "\n", "JSON");
+        bad("empty keyword", QByteArray(g3).replace("[\"k\"]", "[\"k\",\"\"]"), "空のキーワード");
         bad("nul keyword", QByteArray(g3).replace("[\"k\"]", "[\"a\\u0000b\"]"), "NUL");
         bad("reserved keyword", QByteArray(g3).replace("[\"k\"]", "[\"a[b\"]"), "使えない文字 \"[\"");
         bad("unknown type", QByteArray(g3).replace("\"type\":1", "\"type\":9"), "種類 9");
@@ -216,6 +217,15 @@ private slots:
                 }
             }
         }
+        // The heading and keywords together, in UTF-8, are held to a limit of their own.
+        Entry named = makeEntry(Viewer::Text, QStringLiteral("見"), "body");
+        named.DocumentNumber = 1;
+        const QByteArray namedLine = jsonl::entryLine(named, {QStringLiteral("日本")}).chopped(1);
+        jsonl::Limits fields;
+        fields.maxFieldBytes = 9;
+        QCOMPARE(jsonl::parseLine(namedLine, fields).record.keywords, QStringList{QStringLiteral("日本")});
+        fields.maxFieldBytes = 8;
+        QVERIFY_THROWS_EXCEPTION(ExchangeError, jsonl::parseLine(namedLine, fields));
         QByteArray padded = goodLine(1).chopped(1);
         padded.append(QByteArray(jsonl::maxLineBytes(limits) - padded.size(), ' '));
         QCOMPARE(jsonl::parseLine(padded, limits).record.entry.Heading, QStringLiteral("h1"));
