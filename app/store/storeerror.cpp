@@ -1,5 +1,7 @@
 #include "storeerror.h"
 
+#include <QDir>
+
 #include <sqlite3.h>
 
 namespace qm::store {
@@ -12,8 +14,8 @@ enum Mark : int { NotDictionary = 1, NumbersExhausted = 2 };
 
 sqlite::Error notDictionaryError(const QString &path)
 {
-    return sqlite::Error(sqlite::Error::Kind::General, SQLITE_NOTADB, QStringLiteral("not a dictionary: %1").arg(path),
-                         NotDictionary);
+    return sqlite::Error(sqlite::Error::Kind::General, SQLITE_NOTADB,
+                         QStringLiteral("%1 は辞書ファイルではありません").arg(QDir::toNativeSeparators(path)), NotDictionary);
 }
 
 bool isNotDictionaryError(const sqlite::Error &error)

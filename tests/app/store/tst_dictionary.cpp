@@ -473,6 +473,7 @@ void tst_dictionary::alteredCopiesAreRefusedUntouched()
         QFAIL("an altered file must be refused");
     } catch (const Error &e) {
         QVERIFY(isNotDictionaryError(e));
+        QCOMPARE(e.message(), path + QStringLiteral(" は辞書ファイルではありません"));
     }
     QCOMPARE(qm::test::readFile(path), before);
     QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
