@@ -582,7 +582,8 @@ Record parseEntry(const JsonValue &object, const Limits &limits)
     r.entry.DocumentNumber = qint32(n);
     const JsonValue &typeValue = field(object, "type", JsonValue::Type::Number, where);
     const double type = typeValue.toDouble();
-    const std::optional<Viewer> viewer = type == double(int(type)) ? store::viewerFromCode(int(type)) : std::nullopt;
+    const bool whole = type >= 0 && type <= 255 && type == double(int(type));
+    const std::optional<Viewer> viewer = whole ? store::viewerFromCode(int(type)) : std::nullopt;
     if (!viewer)
         refuse(QStringLiteral("種類 %1 はありません (1 から 5 です)").arg(numberText(typeValue)));
     r.entry.Viewer = store::viewerCode(*viewer);
