@@ -13,6 +13,7 @@
 #include "app/icons/viewericons.h"
 #include "app/search/frmsearchindexlist.h"
 #include "app/store/databasemodule.h"
+#include "app/store/messages.h"
 #include "app/viewers/browsersurface.h"
 #include "app/common/corvanehost.h"
 #include "app/viewers/textviewer.h"
@@ -416,8 +417,11 @@ void mdiMain::ShowDocument(store::Slot slot, qint32 lngDocNumber)
         try {
             entry = dictionary->document(lngDocNumber);
         } catch (const sqlite::Error &e) {
-            if (m_database.offerRecovery(slot.index, e))
-                return;
+            // The entry is there but could not be read: that is told, not that it is gone.
+            if (!m_database.offerRecovery(slot.index, e))
+                m_prompter.inform(QStringLiteral("項目を読めませんでした。\n辞書 %1: %2")
+                                      .arg(QDir::toNativeSeparators(dictionary->path()), store::describeFailure(e)));
+            return;
         }
     }
     if (!entry) {

@@ -98,6 +98,7 @@ private slots:
     void keywordBoxSearchesWhatWasTyped();
     void notFoundAndBadPattern();
     void aDamagedDictionaryIsNamed();
+    void anEntryThatCannotBeReadIsNotToldAsDeleted();
     void choosingOpensTheViewerOfItsType();
     void atMostEightViewersStayOpen();
     void deletedEntrySaysNoRecord();
@@ -376,6 +377,17 @@ void tst_mdimain::aDamagedDictionaryIsNamed()
              QStringList{QStringLiteral("検索できませんでした。\n辞書 ②破損: ファイルが壊れているか、データベースではありません")});
     QCOMPARE(listed.size(), 1);
     QVERIFY2(listed.constFirst().startsWith(QStringLiteral("abc|h|")), qPrintable(listed.join(QLatin1Char(' '))));
+}
+
+void tst_mdimain::anEntryThatCannotBeReadIsNotToldAsDeleted()
+{
+    const QString a = m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"), {{QStringLiteral("h"), 1, QByteArray(20000, 'x'), {QStringLiteral("abc")}}});
+    QVERIFY(test::damagePage(a, QStringLiteral("SELECT min(pageno) FROM dbstat WHERE name = 'Document' AND pagetype = 'overflow'")));
+    start({a});
+    whenListShown([](frmSearchIndexList *list) { chooseRow(list, 0); });
+    window()->SearchKeyword(QStringLiteral("abc*"));
+    QCOMPARE(m_fx->prompter.texts(),
+             QStringList{QStringLiteral("項目を読めませんでした。\n辞書 %1: ファイルが壊れているか、データベースではありません").arg(a)});
 }
 
 void tst_mdimain::choosingOpensTheViewerOfItsType()
