@@ -129,7 +129,7 @@ void frmImport::importChosen()
         store::Dictionary *dictionary = m_database.dictionary(slot);
         if (!dictionary || !run(*dictionary, tally))
             return;
-        m_services.prompter.inform(exchange::importReport(tally, textFallback(), QStringLiteral("辞書 %1 ").arg(cboTarget->currentText())));
+        m_services.prompter.inform(exchange::importReport(tally, QStringLiteral("辞書 %1 ").arg(cboTarget->currentText())));
         accept();
         return;
     }
@@ -148,7 +148,7 @@ void frmImport::importChosen()
         removeDictionaryFile(created);
         return;
     }
-    m_services.prompter.inform(exchange::importReport(tally, textFallback(), QStringLiteral("新しい辞書ファイル %1 ").arg(shown(created)))
+    m_services.prompter.inform(exchange::importReport(tally, QStringLiteral("新しい辞書ファイル %1 ").arg(shown(created)))
                                + QStringLiteral("\nこの辞書は辞書セットに加えていません。使うときは辞書セットの設定で加えてください。"));
     accept();
 }

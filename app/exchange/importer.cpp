@@ -4,6 +4,8 @@
 #include "exchangeerror.h"
 #include "linereader.h"
 
+#include "app/store/viewertype.h"
+
 #include <QIODevice>
 
 namespace qm::exchange {
@@ -32,13 +34,26 @@ QString emptyFile()
 
 } // namespace
 
-QString importReport(const ImportTally &tally, TextFallback fallback, const QString &where)
+void countConverted(ImportTally &tally, const jsonl::Record &record)
+{
+    if (!record.textConverted)
+        return;
+    if (record.entry.Viewer == store::viewerCode(store::Viewer::Html))
+        ++tally.asHtml;
+    else
+        ++tally.asRichText;
+}
+
+QString importReport(const ImportTally &tally, const QString &where)
 {
     QString out = QStringLiteral("%1 件の項目を%2に追加しました。").arg(tally.added).arg(where);
-    if (tally.converted > 0)
-        out += QStringLiteral("\nそのうち %1 件は本文に CP932 で表せない文字があるため、%2として保存しました。")
-                   .arg(tally.converted)
-                   .arg(fallback == TextFallback::Html ? QStringLiteral("HTML") : QStringLiteral("リッチテキスト"));
+    QStringList converted;
+    if (tally.asRichText > 0)
+        converted.append(QStringLiteral("%1 件はリッチテキストとして").arg(tally.asRichText));
+    if (tally.asHtml > 0)
+        converted.append(QStringLiteral("%1 件は HTML として").arg(tally.asHtml));
+    if (!converted.isEmpty())
+        out += QStringLiteral("\n本文に CP932 で表せない文字があるため、そのうち %1保存しました。").arg(converted.join(QStringLiteral("、")));
     if (tally.skipped > 0)
         out += QStringLiteral("\n同じ見出しがあるため %1 行を読み飛ばしました。").arg(tally.skipped);
     return out;
@@ -51,7 +66,7 @@ qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonI
     const bool keep = !options.newNumbers && dictionary.documentRowCount() == 0;
     BulkImport bulk(dictionary, keep ? BulkImport::Numbers::KeepRising : BulkImport::Numbers::New);
     QByteArray line;
-    qint64 converted = 0;
+    ImportTally counts;
     // Every line is read: the import stops with all the lines it refuses, not the first.
     ProblemList problems;
     const auto nextLine = [&] {
@@ -78,7 +93,7 @@ qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonI
             line = QByteArray(); // not held while the entry is written
             if (parsed.isHeader || !problems.isEmpty())
                 continue;
-            converted += parsed.record.textConverted ? 1 : 0;
+            countConverted(counts, parsed.record);
             record = std::move(parsed.record);
             number = reader.lineNumber();
             return true;
@@ -89,8 +104,9 @@ qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonI
         return false;
     });
     store::reportProgress(options.progress, total, total);
+    counts.added = added;
     if (tally)
-        *tally = {added, converted, 0};
+        *tally = counts;
     return added;
 }
 

@@ -18,15 +18,19 @@ inline constexpr qint64 ProgressEvery = 256;
 // What an import did besides adding entries, for its report.
 struct ImportTally {
     qint64 added = 0;
-    // Plain-text bodies that CP932 cannot hold, stored in the fallback type.
-    qint64 converted = 0;
+    // Plain-text bodies that CP932 cannot hold, stored as rich text or HTML instead.
+    qint64 asRichText = 0;
+    qint64 asHtml = 0;
     // Rows left out because an entry with their heading was there already.
     qint64 skipped = 0;
 };
 
+// Counts a record added: whether its plain text went into another type, and which.
+void countConverted(ImportTally &tally, const jsonl::Record &record);
+
 // The report of a finished import: "N 件の項目を<where>に追加しました。" and what became of the
 // bodies stored in another type and of the rows skipped.
-QString importReport(const ImportTally &tally, TextFallback fallback, const QString &where);
+QString importReport(const ImportTally &tally, const QString &where);
 
 struct JsonImportOptions {
     // A longer line is refused without being read whole: room for the largest body in any form.

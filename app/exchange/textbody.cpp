@@ -39,6 +39,17 @@ QByteArray rtfOf(QStringView text)
     return out;
 }
 
+// False when the text holds a character that the RTF reader takes for no text, or for structure.
+bool rtfCarries(QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t' && u != u'\r' && u != u'\n') || u == 0x7F || u == 0x2028 || u == 0x2029 || u == 0xFFFC)
+            return false;
+    }
+    return true;
+}
+
 QByteArray htmlOf(QStringView text)
 {
     const QString page = QStringLiteral("<html><body><pre style=\"white-space: pre-wrap\">") + text.toString().toHtmlEscaped()
@@ -57,7 +68,7 @@ bool storePlainText(store::Entry &entry, QStringView text, TextFallback fallback
         entry.Document = std::move(encoded.bytes);
         return false;
     }
-    if (fallback == TextFallback::Html) {
+    if (fallback == TextFallback::Html || !rtfCarries(text)) {
         entry.Viewer = store::viewerCode(store::Viewer::Html);
         entry.Document = htmlOf(text);
         return true;

@@ -402,8 +402,7 @@ qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Option
     if (options.duplicates == Duplicates::Skip)
         duplicates.emplace(dictionary);
     qint64 rows = 0;
-    qint64 converted = 0;
-    qint64 skipped = 0;
+    ImportTally counts;
     Row row;
     // Every row is read: the import stops with all the rows it refuses, not the first.
     ProblemList problems;
@@ -424,10 +423,10 @@ qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Option
             if (!problems.isEmpty())
                 continue; // nothing more is stored, the rest is only checked
             if (duplicates && duplicates->seen(row.record.entry.Heading)) {
-                ++skipped;
+                ++counts.skipped;
                 continue;
             }
-            converted += row.record.textConverted ? 1 : 0;
+            countConverted(counts, row.record);
             record = std::move(row.record);
             line = row.line;
             return true;
@@ -436,8 +435,9 @@ qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Option
         return false;
     });
     store::reportProgress(options.progress, total, total);
+    counts.added = added;
     if (tally)
-        *tally = {added, converted, skipped};
+        *tally = counts;
     return added;
 }
 

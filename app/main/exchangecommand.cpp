@@ -221,7 +221,7 @@ int runImport(const QString &inPath, const QString &dictionaryPath, const QStrin
             }
         }
         created.keep = true;
-        err << exchange::importReport(tally, listOptions.limits.textFallback, QStringLiteral("辞書 %1 ").arg(shown(dictionaryPath)))
+        err << exchange::importReport(tally, QStringLiteral("辞書 %1 ").arg(shown(dictionaryPath)))
             << QLatin1Char('\n');
         return Success;
     } catch (const sqlite::Error &e) {

@@ -265,7 +265,7 @@ void tst_exchangewindows::unencodableBodiesAsChosenType()
         d->cmdOK->click();
     });
     trigger("mnuFileImport");
-    QVERIFY2(lastMessage().contains(QStringLiteral("そのうち 1 件は本文に CP932 で表せない文字があるため、HTMLとして保存しました")),
+    QVERIFY2(lastMessage().contains(QStringLiteral("本文に CP932 で表せない文字があるため、そのうち 1 件は HTML として保存しました")),
              qPrintable(lastMessage()));
     store::Dictionary a(m_a);
     const store::Entry entry = *a.document(3);

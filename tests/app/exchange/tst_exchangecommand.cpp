@@ -108,7 +108,7 @@ private slots:
         for (const QString &in : {csv, jsonl}) {
             const QString dic = dir.filePath(QFileInfo(in).suffix() + QStringLiteral(".dic"));
             QCOMPARE(run({QStringLiteral("--import"), in, dic}), 0);
-            QVERIFY2(m_messages.contains(QStringLiteral("そのうち 1 件は本文に CP932 で表せない文字があるため、リッチテキストとして保存しました")),
+            QVERIFY2(m_messages.contains(QStringLiteral("本文に CP932 で表せない文字があるため、そのうち 1 件はリッチテキストとして保存しました")),
                      qPrintable(m_messages));
             Dictionary d(dic);
             QCOMPARE(d.document(1)->Viewer, qm::store::viewerCode(Viewer::RichText));
@@ -143,6 +143,7 @@ private slots:
                       QStringLiteral("--keyword-separator"), QStringLiteral(";"), QStringLiteral("--header"),
                       QStringLiteral("--encoding"), QStringLiteral("cp932"), QStringLiteral("--duplicates"), QStringLiteral("skip")}),
                  0);
+        QVERIFY2(m_messages.contains(QStringLiteral("同じ見出しがあるため 1 行を読み飛ばしました")), qPrintable(m_messages));
         Dictionary d(dic);
         QCOMPARE(d.documentRowCount(), 1);
         QCOMPARE(d.keywords(1), (QStringList{QStringLiteral("ひょうじ"), QStringLiteral("ヒョウジ")}));

@@ -178,9 +178,14 @@ private slots:
         TempDictionary d;
         ImportTally tally;
         QCOMPARE(imported(*d, file, {}, &tally), Rows);
-        QCOMPARE(tally.converted, Rows / Every);
+        QCOMPARE(tally.asRichText, Rows / Every);
         QCOMPARE(d->document(1)->Viewer, qm::store::viewerCode(Viewer::RichText));
         QCOMPARE(d->document(2)->Viewer, qm::store::viewerCode(Viewer::Text));
+        // A control character, which RTF does not carry, makes such a body HTML instead.
+        TempDictionary d2;
+        QCOMPARE(imported(*d2, "k,h,\"😀\x01\"\n", {}, &tally), 1);
+        QCOMPARE(tally.asHtml, 1);
+        QVERIFY(d2->document(1)->Document.contains("&#128512;\x01"));
 
         // The export of every converted entry and of a sample of the others.
         QList<qint32> numbers;
