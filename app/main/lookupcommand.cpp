@@ -115,7 +115,6 @@ TerminalCommand parseLookup(const QStringList &arguments)
     return command;
 }
 
-
 QString objectText(const QByteArray &body)
 {
     const std::optional<objects::StoredObject> object = objects::image::fromBytes(body);
