@@ -468,10 +468,15 @@ struct EncodedText {
 EncodedText encodedText(QByteArrayView raw, Viewer viewer, qint64 limit)
 {
     const bool html = viewer == Viewer::Html;
-    qint64 size = 0;
-    decodePieces(raw, [&](QStringView piece) {
-        size += html ? text::cp932::encodedHtmlSize(piece) : text::cp932::encodedSize(piece);
-    });
+    // Without references no character takes more bytes in CP932 than in the file (an escape
+    // takes more still), so a string that fits the limit is not counted first.
+    qint64 size = raw.size();
+    if (html || size > limit) {
+        size = 0;
+        decodePieces(raw, [&](QStringView piece) {
+            size += html ? text::cp932::encodedHtmlSize(piece) : text::cp932::encodedSize(piece);
+        });
+    }
     if (size > limit)
         refuse(tooLarge(size, limit));
     EncodedText out;
