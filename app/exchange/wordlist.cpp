@@ -21,8 +21,8 @@ namespace {
 
 const QByteArray Bom("\xEF\xBB\xBF");
 
-// The first byte of a line that the encoding cannot read, as "N 文字目 ..." ; null when every
-// byte reads.
+// Where the line holds the first byte that the encoding cannot read ("N 文字目に ..."); null
+// when every byte reads.
 QString undecodable(const QByteArray &line, const QString &decoded, bool utf8)
 {
     if (utf8) {
