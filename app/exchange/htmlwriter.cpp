@@ -12,6 +12,9 @@
 #include <QTextDocument>
 #include <QUrl>
 
+#include <algorithm>
+#include <vector>
+
 namespace qm::exchange::html {
 
 using store::Viewer;
@@ -113,10 +116,11 @@ bool isInlineData(QStringView value, QStringView name)
         && data.match(value).hasMatch();
 }
 
-// Style text with every url() that is not inline data, and every @import, taken out.
+// Style text with every url() that is not inline data, and every @import, taken out. A url(
+// the text ends in runs to the end, as the browser reads it (and as no match is tried twice).
 QString withoutRemoteStyles(QStringView css)
 {
-    static const QRegularExpression url(QStringLiteral("url\\s*\\(([^)]*)\\)|@import"),
+    static const QRegularExpression url(QStringLiteral("url\\s*\\(([^)]*)(?:\\)|$)|@import"),
                                         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression inlineData(QStringLiteral("^(\\s|\"|'|&quot;|&#39;|&#34;)*data:"),
                                                QRegularExpression::CaseInsensitiveOption);
@@ -132,45 +136,106 @@ QString withoutRemoteStyles(QStringView css)
     return out + css.mid(last);
 }
 
-QString unquoted(QStringView value)
+bool isSpace(QChar c)
 {
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\''))
-        return value.mid(1, value.size() - 2).toString();
-    return value.toString();
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f';
+}
+
+bool isAsciiLetter(QChar c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+
+// A start tag read as the browser reads it, in one pass (no backtracking, whatever the input).
+struct Tag {
+    struct Attribute {
+        QString name; // lower case
+        QStringView value;
+        QStringView text; // as written, value and quotes included
+        bool hasValue = false;
+    };
+    QString name; // lower case
+    std::vector<Attribute> attributes;
+    qsizetype end = -1; // just past its ">"; -1 when the document ends inside the tag
+};
+
+// Reads the rest of one attribute (its name starts at `i`); false when the document ends in it.
+bool readAttribute(QStringView d, qsizetype &i, Tag &tag)
+{
+    const qsizetype start = i++;
+    while (i < d.size() && !isSpace(d[i]) && d[i] != u'/' && d[i] != u'>' && d[i] != u'=')
+        ++i;
+    Tag::Attribute a{d.mid(start, i - start).toString().toLower(), {}, {}, false};
+    qsizetype j = i;
+    while (j < d.size() && isSpace(d[j]))
+        ++j;
+    if (j < d.size() && d[j] == u'=') {
+        for (++j; j < d.size() && isSpace(d[j]);)
+            ++j;
+        if (j < d.size() && (d[j] == u'"' || d[j] == u'\'')) {
+            const qsizetype close = d.indexOf(d[j], j + 1);
+            if (close < 0)
+                return false;
+            a.value = d.mid(j + 1, close - j - 1);
+            i = close + 1;
+        } else {
+            for (i = j; i < d.size() && !isSpace(d[i]) && d[i] != u'>';)
+                ++i;
+            a.value = d.mid(j, i - j);
+        }
+        a.hasValue = true;
+    }
+    a.text = d.mid(start, i - start);
+    tag.attributes.push_back(std::move(a));
+    return true;
+}
+
+// The start tag whose name begins at `at` (just after its "<").
+Tag readTag(QStringView d, qsizetype at)
+{
+    Tag tag;
+    qsizetype i = at;
+    while (i < d.size() && !isSpace(d[i]) && d[i] != u'/' && d[i] != u'>')
+        ++i;
+    tag.name = d.mid(at, i - at).toString().toLower();
+    while (i < d.size()) {
+        if (d[i] == u'>') {
+            tag.end = i + 1;
+            break;
+        }
+        if (isSpace(d[i]) || d[i] == u'/')
+            ++i;
+        else if (!readAttribute(d, i, tag))
+            break;
+    }
+    return tag;
 }
 
 // One start tag with the attributes that would fetch something left out; an image that loses
 // its address is followed by a note saying so.
-QString offlineTag(QStringView tag, QStringView attributes)
+QString offlineTag(const Tag &tag)
 {
-    static const QRegularExpression attribute(
-        QStringLiteral("([^\\s\"'>/=]+)(?:\\s*=\\s*(\"[^\"]*\"|'[^']*'|[^\\s\"'>]+))?"));
-    const QString name = tag.toString().toLower();
     QString kept;
     QString note;
-    for (QRegularExpressionMatchIterator it = attribute.globalMatch(attributes); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        const QString attributeName = m.captured(1).toLower();
-        const QString value = unquoted(m.capturedView(2));
-        if (isLoadingAttribute(name, attributeName) && !isInlineData(value, attributeName)) {
-            if ((name == QLatin1String("img") || name == QLatin1String("image")) && note.isEmpty())
-                note = QStringLiteral("<span class=\"dropped\">［外部の画像を省きました: %1］</span>").arg(escape(value));
+    for (const Tag::Attribute &a : tag.attributes) {
+        if (isLoadingAttribute(tag.name, a.name) && !isInlineData(a.value, a.name)) {
+            if ((tag.name == QLatin1String("img") || tag.name == QLatin1String("image")) && note.isEmpty())
+                note = QStringLiteral("<span class=\"dropped\">［外部の画像を省きました: %1］</span>").arg(escape(a.value));
             continue;
         }
-        if (attributeName == QLatin1String("style") && m.capturedLength(2) > 0)
-            kept += QStringLiteral(" style=\"%1\"").arg(withoutRemoteStyles(value).replace(u'"', QStringLiteral("&quot;")));
+        if (a.name == QLatin1String("style") && a.hasValue)
+            kept += QStringLiteral(" style=\"%1\"").arg(withoutRemoteStyles(a.value).replace(u'"', QStringLiteral("&quot;")));
         else
-            kept += QLatin1Char(' ') + m.captured(0);
+            kept += QLatin1Char(' ') + a.text;
     }
-    return QStringLiteral("<%1%2>%3").arg(tag, kept, note);
+    return QStringLiteral("<%1%2>%3").arg(tag.name, kept, note);
 }
 
-bool isDroppedTag(QStringView tag, QStringView attributes)
+bool isDroppedTag(const Tag &tag)
 {
-    static const QRegularExpression httpEquiv(QStringLiteral("http-equiv"), QRegularExpression::CaseInsensitiveOption);
-    return tag.compare(QLatin1String("link"), Qt::CaseInsensitive) == 0
-        || tag.compare(QLatin1String("base"), Qt::CaseInsensitive) == 0
-        || (tag.compare(QLatin1String("meta"), Qt::CaseInsensitive) == 0 && httpEquiv.match(attributes).hasMatch());
+    const auto httpEquiv = [](const Tag::Attribute &a) { return a.name == QLatin1String("http-equiv"); };
+    return tag.name == QLatin1String("link") || tag.name == QLatin1String("base")
+        || (tag.name == QLatin1String("meta") && std::any_of(tag.attributes.begin(), tag.attributes.end(), httpEquiv));
 }
 
 QString objectBody(const QByteArray &bytes)
@@ -228,24 +293,31 @@ QString escape(QStringView text)
     return out;
 }
 
-QString withoutRemoteLoads(QStringView document)
+QString withoutRemoteLoads(QStringView d)
 {
-    // Start tags (quoted values may hold ">"), and the text of style elements.
-    static const QRegularExpression piece(
-        QStringLiteral("(<style\\b[^>]*>)(.*?)(</style)|<([A-Za-z][^\\s/>]*)((?:[^>\"']|\"[^\"]*\"|'[^']*')*)>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     QString out;
+    out.reserve(d.size());
     qsizetype last = 0;
-    for (QRegularExpressionMatchIterator it = piece.globalMatch(document); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        out += document.mid(last, m.capturedStart() - last);
-        if (m.capturedLength(1) > 0)
-            out += m.captured(1) + withoutRemoteStyles(m.capturedView(2)) + m.captured(3);
-        else if (!isDroppedTag(m.capturedView(4), m.capturedView(5)))
-            out += offlineTag(m.capturedView(4), m.capturedView(5));
-        last = m.capturedEnd();
+    for (qsizetype i = d.indexOf(u'<'); i >= 0 && i + 1 < d.size(); i = d.indexOf(u'<', i + 1)) {
+        if (!isAsciiLetter(d[i + 1]))
+            continue;
+        const Tag tag = readTag(d, i + 1);
+        out += d.mid(last, i - last);
+        if (tag.end < 0)
+            return out; // the browser drops a tag the document ends in
+        if (!isDroppedTag(tag))
+            out += offlineTag(tag);
+        last = tag.end;
+        if (tag.name == QLatin1String("style")) {
+            // The text of a style element is style sheet up to its end tag, or to the end.
+            qsizetype close = d.indexOf(QLatin1String("</style"), last, Qt::CaseInsensitive);
+            close = close < 0 ? d.size() : close;
+            out += withoutRemoteStyles(d.mid(last, close - last));
+            last = close;
+        }
+        i = last - 1;
     }
-    return out + document.mid(last);
+    return out + d.mid(last);
 }
 
 QString richTextToHtml(QStringView rtf)
