@@ -24,9 +24,10 @@ QByteArray bigEndian(T value)
     return bytes;
 }
 
-QByteArray field(const QByteArray &bytes)
+void appendField(QByteArray &out, const QByteArray &bytes)
 {
-    return bigEndian(static_cast<quint32>(bytes.size())) + bytes;
+    out += bigEndian(static_cast<quint32>(bytes.size()));
+    out += bytes;
 }
 
 // Reads exactly `size` bytes in bounded chunks, so a length field larger than the data never
@@ -111,12 +112,18 @@ std::optional<StoredObject> readBody(QIODevice &device)
 
 QByteArray toBytes(const StoredObject &object)
 {
-    QByteArray bytes(Magic.data(), Magic.size());
+    const QByteArray name = object.name.toUtf8();
+    const QByteArray type = object.mimeType.toUtf8();
+    const QByteArray payload = object.isLink() ? object.linkPath.toUtf8() : object.data;
+    // Made in one piece, so a large embedded file is copied once.
+    QByteArray bytes;
+    bytes.reserve(Magic.size() + 16 + name.size() + type.size() + payload.size());
+    bytes.append(Magic.data(), Magic.size());
     bytes += bigEndian(Version);
     bytes += bigEndian(static_cast<quint8>(object.kind));
-    bytes += field(object.name.toUtf8());
-    bytes += field(object.mimeType.toUtf8());
-    bytes += field(object.isLink() ? object.linkPath.toUtf8() : object.data);
+    appendField(bytes, name);
+    appendField(bytes, type);
+    appendField(bytes, payload);
     return bytes;
 }
 
