@@ -192,6 +192,8 @@ class DamagedFile final : public salvage::Source
 public:
     explicit DamagedFile(const QString &path)
         : m_db(open(path))
+        , m_tree(path)
+        , m_documentRoot(rootPage("Document"))
     {
     }
     DamagedFile(const DamagedFile &) = delete;
@@ -261,16 +263,22 @@ public:
         if (number < 1 || number > std::numeric_limits<qint32>::max())
             return std::nullopt;
         // The body's length comes from the row's header: a huge one is not read.
+        qint64 rowBytes = 0;
         std::optional<ReadEntry> e = readRow<ReadEntry>(
             "SELECT Viewer, Heading, RenewalDate, length(Document), typeof(Viewer), typeof(Heading), "
-            "typeof(Document) FROM Document NOT INDEXED WHERE rowid = ?1",
-            number, [number](Statement &st) { return readHead(st, number); });
+            "typeof(Document), length(Document) + ifnull(length(CAST(Heading AS BLOB)), 0) + "
+            "ifnull(length(CAST(RenewalDate AS BLOB)), 0) + ifnull(length(CAST(HeadingKey AS BLOB)), 0) "
+            "FROM Document NOT INDEXED WHERE rowid = ?1",
+            number, [number, &rowBytes](Statement &st) {
+                rowBytes = st.toInt64(7);
+                return readHead(st, number);
+            });
         if (!e)
             return std::nullopt;
         const std::optional<QByteArray> body = readRow<QByteArray>(
             "SELECT Document FROM Document NOT INDEXED WHERE rowid = ?1", number,
             [](Statement &st) -> std::optional<QByteArray> { return st.toBlob(0); });
-        if (!body)
+        if (!body || (spills(rowBytes) && !sameInFile(number, *body)))
             return std::nullopt;
         e->entry.Document = *body;
         return e;
@@ -323,6 +331,32 @@ private:
             head.complete = head.complete && date.has_value();
         }
         return head;
+    }
+
+    // Whether a row of so many bytes in its values may have gone partly to overflow pages (its
+    // header and row number take a few dozen bytes more).
+    bool spills(qint64 rowBytes) const { return rowBytes + 64 > m_tree.largestLocalRow(); }
+
+    // A long row's body reads the same through the file's tree with each overflow chain checked
+    // to its end: the engine reads a chain's last page without its link, so an overwritten one
+    // would give other bytes in silence.
+    bool sameInFile(qint64 number, const QByteArray &body)
+    {
+        const std::optional<ReadEntry> raw = m_documentRoot > 0 ? m_tree.entry(m_documentRoot, number) : std::nullopt;
+        return raw && raw->entry.Document == body;
+    }
+
+    qint64 rootPage(const char *table)
+    {
+        try {
+            Statement st(*m_db, "SELECT rootpage FROM sqlite_schema WHERE type = 'table' AND name = ?1");
+            st.bind(1, QString::fromLatin1(table));
+            return st.step() ? st.toInt64(0) : 0;
+        } catch (const Error &e) {
+            if (!isDamageError(e))
+                throw;
+            return 0;
+        }
     }
 
     static qint64 highest(const std::vector<qint64> &numbers, qint64 atLeast)
@@ -395,6 +429,8 @@ private:
     }
 
     std::unique_ptr<Database> m_db;
+    salvage::TreeReader m_tree;
+    qint64 m_documentRoot = 0;
     // Declared after the connection, so the statements are finalised before it closes.
     std::unordered_map<const char *, std::unique_ptr<Statement>> m_statements;
     // The entry of each keyword row, as its entry-number index names it.
@@ -496,6 +532,21 @@ private:
             step();
         }
         std::sort(m_keywords.begin(), m_keywords.end());
+        addKeywordOwners();
+    }
+
+    // An entry a keyword row names was there (a keyword row cannot outlive its entry), even when
+    // neither its row nor the index names it any more: it is counted lost if it does not read.
+    void addKeywordOwners()
+    {
+        const std::size_t named = m_entries.size();
+        for (const KeywordRef &ref : m_keywords)
+            if (ref.document >= 1 && ref.document <= std::numeric_limits<qint32>::max()
+                && (m_entries.empty() || m_entries.back() != ref.document))
+                m_entries.push_back(ref.document);
+        std::sort(m_entries.begin(), m_entries.end());
+        m_entries.erase(std::unique(m_entries.begin(), m_entries.end()), m_entries.end());
+        m_total += qint64(m_entries.size() - named);
     }
 
     // The keyword rows of an entry that read, in the order they were stored, and whether one of

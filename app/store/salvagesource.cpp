@@ -34,6 +34,9 @@ namespace {
 
 constexpr qsizetype HeaderSize = 100;
 constexpr quint8 TableLeaf = 0x0D;
+constexpr quint8 TableInterior = 0x05;
+// Deeper than any tree of a file the engine can hold: a path longer than this goes round.
+constexpr int MaxDepth = 40;
 // The longest row taken: the largest body and room for the other fields.
 constexpr quint64 MaxPayload = quint64(MaxBodyBytes) + 1024 * 1024;
 // A row of ours has six columns at most; a header of more is no row of ours.
@@ -281,7 +284,19 @@ bool readOverflow(PageFile &file, quint32 next, quint64 size, QByteArray &payloa
         payload.append(page.constData() + 4, take);
         next = be32(page, 0);
     }
-    return true;
+    // The last page of a chain links to no other.
+    return next == 0;
+}
+
+// The row number of cell `index` of a table leaf page; nullopt when it does not lie in the page.
+std::optional<qint64> cellRowid(const QByteArray &page, qsizetype at, int index)
+{
+    qsizetype pos = qsizetype(be16(page, at + 8 + 2 * index));
+    quint64 size = 0;
+    quint64 rowid = 0;
+    if (pos >= page.size() || !readVarint(page, page.size(), pos, size) || !readVarint(page, page.size(), pos, rowid))
+        return std::nullopt;
+    return qint64(rowid);
 }
 
 // The cell `index` of a table leaf page whose tree header is at `at`; nullopt when the cell does
@@ -310,14 +325,41 @@ std::optional<Cell> readCell(PageFile &file, const QByteArray &page, qsizetype a
     return cell;
 }
 
-// The number of cells of a table leaf page whose header is at `at`; 0 when it is no such page or
-// its cell pointers do not fit in it.
-int leafCells(const QByteArray &page, qsizetype at)
+// The number of cells of a table page of `type` whose header is at `at`; 0 when it is no such
+// page or its cell pointers do not fit in it.
+int cellCount(const QByteArray &page, qsizetype at, quint8 type)
 {
-    if (page.size() < at + 8 || quint8(page[at]) != TableLeaf)
+    const qsizetype header = type == TableLeaf ? 8 : 12;
+    if (page.size() < at + header || quint8(page[at]) != type)
         return 0;
     const qsizetype cells = qsizetype(be16(page, at + 3));
-    return at + 8 + 2 * cells <= page.size() ? int(cells) : 0;
+    return at + header + 2 * cells <= page.size() ? int(cells) : 0;
+}
+
+int leafCells(const QByteArray &page, qsizetype at)
+{
+    return cellCount(page, at, TableLeaf);
+}
+
+// The child of an interior table page under which `rowid` lies; 0 when the page does not say.
+qint64 childFor(const QByteArray &page, qsizetype at, qint64 rowid)
+{
+    const int cells = cellCount(page, at, TableInterior);
+    if (cells == 0)
+        return 0;
+    for (int i = 0; i < cells; ++i) {
+        qsizetype pos = qsizetype(be16(page, at + 12 + 2 * i));
+        quint64 key = 0;
+        if (pos + 4 > page.size())
+            return 0;
+        const qint64 child = be32(page, pos);
+        pos += 4;
+        if (!readVarint(page, page.size(), pos, key))
+            return 0;
+        if (rowid <= qint64(key))
+            return child;
+    }
+    return be32(page, at + 8);
 }
 
 // The rows of ours a page holds, whole ones only; for telling page sizes apart.
@@ -501,22 +543,67 @@ std::optional<QString> PageScan::keyword(qint64 row)
     return it == m_keywords.end() ? std::nullopt : it->second.text;
 }
 
+namespace {
+
+// The entry in cell `index` of a table leaf page, when it reads whole as an entry.
+std::optional<ReadEntry> entryInCell(PageFile &file, qint64 pageNumber, int index, qint64 number)
+{
+    const QByteArray page = file.page(pageNumber);
+    const qsizetype at = file.treeHeaderAt(pageNumber);
+    if (index >= leafCells(page, at))
+        return std::nullopt;
+    const std::optional<Cell> cell = readCell(file, page, at, index);
+    const std::optional<RecordHeader> header =
+        cell && cell->whole && cell->rowid == number ? readHeader(cell->payload, cell->onPage) : std::nullopt;
+    if (!header || tableOf(header->types) != Table::Document)
+        return std::nullopt;
+    const std::optional<std::vector<Value>> values = readValues(cell->payload, *header);
+    return values ? entryOf(number, *values) : std::nullopt;
+}
+
+} // namespace
+
 std::optional<ReadEntry> PageScan::entry(qint64 number)
 {
     const auto it = m_entries.find(number);
     if (it == m_entries.end() || it->second.page == 0)
         return std::nullopt;
-    const QByteArray page = m_file->page(it->second.page);
-    const qsizetype at = m_file->treeHeaderAt(it->second.page);
-    if (it->second.index >= leafCells(page, at))
-        return std::nullopt;
-    const std::optional<Cell> cell = readCell(*m_file, page, at, it->second.index);
-    const std::optional<RecordHeader> header =
-        cell && cell->whole ? readHeader(cell->payload, cell->onPage) : std::nullopt;
-    const std::optional<std::vector<Value>> values = header ? readValues(cell->payload, *header) : std::nullopt;
-    if (!values || values->size() < 5)
-        return std::nullopt;
-    return entryOf(number, *values);
+    return entryInCell(*m_file, it->second.page, it->second.index, number);
+}
+
+TreeReader::TreeReader(const QString &path)
+    : m_file(std::make_unique<PageFile>(path))
+    , m_readable(sizeFromHeader(*m_file))
+{
+}
+
+TreeReader::~TreeReader() = default;
+
+bool TreeReader::readable() const
+{
+    return m_readable;
+}
+
+qint64 TreeReader::largestLocalRow() const
+{
+    return m_file->usable() - 35;
+}
+
+std::optional<ReadEntry> TreeReader::entry(qint64 root, qint64 number)
+{
+    qint64 pageNumber = root;
+    for (int depth = 0; m_readable && depth < MaxDepth && pageNumber > 0; ++depth) {
+        const QByteArray page = m_file->page(pageNumber);
+        const qsizetype at = m_file->treeHeaderAt(pageNumber);
+        if (page.size() > at && quint8(page[at]) == TableLeaf) {
+            for (int i = 0, n = leafCells(page, at); i < n; ++i)
+                if (cellRowid(page, at, i) == number)
+                    return entryInCell(*m_file, pageNumber, i, number);
+            return std::nullopt;
+        }
+        pageNumber = childFor(page, at, number);
+    }
+    return std::nullopt;
 }
 
 std::optional<QVariant> PageScan::property(const QString &name)

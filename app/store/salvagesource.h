@@ -47,6 +47,31 @@ public:
 
 class PageFile;
 
+// Reads an entry through the entry table's tree straight from the file, each overflow chain
+// followed to its end. The engine does not read the link of a chain's last page, so a row whose
+// last overflow page was overwritten reads there with part of it replaced; here the link must
+// end the chain.
+class TreeReader final
+{
+public:
+    // A file without a sound header gives a reader that reads nothing (see readable()).
+    explicit TreeReader(const QString &path);
+    ~TreeReader();
+    TreeReader(const TreeReader &) = delete;
+    TreeReader &operator=(const TreeReader &) = delete;
+
+    bool readable() const;
+    // The bytes a row may take before part of it goes to overflow pages.
+    qint64 largestLocalRow() const;
+    // The entry `number` of the table whose tree starts at `root`; nullopt when it does not read
+    // whole.
+    std::optional<ReadEntry> entry(qint64 root, qint64 number);
+
+private:
+    std::unique_ptr<PageFile> m_file;
+    bool m_readable = false;
+};
+
 // Reads the rows of a file's table pages without its header, schema or tree: every page that
 // is a table leaf is taken apart, and its cells are matched against the layouts of the entry,
 // keyword and property tables. The page size is taken from the header, or found by trying each

@@ -104,6 +104,7 @@ private slots:
     void damagedEntryPagesLoseOnlyTheirRows();
     void damagedKeywordPageLosesOnlyItsKeywords();
     void incompleteEntriesAreMarkedAndCountsAddUp();
+    void damagedEndOfALongBodyLosesTheEntry();
     void headerOrTailDamageStillGivesEntries_data();
     void headerOrTailDamageStillGivesEntries();
     void randomBytesGiveAnEntryOrAMessage();
@@ -168,10 +169,11 @@ void tst_salvage::damagedEntryPagesLoseOnlyTheirRows()
         lost.insert(pages[k].second.begin(), pages[k].second.end());
     }
     // Without the entry numbers' index, the walk of the table alone must find its way past the
-    // damaged pages; the rows lost on them are then not known to have been there.
+    // damaged pages; the rows lost on them are still known from their keywords.
     QVERIFY(qm::test::damagePage(noIndex, rootPageOf(QStringLiteral("Index_DocumentHeading"))));
     const SalvageReport walked = SalvageDictionary(noIndex, m_dir.filePath(QStringLiteral("walked.dic")));
     QCOMPARE(walked.entriesSaved, qint64(EntryCount) - qint64(lost.size()));
+    QCOMPARE(walked.entriesLost, qint64(lost.size()));
     QVERIFY(QFile::remove(noIndex));
     QVERIFY(QFile::remove(m_dir.filePath(QStringLiteral("walked.dic"))));
 
@@ -280,6 +282,22 @@ void tst_salvage::incompleteEntriesAreMarkedAndCountsAddUp()
     QCOMPARE(lookup(saved, incompleteMark(), 1000).size(), qsizetype(incomplete.size()));
     QVERIFY(saved.keywords(6).contains(incompleteMark()));
     QVERIFY(!saved.keywords(3).contains(incompleteMark()));
+}
+
+void tst_salvage::damagedEndOfALongBodyLosesTheEntry()
+{
+    // A body over three pages; the engine reads the last page of its chain without checking it.
+    Entry big = sampleEntry(1);
+    big.Document = QByteArray(10000, 'b');
+    const qint32 number = Dictionary(m_path).addEntry(big, {QStringLiteral("大きい")});
+    const QString lastPage = QStringLiteral("SELECT pageno FROM dbstat WHERE name = 'Document' AND pagetype = 'overflow' "
+                                            "ORDER BY path DESC LIMIT 1");
+    QVERIFY(qm::test::damagePage(m_path, lastPage));
+
+    const SalvageReport report = SalvageDictionary(m_path, target());
+    QCOMPARE(report.entriesLost, 1);
+    QCOMPARE(report.entriesSaved, qint64(EntryCount));
+    QVERIFY(!Dictionary(target()).document(number));
 }
 
 void tst_salvage::headerOrTailDamageStillGivesEntries_data()
