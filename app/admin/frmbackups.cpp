@@ -225,12 +225,14 @@ void frmBackups::backUpNow()
             else
                 store::BackupDictionary(file->path, m_options.root, m_options.policy);
         } catch (const sqlite::Error &e) {
-            failure = admin::failureReason(e);
+            failure = admin::failureReason(e) + QStringLiteral("\nバックアップは作成していません。");
+            if (const QString remedy = store::describeBackupRemedy(store::backupRemedy(e)); !remedy.isEmpty())
+                failure += QLatin1Char('\n') + remedy;
         }
     }
     showGenerations();
     if (!failure.isEmpty())
-        warn(failure + QStringLiteral("\nバックアップは作成していません。"));
+        warn(failure);
 }
 
 void frmBackups::restoreChosen()

@@ -36,6 +36,8 @@ int runBackup(const QString &setFile, const store::BackupOptions &options, QText
         } else {
             ++failed;
             err << QStringLiteral("バックアップできませんでした: %1\n  %2\n").arg(shown(outcome.path), outcome.error);
+            if (const QString remedy = store::describeBackupRemedy(outcome.remedy); !remedy.isEmpty())
+                err << QStringLiteral("  %1\n").arg(remedy);
         }
     }
     out << QStringLiteral("%1 個のファイルをバックアップしました（保存先: %2）").arg(done).arg(shown(options.root));

@@ -7,18 +7,15 @@
 
 namespace qm::app {
 
-namespace {
-
-QStringList failuresOf(const QList<store::BackupOutcome> &outcomes)
+QList<BackupSchedule::Failure> BackupSchedule::failuresOf(const QList<store::BackupOutcome> &outcomes)
 {
-    QStringList failures;
+    QList<Failure> failures;
     for (const store::BackupOutcome &outcome : outcomes)
         if (!outcome.ok())
-            failures.append(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(outcome.path), outcome.error));
+            failures.append({QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(outcome.path), outcome.error),
+                             outcome.remedy});
     return failures;
 }
-
-} // namespace
 
 BackupSchedule::BackupSchedule(QString setFile, OptionsSource options, QObject *parent)
     : QObject(parent)
@@ -56,7 +53,7 @@ void BackupSchedule::startThread(const store::BackupOptions &options)
     m_total = 0;
     m_round.reset(QThread::create([this, options] {
         store::lowerBackupThreadPriority();
-        const QStringList failures = failuresOf(store::backUpSets(m_setFile, options, true, [this](qint64 done, qint64 total) {
+        const QList<Failure> failures = failuresOf(store::backUpSets(m_setFile, options, true, [this](qint64 done, qint64 total) {
             m_done = done;
             m_total = total;
             return true;
@@ -93,21 +90,29 @@ void BackupSchedule::runAtExit(const Waiting &waiting)
 
 void BackupSchedule::reportRound()
 {
-    QStringList failures;
+    QList<Failure> failures;
     {
         const std::lock_guard<std::mutex> taking(m_failuresMutex);
         failures = std::exchange(m_failures, {});
     }
     QStringList fresh;
-    for (const QString &failure : std::as_const(failures)) {
-        qWarning("%s", qPrintable(QStringLiteral("バックアップできませんでした: ") + failure));
-        if (!m_reported.contains(failure))
-            fresh.append(failure);
-        m_reported.insert(failure);
+    QStringList remedies;
+    for (const Failure &failure : std::as_const(failures)) {
+        qWarning("%s", qPrintable(QStringLiteral("バックアップできませんでした: ") + failure.line));
+        if (m_reported.contains(failure.line))
+            continue;
+        m_reported.insert(failure.line);
+        fresh.append(failure.line);
+        // Each remedy is told once, after the files it helps.
+        if (const QString remedy = store::describeBackupRemedy(failure.remedy); !remedy.isEmpty() && !remedies.contains(remedy))
+            remedies.append(remedy);
     }
-    if (!fresh.isEmpty())
-        emit roundFailed(QStringLiteral("次のファイルをバックアップできませんでした。\n") + fresh.join(QLatin1Char('\n'))
-                         + QStringLiteral("\n\nバックアップの保存先は、［ツール］メニューの［ｵﾌﾟｼｮﾝ］で変えられます。"));
+    if (fresh.isEmpty())
+        return;
+    QString message = QStringLiteral("次のファイルをバックアップできませんでした。\n") + fresh.join(QLatin1Char('\n'));
+    if (!remedies.isEmpty())
+        message += QStringLiteral("\n\n") + remedies.join(QLatin1Char('\n'));
+    emit roundFailed(message);
 }
 
 } // namespace qm::app

@@ -46,6 +46,13 @@ signals:
     void roundFailed(const QString &message);
 
 private:
+    // A file that could not be backed up: its line in the report and what helps.
+    struct Failure {
+        QString line;
+        store::BackupRemedy remedy = store::BackupRemedy::None;
+    };
+
+    static QList<Failure> failuresOf(const QList<store::BackupOutcome> &outcomes);
     void startRound();
     void startThread(const store::BackupOptions &options);
     void waitForRound();
@@ -59,7 +66,7 @@ private:
     std::atomic<qint64> m_total{0};
     // Added to by the rounds' threads, taken by reportRound() when a round has finished.
     std::mutex m_failuresMutex;
-    QStringList m_failures;
+    QList<Failure> m_failures;
     QSet<QString> m_reported;
 };
 

@@ -112,6 +112,7 @@ BackupOutcome backUpOne(const QString &path, const BackupOptions &options, bool 
                                                           &setFileProblem);
     } catch (const sqlite::Error &e) {
         outcome.error = e.message();
+        outcome.remedy = backupRemedy(e);
     }
     return outcome;
 }

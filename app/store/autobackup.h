@@ -27,6 +27,7 @@ struct BackupOutcome {
     QString generation;
     QString error;
     bool skipped = false; // unchanged since its last backup
+    BackupRemedy remedy = BackupRemedy::None; // what the user can do about the failure
     bool ok() const { return error.isEmpty(); }
 };
 

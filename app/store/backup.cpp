@@ -4,6 +4,7 @@
 #include "dictionary.h"
 #include "fileattributes.h"
 #include "filelock.h"
+#include "messages.h"
 #include "schema.h"
 #include "storeerror.h"
 
@@ -21,6 +22,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -39,9 +41,30 @@ const QString TimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
 // Marks the name of a file a restore replaced: "20261209-103000-before-restore.dic".
 const QString BeforeRestore = QStringLiteral("-before-restore");
 
-Error failure(const QString &message, int code = SQLITE_ERROR)
+// The marks by which a backup's error carries its remedy, apart from the store's other marks.
+constexpr int RemedyMark = 0x4200;
+
+Error failure(const QString &message, int code = SQLITE_ERROR, BackupRemedy remedy = BackupRemedy::None)
 {
-    return Error(Error::Kind::General, code, message);
+    return Error(Error::Kind::General, code, message, remedy == BackupRemedy::None ? 0 : RemedyMark + int(remedy));
+}
+
+Error damagedFailure(const QString &path)
+{
+    return failure(QStringLiteral("辞書 %1 は壊れているため、バックアップできません").arg(QDir::toNativeSeparators(path)),
+                   SQLITE_CORRUPT, BackupRemedy::RepairDictionary);
+}
+
+bool isDiskFull(int code, int systemError)
+{
+    return (code & 0xff) == SQLITE_FULL || systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG;
+}
+
+Error diskFullFailure(const QString &path)
+{
+    return failure(QStringLiteral("バックアップ先のディスクの空き容量が足りないため、%1 をバックアップできません")
+                       .arg(QDir::toNativeSeparators(path)),
+                   SQLITE_FULL, BackupRemedy::FreeSpace);
 }
 
 QString shown(const QString &path)
@@ -75,7 +98,8 @@ QString preparedFolder(const QString &root, const QString &path)
 {
     const QString folder = backupFolderFor(root, path);
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable())
-        throw failure(QStringLiteral("バックアップ先のフォルダー %1 に書き込めません").arg(shown(folder)), SQLITE_CANTOPEN);
+        throw failure(QStringLiteral("バックアップ先のフォルダー %1 に書き込めません").arg(shown(folder)), SQLITE_CANTOPEN,
+                      BackupRemedy::ChangeFolder);
     return folder;
 }
 
@@ -109,7 +133,8 @@ Connection openTarget(const QString &path)
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
     Connection target(db, &sqlite3_close_v2);
     if (rc != SQLITE_OK)
-        throw failure(QStringLiteral("バックアップ %1 を作成できません").arg(shown(path)), rc);
+        throw failure(QStringLiteral("バックアップ %1 を作成できません（%2）").arg(shown(path), describeFailure(Error(Error::Kind::General, rc, {}))),
+                      rc, BackupRemedy::ChangeFolder);
     sqlite3_exec(db, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
     return target;
 }
@@ -117,17 +142,43 @@ Connection openTarget(const QString &path)
 // Copies the dictionary page by page, a few pages at a time, so that the program's own reads
 // and writes of the file wait at most for one small step. A write by another connection makes
 // the engine start the copy again.
+// Why the engine could not copy `source`, in words for the user with what helps.
+Error copyFailure(const QString &source, int code, int systemError)
+{
+    if (isDiskFull(code, systemError))
+        return diskFullFailure(source);
+    if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB)
+        return damagedFailure(source);
+    return failure(QStringLiteral("辞書 %1 をバックアップにコピーできません（%2）")
+                       .arg(shown(source), describeFailure(Error(Error::Kind::General, code, {}))),
+                   code, BackupRemedy::ChangeFolder);
+}
+
+// The dictionary opened only for reading, its schema checked.
+std::unique_ptr<sqlite::Database> openSource(const QString &source)
+{
+    try {
+        auto from = std::make_unique<sqlite::Database>(source, sqlite::Database::OpenMode::ReadOnly);
+        if (!schema::isDictionary(*from))
+            throw notDictionaryError(source);
+        return from;
+    } catch (const Error &e) {
+        if (isNotDictionaryError(e) || e.kind() != Error::Kind::General)
+            throw;
+        if ((e.code() & 0xff) == SQLITE_CORRUPT || (e.code() & 0xff) == SQLITE_NOTADB)
+            throw damagedFailure(source);
+        throw failure(QStringLiteral("辞書 %1 を読み取れないため、バックアップできません（%2）").arg(shown(source), describeFailure(e)),
+                      e.code());
+    }
+}
+
 void onlineCopy(const QString &source, const QString &target, const Progress &progress)
 {
-    sqlite::Database from(source, sqlite::Database::OpenMode::ReadOnly);
-    if (!schema::isDictionary(from))
-        throw notDictionaryError(source);
+    const std::unique_ptr<sqlite::Database> from = openSource(source);
     Connection to = openTarget(target);
-    sqlite3_backup *copy = sqlite3_backup_init(to.get(), "main", from.handle(), "main");
+    sqlite3_backup *copy = sqlite3_backup_init(to.get(), "main", from->handle(), "main");
     if (!copy)
-        throw failure(QStringLiteral("バックアップ %1 を作成できません: %2")
-                          .arg(shown(target), QString::fromUtf8(sqlite3_errmsg(to.get()))),
-                      sqlite3_errcode(to.get()));
+        throw copyFailure(source, sqlite3_extended_errcode(to.get()), sqlite3_system_errno(to.get()));
     int rc = SQLITE_OK;
     bool stopped = false;
     while (!stopped && (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED)) {
@@ -143,16 +194,18 @@ void onlineCopy(const QString &source, const QString &target, const Progress &pr
     if (stopped && rc != SQLITE_DONE)
         throw Error(Error::Kind::Cancelled, SQLITE_INTERRUPT, QStringLiteral("バックアップを中止しました"));
     if (rc != SQLITE_DONE || finished != SQLITE_OK)
-        throw failure(QStringLiteral("辞書 %1 をバックアップにコピーできません: %2")
-                          .arg(shown(source), QString::fromUtf8(sqlite3_errstr(rc != SQLITE_DONE ? rc : finished))),
-                      rc != SQLITE_DONE ? rc : finished);
+        throw copyFailure(source, rc != SQLITE_DONE ? rc : finished, sqlite3_system_errno(to.get()));
 }
 
 // Gives a checked, synced temporary file its generation name and syncs the folder.
 void putInPlace(const QString &temp, const QString &generation)
 {
-    if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(generation).constData()) != 0)
-        throw failure(QStringLiteral("バックアップ %1 を書き込めません").arg(shown(generation)), SQLITE_IOERR);
+    if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(generation).constData()) != 0) {
+        if (isDiskFull(SQLITE_IOERR, errno))
+            throw diskFullFailure(generation);
+        throw failure(QStringLiteral("バックアップ %1 を書き込めません（%2）").arg(shown(generation), describeWriteFailure(errno)),
+                      SQLITE_IOERR, BackupRemedy::ChangeFolder);
+    }
     syncPath(QFileInfo(generation).absolutePath());
 }
 
@@ -178,8 +231,14 @@ QString backupInto(const QString &path, const QString &folder, const QDateTime &
     const QString temp = compactionTempPath(generation);
     withTemporary(temp, [&] {
         onlineCopy(path, temp, progress);
-        if (!Dictionary::IsDictionaryFile(temp))
-            throw failure(QStringLiteral("辞書 %1 のバックアップの検査で誤りが見つかりました").arg(shown(path)), SQLITE_CORRUPT);
+        if (!Dictionary::IsDictionaryFile(temp)) {
+            // A copy of a damaged dictionary fails as the dictionary does; a sound one's copy
+            // that fails was spoilt where it was written.
+            if (!Dictionary::IsDictionaryFile(path))
+                throw damagedFailure(path);
+            throw failure(QStringLiteral("辞書 %1 のバックアップの検査で誤りが見つかりました").arg(shown(path)), SQLITE_IOERR,
+                          BackupRemedy::ChangeFolder);
+        }
         putInPlace(temp, generation);
     });
     writeStamp(folder, stamp);
@@ -271,6 +330,25 @@ std::mutex &backupMutex()
 }
 
 } // namespace
+
+BackupRemedy backupRemedy(const Error &error)
+{
+    const int remedy = error.mark() - RemedyMark;
+    return remedy > int(BackupRemedy::None) && remedy <= int(BackupRemedy::RepairDictionary) ? BackupRemedy(remedy)
+                                                                                              : BackupRemedy::None;
+}
+
+QString describeBackupRemedy(BackupRemedy remedy)
+{
+    switch (remedy) {
+    case BackupRemedy::ChangeFolder: return QStringLiteral("バックアップの保存先は、［ツール］メニューの［ｵﾌﾟｼｮﾝ］で変えられます。");
+    case BackupRemedy::FreeSpace: return QStringLiteral("バックアップ先のディスクの空きを増やしてから、もう一度バックアップしてください。");
+    case BackupRemedy::RepairDictionary:
+        return QStringLiteral("壊れた辞書は修復してください。その辞書を引くと［辞書の修復］の画面が開きます。");
+    case BackupRemedy::None: break;
+    }
+    return {};
+}
 
 QString defaultBackupRoot()
 {

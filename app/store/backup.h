@@ -9,6 +9,10 @@
 #include <functional>
 #include <optional>
 
+namespace qm::sqlite {
+class Error;
+}
+
 namespace qm::store {
 
 // How many generations a backup folder keeps: the newest of each of the last `daily` days
@@ -28,6 +32,12 @@ struct Generation {
     // counted by the policy nor able to make it drop one.
     bool beforeRestore = false;
 };
+
+// What the user can do about a backup that failed; the errors the backups throw carry it.
+enum class BackupRemedy { None, ChangeFolder, FreeSpace, RepairDictionary };
+BackupRemedy backupRemedy(const sqlite::Error &error);
+// The remedy in a sentence for the user; empty for None.
+QString describeBackupRemedy(BackupRemedy remedy);
 
 // Where the backups go when no folder is chosen: the per-user data folder's "backups".
 QString defaultBackupRoot();

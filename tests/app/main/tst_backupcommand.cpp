@@ -3,6 +3,7 @@
 
 #include "app/store/dictionary.h"
 #include "app/store/dictionaryset.h"
+#include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
 #include <QDir>
@@ -24,6 +25,7 @@ private slots:
     void scheduledRoundsSkipUnchangedFiles();
     void aFailingRoundIsToldOnce();
     void copiesOfKilledBackupsGoAtStart();
+    void aDamagedDictionaryIsToldToBeRepaired();
 
 private:
     // Writes a set file of two sets naming the files; the first file is in both.
@@ -196,6 +198,21 @@ void tst_backupcommand::copiesOfKilledBackupsGoAtStart()
     QVERIFY(QFile::exists(kept));
     running.kill();
     running.waitForFinished();
+}
+
+void tst_backupcommand::aDamagedDictionaryIsToldToBeRepaired()
+{
+    const QString a = dictionary(QStringLiteral("a.dic"));
+    writeSets({a}, {});
+    QVERIFY(test::damagePage(a, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'Document'")));
+    app::BackupSchedule schedule(m_setFile, [this] { return m_options; });
+    QSignalSpy told(&schedule, &app::BackupSchedule::roundFailed);
+    schedule.runAtExit();
+    QCOMPARE(told.count(), 1);
+    const QString message = told.at(0).at(0).toString();
+    QVERIFY2(message.contains(QStringLiteral("壊れている")) && message.contains(QStringLiteral("修復"))
+                 && !message.contains(QStringLiteral("ｵﾌﾟｼｮﾝ")),
+             qPrintable(message));
 }
 
 QTEST_GUILESS_MAIN(tst_backupcommand)

@@ -14,8 +14,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace qm::store;
 using qm::sqlite::Error;
@@ -64,6 +68,8 @@ private slots:
     void killedBackupsAndRestoresLeaveSoundFiles();
     void writeProtectedDictionaryIsNotReplaced();
     void aFailingFileNeverPrunesAPassingGeneration();
+    void failuresNameTheirCauseAndRemedy_data();
+    void failuresNameTheirCauseAndRemedy();
 
 private:
     QString root() const { return m_dir.filePath(QStringLiteral("backups")); }
@@ -362,6 +368,51 @@ void tst_backup::aFailingFileNeverPrunesAPassingGeneration()
     addEntries(m_path, 500, 5);
     RestoreGeneration(dictionaryGeneration, m_path, root(), onePerDay);
     QVERIFY(QFile::exists(dictionaryGeneration));
+}
+
+void tst_backup::failuresNameTheirCauseAndRemedy_data()
+{
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<BackupRemedy>("remedy");
+    QTest::newRow("damaged dictionary") << "damaged" << "壊れている" << BackupRemedy::RepairDictionary;
+    QTest::newRow("full disk") << "full" << "空き容量が足りない" << BackupRemedy::FreeSpace;
+    QTest::newRow("folder under a file") << "blocked" << "書き込めません" << BackupRemedy::ChangeFolder;
+}
+
+void tst_backup::failuresNameTheirCauseAndRemedy()
+{
+    QFETCH(QString, cause);
+    QFETCH(QString, said);
+    QFETCH(BackupRemedy, remedy);
+    addEntries(m_path, 500, 2000);
+    QString into = root();
+    if (cause == QLatin1String("damaged"))
+        QVERIFY(qm::test::damagePage(m_path, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'Document'")));
+    if (cause == QLatin1String("blocked")) {
+        QVERIFY(qm::test::writeFile(m_dir.filePath(QStringLiteral("file")), "x"));
+        into = m_dir.filePath(QStringLiteral("file/backups"));
+    }
+    // A file size limit fails the writes the way a full disk does, even for root.
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = rlim_t(QFileInfo(m_path).size() / 3);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, cause == QLatin1String("full") ? &small : &old), 0);
+    std::optional<Error> failure;
+    try {
+        BackupDictionary(m_path, into, {});
+    } catch (const Error &e) {
+        failure = e;
+    }
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
+    QVERIFY(failure);
+    QString words = failure->message();
+    words.remove(QRegularExpression(QRegularExpression::escape(m_dir.path()) + QStringLiteral("\\S*")));
+    QVERIFY2(words.contains(said) && !words.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))),
+             qPrintable(failure->message()));
+    QCOMPARE(backupRemedy(*failure), remedy);
 }
 
 QTEST_GUILESS_MAIN(tst_backup)
