@@ -63,6 +63,7 @@ private slots:
     void cleanup();
     void restoreBringsBackTheGenerationMadeBeforeTheDamage();
     void salvagedCopyTakesTheDamagedFilesPlaceInTheSet();
+    void salvageReportNamesTheIncompleteEntries();
 
 private:
     // Opens the set as the program does, with the recovery offer in place.
@@ -186,6 +187,34 @@ void tst_recover::salvagedCopyTakesTheDamagedFilesPlaceInTheSet()
     QCOMPARE(lookup(*m_database, QStringLiteral("apple")), QStringList{QStringLiteral("1:apple")});
     QCOMPARE(lookup(*m_database, QStringLiteral("かき")), QStringList{QStringLiteral("0:かき")});
     QCOMPARE(test::readFile(path), damagedBytes);
+}
+
+void tst_recover::salvageReportNamesTheIncompleteEntries()
+{
+    // A heading that holds "%1" is named as it is.
+    const QString path = m_fixture->dictionary(QStringLiteral("D.dic"), QStringLiteral("辞書D"),
+                                               {{QStringLiteral("割引%1"), 1, {}, {QStringLiteral("わりびき")}},
+                                                {QStringLiteral("梨"), 1, {}, {QStringLiteral("なし")}}});
+    // The properties and every keyword row are gone; the keyword index still names the entries.
+    QVERIFY(damageProperties(path));
+    QVERIFY(test::damagePage(path, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'Index'")));
+    m_fixture->writeSet({path});
+    m_files->queueFile(m_fixture->path(QStringLiteral("D-救出.dic")));
+    m_fixture->prompter.queueAnswer(Answer::Ok);
+    m_fixture->prompter.queueAnswer(Answer::Yes);
+    bool done = false;
+    onRecoverDialog(done, [](QDialog &dialog) { dialog.findChild<QPushButton *>(QStringLiteral("cmdSalvage"))->click(); });
+    openSet();
+    QTRY_VERIFY(done);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+
+    const QString report = m_fixture->prompter.texts().join(QLatin1Char('|'));
+    QVERIFY2(report.contains(QStringLiteral("0 件の項目を救出しました。読めなかった項目: 0 件\n"
+                                            "一部を読めなかった項目: 2 件（キーワード「救出:不完全」で探せます）\n"
+                                            "　1: 割引%1\n　2: 梨\nキーワード: 0 件を救出、読めなかったもの 2 件")),
+             qPrintable(report));
+    QCOMPARE(lookup(*m_database, QStringLiteral("救出:不完全")),
+             (QStringList{QStringLiteral("0:救出:不完全"), QStringLiteral("0:救出:不完全")}));
 }
 
 QTEST_MAIN(tst_recover)
