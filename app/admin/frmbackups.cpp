@@ -91,7 +91,11 @@ frmBackups::frmBackups(store::DatabaseModule &database, store::Settings &setting
     restoreWindow(*this, m_settings, store::keys::BackupWindow::Placement);
 }
 
-frmBackups::~frmBackups() = default;
+frmBackups::~frmBackups()
+{
+    if (m_backup)
+        m_backup->wait();
+}
 
 void frmBackups::buildControls()
 {
@@ -205,34 +209,51 @@ void frmBackups::updateButtons()
 {
     const store::BackedUpFile *file = chosenFile();
     const bool generation = !chosenGeneration().path.isEmpty();
-    cmdBackupNow->setEnabled(file && QFileInfo(file->path).isFile());
-    cmdRestore->setEnabled(generation);
-    cmdOpen->setEnabled(generation && !file->isSetFile);
+    // While a backup runs, the window only shows: nothing else may start and it does not close.
+    const bool idle = !backingUp();
+    cmdBackupNow->setEnabled(idle && file && QFileInfo(file->path).isFile());
+    cmdRestore->setEnabled(idle && generation);
+    cmdOpen->setEnabled(idle && generation && !file->isSetFile);
+    lstFiles->setEnabled(idle);
+    cmdClose->setEnabled(idle);
 }
 
 void frmBackups::backUpNow()
 {
     const store::BackedUpFile *file = chosenFile();
-    if (!file)
+    if (!file || backingUp())
         return;
-    QString failure;
-    {
-        const WaitCursor wait;
+    m_backupFailure.clear();
+    m_backup.reset(QThread::create([this, file = *file, options = m_options] {
+        store::lowerBackupThreadPriority();
         try {
-            if (file->isSetFile)
-                store::BackupPlainFile(file->path, m_options.root, m_options.policy, QDateTime::currentDateTime(),
+            if (file.isSetFile)
+                store::BackupPlainFile(file.path, options.root, options.policy, QDateTime::currentDateTime(),
                                        &store::setFileProblem);
             else
-                store::BackupDictionary(file->path, m_options.root, m_options.policy);
+                store::BackupDictionary(file.path, options.root, options.policy);
         } catch (const sqlite::Error &e) {
-            failure = admin::failureReason(e) + QStringLiteral("\nバックアップは作成していません。");
+            m_backupFailure = admin::failureReason(e) + QStringLiteral("\nバックアップは作成していません。");
             if (const QString remedy = store::describeBackupRemedy(store::backupRemedy(e)); !remedy.isEmpty())
-                failure += QLatin1Char('\n') + remedy;
+                m_backupFailure += QLatin1Char('\n') + remedy;
         }
-    }
+    }));
+    connect(m_backup.get(), &QThread::finished, this, &frmBackups::backupFinished);
+    setCursor(Qt::BusyCursor);
+    m_backup->start();
+    updateButtons();
+}
+
+void frmBackups::backupFinished()
+{
+    if (!m_backup)
+        return;
+    m_backup->wait();
+    m_backup.reset();
+    unsetCursor();
     showGenerations();
-    if (!failure.isEmpty())
-        warn(failure);
+    if (!m_backupFailure.isEmpty())
+        warn(m_backupFailure);
 }
 
 void frmBackups::restoreChosen()
@@ -325,6 +346,8 @@ void frmBackups::warn(const QString &text)
 
 void frmBackups::done(int result)
 {
+    if (backingUp())
+        return;
     saveWindow(*this, m_settings, store::keys::BackupWindow::Placement);
     QDialog::done(result);
 }

@@ -3,6 +3,9 @@
 #include "app/store/autobackup.h"
 
 #include <QDialog>
+#include <QThread>
+
+#include <memory>
 
 class QLabel;
 class QListWidget;
@@ -56,7 +59,11 @@ private:
     std::function<void(const QString &topic)> m_help;
     void showGenerations();
     void updateButtons();
+    // The backup runs in a thread of its own at a lower priority, so the program's windows and
+    // lookups go on meanwhile; backupFinished() shows its outcome.
     void backUpNow();
+    void backupFinished();
+    bool backingUp() const { return m_backup != nullptr; }
     void restoreChosen();
     void openChosen();
     // The chosen file, or nullptr.
@@ -75,6 +82,8 @@ private:
     QList<store::BackedUpFile> m_files;
     QList<store::Generation> m_generations;
     bool m_changedOpenSet = false;
+    std::unique_ptr<QThread> m_backup;
+    QString m_backupFailure; // written by the backup's thread, read once it has finished
 };
 
 } // namespace qm::app

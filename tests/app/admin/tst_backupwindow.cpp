@@ -131,6 +131,9 @@ void tst_backupwindow::backUpNowThenRestoreAnOlderGeneration()
         QVERIFY(w->lblCurrent->text().contains(QStringLiteral("2 件")));
         before = texts(w->lstGenerations, 0);
         w->cmdBackupNow->click();
+        // The backup runs beside the window, which neither starts another thing nor closes meanwhile.
+        QVERIFY(!w->cmdBackupNow->isEnabled() && !w->cmdRestore->isEnabled() && !w->cmdClose->isEnabled());
+        QTRY_VERIFY(w->cmdBackupNow->isEnabled());
         counts = texts(w->lstGenerations, 2);
         // The older generation, second from the top after the new one, goes back in place.
         w->lstGenerations->setCurrentItem(w->lstGenerations->topLevelItem(1));
@@ -220,6 +223,7 @@ void tst_backupwindow::unwritableBackupFolderIsReported()
         w->lstFiles->setCurrentRow(1);
         QVERIFY(w->lblNoBackup->isVisible());
         w->cmdBackupNow->click();
+        QTRY_VERIFY(w->cmdBackupNow->isEnabled());
         generations = w->lstGenerations->topLevelItemCount();
     });
     QCOMPARE(generations, 0);
