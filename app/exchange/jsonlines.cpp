@@ -248,6 +248,9 @@ public:
 
 private:
     static constexpr int MaxDepth = 32;
+    // Far more than an entry has, and few enough that the values of one line never take much
+    // memory (a line of "[0,0,0,..." has one value every two bytes).
+    static constexpr qint64 MaxValues = 1 << 20;
     using Type = JsonValue::Type;
 
     [[noreturn]] void fail() const
@@ -325,6 +328,8 @@ private:
                 skipSpace();
                 expect(':');
             }
+            if (++m_values > MaxValues)
+                refuse(QStringLiteral("JSON の値が多すぎます (%1 個を超えています)").arg(MaxValues));
             v.items.push_back(value(depth + 1));
             skipSpace();
             if (peek() != ',')
@@ -399,6 +404,7 @@ private:
 
     QByteArrayView m_text;
     qsizetype m_pos = 0;
+    qint64 m_values = 0;
 };
 
 const JsonValue &field(const JsonValue &object, const char *name, JsonValue::Type type, const QString &where)

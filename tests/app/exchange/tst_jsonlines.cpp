@@ -125,6 +125,7 @@ private slots:
         bad("not utf-8", QByteArray(g3).replace("h3", "h\xff"), "UTF-8");
         bad("not json", "{\"number\":3,\n", "JSON");
         bad("nested too deep", "{\"number\":" + QByteArray(100000, '[') + "\n", "JSON");
+        bad("too many values", QByteArray(g3).replace("[\"k\"]", QByteArray("[" + QByteArray(1 << 20, '0').replace("0", "0,") + "0]")), "値が多すぎます");
         bad("empty keyword", QByteArray(g3).replace("[\"k\"]", "[\"k\",\"\"]"), "空のキーワード");
         bad("nul keyword", QByteArray(g3).replace("[\"k\"]", "[\"a\\u0000b\"]"), "NUL");
         bad("reserved keyword", QByteArray(g3).replace("[\"k\"]", "[\"a[b\"]"), "使えない文字 \"[\"");
