@@ -245,6 +245,43 @@ private slots:
         }
     }
 
+    // Any JSON that says the same reads the same: spaces, escaped keys and "\/", numbers in
+    // another notation, a repeated key (the last counts).
+    void otherJsonWritersAreRead()
+    {
+        const jsonl::Record written = jsonl::parseLine(goodLine(12).chopped(1), {}).record;
+        const std::pair<QByteArray, QByteArray> lines[] = {
+            {" {\t\"number\" : 1.2e1 , \"type\":1,\"heading\":\"h12\",\"keywords\":[ \"k\" ],"
+             "\"date\":\"2024-02-29T23:59:58\",\"body\":{\"text\":\"a\\/b\"} }\r",
+             "a/b"},
+            {"{\"n\\u0075mber\":12,\"type\":1,\"heading\":\"x\",\"heading\":\"h\\u0031\\u0032\",\"keywords\":[\"k\"],"
+             "\"date\":\"2024-02-29T23:59:58\",\"body\":{\"text\":\"body\"}}",
+             "body"}};
+        for (const auto &[line, body] : lines) {
+            const jsonl::Record read = jsonl::parseLine(line, {}).record;
+            QCOMPARE(read.entry.DocumentNumber, written.entry.DocumentNumber);
+            QCOMPARE(read.entry.Heading, written.entry.Heading);
+            QCOMPARE(read.keywords, written.keywords);
+            QCOMPARE(read.entry.Document, body);
+        }
+    }
+
+    // Lines longer than the reader's block are handed over whole, and the lines after them are
+    // read from where they start.
+    void longLinesAndTheLinesAfterThem()
+    {
+        TempDictionary target;
+        QList<QByteArray> lines;
+        for (int i = 1; i <= 6; ++i) {
+            Entry e = makeEntry(Viewer::Text, QStringLiteral("h%1").arg(i), QByteArray(i % 2 ? 10 : 300000 * i, char('a' + i)));
+            e.DocumentNumber = i;
+            lines.append(jsonl::entryLine(e, {QStringLiteral("k")}));
+        }
+        QCOMPARE(imported(*target, fileOf(lines)), 6);
+        for (int i = 1; i <= 6; ++i)
+            QCOMPARE(target->document(i)->Document, QByteArray(i % 2 ? 10 : 300000 * i, char('a' + i)));
+    }
+
     void fullDiskAndCancelRollBack()
     {
         TempDictionary target;
