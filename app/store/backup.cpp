@@ -197,9 +197,11 @@ void onlineCopy(const QString &source, const QString &target, const Progress &pr
         throw copyFailure(source, rc != SQLITE_DONE ? rc : finished, sqlite3_system_errno(to.get()));
 }
 
-// Gives a checked, synced temporary file its generation name and syncs the folder.
-void putInPlace(const QString &temp, const QString &generation)
+// Gives a checked temporary copy of `source` the source's mode, owner and group (a private
+// dictionary has private backups), syncs it, gives it its generation name and syncs the folder.
+void putInPlace(const QString &source, const QString &temp, const QString &generation)
 {
+    keepFileAttributes(source, temp);
     if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(generation).constData()) != 0) {
         if (isDiskFull(SQLITE_IOERR, errno))
             throw diskFullFailure(generation);
@@ -239,7 +241,7 @@ QString backupInto(const QString &path, const QString &folder, const QDateTime &
             throw failure(QStringLiteral("辞書 %1 のバックアップの検査で誤りが見つかりました").arg(shown(path)), SQLITE_IOERR,
                           BackupRemedy::ChangeFolder);
         }
-        putInPlace(temp, generation);
+        putInPlace(path, temp, generation);
     });
     writeStamp(folder, stamp);
     return generation;
@@ -276,7 +278,7 @@ void keepCurrent(const QString &path, const QString &folder)
             onlineCopy(path, temp, {});
         else
             copyFile(path, temp);
-        putInPlace(temp, kept);
+        putInPlace(path, temp, kept);
     });
 }
 
@@ -307,7 +309,7 @@ QString plainCopyInto(const QString &path, const QString &folder, const QDateTim
             throw failure(QStringLiteral("%1 のバックアップの検査で誤りが見つかったため、バックアップしませんでした（%2）")
                               .arg(shown(path), problem),
                           SQLITE_CORRUPT);
-        putInPlace(temp, generation);
+        putInPlace(path, temp, generation);
     });
     return generation;
 }

@@ -465,7 +465,9 @@ void tst_compaction::replacementsKeepTheFilesAttributes()
     CompactDictionary(m_path);
     QCOMPARE(attributesOf(m_path), kept);
     const QString root = m_dir.filePath(QStringLiteral("backups"));
-    RestoreGeneration(BackupDictionary(m_path, root, {}), m_path, root, {});
+    const QString generation = BackupDictionary(m_path, root, {});
+    QCOMPARE(attributesOf(generation), kept);
+    RestoreGeneration(generation, m_path, root, {});
     QCOMPARE(attributesOf(m_path), kept);
 }
 
