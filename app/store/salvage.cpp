@@ -191,7 +191,8 @@ class DamagedFile final : public salvage::Source
 {
 public:
     explicit DamagedFile(const QString &path)
-        : m_db(open(path))
+        : m_path(path)
+        , m_db(open(path))
         , m_tree(path)
         , m_documentRoot(rootPage("Document"))
     {
@@ -216,6 +217,7 @@ public:
     // Every keyword row number the table or its entry-number index still names.
     std::vector<qint64> keywordRows() override
     {
+        const bool entriesDamaged = std::exchange(m_damaged, false);
         std::vector<qint64> rows;
         walk("SELECT DocumentNumber, rowid FROM \"Index\" INDEXED BY Index_DocumentNumber "
              "WHERE DocumentNumber >= ?1 ORDER BY DocumentNumber",
@@ -225,6 +227,12 @@ public:
              });
         walk("SELECT rowid FROM \"Index\" NOT INDEXED WHERE rowid >= ?1 ORDER BY rowid", highest(rows, 0),
              [&rows](Statement &st) { rows.push_back(st.toInt64(0)); });
+        // Rows neither walk reaches may still be in the keyword index's pages.
+        if (m_damaged) {
+            const std::vector<qint64> indexed = keywordPages().keywordRows();
+            rows.insert(rows.end(), indexed.begin(), indexed.end());
+        }
+        m_damaged |= entriesDamaged;
         return sortedOnce(std::move(rows));
     }
 
@@ -242,17 +250,20 @@ public:
         if (owner)
             return owner;
         const auto indexed = m_indexedOwners.find(row);
-        return indexed == m_indexedOwners.end() ? std::nullopt : std::optional<qint64>(indexed->second);
+        return indexed != m_indexedOwners.end() ? std::optional<qint64>(indexed->second) : keywordPages().keywordOwner(row);
     }
 
     std::optional<QString> keyword(qint64 row) override
     {
-        return readRow<QString>("SELECT \"Index\", typeof(\"Index\") FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
-                                [](Statement &st) -> std::optional<QString> {
-                                    if (st.isNull(0) || st.toText(1) != QLatin1String("text"))
-                                        return std::nullopt;
-                                    return st.toText(0);
-                                });
+        const std::optional<QString> text =
+            readRow<QString>("SELECT \"Index\", typeof(\"Index\") FROM \"Index\" NOT INDEXED WHERE rowid = ?1", row,
+                             [](Statement &st) -> std::optional<QString> {
+                                 if (st.isNull(0) || st.toText(1) != QLatin1String("text"))
+                                     return std::nullopt;
+                                 return st.toText(0);
+                             });
+        // A row whose table page is gone is read from the keyword index's pages.
+        return text ? text : keywordPages().keyword(row);
     }
 
     // The entry, or nullopt when its row does not read or holds what no entry can hold. A field
@@ -346,6 +357,14 @@ private:
         return raw && raw->entry.Document == body;
     }
 
+    // The keyword rows as the pages of the file give them, read once when first needed.
+    salvage::PageScan &keywordPages()
+    {
+        if (!m_keywordPages)
+            m_keywordPages = std::make_unique<salvage::PageScan>(m_path, Progress(), salvage::PageScan::Scope::Keywords);
+        return *m_keywordPages;
+    }
+
     qint64 rootPage(const char *table)
     {
         try {
@@ -428,8 +447,10 @@ private:
         }
     }
 
+    QString m_path;
     std::unique_ptr<Database> m_db;
     salvage::TreeReader m_tree;
+    std::unique_ptr<salvage::PageScan> m_keywordPages;
     qint64 m_documentRoot = 0;
     // Declared after the connection, so the statements are finalised before it closes.
     std::unordered_map<const char *, std::unique_ptr<Statement>> m_statements;

@@ -35,6 +35,8 @@ namespace {
 constexpr qsizetype HeaderSize = 100;
 constexpr quint8 TableLeaf = 0x0D;
 constexpr quint8 TableInterior = 0x05;
+constexpr quint8 IndexLeaf = 0x0A;
+constexpr quint8 IndexInterior = 0x02;
 // Deeper than any tree of a file the engine can hold: a path longer than this goes round.
 constexpr int MaxDepth = 40;
 // The longest row taken: the largest body and room for the other fields.
@@ -259,10 +261,10 @@ struct Cell {
     bool whole = false;
 };
 
-// The part of a row of `size` bytes kept on a table leaf page of `usable` bytes.
-quint64 localSize(quint64 size, quint64 usable)
+// The part of a row of `size` bytes kept on a table leaf (or an index) page of `usable` bytes.
+quint64 localSize(quint64 size, quint64 usable, bool table)
 {
-    const quint64 most = usable - 35;
+    const quint64 most = table ? usable - 35 : (usable - 12) * 64 / 255 - 23;
     if (size <= most)
         return size;
     const quint64 least = (usable - 12) * 32 / 255 - 23;
@@ -299,23 +301,26 @@ std::optional<qint64> cellRowid(const QByteArray &page, qsizetype at, int index)
     return qint64(rowid);
 }
 
-// The cell `index` of a table leaf page whose tree header is at `at`; nullopt when the cell does
-// not lie in the page.
-std::optional<Cell> readCell(PageFile &file, const QByteArray &page, qsizetype at, int index)
+// The cell `index` of a table leaf page, or an index page, of `type` whose tree header is at `at`;
+// nullopt when the cell does not lie in the page. An index cell has no row number (0).
+std::optional<Cell> readCell(PageFile &file, const QByteArray &page, qsizetype at, int index, quint8 type = TableLeaf)
 {
-    const qsizetype cellsEnd = at + 8 + 2 * qsizetype(be16(page, at + 3));
-    const qsizetype pointer = at + 8 + 2 * index;
+    const bool table = type == TableLeaf;
+    const qsizetype header = type == IndexInterior ? 12 : 8;
+    const qsizetype cellsEnd = at + header + 2 * qsizetype(be16(page, at + 3));
+    const qsizetype pointer = at + header + 2 * index;
     const qsizetype usable = page.size();
-    qsizetype pos = qsizetype(be16(page, pointer));
+    // An interior cell starts with its left child's page number.
+    qsizetype pos = qsizetype(be16(page, pointer)) + (type == IndexInterior ? 4 : 0);
     if (pos < cellsEnd || pos >= usable)
         return std::nullopt;
     quint64 size = 0;
     quint64 rowid = 0;
-    if (!readVarint(page, usable, pos, size) || !readVarint(page, usable, pos, rowid))
+    if (!readVarint(page, usable, pos, size) || (table && !readVarint(page, usable, pos, rowid)))
         return std::nullopt;
     Cell cell;
     cell.rowid = qint64(rowid);
-    const quint64 local = localSize(size, quint64(usable));
+    const quint64 local = localSize(size, quint64(usable), table);
     if (local > quint64(usable - pos) || (local < size && quint64(usable - pos) - local < 4))
         return std::nullopt;
     cell.payload = page.mid(pos, qsizetype(local));
@@ -329,7 +334,7 @@ std::optional<Cell> readCell(PageFile &file, const QByteArray &page, qsizetype a
 // page or its cell pointers do not fit in it.
 int cellCount(const QByteArray &page, qsizetype at, quint8 type)
 {
-    const qsizetype header = type == TableLeaf ? 8 : 12;
+    const qsizetype header = type == TableLeaf || type == IndexLeaf ? 8 : 12;
     if (page.size() < at + header || quint8(page[at]) != type)
         return 0;
     const qsizetype cells = qsizetype(be16(page, at + 3));
@@ -465,8 +470,9 @@ QVariant propertyValue(const Value &v)
 
 } // namespace
 
-PageScan::PageScan(const QString &path, const Progress &progress)
+PageScan::PageScan(const QString &path, const Progress &progress, Scope scope)
     : m_file(std::make_unique<PageFile>(path))
+    , m_scope(scope)
 {
     const bool header = sizeFromHeader(*m_file);
     if (!header && !guessPageSize(*m_file))
@@ -489,13 +495,38 @@ void PageScan::scanPage(qint64 number)
 {
     const QByteArray page = m_file->page(number);
     const qsizetype at = m_file->treeHeaderAt(number);
+    const quint8 type = page.size() > at ? quint8(page[at]) : 0;
+    if (type == IndexLeaf || type == IndexInterior)
+        scanKeywordIndex(page, at, type);
+    else if (type == TableLeaf)
+        scanTableLeaf(number, page, at);
+}
+
+void PageScan::scanKeywordIndex(const QByteArray &page, qsizetype at, quint8 type)
+{
+    for (int i = 0, n = cellCount(page, at, type); i < n; ++i) {
+        const std::optional<Cell> cell = readCell(*m_file, page, at, i, type);
+        const std::optional<RecordHeader> header =
+            cell && cell->whole ? readHeader(cell->payload, cell->onPage) : std::nullopt;
+        // The keyword index holds every column of a keyword row and its row number.
+        const std::vector<quint64> *t = header ? &header->types : nullptr;
+        if (!t || t->size() != 4 || !isText((*t)[0]) || !isInteger((*t)[1]) || !isText((*t)[2]) || !isInteger((*t)[3]))
+            continue;
+        const std::optional<std::vector<Value>> values = readValues(cell->payload, *header);
+        if (values)
+            m_indexedKeywords.emplace((*values)[3].integer, KeywordRow{(*values)[1].integer, text((*values)[2])});
+    }
+}
+
+void PageScan::scanTableLeaf(qint64 number, const QByteArray &page, qsizetype at)
+{
     for (int i = 0, n = leafCells(page, at); i < n; ++i) {
         const std::optional<Cell> cell = readCell(*m_file, page, at, i);
         if (!cell)
             continue;
         const std::optional<RecordHeader> header = readHeader(cell->payload, cell->onPage);
         const Table table = header ? tableOf(header->types) : Table::None;
-        if (table == Table::None)
+        if (table == Table::None || (table == Table::Document && m_scope == Scope::Keywords))
             continue;
         const std::optional<std::vector<Value>> values =
             cell->whole ? readValues(cell->payload, *header) : std::nullopt;
@@ -524,23 +555,34 @@ std::vector<qint64> PageScan::entryNumbers()
 std::vector<qint64> PageScan::keywordRows()
 {
     std::vector<qint64> rows;
-    rows.reserve(m_keywords.size());
+    rows.reserve(m_keywords.size() + m_indexedKeywords.size());
     for (const auto &[row, keyword] : m_keywords)
         rows.push_back(row);
+    for (const auto &[row, keyword] : m_indexedKeywords)
+        rows.push_back(row);
     std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
+}
+
+const PageScan::KeywordRow *PageScan::keywordRow(qint64 row) const
+{
+    if (const auto it = m_keywords.find(row); it != m_keywords.end())
+        return &it->second;
+    const auto it = m_indexedKeywords.find(row);
+    return it == m_indexedKeywords.end() ? nullptr : &it->second;
 }
 
 std::optional<qint64> PageScan::keywordOwner(qint64 row)
 {
-    const auto it = m_keywords.find(row);
-    return it == m_keywords.end() ? std::nullopt : std::optional<qint64>(it->second.owner);
+    const KeywordRow *found = keywordRow(row);
+    return found ? std::optional<qint64>(found->owner) : std::nullopt;
 }
 
 std::optional<QString> PageScan::keyword(qint64 row)
 {
-    const auto it = m_keywords.find(row);
-    return it == m_keywords.end() ? std::nullopt : it->second.text;
+    const KeywordRow *found = keywordRow(row);
+    return found ? found->text : std::nullopt;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include "entry.h"
 #include "progress.h"
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QVariant>
@@ -74,16 +75,19 @@ private:
 
 // Reads the rows of a file's table pages without its header, schema or tree: every page that
 // is a table leaf is taken apart, and its cells are matched against the layouts of the entry,
-// keyword and property tables. The page size is taken from the header, or found by trying each
+// keyword and property tables. The keyword index holds every column of a keyword row, so its
+// pages give the keyword rows whose table pages are gone. The page size is taken from the header, or found by trying each
 // size when the header is gone. Every length and offset is checked against the page and the
 // file, so a hostile file gives nothing rather than a read outside it. The pages the header
 // lists as free are passed over: they hold rows deleted long ago.
 class PageScan final : public Source
 {
 public:
+    // What is read: everything, or only the keyword rows (which is much less to read).
+    enum class Scope { Everything, Keywords };
     // Reads every page once. Throws sqlite::Error (Japanese) when the file does not open, or
     // Kind::Cancelled when the progress asks to stop.
-    PageScan(const QString &path, const Progress &progress);
+    PageScan(const QString &path, const Progress &progress, Scope scope = Scope::Everything);
     ~PageScan() override;
     PageScan(const PageScan &) = delete;
     PageScan &operator=(const PageScan &) = delete;
@@ -107,10 +111,16 @@ private:
         std::optional<QString> text;
     };
     void scanPage(qint64 number);
+    void scanTableLeaf(qint64 number, const QByteArray &page, qsizetype at);
+    void scanKeywordIndex(const QByteArray &page, qsizetype at, quint8 type);
+    // The keyword row from its table, or else from its index; null when neither has it.
+    const KeywordRow *keywordRow(qint64 row) const;
 
     std::unique_ptr<PageFile> m_file;
+    Scope m_scope;
     std::map<qint64, CellAt> m_entries;
     std::unordered_map<qint64, KeywordRow> m_keywords;
+    std::unordered_map<qint64, KeywordRow> m_indexedKeywords;
     QHash<QString, QVariant> m_properties;
 };
 

@@ -195,9 +195,11 @@ void tst_recover::salvageReportNamesTheIncompleteEntries()
     const QString path = m_fixture->dictionary(QStringLiteral("D.dic"), QStringLiteral("辞書D"),
                                                {{QStringLiteral("割引%1"), 1, {}, {QStringLiteral("わりびき")}},
                                                 {QStringLiteral("梨"), 1, {}, {QStringLiteral("なし")}}});
-    // The properties and every keyword row are gone; the keyword index still names the entries.
+    // The properties and every keyword row are gone, in the table and in the index that holds
+    // their text; the index of entry numbers still names the entries.
     QVERIFY(damageProperties(path));
-    QVERIFY(test::damagePage(path, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'Index'")));
+    for (const char *name : {"Index", "Index_Index"})
+        QVERIFY(test::damagePage(path, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(QLatin1String(name))));
     m_fixture->writeSet({path});
     m_files->queueFile(m_fixture->path(QStringLiteral("D-救出.dic")));
     m_fixture->prompter.queueAnswer(Answer::Ok);

@@ -85,6 +85,14 @@ bool damage(const QString &path, qint64 page)
     return qm::test::damagePage(path, QStringLiteral("SELECT %1").arg(page));
 }
 
+// Damages every page of a table or an index.
+bool damageAll(const QString &path, const QString &name)
+{
+    const QStringList pages =
+        stockSqlite(path, QStringLiteral("SELECT pageno FROM dbstat WHERE name = '%1'").arg(name)).split(QLatin1Char('\n'));
+    return std::all_of(pages.begin(), pages.end(), [&path](const QString &page) { return damage(path, page.toLongLong()); });
+}
+
 QStringList lookup(Dictionary &d, const QString &pattern, int limit = 100)
 {
     QStringList found;
@@ -222,9 +230,21 @@ void tst_salvage::damagedKeywordPageLosesOnlyItsKeywords()
 {
     const auto pages = leafPages(m_path, QStringLiteral("Index"));
     QVERIFY(pages.size() >= 3);
+    const QString withIndex = m_dir.filePath(QStringLiteral("withindex.dic"));
     QVERIFY(damage(m_path, pages[1].first));
+    QVERIFY(QFile::copy(m_path, withIndex));
     const qint64 onPage = pages[1].second.size();
 
+    // The keyword index holds every column of the rows: from it they all come back.
+    const QString fromIndex = m_dir.filePath(QStringLiteral("fromindex.dic"));
+    const SalvageReport whole = SalvageDictionary(withIndex, fromIndex);
+    QCOMPARE(whole.entriesSaved, qint64(EntryCount));
+    QCOMPARE(whole.keywordsSaved, 2 * EntryCount);
+    Dictionary rescued(fromIndex);
+    for (int i = 1; i <= EntryCount; ++i)
+        QCOMPARE(rescued.keywords(i * 3), sampleKeywords(i));
+
+    QVERIFY(damageAll(m_path, QStringLiteral("Index_Index")));
     const SalvageReport report = SalvageDictionary(m_path, target());
     QCOMPARE(report.entriesSaved + report.entriesIncomplete, qint64(EntryCount));
     QCOMPARE(report.entriesLost, 0);
@@ -264,6 +284,7 @@ void tst_salvage::incompleteEntriesAreMarkedAndCountsAddUp()
     }
     QVERIFY(!lost.count(3) && !lost.count(6));
     QVERIFY(damage(m_path, keywordPages[1].first));
+    QVERIFY(damageAll(m_path, QStringLiteral("Index_Index")));
     QVERIFY(damage(m_path, entryPages[2].first));
 
     const SalvageReport report = SalvageDictionary(m_path, target());
