@@ -259,6 +259,9 @@ struct Cell {
     QByteArray payload;
     qsizetype onPage = 0;
     bool whole = false;
+    // The row's size, and the first page of the rest of it.
+    quint64 size = 0;
+    quint32 overflow = 0;
 };
 
 // The part of a row of `size` bytes kept on a table leaf (or an index) page of `usable` bytes.
@@ -290,6 +293,17 @@ bool readOverflow(PageFile &file, quint32 next, quint64 size, QByteArray &payloa
     return next == 0;
 }
 
+// Reads the part of a cell's row kept on overflow pages, once; false when the chain does not
+// give it whole.
+bool readRest(PageFile &file, Cell &cell)
+{
+    if (!cell.whole && cell.overflow != 0) {
+        cell.whole = cell.size <= MaxPayload && readOverflow(file, cell.overflow, cell.size, cell.payload);
+        cell.overflow = 0;
+    }
+    return cell.whole;
+}
+
 // The row number of cell `index` of a table leaf page; nullopt when it does not lie in the page.
 std::optional<qint64> cellRowid(const QByteArray &page, qsizetype at, int index)
 {
@@ -303,7 +317,8 @@ std::optional<qint64> cellRowid(const QByteArray &page, qsizetype at, int index)
 
 // The cell `index` of a table leaf page, or an index page, of `type` whose tree header is at `at`;
 // nullopt when the cell does not lie in the page. An index cell has no row number (0).
-std::optional<Cell> readCell(PageFile &file, const QByteArray &page, qsizetype at, int index, quint8 type = TableLeaf)
+std::optional<Cell> readCell(PageFile &file, const QByteArray &page, qsizetype at, int index, quint8 type = TableLeaf,
+                             bool rest = true)
 {
     const bool table = type == TableLeaf;
     const qsizetype header = type == IndexInterior ? 12 : 8;
@@ -325,8 +340,12 @@ std::optional<Cell> readCell(PageFile &file, const QByteArray &page, qsizetype a
         return std::nullopt;
     cell.payload = page.mid(pos, qsizetype(local));
     cell.onPage = qsizetype(local);
-    cell.whole = local == size
-                 || (size <= MaxPayload && readOverflow(file, be32(page, pos + qsizetype(local)), size, cell.payload));
+    cell.size = size;
+    cell.whole = local == size;
+    if (!cell.whole)
+        cell.overflow = be32(page, pos + qsizetype(local));
+    if (rest)
+        readRest(file, cell);
     return cell;
 }
 
@@ -521,7 +540,8 @@ void PageScan::scanKeywordIndex(const QByteArray &page, qsizetype at, quint8 typ
 void PageScan::scanTableLeaf(qint64 number, const QByteArray &page, qsizetype at)
 {
     for (int i = 0, n = leafCells(page, at); i < n; ++i) {
-        const std::optional<Cell> cell = readCell(*m_file, page, at, i);
+        // The row's kind shows in the part on the page; the rest is read only for the rows wanted.
+        std::optional<Cell> cell = readCell(*m_file, page, at, i, TableLeaf, false);
         if (!cell)
             continue;
         const std::optional<RecordHeader> header = readHeader(cell->payload, cell->onPage);
@@ -529,7 +549,7 @@ void PageScan::scanTableLeaf(qint64 number, const QByteArray &page, qsizetype at
         if (table == Table::None || (table == Table::Document && m_scope == Scope::Keywords))
             continue;
         const std::optional<std::vector<Value>> values =
-            cell->whole ? readValues(cell->payload, *header) : std::nullopt;
+            readRest(*m_file, *cell) ? readValues(cell->payload, *header) : std::nullopt;
         if (table == Table::Document) {
             // The first copy of a row that reads whole is the one kept.
             CellAt &at = m_entries[cell->rowid];
