@@ -139,9 +139,6 @@ Connection openTarget(const QString &path)
     return target;
 }
 
-// Copies the dictionary page by page, a few pages at a time, so that the program's own reads
-// and writes of the file wait at most for one small step. A write by another connection makes
-// the engine start the copy again.
 // Why the engine could not copy `source`, in words for the user with what helps.
 Error copyFailure(const QString &source, int code, int systemError)
 {
@@ -172,6 +169,9 @@ std::unique_ptr<sqlite::Database> openSource(const QString &source)
     }
 }
 
+// Copies the dictionary page by page, a few pages at a time, so that the program's own reads
+// and writes of the file wait at most for one small step. A write by another connection makes
+// the engine start the copy again.
 void onlineCopy(const QString &source, const QString &target, const Progress &progress)
 {
     const std::unique_ptr<sqlite::Database> from = openSource(source);
