@@ -523,18 +523,26 @@ void PageScan::scanPage(qint64 number)
 
 void PageScan::scanKeywordIndex(const QByteArray &page, qsizetype at, quint8 type)
 {
+    // Pairs of numbers may be keyword rows by entry number, or entries by viewer type; a page of
+    // the latter holds viewer codes only.
+    std::vector<std::pair<qint64, qint64>> pairs;
+    bool onlyViewerCodes = true;
     for (int i = 0, n = cellCount(page, at, type); i < n; ++i) {
         const std::optional<Cell> cell = readCell(*m_file, page, at, i, type);
         const std::optional<RecordHeader> header =
             cell && cell->whole ? readHeader(cell->payload, cell->onPage) : std::nullopt;
+        const std::optional<std::vector<Value>> values = header ? readValues(cell->payload, *header) : std::nullopt;
+        const std::vector<quint64> *t = values ? &header->types : nullptr;
         // The keyword index holds every column of a keyword row and its row number.
-        const std::vector<quint64> *t = header ? &header->types : nullptr;
-        if (!t || t->size() != 4 || !isText((*t)[0]) || !isInteger((*t)[1]) || !isText((*t)[2]) || !isInteger((*t)[3]))
-            continue;
-        const std::optional<std::vector<Value>> values = readValues(cell->payload, *header);
-        if (values)
+        if (t && t->size() == 4 && isText((*t)[0]) && isInteger((*t)[1]) && isText((*t)[2]) && isInteger((*t)[3]))
             m_indexedKeywords.emplace((*values)[3].integer, KeywordRow{(*values)[1].integer, text((*values)[2])});
+        if (t && t->size() == 2 && isInteger((*t)[0]) && isInteger((*t)[1])) {
+            pairs.emplace_back((*values)[1].integer, (*values)[0].integer);
+            onlyViewerCodes = onlyViewerCodes && isViewerCode(int(std::clamp<qint64>((*values)[0].integer, -1, 256)));
+        }
     }
+    if (!onlyViewerCodes)
+        m_keywordOwners.insert(pairs.begin(), pairs.end());
 }
 
 void PageScan::scanTableLeaf(qint64 number, const QByteArray &page, qsizetype at)
@@ -580,6 +588,8 @@ std::vector<qint64> PageScan::keywordRows()
         rows.push_back(row);
     for (const auto &[row, keyword] : m_indexedKeywords)
         rows.push_back(row);
+    for (const auto &[row, owner] : m_keywordOwners)
+        rows.push_back(row);
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
@@ -595,8 +605,10 @@ const PageScan::KeywordRow *PageScan::keywordRow(qint64 row) const
 
 std::optional<qint64> PageScan::keywordOwner(qint64 row)
 {
-    const KeywordRow *found = keywordRow(row);
-    return found ? std::optional<qint64>(found->owner) : std::nullopt;
+    if (const KeywordRow *found = keywordRow(row))
+        return found->owner;
+    const auto it = m_keywordOwners.find(row);
+    return it == m_keywordOwners.end() ? std::nullopt : std::optional<qint64>(it->second);
 }
 
 std::optional<QString> PageScan::keyword(qint64 row)

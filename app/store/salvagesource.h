@@ -76,7 +76,8 @@ private:
 // Reads the rows of a file's table pages without its header, schema or tree: every page that
 // is a table leaf is taken apart, and its cells are matched against the layouts of the entry,
 // keyword and property tables. The keyword index holds every column of a keyword row, so its
-// pages give the keyword rows whose table pages are gone. The page size is taken from the header, or found by trying each
+// pages give the keyword rows whose table pages are gone; the index of keyword rows by entry
+// number tells which entries lost some. The page size is taken from the header, or found by trying each
 // size when the header is gone. Every length and offset is checked against the page and the
 // file, so a hostile file gives nothing rather than a read outside it. The pages the header
 // lists as free are passed over: they hold rows deleted long ago.
@@ -121,6 +122,9 @@ private:
     std::map<qint64, CellAt> m_entries;
     std::unordered_map<qint64, KeywordRow> m_keywords;
     std::unordered_map<qint64, KeywordRow> m_indexedKeywords;
+    // The entry of each keyword row, from the index of keyword rows by entry number: a row named
+    // only there is known to be lost.
+    std::unordered_map<qint64, qint64> m_keywordOwners;
     QHash<QString, QVariant> m_properties;
 };
 
