@@ -190,8 +190,10 @@ struct KeywordRef {
 class DamagedFile final : public salvage::Source
 {
 public:
-    explicit DamagedFile(const QString &path)
+    // The progress is told how far a reading of the file's pages has come, when one is needed.
+    DamagedFile(const QString &path, const Progress &progress)
         : m_path(path)
+        , m_progress(progress)
         , m_db(open(path))
         , m_tree(path)
         , m_documentRoot(rootPage("Document"))
@@ -361,7 +363,7 @@ private:
     salvage::PageScan &keywordPages()
     {
         if (!m_keywordPages)
-            m_keywordPages = std::make_unique<salvage::PageScan>(m_path, Progress(), salvage::PageScan::Scope::Keywords);
+            m_keywordPages = std::make_unique<salvage::PageScan>(m_path, m_progress, salvage::PageScan::Scope::Keywords);
         return *m_keywordPages;
     }
 
@@ -448,6 +450,7 @@ private:
     }
 
     QString m_path;
+    Progress m_progress;
     std::unique_ptr<Database> m_db;
     salvage::TreeReader m_tree;
     std::unique_ptr<salvage::PageScan> m_keywordPages;
@@ -506,7 +509,7 @@ private:
     {
         std::unique_ptr<DamagedFile> file;
         try {
-            file = std::make_unique<DamagedFile>(m_damagedPath);
+            file = std::make_unique<DamagedFile>(m_damagedPath, m_progress);
         } catch (const Error &e) {
             if (!isDamageError(e))
                 throw;
