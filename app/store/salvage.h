@@ -48,7 +48,9 @@ bool isDamageError(const sqlite::Error &error);
 //
 // The damaged file is only read, as it lies on disk: no lock, no journal, no file beside it.
 // Its entry and keyword tables are walked by row number past pages that fail, each row read on
-// its own, so a damaged page loses only the rows on it. The new file keeps the entry numbers and
+// its own, so a damaged page loses only the rows on it; keyword rows whose table page is gone
+// come from the keyword index. When the file's first page or its tree is gone, its pages are
+// read one by one instead (see salvagesource.h). The new file keeps the entry numbers and
 // the properties that can be read; it is written in one transaction under a temporary name,
 // checked, and only then given its name. The name is resolved to its real file first; a
 // dictionary (any database of the engine), one of `setMembers`, the damaged file itself, a device
