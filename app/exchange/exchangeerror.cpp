@@ -56,7 +56,7 @@ void ProblemList::throwIfAny() const
 
 QString cancelledReason()
 {
-    return QStringLiteral("中止しました。辞書は変更されていません");
+    return QStringLiteral("取り込みを中止しました");
 }
 
 } // namespace qm::exchange

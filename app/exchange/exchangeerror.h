@@ -54,7 +54,7 @@ private:
     QStringList m_listed;
 };
 
-// The reason given when the user stops an import or export.
+// The reason given when the user stops an import; the callers add that the dictionary is unchanged.
 QString cancelledReason();
 
 } // namespace qm::exchange

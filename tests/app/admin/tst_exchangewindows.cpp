@@ -313,6 +313,7 @@ void tst_exchangewindows::failedImportLeavesDictionaryUnchanged()
         }
         dialog.cmdOK->click();
         QVERIFY2(lastMessage().contains(expected), qPrintable(lastMessage()));
+        QCOMPARE(lastMessage().count(QStringLiteral("変更")), 1);
         QVERIFY(lastMessage().contains(QStringLiteral("辞書は変更していません")));
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
     }
