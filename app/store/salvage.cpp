@@ -280,7 +280,7 @@ public:
         std::optional<ReadEntry> e = readRow<ReadEntry>(
             "SELECT Viewer, Heading, RenewalDate, length(Document), typeof(Viewer), typeof(Heading), "
             "typeof(Document), length(Document) + ifnull(length(CAST(Heading AS BLOB)), 0) + "
-            "ifnull(length(CAST(RenewalDate AS BLOB)), 0) + ifnull(length(CAST(HeadingKey AS BLOB)), 0) "
+            "ifnull(length(CAST(RenewalDate AS BLOB)), 0) + ifnull(length(CAST(HeadingKey AS BLOB)), 0), HeadingKey "
             "FROM Document NOT INDEXED WHERE rowid = ?1",
             number, [number, &rowBytes](Statement &st) {
                 rowBytes = st.toInt64(7);
@@ -337,8 +337,10 @@ private:
         head.entry.DocumentNumber = qint32(number);
         head.entry.Viewer = quint8(st.toInt(0));
         head.entry.Heading = st.toText(1);
-        head.complete = st.toText(5) == QLatin1String("text") && !st.isNull(6);
-        if (!st.isNull(2)) {
+        head.complete = st.toText(5) == QLatin1String("text") && !st.isNull(6)
+                        && salvage::keyIntact(st.toText(8), head.entry.Heading);
+        // An entry without a date has an empty text there (or NULL).
+        if (!st.isNull(2) && !st.toText(2).isEmpty()) {
             const std::optional<QDateTime> date = storedDate(st.toText(2));
             head.entry.RenewalDate = date.value_or(QDateTime());
             head.complete = head.complete && date.has_value();

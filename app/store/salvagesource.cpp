@@ -4,6 +4,7 @@
 #include "viewertype.h"
 
 #include "platform/sqlite/error.h"
+#include "platform/text/fold.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,6 +29,16 @@ std::optional<QDateTime> storedDate(const QString &text)
     if (!stored.isValid() || stored.toString(QString::fromLatin1(schema::DateFormat)) != text)
         return std::nullopt;
     return stored;
+}
+
+bool keyIntact(const QString &key, const QString &heading)
+{
+    // A key folded by an earlier version of the fold may differ from today's; it still holds
+    // none of the characters a zeroed or overwritten page gives.
+    return key == text::fold(heading)
+           || std::none_of(key.cbegin(), key.cend(), [](QChar c) {
+                  return c == QChar(u'\0') || c == QChar(u'\x7f') || c == QChar::ReplacementCharacter;
+              });
 }
 
 namespace {
@@ -471,8 +482,10 @@ std::optional<ReadEntry> entryOf(qint64 number, const std::vector<Value> &v)
     read.entry.Viewer = quint8(v[1].integer);
     read.entry.Heading = text(v[2]);
     read.entry.Document = v[3].bytes;
-    read.complete = v[2].kind == Value::Kind::Text && v[3].kind != Value::Kind::Null;
-    if (v[4].kind != Value::Kind::Null) {
+    read.complete = v[2].kind == Value::Kind::Text && v[3].kind != Value::Kind::Null
+                    && (v.size() < 6 || keyIntact(text(v[5]), read.entry.Heading));
+    // An entry without a date has an empty text there (or NULL).
+    if (v[4].kind != Value::Kind::Null && !v[4].bytes.isEmpty()) {
         const std::optional<QDateTime> date = storedDate(text(v[4]));
         read.entry.RenewalDate = date.value_or(QDateTime());
         read.complete = read.complete && date.has_value();

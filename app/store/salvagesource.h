@@ -27,6 +27,11 @@ struct ReadEntry {
 // no date the store writes.
 std::optional<QDateTime> storedDate(const QString &text);
 
+// Whether an entry's folded heading key reads as the store writes it. It is the last field of
+// the row: bytes put in place of the row's end (by a page zeroed or overwritten) show in it, even
+// when the fields before it still look like fields.
+bool keyIntact(const QString &key, const QString &heading);
+
 // What a salvage reads a damaged dictionary through. Each read gives nullopt when what it
 // asks for does not read.
 class Source

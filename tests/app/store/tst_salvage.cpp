@@ -269,8 +269,11 @@ void tst_salvage::incompleteEntriesAreMarkedAndCountsAddUp()
     QFETCH(bool, firstPage);
     // A time the zone's clocks skip is kept as stored; a date the store never writes is not.
     const QString skipped = QStringLiteral("2026-03-29 02:30:00");
+    // No date (as the store writes it, and NULL) is no damage.
     stockSqlite(m_path, QStringLiteral("UPDATE Document SET RenewalDate = '%1' WHERE rowid = 3;"
-                                       "UPDATE Document SET RenewalDate = '2026/03/29' WHERE rowid = 6")
+                                       "UPDATE Document SET RenewalDate = '2026/03/29' WHERE rowid = 6;"
+                                       "UPDATE Document SET RenewalDate = '' WHERE rowid = 9;"
+                                       "UPDATE Document SET RenewalDate = NULL WHERE rowid = 12")
                             .arg(skipped));
     const auto entryPages = leafPages(m_path, QStringLiteral("Document"));
     const auto keywordPages = leafPages(m_path, QStringLiteral("Index"));
@@ -292,7 +295,7 @@ void tst_salvage::incompleteEntriesAreMarkedAndCountsAddUp()
         if (!ofLost)
             incomplete.insert(owner.toLongLong());
     }
-    QVERIFY(!lost.count(3) && !lost.count(6));
+    QVERIFY(!lost.count(3) && !lost.count(6) && !lost.count(9) && !lost.count(12));
     QVERIFY(damage(m_path, keywordPages[1].first));
     QVERIFY(damageAll(m_path, QStringLiteral("Index_Index")));
     QFile file(m_path);
@@ -323,15 +326,31 @@ void tst_salvage::damagedEndOfALongBodyLosesTheEntry()
     // A body over three pages; the engine reads the last page of its chain without checking it.
     Entry big = sampleEntry(1);
     big.Document = QByteArray(10000, 'b');
+    // No date: only the heading key comes after the body.
+    big.RenewalDate = QDateTime();
     const qint32 number = Dictionary(m_path).addEntry(big, {QStringLiteral("大きい")});
     const QString lastPage = QStringLiteral("SELECT pageno FROM dbstat WHERE name = 'Document' AND pagetype = 'overflow' "
                                             "ORDER BY path DESC LIMIT 1");
+    const QString copy = m_dir.filePath(QStringLiteral("zeroed.dic"));
+    QVERIFY(QFile::copy(m_path, copy));
     QVERIFY(qm::test::damagePage(m_path, lastPage));
 
     const SalvageReport report = SalvageDictionary(m_path, target());
     QCOMPARE(report.entriesLost, 1);
     QCOMPARE(report.entriesSaved, qint64(EntryCount));
     QVERIFY(!Dictionary(target()).document(number));
+
+    // A zeroed last page ends the chain as a sound one does: what lies on it shows in the row's
+    // last field, so the entry is saved as incomplete.
+    QFile file(copy);
+    const qint64 page = stockSqlite(copy, lastPage).toLongLong();
+    QVERIFY(file.open(QIODevice::ReadWrite) && file.seek((page - 1) * 4096) && file.write(QByteArray(4096, '\0')) == 4096);
+    file.close();
+    const QString zeroedTarget = m_dir.filePath(QStringLiteral("zeroed-saved.dic"));
+    const SalvageReport zeroed = SalvageDictionary(copy, zeroedTarget);
+    QCOMPARE(zeroed.entriesIncomplete, 1);
+    QCOMPARE(zeroed.entriesSaved, qint64(EntryCount));
+    QCOMPARE(zeroed.incomplete.front().number, number);
 }
 
 void tst_salvage::headerOrTailDamageStillGivesEntries_data()
