@@ -124,7 +124,8 @@ void WordListPanel::buildControls(const QString &suffix)
     scroll->setWidget(m_columnBox);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setMinimumHeight(64);
+    // One row of column choices and the scroll bar below it fit without a vertical scroll bar.
+    scroll->setMinimumHeight(96);
     (new QVBoxLayout(columns))->addWidget(scroll);
 
     grdPreview = new QTableWidget(0, 5, this);
@@ -134,6 +135,9 @@ void WordListPanel::buildControls(const QString &suffix)
     grdPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdPreview->verticalHeader()->hide();
     grdPreview->horizontalHeader()->setStretchLastSection(true);
+    // Several rows of the preview show at once, not one and a half.
+    grdPreview->setMinimumHeight(grdPreview->horizontalHeader()->sizeHint().height()
+                                 + 6 * grdPreview->verticalHeader()->defaultSectionSize() + 2 * grdPreview->frameWidth());
     lblPreviewProblem = new QLabel(this);
     lblPreviewProblem->setObjectName(QStringLiteral("lblPreviewProblem"));
     lblPreviewProblem->setWordWrap(true);
