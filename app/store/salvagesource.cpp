@@ -506,10 +506,21 @@ PageScan::PageScan(const QString &path, const Progress &progress, Scope scope)
     : m_file(std::make_unique<PageFile>(path))
     , m_scope(scope)
 {
+    // The header's page size is checked against the pages: a damaged header may give another.
     const bool header = sizeFromHeader(*m_file);
-    if (!header && !guessPageSize(*m_file))
-        return;
-    const QSet<qint64> skipped = header ? freePages(*m_file) : QSet<qint64>();
+    const qint64 headerSize = m_file->pageSize();
+    const bool guessed = guessPageSize(*m_file);
+    if (header && (!guessed || m_file->pageSize() == headerSize)) {
+        sizeFromHeader(*m_file);
+        scanPages(freePages(*m_file), progress);
+    } else if (guessed) {
+        m_file->setHasHeader(false);
+        scanPages({}, progress);
+    }
+}
+
+void PageScan::scanPages(const QSet<qint64> &skipped, const Progress &progress)
+{
     const qint64 pages = m_file->pageCount();
     for (qint64 p = 1; p <= pages; ++p) {
         if (!skipped.contains(p))

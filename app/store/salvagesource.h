@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -116,6 +117,7 @@ private:
         qint64 owner = 0;
         std::optional<QString> text;
     };
+    void scanPages(const QSet<qint64> &skipped, const Progress &progress);
     void scanPage(qint64 number);
     void scanTableLeaf(qint64 number, const QByteArray &page, qsizetype at);
     void scanKeywordIndex(const QByteArray &page, qsizetype at, quint8 type);

@@ -355,20 +355,22 @@ void tst_salvage::damagedEndOfALongBodyLosesTheEntry()
 
 void tst_salvage::headerOrTailDamageStillGivesEntries_data()
 {
-    // The first page zeroed; the pages from `tail` (a part of the file, 1 for none) overwritten,
-    // or the file cut there.
-    QTest::addColumn<bool>("firstPage");
+    // Bytes written over the file's start; the pages from `tail` (a part of the file, 1 for
+    // none) overwritten, or the file cut there.
+    QTest::addColumn<QByteArray>("start");
     QTest::addColumn<double>("tail");
     QTest::addColumn<bool>("cut");
-    QTest::newRow("first page") << true << 1.0 << false;
-    QTest::newRow("tail cut") << false << 0.7 << true;
-    QTest::newRow("tail overwritten") << false << 0.7 << false;
-    QTest::newRow("first page and tail cut") << true << 0.6 << true;
+    const QByteArray zeroed(4096, '\0');
+    QTest::newRow("first page") << zeroed << 1.0 << false;
+    QTest::newRow("page size in the header") << QByteArray("SQLite format 3\0\x02\x00", 18) << 1.0 << false;
+    QTest::newRow("tail cut") << QByteArray() << 0.7 << true;
+    QTest::newRow("tail overwritten") << QByteArray() << 0.7 << false;
+    QTest::newRow("first page and tail cut") << zeroed << 0.6 << true;
 }
 
 void tst_salvage::headerOrTailDamageStillGivesEntries()
 {
-    QFETCH(bool, firstPage);
+    QFETCH(QByteArray, start);
     QFETCH(double, tail);
     QFETCH(bool, cut);
     const qint64 pageSize = stockSqlite(m_path, QStringLiteral("PRAGMA page_size")).toLongLong();
@@ -381,8 +383,7 @@ void tst_salvage::headerOrTailDamageStillGivesEntries()
             whole.insert(rows.begin(), rows.end());
     QFile file(m_path);
     QVERIFY(file.open(QIODevice::ReadWrite));
-    if (firstPage)
-        QVERIFY(file.write(QByteArray(pageSize, '\0')) == pageSize);
+    QVERIFY(file.write(start) == start.size());
     if (cut)
         QVERIFY(file.resize((tailPage - 1) * pageSize));
     else if (tailPage <= pages)
