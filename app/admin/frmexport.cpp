@@ -153,6 +153,9 @@ std::optional<qint64> frmExport::write(const QString &path)
     }
     if (failure.isEmpty())
         return written;
+    // The reasons end without a full stop, as the terminal prints them; the window's sentences have one.
+    if (!failure.endsWith(u'。'))
+        failure += u'。';
     m_services.prompter.inform(failure + QStringLiteral("\nファイルは書き出していません。"), {},
                                desktop::Prompter::Icon::Warning);
     return std::nullopt;
