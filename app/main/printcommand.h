@@ -2,7 +2,6 @@
 
 #include <QString>
 
-class QPrinter;
 class QWidget;
 
 namespace qm::desktop {
@@ -20,10 +19,5 @@ void setUpPage(desktop::PrintService &printing);
 // browser shows and objects are printed from their own programs; the user is told how. A
 // cancelled print dialog prints nothing and says nothing.
 void printViewer(QWidget *viewer, desktop::PrintService &printing, desktop::Prompter &prompter);
-
-// Prints plain text line by line in the printer's font (one that holds Japanese) inside the
-// margin rich text keeps, a new page whenever one is full; long lines are not wrapped. False
-// when the printer failed.
-bool printPlainText(const QString &text, QPrinter &printer);
 
 } // namespace qm::app

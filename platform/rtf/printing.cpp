@@ -3,13 +3,38 @@
 #include "hiddentext.h"
 #include "pdftext.h"
 
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPainter>
 #include <QPrinter>
+#include <QRawFont>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <memory>
 
 namespace qm::rtf {
+namespace {
+
+// A font that holds Japanese: the given one when it does, else the first Japanese family, so a
+// line of Japanese text never comes out as boxes.
+QFont japaneseCapableFont(QFont font)
+{
+    const QRawFont raw = QRawFont::fromFont(font, QFontDatabase::Japanese);
+    if (raw.isValid() && raw.supportsCharacter(QChar(0x3042)) && raw.supportsCharacter(QChar(0x6F22)))
+        return font;
+    const QStringList families = QFontDatabase::families(QFontDatabase::Japanese);
+    if (!families.isEmpty())
+        font.setFamilies({families.first()});
+    return font;
+}
+
+} // namespace
+
+QFont plainPrintFont()
+{
+    return japaneseCapableFont(QFont());
+}
 
 QRect printBody(const QPrinter &printer)
 {
@@ -49,6 +74,32 @@ bool printSelection(const QTextCursor &cursor, QPrinter &printer)
     cut.setPosition(cursor.selectionStart(), QTextCursor::KeepAnchor);
     cut.removeSelectedText();
     return printDocument(*copy, printer);
+}
+
+bool printPlainText(const QString &text, QPrinter &printer)
+{
+    if (!printer.isValid())
+        return false;
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    const QFont font = plainPrintFont();
+    painter.setFont(font);
+    const QFontMetrics metrics(font, &printer);
+    const QRect body = printBody(printer);
+    int y = body.top();
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        if (y + metrics.height() > body.bottom() && y > body.top()) {
+            if (!printer.newPage())
+                return false;
+            y = body.top();
+        }
+        painter.drawText(body.left(), y + metrics.ascent(), QString(line).remove(QLatin1Char('\r')));
+        y += metrics.lineSpacing();
+    }
+    if (!painter.end() || printer.printerState() == QPrinter::Error)
+        return false;
+    return repairPrintedText(printer, text, fontsOf(text, font));
 }
 
 } // namespace qm::rtf

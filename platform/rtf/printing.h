@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFont>
 #include <QRect>
+#include <QString>
 
 class QPrinter;
 class QTextCursor;
@@ -20,5 +22,13 @@ bool printDocument(const QTextDocument &document, QPrinter &printer);
 // Prints the cursor's selection, or the whole document when nothing is selected, with the
 // document's fonts, images and page settings.
 bool printSelection(const QTextCursor &cursor, QPrinter &printer);
+
+// The font plain text prints in: the default font, or one that holds Japanese when it does not.
+QFont plainPrintFont();
+
+// Prints plain text line by line in plainPrintFont inside printBody, a new page whenever one is
+// full; long lines are not wrapped. A PDF file names every glyph with the character printed.
+// False when the printer failed.
+bool printPlainText(const QString &text, QPrinter &printer);
 
 } // namespace qm::rtf
