@@ -12,7 +12,7 @@ namespace qm::app {
 
 namespace {
 
-enum Status { Success = 0, Failed = 1, Usage = 2 };
+enum Status { Success = 0, Failed = 1 };
 
 QString shown(const QString &path)
 {
@@ -49,17 +49,11 @@ int runBackup(const QString &setFile, const store::BackupOptions &options, QText
     return failed == 0 ? Success : Failed;
 }
 
-std::optional<int> runBackupCommand(int argc, char *argv[])
+int runBackupCommand(int &argc, char *argv[])
 {
-    if (argc < 2 || QByteArray(argv[1]) != "--backup")
-        return std::nullopt;
     const QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (argc > 2) {
-        err << QStringLiteral("--backup には引数を付けません\n");
-        return Usage;
-    }
     const store::Settings settings;
     return runBackup(desktop::ProgramFolder::filePath(QStringLiteral("DicSets.ini")), store::readBackupOptions(settings),
                      out, err);

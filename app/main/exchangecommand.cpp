@@ -253,18 +253,13 @@ int runExchange(const QStringList &arguments, QTextStream &err)
     return usageError(err, QStringLiteral("コマンド %1 はありません").arg(command));
 }
 
-std::optional<int> runExchangeCommand(int argc, char *argv[])
+int runExchangeCommand(int &argc, char *argv[], const QStringList &arguments)
 {
-    if (argc < 2)
-        return std::nullopt;
-    const QByteArray first(argv[1]);
-    if (first != "--export" && first != "--import")
-        return std::nullopt;
     std::unique_ptr<QCoreApplication> app;
     if (!QCoreApplication::instance())
         app = std::make_unique<QCoreApplication>(argc, argv);
     QTextStream err(stderr);
-    const int status = runExchange(QCoreApplication::arguments().mid(1), err);
+    const int status = runExchange(arguments, err);
     err.flush();
     return status;
 }

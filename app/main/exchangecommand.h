@@ -26,10 +26,10 @@ inline constexpr char ExchangeUsage[] =
     "      --duplicates add|skip     同じ見出しの項目がすでにあるとき追加するか読み飛ばすか\n"
     "                                (既定: add)\n";
 
-// Runs `--export` or `--import` when the command line starts with one, before any window or
-// display is needed (a QCoreApplication is made when there is none), and gives the exit status:
-// 0 on success. nullopt when the command line asks for something else.
-std::optional<int> runExchangeCommand(int argc, char *argv[]);
+// Runs `--export` or `--import` (`arguments` start with one) before any window or display is
+// needed (a QCoreApplication is made when there is none), and gives the exit status: 0 on
+// success.
+int runExchangeCommand(int &argc, char *argv[], const QStringList &arguments);
 
 // The command itself, without the program name; progress and messages go to `err`.
 int runExchange(const QStringList &arguments, QTextStream &err);

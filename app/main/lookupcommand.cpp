@@ -1,5 +1,7 @@
 #include "lookupcommand.h"
 
+#include "commandline.h"
+
 #include "app/store/databasemodule.h"
 #include "app/store/messages.h"
 #include "app/store/openset.h"
@@ -23,9 +25,6 @@
 
 namespace qm::app {
 namespace {
-
-// As many rows as the keyword box's result list shows.
-constexpr int DefaultLimit = 1000;
 
 // The store's messages (a dictionary that does not open, a set file that cannot be read) are
 // written to the terminal; a question is answered with its cautious choice.
@@ -69,50 +68,6 @@ QString keywordBoxPattern(const QString &typed)
     QString text = typed.trimmed();
     text.remove(QLatin1Char('"'));
     return text + QLatin1Char('*');
-}
-
-TerminalCommand badUsage(const QString &problem)
-{
-    TerminalCommand command;
-    command.kind = TerminalCommand::Kind::BadUsage;
-    command.problem = problem;
-    return command;
-}
-
-TerminalCommand parseLookup(const QStringList &arguments)
-{
-    if (arguments.size() < 2)
-        return badUsage(QStringLiteral("--lookup のあとに検索するパターンを指定してください。"));
-    TerminalCommand command;
-    command.kind = TerminalCommand::Kind::Lookup;
-    command.lookup.pattern = arguments.at(1);
-    command.lookup.limit = DefaultLimit;
-    for (qsizetype i = 2; i < arguments.size(); ++i) {
-        const QString &option = arguments.at(i);
-        if (option == QLatin1String("--json")) {
-            command.lookup.json = true;
-            continue;
-        }
-        if (option != QLatin1String("--set") && option != QLatin1String("--limit"))
-            return badUsage(QStringLiteral("--lookup には使えない引数です: %1").arg(option));
-        if (i + 1 >= arguments.size())
-            return badUsage(QStringLiteral("%1 のあとに値を指定してください。").arg(option));
-        const QString &value = arguments.at(++i);
-        if (option == QLatin1String("--set")) {
-            command.lookup.setName = value;
-            continue;
-        }
-        bool ok = false;
-        command.lookup.limit = value.toInt(&ok);
-        if (!ok || command.lookup.limit <= 0)
-            return badUsage(QStringLiteral("--limit には 1 以上の整数を指定してください: %1").arg(value));
-    }
-    try {
-        store::compileKeywordPattern(keywordBoxPattern(command.lookup.pattern));
-    } catch (const sqlite::Error &e) {
-        return badUsage(QStringLiteral("パターン %1 は検索に使えません（%2）。").arg(command.lookup.pattern, e.message()));
-    }
-    return command;
 }
 
 QString objectText(const QByteArray &body)
@@ -283,46 +238,45 @@ bool openSet(store::DatabaseModule &database, const QString &setName, QTextStrea
     return false;
 }
 
-int runHelp()
-{
-    QTextStream out(stdout);
-    out << helpText();
-    return 0;
-}
-
-int reportBadUsage(const QString &problem)
-{
-    QTextStream err(stderr);
-    err << "brindlet: " << problem << '\n' << QStringLiteral("使い方は brindlet --help で表示します。") << '\n';
-    return int(ExitStatus::BadUsage);
-}
-
 } // namespace
 
 TerminalCommand parseTerminalCommand(const QStringList &arguments)
 {
-    if (arguments.isEmpty())
-        return {};
-    const QString &first = arguments.first();
-    if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
-        TerminalCommand help;
-        help.kind = TerminalCommand::Kind::Help;
-        return help;
+    const CommandLine line = parseCommandLine(arguments);
+    TerminalCommand command;
+    command.lookup = line.lookup;
+    command.problem = line.problem;
+    switch (line.mode) {
+    case CommandLine::Mode::Help:
+        command.kind = TerminalCommand::Kind::Help;
+        break;
+    case CommandLine::Mode::Lookup:
+        command.kind = TerminalCommand::Kind::Lookup;
+        break;
+    case CommandLine::Mode::BadUsage:
+        command.kind = TerminalCommand::Kind::BadUsage;
+        break;
+    default:
+        break;
     }
-    if (first == QLatin1String("--lookup"))
-        return parseLookup(arguments);
-    if (first == QLatin1String("--search") && arguments.size() != 2)
-        return badUsage(QStringLiteral("--search のあとに検索する語を1つ指定してください。"));
-    if (first == QLatin1String("--new-entry") && arguments.size() != 1)
-        return badUsage(QStringLiteral("--new-entry には引数を付けません。"));
-    return {};
+    return command;
+}
+
+std::optional<QString> lookupPatternProblem(const QString &pattern)
+{
+    try {
+        store::compileKeywordPattern(keywordBoxPattern(pattern));
+    } catch (const sqlite::Error &e) {
+        return QStringLiteral("パターン %1 は検索に使えません（%2）。").arg(pattern, e.message());
+    }
+    return std::nullopt;
 }
 
 QString helpText()
 {
     return QStringLiteral(
         "使い方: brindlet [語]\n"
-        "        brindlet --search 語\n"
+        "        brindlet --search 語 [--clipboard]\n"
         "        brindlet --new-entry\n"
         "        brindlet --lookup パターン [--set 辞書セット名] [--limit 件数] [--json]\n"
         "        brindlet --export 辞書 出力ファイル\n"
@@ -337,6 +291,8 @@ QString helpText()
         "  語                      キーワード欄に語を入れて検索します（--search 語 と同じ）。\n"
         "  --search 語             動いているプログラムのキーワード欄で語を検索します。\n"
         "                          動いていなければ起動してから検索します。\n"
+        "    --clipboard           語はクリップボードの内容です。空のときは検索せずに、そう知らせます\n"
+        "                          （デスクトップのメニューの「クリップボードの語を検索」が使います）。\n"
         "  --new-entry             新規登録のウィンドウを開きます。\n"
         "  --lookup パターン       画面を開かずに検索し、結果を標準出力に書きます。パターンはキーワード欄と\n"
         "                          同じように読みます（* 任意の文字列、? 任意の1文字、# 数字1文字、\n"
@@ -372,7 +328,11 @@ QString helpText()
         "  -h, --help              この説明を表示します。\n"
         "\n"
         "終了ステータス (--lookup): 0 見つかった、1 見つからなかった、2 使い方の誤り、\n"
-        "または辞書セットを開けなかった。\n");
+        "または辞書セットを開けなかった。\n"
+        "\n"
+        "知らないオプション、値のないオプション、一緒に使えないオプションは、画面を開かずに\n"
+        "終了ステータス 2 で終わります。画面が見つからないときは、画面を使う起動は終了ステータス 1 で\n"
+        "終わります（画面のない環境では xvfb-run brindlet で起動できます）。\n");
 }
 
 ExitStatus runLookup(const LookupRequest &request, const QString &programFolder, QTextStream &out, QTextStream &err)
@@ -403,28 +363,12 @@ ExitStatus runLookup(const LookupRequest &request, const QString &programFolder,
     return rows.empty() ? ExitStatus::NothingFound : ExitStatus::Found;
 }
 
-std::optional<int> runTerminalCommand(int &argc, char *argv[])
+int runLookupCommand(int &argc, char *argv[], const LookupRequest &request)
 {
-    // Read before any application object, so that a start handed to the running program pays
-    // for nothing more here.
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    const TerminalCommand command = parseTerminalCommand(arguments);
-    switch (command.kind) {
-    case TerminalCommand::Kind::Program:
-        return std::nullopt;
-    case TerminalCommand::Kind::Help:
-        return runHelp();
-    case TerminalCommand::Kind::BadUsage:
-        return reportBadUsage(command.problem);
-    case TerminalCommand::Kind::Lookup:
-        break;
-    }
     const QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return int(runLookup(command.lookup, desktop::ProgramFolder::path(), out, err));
+    return int(runLookup(request, desktop::ProgramFolder::path(), out, err));
 }
 
 } // namespace qm::app

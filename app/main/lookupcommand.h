@@ -33,7 +33,7 @@ struct TerminalCommand {
     QString problem;
 };
 
-// Reads a command line without the program's name.
+// Reads a command line without the program's name (as parseCommandLine does).
 TerminalCommand parseTerminalCommand(const QStringList &arguments);
 
 // The `--help` text, which the manual page repeats.
@@ -44,8 +44,10 @@ QString helpText();
 // the program. Rows go to `out`, messages to `err`.
 ExitStatus runLookup(const LookupRequest &request, const QString &programFolder, QTextStream &out, QTextStream &err);
 
-// Runs a terminal command with a core application only (no display needed) and gives its exit
-// status; nothing when the command line is one for the program itself.
-std::optional<int> runTerminalCommand(int &argc, char *argv[]);
+// Why a pattern cannot be looked up, in Japanese; nothing when it can.
+std::optional<QString> lookupPatternProblem(const QString &pattern);
+
+// Runs the lookup with a core application only (no display needed) and gives its exit status.
+int runLookupCommand(int &argc, char *argv[], const LookupRequest &request);
 
 } // namespace qm::app

@@ -1,10 +1,9 @@
 #include "adminwindows.h"
-#include "backupcommand.h"
 #include "backupschedule.h"
+#include "commandline.h"
+#include "displaycheck.h"
 #include "entrywindows.h"
-#include "exchangecommand.h"
 #include "exchangewindows.h"
-#include "lookupcommand.h"
 #include "mdimain.h"
 #include "recoverwindows.h"
 #include "searchwindows.h"
@@ -30,6 +29,8 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <cstdio>
+
 #include <unistd.h>
 
 namespace {
@@ -52,26 +53,33 @@ int main(int argc, char *argv[])
     // The embedded browser's sandbox cannot run as root; only then is it switched off.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // Export and import run without windows or a display.
-    if (auto code = qm::app::runExchangeCommand(argc, argv))
-        return *code;
+    const qm::app::CommandLine line = qm::app::parseCommandLine(qm::app::commandLineOf(argc, argv));
 
     qm::app::prepareJapaneseText();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // The names decide the per-user data folder, so they come before anything asks for it.
     QApplication::setOrganizationName(QStringLiteral("Quillmere"));
     QApplication::setApplicationName(QStringLiteral("Quillmere"));
-    // Help and lookups in the terminal need no display and no running program.
-    if (const std::optional<int> status = qm::app::runTerminalCommand(argc, argv))
+    // Usage errors, help, lookups, export, import and backups need no display and no running
+    // program.
+    if (const std::optional<int> status = qm::app::runWithoutWindows(argc, argv, line))
         return *status;
-    if (const std::optional<int> status = qm::app::runBackupCommand(argc, argv))
-        return *status;
+    const QStringList arguments = line.startArguments;
+    using HandOver = qm::app::SingleInstance::HandOver;
+    HandOver found = HandOver::NoneRunning;
     {
         // A later start hands its command line to the running program before it pays for the
         // windows' application object (fonts, the display) and ends at once.
         const QCoreApplication probe(argc, argv);
-        if (qm::app::SingleInstance::handOver(qm::desktop::ProgramFolder::path(), QCoreApplication::arguments().mid(1)))
-            return 0;
+        found = qm::app::SingleInstance::handOver(qm::desktop::ProgramFolder::path(), arguments);
+    }
+    if (found == HandOver::HandedOver)
+        return 0;
+    if (found == HandOver::Closing)
+        return qm::app::tellUser(argc, argv, qm::app::SingleInstance::closingText());
+    if (const std::optional<QString> problem = qm::app::displayProblem()) {
+        fputs(problem->toLocal8Bit().constData(), stderr);
+        return 1;
     }
     QApplication app(argc, argv);
     qm::desktop::installQtJapanese(app);
@@ -83,10 +91,9 @@ int main(int argc, char *argv[])
 
     // One program per data folder: a start that found none above serves the folder now, unless
     // another start came first meanwhile.
-    const QStringList arguments = QApplication::arguments().mid(1);
     qm::app::SingleInstance instance(qm::desktop::ProgramFolder::path());
     if (!instance.start(arguments))
-        return 0;
+        return instance.closingFound() ? qm::app::tellUser(argc, argv, qm::app::SingleInstance::closingText()) : 0;
     // Copies handed to other programs by runs that were killed are not needed by anyone.
     qm::objects::ObjectHandoff::removeStaleFolders();
 
@@ -126,8 +133,9 @@ int main(int argc, char *argv[])
     });
     backups.start();
     const int status = QApplication::exec();
-    // The windows are gone: a start from now on is a program of its own.
-    instance.stop();
+    // The windows are gone: a start from now on is told that this program is closing, until the
+    // process ends and the system lets the lock go.
+    instance.markClosing();
     // A long last round shows that the program is still at work, and how far it is.
     qm::desktop::ProgressWindow saving(QStringLiteral("変更した辞書をﾊﾞｯｸｱｯﾌﾟしています..."), false);
     backups.runAtExit([&saving](qint64 done, qint64 total) { saving.update(done, total + 1); });

@@ -25,6 +25,8 @@ namespace {
 constexpr int ConnectMs = 3000;
 constexpr int RetryMs = 50;
 constexpr int WriteMs = 400;
+// What the lock file holds while the program holding it is closing.
+constexpr char ClosingMark[] = "closing\n";
 // A command line is a few words; anything longer is not one of ours.
 constexpr quint32 MaxMessageBytes = 64 * 1024;
 
@@ -59,6 +61,24 @@ SingleInstance::SingleInstance(const QString &dataFolder, QObject *parent)
 SingleInstance::~SingleInstance()
 {
     stop();
+}
+
+void SingleInstance::markClosing()
+{
+    // The mark comes first: a start that finds the socket gone then knows why.
+    if (m_lockFile >= 0) {
+        const qsizetype size = qstrlen(ClosingMark);
+        if (::pwrite(m_lockFile, ClosingMark, size_t(size), 0) != size)
+            qWarning("the lock file cannot be marked as closing");
+    }
+    if (m_server && m_server->isListening())
+        m_server->close();
+}
+
+QString SingleInstance::closingText()
+{
+    return QStringLiteral("前に起動したプログラムが終了の処理をしています（辞書のﾊﾞｯｸｱｯﾌﾟや、そのメッセージ）。"
+                          "終わってから、もう一度起動してください。");
 }
 
 void SingleInstance::stop()
@@ -107,14 +127,25 @@ bool SingleInstance::lockHeldElsewhere(const QString &name)
     return held;
 }
 
+// Only the program holding the lock writes the file, so the mark is read without the lock.
+bool SingleInstance::closingMarked(const QString &name)
+{
+    QFile file(lockPath(name));
+    return file.open(QIODevice::ReadOnly) && file.read(64) == ClosingMark;
+}
+
 bool SingleInstance::takeLock()
 {
     m_lockFile = ::open(QFile::encodeName(lockPath(m_name)).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lockFile < 0)
         return true; // No lock can be made here; the program runs unguarded rather than not at all.
     flock lock = wholeFile(F_WRLCK);
-    if (::fcntl(m_lockFile, F_SETLK, &lock) == 0)
+    if (::fcntl(m_lockFile, F_SETLK, &lock) == 0) {
+        // A mark left by a program that was killed while closing is not this one's.
+        if (::ftruncate(m_lockFile, 0) != 0)
+            qWarning("the lock file cannot be emptied");
         return true;
+    }
     ::close(m_lockFile);
     m_lockFile = -1;
     return errno != EACCES && errno != EAGAIN;
@@ -124,7 +155,8 @@ bool SingleInstance::start(const QStringList &arguments)
 {
     // Of two starts at the same moment one takes the lock; the other finds its socket.
     if (!takeLock()) {
-        if (handOverTo(m_name, arguments))
+        m_closingFound = closingMarked(m_name);
+        if (m_closingFound || handOverTo(m_name, arguments))
             return false;
         qWarning("the program running for this folder does not answer; this one runs beside it");
         return true;
@@ -133,12 +165,19 @@ bool SingleInstance::start(const QStringList &arguments)
     return true;
 }
 
-bool SingleInstance::handOver(const QString &dataFolder, const QStringList &arguments)
+SingleInstance::HandOver SingleInstance::handOver(const QString &dataFolder, const QStringList &arguments)
 {
     // A socket is only trusted when a live program holds the lock: one whose program was killed
     // may still accept connections from a process that program forked, and nobody reads them.
     const QString name = serverName(dataFolder);
-    return lockHeldElsewhere(name) && handOverTo(name, arguments);
+    if (!lockHeldElsewhere(name))
+        return HandOver::NoneRunning;
+    if (closingMarked(name))
+        return HandOver::Closing;
+    if (handOverTo(name, arguments))
+        return HandOver::HandedOver;
+    // The program may have begun closing while this start waited for its socket.
+    return closingMarked(name) ? HandOver::Closing : HandOver::NoneRunning;
 }
 
 bool SingleInstance::handOverTo(const QString &name, const QStringList &arguments)

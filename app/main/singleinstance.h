@@ -32,17 +32,27 @@ public:
     // Hands `arguments` to the program already running for the folder and returns false, or
     // serves the folder from now on and returns true. A start that can serve nothing (the
     // socket cannot be made) still runs.
+    // Also false, without handing anything over, when the program running for the folder is
+    // closing (see closingFound()).
     bool start(const QStringList &arguments);
     bool isServing() const;
-    // Stops serving and lets the lock go, for a program that is ending but still has work to do
-    // without windows: a later start then runs on its own instead of handing its command line to
-    // a program that will never read it.
+    // For a program whose windows are gone but that still has work to do (the last backup, a
+    // message about it): it stops serving but keeps the lock until it ends, marked as closing,
+    // so that a later start neither runs beside it nor hands its command line to a program that
+    // will never read it.
+    void markClosing();
+    // Stops serving and lets the lock go.
     void stop();
+    // True after start() found the program running for the folder closing.
+    bool closingFound() const { return m_closingFound; }
 
-    // Only the first half of start(): true when a program running for the folder (one that holds
-    // the lock) took the command line. Needs no more than a core application, so a later start can end before it
-    // makes its windows' application object.
-    static bool handOver(const QString &dataFolder, const QStringList &arguments);
+    enum class HandOver { NoneRunning, HandedOver, Closing };
+    // Only the first half of start(): whether a program running for the folder (one that holds
+    // the lock) took the command line, or is closing and takes none. Needs no more than a core
+    // application, so a later start can end before it makes its windows' application object.
+    static HandOver handOver(const QString &dataFolder, const QStringList &arguments);
+    // What a start says when the program it found is closing, in Japanese.
+    static QString closingText();
 
     // Called with each command line (without the program's name) a later start hands over.
     // Command lines that arrive before there is a handler (while the program is still starting)
@@ -54,6 +64,7 @@ private:
     void received(const QStringList &arguments);
     static QString lockPath(const QString &name);
     static bool lockHeldElsewhere(const QString &name);
+    static bool closingMarked(const QString &name);
     bool takeLock();
     static bool handOverTo(const QString &name, const QStringList &arguments);
     bool serve();
@@ -63,6 +74,7 @@ private:
     QString m_name;
     // The open lock file, whose record lock marks the program serving the folder.
     int m_lockFile = -1;
+    bool m_closingFound = false;
     QLocalServer *m_server = nullptr;
     Handler m_handler;
     QList<QStringList> m_waiting;

@@ -136,7 +136,16 @@ void tst_singleinstance::aSecondStartHandsItsWordToTheFirst()
     QCOMPARE(shown.rows, 2);
     window.close();
 
-    // A program whose windows are gone, still backing up, lets a new start run on its own.
+    // A program whose windows are gone, still backing up, keeps its place: a start meanwhile is
+    // told so and ends, neither running beside it nor handing it a word nobody reads.
+    instance.markClosing();
+    Start meanwhile(fx.dir.path(), {QStringLiteral("ap")});
+    QTRY_VERIFY_WITH_TIMEOUT(meanwhile.endedAfter >= 0, 20000);
+    QCOMPARE(meanwhile.process.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(meanwhile.process.readAllStandardError()).contains(QStringLiteral("終了")));
+    QCOMPARE(servedBy(fx.dir.path()), 0);
+
+    // Once its process ends and the lock goes with it, a new start runs on its own.
     instance.stop();
     Start later(fx.dir.path());
     QVERIFY(startsServing(later, fx.dir.path()));
