@@ -14,6 +14,16 @@ if(QM_WERROR)
     target_compile_options(qm_config INTERFACE -Werror)
 endif()
 
+# Optimised builds (the package is one) are hardened as Debian builds its own: checked buffer
+# functions, stack protection, read-only relocations resolved at start and position-independent
+# executables. A Debug build has no optimisation, which the checked functions need.
+set(qm_optimised $<CONFIG:Release,RelWithDebInfo,MinSizeRel>)
+target_compile_options(qm_config INTERFACE
+    $<${qm_optimised}:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2;-fstack-protector-strong>)
+target_link_options(qm_config INTERFACE $<${qm_optimised}:LINKER:-z,relro,-z,now>)
+include(CheckPIESupported)
+check_pie_supported()
+
 # Where an install puts things (FHS). The control library and the help installer are the
 # program's own, so they go into a private folder under the architecture's library folder (never
 # one the dynamic linker's cache lists) and the program finds the library through a runpath
