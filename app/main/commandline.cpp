@@ -5,6 +5,8 @@
 #include "exchangecommand.h"
 #include "startcommand.h"
 
+#include "platform/desktop/qttranslation.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
@@ -247,7 +249,8 @@ int tellUser(int &argc, char *argv[], const QString &text)
     if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
         QMessageBox::information(nullptr, QStringLiteral("Quillmere"), text);
     } else if (!QCoreApplication::instance() && !displayProblem()) {
-        const QApplication app(argc, argv);
+        QApplication app(argc, argv);
+        desktop::installQtJapanese(app);
         QMessageBox::information(nullptr, QStringLiteral("Quillmere"), text);
     }
     return 1;

@@ -119,6 +119,10 @@ void tst_commandline::windowsWithoutADisplaySayHowToStart()
                      && none.err.contains(QStringLiteral("no display")),
                  qPrintable(none.err));
     }
+    // The desktop's clipboard action with nothing copied is told so, not searched for nothing.
+    const Run empty = run({QStringLiteral("--clipboard"), QStringLiteral("--search"), QStringLiteral(" ")});
+    QCOMPARE(empty.status, 1);
+    QVERIFY2(empty.err.contains(QStringLiteral("クリップボード")), qPrintable(empty.err));
 }
 
 QTEST_GUILESS_MAIN(tst_commandline)
