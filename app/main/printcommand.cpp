@@ -21,6 +21,16 @@ QString webHint(const QString &what)
     return what + QStringLiteral("\n　ドキュメント上で右クリックのショートカットメニューから印刷を選んでください。");
 }
 
+// Whether the viewer shows text with a part selected, which the print dialog then offers.
+bool hasSelection(QWidget *viewer)
+{
+    if (auto *text = qobject_cast<mdiTextBox *>(viewer))
+        return text->TextBox->textCursor().hasSelection();
+    if (auto *rich = qobject_cast<mdiRichTextBox *>(viewer))
+        return rich->RTFBox->textCursor().hasSelection();
+    return false;
+}
+
 } // namespace
 
 void setUpPage(desktop::PrintService &printing)
@@ -47,7 +57,7 @@ void printViewer(QWidget *viewer, desktop::PrintService &printing, desktop::Prom
                                        "(2) 開いたアプリケーションで印刷を行ってください"));
         return;
     }
-    if (!printing.choosePrinter(PrintTitle, false))
+    if (!printing.choosePrinter(PrintTitle, hasSelection(viewer)))
         return;
     // A page shown inside the window is printed by its browser; a page that does not come out
     // is told, since nothing else would show it.
@@ -58,9 +68,9 @@ void printViewer(QWidget *viewer, desktop::PrintService &printing, desktop::Prom
     }
     // Printing ends silently on any other error, as the user has the printer's own report.
     if (auto *text = qobject_cast<mdiTextBox *>(viewer))
-        rtf::printPlainText(text->TextBox->toPlainText(), printing.printer());
+        rtf::printChosenPlainText(text->TextBox->textCursor(), printing.printer());
     else if (auto *rich = qobject_cast<mdiRichTextBox *>(viewer))
-        rtf::printSelection(rich->RTFBox->textCursor(), printing.printer());
+        rtf::printChosenRichText(rich->RTFBox->textCursor(), printing.printer());
 }
 
 } // namespace qm::app

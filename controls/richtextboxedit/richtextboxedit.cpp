@@ -5,6 +5,7 @@
 #include "controls/dialogs/frmfinddialog.h"
 #include "controls/dialogs/sizekeyfilter.h"
 #include "controls/dialogs/textwidgettargets.h"
+#include "controls/editorcommands.h"
 #include "controls/fontlist.h"
 #include "controls/messages.h"
 #include "controls/richtextboxedit/selectionformat.h"
@@ -100,6 +101,7 @@ RichTextBoxEdit::RichTextBoxEdit(QWidget *parent)
     , tbFormToolBar(new QToolBar(this))
     , RichText(new QTextEdit(this))
     , m_findTarget(new RichTextTarget(RichText))
+    , m_commands(new EditorCommands(RichText))
 {
     RichText->setObjectName(QStringLiteral("RichText"));
     RichText->setAccessibleName(QStringLiteral("リッチテキスト"));
@@ -108,6 +110,7 @@ RichTextBoxEdit::RichTextBoxEdit(QWidget *parent)
     setFocusProxy(RichText);
     captureDefaultFont(RichText->font());
     createEditToolBar();
+    m_commands->add(*this, tbEditToolBar->actions());
     createFormToolBar();
     FillFontLists();
 
@@ -696,13 +699,14 @@ void RichTextBoxEdit::SaveDocument()
         Services::prompter().inform(written.error, texts::title(), Prompter::Icon::Warning);
 }
 
-// The selection, or everything when nothing is selected.
+// The selection (offered and preselected when there is one) or everything, as the print
+// dialog chose.
 void RichTextBoxEdit::PrintDocument()
 {
     const QTextCursor cursor = RichText->textCursor();
     CommonDialogs::withPrintService([&cursor](qm::desktop::PrintService &service) {
-        if (service.choosePrinter(QStringLiteral("印刷"), false))
-            qm::rtf::printSelection(cursor, service.printer());
+        if (service.choosePrinter(QStringLiteral("印刷"), cursor.hasSelection()))
+            qm::rtf::printChosenRichText(cursor, service.printer());
     });
 }
 

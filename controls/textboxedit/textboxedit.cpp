@@ -3,11 +3,13 @@
 #include "controls/dialogs/commondialogs.h"
 #include "controls/dialogs/frmfinddialog.h"
 #include "controls/dialogs/textwidgettargets.h"
+#include "controls/editorcommands.h"
 #include "controls/messages.h"
 #include "controls/services.h"
 #include "controls/textboxedit/lineends.h"
 
 #include "platform/desktop/accessiblename.h"
+#include "platform/rtf/printing.h"
 #include "platform/text/textfile.h"
 
 #include <QAction>
@@ -42,6 +44,7 @@ TextBoxEdit::TextBoxEdit(QWidget *parent, Variant variant)
     , tbEditToolBar(new QToolBar(this))
     , TextBox(new QPlainTextEdit(this))
     , m_findTarget(new PlainTextTarget(TextBox))
+    , m_commands(new EditorCommands(TextBox))
     , m_fileFilter(std::move(variant.fileFilter))
     , m_lineEnd(lineEndOf({}))
 {
@@ -52,6 +55,7 @@ TextBoxEdit::TextBoxEdit(QWidget *parent, Variant variant)
     captureDefaultFont(TextBox->font());
     connect(TextBox, &QPlainTextEdit::textChanged, this, &TextBoxEdit::TextBox_Change);
     createToolBar(variant.printButton);
+    m_commands->add(*this, tbEditToolBar->actions());
     layOut();
 }
 
@@ -260,15 +264,14 @@ void TextBoxEdit::SaveDocument()
         clearEdited();
 }
 
-// The whole text is printed, whatever is selected.
+// The selection (offered and preselected when there is one) or the whole text, as the print
+// dialog chose, printed as the text viewer prints it.
 void TextBoxEdit::PrintDocument()
 {
-    QTextDocument document;
-    document.setDefaultFont(TextBox->font());
-    document.setPlainText(TextBox->toPlainText());
-    CommonDialogs::withPrintService([&document](qm::desktop::PrintService &service) {
-        if (service.choosePrinter(QStringLiteral("印刷"), false))
-            document.print(&service.printer());
+    const QTextCursor cursor = TextBox->textCursor();
+    CommonDialogs::withPrintService([&cursor](qm::desktop::PrintService &service) {
+        if (service.choosePrinter(QStringLiteral("印刷"), cursor.hasSelection()))
+            qm::rtf::printChosenPlainText(cursor, service.printer());
     });
 }
 

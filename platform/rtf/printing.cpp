@@ -10,6 +10,7 @@
 #include <QRawFont>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 
 #include <memory>
 
@@ -100,6 +101,22 @@ bool printPlainText(const QString &text, QPrinter &printer)
     if (!painter.end() || printer.printerState() == QPrinter::Error)
         return false;
     return repairPrintedText(printer, text, fontsOf(text, font));
+}
+
+bool printChosenPlainText(const QTextCursor &cursor, QPrinter &printer)
+{
+    if (printer.printRange() == QPrinter::Selection && cursor.hasSelection())
+        return printPlainText(cursor.selection().toPlainText(), printer);
+    const QTextDocument *document = cursor.document();
+    return document && printPlainText(document->toPlainText(), printer);
+}
+
+bool printChosenRichText(const QTextCursor &cursor, QPrinter &printer)
+{
+    if (printer.printRange() == QPrinter::Selection)
+        return printSelection(cursor, printer);
+    const QTextDocument *document = cursor.document();
+    return document && printDocument(*document, printer);
 }
 
 } // namespace qm::rtf

@@ -31,4 +31,9 @@ QFont plainPrintFont();
 // False when the printer failed.
 bool printPlainText(const QString &text, QPrinter &printer);
 
+// Print what the print dialog chose: the cursor's selection when the printer's range is the
+// selection, else the cursor's whole document; as plain text or as rich text.
+bool printChosenPlainText(const QTextCursor &cursor, QPrinter &printer);
+bool printChosenRichText(const QTextCursor &cursor, QPrinter &printer);
+
 } // namespace qm::rtf

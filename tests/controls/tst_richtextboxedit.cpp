@@ -1,3 +1,5 @@
+#include "editormenutesting.h"
+
 #include "controls/dialogs/commondialogs.h"
 #include "controls/dialogs/frmattributechangedialog.h"
 #include "controls/fontlist.h"
@@ -13,6 +15,7 @@
 #include "platform/rtf/rtf.h"
 #include "platform/text/cp932.h"
 
+#include "tests/common/pdftotext.h"
 #include "tests/common/testfiles.h"
 
 #include <QAbstractButton>
@@ -135,9 +138,11 @@ private Q_SLOTS:
     void openedFilesOfAnyKind();
     void tooLargeFileIsRefused();
     void printsTheSelection();
+    void printedKanjiReadBackAsWritten();
     void fontListCacheIsWrittenAgain();
     void unwritableFolderStillFillsTheFontBox();
     void attributeDialogWorksOnTheText();
+    void commandsByKeyAndFromTheContextMenu();
 
 private:
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -186,9 +191,9 @@ void tst_richtextboxedit::toolBarsKeysTipsAndPictures()
         return keys.join(u' ');
     };
     QCOMPARE(describe("tbEditToolBar"),
-             u"btnNew=新規作成 Ctrl+N btnOpen=開く btnSave=保存 | btnPrint=印刷 Ctrl+P | "
+             u"btnNew=新規作成 Ctrl+N btnOpen=開く Shift+Ctrl+O btnSave=保存 F12 | btnPrint=印刷 Ctrl+P | "
              "btnCut=切り取り Ctrl+X btnCopy=ｺﾋﾟｰ Ctrl+C btnPaste=貼り付け Ctrl+V btnUndo=元に戻す Ctrl+Z | "
-             "btnFind=検索 Ctrl+F btnReplace=置換 btnAttribute=書式変更"_qs);
+             "btnFind=検索 Ctrl+F btnReplace=置換 Shift+Ctrl+H btnAttribute=書式変更 Shift+Ctrl+F"_qs);
     QCOMPARE(describe("tbFormToolBar"),
              u"btnBold*=太字 Ctrl+B btnItalic*=斜体 Ctrl+I btnUnderline*=下線 Ctrl+U "
              "btnStrikethrough*=取り消し線 Ctrl+T btnColor=色 Ctrl+(0～9) | btnSup*=上付き Ctrl+S "
@@ -705,9 +710,31 @@ void tst_richtextboxedit::printsTheSelection()
     press(editor, "btnPrint"); // cancelled
     QVERIFY(!QFile::exists(path("selection.pdf")));
     press(editor, "btnPrint");
+    qm::desktop::ScriptedPrintService whole(path("whole.pdf"));
+    corvane::CommonDialogs::setPrintService(&whole);
+    whole.queueWholeText();
+    press(editor, "btnPrint"); // the whole text chosen over the selection
     corvane::CommonDialogs::setPrintService(nullptr);
+    QCOMPARE(all.selectionOffered(), QList<bool>{false});
+    QCOMPARE(selection.selectionOffered(), QList<bool>({true, true}));
     QVERIFY(qm::test::readFile(path("all.pdf")).count("/Type /Page\n") > 3);
     QCOMPARE(qm::test::readFile(path("selection.pdf")).count("/Type /Page\n"), 1);
+    QVERIFY(qm::test::readFile(path("whole.pdf")).count("/Type /Page\n") > 3);
+}
+
+// Kanji whose fonts share a glyph with a radical read back from the PDF as the kanji.
+void tst_richtextboxedit::printedKanjiReadBackAsWritten()
+{
+    if (!qm::test::havePdfToText())
+        QSKIP("pdftotext is not installed");
+    RichTextBoxEdit editor;
+    editor.setText(u"赤い大きな本と黒い犬"_qs);
+    qm::desktop::ScriptedPrintService printer(path("kanji.pdf"));
+    corvane::CommonDialogs::setPrintService(&printer);
+    press(editor, "btnPrint");
+    corvane::CommonDialogs::setPrintService(nullptr);
+    // Qt numbers the page at its foot.
+    QCOMPARE(qm::test::pdfTextWithoutSpace(path("kanji.pdf")), u"赤い大きな本と黒い犬1"_qs);
 }
 
 void tst_richtextboxedit::fontListCacheIsWrittenAgain()
@@ -750,6 +777,26 @@ void tst_richtextboxedit::attributeDialogWorksOnTheText()
     QVERIFY(formatAt(editor, 1).fontWeight() == QFont::Bold && formatAt(editor, 5).fontWeight() == QFont::Bold);
     QVERIFY(formatAt(editor, 0).fontWeight() != QFont::Bold);
     QCOMPARE(editor.text(), u"abc abc"_qs);
+}
+
+void tst_richtextboxedit::commandsByKeyAndFromTheContextMenu()
+{
+    RichTextBoxEdit editor;
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    const QStringList commands{u"btnOpen"_qs, u"btnSave"_qs, u"btnReplace"_qs, u"btnAttribute"_qs};
+    QCOMPARE(editorMenuCommands(richText(editor), true), commands);
+    QCOMPARE(editorMenuCommands(richText(editor), false), commands);
+
+    const qsizetype asked = m_files.asked().size();
+    ctrl(editor, Qt::Key_O, Qt::ShiftModifier);
+    QTest::keyClick(richText(editor), Qt::Key_F12);
+    QCOMPARE(m_files.asked().size(), asked + 2);
+    QVERIFY(m_files.asked().at(asked).kind == u"open"_qs && m_files.asked().at(asked + 1).kind == u"save"_qs);
+    ctrl(editor, Qt::Key_F, Qt::ShiftModifier);
+    corvane::frmAttributeChangeDialog *dialog = corvane::frmAttributeChangeDialog::loaded();
+    QVERIFY(dialog && dialog->isVisible());
+    dialog->close();
 }
 
 QTEST_MAIN(tst_richtextboxedit)

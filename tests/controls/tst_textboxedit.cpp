@@ -1,4 +1,5 @@
 #include "dialogtesting.h"
+#include "editormenutesting.h"
 
 #include "controls/dialogs/commondialogs.h"
 #include "controls/dialogs/frmfinddialog.h"
@@ -11,8 +12,10 @@
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/text/cp932.h"
 
+#include "tests/common/pdftotext.h"
 #include "tests/common/testfiles.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QClipboard>
 #include <QFile>
@@ -20,6 +23,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QPrintDialog>
+#include <QTimer>
 #include <QToolBar>
 
 using corvane::TextBoxEdit;
@@ -74,11 +79,14 @@ private Q_SLOTS:
     void filesSavedUnchangedKeepTheirBytes();
     void textCp932CannotHoldIsSavedAsUtf8();
     void emptyTextAndFailedSave();
-    void printPrintsTheWholeText();
+    void printPrintsWhatTheDialogChose();
+    void printedKanjiReadBackAsWritten();
+    void printDialogOffersWhatIsPrinted();
     void clipboardAndUndoThroughTheWidget();
     void inputMethodReachesTheText();
     void shorterThanItsToolBar();
     void findAndReplaceShareOneDialog();
+    void commandsByKeyAndFromTheContextMenu();
 
 private:
     QString path(const char *name) const { return m_dir.filePath(QLatin1String(name)); }
@@ -115,9 +123,9 @@ void tst_textboxedit::toolBarKeysTipsAndPictures()
         QVERIFY(action->isSeparator() || !action->icon().pixmap(16).isNull());
     }
     QCOMPARE(keys.join(u' '),
-             u"btnNew=新規作成 Ctrl+N btnOpen=開く btnSave=保存 | btnPrint=印刷 Ctrl+P | "
+             u"btnNew=新規作成 Ctrl+N btnOpen=開く Shift+Ctrl+O btnSave=保存 F12 | btnPrint=印刷 Ctrl+P | "
              "btnCut=切り取り Ctrl+X btnCopy=ｺﾋﾟｰ Ctrl+C btnPaste=貼り付け Ctrl+V btnUndo=元に戻す Ctrl+Z | "
-             "btnFind=検索 Ctrl+F btnReplace=置換"_qs);
+             "btnFind=検索 Ctrl+F btnReplace=置換 Shift+Ctrl+H"_qs);
 
     // The control adds no keys of its own: Ctrl+N neither asks nor empties.
     editor.setText(u"kept"_qs);
@@ -265,7 +273,7 @@ void tst_textboxedit::emptyTextAndFailedSave()
     QVERIFY(editor.isEdited());
 }
 
-void tst_textboxedit::printPrintsTheWholeText()
+void tst_textboxedit::printPrintsWhatTheDialogChose()
 {
     TextBoxEdit editor;
     QStringList lines;
@@ -279,12 +287,58 @@ void tst_textboxedit::printPrintsTheWholeText()
     printer.queueAnswer(false);
     press(editor, "btnPrint");
     QVERIFY(!QFile::exists(path("printed.pdf")));
+    press(editor, "btnPrint"); // the preselected selection
+    const QByteArray selection = qm::test::readFile(path("printed.pdf"));
+    printer.queueWholeText();
     press(editor, "btnPrint");
     corvane::CommonDialogs::setPrintService(nullptr);
-    QCOMPARE(printer.titles(), QStringList({u"印刷"_qs, u"印刷"_qs}));
-    const QByteArray pdf = qm::test::readFile(path("printed.pdf"));
-    const qsizetype pages = pdf.count("/Type /Page\n");
-    QVERIFY2(pages > 3, qPrintable(QString::number(pages))); // all 300 lines, not the selection
+    QCOMPARE(printer.titles(), QStringList({u"印刷"_qs, u"印刷"_qs, u"印刷"_qs}));
+    QCOMPARE(printer.selectionOffered(), QList<bool>({true, true, true}));
+    QCOMPARE(selection.count("/Type /Page\n"), 1);
+    const qsizetype pages = qm::test::readFile(path("printed.pdf")).count("/Type /Page\n");
+    QVERIFY2(pages > 3, qPrintable(QString::number(pages)));
+}
+
+// Kanji whose fonts share a glyph with a radical read back from the PDF as the kanji.
+void tst_textboxedit::printedKanjiReadBackAsWritten()
+{
+    if (!qm::test::havePdfToText())
+        QSKIP("pdftotext is not installed");
+    TextBoxEdit editor;
+    editor.setText(u"赤い大きな本と黒い犬\r\n見る　言う　走る"_qs);
+    qm::desktop::ScriptedPrintService printer(path("kanji.pdf"));
+    corvane::CommonDialogs::setPrintService(&printer);
+    press(editor, "btnPrint");
+    corvane::CommonDialogs::setPrintService(nullptr);
+    QCOMPARE(qm::test::pdfTextWithoutSpace(path("kanji.pdf")), u"赤い大きな本と黒い犬見る言う走る"_qs);
+}
+
+// The desktop's dialog preselects the selection when there is one and offers no pages.
+void tst_textboxedit::printDialogOffersWhatIsPrinted()
+{
+    TextBoxEdit editor;
+    editor.setText(u"一行目\r\n二行目"_qs);
+    QStringList seen;
+    for (const int length : {3, 0}) {
+        select(editor, 0, length);
+        QTimer::singleShot(100, &editor, [&seen] {
+            auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            const auto button = [dialog](const char *name) {
+                return dialog->findChild<QAbstractButton *>(QLatin1String(name));
+            };
+            QString state;
+            for (const char *name : {"printAll", "printSelection", "printRange", "pagesRadioButton", "printCurrentPage"}) {
+                const QAbstractButton *b = button(name);
+                state += !b || b->isHidden() || !b->isEnabled() ? u'-' : b->isChecked() ? u'X' : u'o';
+            }
+            seen << state;
+            dialog->reject();
+        });
+        press(editor, "btnPrint");
+    }
+    // All, selection, pages from, pages, current page: X chosen, o offered, - not offered.
+    QCOMPARE(seen, QStringList({u"oX---"_qs, u"X----"_qs}));
 }
 
 void tst_textboxedit::clipboardAndUndoThroughTheWidget()
@@ -353,6 +407,25 @@ void tst_textboxedit::findAndReplaceShareOneDialog()
     Find::click("cmdReplaceAll");
     QVERIFY(second.text() == u"and you"_qs && second.isEdited());
     QCOMPARE(first.text(), u"find me"_qs);
+}
+
+void tst_textboxedit::commandsByKeyAndFromTheContextMenu()
+{
+    TextBoxEdit editor;
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    const QStringList commands{u"btnOpen"_qs, u"btnSave"_qs, u"btnReplace"_qs};
+    QCOMPARE(editorMenuCommands(textBox(editor), false), commands);
+    QCOMPARE(editorMenuCommands(textBox(editor), true), commands);
+
+    const qsizetype asked = m_files.asked().size();
+    QTest::keyClick(textBox(editor), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(textBox(editor), Qt::Key_F12);
+    QCOMPARE(m_files.asked().size(), asked + 2);
+    QVERIFY(m_files.asked().at(asked).kind == u"open"_qs && m_files.asked().at(asked + 1).kind == u"save"_qs);
+    QTest::keyClick(textBox(editor), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(corvane::frmFindDialog::loaded() && Find::control("txtReplaceString")->isVisible());
+    corvane::frmFindDialog::loaded()->close();
 }
 
 QTEST_MAIN(tst_textboxedit)

@@ -7,6 +7,8 @@
 #include "app/main/maincommands.h"
 #include "app/main/mdimain.h"
 #include "app/viewers/viewerwindow.h"
+#include "controls/dialogs/commondialogs.h"
+#include "platform/desktop/printservice.h"
 #include "platform/objects/objectcontainer.h"
 #include "platform/rtf/rtf.h"
 
@@ -21,6 +23,8 @@
 #include <QMenu>
 #include <QScopeGuard>
 #include <QTest>
+
+#include "tests/common/pdftotext.h"
 
 #include <sqlite3.h>
 
@@ -85,6 +89,8 @@ private slots:
     void moveLeavesOnlyWhenRegistered();
     void entryHeldByAnotherProgram();
     void fontsOfTheOptionsReachEveryEdit();
+    void bodyPrintsAsWritten();
+    void typeListShownWholeInANarrowWindow();
 
 private:
     frmModifyData *modify(qint16 slot, qint32 number);
@@ -137,6 +143,39 @@ void tst_frmModifyData::cleanup()
     m_database.reset();
     m_settings.reset();
     m_fx.reset();
+}
+
+// The body editor prints the edited text, its kanji readable from the PDF.
+void tst_frmModifyData::bodyPrintsAsWritten()
+{
+    if (!test::havePdfToText())
+        QSKIP("pdftotext is not installed");
+    frmModifyData *w = modify(0, m_text);
+    QVERIFY(w);
+    w->TextBox->setProperty("Text", QStringLiteral("赤い大きな本と黒い犬"));
+    desktop::ScriptedPrintService printer(m_fx->path(QStringLiteral("body.pdf")));
+    corvane::CommonDialogs::setPrintService(&printer);
+    const auto uninstall = qScopeGuard([] { corvane::CommonDialogs::setPrintService(nullptr); });
+    QAction *print = w->TextBox->findChild<QAction *>(QStringLiteral("btnPrint"));
+    QVERIFY(print);
+    print->trigger();
+    QCOMPARE(test::pdfTextWithoutSpace(m_fx->path(QStringLiteral("body.pdf"))), QStringLiteral("赤い大きな本と黒い犬"));
+}
+
+// At 700 pixels the type's list keeps its whole width inside the window, clear of its caption.
+void tst_frmModifyData::typeListShownWholeInANarrowWindow()
+{
+    frmModifyData *w = modify(0, m_text);
+    QVERIFY(w);
+    QWidget *frame = w->parentWidget() ? w->parentWidget() : w;
+    frame->resize(700, frame->height());
+    QTRY_COMPARE(w->width() <= 700, true);
+    QApplication::processEvents();
+    const QRect list = w->cboViewer->geometry();
+    QVERIFY2(list.width() >= w->cboViewer->sizeHint().width(), qPrintable(QString::number(list.width())));
+    QVERIFY2(list.right() < w->cboViewer->parentWidget()->width(), qPrintable(QStringLiteral("%1 of %2").arg(list.right()).arg(w->cboViewer->parentWidget()->width())));
+    QVERIFY(w->lblClassification->geometry().right() < list.left());
+    QVERIFY(w->lblDictionary->geometry().right() < w->lblClassification->geometry().left());
 }
 
 // Opens the entry in a viewer and gives the main window's Modify command.

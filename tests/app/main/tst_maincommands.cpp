@@ -22,6 +22,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -86,6 +87,8 @@ private slots:
     void init();
     void cleanup();
     void menusFollowTheTable();
+    void shortcutsActOnTheStateOfTheMoment();
+    void ctrlCRightAfterALookupCopiesTheEntry();
     void anOpenEntryWindowBlocksNewModifyAndSets();
     void dictionarySetsClosesEveryViewer();
     void copyPutsEachKindOnTheClipboard();
@@ -178,6 +181,61 @@ void tst_maincommands::menusFollowTheTable()
     QVERIFY(!item("mnuEditCopy")->isEnabled() && !item("mnuEditModify")->isEnabled());
     button("Copy")->trigger();
     QVERIFY(m_fx->prompter.messages().isEmpty());
+}
+
+// Opens a menu of the menu bar with its access key and closes it again, as a user glancing at it.
+static void glanceAt(QMainWindow &window, QMenu *menu, Qt::Key accessKey)
+{
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, accessKey, Qt::AltModifier);
+    QTRY_VERIFY(menu->isVisible());
+    QTest::keyClick(menu, Qt::Key_Escape);
+    QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : &window, Qt::Key_Escape);
+    QTRY_VERIFY(!menu->isVisible());
+}
+
+void tst_maincommands::shortcutsActOnTheStateOfTheMoment()
+{
+    start();
+    int modified = 0, created = 0, sets = 0;
+    m_window->windows.modifyEntry = [&](qint16, qint32) { return ++modified > 0; };
+    m_window->windows.newEntry = [&] { ++created; };
+    m_window->windows.dictionarySets = [&] { ++sets; };
+    // The menus were last opened while an entry window was open and no entry was shown.
+    QWidget editor;
+    editor.setObjectName(QStringLiteral("frmNewData"));
+    editor.show();
+    m_window->activateWindow();
+    glanceAt(*m_window, m_window->commands()->menu(QStringLiteral("mnuEdit")), Qt::Key_E);
+    glanceAt(*m_window, m_window->commands()->menu(QStringLiteral("mnuFile")), Qt::Key_F);
+    QVERIFY(!item("mnuEditModify")->isEnabled() && !item("mnuFileDicSets")->isEnabled());
+    editor.close();
+    open(0);
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(m_window.get(), Qt::Key_R, Qt::ControlModifier);
+    QTest::keyClick(m_window.get(), Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(m_window.get(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(modified, 1);
+    QCOMPARE(created, 1);
+    QCOMPARE(sets, 1);
+}
+
+void tst_maincommands::ctrlCRightAfterALookupCopiesTheEntry()
+{
+    start();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QLineEdit *box = m_window->cboKeyWord->lineEdit();
+    box->setFocus();
+    QTest::keyClicks(box, QStringLiteral("a1"));
+    onModal<app::frmSearchIndexList>([](app::frmSearchIndexList *list) { QTest::keyClick(list->ListIndex, Qt::Key_Return); });
+    QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(m_window->activeViewer());
+    QTRY_COMPARE(QApplication::activeWindow(), m_window.get());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+    QVERIFY2(QApplication::clipboard()->text().startsWith(QStringLiteral("行0 日本語のテキスト")),
+             qPrintable(QApplication::clipboard()->text().left(40)));
 }
 
 void tst_maincommands::anOpenEntryWindowBlocksNewModifyAndSets()
@@ -289,6 +347,18 @@ void tst_maincommands::printingTextAndRichText()
     QVERIFY2(qAbs(plainAt.x() - richAt.x()) < 3 && qAbs(plainAt.y() - richAt.y()) < 3 && plainAt.x() > 50,
              qPrintable(QStringLiteral("plain at %1,%2, rich at %3,%4").arg(plainAt.x()).arg(plainAt.y()).arg(richAt.x()).arg(richAt.y())));
 
+    // A selection is offered, preselected, and printed alone; without one nothing is offered.
+    QFile::remove(pdf);
+    open(0);
+    auto *text = m_window->activeViewer()->findChild<QPlainTextEdit *>();
+    QTextCursor cursor = text->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(3, QTextCursor::KeepAnchor);
+    text->setTextCursor(cursor);
+    item("mnuFilePrint")->trigger();
+    QCOMPARE(pdfText(pdf).trimmed(), QStringLiteral("行0"));
+    QCOMPARE(m_printing->selectionOffered(), QList<bool>({false, false, false, true}));
+
     // Pages the desktop's browser shows are printed from there: a hint, nothing printed.
     QFile::remove(pdf);
     open(3);
@@ -364,18 +434,25 @@ void tst_maincommands::resultRowsOutliveReopeningTheSameSet()
 void tst_maincommands::aHandedCommandLineLooksTheWordUp()
 {
     start();
-    // Under another modal window the lookup waits until it has closed.
-    QDialog other(m_window.get());
-    onModal<QDialog>([&](QDialog *shown) {
-        QCOMPARE(shown, &other);
-        app::runCommandLine(*m_window, *m_db, {QStringLiteral("a2")});
-        QVERIFY(!m_window->searchIndexList()->isVisible());
+    // Words handed over while the heading grid waits are looked up at once, each in turn.
+    QStringList shown;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (auto *list = qobject_cast<app::frmSearchIndexList *>(QApplication::activeModalWidget())) {
+            shown << list->txtSearchIndex->text() + QLatin1Char('|') + m_window->cboKeyWord->currentText();
+            QTest::keyClick(list->ListIndex, Qt::Key_Escape);
+        }
     });
-    other.exec();
-    test::ResultListWatch shown(*m_window);
-    QTRY_COMPARE(shown.pattern, QStringLiteral("a2*"));
-    QCOMPARE(shown.keywordBox, QStringLiteral("a2"));
-    QCOMPARE(shown.rows, 1);
+    poll.start(20);
+    onModal<QDialog>([&](QDialog *grid) {
+        QCOMPARE(grid->objectName(), QStringLiteral("frmDataGrid"));
+        app::runCommandLine(*m_window, *m_db, {QStringLiteral("a2")});
+        app::runCommandLine(*m_window, *m_db, {QStringLiteral("a3")});
+        QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 3000);
+        QVERIFY(!grid->isVisible());
+    });
+    item("mnuFindHeadingList")->trigger();
+    QCOMPARE(shown, (QStringList{QStringLiteral("a2*|a2"), QStringLiteral("a3*|a3")}));
 }
 
 CORVANE_WEBENGINE_TEST_MAIN(tst_maincommands)
