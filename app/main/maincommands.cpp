@@ -3,6 +3,9 @@
 #include "platform/desktop/accessiblename.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QEvent>
 #include <QIcon>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -112,6 +115,40 @@ MainCommands::MainCommands(QMainWindow &window, QMdiArea &area, QHash<QString, C
     registerToolbarResources();
     buildMenus(window);
     buildToolBar(window);
+    watchState();
+    refreshFindMenu();
+    refresh();
+}
+
+void MainCommands::stopWatching()
+{
+    qApp->removeEventFilter(this);
+    disconnect(&m_area, nullptr, this, nullptr);
+}
+
+void MainCommands::watchState()
+{
+    // The rules read the active child window, the open entry windows and the clipboard.
+    connect(&m_area, &QMdiArea::subWindowActivated, this, &MainCommands::refresh);
+    // The clipboard is read only when it changes: asking it at every refresh could wait on
+    // another program.
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
+        refreshFindMenu();
+        refreshToolBar();
+    });
+    qApp->installEventFilter(this);
+}
+
+bool MainCommands::eventFilter(QObject *watched, QEvent *event)
+{
+    // A window or a child window shown or hidden may be an entry window or a viewer.
+    const bool showing = event->type() == QEvent::Show || event->type() == QEvent::Hide;
+    if (showing && watched->isWidgetType()) {
+        const auto *widget = static_cast<QWidget *>(watched);
+        if (widget->isWindow() || qobject_cast<const QMdiSubWindow *>(widget))
+            refresh();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void MainCommands::buildMenus(QMainWindow &window)
@@ -160,26 +197,47 @@ void MainCommands::buildToolBar(QMainWindow &window)
         button->setToolTip(text(row.toolTip));
         const QString item = text(row.menuItem);
         const QString menu = text(row.menu);
+        m_buttons.insert(button, {item, menu});
         connect(button, &QAction::triggered, this, [this, item, menu] { clickToolButton(item, menu); });
     }
 }
 
 void MainCommands::run(const QString &objectName)
 {
-    // The enabling of a menu item is its rule: a shortcut of a disabled item does nothing.
+    // The enabling of a menu item is its rule, taken now: a shortcut of a disabled item (or of
+    // an item of a disabled menu) does nothing.
+    refresh();
     QAction *action = m_actions.value(objectName);
     if (action && !action->isEnabled())
         return;
+    for (const QMenu *menu : std::as_const(m_menus))
+        if (action && !menu->isEnabled() && menu->actions().contains(action))
+            return;
     const Command command = m_commands.value(objectName);
     if (command)
         command();
 }
 
-void MainCommands::clickToolButton(const QString &menuItem, const QString &menu)
+void MainCommands::refresh()
 {
     refreshFileMenu();
     refreshEditMenu();
     refreshToolMenu();
+    refreshToolBar();
+}
+
+void MainCommands::refreshToolBar()
+{
+    for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
+        const QMenu *owner = m_menus.value(it.value().second);
+        const QAction *item = m_actions.value(it.value().first);
+        it.key()->setEnabled((!owner || owner->isEnabled()) && item && item->isEnabled());
+    }
+}
+
+void MainCommands::clickToolButton(const QString &menuItem, const QString &menu)
+{
+    refresh();
     QMenu *owner = m_menus.value(menu);
     if (owner && !owner->isEnabled())
         return;
@@ -221,6 +279,7 @@ void MainCommands::setSetCurrent(bool current)
         m_menus.value(text(name))->setEnabled(current);
         m_menus.value(text(name))->menuAction()->setEnabled(current);
     }
+    refresh();
 }
 
 void MainCommands::fillWindowList()

@@ -39,6 +39,12 @@ public:
     QToolBar *toolBar() const { return m_toolBar; }
 
     // The rules applied when each menu opens and (File and Edit) before each toolbar click.
+    // refresh() applies them all, and the toolbar buttons follow their menu items; it runs
+    // whenever what the rules read may have changed and before every command, so a shortcut
+    // always does what its menu item would.
+    void refresh();
+    // For a main window that is going: its parts no longer answer the rules.
+    void stopWatching();
     void refreshFileMenu();
     void refreshToolMenu();
     void refreshEditMenu();
@@ -46,7 +52,12 @@ public:
     // The Edit and Find menus are usable only while a set is current.
     void setSetCurrent(bool current);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void watchState();
+    void refreshToolBar();
     void buildMenus(QMainWindow &window);
     void buildToolBar(QMainWindow &window);
     void clickToolButton(const QString &menuItem, const QString &menu);
@@ -59,6 +70,8 @@ private:
     QHash<QString, QAction *> m_actions;
     QHash<QString, QMenu *> m_menus;
     QList<QAction *> m_windowList;
+    // Toolbar button -> the menu item and the menu whose command it runs.
+    QHash<QAction *, QPair<QString, QString>> m_buttons;
     QToolBar *m_toolBar = nullptr;
 };
 

@@ -32,6 +32,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDialog>
 #include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -93,6 +94,7 @@ mdiMain::~mdiMain()
     // The child windows are hidden while the base class goes: their activation must not reach
     // this part of the window any more.
     disconnect(m_mdiArea, nullptr, this, nullptr);
+    m_commands->stopWatching();
     // The store outlives the window; its searches no longer reach the window's stop button.
     m_database.setBusyHandler({});
 }
@@ -334,14 +336,49 @@ void mdiMain::keywordEntered()
     rememberKeyword(text);
     cboKeyWord->setCurrentIndex(-1);
     cboKeyWord->setEditText(text);
+    const qint32 opened = ViewerSerial;
     SearchKeyword(text + QLatin1Char('*'));
-    focusKeywordBox();
+    // An entry that opened keeps the focus; otherwise the user goes on typing.
+    if (ViewerSerial == opened)
+        focusKeywordBox();
 }
 
 void mdiMain::lookUpKeyword(const QString &word)
 {
     cboKeyWord->setEditText(word);
     keywordEntered();
+}
+
+void mdiMain::lookUpHandedWord(const QString &word)
+{
+    m_handedWords.append(word);
+    // From the event loop, so that words handed over together keep their order.
+    QTimer::singleShot(0, this, &mdiMain::runHandedWords);
+}
+
+void mdiMain::runHandedWords()
+{
+    if (m_handedWords.isEmpty() || m_showingHandedWord)
+        return;
+    // The search windows wait for a choice the user can make again later; they give way. Other
+    // dialogs (a question, a running import) are waited for, as is a running search.
+    static const QStringList searchWindows{QStringLiteral("frmSearchIndexList"), QStringLiteral("frmDataGrid"),
+                                           QStringLiteral("frmSearchDialog")};
+    auto *modal = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+    if (modal && searchWindows.contains(modal->objectName())) {
+        modal->reject();
+        QTimer::singleShot(0, this, &mdiMain::runHandedWords);
+        return;
+    }
+    if (QApplication::activeModalWidget() || m_database.isSearching()) {
+        QTimer::singleShot(200, this, &mdiMain::runHandedWords);
+        return;
+    }
+    m_showingHandedWord = true;
+    lookUpKeyword(m_handedWords.takeFirst());
+    m_showingHandedWord = false;
+    if (!m_handedWords.isEmpty())
+        QTimer::singleShot(0, this, &mdiMain::runHandedWords);
 }
 
 void mdiMain::rememberKeyword(const QString &text)
@@ -440,7 +477,18 @@ void mdiMain::ShowDocument(store::Slot slot, qint32 lngDocNumber)
     focusKeywordBox();
     closeViewerWithTag(QString::number(ViewerSerial - MaxViewers));
     cboKeyWord->clearEditText();
-    focusKeywordBox();
+    focusViewer(viewer);
+}
+
+void mdiMain::focusViewer(ViewerWindow *viewer)
+{
+    // The commands of the Edit menu work on the active viewer, and its keys (Ctrl+C) must not
+    // go to the keyword box.
+    activateWindow();
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(viewer->parentWidget())) {
+        m_mdiArea->setActiveSubWindow(sub);
+        sub->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 ViewerWindow *mdiMain::createViewer(quint8 viewer)

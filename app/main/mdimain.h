@@ -48,6 +48,10 @@ public:
     void SearchKeyword(const QString &pattern);
     // Puts the word into the keyword box and looks it up as if the user had entered it.
     void lookUpKeyword(const QString &word);
+    // Looks up a word another start of the program handed over, at once: a search window the
+    // user left open gives way to it. Words handed over together are looked up in turn, each
+    // after the user has left the result list of the one before.
+    void lookUpHandedWord(const QString &word);
     // Opens an entry of the open set in a new viewer window.
     void ShowDocument(store::Slot slot, qint32 lngDocNumber);
     // True while a window that registers or modifies an entry is open.
@@ -116,11 +120,13 @@ private:
     void restorePlacement();
     void storePlacement();
     void keywordEntered();
+    void runHandedWords();
     void rememberKeyword(const QString &text);
     void focusKeywordBox();
     void switchFocusArea();
     ViewerWindow *createViewer(quint8 viewer);
     void showViewer(ViewerWindow *viewer);
+    void focusViewer(ViewerWindow *viewer);
     void closeViewerWithTag(const QString &tag);
     void subWindowActivated(QMdiSubWindow *window);
     void deleteTemporaryFiles();
@@ -137,6 +143,8 @@ private:
     desktop::PrintService *m_printing = nullptr;
     QLabel *m_statusPanel = nullptr;
     qint32 ViewerSerial = 0;
+    QStringList m_handedWords;
+    bool m_showingHandedWord = false;
     bool m_closed = false;
 };
 

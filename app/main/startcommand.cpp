@@ -71,7 +71,7 @@ void runCommandLine(mdiMain &window, const store::DatabaseModule &database, cons
     if (QWidget *modal = QApplication::activeModalWidget())
         bringToFront(*modal);
     if (const std::optional<QString> word = lookupWordOf(arguments))
-        runWhenFree(window, database, [&window, word = *word] { window.lookUpKeyword(word); });
+        window.lookUpHandedWord(*word);
     else if (asksForNewEntry(arguments))
         runWhenFree(window, database, [&window] {
             if (window.windows.newEntry)

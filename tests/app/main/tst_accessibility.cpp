@@ -27,14 +27,18 @@
 #include "platform/objects/filechooser.h"
 #include "platform/objects/insertobjectdialog.h"
 #include "platform/objects/pastespecialdialog.h"
+#include "platform/desktop/accessiblename.h"
 #include "platform/rtf/rtf.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -45,6 +49,7 @@
 #include <QSet>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 using namespace qm;
 using app::mdiMain;
@@ -154,6 +159,79 @@ QStringList menuKeyFaults(QMenuBar *bar)
     return faults;
 }
 
+bool inWebPage(const QWidget *w);
+bool inOtherChildWindow(const QWidget *w);
+
+// The controls of the window itself, as a user sees them.
+template<typename T>
+QList<T *> shownControls(QWidget *window)
+{
+    QList<T *> shown;
+    for (T *w : window->findChildren<T *>())
+        if (w->window() == window && w->isVisibleTo(window) && !inWebPage(w) && !inOtherChildWindow(w))
+            shown.append(w);
+    return shown;
+}
+
+// Controls a screen reader names wrongly: a labelled control by anything but one of its labels'
+// captions (with or without the letter of the access key; a name may add to the caption), a
+// drop-down list by the item it shows.
+QStringList misnamed(QWidget *window)
+{
+    QHash<QWidget *, QStringList> captions;
+    for (QLabel *label : shownControls<QLabel>(window))
+        if (label->buddy())
+            captions[label->buddy()] << desktop::withoutAccessKey(label->text())
+                                     << QString(label->text()).remove(QLatin1Char('&'));
+    QStringList faults;
+    for (auto it = captions.cbegin(); it != captions.cend(); ++it) {
+        const QString name = QAccessible::queryAccessibleInterface(it.key())->text(QAccessible::Name);
+        const auto matches = [&name](const QString &caption) { return name.startsWith(caption); };
+        if (std::none_of(it.value().cbegin(), it.value().cend(), matches))
+            faults.append(QStringLiteral("%1 reads \"%2\", its label \"%3\"").arg(describe(it.key()), name, it.value().first()));
+    }
+    for (QComboBox *combo : shownControls<QComboBox>(window)) {
+        QAccessibleInterface *node = QAccessible::queryAccessibleInterface(combo);
+        if (!combo->currentText().isEmpty() && node->text(QAccessible::Name) == node->text(QAccessible::Value))
+            faults.append(QStringLiteral("%1 is named by its value \"%2\"").arg(describe(combo), combo->currentText()));
+    }
+    return faults;
+}
+
+// The captions of the window that lead to a control by Alt and a letter, where two share a letter
+// or a labelled control or a button has none. A button that is the default or closes the window
+// is reached by Enter or Escape, and a row of like boxes sharing a caption by Tab from its fields.
+QStringList accessKeyFaults(QWidget *window)
+{
+    QStringList captions;
+    QStringList missing;
+    for (QLabel *label : shownControls<QLabel>(window))
+        if (label->buddy() && (label->buddy()->focusPolicy() & Qt::TabFocus))
+            captions.append(label->text());
+    const QStringList closing{QStringLiteral("キャンセル"), QStringLiteral("ｷｬﾝｾﾙ"), QStringLiteral("閉じる")};
+    for (QAbstractButton *button : shownControls<QAbstractButton>(window)) {
+        auto *push = qobject_cast<QPushButton *>(button);
+        const bool byEnterOrEscape = push && (push->isDefault() || closing.contains(button->text()));
+        if (!qobject_cast<QToolButton *>(button) && !button->text().isEmpty() && !byEnterOrEscape)
+            captions.append(button->text());
+    }
+    if (auto *main = qobject_cast<QMainWindow *>(window); main && main->menuWidget())
+        for (QAction *top : main->menuBar()->actions())
+            captions.append(top->text());
+    QStringList faults;
+    QHash<QChar, QString> byKey;
+    for (const QString &caption : captions) {
+        const QChar key = accessKey(caption);
+        if (key.isNull()) {
+            if (captions.count(caption) == 1)
+                faults.append(caption + QStringLiteral(" has no access key"));
+        } else if (byKey.contains(key))
+            faults.append(caption + QStringLiteral(" shares its key with ") + byKey.value(key));
+        byKey.insert(key, caption);
+    }
+    return faults;
+}
+
 // Inside a child window that is not the active one (Ctrl+Tab and the Window menu reach those),
 // or the frame of a child window.
 bool inOtherChildWindow(const QWidget *w)
@@ -248,6 +326,8 @@ private:
     std::unique_ptr<mdiMain> m_window;
     QStringList m_unnamed;
     QStringList m_unreached;
+    QStringList m_misnamed;
+    QStringList m_keyFaults;
 };
 
 void tst_accessibility::init()
@@ -271,6 +351,8 @@ void tst_accessibility::init()
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     m_unnamed.clear();
     m_unreached.clear();
+    m_misnamed.clear();
+    m_keyFaults.clear();
 }
 
 void tst_accessibility::cleanup()
@@ -286,6 +368,8 @@ void tst_accessibility::cleanup()
     m_fx.reset();
     QVERIFY2(m_unnamed.isEmpty(), qPrintable(QStringLiteral("controls without a name:\n  ") + m_unnamed.join(QStringLiteral("\n  "))));
     QVERIFY2(m_unreached.isEmpty(), qPrintable(QStringLiteral("controls Tab does not reach:\n  ") + m_unreached.join(QStringLiteral("\n  "))));
+    QVERIFY2(m_misnamed.isEmpty(), qPrintable(QStringLiteral("controls named wrongly:\n  ") + m_misnamed.join(QStringLiteral("\n  "))));
+    QVERIFY2(m_keyFaults.isEmpty(), qPrintable(QStringLiteral("access keys:\n  ") + m_keyFaults.join(QStringLiteral("\n  "))));
 }
 
 // Records each unnamed control of the window and, for a window, each control Tab does not reach
@@ -298,6 +382,10 @@ void tst_accessibility::verifyWindow(QWidget *window, const QString &label)
     const QString title = label.isEmpty() ? window->objectName() : label;
     for (const QString &control : unnamed)
         m_unnamed.append(title + QStringLiteral(": ") + control);
+    for (const QString &fault : misnamed(window))
+        m_misnamed.append(title + QStringLiteral(": ") + fault);
+    for (const QString &fault : accessKeyFaults(window))
+        m_keyFaults.append(title + QStringLiteral(": ") + fault);
     if (window->isWindow()) {
         const QPointer<QWidget> alive(window);
         QApplication::setActiveWindow(window);
@@ -330,6 +418,8 @@ void tst_accessibility::mainWindowViewersAndResultList()
         QVERIFY(m_window->activeViewer());
         verifyWindow(m_window->activeViewer(), QStringLiteral("viewer %1").arg(number));
     }
+    // An opened entry has the focus, and Tab stays inside it; F6 leads back to the keyword box.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
     verifyWindow(m_window.get(), QStringLiteral("mdiMain with viewers"));
     // Tab stays inside the active child window; F6 leads out of it to the keyword box and back.
     QWidget *viewer = m_window->activeViewer();
