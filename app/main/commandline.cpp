@@ -64,6 +64,13 @@ void addOptions(QCommandLineParser &parser)
     for (const char *name : {"new-entry", "json", "header", "backup", "clipboard"})
         parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
     parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}));
+    // Options the windows' application object reads itself (`-platform offscreen`, `-display :1`):
+    // accepted here and left in the command line for it.
+    for (const char *name : {"platform", "platformpluginpath", "platformtheme", "plugin", "display", "geometry",
+                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "style", "stylesheet", "session", "name"})
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, value));
+    for (const char *name : {"reverse", "nograb", "dograb", "sync", "widgetcount"})
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
 }
 
 // The argument as typed that gave the option `name`, for a message.
@@ -109,12 +116,22 @@ std::optional<QString> structureProblem(const QCommandLineParser &parser, const 
     return std::nullopt;
 }
 
-// How many words the mode takes besides its options' values.
-qsizetype positionalCount(const QString &mode)
+// The words besides the options' values: one word to look up without a mode, the second file
+// of --export and --import, none otherwise.
+std::optional<QString> positionalProblem(const QString &mode, const QStringList &words)
 {
+    if (mode.isEmpty() && words.size() > 1)
+        return QStringLiteral("検索する語は1つだけ指定してください（空白を含む語は \"\" で囲みます）: %1")
+            .arg(words.join(QLatin1Char(' ')));
     if (mode.isEmpty())
-        return -1; // A word, or nothing.
-    return mode == QLatin1String("export") || mode == QLatin1String("import") ? 1 : 0;
+        return std::nullopt;
+    const qsizetype wanted = mode == QLatin1String("export") || mode == QLatin1String("import") ? 1 : 0;
+    if (words.size() > wanted)
+        return QStringLiteral("%1 には使えない引数です: %2").arg(dashed(mode), words.at(wanted));
+    if (words.size() < wanted)
+        return mode == QLatin1String("export") ? QStringLiteral("--export には辞書ファイルと出力ファイルを指定してください。")
+                                               : QStringLiteral("--import には入力ファイルと辞書ファイルを指定してください。");
+    return std::nullopt;
 }
 
 CommandLine searchLine(const QString &typed, bool fromClipboard)
@@ -215,19 +232,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return badUsage(*problem);
     const QString mode = modes.value(0);
     const QStringList words = parser.positionalArguments();
-    const qsizetype wanted = positionalCount(mode);
-    if (wanted < 0 && words.size() == 1)
-        return searchLine(words.first(), false);
-    if (wanted < 0 && words.size() > 1)
-        return badUsage(QStringLiteral("検索する語は1つだけ指定してください（空白を含む語は \"\" で囲みます）: %1")
-                            .arg(words.join(QLatin1Char(' '))));
-    if (wanted >= 0 && words.size() > wanted)
-        return badUsage(QStringLiteral("%1 には使えない引数です: %2").arg(dashed(mode), words.at(wanted)));
-    if (wanted > 0 && words.size() < wanted)
-        return badUsage(mode == QLatin1String("export")
-                            ? QStringLiteral("--export には辞書ファイルと出力ファイルを指定してください。")
-                            : QStringLiteral("--import には入力ファイルと辞書ファイルを指定してください。"));
-    return modeLine(parser, mode);
+    if (const std::optional<QString> problem = positionalProblem(mode, words))
+        return badUsage(*problem);
+    CommandLine line = mode.isEmpty() && words.size() == 1 ? searchLine(words.first(), false) : modeLine(parser, mode);
+    line.platform = parser.value(QStringLiteral("platform"));
+    line.display = parser.value(QStringLiteral("display"));
+    return line;
 }
 
 QStringList commandLineOf(int argc, char *argv[])

@@ -27,6 +27,9 @@ struct CommandLine {
     LookupRequest lookup;
     // `--export DICTIONARY OUT` or `--import IN DICTIONARY [word-list options]`.
     QStringList exchangeArguments;
+    // `-platform` and `-display`, for the windows' application object.
+    QString platform;
+    QString display;
     // BadUsage: what is wrong, in Japanese, naming the option.
     QString problem;
 };

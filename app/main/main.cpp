@@ -54,6 +54,11 @@ int main(int argc, char *argv[])
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     const qm::app::CommandLine line = qm::app::parseCommandLine(qm::app::commandLineOf(argc, argv));
+    // The display the windows' application object will use, as it will read it.
+    if (!line.platform.isEmpty())
+        qputenv("QT_QPA_PLATFORM", line.platform.toLocal8Bit());
+    if (!line.display.isEmpty())
+        qputenv("DISPLAY", line.display.toLocal8Bit());
 
     qm::app::prepareJapaneseText();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
