@@ -15,6 +15,7 @@ class QToolBar;
 
 namespace corvane {
 
+class EditorCommands;
 class RichTextTarget;
 struct SelectionFormat;
 
@@ -149,6 +150,7 @@ private:
     QComboBox *cboFontSize = nullptr;
     QTextEdit *RichText;
     RichTextTarget *m_findTarget;
+    EditorCommands *m_commands;
     QAction *m_bold = nullptr;
     QAction *m_italic = nullptr;
     QAction *m_underline = nullptr;

@@ -9,6 +9,7 @@ class QToolBar;
 
 namespace corvane {
 
+class EditorCommands;
 class PlainTextTarget;
 
 // The plain text editor ("Corvane.TextBoxEdit"): a multi-line text widget, TextBox, under a
@@ -57,6 +58,8 @@ protected:
     // For a derived editor to add its own commands and read its text widget.
     QToolBar *toolBar() const { return tbEditToolBar; }
     QPlainTextEdit *textWidget() const { return TextBox; }
+    // The commands reachable by key and from the text's context menu.
+    EditorCommands &editorCommands() const { return *m_commands; }
 
     // Clears "Edit" after the contents were set or saved.
     void clearEdited();
@@ -89,6 +92,7 @@ private:
     QToolBar *tbEditToolBar;
     QPlainTextEdit *TextBox;
     PlainTextTarget *m_findTarget;
+    EditorCommands *m_commands;
     QString m_fileFilter;
     QString m_lineEnd;
     TextEncoding m_encoding = TextEncoding::Cp932;

@@ -1,5 +1,6 @@
 #include "controls/textboxhtml/textboxhtml.h"
 
+#include "controls/editorcommands.h"
 #include "controls/libraryfolder.h"
 #include "controls/textboxhtml/htmlsource.h"
 #include "controls/webnavigate/desktoplink.h"
@@ -23,6 +24,7 @@ TextBoxHTML::TextBoxHTML(QWidget *parent)
     preview->setObjectName(QStringLiteral("btnShowImage"));
     preview->setToolTip(toolTip);
     connect(preview, &QAction::triggered, this, &TextBoxHTML::PreviewDocument);
+    editorCommands().add(*this, {preview});
 }
 
 TextBoxHTML::~TextBoxHTML() = default;

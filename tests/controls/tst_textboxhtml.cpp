@@ -1,3 +1,5 @@
+#include "editormenutesting.h"
+
 #include "controls/dialogs/commondialogs.h"
 #include "controls/libraryfolder.h"
 #include "controls/registry.h"
@@ -62,6 +64,7 @@ private Q_SLOTS:
     void previewShowsTheCurrentSourceInTheBrowser();
     void previewKeepsEveryCharacter_data();
     void previewKeepsEveryCharacter();
+    void previewByKeyAndFromTheContextMenu();
 
 private:
     QString preview() const { return m_folder.filePath(u"TempHTML.htm"_qs); }
@@ -104,9 +107,9 @@ void tst_textboxhtml::toolBarHasPreviewInsteadOfPrint()
         QVERIFY(action->isSeparator() || !action->icon().pixmap(16).isNull());
     }
     QCOMPARE(keys.join(u' '),
-             u"btnNew=新規作成 Ctrl+N btnOpen=開く btnSave=保存 | "
+             u"btnNew=新規作成 Ctrl+N btnOpen=開く Shift+Ctrl+O btnSave=保存 F12 | "
              "btnCut=切り取り Ctrl+X btnCopy=ｺﾋﾟｰ Ctrl+C btnPaste=貼り付け Ctrl+V btnUndo=元に戻す Ctrl+Z | "
-             "btnFind=検索 Ctrl+F btnReplace=置換 | btnShowImage=イメージプレビュー"_qs);
+             "btnFind=検索 Ctrl+F btnReplace=置換 Shift+Ctrl+H | btnShowImage=イメージプレビュー Shift+Ctrl+P"_qs);
 }
 
 // Open and save offer HTML pages, and keep the commands of the plain text editor.
@@ -249,6 +252,18 @@ void tst_textboxhtml::previewKeepsEveryCharacter()
     const QString viewerPage = m_folder.filePath(u"viewer.htm"_qs);
     QVERIFY(qm::text::writeBrowserPage(viewerPage, source).ok);
     QCOMPARE(qm::test::readFile(viewerPage), written);
+}
+
+void tst_textboxhtml::previewByKeyAndFromTheContextMenu()
+{
+    TextBoxHTML editor;
+    editor.show();
+    QVERIFY(QTest::qWaitForWindowActive(&editor));
+    QPlainTextEdit *source = editor.findChild<QPlainTextEdit *>(u"TextBox"_qs);
+    QCOMPARE(editorMenuCommands(source, false),
+             (QStringList{u"btnOpen"_qs, u"btnSave"_qs, u"btnReplace"_qs, u"btnShowImage"_qs}));
+    QTest::keyClick(source, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_navigator.opened(), QList<QUrl>{QUrl::fromLocalFile(preview())});
 }
 
 QTEST_MAIN(tst_textboxhtml)
