@@ -34,6 +34,13 @@ void keepAbove(QWidget &caption, const QWidget &field)
         caption.move(caption.x(), caption.y() - overlap);
 }
 
+void keepBelow(QWidget &lower, const QWidget &upper)
+{
+    const int overlap = upper.geometry().bottom() + 1 - lower.y();
+    if (overlap > 0)
+        lower.move(lower.x(), lower.y() + overlap);
+}
+
 void sizeTo(QWidget &dialog, int width, int height)
 {
     using qm::desktop::Twips;

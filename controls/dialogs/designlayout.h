@@ -17,6 +17,9 @@ void placeAt(QWidget &widget, int left, int top, int width, int height, Fit fit 
 // touch, and both grow with a larger font).
 void keepAbove(QWidget &caption, const QWidget &field);
 
+// Moves a control down where it would reach into the one placed above it.
+void keepBelow(QWidget &lower, const QWidget &upper);
+
 // Gives a dialog the designed size of its inner area, in twips.
 void sizeTo(QWidget &dialog, int width, int height);
 

@@ -30,12 +30,12 @@ QPointer<frmAttributeChangeDialog> &loadedDialog()
 // The captions of a switch: the value it applies.
 QString on()
 {
-    return QStringLiteral("On");
+    return QStringLiteral("ｵﾝ");
 }
 
 QString off()
 {
-    return QStringLiteral("Off");
+    return QStringLiteral("ｵﾌ");
 }
 
 // The sizes a rich-text widget accepts, in points.
@@ -102,7 +102,7 @@ void frmAttributeChangeDialog::createFrame()
     m_bold = createSwitch(QStringLiteral("Bold"), QStringLiteral("太字(&B)"));
     m_italic = createSwitch(QStringLiteral("Italic"), QStringLiteral("斜体(&I)"));
     m_underline = createSwitch(QStringLiteral("Underline"), QStringLiteral("下線(&U)"));
-    m_strikethrough = createSwitch(QStringLiteral("Strikethrough"), QStringLiteral("取消線(&S)"));
+    m_strikethrough = createSwitch(QStringLiteral("Strikethrough"), QStringLiteral("取消線(&T)"));
     createColorAndSize();
 }
 
@@ -128,7 +128,7 @@ void frmAttributeChangeDialog::createColorAndSize()
     Image->setFocusPolicy(Qt::NoFocus);
     Image->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
     chkSize = named<QCheckBox>(Frame, QStringLiteral("chkSize"));
-    chkSize->setText(QStringLiteral("ｻｲｽﾞ(&S)"));
+    chkSize->setText(QStringLiteral("ｻｲｽﾞ(&Z)"));
     cboSize = named<QComboBox>(Frame, QStringLiteral("cboSize"));
     cboSize->setEditable(true);
     cboSize->setInsertPolicy(QComboBox::NoInsert);
@@ -205,9 +205,12 @@ void frmAttributeChangeDialog::layOutFrame()
     placeAt(*Shape, 2880, 260, 255, 255);
     Image->setGeometry(Shape->geometry());
     Image->raise();
+    // Captions in a font larger than designed need more room than the column gives: each
+    // control of the column starts below the one above it.
     placeAt(*chkSize, 2040, 600, 975, 255, Fit::Caption);
+    keepBelow(*chkSize, *chkColor);
     placeAt(*cboSize, 2280, 840, 735, 300);
-    keepAbove(*chkSize, *cboSize);
+    keepBelow(*cboSize, *chkSize);
 }
 
 void frmAttributeChangeDialog::SetFindObject(AttributeTarget &target)

@@ -75,6 +75,7 @@ private Q_SLOTS:
     void changeStepByStep();
     void aSizeThatIsNotANumberIsRefused();
     void aDestroyedTargetClosesTheDialog();
+    void eachAccessKeyReachesItsBoxAndNoneIsCovered();
 
 private:
     qm::desktop::ScriptedPrompter m_prompter;
@@ -110,15 +111,15 @@ void tst_attributedialog::switchesAndSwatchFollowTheirBoxes()
     QVERIFY(Driver::control("Label2")->geometry().bottom() < Driver::control("cboDirection")->geometry().top());
     for (const char *name : {"cmdBold", "cmdItalic", "cmdUnderline", "cmdStrikethrough", "cboSize"})
         QVERIFY2(!Driver::control(name)->isEnabled(), name);
-    QCOMPARE(Driver::control<QComboBox>("cboSize")->currentText() + button("cmdBold"), u"8On"_qs);
+    QCOMPARE(Driver::control<QComboBox>("cboSize")->currentText() + button("cmdBold"), u"8ｵﾝ"_qs);
     auto *swatch = Driver::control<corvane::ColorSwatch>("Shape");
     QVERIFY(!swatch->isActive() && swatch->color() == Qt::black);
 
     Driver::click("chkItalic");
     Driver::click("cmdItalic");
-    QCOMPARE(button("cmdItalic"), u"Off"_qs);
+    QCOMPARE(button("cmdItalic"), u"ｵﾌ"_qs);
     Driver::click("cmdItalic");
-    QCOMPARE(button("cmdItalic"), u"On"_qs);
+    QCOMPARE(button("cmdItalic"), u"ｵﾝ"_qs);
     QVERIFY(!Driver::control("cmdBold")->isEnabled());
 
     QTest::mouseClick(Driver::control("Image"), Qt::LeftButton); // colour unchecked: no dialog
@@ -238,6 +239,33 @@ void tst_attributedialog::aDestroyedTargetClosesTheDialog()
         Driver::click(command);
         QVERIFY2(Driver::unloaded(), command);
         QVERIFY(m_prompter.messages().isEmpty());
+    }
+}
+
+void tst_attributedialog::eachAccessKeyReachesItsBoxAndNoneIsCovered()
+{
+    Editor editor(u"text"_qs);
+    frmAttributeChangeDialog::showFor(*editor.target);
+    frmAttributeChangeDialog *dialog = frmAttributeChangeDialog::loaded();
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    for (const char *name : {"chkStrikethrough", "chkSize", "chkColor"})
+        QVERIFY2(!Driver::control<QCheckBox>(name)->isChecked(), name);
+    QTest::keyClick(dialog, Qt::Key_T, Qt::AltModifier);
+    QTest::keyClick(dialog, Qt::Key_Z, Qt::AltModifier);
+    QTest::keyClick(dialog, Qt::Key_S, Qt::AltModifier);
+    QTRY_VERIFY(Driver::control<QCheckBox>("chkStrikethrough")->isChecked());
+    QTRY_VERIFY(Driver::control<QCheckBox>("chkSize")->isChecked());
+    QTRY_VERIFY(Driver::control<QCheckBox>("chkDistinguish")->isChecked());
+    QVERIFY(Driver::control("cmdStrikethrough")->isEnabled() && Driver::control("cboSize")->isEnabled());
+
+    // The column of colour and size: each control starts below the one above it.
+    const char *column[] = {"Shape", "chkColor", "chkSize", "cboSize"};
+    for (const char *upper : column) {
+        for (const char *lower : column) {
+            const QRect a = Driver::control(upper)->geometry();
+            const QRect b = Driver::control(lower)->geometry();
+            QVERIFY2(upper == lower || !a.intersects(b), qPrintable(QDebug::toString(a) + QDebug::toString(b)));
+        }
     }
 }
 
