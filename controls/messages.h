@@ -1,14 +1,15 @@
 #pragma once
 
+#include <QGuiApplication>
 #include <QString>
 
 // Texts the library shows the user in its own message boxes.
 namespace corvane::texts {
 
-// Every message box of the library carries the library's name.
+// Every message box of the library carries the title of the program that hosts it.
 inline QString title()
 {
-    return QStringLiteral("Corvane");
+    return QGuiApplication::applicationDisplayName();
 }
 
 // An address could not be opened.

@@ -633,7 +633,7 @@ void tst_richtextboxedit::newAndOpenAskWhenEdited()
         press(editor, command);
         QCOMPARE(m_prompter.texts(), QStringList(u"編集内容を破棄してもよろしいですか"_qs));
         const Prompter::Message &asked = m_prompter.messages()[0];
-        QVERIFY(asked.title == u"Corvane"_qs && asked.buttons == Prompter::Buttons::YesNo);
+        QVERIFY(asked.title == QGuiApplication::applicationDisplayName() && asked.buttons == Prompter::Buttons::YesNo);
         QVERIFY(asked.defaultAnswer == Prompter::Answer::No);
         QVERIFY(editor.text() == u"edited start"_qs && editor.isEdited());
     }

@@ -196,7 +196,7 @@ void tst_textboxedit::newAndOpenAskOnceWhenEdited()
         press(editor, command);
         QCOMPARE(m_prompter.texts(), QStringList(u"編集内容を破棄してもよろしいですか"_qs));
         const Prompter::Message &asked = m_prompter.messages()[0];
-        QVERIFY(asked.title == u"Corvane"_qs && asked.buttons == Prompter::Buttons::YesNo);
+        QVERIFY(asked.title == QGuiApplication::applicationDisplayName() && asked.buttons == Prompter::Buttons::YesNo);
         QVERIFY(asked.defaultAnswer == Prompter::Answer::No && asked.icon == Prompter::Icon::None);
         QVERIFY(editor.text() == u"edited start"_qs && editor.isEdited());
     }
@@ -418,8 +418,13 @@ void tst_textboxedit::commandsByKeyAndFromTheContextMenu()
     QCOMPARE(editorMenuCommands(textBox(editor), false), commands);
     QCOMPARE(editorMenuCommands(textBox(editor), true), commands);
 
+    // The discard question carries the title of the program the editor is in.
+    type(editor, u"edited"_qs);
+    m_prompter.queueAnswer(Prompter::Answer::Yes);
     const qsizetype asked = m_files.asked().size();
     QTest::keyClick(textBox(editor), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_prompter.messages().size(), 1);
+    QCOMPARE(m_prompter.messages()[0].title, QGuiApplication::applicationDisplayName());
     QTest::keyClick(textBox(editor), Qt::Key_F12);
     QCOMPARE(m_files.asked().size(), asked + 2);
     QVERIFY(m_files.asked().at(asked).kind == u"open"_qs && m_files.asked().at(asked + 1).kind == u"save"_qs);

@@ -242,7 +242,7 @@ void tst_textboxurl::showOpensWebAddressesAndDocuments()
     button(control, "cmdShow")->click();
     QCOMPARE(m_prompter.texts(), QStringList(connectionError));
     const qm::desktop::Prompter::Message &message = m_prompter.messages().constFirst();
-    QCOMPARE(message.title, u"Corvane"_qs);
+    QCOMPARE(message.title, QGuiApplication::applicationDisplayName());
     QCOMPARE(message.buttons, qm::desktop::Prompter::Buttons::Ok);
     QCOMPARE(message.icon, qm::desktop::Prompter::Icon::None);
     QCOMPARE(control.text(), path("manual.pdf"));

@@ -229,7 +229,7 @@ void tst_webbrowser::unwritableFolderStillShowsABlankPage()
     m_browser = create();
     QVERIFY(m_browser);
     QCOMPARE(m_prompter.messages().size(), 1); // creation and new instance both failed
-    QCOMPARE(m_prompter.messages().constFirst().title, QStringLiteral("Corvane"));
+    QCOMPARE(m_prompter.messages().constFirst().title, QGuiApplication::applicationDisplayName());
     QVERIFY(m_prompter.messages().constFirst().text.contains(QStringLiteral("Default.htm")));
     QTRY_COMPARE_WITH_TIMEOUT(view()->url(), QUrl(QStringLiteral("about:blank")), slow);
 }

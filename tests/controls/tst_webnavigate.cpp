@@ -50,7 +50,7 @@ void tst_webnavigate::checkOneConnectionMessage()
     QCOMPARE(m_prompter.messages().size(), 1);
     const Prompter::Message &m = m_prompter.messages().constFirst();
     QCOMPARE(m.text, QStringLiteral("接続中にエラーが発生しました。アドレスが正しいかどうか確認してください。"));
-    QCOMPARE(m.title, QStringLiteral("Corvane"));
+    QCOMPARE(m.title, QGuiApplication::applicationDisplayName());
     QCOMPARE(m.buttons, Prompter::Buttons::Ok);
     QCOMPARE(m.icon, Prompter::Icon::None);
 }
