@@ -24,7 +24,7 @@ DictionaryInfoPanel::DictionaryInfoPanel(QWidget *parent)
     lblKeyWord = place(new QLabel(this), QStringLiteral("lblKeyWord"), 960, 690, 1095, 255);
     lblDocument = place(new QLabel(this), QStringLiteral("lblDocument"), 2760, 690, 1095, 255);
     lblSize = place(new QLabel(QStringLiteral("0"), this), QStringLiteral("lblSize"), 960, 1050, 2295, 255);
-    cmdProperty = place(new QPushButton(QStringLiteral("詳細"), this), QStringLiteral("cmdProperty"), 4080, 990,
+    cmdProperty = place(new QPushButton(QStringLiteral("詳細(&P)"), this), QStringLiteral("cmdProperty"), 4080, 990,
                         1215, 375);
     cmdProperty->setAutoDefault(false);
     lblInfoMessage = place(new QLabel(this), QStringLiteral("lblInfoMessage"), 120, 1380, 5175, 480);
@@ -37,7 +37,7 @@ DictionaryInfoPanel::DictionaryInfoPanel(QWidget *parent)
 
 void DictionaryInfoPanel::buildCaptions()
 {
-    lblDicName = admin::label(this, QStringLiteral("lblDicName"), QStringLiteral("辞書名"), txtDicName, 120, 330, 795);
+    lblDicName = admin::label(this, QStringLiteral("lblDicName"), QStringLiteral("辞書名(&N)"), txtDicName, 120, 330, 795);
     admin::label(this, QStringLiteral("Label2"), QStringLiteral("ｷｰﾜｰﾄﾞ"), nullptr, 120, 690, 795);
     admin::label(this, QStringLiteral("Label3"), QStringLiteral("本文"), nullptr, 2160, 690, 555);
     admin::label(this, QStringLiteral("Label1"), QStringLiteral("ｻｲｽﾞ"), nullptr, 120, 1050, 795);

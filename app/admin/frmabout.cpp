@@ -57,7 +57,7 @@ frmAbout::frmAbout(HelpHandler help, QWidget *parent)
                            QStringLiteral("lblDescription"), 240, 1200, 4935, 510);
     lblDescription->setWordWrap(true);
 
-    cmdMail = place(new QPushButton(QStringLiteral("連絡先"), client), QStringLiteral("cmdMail"), 2640, 2040, 1215, 375);
+    cmdMail = place(new QPushButton(QStringLiteral("連絡先(&M)"), client), QStringLiteral("cmdMail"), 2640, 2040, 1215, 375);
     cmdMail->setAutoDefault(false);
     cmdOK = place(new QPushButton(QStringLiteral("OK"), client), QStringLiteral("cmdOK"), 3960, 2040, 1215, 375);
     cmdOK->setDefault(true);

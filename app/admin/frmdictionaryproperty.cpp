@@ -58,7 +58,7 @@ void frmDictionaryProperty::buildControls(QWidget *client)
 
 void frmDictionaryProperty::buildButtons(QWidget *client)
 {
-    cmdCompactDictionary = place(new QPushButton(QStringLiteral("辞書の最適化"), client),
+    cmdCompactDictionary = place(new QPushButton(QStringLiteral("辞書の最適化(&O)"), client),
                                  QStringLiteral("cmdCompactDictionary"), 120, 2580, 1695, 375);
     cmdCompactDictionary->setAutoDefault(false);
     cmdOK = place(new QPushButton(QStringLiteral("ＯＫ"), client), QStringLiteral("cmdOK"), 2880, 2580, 1215, 375);

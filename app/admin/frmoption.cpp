@@ -78,6 +78,7 @@ std::optional<float> frmOption::parseFontSize(const QString &text)
 void frmOption::buildControls(QWidget *client)
 {
     const QStringList rowTitles = {QStringLiteral("ﾃｷｽﾄ"), QStringLiteral("ﾘｯﾁﾃｷｽﾄ"), QStringLiteral("HTML")};
+    const QStringList rowCaptions = {QStringLiteral("ﾃｷｽﾄ(&T)"), QStringLiteral("ﾘｯﾁﾃｷｽﾄ(&E)"), QStringLiteral("HTML(&M)")};
     for (int i = 0; i < EditorKindCount; ++i) {
         const std::size_t at = std::size_t(i);
         cboFontName[at] = place(new QComboBox(client), QStringLiteral("cboFontName(%1)").arg(i), 960, 420 + 480 * i,
@@ -90,7 +91,7 @@ void frmOption::buildControls(QWidget *client)
         cboFontSize[at]->setInsertPolicy(QComboBox::NoInsert);
         desktop::setAccessibleName(cboFontName[at], rowTitles.at(i) + QStringLiteral(" フォント"));
         desktop::setAccessibleName(cboFontSize[at], rowTitles.at(i) + QStringLiteral(" サイズ"));
-        rowLabels[at] = admin::label(client, QStringLiteral("Label%1").arg(i + 1), rowTitles.at(i), cboFontName[at],
+        rowLabels[at] = admin::label(client, QStringLiteral("Label%1").arg(i + 1), rowCaptions.at(i), cboFontName[at],
                                      120, 480 + 480 * i, 795);
     }
     Label4 = admin::label(client, QStringLiteral("Label4"), QStringLiteral("フォント"), nullptr, 960, 120, 1500);
@@ -98,9 +99,9 @@ void frmOption::buildControls(QWidget *client)
 
     Frame1 = place(new QGroupBox(QStringLiteral("ﾌﾞﾗｳｻﾞﾓｰﾄﾞ"), client), QStringLiteral("Frame1"), 120, 1920, 4575,
                    960);
-    optBrowserMDI = place(new QRadioButton(QStringLiteral("MDIで表示する"), Frame1), QStringLiteral("optBrowserMDI"),
+    optBrowserMDI = place(new QRadioButton(QStringLiteral("MDIで表示する(&I)"), Frame1), QStringLiteral("optBrowserMDI"),
                           240, 330, 4200, 255);
-    optBrowserDefault = place(new QRadioButton(QStringLiteral("既定のﾌﾞﾗｳｻﾞを起動する"), Frame1),
+    optBrowserDefault = place(new QRadioButton(QStringLiteral("既定のﾌﾞﾗｳｻﾞを起動する(&B)"), Frame1),
                               QStringLiteral("optBrowserDefault"), 240, 630, 4200, 255);
 
     buildBackupControls(client);
@@ -223,7 +224,7 @@ void frmOption::clampFontSize(int row, const QString &typed)
     const std::size_t at = std::size_t(row);
     const QString largest = QString::number(double(MaxFontSize));
     cboFontSize[at]->setEditText(largest);
-    m_prompter.inform(QStringLiteral("「") + typed + QStringLiteral("」は") + rowLabels[at]->text()
+    m_prompter.inform(QStringLiteral("「") + typed + QStringLiteral("」は") + desktop::withoutAccessKey(rowLabels[at]->text())
                           + QStringLiteral("のフォントサイズとして大きすぎます。\n編集画面に表示できる最大の ") + largest
                           + QStringLiteral(" にしました"),
                       {}, desktop::Prompter::Icon::Warning);
@@ -241,7 +242,7 @@ void frmOption::storeChoices()
         const QString text = cboFontSize[at]->currentText();
         const std::optional<float> size = parseFontSize(text);
         if (!size) {
-            m_prompter.inform(QStringLiteral("「") + text + QStringLiteral("」は") + rowLabels[at]->text()
+            m_prompter.inform(QStringLiteral("「") + text + QStringLiteral("」は") + desktop::withoutAccessKey(rowLabels[at]->text())
                                   + QStringLiteral("のフォントサイズとして使えません。\n1 から ")
                                   + QString::number(double(MaxFontSize)) + QStringLiteral(" までの数値を入力してください"),
                               {}, desktop::Prompter::Icon::Warning);

@@ -126,10 +126,11 @@ void EntryEditorWindow::buildControls()
     cboViewer = new QComboBox(m_client);
     cboViewer->setObjectName(QStringLiteral("cboViewer"));
     lblClassification->setBuddy(cboViewer);
+    desktop::nameBuddy(lblClassification);
     FillViewerTypeList(*cboViewer);
     connect(cboViewer, &QComboBox::currentIndexChanged, this, [this] { ShowBodyEditor(); });
 
-    lblHeading = label(QStringLiteral("lblHeading"), QStringLiteral("見出し(&H)"), m_client);
+    lblHeading = label(QStringLiteral("lblHeading"), QStringLiteral("見出し(&T)"), m_client);
     txtHeading = new QLineEdit(m_client);
     txtHeading->setObjectName(QStringLiteral("txtHeading"));
     lblHeading->setBuddy(txtHeading);
@@ -401,17 +402,22 @@ void EntryEditorWindow::layOut()
     const double sw = Twips::fromPixels(m_client->width());
     const double sh = Twips::fromPixels(m_client->height());
 
+    // The type's caption and list are shown whole, right of the dictionary, whose box gives way
+    // to them when the window is narrow.
+    const double labelWidth = std::max(m_typeLabelWidth, Twips::fromPixels(lblClassification->sizeHint().width()));
+    const double listWidth = std::max(m_typeListWidth, Twips::fromPixels(cboViewer->sizeHint().width()));
+    const double listOffset = std::max(720.0, labelWidth + 60);
     double dictionaryWidth = 0;
     if (m_dictionaryControl) {
-        dictionaryWidth = sw - m_dictionaryOffset;
+        dictionaryWidth = std::min(sw - m_dictionaryOffset, sw - 840 - listOffset - listWidth - 105);
         if (dictionaryWidth > 0)
             m_dictionaryControl->resize(Twips::toPixels(dictionaryWidth), m_dictionaryControl->height());
         else
             dictionaryWidth = Twips::fromPixels(m_dictionaryControl->width());
     }
     const double classificationLeft = dictionaryWidth + 840;
-    place(lblClassification, classificationLeft, m_typeLabelTop, m_typeLabelWidth, 255);
-    place(cboViewer, classificationLeft + 720, 120, m_typeListWidth, 300);
+    place(lblClassification, classificationLeft, m_typeLabelTop, labelWidth, 255);
+    place(cboViewer, classificationLeft + listOffset, 120, listWidth, 300);
 
     if (sh - 1200 > 0) {
         place(txtIndex, 120, 720, m_listWidth, 270);

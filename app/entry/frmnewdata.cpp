@@ -54,6 +54,8 @@ frmNewData::frmNewData(store::DatabaseModule &database, store::Settings &setting
     cboDictionary->setObjectName(QStringLiteral("cboDictionary"));
     cboDictionary->setGeometry(Twips::toPixels(600, 120, 3135, 300));
     setDictionaryControl(cboDictionary, 2760);
+    lblDic->setText(QStringLiteral("辞書(&J)"));
+    lblDic->setBuddy(cboDictionary);
     setTypeGeometry(160, 615, 1095);
     setHeadingWidth(3855);
     lblDocument->setToolTip(QStringLiteral("既にデータがあるときは，ここにドラッグしてください"));

@@ -129,9 +129,9 @@ void frmSearchDialog::nameRow(int row)
 {
     const auto at = std::size_t(row);
     const QString number = QString::number(row + 1);
-    desktop::setAccessibleName(cboObject[at], QStringLiteral("検索対象 %1").arg(number));
-    desktop::setAccessibleName(cboCondition[at], QStringLiteral("条件 %1").arg(number));
-    desktop::setAccessibleName(cboSearchText[at], QStringLiteral("検索文字列 %1").arg(number));
+    desktop::setAccessibleName(cboObject[at], QStringLiteral("条件 %1 の対象").arg(number));
+    desktop::setAccessibleName(cboCondition[at], QStringLiteral("条件 %1 の一致方法").arg(number));
+    desktop::setAccessibleName(cboSearchText[at], QStringLiteral("条件 %1 の検索文字列").arg(number));
 }
 
 void frmSearchDialog::buildMenu()

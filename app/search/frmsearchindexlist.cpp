@@ -89,7 +89,7 @@ void frmSearchIndexList::buildControls()
     txtSearchIndex->setFocusPolicy(Qt::ClickFocus);
     txtSearchIndex->setAccessibleName(QStringLiteral("検索したキーワード"));
 
-    cmdSqueeze = new QPushButton(QStringLiteral("絞り込み"), m_client);
+    cmdSqueeze = new QPushButton(QStringLiteral("絞り込み(&S)"), m_client);
     cmdSqueeze->setObjectName(QStringLiteral("cmdSqueeze"));
     cmdSqueeze->setAutoDefault(false);
     connect(cmdSqueeze, &QPushButton::clicked, this, &frmSearchIndexList::squeeze);

@@ -16,7 +16,8 @@ namespace qm::desktop {
 QString withoutAccessKey(const QString &caption);
 
 // Names the control. A combo box's edit field and drop-down list are objects of their own to a
-// screen reader; they get the same name.
+// screen reader; they get the same name. From the first call on, a combo box is read by its name
+// (or, without one, by its label's caption) with the chosen item as its value.
 void setAccessibleName(QWidget *control, const QString &name);
 
 // Names the label's buddy from the label's caption when the buddy has no name yet. Qt names

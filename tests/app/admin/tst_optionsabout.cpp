@@ -276,7 +276,7 @@ void tst_optionsabout::versionDialog()
     QVERIFY(!about.lblDescription->text().isEmpty());
     QVERIFY(!about.Picture1->pixmap().isNull());
     QCOMPARE(about.findChildren<QFrame *>(QStringLiteral("Line1")).size(), 2);
-    QCOMPARE(about.cmdMail->text(), QStringLiteral("連絡先"));
+    QCOMPARE(about.cmdMail->text(), QStringLiteral("連絡先(&M)"));
     about.cmdMail->click();
     QVERIFY(!about.isVisible());
     QCOMPARE(topics, QStringList{QStringLiteral("Introduction.htm#Mail")});
