@@ -228,6 +228,7 @@ void frmSearchIndexList::showResults(const QString &searched, const store::Searc
     txtSearchIndex->setText(searched);
     for (const store::SlotMatch &row : results.rows)
         AddList(row);
+    fitDictionaryColumn();
     if (results.limitReached)
         lblMaxFlag->show();
     else if (results.cancelled)
@@ -245,6 +246,13 @@ void frmSearchIndexList::AddList(const store::SlotMatch &row)
     item->setData(DictionaryColumn, Qt::UserRole, int(row.slot.index));
     item->setIcon(KeywordColumn, viewerIcon(row.match.Viewer));
     item->setData(KeywordColumn, Qt::UserRole, row.match.DocumentNumber);
+}
+
+void frmSearchIndexList::fitDictionaryColumn()
+{
+    // The slot mark and dictionary name are shown whole, however the list is shown.
+    const int dictionaryWidth = static_cast<QAbstractItemView *>(ListIndex)->sizeHintForColumn(DictionaryColumn);
+    ListIndex->setColumnWidth(DictionaryColumn, std::max(ListIndex->columnWidth(DictionaryColumn), dictionaryWidth));
 }
 
 bool frmSearchIndexList::hasRows() const
@@ -270,9 +278,7 @@ bool frmSearchIndexList::ReturnSelectData(store::Slot &slot, qint32 &lngDocNumbe
     // Rows of a set that has since been closed would open the wrong entries.
     if (m_generation != m_database.openGeneration())
         ClearList();
-    // The slot mark and dictionary name are shown whole.
-    const int dictionaryWidth = static_cast<QAbstractItemView *>(ListIndex)->sizeHintForColumn(DictionaryColumn);
-    ListIndex->setColumnWidth(DictionaryColumn, std::max(ListIndex->columnWidth(DictionaryColumn), dictionaryWidth));
+    fitDictionaryColumn();
     exec();
     if (m_chosenNumber == 0)
         return false;

@@ -82,6 +82,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void fitDictionaryColumn();
     void AddList(const store::SlotMatch &row);
     void buildControls();
     void buildMenu();

@@ -28,6 +28,7 @@ private slots:
     void narrowingSortsHeadingsByTheirFoldedKeys();
     void choosingAfterNarrowingOpensItsOwnEntry();
     void aRowKeepsItsSlotWhenNamesLookLikeMarks();
+    void dictionaryNamesAreShownWhole();
     void cancellingAndEmptyLists();
     void settingsRoundTrip();
     void comingBackToTheListKeepsTheChosenRow();
@@ -135,6 +136,18 @@ void tst_searchindexlist::choosingAfterNarrowingOpensItsOwnEntry()
     QVERIFY(m_list->ReturnSelectData(slot, number));
     QCOMPARE(slot.index, qint16(1));
     QCOMPARE(number, 21);
+}
+
+void tst_searchindexlist::dictionaryNamesAreShownWhole()
+{
+    m_fx->writeSet({m_fx->dictionary(QStringLiteral("long.dic"), QStringLiteral("合成辞書 1 とても長い名前"), {})});
+    m_db->LoadDictionarySets();
+    m_db->OpenDictionarySet();
+    store::SearchResults found;
+    found.rows = {{0, {QStringLiteral("k1"), QStringLiteral("h1"), 1, 11}}};
+    m_list->showResults(QStringLiteral("k*"), found);
+    QTreeWidget *list = m_list->ListIndex;
+    QVERIFY(list->columnWidth(2) >= static_cast<QAbstractItemView *>(list)->sizeHintForColumn(2));
 }
 
 void tst_searchindexlist::aRowKeepsItsSlotWhenNamesLookLikeMarks()
