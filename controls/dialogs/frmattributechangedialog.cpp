@@ -125,8 +125,11 @@ void frmAttributeChangeDialog::createColorAndSize()
     Image = named<QPushButton>(Frame, QStringLiteral("Image"));
     Image->setFlat(true);
     Image->setAutoDefault(false);
-    Image->setFocusPolicy(Qt::NoFocus);
-    Image->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"));
+    // Reached with Tab from the colour box; Space opens the colour dialog.
+    Image->setFocusPolicy(Qt::TabFocus);
+    qm::desktop::setAccessibleName(Image, QStringLiteral("色の選択"));
+    Image->setStyleSheet(QStringLiteral("QPushButton { border: none; background: transparent; }"
+                                        "QPushButton:focus { border: 2px solid palette(highlight); }"));
     chkSize = named<QCheckBox>(Frame, QStringLiteral("chkSize"));
     chkSize->setText(QStringLiteral("ｻｲｽﾞ(&Z)"));
     cboSize = named<QComboBox>(Frame, QStringLiteral("cboSize"));

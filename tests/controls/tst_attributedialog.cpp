@@ -257,6 +257,13 @@ void tst_attributedialog::eachAccessKeyReachesItsBoxAndNoneIsCovered()
     QTRY_VERIFY(Driver::control<QCheckBox>("chkSize")->isChecked());
     QTRY_VERIFY(Driver::control<QCheckBox>("chkDistinguish")->isChecked());
     QVERIFY(Driver::control("cmdStrikethrough")->isEnabled() && Driver::control("cboSize")->isEnabled());
+    // The colour is chosen from the keyboard too: Tab from its box, then Space.
+    const qsizetype asked = m_colors.asked().size();
+    QTest::keyClick(dialog, Qt::Key_C, Qt::AltModifier);
+    QTRY_VERIFY(Driver::control<QCheckBox>("chkColor")->isChecked());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QTRY_COMPARE(m_colors.asked().size(), asked + 1);
 
     // The column of colour and size: each control starts below the one above it.
     const char *column[] = {"Shape", "chkColor", "chkSize", "cboSize"};
