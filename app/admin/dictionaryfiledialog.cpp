@@ -1,5 +1,7 @@
 #include "dictionaryfiledialog.h"
 
+#include "platform/desktop/dialogfilechooser.h"
+
 #include <QApplication>
 #include <QFileDialog>
 
@@ -8,6 +10,7 @@ namespace {
 
 std::optional<QString> run(QFileDialog &dialog)
 {
+    desktop::fitForJapanese(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();

@@ -1,14 +1,21 @@
 #include "platform/desktop/messageboxprompter.h"
+#include "platform/desktop/dialogfilechooser.h"
 #include "platform/desktop/qttranslation.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QColorDialog>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 using qm::desktop::MessageBoxPrompter;
 using qm::desktop::Prompter;
@@ -21,6 +28,7 @@ private slots:
     void boxStandsOverTheActiveWindow();
     void buttonsAndTitleAreJapaneseAndWhole();
     void qtDialogsSpeakJapanese();
+    void fileDialogSpeaksJapanese();
 
 private:
     // Shows a message and returns the window the box stood over (answering it with Yes).
@@ -106,6 +114,26 @@ void tst_messageboxprompter::qtDialogsSpeakJapanese()
     QCOMPARE(cancelText(), QStringLiteral("キャンセル"));
     QColorDialog colours;
     QVERIFY2(!colours.windowTitle().contains(QLatin1String("Color")), qPrintable(colours.windowTitle()));
+}
+
+// The file list names a folder's kind in Japanese and shows its date in Japanese, whole.
+void tst_messageboxprompter::fileDialogSpeaksJapanese()
+{
+    QVERIFY(qm::desktop::installQtJapanese(*qApp));
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QFileDialog dialog(nullptr, QStringLiteral("開く"), dir.path());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    qm::desktop::fitForJapanese(dialog);
+    dialog.show();
+    auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    QVERIFY(view);
+    QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 1);
+    const QModelIndex row = view->model()->index(0, 0, view->rootIndex());
+    QCOMPARE(row.siblingAtColumn(2).data().toString(), QStringLiteral("フォルダ"));
+    const QString date = row.siblingAtColumn(3).data().toString();
+    QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d{4}/\d\d/\d\d \d\d:\d\d$)")).match(date).hasMatch(), qPrintable(date));
+    QVERIFY(view->header()->sectionSize(3) > view->fontMetrics().horizontalAdvance(date));
 }
 
 QTEST_MAIN(tst_messageboxprompter)
