@@ -1,6 +1,7 @@
 #include "entrywindows.h"
 
 #include "mdimain.h"
+#include "windowarrangement.h"
 
 #include "app/entry/frmmodifydata.h"
 #include "app/entry/frmnewdata.h"
@@ -33,7 +34,9 @@ frmNewData *showNewEntryWindow(mdiMain &window, store::DatabaseModule &database,
                                 [&window](const QString &topic) { window.ShowHelp(topic); }, &window);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->setWindowIcon(window.windowIcon());
+    openCascadedOver(*form, window);
     form->show();
+    form->raise();
     form->activateWindow();
     return form;
 }
@@ -65,6 +68,7 @@ frmModifyData *makeModifyWindow(mdiMain &window, store::DatabaseModule &database
     };
     auto *form = new frmModifyData(database, settings, prompter, fonts, std::move(host), &window);
     form->setWindowIcon(window.windowIcon());
+    openCascadedOver(*form, window);
     return form;
 }
 

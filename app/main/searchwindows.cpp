@@ -1,6 +1,7 @@
 #include "searchwindows.h"
 
 #include "mdimain.h"
+#include "windowarrangement.h"
 
 #include "app/search/frmdatagrid.h"
 #include "app/search/frmsearchdialog.h"
@@ -32,6 +33,8 @@ void installSearchWindows(mdiMain &window, store::DatabaseModule &database, stor
     auto *headingGrid = new frmDataGrid(database, settings, &window);
     headingGrid->setHelpHandler(help);
     headingGrid->setMessageHandler([&prompter](const QString &text) { prompter.inform(text); });
+    openCascadedOver(*headingGrid, window);
+    openCascadedOver(*conditionSearch, window);
     window.windows.conditionSearch = chooserOf(conditionSearch);
     window.windows.headingList = chooserOf(headingGrid);
 }

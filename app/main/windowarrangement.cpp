@@ -1,10 +1,46 @@
 #include "windowarrangement.h"
 
+#include <QEvent>
+#include <QFontMetrics>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPointer>
 
 namespace qm::app {
 namespace {
+
+// Moves a window that is being shown off the main window's corner.
+class CascadeOnShow final : public QObject
+{
+public:
+    CascadeOnShow(QWidget &window, QWidget &main)
+        : QObject(&window)
+        , m_main(&main)
+    {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && m_main && watched->isWidgetType())
+            cascade(*static_cast<QWidget *>(watched));
+        return false;
+    }
+
+private:
+    void cascade(QWidget &window) const
+    {
+        if (window.isMaximized() || window.isFullScreen())
+            return;
+        // About a title bar's height.
+        const int step = QFontMetrics(m_main->font()).height() * 2;
+        if ((window.pos() - m_main->pos()).manhattanLength() < step)
+            window.move(m_main->pos() + QPoint(step, step));
+    }
+
+    QPointer<QWidget> m_main;
+};
 
 QList<QMdiSubWindow *> openWindows(QMdiArea &area)
 {
@@ -64,6 +100,11 @@ void arrangeIcons(QMdiArea &area)
         sub->move(x, y - size.height());
         x += size.width();
     }
+}
+
+void openCascadedOver(QWidget &window, QWidget &main)
+{
+    new CascadeOnShow(window, main); // owned by the window
 }
 
 } // namespace qm::app

@@ -1,6 +1,7 @@
 #pragma once
 
 class QMdiArea;
+class QWidget;
 
 namespace qm::app {
 
@@ -9,5 +10,8 @@ void tileOneAboveTheOther(QMdiArea &area);
 void tileSideBySide(QMdiArea &area);
 // Lines the minimized windows up along the bottom edge, left to right.
 void arrangeIcons(QMdiArea &area);
+// Each time `window` is shown where it would cover the main window exactly (at its top left
+// corner), it opens lower and to the right by a title bar's height, so both stay in sight.
+void openCascadedOver(QWidget &window, QWidget &main);
 
 } // namespace qm::app

@@ -3,6 +3,7 @@
 #include "tests/controls/webenginetestmain.h"
 
 #include "app/main/copycommand.h"
+#include "app/main/entrywindows.h"
 #include "app/main/searchwindows.h"
 #include "app/main/maincommands.h"
 #include "app/main/startcommand.h"
@@ -89,6 +90,7 @@ private slots:
     void menusFollowTheTable();
     void shortcutsActOnTheStateOfTheMoment();
     void ctrlCRightAfterALookupCopiesTheEntry();
+    void newWindowsOpenCascadedInFront();
     void anOpenEntryWindowBlocksNewModifyAndSets();
     void dictionarySetsClosesEveryViewer();
     void copyPutsEachKindOnTheClipboard();
@@ -236,6 +238,29 @@ void tst_maincommands::ctrlCRightAfterALookupCopiesTheEntry()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
     QVERIFY2(QApplication::clipboard()->text().startsWith(QStringLiteral("行0 日本語のテキスト")),
              qPrintable(QApplication::clipboard()->text().left(40)));
+}
+
+void tst_maincommands::newWindowsOpenCascadedInFront()
+{
+    start();
+    app::installEntryWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QTest::keyClick(m_window.get(), Qt::Key_N, Qt::ControlModifier);
+    QWidget *entry = m_window->findChild<QWidget *>(QStringLiteral("frmNewData"));
+    QVERIFY(entry && entry->isVisible());
+    QTRY_COMPARE(QApplication::activeWindow(), entry);
+    const QPoint entryAt = entry->pos();
+    entry->close();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QPoint gridAt;
+    onModal<QDialog>([&](QDialog *grid) { gridAt = grid->pos(); });
+    QTest::keyClick(m_window.get(), Qt::Key_H, Qt::ControlModifier);
+    const QPoint mainAt = m_window->pos();
+    for (const QPoint &at : {entryAt, gridAt})
+        QVERIFY2(at.x() > mainAt.x() + 10 && at.y() > mainAt.y() + 10,
+                 qPrintable(QStringLiteral("%1,%2 over %3,%4").arg(at.x()).arg(at.y()).arg(mainAt.x()).arg(mainAt.y())));
 }
 
 void tst_maincommands::anOpenEntryWindowBlocksNewModifyAndSets()
