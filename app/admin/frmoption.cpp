@@ -81,8 +81,8 @@ void frmOption::buildControls(QWidget *client)
     const QStringList rowCaptions = {QStringLiteral("ﾃｷｽﾄ(&T)"), QStringLiteral("ﾘｯﾁﾃｷｽﾄ(&E)"), QStringLiteral("HTML(&M)")};
     for (int i = 0; i < EditorKindCount; ++i) {
         const std::size_t at = std::size_t(i);
-        cboFontName[at] = place(new QComboBox(client), QStringLiteral("cboFontName(%1)").arg(i), 960, 420 + 480 * i,
-                                2775, 330);
+        cboFontName[at] = place(new QComboBox(client), QStringLiteral("cboFontName(%1)").arg(i), 1200, 420 + 480 * i,
+                                2535, 330);
         cboFontName[at]->setEditable(true);
         cboFontName[at]->setInsertPolicy(QComboBox::NoInsert);
         cboFontSize[at] = place(new QComboBox(client), QStringLiteral("cboFontSize(%1)").arg(i), 3840, 420 + 480 * i,
@@ -92,9 +92,9 @@ void frmOption::buildControls(QWidget *client)
         desktop::setAccessibleName(cboFontName[at], rowTitles.at(i) + QStringLiteral(" フォント"));
         desktop::setAccessibleName(cboFontSize[at], rowTitles.at(i) + QStringLiteral(" サイズ"));
         rowLabels[at] = admin::label(client, QStringLiteral("Label%1").arg(i + 1), rowCaptions.at(i), cboFontName[at],
-                                     120, 480 + 480 * i, 795);
+                                     120, 480 + 480 * i, 1035);
     }
-    Label4 = admin::label(client, QStringLiteral("Label4"), QStringLiteral("フォント"), nullptr, 960, 120, 1500);
+    Label4 = admin::label(client, QStringLiteral("Label4"), QStringLiteral("フォント"), nullptr, 1200, 120, 1500);
     Label5 = admin::label(client, QStringLiteral("Label5"), QStringLiteral("サイズ"), nullptr, 3840, 120, 855);
 
     Frame1 = place(new QGroupBox(QStringLiteral("ﾌﾞﾗｳｻﾞﾓｰﾄﾞ"), client), QStringLiteral("Frame1"), 120, 1920, 4575,

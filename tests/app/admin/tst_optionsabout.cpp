@@ -142,6 +142,9 @@ void tst_optionsabout::showsTheStoredOptionsAndTheSizeList()
         QCOMPARE(rows.join(QLatin1Char(' ')), QStringLiteral("5 6 7 8 9 10 11 12 13 14 15 16 18 20 22 24 26 28 30 32"));
     }
     QCOMPARE(d.findChild<QComboBox *>(QStringLiteral("cboFontSize(1)")), d.cboFontSize[1]);
+    // Each row's caption, access key included, ends before its font list begins.
+    for (std::size_t i = 0; i < d.rowLabels.size(); ++i)
+        QVERIFY2(d.rowLabels[i]->x() + d.rowLabels[i]->sizeHint().width() <= d.cboFontName[i]->x(), qPrintable(d.rowLabels[i]->text()));
 }
 
 void tst_optionsabout::okStoresAndCancelStoresNothing()
