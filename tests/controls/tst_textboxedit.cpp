@@ -23,7 +23,12 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLibraryInfo>
 #include <QPrintDialog>
+#include <QRegularExpression>
+#include <QTranslator>
 #include <QTimer>
 #include <QToolBar>
 
@@ -82,6 +87,7 @@ private Q_SLOTS:
     void printPrintsWhatTheDialogChose();
     void printedKanjiReadBackAsWritten();
     void printDialogOffersWhatIsPrinted();
+    void printDialogSpeaksJapanese();
     void clipboardAndUndoThroughTheWidget();
     void inputMethodReachesTheText();
     void shorterThanItsToolBar();
@@ -339,6 +345,39 @@ void tst_textboxedit::printDialogOffersWhatIsPrinted()
     }
     // All, selection, pages from, pages, current page: X chosen, o offered, - not offered.
     QCOMPARE(seen, QStringList({u"oX---"_qs, u"X----"_qs}));
+}
+
+// With Qt's Japanese installed, the print dialog has no English left.
+void tst_textboxedit::printDialogSpeaksJapanese()
+{
+    QTranslator qtJapanese;
+    if (!qtJapanese.load(QLocale(QLocale::Japanese), u"qtbase"_qs, u"_"_qs, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QSKIP("Qt's Japanese translation is not installed");
+    QCoreApplication::installTranslator(&qtJapanese);
+    TextBoxEdit editor;
+    QStringList english;
+    QTimer::singleShot(100, &editor, [&english] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog);
+        QStringList texts;
+        for (const QWidget *w : dialog->findChildren<QWidget *>()) {
+            texts << w->toolTip();
+            if (auto *b = qobject_cast<const QAbstractButton *>(w))
+                texts << b->text();
+            if (auto *l = qobject_cast<const QLabel *>(w))
+                texts << l->text();
+            if (auto *g = qobject_cast<const QGroupBox *>(w))
+                texts << g->title();
+        }
+        static const QRegularExpression word(u"[A-Za-z]{2,}"_qs);
+        for (const QString &text : texts)
+            if (QString(text).remove(u"PDF"_qs).contains(word))
+                english << text;
+        dialog->close();
+    });
+    press(editor, "btnPrint");
+    QCoreApplication::removeTranslator(&qtJapanese);
+    QCOMPARE(english, QStringList());
 }
 
 void tst_textboxedit::clipboardAndUndoThroughTheWidget()
