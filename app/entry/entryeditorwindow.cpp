@@ -407,15 +407,19 @@ void EntryEditorWindow::layOut()
     const double labelWidth = std::max(m_typeLabelWidth, Twips::fromPixels(lblClassification->sizeHint().width()));
     const double listWidth = std::max(m_typeListWidth, Twips::fromPixels(cboViewer->sizeHint().width()));
     const double listOffset = std::max(720.0, labelWidth + 60);
+    // The dictionary's box starts right of its caption, however wide the caption is.
+    place(lblDic, 120, 160, 375, 255);
+    const double dictionaryShift = std::max(0.0, Twips::fromPixels(lblDic->geometry().right() + 4) - 600);
     double dictionaryWidth = 0;
     if (m_dictionaryControl) {
-        dictionaryWidth = std::min(sw - m_dictionaryOffset, sw - 840 - listOffset - listWidth - 105);
+        m_dictionaryControl->move(Twips::toPixels(600 + dictionaryShift), m_dictionaryControl->y());
+        dictionaryWidth = std::min(sw - m_dictionaryOffset, sw - 840 - listOffset - listWidth - 105) - dictionaryShift;
         if (dictionaryWidth > 0)
             m_dictionaryControl->resize(Twips::toPixels(dictionaryWidth), m_dictionaryControl->height());
         else
             dictionaryWidth = Twips::fromPixels(m_dictionaryControl->width());
     }
-    const double classificationLeft = dictionaryWidth + 840;
+    const double classificationLeft = dictionaryShift + dictionaryWidth + 840;
     place(lblClassification, classificationLeft, m_typeLabelTop, labelWidth, 255);
     place(cboViewer, classificationLeft + listOffset, 120, listWidth, 300);
 
