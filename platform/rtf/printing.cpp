@@ -12,7 +12,9 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 
+#include <algorithm>
 #include <memory>
+#include <numeric>
 
 namespace qm::rtf {
 namespace {
@@ -28,6 +30,42 @@ QFont japaneseCapableFont(QFont font)
     if (!families.isEmpty())
         font.setFamilies({families.first()});
     return font;
+}
+
+int linesPerPage(const QRect &body, const QFontMetrics &metrics)
+{
+    return qMax(1, (body.height() - 1 - metrics.height()) / qMax(1, metrics.lineSpacing()) + 1);
+}
+
+// The lines of every page, without their carriage returns; long lines are not wrapped.
+QList<QStringList> plainPages(const QString &text, int perPage)
+{
+    QList<QStringList> pages;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype from = 0; from < lines.size(); from += perPage) {
+        QStringList page = lines.mid(from, perPage);
+        for (QString &line : page)
+            line.remove(QLatin1Char('\r'));
+        pages.append(page);
+    }
+    return pages;
+}
+
+// The pages in the order the dialog chose, each copy the printer does not make itself included,
+// as Qt prints rich text.
+QList<qsizetype> printOrder(qsizetype pages, const QPrinter &printer)
+{
+    QList<qsizetype> once(pages);
+    std::iota(once.begin(), once.end(), 0);
+    if (printer.pageOrder() == QPrinter::LastPageFirst)
+        std::reverse(once.begin(), once.end());
+    const int copies = printer.supportsMultipleCopies() ? 1 : qMax(1, printer.copyCount());
+    QList<qsizetype> order;
+    for (int copy = 0; printer.collateCopies() && copy < copies; ++copy)
+        order += once;
+    for (const qsizetype page : printer.collateCopies() ? QList<qsizetype>() : once)
+        order += QList<qsizetype>(copies, page);
+    return order;
 }
 
 } // namespace
@@ -88,15 +126,17 @@ bool printPlainText(const QString &text, QPrinter &printer)
     painter.setFont(font);
     const QFontMetrics metrics(font, &printer);
     const QRect body = printBody(printer);
-    int y = body.top();
-    for (const QString &line : text.split(QLatin1Char('\n'))) {
-        if (y + metrics.height() > body.bottom() && y > body.top()) {
-            if (!printer.newPage())
-                return false;
-            y = body.top();
+    const QList<QStringList> pages = plainPages(text, linesPerPage(body, metrics));
+    bool first = true;
+    for (const qsizetype page : printOrder(pages.size(), printer)) {
+        if (!first && !printer.newPage())
+            return false;
+        first = false;
+        int y = body.top();
+        for (const QString &line : pages[page]) {
+            painter.drawText(body.left(), y + metrics.ascent(), line);
+            y += metrics.lineSpacing();
         }
-        painter.drawText(body.left(), y + metrics.ascent(), QString(line).remove(QLatin1Char('\r')));
-        y += metrics.lineSpacing();
     }
     if (!painter.end() || printer.printerState() == QPrinter::Error)
         return false;

@@ -27,8 +27,9 @@ bool printSelection(const QTextCursor &cursor, QPrinter &printer);
 QFont plainPrintFont();
 
 // Prints plain text line by line in plainPrintFont inside printBody, a new page whenever one is
-// full; long lines are not wrapped. A PDF file names every glyph with the character printed.
-// False when the printer failed.
+// full; long lines are not wrapped. The printer's page order and the copies it does not make
+// itself are kept. A PDF file names every glyph with the character printed. False when the
+// printer failed.
 bool printPlainText(const QString &text, QPrinter &printer);
 
 // Print what the print dialog chose: the cursor's selection when the printer's range is the

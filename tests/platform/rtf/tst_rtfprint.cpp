@@ -105,6 +105,33 @@ private slots:
         QCOMPARE(extractedText(printer.outputFileName()), SharedGlyphKanji.mid(2, 10) + u'1');
     }
 
+    // Plain text keeps the copies and the page order the dialog chose, as rich text does.
+    void plainTextKeepsCopiesAndPageOrder()
+    {
+        QStringList lines;
+        for (int i = 0; i < 150; ++i)
+            lines << QStringLiteral("行 %1").arg(i);
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("once.pdf")));
+        QVERIFY(printPlainText(lines.join(u'\n'), printer));
+        const int once = pdfPages(printer.outputFileName());
+        QVERIFY2(once > 1, qPrintable(QString::number(once)));
+
+        printer.setCopyCount(2);
+        printer.setPageOrder(QPrinter::LastPageFirst);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("twice.pdf")));
+        QVERIFY(printPlainText(lines.join(u'\n'), printer));
+        QCOMPARE(pdfPages(printer.outputFileName()), 2 * once);
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            return;
+        QProcess p;
+        p.start(QStringLiteral("pdftotext"), {QStringLiteral("-l"), QStringLiteral("1"), printer.outputFileName(), QStringLiteral("-")});
+        p.waitForFinished(30000);
+        QVERIFY(QString::fromUtf8(p.readAllStandardOutput()).contains(QStringLiteral("行 149")));
+    }
+
     // The glyph map survives a round trip through its text form, ranges and arrays alike.
     void toUnicodeMapsReadBackAsWritten()
     {
