@@ -66,7 +66,7 @@ const MenuRow Menus[] = {
     {"mnuTool", "ﾂｰﾙ(&T)", "", true},
     {"mnuToolOption", "ｵﾌﾟｼｮﾝ(&O)", "", false},
     {"mnuToolBar0", "-", "", false},
-    {"mnuToolSetupDictionary", "配布辞書の登録", "", false},
+    {"mnuToolSetupDictionary", "配布辞書の登録(&D)", "", false},
     {"mnuHelp", "ﾍﾙﾌﾟ(&H)", "", true},
     {"mnuHelpContents", "目次(&C)", "", false},
     {"mnuHelpAbout", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "", false},

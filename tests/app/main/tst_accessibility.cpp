@@ -137,9 +137,9 @@ QChar accessKey(const QString &caption)
     return {};
 }
 
-// The menus of the bar and their items, where two share an access key or an item can be reached
-// neither by a key of its own nor through its menu's key.
-QStringList menuKeyFaults(QMenuBar *bar)
+// The menus of the bar and their items, where two share an access key or, with everyKey, an item
+// has neither an access key nor a shortcut of its own.
+QStringList menuKeyFaults(QMenuBar *bar, bool everyKey)
 {
     QStringList faults;
     QSet<QChar> menuKeys;
@@ -151,7 +151,8 @@ QStringList menuKeyFaults(QMenuBar *bar)
         QSet<QChar> itemKeys;
         for (QAction *item : top->menu() ? top->menu()->actions() : QList<QAction *>()) {
             const QChar itemKey = accessKey(item->text());
-            if (!itemKey.isNull() && itemKeys.contains(itemKey))
+            const bool unreachable = everyKey && itemKey.isNull() && item->shortcut().isEmpty() && !item->isSeparator();
+            if (unreachable || (!itemKey.isNull() && itemKeys.contains(itemKey)))
                 faults.append(top->text() + QStringLiteral(" / ") + item->text());
             itemKeys.insert(itemKey);
         }
@@ -510,11 +511,12 @@ void tst_accessibility::libraryAndObjectDialogs()
 
 void tst_accessibility::menusHaveDistinctAccessKeys()
 {
-    QCOMPARE(menuKeyFaults(m_window->menuBar()), QStringList());
+    QCOMPARE(menuKeyFaults(m_window->menuBar(), true), QStringList());
     item("mnuEditNew")->trigger();
     auto *form = m_window->findChild<app::frmNewData *>();
     QVERIFY(form);
-    QCOMPARE(menuKeyFaults(form->menuBar()), QStringList());
+    // The new-entry window's keyword items keep their captions without keys.
+    QCOMPARE(menuKeyFaults(form->menuBar(), false), QStringList());
 }
 
 CORVANE_WEBENGINE_TEST_MAIN(tst_accessibility)
