@@ -248,6 +248,21 @@ QStringList commandLineOf(int argc, char *argv[])
     return arguments;
 }
 
+namespace {
+
+// A box shown before any window of the program: without a window of its own to come from, it asks
+// for the keyboard itself, so Return or Esc close it at once.
+void showNotice(const QString &text)
+{
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Quillmere"), text, QMessageBox::Ok);
+    box.show();
+    box.raise();
+    box.activateWindow();
+    box.exec();
+}
+
+} // namespace
+
 int tellUser(int &argc, char *argv[], const QString &text)
 {
     QTextStream(stderr) << "brindlet: " << text << '\n';
@@ -257,11 +272,11 @@ int tellUser(int &argc, char *argv[], const QString &text)
     if (platform.startsWith("offscreen") || platform.startsWith("minimal"))
         return 1;
     if (qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        QMessageBox::information(nullptr, QStringLiteral("Quillmere"), text);
+        showNotice(text);
     } else if (!QCoreApplication::instance() && !displayProblem()) {
         QApplication app(argc, argv);
         desktop::installQtJapanese(app);
-        QMessageBox::information(nullptr, QStringLiteral("Quillmere"), text);
+        showNotice(text);
     }
     return 1;
 }
