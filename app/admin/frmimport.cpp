@@ -8,6 +8,7 @@
 #include "app/store/databasemodule.h"
 #include "app/store/dictionary.h"
 #include "app/store/messages.h"
+#include "app/store/writetarget.h"
 #include "platform/desktop/filechooser.h"
 #include "platform/desktop/prompter.h"
 #include "platform/sqlite/error.h"
@@ -160,12 +161,19 @@ QString frmImport::makeNewDictionary()
          QFileInfo(m_path).completeBaseName() + QStringLiteral(".dic")});
     if (!chosen || chosen->isEmpty())
         return {};
-    const QString path = withSuffix(*chosen, {QStringLiteral("dic")});
-    if (QFileInfo::exists(path)) {
-        m_services.prompter.inform(QStringLiteral("%1 はすでにあります。別の名前を指定してください。").arg(shown(path)), {},
+    const QString named = withSuffix(*chosen, {QStringLiteral("dic")});
+    if (QFileInfo::exists(named)) {
+        m_services.prompter.inform(QStringLiteral("%1 はすでにあります。別の名前を指定してください。").arg(shown(named)), {},
                                    desktop::Prompter::Icon::Warning);
         return {};
     }
+    // The new dictionary is made at the real file behind a link, never where links go round.
+    const store::ResolvedTarget target = store::resolveWriteTarget(named, {{m_path}, {}});
+    if (!target.isWritable()) {
+        reportFailure(store::describeTargetRefusal(target));
+        return {};
+    }
+    const QString path = target.path;
     try {
         exchange::jsonl::DictionaryDescription description{QFileInfo(path).completeBaseName()};
         if (!wordList)

@@ -198,19 +198,30 @@ int runImport(const QString &inPath, const QString &dictionaryPath, const QStrin
         if (guess.encoding == exchange::wordlist::Encoding::Cp932)
             err << QStringLiteral("%1 行目が UTF-8 ではないので、CP932 として読みます\n").arg(guess.brokenLine);
     }
+    // A name that leads to no file makes a new dictionary: at the real file behind a link, and
+    // never where a folder, a device or a missing folder is.
+    QString target = dictionaryPath;
+    if (!QFileInfo::exists(dictionaryPath)) {
+        const store::ResolvedTarget resolved = store::resolveWriteTarget(dictionaryPath, {{inPath}, {}});
+        if (!resolved.isWritable()) {
+            err << store::describeTargetRefusal(resolved) << QStringLiteral("\n辞書は作っていません\n");
+            return Failed;
+        }
+        target = resolved.path;
+    }
     const store::Progress progress = printer(err, QStringLiteral("取り込み中"));
-    CreatedFile created{dictionaryPath};
+    CreatedFile created{target};
     try {
-        if (!QFileInfo::exists(dictionaryPath)) {
+        if (!QFileInfo::exists(target)) {
             const exchange::jsonl::DictionaryDescription description =
                 json ? exchange::readJsonHeader(in)
                      : exchange::jsonl::DictionaryDescription{QFileInfo(dictionaryPath).completeBaseName()};
-            exchange::jsonl::createDictionary(dictionaryPath, description);
+            exchange::jsonl::createDictionary(target, description);
             created.created = true;
         }
         exchange::ImportTally tally;
         {
-            store::Dictionary dictionary(dictionaryPath);
+            store::Dictionary dictionary(target);
             if (json) {
                 exchange::JsonImportOptions options;
                 options.progress = progress;

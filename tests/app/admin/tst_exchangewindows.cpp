@@ -71,6 +71,7 @@ private slots:
     void wordListWithColumnMapping();
     void wordListEncodingGuessIsShown();
     void unencodableBodiesAsChosenType();
+    void newDictionaryThroughALinkLoopIsRefused();
     void failedImportLeavesDictionaryUnchanged_data();
     void failedImportLeavesDictionaryUnchanged();
 
@@ -272,6 +273,21 @@ void tst_exchangewindows::unencodableBodiesAsChosenType()
     QCOMPARE(entry.Heading, QStringLiteral("Tōkyō"));
     QCOMPARE(entry.Viewer, store::viewerCode(store::Viewer::Html));
     QVERIFY(entry.Document.contains("&lt;caf&#233;&gt;"));
+}
+
+void tst_exchangewindows::newDictionaryThroughALinkLoopIsRefused()
+{
+    const QString file = m_fx->path(QStringLiteral("in.jsonl"));
+    writeFile(file, exchange::jsonl::headerLine({QStringLiteral("X")}));
+    const QString loop = m_fx->path(QStringLiteral("loop.dic"));
+    QVERIFY(QFile::link(loop, loop));
+    app::ExchangeServices services{m_fx->prompter, m_files, {}, {}};
+    frmImport dialog(*m_db, file, services);
+    m_files.queueFile(loop);
+    choose(dialog.cboTarget, QStringLiteral("新しい辞書ファイル"));
+    dialog.cmdOK->click();
+    QVERIFY2(lastMessage().contains(QStringLiteral("循環")), qPrintable(lastMessage()));
+    QVERIFY(QFileInfo(loop).isSymLink());
 }
 
 void tst_exchangewindows::failedImportLeavesDictionaryUnchanged_data()

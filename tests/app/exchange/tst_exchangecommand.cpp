@@ -70,6 +70,31 @@ private slots:
         QVERIFY(!QFileInfo::exists(missing));
     }
 
+    // A new dictionary is made at the real file behind a link, and nowhere a folder is missing or
+    // links go round in a circle.
+    void newDictionaryGoesWhereTheNameLeads()
+    {
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("in.csv"));
+        write(csv, "k,h,b\n");
+        const QString real = dir.filePath(QStringLiteral("real.dic"));
+        const QString link = dir.filePath(QStringLiteral("link.dic"));
+        QVERIFY(QFile::link(real, link));
+        QCOMPARE(run({QStringLiteral("--import"), csv, link}), 0);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(Dictionary(real).documentRowCount(), 1);
+
+        const QString loop = dir.filePath(QStringLiteral("loop.dic"));
+        QVERIFY(QFile::link(loop, loop));
+        const QString unmade = dir.filePath(QStringLiteral("no/such/folder/new.dic"));
+        for (const QString &target : {loop, unmade}) {
+            QCOMPARE(run({QStringLiteral("--import"), csv, target}), 1);
+            QVERIFY2(m_messages.contains(QStringLiteral("辞書は作っていません")), qPrintable(m_messages));
+        }
+        QVERIFY(m_messages.contains(QStringLiteral("フォルダー")));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("no"))));
+    }
+
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
