@@ -2,6 +2,7 @@
 
 #include "dictionary.h"
 #include "dictionaryinfo.h"
+#include "fileattributes.h"
 #include "filelock.h"
 #include "messages.h"
 
@@ -129,6 +130,22 @@ mode_t newFileMode()
     return mode_t(0666) & ~mask;
 }
 
+// A copy that replaces a file the user already has takes that file's mode, owner, group and
+// extended attributes, so a private dictionary stays private. False with the reason when they
+// cannot be given.
+bool keepReplacedAttributes(const QString &target, const QString &copy, QString &reason)
+{
+    if (!QFileInfo::exists(target))
+        return true;
+    try {
+        keepFileAttributes(target, copy);
+        return true;
+    } catch (const sqlite::Error &e) {
+        reason = e.message();
+        return false;
+    }
+}
+
 } // namespace
 
 OfferedDictionary examineOfferedDictionary(const QString &path)
@@ -200,6 +217,7 @@ CopyOutcome copyDictionaryFile(const QString &source, const QString &target)
         written = false;
     }
     out.close();
+    written = written && keepReplacedAttributes(target, temporaryPath, outcome.reason);
     if (written && !Dictionary::IsDictionaryFile(temporaryPath)) {
         // The file changed after it was checked, or was read wrongly: the copy is no dictionary.
         outcome.reason = QStringLiteral("コピーした辞書が正しくありません");

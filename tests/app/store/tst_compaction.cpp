@@ -469,6 +469,11 @@ void tst_compaction::replacementsKeepTheFilesAttributes()
     QCOMPARE(attributesOf(generation), kept);
     RestoreGeneration(generation, m_path, root, {});
     QCOMPARE(attributesOf(m_path), kept);
+    // A distributed dictionary copied over the file.
+    const QString offered = m_dir.filePath(QStringLiteral("offered.dic"));
+    Dictionary::CreateDictionary(offered, QStringLiteral("配布"), {}, {}, {});
+    QVERIFY(copyDictionaryFile(offered, m_path).ok);
+    QCOMPARE(attributesOf(m_path), kept);
 }
 
 void tst_compaction::onlyItsOwnEarlierBackupIsReplaced()
