@@ -47,6 +47,19 @@ public:
     // Throws the lines refused as one ExchangeError; nothing when there are none.
     void throwIfAny() const;
 
+    // The next line or row of a reader whose next() throws where the file cannot be read on:
+    // that refusal is added, and the reading ends.
+    template<typename Reader, typename Item>
+    bool readNext(Reader &reader, Item &item)
+    {
+        try {
+            return reader.next(item);
+        } catch (const ExchangeError &e) {
+            add(e);
+            return false;
+        }
+    }
+
 private:
     qint64 m_count = 0;
     qint64 m_firstLine = 0;

@@ -69,14 +69,7 @@ qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonI
     ImportTally counts;
     // Every line is read: the import stops with all the lines it refuses, not the first.
     ProblemList problems;
-    const auto nextLine = [&] {
-        try {
-            return reader.next(line);
-        } catch (const ExchangeError &e) {
-            problems.add(e); // the file cannot be read on from here
-            return false;
-        }
-    };
+    const auto nextLine = [&] { return problems.readNext(reader, line); };
     const qint64 added = bulk.run([&](jsonl::Record &record, qint64 &number) {
         while (nextLine()) {
             if (reader.lineNumber() % ProgressEvery == 0 && !store::reportProgress(options.progress, reader.bytesRead(), total))

@@ -406,14 +406,7 @@ qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Option
     Row row;
     // Every row is read: the import stops with all the rows it refuses, not the first.
     ProblemList problems;
-    const auto nextRow = [&] {
-        try {
-            return reader.next(row);
-        } catch (const ExchangeError &e) {
-            problems.add(e); // the file cannot be read on from here
-            return false;
-        }
-    };
+    const auto nextRow = [&] { return problems.readNext(reader, row); };
     const qint64 added = bulk.run([&](jsonl::Record &record, qint64 &line) {
         while (nextRow()) {
             if (++rows % ProgressEvery == 0 && !store::reportProgress(options.progress, reader.bytesRead(), total))
