@@ -77,16 +77,6 @@ QByteArray encoded(const QString &path)
     return QFile::encodeName(path);
 }
 
-bool syncPath(const QString &path)
-{
-    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 const QRegularExpression &generationName()
 {
     static const QRegularExpression name(QStringLiteral("^(\\d{8}-\\d{6})(%1)?\\.\\w+$").arg(BeforeRestore));

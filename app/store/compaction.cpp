@@ -41,17 +41,6 @@ Error cancelled()
     return Error(Error::Kind::Cancelled, SQLITE_INTERRUPT, QStringLiteral("cancelled"));
 }
 
-// Flushes a file (or a folder, for the names in it) to the disk.
-bool syncPath(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 // True while a process of this number runs (one of another user included).
 bool processRuns(qint64 pid)
 {

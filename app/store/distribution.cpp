@@ -122,14 +122,6 @@ bool copyBytes(int source, int target, QString &reason)
     }
 }
 
-// The permissions of a file the user makes: everyone may read and write it, less the umask.
-mode_t newFileMode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mode_t(0666) & ~mask;
-}
-
 // A copy that replaces a file the user already has takes that file's mode, owner, group and
 // extended attributes, so a private dictionary stays private. False with the reason when they
 // cannot be given.

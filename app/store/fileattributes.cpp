@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -108,6 +109,23 @@ QString fileIdentity(const QString &path)
         .arg(qlonglong(st.st_mtim.tv_sec))
         .arg(qlonglong(st.st_mtim.tv_nsec))
         .arg(qlonglong(st.st_size));
+}
+
+bool syncPath(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+mode_t newFileMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mode_t(0666) & ~mask;
 }
 
 } // namespace qm::store

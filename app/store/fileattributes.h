@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <sys/types.h>
+
 namespace qm::store {
 
 // Gives a new file that is about to be renamed over `replaced` what the replaced file has
@@ -12,6 +14,12 @@ namespace qm::store {
 // (in Japanese, naming the file) when the mode cannot be set: the new file must then not
 // replace the old one.
 void keepFileAttributes(const QString &replaced, const QString &replacement);
+
+// Flushes a file (or a folder, for the names in it) to the disk. False when it cannot.
+bool syncPath(const QString &path);
+
+// The permissions of a file the user makes: everyone may read and write it, less the umask.
+mode_t newFileMode();
 
 // Tells one file from another under the same name: its device, inode, time of change and size.
 // Empty when the file cannot be read.

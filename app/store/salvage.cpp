@@ -671,15 +671,6 @@ private:
                 SQLITE_CORRUPT);
     }
 
-    static bool sync(const QByteArray &path)
-    {
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-        const bool synced = fd >= 0 && ::fsync(fd) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        return synced;
-    }
-
     // The name still leads where it did when the salvage began: to no file, or to the same file,
     // which is still one that may be replaced.
     void requireSameTarget() const
@@ -687,8 +678,7 @@ private:
         const ResolvedTarget now = resolveWriteTarget(m_resolved.named, m_guard);
         if (!now.isWritable())
             throw failure(describeTargetRefusal(now), SQLITE_CANTOPEN);
-        if (now.path != m_resolved.path || now.exists != m_resolved.exists
-            || (now.exists && (now.device != m_resolved.device || now.inode != m_resolved.inode)))
+        if (!now.sameFileAs(m_resolved))
             throw failure(QStringLiteral("%1 は救出の間に別のファイルに変わりました。別の名前を指定してください")
                               .arg(shown(m_resolved.named)),
                           SQLITE_CANTOPEN);
@@ -705,9 +695,9 @@ private:
         const QByteArray temp = QFile::encodeName(m_temp);
         const QByteArray target = QFile::encodeName(m_target);
         const unsigned flags = m_resolved.exists ? 0 : RENAME_NOREPLACE;
-        if (!sync(temp) || ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), flags) != 0)
+        if (!syncPath(QFile::decodeName(temp)) || ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), flags) != 0)
             throw failure(QStringLiteral("救出した辞書を %1 として保存できません").arg(shown(m_target)), SQLITE_CANTOPEN);
-        sync(QFile::encodeName(QFileInfo(m_target).absolutePath()));
+        syncPath(QFileInfo(m_target).absolutePath());
     }
 
     void removeTemporary() const

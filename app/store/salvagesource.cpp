@@ -209,6 +209,8 @@ public:
         if (!m_file.open(QIODevice::ReadOnly))
             throw Error(Error::Kind::General, SQLITE_CANTOPEN,
                         QStringLiteral("%1を読み込めません").arg(QDir::toNativeSeparators(path)));
+        // The damaged file is not written while it is read: its size is taken once, not per page.
+        m_size = m_file.size();
     }
 
     void setPageSize(qint64 size, qint64 usable)
@@ -224,8 +226,8 @@ public:
     qint64 pageSize() const { return m_pageSize; }
     qint64 usable() const { return m_usable; }
     // Whole pages only: a page cut short is not read.
-    qint64 pageCount() const { return m_pageSize > 0 ? m_file.size() / m_pageSize : 0; }
-    qint64 fileSize() const { return m_file.size(); }
+    qint64 pageCount() const { return m_pageSize > 0 ? m_size / m_pageSize : 0; }
+    qint64 fileSize() const { return m_size; }
 
     // The page's bytes up to its usable end; empty when past the end or the read fails.
     QByteArray page(qint64 number)
@@ -256,6 +258,7 @@ public:
 
 private:
     QFile m_file;
+    qint64 m_size = 0;
     qint64 m_pageSize = 0;
     qint64 m_usable = 0;
     qint64 m_overflowBudget = 0;

@@ -297,12 +297,8 @@ bool TargetFile::finishFile()
     } catch (const sqlite::Error &e) {
         return failWith(e.message(), EPERM);
     }
-    if (!m_target.exists) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(m_fd, mode_t(0666) & ~mask) != 0)
-            return fail(errno);
-    }
+    if (!m_target.exists && ::fchmod(m_fd, newFileMode()) != 0)
+        return fail(errno);
     if (::fsync(m_fd) != 0)
         return fail(errno);
     const int fd = m_fd;
@@ -318,8 +314,7 @@ bool TargetFile::commit()
     }
     // The name must still lead to the file that was examined.
     const ResolvedTarget now = resolveWriteTarget(m_target.named);
-    if (!now.isWritable() || now.path != m_target.path || now.exists != m_target.exists ||
-        now.device != m_target.device || now.inode != m_target.inode) {
+    if (!now.isWritable() || !now.sameFileAs(m_target)) {
         failWith(QStringLiteral("%1 が書き込みの間にほかのプログラムによって変更されたため、上書きしませんでした")
                      .arg(shown(m_target.named)),
                  EBUSY);
@@ -332,11 +327,7 @@ bool TargetFile::commit()
         return false;
     }
     m_temporary.clear();
-    const int folder = ::open(encoded(QFileInfo(m_target.path).path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    syncPath(QFileInfo(m_target.path).path());
     QIODevice::close();
     return true;
 }

@@ -61,6 +61,12 @@ struct ResolvedTarget {
     ino_t inode = 0;
 
     bool isWritable() const { return refusal == TargetRefusal::None; }
+    // The name leads to the same place as it did: no file in both, or the same file.
+    bool sameFileAs(const ResolvedTarget &other) const
+    {
+        return path == other.path && exists == other.exists
+               && (!exists || (device == other.device && inode == other.inode));
+    }
 };
 
 ResolvedTarget resolveWriteTarget(const QString &named, const TargetGuard &guard = {});
