@@ -1,6 +1,6 @@
 #include "adminparts.h"
 
-#include "app/store/messages.h"
+#include "app/store/dictionary/messages.h"
 #include "platform/desktop/accessiblename.h"
 #include "platform/sqlite/error.h"
 

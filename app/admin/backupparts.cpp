@@ -1,7 +1,7 @@
 #include "backupparts.h"
 
-#include "app/store/entry.h"
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/entry.h"
+#include "app/store/dictionary/viewertype.h"
 #include "platform/rtf/rtf.h"
 #include "platform/text/cp932.h"
 

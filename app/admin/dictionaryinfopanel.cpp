@@ -2,7 +2,7 @@
 
 #include "adminparts.h"
 
-#include "app/store/dictionaryinfo.h"
+#include "app/store/dictionary/dictionaryinfo.h"
 #include "platform/sqlite/error.h"
 
 #include <QDir>

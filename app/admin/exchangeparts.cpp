@@ -1,9 +1,9 @@
 #include "exchangeparts.h"
 
 #include "app/exchange/jsonlines.h"
-#include "app/store/databasemodule.h"
-#include "app/store/dictionary.h"
-#include "app/store/dictionaryset.h"
+#include "app/store/sets/databasemodule.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/sets/dictionaryset.h"
 
 #include <QApplication>
 #include <QComboBox>

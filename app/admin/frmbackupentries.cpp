@@ -7,8 +7,8 @@
 #include "app/common/waitcursor.h"
 #include "app/exchange/exchangeerror.h"
 #include "app/exchange/takeout.h"
-#include "app/store/databasemodule.h"
-#include "app/store/generationview.h"
+#include "app/store/sets/databasemodule.h"
+#include "app/store/care/generationview.h"
 #include "platform/desktop/prompter.h"
 #include "platform/sqlite/error.h"
 

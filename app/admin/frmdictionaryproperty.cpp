@@ -1,9 +1,9 @@
 #include "frmdictionaryproperty.h"
 
 #include "app/common/waitcursor.h"
-#include "app/store/compaction.h"
-#include "app/store/dictionary.h"
-#include "app/store/dictionaryinfo.h"
+#include "app/store/care/compaction.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/dictionaryinfo.h"
 #include "platform/desktop/progresswindow.h"
 #include "platform/desktop/prompter.h"
 #include "platform/sqlite/error.h"

@@ -2,7 +2,7 @@
 
 #include "adminparts.h"
 
-#include "app/store/compaction.h"
+#include "app/store/care/compaction.h"
 #include "platform/sqlite/error.h"
 
 #include <QDialog>

@@ -4,8 +4,8 @@
 #include "frmdictionaryproperty.h"
 #include "frmmakenewdictionary.h"
 
-#include "app/store/databasemodule.h"
-#include "app/store/slot.h"
+#include "app/store/sets/databasemodule.h"
+#include "app/store/sets/slot.h"
 #include "platform/desktop/prompter.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "adminparts.h"
 #include "dictionaryfiledialog.h"
-#include "app/store/dictionaryset.h"
+#include "app/store/sets/dictionaryset.h"
 
 #include <QDialog>
 

@@ -2,7 +2,7 @@
 
 #include "frmdictionarysets.h"
 
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "platform/desktop/prompter.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "frmmakenewdictionary.h"
 
-#include "app/store/dictionary.h"
+#include "app/store/dictionary/dictionary.h"
 #include "platform/desktop/prompter.h"
 #include "platform/sqlite/error.h"
 

@@ -3,7 +3,7 @@
 #include "adminparts.h"
 #include "fontlist.h"
 
-#include "app/store/autobackup.h"
+#include "app/store/care/autobackup.h"
 #include "platform/desktop/accessiblename.h"
 #include "platform/desktop/prompter.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/store/autobackup.h"
-#include "app/store/backup.h"
-#include "app/store/openset.h"
+#include "app/store/care/autobackup.h"
+#include "app/store/care/backup.h"
+#include "app/store/sets/openset.h"
 
 #include <QDialog>
 

@@ -3,8 +3,8 @@
 #include "adminparts.h"
 
 #include "app/common/waitcursor.h"
-#include "app/store/databasemodule.h"
-#include "app/store/distribution.h"
+#include "app/store/sets/databasemodule.h"
+#include "app/store/sets/distribution.h"
 #include "platform/desktop/prompter.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "app/exchange/exchangeerror.h"
 #include "platform/desktop/datetext.h"
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/viewertype.h"
 #include "platform/text/cp932.h"
 
 #include <QCheckBox>

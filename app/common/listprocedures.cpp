@@ -1,6 +1,6 @@
 #include "listprocedures.h"
 
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/viewertype.h"
 
 #include <QComboBox>
 #include <QListWidget>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/store/entry.h"
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/entry.h"
+#include "app/store/dictionary/viewertype.h"
 #include "platform/desktop/prompter.h"
 
 #include <QMainWindow>

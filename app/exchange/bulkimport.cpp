@@ -2,7 +2,7 @@
 
 #include "exchangeerror.h"
 
-#include "app/store/messages.h"
+#include "app/store/dictionary/messages.h"
 
 namespace qm::exchange {
 

@@ -2,7 +2,7 @@
 
 #include "jsonlines.h"
 
-#include "app/store/dictionary.h"
+#include "app/store/dictionary/dictionary.h"
 
 #include <functional>
 #include <optional>

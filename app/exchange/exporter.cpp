@@ -5,9 +5,9 @@
 #include "importer.h"
 #include "jsonlines.h"
 
-#include "app/store/databasemodule.h"
-#include "app/store/dictionary.h"
-#include "app/store/messages.h"
+#include "app/store/sets/databasemodule.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/messages.h"
 #include "platform/sqlite/statement.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "htmlwriter.h"
 
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/viewertype.h"
 #include "platform/objects/objectimage.h"
 #include "platform/rtf/rtf.h"
 #include "platform/text/cp932.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/store/entry.h"
+#include "app/store/dictionary/entry.h"
 
 #include <QByteArray>
 #include <QString>

@@ -4,7 +4,7 @@
 #include "exchangeerror.h"
 #include "linereader.h"
 
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/viewertype.h"
 
 #include <QIODevice>
 

@@ -2,8 +2,8 @@
 
 #include "exchangeerror.h"
 
-#include "app/store/dictionary.h"
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/viewertype.h"
 #include "platform/objects/objectimage.h"
 #include "platform/rtf/rtf.h"
 #include "platform/text/cp932.h"

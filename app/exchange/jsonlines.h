@@ -2,7 +2,7 @@
 
 #include "textbody.h"
 
-#include "app/store/entry.h"
+#include "app/store/dictionary/entry.h"
 
 #include <QByteArray>
 #include <QString>

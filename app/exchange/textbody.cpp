@@ -1,6 +1,6 @@
 #include "textbody.h"
 
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/viewertype.h"
 #include "platform/rtf/rtf.h"
 #include "platform/text/cp932.h"
 

@@ -5,8 +5,8 @@
 #include "importer.h"
 #include "linereader.h"
 
-#include "app/store/dictionary.h"
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/viewertype.h"
 #include "platform/sqlite/statement.h"
 #include "platform/text/cp932.h"
 #include "platform/text/utf8check.h"

@@ -8,7 +8,7 @@
 #include "app/admin/frmoption.h"
 #include "app/admin/frmsetupdictionary.h"
 #include "app/icons/viewericons.h"
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 
 #include <QComboBox>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/store/autobackup.h"
+#include "app/store/care/autobackup.h"
 
 #include <QObject>
 #include <QSet>

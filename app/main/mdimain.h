@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/store/settings.h"
-#include "app/store/slot.h"
+#include "app/store/sets/slot.h"
 #include "app/viewers/viewercontext.h"
 
 #include <QMainWindow>

@@ -1,8 +1,8 @@
 #include "recoverwindows.h"
 
 #include "app/admin/frmrecover.h"
-#include "app/store/autobackup.h"
-#include "app/store/databasemodule.h"
+#include "app/store/care/autobackup.h"
+#include "app/store/sets/databasemodule.h"
 #include "mdimain.h"
 
 #include <QTimer>

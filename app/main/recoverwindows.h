@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/store/openset.h"
+#include "app/store/sets/openset.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "searchstopper.h"
 
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 
 #include <QApplication>
 #include <QKeyEvent>

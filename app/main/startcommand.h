@@ -12,15 +12,6 @@ namespace qm::app {
 
 class mdiMain;
 
-// The word of a command line that names one word (`brindlet WORD` or `brindlet --search WORD`),
-// to be looked up; nothing for an empty command line, an option or more than one word.
-// `arguments` leave out the program's name.
-std::optional<QString> lookupWordOf(const QStringList &arguments);
-// True for `brindlet --new-entry`, which opens the new-entry window.
-bool asksForNewEntry(const QStringList &arguments);
-// True when the command line asks the program to do something once it runs.
-bool hasStartCommand(const QStringList &arguments);
-
 // What the program does with a command line, its own or one a later start handed over: the main
 // window comes to the front and a word is looked up in the keyword box, or the new-entry window
 // opens. A lookup closes an open result list, heading grid or condition search and runs at once;

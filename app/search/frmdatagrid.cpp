@@ -5,9 +5,9 @@
 
 #include "app/common/helpmenu.h"
 #include "app/common/windowsettings.h"
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "app/store/settings.h"
-#include "app/store/slot.h"
+#include "app/store/sets/slot.h"
 #include "platform/desktop/accessiblename.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"

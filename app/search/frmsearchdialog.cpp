@@ -4,8 +4,8 @@
 
 #include "app/common/helpmenu.h"
 #include "app/common/waitcursor.h"
-#include "app/store/databasemodule.h"
-#include "app/store/viewertype.h"
+#include "app/store/sets/databasemodule.h"
+#include "app/store/dictionary/viewertype.h"
 #include "platform/desktop/accessiblename.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"

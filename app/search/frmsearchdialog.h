@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/store/searchcondition.h"
-#include "app/store/slot.h"
+#include "app/store/search/searchcondition.h"
+#include "app/store/sets/slot.h"
 
 #include <QDialog>
 

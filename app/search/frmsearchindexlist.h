@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/store/slot.h"
+#include "app/store/sets/slot.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #include "headinggridmodel.h"
 
-#include "app/store/messages.h"
+#include "app/store/dictionary/messages.h"
 #include "platform/desktop/datetext.h"
 #include "platform/sqlite/error.h"
 

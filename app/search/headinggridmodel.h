@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/store/headinglist.h"
+#include "app/store/search/headinglist.h"
 #include "platform/sqlite/error.h"
 
 #include <QAbstractTableModel>

@@ -2,7 +2,7 @@
 
 #include "viewercontext.h"
 
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/viewertype.h"
 
 #include <QtGlobal>
 

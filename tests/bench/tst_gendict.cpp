@@ -4,7 +4,7 @@
 #include "setgenerator.h"
 #include "words.h"
 
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/rtf/rtf.h"
 #include "platform/sqlite/statement.h"

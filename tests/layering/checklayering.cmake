@@ -2,7 +2,7 @@ cmake_minimum_required(VERSION 3.25)
 # Every source folder names the folders it may include from; an include of any other folder of
 # the project (an arrow upward or sideways) fails. Layers, from the bottom: platform/text; the
 # other platform layers; the control library; the store; the program's shared pieces; the
-# windows; the main window, which installs them all.
+# windows; the command-line modes; the main window, which installs them all.
 set(failures "")
 
 set(platform_all platform/text platform/sqlite platform/rtf platform/desktop platform/objects)
@@ -21,7 +21,8 @@ set(allowed_app/viewers app/common app/store app/icons controls ${platform_all})
 set(allowed_app/search app/common app/store app/icons ${platform_all})
 set(allowed_app/entry app/common app/store app/icons controls ${platform_all})
 set(allowed_app/admin app/common app/store app/exchange app/icons ${platform_all})
-set(allowed_app/main app/common app/store app/exchange app/icons app/viewers app/search app/entry app/admin
+set(allowed_app/cli app/common app/store app/exchange ${platform_all})
+set(allowed_app/main app/cli app/common app/store app/exchange app/icons app/viewers app/search app/entry app/admin
     controls ${platform_all})
 set(allowed_manual platform/text platform/desktop)
 
@@ -73,7 +74,7 @@ foreach(source IN LISTS all_sources)
 endforeach()
 
 foreach(folder platform/text platform/sqlite platform/rtf platform/desktop platform/objects controls
-               app/icons app/store app/exchange app/common app/viewers app/search app/entry app/admin app/main manual)
+               app/icons app/store app/exchange app/common app/cli app/viewers app/search app/entry app/admin app/main manual)
     check_folder(${folder})
 endforeach()
 

@@ -23,7 +23,7 @@
 #include "app/search/frmdatagrid.h"
 #include "app/search/frmsearchdialog.h"
 #include "app/search/frmsearchindexlist.h"
-#include "app/store/bodytext.h"
+#include "app/store/dictionary/bodytext.h"
 #include "app/viewers/viewerwindow.h"
 #include "bench/store/setgenerator.h"
 #include "platform/objects/objectimage.h"

@@ -3,7 +3,7 @@
 // A folder of dictionaries made through the store, a scripted prompter and file chooser, and a
 // way to work a modal dialog, for the tests of the administration dialogs.
 
-#include "app/store/dictionary.h"
+#include "app/store/dictionary/dictionary.h"
 #include "platform/desktop/filechooser.h"
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/text/cp932.h"

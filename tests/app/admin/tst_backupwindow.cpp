@@ -10,8 +10,8 @@
 #include "app/main/adminwindows.h"
 #include "app/main/maincommands.h"
 #include "app/main/mdimain.h"
-#include "app/store/autobackup.h"
-#include "app/store/backup.h"
+#include "app/store/care/autobackup.h"
+#include "app/store/care/backup.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -2,9 +2,9 @@
 
 #include "app/admin/frmdictionaryproperty.h"
 #include "app/admin/frmmakenewdictionary.h"
-#include "app/store/compaction.h"
-#include "app/store/dictionary.h"
-#include "app/store/dictionaryinfo.h"
+#include "app/store/care/compaction.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/dictionaryinfo.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 

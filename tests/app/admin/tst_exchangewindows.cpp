@@ -8,7 +8,7 @@
 #include "app/admin/frmimport.h"
 #include "app/admin/wordlistpanel.h"
 #include "app/exchange/jsonlines.h"
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/viewertype.h"
 #include "app/main/exchangewindows.h"
 #include "app/main/maincommands.h"
 #include "app/main/mdimain.h"

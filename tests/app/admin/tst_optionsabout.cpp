@@ -3,7 +3,7 @@
 #include "app/admin/fontlist.h"
 #include "app/admin/frmabout.h"
 #include "app/admin/frmoption.h"
-#include "app/store/autobackup.h"
+#include "app/store/care/autobackup.h"
 #include "tests/common/testfiles.h"
 
 #include <QComboBox>

@@ -4,7 +4,7 @@
 #include "app/admin/frmdictionaryproperty.h"
 #include "app/admin/frmdictionarysets.h"
 #include "app/admin/frmmakenewdictionary.h"
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 

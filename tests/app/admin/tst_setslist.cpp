@@ -2,7 +2,7 @@
 
 #include "app/admin/frmdictionarysets.h"
 #include "app/admin/frmdictionarysetslist.h"
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 
 #include <QLineEdit>
 #include <QListWidget>

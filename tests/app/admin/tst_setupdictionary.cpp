@@ -1,7 +1,7 @@
 #include "adminfixture.h"
 
 #include "app/admin/frmsetupdictionary.h"
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 

@@ -4,7 +4,7 @@
 
 #include "app/entry/frmmodifydata.h"
 #include "app/entry/frmnewdata.h"
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "app/store/settings.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/scriptedprompter.h"

@@ -2,7 +2,7 @@
 // heading "entry i" and the keywords "i-0" ... "i-4"; each registration prints its number.
 
 #include "app/entry/frmnewdata.h"
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "app/store/settings.h"
 #include "platform/desktop/scriptedprompter.h"
 

@@ -2,7 +2,7 @@
 
 #include "app/common/listprocedures.h"
 #include "app/entry/frmnewdata.h"
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "controls/registry.h"
 #include "platform/desktop/twips.h"
 #include "platform/objects/filechooser.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/store/dictionary.h"
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/viewertype.h"
 #include "platform/objects/objectimage.h"
 #include "platform/sqlite/statement.h"
 #include "platform/text/cp932.h"

@@ -1,6 +1,6 @@
 #include "exchangefixture.h"
 
-#include "app/main/exchangecommand.h"
+#include "app/cli/exchangecommand.h"
 
 #include <QTextStream>
 

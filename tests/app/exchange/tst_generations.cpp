@@ -5,10 +5,10 @@
 
 #include "app/exchange/exchangeerror.h"
 #include "app/exchange/takeout.h"
-#include "app/store/autobackup.h"
-#include "app/store/backup.h"
-#include "app/store/bodytext.h"
-#include "app/store/generationview.h"
+#include "app/store/care/autobackup.h"
+#include "app/store/care/backup.h"
+#include "app/store/dictionary/bodytext.h"
+#include "app/store/care/generationview.h"
 #include "platform/rtf/rtf.h"
 #include "platform/sqlite/error.h"
 

@@ -5,7 +5,7 @@
 #include "app/exchange/importer.h"
 #include "app/exchange/htmlwriter.h"
 #include "app/exchange/jsonlines.h"
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/rtf/rtf.h"
 

@@ -2,7 +2,7 @@
 
 // A program folder with a dictionary set made through the store, for the window tests.
 
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "app/store/settings.h"
 #include "controls/services.h"
 #include "platform/desktop/programfolder.h"

@@ -1,8 +1,8 @@
-#include "app/main/backupcommand.h"
+#include "app/cli/backupcommand.h"
 #include "app/main/backupschedule.h"
 
-#include "app/store/dictionary.h"
-#include "app/store/dictionaryset.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/sets/dictionaryset.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 

@@ -1,4 +1,4 @@
-#include "app/main/singleinstance.h"
+#include "app/cli/singleinstance.h"
 
 #include "tests/common/testfiles.h"
 

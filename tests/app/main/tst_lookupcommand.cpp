@@ -1,11 +1,12 @@
 #include "fixture.h"
 
 #include "app/main/entrywindows.h"
-#include "app/main/lookupcommand.h"
+#include "app/cli/lookupcommand.h"
 #include "app/main/mdimain.h"
+#include "app/cli/startarguments.h"
 #include "app/main/startcommand.h"
 #include "app/search/frmsearchindexlist.h"
-#include "app/store/slot.h"
+#include "app/store/sets/slot.h"
 #include "platform/objects/objectimage.h"
 
 #include "tests/common/stocksqlite.h"

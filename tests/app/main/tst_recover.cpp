@@ -2,7 +2,7 @@
 
 #include "app/admin/frmrecover.h"
 #include "app/main/recoverwindows.h"
-#include "app/store/backup.h"
+#include "app/store/care/backup.h"
 #include "platform/desktop/filechooser.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"

@@ -1,7 +1,7 @@
 #include "fixture.h"
 
 #include "app/search/frmsearchindexlist.h"
-#include "app/store/openset.h"
+#include "app/store/sets/openset.h"
 #include "platform/desktop/twips.h"
 
 #include <QAction>

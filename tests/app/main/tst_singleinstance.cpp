@@ -2,7 +2,7 @@
 #include "resultlistwatch.h"
 
 #include "app/main/mdimain.h"
-#include "app/main/singleinstance.h"
+#include "app/cli/singleinstance.h"
 #include "app/main/startcommand.h"
 
 #include "tests/common/testfiles.h"

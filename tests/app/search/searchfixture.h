@@ -3,7 +3,7 @@
 // A dictionary set made through the store and opened, with the settings store in test mode, for
 // the search windows' tests; and a way to act on a modal window once it is up.
 
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "app/store/settings.h"
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/text/cp932.h"

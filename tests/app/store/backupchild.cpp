@@ -2,7 +2,7 @@
 //   qm-backup-child backup <dictionary> <backup folder>
 //   qm-backup-child restore <generation> <dictionary> <backup folder>
 
-#include "app/store/backup.h"
+#include "app/store/care/backup.h"
 
 #include "platform/sqlite/error.h"
 

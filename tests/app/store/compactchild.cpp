@@ -1,6 +1,6 @@
 // Compacts one dictionary, printing "done" when it has finished.
 
-#include "app/store/compaction.h"
+#include "app/store/care/compaction.h"
 
 #include "platform/sqlite/error.h"
 

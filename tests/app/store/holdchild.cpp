@@ -3,7 +3,7 @@
 //   open <path> | begin | add <keyword> | big <keyword> | commit | count <pattern> | close
 // ("big" adds an entry with a body of 1 MB.)
 
-#include "app/store/dictionary.h"
+#include "app/store/dictionary/dictionary.h"
 
 #include "platform/sqlite/likepattern.h"
 

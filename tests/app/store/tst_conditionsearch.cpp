@@ -1,7 +1,7 @@
-#include "app/store/bodytext.h"
-#include "app/store/compaction.h"
-#include "app/store/databasemodule.h"
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/bodytext.h"
+#include "app/store/care/compaction.h"
+#include "app/store/sets/databasemodule.h"
+#include "app/store/dictionary/viewertype.h"
 
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/rtf/rtf.h"

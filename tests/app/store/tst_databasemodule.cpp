@@ -1,6 +1,6 @@
-#include "app/store/databasemodule.h"
-#include "app/store/dictionaryset.h"
-#include "app/store/distribution.h"
+#include "app/store/sets/databasemodule.h"
+#include "app/store/sets/dictionaryset.h"
+#include "app/store/sets/distribution.h"
 
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/sqlite/statement.h"

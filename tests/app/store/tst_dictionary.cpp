@@ -1,7 +1,7 @@
-#include "app/store/dictionary.h"
-#include "app/store/messages.h"
-#include "app/store/storeerror.h"
-#include "app/store/viewertype.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/messages.h"
+#include "app/store/dictionary/storeerror.h"
+#include "app/store/dictionary/viewertype.h"
 
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"

@@ -1,4 +1,4 @@
-#include "app/store/dictionaryset.h"
+#include "app/store/sets/dictionaryset.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,5 +1,5 @@
-#include "app/store/dictionary.h"
-#include "app/store/headinglist.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/search/headinglist.h"
 
 #include "platform/sqlite/statement.h"
 #include "tests/common/stocksqlite.h"

@@ -1,7 +1,7 @@
-#include "app/store/dictionary.h"
-#include "app/store/dictionaryset.h"
-#include "app/store/openset.h"
-#include "app/store/salvage.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/sets/dictionaryset.h"
+#include "app/store/sets/openset.h"
+#include "app/store/care/salvage.h"
 
 #include "platform/desktop/scriptedprompter.h"
 

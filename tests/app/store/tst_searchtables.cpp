@@ -1,7 +1,7 @@
-#include "app/store/compaction.h"
-#include "app/store/dictionary.h"
-#include "app/store/searchtables.h"
-#include "app/store/trigramindex.h"
+#include "app/store/care/compaction.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/search/searchtables.h"
+#include "app/store/search/trigramindex.h"
 
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"

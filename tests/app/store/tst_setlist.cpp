@@ -1,4 +1,4 @@
-#include "app/store/setlist.h"
+#include "app/store/sets/setlist.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "app/store/slot.h"
+#include "app/store/sets/slot.h"
 
 #include <QTest>
 

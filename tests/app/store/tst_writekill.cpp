@@ -1,6 +1,6 @@
 #include "tests/common/stocksqlite.h"
 
-#include "app/store/dictionary.h"
+#include "app/store/dictionary/dictionary.h"
 
 #include <QDir>
 #include <QFile>

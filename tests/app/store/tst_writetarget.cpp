@@ -1,4 +1,4 @@
-#include "app/store/writetarget.h"
+#include "app/store/dictionary/writetarget.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 // kill test checks what the files hold afterwards.
 //   qm-write-child modify|delete|move|setfile|cut <folder>
 
-#include "app/store/databasemodule.h"
-#include "app/store/dictionary.h"
+#include "app/store/sets/databasemodule.h"
+#include "app/store/dictionary/dictionary.h"
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/sqlite/statement.h"
 

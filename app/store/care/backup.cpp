@@ -1,0 +1,532 @@
+#include "app/store/care/backup.h"
+
+#include "app/store/care/compaction.h"
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/fileattributes.h"
+#include "app/store/dictionary/filelock.h"
+#include "app/store/dictionary/messages.h"
+#include "app/store/dictionary/schema.h"
+#include "app/store/dictionary/storeerror.h"
+
+#include "platform/sqlite/database.h"
+#include "platform/sqlite/statement.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
+#include <QStandardPaths>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace qm::store {
+namespace {
+
+using sqlite::Error;
+
+const QString StampName = QStringLiteral(".last-backup");
+const QString TimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
+// Marks the name of a file a restore replaced: "20261209-103000-before-restore.dic".
+const QString BeforeRestore = QStringLiteral("-before-restore");
+
+// The marks by which a backup's error carries its remedy, apart from the store's other marks.
+constexpr int RemedyMark = 0x4200;
+
+Error failure(const QString &message, int code = SQLITE_ERROR, BackupRemedy remedy = BackupRemedy::None)
+{
+    return Error(Error::Kind::General, code, message, remedy == BackupRemedy::None ? 0 : RemedyMark + int(remedy));
+}
+
+Error damagedFailure(const QString &path)
+{
+    return failure(QStringLiteral("辞書 %1 は壊れているため、バックアップできません").arg(QDir::toNativeSeparators(path)),
+                   SQLITE_CORRUPT, BackupRemedy::RepairDictionary);
+}
+
+bool isDiskFull(int code, int systemError)
+{
+    return (code & 0xff) == SQLITE_FULL || systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG;
+}
+
+Error diskFullFailure(const QString &path)
+{
+    return failure(QStringLiteral("バックアップ先のディスクの空き容量が足りないため、%1 をバックアップできません")
+                       .arg(QDir::toNativeSeparators(path)),
+                   SQLITE_FULL, BackupRemedy::FreeSpace);
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+const QRegularExpression &generationName()
+{
+    static const QRegularExpression name(QStringLiteral("^(\\d{8}-\\d{6})(%1)?\\.\\w+$").arg(BeforeRestore));
+    return name;
+}
+
+// A folder for the backups, made when missing; nothing is made when it cannot be written.
+QString preparedFolder(const QString &root, const QString &path)
+{
+    const QString folder = backupFolderFor(root, path);
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable())
+        throw failure(QStringLiteral("バックアップ先のフォルダー %1 に書き込めません").arg(shown(folder)), SQLITE_CANTOPEN,
+                      BackupRemedy::ChangeFolder);
+    return folder;
+}
+
+// The dated name of a new generation; a second taken already moves the name on.
+QString newGenerationPath(const QString &folder, const QString &suffix, QDateTime time, const QString &mark = {})
+{
+    const QDir dir(folder);
+    for (;;) {
+        const QString name = time.toString(TimeFormat) + mark + QLatin1Char('.') + suffix;
+        if (!QFileInfo::exists(dir.filePath(name)))
+            return dir.filePath(name);
+        time = time.addSecs(1);
+    }
+}
+
+void writeStamp(const QString &folder, const QString &stamp)
+{
+    QSaveFile file(QDir(folder).filePath(StampName));
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(stamp.toUtf8());
+        file.commit();
+    }
+}
+
+using Connection = std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)>;
+
+Connection openTarget(const QString &path)
+{
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(encoded(path).constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
+    Connection target(db, &sqlite3_close_v2);
+    if (rc != SQLITE_OK)
+        throw failure(QStringLiteral("バックアップ %1 を作成できません（%2）").arg(shown(path), describeFailure(Error(Error::Kind::General, rc, {}))),
+                      rc, BackupRemedy::ChangeFolder);
+    sqlite3_exec(db, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
+    return target;
+}
+
+// Why the engine could not copy `source`, in words for the user with what helps.
+Error copyFailure(const QString &source, int code, int systemError)
+{
+    if (isDiskFull(code, systemError))
+        return diskFullFailure(source);
+    if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB)
+        return damagedFailure(source);
+    return failure(QStringLiteral("辞書 %1 をバックアップにコピーできません（%2）")
+                       .arg(shown(source), describeFailure(Error(Error::Kind::General, code, {}))),
+                   code, BackupRemedy::ChangeFolder);
+}
+
+// The dictionary opened only for reading, its schema checked.
+std::unique_ptr<sqlite::Database> openSource(const QString &source)
+{
+    try {
+        auto from = std::make_unique<sqlite::Database>(source, sqlite::Database::OpenMode::ReadOnly);
+        if (!schema::isDictionary(*from))
+            throw notDictionaryError(source);
+        return from;
+    } catch (const Error &e) {
+        if (isNotDictionaryError(e) || e.kind() != Error::Kind::General)
+            throw;
+        if ((e.code() & 0xff) == SQLITE_CORRUPT || (e.code() & 0xff) == SQLITE_NOTADB)
+            throw damagedFailure(source);
+        throw failure(QStringLiteral("辞書 %1 を読み取れないため、バックアップできません（%2）").arg(shown(source), describeFailure(e)),
+                      e.code());
+    }
+}
+
+// Copies the dictionary page by page, a few pages at a time, so that the program's own reads
+// and writes of the file wait at most for one small step. A write by another connection makes
+// the engine start the copy again.
+void onlineCopy(const QString &source, const QString &target, const Progress &progress)
+{
+    const std::unique_ptr<sqlite::Database> from = openSource(source);
+    Connection to = openTarget(target);
+    sqlite3_backup *copy = sqlite3_backup_init(to.get(), "main", from->handle(), "main");
+    if (!copy)
+        throw copyFailure(source, sqlite3_extended_errcode(to.get()), sqlite3_system_errno(to.get()));
+    int rc = SQLITE_OK;
+    bool stopped = false;
+    while (!stopped && (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED)) {
+        rc = sqlite3_backup_step(copy, 64);
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        else
+            std::this_thread::yield(); // a lookup waiting for the processor goes first
+        const int pages = sqlite3_backup_pagecount(copy);
+        stopped = !reportProgress(progress, pages - sqlite3_backup_remaining(copy), pages);
+    }
+    const int finished = sqlite3_backup_finish(copy);
+    if (stopped && rc != SQLITE_DONE)
+        throw Error(Error::Kind::Cancelled, SQLITE_INTERRUPT, QStringLiteral("バックアップを中止しました"));
+    if (rc != SQLITE_DONE || finished != SQLITE_OK)
+        throw copyFailure(source, rc != SQLITE_DONE ? rc : finished, sqlite3_system_errno(to.get()));
+}
+
+// Gives a checked temporary copy of `source` the source's mode, owner and group (a private
+// dictionary has private backups), syncs it, gives it its generation name and syncs the folder.
+void putInPlace(const QString &source, const QString &temp, const QString &generation)
+{
+    keepFileAttributes(source, temp);
+    if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(generation).constData()) != 0) {
+        if (isDiskFull(SQLITE_IOERR, errno))
+            throw diskFullFailure(generation);
+        throw failure(QStringLiteral("バックアップ %1 を書き込めません（%2）").arg(shown(generation), describeWriteFailure(errno)),
+                      SQLITE_IOERR, BackupRemedy::ChangeFolder);
+    }
+    syncPath(QFileInfo(generation).absolutePath());
+}
+
+// Runs `work` on a temporary file, which is removed again when it fails.
+void withTemporary(const QString &temp, const std::function<void()> &work)
+{
+    QFile::remove(temp);
+    try {
+        work();
+    } catch (...) {
+        QFile::remove(temp);
+        QFile::remove(temp + QStringLiteral("-journal"));
+        throw;
+    }
+}
+
+// A new generation of a dictionary in `folder`, without pruning.
+QString backupInto(const QString &path, const QString &folder, const QDateTime &now, const Progress &progress = {})
+{
+    removeStaleCompactionCopies(folder);
+    const QString stamp = fileIdentity(path);
+    const QString generation = newGenerationPath(folder, QStringLiteral("dic"), now);
+    const QString temp = compactionTempPath(generation);
+    withTemporary(temp, [&] {
+        onlineCopy(path, temp, progress);
+        if (!Dictionary::IsDictionaryFile(temp)) {
+            // A copy of a damaged dictionary fails as the dictionary does; a sound one's copy
+            // that fails was spoilt where it was written.
+            if (!Dictionary::IsDictionaryFile(path))
+                throw damagedFailure(path);
+            throw failure(QStringLiteral("辞書 %1 のバックアップの検査で誤りが見つかりました").arg(shown(path)), SQLITE_IOERR,
+                          BackupRemedy::ChangeFolder);
+        }
+        putInPlace(path, temp, generation);
+    });
+    writeStamp(folder, stamp);
+    return generation;
+}
+
+void copyFile(const QString &from, const QString &to)
+{
+    if (!QFile::copy(from, to))
+        throw failure(QStringLiteral("%1 を %2 にコピーできません").arg(shown(from), shown(to)), SQLITE_IOERR);
+}
+
+// The copy of a generation that is to replace `target`, with the mode, owner, group and
+// extended attributes the target has.
+void copyInPlaceOf(const QString &generation, const QString &temp, const QString &target)
+{
+    copyFile(generation, temp);
+    keepFileAttributes(target, temp);
+}
+
+// Keeps the dictionary as it is now before a restore replaces it, beside the generations but
+// outside their count. A file that fails the checks is kept whole, under a name no listing or
+// pruning takes for one.
+void keepCurrent(const QString &path, const QString &folder)
+{
+    if (!QFileInfo::exists(path))
+        return;
+    const bool sound = Dictionary::IsDictionaryFile(path);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString kept = sound ? newGenerationPath(folder, QStringLiteral("dic"), now, BeforeRestore)
+                               : QDir(folder).filePath(now.toString(TimeFormat) + QStringLiteral("-damaged.dic"));
+    const QString temp = compactionTempPath(kept);
+    withTemporary(temp, [&] {
+        if (sound)
+            onlineCopy(path, temp, {});
+        else
+            copyFile(path, temp);
+        putInPlace(path, temp, kept);
+    });
+}
+
+// A writer killed in the middle leaves its journal beside the file; it belongs to the old file
+// and must not be played back into the restored one, so it is played back now (or dropped with
+// a file too damaged to take it).
+void settleJournal(const QString &path)
+{
+    try {
+        sqlite::Database old(path, sqlite::Database::OpenMode::ReadWrite);
+        sqlite::Statement(old, "SELECT count(*) FROM sqlite_master").step();
+    } catch (const Error &) {
+    }
+    QFile::remove(path + QStringLiteral("-journal"));
+}
+
+// A copy of a file that is no dictionary in `folder`, named by the time and `mark`.
+QString plainCopyInto(const QString &path, const QString &folder, const QDateTime &now, const QString &mark,
+                      const PlainFileCheck &check)
+{
+    removeStaleCompactionCopies(folder);
+    const QString suffix = QFileInfo(path).suffix().isEmpty() ? QStringLiteral("bak") : QFileInfo(path).suffix();
+    const QString generation = newGenerationPath(folder, suffix, now, mark);
+    const QString temp = compactionTempPath(generation);
+    withTemporary(temp, [&] {
+        copyFile(path, temp);
+        if (const QString problem = check ? check(temp) : QString(); !problem.isEmpty())
+            throw failure(QStringLiteral("%1 のバックアップの検査で誤りが見つかったため、バックアップしませんでした（%2）")
+                              .arg(shown(path), problem),
+                          SQLITE_CORRUPT);
+        putInPlace(path, temp, generation);
+    });
+    return generation;
+}
+
+// A new generation of a file that is no dictionary in `folder`, without pruning.
+QString plainBackupInto(const QString &path, const QString &folder, const QDateTime &now, const PlainFileCheck &check)
+{
+    const QString stamp = fileIdentity(path);
+    const QString generation = plainCopyInto(path, folder, now, {}, check);
+    writeStamp(folder, stamp);
+    return generation;
+}
+
+// One backup or restore at a time in the process: the background round and the backup window
+// would otherwise pick the same dated name, and with it the same temporary file, for one file.
+std::mutex &backupMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace
+
+BackupRemedy backupRemedy(const Error &error)
+{
+    const int remedy = error.mark() - RemedyMark;
+    return remedy > int(BackupRemedy::None) && remedy <= int(BackupRemedy::RepairDictionary) ? BackupRemedy(remedy)
+                                                                                              : BackupRemedy::None;
+}
+
+QString describeBackupRemedy(BackupRemedy remedy)
+{
+    switch (remedy) {
+    case BackupRemedy::ChangeFolder: return QStringLiteral("バックアップの保存先は、［ツール］メニューの［ｵﾌﾟｼｮﾝ］で変えられます。");
+    case BackupRemedy::FreeSpace: return QStringLiteral("バックアップ先のディスクの空きを増やしてから、もう一度バックアップしてください。");
+    case BackupRemedy::RepairDictionary:
+        return QStringLiteral("壊れた辞書は修復してください。その辞書を引くと［辞書の修復］の画面が開きます。");
+    case BackupRemedy::None: break;
+    }
+    return {};
+}
+
+QString defaultBackupRoot()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backups");
+}
+
+QString backupFolderFor(const QString &root, const QString &path)
+{
+    const QFileInfo info(path);
+    const QByteArray hash = QCryptographicHash::hash(info.absoluteFilePath().toUtf8(), QCryptographicHash::Sha1);
+    return QDir(root).filePath(info.fileName() + QLatin1Char('-') + QString::fromLatin1(hash.toHex().left(8)));
+}
+
+QString BackupDictionary(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now,
+                         const Progress &progress)
+{
+    const std::lock_guard<std::mutex> one(backupMutex());
+    if (!QFileInfo(path).isFile())
+        throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
+    const QString folder = preparedFolder(root, path);
+    const QString generation = backupInto(QFileInfo(path).absoluteFilePath(), folder, now, progress);
+    pruneGenerations(folder, policy);
+    return generation;
+}
+
+QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now,
+                        const PlainFileCheck &check)
+{
+    const std::lock_guard<std::mutex> one(backupMutex());
+    if (!QFileInfo(path).isFile())
+        throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
+    const QString folder = preparedFolder(root, path);
+    const QString generation = plainBackupInto(QFileInfo(path).absoluteFilePath(), folder, now, check);
+    pruneGenerations(folder, policy);
+    return generation;
+}
+
+QList<Generation> listGenerations(const QString &folder)
+{
+    QList<Generation> found;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files, QDir::Name | QDir::Reversed)) {
+        const QRegularExpressionMatch match = generationName().match(name);
+        if (!match.hasMatch())
+            continue;
+        Generation g;
+        g.path = dir.filePath(name);
+        g.time = QDateTime::fromString(match.captured(1), TimeFormat);
+        g.beforeRestore = !match.captured(2).isEmpty();
+        g.size = QFileInfo(g.path).size();
+        if (name.endsWith(QStringLiteral(".dic")))
+            g.entries = countEntries(g.path).value_or(0);
+        if (g.time.isValid())
+            found.append(g);
+    }
+    // In one second, a restore's copy of the file comes after the backup the restore undoes.
+    std::stable_sort(found.begin(), found.end(), [](const Generation &a, const Generation &b) {
+        return a.time != b.time ? a.time > b.time : a.beforeRestore && !b.beforeRestore;
+    });
+    return found;
+}
+
+QList<QDateTime> generationsToDrop(QList<QDateTime> times, const GenerationPolicy &policy)
+{
+    std::sort(times.begin(), times.end(), std::greater<>());
+    QSet<QDate> days;
+    QSet<int> weeks;
+    QList<QDateTime> drop;
+    for (const QDateTime &time : times) {
+        int weekYear = 0;
+        const int week = time.date().weekNumber(&weekYear) + weekYear * 100;
+        bool keep = false;
+        if (!days.contains(time.date()) && days.size() < policy.daily) {
+            days.insert(time.date());
+            keep = true;
+        }
+        if (!weeks.contains(week) && weeks.size() < policy.weekly) {
+            weeks.insert(week);
+            keep = true;
+        }
+        // The newest generation is always kept, whatever the counts say.
+        if (!keep && time != times.first())
+            drop.append(time);
+    }
+    return drop;
+}
+
+void pruneGenerations(const QString &folder, const GenerationPolicy &policy)
+{
+    removeStaleCompactionCopies(folder);
+    QList<Generation> generations;
+    QList<QDateTime> times;
+    int restoresKept = 0;
+    for (const Generation &g : listGenerations(folder)) {
+        if (!g.beforeRestore) {
+            generations.append(g);
+            times.append(g.time);
+        } else if (++restoresKept > policy.daily) {
+            QFile::remove(g.path);
+        }
+    }
+    const QList<QDateTime> drop = generationsToDrop(times, policy);
+    for (const Generation &g : std::as_const(generations))
+        if (drop.contains(g.time))
+            QFile::remove(g.path);
+}
+
+void RestoreGeneration(const QString &generation, const QString &path, const QString &root,
+                       const GenerationPolicy &policy, const ReleaseWhile &release)
+{
+    const std::lock_guard<std::mutex> one(backupMutex());
+    if (!Dictionary::IsDictionaryFile(generation))
+        throw failure(QStringLiteral("バックアップ %1 は辞書として開けないため、戻せません").arg(shown(generation)), SQLITE_CORRUPT);
+    const QString target = QFileInfo(path).absoluteFilePath();
+    if (QFileInfo::exists(target))
+        requireReplaceable(target);
+    const QString folder = preparedFolder(root, target);
+    removeStaleCompactionCopies(QFileInfo(target).absolutePath());
+    const QString temp = compactionTempPath(target);
+    withTemporary(temp, [&] {
+        copyInPlaceOf(generation, temp, target);
+        if (!Dictionary::IsDictionaryFile(temp) || !syncPath(temp))
+            throw failure(QStringLiteral("戻す辞書のコピー %1 を検査できませんでした").arg(shown(temp)), SQLITE_CORRUPT);
+        // Kept only now: pruning must not take the generation being restored before it is copied.
+        keepCurrent(target, folder);
+        const auto swap = [&] {
+            const ExclusiveFileLock lock(target);
+            settleJournal(target);
+            if (::rename(encoded(temp).constData(), encoded(target).constData()) != 0)
+                throw failure(QStringLiteral("バックアップを %1 に戻せません").arg(shown(target)), SQLITE_CANTOPEN);
+            syncPath(QFileInfo(target).absolutePath());
+        };
+        if (release)
+            release(target, swap);
+        else
+            swap();
+    });
+    pruneGenerations(folder, policy);
+}
+
+void RestorePlainGeneration(const QString &generation, const QString &path, const QString &root,
+                            const GenerationPolicy &policy)
+{
+    const std::lock_guard<std::mutex> one(backupMutex());
+    if (!QFileInfo(generation).isFile())
+        throw failure(QStringLiteral("バックアップ %1 が見つかりません").arg(shown(generation)), SQLITE_CANTOPEN);
+    const QString target = QFileInfo(path).absoluteFilePath();
+    const QString folder = preparedFolder(root, target);
+    const QString temp = compactionTempPath(target);
+    withTemporary(temp, [&] {
+        copyInPlaceOf(generation, temp, target);
+        // Kept only after the copy is made, for pruning may take the generation being restored.
+        if (QFileInfo::exists(target))
+            plainCopyInto(target, folder, QDateTime::currentDateTime(), BeforeRestore, {});
+        if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(target).constData()) != 0)
+            throw failure(QStringLiteral("バックアップを %1 に戻せません").arg(shown(target)), SQLITE_CANTOPEN);
+        syncPath(QFileInfo(target).absolutePath());
+    });
+    pruneGenerations(folder, policy);
+}
+
+std::optional<qint64> countEntries(const QString &path)
+{
+    try {
+        sqlite::Database db(path, sqlite::Database::OpenMode::ReadOnly);
+        if (!schema::isDictionary(db))
+            return std::nullopt;
+        sqlite::Statement st(db, "SELECT count(*) FROM Document");
+        return st.step() ? st.toInt64(0) : 0;
+    } catch (const Error &) {
+        return std::nullopt;
+    }
+}
+
+void lowerBackupThreadPriority()
+{
+    // On Linux a nice value belongs to the thread named by its id.
+    ::setpriority(PRIO_PROCESS, id_t(::gettid()), 10);
+}
+
+bool changedSinceBackup(const QString &path, const QString &root)
+{
+    QFile stamp(QDir(backupFolderFor(root, path)).filePath(StampName));
+    if (!stamp.open(QIODevice::ReadOnly))
+        return true;
+    return QString::fromUtf8(stamp.readAll()) != fileIdentity(QFileInfo(path).absoluteFilePath());
+}
+
+} // namespace qm::store

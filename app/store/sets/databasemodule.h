@@ -1,0 +1,138 @@
+#pragma once
+
+#include "app/store/dictionary/dictionary.h"
+#include "app/store/sets/dictionaryset.h"
+#include "app/store/sets/openset.h"
+#include "app/store/sets/setlist.h"
+
+#include <chrono>
+#include <functional>
+
+namespace qm::desktop {
+class Prompter;
+}
+
+namespace qm::store {
+
+// The dictionary sets known to the program, the current set, and the open dictionaries of that
+// set by slot. One instance serves the whole run; every window reads it.
+class DatabaseModule final
+{
+public:
+    // `programFolder` holds "DicSets.ini" and "User.dic"; messages go to `prompter`.
+    DatabaseModule(desktop::Prompter &prompter, QString programFolder);
+    ~DatabaseModule();
+    DatabaseModule(const DatabaseModule &) = delete;
+    DatabaseModule &operator=(const DatabaseModule &) = delete;
+
+    // The dictionary sets and which is current. The windows change them through the list's
+    // own operations, which keep its limits, and then call CommitDictionarySets().
+    const SetList &sets() const { return m_sets; }
+    SetList &sets() { return m_sets; }
+    const SetList::Sets &DictionarySetList() const { return m_sets.all(); }
+    int DictionarySetCount() const { return m_sets.count(); }
+    int OpenDictionarySetsIndex() const { return m_sets.current(); }
+
+    // The dictionaries of the current set, open in their slots, and the searches over them.
+    const OpenSet &openSet() const { return m_open; }
+    OpenSet &openSet() { return m_open; }
+    // The number of slots of the current set; a slot may be empty when its file did not open.
+    int DictionaryCount() const { return m_open.count(); }
+
+    // Loading and opening the set only read: they write or remove no file, and the set's
+    // dictionaries open only for reading, so a lookup can run beside the program that uses the
+    // folder. A missing set file then gives the default set in memory, and no file is made for
+    // it. Set before LoadDictionarySets().
+    void setReadOnly(bool readOnly)
+    {
+        m_readOnly = readOnly;
+        m_open.setReadOnly(readOnly);
+    }
+
+    // Fills the set table from "DicSets.ini", writing the default file (and "User.dic") only
+    // when there is none. A file that cannot be read or would lose sets when written back is
+    // reported and kept as it is; the program then runs with the default set in memory.
+    void LoadDictionarySets();
+    // Replaces "DicSets.ini" with the set table. Reports a failure and returns false; the old
+    // file is then left whole. A file that was kept at load is only replaced when the sets were
+    // changed since, and then a copy of it is kept as "DicSets.ini.bak".
+    bool SaveDictionarySets();
+    // Writes "DicSets.ini" when the set table (or the current set) differs from what was last
+    // read or written, so that a change survives a crash; the windows call it each time they
+    // commit a change. True when nothing needed writing or the write succeeded.
+    bool CommitDictionarySets();
+    // Writes the default set file and creates "User.dic" when it does not exist.
+    void CreateDefaultDictionarySets();
+    // Appends a dictionary file to the current set (without opening it). A full set or a file
+    // registered already is reported and refused.
+    bool AddDictionaryToSet(const QString &path);
+
+    // Opens every dictionary of the current set into its slot (see OpenSet::open()).
+    void OpenDictionarySet() { m_open.open(m_sets.currentSet()); }
+    // Closes the open set (see OpenSet::close()).
+    void CloseDictionarySet() { m_open.close(); }
+    void releaseWhile(const QString &path, const std::function<void()> &replace) { m_open.releaseWhile(path, replace); }
+    quint64 openGeneration() const { return m_open.generation(); }
+    Dictionary *dictionary(int slot) const { return m_open.dictionary(slot); }
+
+    using SearchOutcome = OpenSet::SearchOutcome;
+    SearchOutcome searchKeyword(const QString &pattern, int limit, const OpenSet::Sink &sink)
+    {
+        return m_open.searchKeyword(pattern, limit, sink);
+    }
+    SearchOutcome searchCondition(const SearchCondition &condition, int limit, const OpenSet::Sink &sink)
+    {
+        return m_open.searchCondition(condition, limit, sink);
+    }
+    SearchResults findKeyword(const QString &pattern, int limit) { return m_open.findKeyword(pattern, limit); }
+    SearchResults findCondition(const SearchCondition &condition, int limit)
+    {
+        return m_open.findCondition(condition, limit);
+    }
+
+    QString setFilePath() const;
+    QString userDictionaryPath() const;
+    const QString &programFolder() const { return m_programFolder; }
+
+    // Called when the program folder has no "manual" folder at load; the program starts the
+    // help installer there.
+    void setManualFolderMissingHandler(std::function<void()> handler) { m_manualMissing = std::move(handler); }
+    // See OpenSet::setDamageHandler(): the program offers to recover a damaged dictionary.
+    void setDamageHandler(DamageHandler handler) { m_open.setDamageHandler(std::move(handler)); }
+    bool offerRecovery(int slot, const sqlite::Error &error) { return m_open.offerRecovery(slot, error); }
+    bool reopenSlot(int slot, const QString &path) { return m_open.reopenSlot(slot, path); }
+    // Shown while a dictionary being opened has its keys recomputed.
+    void setProgressHandler(Progress progress) { m_open.setProgressHandler(std::move(progress)); }
+    // See OpenSet::setBusyHandler(): lets the program repaint while a search runs long.
+    void setBusyHandler(std::function<void()> handler, std::chrono::milliseconds delay = std::chrono::milliseconds(150),
+                        std::chrono::milliseconds interval = std::chrono::milliseconds(50))
+    {
+        m_open.setBusyHandler(std::move(handler), delay, interval);
+    }
+    bool isSearching() const { return m_open.isSearching(); }
+    void requestCancel() { m_open.requestCancel(); }
+    int failedSlot() const { return m_open.failedSlot(); }
+
+private:
+    bool writeSetFile(const QString &text);
+    bool createDefaultFiles();
+    // Creates "User.dic" when it does not exist; the reason when that fails.
+    QString createUserDictionary();
+    void useDefaultSetInMemory();
+    bool keepCopyOfSetFile();
+    void rememberWrittenTable();
+
+    desktop::Prompter &m_prompter;
+    QString m_programFolder;
+    SetList m_sets;
+    OpenSet m_open;
+    std::function<void()> m_manualMissing;
+    bool m_readOnly = false;
+    // The set file could not be used (or made) at load and is left as it is.
+    bool m_setFileKept = false;
+    DictionarySetTable m_setsAtLoad;
+    // The set table as the set file holds it since the last read or write.
+    DictionarySetTable m_written;
+};
+
+} // namespace qm::store
