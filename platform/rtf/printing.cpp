@@ -1,7 +1,7 @@
 #include "printing.h"
 
 #include "hiddentext.h"
-#include "pdftext.h"
+#include "platform/print/pdftext.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -92,7 +92,7 @@ bool printDocument(const QTextDocument &document, QPrinter &printer)
     document.print(&printer);
     if (printer.printerState() == QPrinter::Error)
         return false;
-    return repairPrintedText(printer, document.toPlainText(), fontsOf(document));
+    return print::repairPrintedText(printer, document.toPlainText(), print::fontsOf(document));
 }
 
 bool printSelection(const QTextCursor &cursor, QPrinter &printer)
@@ -140,7 +140,7 @@ bool printPlainText(const QString &text, QPrinter &printer)
     }
     if (!painter.end() || printer.printerState() == QPrinter::Error)
         return false;
-    return repairPrintedText(printer, text, fontsOf(text, font));
+    return print::repairPrintedText(printer, text, print::fontsOf(text, font));
 }
 
 bool printChosenPlainText(const QTextCursor &cursor, QPrinter &printer)

@@ -1,22 +1,24 @@
 cmake_minimum_required(VERSION 3.25)
 # Every source folder names the folders it may include from; an include of any other folder of
 # the project (an arrow upward or sideways) fails. Layers, from the bottom: platform/text; the
-# other platform layers; the control library; the store; the program's shared pieces; the
-# windows; the command-line modes; the main window, which installs them all.
+# other platform layers (printing below the RTF layer); the control library; the store; the
+# program's shared pieces; the windows; the command-line modes; the main window, which installs
+# them all.
 set(failures "")
 
-set(platform_all platform/text platform/sqlite platform/rtf platform/desktop platform/objects)
+set(platform_all platform/text platform/sqlite platform/print platform/rtf platform/desktop platform/objects)
 
 set(allowed_platform/text "")
 set(allowed_platform/sqlite platform/text)
-set(allowed_platform/rtf platform/text)
+set(allowed_platform/print "")
+set(allowed_platform/rtf platform/text platform/print)
 set(allowed_platform/desktop platform/text)
 set(allowed_platform/objects platform/text platform/desktop)
 set(allowed_controls controls ${platform_all})
 set(allowed_app/icons "")
 set(allowed_app/store platform/text platform/sqlite platform/desktop)
 set(allowed_app/exchange app/store ${platform_all})
-set(allowed_app/common app/store app/icons controls ${platform_all})
+set(allowed_app/common app/store app/exchange app/icons controls ${platform_all})
 set(allowed_app/viewers app/common app/store app/icons controls ${platform_all})
 set(allowed_app/search app/common app/store app/icons ${platform_all})
 set(allowed_app/entry app/common app/store app/icons controls ${platform_all})
@@ -73,7 +75,7 @@ foreach(source IN LISTS all_sources)
     endif()
 endforeach()
 
-foreach(folder platform/text platform/sqlite platform/rtf platform/desktop platform/objects controls
+foreach(folder platform/text platform/sqlite platform/print platform/rtf platform/desktop platform/objects controls
                app/icons app/store app/exchange app/common app/cli app/viewers app/search app/entry app/admin app/main manual)
     check_folder(${folder})
 endforeach()

@@ -1,4 +1,4 @@
-#include "pdftext.h"
+#include "platform/print/pdftext.h"
 
 #include <QFile>
 #include <QGlyphRun>
@@ -12,7 +12,7 @@
 
 #include <optional>
 
-namespace qm::rtf {
+namespace qm::print {
 namespace {
 
 // Code points a font may draw with the glyph of another character, and that Qt then names
@@ -385,4 +385,4 @@ bool repairPrintedText(const QPrinter &printer, const QString &printedText, cons
     return repairPdfText(printer.outputFileName(), GlyphText(printedText, fonts));
 }
 
-} // namespace qm::rtf
+} // namespace qm::print

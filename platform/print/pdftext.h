@@ -12,7 +12,7 @@ class QFont;
 class QPrinter;
 class QTextDocument;
 
-namespace qm::rtf {
+namespace qm::print {
 
 // A PDF names, for every glyph it shows, the text a reader extracts for it. Qt's PDF writer
 // takes the lowest code point the font maps to the glyph, and the CJK fonts draw an ideograph
@@ -58,4 +58,4 @@ bool repairPdfText(const QString &path, const GlyphText &glyphText);
 // PDF file was written and could not be repaired.
 bool repairPrintedText(const QPrinter &printer, const QString &printedText, const QList<QRawFont> &fonts);
 
-} // namespace qm::rtf
+} // namespace qm::print
