@@ -3,9 +3,9 @@
 #include "app/common/waitcursor.h"
 #include "app/store/care/compaction.h"
 #include "app/store/dictionary/dictionary.h"
-#include "app/store/dictionary/dictionaryinfo.h"
 #include "platform/desktop/progresswindow.h"
 #include "platform/desktop/prompter.h"
+#include "platform/rtf/rtf.h"
 #include "platform/sqlite/error.h"
 
 #include <QDir>
@@ -80,7 +80,7 @@ bool frmDictionaryProperty::SetDicFileName(const QString &strFileName)
     if (!openDictionary(strFileName))
         return false;
     try {
-        showDescription(store::readDescription(*m_dictionary));
+        showDescription(m_dictionary->description());
     } catch (const sqlite::Error &e) {
         m_dictionary.reset();
         updateButtons();
@@ -99,6 +99,7 @@ bool frmDictionaryProperty::openDictionary(const QString &path)
         desktop::ProgressWindow refolding(QStringLiteral("辞書の検索用データを更新しています..."), false);
         store::Dictionary::Options options;
         options.progress = [&refolding](qint64 done, qint64 total) { return refolding.update(done, total); };
+        options.richText = &rtf::rtfToPlainText;
         m_dictionary = std::make_unique<store::Dictionary>(path, options);
     } catch (const sqlite::Error &e) {
         m_dictionary.reset();
@@ -131,7 +132,7 @@ void frmDictionaryProperty::storeDescription()
     if (!m_dictionary)
         return;
     try {
-        store::writeDescription(*m_dictionary, {txtDicName->text(), txtAuthor->text(), txtComment->toPlainText(), {}});
+        m_dictionary->setDescription({txtDicName->text(), txtAuthor->text(), txtComment->toPlainText(), {}});
     } catch (const sqlite::Error &e) {
         m_prompter.inform(QStringLiteral("辞書の情報を保存できませんでした\n%1").arg(admin::failureReason(e)), {},
                           Prompter::Icon::Warning);
@@ -168,7 +169,8 @@ std::optional<sqlite::Error> frmDictionaryProperty::runCompaction(const QString 
     try {
         WaitCursor busy;
         desktop::ProgressWindow progress(QStringLiteral("辞書を最適化しています..."), true);
-        sizes = store::CompactDictionary(path, [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
+        sizes = store::CompactDictionary(path, [&progress](qint64 done, qint64 total) { return progress.update(done, total); },
+                                         &rtf::rtfToPlainText);
     } catch (const sqlite::Error &e) {
         return e;
     }

@@ -139,7 +139,7 @@ void frmImport::importChosen()
         return;
     bool ok = false;
     try {
-        store::Dictionary dictionary(created);
+        store::Dictionary dictionary(created, {false, {}, m_database.richTextReader()});
         ok = run(dictionary, tally);
     } catch (const sqlite::Error &e) {
         reportFailure(store::describeFailure(e));

@@ -221,7 +221,8 @@ int runImport(const QString &inPath, const QString &dictionaryPath, const QStrin
         }
         exchange::ImportTally tally;
         {
-            store::Dictionary dictionary(target);
+            // Rich-text bodies get the text their search reads, as in the program.
+            store::Dictionary dictionary(target, {false, {}, &rtf::rtfToPlainText});
             if (json) {
                 exchange::JsonImportOptions options;
                 options.progress = progress;
@@ -247,9 +248,6 @@ int runImport(const QString &inPath, const QString &dictionaryPath, const QStrin
 
 int runExchange(const QStringList &arguments, QTextStream &err)
 {
-    // Rich-text bodies get the text their search reads, as in the program.
-    if (!store::hasRichTextReader())
-        store::setRichTextReader(&rtf::rtfToPlainText);
     const QString command = arguments.value(0);
     if (command == QLatin1String("--export")) {
         if (arguments.size() != 3)

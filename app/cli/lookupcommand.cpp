@@ -181,7 +181,7 @@ private:
     {
         store::Dictionary *d = m_database.dictionary(slot);
         try {
-            return d ? d->property(QStringLiteral("DictionaryName")).toString() : QString();
+            return d ? d->name() : QString();
         } catch (const sqlite::Error &) {
             return {};
         }

@@ -148,13 +148,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     EntrySlot = intDicIndex;
     EntryNumber = lngDocNumber;
     store::Dictionary *d = dictionary();
-    QString name;
-    try {
-        name = d ? d->property(QStringLiteral("DictionaryName")).toString() : QString();
-    } catch (const sqlite::Error &) {
-        name = QFileInfo(d->path()).fileName();
-    }
-    lblDictionary->setText(store::dictionaryLabel(intDicIndex, name));
+    lblDictionary->setText(store::dictionaryLabel(intDicIndex, d ? d->displayName() : QString()));
     ClearEditor();
     // The window outlives a change of the fonts in the options: each edit takes them anew.
     if (m_host.editorFonts)

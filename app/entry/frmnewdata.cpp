@@ -93,16 +93,8 @@ void frmNewData::fillDictionaries()
 {
     cboDictionary->clear();
     for (int slot = 0; slot < m_database.DictionaryCount(); ++slot) {
-        QString name;
-        if (store::Dictionary *d = m_database.dictionary(slot)) {
-            try {
-                name = d->property(QStringLiteral("DictionaryName")).toString();
-            } catch (const sqlite::Error &) {
-                name = QFileInfo(d->path()).fileName();
-            }
-        } else {
-            name = QStringLiteral("(開けなかった辞書)");
-        }
+        store::Dictionary *d = m_database.dictionary(slot);
+        const QString name = d ? d->displayName() : QStringLiteral("(開けなかった辞書)");
         // The row index is the slot the entry is written to.
         cboDictionary->addItem(store::dictionaryLabel(slot, name));
     }

@@ -8,7 +8,6 @@
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/dictionary.h"
 #include "app/store/dictionary/messages.h"
-#include "platform/sqlite/statement.h"
 
 #include <QFileInfo>
 #include <QIODevice>
@@ -23,19 +22,9 @@ namespace {
 
 // The dictionaries to write and the entries of each, in the order they are written.
 struct Part {
-    store::Dictionary *dictionary = nullptr;
+    store::DictionaryStorage *dictionary = nullptr;
     std::vector<qint32> numbers;
 };
-
-std::vector<qint32> allNumbers(store::Dictionary &dictionary)
-{
-    dictionary.followReplacement();
-    sqlite::Statement st(dictionary.database(), "SELECT DocumentNumber FROM Document ORDER BY DocumentNumber");
-    std::vector<qint32> numbers;
-    while (st.step())
-        numbers.push_back(st.toInt(0));
-    return numbers;
-}
 
 class Writer final
 {
@@ -59,19 +48,21 @@ public:
 private:
     void writePart(const Part &part)
     {
-        store::Dictionary &d = *part.dictionary;
+        store::DictionaryStorage &d = *part.dictionary;
         const jsonl::DictionaryDescription description = jsonl::describe(d);
         put(m_options.format == ExportFormat::Html ? html::dictionaryHeading(description.name)
                                                    : jsonl::headerLine(description));
-        for (const qint32 number : part.numbers) {
-            const std::optional<store::Entry> entry = d.document(number);
-            if (!entry)
-                continue;
-            const QStringList keywords = d.keywords(number);
-            put(m_options.format == ExportFormat::Html ? html::entry(*entry, keywords) : jsonl::entryLine(*entry, keywords));
-            if (++m_done % ProgressEvery == 0 && !store::reportProgress(m_options.progress, m_done, m_total))
-                throw ExchangeError(0, QStringLiteral("書き出しを中止しました"));
-        }
+        d.forEachEntry(part.numbers, [this](const store::Entry &entry, const QStringList &keywords) {
+            writeEntry(entry, keywords);
+            return true;
+        });
+    }
+
+    void writeEntry(const store::Entry &entry, const QStringList &keywords)
+    {
+        put(m_options.format == ExportFormat::Html ? html::entry(entry, keywords) : jsonl::entryLine(entry, keywords));
+        if (++m_done % ProgressEvery == 0 && !store::reportProgress(m_options.progress, m_done, m_total))
+            throw ExchangeError(0, QStringLiteral("書き出しを中止しました"));
     }
 
     void put(const QByteArray &bytes)
@@ -110,17 +101,17 @@ std::vector<Part> readParts(Fill &&fill)
 
 } // namespace
 
-void exportDictionary(store::Dictionary &dictionary, QIODevice &out, const ExportOptions &options)
+void exportDictionary(store::DictionaryStorage &dictionary, QIODevice &out, const ExportOptions &options)
 {
     QString title;
     std::vector<Part> parts = readParts([&] {
         title = jsonl::describe(dictionary).name;
-        return std::vector<Part>{{&dictionary, allNumbers(dictionary)}};
+        return std::vector<Part>{{&dictionary, dictionary.entryNumbers()}};
     });
     writeParts(parts, title, out, options);
 }
 
-void exportEntries(store::Dictionary &dictionary, const QList<qint32> &numbers, QIODevice &out,
+void exportEntries(store::DictionaryStorage &dictionary, const QList<qint32> &numbers, QIODevice &out,
                    const ExportOptions &options)
 {
     const std::set<qint32> chosen(numbers.begin(), numbers.end());
@@ -138,7 +129,7 @@ void exportSet(store::DatabaseModule &module, QIODevice &out, const ExportOption
         std::vector<Part> all;
         for (int slot = 0; slot < module.DictionaryCount(); ++slot)
             if (store::Dictionary *d = module.dictionary(slot))
-                all.push_back({d, allNumbers(*d)});
+                all.push_back({d, d->entryNumbers()});
         return all;
     });
     const int set = module.OpenDictionarySetsIndex();

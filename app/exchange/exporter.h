@@ -8,7 +8,7 @@ class QIODevice;
 
 namespace qm::store {
 class DatabaseModule;
-class Dictionary;
+class DictionaryStorage;
 }
 
 namespace qm::exchange {
@@ -32,10 +32,10 @@ struct EntryRef {
 // part: write to a QSaveFile and commit it only on success).
 
 // Every entry of one dictionary, by number.
-void exportDictionary(store::Dictionary &dictionary, QIODevice &out, const ExportOptions &options = {});
+void exportDictionary(store::DictionaryStorage &dictionary, QIODevice &out, const ExportOptions &options = {});
 // The entries of one dictionary with these numbers, by number; a number named twice is written
 // once, a number with no entry is passed over.
-void exportEntries(store::Dictionary &dictionary, const QList<qint32> &numbers, QIODevice &out,
+void exportEntries(store::DictionaryStorage &dictionary, const QList<qint32> &numbers, QIODevice &out,
                    const ExportOptions &options = {});
 // Every open dictionary of the current set, in slot order, each with its entries by number.
 void exportSet(store::DatabaseModule &module, QIODevice &out, const ExportOptions &options = {});

@@ -441,6 +441,17 @@ QString numberText(const JsonValue &value)
     return value.type == JsonValue::Type::Number ? QString::fromLatin1(value.raw) : QString();
 }
 
+// The line holds "no author" (or comment) as the file does, as one space.
+QString lineText(const QString &text)
+{
+    return text.isEmpty() ? QStringLiteral(" ") : text;
+}
+
+QString storedText(const QString &line)
+{
+    return line == QLatin1String(" ") ? QString() : line;
+}
+
 DictionaryDescription parseHeader(const JsonValue &object)
 {
     const QString where = QStringLiteral("見出し行");
@@ -455,8 +466,8 @@ DictionaryDescription parseHeader(const JsonValue &object)
     DictionaryDescription d;
     d.name = textField(object, "name", where);
     const JsonValue &props = field(object, "properties", JsonValue::Type::Object, where);
-    d.author = textField(props, "author", where);
-    d.comment = textField(props, "comment", where);
+    d.author = storedText(textField(props, "author", where));
+    d.comment = storedText(textField(props, "comment", where));
     d.locks[0] = field(props, "nameLock", JsonValue::Type::Bool, where).boolean;
     d.locks[1] = field(props, "authorLock", JsonValue::Type::Bool, where).boolean;
     d.locks[2] = field(props, "commentLock", JsonValue::Type::Bool, where).boolean;
@@ -642,21 +653,14 @@ QString keywordProblem(const QString &keyword)
     return {};
 }
 
-DictionaryDescription describe(store::Dictionary &dictionary)
+DictionaryDescription describe(store::DictionaryStorage &dictionary)
 {
-    DictionaryDescription d;
-    d.name = dictionary.property(QStringLiteral("DictionaryName")).toString();
-    d.author = dictionary.property(QStringLiteral("Author")).toString();
-    d.comment = dictionary.property(QStringLiteral("Comment")).toString();
-    d.locks[0] = dictionary.property(QStringLiteral("DictionaryNameLock")).toBool();
-    d.locks[1] = dictionary.property(QStringLiteral("AuthorLock")).toBool();
-    d.locks[2] = dictionary.property(QStringLiteral("CommentLock")).toBool();
-    return d;
+    return dictionary.description();
 }
 
 void createDictionary(const QString &path, const DictionaryDescription &d)
 {
-    store::Dictionary::CreateDictionary(path, d.name, d.author, d.comment, d.locks);
+    store::Dictionary::CreateDictionary(path, d);
 }
 
 QByteArray headerLine(const DictionaryDescription &d)
@@ -668,10 +672,10 @@ QByteArray headerLine(const DictionaryDescription &d)
     appendString(out, d.name);
     out.append(",\"properties\":{");
     appendKey(out, "author");
-    appendString(out, d.author);
+    appendString(out, lineText(d.author));
     out.append(',');
     appendKey(out, "comment");
-    appendString(out, d.comment);
+    appendString(out, lineText(d.comment));
     out.append(",\"nameLock\":");
     appendBool(out, d.locks[0]);
     out.append(",\"authorLock\":");

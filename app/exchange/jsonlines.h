@@ -2,6 +2,7 @@
 
 #include "textbody.h"
 
+#include "app/store/dictionary/dictionaryinfo.h"
 #include "app/store/dictionary/entry.h"
 
 #include <QByteArray>
@@ -12,6 +13,7 @@
 
 namespace qm::store {
 class Dictionary;
+class DictionaryStorage;
 }
 
 // The dictionary's own exchange format: JSON Lines, UTF-8, one JSON object per line, "\n" after
@@ -24,17 +26,11 @@ namespace qm::exchange::jsonl {
 inline constexpr char FormatName[] = "quillmere-dictionary";
 inline constexpr int FormatVersion = 1;
 
-// What the header line carries: the name and the editable properties, as stored (an empty
-// author or comment is stored as one space).
-struct DictionaryDescription {
-    QString name;
-    QString author = QStringLiteral(" ");
-    QString comment = QStringLiteral(" ");
-    std::array<bool, 3> locks{}; // name, author, comment
-    bool operator==(const DictionaryDescription &) const = default;
-};
+// What the header line carries: the name and the editable properties. The line holds an empty
+// author or comment as one space, as the dictionary file stores it.
+using DictionaryDescription = store::DictionaryDescription;
 
-DictionaryDescription describe(store::Dictionary &dictionary);
+DictionaryDescription describe(store::DictionaryStorage &dictionary);
 // Makes a new dictionary file with these properties (see Dictionary::CreateDictionary).
 void createDictionary(const QString &path, const DictionaryDescription &description);
 

@@ -4,6 +4,8 @@
 #include "exporter.h"
 #include "importer.h"
 
+#include "app/store/dictionary/dictionary.h"
+
 #include <QDir>
 #include <QTemporaryFile>
 

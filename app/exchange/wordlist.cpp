@@ -7,7 +7,6 @@
 
 #include "app/store/dictionary/dictionary.h"
 #include "app/store/dictionary/viewertype.h"
-#include "platform/sqlite/statement.h"
 #include "platform/text/cp932.h"
 #include "platform/text/utf8check.h"
 
@@ -297,8 +296,8 @@ private:
 class HeadingCheck final
 {
 public:
-    explicit HeadingCheck(store::Dictionary &dictionary)
-        : m_find(dictionary.database(), "SELECT 1 FROM Document WHERE Heading = ?1 LIMIT 1")
+    explicit HeadingCheck(store::DictionaryStorage &dictionary)
+        : m_dictionary(dictionary)
     {
     }
     // True when the heading was stored before or taken already by this import.
@@ -307,14 +306,11 @@ public:
         if (m_taken.contains(heading))
             return true;
         m_taken.insert(heading);
-        m_find.bind(1, heading);
-        const bool stored = m_find.step();
-        m_find.reset();
-        return stored;
+        return m_dictionary.headingExists(heading);
     }
 
 private:
-    sqlite::Statement m_find;
+    store::DictionaryStorage &m_dictionary;
     QSet<QString> m_taken;
 };
 

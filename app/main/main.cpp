@@ -89,8 +89,6 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     qm::desktop::installQtJapanese(app);
-    // Rich-text bodies are searched on their text, which the store gets from the RTF reader.
-    qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     qm::app::useJapaneseFonts();
     // The desktop entry an install puts in share/applications: its name and icon in the shell.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quillmere.quillmere"));
@@ -105,6 +103,8 @@ int main(int argc, char *argv[])
 
     qm::desktop::MessageBoxPrompter prompter;
     qm::store::DatabaseModule database(prompter, qm::desktop::ProgramFolder::path());
+    // Rich-text bodies are searched on their text, which the store gets from the RTF reader.
+    database.setRichTextReader(&qm::rtf::rtfToPlainText);
     database.setManualFolderMissingHandler([] {
         QProcess::startDetached(helpInstallerPath(), {qm::desktop::ProgramFolder::path()});
     });

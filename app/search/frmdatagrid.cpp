@@ -150,14 +150,8 @@ void frmDataGrid::load()
         return;
     for (int slot = 0; slot < m_database.DictionaryCount(); ++slot) {
         // A dictionary that did not open keeps its place, so the item's index stays its slot.
-        QString name;
-        if (store::Dictionary *d = m_database.dictionary(slot)) {
-            try {
-                name = d->property(QStringLiteral("DictionaryName")).toString();
-            } catch (const sqlite::Error &) {
-            }
-        }
-        cboDictionary->addItem(store::dictionaryLabel(slot, name));
+        store::Dictionary *d = m_database.dictionary(slot);
+        cboDictionary->addItem(store::dictionaryLabel(slot, d ? d->displayName() : QString()));
     }
     if (cboDictionary->count() > 0) {
         cboDictionary->setCurrentIndex(0);

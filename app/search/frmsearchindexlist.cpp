@@ -201,14 +201,8 @@ QString frmSearchIndexList::dictionaryLabel(store::Slot slot)
     auto it = m_labels.constFind(slot.index);
     if (it != m_labels.constEnd())
         return *it;
-    QString name;
-    if (store::Dictionary *d = m_database.dictionary(slot.index)) {
-        try {
-            name = d->property(QStringLiteral("DictionaryName")).toString();
-        } catch (const sqlite::Error &) {
-        }
-    }
-    const QString label = store::dictionaryLabel(slot, name, {});
+    store::Dictionary *d = m_database.dictionary(slot.index);
+    const QString label = store::dictionaryLabel(slot, d ? d->displayName() : QString(), {});
     m_labels.insert(slot.index, label);
     return label;
 }

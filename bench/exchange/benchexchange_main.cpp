@@ -91,7 +91,8 @@ void exportTo(const QString &dictionary, const QString &out)
 
 void importFrom(const QString &in, const QString &dictionary)
 {
-    Dictionary d(dictionary);
+    // As the program does: rich-text bodies get the text their search reads.
+    Dictionary d(dictionary, {false, {}, &qm::rtf::rtfToPlainText});
     QFile file(in);
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error("cannot read the export");
@@ -206,7 +207,6 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     const QStringList args = QGuiApplication::arguments().mid(1);
     try {
         if (args.value(0) == QLatin1String("--peak"))

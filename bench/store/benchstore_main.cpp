@@ -43,6 +43,9 @@ constexpr int BulkEntries = 100;  // entries per bulk registration
 constexpr int EditedKeywords = 10; // keywords an update takes out of an entry and puts in
 constexpr int MemoryLookups = 100;
 
+// As the program does: rich-text bodies are searched on their text.
+const Dictionary::Options WithReader{false, {}, &qm::rtf::rtfToPlainText};
+
 struct Folders {
     QString small;
     QString large;
@@ -55,6 +58,7 @@ struct LoadedSet {
     explicit LoadedSet(const QString &folder)
         : module(prompter, folder)
     {
+        module.setRichTextReader(WithReader.richText);
         module.LoadDictionarySets();
     }
     QStringList paths() const
@@ -181,10 +185,10 @@ void StoreSuite::prepareScratch()
     const QString edit = scratchPath(QStringLiteral("Edit.dic"));
     removeDictionaryFiles(edit);
     copyFlushed(m_largeFirst, edit);
-    m_edit = std::make_unique<Dictionary>(edit);
+    m_edit = std::make_unique<Dictionary>(edit, WithReader);
     m_largeFirstRows = m_edit->indexRowCount();
     m_editEntries = m_edit->documentRowCount();
-    m_scratch = std::make_unique<Dictionary>(path);
+    m_scratch = std::make_unique<Dictionary>(path, WithReader);
     Prng rng(7);
     const Vocabulary vocabulary(7, 2000, 100);
     KeywordFactory keywords(rng, vocabulary);
@@ -298,7 +302,7 @@ void StoreSuite::compactStore(benchmark::State &state)
         copyFlushed(m_largeFirst, path);
         state.ResumeTiming();
         try {
-            qm::store::CompactDictionary(path);
+            qm::store::CompactDictionary(path, {}, WithReader.richText);
         } catch (const qm::sqlite::Error &e) {
             state.SkipWithError(e.what());
             break;
@@ -573,8 +577,6 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    // As the program does: rich-text bodies are searched on their text.
-    qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     const std::optional<Folders> folders = parseFolders(QGuiApplication::arguments());
     if (!folders)
         return 2;

@@ -69,8 +69,6 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("qm-gendict"));
-    // As the program does: the store keeps the text of each rich-text body for body searches.
-    qm::store::setRichTextReader(&qm::rtf::rtfToPlainText);
     GeneratorOptions defaults;
 
     QCommandLineParser parser;

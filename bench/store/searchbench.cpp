@@ -62,6 +62,7 @@ SearchSuite::SearchSuite(const QString &smallFolder, store::DatabaseModule &larg
     , m_large(large)
     , m_limit(listLimit)
 {
+    m_smallSet->setRichTextReader(large.richTextReader());
     m_small.LoadDictionarySets();
     m_small.OpenDictionarySet();
     std::map<QString, std::size_t> prefixRows;

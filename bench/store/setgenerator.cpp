@@ -5,6 +5,7 @@
 #include "app/store/databasemodule.h"
 #include "app/store/dictionary.h"
 #include "platform/desktop/scriptedprompter.h"
+#include "platform/rtf/rtf.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -104,7 +105,8 @@ void SetGenerator::generateDictionary(int index, const Vocabulary &vocabulary)
         store::Dictionary::CreateDictionary(path, QStringLiteral("合成辞書 %1").arg(index + 1),
                                             QStringLiteral("qm-gendict"),
                                             QStringLiteral("seed %1").arg(m_options.seed), {false, false, false});
-        store::Dictionary dictionary(path);
+        // As the program does: the store keeps the text of each rich-text body for body searches.
+        store::Dictionary dictionary(path, {false, {}, &rtf::rtfToPlainText});
         // Generated files are thrown away when a run breaks off, so the writer trades crash
         // safety for speed; the cache keeps the random index inserts off the disk.
         dictionary.database().exec("PRAGMA synchronous=OFF; PRAGMA journal_mode=MEMORY; "

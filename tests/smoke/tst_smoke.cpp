@@ -268,6 +268,7 @@ void tst_smoke::initTestCase()
     }
 
     m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
+    m_db->setRichTextReader(&rtf::rtfToPlainText);
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<app::mdiMain>(*m_db, *m_settings, m_fx->prompter);
     app::installSearchWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
@@ -592,7 +593,6 @@ int main(int argc, char *argv[])
     app::prepareJapaneseText();
     QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    store::setRichTextReader(&rtf::rtfToPlainText);
     app::useJapaneseFonts();
     tst_smoke test;
     return QTest::qExec(&test, argc, argv);

@@ -93,10 +93,11 @@ void removeIfThere(const QString &path)
 class Compaction final
 {
 public:
-    Compaction(const QString &path, const Progress &progress)
+    Compaction(const QString &path, const Progress &progress, const RichTextReader &richText)
         : m_path(QFileInfo(path).absoluteFilePath())
         , m_temp(compactionTempPath(m_path))
         , m_progress(progress)
+        , m_richText(richText)
     {
     }
 
@@ -177,7 +178,7 @@ private:
     {
         sqlite::Database copy(m_temp, sqlite::Database::OpenMode::ReadWrite);
         copy.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=FULL;");
-        registerBodyFunctions(copy);
+        registerBodyFunctions(copy, &m_richText);
         m_stage = 1;
         {
             sqlite::Transaction tx(copy);
@@ -270,6 +271,7 @@ private:
     QString m_temp;
     QString m_backup;
     const Progress &m_progress;
+    const RichTextReader &m_richText;
     qint64 m_pages = 0;
     int m_pageSize = 4096;
     int m_stage = 0;
@@ -319,7 +321,7 @@ void removeStaleCompactionCopies(const QString &folder)
     }
 }
 
-CompactionSizes CompactDictionary(const QString &path, const Progress &progress)
+CompactionSizes CompactDictionary(const QString &path, const Progress &progress, const RichTextReader &richText)
 {
     if (!QFileInfo(path).isFile())
         throw failure(QStringLiteral("%1が見つかりません").arg(QDir::toNativeSeparators(path)), SQLITE_CANTOPEN);
@@ -329,7 +331,7 @@ CompactionSizes CompactDictionary(const QString &path, const Progress &progress)
     removeStaleCompactionCopies(QFileInfo(path).absolutePath());
     CompactionSizes sizes;
     sizes.before = QFileInfo(path).size();
-    sizes.backup = Compaction(path, progress).run();
+    sizes.backup = Compaction(path, progress, richText).run();
     sizes.after = QFileInfo(path).size();
     return sizes;
 }

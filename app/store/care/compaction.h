@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/store/dictionary/bodytext.h"
 #include "app/store/progress.h"
 
 #include <QString>
@@ -26,7 +27,9 @@ struct CompactionSizes {
 // as it was. Throws sqlite::Error with the reason; the original stays in place and in use.
 // A dictionary that any program (this one included) holds open is refused (inUseError()), and
 // so is a write-protected one (Kind::ReadOnly): compaction would make it writable.
-CompactionSizes CompactDictionary(const QString &path, const Progress &progress = {});
+// `richText` reads rich-text bodies for their search text (empty: those are read when searched).
+CompactionSizes CompactDictionary(const QString &path, const Progress &progress = {},
+                                  const RichTextReader &richText = {});
 
 // Refuses (sqlite::Error of Kind::ReadOnly, naming the file) a dictionary that is write-protected
 // or in a folder that cannot be written: a file put in its place would make it writable.

@@ -14,10 +14,11 @@
 namespace qm::store {
 namespace {
 
-RichTextReader &reader()
+const RichTextReader &readerOf(sqlite3_context *ctx)
 {
-    static RichTextReader r;
-    return r;
+    static const RichTextReader none;
+    const auto *reader = static_cast<const RichTextReader *>(sqlite3_user_data(ctx));
+    return reader ? *reader : none;
 }
 
 // A rich-text body that is not RTF is shown as plain text, and searched so.
@@ -59,7 +60,7 @@ void bodyLikeFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
     if (viewer == int(Viewer::RichText) && sqlite3_value_type(argv[3]) != SQLITE_NULL)
         key = textArgument(argv[3]);
     else
-        key = bodySearchKey(quint8(qBound(0, viewer, 255)), blobArgument(argv[2]));
+        key = bodySearchKey(quint8(qBound(0, viewer, 255)), blobArgument(argv[2]), readerOf(ctx));
     sqlite3_result_int(ctx, !key.isNull() && pattern->matchesFolded(key) ? 1 : 0);
 }
 
@@ -67,7 +68,7 @@ void richTextKeyFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
     const QString key = sqlite3_value_type(argv[0]) == SQLITE_NULL
                             ? QString()
-                            : bodySearchKey(quint8(Viewer::RichText), blobArgument(argv[0]));
+                            : bodySearchKey(quint8(Viewer::RichText), blobArgument(argv[0]), readerOf(ctx));
     if (key.isNull()) {
         sqlite3_result_null(ctx);
         return;
@@ -78,17 +79,7 @@ void richTextKeyFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
 
 } // namespace
 
-void setRichTextReader(RichTextReader r)
-{
-    reader() = std::move(r);
-}
-
-bool hasRichTextReader()
-{
-    return bool(reader());
-}
-
-QString bodySearchKey(quint8 viewer, QByteArrayView body)
+QString bodySearchKey(quint8 viewer, QByteArrayView body, const RichTextReader &reader)
 {
     switch (Viewer(viewer)) {
     case Viewer::Text:
@@ -99,11 +90,11 @@ QString bodySearchKey(quint8 viewer, QByteArrayView body)
         QString text = text::cp932::decode(body);
         if (!looksLikeRtf(text))
             return nonNull(text::fold(text));
-        if (!reader())
+        if (!reader)
             return {};
         // The RTF source goes before the visible text is folded: a large body is not held in
         // all three forms at once.
-        const QString visible = reader()(std::exchange(text, QString()));
+        const QString visible = reader(std::exchange(text, QString()));
         return nonNull(text::fold(visible));
     }
     case Viewer::Ole:
@@ -112,20 +103,22 @@ QString bodySearchKey(quint8 viewer, QByteArrayView body)
     return {};
 }
 
-QString bodySearchKey(const Entry &entry)
+QString bodySearchKey(const Entry &entry, const RichTextReader &reader)
 {
     if (Viewer(entry.Viewer) == Viewer::RichText && !entry.VisibleText.isNull())
         return nonNull(text::fold(entry.VisibleText));
-    return bodySearchKey(entry.Viewer, entry.Document);
+    return bodySearchKey(entry.Viewer, entry.Document, reader);
 }
 
-void registerBodyFunctions(sqlite::Database &db)
+void registerBodyFunctions(sqlite::Database &db, const RichTextReader *reader)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY;
-    int rc = sqlite3_create_function_v2(db.handle(), "qm_body_like", 4, flags, nullptr, bodyLikeFunction,
+    // The functions only read the reader: it is handed over as the functions' user data.
+    auto *data = const_cast<RichTextReader *>(reader);
+    int rc = sqlite3_create_function_v2(db.handle(), "qm_body_like", 4, flags, data, bodyLikeFunction,
                                         nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
-        rc = sqlite3_create_function_v2(db.handle(), "qm_rich_text_key", 1, flags, nullptr,
+        rc = sqlite3_create_function_v2(db.handle(), "qm_rich_text_key", 1, flags, data,
                                         richTextKeyFunction, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         db.raise(rc, "registering functions");

@@ -9,22 +9,20 @@ namespace qm::store {
 class Dictionary;
 
 // The describing properties of a dictionary as the user edits them. An author or comment that is
-// stored as a single space (the stored form of "none") reads as an empty text.
+// stored as a single space (the stored form of "none", in the file and in exchange files) reads
+// as an empty text.
 struct DictionaryDescription {
     QString name;
     QString author;
     QString comment;
     // Whether the name, the author and the comment are locked against change.
     std::array<bool, 3> locks{};
+    bool operator==(const DictionaryDescription &) const = default;
 };
 
-// Reads the description; throws sqlite::Error when a property is missing.
-DictionaryDescription readDescription(Dictionary &dictionary);
-
-// Stores the name, author and comment in one transaction; an empty author or comment is stored
-// as " ". A locked text keeps its stored value, and the lock flags themselves are never written.
-// Throws sqlite::Error; the file is then left as it was.
-void writeDescription(Dictionary &dictionary, const DictionaryDescription &description);
+// Read with DictionaryStorage::description(). Stored with setDescription(), in one transaction:
+// an empty author or comment is stored as " ", a locked text keeps its stored value, and the
+// lock flags themselves are never written. A failure leaves the file as it was.
 
 // What a list of dictionary files shows of one of them: its name and the row counts stored when
 // it was last closed.

@@ -1,6 +1,7 @@
 #include "app/store/search/headinglist.h"
 
 #include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/dictionaryfile.h"
 #include "app/store/dictionary/schema.h"
 
 #include "platform/sqlite/statement.h"
@@ -63,7 +64,12 @@ std::u32string headingOrderKey(QStringView heading)
 }
 
 HeadingList::HeadingList(Dictionary &dictionary, Order order, bool descending)
-    : m_dictionary(dictionary)
+    : HeadingList(dictionary.file(), order, descending)
+{
+}
+
+HeadingList::HeadingList(DictionaryFile &file, Order order, bool descending)
+    : m_file(file)
     , m_order(order)
     , m_descending(descending && order != Order::Entry)
     // Only the renewal date may be NULL; the other columns are NOT NULL.
@@ -98,7 +104,7 @@ std::vector<HeadingRow> HeadingList::next(int count)
 
 std::vector<HeadingRow> HeadingList::read(Stage stage, int count)
 {
-    const OrderColumn by = orderColumn(m_order, m_dictionary.hasSearchTables());
+    const OrderColumn by = orderColumn(m_order, m_file.hasSearchTables());
     const QByteArray column = by.column;
     const QByteArray direction = m_descending ? " DESC" : "";
     QByteArray sql = "SELECT d.DocumentNumber, d.Heading, d.Viewer, v.ViewerType, d.RenewalDate, " + column
@@ -123,7 +129,7 @@ std::vector<HeadingRow> HeadingList::read(Stage stage, int count)
     }
     sql += " LIMIT ?3";
 
-    sqlite::Statement st(m_dictionary.database(), sql.constData());
+    sqlite::Statement st(m_file.database(), sql.constData());
     if (m_started) {
         if (!byNumber) {
             if (m_lastValue.typeId() == QMetaType::LongLong)

@@ -10,6 +10,7 @@
 namespace qm::store {
 
 class Dictionary;
+class DictionaryFile;
 
 // The key headings are listed by wherever the program lists them (the heading grid, the result
 // list's narrowing): the folded key the store sorts keywords and headings by, compared by code
@@ -26,23 +27,36 @@ struct HeadingRow {
     QDateTime RenewalDate;
 };
 
-// The entries of a dictionary for the heading grid, read a batch at a time in the order the
+// The orders a heading list can come in.
+enum class HeadingOrder { Entry, Heading, Viewer, RenewalDate };
+
+// The entries of a dictionary for the heading grid, read a batch at a time.
+class HeadingCursor
+{
+public:
+    virtual ~HeadingCursor() = default;
+    // The next rows, at most `count`; fewer only at the end. Throws sqlite::Error.
+    virtual std::vector<HeadingRow> next(int count) = 0;
+    virtual bool atEnd() const = 0;
+};
+
+// The entries of a dictionary file for the heading grid, read a batch at a time in the order the
 // grid shows: by entry number, or by heading (ignoring case, width and kana, as keywords are
 // compared), viewer type number or renewal date, with the entry number after equal values.
 // Each batch is one statement that starts after the last row read, through an index, so the
 // first batch of a dictionary of a million entries comes as fast as of a hundred, and nothing
 // stays open on the file between batches. Entries whose type has no row in ViewerType are not
 // listed.
-class HeadingList final
+class HeadingList final : public HeadingCursor
 {
 public:
-    enum class Order { Entry, Heading, Viewer, RenewalDate };
+    using Order = HeadingOrder;
 
+    HeadingList(DictionaryFile &file, Order order, bool descending);
     HeadingList(Dictionary &dictionary, Order order, bool descending);
 
-    // The next rows, at most `count`; fewer only at the end. Throws sqlite::Error.
-    std::vector<HeadingRow> next(int count);
-    bool atEnd() const { return m_stage == Stage::Done; }
+    std::vector<HeadingRow> next(int count) override;
+    bool atEnd() const override { return m_stage == Stage::Done; }
 
 private:
     // Entries without a renewal date (another program may leave it out) come first in
@@ -52,7 +66,7 @@ private:
     std::vector<HeadingRow> read(Stage stage, int count);
     void advance();
 
-    Dictionary &m_dictionary;
+    DictionaryFile &m_file;
     Order m_order;
     bool m_descending;
     Stage m_stage;

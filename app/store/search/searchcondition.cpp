@@ -3,7 +3,8 @@
 
 #include "app/store/search/searchcondition.h"
 
-#include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/dictionaryfile.h"
+#include "app/store/search/dictionarysearcher.h"
 #include "app/store/search/searchtables.h"
 #include "app/store/dictionary/viewertype.h"
 
@@ -168,9 +169,9 @@ constexpr char KeywordOrder[] = " ORDER BY i.IndexKey, i.DocumentNumber, i.\"Ind
 class ConditionRun final
 {
 public:
-    ConditionRun(Dictionary &dictionary, const CompiledCondition &condition, int limit)
-        : m_dictionary(dictionary)
-        , m_db(dictionary.database())
+    ConditionRun(DictionarySearcher &searcher, const CompiledCondition &condition, int limit)
+        : m_searcher(searcher)
+        , m_db(searcher.file().database())
         , m_c(condition)
         , m_limit(limit)
     {
@@ -208,13 +209,13 @@ private:
     // (their rowids).
     std::optional<std::vector<qint64>> narrowTrigramRows()
     {
-        if (!m_dictionary.hasSearchTables())
+        if (!m_searcher.file().hasSearchTables())
             return std::nullopt;
         std::optional<std::vector<qint64>> best;
         for (const LikePattern &p : m_c.keywords) {
             std::optional<std::vector<qint64>> rows;
             try {
-                rows = m_dictionary.trigramRows(p, searchtables::CandidateLimit);
+                rows = m_searcher.trigramRows(p, searchtables::CandidateLimit);
             } catch (const sqlite::Error &) {
                 return std::nullopt;
             }
@@ -257,14 +258,14 @@ private:
             keyTest(q, tests, "d.HeadingKey", p);
         // An object is never matched on its body; where objects are admitted at all (keyword or
         // heading terms), body terms do not apply to them.
-        const QByteArray text = m_dictionary.hasSearchTables() ? "t.TextKey" : "NULL";
+        const QByteArray text = m_searcher.file().hasSearchTables() ? "t.TextKey" : "NULL";
         for (const LikePattern &p : m_c.bodies)
             tests.append("(d.Viewer = 5 OR qm_body_like(" + q.pattern(p) + ", d.Viewer, d.Document, " + text + "))");
     }
 
     QByteArray bodyTextJoin() const
     {
-        return !m_c.bodies.empty() && m_dictionary.hasSearchTables()
+        return !m_c.bodies.empty() && m_searcher.file().hasSearchTables()
                    ? " LEFT JOIN DocumentText AS t ON t.DocumentNumber = d.DocumentNumber"
                    : "";
     }
@@ -359,7 +360,7 @@ private:
         return rows;
     }
 
-    Dictionary &m_dictionary;
+    DictionarySearcher &m_searcher;
     sqlite::Database &m_db;
     const CompiledCondition &m_c;
     int m_limit;
@@ -367,10 +368,9 @@ private:
 
 } // namespace
 
-int Dictionary::searchCondition(const SearchCondition &condition, int limit,
-                                const std::function<void(const KeywordMatch &)> &sink)
+int DictionarySearcher::searchCondition(const SearchCondition &condition, int limit, const KeywordSink &sink)
 {
-    followReplacement();
+    m_file.followReplacement();
     if (limit <= 0)
         return 0;
     const std::optional<CompiledCondition> compiled = compileCondition(condition);

@@ -103,6 +103,9 @@ public:
     bool reopenSlot(int slot, const QString &path) { return m_open.reopenSlot(slot, path); }
     // Shown while a dictionary being opened has its keys recomputed.
     void setProgressHandler(Progress progress) { m_open.setProgressHandler(std::move(progress)); }
+    // Reads rich-text bodies for every dictionary opened from now on (see OpenSet).
+    void setRichTextReader(RichTextReader reader) { m_open.setRichTextReader(std::move(reader)); }
+    const RichTextReader &richTextReader() const { return m_open.richTextReader(); }
     // See OpenSet::setBusyHandler(): lets the program repaint while a search runs long.
     void setBusyHandler(std::function<void()> handler, std::chrono::milliseconds delay = std::chrono::milliseconds(150),
                         std::chrono::milliseconds interval = std::chrono::milliseconds(50))

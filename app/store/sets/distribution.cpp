@@ -148,7 +148,7 @@ OfferedDictionary examineOfferedDictionary(const QString &path)
             Dictionary::Options options;
             options.readOnly = true;
             Dictionary dictionary(path, options);
-            offered.name = readDescription(dictionary).name;
+            offered.name = dictionary.name();
             offered.kind = OfferedDictionary::Kind::Dictionary;
             return offered;
         } catch (const sqlite::Error &) {

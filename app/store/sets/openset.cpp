@@ -128,7 +128,7 @@ OpenSet::OpenFailure OpenSet::openSlot(int slot, const QString &path)
     if (QString failure = notAFileText(path); !failure.isEmpty())
         return {failure, {}, false};
     try {
-        m_slots[slot] = std::make_unique<Dictionary>(path, Dictionary::Options{m_readOnly, m_progress});
+        m_slots[slot] = std::make_unique<Dictionary>(path, Dictionary::Options{m_readOnly, m_progress, m_richText});
     } catch (const sqlite::Error &e) {
         return {openFailureText(path, e), describeFailure(e), isDamageError(e) && QFileInfo(path).isFile()};
     }
@@ -209,7 +209,7 @@ void OpenSet::releaseWhile(const QString &path, const std::function<void()> &rep
         QStringList failures;
         for (const auto &[i, file] : released) {
             try {
-                m_slots[i] = std::make_unique<Dictionary>(file, Dictionary::Options{false, m_progress});
+                m_slots[i] = std::make_unique<Dictionary>(file, Dictionary::Options{false, m_progress, m_richText});
             } catch (const sqlite::Error &e) {
                 failures.append(openFailureText(file, e));
             }

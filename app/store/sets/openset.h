@@ -94,6 +94,9 @@ public:
     // A file whose failure the user has been told of already is not reported again.
     void markReported(const QString &path) { m_reported.insert(path); }
     void setProgressHandler(Progress progress) { m_progress = std::move(progress); }
+    // Reads rich-text bodies for every dictionary opened from now on.
+    void setRichTextReader(RichTextReader reader) { m_richText = std::move(reader); }
+    const RichTextReader &richTextReader() const { return m_richText; }
     // Told of every member found damaged, at opening or by offerRecovery(), so that the program
     // can offer to recover it; without one, damage is reported as any other failure.
     void setDamageHandler(DamageHandler handler) { m_damaged = std::move(handler); }
@@ -162,6 +165,7 @@ private:
     int m_count = 0;
     bool m_readOnly = false;
     Progress m_progress;
+    RichTextReader m_richText;
     DamageHandler m_damaged;
     struct Busy {
         std::function<void()> handler;

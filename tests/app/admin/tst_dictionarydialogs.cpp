@@ -179,7 +179,7 @@ void tst_dictionarydialogs::compactionKeepsTheBackupAndReloads()
     const QString path = m_files.make(QStringLiteral("Big.dic"), QStringLiteral("大きな辞書"), 500);
     {
         store::Dictionary d(path);
-        store::writeDescription(d, {QStringLiteral("大きな辞書"), QStringLiteral("作者"), {}, {}});
+        d.setDescription({QStringLiteral("大きな辞書"), QStringLiteral("作者"), {}, {}});
     }
     const QString backup = m_files.path(QStringLiteral("Big.bak"));
     const QByteArray original = test::readFile(path);

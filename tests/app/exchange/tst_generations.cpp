@@ -62,8 +62,6 @@ class tst_Generations : public QObject
     }
 
 private slots:
-    void initTestCase() { store::setRichTextReader(&rtf::rtfToPlainText); }
-
     void chosenEntriesAreTakenOutWhole()
     {
         TempDictionary source;

@@ -1,3 +1,4 @@
+#include "app/common/storemessages.h"
 #include "app/store/dictionary/bodytext.h"
 #include "app/store/care/compaction.h"
 #include "app/store/sets/databasemodule.h"
@@ -17,6 +18,9 @@
 using namespace qm::store;
 
 namespace {
+
+// Rich-text bodies are searched on the text the program's RTF reader gives.
+const Dictionary::Options WithReader{false, {}, &qm::rtf::rtfToPlainText};
 
 QByteArray cp932(const QString &text)
 {
@@ -53,7 +57,6 @@ class tst_conditionsearch final : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void conditionText();
     void bodiesAreMatchedOnTheirText();
@@ -75,18 +78,13 @@ private:
     std::unique_ptr<Dictionary> m_dictionary;
 };
 
-void tst_conditionsearch::initTestCase()
-{
-    setRichTextReader(&qm::rtf::rtfToPlainText);
-}
-
 void tst_conditionsearch::init()
 {
     m_dictionary.reset();
     m_path = m_dir.filePath(QStringLiteral("%1.dic").arg(QString::fromLatin1(QTest::currentTestFunction())));
     QFile::remove(m_path);
     Dictionary::CreateDictionary(m_path, QStringLiteral("条件"), {}, {}, {});
-    m_dictionary = std::make_unique<Dictionary>(m_path);
+    m_dictionary = std::make_unique<Dictionary>(m_path, WithReader);
 }
 
 qint32 tst_conditionsearch::add(quint8 viewer, const QString &heading, const QByteArray &body,
@@ -351,14 +349,14 @@ void tst_conditionsearch::bodyTextsFollowEveryWrite()
     QVERIFY(m_dictionary->deleteEntry(h));
 
     // Written while no reader is set, the text is read when searched and stored by compaction.
-    setRichTextReader({});
+    m_dictionary = std::make_unique<Dictionary>(m_path);
     const qint32 c = add(2, QStringLiteral("c"), richText({{QStringLiteral("later"), false}}), {QStringLiteral("c")});
-    setRichTextReader(&qm::rtf::rtfToPlainText);
+    m_dictionary = std::make_unique<Dictionary>(m_path, WithReader);
     QCOMPARE(texts(), QStringLiteral("%1=NULL").arg(c));
     QCOMPARE(find(bodyContains(QStringLiteral("LATER"))), QStringList{QStringLiteral("c/c")});
     m_dictionary.reset();
-    CompactDictionary(m_path);
-    m_dictionary = std::make_unique<Dictionary>(m_path);
+    CompactDictionary(m_path, {}, &qm::rtf::rtfToPlainText);
+    m_dictionary = std::make_unique<Dictionary>(m_path, WithReader);
     QCOMPARE(texts(), QStringLiteral("%1=later").arg(c));
 }
 
@@ -379,27 +377,30 @@ void tst_conditionsearch::limitAcrossDictionariesInSlotOrder()
         d.addEntry(e, {QStringLiteral("a"), QStringLiteral("b")});
     }
     qm::desktop::ScriptedPrompter prompter;
-    DatabaseModule module(prompter, m_dir.path());
+    DatabaseModule module(qm::app::setFailuresTo(prompter), m_dir.path());
     module.sets().add(DictionarySet({}, {m_path, second}));
     module.sets().choose(0);
     module.OpenDictionarySet();
 
     QStringList rows;
-    const auto collect = [&](int slot, const KeywordMatch &m) { rows.append(QString::number(slot) + m.Index); };
-    auto outcome = module.searchCondition(bodyContains(QStringLiteral("共通")), 1000, collect);
+    const auto collect = [&](const SlotMatch &m) { rows.append(QString::number(m.slot.index) + m.match.Index); };
+    const auto find = [&](const SearchCondition &condition, int limit) {
+        return module.search(SearchRequest::condition(condition, limit), collect);
+    };
+    auto outcome = find(bodyContains(QStringLiteral("共通")), 1000);
     QCOMPARE(rows, (QStringList{QStringLiteral("0k0"), QStringLiteral("0k1"), QStringLiteral("0k2"),
                                 QStringLiteral("1a"), QStringLiteral("1b")}));
     QVERIFY(!outcome.limitReached);
     rows.clear();
-    outcome = module.searchCondition(bodyContains(QStringLiteral("共通")), 4, collect);
+    outcome = find(bodyContains(QStringLiteral("共通")), 4);
     QCOMPARE(rows.size(), 4);
     QCOMPARE(rows.last(), QStringLiteral("1a"));
     QVERIFY(outcome.limitReached);
     // Exactly at the limit counts as reached.
     rows.clear();
-    QVERIFY(module.searchCondition(bodyContains(QStringLiteral("共通")), 3, collect).limitReached);
+    QVERIFY(find(bodyContains(QStringLiteral("共通")), 3).limitReached);
     QCOMPARE(rows.size(), 3);
-    QCOMPARE(module.searchCondition({}, 10, collect).count, 0);
+    QCOMPARE(find({}, 10).count, 0);
 }
 
 QTEST_MAIN(tst_conditionsearch)

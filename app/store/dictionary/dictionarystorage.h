@@ -1,0 +1,89 @@
+#pragma once
+
+#include "app/store/dictionary/dictionaryentries.h"
+#include "app/store/dictionary/dictionaryinfo.h"
+#include "app/store/dictionary/entry.h"
+#include "app/store/progress.h"
+#include "app/store/search/headinglist.h"
+#include "app/store/search/searchcondition.h"
+
+#include <QDateTime>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace qm::sqlite {
+class LikePattern;
+}
+
+namespace qm::store {
+
+struct GenerationPolicy;
+
+// What every kind of dictionary storage does, whatever keeps the entries (a local file today).
+// The windows and the rest of the store reach a dictionary through this. docs/dictionary-storage.md
+// states what each operation promises (order, folding, limits, errors, threads).
+// Every operation throws sqlite::Error on failure.
+class DictionaryStorage
+{
+public:
+    virtual ~DictionaryStorage() = default;
+
+    // Where the dictionary is kept, as the user named it (a file's path).
+    virtual QString location() const = 0;
+    // True when every change is refused (Kind::ReadOnly).
+    virtual bool isReadOnly() const = 0;
+
+    // The dictionary's name, its description, and the name to show: the name, or the last part
+    // of the location when the name cannot be read (displayName() never throws).
+    virtual QString name() = 0;
+    virtual QString displayName() = 0;
+    virtual DictionaryDescription description() = 0;
+    virtual void setDescription(const DictionaryDescription &description) = 0;
+
+    // Counts of entries and of keyword rows, as they are now.
+    virtual qint64 entryCount() = 0;
+    virtual qint64 keywordCount() = 0;
+
+    // Reading entries.
+    virtual std::optional<Entry> document(qint32 documentNumber) = 0;
+    virtual QStringList keywords(qint32 documentNumber) = 0;
+    virtual std::vector<qint32> entryNumbers() = 0;
+    virtual void forEachEntry(const std::vector<qint32> &numbers, const EntryVisitor &visit) = 0;
+    virtual bool headingExists(const QString &heading) = 0;
+
+    // Writing entries.
+    virtual qint32 addEntry(const Entry &entry, const QStringList &keywords) = 0;
+    virtual qint64 addEntriesFrom(const BatchSource &next) = 0;
+    virtual bool updateEntry(const Entry &entry) = 0;
+    virtual bool deleteEntry(qint32 documentNumber) = 0;
+    virtual void addKeyword(qint32 documentNumber, const QString &keyword) = 0;
+    virtual bool deleteKeyword(qint32 documentNumber, const QString &keyword) = 0;
+
+    // The edit session of one entry's changes.
+    virtual void beginEditSession() = 0;
+    virtual void commitEditSession() = 0;
+    virtual void rollbackEditSession() = 0;
+    virtual bool inEditSession() const = 0;
+
+    // Searching.
+    virtual int searchKeyword(const sqlite::LikePattern &pattern, int limit,
+                              const std::function<void(const KeywordMatch &)> &sink) = 0;
+    virtual int searchCondition(const SearchCondition &condition, int limit,
+                                const std::function<void(const KeywordMatch &)> &sink) = 0;
+    virtual std::unique_ptr<HeadingCursor> headings(HeadingOrder order, bool descending) = 0;
+
+    // Keeps a verified copy as a new generation under `root` (see BackupDictionary); gives the
+    // generation's path.
+    virtual QString backUp(const QString &root, const GenerationPolicy &policy, const QDateTime &now,
+                           const Progress &progress) = 0;
+
+protected:
+    DictionaryStorage() = default;
+    DictionaryStorage(const DictionaryStorage &) = default;
+    DictionaryStorage &operator=(const DictionaryStorage &) = default;
+};
+
+} // namespace qm::store

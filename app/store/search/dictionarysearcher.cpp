@@ -1,0 +1,132 @@
+#include "app/store/search/dictionarysearcher.h"
+
+#include "app/store/dictionary/dictionaryfile.h"
+#include "app/store/search/searchtables.h"
+#include "app/store/search/trigramcandidates.h"
+#include "app/store/search/trigramindex.h"
+
+#include "platform/sqlite/likepattern.h"
+#include "platform/sqlite/statement.h"
+
+#include <QScopeGuard>
+
+#include <algorithm>
+
+namespace qm::store {
+
+using sqlite::Error;
+using sqlite::Statement;
+
+KeywordMatch keywordMatchAt(Statement &st)
+{
+    KeywordMatch m;
+    m.Index = st.toText(0);
+    m.Heading = st.toText(1);
+    m.Viewer = quint8(st.toInt(2));
+    m.DocumentNumber = st.toInt(3);
+    return m;
+}
+
+DictionarySearcher::DictionarySearcher(DictionaryFile &file)
+    : m_file(file)
+{
+}
+
+std::unique_ptr<HeadingCursor> DictionarySearcher::headings(HeadingOrder order, bool descending)
+{
+    return std::make_unique<HeadingList>(m_file, order, descending);
+}
+
+int DictionarySearcher::searchKeyword(const sqlite::LikePattern &pattern, int limit,
+                              const KeywordSink &sink)
+{
+    m_file.followReplacement();
+    if (limit <= 0)
+        return 0;
+    const bool ranged = !pattern.literalPrefix().isEmpty();
+    if (!ranged) {
+        if (std::optional<std::vector<KeywordMatch>> rows = trigramLookup(pattern, limit)) {
+            for (const KeywordMatch &m : *rows)
+                sink(m);
+            return int(rows->size());
+        }
+    }
+    Statement &st = m_file.cachedStatement(keywordLookupSql(pattern));
+    // Reset however the loop ends, so the file is not held by an unfinished read.
+    const auto release = qScopeGuard([&st] { st.reset(); });
+    if (ranged) {
+        const QByteArray prefix = pattern.literalPrefix().toUtf8();
+        st.bindUtf8(1, prefix).bindUtf8(2, sqlite::prefixUpperBound(prefix));
+    }
+    if (!(ranged && pattern.isPurePrefix()))
+        st.bindPattern(3, pattern);
+    st.bind(4, limit);
+    int count = 0;
+    while (st.step()) {
+        sink(keywordMatchAt(st));
+        ++count;
+    }
+    return count;
+}
+
+bool DictionarySearcher::indexHoldsEveryRow()
+{
+    Statement &st = m_file.cachedStatement(searchtables::IndexableRowsSql);
+    const auto release = qScopeGuard([&st] { st.reset(); });
+    return st.step() && st.toInt(0) == 1;
+}
+
+std::optional<std::vector<qint64>> DictionarySearcher::trigramRows(const sqlite::LikePattern &pattern, qint64 cap)
+{
+    m_file.followReplacement();
+    const std::vector<Trigram> trigrams = trigramsOf(pattern);
+    if (!m_file.hasSearchTables() || trigrams.empty() || !indexHoldsEveryRow())
+        return std::nullopt;
+    std::vector<qint64> rows = m_file.trigramIndex().rowsWithAll(trigrams);
+    if (qint64(rows.size()) > cap)
+        return std::nullopt;
+    std::transform(rows.begin(), rows.end(), rows.begin(), searchtables::keywordRowOf);
+    return rows;
+}
+
+std::optional<std::vector<KeywordMatch>> DictionarySearcher::trigramLookup(const sqlite::LikePattern &pattern, int limit)
+{
+    const std::vector<Trigram> trigrams = trigramsOf(pattern);
+    if (!m_file.hasSearchTables() || trigrams.empty())
+        return std::nullopt;
+    try {
+        // One read transaction for all the statements: alone, each would take and give back
+        // the file's lock and look for a journal.
+        const ReadTransaction read(m_file);
+        if (!indexHoldsEveryRow())
+            return std::nullopt;
+        const CachedStatements statements = [this](const char *sql) -> Statement & { return m_file.cachedStatement(sql); };
+        return matchingCandidates(statements, pattern, m_file.trigramIndex().rowsWithAll(trigrams), limit);
+    } catch (const Error &) {
+        // An index that fails (damaged behind the store's back) is passed over: the walk finds
+        // the same rows without it.
+        return std::nullopt;
+    }
+}
+
+const char *DictionarySearcher::keywordLookupSql(const sqlite::LikePattern &pattern)
+{
+    // Rows come in the order of the keyword index (folded key, entry, keyword), so the engine
+    // walks the index and never sorts; both tables are read through their covering indexes. A
+    // pattern with literal text in front scans only that range; a pattern that is that text and
+    // one "*" needs no test per row.
+#define QM_KEYWORD_LOOKUP(where)                                                                   \
+    "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "                                   \
+    "FROM \"Index\" AS i INDEXED BY Index_Index "                                                   \
+    "INNER JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = i.DocumentNumber " \
+    "WHERE " where " "                                                                             \
+    "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?4"
+    if (pattern.literalPrefix().isEmpty())
+        return QM_KEYWORD_LOOKUP("qm_like(?3, i.IndexKey)");
+    if (pattern.isPurePrefix())
+        return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2");
+    return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2 AND qm_like(?3, i.IndexKey)");
+#undef QM_KEYWORD_LOOKUP
+}
+
+} // namespace qm::store
