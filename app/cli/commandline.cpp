@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTextStream>
 
@@ -37,7 +39,7 @@ constexpr Companion Companions[] = {
     {"header", "import"},       {"encoding", "import"}, {"duplicates", "import"},
     {"clipboard", "search"},
 };
-// The word-list options, handed to the import as they were given.
+// The word-list options with a value, in the order their values are checked.
 constexpr const char *WordListOptions[] = {"columns", "keyword-separator", "encoding", "duplicates"};
 
 CommandLine badUsage(const QString &problem)
@@ -136,7 +138,7 @@ std::optional<QString> positionalProblem(const QString &mode, const QStringList 
 
 CommandLine searchLine(const QString &typed, bool fromClipboard)
 {
-    const std::optional<QString> word = lookupWordOf({QStringLiteral("--search"), typed});
+    const std::optional<QString> word = searchWordOf(typed);
     if (!word && fromClipboard) {
         CommandLine line;
         line.mode = Mode::EmptyClipboard;
@@ -145,7 +147,7 @@ CommandLine searchLine(const QString &typed, bool fromClipboard)
     if (!word)
         return badUsage(QStringLiteral("--search のあとに検索する語を指定してください（空の語は検索できません）。"));
     CommandLine line;
-    line.startArguments = {QStringLiteral("--search"), *word};
+    line.start = StartRequest::search(*word);
     return line;
 }
 
@@ -171,17 +173,98 @@ CommandLine lookupLine(const QCommandLineParser &parser)
     return line;
 }
 
-CommandLine exchangeLine(const QCommandLineParser &parser, const QString &mode)
+CommandLine exchangeUsage(const QString &problem)
+{
+    CommandLine line = badUsage(problem);
+    line.usage = CommandLine::Usage::Exchange;
+    return line;
+}
+
+QString suffixOf(const QString &path)
+{
+    return QFileInfo(path).suffix().toLower();
+}
+
+// The value of one word-list option into `options`; a message when it cannot be read.
+std::optional<QString> readWordListOption(const QString &name, const QString &value,
+                                          exchange::wordlist::Options &options)
+{
+    using namespace exchange::wordlist;
+    if (name == QLatin1String("columns")) {
+        const std::optional<QList<Column>> columns = columnsFromText(value);
+        if (!columns)
+            return QStringLiteral("--columns の \"%1\" が読めません (keyword、heading、body、date、skip をコンマで区切ります)").arg(value);
+        options.columns = *columns;
+    } else if (name == QLatin1String("keyword-separator")) {
+        if (value.isEmpty())
+            return QStringLiteral("--keyword-separator が空です");
+        options.keywordSeparator = value;
+    } else if (name == QLatin1String("encoding")) {
+        if (value.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0)
+            options.encoding = Encoding::Utf8;
+        else if (value.compare(QLatin1String("cp932"), Qt::CaseInsensitive) == 0)
+            options.encoding = Encoding::Cp932;
+        else
+            return QStringLiteral("--encoding は utf-8 か cp932 です");
+    } else if (value == QLatin1String("add")) {
+        options.duplicates = Duplicates::Add;
+    } else if (value == QLatin1String("skip")) {
+        options.duplicates = Duplicates::Skip;
+    } else {
+        return QStringLiteral("--duplicates は add か skip です");
+    }
+    return std::nullopt;
+}
+
+CommandLine exportLine(const QString &dictionary, const QString &out)
 {
     CommandLine line;
     line.mode = Mode::Exchange;
-    line.exchangeArguments = {dashed(mode), parser.value(mode), parser.positionalArguments().value(0)};
+    line.exchange.direction = ExchangeRequest::Direction::Export;
+    line.exchange.dictionary = dictionary;
+    line.exchange.file = out;
+    const QString suffix = suffixOf(out);
+    if (suffix == QLatin1String("jsonl"))
+        line.exchange.exportFormat = exchange::ExportFormat::JsonLines;
+    else if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
+        line.exchange.exportFormat = exchange::ExportFormat::Html;
+    else
+        return exchangeUsage(QStringLiteral("書き出せる形式は .jsonl と .html です: %1").arg(QDir::toNativeSeparators(out)));
+    return line;
+}
+
+CommandLine importLine(const QCommandLineParser &parser, const QString &in, const QString &dictionary)
+{
+    CommandLine line;
+    line.mode = Mode::Exchange;
+    ExchangeRequest &request = line.exchange;
+    request.direction = ExchangeRequest::Direction::Import;
+    request.file = in;
+    request.dictionary = dictionary;
+    const QString suffix = suffixOf(in);
+    request.jsonLines = suffix == QLatin1String("jsonl");
+    if (!request.jsonLines && suffix != QLatin1String("csv") && suffix != QLatin1String("tsv"))
+        return exchangeUsage(QStringLiteral("取り込める形式は .jsonl、.csv、.tsv です: %1").arg(QDir::toNativeSeparators(in)));
+    request.listOptions.delimiter = suffix == QLatin1String("tsv") ? u'\t' : u',';
+    QStringList given;
     for (const char *name : WordListOptions)
         if (parser.isSet(QString::fromLatin1(name)))
-            line.exchangeArguments << dashed(QString::fromLatin1(name)) << parser.value(QString::fromLatin1(name));
-    if (parser.isSet(QStringLiteral("header")))
-        line.exchangeArguments << QStringLiteral("--header");
+            given.append(QString::fromLatin1(name));
+    request.listOptions.headerRow = parser.isSet(QStringLiteral("header"));
+    if (request.jsonLines && (!given.isEmpty() || request.listOptions.headerRow))
+        return exchangeUsage(QStringLiteral("オプション %1 は CSV/TSV の取り込みにだけ使えます")
+                                 .arg(dashed(given.value(0, QStringLiteral("header")))));
+    for (const QString &name : std::as_const(given))
+        if (const std::optional<QString> problem = readWordListOption(name, parser.value(name), request.listOptions))
+            return exchangeUsage(*problem);
     return line;
+}
+
+CommandLine exchangeLine(const QCommandLineParser &parser, const QString &mode)
+{
+    const QString given = parser.value(mode);
+    const QString second = parser.positionalArguments().value(0);
+    return mode == QLatin1String("export") ? exportLine(given, second) : importLine(parser, given, second);
 }
 
 CommandLine modeLine(const QCommandLineParser &parser, const QString &mode)
@@ -196,15 +279,8 @@ CommandLine modeLine(const QCommandLineParser &parser, const QString &mode)
     if (mode == QLatin1String("backup"))
         line.mode = Mode::Backup;
     else if (mode == QLatin1String("new-entry"))
-        line.startArguments = {QStringLiteral("--new-entry")};
+        line.start = StartRequest::newEntry();
     return line;
-}
-
-int reportBadUsage(const QString &problem)
-{
-    QTextStream err(stderr);
-    err << "brindlet: " << problem << '\n' << QStringLiteral("使い方は brindlet --help で表示します。") << '\n';
-    return int(ExitStatus::BadUsage);
 }
 
 int reportEmptyClipboard(int &argc, char *argv[])
@@ -215,6 +291,22 @@ int reportEmptyClipboard(int &argc, char *argv[])
 
 } // namespace
 
+int reportBadUsage(const CommandLine &line, QTextStream &err)
+{
+    if (line.usage == CommandLine::Usage::Exchange)
+        err << line.problem << QLatin1Char('\n') << QStringLiteral("使い方:\n") << QString::fromUtf8(ExchangeUsage);
+    else
+        err << "brindlet: " << line.problem << '\n' << QStringLiteral("使い方は brindlet --help で表示します。") << '\n';
+    err.flush();
+    return int(ExitStatus::BadUsage);
+}
+
+StartRequest handedStartRequest(const QStringList &arguments)
+{
+    const CommandLine line = parseCommandLine(arguments);
+    return line.mode == Mode::Program ? line.start : StartRequest{};
+}
+
 CommandLine parseCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
@@ -222,7 +314,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (!parser.parse(QStringList{QStringLiteral("brindlet")} + arguments))
         return badUsage(parseProblem(parser, arguments));
     if (parser.isSet(QStringLiteral("help")))
-        return arguments.size() == 1 ? CommandLine{Mode::Help, {}, {}, {}, {}}
+        return arguments.size() == 1 ? CommandLine{.mode = Mode::Help}
                                      : badUsage(QStringLiteral("--help には引数を付けません。"));
     QStringList modes;
     for (const QString &mode : ModeOptions)
@@ -287,14 +379,17 @@ std::optional<int> runWithoutWindows(int &argc, char *argv[], const CommandLine 
     case Mode::Program:
         return std::nullopt;
     case Mode::BadUsage:
-        return reportBadUsage(line.problem);
+    {
+        QTextStream err(stderr);
+        return reportBadUsage(line, err);
+    }
     case Mode::Help:
         QTextStream(stdout) << helpText();
         return 0;
     case Mode::Lookup:
         return runLookupCommand(argc, argv, line.lookup);
     case Mode::Exchange:
-        return runExchangeCommand(argc, argv, line.exchangeArguments);
+        return runExchangeCommand(argc, argv, line.exchange);
     case Mode::Backup:
         return runBackupCommand(argc, argv);
     case Mode::EmptyClipboard:

@@ -26,12 +26,7 @@ namespace {
 
 using exchange::ExchangeError;
 
-enum Status { Success = 0, Failed = 1, Usage = 2 };
-
-QString suffixOf(const QString &path)
-{
-    return QFileInfo(path).suffix().toLower();
-}
+enum Status { Success = 0, Failed = 1 };
 
 QString shown(const QString &path)
 {
@@ -52,55 +47,6 @@ store::Progress printer(QTextStream &err, const QString &what)
     };
 }
 
-int usageError(QTextStream &err, const QString &message)
-{
-    err << message << QLatin1Char('\n') << QStringLiteral("使い方:\n") << QString::fromUtf8(ExchangeUsage);
-    return Usage;
-}
-
-// The word-list options of the command line; a message when one cannot be read.
-std::optional<QString> readWordListOptions(const QStringList &args, exchange::wordlist::Options &options)
-{
-    using namespace exchange::wordlist;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &name = args[i];
-        if (name == QLatin1String("--header")) {
-            options.headerRow = true;
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return QStringLiteral("%1 の値がありません").arg(name);
-        const QString value = args[++i];
-        if (name == QLatin1String("--columns")) {
-            const std::optional<QList<Column>> columns = columnsFromText(value);
-            if (!columns)
-                return QStringLiteral("--columns の \"%1\" が読めません (keyword、heading、body、date、skip をコンマで区切ります)").arg(value);
-            options.columns = *columns;
-        } else if (name == QLatin1String("--keyword-separator")) {
-            if (value.isEmpty())
-                return QStringLiteral("--keyword-separator が空です");
-            options.keywordSeparator = value;
-        } else if (name == QLatin1String("--encoding")) {
-            if (value.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0)
-                options.encoding = Encoding::Utf8;
-            else if (value.compare(QLatin1String("cp932"), Qt::CaseInsensitive) == 0)
-                options.encoding = Encoding::Cp932;
-            else
-                return QStringLiteral("--encoding は utf-8 か cp932 です");
-        } else if (name == QLatin1String("--duplicates")) {
-            if (value == QLatin1String("add"))
-                options.duplicates = Duplicates::Add;
-            else if (value == QLatin1String("skip"))
-                options.duplicates = Duplicates::Skip;
-            else
-                return QStringLiteral("--duplicates は add か skip です");
-        } else {
-            return QStringLiteral("オプション %1 はありません").arg(name);
-        }
-    }
-    return std::nullopt;
-}
-
 // The file an export may write: the real file behind the name, never a dictionary, a set's
 // dictionary (of the program folder's set file), the dictionary read, a device or a folder.
 std::optional<store::ResolvedTarget> exportTarget(const QString &dictionaryPath, const QString &outPath, QTextStream &err)
@@ -115,16 +61,12 @@ std::optional<store::ResolvedTarget> exportTarget(const QString &dictionaryPath,
     return std::nullopt;
 }
 
-int runExport(const QString &dictionaryPath, const QString &outPath, QTextStream &err)
+int runExport(const ExchangeRequest &request, QTextStream &err)
 {
-    const QString suffix = suffixOf(outPath);
+    const QString &dictionaryPath = request.dictionary;
+    const QString &outPath = request.file;
     exchange::ExportOptions options;
-    if (suffix == QLatin1String("jsonl"))
-        options.format = exchange::ExportFormat::JsonLines;
-    else if (suffix == QLatin1String("html") || suffix == QLatin1String("htm"))
-        options.format = exchange::ExportFormat::Html;
-    else
-        return usageError(err, QStringLiteral("書き出せる形式は .jsonl と .html です: %1").arg(shown(outPath)));
+    options.format = request.exportFormat;
     if (!QFileInfo(dictionaryPath).isFile()) {
         err << QStringLiteral("辞書ファイル %1 がありません\n").arg(shown(dictionaryPath));
         return Failed;
@@ -171,19 +113,12 @@ struct CreatedFile {
     }
 };
 
-int runImport(const QString &inPath, const QString &dictionaryPath, const QStringList &optionArgs, QTextStream &err)
+int runImport(const ExchangeRequest &request, QTextStream &err)
 {
-    const QString suffix = suffixOf(inPath);
-    const bool json = suffix == QLatin1String("jsonl");
-    if (!json && suffix != QLatin1String("csv") && suffix != QLatin1String("tsv"))
-        return usageError(err, QStringLiteral("取り込める形式は .jsonl、.csv、.tsv です: %1").arg(shown(inPath)));
-    exchange::wordlist::Options listOptions;
-    listOptions.delimiter = suffix == QLatin1String("tsv") ? u'\t' : u',';
-    if (json && !optionArgs.isEmpty())
-        return usageError(err, QStringLiteral("オプション %1 は CSV/TSV の取り込みにだけ使えます").arg(optionArgs.first()));
-    if (const std::optional<QString> problem = readWordListOptions(optionArgs, listOptions))
-        return usageError(err, *problem);
-
+    const QString &inPath = request.file;
+    const QString &dictionaryPath = request.dictionary;
+    const bool json = request.jsonLines;
+    exchange::wordlist::Options listOptions = request.listOptions;
     QFile in(inPath);
     if (!QFileInfo(inPath).isFile()) {
         err << QStringLiteral("入力ファイル %1 がありません\n").arg(shown(inPath));
@@ -246,29 +181,18 @@ int runImport(const QString &inPath, const QString &dictionaryPath, const QStrin
 
 } // namespace
 
-int runExchange(const QStringList &arguments, QTextStream &err)
+int runExchange(const ExchangeRequest &request, QTextStream &err)
 {
-    const QString command = arguments.value(0);
-    if (command == QLatin1String("--export")) {
-        if (arguments.size() != 3)
-            return usageError(err, QStringLiteral("--export には辞書ファイルと出力ファイルを指定します"));
-        return runExport(arguments[1], arguments[2], err);
-    }
-    if (command == QLatin1String("--import")) {
-        if (arguments.size() < 3)
-            return usageError(err, QStringLiteral("--import には入力ファイルと辞書ファイルを指定します"));
-        return runImport(arguments[1], arguments[2], arguments.mid(3), err);
-    }
-    return usageError(err, QStringLiteral("コマンド %1 はありません").arg(command));
+    return request.direction == ExchangeRequest::Direction::Export ? runExport(request, err) : runImport(request, err);
 }
 
-int runExchangeCommand(int &argc, char *argv[], const QStringList &arguments)
+int runExchangeCommand(int &argc, char *argv[], const ExchangeRequest &request)
 {
     std::unique_ptr<QCoreApplication> app;
     if (!QCoreApplication::instance())
         app = std::make_unique<QCoreApplication>(argc, argv);
     QTextStream err(stderr);
-    const int status = runExchange(arguments, err);
+    const int status = runExchange(request, err);
     err.flush();
     return status;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QStringList>
+#include "app/exchange/exporter.h"
+#include "app/exchange/wordlist.h"
 
-#include <optional>
+#include <QString>
 
 class QTextStream;
 
@@ -26,12 +27,25 @@ inline constexpr char ExchangeUsage[] =
     "      --duplicates add|skip     同じ見出しの項目がすでにあるとき追加するか読み飛ばすか\n"
     "                                (既定: add)\n";
 
-// Runs `--export` or `--import` (`arguments` start with one) before any window or display is
-// needed (a QCoreApplication is made when there is none), and gives the exit status: 0 on
-// success.
-int runExchangeCommand(int &argc, char *argv[], const QStringList &arguments);
+// `--export DICTIONARY OUT` or `--import IN DICTIONARY [word-list options]`, read from the
+// command line: the format comes from the file's extension, the word-list options are typed.
+struct ExchangeRequest {
+    enum class Direction { Export, Import };
+    Direction direction = Direction::Export;
+    QString dictionary;
+    // The file written by an export, or read by an import.
+    QString file;
+    exchange::ExportFormat exportFormat = exchange::ExportFormat::JsonLines;
+    // An import of the JSON Lines format; otherwise a word list read with `listOptions`.
+    bool jsonLines = false;
+    exchange::wordlist::Options listOptions;
+};
 
-// The command itself, without the program name; progress and messages go to `err`.
-int runExchange(const QStringList &arguments, QTextStream &err);
+// Runs an export or import before any window or display is needed (a QCoreApplication is made
+// when there is none), and gives the exit status: 0 on success.
+int runExchangeCommand(int &argc, char *argv[], const ExchangeRequest &request);
+
+// The command itself; progress and messages go to `err`.
+int runExchange(const ExchangeRequest &request, QTextStream &err);
 
 } // namespace qm::app

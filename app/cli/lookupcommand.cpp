@@ -1,7 +1,5 @@
 #include "app/cli/lookupcommand.h"
 
-#include "app/cli/commandline.h"
-
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/messages.h"
 #include "app/store/sets/openset.h"
@@ -239,28 +237,6 @@ bool openSet(store::DatabaseModule &database, const QString &setName, QTextStrea
 }
 
 } // namespace
-
-TerminalCommand parseTerminalCommand(const QStringList &arguments)
-{
-    const CommandLine line = parseCommandLine(arguments);
-    TerminalCommand command;
-    command.lookup = line.lookup;
-    command.problem = line.problem;
-    switch (line.mode) {
-    case CommandLine::Mode::Help:
-        command.kind = TerminalCommand::Kind::Help;
-        break;
-    case CommandLine::Mode::Lookup:
-        command.kind = TerminalCommand::Kind::Lookup;
-        break;
-    case CommandLine::Mode::BadUsage:
-        command.kind = TerminalCommand::Kind::BadUsage;
-        break;
-    default:
-        break;
-    }
-    return command;
-}
 
 std::optional<QString> lookupPatternProblem(const QString &pattern)
 {

@@ -25,17 +25,6 @@ struct LookupRequest {
     bool json = false;
 };
 
-struct TerminalCommand {
-    enum class Kind { Program, Help, Lookup, BadUsage };
-    Kind kind = Kind::Program;
-    LookupRequest lookup;
-    // What is wrong with a bad command line, in Japanese.
-    QString problem;
-};
-
-// Reads a command line without the program's name (as parseCommandLine does).
-TerminalCommand parseTerminalCommand(const QStringList &arguments);
-
 // The `--help` text, which the manual page repeats.
 QString helpText();
 

@@ -8,7 +8,6 @@
 #include "recoverwindows.h"
 #include "searchwindows.h"
 #include "app/cli/singleinstance.h"
-#include "app/cli/startarguments.h"
 #include "app/main/startcommand.h"
 
 #include "app/common/japanesetext.h"
@@ -70,14 +69,14 @@ int main(int argc, char *argv[])
     // program.
     if (const std::optional<int> status = qm::app::runWithoutWindows(argc, argv, line))
         return *status;
-    const QStringList arguments = line.startArguments;
+    const qm::app::StartRequest request = line.start;
     using HandOver = qm::app::SingleInstance::HandOver;
     HandOver found = HandOver::NoneRunning;
     {
         // A later start hands its command line to the running program before it pays for the
         // windows' application object (fonts, the display) and ends at once.
         const QCoreApplication probe(argc, argv);
-        found = qm::app::SingleInstance::handOver(qm::desktop::ProgramFolder::path(), arguments);
+        found = qm::app::SingleInstance::handOver(qm::desktop::ProgramFolder::path(), request.arguments());
     }
     if (found == HandOver::HandedOver)
         return 0;
@@ -96,7 +95,7 @@ int main(int argc, char *argv[])
     // One program per data folder: a start that found none above serves the folder now, unless
     // another start came first meanwhile.
     qm::app::SingleInstance instance(qm::desktop::ProgramFolder::path());
-    if (!instance.start(arguments))
+    if (!instance.start(request.arguments()))
         return instance.closingFound() ? qm::app::tellUser(argc, argv, qm::app::SingleInstance::closingText()) : 0;
     // Copies handed to other programs by runs that were killed are not needed by anyone.
     qm::objects::ObjectHandoff::removeStaleFolders();
@@ -126,11 +125,11 @@ int main(int argc, char *argv[])
     prompter.setParent(&window);
     window.show();
     instance.setHandler([&window, &database](const QStringList &handed) {
-        qm::app::runCommandLine(window, database, handed);
+        qm::app::runCommandLine(window, database, qm::app::handedStartRequest(handed));
     });
-    if (qm::app::hasStartCommand(arguments))
-        QTimer::singleShot(0, &window, [&window, &database, arguments] {
-            qm::app::runCommandLine(window, database, arguments);
+    if (!request.isEmpty())
+        QTimer::singleShot(0, &window, [&window, &database, request] {
+            qm::app::runCommandLine(window, database, request);
         });
     // Changed dictionaries are backed up every hour in the background, and once more at the end.
     qm::app::BackupSchedule backups(database.setFilePath(), [&settings] { return qm::store::readBackupOptions(settings); });

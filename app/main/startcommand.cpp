@@ -1,7 +1,5 @@
 #include "app/main/startcommand.h"
 
-#include "app/cli/startarguments.h"
-
 #include "app/main/mdimain.h"
 
 #include "app/store/sets/databasemodule.h"
@@ -42,15 +40,15 @@ void runWhenFree(mdiMain &window, const store::DatabaseModule &database, const s
 
 } // namespace
 
-void runCommandLine(mdiMain &window, const store::DatabaseModule &database, const QStringList &arguments)
+void runCommandLine(mdiMain &window, const store::DatabaseModule &database, const StartRequest &request)
 {
     bringToFront(window);
     // A dialog the user left open stays in front of the main window.
     if (QWidget *modal = QApplication::activeModalWidget())
         bringToFront(*modal);
-    if (const std::optional<QString> word = lookupWordOf(arguments))
-        window.lookUpHandedWord(*word);
-    else if (asksForNewEntry(arguments))
+    if (request.kind == StartRequest::Kind::Search)
+        window.lookUpHandedWord(request.word);
+    else if (request.kind == StartRequest::Kind::NewEntry)
         runWhenFree(window, database, [&window] {
             if (window.windows.newEntry)
                 window.windows.newEntry();

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QStringList>
-
-#include <optional>
+#include "app/cli/startarguments.h"
 
 namespace qm::store {
 class DatabaseModule;
@@ -17,6 +15,6 @@ class mdiMain;
 // opens. A lookup closes an open result list, heading grid or condition search and runs at once;
 // words handed over together are looked up one after another, none dropped. Behind any other
 // dialog or a running search, the lookup and the new-entry window wait until they are done.
-void runCommandLine(mdiMain &window, const store::DatabaseModule &database, const QStringList &arguments);
+void runCommandLine(mdiMain &window, const store::DatabaseModule &database, const StartRequest &request);
 
 } // namespace qm::app

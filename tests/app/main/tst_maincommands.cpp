@@ -471,8 +471,8 @@ void tst_maincommands::aHandedCommandLineLooksTheWordUp()
     poll.start(20);
     onModal<QDialog>([&](QDialog *grid) {
         QCOMPARE(grid->objectName(), QStringLiteral("frmDataGrid"));
-        app::runCommandLine(*m_window, *m_db, {QStringLiteral("a2")});
-        app::runCommandLine(*m_window, *m_db, {QStringLiteral("a3")});
+        app::runCommandLine(*m_window, *m_db, app::StartRequest::search(QStringLiteral("a2")));
+        app::runCommandLine(*m_window, *m_db, app::StartRequest::search(QStringLiteral("a3")));
         QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 3000);
         QVERIFY(!grid->isVisible());
     });

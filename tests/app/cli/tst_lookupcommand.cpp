@@ -1,9 +1,8 @@
-#include "fixture.h"
+#include "tests/app/main/fixture.h"
 
 #include "app/main/entrywindows.h"
 #include "app/cli/lookupcommand.h"
 #include "app/main/mdimain.h"
-#include "app/cli/startarguments.h"
 #include "app/main/startcommand.h"
 #include "app/search/frmsearchindexlist.h"
 #include "app/store/sets/slot.h"
@@ -311,12 +310,6 @@ void tst_lookupcommand::lookupWritesNothingIntoTheFolder()
 
 void tst_lookupcommand::commandLinesHandedToTheProgram()
 {
-    // After --search a word may start with a dash; alone, such a word would be an option.
-    QCOMPARE(app::lookupWordOf({QStringLiteral("--search"), QStringLiteral("-ing")}), QStringLiteral("-ing"));
-    QCOMPARE(app::lookupWordOf({QStringLiteral("-ing")}), std::nullopt);
-    QCOMPARE(app::parseTerminalCommand({QStringLiteral("--new-entry"), QStringLiteral("x")}).kind,
-             app::TerminalCommand::Kind::BadUsage);
-
     // --search looks the word up in the keyword box, as a plain word does.
     QString pattern;
     QTimer poll;
@@ -327,12 +320,12 @@ void tst_lookupcommand::commandLinesHandedToTheProgram()
         }
     });
     poll.start(20);
-    app::runCommandLine(*m_window, *m_db, {QStringLiteral("--search"), QStringLiteral("grape")});
+    app::runCommandLine(*m_window, *m_db, app::StartRequest::search(QStringLiteral("grape")));
     QTRY_COMPARE(pattern, QStringLiteral("grape*"));
     poll.stop();
 
     // --new-entry opens the new-entry window.
-    app::runCommandLine(*m_window, *m_db, {QStringLiteral("--new-entry")});
+    app::runCommandLine(*m_window, *m_db, app::StartRequest::newEntry());
     QWidget *form = nullptr;
     QTRY_VERIFY((form = [] {
         for (QWidget *w : QApplication::topLevelWidgets())

@@ -1,8 +1,9 @@
-#include "fixture.h"
-#include "resultlistwatch.h"
+#include "tests/app/main/fixture.h"
+#include "tests/app/main/resultlistwatch.h"
 
-#include "app/main/mdimain.h"
+#include "app/cli/commandline.h"
 #include "app/cli/singleinstance.h"
+#include "app/main/mdimain.h"
 #include "app/main/startcommand.h"
 
 #include "tests/common/testfiles.h"
@@ -122,7 +123,7 @@ void tst_singleinstance::aSecondStartHandsItsWordToTheFirst()
     app::SingleInstance instance(fx.dir.path());
     QVERIFY(instance.start({}));
     QVERIFY(instance.isServing());
-    instance.setHandler([&](const QStringList &handed) { app::runCommandLine(window, database, handed); });
+    instance.setHandler([&](const QStringList &handed) { app::runCommandLine(window, database, app::handedStartRequest(handed)); });
 
     test::ResultListWatch shown(window);
     Start second(fx.dir.path(), {QStringLiteral("ap")});

@@ -1,6 +1,6 @@
-#include "exchangefixture.h"
+#include "tests/app/exchange/exchangefixture.h"
 
-#include "app/cli/exchangecommand.h"
+#include "app/cli/commandline.h"
 
 #include <QTextStream>
 
@@ -16,7 +16,10 @@ class tst_ExchangeCommand : public QObject
     {
         m_messages.clear();
         QTextStream err(&m_messages);
-        return qm::app::runExchange(arguments, err);
+        const qm::app::CommandLine line = qm::app::parseCommandLine(arguments);
+        if (line.mode == qm::app::CommandLine::Mode::BadUsage)
+            return qm::app::reportBadUsage(line, err);
+        return qm::app::runExchange(line.exchange, err);
     }
 
     static void write(const QString &path, const QByteArray &bytes)
@@ -95,27 +98,37 @@ private slots:
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("no"))));
     }
 
+    // Refused before anything is read or made, with the usage: the values of the two commands
+    // with their own usage, a command line the program cannot read with the pointer to the help.
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("export to csv") << QStringList{QStringLiteral("--export"), QStringLiteral("a.dic"), QStringLiteral("b.csv")};
-        QTest::newRow("import from txt") << QStringList{QStringLiteral("--import"), QStringLiteral("a.txt"), QStringLiteral("b.dic")};
-        QTest::newRow("missing argument") << QStringList{QStringLiteral("--export"), QStringLiteral("a.dic")};
-        QTest::newRow("unknown column") << QStringList{QStringLiteral("--import"), QStringLiteral("a.csv"), QStringLiteral("b.dic"),
-                                                       QStringLiteral("--columns"), QStringLiteral("keyword,title")};
-        QTest::newRow("unknown encoding") << QStringList{QStringLiteral("--import"), QStringLiteral("a.csv"), QStringLiteral("b.dic"),
-                                                         QStringLiteral("--encoding"), QStringLiteral("latin1")};
-        QTest::newRow("value missing") << QStringList{QStringLiteral("--import"), QStringLiteral("a.tsv"), QStringLiteral("b.dic"),
-                                                      QStringLiteral("--duplicates")};
-        QTest::newRow("list option for jsonl") << QStringList{QStringLiteral("--import"), QStringLiteral("a.jsonl"), QStringLiteral("b.dic"),
-                                                              QStringLiteral("--header")};
+        QTest::addColumn<QString>("named");
+        const auto row = [](const char *name, const char *named, std::initializer_list<const char *> words) {
+            QStringList arguments;
+            for (const char *word : words)
+                arguments << QString::fromUtf8(word);
+            QTest::newRow(name) << arguments << QString::fromUtf8(named);
+        };
+        row("export to csv", ".jsonl と .html", {"--export", "a.dic", "b.csv"});
+        row("import from txt", ".jsonl、.csv、.tsv", {"--import", "a.txt", "b.dic"});
+        row("missing argument", "出力ファイルを指定", {"--export", "a.dic"});
+        row("unknown column", "keyword,title", {"--import", "a.csv", "b.dic", "--columns", "keyword,title"});
+        row("empty separator", "--keyword-separator が空", {"--import", "a.csv", "b.dic", "--keyword-separator", ""});
+        row("unknown encoding", "utf-8 か cp932", {"--import", "a.csv", "b.dic", "--encoding", "latin1"});
+        row("unknown duplicates", "add か skip", {"--import", "a.tsv", "b.dic", "--duplicates", "keep"});
+        row("value missing", "--duplicates のあと", {"--import", "a.tsv", "b.dic", "--duplicates"});
+        row("list option for jsonl", "--header は CSV/TSV", {"--import", "a.jsonl", "b.dic", "--header"});
+        row("first list option named", "--encoding は CSV/TSV", {"--import", "a.jsonl", "b.dic", "--header", "--encoding", "cp932"});
+        row("option of the other command", "--columns は --import", {"--export", "a.dic", "b.html", "--columns", "keyword"});
     }
 
     void usageErrors()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QString, named);
         QCOMPARE(run(arguments), 2);
-        QVERIFY(m_messages.contains(QStringLiteral("使い方:")));
+        QVERIFY2(m_messages.contains(named) && m_messages.contains(QStringLiteral("使い方")), qPrintable(m_messages));
         QVERIFY(!QFileInfo::exists(QStringLiteral("b.dic")));
     }
 

@@ -1,6 +1,6 @@
-#include "exchangefixture.h"
+#include "tests/app/exchange/exchangefixture.h"
 
-#include "app/cli/exchangecommand.h"
+#include "app/cli/commandline.h"
 
 #include <QProcess>
 #include <QTextStream>
@@ -21,7 +21,10 @@ class tst_ExportCommand final : public QObject
     {
         m_messages.clear();
         QTextStream err(&m_messages);
-        return qm::app::runExchange(arguments, err);
+        const qm::app::CommandLine line = qm::app::parseCommandLine(arguments);
+        if (line.mode == qm::app::CommandLine::Mode::BadUsage)
+            return qm::app::reportBadUsage(line, err);
+        return qm::app::runExchange(line.exchange, err);
     }
 
 private slots:

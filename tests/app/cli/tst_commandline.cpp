@@ -1,3 +1,4 @@
+#include "app/cli/commandline.h"
 #include "app/cli/singleinstance.h"
 
 #include "tests/common/testfiles.h"
@@ -15,6 +16,8 @@ class tst_commandline final : public QObject
 
 private slots:
     void initTestCase();
+    void linesAreReadIntoRequests();
+    void handedLinesReadAsSent();
     void badCommandLinesEndAtOnce_data();
     void badCommandLinesEndAtOnce();
     void windowsWithoutADisplaySayHowToStart();
@@ -59,6 +62,86 @@ void tst_commandline::initTestCase()
     const Run help = run({QStringLiteral("--help")});
     QCOMPARE(help.status, 0);
     m_helpMs = help.ms;
+}
+
+namespace {
+
+QStringList words(std::initializer_list<const char *> utf8)
+{
+    QStringList list;
+    for (const char *word : utf8)
+        list << QString::fromUtf8(word);
+    return list;
+}
+
+} // namespace
+
+// The one parser gives each mode its request, typed, in this process.
+void tst_commandline::linesAreReadIntoRequests()
+{
+    using namespace qm::app;
+    using Mode = CommandLine::Mode;
+    // The word as the keyword box takes it; after --search it may start with a dash.
+    const struct {
+        QStringList line;
+        StartRequest start;
+    } starts[] = {
+        {words({" gr[a]pe\" "}), StartRequest::search(QStringLiteral("grape"))},
+        {words({"--search", "-ing"}), StartRequest::search(QStringLiteral("-ing"))},
+        {words({"--new-entry", "-platform", "offscreen"}), StartRequest::newEntry()},
+        {{}, StartRequest{}},
+    };
+    for (const auto &row : starts) {
+        const CommandLine line = parseCommandLine(row.line);
+        QCOMPARE(line.mode, Mode::Program);
+        QCOMPARE(line.start, row.start);
+    }
+
+    const CommandLine lookup = parseCommandLine(words({"--json", "--lookup", "ab", "--limit", "5", "--set", "辞書"}));
+    QCOMPARE(lookup.mode, Mode::Lookup);
+    QCOMPARE(lookup.lookup.pattern, QStringLiteral("ab"));
+    QCOMPARE(lookup.lookup.setName, QStringLiteral("辞書"));
+    QCOMPARE(lookup.lookup.limit, 5);
+    QVERIFY(lookup.lookup.json);
+    QCOMPARE(parseCommandLine(words({"--lookup", "ab"})).lookup.limit, 1000);
+
+    const CommandLine exported = parseCommandLine(words({"--export", "a.dic", "out.HTM"}));
+    QCOMPARE(exported.mode, Mode::Exchange);
+    QCOMPARE(exported.exchange.direction, ExchangeRequest::Direction::Export);
+    QCOMPARE(exported.exchange.dictionary, QStringLiteral("a.dic"));
+    QCOMPARE(exported.exchange.file, QStringLiteral("out.HTM"));
+    QCOMPARE(exported.exchange.exportFormat, qm::exchange::ExportFormat::Html);
+
+    using namespace qm::exchange::wordlist;
+    const CommandLine imported = parseCommandLine(words({"--import", "in.TSV", "b.dic", "--columns", "heading,keyword",
+                                                         "--header", "--encoding", "CP932", "--duplicates", "skip",
+                                                         "--keyword-separator", ";"}));
+    QCOMPARE(imported.mode, Mode::Exchange);
+    const ExchangeRequest &request = imported.exchange;
+    QCOMPARE(request.direction, ExchangeRequest::Direction::Import);
+    QCOMPARE(request.file, QStringLiteral("in.TSV"));
+    QCOMPARE(request.dictionary, QStringLiteral("b.dic"));
+    QVERIFY(!request.jsonLines);
+    QCOMPARE(request.listOptions.delimiter, QChar(u'\t'));
+    QCOMPARE(request.listOptions.columns, (QList<Column>{Column::Heading, Column::Keyword}));
+    QVERIFY(request.listOptions.headerRow);
+    QCOMPARE(request.listOptions.encoding, Encoding::Cp932);
+    QCOMPARE(request.listOptions.duplicates, Duplicates::Skip);
+    QCOMPARE(request.listOptions.keywordSeparator, QStringLiteral(";"));
+    QVERIFY(parseCommandLine(words({"--import", "in.jsonl", "b.dic"})).exchange.jsonLines);
+}
+
+// The running program reads a handed-over command line as the start that sent it meant it; a
+// line no start sends asks for nothing.
+void tst_commandline::handedLinesReadAsSent()
+{
+    using qm::app::StartRequest;
+    for (const StartRequest &sent : {StartRequest{}, StartRequest::search(QStringLiteral("-ing")),
+                                     StartRequest::search(QStringLiteral("two words")), StartRequest::newEntry()})
+        QCOMPARE(qm::app::handedStartRequest(sent.arguments()), sent);
+    for (const QStringList &odd : {words({"-ing"}), words({"--new-entry", "x"}), words({"--lookup", "a"}),
+                                   words({"--search", " [] "}), words({"a", "b"})})
+        QVERIFY2(qm::app::handedStartRequest(odd).isEmpty(), qPrintable(odd.join(QLatin1Char(' '))));
 }
 
 void tst_commandline::badCommandLinesEndAtOnce_data()
