@@ -6,7 +6,6 @@
 #include "app/entry/frmmodifydata.h"
 #include "app/entry/frmnewdata.h"
 
-#include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -17,22 +16,26 @@ namespace qm::app {
 
 namespace {
 
-QWidget *visibleWindow(const QString &name)
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == name && w->isVisible())
-            return w;
-    return nullptr;
-}
+// The entry windows of one main window: the new-entry window while it lives (it is deleted on
+// closing) and the modification window kept between edits.
+struct EntryWindows {
+    QPointer<frmNewData> newEntry;
+    QPointer<frmModifyData> modify;
+
+    frmNewData *shownNewEntry() const { return newEntry && newEntry->isVisible() ? newEntry.data() : nullptr; }
+    bool anyShown() const { return shownNewEntry() || (modify && modify->isVisible()); }
+};
+using Registry = std::shared_ptr<EntryWindows>;
 
 frmNewData *showNewEntryWindow(mdiMain &window, store::DatabaseModule &database, store::Settings &settings,
-                               desktop::Prompter &prompter)
+                               desktop::Prompter &prompter, EntryWindows &registry)
 {
     if (window.IsEditorOpen())
         return nullptr;
     auto *form = new frmNewData(database, settings, prompter,
                                 [&window](const QString &topic) { window.ShowHelp(topic); }, &window);
     form->setAttribute(Qt::WA_DeleteOnClose);
+    registry.newEntry = form;
     form->setWindowIcon(window.windowIcon());
     openCascadedOver(*form, window);
     form->show();
@@ -52,7 +55,7 @@ EntryEditorWindow::EditorFonts editorFonts(mdiMain &window)
 }
 
 frmModifyData *makeModifyWindow(mdiMain &window, store::DatabaseModule &database, store::Settings &settings,
-                                desktop::Prompter &prompter)
+                                desktop::Prompter &prompter, const Registry &registry)
 {
     const EntryEditorWindow::EditorFonts fonts = editorFonts(window);
     frmModifyData::Host host;
@@ -63,8 +66,8 @@ frmModifyData *makeModifyWindow(mdiMain &window, store::DatabaseModule &database
             sub->close();
     };
     host.showDocument = [&window](qint16 slot, qint32 number) { window.ShowDocument(slot, number); };
-    host.newEntryWindow = [&window, &database, &settings, &prompter] {
-        return showNewEntryWindow(window, database, settings, prompter);
+    host.newEntryWindow = [&window, &database, &settings, &prompter, registry] {
+        return showNewEntryWindow(window, database, settings, prompter, *registry);
     };
     auto *form = new frmModifyData(database, settings, prompter, fonts, std::move(host), &window);
     form->setWindowIcon(window.windowIcon());
@@ -77,22 +80,23 @@ frmModifyData *makeModifyWindow(mdiMain &window, store::DatabaseModule &database
 void installEntryWindows(mdiMain &window, store::DatabaseModule &database, store::Settings &settings,
                          desktop::Prompter &prompter)
 {
-    window.windows.newEntry = [&window, &database, &settings, &prompter] {
+    const Registry registry = std::make_shared<EntryWindows>();
+    window.windows.entryWindowShown = [registry] { return registry->anyShown(); };
+    window.windows.newEntry = [&window, &database, &settings, &prompter, registry] {
         // One entry window at a time: a shortcut can still reach the command while one is open.
-        if (QWidget *open = visibleWindow(QStringLiteral("frmNewData"))) {
+        if (QWidget *open = registry->shownNewEntry()) {
             open->raise();
             open->activateWindow();
             return;
         }
-        showNewEntryWindow(window, database, settings, prompter);
+        showNewEntryWindow(window, database, settings, prompter, *registry);
     };
 
     // The modification window is made at its first use and kept, hidden, between edits.
-    auto modify = std::make_shared<QPointer<frmModifyData>>();
-    window.windows.modifyEntry = [modify, &window, &database, &settings, &prompter](qint16 slot, qint32 number) {
-        if (!*modify)
-            *modify = makeModifyWindow(window, database, settings, prompter);
-        frmModifyData *form = *modify;
+    window.windows.modifyEntry = [registry, &window, &database, &settings, &prompter](qint16 slot, qint32 number) {
+        if (!registry->modify)
+            registry->modify = makeModifyWindow(window, database, settings, prompter, registry);
+        frmModifyData *form = registry->modify;
         if (!form->SetDocument(slot, number))
             return false;
         form->show();
@@ -100,9 +104,9 @@ void installEntryWindows(mdiMain &window, store::DatabaseModule &database, store
         form->activateWindow();
         return true;
     };
-    window.windows.unloadEntryWindows = [modify] {
-        if (*modify)
-            (*modify)->Unload();
+    window.windows.unloadEntryWindows = [registry] {
+        if (registry->modify)
+            registry->modify->Unload();
     };
 }
 

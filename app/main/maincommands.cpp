@@ -12,6 +12,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -24,81 +25,6 @@ static void registerToolbarResources()
 namespace qm::app {
 namespace {
 
-// One menu or menu item. A caption of "-" is a separator; a row without a caption ends the
-// table.
-struct MenuRow {
-    const char *name;
-    const char *caption;
-    const char *shortcut;
-    bool topLevel;
-};
-
-const MenuRow Menus[] = {
-    {"mnuFile", "ﾌｧｲﾙ(&F)", "", true},
-    {"mnuFileDicSets", "辞書セットの設定(&O)", "Ctrl+O", false},
-    {"mnuFileBar0", "-", "", false},
-    {"mnuFileExport", "ｴｸｽﾎﾟｰﾄ(&E)...", "", false},
-    {"mnuFileImport", "ｲﾝﾎﾟｰﾄ(&I)...", "", false},
-    {"mnuFileBackups", "ﾊﾞｯｸｱｯﾌﾟと復元(&B)...", "", false},
-    {"mnuFileBar2", "-", "", false},
-    {"mnuFilePageSetup", "ﾍﾟｰｼﾞ設定(&U)...", "", false},
-    {"mnuFilePrint", "印刷(&P)...", "Ctrl+P", false},
-    {"mnuFileBar1", "-", "", false},
-    {"mnuFileExit", "終了(&X)", "", false},
-    {"mnuEdit", "編集(&E)", "", true},
-    {"mnuEditCopy", "ｺﾋﾟｰ(&C)", "Ctrl+C", false},
-    {"mnuEditBar0", "-", "", false},
-    {"mnuEditNew", "新規登録(&N)", "Ctrl+N", false},
-    {"mnuEditModify", "修正(&R)", "Ctrl+R", false},
-    {"mnuFind", "検索(&S)", "", true},
-    {"mnuFindSearchFind", "条件検索(&F)", "Ctrl+F", false},
-    {"mnuFindSearchFindSelected", "ｸﾘｯﾌﾟﾎﾞｰﾄﾞから検索(&S)", "Ctrl+S", false},
-    {"mnuFindSearchResult", "検索結果(&L)", "Ctrl+L", false},
-    {"mnuFindHeadingList", "見出し一覧(&H)", "Ctrl+H", false},
-    {"mnuView", "表示(&V)", "", true},
-    {"mnuViewToolbar", "ﾂｰﾙ ﾊﾞｰ(&T)", "", false},
-    {"mnuViewStatusBar", "ｽﾃｰﾀｽ ﾊﾞｰ(&B)", "", false},
-    {"mnuWindow", "ｳｨﾝﾄﾞｳ(&W)", "", true},
-    {"mnuWindowCascade", "重ねて表示(&C)", "", false},
-    {"mnuWindowTileHorizontal", "上下に並べて表示(&H)", "", false},
-    {"mnuWindowTileVertical", "左右に並べて表示(&V)", "", false},
-    {"mnuWindowArrangeIcons", "ｱｲｺﾝの整列(&A)", "", false},
-    {"mnuTool", "ﾂｰﾙ(&T)", "", true},
-    {"mnuToolOption", "ｵﾌﾟｼｮﾝ(&O)", "", false},
-    {"mnuToolBar0", "-", "", false},
-    {"mnuToolSetupDictionary", "配布辞書の登録(&D)", "", false},
-    {"mnuHelp", "ﾍﾙﾌﾟ(&H)", "", true},
-    {"mnuHelpContents", "目次(&C)", "", false},
-    {"mnuHelpAbout", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "", false},
-};
-
-// One toolbar button: its key (also the name of its picture), tooltip, the menu item whose
-// command it runs and the menu that item belongs to. A null key is a separator.
-struct ToolRow {
-    const char *key;
-    const char *toolTip;
-    const char *menuItem;
-    const char *menu;
-};
-
-const ToolRow Tools[] = {
-    {"DicSets", "辞書セットの設定", "mnuFileDicSets", "mnuFile"},
-    {"Print", "印刷", "mnuFilePrint", "mnuFile"},
-    {nullptr, nullptr, nullptr, nullptr},
-    {"Copy", "ｺﾋﾟｰ", "mnuEditCopy", "mnuEdit"},
-    {"New", "新規登録", "mnuEditNew", "mnuEdit"},
-    {"Modify", "修正", "mnuEditModify", "mnuEdit"},
-    {nullptr, nullptr, nullptr, nullptr},
-    {"Find", "条件検索", "mnuFindSearchFind", "mnuFind"},
-    {"FindClip", "ｸﾘｯﾌﾟﾎﾞｰﾄﾞから検索", "mnuFindSearchFindSelected", "mnuFind"},
-    {"List", "検索結果", "mnuFindSearchResult", "mnuFind"},
-    {"Heading", "見出し一覧", "mnuFindHeadingList", "mnuFind"},
-    {nullptr, nullptr, nullptr, nullptr},
-    {"Cascade", "重ねて表示", "mnuWindowCascade", "mnuWindow"},
-    {"TileHorizontal", "上下に並べて表示", "mnuWindowTileHorizontal", "mnuWindow"},
-    {"TileVertical", "左右に並べて表示", "mnuWindowTileVertical", "mnuWindow"},
-};
-
 QString text(const char *utf8)
 {
     return QString::fromUtf8(utf8);
@@ -106,18 +32,35 @@ QString text(const char *utf8)
 
 } // namespace
 
-MainCommands::MainCommands(QMainWindow &window, QMdiArea &area, QHash<QString, Command> commands, State state)
+MainCommands::MainCommands(QMainWindow &window, QMdiArea &area, std::vector<Row> rows, State state)
     : QObject(&window)
     , m_area(area)
-    , m_commands(std::move(commands))
     , m_state(std::move(state))
 {
     registerToolbarResources();
-    buildMenus(window);
-    buildToolBar(window);
+    buildMenus(window, std::move(rows));
     watchState();
     refreshFindMenu();
     refresh();
+}
+
+QAction *MainCommands::action(MainCommand command) const
+{
+    return int(command) < m_items.size() ? m_items.at(int(command)).action : nullptr;
+}
+
+QMenu *MainCommands::menuOf(MainCommand command) const
+{
+    return int(command) < m_items.size() ? m_items.at(int(command)).menu : nullptr;
+}
+
+QAction *MainCommands::action(const QString &objectName) const
+{
+    for (const Item &item : m_items)
+        if (item.action && item.action->objectName() == objectName)
+            return item.action;
+    const QMenu *menu = m_menus.value(objectName);
+    return menu ? menu->menuAction() : nullptr;
 }
 
 void MainCommands::stopWatching()
@@ -130,8 +73,6 @@ void MainCommands::watchState()
 {
     // The rules read the active child window, the open entry windows and the clipboard.
     connect(&m_area, &QMdiArea::subWindowActivated, this, &MainCommands::refresh);
-    // The clipboard is read only when it changes: asking it at every refresh could wait on
-    // another program.
     connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
         refreshFindMenu();
         refreshToolBar();
@@ -151,140 +92,162 @@ bool MainCommands::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void MainCommands::buildMenus(QMainWindow &window)
+void MainCommands::buildMenus(QMainWindow &window, std::vector<Row> rows)
 {
     window.menuBar()->setObjectName(QStringLiteral("menuBar"));
+    QList<MainCommand> menuOrder;
     QMenu *current = nullptr;
-    for (const MenuRow &row : Menus) {
+    for (Row &row : rows) {
         const QString name = text(row.name);
-        if (row.topLevel) {
+        if (row.kind == Row::Kind::Menu) {
             current = window.menuBar()->addMenu(text(row.caption));
             current->setObjectName(name);
             current->menuAction()->setObjectName(name + QStringLiteral("Action"));
             m_menus.insert(name, current);
+            m_menuRules.insert(current, row.rule);
+            connect(current, &QMenu::aboutToShow, this, [this, current] { applyRules(current, true); });
             continue;
         }
-        QAction *action = qstrcmp(row.caption, "-") == 0 ? current->addSeparator() : current->addAction(text(row.caption));
-        action->setObjectName(name);
-        action->setShortcut(QKeySequence(text(row.shortcut)));
-        m_actions.insert(name, action);
-        connect(action, &QAction::triggered, this, [this, name] { run(name); });
+        Q_ASSERT(current);
+        if (row.kind == Row::Kind::Separator) {
+            current->addSeparator()->setObjectName(name);
+            continue;
+        }
+        menuOrder.append(row.command);
+        addItem(*current, row);
     }
-    for (const char *toggle : {"mnuViewToolbar", "mnuViewStatusBar"}) {
-        m_actions.value(text(toggle))->setCheckable(true);
-        m_actions.value(text(toggle))->setChecked(true);
-    }
-    connect(m_menus.value(QStringLiteral("mnuFile")), &QMenu::aboutToShow, this, &MainCommands::refreshFileMenu);
-    connect(m_menus.value(QStringLiteral("mnuEdit")), &QMenu::aboutToShow, this, &MainCommands::refreshEditMenu);
-    connect(m_menus.value(QStringLiteral("mnuFind")), &QMenu::aboutToShow, this, &MainCommands::refreshFindMenu);
-    connect(m_menus.value(QStringLiteral("mnuTool")), &QMenu::aboutToShow, this, &MainCommands::refreshToolMenu);
-    connect(m_menus.value(QStringLiteral("mnuWindow")), &QMenu::aboutToShow, this, &MainCommands::fillWindowList);
+    buildToolBar(window, menuOrder);
+    // The window list follows the arranging commands.
+    QMenu *windows = menuOf(MainCommand::WindowCascade);
+    if (windows)
+        connect(windows, &QMenu::aboutToShow, this, [this, windows] { fillWindowList(windows); });
 }
 
-void MainCommands::buildToolBar(QMainWindow &window)
+void MainCommands::addItem(QMenu &menu, Row &row)
+{
+    if (m_items.size() <= int(row.command))
+        m_items.resize(int(row.command) + 1);
+    Item &item = m_items[int(row.command)];
+    item.action = menu.addAction(text(row.caption));
+    item.action->setObjectName(text(row.name));
+    item.action->setShortcut(QKeySequence(text(row.shortcut)));
+    item.action->setCheckable(row.checkable);
+    item.action->setChecked(row.checkable);
+    item.menu = &menu;
+    item.rule = row.rule;
+    item.handler = std::move(row.handler);
+    item.icon = row.icon ? text(row.icon) : QString();
+    const MainCommand command = row.command;
+    connect(item.action, &QAction::triggered, this, [this, command] { run(command); });
+}
+
+QString MainCommands::toolTipOf(const QString &caption)
+{
+    QString tip = caption;
+    static const QRegularExpression accessKey(QStringLiteral("\\(&.\\)"));
+    tip.remove(accessKey);
+    if (tip.endsWith(QStringLiteral("...")))
+        tip.chop(3);
+    return tip;
+}
+
+void MainCommands::buildToolBar(QMainWindow &window, const QList<MainCommand> &menuOrder)
 {
     m_toolBar = window.addToolBar(QStringLiteral("ﾂｰﾙ ﾊﾞｰ"));
     m_toolBar->setObjectName(QStringLiteral("tbToolBar"));
     desktop::nameToolBarExtension(m_toolBar);
-    for (const ToolRow &row : Tools) {
-        if (!row.key) {
-            m_toolBar->addSeparator();
+    const QMenu *previous = nullptr;
+    for (const MainCommand command : menuOrder) {
+        Item &item = m_items[int(command)];
+        if (item.icon.isEmpty())
             continue;
-        }
-        const QString key = text(row.key);
-        QAction *button = m_toolBar->addAction(QIcon(QStringLiteral(":/toolbar/%1.svg").arg(key)), text(row.toolTip));
-        button->setObjectName(key);
-        button->setToolTip(text(row.toolTip));
-        const QString item = text(row.menuItem);
-        const QString menu = text(row.menu);
-        m_buttons.insert(button, {item, menu});
-        connect(button, &QAction::triggered, this, [this, item, menu] { clickToolButton(item, menu); });
+        if (previous && previous != item.menu)
+            m_toolBar->addSeparator();
+        previous = item.menu;
+        const QString tip = toolTipOf(item.action->text());
+        item.button = m_toolBar->addAction(QIcon(QStringLiteral(":/toolbar/%1.svg").arg(item.icon)), tip);
+        item.button->setObjectName(item.icon);
+        item.button->setToolTip(tip);
+        connect(item.button, &QAction::triggered, this, [this, command] { run(command); });
     }
 }
 
-void MainCommands::run(const QString &objectName)
+bool MainCommands::allows(Rule rule) const
 {
-    // The enabling of a menu item is its rule, taken now: a shortcut of a disabled item (or of
-    // an item of a disabled menu) does nothing.
+    switch (rule) {
+    case Rule::Always:
+    case Rule::SetCurrent:
+        return true;
+    case Rule::NoEditor:
+        return !m_state.editorOpen();
+    case Rule::Viewer:
+        return m_state.childActive();
+    case Rule::ViewerNoEditor:
+        return m_state.childActive() && !m_state.editorOpen();
+    case Rule::ClipboardText:
+        return m_state.clipboardText();
+    }
+    return true;
+}
+
+void MainCommands::applyRules(const QMenu *only, bool clipboard)
+{
+    for (const Item &item : std::as_const(m_items)) {
+        if (!item.action || item.rule == Rule::Always || (only && item.menu != only))
+            continue;
+        if (item.rule != Rule::ClipboardText || clipboard)
+            item.action->setEnabled(allows(item.rule));
+    }
+}
+
+void MainCommands::run(MainCommand command)
+{
+    // The enabling of a menu item is its rule, taken now: a shortcut or a button of a disabled
+    // item (or of an item of a disabled menu) does nothing.
     refresh();
-    QAction *action = m_actions.value(objectName);
-    if (action && !action->isEnabled())
+    const Item &item = m_items.at(int(command));
+    if (!item.action || !item.action->isEnabled() || (item.menu && !item.menu->isEnabled()))
         return;
-    for (const QMenu *menu : std::as_const(m_menus))
-        if (action && !menu->isEnabled() && menu->actions().contains(action))
-            return;
-    const Command command = m_commands.value(objectName);
-    if (command)
-        command();
+    if (item.handler)
+        item.handler();
 }
 
 void MainCommands::refresh()
 {
-    refreshFileMenu();
-    refreshEditMenu();
-    refreshToolMenu();
+    applyRules(nullptr, false);
     refreshToolBar();
-}
-
-void MainCommands::refreshToolBar()
-{
-    for (auto it = m_buttons.cbegin(); it != m_buttons.cend(); ++it) {
-        const QMenu *owner = m_menus.value(it.value().second);
-        const QAction *item = m_actions.value(it.value().first);
-        it.key()->setEnabled((!owner || owner->isEnabled()) && item && item->isEnabled());
-    }
-}
-
-void MainCommands::clickToolButton(const QString &menuItem, const QString &menu)
-{
-    refresh();
-    QMenu *owner = m_menus.value(menu);
-    if (owner && !owner->isEnabled())
-        return;
-    run(menuItem);
-}
-
-void MainCommands::refreshFileMenu()
-{
-    m_actions.value(QStringLiteral("mnuFileDicSets"))->setEnabled(!m_state.editorOpen());
-    // An import writes into the open set's dictionaries, which an entry window may be editing.
-    m_actions.value(QStringLiteral("mnuFileExport"))->setEnabled(!m_state.editorOpen());
-    m_actions.value(QStringLiteral("mnuFileImport"))->setEnabled(!m_state.editorOpen());
-    // A restore replaces dictionaries of the open set, and a take-out writes into one.
-    m_actions.value(QStringLiteral("mnuFileBackups"))->setEnabled(!m_state.editorOpen());
-}
-
-void MainCommands::refreshToolMenu()
-{
-    m_actions.value(QStringLiteral("mnuToolSetupDictionary"))->setEnabled(!m_state.editorOpen());
 }
 
 void MainCommands::refreshEditMenu()
 {
-    const bool editorOpen = m_state.editorOpen();
-    const bool childActive = m_state.childActive();
-    m_actions.value(QStringLiteral("mnuEditNew"))->setEnabled(!editorOpen);
-    m_actions.value(QStringLiteral("mnuEditModify"))->setEnabled(!editorOpen && childActive);
-    m_actions.value(QStringLiteral("mnuEditCopy"))->setEnabled(childActive);
+    applyRules(menuOf(MainCommand::EditNew), true);
 }
 
 void MainCommands::refreshFindMenu()
 {
-    m_actions.value(QStringLiteral("mnuFindSearchFindSelected"))->setEnabled(m_state.clipboardText());
+    applyRules(menuOf(MainCommand::FindSearchFindSelected), true);
+}
+
+void MainCommands::refreshToolBar()
+{
+    for (const Item &item : std::as_const(m_items))
+        if (item.button)
+            item.button->setEnabled(item.menu->isEnabled() && item.action->isEnabled());
 }
 
 void MainCommands::setSetCurrent(bool current)
 {
-    for (const char *name : {"mnuEdit", "mnuFind"}) {
-        m_menus.value(text(name))->setEnabled(current);
-        m_menus.value(text(name))->menuAction()->setEnabled(current);
+    for (auto it = m_menuRules.cbegin(); it != m_menuRules.cend(); ++it) {
+        if (it.value() != Rule::SetCurrent)
+            continue;
+        it.key()->setEnabled(current);
+        it.key()->menuAction()->setEnabled(current);
     }
     refresh();
 }
 
-void MainCommands::fillWindowList()
+void MainCommands::fillWindowList(QMenu *menu)
 {
-    QMenu *menu = m_menus.value(QStringLiteral("mnuWindow"));
     qDeleteAll(m_windowList);
     m_windowList.clear();
     const QList<QMdiSubWindow *> windows = m_area.subWindowList();

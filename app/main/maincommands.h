@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class QAction;
 class QMainWindow;
@@ -14,10 +15,38 @@ class QToolBar;
 
 namespace qm::app {
 
-// The menus and the toolbar of the main window. Every item is one row of the table in
-// maincommands.cpp, which holds its caption, access key, shortcut, toolbar key, tooltip and
-// picture; the enabling rules are the refresh functions below. The commands themselves are
-// the main window's, handed in by the objectName of their menu item.
+// The commands of the main window's menus, in menu order.
+enum class MainCommand {
+    FileDicSets,
+    FileExport,
+    FileImport,
+    FileBackups,
+    FilePageSetup,
+    FilePrint,
+    FileExit,
+    EditCopy,
+    EditNew,
+    EditModify,
+    FindSearchFind,
+    FindSearchFindSelected,
+    FindSearchResult,
+    FindHeadingList,
+    ViewToolbar,
+    ViewStatusBar,
+    WindowCascade,
+    WindowTileHorizontal,
+    WindowTileVertical,
+    WindowArrangeIcons,
+    ToolOption,
+    ToolSetupDictionary,
+    HelpContents,
+    HelpAbout,
+};
+
+// The menus and the toolbar of the main window, built from one table of rows (see Row): each
+// command's item, caption, shortcut, toolbar picture, enabling rule and handler. The toolbar
+// holds the commands with a picture, in menu order, a separator between menus; a button's
+// tooltip is its item's caption without access key and ellipsis.
 class MainCommands final : public QObject
 {
     Q_OBJECT
@@ -25,53 +54,88 @@ class MainCommands final : public QObject
 
 public:
     using Command = std::function<void()>;
+    // When a command (or a whole menu) can be used.
+    enum class Rule {
+        Always,
+        NoEditor,       // no entry window is open
+        Viewer,         // a viewer is the active child window
+        ViewerNoEditor, // both
+        ClipboardText,  // the clipboard holds text that is not blank
+        SetCurrent,     // (menus) a set is current: see setSetCurrent()
+    };
+    // One row of the table: a menu of the menu bar, a separator or a command of the menu above.
+    struct Row {
+        enum class Kind { Menu, Separator, Item };
+        Kind kind = Kind::Item;
+        MainCommand command{};
+        const char *name = "";
+        const char *caption = "";
+        const char *shortcut = "";
+        // The toolbar button's key and the name of its picture; null: not on the toolbar.
+        const char *icon = nullptr;
+        Rule rule = Rule::Always;
+        bool checkable = false;
+        Command handler;
+    };
     // What the enabling rules need to know about the main window.
     struct State {
-        std::function<bool()> editorOpen;     // an entry window is open
-        std::function<bool()> childActive;    // a viewer is the active child window
-        std::function<bool()> clipboardText;  // the clipboard holds text that is not blank
+        std::function<bool()> editorOpen;    // an entry window is open
+        std::function<bool()> childActive;   // a viewer is the active child window
+        std::function<bool()> clipboardText; // the clipboard holds text that is not blank
     };
 
-    MainCommands(QMainWindow &window, QMdiArea &area, QHash<QString, Command> commands, State state);
+    MainCommands(QMainWindow &window, QMdiArea &area, std::vector<Row> rows, State state);
 
-    QAction *action(const QString &objectName) const { return m_actions.value(objectName); }
+    QAction *action(MainCommand command) const;
+    // An item or a menu by its objectName.
+    QAction *action(const QString &objectName) const;
     QMenu *menu(const QString &objectName) const { return m_menus.value(objectName); }
     QToolBar *toolBar() const { return m_toolBar; }
 
-    // The rules applied when each menu opens and (File and Edit) before each toolbar click.
-    // refresh() applies them all, and the toolbar buttons follow their menu items; it runs
-    // whenever what the rules read may have changed and before every command, so a shortcut
-    // always does what its menu item would.
+    // The rules are applied when each menu opens and before each command, so a shortcut or a
+    // toolbar button always does what its menu item would. refresh() applies all of them but
+    // the clipboard's (read only when the clipboard changes or the menu opens: asking it at
+    // every refresh could wait on another program); the toolbar buttons follow their items.
     void refresh();
-    // For a main window that is going: its parts no longer answer the rules.
-    void stopWatching();
-    void refreshFileMenu();
-    void refreshToolMenu();
     void refreshEditMenu();
     void refreshFindMenu();
-    // The Edit and Find menus are usable only while a set is current.
+    // For a main window that is going: its parts no longer answer the rules.
+    void stopWatching();
+    // The menus ruled by SetCurrent are usable only while a set is current.
     void setSetCurrent(bool current);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    struct Item {
+        QAction *action = nullptr;
+        QMenu *menu = nullptr;
+        QAction *button = nullptr;
+        QString icon;
+        Rule rule = Rule::Always;
+        Command handler;
+    };
+
     void watchState();
+    void buildMenus(QMainWindow &window, std::vector<Row> rows);
+    void addItem(QMenu &menu, Row &row);
+    static QString toolTipOf(const QString &caption);
+    void buildToolBar(QMainWindow &window, const QList<MainCommand> &menuOrder);
+    QMenu *menuOf(MainCommand command) const;
+    bool allows(Rule rule) const;
+    void applyRules(const QMenu *only, bool clipboard);
     void refreshToolBar();
-    void buildMenus(QMainWindow &window);
-    void buildToolBar(QMainWindow &window);
-    void clickToolButton(const QString &menuItem, const QString &menu);
-    void fillWindowList();
-    void run(const QString &objectName);
+    void fillWindowList(QMenu *menu);
+    void run(MainCommand command);
 
     QMdiArea &m_area;
-    QHash<QString, Command> m_commands;
     State m_state;
-    QHash<QString, QAction *> m_actions;
+    // Indexed by MainCommand.
+    QList<Item> m_items;
     QHash<QString, QMenu *> m_menus;
+    QHash<QMenu *, Rule> m_menuRules;
     QList<QAction *> m_windowList;
-    // Toolbar button -> the menu item and the menu whose command it runs.
-    QHash<QAction *, QPair<QString, QString>> m_buttons;
     QToolBar *m_toolBar = nullptr;
 };
 

@@ -129,66 +129,120 @@ void mdiMain::buildKeywordStrip()
 
 void mdiMain::buildCommands()
 {
-    const auto area = [this] { return m_mdiArea; };
-    QHash<QString, MainCommands::Command> commands = {
-        {QStringLiteral("mnuFileDicSets"), [this] { dictionarySetsCommand(); }},
-        {QStringLiteral("mnuFileExport"), [this] { if (windows.exportEntries) windows.exportEntries(); }},
-        {QStringLiteral("mnuFileImport"), [this] { if (windows.importEntries) windows.importEntries(); }},
-        {QStringLiteral("mnuFileBackups"), [this] {
-             // The viewers may show entries a restore took away.
-             if (!IsEditorOpen() && windows.backups && windows.backups()) {
-                 closeAllViewers();
-                 m_commands->setSetCurrent(m_database.OpenDictionarySetsIndex() >= 0);
-             }
-         }},
-        {QStringLiteral("mnuFilePageSetup"), [this] { setUpPage(*m_printing); }},
-        {QStringLiteral("mnuFilePrint"), [this] { printViewer(activeViewer(), *m_printing, m_prompter); }},
-        {QStringLiteral("mnuFileExit"), [this] { close(); }},
-        {QStringLiteral("mnuEditCopy"), [this] { copyFromViewer(activeViewer(), m_prompter); }},
-        {QStringLiteral("mnuEditNew"), [this] { if (windows.newEntry) windows.newEntry(); }},
-        {QStringLiteral("mnuEditModify"), [this] { modifyCommand(); }},
-        {QStringLiteral("mnuFindSearchFind"), [this] { showChosen(windows.conditionSearch); }},
-        {QStringLiteral("mnuFindSearchFindSelected"), [this] { searchClipboard(); }},
-        {QStringLiteral("mnuFindSearchResult"), [this] { searchResultCommand(); }},
-        {QStringLiteral("mnuFindHeadingList"), [this] { showChosen(windows.headingList); }},
-        {QStringLiteral("mnuViewToolbar"), [this] { applyBarVisibility(); }},
-        {QStringLiteral("mnuViewStatusBar"), [this] { applyBarVisibility(); }},
-        {QStringLiteral("mnuWindowCascade"), [area] { area()->cascadeSubWindows(); }},
-        {QStringLiteral("mnuWindowTileHorizontal"), [area] { tileOneAboveTheOther(*area()); }},
-        {QStringLiteral("mnuWindowTileVertical"), [area] { tileSideBySide(*area()); }},
-        {QStringLiteral("mnuWindowArrangeIcons"), [area] { arrangeIcons(*area()); }},
-        {QStringLiteral("mnuToolOption"), [this] { if (windows.options) windows.options(); }},
-        {QStringLiteral("mnuToolSetupDictionary"), [this] { setupDictionaryCommand(); }},
-        {QStringLiteral("mnuHelpContents"), [this] { ShowHelp(QStringLiteral("Main.htm")); }},
-        {QStringLiteral("mnuHelpAbout"), [this] { if (windows.about) windows.about(); }},
+    using C = MainCommand;
+    using R = MainCommands::Rule;
+    using Row = MainCommands::Row;
+    const auto menu = [](const char *name, const char *caption, R rule = R::Always) {
+        return Row{Row::Kind::Menu, {}, name, caption, "", nullptr, rule, false, {}};
+    };
+    const auto bar = [](const char *name) { return Row{Row::Kind::Separator, {}, name}; };
+    const auto item = [](C command, const char *name, const char *caption, const char *shortcut,
+                         const char *icon, R rule, MainCommands::Command handler) {
+        return Row{Row::Kind::Item, command, name, caption, shortcut, icon, rule, false, std::move(handler)};
+    };
+    const auto toggle = [](C command, const char *name, const char *caption, MainCommands::Command handler) {
+        return Row{Row::Kind::Item, command, name, caption, "", nullptr, R::Always, true, std::move(handler)};
+    };
+    // Calls a window's command when the code that builds the window has set it.
+    const auto open = [](const std::function<void()> &window) {
+        return [&window] {
+            if (window)
+                window();
+        };
+    };
+    QMdiArea *area = m_mdiArea;
+    std::vector<Row> rows{
+        menu("mnuFile", "ﾌｧｲﾙ(&F)"),
+        item(C::FileDicSets, "mnuFileDicSets", "辞書セットの設定(&O)", "Ctrl+O", "DicSets", R::NoEditor,
+             [this] { dictionarySetsCommand(); }),
+        bar("mnuFileBar0"),
+        // An import writes into the open set's dictionaries, which an entry window may be editing;
+        // a restore replaces them, and a take-out writes into one.
+        item(C::FileExport, "mnuFileExport", "ｴｸｽﾎﾟｰﾄ(&E)...", "", nullptr, R::NoEditor, open(windows.exportEntries)),
+        item(C::FileImport, "mnuFileImport", "ｲﾝﾎﾟｰﾄ(&I)...", "", nullptr, R::NoEditor, open(windows.importEntries)),
+        item(C::FileBackups, "mnuFileBackups", "ﾊﾞｯｸｱｯﾌﾟと復元(&B)...", "", nullptr, R::NoEditor,
+             [this] { backupsCommand(); }),
+        bar("mnuFileBar2"),
+        item(C::FilePageSetup, "mnuFilePageSetup", "ﾍﾟｰｼﾞ設定(&U)...", "", nullptr, R::Always,
+             [this] { setUpPage(*m_printing); }),
+        item(C::FilePrint, "mnuFilePrint", "印刷(&P)...", "Ctrl+P", "Print", R::Always,
+             [this] { printViewer(activeViewer(), *m_printing, m_prompter); }),
+        bar("mnuFileBar1"),
+        item(C::FileExit, "mnuFileExit", "終了(&X)", "", nullptr, R::Always, [this] { close(); }),
+        menu("mnuEdit", "編集(&E)", R::SetCurrent),
+        item(C::EditCopy, "mnuEditCopy", "ｺﾋﾟｰ(&C)", "Ctrl+C", "Copy", R::Viewer,
+             [this] { copyFromViewer(activeViewer(), m_prompter); }),
+        bar("mnuEditBar0"),
+        item(C::EditNew, "mnuEditNew", "新規登録(&N)", "Ctrl+N", "New", R::NoEditor, open(windows.newEntry)),
+        item(C::EditModify, "mnuEditModify", "修正(&R)", "Ctrl+R", "Modify", R::ViewerNoEditor,
+             [this] { modifyCommand(); }),
+        menu("mnuFind", "検索(&S)", R::SetCurrent),
+        item(C::FindSearchFind, "mnuFindSearchFind", "条件検索(&F)", "Ctrl+F", "Find", R::Always,
+             [this] { showChosen(windows.conditionSearch); }),
+        item(C::FindSearchFindSelected, "mnuFindSearchFindSelected", "ｸﾘｯﾌﾟﾎﾞｰﾄﾞから検索(&S)", "Ctrl+S", "FindClip",
+             R::ClipboardText, [this] { searchClipboard(); }),
+        item(C::FindSearchResult, "mnuFindSearchResult", "検索結果(&L)", "Ctrl+L", "List", R::Always,
+             [this] { searchResultCommand(); }),
+        item(C::FindHeadingList, "mnuFindHeadingList", "見出し一覧(&H)", "Ctrl+H", "Heading", R::Always,
+             [this] { showChosen(windows.headingList); }),
+        menu("mnuView", "表示(&V)"),
+        toggle(C::ViewToolbar, "mnuViewToolbar", "ﾂｰﾙ ﾊﾞｰ(&T)", [this] { applyBarVisibility(); }),
+        toggle(C::ViewStatusBar, "mnuViewStatusBar", "ｽﾃｰﾀｽ ﾊﾞｰ(&B)", [this] { applyBarVisibility(); }),
+        menu("mnuWindow", "ｳｨﾝﾄﾞｳ(&W)"),
+        item(C::WindowCascade, "mnuWindowCascade", "重ねて表示(&C)", "", "Cascade", R::Always,
+             [area] { area->cascadeSubWindows(); }),
+        item(C::WindowTileHorizontal, "mnuWindowTileHorizontal", "上下に並べて表示(&H)", "", "TileHorizontal",
+             R::Always, [area] { tileOneAboveTheOther(*area); }),
+        item(C::WindowTileVertical, "mnuWindowTileVertical", "左右に並べて表示(&V)", "", "TileVertical", R::Always,
+             [area] { tileSideBySide(*area); }),
+        item(C::WindowArrangeIcons, "mnuWindowArrangeIcons", "ｱｲｺﾝの整列(&A)", "", nullptr, R::Always,
+             [area] { arrangeIcons(*area); }),
+        menu("mnuTool", "ﾂｰﾙ(&T)"),
+        item(C::ToolOption, "mnuToolOption", "ｵﾌﾟｼｮﾝ(&O)", "", nullptr, R::Always, open(windows.options)),
+        bar("mnuToolBar0"),
+        item(C::ToolSetupDictionary, "mnuToolSetupDictionary", "配布辞書の登録(&D)", "", nullptr, R::NoEditor,
+             [this] { setupDictionaryCommand(); }),
+        menu("mnuHelp", "ﾍﾙﾌﾟ(&H)"),
+        item(C::HelpContents, "mnuHelpContents", "目次(&C)", "", nullptr, R::Always,
+             [this] { ShowHelp(QStringLiteral("Main.htm")); }),
+        item(C::HelpAbout, "mnuHelpAbout", "ﾊﾞｰｼﾞｮﾝ情報(&A)", "", nullptr, R::Always, open(windows.about)),
     };
     MainCommands::State state{
         [this] { return IsEditorOpen(); },
         [this] { return activeViewer() != nullptr; },
         [] { return !QApplication::clipboard()->text().trimmed().isEmpty(); },
     };
-    m_commands = new MainCommands(*this, *m_mdiArea, std::move(commands), std::move(state));
+    m_commands = new MainCommands(*this, *m_mdiArea, std::move(rows), std::move(state));
+}
+
+void mdiMain::backupsCommand()
+{
+    // The viewers may show entries a restore took away.
+    if (!IsEditorOpen() && windows.backups && windows.backups()) {
+        closeAllViewers();
+        m_commands->setSetCurrent(m_database.OpenDictionarySetsIndex() >= 0);
+    }
 }
 
 void mdiMain::applyBarVisibility()
 {
-    m_commands->toolBar()->setVisible(m_commands->action(QStringLiteral("mnuViewToolbar"))->isChecked());
-    statusBar()->setVisible(m_commands->action(QStringLiteral("mnuViewStatusBar"))->isChecked());
+    m_commands->toolBar()->setVisible(m_commands->action(MainCommand::ViewToolbar)->isChecked());
+    statusBar()->setVisible(m_commands->action(MainCommand::ViewStatusBar)->isChecked());
 }
 
 void mdiMain::restoreBarVisibility()
 {
     namespace keys = store::keys::MainWindow;
-    m_commands->action(QStringLiteral("mnuViewToolbar"))->setChecked(m_settings.value(keys::ShowToolBar) != 0);
-    m_commands->action(QStringLiteral("mnuViewStatusBar"))->setChecked(m_settings.value(keys::ShowStatusBar) != 0);
+    m_commands->action(MainCommand::ViewToolbar)->setChecked(m_settings.value(keys::ShowToolBar) != 0);
+    m_commands->action(MainCommand::ViewStatusBar)->setChecked(m_settings.value(keys::ShowStatusBar) != 0);
     applyBarVisibility();
 }
 
 void mdiMain::storeBarVisibility()
 {
     namespace keys = store::keys::MainWindow;
-    m_settings.setValue(keys::ShowToolBar, quint8(m_commands->action(QStringLiteral("mnuViewToolbar"))->isChecked() ? 1 : 0));
-    m_settings.setValue(keys::ShowStatusBar, quint8(m_commands->action(QStringLiteral("mnuViewStatusBar"))->isChecked() ? 1 : 0));
+    m_settings.setValue(keys::ShowToolBar, quint8(m_commands->action(MainCommand::ViewToolbar)->isChecked() ? 1 : 0));
+    m_settings.setValue(keys::ShowStatusBar, quint8(m_commands->action(MainCommand::ViewStatusBar)->isChecked() ? 1 : 0));
 }
 
 void mdiMain::setPrintService(desktop::PrintService *printing)
@@ -541,12 +595,7 @@ void mdiMain::subWindowActivated(QMdiSubWindow *window)
 
 bool mdiMain::IsEditorOpen() const
 {
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        const QString name = w->objectName();
-        if ((name == QLatin1String("frmNewData") || name == QLatin1String("frmModifyData")) && w->isVisible())
-            return true;
-    }
-    return false;
+    return windows.entryWindowShown && windows.entryWindowShown();
 }
 
 void mdiMain::ShowHelp(const QString &topic)

@@ -79,6 +79,8 @@ public:
         std::function<bool(qint16 slot, qint32 number)> modifyEntry;
         // Unloads the entry windows kept hidden between uses, before the set closes.
         std::function<void()> unloadEntryWindows;
+        // True while a window that registers or modifies an entry is shown.
+        std::function<bool()> entryWindowShown;
         // Modal windows over the set, the options and the version.
         std::function<void()> dictionarySets;
         std::function<void()> setupDictionary;
@@ -106,6 +108,7 @@ private:
     void buildKeywordStrip();
     void buildStatusBar();
     void buildCommands();
+    void backupsCommand();
     void showChosen(const std::function<bool(store::Slot &, qint32 &)> &window);
     void dictionarySetsCommand();
     void searchResultCommand();

@@ -21,9 +21,11 @@
 #include <QLineEdit>
 #include <QTreeWidget>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -87,7 +89,8 @@ class tst_maincommands final : public QObject
 private slots:
     void init();
     void cleanup();
-    void menusFollowTheTable();
+    void menusMatchTheHelp();
+    void enablingFollowsTheState();
     void shortcutsActOnTheStateOfTheMoment();
     void ctrlCRightAfterALookupCopiesTheEntry();
     void newWindowsOpenCascadedInFront();
@@ -104,6 +107,11 @@ private:
     void start();
     void open(int row);
     QAction *item(const char *name) { return m_window->commands()->action(QString::fromLatin1(name)); }
+    // The window counts as an entry window while it is shown (and is forgotten when it goes).
+    void standInForEntryWindow(QWidget &editor)
+    {
+        m_window->windows.entryWindowShown = [shown = QPointer<QWidget>(&editor)] { return shown && shown->isVisible(); };
+    }
     QAction *button(const char *key) { return m_window->commands()->toolBar()->findChild<QAction *>(QString::fromLatin1(key)); }
 
     std::unique_ptr<test::ProgramFixture> m_fx;
@@ -159,30 +167,101 @@ void tst_maincommands::open(int row)
     QVERIFY(m_window->activeViewer());
 }
 
-void tst_maincommands::menusFollowTheTable()
+// A caption without its access key and ellipsis, as the help and the toolbar name it.
+static QString bareCaption(QString caption)
+{
+    static const QRegularExpression accessKey(QStringLiteral("\\(&.\\)"));
+    caption.remove(accessKey);
+    return caption.endsWith(QStringLiteral("...")) ? caption.chopped(3) : caption;
+}
+
+// The help's table of menus, one "menu|item|shortcut" per item. A cell may name several items
+// ("A / B (Ctrl+P)"); its shortcut is the last one's.
+static QStringList helpMenuTable()
+{
+    QFile page(QStringLiteral(QM_MANUAL_DIR "/Main.htm"));
+    if (!page.open(QIODevice::ReadOnly))
+        return {};
+    const QString html = QString::fromUtf8(page.readAll());
+    const QString table = html.section(QStringLiteral("id=\"Menus\""), 1).section(QStringLiteral("</table>"), 0, 0);
+    static const QRegularExpression row(QStringLiteral("<tr><td>([^<]*)</td><td>(.*?)</td>"));
+    static const QRegularExpression shortcut(QStringLiteral("\\s*\\(<kbd>(.*)</kbd>\\)$"));
+    QStringList items;
+    QString menu;
+    for (const QRegularExpressionMatch &m : row.globalMatch(table)) {
+        if (!m.captured(1).isEmpty())
+            menu = m.captured(1);
+        QString cell = m.captured(2);
+        const QRegularExpressionMatch key = shortcut.match(cell);
+        cell.remove(shortcut);
+        const QStringList names = cell.split(QStringLiteral(" / "));
+        for (qsizetype i = 0; i < names.size(); ++i)
+            items << menu + QLatin1Char('|') + names[i] + QLatin1Char('|') + (i + 1 == names.size() ? key.captured(1) : QString());
+    }
+    return items;
+}
+
+// Every menu item as the help describes it, each caption with an access key; the toolbar
+// buttons are the items with a picture, in menu order, each named by its item.
+void tst_maincommands::menusMatchTheHelp()
 {
     start();
-    QMenu *file = m_window->commands()->menu(QStringLiteral("mnuFile"));
+    QStringList items;
     QStringList captions;
-    for (QAction *a : file->actions())
-        captions.append(a->isSeparator() ? QStringLiteral("-") : a->text() + QLatin1Char('|') + a->shortcut().toString());
-    QCOMPARE(captions, (QStringList{QStringLiteral("辞書セットの設定(&O)|Ctrl+O"), QStringLiteral("-"),
-                                    QStringLiteral("ｴｸｽﾎﾟｰﾄ(&E)...|"), QStringLiteral("ｲﾝﾎﾟｰﾄ(&I)...|"),
-                                    QStringLiteral("ﾊﾞｯｸｱｯﾌﾟと復元(&B)...|"), QStringLiteral("-"),
-                                    QStringLiteral("ﾍﾟｰｼﾞ設定(&U)...|"), QStringLiteral("印刷(&P)...|Ctrl+P"),
-                                    QStringLiteral("-"), QStringLiteral("終了(&X)|")}));
-    QStringList keys;
-    for (QAction *a : m_window->commands()->toolBar()->actions())
-        keys.append(a->isSeparator() ? QStringLiteral("-") : a->objectName());
-    QCOMPARE(keys.join(QLatin1Char(' ')), QStringLiteral("DicSets Print - Copy New Modify - Find FindClip List Heading - "
-                                                         "Cascade TileHorizontal TileVertical"));
-    QCOMPARE(button("FindClip")->toolTip(), QStringLiteral("ｸﾘｯﾌﾟﾎﾞｰﾄﾞから検索"));
-    QVERIFY(!button("Heading")->icon().pixmap(QSize(48, 48)).isNull());
-    // Without a child window, Copy and Modify are off and the toolbar's Copy does nothing.
-    m_window->commands()->refreshEditMenu();
-    QVERIFY(!item("mnuEditCopy")->isEnabled() && !item("mnuEditModify")->isEnabled());
+    for (QAction *top : m_window->menuBar()->actions()) {
+        for (QAction *a : top->menu()->actions()) {
+            if (a->isSeparator())
+                continue;
+            QVERIFY2(a->text().contains(QRegularExpression(QStringLiteral("\\(&.\\)"))), qPrintable(a->text()));
+            items << bareCaption(top->text()) + QLatin1Char('|') + bareCaption(a->text()) + QLatin1Char('|')
+                         + a->shortcut().toString();
+            captions << bareCaption(a->text());
+        }
+    }
+    QCOMPARE(items, helpMenuTable());
+    QStringList tips;
+    for (QAction *b : m_window->commands()->toolBar()->actions()) {
+        if (b->isSeparator())
+            continue;
+        QVERIFY2(!b->icon().pixmap(QSize(48, 48)).isNull(), qPrintable(b->objectName()));
+        tips << b->toolTip();
+    }
+    QCOMPARE(tips.size(), 12);
+    for (const QString &tip : std::as_const(tips))
+        QVERIFY2(captions.contains(tip), qPrintable(tip));
+    QCOMPARE(m_window->commands()->action(app::MainCommand::EditCopy), item("mnuEditCopy"));
+}
+
+// The items each state of the window disables, and what a disabled item's button does: nothing.
+void tst_maincommands::enablingFollowsTheState()
+{
+    start();
+    QWidget editor;
+    standInForEntryWindow(editor);
+    const auto disabled = [this] {
+        m_window->commands()->refresh();
+        m_window->commands()->refreshFindMenu();
+        QStringList names;
+        for (QAction *top : m_window->menuBar()->actions())
+            for (QAction *a : top->menu()->actions())
+                if (!a->isSeparator() && !a->isEnabled())
+                    names << a->objectName();
+        return names.join(QLatin1Char(' '));
+    };
+    QCOMPARE(disabled(), QStringLiteral("mnuEditCopy mnuEditModify mnuFindSearchFindSelected"));
     button("Copy")->trigger();
     QVERIFY(m_fx->prompter.messages().isEmpty());
+    QVERIFY(!button("Copy")->isEnabled() && !button("Modify")->isEnabled() && button("New")->isEnabled());
+    open(0);
+    QCOMPARE(disabled(), QStringLiteral("mnuFindSearchFindSelected"));
+    editor.show();
+    QCOMPARE(disabled(), QStringLiteral("mnuFileDicSets mnuFileExport mnuFileImport mnuFileBackups mnuEditNew "
+                                        "mnuEditModify mnuFindSearchFindSelected mnuToolSetupDictionary"));
+    editor.hide();
+    QApplication::clipboard()->setText(QStringLiteral(" word "));
+    QCOMPARE(disabled(), QString());
+    QApplication::clipboard()->setText(QStringLiteral(" \n"));
+    QCOMPARE(disabled(), QStringLiteral("mnuFindSearchFindSelected"));
 }
 
 // Opens a menu of the menu bar with its access key and closes it again, as a user glancing at it.
@@ -205,7 +284,7 @@ void tst_maincommands::shortcutsActOnTheStateOfTheMoment()
     m_window->windows.dictionarySets = [&] { ++sets; };
     // The menus were last opened while an entry window was open and no entry was shown.
     QWidget editor;
-    editor.setObjectName(QStringLiteral("frmNewData"));
+    standInForEntryWindow(editor);
     editor.show();
     m_window->activateWindow();
     glanceAt(*m_window, m_window->commands()->menu(QStringLiteral("mnuEdit")), Qt::Key_E);
@@ -276,7 +355,7 @@ void tst_maincommands::anOpenEntryWindowBlocksNewModifyAndSets()
     m_window->windows.exportEntries = [&] { ++calls; };
     m_window->windows.backups = [&] { return ++calls > 0; };
     QWidget editor;
-    editor.setObjectName(QStringLiteral("frmNewData"));
+    standInForEntryWindow(editor);
     editor.show();
     for (const char *key : {"New", "Modify", "DicSets"})
         button(key)->trigger();

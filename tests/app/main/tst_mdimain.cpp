@@ -25,6 +25,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -565,7 +566,7 @@ void tst_mdimain::closingIsRefusedWhileAnEditorIsOpen()
 {
     start({});
     QWidget editor;
-    editor.setObjectName(QStringLiteral("frmNewData"));
+    window()->windows.entryWindowShown = [shown = QPointer<QWidget>(&editor)] { return shown && shown->isVisible(); };
     editor.show();
     QVERIFY(window()->IsEditorOpen());
     QVERIFY(!window()->close());
