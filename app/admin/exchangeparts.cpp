@@ -71,14 +71,14 @@ void fillDictionaries(QComboBox *combo, store::DatabaseModule &database, bool wr
 {
     combo->clear();
     for (int slot = 0; slot < store::MaxDictionariesPerSet; ++slot) {
-        store::Dictionary *dictionary = database.dictionary(slot);
+        store::DictionaryStorage *dictionary = database.dictionary(slot);
         if (!dictionary || (writableOnly && dictionary->isReadOnly()))
             continue;
         QString name;
         try {
             name = exchange::jsonl::describe(*dictionary).name;
         } catch (const std::exception &) {
-            name = QFileInfo(dictionary->path()).completeBaseName();
+            name = QFileInfo(dictionary->location()).completeBaseName();
         }
         combo->addItem(slotMark(slot) + name, slot);
     }

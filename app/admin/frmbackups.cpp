@@ -62,8 +62,8 @@ bool isOpenInSet(store::DatabaseModule &database, const QString &path)
 {
     const QString target = QFileInfo(path).absoluteFilePath();
     for (int slot = 0; slot < store::MaxDictionariesPerSet; ++slot)
-        if (const store::Dictionary *d = database.dictionary(slot))
-            if (QFileInfo(d->path()).absoluteFilePath() == target)
+        if (const store::DictionaryStorage *d = database.dictionary(slot))
+            if (QFileInfo(d->location()).absoluteFilePath() == target)
                 return true;
     return false;
 }

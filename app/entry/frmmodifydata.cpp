@@ -135,7 +135,7 @@ void frmModifyData::refreshTypeItems()
         a->setEnabled(store::viewerFromCode(a->data().toInt()) != selected);
 }
 
-store::Dictionary *frmModifyData::dictionary() const
+store::DictionaryStorage *frmModifyData::dictionary() const
 {
     return m_database.dictionary(EntrySlot);
 }
@@ -147,7 +147,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     rollbackSession();
     EntrySlot = intDicIndex;
     EntryNumber = lngDocNumber;
-    store::Dictionary *d = dictionary();
+    store::DictionaryStorage *d = dictionary();
     lblDictionary->setText(store::dictionaryLabel(intDicIndex, d ? d->displayName() : QString()));
     ClearEditor();
     // The window outlives a change of the fonts in the options: each edit takes them anew.
@@ -160,7 +160,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     }
     if (d->isReadOnly()) {
         prompter().inform(QStringLiteral("辞書 %1 は読み取り専用のため、データを修正できません。")
-                              .arg(QDir::toNativeSeparators(d->path())),
+                              .arg(QDir::toNativeSeparators(d->location())),
                           {}, Prompter::Icon::Warning);
         hide();
         return false;
@@ -221,12 +221,12 @@ bool frmModifyData::loadBody(store::Viewer viewer, const QByteArray &body)
 
 bool frmModifyData::beginSession()
 {
-    store::Dictionary *d = dictionary();
+    store::DictionaryStorage *d = dictionary();
     if (!d) {
         prompter().inform(QStringLiteral("このデータの辞書は開かれていないため変更できません。"), {}, Prompter::Icon::Warning);
         return false;
     }
-    if (d->inEditSession() && d->database().inTransaction())
+    if (d->isEditSessionLive())
         return true;
     try {
         // A session the engine ended by itself (a failed write) is given up, so that no later
@@ -243,7 +243,7 @@ bool frmModifyData::beginSession()
 
 void frmModifyData::rollbackSession()
 {
-    store::Dictionary *d = dictionary();
+    store::DictionaryStorage *d = dictionary();
     if (!d || !d->inEditSession())
         return;
     try {
@@ -288,7 +288,7 @@ bool frmModifyData::removeKeywordRow(int row)
     return EntryEditorWindow::removeKeywordRow(row);
 }
 
-void frmModifyData::syncKeywords(store::Dictionary &d)
+void frmModifyData::syncKeywords(store::DictionaryStorage &d)
 {
     // Normally the keyword rows already match the list; after a failed write was rolled back they
     // are brought back to what the window shows.
@@ -310,7 +310,7 @@ bool frmModifyData::UpdateEntry()
     std::optional<store::Entry> entry = checkedEntry(objectFilePath(EntrySlot, EntryNumber));
     if (!entry || !beginSession())
         return false;
-    store::Dictionary &d = *dictionary();
+    store::DictionaryStorage &d = *dictionary();
     entry->DocumentNumber = EntryNumber;
     try {
         syncKeywords(d);
@@ -361,7 +361,7 @@ void frmModifyData::deleteCommand()
     if (!prompter().confirm(QStringLiteral("削除してもよろしいですか"), Prompter::Answer::Yes) || !beginSession())
         return;
     try {
-        store::Dictionary &d = *dictionary();
+        store::DictionaryStorage &d = *dictionary();
         d.deleteEntry(EntryNumber);
         d.commitEditSession();
     } catch (const sqlite::Error &e) {
@@ -507,7 +507,7 @@ void frmModifyData::completeMove(qint16 slot, qint32 number)
 {
     stopWaitingForMove();
     const QString failed = QStringLiteral("移動元の辞書からデータを削除できませんでした。データは両方の辞書にあります。");
-    store::Dictionary *d = m_database.dictionary(slot);
+    store::DictionaryStorage *d = m_database.dictionary(slot);
     if (!d) {
         prompter().inform(failed + QStringLiteral("\n移動元の辞書が開かれていません。"), {}, Prompter::Icon::Warning);
         return;

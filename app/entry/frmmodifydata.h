@@ -9,7 +9,7 @@ class Error;
 }
 namespace qm::store {
 class DatabaseModule;
-class Dictionary;
+class DictionaryStorage;
 }
 
 namespace qm::app {
@@ -82,14 +82,14 @@ protected:
 private:
     void buildMenus();
     void refreshTypeItems();
-    store::Dictionary *dictionary() const;
+    store::DictionaryStorage *dictionary() const;
     bool loadBody(store::Viewer viewer, const QByteArray &body);
     bool beginSession();
     void rollbackSession();
     // Reports an engine error and rolls the session back; the next write begins a new one, and
     // the next update stores what the window still shows.
     void writeFailed(const QString &what, const sqlite::Error &error);
-    void syncKeywords(store::Dictionary &dictionary);
+    void syncKeywords(store::DictionaryStorage &dictionary);
 
     bool UpdateEntry();
     void FinishEditing();

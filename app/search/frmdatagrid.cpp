@@ -150,7 +150,7 @@ void frmDataGrid::load()
         return;
     for (int slot = 0; slot < m_database.DictionaryCount(); ++slot) {
         // A dictionary that did not open keeps its place, so the item's index stays its slot.
-        store::Dictionary *d = m_database.dictionary(slot);
+        store::DictionaryStorage *d = m_database.dictionary(slot);
         cboDictionary->addItem(store::dictionaryLabel(slot, d ? d->displayName() : QString()));
     }
     if (cboDictionary->count() > 0) {

@@ -111,6 +111,7 @@ public:
     void commitEditSession() override { m_entries.commitEditSession(); }
     void rollbackEditSession() override { m_entries.rollbackEditSession(); }
     bool inEditSession() const override { return m_entries.inEditSession(); }
+    bool isEditSessionLive() override { return m_entries.isEditSessionLive(); }
 
     int searchKeyword(const sqlite::LikePattern &pattern, int limit, const KeywordSink &sink) override
     {

@@ -47,6 +47,11 @@ bool DictionaryEntries::inEditSession() const
     return m_file.isHeld();
 }
 
+bool DictionaryEntries::isEditSessionLive()
+{
+    return inEditSession() && db().inTransaction();
+}
+
 void DictionaryEntries::beginEditSession()
 {
     m_file.writing([&] {

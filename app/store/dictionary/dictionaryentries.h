@@ -84,6 +84,9 @@ public:
     void commitEditSession();
     void rollbackEditSession();
     bool inEditSession() const;
+    // True while the session's transaction is still open (the engine rolls it back by itself
+    // after a full disk or an I/O error).
+    bool isEditSessionLive();
 
 private:
     using KeywordRows = std::vector<TrigramIndex::KeywordRow>;

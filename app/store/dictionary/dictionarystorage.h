@@ -67,6 +67,9 @@ public:
     virtual void commitEditSession() = 0;
     virtual void rollbackEditSession() = 0;
     virtual bool inEditSession() const = 0;
+    // True while the session can still store its changes: false once a failed write made the
+    // storage drop it (it must then be rolled back and begun anew).
+    virtual bool isEditSessionLive() = 0;
 
     // Searching.
     virtual int searchKeyword(const sqlite::LikePattern &pattern, int limit,

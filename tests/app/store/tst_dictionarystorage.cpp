@@ -106,8 +106,12 @@ void tst_dictionarystorage::entriesAndSearchesThroughTheInterface()
     QVERIFY(storage->headingExists(QStringLiteral("アルファ")));
     QVERIFY(!storage->headingExists(QStringLiteral("ｱﾙﾌｧ")));
 
+    storage->beginEditSession();
+    QVERIFY(storage->isEditSessionLive());
     QVERIFY(storage->deleteKeyword(a, QStringLiteral("Alpha")));
     QVERIFY(storage->deleteEntry(b));
+    storage->commitEditSession();
+    QVERIFY(!storage->inEditSession() && !storage->isEditSessionLive());
     QCOMPARE(storage->entryNumbers(), std::vector<qint32>{a});
     QCOMPARE(keywordsFound(*storage, QStringLiteral("*a")), QStringList());
 }
