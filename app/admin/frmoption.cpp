@@ -1,9 +1,9 @@
 #include "frmoption.h"
 
 #include "adminparts.h"
-#include "fontlist.h"
 
 #include "app/store/care/autobackup.h"
+#include "controls/fontlist.h"
 #include "platform/desktop/accessiblename.h"
 #include "platform/desktop/prompter.h"
 
@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -148,7 +149,7 @@ void frmOption::buildBackupControls(QWidget *client)
 
 void frmOption::load(const QString &fontFolder)
 {
-    const QStringList names = FontListCache(fontFolder).load();
+    const QStringList names = corvane::FontListCache::load(fontFolder, QFontDatabase::families());
     const QStringList sizes = fontSizes();
     for (int i = 0; i < EditorKindCount; ++i) {
         const std::size_t at = std::size_t(i);

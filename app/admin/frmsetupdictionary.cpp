@@ -5,6 +5,7 @@
 #include "app/common/waitcursor.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/sets/distribution.h"
+#include "platform/desktop/programfolder.h"
 #include "platform/desktop/prompter.h"
 
 #include <QDir>
@@ -131,7 +132,7 @@ void frmSetupDictionary::DropFiles(const QStringList &paths)
 
 bool frmSetupDictionary::registerFile(const QString &path, const QString &dictionaryName)
 {
-    const QString target = m_database.programFolder() + QLatin1Char('/') + QFileInfo(path).fileName();
+    const QString target = desktop::ProgramFolder::filePath(QFileInfo(path).fileName());
     if (!storable(target))
         return true;
     if (!m_prompter.confirm(QStringLiteral("「") + dictionaryName + QStringLiteral("」を辞書セットに登録しますか")))

@@ -9,6 +9,7 @@
 #include "app/admin/frmsetupdictionary.h"
 #include "app/icons/viewericons.h"
 #include "app/store/sets/databasemodule.h"
+#include "platform/desktop/programfolder.h"
 
 #include <QComboBox>
 
@@ -31,8 +32,8 @@ void installAdminWindows(mdiMain &window, store::DatabaseModule &database, store
         dialog.setWindowIcon(window.windowIcon());
         dialog.exec();
     };
-    window.windows.options = [&window, &database, &settings, &prompter] {
-        frmOption dialog(settings, window.options(), prompter, database.programFolder(), &window);
+    window.windows.options = [&window, &settings, &prompter] {
+        frmOption dialog(settings, window.options(), prompter, desktop::ProgramFolder::path(), &window);
         dialog.exec();
     };
     window.windows.backups = [&window, &database, &settings, &prompter] {

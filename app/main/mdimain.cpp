@@ -22,6 +22,7 @@
 #include "platform/desktop/accessiblename.h"
 #include "platform/desktop/datetext.h"
 #include "platform/desktop/printservice.h"
+#include "platform/desktop/programfolder.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
 #include "platform/desktop/windowstate.h"
@@ -61,7 +62,7 @@ mdiMain::mdiMain(store::DatabaseModule &database, store::Settings &settings, des
     , m_database(database)
     , m_settings(settings)
     , m_prompter(prompter)
-    , m_viewerContext{m_options, prompter, database.programFolder(), {}, {}}
+    , m_viewerContext{m_options, prompter, desktop::ProgramFolder::path(), {}, {}}
     , m_mdiArea(new QMdiArea(this))
 {
     setObjectName(QStringLiteral("mdiMain"));
@@ -651,7 +652,7 @@ void mdiMain::storePlacement()
 
 void mdiMain::deleteTemporaryFiles()
 {
-    QDir folder(m_database.programFolder());
+    QDir folder(desktop::ProgramFolder::path());
     for (const QString &name : folder.entryList(QDir::Files))
         if (isTemporaryFileName(name))
             folder.remove(name);

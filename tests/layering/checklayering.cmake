@@ -22,7 +22,7 @@ set(allowed_app/common app/store app/exchange app/icons controls ${platform_all}
 set(allowed_app/viewers app/common app/store app/icons controls ${platform_all})
 set(allowed_app/search app/common app/store app/icons ${platform_all})
 set(allowed_app/entry app/common app/store app/icons controls ${platform_all})
-set(allowed_app/admin app/common app/store app/exchange app/icons ${platform_all})
+set(allowed_app/admin app/common app/store app/exchange app/icons controls ${platform_all})
 set(allowed_app/cli app/common app/store app/exchange ${platform_all})
 set(allowed_app/main app/cli app/common app/store app/exchange app/icons app/viewers app/search app/entry app/admin
     controls ${platform_all})

@@ -1,9 +1,9 @@
 #include "adminfixture.h"
 
-#include "app/admin/fontlist.h"
 #include "app/admin/frmabout.h"
 #include "app/admin/frmoption.h"
 #include "app/store/care/autobackup.h"
+#include "controls/fontlist.h"
 #include "tests/common/testfiles.h"
 
 #include <QComboBox>
@@ -21,7 +21,7 @@
 #include <memory>
 
 using namespace qm;
-using app::FontListCache;
+using corvane::FontListCache;
 using app::frmAbout;
 using app::frmOption;
 
@@ -32,8 +32,7 @@ class tst_optionsabout final : public QObject
 private slots:
     void initTestCase();
     void init();
-    void fontCacheIsWrittenAndKept();
-    void fontCacheIsRebuiltWhenItDoesNotFit();
+    void fontsComeFromTheEditorsCache();
     void showsTheStoredOptionsAndTheSizeList();
     void okStoresAndCancelStoresNothing();
     void aSizeThatIsNoNumberIsRefused();
@@ -73,54 +72,16 @@ frmOption &tst_optionsabout::options()
     return *m_dialog;
 }
 
-void tst_optionsabout::fontCacheIsWrittenAndKept()
+// The dialog lists the desktop's fonts through the cache the rich-text editor keeps in the same
+// file (its format is tested with the editor's library).
+void tst_optionsabout::fontsComeFromTheEditorsCache()
 {
-    const FontListCache cache(m_folder.path());
-    const QStringList screen = {QStringLiteral("Sans"), QStringLiteral("@ＭＳ 明朝"), QStringLiteral("ＭＳ 明朝")};
-    QCOMPARE(cache.load(screen), (QStringList{QStringLiteral("Sans"), QStringLiteral("ＭＳ 明朝")}));
-    QCOMPARE(test::readFile(cache.filePath()),
-             QByteArray("3\r\nSans\r\n") + text::cp932::encode(QStringLiteral("ＭＳ 明朝")).bytes + "\r\n");
-
-    // Same count: the file is read, not written anew.
-    QVERIFY(test::writeFile(cache.filePath(), "3\r\nKept A\r\nKept B\r\n"));
-    QCOMPARE(cache.load(screen), (QStringList{QStringLiteral("Kept A"), QStringLiteral("Kept B")}));
-    QCOMPARE(test::readFile(cache.filePath()), QByteArray("3\r\nKept A\r\nKept B\r\n"));
-
-    // A name CP932 cannot hold makes the file UTF-8 with a byte order mark, and it reads back.
-    const QStringList wide = {QStringLiteral("Sans"), QStringLiteral("Noto 한글")};
-    QCOMPARE(cache.load(wide), wide);
-    QVERIFY(test::readFile(cache.filePath()).startsWith("\xEF\xBB\xBF" "2\r\n"));
-    QCOMPARE(cache.load(wide), wide);
-}
-
-void tst_optionsabout::fontCacheIsRebuiltWhenItDoesNotFit()
-{
-    const FontListCache cache(m_folder.path());
-    const QStringList screen = {QStringLiteral("A"), QStringLiteral("B")};
-    const QByteArray fresh("2\r\nA\r\nB\r\n");
-    const QList<QByteArray> unusable = {
-        "3\r\nA\r\nB\r\nC\r\n",              // another count: a font was installed or removed
-        "two\r\nA\r\n",                       // no count
-        "2\r\nA\r\nB\r\nC\r\nD\r\n",          // more names than there is room for
-        "",                                   // empty
-    };
-    for (const QByteArray &bytes : unusable) {
-        QVERIFY(test::writeFile(cache.filePath(), bytes));
-        QCOMPARE(cache.load(screen), screen);
-        QCOMPARE(test::readFile(cache.filePath()), fresh);
-    }
-    // A cache that cannot be written still gives the fonts.
-    QFile::remove(cache.filePath());
-    QVERIFY(QDir(m_folder.path()).mkdir(QStringLiteral("Font.ini")));
-    QCOMPARE(cache.load(screen), screen);
-    QVERIFY(QDir(m_folder.path()).rmdir(QStringLiteral("Font.ini")));
-
-    // The dialog lists the desktop's fonts through the cache.
+    const QString file = m_folder.filePath(FontListCache::fileName());
+    QVERIFY(test::writeFile(file, "1\r\nStale\r\n"));
     const QStringList families = QFontDatabase::families();
     frmOption &d = options();
-    QVERIFY(QFile::exists(cache.filePath()));
-    QCOMPARE(test::readFile(cache.filePath()).split('\r').first().toInt(), int(families.size()));
-    QCOMPARE(d.cboFontName[2]->count(), int(FontListCache(m_folder.path()).load().size()));
+    QCOMPARE(test::readFile(file), FontListCache::contents(families));
+    QCOMPARE(d.cboFontName[2]->count(), int(FontListCache::load(m_folder.path(), families).size()));
 }
 
 void tst_optionsabout::showsTheStoredOptionsAndTheSizeList()

@@ -2,6 +2,7 @@
 
 #include "app/admin/frmsetupdictionary.h"
 #include "app/store/sets/databasemodule.h"
+#include "platform/desktop/programfolder.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
@@ -76,6 +77,7 @@ void tst_setupdictionary::init()
     store::Dictionary::CreateDictionary(target(QStringLiteral("User.dic")), QStringLiteral("ユーザー"), {}, {},
                                         {false, false, false});
     m_db = std::make_unique<store::DatabaseModule>(m_prompter, m_program.path());
+    desktop::ProgramFolder::setPath(m_program.path());
     m_db->sets().add(store::DictionarySet(QStringLiteral("標準"), {target(QStringLiteral("User.dic"))}));
     m_db->sets().choose(0);
 }
