@@ -92,7 +92,6 @@ public:
 
     QString setFilePath() const;
     QString userDictionaryPath() const;
-    const QString &programFolder() const { return m_programFolder; }
 
     // Called when the program folder has no "manual" folder at load; the program starts the
     // help installer there.
