@@ -3,6 +3,7 @@
 #include "backupparts.h"
 #include "exchangeparts.h"
 
+#include "app/common/exchangemessages.h"
 #include "app/common/listprocedures.h"
 #include "app/common/waitcursor.h"
 #include "app/exchange/exchangeerror.h"
@@ -210,7 +211,7 @@ void frmBackupEntries::takeOut()
         try {
             added = exchange::takeOutEntries(m_view.dictionary(), numbers, *target);
         } catch (const exchange::ExchangeError &e) {
-            failure = e.message();
+            failure = exchangeMessage(e);
         }
     }
     if (!failure.isEmpty()) {

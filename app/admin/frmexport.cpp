@@ -2,6 +2,7 @@
 
 #include "adminparts.h"
 
+#include "app/common/exchangemessages.h"
 #include "app/exchange/exchangeerror.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/dictionary.h"
@@ -136,6 +137,7 @@ std::optional<qint64> frmExport::write(const QString &path)
     const QString label = QStringLiteral("%1 に書き出しています...").arg(QFileInfo(path).fileName());
     exchange::ExportOptions options;
     options.format = Formats[qMax(0, cboFormat->currentIndex())].format;
+    options.labels = htmlLabels();
     qint64 written = 0;
     QString failure;
     store::TargetFile out(store::resolveWriteTarget(path, {{}, store::setMembersOf(m_database.sets().table())}));
@@ -168,7 +170,7 @@ QString frmExport::writeTo(store::TargetFile &out, const exchange::ExportOptions
         if (!out.commit())
             return QStringLiteral("%1 に書き込めません: %2").arg(QDir::toNativeSeparators(out.target().named), out.errorString());
     } catch (const exchange::ExchangeError &e) {
-        return e.message();
+        return exchangeMessage(e);
     } catch (const sqlite::Error &e) {
         return store::describeFailure(e);
     }
@@ -184,7 +186,7 @@ void frmExport::writeChosen(QIODevice &out, const exchange::ExportOptions &optio
     } else {
         store::Dictionary *dictionary = m_database.dictionary(cboDictionary->currentData().toInt());
         if (!dictionary)
-            throw exchange::ExchangeError(0, QStringLiteral("辞書が閉じられています"));
+            throw exchange::ExchangeError(0, exchange::reasonOf(exchange::Reason::Kind::DictionaryClosed));
         exchange::exportDictionary(*dictionary, out, options);
     }
 }

@@ -3,6 +3,7 @@
 #include "adminparts.h"
 #include "wordlistpanel.h"
 
+#include "app/common/exchangemessages.h"
 #include "app/exchange/exchangeerror.h"
 #include "app/exchange/importer.h"
 #include "app/store/sets/databasemodule.h"
@@ -130,7 +131,7 @@ void frmImport::importChosen()
         store::Dictionary *dictionary = m_database.dictionary(slot);
         if (!dictionary || !run(*dictionary, tally))
             return;
-        m_services.prompter.inform(exchange::importReport(tally, QStringLiteral("辞書 %1 ").arg(cboTarget->currentText())));
+        m_services.prompter.inform(importReport(tally, QStringLiteral("辞書 %1 ").arg(cboTarget->currentText())));
         accept();
         return;
     }
@@ -149,7 +150,7 @@ void frmImport::importChosen()
         removeDictionaryFile(created);
         return;
     }
-    m_services.prompter.inform(exchange::importReport(tally, QStringLiteral("新しい辞書ファイル %1 ").arg(shown(created)))
+    m_services.prompter.inform(importReport(tally, QStringLiteral("新しい辞書ファイル %1 ").arg(shown(created)))
                                + QStringLiteral("\nこの辞書は辞書セットに加えていません。使うときは辞書セットの設定で加えてください。"));
     accept();
 }
@@ -181,7 +182,7 @@ QString frmImport::makeNewDictionary()
         exchange::jsonl::createDictionary(path, description);
         return path;
     } catch (const exchange::ExchangeError &e) {
-        reportFailure(e.message());
+        reportFailure(exchangeMessage(e));
     } catch (const sqlite::Error &e) {
         reportFailure(store::describeFailure(e));
     }
@@ -220,7 +221,7 @@ bool frmImport::run(store::Dictionary &dictionary, exchange::ImportTally &tally)
         tally = importInto(dictionary, progress);
         return true;
     } catch (const exchange::ExchangeError &e) {
-        reportFailure(e.message());
+        reportFailure(exchangeMessage(e));
     } catch (const sqlite::Error &e) {
         reportFailure(store::describeFailure(e));
     }

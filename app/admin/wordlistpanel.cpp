@@ -1,5 +1,6 @@
 #include "wordlistpanel.h"
 
+#include "app/common/exchangemessages.h"
 #include "app/exchange/exchangeerror.h"
 #include "platform/desktop/datetext.h"
 #include "app/store/dictionary/viewertype.h"
@@ -218,12 +219,12 @@ void WordListPanel::refreshPreview()
         showRows(rows);
         QStringList problems;
         for (const exchange::wordlist::Row &row : rows)
-            if (!row.problem.isNull())
-                problems.append(exchange::ExchangeError(row.line, row.problem).message());
+            if (row.problem)
+                problems.append(exchangeLineMessage(row.line, *row.problem));
         lblPreviewProblem->setText(problems.join(u'\n'));
     } catch (const exchange::ExchangeError &e) {
         showRows({});
-        lblPreviewProblem->setText(e.message());
+        lblPreviewProblem->setText(exchangeMessage(e));
     }
 }
 
@@ -232,16 +233,17 @@ void WordListPanel::showRows(const std::vector<exchange::wordlist::Row> &rows)
     grdPreview->setRowCount(int(rows.size()));
     for (int r = 0; r < int(rows.size()); ++r) {
         const exchange::wordlist::Row &row = rows[size_t(r)];
-        const bool refused = !row.problem.isNull();
+        const bool refused = row.problem.has_value();
+        const QString problem = refused ? exchangeReason(*row.problem) : QString();
         const store::Entry &entry = row.record.entry;
         // A row that cannot be stored shows why, in the place of its body, marked.
         const QStringList cells{QString::number(row.line), row.record.keywords.join(u'、'), entry.Heading,
-                                refused ? row.problem : bodyText(entry), desktop::dateTimeText(entry.RenewalDate)};
+                                refused ? problem : bodyText(entry), desktop::dateTimeText(entry.RenewalDate)};
         for (int c = 0; c < cells.size(); ++c) {
             auto *item = new QTableWidgetItem(cells[c]);
             if (refused) {
                 item->setBackground(ProblemBackground);
-                item->setToolTip(row.problem);
+                item->setToolTip(problem);
             }
             grdPreview->setItem(r, c, item);
         }

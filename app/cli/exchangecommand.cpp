@@ -1,5 +1,6 @@
 #include "app/cli/exchangecommand.h"
 
+#include "app/common/exchangemessages.h"
 #include "app/exchange/exchangeerror.h"
 #include "app/exchange/exporter.h"
 #include "app/exchange/importer.h"
@@ -67,6 +68,7 @@ int runExport(const ExchangeRequest &request, QTextStream &err)
     const QString &outPath = request.file;
     exchange::ExportOptions options;
     options.format = request.exportFormat;
+    options.labels = htmlLabels();
     if (!QFileInfo(dictionaryPath).isFile()) {
         err << QStringLiteral("辞書ファイル %1 がありません\n").arg(shown(dictionaryPath));
         return Failed;
@@ -93,7 +95,7 @@ int runExport(const ExchangeRequest &request, QTextStream &err)
     } catch (const sqlite::Error &e) {
         err << QStringLiteral("辞書 %1 を開けません: %2\n").arg(shown(dictionaryPath), store::describeFailure(e));
     } catch (const ExchangeError &e) {
-        err << e.message() << QLatin1Char('\n') << unchanged;
+        err << exchangeMessage(e) << QLatin1Char('\n') << unchanged;
     }
     return Failed;
 }
@@ -168,13 +170,13 @@ int runImport(const ExchangeRequest &request, QTextStream &err)
             }
         }
         created.keep = true;
-        err << exchange::importReport(tally, QStringLiteral("辞書 %1 ").arg(shown(dictionaryPath)))
+        err << importReport(tally, QStringLiteral("辞書 %1 ").arg(shown(dictionaryPath)))
             << QLatin1Char('\n');
         return Success;
     } catch (const sqlite::Error &e) {
         err << QStringLiteral("辞書 %1 を使えません: %2\n").arg(shown(dictionaryPath), store::describeFailure(e));
     } catch (const ExchangeError &e) {
-        err << shown(inPath) << QStringLiteral(": ") << e.message() << QStringLiteral("\n辞書は変更していません\n");
+        err << shown(inPath) << QStringLiteral(": ") << exchangeMessage(e) << QStringLiteral("\n辞書は変更していません\n");
     }
     return Failed;
 }

@@ -3,6 +3,7 @@
 #include "exchangeerror.h"
 
 #include "app/store/dictionary/messages.h"
+#include "platform/sqlite/error.h"
 
 namespace qm::exchange {
 
@@ -10,13 +11,10 @@ namespace {
 constexpr size_t BatchEntries = 512;
 constexpr qint64 BatchBytes = 16 * 1024 * 1024;
 
-QString writeFailure(const sqlite::Error &e)
-{
-    return QStringLiteral("辞書に書き込めません: %1").arg(store::describeFailure(e));
-}
+
 } // namespace
 
-BulkImport::BulkImport(store::Dictionary &dictionary, Numbers numbers)
+BulkImport::BulkImport(store::DictionaryStorage &dictionary, Numbers numbers)
     : m_dictionary(dictionary), m_keeping(numbers == Numbers::KeepRising)
 {
 }
@@ -31,7 +29,7 @@ BulkImport::Numbering BulkImport::numberingOf(const jsonl::Record &record)
     return Numbering::Keep;
 }
 
-bool BulkImport::nextBatch(const Source &source, std::vector<store::Dictionary::NewEntry> &batch, Numbering &numbering)
+bool BulkImport::nextBatch(const Source &source, std::vector<store::NewEntry> &batch, Numbering &numbering)
 {
     qint64 bytes = 0;
     for (;;) {
@@ -64,14 +62,16 @@ bool BulkImport::nextBatch(const Source &source, std::vector<store::Dictionary::
 qint64 BulkImport::run(const Source &source)
 {
     try {
-        return m_dictionary.addEntriesFrom([&](std::vector<store::Dictionary::NewEntry> &batch, Numbering &numbering) {
+        return m_dictionary.addEntriesFrom([&](std::vector<store::NewEntry> &batch, Numbering &numbering) {
             return nextBatch(source, batch, numbering);
         });
     } catch (const sqlite::Error &e) {
         if (m_firstLine == m_lastLine)
-            throw ExchangeError(m_firstLine, writeFailure(e));
-        throw ExchangeError(m_firstLine, QStringLiteral("%1 行目から %2 行目までの項目を書き込めません。").arg(m_firstLine).arg(m_lastLine)
-                                             + writeFailure(e));
+            throw ExchangeError(m_firstLine, reasonOf(Reason::Kind::DictionaryNotWritable, store::describeFailure(e)));
+        Reason batch = reasonOf(Reason::Kind::BatchNotWritable, store::describeFailure(e));
+        batch.value = m_firstLine;
+        batch.limit = m_lastLine;
+        throw ExchangeError(m_firstLine, batch);
     }
 }
 

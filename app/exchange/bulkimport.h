@@ -2,7 +2,7 @@
 
 #include "jsonlines.h"
 
-#include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/dictionarystorage.h"
 
 #include <functional>
 #include <optional>
@@ -22,7 +22,7 @@ public:
     // Gives the next entry and the line of the file it was read from; false at the end.
     using Source = std::function<bool(jsonl::Record &record, qint64 &line)>;
 
-    BulkImport(store::Dictionary &dictionary, Numbers numbers);
+    BulkImport(store::DictionaryStorage &dictionary, Numbers numbers);
     BulkImport(const BulkImport &) = delete;
     BulkImport &operator=(const BulkImport &) = delete;
 
@@ -31,9 +31,9 @@ public:
     qint64 run(const Source &source);
 
 private:
-    using Numbering = store::Dictionary::Numbering;
+    using Numbering = store::Numbering;
     Numbering numberingOf(const jsonl::Record &record);
-    bool nextBatch(const Source &source, std::vector<store::Dictionary::NewEntry> &batch, Numbering &numbering);
+    bool nextBatch(const Source &source, std::vector<store::NewEntry> &batch, Numbering &numbering);
 
     struct Pending {
         jsonl::Record record;
@@ -41,7 +41,7 @@ private:
         Numbering numbering = Numbering::New;
     };
 
-    store::Dictionary &m_dictionary;
+    store::DictionaryStorage &m_dictionary;
     bool m_keeping;
     qint32 m_lastKept = 0;
     // A record read that starts the next batch, as it is numbered otherwise.

@@ -1,37 +1,114 @@
 #pragma once
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace qm::exchange {
 
-// Why an import or export stopped, in words for the user. `line` is the 1-based line of the
-// file read that caused it (0 when no line is to blame: a file that cannot be opened, a cancel).
-// An import that checks every line first carries all the lines it refuses: line() and reason()
-// are those of the first.
+// Why a line, a row or a whole file is refused, or why an import or export stopped: a kind and
+// the values its words need. The program turns it into words in one place; the exchange code
+// itself holds no prose.
+struct Reason {
+    enum class Kind {
+        // Reading a file. `limit`: the longest line in bytes.
+        LineTooLong,
+        LastLineCut,
+        EmptyFile,
+        NotUtf8,
+        // `value`: the 1-based character where the first unreadable byte is; `byte`: that byte.
+        UndecodableUtf8,
+        UndecodableCp932,
+        QuoteNotClosed,
+        // The dictionary's own format. `value`: the 1-based character near which the JSON breaks.
+        NotJsonObject,
+        TooManyJsonValues, // `limit`
+        NotThisFormat,
+        FirstLineNotHeader,
+        UnreadableVersion, // `text`: the version the file names; `limit`: the version read
+        MissingField,      // `part`, `text`: the field's name
+        BadBase64,         // `part`, `text`: the field's name
+        UnknownObjectKind, // `text`
+        ObjectNotRestorable,
+        MissingDate,
+        UnreadableDate,    // `text`
+        BadEntryNumber,    // `text`
+        UnknownType,       // `text`
+        KeywordNotText,
+        EmptyKeyword,
+        // An entry. `value`: the size in bytes; `limit`: the largest allowed.
+        BodyTooLarge,
+        FieldsTooLarge,
+        BodyNotCp932, // `characters`
+        KeywordWithNul, // `text`: the keyword without its NUL characters
+        ReservedKeywordChar, // `text`: the keyword; `character`
+        // A word list's row. `value`: the column that has a value; `limit`: the columns described.
+        ExtraColumn,
+        NoDelimiter, // `character`: the delimiter
+        NoKeywordOrHeading,
+        // The whole import or export. `detail`: the system's or the store's own words.
+        ImportCancelled,
+        ExportCancelled,
+        OutputNotWritable,
+        DictionaryUnreadable,
+        DictionaryNotWritable,
+        BatchNotWritable, // `value` and `limit`: the first and the last line of the batch; `detail`
+        TemporaryNotCreated,
+        TemporaryNotWritten,
+        DictionaryClosed,
+    };
+    // Which part of an entry line a field belongs to.
+    enum class Part { Header, Entry, Body, Object };
+
+    Kind kind = Kind::EmptyFile;
+    Part part = Part::Entry;
+    qint64 value = 0;
+    qint64 limit = 0;
+    int byte = 0;
+    QChar character;
+    QString text;
+    QString detail;
+    QList<char32_t> characters;
+
+    bool operator==(const Reason &) const = default;
+};
+
+// A line of a file (1-based; 0 when no line is to blame: a file that cannot be opened, a
+// cancel) and why it is refused.
+struct LineProblem {
+    qint64 line = 0;
+    Reason reason;
+};
+
+// Why an import or export stopped. An import that checks every line first carries all the lines
+// it refuses: line() and reason() are those of the first, listed() the first of them.
 class ExchangeError final : public std::runtime_error
 {
 public:
-    ExchangeError(qint64 line, const QString &reason);
+    ExchangeError(qint64 line, Reason reason);
 
     qint64 line() const { return m_line; }
-    const QString &reason() const { return m_reason; }
+    const Reason &reason() const { return m_reason; }
     // How many lines were refused (1 for a single problem).
     qint64 count() const { return m_count; }
-    // "12 行目: reason", or the reason alone when no line is to blame; for several lines, how many
-    // there are and the first of them, one a line.
-    QString message() const;
+    // The first lines refused, when there are several; empty for a single problem.
+    const std::vector<LineProblem> &listed() const { return m_listed; }
 
 private:
     friend class ProblemList;
 
     qint64 m_line;
-    QString m_reason;
+    Reason m_reason;
     qint64 m_count = 1;
-    QStringList m_listed; // "12 行目: reason" of the first lines refused, when there are several
+    std::vector<LineProblem> m_listed;
 };
+
+// A reason of only a kind, or of a kind and the detail words another layer gave.
+Reason reasonOf(Reason::Kind kind);
+Reason reasonOf(Reason::Kind kind, const QString &detail);
 
 // The lines an import refuses, gathered in one pass over the file so that the user learns of
 // all of them at once.
@@ -41,7 +118,7 @@ public:
     // How many lines the message names; the rest are counted.
     static constexpr int Listed = 20;
 
-    void add(qint64 line, const QString &reason);
+    void add(qint64 line, const Reason &reason);
     void add(const ExchangeError &e);
     bool isEmpty() const { return m_count == 0; }
     // Throws the lines refused as one ExchangeError; nothing when there are none.
@@ -62,12 +139,7 @@ public:
 
 private:
     qint64 m_count = 0;
-    qint64 m_firstLine = 0;
-    QString m_firstReason;
-    QStringList m_listed;
+    std::vector<LineProblem> m_listed;
 };
-
-// The reason given when the user stops an import; the callers add that the dictionary is unchanged.
-QString cancelledReason();
 
 } // namespace qm::exchange

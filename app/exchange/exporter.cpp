@@ -60,15 +60,15 @@ private:
 
     void writeEntry(const store::Entry &entry, const QStringList &keywords)
     {
-        put(m_options.format == ExportFormat::Html ? html::entry(entry, keywords) : jsonl::entryLine(entry, keywords));
+        put(m_options.format == ExportFormat::Html ? html::entry(entry, keywords, m_options.labels) : jsonl::entryLine(entry, keywords));
         if (++m_done % ProgressEvery == 0 && !store::reportProgress(m_options.progress, m_done, m_total))
-            throw ExchangeError(0, QStringLiteral("書き出しを中止しました"));
+            throw ExchangeError(0, reasonOf(Reason::Kind::ExportCancelled));
     }
 
     void put(const QByteArray &bytes)
     {
         if (m_out.write(bytes) != bytes.size())
-            throw ExchangeError(0, QStringLiteral("書き出し先に書き込めません: %1").arg(m_out.errorString()));
+            throw ExchangeError(0, reasonOf(Reason::Kind::OutputNotWritable, m_out.errorString()));
     }
 
     QIODevice &m_out;
@@ -85,7 +85,7 @@ void writeParts(const std::vector<Part> &parts, const QString &title, QIODevice 
     try {
         Writer(out, options, total).write(parts, title);
     } catch (const sqlite::Error &e) {
-        throw ExchangeError(0, QStringLiteral("辞書を読めません: %1").arg(store::describeFailure(e)));
+        throw ExchangeError(0, reasonOf(Reason::Kind::DictionaryUnreadable, store::describeFailure(e)));
     }
 }
 
@@ -95,7 +95,7 @@ std::vector<Part> readParts(Fill &&fill)
     try {
         return fill();
     } catch (const sqlite::Error &e) {
-        throw ExchangeError(0, QStringLiteral("辞書を読めません: %1").arg(store::describeFailure(e)));
+        throw ExchangeError(0, reasonOf(Reason::Kind::DictionaryUnreadable, store::describeFailure(e)));
     }
 }
 
@@ -128,7 +128,7 @@ void exportSet(store::DatabaseModule &module, QIODevice &out, const ExportOption
     std::vector<Part> parts = readParts([&] {
         std::vector<Part> all;
         for (int slot = 0; slot < module.DictionaryCount(); ++slot)
-            if (store::Dictionary *d = module.dictionary(slot))
+            if (store::DictionaryStorage *d = module.dictionary(slot))
                 all.push_back({d, d->entryNumbers()});
         return all;
     });
@@ -144,9 +144,9 @@ void exportRows(store::DatabaseModule &module, const QList<EntryRef> &rows, QIOD
         bySlot[r.slot].insert(r.number);
     std::vector<Part> parts;
     for (const auto &[slot, numbers] : bySlot)
-        if (store::Dictionary *d = module.dictionary(slot))
+        if (store::DictionaryStorage *d = module.dictionary(slot))
             parts.push_back({d, std::vector<qint32>(numbers.begin(), numbers.end())});
-    writeParts(parts, QStringLiteral("検索結果"), out, options);
+    writeParts(parts, options.labels.resultsTitle, out, options);
 }
 
 } // namespace qm::exchange

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "htmlwriter.h"
+
 #include "app/store/progress.h"
 
 #include <QList>
@@ -19,6 +21,8 @@ struct ExportOptions {
     ExportFormat format = ExportFormat::JsonLines;
     // Called with the entries written and the number to write; false stops the export.
     store::Progress progress;
+    // The page's own words, for an HTML export.
+    html::Labels labels;
 };
 
 // One result row: an entry of a dictionary of the open set.

@@ -79,10 +79,10 @@ QString pictureUrl(const QVariant &resource)
 // An HTML document kept escaped in an attribute of its box; the page's script puts it into a
 // sandboxed frame (no scripts, forms or navigation of the page) only when the box comes into view
 // or is clicked, so a page of thousands of bodies opens at once.
-QString frame(const QString &document)
+QString frame(const QString &document, const Labels &labels)
 {
-    return QStringLiteral("<div class=\"body\" data-page=\"%1\"><button type=\"button\">本文を表示</button></div>")
-        .arg(escape(withoutRemoteLoads(document)));
+    return QStringLiteral("<div class=\"body\" data-page=\"%1\"><button type=\"button\">%2</button></div>")
+        .arg(escape(withoutRemoteLoads(document, labels)), labels.showBody);
 }
 
 bool isSafeLink(const QString &address)
@@ -213,14 +213,14 @@ Tag readTag(QStringView d, qsizetype at)
 
 // One start tag with the attributes that would fetch something left out; an image that loses
 // its address is followed by a note saying so.
-QString offlineTag(const Tag &tag)
+QString offlineTag(const Tag &tag, const Labels &labels)
 {
     QString kept;
     QString note;
     for (const Tag::Attribute &a : tag.attributes) {
         if (isLoadingAttribute(tag.name, a.name) && !isInlineData(a.value, a.name)) {
             if ((tag.name == QLatin1String("img") || tag.name == QLatin1String("image")) && note.isEmpty())
-                note = QStringLiteral("<span class=\"dropped\">［外部の画像を省きました: %1］</span>").arg(escape(a.value));
+                note = QStringLiteral("<span class=\"dropped\">") + labels.droppedImage.arg(escape(a.value)) + QStringLiteral("</span>");
             continue;
         }
         if (a.name == QLatin1String("style") && a.hasValue)
@@ -238,32 +238,36 @@ bool isDroppedTag(const Tag &tag)
         || (tag.name == QLatin1String("meta") && std::any_of(tag.attributes.begin(), tag.attributes.end(), httpEquiv));
 }
 
-QString objectBody(const QByteArray &bytes)
+QString objectNote(const QString &text)
+{
+    return QStringLiteral("<p class=\"object\">") + text + QStringLiteral("</p>");
+}
+
+QString objectBody(const QByteArray &bytes, const Labels &labels)
 {
     const std::optional<objects::StoredObject> object = objects::image::fromBytes(bytes);
     if (!object)
-        return QStringLiteral("<p class=\"object\">読めないオブジェクト (%1 バイト)</p>").arg(bytes.size());
+        return objectNote(labels.unreadableObject.arg(bytes.size()));
     if (object->isLink())
-        return QStringLiteral("<p class=\"object\">リンクされたファイル: %1</p>").arg(escape(object->linkPath));
+        return objectNote(labels.linkedFile.arg(escape(object->linkPath)));
     QString out;
     if (object->mimeType.startsWith(QLatin1String("image/")) && !QImage::fromData(object->data).isNull())
         out = QStringLiteral("<img loading=\"lazy\" alt=\"%1\" src=\"%2\">").arg(escape(object->name), dataUrl(object->mimeType, object->data));
-    return out + QStringLiteral("<p class=\"object\">埋め込みファイル: %1 (%2, %3 バイト)</p>")
-                     .arg(escape(object->name), escape(object->mimeType))
-                     .arg(object->data.size());
+    return out + objectNote(labels.embeddedFile.arg(escape(object->name), escape(object->mimeType),
+                                                    QString::number(object->data.size())));
 }
 
-QString body(const store::Entry &e)
+QString body(const store::Entry &e, const Labels &labels)
 {
     const std::optional<Viewer> viewer = store::viewerFromCode(e.Viewer);
     if (viewer == Viewer::Ole)
-        return objectBody(e.Document);
+        return objectBody(e.Document, labels);
     const QString text = text::cp932::decode(e.Document);
     switch (viewer.value_or(Viewer::Text)) {
     case Viewer::RichText:
-        return frame(richTextToHtml(text));
+        return frame(richTextToHtml(text), labels);
     case Viewer::Html:
-        return frame(text);
+        return frame(text, labels);
     case Viewer::Url:
         if (isSafeLink(text))
             return QStringLiteral("<p><a href=\"%1\">%1</a></p>").arg(escape(text.trimmed()));
@@ -293,7 +297,7 @@ QString escape(QStringView text)
     return out;
 }
 
-QString withoutRemoteLoads(QStringView d)
+QString withoutRemoteLoads(QStringView d, const Labels &labels)
 {
     QString out;
     out.reserve(d.size());
@@ -306,7 +310,7 @@ QString withoutRemoteLoads(QStringView d)
         if (tag.end < 0)
             return out; // the browser drops a tag the document ends in
         if (!isDroppedTag(tag))
-            out += offlineTag(tag);
+            out += offlineTag(tag, labels);
         last = tag.end;
         if (tag.name == QLatin1String("style")) {
             // The text of a style element is style sheet up to its end tag, or to the end.
@@ -365,15 +369,16 @@ QByteArray dictionaryHeading(const QString &name)
     return QStringLiteral("<h1>%1</h1>\n").arg(escape(name)).toUtf8();
 }
 
-QByteArray entry(const store::Entry &e, const QStringList &keywords)
+QByteArray entry(const store::Entry &e, const QStringList &keywords, const Labels &labels)
 {
     QString out = QStringLiteral("<article>\n<h2>%1</h2>\n<p class=\"keywords\">").arg(escape(e.Heading));
     for (const QString &k : keywords)
         out += QStringLiteral("<span>%1</span>").arg(escape(k));
     out += QStringLiteral("</p>\n");
-    out += body(e);
+    out += body(e, labels);
     if (e.RenewalDate.isValid())
-        out += QStringLiteral("\n<p class=\"date\">更新日時: %1</p>").arg(e.RenewalDate.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        out += QStringLiteral("\n<p class=\"date\">") + labels.updated.arg(e.RenewalDate.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+             + QStringLiteral("</p>");
     out += QStringLiteral("\n</article>\n");
     return out.toUtf8();
 }

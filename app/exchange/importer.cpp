@@ -16,20 +16,20 @@ jsonl::Line parseNumbered(const LineReader &reader, const QByteArray &line, cons
 {
     const qint64 number = reader.lineNumber();
     if (!reader.lineEnded())
-        throw ExchangeError(number, QStringLiteral("最後の行が途中で切れています (改行で終わっていません)"));
+        throw ExchangeError(number, reasonOf(Reason::Kind::LastLineCut));
     try {
         jsonl::Line parsed = jsonl::parseLine(line, limits);
         if (number == 1 && !parsed.isHeader)
-            throw ExchangeError(0, QStringLiteral("この形式のファイルではありません (1 行目が辞書の説明ではありません)"));
+            throw ExchangeError(0, reasonOf(Reason::Kind::FirstLineNotHeader));
         return parsed;
     } catch (const ExchangeError &e) {
         throw ExchangeError(number, e.reason());
     }
 }
 
-QString emptyFile()
+Reason emptyFile()
 {
-    return QStringLiteral("ファイルが空です");
+    return reasonOf(Reason::Kind::EmptyFile);
 }
 
 } // namespace
@@ -44,26 +44,11 @@ void countConverted(ImportTally &tally, const jsonl::Record &record)
         ++tally.asRichText;
 }
 
-QString importReport(const ImportTally &tally, const QString &where)
-{
-    QString out = QStringLiteral("%1 件の項目を%2に追加しました。").arg(tally.added).arg(where);
-    QStringList converted;
-    if (tally.asRichText > 0)
-        converted.append(QStringLiteral("%1 件はリッチテキストとして").arg(tally.asRichText));
-    if (tally.asHtml > 0)
-        converted.append(QStringLiteral("%1 件は HTML として").arg(tally.asHtml));
-    if (!converted.isEmpty())
-        out += QStringLiteral("\n本文に CP932 で表せない文字があるため、そのうち %1保存しました。").arg(converted.join(QStringLiteral("、")));
-    if (tally.skipped > 0)
-        out += QStringLiteral("\n同じ見出しがあるため %1 行を読み飛ばしました。").arg(tally.skipped);
-    return out;
-}
-
-qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonImportOptions &options, ImportTally *tally)
+qint64 importJsonLines(QIODevice &in, store::DictionaryStorage &dictionary, const JsonImportOptions &options, ImportTally *tally)
 {
     const qint64 total = in.size();
     LineReader reader(in, options.maxLineBytes);
-    const bool keep = !options.newNumbers && dictionary.documentRowCount() == 0;
+    const bool keep = !options.newNumbers && dictionary.entryCount() == 0;
     BulkImport bulk(dictionary, keep ? BulkImport::Numbers::KeepRising : BulkImport::Numbers::New);
     QByteArray line;
     ImportTally counts;
@@ -73,7 +58,7 @@ qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonI
     const qint64 added = bulk.run([&](jsonl::Record &record, qint64 &number) {
         while (nextLine()) {
             if (reader.lineNumber() % ProgressEvery == 0 && !store::reportProgress(options.progress, reader.bytesRead(), total))
-                throw ExchangeError(0, cancelledReason());
+                throw ExchangeError(0, reasonOf(Reason::Kind::ImportCancelled));
             jsonl::Line parsed;
             try {
                 parsed = parseNumbered(reader, line, options.limits);

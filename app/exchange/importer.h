@@ -7,7 +7,7 @@
 class QIODevice;
 
 namespace qm::store {
-class Dictionary;
+class DictionaryStorage;
 }
 
 namespace qm::exchange {
@@ -28,10 +28,6 @@ struct ImportTally {
 // Counts a record added: whether its plain text went into another type, and which.
 void countConverted(ImportTally &tally, const jsonl::Record &record);
 
-// The report of a finished import: "N 件の項目を<where>に追加しました。" and what became of the
-// bodies stored in another type and of the rows skipped.
-QString importReport(const ImportTally &tally, const QString &where);
-
 struct JsonImportOptions {
     // A longer line is refused without being read whole: room for the largest body in any form.
     qint64 maxLineBytes = jsonl::maxLineBytes({});
@@ -48,7 +44,7 @@ struct JsonImportOptions {
 // with ExchangeError naming it, and the dictionary is then exactly as before (so too after a
 // cancel or a failed write). Returns the number of entries added.
 // `tally`, when given, receives the counts of a successful import.
-qint64 importJsonLines(QIODevice &in, store::Dictionary &dictionary, const JsonImportOptions &options = {},
+qint64 importJsonLines(QIODevice &in, store::DictionaryStorage &dictionary, const JsonImportOptions &options = {},
                        ImportTally *tally = nullptr);
 
 // The description on the first line of such a file, for making a new dictionary to import it

@@ -123,14 +123,39 @@ void appendBody(QByteArray &out, const Entry &entry)
     out.append('}');
 }
 
-[[noreturn]] void refuse(const QString &reason)
+using Kind = Reason::Kind;
+using Part = Reason::Part;
+
+[[noreturn]] void refuse(const Reason &reason)
 {
     throw ExchangeError(0, reason);
 }
 
-QString tooLarge(qint64 bytes, qint64 limit)
+[[noreturn]] void refuse(Kind kind)
 {
-    return QStringLiteral("本文が大きすぎます (%1 バイト、上限は %2 バイトです)").arg(bytes).arg(limit);
+    refuse(reasonOf(kind));
+}
+
+// A reason that names a value: a field, a date, a number as the file wrote it.
+Reason naming(Kind kind, const QString &text, Part part = Part::Entry)
+{
+    Reason r = reasonOf(kind);
+    r.text = text;
+    r.part = part;
+    return r;
+}
+
+Reason sized(Kind kind, qint64 bytes, qint64 limit)
+{
+    Reason r = reasonOf(kind);
+    r.value = bytes;
+    r.limit = limit;
+    return r;
+}
+
+Reason tooLarge(qint64 bytes, qint64 limit)
+{
+    return sized(Kind::BodyTooLarge, bytes, limit);
 }
 
 // One JSON value of a line, read in place: a string or a number stays a view of the line's
@@ -255,7 +280,7 @@ private:
 
     [[noreturn]] void fail() const
     {
-        refuse(QStringLiteral("JSON のオブジェクトとして読めません (%1 文字目付近)").arg(m_pos + 1));
+        refuse(sized(Kind::NotJsonObject, m_pos + 1, 0));
     }
 
     char at(qsizetype i) const { return i < m_text.size() ? m_text[i] : '\0'; }
@@ -329,7 +354,7 @@ private:
                 expect(':');
             }
             if (++m_values > MaxValues)
-                refuse(QStringLiteral("JSON の値が多すぎます (%1 個を超えています)").arg(MaxValues));
+                refuse(sized(Kind::TooManyJsonValues, 0, MaxValues));
             v.items.push_back(value(depth + 1));
             skipSpace();
             if (peek() != ',')
@@ -407,21 +432,21 @@ private:
     qint64 m_values = 0;
 };
 
-const JsonValue &field(const JsonValue &object, const char *name, JsonValue::Type type, const QString &where)
+const JsonValue &field(const JsonValue &object, const char *name, JsonValue::Type type, Part where)
 {
     const JsonValue *value = object.member(name);
     if (!value || value->type != type)
-        refuse(QStringLiteral("%1の \"%2\" がないか、型が違います").arg(where, QLatin1StringView(name)));
+        refuse(naming(Kind::MissingField, QLatin1StringView(name), where));
     return *value;
 }
 
-QString textField(const JsonValue &object, const char *name, const QString &where)
+QString textField(const JsonValue &object, const char *name, Part where)
 {
     return decodeString(field(object, name, JsonValue::Type::String, where).raw);
 }
 
 // Base64 of at most `limit` bytes: a longer text is refused before it is decoded.
-QByteArray base64Field(const JsonValue &object, const char *name, const QString &where, qint64 limit)
+QByteArray base64Field(const JsonValue &object, const char *name, Part where, qint64 limit)
 {
     const QByteArrayView raw = field(object, name, JsonValue::Type::String, where).raw;
     const qint64 padding = raw.endsWith("==") ? 2 : raw.endsWith('=') ? 1 : 0;
@@ -432,7 +457,7 @@ QByteArray base64Field(const JsonValue &object, const char *name, const QString 
     const QByteArray::FromBase64Result decoded =
         QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
-        refuse(QStringLiteral("%1の \"%2\" が base64 として読めません").arg(where, QLatin1StringView(name)));
+        refuse(naming(Kind::BadBase64, QLatin1StringView(name), where));
     return *decoded;
 }
 
@@ -454,15 +479,16 @@ QString storedText(const QString &line)
 
 DictionaryDescription parseHeader(const JsonValue &object)
 {
-    const QString where = QStringLiteral("見出し行");
+    const Part where = Part::Header;
     const JsonValue *format = object.member("format");
     if (!format || format->type != JsonValue::Type::String || decodeString(format->raw) != QLatin1StringView(FormatName))
-        refuse(QStringLiteral("この形式のファイルではありません"));
+        refuse(Kind::NotThisFormat);
     const JsonValue *version = object.member("version");
-    if (!version || version->type != JsonValue::Type::Number || version->toDouble() != FormatVersion)
-        refuse(QStringLiteral("形式の版 %1 は読めません (読めるのは %2 です)")
-                   .arg(version ? numberText(*version) : QString())
-                   .arg(FormatVersion));
+    if (!version || version->type != JsonValue::Type::Number || version->toDouble() != FormatVersion) {
+        Reason r = naming(Kind::UnreadableVersion, version ? numberText(*version) : QString());
+        r.limit = FormatVersion;
+        refuse(r);
+    }
     DictionaryDescription d;
     d.name = textField(object, "name", where);
     const JsonValue &props = field(object, "properties", JsonValue::Type::Object, where);
@@ -515,14 +541,17 @@ EncodedText encodedText(QByteArrayView raw, Viewer viewer, qint64 limit)
 QByteArray storableText(QByteArrayView raw, Viewer viewer, qint64 limit)
 {
     EncodedText encoded = encodedText(raw, viewer, limit);
-    if (!encoded.unencodable.isEmpty())
-        refuse(QStringLiteral("本文に CP932 で表せない文字があります: %1").arg(text::cp932::describe(encoded.unencodable)));
+    if (!encoded.unencodable.isEmpty()) {
+        Reason r = reasonOf(Kind::BodyNotCp932);
+        r.characters = encoded.unencodable;
+        refuse(r);
+    }
     return std::move(encoded.bytes);
 }
 
 QByteArray objectImage(const JsonValue &object, qint64 limit)
 {
-    const QString where = QStringLiteral("埋め込みオブジェクト");
+    const Part where = Part::Object;
     objects::StoredObject stored;
     const QString kind = textField(object, "kind", where);
     stored.name = textField(object, "name", where);
@@ -533,20 +562,20 @@ QByteArray objectImage(const JsonValue &object, qint64 limit)
         stored.kind = objects::StoredObject::Kind::Linked;
         stored.linkPath = textField(object, "path", where);
     } else {
-        refuse(QStringLiteral("埋め込みオブジェクトの種類 \"%1\" は読めません").arg(kind));
+        refuse(naming(Kind::UnknownObjectKind, kind));
     }
     // The container judges the object by reading its image back; the data is only bytes, so
     // the image it reads is made without them.
     objects::StoredObject probe = stored;
     probe.data.clear();
     if (!objects::image::fromBytes(objects::image::toBytes(probe)))
-        refuse(QStringLiteral("埋め込みオブジェクトを復元できません (名前、種類、パスのいずれかが長すぎます)"));
+        refuse(Kind::ObjectNotRestorable);
     return objects::image::toBytes(stored);
 }
 
 QByteArray parseBody(const JsonValue &body, Viewer viewer, qint64 limit)
 {
-    const QString where = QStringLiteral("本文");
+    const Part where = Part::Body;
     // Bytes are what the dictionary held, readable or not: they go back unchanged.
     if (body.member("bytes"))
         return base64Field(body, "bytes", where, limit);
@@ -562,13 +591,13 @@ QDateTime parseDate(const JsonValue *value)
     if (value && value->type == JsonValue::Type::Null)
         return {};
     if (!value || value->type != JsonValue::Type::String)
-        refuse(QStringLiteral("\"date\" がないか、型が違います"));
+        refuse(Kind::MissingDate);
     const QString text = decodeString(value->raw);
     QDateTime date = QDateTime::fromString(text, DateFormat);
     if (!date.isValid())
         date = QDateTime::fromString(text, Qt::ISODateWithMs).toLocalTime();
     if (!date.isValid())
-        refuse(QStringLiteral("日付 \"%1\" が読めません").arg(text));
+        refuse(naming(Kind::UnreadableDate, text));
     return date;
 }
 
@@ -595,40 +624,40 @@ qint64 utf8Size(QStringView text)
 
 Record parseEntry(const JsonValue &object, const Limits &limits)
 {
-    const QString where = QStringLiteral("項目");
+    const Part where = Part::Entry;
     Record r;
     const JsonValue &number = field(object, "number", JsonValue::Type::Number, where);
     const double n = number.toDouble();
     if (n < 1 || n > std::numeric_limits<qint32>::max() || n != double(qint64(n)))
-        refuse(QStringLiteral("項目番号 %1 は使えません").arg(numberText(number)));
+        refuse(naming(Kind::BadEntryNumber, numberText(number)));
     r.entry.DocumentNumber = qint32(n);
     const JsonValue &typeValue = field(object, "type", JsonValue::Type::Number, where);
     const double type = typeValue.toDouble();
     const bool whole = type >= 0 && type <= 255 && type == double(int(type));
     const std::optional<Viewer> viewer = whole ? store::viewerFromCode(int(type)) : std::nullopt;
     if (!viewer)
-        refuse(QStringLiteral("種類 %1 はありません (1 から 5 です)").arg(numberText(typeValue)));
+        refuse(naming(Kind::UnknownType, numberText(typeValue)));
     r.entry.Viewer = store::viewerCode(*viewer);
     r.entry.Heading = textField(object, "heading", where);
     qint64 fieldBytes = utf8Size(r.entry.Heading);
     for (const JsonValue &k : field(object, "keywords", JsonValue::Type::Array, where).items) {
         if (k.type != JsonValue::Type::String)
-            refuse(QStringLiteral("キーワードが文字列ではありません"));
+            refuse(Kind::KeywordNotText);
         const QString keyword = decodeString(k.raw);
         // The editor never stores an empty keyword and a word list never makes one.
         if (keyword.isEmpty())
-            refuse(QStringLiteral("空のキーワードがあります"));
-        if (const QString problem = keywordProblem(keyword); !problem.isNull())
-            refuse(problem);
+            refuse(Kind::EmptyKeyword);
+        if (const std::optional<Reason> problem = keywordProblem(keyword))
+            refuse(*problem);
         fieldBytes += utf8Size(keyword);
         r.keywords.append(keyword);
     }
     if (fieldBytes > limits.maxFieldBytes)
-        refuse(QStringLiteral("見出しとキーワードが長すぎます (%1 バイト、上限は %2 バイトです)").arg(fieldBytes).arg(limits.maxFieldBytes));
+        refuse(sized(Kind::FieldsTooLarge, fieldBytes, limits.maxFieldBytes));
     r.entry.RenewalDate = parseDate(object.member("date"));
     const JsonValue &body = field(object, "body", JsonValue::Type::Object, where);
     if (*viewer == Viewer::Text && !body.member("bytes"))
-        storeTextBody(r, field(body, "text", JsonValue::Type::String, QStringLiteral("本文")).raw, limits);
+        storeTextBody(r, field(body, "text", JsonValue::Type::String, Part::Body).raw, limits);
     else
         r.entry.Document = parseBody(body, *viewer, limits.maxBodyBytes);
     if (r.entry.Document.size() > limits.maxBodyBytes)
@@ -643,14 +672,18 @@ bool isReservedKeywordChar(QChar c)
     return c == u'[' || c == u']' || c == u'"' || c == QChar(u'\0');
 }
 
-QString keywordProblem(const QString &keyword)
+std::optional<Reason> keywordProblem(const QString &keyword)
 {
     if (keyword.contains(QChar(u'\0')))
-        return QStringLiteral("キーワード \"%1\" に NUL 文字 (U+0000) があります").arg(QString(keyword).remove(QChar(u'\0')));
-    for (const QChar c : keyword)
-        if (isReservedKeywordChar(c))
-            return QStringLiteral("キーワード \"%1\" にキーワードに使えない文字 \"%2\" があります").arg(keyword, c);
-    return {};
+        return naming(Kind::KeywordWithNul, QString(keyword).remove(QChar(u'\0')));
+    for (const QChar c : keyword) {
+        if (isReservedKeywordChar(c)) {
+            Reason r = naming(Kind::ReservedKeywordChar, keyword);
+            r.character = c;
+            return r;
+        }
+    }
+    return std::nullopt;
 }
 
 DictionaryDescription describe(store::DictionaryStorage &dictionary)
@@ -720,12 +753,12 @@ qint64 maxLineBytes(const Limits &limits)
 Line parseLine(const QByteArray &line, const Limits &limits)
 {
     if (line.size() > maxLineBytes(limits))
-        refuse(QStringLiteral("行が長すぎます (%1 バイトを超えています)").arg(maxLineBytes(limits)));
+        refuse(sized(Kind::LineTooLong, 0, maxLineBytes(limits)));
     if (!line.isValidUtf8())
-        refuse(QStringLiteral("UTF-8 として読めません"));
+        refuse(Kind::NotUtf8);
     const JsonValue object = JsonReader(line).read();
     if (object.type != JsonValue::Type::Object)
-        refuse(QStringLiteral("JSON のオブジェクトとして読めません (1 文字目付近)"));
+        refuse(sized(Kind::NotJsonObject, 1, 0));
     Line out;
     if (object.member("format")) {
         out.isHeader = true;

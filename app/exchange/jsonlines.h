@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exchangeerror.h"
 #include "textbody.h"
 
 #include "app/store/dictionary/dictionaryinfo.h"
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 
 namespace qm::store {
 class Dictionary;
@@ -76,7 +78,7 @@ qint64 maxLineBytes(const Limits &limits);
 
 // Characters a keyword may not hold: they would break a keyword pattern, and U+0000.
 bool isReservedKeywordChar(QChar c);
-// The reason a keyword is refused, or a null string when it can be stored.
-QString keywordProblem(const QString &keyword);
+// The reason a keyword is refused; nullopt when it can be stored.
+std::optional<Reason> keywordProblem(const QString &keyword);
 
 } // namespace qm::exchange::jsonl

@@ -27,6 +27,13 @@ qsizetype LineReader::findEnd(qsizetype from) const
     return found == end ? -1 : found - begin;
 }
 
+Reason LineReader::tooLong() const
+{
+    Reason r = reasonOf(Reason::Kind::LineTooLong);
+    r.limit = m_max;
+    return r;
+}
+
 bool LineReader::fill()
 {
     if (m_eof)
@@ -77,7 +84,7 @@ bool LineReader::next(QByteArray &line)
             break;
         }
         if (m_buffer.size() - m_pos > m_max)
-            throw ExchangeError(m_lineNumber + 1, QStringLiteral("行が長すぎます (%1 バイトを超えています)").arg(m_max));
+            throw ExchangeError(m_lineNumber + 1, tooLong());
         const qsizetype pending = m_buffer.size() - m_pos;
         if (!fill()) {
             if (m_pos >= m_buffer.size())
@@ -92,7 +99,7 @@ bool LineReader::next(QByteArray &line)
         searchFrom = m_pos + pending;
     }
     if (line.size() > m_max)
-        throw ExchangeError(m_lineNumber + 1, QStringLiteral("行が長すぎます (%1 バイトを超えています)").arg(m_max));
+        throw ExchangeError(m_lineNumber + 1, tooLong());
     ++m_lineNumber;
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchangeerror.h"
+
 #include <QByteArray>
 
 class QIODevice;
@@ -32,6 +34,8 @@ public:
 
 private:
     bool fill();
+    // Why a line over the cap is refused.
+    Reason tooLong() const;
     // Where the next line end starts, from `from` on; -1 when the buffer holds none.
     qsizetype findEnd(qsizetype from) const;
 

@@ -4,14 +4,12 @@
 #include "exporter.h"
 #include "importer.h"
 
-#include "app/store/dictionary/dictionary.h"
-
 #include <QDir>
 #include <QTemporaryFile>
 
 namespace qm::exchange {
 
-qint64 takeOutEntries(store::Dictionary &from, const QList<qint32> &numbers, store::Dictionary &into)
+qint64 takeOutEntries(store::DictionaryStorage &from, const QList<qint32> &numbers, store::DictionaryStorage &into)
 {
     if (numbers.isEmpty())
         return 0;
@@ -19,10 +17,10 @@ qint64 takeOutEntries(store::Dictionary &from, const QList<qint32> &numbers, sto
     // so memory holds one line at a time however many are chosen.
     QTemporaryFile passage(QDir::tempPath() + QStringLiteral("/quillmere-takeout-XXXXXX.jsonl"));
     if (!passage.open())
-        throw ExchangeError(0, QStringLiteral("一時ファイルを作成できません: %1").arg(passage.errorString()));
+        throw ExchangeError(0, reasonOf(Reason::Kind::TemporaryNotCreated, passage.errorString()));
     exportEntries(from, numbers, passage);
     if (!passage.flush() || !passage.seek(0))
-        throw ExchangeError(0, QStringLiteral("一時ファイルに書き込めません: %1").arg(passage.errorString()));
+        throw ExchangeError(0, reasonOf(Reason::Kind::TemporaryNotWritten, passage.errorString()));
     JsonImportOptions options;
     options.newNumbers = true;
     return importJsonLines(passage, into, options);

@@ -3,7 +3,7 @@
 #include <QList>
 
 namespace qm::store {
-class Dictionary;
+class DictionaryStorage;
 }
 
 namespace qm::exchange {
@@ -12,6 +12,6 @@ namespace qm::exchange {
 // through the dictionary's own exchange format: bodies and keywords as stored, new numbers in
 // the target, all in one transaction. Returns how many were added. Throws ExchangeError with the
 // reason; the target is then exactly as it was. The source is only read.
-qint64 takeOutEntries(store::Dictionary &from, const QList<qint32> &numbers, store::Dictionary &into);
+qint64 takeOutEntries(store::DictionaryStorage &from, const QList<qint32> &numbers, store::DictionaryStorage &into);
 
 } // namespace qm::exchange

@@ -5,7 +5,7 @@
 #include "importer.h"
 #include "linereader.h"
 
-#include "app/store/dictionary/dictionary.h"
+#include "app/store/dictionary/dictionarystorage.h"
 #include "app/store/dictionary/viewertype.h"
 #include "platform/text/cp932.h"
 #include "platform/text/utf8check.h"
@@ -20,24 +20,38 @@ namespace {
 
 const QByteArray Bom("\xEF\xBB\xBF");
 
-// Where the line holds the first byte that the encoding cannot read ("N 文字目に ..."); null
-// when every byte reads.
-QString undecodable(const QByteArray &line, const QString &decoded, bool utf8)
+using Kind = Reason::Kind;
+
+// The 1-based character of the line that holds the first byte the encoding cannot read, and
+// that byte; nullopt when every byte reads.
+std::optional<Reason> undecodable(const QByteArray &line, const QString &decoded, bool utf8)
 {
     if (utf8) {
         const text::Utf8Check check = text::checkUtf8(line);
         if (check.invalidAt < 0 && check.validEnd == line.size())
-            return {};
+            return std::nullopt;
         const qsizetype at = check.invalidAt < 0 ? check.validEnd : check.invalidAt;
-        return QStringLiteral("%1 文字目に UTF-8 として読めないバイト (0x%2) があります")
-            .arg(QString::fromUtf8(line.first(at)).size() + 1)
-            .arg(static_cast<unsigned char>(line[at]), 2, 16, QLatin1Char('0'));
+        Reason r = reasonOf(Kind::UndecodableUtf8);
+        r.value = QString::fromUtf8(line.first(at)).size() + 1;
+        r.byte = static_cast<unsigned char>(line[at]);
+        return r;
     }
     // CP932 has no U+FFFD: where decoding gives one, a byte did not read.
     const qsizetype at = decoded.indexOf(QChar::ReplacementCharacter);
     if (at < 0)
-        return {};
-    return QStringLiteral("%1 文字目に CP932 として読めないバイトがあります").arg(at + 1);
+        return std::nullopt;
+    Reason r = reasonOf(Kind::UndecodableCp932);
+    r.value = at + 1;
+    return r;
+}
+
+// A reason about a size or a position and its limit.
+Reason measured(Kind kind, qint64 value, qint64 limit)
+{
+    Reason r = reasonOf(kind);
+    r.value = value;
+    r.limit = limit;
+    return r;
 }
 
 // Counts lines as the reader of rows does: CR LF, LF and a lone CR each end one.
@@ -88,10 +102,10 @@ public:
     }
     qint64 rowLine() const { return m_rowLine; }
     qint64 bytesRead() const { return m_lines.bytesRead(); }
-    // The first byte of the row that the encoding cannot read: its line and what it is; a null
+    // The first byte of the row that the encoding cannot read: its line and what it is; no
     // problem when every byte reads.
     qint64 problemLine() const { return m_problemLine; }
-    const QString &problem() const { return m_problem; }
+    const std::optional<Reason> &problem() const { return m_problem; }
 
 private:
     QString decodedLine(QByteArray line)
@@ -99,7 +113,7 @@ private:
         if (m_lines.lineNumber() == 1 && line.startsWith(Bom))
             line.remove(0, Bom.size());
         QString decoded = m_utf8 ? QString::fromUtf8(line) : text::cp932::decode(line);
-        if (m_problem.isNull()) {
+        if (!m_problem) {
             m_problem = undecodable(line, decoded, m_utf8);
             m_problemLine = m_lines.lineNumber();
         }
@@ -109,7 +123,7 @@ private:
     bool readRow(QStringList &fields)
     {
         fields.clear();
-        m_problem = QString();
+        m_problem.reset();
         QString field;
         bool quoted = false;
         QByteArray raw;
@@ -141,10 +155,10 @@ private:
             // A line break inside quotes belongs to the field.
             const QString lineEnd = QString::fromLatin1(m_lines.lineEnd());
             if (!m_lines.next(raw))
-                throw ExchangeError(m_rowLine, QStringLiteral("引用符 (\") が閉じないままファイルが終わっています"));
+                throw ExchangeError(m_rowLine, reasonOf(Kind::QuoteNotClosed));
             size += raw.size() + lineEnd.size();
             if (size > m_max)
-                throw ExchangeError(m_rowLine, QStringLiteral("行が長すぎます (%1 バイトを超えています)").arg(m_max));
+                throw ExchangeError(m_rowLine, measured(Kind::LineTooLong, 0, m_max));
             field += lineEnd;
         }
         fields.append(field);
@@ -157,7 +171,7 @@ private:
     bool m_utf8 = true;
     qint64 m_rowLine = 0;
     qint64 m_problemLine = 0;
-    QString m_problem;
+    std::optional<Reason> m_problem;
 };
 
 QDateTime parseDate(const QString &text)
@@ -176,7 +190,9 @@ QDateTime parseDate(const QString &text)
         if (day.isValid())
             return day.startOfDay();
     }
-    throw ExchangeError(0, QStringLiteral("日付 \"%1\" が読めません").arg(text));
+    Reason r = reasonOf(Kind::UnreadableDate);
+    r.text = text;
+    throw ExchangeError(0, r);
 }
 
 QStringList splitKeywords(const QString &cell, const QString &separator)
@@ -186,8 +202,8 @@ QStringList splitKeywords(const QString &cell, const QString &separator)
         const QString keyword = part.trimmed();
         if (keyword.isEmpty())
             continue;
-        if (const QString problem = jsonl::keywordProblem(keyword); !problem.isNull())
-            throw ExchangeError(0, problem);
+        if (const std::optional<Reason> problem = jsonl::keywordProblem(keyword))
+            throw ExchangeError(0, *problem);
         out.append(keyword);
     }
     return out;
@@ -199,14 +215,13 @@ void checkCells(const QStringList &fields, const Options &options)
 {
     for (qsizetype i = options.columns.size(); i < fields.size(); ++i)
         if (!fields[i].isEmpty())
-            throw ExchangeError(0, QStringLiteral("%1 列目にも値がありますが、各列の内容は %2 列目までしか決まっていません。"
-                                                  "その列を取り込まないときは「無視」(skip) にしてください")
-                                       .arg(i + 1)
-                                       .arg(options.columns.size()));
+            throw ExchangeError(0, measured(Kind::ExtraColumn, i + 1, options.columns.size()));
     const auto mapped = std::count_if(options.columns.begin(), options.columns.end(), [](Column c) { return c != Column::Skip; });
-    if (fields.size() == 1 && mapped > 1)
-        throw ExchangeError(0, QStringLiteral("区切り文字 (%1) がなく、値が 1 つしかありません")
-                                   .arg(options.delimiter == u'\t' ? QStringLiteral("タブ") : QString(options.delimiter)));
+    if (fields.size() == 1 && mapped > 1) {
+        Reason r = reasonOf(Kind::NoDelimiter);
+        r.character = options.delimiter;
+        throw ExchangeError(0, r);
+    }
 }
 
 jsonl::Record recordOf(const QStringList &fields, const Options &options)
@@ -227,17 +242,15 @@ jsonl::Record recordOf(const QStringList &fields, const Options &options)
     if (r.entry.Heading.isEmpty() && !r.keywords.isEmpty())
         r.entry.Heading = r.keywords.first();
     if (r.keywords.isEmpty() && !r.entry.Heading.isEmpty()) {
-        if (const QString problem = jsonl::keywordProblem(r.entry.Heading); !problem.isNull())
-            throw ExchangeError(0, problem);
+        if (const std::optional<Reason> problem = jsonl::keywordProblem(r.entry.Heading))
+            throw ExchangeError(0, *problem);
         r.keywords.append(r.entry.Heading);
     }
     if (r.keywords.isEmpty())
-        throw ExchangeError(0, QStringLiteral("キーワードも見出しもありません"));
+        throw ExchangeError(0, reasonOf(Kind::NoKeywordOrHeading));
     r.textConverted = storePlainText(r.entry, body, options.limits.textFallback);
     if (r.entry.Document.size() > options.limits.maxBodyBytes)
-        throw ExchangeError(0, QStringLiteral("本文が大きすぎます (%1 バイト、上限は %2 バイトです)")
-                                   .arg(r.entry.Document.size())
-                                   .arg(options.limits.maxBodyBytes));
+        throw ExchangeError(0, measured(Kind::BodyTooLarge, r.entry.Document.size(), options.limits.maxBodyBytes));
     r.entry.RenewalDate = parseDate(date);
     return r;
 }
@@ -256,7 +269,7 @@ public:
                 continue;
             row = Row{};
             row.line = m_rows.rowLine();
-            if (!m_rows.problem().isNull()) {
+            if (m_rows.problem()) {
                 row.line = m_rows.problemLine();
                 row.problem = m_rows.problem();
                 return true;
@@ -389,7 +402,7 @@ int columnCount(QIODevice &in, const Options &options, int count)
     return widest;
 }
 
-qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Options &options, ImportTally *tally)
+qint64 importWordList(QIODevice &in, store::DictionaryStorage &dictionary, const Options &options, ImportTally *tally)
 {
     const qint64 total = in.size();
     RecordReader reader(in, options);
@@ -406,9 +419,9 @@ qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Option
     const qint64 added = bulk.run([&](jsonl::Record &record, qint64 &line) {
         while (nextRow()) {
             if (++rows % ProgressEvery == 0 && !store::reportProgress(options.progress, reader.bytesRead(), total))
-                throw ExchangeError(0, cancelledReason());
-            if (!row.problem.isNull())
-                problems.add(row.line, row.problem);
+                throw ExchangeError(0, reasonOf(Kind::ImportCancelled));
+            if (row.problem)
+                problems.add(row.line, *row.problem);
             if (!problems.isEmpty())
                 continue; // nothing more is stored, the rest is only checked
             if (duplicates && duplicates->seen(row.record.entry.Heading)) {

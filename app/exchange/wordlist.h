@@ -13,7 +13,7 @@
 class QIODevice;
 
 namespace qm::store {
-class Dictionary;
+class DictionaryStorage;
 }
 
 // Word lists as spreadsheets save them: CSV or TSV, UTF-8 (with or without a byte order mark)
@@ -65,7 +65,7 @@ Encoding detectEncoding(QIODevice &in);
 struct Row {
     qint64 line = 0;
     jsonl::Record record;
-    QString problem; // null for a row that can be stored
+    std::optional<Reason> problem; // none for a row that can be stored
 };
 
 // The first `count` rows as they would be stored (after the header row; duplicates are not
@@ -81,6 +81,6 @@ int columnCount(QIODevice &in, const Options &options, int count);
 // Adds every row to the dictionary, all-or-nothing as importJsonLines() does; returns the number
 // of entries added (rows skipped as duplicates are not counted). A body CP932 cannot hold is
 // stored as `options.limits.textFallback`. `tally`, when given, receives the counts.
-qint64 importWordList(QIODevice &in, store::Dictionary &dictionary, const Options &options, ImportTally *tally = nullptr);
+qint64 importWordList(QIODevice &in, store::DictionaryStorage &dictionary, const Options &options, ImportTally *tally = nullptr);
 
 } // namespace qm::exchange::wordlist

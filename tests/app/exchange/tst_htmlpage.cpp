@@ -1,5 +1,6 @@
 #include "exchangefixture.h"
 
+#include "app/common/exchangemessages.h"
 #include "app/exchange/exporter.h"
 
 #include <QRegularExpression>
@@ -40,6 +41,7 @@ private slots:
         out.open(QIODevice::WriteOnly);
         ExportOptions options;
         options.format = ExportFormat::Html;
+        options.labels = qm::app::htmlLabels();
         exportDictionary(*d, out, options);
         const QString page = QString::fromUtf8(out.data());
 
@@ -73,6 +75,21 @@ private slots:
         QVERIFY(!body.contains(QStringLiteral("srcset")));
         QVERIFY(body.contains(QStringLiteral("src=\"data:image/png;base64,AA\"")));
         QVERIFY(body.contains(QStringLiteral("<p style=\"background:none\">本文</p>")));
+    }
+
+    // An object's name and type are written as they are, "%1" in them included.
+    void objectNoteKeepsItsName()
+    {
+        TempDictionary d;
+        const auto object = qm::objects::embedData(QStringLiteral("図%1.bin"), QStringLiteral("a/%2"), "not a picture");
+        d->addEntries({{makeEntry(Viewer::Ole, QStringLiteral("o"), qm::objects::image::toBytes(object)), {QStringLiteral("k")}}});
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        ExportOptions options;
+        options.format = ExportFormat::Html;
+        options.labels = qm::app::htmlLabels();
+        exportDictionary(*d, out, options);
+        QVERIFY(QString::fromUtf8(out.data()).contains(QStringLiteral("<p class=\"object\">埋め込みファイル: 図%1.bin (a/%2, 13 バイト)</p>")));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "exchangefixture.h"
 
+#include "app/common/exchangemessages.h"
 #include "app/exchange/exchangeerror.h"
 #include "app/exchange/exporter.h"
 #include "app/exchange/importer.h"
@@ -164,8 +165,8 @@ private slots:
             QFAIL("the import succeeded");
         } catch (const ExchangeError &e) {
             QCOMPARE(e.line(), line);
-            QVERIFY2(e.reason().contains(reason), qPrintable(e.message()));
-            QVERIFY(e.message().startsWith(QString::number(line) + QStringLiteral(" 行目: ")));
+            QVERIFY2(qm::app::exchangeReason(e.reason()).contains(reason), qPrintable(qm::app::exchangeMessage(e)));
+            QVERIFY(qm::app::exchangeMessage(e).startsWith(QString::number(line) + QStringLiteral(" 行目: ")));
         }
         QCOMPARE(entriesHash(*target), before);
         QVERIFY(!target->inEditSession());
@@ -189,7 +190,7 @@ private slots:
                 QFAIL("the import succeeded");
             } catch (const ExchangeError &e) {
                 QCOMPARE(e.line(), 3);
-                QVERIFY2(e.reason().contains(reason), qPrintable(e.message()));
+                QVERIFY2(qm::app::exchangeReason(e.reason()).contains(reason), qPrintable(qm::app::exchangeMessage(e)));
             }
             QCOMPARE(entriesHash(*target), before);
         }
@@ -214,7 +215,7 @@ private slots:
                     QCOMPARE(jsonl::parseLine(line, limits).record.entry.Document, e.Document);
                     QCOMPARE(extra.size(), 1);
                 } catch (const ExchangeError &error) {
-                    QVERIFY2(extra.size() == 2 && error.reason().contains(QStringLiteral("大きすぎます")), qPrintable(error.reason()));
+                    QVERIFY2(extra.size() == 2 && qm::app::exchangeReason(error.reason()).contains(QStringLiteral("大きすぎます")), qPrintable(qm::app::exchangeReason(error.reason())));
                 }
             }
         }
@@ -302,8 +303,8 @@ private slots:
             imported(*target, file);
             QFAIL("the import succeeded");
         } catch (const ExchangeError &e) {
-            QVERIFY2(e.line() > 1 && e.line() <= 2001, qPrintable(e.message()));
-            QVERIFY2(e.reason().contains(QStringLiteral("書き込めません")), qPrintable(e.message()));
+            QVERIFY2(e.line() > 1 && e.line() <= 2001, qPrintable(qm::app::exchangeMessage(e)));
+            QVERIFY2(qm::app::exchangeReason(e.reason()).contains(QStringLiteral("書き込めません")), qPrintable(qm::app::exchangeMessage(e)));
         }
         QCOMPARE(entriesHash(*target), before);
     }

@@ -1,5 +1,6 @@
 #include "exchangefixture.h"
 
+#include "app/common/exchangemessages.h"
 #include "app/exchange/exchangeerror.h"
 #include "app/exchange/exporter.h"
 #include "app/exchange/wordlist.h"
@@ -153,7 +154,7 @@ private slots:
             QFAIL("the import succeeded");
         } catch (const ExchangeError &e) {
             QCOMPARE(e.line(), line);
-            QVERIFY2(e.reason().contains(reason), qPrintable(e.message()));
+            QVERIFY2(qm::app::exchangeReason(e.reason()).contains(reason), qPrintable(qm::app::exchangeMessage(e)));
         }
         QCOMPARE(entriesHash(*d), before);
     }
@@ -234,7 +235,7 @@ private slots:
         } catch (const ExchangeError &e) {
             QCOMPARE(e.line(), 2);
             QCOMPARE(e.count(), 27);
-            const QString message = e.message();
+            const QString message = qm::app::exchangeMessage(e);
             QVERIFY2(message.startsWith(QStringLiteral("取り込めない行が 27 行あります。\n2 行目: 5 文字目に UTF-8 として読めないバイト (0x96)")),
                      qPrintable(message));
             QVERIFY(message.contains(QStringLiteral("\n21 行目: ")));
@@ -248,7 +249,7 @@ private slots:
             try {
                 imported(*d, bytes, o);
             } catch (const ExchangeError &e) {
-                return e.message();
+                return qm::app::exchangeMessage(e);
             }
             return QString();
         };
