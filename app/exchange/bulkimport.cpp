@@ -4,6 +4,7 @@
 
 #include "app/store/dictionary/messages.h"
 #include "platform/sqlite/error.h"
+#include "platform/sqlite/error.h"
 
 namespace qm::exchange {
 
