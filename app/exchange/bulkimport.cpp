@@ -4,7 +4,6 @@
 
 #include "app/store/dictionary/messages.h"
 #include "platform/sqlite/error.h"
-#include "platform/sqlite/error.h"
 
 namespace qm::exchange {
 
