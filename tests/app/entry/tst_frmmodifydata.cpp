@@ -80,6 +80,8 @@ private slots:
     void cleanup();
 
     void loadsTheEntryOfTheActiveViewer();
+    void everyTextBodyLoadsAndIsKeptAsStored_data();
+    void everyTextBodyLoadsAndIsKeptAsStored();
     void keywordWritesLiveInTheSession();
     void typeChangeIsStoredAndReopensTheViewer();
     void plainTextOutsideCp932AsRichText();
@@ -239,6 +241,48 @@ void tst_frmModifyData::loadsTheEntryOfTheActiveViewer()
     QVERIFY(m_main->windows.modifyEntry(0, m_text));
     w->mnuFileClose->trigger();
     QCOMPARE(m_main->viewers().size(), 1);
+}
+
+// Each kind of text body reaches its editor as stored and unedited, and an update keeps it: text
+// that looks like RTF stays text outside the rich-text editor.
+void tst_frmModifyData::everyTextBodyLoadsAndIsKeptAsStored_data()
+{
+    QTest::addColumn<int>("viewer");
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<QString>("shown");
+    const QString rtfLike = QStringLiteral("{\\rtf1 {\\b 太字} でない}");
+    const QString page = QStringLiteral("<html><title>題</title>{\\rtf1 x}</html>");
+    QTest::newRow("text") << 1 << rtfLike << rtfLike;
+    QTest::newRow("rich") << 2 << QStringLiteral("{\\rtf1\\ansi {\\b bold} plain}") << QStringLiteral("bold plain");
+    QTest::newRow("url") << 3 << QStringLiteral("http://example.org/{\\rtf}") << QStringLiteral("http://example.org/{\\rtf}");
+    QTest::newRow("html") << 4 << page << page;
+}
+
+void tst_frmModifyData::everyTextBodyLoadsAndIsKeptAsStored()
+{
+    QFETCH(int, viewer);
+    QFETCH(QString, body);
+    QFETCH(QString, shown);
+    store::Entry entry;
+    entry.Viewer = quint8(viewer);
+    entry.Heading = QStringLiteral("本文の種類");
+    entry.Document = text::cp932::encode(body).bytes;
+    entry.RenewalDate = QDateTime(QDate(2001, 2, 3), QTime(4, 5));
+    const qint32 number = dic(0).addEntry(entry, {QStringLiteral("種類")});
+    QVERIFY(m_main->windows.modifyEntry(0, number));
+    auto *w = visible<frmModifyData>("frmModifyData");
+    QVERIFY(w);
+    QCOMPARE(w->selectedViewer(), store::viewerFromCode(viewer));
+    QCOMPARE(w->bodyEditor(*w->selectedViewer())->property("Text").toString(), shown);
+    QVERIFY(!w->IsEdited());
+
+    w->mnuFileRenew->trigger();
+    QVERIFY2(m_fx->prompter.texts().isEmpty(), qPrintable(m_fx->prompter.texts().join(u'|')));
+    const QByteArray stored = dic(0).document(number)->Document;
+    if (viewer == 2)
+        QCOMPARE(rtf::rtfToPlainText(QString::fromLatin1(stored)), rtf::rtfToPlainText(body));
+    else
+        QCOMPARE(stored, entry.Document);
 }
 
 void tst_frmModifyData::keywordWritesLiveInTheSession()

@@ -1,6 +1,7 @@
 #include "tests/app/main/fixture.h"
 
 #include "app/common/listprocedures.h"
+#include "app/entry/editormembers.h"
 #include "app/entry/frmnewdata.h"
 #include "app/store/sets/databasemodule.h"
 #include "controls/registry.h"
@@ -90,6 +91,7 @@ private slots:
     void emptyDictionarySet();
     void droppedFiles();
     void unreadableDroppedFiles();
+    void placeholderEditorReadsEmptyAndRefuses();
     void discardAndCloseQuestions();
     void splitterAndLayout();
     void placementAndSplitterAreStored();
@@ -425,6 +427,26 @@ void tst_frmNewData::droppedFiles()
     QVERIFY(w->HTMLBox->isVisible());
     QCOMPARE(w->txtHeading->text(), QStringLiteral("The Title"));
     QCOMPARE(w->lstIndex->count(), 1);
+    // A title never closed is none: the file's name is the heading.
+    w->LoadDroppedFile(writeFile(m_fixture->path(QStringLiteral("unclosed.html")), "<html><title>never closed"));
+    QCOMPARE(w->txtHeading->text(), QStringLiteral("unclosed"));
+}
+
+// The placeholder a window shows where the library could not make an editor holds no body and
+// takes none.
+void tst_frmNewData::placeholderEditorReadsEmptyAndRefuses()
+{
+    QLabel placeholder(QStringLiteral("shown"));
+    for (QWidget *w : {static_cast<QWidget *>(&placeholder), static_cast<QWidget *>(nullptr)}) {
+        app::editor::setBody(w, QStringLiteral("body"));
+        app::editor::clear(w);
+        QCOMPARE(app::editor::body(w), QString());
+        QCOMPARE(app::editor::text(w), QString());
+        QVERIFY(!app::editor::isEdited(w));
+        QVERIFY(!app::editor::title(w));
+        QCOMPARE(app::editor::loadFile(w, QStringLiteral("/nonexistent")), QStringLiteral("この種類の本文を編集する部品がありません。"));
+    }
+    QCOMPARE(placeholder.text(), QStringLiteral("shown"));
 }
 
 void tst_frmNewData::unreadableDroppedFiles()

@@ -1,17 +1,20 @@
 #pragma once
 
+// Entries of every kind and dictionaries in temporary folders, for the tests of the exchange of
+// entries.
+
+#include "tests/common/testfiles.h"
+#include "tests/common/windowfixture.h"
+
 #include "app/store/dictionary/dictionary.h"
 #include "app/store/dictionary/viewertype.h"
 #include "platform/objects/objectimage.h"
 #include "platform/sqlite/statement.h"
-#include "platform/text/cp932.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
-#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <memory>
 
@@ -20,11 +23,7 @@ namespace qm::exchange::test {
 using store::Dictionary;
 using store::Entry;
 using store::Viewer;
-
-inline QByteArray cp932(const QString &text)
-{
-    return text::cp932::encode(text).bytes;
-}
+using qm::test::cp932;
 
 inline Entry makeEntry(Viewer viewer, const QString &heading, const QByteArray &body)
 {
@@ -116,8 +115,7 @@ inline QByteArray entriesHash(Dictionary &d)
 
 inline QByteArray readAll(const QString &path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return qm::test::readFile(path);
 }
 
 } // namespace qm::exchange::test

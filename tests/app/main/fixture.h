@@ -2,16 +2,15 @@
 
 // A program folder with a dictionary set made through the store, for the window tests.
 
+#include "tests/common/windowfixture.h"
+
 #include "app/store/sets/databasemodule.h"
 #include "app/store/settings.h"
 #include "controls/services.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/recordingnavigator.h"
 #include "platform/desktop/scriptedprompter.h"
-#include "platform/text/cp932.h"
 
-#include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -30,8 +29,6 @@ class ProgramFixture final
 public:
     ProgramFixture()
     {
-        QStandardPaths::setTestModeEnabled(true);
-        storedSettings().clear();
         desktop::ProgramFolder::setPath(dir.path());
         corvane::Services::setPrompter(&prompter);
         corvane::Services::setNavigator(&navigator);
@@ -40,33 +37,19 @@ public:
     {
         corvane::Services::setPrompter(nullptr);
         corvane::Services::setNavigator(nullptr);
-        storedSettings().clear();
     }
     ProgramFixture(const ProgramFixture &) = delete;
     ProgramFixture &operator=(const ProgramFixture &) = delete;
 
     // The program's own settings store, as a test reads it back.
-    static QSettings storedSettings() { return QSettings(QStringLiteral("Quillmere"), QStringLiteral("Quillmere")); }
+    static QSettings storedSettings() { return TestSettings::stored(); }
 
     QString path(const QString &name) const { return dir.filePath(name); }
 
     // Creates a dictionary with the entries and returns its path.
     QString dictionary(const QString &file, const QString &name, const QList<NewEntry> &entries)
     {
-        const QString p = path(file);
-        store::Dictionary::CreateDictionary(p, name, {}, {}, {false, false, false});
-        store::Dictionary d(p);
-        std::vector<store::Dictionary::NewEntry> batch;
-        for (const NewEntry &e : entries) {
-            store::Entry entry;
-            entry.Viewer = e.viewer;
-            entry.Heading = e.heading;
-            entry.Document = e.body.isNull() ? text::cp932::encode(e.heading).bytes : e.body;
-            entry.RenewalDate = QDateTime(QDate(1998, 12, 17), QTime(10, 0));
-            batch.push_back({entry, e.keywords});
-        }
-        d.addEntries(batch);
-        return p;
+        return makeDictionary(path(file), name, entries);
     }
 
     // Writes "DicSets.ini" naming one set of these files.
@@ -78,6 +61,10 @@ public:
         m.SaveDictionarySets();
     }
 
+private:
+    TestSettings m_settings;
+
+public:
     QTemporaryDir dir;
     desktop::ScriptedPrompter prompter;
     desktop::RecordingNavigator navigator;
