@@ -1,7 +1,7 @@
 #include "app/cli/lookupcommand.h"
 
 #include "app/store/sets/databasemodule.h"
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 #include "app/store/sets/openset.h"
 #include "app/store/care/salvage.h"
 #include "app/store/sets/slot.h"
@@ -125,18 +125,17 @@ QString readFailureText(const QString &path, const QString &what, const sqlite::
 {
     if (store::isDamageError(e))
         return damagedText(path, what);
-    return QStringLiteral("辞書 %1 の%2を読めませんでした（%3）。").arg(shownPath(path), what, store::describeFailure(e));
+    return QStringLiteral("辞書 %1 の%2を読めませんでした（%3）。").arg(shownPath(path), what, app::describeFailure(e));
 }
 
 // Why the search failed: the pattern, or the dictionary that failed and why.
-QString searchFailureText(const store::DatabaseModule &database, const sqlite::Error &e)
+QString searchFailureText(const store::SearchFailure &failure)
 {
-    if (e.kind() == sqlite::Error::Kind::BadPattern)
+    if (failure.isBadPattern())
         return QStringLiteral("クエリーの書式にエラーが発生しました");
-    const store::Dictionary *d = database.dictionary(database.failedSlot());
-    if (!d)
-        return QStringLiteral("検索できませんでした（%1）").arg(store::describeFailure(e));
-    return readFailureText(d->path(), QStringLiteral("キーワード"), e);
+    if (failure.path.isEmpty())
+        return QStringLiteral("検索できませんでした（%1）").arg(app::describeFailure(failure.error));
+    return readFailureText(failure.path, QStringLiteral("キーワード"), failure.error);
 }
 
 class RowWriter final
@@ -243,7 +242,7 @@ std::optional<QString> lookupPatternProblem(const QString &pattern)
     try {
         store::compileKeywordPattern(keywordBoxPattern(pattern));
     } catch (const sqlite::Error &e) {
-        return QStringLiteral("パターン %1 は検索に使えません（%2）。").arg(pattern, e.message());
+        return QStringLiteral("パターン %1 は検索に使えません（%2）。").arg(pattern, app::errorText(e));
     }
     return std::nullopt;
 }
@@ -314,20 +313,18 @@ QString helpText()
 ExitStatus runLookup(const LookupRequest &request, const QString &programFolder, QTextStream &out, QTextStream &err)
 {
     StreamPrompter prompter(err);
-    store::DatabaseModule database(prompter, programFolder);
+    store::DatabaseModule database(qm::app::setFailuresTo(prompter), programFolder);
     database.setReadOnly(true);
     if (!openSet(database, request.setName, err))
         return ExitStatus::BadUsage;
     std::vector<FoundRow> rows;
-    bool failed = false;
-    try {
-        database.searchKeyword(keywordBoxPattern(request.pattern), request.limit,
-                               [&rows](int slot, const store::KeywordMatch &m) { rows.push_back({slot, m}); });
-    } catch (const sqlite::Error &e) {
-        // The rows the other dictionaries gave are still written.
-        failed = true;
-        err << searchFailureText(database, e) << '\n';
-    }
+    const store::SearchResults results =
+        database.search(store::SearchRequest::keyword(keywordBoxPattern(request.pattern), request.limit),
+                        [&rows](const store::SlotMatch &m) { rows.push_back({m.slot.index, m.match}); });
+    // The rows the other dictionaries gave are still written.
+    const bool failed = results.failure.has_value();
+    if (failed)
+        err << searchFailureText(*results.failure) << '\n';
     RowWriter writer(database, request, out, err);
     for (const FoundRow &row : rows)
         writer.write(row);

@@ -13,7 +13,7 @@
 #include "app/icons/viewericons.h"
 #include "app/search/frmsearchindexlist.h"
 #include "app/store/sets/databasemodule.h"
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 #include "app/viewers/browsersurface.h"
 #include "app/common/corvanehost.h"
 #include "app/viewers/textviewer.h"
@@ -83,10 +83,9 @@ mdiMain::mdiMain(store::DatabaseModule &database, store::Settings &settings, des
     // Tab stays inside a child window; F6 moves between the keyword box and the active one.
     connect(new QShortcut(QKeySequence(Qt::Key_F6), this), &QShortcut::activated, this, &mdiMain::switchFocusArea);
     buildStatusBar();
-    // A lookup that reads every key takes seconds on large sets: the windows keep painting
-    // meanwhile, and Esc or the stop button ends the search with the rows found so far.
-    auto *stopper = new SearchStopper(m_database, statusBar());
-    m_database.setBusyHandler([stopper] { stopper->beat(); });
+    // A lookup that reads every key takes seconds on large sets: it runs on the search worker,
+    // and Esc or the stop button ends it with the rows found so far.
+    new SearchStopper(m_database.searchWorker(), statusBar(), this);
     load();
 }
 
@@ -96,8 +95,9 @@ mdiMain::~mdiMain()
     // this part of the window any more.
     disconnect(m_mdiArea, nullptr, this, nullptr);
     m_commands->stopWatching();
-    // The store outlives the window; its searches no longer reach the window's stop button.
-    m_database.setBusyHandler({});
+    // The store outlives the window: a lookup still running is of no use any more.
+    if (m_lookingUp)
+        m_database.searchWorker().abandon();
 }
 
 void mdiMain::buildKeywordStrip()
@@ -391,11 +391,7 @@ void mdiMain::keywordEntered()
     rememberKeyword(text);
     cboKeyWord->setCurrentIndex(-1);
     cboKeyWord->setEditText(text);
-    const qint32 opened = ViewerSerial;
     SearchKeyword(text + QLatin1Char('*'));
-    // An entry that opened keeps the focus; otherwise the user goes on typing.
-    if (ViewerSerial == opened)
-        focusKeywordBox();
 }
 
 void mdiMain::lookUpKeyword(const QString &word)
@@ -425,15 +421,13 @@ void mdiMain::runHandedWords()
         QTimer::singleShot(0, this, &mdiMain::runHandedWords);
         return;
     }
-    if (QApplication::activeModalWidget() || m_database.isSearching()) {
+    if (QApplication::activeModalWidget() || m_lookingUp) {
         QTimer::singleShot(200, this, &mdiMain::runHandedWords);
         return;
     }
+    // The next word waits until this lookup is over, its result list closed included.
     m_showingHandedWord = true;
     lookUpKeyword(m_handedWords.takeFirst());
-    m_showingHandedWord = false;
-    if (!m_handedWords.isEmpty())
-        QTimer::singleShot(0, this, &mdiMain::runHandedWords);
 }
 
 void mdiMain::rememberKeyword(const QString &text)
@@ -466,38 +460,81 @@ void mdiMain::switchFocusArea()
 
 void mdiMain::SearchKeyword(const QString &pattern)
 {
-    frmSearchIndexList &list = *m_searchIndexList;
-    store::SearchResults results;
-    {
-        WaitCursor wait;
-        results = m_database.findKeyword(pattern, frmSearchIndexList::RowLimit);
+    // A lookup still running gives way to this one.
+    if (m_lookingUp)
+        lookupOver();
+    m_searchIndexList->beginResults(pattern);
+    m_lookingUp = true;
+    ++m_lookupTicket;
+    m_lookupGeneration = m_database.openGeneration();
+    m_lookupSerial = ViewerSerial;
+    setCursor(Qt::BusyCursor);
+    frmSearchIndexList *list = m_searchIndexList;
+    m_database.searchWorker().search(
+        m_database.openFiles(), store::SearchRequest::keyword(pattern, frmSearchIndexList::RowLimit), this,
+        [list](const std::vector<store::SlotMatch> &rows) { list->addRows(rows); },
+        [this](const store::SearchResults &results) { lookupEnded(results); });
+}
+
+void mdiMain::lookupEnded(const store::SearchResults &results)
+{
+    // Another lookup took this one's place (and ends it itself), or the set it searched closed.
+    if (results.abandoned || !m_lookingUp)
+        return;
+    unsetCursor();
+    if (m_lookupGeneration != m_database.openGeneration()) {
+        lookupOver();
+        return;
     }
-    list.showResults(pattern, results);
-    if (const std::optional<sqlite::Error> &e = results.failure) {
+    m_searchIndexList->endResults(results);
+    // A dialog opened meanwhile (a message, the options) is left first.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(200, this, [this, results, ticket = m_lookupTicket] {
+            if (ticket == m_lookupTicket)
+                lookupEnded(results);
+        });
+        return;
+    }
+    showLookupResult(results);
+    // An entry that opened keeps the focus; otherwise the user goes on typing.
+    if (ViewerSerial == m_lookupSerial)
+        focusKeywordBox();
+    lookupOver();
+}
+
+void mdiMain::showLookupResult(const store::SearchResults &results)
+{
+    frmSearchIndexList &list = *m_searchIndexList;
+    const bool listed = list.hasRows();
+    if (const std::optional<store::SearchFailure> &failure = results.failure) {
         // A damaged dictionary gets the offer to recover it instead of the message; its rows
         // would name entries of a set that the recovery opens again.
-        if (e->kind() != sqlite::Error::Kind::BadPattern && m_database.offerRecovery(m_database.failedSlot(), *e)) {
-            focusKeywordBox();
+        if (!failure->isBadPattern() && m_database.offerRecovery(failure->slot, failure->error))
             return;
-        }
         // A dictionary that cannot be read is not the pattern's fault: the message says which
         // one failed and why. The rows the other dictionaries gave are still listed.
-        m_prompter.inform(e->kind() == sqlite::Error::Kind::BadPattern ? QStringLiteral("クエリーの書式にエラーが発生しました")
-                                                                       : list.failureText(*e));
-        if (results.rows.empty()) {
-            focusKeywordBox();
+        m_prompter.inform(failure->isBadPattern() ? QStringLiteral("クエリーの書式にエラーが発生しました")
+                                                  : list.failureText(*failure));
+        if (!listed)
             return;
-        }
     }
-    if (results.rows.empty()) {
+    if (!listed) {
         m_prompter.inform(results.cancelled ? QStringLiteral("検索を中止しました") : QStringLiteral("見つかりません"));
-        focusKeywordBox();
         return;
     }
     store::Slot slot;
     qint32 number = 0;
     if (list.ReturnSelectData(slot, number))
         ShowDocument(slot, number);
+}
+
+void mdiMain::lookupOver()
+{
+    m_lookingUp = false;
+    unsetCursor();
+    // A word handed over by another start waits for the lookup before it to be over.
+    if (std::exchange(m_showingHandedWord, false) && !m_handedWords.isEmpty())
+        QTimer::singleShot(0, this, &mdiMain::runHandedWords);
 }
 
 void mdiMain::ShowDocument(store::Slot slot, qint32 lngDocNumber)
@@ -512,7 +549,7 @@ void mdiMain::ShowDocument(store::Slot slot, qint32 lngDocNumber)
             // The entry is there but could not be read: that is told, not that it is gone.
             if (!m_database.offerRecovery(slot.index, e))
                 m_prompter.inform(QStringLiteral("項目を読めませんでした。\n辞書 %1: %2")
-                                      .arg(QDir::toNativeSeparators(dictionary->path()), store::describeFailure(e)));
+                                      .arg(QDir::toNativeSeparators(dictionary->path()), app::describeFailure(e)));
             return;
         }
     }
@@ -617,15 +654,15 @@ void mdiMain::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
-    // Closing now would close the dictionaries under the running search.
-    if (m_database.isSearching()) {
-        event->ignore();
-        return;
-    }
     if (IsEditorOpen()) {
         m_prompter.inform(QStringLiteral("新規登録または修正中のデータのウィンドウを閉じてから終了してください"));
         event->ignore();
         return;
+    }
+    // A lookup still running ends here; the set closes below.
+    if (m_lookingUp) {
+        m_database.searchWorker().abandon();
+        lookupOver();
     }
     m_mdiArea->closeAllSubWindows();
     m_searchIndexList->Unload();

@@ -21,6 +21,7 @@ class PrintService;
 }
 namespace qm::store {
 class DatabaseModule;
+struct SearchResults;
 }
 
 namespace qm::app {
@@ -58,6 +59,9 @@ public:
     bool IsEditorOpen() const;
     // Opens a help topic in the user's browser.
     void ShowHelp(const QString &topic);
+    // True from the start of a lookup until it is over: its result shown (and the list closed)
+    // or its place taken by another.
+    bool isLookingUp() const { return m_lookingUp; }
 
     QMdiArea *mdiArea() const { return m_mdiArea; }
     frmSearchIndexList *searchIndexList() const { return m_searchIndexList; }
@@ -123,6 +127,9 @@ private:
     void restorePlacement();
     void storePlacement();
     void keywordEntered();
+    void lookupEnded(const store::SearchResults &results);
+    void showLookupResult(const store::SearchResults &results);
+    void lookupOver();
     void runHandedWords();
     void rememberKeyword(const QString &text);
     void focusKeywordBox();
@@ -148,6 +155,12 @@ private:
     qint32 ViewerSerial = 0;
     QStringList m_handedWords;
     bool m_showingHandedWord = false;
+    // The lookup running on the search worker: the set it searches, and the viewer count when it
+    // started (an entry opened from its result keeps the focus).
+    bool m_lookingUp = false;
+    quint64 m_lookupTicket = 0;
+    quint64 m_lookupGeneration = 0;
+    qint32 m_lookupSerial = 0;
     bool m_closed = false;
 };
 

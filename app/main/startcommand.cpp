@@ -27,11 +27,11 @@ void bringToFront(QWidget &window)
 }
 
 // A lookup opens the result list modally, and the new-entry window lists the open set: under
-// another modal window or during a running search they would work on a set that is closed or
-// busy.
+// another modal window they would work on a set that may be closed meanwhile, and a lookup on
+// its way would show its result list over the new window.
 void runWhenFree(mdiMain &window, const store::DatabaseModule &database, const std::function<void()> &command)
 {
-    if (QApplication::activeModalWidget() || database.isSearching()) {
+    if (QApplication::activeModalWidget() || window.isLookingUp()) {
         QTimer::singleShot(RetryMs, &window, [&window, &database, command] { runWhenFree(window, database, command); });
         return;
     }

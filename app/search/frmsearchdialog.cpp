@@ -3,7 +3,6 @@
 #include "frmsearchindexlist.h"
 
 #include "app/common/helpmenu.h"
-#include "app/common/waitcursor.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/viewertype.h"
 #include "platform/desktop/accessiblename.h"
@@ -226,24 +225,43 @@ std::optional<store::SearchCondition> frmSearchDialog::BuildSearchCondition()
     return condition;
 }
 
-bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition)
+void frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition)
 {
-    WaitCursor wait;
-    const store::SearchResults results = m_database.findCondition(condition, frmSearchIndexList::RowLimit);
-    m_results.showResults(condition.text(), results);
-    wait.restore();
+    m_results.beginResults(condition.text());
+    m_searching = true;
+    m_searchGeneration = m_database.openGeneration();
+    setCursor(Qt::BusyCursor);
+    frmSearchIndexList *list = &m_results;
+    m_database.searchWorker().search(
+        m_database.openFiles(), store::SearchRequest::condition(condition, frmSearchIndexList::RowLimit), this,
+        [list](const std::vector<store::SlotMatch> &rows) { list->addRows(rows); },
+        [this, ticket = ++m_searchTicket](const store::SearchResults &results) {
+            // The end of a search another one from here took the place of is not this search's.
+            if (ticket == m_searchTicket)
+                searchEnded(results);
+        });
+}
+
+void frmSearchDialog::searchEnded(const store::SearchResults &results)
+{
+    m_searching = false;
+    unsetCursor();
+    // Dropped (the set closed under it): nothing of it is shown.
+    if (results.abandoned || m_searchGeneration != m_database.openGeneration())
+        return;
+    m_results.endResults(results);
     // The rows the other dictionaries gave are still listed after a failure.
-    if (results.failure) {
+    if (const std::optional<store::SearchFailure> &failure = results.failure) {
         // A damaged dictionary gets the offer to recover it instead of the message; the rows
         // would name entries of a set that the recovery opens again.
-        if (m_database.offerRecovery(m_database.failedSlot(), *results.failure))
-            return false;
-        m_prompter.inform(m_results.failureText(*results.failure));
+        if (m_database.offerRecovery(failure->slot, failure->error))
+            return;
+        m_prompter.inform(m_results.failureText(*failure));
     }
-    if (results.rows.empty()) {
+    if (!m_results.hasRows()) {
         if (!results.failure)
             m_prompter.inform(results.cancelled ? QStringLiteral("検索を中止しました") : QStringLiteral("見つかりません"));
-        return false;
+        return;
     }
     // The dialog goes away while the user chooses; its own showing ends with that choice.
     hide();
@@ -254,7 +272,6 @@ bool frmSearchDialog::RunConditionSearch(const store::SearchCondition &condition
         m_chosenSlot = slot;
         m_chosenNumber = number;
     }
-    return true;
 }
 
 bool frmSearchDialog::hasSomethingToSearch() const
@@ -307,9 +324,12 @@ bool frmSearchDialog::ReturnSelectData(int &slot, qint32 &number)
 
 void frmSearchDialog::reject()
 {
-    // The running search shows its result when it ends; the dialog goes then.
-    if (m_database.isSearching())
+    // Esc (or the close box) stops a running search, which then shows the rows it found; the
+    // dialog goes with the next.
+    if (m_searching) {
+        m_database.searchWorker().stop();
         return;
+    }
     m_chosenNumber = 0;
     QDialog::reject();
 }

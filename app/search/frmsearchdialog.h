@@ -17,6 +17,7 @@ class Prompter;
 }
 namespace qm::store {
 class DatabaseModule;
+struct SearchResults;
 }
 
 namespace qm::app {
@@ -49,9 +50,12 @@ public:
     // The rows as a condition. nullopt when nothing is to be searched: no text and no type,
     // two type rows, or the object type with a body text (the last two are said to the user).
     std::optional<store::SearchCondition> BuildSearchCondition();
-    // Fills the result list with the matches of the condition and lets the user choose there;
-    // says "見つかりません" when nothing matches. True when a row was listed.
-    bool RunConditionSearch(const store::SearchCondition &condition);
+    // Starts the search of the condition on the search worker: the matches fill the result list
+    // as they come, and once the search has ended the user chooses there; "見つかりません" when
+    // nothing matched.
+    void RunConditionSearch(const store::SearchCondition &condition);
+    // True while a search started here runs.
+    bool isSearching() const { return m_searching; }
 
     // Opens a help topic; set by the main window.
     void setHelpHandler(std::function<void(const QString &)> handler) { m_showHelp = std::move(handler); }
@@ -78,6 +82,7 @@ private:
     bool hasSomethingToSearch() const;
     void find();
     void rememberTexts();
+    void searchEnded(const store::SearchResults &results);
 
     store::DatabaseModule &m_database;
     frmSearchIndexList &m_results;
@@ -85,6 +90,9 @@ private:
     std::function<void(const QString &)> m_showHelp;
     store::Slot m_chosenSlot;
     qint32 m_chosenNumber = 0;
+    bool m_searching = false;
+    quint64 m_searchTicket = 0;
+    quint64 m_searchGeneration = 0;
 };
 
 } // namespace qm::app

@@ -5,7 +5,7 @@
 #include "app/icons/viewericons.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/search/headinglist.h"
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 #include "app/store/settings.h"
 #include "app/store/sets/slot.h"
 #include "platform/desktop/accessiblename.h"
@@ -207,27 +207,42 @@ QString frmSearchIndexList::dictionaryLabel(store::Slot slot)
     return label;
 }
 
-QString frmSearchIndexList::failureText(const sqlite::Error &error)
+QString frmSearchIndexList::failureText(const store::SearchFailure &failure)
 {
     QString text = QStringLiteral("検索できませんでした。\n");
-    const int slot = m_database.failedSlot();
-    if (slot >= 0)
-        text += QStringLiteral("辞書 ") + dictionaryLabel(slot) + QStringLiteral(": ");
-    return text + store::describeFailure(error);
+    if (failure.slot >= 0)
+        text += QStringLiteral("辞書 ") + dictionaryLabel(failure.slot) + QStringLiteral(": ");
+    return text + app::describeFailure(failure.error);
 }
 
-void frmSearchIndexList::showResults(const QString &searched, const store::SearchResults &results)
+void frmSearchIndexList::beginResults(const QString &searched)
 {
     ClearList();
     txtSearchIndex->setText(searched);
-    for (const store::SlotMatch &row : results.rows)
+}
+
+void frmSearchIndexList::addRows(const std::vector<store::SlotMatch> &rows)
+{
+    for (const store::SlotMatch &row : rows)
         AddList(row);
+}
+
+void frmSearchIndexList::endResults(const store::SearchResults &summary)
+{
     fitDictionaryColumn();
-    if (results.limitReached)
+    if (summary.limitReached)
         lblMaxFlag->show();
-    else if (results.cancelled)
+    else if (summary.cancelled)
         lblStopped->show();
     updateCount();
+}
+
+void frmSearchIndexList::showResults(const QString &searched, const std::vector<store::SlotMatch> &rows,
+                                     const store::SearchResults &summary)
+{
+    beginResults(searched);
+    addRows(rows);
+    endResults(summary);
 }
 
 void frmSearchIndexList::AddList(const store::SlotMatch &row)

@@ -16,13 +16,10 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class QMenu;
 
-namespace qm::sqlite {
-class Error;
-} // namespace qm::sqlite
-
 namespace qm::store {
 class DatabaseModule;
 class Settings;
+struct SearchFailure;
 struct SearchResults;
 struct SlotMatch;
 } // namespace qm::store
@@ -46,8 +43,15 @@ public:
     ~frmSearchIndexList() override;
 
     void ClearList();
-    // Lists what a search for `searched` found, in the order found, with its flags.
-    void showResults(const QString &searched, const store::SearchResults &results);
+    // A search for `searched` starts: the list empties and shows what is searched for.
+    void beginResults(const QString &searched);
+    // Appends rows of the running search, in the order found.
+    void addRows(const std::vector<store::SlotMatch> &rows);
+    // The search has ended: its flags show (the limit reached, or stopped by the user).
+    void endResults(const store::SearchResults &summary);
+    // All three at once: what a search for `searched` found, in the order found, and its end.
+    void showResults(const QString &searched, const std::vector<store::SlotMatch> &rows,
+                     const store::SearchResults &summary);
     // Shows the list modally; true with the chosen slot and number when the user chose a row.
     bool ReturnSelectData(store::Slot &slot, qint32 &lngDocNumber);
     // True when the list holds rows of the set that is open now.
@@ -70,7 +74,7 @@ public:
     QLabel *lblStopped = nullptr;
 
     // What the user is told when a search failed: the dictionary that failed and why.
-    QString failureText(const sqlite::Error &error);
+    QString failureText(const store::SearchFailure &failure);
 
 public slots:
     void reject() override;

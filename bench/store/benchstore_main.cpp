@@ -13,9 +13,10 @@
 #include "searchbench.h"
 #include "words.h"
 
-#include "app/store/bodytext.h"
-#include "app/store/compaction.h"
-#include "app/store/databasemodule.h"
+#include "app/common/storemessages.h"
+#include "app/store/dictionary/bodytext.h"
+#include "app/store/care/compaction.h"
+#include "app/store/sets/databasemodule.h"
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/rtf/rtf.h"
 
@@ -56,7 +57,7 @@ struct Folders {
 // A set loaded from its folder as the program does at start-up.
 struct LoadedSet {
     explicit LoadedSet(const QString &folder)
-        : module(prompter, folder)
+        : module(qm::app::setFailuresTo(prompter), folder)
     {
         module.setRichTextReader(WithReader.richText);
         module.LoadDictionarySets();
@@ -217,8 +218,9 @@ void StoreSuite::lookupStore(benchmark::State &state, const QString &pattern)
     std::int64_t rows = 0;
     storeLookup(m_lookupSet.module, pattern, ListLimit); // warm the page cache, as raw does
     for (auto _ : state) {
-        const auto outcome = m_lookupSet.module.searchKeyword(
-            pattern, ListLimit, [](int, const qm::store::KeywordMatch &m) { benchmark::DoNotOptimize(m.DocumentNumber); });
+        const auto outcome = m_lookupSet.module.search(
+            qm::store::SearchRequest::keyword(pattern, ListLimit),
+            [](const qm::store::SlotMatch &m) { benchmark::DoNotOptimize(m.match.DocumentNumber); });
         rows = outcome.count;
     }
     state.counters["rows"] = double(rows);

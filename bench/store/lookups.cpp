@@ -1,6 +1,6 @@
 #include "lookups.h"
 
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
 
@@ -54,8 +54,9 @@ QString leadingWildcardPattern()
 LookupRows storeLookup(store::DatabaseModule &module, const QString &pattern, int limit)
 {
     LookupRows rows;
-    module.searchKeyword(pattern, limit, [&](int slot, const store::KeywordMatch &m) {
-        rows.push_back({slot, m.DocumentNumber, m.Viewer, m.Index, m.Heading});
+    module.search(store::SearchRequest::keyword(pattern, limit), [&](const store::SlotMatch &row) {
+        const store::KeywordMatch &m = row.match;
+        rows.push_back({row.slot.index, m.DocumentNumber, m.Viewer, m.Index, m.Heading});
     });
     return rows;
 }

@@ -1,7 +1,8 @@
 #include "searchbench.h"
 
+#include "app/common/storemessages.h"
 #include "app/search/headinggridmodel.h"
-#include "app/store/databasemodule.h"
+#include "app/store/sets/databasemodule.h"
 #include "platform/desktop/scriptedprompter.h"
 
 #include <QFile>
@@ -57,7 +58,7 @@ QString ratioText(std::optional<double> r)
 
 SearchSuite::SearchSuite(const QString &smallFolder, store::DatabaseModule &large, int listLimit)
     : m_prompter(std::make_unique<desktop::ScriptedPrompter>())
-    , m_smallSet(std::make_unique<store::DatabaseModule>(*m_prompter, smallFolder))
+    , m_smallSet(std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(*m_prompter), smallFolder))
     , m_small(*m_smallSet)
     , m_large(large)
     , m_limit(listLimit)
@@ -92,8 +93,8 @@ void SearchSuite::lookup(benchmark::State &state, const QString &pattern)
     std::int64_t rows = 0;
     storeLookup(m_large, pattern, m_limit); // warm the page cache
     for (auto _ : state) {
-        rows = m_large.searchKeyword(pattern, m_limit, [](int, const store::KeywordMatch &m) {
-                          benchmark::DoNotOptimize(m.DocumentNumber);
+        rows = m_large.search(store::SearchRequest::keyword(pattern, m_limit), [](const store::SlotMatch &m) {
+                          benchmark::DoNotOptimize(m.match.DocumentNumber);
                       }).count;
     }
     state.counters["rows"] = double(rows);
@@ -130,8 +131,8 @@ void SearchSuite::bodySearch(benchmark::State &state, const QString &text)
     condition.terms.push_back({store::SearchField::Body, store::MatchMode::Contains, text});
     std::int64_t rows = 0;
     for (auto _ : state) {
-        rows = m_large.searchCondition(condition, m_limit, [](int, const store::KeywordMatch &m) {
-                          benchmark::DoNotOptimize(m.DocumentNumber);
+        rows = m_large.search(store::SearchRequest::condition(condition, m_limit), [](const store::SlotMatch &m) {
+                          benchmark::DoNotOptimize(m.match.DocumentNumber);
                       }).count;
     }
     state.counters["rows"] = double(rows);

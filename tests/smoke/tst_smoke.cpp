@@ -8,11 +8,13 @@
 // Each step leaves a screenshot in the folder named by QM_SCREENSHOT_DIR (none when unset).
 // Windows are found by objectName and waited for; nothing sleeps a guessed time.
 
+#include "tests/common/searchrows.h"
 #include "westonserver.h"
 #include "xvfbserver.h"
 
 #include "tests/app/main/fixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/common/japanesetext.h"
 #include "app/entry/frmmodifydata.h"
 #include "app/entry/frmnewdata.h"
@@ -267,7 +269,7 @@ void tst_smoke::initTestCase()
         dictionary.addEntries({{entry, known.keywords}});
     }
 
-    m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
     m_db->setRichTextReader(&rtf::rtfToPlainText);
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<app::mdiMain>(*m_db, *m_settings, m_fx->prompter);
@@ -467,7 +469,8 @@ void tst_smoke::modifiesAndMovesTheEntry()
 
     // Found once, in the third dictionary only.
     QList<int> dictionaries;
-    m_db->searchKeyword(QStringLiteral("e2e-moved"), 10, [&](int slot, const store::KeywordMatch &) { dictionaries.append(slot); });
+    for (const store::SlotMatch &row : test::findKeyword(*m_db, QStringLiteral("e2e-moved"), 10).rows)
+        dictionaries.append(row.slot.index);
     QCOMPARE(dictionaries, QList<int>{2});
     app::ViewerWindow *viewer = lookUp(QStringLiteral("e2e-mo"), heading);
     QVERIFY(viewer);

@@ -1,16 +1,13 @@
 #pragma once
 
 #include "app/store/dictionary/dictionary.h"
+#include "app/store/search/searchworker.h"
 #include "app/store/sets/dictionaryset.h"
 #include "app/store/sets/openset.h"
 #include "app/store/sets/setlist.h"
 
-#include <chrono>
+#include <memory>
 #include <functional>
-
-namespace qm::desktop {
-class Prompter;
-}
 
 namespace qm::store {
 
@@ -19,8 +16,9 @@ namespace qm::store {
 class DatabaseModule final
 {
 public:
-    // `programFolder` holds "DicSets.ini" and "User.dic"; messages go to `prompter`.
-    DatabaseModule(desktop::Prompter &prompter, QString programFolder);
+    // `programFolder` holds "DicSets.ini" and "User.dic". Failures the user is told of go to
+    // `report` (see OpenSet), as they happen, one message a call.
+    DatabaseModule(FailureReport report, QString programFolder);
     ~DatabaseModule();
     DatabaseModule(const DatabaseModule &) = delete;
     DatabaseModule &operator=(const DatabaseModule &) = delete;
@@ -75,20 +73,20 @@ public:
     quint64 openGeneration() const { return m_open.generation(); }
     Dictionary *dictionary(int slot) const { return m_open.dictionary(slot); }
 
-    using SearchOutcome = OpenSet::SearchOutcome;
-    SearchOutcome searchKeyword(const QString &pattern, int limit, const OpenSet::Sink &sink)
+    // Runs a search over the open set on the caller's thread (see OpenSet::search()).
+    SearchResults search(const SearchRequest &request, const RowHandler &onRow) { return m_open.search(request, onRow); }
+    // The worker the windows search through, with connections of its own; started on first use.
+    // It lets go of the files whenever the open set closes or replaces one.
+    SearchWorker &searchWorker()
     {
-        return m_open.searchKeyword(pattern, limit, sink);
+        if (!m_worker) {
+            m_worker = std::make_unique<SearchWorker>();
+            m_open.setReleaseHandler([worker = m_worker.get()] { worker->releaseConnections(); });
+        }
+        return *m_worker;
     }
-    SearchOutcome searchCondition(const SearchCondition &condition, int limit, const OpenSet::Sink &sink)
-    {
-        return m_open.searchCondition(condition, limit, sink);
-    }
-    SearchResults findKeyword(const QString &pattern, int limit) { return m_open.findKeyword(pattern, limit); }
-    SearchResults findCondition(const SearchCondition &condition, int limit)
-    {
-        return m_open.findCondition(condition, limit);
-    }
+    // What the worker opens: the files of the open set's slots and its generation.
+    SetFiles openFiles() const { return m_open.files(); }
 
     QString setFilePath() const;
     QString userDictionaryPath() const;
@@ -105,28 +103,22 @@ public:
     // Reads rich-text bodies for every dictionary opened from now on (see OpenSet).
     void setRichTextReader(RichTextReader reader) { m_open.setRichTextReader(std::move(reader)); }
     const RichTextReader &richTextReader() const { return m_open.richTextReader(); }
-    // See OpenSet::setBusyHandler(): lets the program repaint while a search runs long.
-    void setBusyHandler(std::function<void()> handler, std::chrono::milliseconds delay = std::chrono::milliseconds(150),
-                        std::chrono::milliseconds interval = std::chrono::milliseconds(50))
-    {
-        m_open.setBusyHandler(std::move(handler), delay, interval);
-    }
-    bool isSearching() const { return m_open.isSearching(); }
-    void requestCancel() { m_open.requestCancel(); }
-    int failedSlot() const { return m_open.failedSlot(); }
 
 private:
     bool writeSetFile(const QString &text);
     bool createDefaultFiles();
     // Creates "User.dic" when it does not exist; the reason when that fails.
-    QString createUserDictionary();
+    std::optional<sqlite::Error> createUserDictionary();
+    void tell(const sqlite::Error &failure) const;
     void useDefaultSetInMemory();
     bool keepCopyOfSetFile();
     void rememberWrittenTable();
 
-    desktop::Prompter &m_prompter;
+    FailureReport m_report;
     QString m_programFolder;
     SetList m_sets;
+    // Before the open set, which calls on it, so that it goes last.
+    std::unique_ptr<SearchWorker> m_worker;
     OpenSet m_open;
     std::function<void()> m_manualMissing;
     bool m_readOnly = false;

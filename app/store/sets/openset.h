@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/store/dictionary/dictionary.h"
+#include "app/store/search/setsearch.h"
 #include "app/store/sets/dictionaryset.h"
 #include "app/store/sets/slot.h"
 
@@ -18,42 +19,19 @@
 #include <optional>
 #include <vector>
 
-namespace qm::desktop {
-class Prompter;
-}
-
 namespace qm::store {
 
-// A keyword pattern compiled as every keyword lookup reads it (the keyword box's and the
-// terminal's); throws sqlite::Error (Kind::BadPattern, with the reason in words for the user)
-// when it cannot be read.
-sqlite::LikePattern compileKeywordPattern(const QString &pattern);
-
-// One row a search found: a keyword of the entry in a slot.
-struct SlotMatch {
-    Slot slot;
-    KeywordMatch match;
-};
-
-// What a search over the open set found, for a window to show in one go.
-struct SearchResults {
-    std::vector<SlotMatch> rows;
-    bool limitReached = false;
-    // Stopped by requestCancel(): the rows are those found until then.
-    bool cancelled = false;
-    // The first failure (a pattern that cannot be read, a dictionary that failed); the rows the
-    // other dictionaries gave are still there.
-    std::optional<sqlite::Error> failure;
-};
-
-// A dictionary of the set found damaged: its file, why it failed (in words for the user), and
-// its slot.
+// A dictionary of the set found damaged: its file, why it failed, and its slot.
 struct DamagedDictionary {
     QString path;
-    QString reason;
+    std::optional<sqlite::Error> failure;
     int slot = -1;
 };
 using DamageHandler = std::function<void(const DamagedDictionary &)>;
+
+// Failures the program tells the user of: members of a set that did not open, a set file that
+// cannot be read or written, a member refused. Each call is one message.
+using FailureReport = std::function<void(const std::vector<sqlite::Error> &)>;
 
 // The dictionaries of the current set, opened into their slots: opening and closing them, the
 // file under a slot being replaced, and every search that runs over all slots in slot order.
@@ -61,13 +39,14 @@ using DamageHandler = std::function<void(const DamagedDictionary &)>;
 class OpenSet final
 {
 public:
-    explicit OpenSet(desktop::Prompter &prompter);
+    // Failures of opening go to `report`.
+    explicit OpenSet(FailureReport report = {});
     ~OpenSet();
     OpenSet(const OpenSet &) = delete;
     OpenSet &operator=(const OpenSet &) = delete;
 
-    // Opens every member of `set` into its slot. A file that does not open is reported once,
-    // with the reason, and its slot stays empty; a damaged one goes to the damage handler
+    // Opens every member of `set` into its slot. A file that does not open is reported once
+    // (every such file of the opening in one report), and its slot stays empty; a damaged one goes to the damage handler
     // instead of the message when there is one, after every slot has been opened.
     void open(const DictionarySet *set);
     // Stores each open dictionary's row counts and closes it; an unfinished edit session is
@@ -106,76 +85,40 @@ public:
     // Dictionaries open only for reading, and no file beside them is removed.
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
 
-    struct SearchOutcome {
-        int count = 0;
-        bool limitReached = false;
-        bool cancelled = false;
-    };
-    using Sink = std::function<void(int slot, const KeywordMatch &)>;
-    // Keyword lookup over every open slot, at most `limit` rows in all. The pattern is compiled
-    // once for all slots. Throws sqlite::Error (Kind::BadPattern for a pattern that cannot be
-    // read); a dictionary that fails is passed over, the others are still searched and the
-    // first failure is thrown at the end (see failedSlot()); rows handed to the sink stay
-    // handed. A search stopped by requestCancel() returns the rows found with `cancelled` set.
-    SearchOutcome searchKeyword(const QString &pattern, int limit, const Sink &sink);
-    // Condition search over every open slot, with the same rules as searchKeyword().
-    SearchOutcome searchCondition(const SearchCondition &condition, int limit, const Sink &sink);
-
-    // The same searches, their rows collected instead of handed on one by one.
-    SearchResults findKeyword(const QString &pattern, int limit);
-    SearchResults findCondition(const SearchCondition &condition, int limit);
-
-    // Called now and then while a search runs long: first after `delay`, then every
-    // `interval`. The handler must not use the store; isSearching() is true meanwhile.
-    void setBusyHandler(std::function<void()> handler, std::chrono::milliseconds delay,
-                        std::chrono::milliseconds interval)
-    {
-        m_busy = {std::move(handler), delay, interval};
-    }
-    bool isSearching() const { return m_searching; }
-    // The rows the running (or last) search has found so far.
-    int rowsFound() const { return m_found; }
-    // Asks the running search to stop: the statement running is interrupted and no further
-    // dictionary is searched. Does nothing when no search runs.
-    void requestCancel()
-    {
-        if (m_searching)
-            m_cancelRequested = true;
-    }
-    // The slot of the dictionary whose failure ended the last search, or -1 when none did.
-    int failedSlot() const { return m_failedSlot; }
+    // Runs the request over every open slot in slot order, handing each row on as it comes
+    // (see searchSlots()); here, on the caller's thread.
+    SearchResults search(const SearchRequest &request, const RowHandler &onRow);
+    // The file each slot holds, with the generation: what a search worker opens.
+    SetFiles files() const;
+    // Called before a slot's file is closed or replaced (closing the set, releaseWhile(),
+    // reopenSlot()), so that other connections to the files (a search worker's) let go of them.
+    void setReleaseHandler(std::function<void()> handler) { m_release = std::move(handler); }
 
 private:
-    using Search = std::function<int(Dictionary &, int limit, const std::function<void(const KeywordMatch &)> &)>;
-    SearchOutcome searchEachSlot(int limit, const Search &search, const Sink &sink);
-    template <typename Run>
-    static SearchResults collect(const Run &run);
-    // Opens a file into a slot; the message, and whether the file is damaged, when it does not.
+    void releaseOthers() const
+    {
+        if (m_release)
+            m_release();
+    }
+    // Opens a file into a slot; why not, and whether the file is damaged, when it does not.
     struct OpenFailure {
-        QString text;
-        QString reason;
+        std::optional<sqlite::Error> report; // as the user is told it
+        std::optional<sqlite::Error> cause;  // as the file failed
         bool damaged = false;
     };
     OpenFailure openSlot(int slot, const QString &path);
-    QString openFailureText(const QString &path, const sqlite::Error &e) const;
+    static sqlite::Error openFailure(const QString &path, const sqlite::Error &e);
+    void tell(const std::vector<sqlite::Error> &failures) const;
     void startGeneration(const DictionarySet *set);
 
-    desktop::Prompter &m_prompter;
+    FailureReport m_report;
     std::array<std::unique_ptr<Dictionary>, MaxDictionariesPerSet> m_slots;
     int m_count = 0;
     bool m_readOnly = false;
     Progress m_progress;
     RichTextReader m_richText;
     DamageHandler m_damaged;
-    struct Busy {
-        std::function<void()> handler;
-        std::chrono::milliseconds delay{};
-        std::chrono::milliseconds interval{};
-    } m_busy;
-    bool m_searching = false;
-    bool m_cancelRequested = false;
-    int m_found = 0;
-    int m_failedSlot = -1;
+    std::function<void()> m_release;
     QSet<QString> m_reported;
     // Files found damaged while open: nothing more is written to them.
     QSet<QString> m_foundDamaged;

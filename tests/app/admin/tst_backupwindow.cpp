@@ -1,9 +1,11 @@
 // The backup and restore window as the main window's File menu shows it, checked through the
 // store and the open set's lookups.
 
+#include "tests/common/searchrows.h"
 #include "tests/app/admin/adminfixture.h"
 #include "tests/app/main/fixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/admin/backupparts.h"
 #include "app/admin/frmbackupentries.h"
 #include "app/admin/frmbackups.h"
@@ -52,7 +54,7 @@ private:
     QStringList keywordHeadings(const QString &keyword)
     {
         QStringList headings;
-        for (const store::SlotMatch &row : m_db->findKeyword(keyword, 100).rows)
+        for (const store::SlotMatch &row : test::findKeyword(*m_db, keyword, 100).rows)
             headings.append(row.match.Heading);
         return headings;
     }
@@ -99,7 +101,7 @@ void tst_backupwindow::init()
     m_root = m_fx->path(QStringLiteral("backups"));
     m_settings = std::make_unique<store::Settings>();
     m_settings->setValue(store::keys::Backup::Folder, m_root);
-    m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
     m_window = std::make_unique<app::mdiMain>(*m_db, *m_settings, m_fx->prompter);
     app::installAdminWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
     m_window->show();

@@ -1,9 +1,11 @@
 // The export and import windows as the main window's File menu shows them, checked through the
 // store: what the dialogs write and read must be what the exchange code stores.
 
+#include "tests/common/searchrows.h"
 #include "tests/app/admin/adminfixture.h"
 #include "tests/app/main/fixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/admin/frmexport.h"
 #include "app/admin/frmimport.h"
 #include "app/admin/wordlistpanel.h"
@@ -96,7 +98,7 @@ void tst_exchangewindows::init()
     const QString b = m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("B"),
                                        {{QStringLiteral("三"), 1, {}, {QStringLiteral("k3")}}});
     m_fx->writeSet({m_a, b});
-    m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<app::mdiMain>(*m_db, *m_settings, m_fx->prompter);
     m_files = {};
@@ -159,7 +161,8 @@ void tst_exchangewindows::exportSetAndImportIntoNewDictionary()
 
 void tst_exchangewindows::exportResultRowsAsHtml()
 {
-    m_window->searchIndexList()->showResults(QStringLiteral("k2"), m_db->findKeyword(QStringLiteral("k2"), 100));
+    const test::Found found = test::findKeyword(*m_db, QStringLiteral("k2"), 100);
+    m_window->searchIndexList()->showResults(QStringLiteral("k2"), found.rows, found.summary);
     // A file name of another kind gets the format's suffix: the dictionary is not written over.
     m_files.queueFile(m_a);
     test::onModal<frmExport>([](frmExport *d) {
@@ -227,7 +230,7 @@ void tst_exchangewindows::wordListWithColumnMapping()
                                       QStringLiteral("赤い,果物")}));
     QVERIFY2(lastMessage().startsWith(QStringLiteral("2 件の項目を辞書 ①A に追加しました")), qPrintable(lastMessage()));
     // The open set sees the new entries at once.
-    const store::SearchResults found = m_db->findKeyword(QStringLiteral("林檎"), 10);
+    const test::Found found = test::findKeyword(*m_db, QStringLiteral("林檎"), 10);
     QCOMPARE(found.rows.size(), size_t(1));
     QCOMPARE(found.rows[0].match.Heading, QStringLiteral("りんご"));
     QCOMPARE(headingsOf(m_a).size(), 4);
@@ -334,7 +337,7 @@ void tst_exchangewindows::failedImportLeavesDictionaryUnchanged()
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
     }
     QCOMPARE(headingsOf(m_a), (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
-    QCOMPARE(m_db->findKeyword(QStringLiteral("h1"), 10).rows.size(), size_t(0));
+    QCOMPARE(test::findKeyword(*m_db, QStringLiteral("h1"), 10).rows.size(), size_t(0));
     QVERIFY(!QFileInfo::exists(m_fx->path(QStringLiteral("fresh.dic"))));
 }
 

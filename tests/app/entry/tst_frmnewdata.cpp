@@ -1,5 +1,6 @@
 #include "tests/app/main/fixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/common/listprocedures.h"
 #include "app/entry/editormembers.h"
 #include "app/entry/frmnewdata.h"
@@ -113,7 +114,7 @@ void tst_frmNewData::init()
     m_dicPath = m_fixture->dictionary(QStringLiteral("First.dic"), QStringLiteral("一つ目"), {});
     const QString second = m_fixture->dictionary(QStringLiteral("Second.dic"), QStringLiteral("二つ目"), {});
     m_fixture->writeSet({m_dicPath, second});
-    m_database = std::make_unique<store::DatabaseModule>(m_fixture->prompter, m_fixture->dir.path());
+    m_database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fixture->prompter), m_fixture->dir.path());
     m_database->LoadDictionarySets();
     m_database->OpenDictionarySet();
     m_settings = std::make_unique<store::Settings>();
@@ -183,8 +184,8 @@ void tst_frmNewData::registersAndIsFoundAtOnce()
     QCOMPARE(w->selectedViewer(), std::optional(store::Viewer::Text));
 
     QList<QPair<int, store::KeywordMatch>> found;
-    m_database->searchKeyword(QStringLiteral("りんご*"), 100,
-                              [&](int slot, const store::KeywordMatch &m) { found.append({slot, m}); });
+    m_database->search(store::SearchRequest::keyword(QStringLiteral("りんご*"), 100),
+                       [&](const store::SlotMatch &m) { found.append({m.slot.index, m.match}); });
     QCOMPARE(found.size(), 1);
     QCOMPARE(found[0].first, 1);
     QCOMPARE(found[0].second.Heading, QStringLiteral("見出し"));
@@ -242,8 +243,8 @@ void tst_frmNewData::japaneseKeywordsStoredAsTyped()
     w->TextBox->setProperty("Text", QStringLiteral("本文"));
     QVERIFY(w->RegisterEntry());
     QList<qint32> numbers;
-    m_database->searchKeyword(QStringLiteral("日本語"), 10,
-                              [&](int, const store::KeywordMatch &m) { numbers.append(m.DocumentNumber); });
+    m_database->search(store::SearchRequest::keyword(QStringLiteral("日本語"), 10),
+                       [&](const store::SlotMatch &m) { numbers.append(m.match.DocumentNumber); });
     QCOMPARE(numbers.size(), 1);
     QCOMPARE(m_database->dictionary(0)->keywords(numbers[0]), keywords);
 }
@@ -311,7 +312,8 @@ void tst_frmNewData::bodyCharactersOutsideCp932()
     QVERIFY(w->RegisterEntry());
     QVERIFY(prompter.texts().isEmpty());
     qint32 number = 0;
-    m_database->searchKeyword(QStringLiteral("k"), 10, [&](int, const store::KeywordMatch &m) { number = m.DocumentNumber; });
+    m_database->search(store::SearchRequest::keyword(QStringLiteral("k"), 10),
+                       [&](const store::SlotMatch &m) { number = m.match.DocumentNumber; });
     const QByteArray stored = m_database->dictionary(0)->document(number)->Document;
     QCOMPARE(stored, QByteArray("<p>&#128512;</p>"));
     QVERIFY(!stored.contains('?'));
@@ -372,7 +374,7 @@ void tst_frmNewData::emptyDictionarySet()
     // A set that names no dictionary file.
     m_database.reset();
     m_fixture->writeSet({});
-    m_database = std::make_unique<store::DatabaseModule>(m_fixture->prompter, m_fixture->dir.path());
+    m_database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fixture->prompter), m_fixture->dir.path());
     m_database->LoadDictionarySets();
     m_database->OpenDictionarySet();
     m_fixture->prompter.clear();

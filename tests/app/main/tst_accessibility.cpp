@@ -4,6 +4,7 @@
 #include "fixture.h"
 #include "tests/controls/webenginetestmain.h"
 
+#include "app/common/storemessages.h"
 #include "app/admin/frmabout.h"
 #include "app/admin/frmdictionaryproperty.h"
 #include "app/admin/frmdictionarysets.h"
@@ -39,6 +40,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMap>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -59,9 +61,11 @@ namespace {
 using Check = std::function<void(QWidget *)>;
 
 // Runs `check` on the next modal window once it is up, then closes it.
-void onModal(Check check, bool *seen, int tries = 100)
+// Looks for the modal window for up to four seconds (a lookup shows its list once the search
+// worker is done).
+void onModal(Check check, bool *seen, int tries = 400)
 {
-    QTimer::singleShot(0, qApp, [check, seen, tries] {
+    QTimer::singleShot(tries < 400 ? 10 : 0, qApp, [check, seen, tries] {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal) {
             if (tries > 0)
@@ -309,27 +313,93 @@ class tst_accessibility final : public QObject
 private slots:
     void init();
     void cleanup();
-    void mainWindowViewersAndResultList();
-    void windowsOfTheMenus();
+    void everyWindow_data();
+    void everyWindow();
+    void f6LeadsBetweenTheKeywordBoxAndTheViewer();
     void setEditorsAndDictionaryDialogs();
-    void entryWindowsForEachBodyType();
-    void libraryAndObjectDialogs();
     void menusHaveDistinctAccessKeys();
 
 private:
+    // How the walk reaches a window: `show` returns a window it has shown (null when it could
+    // not); `open` starts a modal one, checked once it is up.
+    struct Stop {
+        std::function<QWidget *(tst_accessibility &)> show;
+        std::function<void(tst_accessibility &)> open;
+    };
+    static const QMap<QString, Stop> &walk();
+
     void verifyWindow(QWidget *window, const QString &label = {});
     void verifyModal(const std::function<void()> &open, const QString &label, const Check &more = {});
     QAction *item(const char *name) { return m_window->commands()->action(QString::fromLatin1(name)); }
+    app::frmNewData *newEntryWindow();
+    // A window of its own the walk shows, kept until the test ends.
+    QWidget *own(std::unique_ptr<QWidget> window);
 
     std::unique_ptr<test::ProgramFixture> m_fx;
     std::unique_ptr<store::DatabaseModule> m_db;
     std::unique_ptr<store::Settings> m_settings;
     std::unique_ptr<mdiMain> m_window;
+    std::unique_ptr<QWidget> m_own;
+    objects::ScriptedFileChooser m_chooser;
     QStringList m_unnamed;
     QStringList m_unreached;
     QStringList m_misnamed;
     QStringList m_keyFaults;
 };
+
+const QMap<QString, tst_accessibility::Stop> &tst_accessibility::walk()
+{
+    static const QMap<QString, Stop> stops = [] {
+        QMap<QString, Stop> s;
+        s.insert(QStringLiteral("mdiMain"), {[](tst_accessibility &t) -> QWidget * { return t.m_window.get(); }, {}});
+        for (int number = 1; number <= 4; ++number) {
+            s.insert(QStringLiteral("viewer %1").arg(number), {[number](tst_accessibility &t) -> QWidget * {
+                         t.m_window->ShowDocument(0, number);
+                         return t.m_window->activeViewer();
+                     }, {}});
+            s.insert(QStringLiteral("frmModifyData %1").arg(number), {[number](tst_accessibility &t) -> QWidget * {
+                         t.m_window->ShowDocument(0, number);
+                         return t.m_window->windows.modifyEntry(0, number) ? t.m_window->findChild<app::frmModifyData *>() : nullptr;
+                     }, {}});
+        }
+        for (int row = 0; row < 5; ++row)
+            s.insert(QStringLiteral("frmNewData %1").arg(row), {[row](tst_accessibility &t) -> QWidget * {
+                         app::frmNewData *form = t.newEntryWindow();
+                         if (!form || row >= form->cboViewer->count())
+                             return nullptr;
+                         form->cboViewer->setCurrentIndex(row);
+                         return form;
+                     }, {}});
+        s.insert(QStringLiteral("frmSearchIndexList"), {{}, [](tst_accessibility &t) { t.m_window->lookUpKeyword(QStringLiteral("b")); }});
+        for (const char *name : {"mnuFindSearchFind", "mnuFindHeadingList", "mnuToolOption", "mnuHelpAbout",
+                                 "mnuToolSetupDictionary", "mnuFileDicSets"})
+            s.insert(QString::fromLatin1(name), {{}, [name](tst_accessibility &t) { t.item(name)->trigger(); }});
+        // The rich-text editor's own dialogs.
+        for (const char *button : {"btnFind", "btnReplace", "btnAttribute"})
+            s.insert(QString::fromLatin1(button), {[button](tst_accessibility &t) -> QWidget * {
+                         app::frmNewData *form = t.newEntryWindow();
+                         form->cboViewer->setCurrentIndex(1);
+                         auto *action = form->RTFBox->findChild<QAction *>(QString::fromLatin1(button));
+                         if (!action)
+                             return nullptr;
+                         action->trigger();
+                         return qstrcmp(button, "btnAttribute") == 0 ? static_cast<QWidget *>(corvane::frmAttributeChangeDialog::loaded())
+                                                                    : static_cast<QWidget *>(corvane::frmFindDialog::loaded());
+                     }, {}});
+        s.insert(QStringLiteral("frmMakeNewDictionary"), {[](tst_accessibility &t) {
+                     return t.own(std::make_unique<app::frmMakeNewDictionary>(t.m_fx->prompter, app::HelpHandler{}, t.m_window.get()));
+                 }, {}});
+        s.insert(QStringLiteral("InsertObjectDialog"), {[](tst_accessibility &t) {
+                     return t.own(std::make_unique<objects::InsertObjectDialog>(t.m_chooser));
+                 }, {}});
+        s.insert(QStringLiteral("PasteSpecialDialog"), {[](tst_accessibility &t) {
+                     return t.own(std::make_unique<objects::PasteSpecialDialog>(QList<objects::PasteFormat>{
+                         {objects::PasteFormat::Source::Text, QStringLiteral("テキスト"), QStringLiteral("text/plain"), true}}));
+                 }, {}});
+        return s;
+    }();
+    return stops;
+}
 
 void tst_accessibility::init()
 {
@@ -342,7 +412,7 @@ void tst_accessibility::init()
                                       {QStringLiteral("html"), 4, "<p>page</p>", {QStringLiteral("a4")}},
                                       {QStringLiteral("same"), 1, {}, {QStringLiteral("b")}},
                                       {QStringLiteral("same2"), 1, {}, {QStringLiteral("b")}}})});
-    m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<mdiMain>(*m_db, *m_settings, m_fx->prompter);
     app::installAdminWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
@@ -358,6 +428,7 @@ void tst_accessibility::init()
 
 void tst_accessibility::cleanup()
 {
+    m_own.reset();
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w != m_window.get() && w->isVisible())
             w->close();
@@ -373,9 +444,22 @@ void tst_accessibility::cleanup()
     QVERIFY2(m_keyFaults.isEmpty(), qPrintable(QStringLiteral("access keys:\n  ") + m_keyFaults.join(QStringLiteral("\n  "))));
 }
 
+app::frmNewData *tst_accessibility::newEntryWindow()
+{
+    item("mnuEditNew")->trigger();
+    return m_window->findChild<app::frmNewData *>();
+}
+
+QWidget *tst_accessibility::own(std::unique_ptr<QWidget> window)
+{
+    m_own = std::move(window);
+    m_own->show();
+    return m_own.get();
+}
+
 // Records each unnamed control of the window and, for a window, each control Tab does not reach
 // from its first one, under the window's objectName; the test fails in cleanup with the whole
-// list, so one run shows every window.
+// list, so one run shows every fault of the window.
 void tst_accessibility::verifyWindow(QWidget *window, const QString &label)
 {
     QStringList unnamed;
@@ -411,18 +495,35 @@ void tst_accessibility::verifyModal(const std::function<void()> &open, const QSt
     QVERIFY2(seen, qPrintable(label));
 }
 
-void tst_accessibility::mainWindowViewersAndResultList()
+void tst_accessibility::everyWindow_data()
 {
-    verifyWindow(m_window.get());
-    for (int number = 1; number <= 4; ++number) {
-        m_window->ShowDocument(0, number);
-        QVERIFY(m_window->activeViewer());
-        verifyWindow(m_window->activeViewer(), QStringLiteral("viewer %1").arg(number));
+    QTest::addColumn<QString>("window");
+    for (const QString &name : walk().keys())
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+// Every window a user meets, shown as the user reaches it.
+void tst_accessibility::everyWindow()
+{
+    QFETCH(QString, window);
+    const Stop &stop = walk()[window];
+    if (stop.open) {
+        verifyModal([this, &stop] { stop.open(*this); }, window);
+        return;
     }
-    // An opened entry has the focus, and Tab stays inside it; F6 leads back to the keyword box.
+    QWidget *shown = stop.show(*this);
+    QVERIFY2(shown && shown->isVisible(), qPrintable(window));
+    verifyWindow(shown, window);
+}
+
+// An opened entry has the focus and Tab stays inside it; F6 leads out of it to the keyword box
+// and back.
+void tst_accessibility::f6LeadsBetweenTheKeywordBoxAndTheViewer()
+{
+    for (int number = 1; number <= 4; ++number)
+        m_window->ShowDocument(0, number);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
     verifyWindow(m_window.get(), QStringLiteral("mdiMain with viewers"));
-    // Tab stays inside the active child window; F6 leads out of it to the keyword box and back.
     QWidget *viewer = m_window->activeViewer();
     m_window->mdiArea()->activeSubWindow()->setFocus();
     QTRY_VERIFY(viewer->isAncestorOf(QApplication::focusWidget()));
@@ -430,14 +531,6 @@ void tst_accessibility::mainWindowViewersAndResultList()
     QTRY_VERIFY(QApplication::focusWidget() == m_window->cboKeyWord || m_window->cboKeyWord->isAncestorOf(QApplication::focusWidget()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6);
     QTRY_VERIFY(viewer->isAncestorOf(QApplication::focusWidget()));
-    verifyModal([this] { m_window->lookUpKeyword(QStringLiteral("b")); }, QStringLiteral("frmSearchIndexList"));
-}
-
-void tst_accessibility::windowsOfTheMenus()
-{
-    for (const char *name : {"mnuFindSearchFind", "mnuFindHeadingList", "mnuToolOption", "mnuHelpAbout",
-                             "mnuToolSetupDictionary", "mnuFileDicSets"})
-        verifyModal([this, name] { item(name)->trigger(); }, QString::fromLatin1(name));
 }
 
 void tst_accessibility::setEditorsAndDictionaryDialogs()
@@ -453,67 +546,12 @@ void tst_accessibility::setEditorsAndDictionaryDialogs()
                         QStringLiteral("frmDictionaryProperty"));
         });
     });
-    app::frmMakeNewDictionary make(m_fx->prompter, {}, m_window.get());
-    make.show();
-    verifyWindow(&make);
-}
-
-void tst_accessibility::entryWindowsForEachBodyType()
-{
-    item("mnuEditNew")->trigger();
-    auto *form = m_window->findChild<app::frmNewData *>();
-    QVERIFY(form);
-    for (int row = 0; row < form->cboViewer->count(); ++row) {
-        form->cboViewer->setCurrentIndex(row);
-        verifyWindow(form, QStringLiteral("frmNewData %1").arg(form->cboViewer->itemText(row)));
-    }
-    form->close();
-    QApplication::processEvents();
-    for (int number = 1; number <= 4; ++number) {
-        m_window->ShowDocument(0, number);
-        QVERIFY(m_window->windows.modifyEntry(0, number));
-        auto *modify = m_window->findChild<app::frmModifyData *>();
-        QVERIFY(modify && modify->isVisible());
-        verifyWindow(modify, QStringLiteral("frmModifyData %1").arg(number));
-        modify->hide();
-    }
-}
-
-void tst_accessibility::libraryAndObjectDialogs()
-{
-    item("mnuEditNew")->trigger();
-    auto *form = m_window->findChild<app::frmNewData *>();
-    QVERIFY(form);
-    form->cboViewer->setCurrentIndex(1);
-    for (const char *button : {"btnFind", "btnReplace", "btnAttribute"}) {
-        auto *action = form->RTFBox->findChild<QAction *>(QString::fromLatin1(button));
-        QVERIFY2(action, button);
-        action->trigger();
-        QWidget *dialog = qstrcmp(button, "btnAttribute") == 0
-                              ? static_cast<QWidget *>(corvane::frmAttributeChangeDialog::loaded())
-                              : static_cast<QWidget *>(corvane::frmFindDialog::loaded());
-        QVERIFY2(dialog && dialog->isVisible(), button);
-        verifyWindow(dialog, QString::fromLatin1(button));
-        // A closed dialog goes once the events run, as it does between a user's commands.
-        dialog->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-    form->close();
-
-    objects::ScriptedFileChooser chooser;
-    objects::InsertObjectDialog insert(chooser);
-    insert.show();
-    verifyWindow(&insert, QStringLiteral("InsertObjectDialog"));
-    objects::PasteSpecialDialog paste({{objects::PasteFormat::Source::Text, QStringLiteral("テキスト"), QStringLiteral("text/plain"), true}});
-    paste.show();
-    verifyWindow(&paste, QStringLiteral("PasteSpecialDialog"));
 }
 
 void tst_accessibility::menusHaveDistinctAccessKeys()
 {
     QCOMPARE(menuKeyFaults(m_window->menuBar(), true), QStringList());
-    item("mnuEditNew")->trigger();
-    auto *form = m_window->findChild<app::frmNewData *>();
+    app::frmNewData *form = newEntryWindow();
     QVERIFY(form);
     // The new-entry window's keyword items keep their captions without keys.
     QCOMPARE(menuKeyFaults(form->menuBar(), false), QStringList());

@@ -2,6 +2,7 @@
 #include "resultlistwatch.h"
 #include "tests/controls/webenginetestmain.h"
 
+#include "app/common/storemessages.h"
 #include "app/main/copycommand.h"
 #include "app/main/entrywindows.h"
 #include "app/main/searchwindows.h"
@@ -43,17 +44,30 @@ namespace {
 
 // Runs `check` on the modal window of type T once it is shown, then closes it.
 template <typename T>
-void onModal(std::function<void(T *)> check, int tries = 50)
+void onModal(std::function<void(T *)> check, int tries = 50, int intervalMs = 0)
 {
-    QTimer::singleShot(0, qApp, [check, tries] {
+    QTimer::singleShot(intervalMs, qApp, [check, tries, intervalMs] {
         if (auto *w = qobject_cast<T *>(QApplication::activeModalWidget())) {
             check(w);
             if (w->isVisible())
                 w->reject();
         } else if (tries > 0) {
-            onModal<T>(check, tries - 1);
+            onModal<T>(check, tries - 1, intervalMs);
         }
     });
+}
+
+// The result list of a lookup comes once the search worker is done: looked for over three seconds.
+template <typename T>
+void onLookupList(std::function<void(T *)> check)
+{
+    onModal<T>(std::move(check), 300, 10);
+}
+
+// Waits until the lookup the window runs is over, its result list closed included.
+bool lookupOver(const qm::app::mdiMain &window)
+{
+    return QTest::qWaitFor([&window] { return !window.isLookingUp(); }, 10000);
 }
 
 QString pdfText(const QString &pdf)
@@ -150,7 +164,7 @@ void tst_maincommands::start()
                                       {QStringLiteral("rich"), 2, rtf.toLatin1(), {QStringLiteral("a2")}},
                                       {QStringLiteral("url"), 3, cp932("https://example.org/ページ"), {QStringLiteral("a3")}},
                                       {QStringLiteral("html"), 4, cp932("<p>ページ</p>"), {QStringLiteral("a4")}}})});
-    m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<mdiMain>(*m_db, *m_settings, m_fx->prompter);
     app::installSearchWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
@@ -310,8 +324,9 @@ void tst_maincommands::ctrlCRightAfterALookupCopiesTheEntry()
     QLineEdit *box = m_window->cboKeyWord->lineEdit();
     box->setFocus();
     QTest::keyClicks(box, QStringLiteral("a1"));
-    onModal<app::frmSearchIndexList>([](app::frmSearchIndexList *list) { QTest::keyClick(list->ListIndex, Qt::Key_Return); });
+    onLookupList<app::frmSearchIndexList>([](app::frmSearchIndexList *list) { QTest::keyClick(list->ListIndex, Qt::Key_Return); });
     QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(lookupOver(*m_window));
     QVERIFY(m_window->activeViewer());
     QTRY_COMPARE(QApplication::activeWindow(), m_window.get());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
@@ -492,11 +507,12 @@ void tst_maincommands::clipboardSearch()
     m_window->commands()->refreshFindMenu();
     QVERIFY(item("mnuFindSearchFindSelected")->isEnabled());
     int rows = -1;
-    onModal<app::frmSearchIndexList>([&](app::frmSearchIndexList *list) {
+    onLookupList<app::frmSearchIndexList>([&](app::frmSearchIndexList *list) {
         rows = list->ListIndex->topLevelItemCount();
         QCOMPARE(list->txtSearchIndex->text(), QStringLiteral("a*"));
     });
     button("FindClip")->trigger();
+    QVERIFY(lookupOver(*m_window));
     QCOMPARE(rows, 4);
     // The keyword box shows the text, and its history did not grow.
     QCOMPARE(m_window->cboKeyWord->count(), 0);
@@ -525,8 +541,9 @@ static int shownResultRows(QAction *command)
 void tst_maincommands::resultRowsOutliveReopeningTheSameSet()
 {
     start();
-    onModal<app::frmSearchIndexList>([](app::frmSearchIndexList *) {});
+    onLookupList<app::frmSearchIndexList>([](app::frmSearchIndexList *) {});
     m_window->SearchKeyword(QStringLiteral("a*"));
+    QVERIFY(lookupOver(*m_window));
     QCOMPARE(shownResultRows(item("mnuFindSearchResult")), 4);
 
     // The distributed registration closes and reopens the set; nothing was added.

@@ -1,5 +1,6 @@
 #include "fixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/entry/frmmodifydata.h"
 #include "app/entry/frmnewdata.h"
 #include "app/main/entrywindows.h"
@@ -65,7 +66,7 @@ void tst_placement::whenShown(const QString &objectName)
 
 void tst_placement::run()
 {
-    store::DatabaseModule database(m_fx->prompter, m_fx->dir.path());
+    store::DatabaseModule database(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
     store::Settings settings;
     app::mdiMain main(database, settings, m_fx->prompter);
     app::installSearchWindows(main, database, settings, m_fx->prompter);
@@ -99,6 +100,7 @@ void tst_placement::run()
         }
         whenShown(QStringLiteral("frmSearchIndexList"));
         main.SearchKeyword(QStringLiteral("abc*"));
+        QVERIFY(QTest::qWaitFor([&main] { return !main.isLookingUp(); }, 10000));
     }
     QVERIFY(main.close());
 }

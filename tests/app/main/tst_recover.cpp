@@ -1,5 +1,7 @@
+#include "tests/common/searchrows.h"
 #include "fixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/admin/frmrecover.h"
 #include "app/main/recoverwindows.h"
 #include "app/store/care/backup.h"
@@ -42,7 +44,7 @@ void onRecoverDialog(bool &done, std::function<void(QDialog &)> work, int tries 
 QStringList lookup(store::DatabaseModule &database, const QString &pattern)
 {
     QStringList found;
-    for (const store::SlotMatch &row : database.findKeyword(pattern, 100).rows)
+    for (const store::SlotMatch &row : test::findKeyword(database, pattern, 100).rows)
         found.append(QStringLiteral("%1:%2").arg(row.slot.index).arg(row.match.Index));
     return found;
 }
@@ -98,7 +100,7 @@ void tst_recover::cleanup()
 
 void tst_recover::openSet()
 {
-    m_database = std::make_unique<store::DatabaseModule>(m_fixture->prompter, m_fixture->dir.path());
+    m_database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fixture->prompter), m_fixture->dir.path());
     m_window = std::make_unique<QWidget>();
     m_window->show();
     m_offer = std::make_unique<app::RecoveryOffer>(*m_database, *m_settings, m_fixture->prompter, *m_files);
@@ -180,7 +182,7 @@ void tst_recover::salvagedCopyTakesTheDamagedFilesPlaceInTheSet()
              qPrintable(m_fixture->prompter.texts().join(QLatin1Char('|'))));
     QCOMPARE(m_database->sets().currentSet()->fileNames(), (QStringList{other, salvaged}));
     // The set file holds the change too.
-    store::DatabaseModule reread(m_fixture->prompter, m_fixture->dir.path());
+    store::DatabaseModule reread(qm::app::setFailuresTo(m_fixture->prompter), m_fixture->dir.path());
     reread.LoadDictionarySets();
     QCOMPARE(reread.sets().currentSet()->fileNames(), (QStringList{other, salvaged}));
 

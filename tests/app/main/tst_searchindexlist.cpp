@@ -1,5 +1,6 @@
 #include "fixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/search/frmsearchindexlist.h"
 #include "app/store/sets/openset.h"
 #include "platform/desktop/twips.h"
@@ -49,7 +50,7 @@ void tst_searchindexlist::init()
     const QString a = m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("一"), {});
     const QString b = m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("二"), {});
     m_fx->writeSet({a, b});
-    m_db = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
     m_db->LoadDictionarySets();
     m_db->OpenDictionarySet();
     m_settings = std::make_unique<store::Settings>();
@@ -66,13 +67,13 @@ void tst_searchindexlist::cleanup()
 
 void tst_searchindexlist::fill()
 {
-    store::SearchResults found;
-    found.rows = {{0, {QStringLiteral("k1"), QStringLiteral("b"), 1, 11}},
+    std::vector<store::SlotMatch> found;
+    found = {{0, {QStringLiteral("k1"), QStringLiteral("b"), 1, 11}},
                   {0, {QStringLiteral("k2"), QStringLiteral("a"), 2, 12}},
                   {1, {QStringLiteral("k3"), QStringLiteral("b"), 3, 21}},
                   {1, {QStringLiteral("k4"), QString(), 4, 22}},
                   {0, {QStringLiteral("k5"), QStringLiteral("a"), 5, 13}}};
-    m_list->showResults(QStringLiteral("k*"), found);
+    m_list->showResults(QStringLiteral("k*"), found, {});
 }
 
 void tst_searchindexlist::narrowingKeepsEveryRow()
@@ -102,10 +103,10 @@ void tst_searchindexlist::narrowingSortsHeadingsByTheirFoldedKeys()
 {
     const QStringList added{QStringLiteral("柿"), QStringLiteral("𠮷"), QStringLiteral("丸"), QString(QChar(0xE000)),
                             QStringLiteral("ｶｷ"), QStringLiteral("B"), QStringLiteral("a"), QStringLiteral("かく")};
-    store::SearchResults found;
+    std::vector<store::SlotMatch> found;
     for (int i = 0; i < added.size(); ++i)
-        found.rows.push_back({0, {QStringLiteral("k%1").arg(i), added[i], 1, i + 1}});
-    m_list->showResults(QStringLiteral("k*"), found);
+        found.push_back({0, {QStringLiteral("k%1").arg(i), added[i], 1, i + 1}});
+    m_list->showResults(QStringLiteral("k*"), found, {});
     m_list->cmdSqueeze->click();
     QStringList headings;
     for (int i = 0; i < m_list->ListIndex->topLevelItemCount(); ++i)
@@ -143,9 +144,9 @@ void tst_searchindexlist::dictionaryNamesAreShownWhole()
     m_fx->writeSet({m_fx->dictionary(QStringLiteral("long.dic"), QStringLiteral("合成辞書 1 とても長い名前"), {})});
     m_db->LoadDictionarySets();
     m_db->OpenDictionarySet();
-    store::SearchResults found;
-    found.rows = {{0, {QStringLiteral("k1"), QStringLiteral("h1"), 1, 11}}};
-    m_list->showResults(QStringLiteral("k*"), found);
+    std::vector<store::SlotMatch> found;
+    found = {{0, {QStringLiteral("k1"), QStringLiteral("h1"), 1, 11}}};
+    m_list->showResults(QStringLiteral("k*"), found, {});
     QTreeWidget *list = m_list->ListIndex;
     QVERIFY(list->columnWidth(2) >= static_cast<QAbstractItemView *>(list)->sizeHintForColumn(2));
 }
@@ -158,9 +159,9 @@ void tst_searchindexlist::aRowKeepsItsSlotWhenNamesLookLikeMarks()
     m_fx->writeSet({a, b});
     m_db->LoadDictionarySets();
     m_db->OpenDictionarySet();
-    store::SearchResults found;
-    found.rows = {{0, {QStringLiteral("k1"), QStringLiteral("h1"), 1, 11}}, {1, {QStringLiteral("k2"), QStringLiteral("h2"), 1, 21}}};
-    m_list->showResults(QStringLiteral("k*"), found);
+    std::vector<store::SlotMatch> found;
+    found = {{0, {QStringLiteral("k1"), QStringLiteral("h1"), 1, 11}}, {1, {QStringLiteral("k2"), QStringLiteral("h2"), 1, 21}}};
+    m_list->showResults(QStringLiteral("k*"), found, {});
     QCOMPARE(m_list->ListIndex->topLevelItem(0)->text(2), QStringLiteral("①②x"));
     QCOMPARE(m_list->ListIndex->topLevelItem(1)->text(2), QStringLiteral("②①y"));
     for (int row = 0; row < 2; ++row) {

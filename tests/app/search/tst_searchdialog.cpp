@@ -66,6 +66,9 @@ private slots:
 
 private:
     void setRow(int row, Object object, int condition, const QString &text);
+    // Waits until the search the dialog started is over: its message told, or its result list
+    // shown and closed.
+    void waitForSearch() { QVERIFY(QTest::qWaitFor([this] { return !m_dialog->isSearching(); }, 10000)); }
     // Shows the dialog, runs `fill` on it, clicks the search button and runs `inList` on the
     // result list; returns what ReturnSelectData returned.
     bool search(const std::function<void()> &fill, const std::function<void(frmSearchIndexList &)> &inList,
@@ -115,6 +118,7 @@ bool tst_searchdialog::search(const std::function<void()> &fill,
             inList(*m_list);
         });
         m_dialog->cmdFind->click();
+        waitForSearch();
     });
     int s = -1;
     qint32 n = 0;
@@ -225,6 +229,7 @@ void tst_searchdialog::aTypeRowAlone()
             QTest::keyClick(m_list->ListIndex, Qt::Key_Escape);
         });
         QTest::keyClick(m_dialog->cboSearchText[0]->lineEdit(), Qt::Key_Return);
+        waitForSearch();
     });
     int slot = -1;
     qint32 number = 0;
@@ -280,6 +285,7 @@ void tst_searchdialog::notFoundKeepsTheRows()
         auto guard = closeModalsAtEnd();
         setRow(1, Object::Heading, 2, QStringLiteral("nothing like it"));
         m_dialog->cmdFind->click();
+        waitForSearch();
         QCOMPARE(m_fx->prompter.texts(), QStringList{QStringLiteral("見つかりません")});
         QCOMPARE(m_fx->prompter.messages().last().buttons, desktop::Prompter::Buttons::Ok);
         QVERIFY(m_dialog->isVisible());

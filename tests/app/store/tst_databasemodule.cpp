@@ -1,3 +1,4 @@
+#include "app/common/storemessages.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/sets/dictionaryset.h"
 #include "app/store/sets/distribution.h"
@@ -5,6 +6,7 @@
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/sqlite/statement.h"
 #include "platform/text/textfile.h"
+#include "tests/common/searchrows.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
@@ -16,6 +18,7 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <memory>
 
 #include <csignal>
@@ -78,7 +81,7 @@ void tst_databasemodule::init()
     new (&m_dir) QTemporaryDir;
     QVERIFY(m_dir.isValid());
     m_prompter.clear();
-    m_db = std::make_unique<DatabaseModule>(m_prompter, m_dir.path());
+    m_db = std::make_unique<DatabaseModule>(qm::app::setFailuresTo(m_prompter), m_dir.path());
 }
 
 QString tst_databasemodule::createDictionary(const QString &name, const QStringList &keywords)
@@ -155,7 +158,7 @@ void tst_databasemodule::laterStartsKeepTheSets()
     QVERIFY(m_db->SaveDictionarySets());
     const QByteArray saved = readFile(m_db->setFilePath());
 
-    DatabaseModule again(m_prompter, m_dir.path());
+    DatabaseModule again(qm::app::setFailuresTo(m_prompter), m_dir.path());
     again.LoadDictionarySets();
     QCOMPARE(again.DictionarySetCount(), 1);
     QCOMPARE(again.DictionarySetList()[0].name(), QStringLiteral("mine"));
@@ -186,12 +189,12 @@ void tst_databasemodule::readOnlyUseWritesNothing()
     writeBytes(m_dir.filePath(QStringLiteral("$Temp$-a.dic-999999999.tmp")), "copy");
     const QStringList before = files();
     const QByteArray bytes = readFile(a);
-    DatabaseModule reader(m_prompter, m_dir.path());
+    DatabaseModule reader(qm::app::setFailuresTo(m_prompter), m_dir.path());
     reader.setReadOnly(true);
     reader.LoadDictionarySets();
     reader.OpenDictionarySet();
     QVERIFY(reader.dictionary(0) && reader.dictionary(0)->isReadOnly());
-    QCOMPARE(reader.searchKeyword(QStringLiteral("x*"), 10, [](int, const KeywordMatch &) {}).count, 1);
+    QCOMPARE(qm::test::findKeyword(reader, QStringLiteral("x*"), 10).summary.count, 1);
     reader.CloseDictionarySet();
     QCOMPARE(files(), before);
     QCOMPARE(readFile(a), bytes);
@@ -245,7 +248,7 @@ void tst_databasemodule::pathsOutsideCp932SurviveSaving()
 {
     useSet({QStringLiteral("/data/한국어/😀.dic")});
     QVERIFY(m_db->SaveDictionarySets());
-    DatabaseModule again(m_prompter, m_dir.path());
+    DatabaseModule again(qm::app::setFailuresTo(m_prompter), m_dir.path());
     again.LoadDictionarySets();
     QCOMPARE(again.DictionarySetList()[0].fileName(0), QStringLiteral("/data/한국어/😀.dic"));
 }
@@ -311,9 +314,8 @@ void tst_databasemodule::openFailureIsReportedOnce()
     QCOMPARE(m_db->OpenDictionarySetsIndex(), 0);
     QVERIFY(!m_db->dictionary(0) && !m_db->dictionary(1) && m_db->dictionary(2) && !m_db->dictionary(3));
     QStringList rows;
-    m_db->searchKeyword(QStringLiteral("*"), 1000, [&](int slot, const KeywordMatch &m) {
-        rows.append(QString::number(slot) + m.Index);
-    });
+    for (const SlotMatch &m : qm::test::findKeyword(*m_db, QStringLiteral("*"), 1000).rows)
+        rows.append(QString::number(m.slot.index) + m.match.Index);
     QCOMPARE(rows, QStringList{QStringLiteral("2found")});
     // Opening the set again does not repeat the message.
     m_db->CloseDictionarySet();
@@ -369,7 +371,7 @@ void tst_databasemodule::setFileEncodingIsNeverGuessed()
     m_db->LoadDictionarySets();
     QCOMPARE(m_db->DictionarySetList()[0].name(), QStringLiteral("ﾃｨ"));
     QVERIFY(m_db->SaveDictionarySets());
-    DatabaseModule again(m_prompter, m_dir.path());
+    DatabaseModule again(qm::app::setFailuresTo(m_prompter), m_dir.path());
     again.LoadDictionarySets();
     QCOMPARE(again.DictionarySetList()[0].fileName(0), QStringLiteral("/x/ﾃｨ.dic"));
     QVERIFY(readFile(m_db->setFilePath()).contains("\"\xC3\xA8\""));
@@ -420,25 +422,24 @@ void tst_databasemodule::searchAcrossSlotsRespectsTheLimit()
     useSet({a, b});
     m_db->OpenDictionarySet();
     QStringList rows;
-    auto sink = [&](int slot, const KeywordMatch &m) { rows.append(QString::number(slot) + m.Index); };
-    DatabaseModule::SearchOutcome r = m_db->searchKeyword(QStringLiteral("*"), 1000, sink);
+    auto sink = [&](const SlotMatch &m) { rows.append(QString::number(m.slot.index) + m.match.Index); };
+    SearchResults r = m_db->search(SearchRequest::keyword(QStringLiteral("*"), 1000), sink);
     QCOMPARE(rows, (QStringList{QStringLiteral("0alpha"), QStringLiteral("0beta"), QStringLiteral("0same"),
                                 QStringLiteral("1aardvark"), QStringLiteral("1Same")}));
     QVERIFY(!r.limitReached);
     rows.clear();
-    r = m_db->searchKeyword(QStringLiteral("*"), 4, sink);
+    r = m_db->search(SearchRequest::keyword(QStringLiteral("*"), 4), sink);
     QCOMPARE(r.count, 4);
     QVERIFY(r.limitReached);
     QCOMPARE(rows.last(), QStringLiteral("1aardvark"));
     rows.clear();
-    r = m_db->searchKeyword(QStringLiteral("*"), 5, sink);
+    r = m_db->search(SearchRequest::keyword(QStringLiteral("*"), 5), sink);
     QVERIFY(r.limitReached); // exactly the limit counts as reached
-    try {
-        m_db->searchKeyword(QStringLiteral("[abc"), 1000, sink);
-        QFAIL("a malformed pattern must fail");
-    } catch (const qm::sqlite::Error &e) {
-        QCOMPARE(e.kind(), qm::sqlite::Error::Kind::BadPattern);
-    }
+    rows.clear();
+    r = m_db->search(SearchRequest::keyword(QStringLiteral("[abc"), 1000), sink);
+    QVERIFY(r.failure && r.failure->isBadPattern());
+    QCOMPARE(r.failure->slot, -1);
+    QVERIFY(rows.isEmpty());
 }
 
 void tst_databasemodule::aDamagedDictionaryDoesNotHideTheOthers()
@@ -450,14 +451,14 @@ void tst_databasemodule::aDamagedDictionaryDoesNotHideTheOthers()
     m_db->OpenDictionarySet();
     QVERIFY(m_db->dictionary(0));
     QStringList rows;
-    try {
-        m_db->searchKeyword(QStringLiteral("*xk"), 1000,
-                            [&](int slot, const KeywordMatch &m) { rows.append(QString::number(slot) + m.Index); });
-        QFAIL("the damaged dictionary must be reported");
-    } catch (const qm::sqlite::Error &e) {
-        QCOMPARE(e.code() & 0xff, SQLITE_CORRUPT);
-    }
-    QCOMPARE(m_db->failedSlot(), 0);
+    const SearchResults r = m_db->search(SearchRequest::keyword(QStringLiteral("*xk"), 1000), [&](const SlotMatch &m) {
+        rows.append(QString::number(m.slot.index) + m.match.Index);
+    });
+    // The failure names the member it came from.
+    QVERIFY(r.failure);
+    QCOMPARE(r.failure->error.code() & 0xff, SQLITE_CORRUPT);
+    QCOMPARE(r.failure->slot, 0);
+    QCOMPARE(r.failure->path, bad);
     QCOMPARE(rows, (QStringList{QStringLiteral("1taxk"), QStringLiteral("2fixk")}));
 }
 
@@ -468,7 +469,7 @@ void tst_databasemodule::theProgramLetsGoOfAFileItReplaces()
     useSet({target});
     m_db->OpenDictionarySet();
     const auto found = [&](const QString &pattern) {
-        return m_db->searchKeyword(pattern, 100, [](int, const KeywordMatch &) {}).count;
+        return qm::test::findKeyword(*m_db, pattern, 100).summary.count;
     };
     // Held by the set, the file is in use, even for this program.
     QVERIFY(!copyDictionaryFile(received, target).ok);
@@ -481,7 +482,7 @@ void tst_databasemodule::theProgramLetsGoOfAFileItReplaces()
 
     const quint64 generation = m_db->openGeneration();
     m_db->releaseWhile(target, [&] { copied = copyDictionaryFile(received, target); });
-    QVERIFY2(copied.ok, qPrintable(copied.reason));
+    QVERIFY2(copied.ok, qPrintable(copied.reason ? qm::app::errorText(*copied.reason) : QString()));
     QVERIFY(m_db->openGeneration() != generation);
     QVERIFY(m_db->dictionary(0));
     QCOMPARE(found(QStringLiteral("new")), 1);
@@ -529,44 +530,41 @@ void tst_databasemodule::aCancelledSearchKeepsTheRowsFoundSoFar_data()
     QTest::newRow("body text condition") << true;
 }
 
-// The first slot's rows are found at once; the second slot is large enough for the busy handler
-// to be called, and the handler asks for the search to stop.
+// The first slot's rows are found at once; the flag is set with the first row, as a stop button
+// would be pressed while rows come: no further row is handed on and no further member searched.
 void tst_databasemodule::aCancelledSearchKeepsTheRowsFoundSoFar()
 {
-    using namespace std::chrono_literals;
     QFETCH(bool, condition);
     const QString small = createLargeDictionary(QStringLiteral("small.dic"), 2);
     const QString large = createLargeDictionary(QStringLiteral("large.dic"), 4000);
     useSet({small, large});
     m_db->OpenDictionarySet();
     QStringList rows;
-    int beats = 0;
-    m_db->setBusyHandler(
-        [&] {
-            ++beats;
-            if (!rows.isEmpty())
-                m_db->requestCancel();
-        },
-        0ms, 0ms);
-    auto sink = [&](int slot, const KeywordMatch &m) { rows.append(QString::number(slot) + m.Index); };
+    std::atomic_bool cancel{false};
+    auto sink = [&](const SlotMatch &m) {
+        rows.append(QString::number(m.slot.index) + m.match.Index);
+        cancel = true;
+    };
     SearchCondition byBody;
     byBody.terms.push_back({SearchField::Body, MatchMode::Contains, QStringLiteral("body")});
     // "?" leaves the trigram index nothing to go on: every key is read in order.
-    const DatabaseModule::SearchOutcome r = condition ? m_db->searchCondition(byBody, 1000, sink)
-                                                      : m_db->searchKeyword(QStringLiteral("*e?*"), 1000, sink);
-    QVERIFY(beats > 0);
+    const SearchRequest request = condition ? SearchRequest::condition(byBody, 1000)
+                                            : SearchRequest::keyword(QStringLiteral("*e?*"), 1000);
+    std::vector<Dictionary *> members{m_db->dictionary(0), m_db->dictionary(1)};
+    const SearchResults r = searchSlots(members, request, sink, &cancel);
     QVERIFY(r.cancelled);
     QVERIFY(!r.limitReached);
-    QVERIFY(!m_db->isSearching());
+    QVERIFY(!r.failure);
     QCOMPARE(r.count, rows.size());
-    QVERIFY(rows.size() < 1002);
-    QCOMPARE(rows.mid(0, 2), (QStringList{QStringLiteral("0key0"), QStringLiteral("0key1")}));
-    QCOMPARE(m_db->failedSlot(), -1);
+    QCOMPARE(rows, QStringList{QStringLiteral("0key0")});
 
-    // The next search is not stopped by the earlier request.
-    m_db->setBusyHandler({});
+    // A flag set before the search starts searches nothing; the next search runs whole.
     rows.clear();
-    const DatabaseModule::SearchOutcome full = m_db->searchKeyword(QStringLiteral("key12*"), 1000, sink);
+    QVERIFY(searchSlots(members, request, sink, &cancel).cancelled);
+    QVERIFY(rows.isEmpty());
+    cancel = false;
+    const SearchResults full =
+        searchSlots(members, SearchRequest::keyword(QStringLiteral("key12*"), 1000), [](const SlotMatch &) {}, &cancel);
     QVERIFY(!full.cancelled);
     QCOMPARE(full.count, 111);
 }

@@ -1,3 +1,4 @@
+#include "app/common/storemessages.h"
 #include "app/store/dictionary/dictionary.h"
 #include "app/store/sets/dictionaryset.h"
 #include "app/store/sets/openset.h"
@@ -6,6 +7,7 @@
 #include "platform/desktop/scriptedprompter.h"
 
 #include "platform/sqlite/likepattern.h"
+#include "tests/common/searchrows.h"
 #include "tests/common/stocksqlite.h"
 #include "tests/common/testfiles.h"
 
@@ -394,7 +396,7 @@ void tst_salvage::headerOrTailDamageStillGivesEntries()
     try {
         report = SalvageDictionary(m_path, target());
     } catch (const Error &e) {
-        QFAIL(qPrintable(e.message()));
+        QFAIL(qPrintable(qm::app::errorText(e)));
     }
     QCOMPARE(report.entriesSaved + report.entriesIncomplete, qint64(whole.size()));
     QVERIFY(report.entriesSaved + report.entriesIncomplete + report.entriesLost <= EntryCount);
@@ -443,7 +445,7 @@ void tst_salvage::randomBytesGiveAnEntryOrAMessage()
             SalvageDictionary(m_path, target());
             QCOMPARE(stockSqlite(target(), QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
         } catch (const Error &e) {
-            QVERIFY2(e.message().contains(QStringLiteral("読み出せる項目がありません")), qPrintable(e.message()));
+            QVERIFY2(qm::app::errorText(e).contains(QStringLiteral("読み出せる項目がありません")), qPrintable(qm::app::errorText(e)));
         }
     }
 }
@@ -458,8 +460,8 @@ void tst_salvage::unreadableFileGivesNoFile()
         QFAIL("an unreadable file was salvaged");
     } catch (const Error &e)
     {
-        QVERIFY2(e.message().contains(QStringLiteral("読み出せる項目がありません")),
-                 qPrintable(e.message()));
+        QVERIFY2(qm::app::errorText(e).contains(QStringLiteral("読み出せる項目がありません")),
+                 qPrintable(qm::app::errorText(e)));
     }
     QCOMPARE(qm::test::readFile(m_path), before);
     verifyFolderHoldsOnly({damagedName()});
@@ -524,7 +526,7 @@ void tst_salvage::targetsThatMustNotBeLostAreRefused()
         SalvageDictionary(m_path, path, {}, {m_dir.filePath(QStringLiteral("member.txt"))});
         QFAIL("the salvage wrote over a file it must not replace");
     } catch (const Error &e) {
-        QVERIFY2(e.message().contains(refusal), qPrintable(e.message()));
+        QVERIFY2(qm::app::errorText(e).contains(refusal), qPrintable(qm::app::errorText(e)));
     }
     QCOMPARE(qm::test::readFile(path), before);
 }
@@ -553,7 +555,7 @@ void tst_salvage::damagedMembersGoToTheHandler()
     const QString missing = m_dir.filePath(QStringLiteral("missing.dic"));
 
     qm::desktop::ScriptedPrompter prompter;
-    OpenSet open(prompter);
+    OpenSet open(qm::app::setFailuresTo(prompter));
     QList<DamagedDictionary> told;
     open.setDamageHandler([&told](const DamagedDictionary &d) { told.append(d); });
     const DictionarySet members(QStringLiteral("セット"), {m_path, sound, badIndex, missing});
@@ -561,7 +563,7 @@ void tst_salvage::damagedMembersGoToTheHandler()
     QCOMPARE(told.size(), 1);
     QCOMPARE(told[0].path, m_path);
     QCOMPARE(told[0].slot, 0);
-    QVERIFY(!told[0].reason.isEmpty());
+    QVERIFY(told[0].failure);
     // The missing file is still told of in a message, and only it.
     QCOMPARE(prompter.messages().size(), 1);
     QVERIFY(prompter.texts().first().contains(missing));
@@ -569,16 +571,16 @@ void tst_salvage::damagedMembersGoToTheHandler()
     {
         // Without a handler, damage is reported as any other failure.
         qm::desktop::ScriptedPrompter plainPrompter;
-        OpenSet plain(plainPrompter);
+        OpenSet plain(qm::app::setFailuresTo(plainPrompter));
         plain.open(&members);
         QCOMPARE(plainPrompter.messages().size(), 1);
         QVERIFY(plainPrompter.texts().first().contains(m_path));
     }
 
-    const SearchResults results = open.findKeyword(QStringLiteral("key7"), 100);
+    const SearchResults results = qm::test::findKeyword(open, QStringLiteral("key7"), 100).summary;
     QVERIFY(results.failure);
-    QCOMPARE(open.failedSlot(), 2);
-    QVERIFY(open.offerRecovery(open.failedSlot(), *results.failure));
+    QCOMPARE(results.failure->slot, 2);
+    QVERIFY(open.offerRecovery(results.failure->slot, results.failure->error));
     QCOMPARE(told.size(), 2);
     QCOMPARE(told[1].path, badIndex);
     // A file found damaged is not written to again, not even the counts stored at closing.
@@ -594,7 +596,7 @@ void tst_salvage::damagedMembersGoToTheHandler()
     QVERIFY(open.reopenSlot(0, m_path));
     QVERIFY(open.dictionary(0));
     QCOMPARE(open.dictionary(1), before);
-    QVERIFY(!open.findKeyword(QStringLiteral("key7"), 100).rows.empty());
+    QVERIFY(!qm::test::findKeyword(open, QStringLiteral("key7"), 100).rows.empty());
 }
 
 QTEST_GUILESS_MAIN(tst_salvage)

@@ -1,5 +1,4 @@
 #include "platform/sqlite/database.h"
-#include "platform/sqlite/heartbeat.h"
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
 #include "platform/sqlite/transaction.h"
@@ -24,7 +23,6 @@ private slots:
     void valuesAreBoundNotSpliced();
     void likeFunctionMatchesFoldedText();
     void rowListsAreReadInPlace();
-    void heartbeatBeatsWhileAStatementRuns();
 
 private:
     // Makes a file with the stock library, outside our hardened connection.
@@ -154,51 +152,6 @@ void tst_database::rowListsAreReadInPlace()
     st.reset();
     st.bind(1, 2);
     QVERIFY(!st.step());
-}
-
-void tst_database::heartbeatBeatsWhileAStatementRuns()
-{
-    using namespace std::chrono_literals;
-    Database db(QString(), Database::OpenMode::Memory);
-    const auto count = [&db] {
-        Statement st(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300000) "
-                         "SELECT count(*) FROM n");
-        QVERIFY(st.step());
-        QCOMPARE(st.toInt64(0), 300000);
-    };
-    int beats = 0;
-    {
-        // What a beat throws does not stop the statement.
-        Heartbeat heartbeat([&beats] { ++beats; throw Error(Error::Kind::General, SQLITE_ERROR, QString()); }, 0ms, 0ms);
-        heartbeat.watch(db);
-        heartbeat.watch(db);
-        count();
-        QVERIFY(beats > 1);
-        Heartbeat late([&beats] { beats = -1000; }, 1h, 0ms);
-        late.watch(db);
-        count();
-        QVERIFY(beats > 1);
-    }
-    {
-        // Once stopped, the running statement is interrupted, and so is every later one.
-        bool stop = false;
-        Heartbeat stopping([&stop] { stop = true; }, 0ms, 0ms, [&stop] { return stop; });
-        stopping.watch(db);
-        for (int run = 0; run < 2; ++run) {
-            Statement st(db, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300000) "
-                             "SELECT count(*) FROM n");
-            try {
-                st.step();
-                QFAIL("the statement must be interrupted");
-            } catch (const Error &e) {
-                QCOMPARE(e.code(), SQLITE_INTERRUPT);
-            }
-        }
-    }
-    // Gone with the object.
-    const int before = beats;
-    count();
-    QCOMPARE(beats, before);
 }
 
 QTEST_GUILESS_MAIN(tst_database)
