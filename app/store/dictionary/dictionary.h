@@ -81,6 +81,7 @@ public:
     void setDescription(const DictionaryDescription &description) override { m_file.setDescription(description); }
     qint64 entryCount() override { return m_file.documentRowCount(); }
     qint64 keywordCount() override { return m_file.indexRowCount(); }
+    void recordCounts() override { m_file.recordCounts(); }
 
     std::optional<Entry> document(qint32 documentNumber) override { return m_entries.document(documentNumber); }
     QStringList keywords(qint32 documentNumber) override { return m_entries.keywords(documentNumber); }

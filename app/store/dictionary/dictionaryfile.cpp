@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <limits>
+
 #include <sqlite3.h>
 
 namespace qm::store {
@@ -304,6 +306,18 @@ qint64 DictionaryFile::documentRowCount()
     followReplacement();
     Statement st(m_db, "SELECT count(*) FROM Document");
     return st.step() ? st.toInt64(0) : 0;
+}
+
+void DictionaryFile::recordCounts()
+{
+    const auto bounded = [](qint64 count) { return qMin<qint64>(count, std::numeric_limits<qint32>::max()); };
+    writing([&] {
+        requireWritable();
+        sqlite::Transaction tx(m_db);
+        writeProperty(m_db, QStringLiteral("IndexRecordCount"), bounded(indexRowCount()));
+        writeProperty(m_db, QStringLiteral("DocumentRecordCount"), bounded(documentRowCount()));
+        tx.commit();
+    });
 }
 
 ReadTransaction::ReadTransaction(DictionaryFile &file)

@@ -82,6 +82,9 @@ public:
     void setDescription(const DictionaryDescription &description);
 
     qint64 indexRowCount();
+    // Stores the row counts in the file's properties, where a list of dictionary files reads
+    // them without counting (see summarizeDictionary()); each at most INT_MAX.
+    void recordCounts();
     qint64 documentRowCount();
 
     // Opens the file now under the name when it is no longer the one opened (see above).

@@ -46,6 +46,9 @@ public:
     // Counts of entries and of keyword rows, as they are now.
     virtual qint64 entryCount() = 0;
     virtual qint64 keywordCount() = 0;
+    // Keeps the counts where a list of dictionaries reads them without opening each one whole
+    // (done when the dictionary is closed).
+    virtual void recordCounts() = 0;
 
     // Reading entries.
     virtual std::optional<Entry> document(qint32 documentNumber) = 0;

@@ -34,6 +34,7 @@ public:
     void setDescription(const store::DictionaryDescription &) override { fail(); }
     qint64 entryCount() override { return qint64(entries.size()); }
     qint64 keywordCount() override { fail(); }
+    void recordCounts() override { fail(); }
     std::optional<Entry> document(qint32) override { fail(); }
     QStringList keywords(qint32) override { fail(); }
     std::vector<qint32> entryNumbers() override
