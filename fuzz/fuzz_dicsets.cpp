@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the dictionary set file reader, as a file on disk (CP932, or UTF-8
 // after a byte order mark) and as text, and checks that a file the reader accepts is written
 // back to text that reads as the same table.
-#include "app/store/dictionaryset.h"
+#include "app/store/sets/dictionaryset.h"
 
 #include "platform/text/cp932.h"
 
@@ -40,11 +40,11 @@ void checkText(const QString &text)
     for (int i = 0; i < table.DictionarySetCount; ++i)
         if (table.DictionarySetList[i].count() < 0 || table.DictionarySetList[i].count() > MaxDictionariesPerSet)
             fail("file count out of range", text);
-    if (!checkDictionarySets(text).isEmpty())
+    if (checkDictionarySets(text))
         return;
     // A file without problems loses nothing when it is written back.
     const QString written = formatDictionarySets(table);
-    if (!checkDictionarySets(written).isEmpty())
+    if (checkDictionarySets(written))
         fail("the written file has a problem", written);
     if (!sameTable(parseDictionarySets(written), table))
         fail("the written file reads as another table", written);
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             std::abort();
     }
     const SetFileContents contents = readDictionarySetsFile(path);
-    if (!contents.missing && contents.problem.isEmpty()) {
+    if (!contents.missing && !contents.problem) {
         const QString text = bytes.startsWith("\xEF\xBB\xBF") ? QString::fromUtf8(bytes.sliced(3))
                                                               : qm::text::cp932::decode(bytes);
         if (!sameTable(contents.table, parseDictionarySets(text)))

@@ -1,6 +1,6 @@
 #include "adminparts.h"
 
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 #include "platform/desktop/accessiblename.h"
 #include "platform/sqlite/error.h"
 
@@ -61,12 +61,7 @@ QWidget *fixedClient(QDialog *dialog, double width, double height)
 
 QString failureReason(const sqlite::Error &error)
 {
-    const QString message = error.message();
-    const bool wordedForUser = std::any_of(message.cbegin(), message.cend(),
-                                           [](QChar c) { return c.unicode() >= 0x3000; });
-    if (error.kind() == sqlite::Error::Kind::General && wordedForUser)
-        return message;
-    return store::describeFailure(error);
+    return app::failureReason(error);
 }
 
 } // namespace qm::app::admin

@@ -5,6 +5,7 @@
 
 #include "app/common/exchangemessages.h"
 #include "app/common/listprocedures.h"
+#include "app/common/storemessages.h"
 #include "app/common/waitcursor.h"
 #include "app/exchange/exchangeerror.h"
 #include "app/exchange/takeout.h"
@@ -135,8 +136,8 @@ void frmBackupEntries::fillEntries(const QString &text)
         rows = text.isEmpty() ? m_view.headings(MaxListed, &more) : m_view.find(text, MaxFound, &more);
     } catch (const sqlite::Error &e) {
         m_prompter.inform(e.kind() == sqlite::Error::Kind::BadPattern
-                              ? e.message()
-                              : QStringLiteral("バックアップの項目を読めません。\n%1").arg(e.message()),
+                              ? app::errorText(e)
+                              : QStringLiteral("バックアップの項目を読めません。\n%1").arg(app::errorText(e)),
                           {}, desktop::Prompter::Icon::Warning);
         txtFind->setFocus();
         return;
@@ -173,7 +174,7 @@ void frmBackupEntries::showChosen()
         lstKeywords->addItems(details->keywords);
         txtText->setPlainText(entryPlainText(details->entry));
     } catch (const sqlite::Error &e) {
-        txtText->setPlainText(QStringLiteral("この項目を読めません: %1").arg(e.message()));
+        txtText->setPlainText(QStringLiteral("この項目を読めません: %1").arg(app::errorText(e)));
     }
 }
 

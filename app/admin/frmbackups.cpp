@@ -4,6 +4,7 @@
 #include "backupparts.h"
 #include "frmbackupentries.h"
 
+#include "app/common/storemessages.h"
 #include "app/common/waitcursor.h"
 #include "app/common/windowsettings.h"
 #include "app/store/care/backup.h"
@@ -234,7 +235,7 @@ void frmBackups::backUpNow()
                 store::BackupDictionary(file.path, options.root, options.policy);
         } catch (const sqlite::Error &e) {
             m_backupFailure = admin::failureReason(e) + QStringLiteral("\nバックアップは作成していません。");
-            if (const QString remedy = store::describeBackupRemedy(store::backupRemedy(e)); !remedy.isEmpty())
+            if (const QString remedy = app::describeBackupRemedy(store::backupRemedy(e)); !remedy.isEmpty())
                 m_backupFailure += QLatin1Char('\n') + remedy;
         }
     }));

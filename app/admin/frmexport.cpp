@@ -6,7 +6,7 @@
 #include "app/exchange/exchangeerror.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/dictionary.h"
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 #include "app/store/dictionary/writetarget.h"
 #include "platform/desktop/filechooser.h"
 #include "platform/desktop/prompter.h"
@@ -140,9 +140,9 @@ std::optional<qint64> frmExport::write(const QString &path)
     options.labels = htmlLabels();
     qint64 written = 0;
     QString failure;
-    store::TargetFile out(store::resolveWriteTarget(path, {{}, store::setMembersOf(m_database.sets().table())}));
+    store::TargetFile out(store::resolveWriteTarget(path, {{}, store::setMembersOf(m_database.sets().table())}), &app::errorText);
     if (!out.target().isWritable())
-        failure = store::describeTargetRefusal(out.target());
+        failure = app::describeTargetRefusal(out.target());
     else if (!out.open(QIODevice::WriteOnly))
         failure = QStringLiteral("%1 に書き込めません: %2").arg(QDir::toNativeSeparators(path), out.errorString());
     else {
@@ -172,7 +172,7 @@ QString frmExport::writeTo(store::TargetFile &out, const exchange::ExportOptions
     } catch (const exchange::ExchangeError &e) {
         return exchangeMessage(e);
     } catch (const sqlite::Error &e) {
-        return store::describeFailure(e);
+        return app::describeFailure(e);
     }
     return {};
 }

@@ -8,7 +8,7 @@
 #include "app/exchange/importer.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/dictionary.h"
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 #include "app/store/dictionary/writetarget.h"
 #include "platform/desktop/filechooser.h"
 #include "platform/desktop/prompter.h"
@@ -143,7 +143,7 @@ void frmImport::importChosen()
         store::Dictionary dictionary(created, {false, {}, m_database.richTextReader()});
         ok = run(dictionary, tally);
     } catch (const sqlite::Error &e) {
-        reportFailure(store::describeFailure(e));
+        reportFailure(app::describeFailure(e));
     }
     if (!ok) {
         // The file did not exist before: an empty dictionary is not what the user asked for.
@@ -171,7 +171,7 @@ QString frmImport::makeNewDictionary()
     // The new dictionary is made at the real file behind a link, never where links go round.
     const store::ResolvedTarget target = store::resolveWriteTarget(named, {{m_path}, {}});
     if (!target.isWritable()) {
-        reportFailure(store::describeTargetRefusal(target));
+        reportFailure(app::describeTargetRefusal(target));
         return {};
     }
     const QString path = target.path;
@@ -184,7 +184,7 @@ QString frmImport::makeNewDictionary()
     } catch (const exchange::ExchangeError &e) {
         reportFailure(exchangeMessage(e));
     } catch (const sqlite::Error &e) {
-        reportFailure(store::describeFailure(e));
+        reportFailure(app::describeFailure(e));
     }
     removeDictionaryFile(path);
     return {};
@@ -223,7 +223,7 @@ bool frmImport::run(store::Dictionary &dictionary, exchange::ImportTally &tally)
     } catch (const exchange::ExchangeError &e) {
         reportFailure(exchangeMessage(e));
     } catch (const sqlite::Error &e) {
-        reportFailure(store::describeFailure(e));
+        reportFailure(app::describeFailure(e));
     }
     return false;
 }

@@ -2,6 +2,7 @@
 
 #include "adminparts.h"
 
+#include "app/common/storemessages.h"
 #include "app/common/waitcursor.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/dictionary.h"
@@ -91,7 +92,7 @@ void frmRecover::buildControls()
 {
     auto *layout = new QVBoxLayout(this);
     lblMessage = new QLabel(QStringLiteral("辞書 %1 は壊れているため使えません。\n理由: %2")
-                                .arg(shown(m_damaged.path), m_damaged.reason),
+                                .arg(shown(m_damaged.path), m_damaged.failure ? app::describeFailure(*m_damaged.failure) : QString()),
                             this);
     lblMessage->setObjectName(QStringLiteral("lblMessage"));
     lblMessage->setWordWrap(true);

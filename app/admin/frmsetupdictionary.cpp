@@ -2,6 +2,7 @@
 
 #include "adminparts.h"
 
+#include "app/common/storemessages.h"
 #include "app/common/waitcursor.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/sets/distribution.h"
@@ -155,7 +156,7 @@ bool frmSetupDictionary::registerFile(const QString &path, const QString &dictio
         }
         if (!copied.ok) {
             m_prompter.inform(QStringLiteral("「") + dictionaryName + QStringLiteral("」(") + shown(path)
-                                  + QStringLiteral(") をコピーできませんでした。\n") + copied.reason,
+                                  + QStringLiteral(") をコピーできませんでした。\n") + (copied.reason ? app::errorText(*copied.reason) : QString()),
                               {}, Prompter::Icon::Warning);
             return true;
         }

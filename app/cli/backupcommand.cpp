@@ -1,5 +1,6 @@
 #include "app/cli/backupcommand.h"
 
+#include "app/common/storemessages.h"
 #include "app/store/settings.h"
 #include "platform/desktop/programfolder.h"
 
@@ -35,8 +36,8 @@ int runBackup(const QString &setFile, const store::BackupOptions &options, QText
             out << QStringLiteral("バックアップしました: %1 → %2\n").arg(shown(outcome.path), shown(outcome.generation));
         } else {
             ++failed;
-            err << QStringLiteral("バックアップできませんでした: %1\n  %2\n").arg(shown(outcome.path), outcome.error);
-            if (const QString remedy = store::describeBackupRemedy(outcome.remedy); !remedy.isEmpty())
+            err << QStringLiteral("バックアップできませんでした: %1\n  %2\n").arg(shown(outcome.path), errorText(*outcome.failure));
+            if (const QString remedy = app::describeBackupRemedy(outcome.remedy); !remedy.isEmpty())
                 err << QStringLiteral("  %1\n").arg(remedy);
         }
     }

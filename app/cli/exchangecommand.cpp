@@ -7,7 +7,7 @@
 #include "app/exchange/wordlist.h"
 #include "app/store/dictionary/bodytext.h"
 #include "app/store/dictionary/dictionary.h"
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 #include "app/store/dictionary/writetarget.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/rtf/rtf.h"
@@ -58,7 +58,7 @@ std::optional<store::ResolvedTarget> exportTarget(const QString &dictionaryPath,
     store::ResolvedTarget target = store::resolveWriteTarget(outPath, guard);
     if (target.isWritable())
         return target;
-    err << store::describeTargetRefusal(target) << QStringLiteral("\n書き出していません\n");
+    err << app::describeTargetRefusal(target) << QStringLiteral("\n書き出していません\n");
     return std::nullopt;
 }
 
@@ -80,7 +80,7 @@ int runExport(const ExchangeRequest &request, QTextStream &err)
     const QString unchanged = QStringLiteral("%1 は変更していません\n").arg(shown(outPath));
     try {
         store::Dictionary dictionary(dictionaryPath, {true, {}});
-        store::TargetFile out(*target);
+        store::TargetFile out(*target, &app::errorText);
         if (!out.open(QIODevice::WriteOnly)) {
             err << QStringLiteral("%1 に書き込めません: %2\n").arg(shown(outPath), out.errorString()) << unchanged;
             return Failed;
@@ -93,7 +93,7 @@ int runExport(const ExchangeRequest &request, QTextStream &err)
         err << QStringLiteral("%1 件の項目を %2 に書き出しました\n").arg(dictionary.documentRowCount()).arg(shown(outPath));
         return Success;
     } catch (const sqlite::Error &e) {
-        err << QStringLiteral("辞書 %1 を開けません: %2\n").arg(shown(dictionaryPath), store::describeFailure(e));
+        err << QStringLiteral("辞書 %1 を開けません: %2\n").arg(shown(dictionaryPath), app::describeFailure(e));
     } catch (const ExchangeError &e) {
         err << exchangeMessage(e) << QLatin1Char('\n') << unchanged;
     }
@@ -141,7 +141,7 @@ int runImport(const ExchangeRequest &request, QTextStream &err)
     if (!QFileInfo::exists(dictionaryPath)) {
         const store::ResolvedTarget resolved = store::resolveWriteTarget(dictionaryPath, {{inPath}, {}});
         if (!resolved.isWritable()) {
-            err << store::describeTargetRefusal(resolved) << QStringLiteral("\n辞書は作っていません\n");
+            err << app::describeTargetRefusal(resolved) << QStringLiteral("\n辞書は作っていません\n");
             return Failed;
         }
         target = resolved.path;
@@ -174,7 +174,7 @@ int runImport(const ExchangeRequest &request, QTextStream &err)
             << QLatin1Char('\n');
         return Success;
     } catch (const sqlite::Error &e) {
-        err << QStringLiteral("辞書 %1 を使えません: %2\n").arg(shown(dictionaryPath), store::describeFailure(e));
+        err << QStringLiteral("辞書 %1 を使えません: %2\n").arg(shown(dictionaryPath), app::describeFailure(e));
     } catch (const ExchangeError &e) {
         err << shown(inPath) << QStringLiteral(": ") << exchangeMessage(e) << QStringLiteral("\n辞書は変更していません\n");
     }

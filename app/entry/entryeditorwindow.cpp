@@ -7,7 +7,7 @@
 #include "app/common/oleprocedures.h"
 #include "app/common/keywordcharacters.h"
 #include "app/store/dictionary/entry.h"
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 #include "app/store/settings.h"
 #include "app/common/corvanehost.h"
 #include "platform/desktop/accessiblename.h"
@@ -534,7 +534,7 @@ bool EntryEditorWindow::fitsDictionary(qint64 bytes)
 {
     if (bytes <= store::MaxBodyBytes)
         return true;
-    m_prompter.inform(QStringLiteral("本文を保存できません。\n%1").arg(store::describeTooLargeBody(bytes)), {},
+    m_prompter.inform(QStringLiteral("本文を保存できません。\n%1").arg(app::describeTooLargeBody(bytes)), {},
                       desktop::Prompter::Icon::Warning);
     return false;
 }

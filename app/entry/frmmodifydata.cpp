@@ -7,7 +7,7 @@
 #include "app/common/oleprocedures.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/entry.h"
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 #include "app/common/temporaryfiles.h"
 #include "app/store/sets/slot.h"
 #include "platform/desktop/programfolder.h"
@@ -197,7 +197,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
                                              "しばらくしてからやり直してください。"),
                               {}, Prompter::Icon::Warning);
         else if (!m_database.offerRecovery(EntrySlot, e)) // a damaged file is offered for repair
-            prompter().inform(QStringLiteral("データを読み込めませんでした。\n%1").arg(store::describeFailure(e)), {},
+            prompter().inform(QStringLiteral("データを読み込めませんでした。\n%1").arg(app::describeFailure(e)), {},
                               Prompter::Icon::Critical);
         ClearEditor();
         hide();
@@ -235,7 +235,7 @@ bool frmModifyData::beginSession()
         d->beginEditSession();
         return true;
     } catch (const sqlite::Error &e) {
-        prompter().inform(QStringLiteral("辞書を変更できません。\n%1").arg(store::describeFailure(e)), {},
+        prompter().inform(QStringLiteral("辞書を変更できません。\n%1").arg(app::describeFailure(e)), {},
                           Prompter::Icon::Critical);
         return false;
     }
@@ -257,7 +257,7 @@ void frmModifyData::writeFailed(const QString &what, const sqlite::Error &error)
 {
     rollbackSession();
     prompter().inform(QStringLiteral("%1\n%2\n\nこの修正で書き込んだ内容は取り消されました。画面の内容は「更新」で保存し直せます。")
-                          .arg(what, store::describeFailure(error)),
+                          .arg(what, app::describeFailure(error)),
                       {}, Prompter::Icon::Critical);
 }
 
@@ -515,7 +515,7 @@ void frmModifyData::completeMove(qint16 slot, qint32 number)
     try {
         d->deleteEntry(number);
     } catch (const sqlite::Error &e) {
-        prompter().inform(failed + QLatin1Char('\n') + store::describeFailure(e), {}, Prompter::Icon::Critical);
+        prompter().inform(failed + QLatin1Char('\n') + app::describeFailure(e), {}, Prompter::Icon::Critical);
     }
 }
 

@@ -5,7 +5,7 @@
 #include "app/common/listprocedures.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/entry.h"
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 #include "app/store/settings.h"
 #include "app/common/temporaryfiles.h"
 #include "app/store/sets/slot.h"
@@ -135,7 +135,7 @@ bool frmNewData::RegisterEntry()
         number = dictionary->addEntry(*entry, keywords);
     } catch (const sqlite::Error &e) {
         // The entry and its keywords are one transaction: nothing of it was kept.
-        prompter().inform(QStringLiteral("登録できませんでした。\n%1").arg(store::describeFailure(e)), {},
+        prompter().inform(QStringLiteral("登録できませんでした。\n%1").arg(app::describeFailure(e)), {},
                           Prompter::Icon::Critical);
         return false;
     }

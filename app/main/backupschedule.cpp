@@ -1,5 +1,7 @@
 #include "backupschedule.h"
 
+#include "app/common/storemessages.h"
+
 #include <QDir>
 
 #include <mutex>
@@ -12,7 +14,7 @@ QList<BackupSchedule::Failure> BackupSchedule::failuresOf(const QList<store::Bac
     QList<Failure> failures;
     for (const store::BackupOutcome &outcome : outcomes)
         if (!outcome.ok())
-            failures.append({QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(outcome.path), outcome.error),
+            failures.append({QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(outcome.path), errorText(*outcome.failure)),
                              outcome.remedy});
     return failures;
 }
@@ -104,7 +106,7 @@ void BackupSchedule::reportRound()
         m_reported.insert(failure.line);
         fresh.append(failure.line);
         // Each remedy is told once, after the files it helps.
-        if (const QString remedy = store::describeBackupRemedy(failure.remedy); !remedy.isEmpty() && !remedies.contains(remedy))
+        if (const QString remedy = app::describeBackupRemedy(failure.remedy); !remedy.isEmpty() && !remedies.contains(remedy))
             remedies.append(remedy);
     }
     if (fresh.isEmpty())

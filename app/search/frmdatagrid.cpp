@@ -82,7 +82,7 @@ void frmDataGrid::buildControls()
     cmdClose->setGeometry(Twips::toPixels(3000, 120, 975, 300));
     connect(cmdClose, &QPushButton::clicked, this, &frmDataGrid::reject);
 
-    m_model = new HeadingGridModel(this);
+    m_model = new HeadingGridModel(m_database, this);
     // Told once the view has finished the scroll that asked for the rows.
     connect(m_model, &HeadingGridModel::readFailed, this, [this](const QString &reason) {
         // A damaged file is offered for repair, which replaces it: the list of its rows goes.
@@ -186,7 +186,7 @@ void frmDataGrid::dictionaryChanged()
 {
     // Another dictionary starts unsorted.
     grdDataGrid->horizontalHeader()->setSortIndicatorShown(false);
-    m_model->show(m_database.dictionary(cboDictionary->currentIndex()), Order::Entry, false);
+    m_model->show(cboDictionary->currentIndex(), Order::Entry, false);
     refreshColumns();
 }
 
@@ -197,7 +197,7 @@ void frmDataGrid::sortByColumn(int column)
         return;
     // Ctrl alone sorts downwards; any other state (Shift+Ctrl included) upwards.
     const bool descending = m_modifierState == 2;
-    m_model->show(m_database.dictionary(cboDictionary->currentIndex()), orders[column], descending);
+    m_model->show(cboDictionary->currentIndex(), orders[column], descending);
     QHeaderView *header = grdDataGrid->horizontalHeader();
     header->setSortIndicatorShown(true);
     header->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);

@@ -48,7 +48,9 @@ struct PlacementKeys {
 
 namespace keys {
 
-inline const QString DefaultFontName = QStringLiteral("ＭＳ Ｐゴシック");
+// The Windows font the program names by default (MS P Gothic, in full-width letters and
+// katakana as Windows spells it); the program maps it to an installed Japanese font.
+inline const QString DefaultFontName = QStringLiteral("\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF");
 
 namespace MainWindow {
 constexpr SettingKey<float> FormLeft{u"MainWindow", u"FormLeft", 1000};

@@ -10,9 +10,10 @@
 
 #include "lookups.h"
 
+#include "app/common/storemessages.h"
 #include "app/entry/frmnewdata.h"
-#include "app/store/databasemodule.h"
-#include "app/store/entry.h"
+#include "app/store/sets/databasemodule.h"
+#include "app/store/dictionary/entry.h"
 #include "app/store/settings.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/scriptedprompter.h"
@@ -121,7 +122,7 @@ int main(int argc, char *argv[])
     qm::desktop::ProgramFolder::setPath(folder);
 
     qm::desktop::ScriptedPrompter prompter;
-    qm::store::DatabaseModule database(prompter, folder);
+    qm::store::DatabaseModule database(qm::app::setFailuresTo(prompter), folder);
     database.LoadDictionarySets();
     database.OpenDictionarySet();
     if (!database.dictionary(0)) {

@@ -5,7 +5,8 @@
 
 #include "lookups.h"
 
-#include "app/store/databasemodule.h"
+#include "app/common/storemessages.h"
+#include "app/store/sets/databasemodule.h"
 #include "platform/desktop/scriptedprompter.h"
 
 #include <QCoreApplication>
@@ -26,7 +27,7 @@ int main(int argc, char *argv[])
     const qint64 atStart = qm::bench::peakResidentKiB();
 
     qm::desktop::ScriptedPrompter prompter;
-    qm::store::DatabaseModule module(prompter, args[1]);
+    qm::store::DatabaseModule module(qm::app::setFailuresTo(prompter), args[1]);
     module.LoadDictionarySets();
     module.OpenDictionarySet();
     if (module.OpenDictionarySetsIndex() == -1) {

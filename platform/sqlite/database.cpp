@@ -45,6 +45,13 @@ void foldFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
     sqlite3_result_text(ctx, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
 }
 
+// The engine's text for a file whose last write was cut short: its journal is still beside it,
+// and only a connection that may write plays it back (the code SQLITE_READONLY_ROLLBACK).
+QString cutShortWrite()
+{
+    return QStringLiteral("the last write was cut short and its journal must be played back by a writer");
+}
+
 } // namespace
 
 Database::Database(const QString &path, OpenMode mode)
@@ -68,7 +75,7 @@ void Database::open(OpenMode mode)
             throw;
         // Opened for writing, only a write-protected file gets here.
         if (mode != OpenMode::ReadOnly)
-            throw Error(Error::Kind::General, e.code(), cutShortWriteText());
+            throw Error(Error::Kind::General, e.code(), cutShortWrite());
         rollBackCutShortWrite();
         openOnce(mode);
     }
@@ -119,7 +126,7 @@ void Database::rollBackCutShortWrite() const
 {
     const QFileInfo info(m_path);
     if (!info.isWritable() || !QFileInfo(info.absolutePath()).isWritable())
-        throw Error(Error::Kind::General, SQLITE_READONLY_ROLLBACK, cutShortWriteText());
+        throw Error(Error::Kind::General, SQLITE_READONLY_ROLLBACK, cutShortWrite());
     const Database writer(m_path, OpenMode::ReadWrite);
 }
 

@@ -16,10 +16,4 @@ Error::Error(Kind kind, int code, const QString &message, int mark)
     m_mark = mark;
 }
 
-QString cutShortWriteText()
-{
-    return QStringLiteral("前回の書き込みが途中で終わったままです。書き込みの権限のあるユーザーがプログラムで一度開くと、"
-                          "書き込みの前の状態に戻ります");
-}
-
 } // namespace qm::sqlite

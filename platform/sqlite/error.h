@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <stdexcept>
 
 namespace qm::sqlite {
@@ -29,15 +30,25 @@ public:
     QString message() const { return m_message; }
     int mark() const { return m_mark; }
 
+    // What a layer above knows of the failure. Every copy of the error shares it, so it
+    // survives a copy made as a plain engine error.
+    class Detail
+    {
+    public:
+        virtual ~Detail() = default;
+    };
+    const Detail *detail() const { return m_detail.get(); }
+
+protected:
+    void setMark(int mark) { m_mark = mark; }
+    void setDetail(std::shared_ptr<const Detail> detail) { m_detail = std::move(detail); }
+
 private:
     Kind m_kind;
     int m_code;
     QString m_message;
     int m_mark = 0;
+    std::shared_ptr<const Detail> m_detail;
 };
-
-// Why a file whose last write was cut short (its journal still beside it) cannot be opened only
-// for reading, and how to put it right, in words for the user.
-QString cutShortWriteText();
 
 } // namespace qm::sqlite

@@ -4,6 +4,7 @@
 #include "setgenerator.h"
 #include "words.h"
 
+#include "app/common/storemessages.h"
 #include "app/store/sets/databasemodule.h"
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/rtf/rtf.h"
@@ -50,7 +51,7 @@ QByteArray contentHash(qm::store::Dictionary &d)
 
 struct OpenSet {
     explicit OpenSet(const QString &folder)
-        : module(prompter, folder)
+        : module(qm::app::setFailuresTo(prompter), folder)
     {
         module.LoadDictionarySets();
         module.OpenDictionarySet();

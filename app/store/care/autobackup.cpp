@@ -42,11 +42,11 @@ QStringList filesOf(const QString &setFile, const DictionarySetTable &table)
 
 } // namespace
 
-QString setFileProblem(const QString &path)
+std::optional<StoreError> setFileProblem(const QString &path)
 {
     const SetFileContents contents = readDictionarySetsFile(path);
     if (contents.missing)
-        return QStringLiteral("辞書セットが 1 つも書かれていません。");
+        return StoreError(StoreError::Kind::SetFileNoSetsWritten, path);
     return contents.problem;
 }
 
@@ -87,10 +87,8 @@ void removeStaleBackupCopies(const QString &setFile, const BackupOptions &option
 void RestoreSetFile(const QString &generation, const QString &setFile, const BackupOptions &options)
 {
     const SetFileContents contents = readDictionarySetsFile(generation);
-    if (contents.missing || !contents.problem.isEmpty())
-        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_CORRUPT,
-                            QStringLiteral("バックアップ %1 は辞書セットのファイルとして読めないため、戻せません")
-                                .arg(QDir::toNativeSeparators(generation)));
+    if (contents.missing || contents.problem)
+        throw StoreError(StoreError::Kind::SetFileGenerationUnreadable, generation, SQLITE_CORRUPT);
     RestorePlainGeneration(generation, setFile, options.root, options.policy);
 }
 
@@ -111,7 +109,7 @@ BackupOutcome backUpOne(const QString &path, const BackupOptions &options, bool 
                                         : BackupPlainFile(path, options.root, options.policy, QDateTime::currentDateTime(),
                                                           &setFileProblem);
     } catch (const sqlite::Error &e) {
-        outcome.error = e.message();
+        outcome.failure = e;
         outcome.remedy = backupRemedy(e);
     }
     return outcome;
@@ -136,11 +134,10 @@ QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &opt
         outcomes.append(backUpOne(setFile, options, onlyChanged, false));
     const SetFileContents contents = readDictionarySetsFile(setFile);
     // A set file that cannot be read names no dictionaries; that is no success.
-    if (!contents.missing && !contents.problem.isEmpty()) {
+    if (!contents.missing && contents.problem) {
         BackupOutcome unread;
         unread.path = setFile;
-        unread.error = QStringLiteral("辞書セットのファイルを読み取れないため、その辞書をバックアップできません: %1")
-                           .arg(contents.problem);
+        unread.failure = StoreError(StoreError::Kind::SetFileUnreadableForBackup, setFile).withCause(*contents.problem);
         outcomes.append(unread);
     }
     const QStringList dictionaries = filesOf(setFile, contents.table);

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace qm::store {
 
@@ -25,14 +26,14 @@ BackupOptions readBackupOptions(const Settings &settings);
 struct BackupOutcome {
     QString path;
     QString generation;
-    QString error;
+    std::optional<sqlite::Error> failure;
     bool skipped = false; // unchanged since its last backup
     BackupRemedy remedy = BackupRemedy::None; // what the user can do about the failure
-    bool ok() const { return error.isEmpty(); }
+    bool ok() const { return !failure; }
 };
 
-// Why a file cannot serve as the set file (it cannot be read, or holds nothing); empty when it can.
-QString setFileProblem(const QString &path);
+// Why a file cannot serve as the set file (it cannot be read, or holds nothing); none when it can.
+std::optional<StoreError> setFileProblem(const QString &path);
 
 // Every dictionary file named by any set of the set file, each once, in the order of the sets.
 QStringList dictionariesOfSets(const QString &setFile);

@@ -4,7 +4,6 @@
 #include "app/store/dictionary/dictionary.h"
 #include "app/store/dictionary/fileattributes.h"
 #include "app/store/dictionary/filelock.h"
-#include "app/store/dictionary/messages.h"
 #include "app/store/dictionary/schema.h"
 #include "app/store/dictionary/storeerror.h"
 
@@ -44,15 +43,17 @@ const QString BeforeRestore = QStringLiteral("-before-restore");
 // The marks by which a backup's error carries its remedy, apart from the store's other marks.
 constexpr int RemedyMark = 0x4200;
 
-Error failure(const QString &message, int code = SQLITE_ERROR, BackupRemedy remedy = BackupRemedy::None)
+StoreError failure(StoreError::Kind kind, const QString &path, int code, BackupRemedy remedy = BackupRemedy::None)
 {
-    return Error(Error::Kind::General, code, message, remedy == BackupRemedy::None ? 0 : RemedyMark + int(remedy));
+    StoreError error(kind, path, code);
+    if (remedy != BackupRemedy::None)
+        error.withMark(RemedyMark + int(remedy));
+    return error;
 }
 
-Error damagedFailure(const QString &path)
+StoreError damagedFailure(const QString &path)
 {
-    return failure(QStringLiteral("辞書 %1 は壊れているため、バックアップできません").arg(QDir::toNativeSeparators(path)),
-                   SQLITE_CORRUPT, BackupRemedy::RepairDictionary);
+    return failure(StoreError::Kind::BackupDamaged, path, SQLITE_CORRUPT, BackupRemedy::RepairDictionary);
 }
 
 bool isDiskFull(int code, int systemError)
@@ -60,16 +61,9 @@ bool isDiskFull(int code, int systemError)
     return (code & 0xff) == SQLITE_FULL || systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG;
 }
 
-Error diskFullFailure(const QString &path)
+StoreError diskFullFailure(const QString &path)
 {
-    return failure(QStringLiteral("バックアップ先のディスクの空き容量が足りないため、%1 をバックアップできません")
-                       .arg(QDir::toNativeSeparators(path)),
-                   SQLITE_FULL, BackupRemedy::FreeSpace);
-}
-
-QString shown(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
+    return failure(StoreError::Kind::BackupDiskFull, path, SQLITE_FULL, BackupRemedy::FreeSpace);
 }
 
 QByteArray encoded(const QString &path)
@@ -88,8 +82,7 @@ QString preparedFolder(const QString &root, const QString &path)
 {
     const QString folder = backupFolderFor(root, path);
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable())
-        throw failure(QStringLiteral("バックアップ先のフォルダー %1 に書き込めません").arg(shown(folder)), SQLITE_CANTOPEN,
-                      BackupRemedy::ChangeFolder);
+        throw failure(StoreError::Kind::BackupFolderUnwritable, folder, SQLITE_CANTOPEN, BackupRemedy::ChangeFolder);
     return folder;
 }
 
@@ -123,22 +116,19 @@ Connection openTarget(const QString &path)
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
     Connection target(db, &sqlite3_close_v2);
     if (rc != SQLITE_OK)
-        throw failure(QStringLiteral("バックアップ %1 を作成できません（%2）").arg(shown(path), describeFailure(Error(Error::Kind::General, rc, {}))),
-                      rc, BackupRemedy::ChangeFolder);
+        throw failure(StoreError::Kind::BackupNotCreated, path, rc, BackupRemedy::ChangeFolder);
     sqlite3_exec(db, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
     return target;
 }
 
 // Why the engine could not copy `source`, in words for the user with what helps.
-Error copyFailure(const QString &source, int code, int systemError)
+StoreError copyFailure(const QString &source, int code, int systemError)
 {
     if (isDiskFull(code, systemError))
         return diskFullFailure(source);
     if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB)
         return damagedFailure(source);
-    return failure(QStringLiteral("辞書 %1 をバックアップにコピーできません（%2）")
-                       .arg(shown(source), describeFailure(Error(Error::Kind::General, code, {}))),
-                   code, BackupRemedy::ChangeFolder);
+    return failure(StoreError::Kind::BackupNotCopied, source, code, BackupRemedy::ChangeFolder);
 }
 
 // The dictionary opened only for reading, its schema checked.
@@ -154,8 +144,7 @@ std::unique_ptr<sqlite::Database> openSource(const QString &source)
             throw;
         if ((e.code() & 0xff) == SQLITE_CORRUPT || (e.code() & 0xff) == SQLITE_NOTADB)
             throw damagedFailure(source);
-        throw failure(QStringLiteral("辞書 %1 を読み取れないため、バックアップできません（%2）").arg(shown(source), describeFailure(e)),
-                      e.code());
+        throw failure(StoreError::Kind::BackupSourceUnreadable, source, e.code()).withCause(e);
     }
 }
 
@@ -182,7 +171,7 @@ void onlineCopy(const QString &source, const QString &target, const Progress &pr
     }
     const int finished = sqlite3_backup_finish(copy);
     if (stopped && rc != SQLITE_DONE)
-        throw Error(Error::Kind::Cancelled, SQLITE_INTERRUPT, QStringLiteral("バックアップを中止しました"));
+        throw StoreError(StoreError::Kind::BackupCancelled);
     if (rc != SQLITE_DONE || finished != SQLITE_OK)
         throw copyFailure(source, rc != SQLITE_DONE ? rc : finished, sqlite3_system_errno(to.get()));
 }
@@ -195,8 +184,8 @@ void putInPlace(const QString &source, const QString &temp, const QString &gener
     if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(generation).constData()) != 0) {
         if (isDiskFull(SQLITE_IOERR, errno))
             throw diskFullFailure(generation);
-        throw failure(QStringLiteral("バックアップ %1 を書き込めません（%2）").arg(shown(generation), describeWriteFailure(errno)),
-                      SQLITE_IOERR, BackupRemedy::ChangeFolder);
+        throw failure(StoreError::Kind::BackupNotWritten, generation, SQLITE_IOERR, BackupRemedy::ChangeFolder)
+            .withSystemError(errno);
     }
     syncPath(QFileInfo(generation).absolutePath());
 }
@@ -228,8 +217,7 @@ QString backupInto(const QString &path, const QString &folder, const QDateTime &
             // that fails was spoilt where it was written.
             if (!Dictionary::IsDictionaryFile(path))
                 throw damagedFailure(path);
-            throw failure(QStringLiteral("辞書 %1 のバックアップの検査で誤りが見つかりました").arg(shown(path)), SQLITE_IOERR,
-                          BackupRemedy::ChangeFolder);
+            throw failure(StoreError::Kind::BackupCheckFailed, path, SQLITE_IOERR, BackupRemedy::ChangeFolder);
         }
         putInPlace(path, temp, generation);
     });
@@ -240,7 +228,7 @@ QString backupInto(const QString &path, const QString &folder, const QDateTime &
 void copyFile(const QString &from, const QString &to)
 {
     if (!QFile::copy(from, to))
-        throw failure(QStringLiteral("%1 を %2 にコピーできません").arg(shown(from), shown(to)), SQLITE_IOERR);
+        throw failure(StoreError::Kind::CopyFailed, from, SQLITE_IOERR).withOther(to);
 }
 
 // The copy of a generation that is to replace `target`, with the mode, owner, group and
@@ -295,10 +283,8 @@ QString plainCopyInto(const QString &path, const QString &folder, const QDateTim
     const QString temp = compactionTempPath(generation);
     withTemporary(temp, [&] {
         copyFile(path, temp);
-        if (const QString problem = check ? check(temp) : QString(); !problem.isEmpty())
-            throw failure(QStringLiteral("%1 のバックアップの検査で誤りが見つかったため、バックアップしませんでした（%2）")
-                              .arg(shown(path), problem),
-                          SQLITE_CORRUPT);
+        if (const std::optional<StoreError> problem = check ? check(temp) : std::nullopt)
+            throw failure(StoreError::Kind::PlainBackupCheckFailed, path, SQLITE_CORRUPT).withCause(*problem);
         putInPlace(path, temp, generation);
     });
     return generation;
@@ -330,18 +316,6 @@ BackupRemedy backupRemedy(const Error &error)
                                                                                               : BackupRemedy::None;
 }
 
-QString describeBackupRemedy(BackupRemedy remedy)
-{
-    switch (remedy) {
-    case BackupRemedy::ChangeFolder: return QStringLiteral("バックアップの保存先は、［ツール］メニューの［ｵﾌﾟｼｮﾝ］で変えられます。");
-    case BackupRemedy::FreeSpace: return QStringLiteral("バックアップ先のディスクの空きを増やしてから、もう一度バックアップしてください。");
-    case BackupRemedy::RepairDictionary:
-        return QStringLiteral("壊れた辞書は修復してください。その辞書を引くと［辞書の修復］の画面が開きます。");
-    case BackupRemedy::None: break;
-    }
-    return {};
-}
-
 QString defaultBackupRoot()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backups");
@@ -359,7 +333,7 @@ QString BackupDictionary(const QString &path, const QString &root, const Generat
 {
     const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(path).isFile())
-        throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
+        throw failure(StoreError::Kind::FileMissing, path, SQLITE_CANTOPEN);
     const QString folder = preparedFolder(root, path);
     const QString generation = backupInto(QFileInfo(path).absoluteFilePath(), folder, now, progress);
     pruneGenerations(folder, policy);
@@ -371,7 +345,7 @@ QString BackupPlainFile(const QString &path, const QString &root, const Generati
 {
     const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(path).isFile())
-        throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
+        throw failure(StoreError::Kind::FileMissing, path, SQLITE_CANTOPEN);
     const QString folder = preparedFolder(root, path);
     const QString generation = plainBackupInto(QFileInfo(path).absoluteFilePath(), folder, now, check);
     pruneGenerations(folder, policy);
@@ -453,7 +427,7 @@ void RestoreGeneration(const QString &generation, const QString &path, const QSt
 {
     const std::lock_guard<std::mutex> one(backupMutex());
     if (!Dictionary::IsDictionaryFile(generation))
-        throw failure(QStringLiteral("バックアップ %1 は辞書として開けないため、戻せません").arg(shown(generation)), SQLITE_CORRUPT);
+        throw failure(StoreError::Kind::GenerationNotDictionary, generation, SQLITE_CORRUPT);
     const QString target = QFileInfo(path).absoluteFilePath();
     if (QFileInfo::exists(target))
         requireReplaceable(target);
@@ -463,14 +437,14 @@ void RestoreGeneration(const QString &generation, const QString &path, const QSt
     withTemporary(temp, [&] {
         copyInPlaceOf(generation, temp, target);
         if (!Dictionary::IsDictionaryFile(temp) || !syncPath(temp))
-            throw failure(QStringLiteral("戻す辞書のコピー %1 を検査できませんでした").arg(shown(temp)), SQLITE_CORRUPT);
+            throw failure(StoreError::Kind::RestoreCopyUnchecked, temp, SQLITE_CORRUPT);
         // Kept only now: pruning must not take the generation being restored before it is copied.
         keepCurrent(target, folder);
         const auto swap = [&] {
             const ExclusiveFileLock lock(target);
             settleJournal(target);
             if (::rename(encoded(temp).constData(), encoded(target).constData()) != 0)
-                throw failure(QStringLiteral("バックアップを %1 に戻せません").arg(shown(target)), SQLITE_CANTOPEN);
+                throw failure(StoreError::Kind::RestoreNotPlaced, target, SQLITE_CANTOPEN);
             syncPath(QFileInfo(target).absolutePath());
         };
         if (release)
@@ -486,7 +460,7 @@ void RestorePlainGeneration(const QString &generation, const QString &path, cons
 {
     const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(generation).isFile())
-        throw failure(QStringLiteral("バックアップ %1 が見つかりません").arg(shown(generation)), SQLITE_CANTOPEN);
+        throw failure(StoreError::Kind::GenerationMissing, generation, SQLITE_CANTOPEN);
     const QString target = QFileInfo(path).absoluteFilePath();
     const QString folder = preparedFolder(root, target);
     const QString temp = compactionTempPath(target);
@@ -496,7 +470,7 @@ void RestorePlainGeneration(const QString &generation, const QString &path, cons
         if (QFileInfo::exists(target))
             plainCopyInto(target, folder, QDateTime::currentDateTime(), BeforeRestore, {});
         if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(target).constData()) != 0)
-            throw failure(QStringLiteral("バックアップを %1 に戻せません").arg(shown(target)), SQLITE_CANTOPEN);
+            throw failure(StoreError::Kind::RestoreNotPlaced, target, SQLITE_CANTOPEN);
         syncPath(QFileInfo(target).absolutePath());
     });
     pruneGenerations(folder, policy);

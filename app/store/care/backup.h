@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/store/dictionary/storeerror.h"
 #include "app/store/progress.h"
 
 #include <QDateTime>
@@ -9,9 +10,6 @@
 #include <functional>
 #include <optional>
 
-namespace qm::sqlite {
-class Error;
-}
 
 namespace qm::store {
 
@@ -36,8 +34,6 @@ struct Generation {
 // What the user can do about a backup that failed; the errors the backups throw carry it.
 enum class BackupRemedy { None, ChangeFolder, FreeSpace, RepairDictionary };
 BackupRemedy backupRemedy(const sqlite::Error &error);
-// The remedy in a sentence for the user; empty for None.
-QString describeBackupRemedy(BackupRemedy remedy);
 
 // Where the backups go when no folder is chosen: the per-user data folder's "backups".
 QString defaultBackupRoot();
@@ -54,9 +50,9 @@ QString backupFolderFor(const QString &root, const QString &path);
 QString BackupDictionary(const QString &path, const QString &root, const GenerationPolicy &policy,
                          const QDateTime &now = QDateTime::currentDateTime(), const Progress &progress = {});
 // The same for a file that is no dictionary (the set file): copied, checked by `check` (which
-// gives the problem it finds in the copy, empty when none), synced, renamed. A copy that fails
+// gives the problem it finds in the copy, none when none), synced, renamed. A copy that fails
 // the check is no generation: nothing is kept and nothing pruned.
-using PlainFileCheck = std::function<QString(const QString &copy)>;
+using PlainFileCheck = std::function<std::optional<StoreError>(const QString &copy)>;
 QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy,
                         const QDateTime &now = QDateTime::currentDateTime(), const PlainFileCheck &check = {});
 

@@ -31,14 +31,14 @@ namespace {
 
 using sqlite::Error;
 
-Error failure(const QString &message, int code = SQLITE_ERROR)
+StoreError failure(StoreError::Kind kind, const QString &path, int code = SQLITE_ERROR)
 {
-    return Error(Error::Kind::General, code, message);
+    return StoreError(kind, path, code);
 }
 
-Error cancelled()
+StoreError cancelled()
 {
-    return Error(Error::Kind::Cancelled, SQLITE_INTERRUPT, QStringLiteral("cancelled"));
+    return StoreError(StoreError::Kind::Cancelled);
 }
 
 // True while a process of this number runs (one of another user included).
@@ -85,7 +85,7 @@ QString backupPathFor(const QString &path, const QString &record)
 void removeIfThere(const QString &path)
 {
     if (QFileInfo::exists(path) && !QFile::remove(path))
-        throw failure(QStringLiteral("%1 を削除できません").arg(QDir::toNativeSeparators(path)), SQLITE_CANTOPEN);
+        throw failure(StoreError::Kind::NotRemovable, path, SQLITE_CANTOPEN);
 }
 
 // One compaction: copy, recompute keys, check, swap, verify. Progress runs over three equal
@@ -105,7 +105,7 @@ public:
     QString run()
     {
         if (m_path == m_temp)
-            throw failure(QStringLiteral("この名前の辞書は最適化できません: %1").arg(QDir::toNativeSeparators(m_path)));
+            throw failure(StoreError::Kind::NotCompactable, m_path);
         removeIfThere(m_temp);
         removeIfThere(m_temp + QStringLiteral("-journal"));
         try {
@@ -216,11 +216,11 @@ private:
         interruptible(copy, [&] {
             sqlite::Statement check(copy, "PRAGMA quick_check");
             if (!check.step() || check.toText(0) != QLatin1String("ok"))
-                throw failure(QStringLiteral("最適化した辞書の検査で誤りが見つかりました"), SQLITE_CORRUPT);
+                throw failure(StoreError::Kind::CompactedCopyDamaged, m_path, SQLITE_CORRUPT);
         });
         copy.close();
         if (!syncPath(m_temp))
-            throw failure(QStringLiteral("最適化した辞書をディスクに書き込めませんでした"), SQLITE_IOERR);
+            throw failure(StoreError::Kind::CompactedCopyUnwritten, m_path, SQLITE_IOERR);
     }
 
     // The new file records which file its backup is, for the next compaction to know it may replace it.
@@ -242,11 +242,9 @@ private:
             removeIfThere(m_backup);
             if (::link(QFile::encodeName(m_path).constData(), QFile::encodeName(m_backup).constData()) != 0
                 && !(QFile::copy(m_path, m_backup) && syncPath(m_backup)))
-                throw failure(QStringLiteral("バックアップ %1 を作成できません").arg(QDir::toNativeSeparators(m_backup)),
-                              SQLITE_CANTOPEN);
+                throw failure(StoreError::Kind::CompactionBackupFailed, m_backup, SQLITE_CANTOPEN);
             if (::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(m_path).constData()) != 0)
-                throw failure(QStringLiteral("最適化した辞書を %1 に置けません").arg(QDir::toNativeSeparators(m_path)),
-                              SQLITE_CANTOPEN);
+                throw failure(StoreError::Kind::CompactedNotPlaced, m_path, SQLITE_CANTOPEN);
         } catch (...) {
             QFile::remove(m_temp);
             throw;
@@ -262,8 +260,7 @@ private:
         } catch (const Error &e) {
             if (::rename(QFile::encodeName(m_backup).constData(), QFile::encodeName(m_path).constData()) == 0)
                 syncPath(QFileInfo(m_path).absolutePath());
-            throw failure(QStringLiteral("最適化した辞書を開けないため、元の辞書に戻しました（%1）").arg(e.message()),
-                          e.code());
+            throw failure(StoreError::Kind::CompactedNotOpened, m_path, e.code()).withCause(e);
         }
     }
 
@@ -302,8 +299,7 @@ void requireReplaceable(const QString &path)
     const bool writable = info.isWritable() && (info.permissions() & anyWrite)
                           && QFileInfo(info.absolutePath()).isWritable();
     if (!writable)
-        throw Error(Error::Kind::ReadOnly, SQLITE_READONLY,
-                    QStringLiteral("辞書 %1 は読み取り専用のため変更できません").arg(QDir::toNativeSeparators(path)));
+        throw StoreError(StoreError::Kind::ReadOnly, path);
 }
 
 void removeStaleCompactionCopies(const QString &folder)
@@ -324,7 +320,7 @@ void removeStaleCompactionCopies(const QString &folder)
 CompactionSizes CompactDictionary(const QString &path, const Progress &progress, const RichTextReader &richText)
 {
     if (!QFileInfo(path).isFile())
-        throw failure(QStringLiteral("%1が見つかりません").arg(QDir::toNativeSeparators(path)), SQLITE_CANTOPEN);
+        throw failure(StoreError::Kind::FileMissing, path, SQLITE_CANTOPEN);
     requireReplaceable(path);
     // No program may have the file open while it is replaced: its writes would go to the old file.
     const ExclusiveFileLock lock(path);

@@ -1,6 +1,7 @@
 #include "app/store/care/generationview.h"
 
-#include "platform/sqlite/error.h"
+#include "app/store/dictionary/storeerror.h"
+
 #include "platform/sqlite/likepattern.h"
 
 #include <QDir>
@@ -14,10 +15,10 @@ namespace qm::store {
 
 namespace {
 
-sqlite::Error cannotOpen(const QString &path, const QString &why)
+// The generation is missing, or (`notBackup`) is no backup of a dictionary.
+StoreError cannotOpen(const QString &path, bool notBackup)
 {
-    return sqlite::Error(sqlite::Error::Kind::General, SQLITE_CANTOPEN,
-                         QStringLiteral("バックアップ %1 を開けません: %2").arg(QDir::toNativeSeparators(path), why));
+    return StoreError(StoreError::Kind::GenerationUnopenable, path, SQLITE_CANTOPEN).withNumber(notBackup ? 1 : 0);
 }
 
 // Bytes 18 and 19 of a database file's header are 2 in write-ahead-log mode.
@@ -42,9 +43,9 @@ Dictionary::Options readOnly()
 GenerationView::GenerationView(const QString &path)
 {
     if (!QFileInfo(path).isFile())
-        throw cannotOpen(path, QStringLiteral("ファイルが見つかりません"));
+        throw cannotOpen(path, false);
     if (inWalMode(path))
-        throw cannotOpen(path, QStringLiteral("辞書のバックアップではありません"));
+        throw cannotOpen(path, true);
     m_dictionary = std::make_unique<Dictionary>(path, readOnly());
 }
 
@@ -67,8 +68,7 @@ std::vector<HeadingRow> GenerationView::find(const QString &text, int limit, boo
 {
     const std::optional<sqlite::LikePattern> pattern = sqlite::LikePattern::compile(QString(text + QLatin1Char('*')));
     if (!pattern)
-        throw sqlite::Error(sqlite::Error::Kind::BadPattern, SQLITE_ERROR,
-                            QStringLiteral("「%1」は検索する言葉として読めません").arg(text));
+        throw StoreError(StoreError::Kind::UnreadableWord, text);
     // One more than asked tells whether there are more; an entry found under several of its
     // keywords is listed once.
     std::vector<qint32> numbers;

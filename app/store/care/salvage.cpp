@@ -6,6 +6,7 @@
 #include "app/store/dictionary/properties.h"
 #include "app/store/care/salvagesource.h"
 #include "app/store/dictionary/schema.h"
+#include "app/store/dictionary/storeerror.h"
 #include "app/store/dictionary/viewertype.h"
 #include "app/store/dictionary/writetarget.h"
 
@@ -44,19 +45,14 @@ constexpr qint64 Highest = std::numeric_limits<qint64>::max();
 constexpr std::size_t BatchEntries = 256;
 constexpr qint64 BatchBytes = qint64(32) * 1024 * 1024;
 
-QString shown(const QString &path)
+StoreError failure(StoreError::Kind kind, const QString &path, int code)
 {
-    return QDir::toNativeSeparators(path);
+    return StoreError(kind, path, code);
 }
 
-Error failure(const QString &message, int code = SQLITE_ERROR)
+StoreError cancelled()
 {
-    return Error(Error::Kind::General, code, message);
-}
-
-Error cancelled()
-{
-    return Error(Error::Kind::Cancelled, SQLITE_INTERRUPT, QStringLiteral("処理を中止しました"));
+    return StoreError(StoreError::Kind::Cancelled);
 }
 
 // Walks the integer keys of one table or index in order, past pages that cannot be read. The
@@ -305,11 +301,9 @@ public:
     // Some part of the tables could not be walked.
     bool damaged() const override { return m_damaged; }
 
-    static Error notReadable(const QString &path)
+    static StoreError notReadable(const QString &path)
     {
-        return failure(
-            QStringLiteral("辞書 %1 は壊れていて、読み出せる項目がありません").arg(shown(path)),
-            SQLITE_CORRUPT);
+        return failure(StoreError::Kind::NothingSalvageable, path, SQLITE_CORRUPT);
     }
 
 private:
@@ -398,7 +392,7 @@ private:
     static std::unique_ptr<Database> open(const QString &path)
     {
         if (!QFileInfo(path).isFile())
-            throw failure(QStringLiteral("%1が見つかりません").arg(shown(path)), SQLITE_CANTOPEN);
+            throw failure(StoreError::Kind::FileMissing, path, SQLITE_CANTOPEN);
         try {
             auto db = std::make_unique<Database>(path, Database::OpenMode::Immutable);
             // Without its two tables the file holds nothing to salvage.
@@ -483,7 +477,7 @@ public:
     SalvageReport run()
     {
         if (!m_resolved.isWritable())
-            throw failure(describeTargetRefusal(m_resolved), SQLITE_CANTOPEN);
+            throw refusalError(m_resolved);
         removeTemporary();
         try {
             // The engine finds its way past damaged pages through the file's own tree; when
@@ -666,9 +660,7 @@ private:
     void check() const
     {
         if (!Dictionary::IsDictionaryFile(m_temp))
-            throw failure(
-                QStringLiteral("救出した辞書 %1 の検査で誤りが見つかりました").arg(shown(m_target)),
-                SQLITE_CORRUPT);
+            throw failure(StoreError::Kind::SalvagedCopyDamaged, m_target, SQLITE_CORRUPT);
     }
 
     // The name still leads where it did when the salvage began: to no file, or to the same file,
@@ -677,11 +669,9 @@ private:
     {
         const ResolvedTarget now = resolveWriteTarget(m_resolved.named, m_guard);
         if (!now.isWritable())
-            throw failure(describeTargetRefusal(now), SQLITE_CANTOPEN);
+            throw refusalError(now);
         if (!now.sameFileAs(m_resolved))
-            throw failure(QStringLiteral("%1 は救出の間に別のファイルに変わりました。別の名前を指定してください")
-                              .arg(shown(m_resolved.named)),
-                          SQLITE_CANTOPEN);
+            throw failure(StoreError::Kind::SalvageTargetChanged, m_resolved.named, SQLITE_CANTOPEN);
     }
 
     // The checked file gets its name: a file it replaces passes on its mode, owner and group, and
@@ -696,7 +686,7 @@ private:
         const QByteArray target = QFile::encodeName(m_target);
         const unsigned flags = m_resolved.exists ? 0 : RENAME_NOREPLACE;
         if (!syncPath(QFile::decodeName(temp)) || ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), flags) != 0)
-            throw failure(QStringLiteral("救出した辞書を %1 として保存できません").arg(shown(m_target)), SQLITE_CANTOPEN);
+            throw failure(StoreError::Kind::SalvageNotSaved, m_target, SQLITE_CANTOPEN);
         syncPath(QFileInfo(m_target).absolutePath());
     }
 

@@ -1,6 +1,7 @@
 #include "app/store/care/salvagesource.h"
 
 #include "app/store/dictionary/schema.h"
+#include "app/store/dictionary/storeerror.h"
 #include "app/store/dictionary/viewertype.h"
 
 #include "platform/sqlite/error.h"
@@ -192,9 +193,9 @@ QString text(const Value &v)
     return QString::fromUtf8(v.bytes);
 }
 
-Error cancelled()
+StoreError cancelled()
 {
-    return Error(Error::Kind::Cancelled, SQLITE_INTERRUPT, QStringLiteral("処理を中止しました"));
+    return StoreError(StoreError::Kind::Cancelled);
 }
 
 } // namespace
@@ -207,8 +208,7 @@ public:
         : m_file(path)
     {
         if (!m_file.open(QIODevice::ReadOnly))
-            throw Error(Error::Kind::General, SQLITE_CANTOPEN,
-                        QStringLiteral("%1を読み込めません").arg(QDir::toNativeSeparators(path)));
+            throw StoreError(StoreError::Kind::Unreadable, path);
         // The damaged file is not written while it is read: its size is taken once, not per page.
         m_size = m_file.size();
     }

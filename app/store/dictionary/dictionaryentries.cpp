@@ -2,7 +2,6 @@
 
 #include "app/store/dictionary/bodytext.h"
 #include "app/store/dictionary/dictionaryfile.h"
-#include "app/store/dictionary/messages.h"
 #include "app/store/dictionary/schema.h"
 #include "app/store/dictionary/storeerror.h"
 #include "app/store/dictionary/viewertype.h"
@@ -69,9 +68,7 @@ void DictionaryEntries::commitEditSession()
         throw Error(Error::Kind::General, SQLITE_MISUSE, QStringLiteral("no edit session is open"));
     if (!db().inTransaction()) {
         m_file.hold(false);
-        throw Error(Error::Kind::General, SQLITE_ABORT,
-                    QStringLiteral("辞書 %1 への変更は書き込みの失敗で取り消されました")
-                        .arg(QDir::toNativeSeparators(m_file.path())));
+        throw StoreError(StoreError::Kind::WriteUndone, m_file.path());
     }
     // A commit that meets another program's lock leaves the session open to be tried again.
     m_file.writing([&] { db().exec("COMMIT"); });
@@ -102,9 +99,9 @@ QDateTime parseDate(const QString &text)
     return QDateTime::fromString(text, QString::fromLatin1(schema::DateFormat));
 }
 
-Error bodyTooLarge(qint64 bytes)
+StoreError bodyTooLarge(qint64 bytes)
 {
-    return Error(Error::Kind::TooLarge, SQLITE_TOOBIG, describeTooLargeBody(bytes));
+    return StoreError(StoreError::Kind::BodyTooLarge).withNumber(bytes);
 }
 
 // Checks what every written entry must be: one of the five types, a body the program can read
@@ -417,8 +414,7 @@ TrigramIndex::KeywordRow DictionaryEntries::insertKeyword(qint32 documentNumber,
     // No one can type or see a U+0000, and programs that read keywords as C strings stop at
     // it, so a keyword holding one is refused (one written by another program is still found).
     if (keyword.contains(QChar(u'\0')))
-        throw Error(Error::Kind::General, SQLITE_CONSTRAINT,
-                    QStringLiteral("キーワードに NUL 文字 (U+0000) は使えません"));
+        throw StoreError(StoreError::Kind::NulInKeyword);
     Statement &st = m_file.cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES (?1, ?2, ?3) "
                                     "RETURNING rowid");
     const auto reset = qScopeGuard([&st] { st.reset(); });

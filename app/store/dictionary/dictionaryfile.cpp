@@ -212,9 +212,7 @@ bool DictionaryFile::isDictionaryFile(const QString &fileName)
 void DictionaryFile::requireWritable() const
 {
     if (m_readOnly)
-        throw Error(Error::Kind::ReadOnly, SQLITE_READONLY,
-                    QStringLiteral("辞書 %1 は読み取り専用のため変更できません")
-                        .arg(QDir::toNativeSeparators(path())));
+        throw StoreError(StoreError::Kind::ReadOnly, path());
 }
 
 QVariant DictionaryFile::property(const QString &name)

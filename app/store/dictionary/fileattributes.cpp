@@ -1,6 +1,6 @@
 #include "app/store/dictionary/fileattributes.h"
 
-#include "platform/sqlite/error.h"
+#include "app/store/dictionary/storeerror.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,15 +19,20 @@
 namespace qm::store {
 namespace {
 
+// The system's calls for extended attributes, by what they do.
+constexpr auto listAttributes = &::listxattr;
+constexpr auto readAttribute = &::getxattr;
+constexpr auto writeAttribute = &::setxattr;
+
 // The names of a file's extended attributes, each ended by a zero byte.
 std::vector<char> attributeNames(const char *path)
 {
     for (;;) {
-        const ssize_t size = ::listxattr(path, nullptr, 0);
+        const ssize_t size = listAttributes(path, nullptr, 0);
         if (size <= 0)
             return {};
         std::vector<char> names(static_cast<size_t>(size));
-        const ssize_t got = ::listxattr(path, names.data(), names.size());
+        const ssize_t got = listAttributes(path, names.data(), names.size());
         if (got >= 0) {
             names.resize(size_t(got));
             return names;
@@ -40,11 +45,11 @@ std::vector<char> attributeNames(const char *path)
 std::vector<char> attributeValue(const char *path, const char *name)
 {
     for (;;) {
-        const ssize_t size = ::getxattr(path, name, nullptr, 0);
+        const ssize_t size = readAttribute(path, name, nullptr, 0);
         if (size < 0)
             return {};
         std::vector<char> value(static_cast<size_t>(size));
-        const ssize_t got = ::getxattr(path, name, value.data(), value.size());
+        const ssize_t got = readAttribute(path, name, value.data(), value.size());
         if (got >= 0) {
             value.resize(size_t(got));
             return value;
@@ -62,7 +67,7 @@ void copyAttributes(const char *from, const char *to)
     for (size_t at = 0; at < names.size(); at += ::strlen(names.data() + at) + 1) {
         const char *name = names.data() + at;
         const std::vector<char> value = attributeValue(from, name);
-        ::setxattr(to, name, value.data(), value.size(), 0);
+        writeAttribute(to, name, value.data(), value.size(), 0);
     }
 }
 
@@ -93,9 +98,7 @@ void keepFileAttributes(const QString &replaced, const QString &replacement)
     if (!copyOwner(to.constData(), old))
         mode &= ~mode_t(S_IRWXG | S_ISGID);
     if (::chmod(to.constData(), mode) != 0)
-        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_CANTOPEN,
-                            QStringLiteral("%1 のアクセス権を %2 に付けられないため、置き換えません")
-                                .arg(QDir::toNativeSeparators(replaced), QDir::toNativeSeparators(replacement)));
+        throw StoreError(StoreError::Kind::AttributesNotKept, replaced).withOther(replacement);
 }
 
 QString fileIdentity(const QString &path)

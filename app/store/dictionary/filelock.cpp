@@ -43,11 +43,9 @@ std::optional<FileIdentity> identityOf(const QString &path)
     return FileIdentity{st.st_dev, st.st_ino};
 }
 
-sqlite::Error inUseError(const QString &path)
+StoreError inUseError(const QString &path)
 {
-    return sqlite::Error(sqlite::Error::Kind::General, SQLITE_BUSY,
-                         QStringLiteral("%1 は、ほかのプログラムが使用中です。そのプログラムで辞書を閉じてから、やり直してください。")
-                             .arg(QDir::toNativeSeparators(path)));
+    return StoreError(StoreError::Kind::InUse, path);
 }
 
 struct SharedFileLock::Held {

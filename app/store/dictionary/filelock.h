@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/sqlite/error.h"
+#include "app/store/dictionary/storeerror.h"
 
 #include <QString>
 
@@ -19,8 +19,8 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> identityOf(const QString &path);
 
-// The refusal given when another program holds a dictionary: "<name> は、ほかのプログラムが使用中です。..."
-sqlite::Error inUseError(const QString &path);
+// The refusal given when another program holds a dictionary (engine code SQLITE_BUSY).
+StoreError inUseError(const QString &path);
 
 // A shared lock (flock(2)) on a dictionary file, held for as long as a program has the file
 // open, so that no other program replaces the file meanwhile. The engine's own locks are POSIX

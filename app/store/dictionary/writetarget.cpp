@@ -1,7 +1,6 @@
 #include "app/store/dictionary/writetarget.h"
 
 #include "app/store/dictionary/fileattributes.h"
-#include "app/store/dictionary/messages.h"
 
 #include "platform/sqlite/error.h"
 
@@ -30,11 +29,6 @@ constexpr qsizetype BufferSize = 64 * 1024;
 QByteArray encoded(const QString &path)
 {
     return QFile::encodeName(path);
-}
-
-QString shown(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
 }
 
 bool sameFile(const struct stat &st, const QString &other)
@@ -178,42 +172,18 @@ ResolvedTarget resolveWriteTarget(const QString &named, const TargetGuard &guard
     return r;
 }
 
-QString describeTargetRefusal(const ResolvedTarget &target)
+StoreError refusalError(const ResolvedTarget &target)
 {
-    const QString named = shown(target.named);
-    const bool linked = !target.path.isEmpty() && target.path != QFileInfo(target.named).absoluteFilePath();
-    // The file as the subject of a sentence: "<name> " or "<name>（<real file> へのリンク）".
-    const QString file =
-        linked ? QStringLiteral("%1（%2 へのリンク）").arg(named, shown(target.path)) : named + QLatin1Char(' ');
-    switch (target.refusal) {
-    case TargetRefusal::None:
-        return {};
-    case TargetRefusal::LinkLoop:
-        return QStringLiteral("%1 のシンボリックリンクが循環しています").arg(named);
-    case TargetRefusal::FolderMissing:
-        return QStringLiteral("フォルダー %1 がありません").arg(shown(QFileInfo(target.named).absolutePath()));
-    case TargetRefusal::Folder:
-        return QStringLiteral("%1はフォルダーです").arg(file);
-    case TargetRefusal::Special:
-        return QStringLiteral("%1は通常のファイルではありません（デバイス、FIFO、ソケットには書き込めません）")
-            .arg(file);
-    case TargetRefusal::Database:
-        return QStringLiteral("%1はデータベース（辞書）のファイルです。上書きできません").arg(file);
-    case TargetRefusal::SetMember:
-        return QStringLiteral("%1は辞書セットの辞書です。上書きできません").arg(file);
-    case TargetRefusal::Source:
-        return QStringLiteral("%1は読み込み元のファイルです。上書きできません").arg(file);
-    case TargetRefusal::NotWritable:
-        return QStringLiteral("%1には書き込む権限がありません").arg(file);
-    case TargetRefusal::Unexamined:
-        return QStringLiteral("%1を調べられません: %2").arg(file, describeWriteFailure(target.errorCode));
-    }
-    return {};
+    return StoreError(StoreError::Kind::TargetRefused, target.named)
+        .withOther(target.path)
+        .withNumber(qint64(target.refusal))
+        .withSystemError(target.errorCode);
 }
 
-TargetFile::TargetFile(ResolvedTarget target, QObject *parent)
+TargetFile::TargetFile(ResolvedTarget target, FailureWording wording, QObject *parent)
     : QIODevice(parent)
     , m_target(std::move(target))
+    , m_wording(std::move(wording))
 {
 }
 
@@ -225,9 +195,9 @@ TargetFile::~TargetFile()
 bool TargetFile::open(OpenMode mode)
 {
     if (isOpen() || (mode & ReadOnly) || !(mode & WriteOnly))
-        return failWith(QStringLiteral("書き込み専用でしか開けません"), EINVAL);
+        return failWith(StoreError(StoreError::Kind::WriteOnly, m_target.named), EINVAL);
     if (!m_target.isWritable())
-        return failWith(describeTargetRefusal(m_target), EPERM);
+        return failWith(refusalError(m_target), EPERM);
     const qsizetype slash = m_target.path.lastIndexOf(QLatin1Char('/'));
     m_temporary = encoded(m_target.path.left(slash + 1) + QLatin1Char('.') + m_target.path.mid(slash + 1) +
                           QStringLiteral(".XXXXXX"));
@@ -275,14 +245,15 @@ bool TargetFile::flushBuffer()
 
 bool TargetFile::fail(int errorCode)
 {
-    return failWith(describeWriteFailure(errorCode), errorCode);
+    return failWith(StoreError(StoreError::Kind::WriteFailed, m_target.named).withSystemError(errorCode), errorCode);
 }
 
-bool TargetFile::failWith(const QString &message, int errorCode)
+bool TargetFile::failWith(const StoreError &failure, int errorCode)
 {
     if (m_errorCode == 0) {
         m_errorCode = errorCode;
-        setErrorString(message);
+        m_failure = failure;
+        setErrorString(m_wording ? m_wording(failure) : failure.message());
     }
     return false;
 }
@@ -294,8 +265,8 @@ bool TargetFile::finishFile()
     try {
         if (m_target.exists)
             keepFileAttributes(m_target.path, QFile::decodeName(m_temporary));
-    } catch (const sqlite::Error &e) {
-        return failWith(e.message(), EPERM);
+    } catch (const StoreError &e) {
+        return failWith(e, EPERM);
     }
     if (!m_target.exists && ::fchmod(m_fd, newFileMode()) != 0)
         return fail(errno);
@@ -315,9 +286,7 @@ bool TargetFile::commit()
     // The name must still lead to the file that was examined.
     const ResolvedTarget now = resolveWriteTarget(m_target.named);
     if (!now.isWritable() || !now.sameFileAs(m_target)) {
-        failWith(QStringLiteral("%1 が書き込みの間にほかのプログラムによって変更されたため、上書きしませんでした")
-                     .arg(shown(m_target.named)),
-                 EBUSY);
+        failWith(StoreError(StoreError::Kind::TargetChanged, m_target.named), EBUSY);
         discard();
         return false;
     }

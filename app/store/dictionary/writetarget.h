@@ -1,9 +1,13 @@
 #pragma once
 
+#include "app/store/dictionary/storeerror.h"
 #include "app/store/sets/dictionaryset.h"
 
 #include <QIODevice>
 #include <QStringList>
+
+#include <functional>
+#include <optional>
 
 #include <sys/types.h>
 
@@ -13,8 +17,8 @@ namespace qm::store {
 //
 //   ResolvedTarget target = resolveWriteTarget(named, {sources, setMembersOf(table)});
 //   if (!target.isWritable())
-//       show(describeTargetRefusal(target));
-//   TargetFile out(target);
+//       show(words(refusalError(target)));
+//   TargetFile out(target, words);
 //   if (!out.open(QIODevice::WriteOnly) || out.write(...) < 0 || !out.commit())
 //       show(out.errorString());            // the file under the name is left as it was
 //
@@ -71,19 +75,24 @@ struct ResolvedTarget {
 
 ResolvedTarget resolveWriteTarget(const QString &named, const TargetGuard &guard = {});
 
-// A refusal in words for the user, naming the file (and the real file behind a link).
-QString describeTargetRefusal(const ResolvedTarget &target);
+// The refusal of a target that is not writable, as an error naming the file as the user gave it
+// and the real file.
+StoreError refusalError(const ResolvedTarget &target);
+
+// Words for a failure of the store, which the caller supplies (the store words nothing).
+using FailureWording = std::function<QString(const sqlite::Error &)>;
 
 // The new content of a resolved, writable target. Writes are buffered a little and every write
-// to the disk is checked: the first failure makes write() return -1 with errorString() saying
-// why in words for the user (a full disk, a missing folder, no permission), and every later
-// write fails too. Destroying the device without commit() removes the new file.
+// to the disk is checked: the first failure makes write() return -1 with failure() saying why
+// (a full disk, a missing folder, no permission) and errorString() saying it in the words
+// `wording` gives (a plain text without one), and every later write fails too. Destroying the
+// device without commit() removes the new file.
 class TargetFile final : public QIODevice
 {
     Q_DISABLE_COPY_MOVE(TargetFile)
 
 public:
-    explicit TargetFile(ResolvedTarget target, QObject *parent = nullptr);
+    explicit TargetFile(ResolvedTarget target, FailureWording wording = {}, QObject *parent = nullptr);
     ~TargetFile() override;
 
     // Write-only; makes the new file beside the target. False with errorString() on failure.
@@ -94,6 +103,8 @@ public:
     bool commit();
     // The system's error number of the first failure, 0 when none.
     int errorCode() const { return m_errorCode; }
+    // The first failure, if any.
+    const std::optional<StoreError> &failure() const { return m_failure; }
     const ResolvedTarget &target() const { return m_target; }
 
     bool isSequential() const override { return true; }
@@ -105,11 +116,13 @@ protected:
 private:
     bool flushBuffer();
     bool fail(int errorCode);
-    bool failWith(const QString &message, int errorCode);
+    bool failWith(const StoreError &failure, int errorCode);
     void discard();
     bool finishFile();
 
     ResolvedTarget m_target;
+    FailureWording m_wording;
+    std::optional<StoreError> m_failure;
     QByteArray m_temporary; // the new file's name, encoded
     QByteArray m_buffer;
     int m_fd = -1;

@@ -28,6 +28,7 @@ struct SearchWorker::Connections {
     QMutex mutex;
     bool open = false;
     quint64 generation = 0;
+    quint64 epoch = 1;
     QStringList files;
     std::vector<std::unique_ptr<Dictionary>> dictionaries;
 
@@ -35,6 +36,7 @@ struct SearchWorker::Connections {
     {
         dictionaries.clear();
         open = false;
+        ++epoch;
     }
 
     Opened prepare(const SetFiles &set)
@@ -47,6 +49,7 @@ struct SearchWorker::Connections {
             open = true;
         }
         Opened out;
+        out.epoch = epoch;
         out.members.assign(dictionaries.size(), nullptr);
         for (std::size_t i = 0; i < dictionaries.size(); ++i) {
             const QString &path = files[qsizetype(i)];

@@ -40,6 +40,9 @@ public:
     struct Opened {
         std::vector<Dictionary *> members;
         std::optional<SearchFailure> failure;
+        // Changes whenever the connections are closed: what was made on the connections of
+        // another epoch (a cursor) names closed files.
+        quint64 epoch = 0;
     };
     // Work run on the worker thread with the connections and the operation's cancel flag.
     using Task = std::function<void(const Opened &opened, const std::atomic_bool &cancel)>;

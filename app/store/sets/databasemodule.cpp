@@ -1,8 +1,7 @@
 #include "app/store/sets/databasemodule.h"
 
-#include "app/store/dictionary/messages.h"
+#include "app/store/dictionary/storeerror.h"
 
-#include "platform/desktop/prompter.h"
 #include "platform/text/cp932.h"
 #include "platform/text/textfile.h"
 
@@ -33,10 +32,10 @@ bool sameTable(const DictionarySetTable &a, const DictionarySetTable &b)
 
 } // namespace
 
-DatabaseModule::DatabaseModule(desktop::Prompter &prompter, QString programFolder)
-    : m_prompter(prompter)
+DatabaseModule::DatabaseModule(FailureReport report, QString programFolder)
+    : m_report(report)
     , m_programFolder(QDir::cleanPath(std::move(programFolder)))
-    , m_open(prompter)
+    , m_open(std::move(report))
 {
 }
 
@@ -56,8 +55,7 @@ bool DatabaseModule::writeSetFile(const QString &text)
 {
     const text::WriteResult r = text::writeFileAtomically(setFilePath(), encodeSetFile(text));
     if (!r.ok)
-        m_prompter.inform(QStringLiteral("辞書セットファイル %1 を保存できませんでした。\n%2")
-                              .arg(QDir::toNativeSeparators(setFilePath()), describeWriteFailure(r.errorCode)), {}, desktop::Prompter::Icon::Critical);
+        tell(StoreError(StoreError::Kind::SetFileNotSaved, setFilePath()).withSystemError(r.errorCode));
     return r.ok;
 }
 
@@ -65,33 +63,40 @@ bool DatabaseModule::createDefaultFiles()
 {
     // The dictionary comes first: a start killed in between then leaves a dictionary no set
     // names yet, which the next start uses, rather than a set naming a dictionary not there.
-    QString failure = createUserDictionary();
+    const std::optional<sqlite::Error> notCreated = createUserDictionary();
     const text::WriteResult written =
         text::writeFileAtomically(setFilePath(), encodeSetFile(defaultDictionarySetsText(userDictionaryPath())));
-    if (failure.isEmpty() && !written.ok)
-        failure = describeWriteFailure(written.errorCode);
-    if (failure.isEmpty())
+    if (!notCreated && written.ok)
         return true;
+    StoreError failure(StoreError::Kind::DefaultFilesNotCreated, m_programFolder);
+    if (notCreated)
+        failure.withCause(*notCreated);
+    else
+        failure.withSystemError(written.errorCode);
     // One message says it all: the dictionary that could not be made is not reported again
     // when the set is opened.
     m_open.markReported(userDictionaryPath());
-    m_prompter.inform(QStringLiteral("フォルダー %1 に辞書セットファイルと辞書を作成できませんでした。\n%2\n\n"
-                                     "既定の辞書セットで起動しますが、辞書は開けません。")
-                          .arg(QDir::toNativeSeparators(m_programFolder), failure), {}, desktop::Prompter::Icon::Critical);
+    tell(failure);
     return false;
 }
 
-QString DatabaseModule::createUserDictionary()
+std::optional<sqlite::Error> DatabaseModule::createUserDictionary()
 {
     if (FileExists(userDictionaryPath()))
-        return {};
+        return std::nullopt;
     try {
         Dictionary::CreateDictionary(userDictionaryPath(), QStringLiteral("ユーザー辞書"), {}, {},
                                      {false, false, false});
     } catch (const sqlite::Error &e) {
-        return describeFailure(e);
+        return e;
     }
-    return {};
+    return std::nullopt;
+}
+
+void DatabaseModule::tell(const sqlite::Error &failure) const
+{
+    if (m_report)
+        m_report({failure});
 }
 
 void DatabaseModule::CreateDefaultDictionarySets()
@@ -132,11 +137,9 @@ void DatabaseModule::LoadDictionarySets()
         useDefaultSetInMemory();
         return;
     }
-    if (!contents.problem.isEmpty()) {
+    if (contents.problem) {
         // The user's file is kept as it is: writing the default over it would lose the sets.
-        m_prompter.inform(QStringLiteral("辞書セットファイル %1 を読み込めませんでした。\n%2\n\n"
-                                         "このファイルは変更せずに残し、既定の辞書セットで起動します。")
-                              .arg(QDir::toNativeSeparators(setFilePath()), contents.problem), {}, desktop::Prompter::Icon::Warning);
+        tell(StoreError(StoreError::Kind::SetFileNotLoaded, setFilePath()).withCause(*contents.problem));
         m_setFileKept = true;
         // The default set needs its dictionary; a failure is reported when the set opens.
         if (!m_readOnly)
@@ -188,8 +191,7 @@ bool DatabaseModule::keepCopyOfSetFile()
             return true;
         break;
     }
-    m_prompter.inform(QStringLiteral("辞書セットファイル %1 の控えを作成できないため、辞書セットを保存しませんでした。")
-                          .arg(QDir::toNativeSeparators(setFilePath())), {}, desktop::Prompter::Icon::Critical);
+    tell(StoreError(StoreError::Kind::SetFileCopyFailed, setFilePath()));
     return false;
 }
 
@@ -199,13 +201,12 @@ bool DatabaseModule::AddDictionaryToSet(const QString &path)
     if (!set)
         return false;
     if (set->isFull()) {
-        m_prompter.inform(QStringLiteral("登録できる辞書は") + QString::number(MaxDictionariesPerSet)
-                          + QStringLiteral("個までです"), {}, desktop::Prompter::Icon::Warning);
+        tell(StoreError(StoreError::Kind::SetFull).withNumber(MaxDictionariesPerSet));
         return false;
     }
     if (const QString member = set->registeredAs(path); !member.isEmpty()) {
         // The member it matches is named: it may differ from the path in letter case.
-        m_prompter.inform(member + QStringLiteral(" はすでに登録されています"), {}, desktop::Prompter::Icon::Warning);
+        tell(StoreError(StoreError::Kind::AlreadyRegistered, member));
         return false;
     }
     return m_sets.addToCurrent(path);

@@ -32,32 +32,33 @@ QStringList splitLines(const QString &text)
 }
 
 // The text of the file's bytes, or a problem.
-std::optional<QString> decodeSetFile(const QByteArray &bytes, QString &problem)
+std::optional<QString> decodeSetFile(const QByteArray &bytes, std::optional<StoreError> &problem)
 {
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         QString text = utf8.decode(QByteArrayView(bytes).sliced(3));
         if (!utf8.hasError())
             return text;
-        problem = QStringLiteral("UTF-8 として読み取れない文字があります。");
+        problem = StoreError(StoreError::Kind::SetFileBadUtf8);
         return std::nullopt;
     }
     if (bytes.contains('\0')) {
-        problem = QStringLiteral("UTF-16 など、読み取れない文字コードで保存されています。");
+        problem = StoreError(StoreError::Kind::SetFileBadEncoding);
         return std::nullopt;
     }
     // CP932 has no form of U+FFFD, so one in the text marks bytes that did not decode.
     QString text = text::cp932::decode(bytes);
     if (text.contains(QChar::ReplacementCharacter)) {
-        problem = QStringLiteral("Shift-JIS として読み取れない文字があります。");
+        problem = StoreError(StoreError::Kind::SetFileBadCp932);
         return std::nullopt;
     }
     return text;
 }
 
-QString lineProblem(int number, const QString &what)
+// A problem of the line numbered `number`; `text` is the member or line it names.
+StoreError lineProblem(int number, StoreError::Kind kind, const QString &text = {})
 {
-    return QStringLiteral("%1 行目: %2").arg(number).arg(what);
+    return StoreError(kind, text).withNumber(number);
 }
 
 QString setLine(const QString &name)
@@ -188,7 +189,7 @@ DictionarySetTable parseDictionarySets(const QString &text)
     return t;
 }
 
-QString checkDictionarySets(const QString &text)
+std::optional<StoreError> checkDictionarySets(const QString &text)
 {
     const QStringList lines = splitLines(text);
     int sets = 0;
@@ -197,30 +198,30 @@ QString checkDictionarySets(const QString &text)
         const QString key = GetLineKey(lines[i]);
         if (key == QLatin1String("DictionarySets")) {
             if (++sets > MaxDictionarySets)
-                return lineProblem(i + 1, QStringLiteral("辞書セットが %1 個を超えています。").arg(MaxDictionarySets));
+                return lineProblem(i + 1, StoreError::Kind::SetFileTooManySets);
             members = DictionarySet();
         } else if (key == QLatin1String("Dictionary")) {
             if (sets == 0)
-                return lineProblem(i + 1, QStringLiteral("辞書セットの行より前に辞書の行があります。"));
+                return lineProblem(i + 1, StoreError::Kind::SetFileMemberFirst);
             if (members.isFull())
-                return lineProblem(i + 1, QStringLiteral("1 つの辞書セットの辞書が %1 個を超えています。").arg(MaxDictionariesPerSet));
+                return lineProblem(i + 1, StoreError::Kind::SetFileTooManyMembers);
             // A set holds a file once; the reader would drop the second line.
             if (!members.append(GetLineValue(lines[i])))
-                return lineProblem(i + 1, QStringLiteral("同じ辞書セットに同じ辞書が 2 度あります: %1").arg(GetLineValue(lines[i])));
+                return lineProblem(i + 1, StoreError::Kind::SetFileDuplicateMember, GetLineValue(lines[i]));
         } else if (key == QLatin1String("OpenDictionarySetsIndex")) {
             bool ok = false;
             GetLineValue(lines[i]).toShort(&ok);
             if (!ok)
-                return lineProblem(i + 1, QStringLiteral("番号を読み取れません。"));
+                return lineProblem(i + 1, StoreError::Kind::SetFileBadNumber);
         } else if (i > 0 && !lines[i].trimmed().isEmpty()) {
             // The first line is the title; any other line the reader does not know would be
             // dropped when the file is written back.
-            return lineProblem(i + 1, QStringLiteral("読み取れない行です: %1").arg(lines[i]));
+            return lineProblem(i + 1, StoreError::Kind::SetFileBadLine, lines[i]);
         }
     }
     if (sets == 0)
-        return QStringLiteral("辞書セットが 1 つもありません。");
-    return {};
+        return StoreError(StoreError::Kind::SetFileNoSets);
+    return std::nullopt;
 }
 
 SetFileContents readDictionarySetsFile(const QString &path)
@@ -233,12 +234,12 @@ SetFileContents readDictionarySetsFile(const QString &path)
     }
     QFile file(path);
     if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
-        contents.problem = QStringLiteral("ファイルを開けません。");
+        contents.problem = StoreError(StoreError::Kind::SetFileNotOpened, path);
         return contents;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        contents.problem = QStringLiteral("ファイルを読み取れません。");
+        contents.problem = StoreError(StoreError::Kind::SetFileNotRead, path);
         return contents;
     }
     if (bytes.trimmed().isEmpty()) {
@@ -249,7 +250,7 @@ SetFileContents readDictionarySetsFile(const QString &path)
     if (!text)
         return contents;
     contents.problem = checkDictionarySets(*text);
-    if (contents.problem.isEmpty())
+    if (!contents.problem)
         contents.table = parseDictionarySets(*text);
     return contents;
 }

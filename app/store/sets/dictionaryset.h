@@ -1,9 +1,12 @@
 #pragma once
 
+#include "app/store/dictionary/storeerror.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <array>
+#include <optional>
 
 namespace qm::store {
 
@@ -68,15 +71,15 @@ bool FileExists(const QString &path);
 // Reads the set file's text. Sets beyond twenty, dictionaries beyond ten in a set and
 // dictionary lines before the first set are skipped.
 DictionarySetTable parseDictionarySets(const QString &text);
-// What is wrong with a set file's text, in words for the user; empty when every line is one
+// What is wrong with a set file's text (with the line to blame); none when every line is one
 // the reader understands and the file lists at least one set within the limits. A file with
 // a problem would lose sets or dictionaries when it is written back.
-QString checkDictionarySets(const QString &text);
+std::optional<StoreError> checkDictionarySets(const QString &text);
 
 // The set file as read from disk.
 struct SetFileContents {
     bool missing = false;     // no file, or nothing but white space in it
-    QString problem;          // why the file cannot be used; empty when it can
+    std::optional<StoreError> problem; // why the file cannot be used; none when it can
     DictionarySetTable table; // when it can be used
 };
 // Reads the set file: a file starting with a UTF-8 byte order mark is UTF-8, every other one

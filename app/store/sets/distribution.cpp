@@ -4,7 +4,7 @@
 #include "app/store/dictionary/dictionaryinfo.h"
 #include "app/store/dictionary/fileattributes.h"
 #include "app/store/dictionary/filelock.h"
-#include "app/store/dictionary/messages.h"
+#include "app/store/dictionary/storeerror.h"
 
 #include "platform/sqlite/error.h"
 
@@ -73,13 +73,14 @@ bool hasDatabaseHeader(const QString &path)
         && std::equal(bytes.begin(), bytes.end(), Header, Header + sizeof Header);
 }
 
-QString readFailure(int errorCode)
+StoreError readFailure(int errorCode)
 {
-    if (errorCode == ENOENT)
-        return QStringLiteral("ファイルが見つかりません");
-    if (errorCode == EACCES || errorCode == EPERM)
-        return QStringLiteral("ファイルを読む権限がありません");
-    return QStringLiteral("ファイルを読めませんでした（エラー番号 %1）").arg(errorCode);
+    return StoreError(StoreError::Kind::DistributedNotRead).withSystemError(errorCode);
+}
+
+StoreError writeFailure(int errorCode)
+{
+    return StoreError(StoreError::Kind::WriteFailed).withSystemError(errorCode);
 }
 
 bool writeAll(int fd, const char *data, qint64 size)
@@ -102,7 +103,7 @@ bool writeAll(int fd, const char *data, qint64 size)
 }
 
 // Copies every byte of `source` into `target`; on failure the reason in `reason`.
-bool copyBytes(int source, int target, QString &reason)
+bool copyBytes(int source, int target, std::optional<sqlite::Error> &reason)
 {
     std::array<char, 64 * 1024> buffer{};
     for (;;) {
@@ -116,7 +117,7 @@ bool copyBytes(int source, int target, QString &reason)
         if (got == 0)
             return true;
         if (!writeAll(target, buffer.data(), got)) {
-            reason = describeWriteFailure(errno);
+            reason = writeFailure(errno);
             return false;
         }
     }
@@ -125,7 +126,7 @@ bool copyBytes(int source, int target, QString &reason)
 // A copy that replaces a file the user already has takes that file's mode, owner, group and
 // extended attributes, so a private dictionary stays private. False with the reason when they
 // cannot be given.
-bool keepReplacedAttributes(const QString &target, const QString &copy, QString &reason)
+bool keepReplacedAttributes(const QString &target, const QString &copy, std::optional<sqlite::Error> &reason)
 {
     if (!QFileInfo::exists(target))
         return true;
@@ -133,7 +134,7 @@ bool keepReplacedAttributes(const QString &target, const QString &copy, QString 
         keepFileAttributes(target, copy);
         return true;
     } catch (const sqlite::Error &e) {
-        reason = e.message();
+        reason = e;
         return false;
     }
 }
@@ -179,7 +180,7 @@ CopyOutcome copyDictionaryFile(const QString &source, const QString &target)
     try {
         lock.emplace(target);
     } catch (const sqlite::Error &e) {
-        outcome.reason = e.message();
+        outcome.reason = e;
         return outcome;
     }
     const Descriptor in(openForReading(source));
@@ -188,7 +189,7 @@ CopyOutcome copyDictionaryFile(const QString &source, const QString &target)
         return outcome;
     }
     if (!isRegularFile(in.get())) {
-        outcome.reason = QStringLiteral("通常のファイルではありません");
+        outcome.reason = StoreError(StoreError::Kind::DistributedNotFile, source);
         return outcome;
     }
     // Blocking reads from here on: a regular file never waits.
@@ -199,20 +200,20 @@ CopyOutcome copyDictionaryFile(const QString &source, const QString &target)
                                              + targetInfo.fileName() + QStringLiteral(".XXXXXX"));
     Descriptor out(::mkstemp(temporary.data()));
     if (!out.valid()) {
-        outcome.reason = describeWriteFailure(errno);
+        outcome.reason = writeFailure(errno);
         return outcome;
     }
     const QString temporaryPath = QFile::decodeName(temporary);
     bool written = copyBytes(in.get(), out.get(), outcome.reason);
     if (written && (::fchmod(out.get(), newFileMode()) != 0 || ::fsync(out.get()) != 0 || !out.close())) {
-        outcome.reason = describeWriteFailure(errno);
+        outcome.reason = writeFailure(errno);
         written = false;
     }
     out.close();
     written = written && keepReplacedAttributes(target, temporaryPath, outcome.reason);
     if (written && !Dictionary::IsDictionaryFile(temporaryPath)) {
         // The file changed after it was checked, or was read wrongly: the copy is no dictionary.
-        outcome.reason = QStringLiteral("コピーした辞書が正しくありません");
+        outcome.reason = StoreError(StoreError::Kind::DistributedCopyBad, target);
         written = false;
     }
     if (written) {
@@ -222,7 +223,7 @@ CopyOutcome copyDictionaryFile(const QString &source, const QString &target)
             ::unlink(QFile::encodeName(target + QLatin1String(side)).constData());
     }
     if (written && ::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0) {
-        outcome.reason = describeWriteFailure(errno);
+        outcome.reason = writeFailure(errno);
         written = false;
     }
     if (!written) {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "platform/sqlite/error.h"
+
 #include <QString>
+
+#include <optional>
 
 namespace qm::store {
 
@@ -26,7 +30,7 @@ bool isSameFile(const QString &first, const QString &second);
 
 struct CopyOutcome {
     bool ok = false;
-    QString reason; // why the copy failed, in words for the user
+    std::optional<sqlite::Error> reason; // why the copy failed
 };
 
 // Copies a dictionary to `target`, replacing a file of that name. The bytes go to a temporary

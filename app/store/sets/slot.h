@@ -27,7 +27,7 @@ struct Slot {
 // The mark of a slot ("①" for slot 0 ... "⑩" for slot 9), empty for an invalid slot.
 QString slotMark(Slot slot);
 
-// A dictionary as the windows show it: the slot mark, `separator`, then the name ("① 仕事").
+// A dictionary as the windows show it: the slot mark, `separator`, then the name (① 仕事).
 // An invalid slot shows the name alone.
 QString dictionaryLabel(Slot slot, const QString &name, QStringView separator = u" ");
 

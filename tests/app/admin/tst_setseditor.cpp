@@ -1,5 +1,6 @@
 #include "adminfixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/admin/dictionaryinfopanel.h"
 #include "app/admin/frmdictionaryproperty.h"
 #include "app/admin/frmdictionarysets.h"
@@ -53,7 +54,7 @@ void tst_setseditor::init()
     m_prompter = {};
     m_chooser = {};
     m_topics.clear();
-    m_database = std::make_unique<store::DatabaseModule>(m_prompter, m_files.dir.path());
+    m_database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_prompter), m_files.dir.path());
 }
 
 frmDictionarySets &tst_setseditor::editor(const QStringList &files, const QString &name)

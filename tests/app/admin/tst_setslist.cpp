@@ -1,5 +1,6 @@
 #include "adminfixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/admin/frmdictionarysets.h"
 #include "app/admin/frmdictionarysetslist.h"
 #include "app/store/sets/databasemodule.h"
@@ -52,7 +53,7 @@ void tst_setslist::init()
     m_list.reset();
     m_prompter = {};
     m_chooser = {};
-    m_db = std::make_unique<store::DatabaseModule>(m_prompter, m_files.dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_prompter), m_files.dir.path());
     // The lists of earlier tests wrote their sets.
     QFile::remove(m_db->setFilePath());
 }

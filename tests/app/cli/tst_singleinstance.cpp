@@ -1,6 +1,7 @@
 #include "tests/app/main/fixture.h"
 #include "tests/app/main/resultlistwatch.h"
 
+#include "app/common/storemessages.h"
 #include "app/cli/commandline.h"
 #include "app/cli/singleinstance.h"
 #include "app/main/mdimain.h"
@@ -116,7 +117,7 @@ void tst_singleinstance::aSecondStartHandsItsWordToTheFirst()
                                 {QStringLiteral("あんず"), 1, {}, {QStringLiteral("apricot")}},
                                 {QStringLiteral("ばなな"), 1, {}, {QStringLiteral("banana")}}})});
     const qint64 cost = startCost(fx.dir.path());
-    store::DatabaseModule database(fx.prompter, fx.dir.path());
+    store::DatabaseModule database(qm::app::setFailuresTo(fx.prompter), fx.dir.path());
     store::Settings settings;
     app::mdiMain window(database, settings, fx.prompter);
     window.show();

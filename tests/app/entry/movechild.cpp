@@ -2,6 +2,7 @@
 // new-entry windows, and is killed (SIGKILL) the moment the new-entry window has registered it,
 // before the entry leaves its own dictionary.
 
+#include "app/common/storemessages.h"
 #include "app/entry/frmmodifydata.h"
 #include "app/entry/frmnewdata.h"
 #include "app/store/sets/databasemodule.h"
@@ -24,7 +25,7 @@ int main(int argc, char **argv)
     const QString folder = QCoreApplication::arguments().value(1);
     qm::desktop::ProgramFolder::setPath(folder);
     qm::desktop::ScriptedPrompter prompter;
-    qm::store::DatabaseModule database(prompter, folder);
+    qm::store::DatabaseModule database(qm::app::setFailuresTo(prompter), folder);
     database.LoadDictionarySets();
     database.OpenDictionarySet();
     qm::store::Settings settings;

@@ -1,6 +1,7 @@
 // Registers entries through the new-entry window in a loop until it is killed. Entry i has the
 // heading "entry i" and the keywords "i-0" ... "i-4"; each registration prints its number.
 
+#include "app/common/storemessages.h"
 #include "app/entry/frmnewdata.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/settings.h"
@@ -20,7 +21,7 @@ int main(int argc, char **argv)
     QStandardPaths::setTestModeEnabled(true);
     const QString folder = QCoreApplication::arguments().value(1);
     qm::desktop::ScriptedPrompter prompter;
-    qm::store::DatabaseModule database(prompter, folder);
+    qm::store::DatabaseModule database(qm::app::setFailuresTo(prompter), folder);
     database.LoadDictionarySets();
     database.OpenDictionarySet();
     qm::store::Settings settings;

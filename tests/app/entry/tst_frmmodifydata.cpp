@@ -1,5 +1,6 @@
 #include "tests/app/main/fixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/common/oleprocedures.h"
 #include "app/entry/frmmodifydata.h"
 #include "app/entry/frmnewdata.h"
@@ -123,7 +124,7 @@ void tst_frmModifyData::init()
          {QStringLiteral("表"), 5, image, {QStringLiteral("表計算")}}});
     const QString second = m_fx->dictionary(QStringLiteral("B.dic"), QStringLiteral("辞書B"), {});
     m_fx->writeSet({first, second});
-    m_database = std::make_unique<store::DatabaseModule>(m_fx->prompter, m_fx->dir.path());
+    m_database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_main = std::make_unique<app::mdiMain>(*m_database, *m_settings, m_fx->prompter);
     app::installEntryWindows(*m_main, *m_database, *m_settings, m_fx->prompter);

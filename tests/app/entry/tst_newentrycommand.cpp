@@ -1,5 +1,6 @@
 #include "tests/app/main/fixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/entry/frmnewdata.h"
 #include "app/main/entrywindows.h"
 #include "app/main/maincommands.h"
@@ -41,7 +42,7 @@ void tst_NewEntryCommand::newCommandOpensOneWindow()
 {
     test::ProgramFixture fx;
     fx.writeSet({fx.dictionary(QStringLiteral("a.dic"), QStringLiteral("辞書A"), {})});
-    store::DatabaseModule database(fx.prompter, fx.dir.path());
+    store::DatabaseModule database(qm::app::setFailuresTo(fx.prompter), fx.dir.path());
     store::Settings settings;
     app::mdiMain window(database, settings, fx.prompter);
     app::installEntryWindows(window, database, settings, fx.prompter);

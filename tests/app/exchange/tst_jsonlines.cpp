@@ -1,5 +1,6 @@
 #include "exchangefixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/common/exchangemessages.h"
 #include "app/exchange/exchangeerror.h"
 #include "app/exchange/exporter.h"
@@ -319,7 +320,7 @@ private slots:
             Dictionary(paths.last()).addEntries(hostileEntries());
         }
         qm::desktop::ScriptedPrompter prompter;
-        qm::store::DatabaseModule module(prompter, dir.path());
+        qm::store::DatabaseModule module(qm::app::setFailuresTo(prompter), dir.path());
         module.sets().add(qm::store::DictionarySet(QStringLiteral("セット"), paths));
         module.sets().choose(0);
         module.OpenDictionarySet();

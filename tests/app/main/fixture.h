@@ -4,6 +4,7 @@
 
 #include "tests/common/windowfixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/settings.h"
 #include "controls/services.h"
@@ -55,7 +56,7 @@ public:
     // Writes "DicSets.ini" naming one set of these files.
     void writeSet(const QStringList &files)
     {
-        store::DatabaseModule m(prompter, dir.path());
+        store::DatabaseModule m(qm::app::setFailuresTo(prompter), dir.path());
         m.sets().add(store::DictionarySet(QStringLiteral("テスト"), files));
         m.sets().choose(0);
         m.SaveDictionarySets();

@@ -5,6 +5,7 @@
 
 #include "tests/common/windowfixture.h"
 
+#include "app/common/storemessages.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/settings.h"
 #include "platform/desktop/scriptedprompter.h"
@@ -42,7 +43,7 @@ public:
     // Opens one set of these files.
     void open(const QStringList &files)
     {
-        database = std::make_unique<store::DatabaseModule>(prompter, dir.path());
+        database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(prompter), dir.path());
         database->sets().add(store::DictionarySet(QStringLiteral("テスト"), files));
         database->sets().choose(0);
         database->OpenDictionarySet();

@@ -1,3 +1,4 @@
+#include "app/common/storemessages.h"
 #include "app/store/care/autobackup.h"
 #include "app/store/care/backup.h"
 #include "app/store/care/compaction.h"
@@ -168,7 +169,7 @@ void tst_backup::restoreLetsTheProgramGoOfItsDictionary()
     const QString generation = BackupDictionary(m_path, root(), {});
     addEntries(m_path, 500, 10);
     qm::desktop::ScriptedPrompter prompter;
-    OpenSet program(prompter);
+    OpenSet program(qm::app::setFailuresTo(prompter));
     const DictionarySet set(QStringLiteral("セット"), {m_path});
     program.open(&set);
     QVERIFY(program.dictionary(0));
@@ -198,9 +199,9 @@ void tst_backup::unwritableFolderTouchesNothing()
             work();
             QFAIL("an unwritable backup folder must be refused");
         } catch (const Error &e) {
-            QVERIFY2(e.message().contains(QStringLiteral("バックアップ先のフォルダー"))
-                         && e.message().contains(QStringLiteral("書き込めません")),
-                     qPrintable(e.message()));
+            const QString text = qm::app::errorText(e);
+            QVERIFY2(text.contains(QStringLiteral("バックアップ先のフォルダー")) && text.contains(QStringLiteral("書き込めません")),
+                     qPrintable(text));
         }
         QCOMPARE(qm::test::readFile(m_path), before);
         QCOMPARE(qm::test::readFile(blocker), QByteArray("x"));
@@ -408,10 +409,10 @@ void tst_backup::failuresNameTheirCauseAndRemedy()
     }
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
     QVERIFY(failure);
-    QString words = failure->message();
+    QString words = qm::app::errorText(*failure);
     words.remove(QRegularExpression(QRegularExpression::escape(m_dir.path()) + QStringLiteral("\\S*")));
     QVERIFY2(words.contains(said) && !words.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))),
-             qPrintable(failure->message()));
+             qPrintable(qm::app::errorText(*failure)));
     QCOMPARE(backupRemedy(*failure), remedy);
 }
 

@@ -3,7 +3,7 @@
 #include "app/store/dictionary/dictionary.h"
 #include "app/store/sets/distribution.h"
 #include "app/store/dictionary/fileattributes.h"
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"
@@ -100,7 +100,7 @@ void expectInUse(const std::function<void()> &work, const QString &path)
         work();
         QFAIL("a dictionary another program holds must be refused");
     } catch (const Error &e) {
-        const QString reason = describeFailure(e);
+        const QString reason = qm::app::describeFailure(e);
         QVERIFY2(reason.contains(QDir::toNativeSeparators(path)) && reason.contains(QStringLiteral("ほかのプログラムが使用中です")),
                  qPrintable(reason));
     }
@@ -321,7 +321,9 @@ void tst_compaction::aDictionaryAnotherProgramHoldsIsNotReplaced()
         expectInUse([&] { CompactDictionary(m_path); }, m_path);
         const CopyOutcome copied = copyDictionaryFile(other, m_path);
         QVERIFY(!copied.ok);
-        QVERIFY2(copied.reason.contains(QStringLiteral("ほかのプログラムが使用中です")), qPrintable(copied.reason));
+        QVERIFY(copied.reason);
+        const QString reason = qm::app::errorText(*copied.reason);
+        QVERIFY2(reason.contains(QStringLiteral("ほかのプログラムが使用中です")), qPrintable(reason));
         QVERIFY(!QFile::exists(compactionBackupPath(m_path)));
         QVERIFY(!QFile::exists(compactionTempPath(m_path)));
         // The other program's update lands in the file under the name.
@@ -402,7 +404,7 @@ void tst_compaction::writeProtectedDictionariesAreRefused()
         QFAIL("a write-protected dictionary must not be compacted");
     } catch (const Error &e) {
         QCOMPARE(e.kind(), Error::Kind::ReadOnly);
-        QVERIFY(e.message().contains(QStringLiteral("読み取り専用")));
+        QVERIFY(qm::app::errorText(e).contains(QStringLiteral("読み取り専用")));
     }
     QCOMPARE(QFileInfo(m_path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther), 0);
     QCOMPARE(qm::test::readFile(m_path), original);

@@ -1,5 +1,5 @@
 #include "app/store/dictionary/dictionary.h"
-#include "app/store/dictionary/messages.h"
+#include "app/common/storemessages.h"
 #include "app/store/dictionary/storeerror.h"
 #include "app/store/dictionary/viewertype.h"
 
@@ -46,7 +46,7 @@ QString openingFailure(const QString &path)
     } catch (const Error &e) {
         failure = e;
     }
-    return failure ? describeFailure(*failure) : QString();
+    return failure ? qm::app::describeFailure(*failure) : QString();
 }
 
 QList<QString> lookup(Dictionary &d, const QString &pattern, int limit = 1000)
@@ -202,7 +202,7 @@ void tst_dictionary::numbersGoOnBelowTheLargest()
     d.deleteEntry(1);
     QCOMPARE(d.addEntry(makeEntry(QStringLiteral("c")), {}), 5);
     QCOMPARE(Dictionary(path).addEntry(makeEntry(QStringLiteral("d")), {}), 1);
-    QCOMPARE(describeFailure(numbersExhaustedError()).contains(QStringLiteral("これ以上登録できません")), true);
+    QCOMPARE(qm::app::describeFailure(numbersExhaustedError()).contains(QStringLiteral("これ以上登録できません")), true);
 }
 
 void tst_dictionary::isDictionaryFile()
@@ -408,7 +408,7 @@ void tst_dictionary::readOnlyFilesRefuseEdits()
             QFAIL("a read-only dictionary must refuse edits");
         } catch (const Error &e) {
             QCOMPARE(e.kind(), Error::Kind::ReadOnly);
-            QVERIFY(e.message().contains(QStringLiteral("読み取り専用")));
+            QVERIFY(qm::app::errorText(e).contains(QStringLiteral("読み取り専用")));
         }
         QVERIFY_THROWS_EXCEPTION(Error, d.beginEditSession());
         QVERIFY_THROWS_EXCEPTION(Error, d.setProperty(QStringLiteral("Comment"), QStringLiteral("x")));
@@ -473,7 +473,7 @@ void tst_dictionary::alteredCopiesAreRefusedUntouched()
         QFAIL("an altered file must be refused");
     } catch (const Error &e) {
         QVERIFY(isNotDictionaryError(e));
-        QCOMPARE(e.message(), path + QStringLiteral(" は辞書ファイルではありません"));
+        QCOMPARE(qm::app::errorText(e), path + QStringLiteral(" は辞書ファイルではありません"));
     }
     QCOMPARE(qm::test::readFile(path), before);
     QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
@@ -525,7 +525,7 @@ void tst_dictionary::hugeBodiesAreRefusedUnread()
         QFAIL("a body over the limit must be refused");
     } catch (const Error &e) {
         QCOMPARE(e.kind(), Error::Kind::TooLarge);
-        QVERIFY(e.message().contains(QStringLiteral("大きすぎる")));
+        QVERIFY(qm::app::errorText(e).contains(QStringLiteral("大きすぎる")));
     }
     rusage after{};
     getrusage(RUSAGE_SELF, &after);

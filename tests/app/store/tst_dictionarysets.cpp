@@ -84,7 +84,11 @@ void tst_dictionarysets::limitsAreKept()
     // written back.
     const QString twice = QStringLiteral("Quillmere\r\nDictionarySets = \"s\"\r\nDictionary = \"/a.dic\"\r\n"
                                          "DictionarySets = \"t\"\r\nDictionary = \"/a.dic\"\r\nDictionary = \"/A.DIC\"\r\n");
-    QCOMPARE(checkDictionarySets(twice), QStringLiteral("6 行目: 同じ辞書セットに同じ辞書が 2 度あります: /A.DIC"));
+    const std::optional<StoreError> problem = checkDictionarySets(twice);
+    QVERIFY(problem);
+    QCOMPARE(problem->reason(), StoreError::Kind::SetFileDuplicateMember);
+    QCOMPARE(problem->failure().line(), 6);
+    QCOMPARE(problem->failure().file, QStringLiteral("/A.DIC"));
 
     QCOMPARE(parseDictionarySets(QString()).DictionarySetCount, qint16(0));
     QVERIFY(!parseDictionarySets(QStringLiteral("OpenDictionarySetsIndex = x")).hasIndexLine);

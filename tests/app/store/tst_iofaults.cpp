@@ -1,10 +1,10 @@
 #include "tests/common/faultvfs.h"
 
+#include "app/common/storemessages.h"
 #include "app/store/care/backup.h"
 #include "app/store/care/compaction.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/dictionary.h"
-#include "app/store/dictionary/messages.h"
 #include "platform/desktop/scriptedprompter.h"
 #include "platform/sqlite/error.h"
 #include "platform/text/textfile.h"
@@ -61,7 +61,7 @@ QString runFailingAt(int n, const std::function<void()> &operation)
     try {
         operation();
     } catch (const sqlite::Error &e) {
-        reported = store::describeFailure(e);
+        reported = qm::app::describeFailure(e);
     }
     FaultVfs::disarm();
     return reported;
@@ -239,7 +239,7 @@ void tst_IoFaults::setFile()
 {
     QTemporaryDir folder;
     desktop::ScriptedPrompter prompter;
-    store::DatabaseModule module(prompter, folder.path());
+    store::DatabaseModule module(qm::app::setFailuresTo(prompter), folder.path());
     module.LoadDictionarySets();
     QVERIFY(QFile::exists(module.setFilePath()));
     const auto read = [&] {

@@ -1,5 +1,7 @@
 #include "app/store/dictionary/writetarget.h"
 
+#include "app/common/storemessages.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -83,7 +85,7 @@ private slots:
         for (const auto &c : cases) {
             const QString name = QString::fromUtf8(c.name);
             const ResolvedTarget target = resolveWriteTarget(name.startsWith(QLatin1Char('/')) ? name : at(name), guard);
-            const QString words = describeTargetRefusal(target);
+            const QString words = qm::app::describeTargetRefusal(target);
             QVERIFY2(target.refusal == c.refusal && words.contains(QString::fromUtf8(c.words)), c.name);
             TargetFile out(target);
             QCOMPARE(out.open(QIODevice::WriteOnly), c.refusal == TargetRefusal::None);

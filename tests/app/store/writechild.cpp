@@ -2,6 +2,7 @@
 // kill test checks what the files hold afterwards.
 //   qm-write-child modify|delete|move|setfile|cut <folder>
 
+#include "app/common/storemessages.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/dictionary.h"
 #include "platform/desktop/scriptedprompter.h"
@@ -93,7 +94,7 @@ void move(const QDir &folder)
 void setFile(const QDir &folder)
 {
     qm::desktop::ScriptedPrompter prompter;
-    qm::store::DatabaseModule module(prompter, folder.path());
+    qm::store::DatabaseModule module(qm::app::setFailuresTo(prompter), folder.path());
     module.LoadDictionarySets();
     for (int i = 1;; ++i) {
         module.sets().clear();
