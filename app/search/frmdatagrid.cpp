@@ -99,6 +99,13 @@ void frmDataGrid::buildControls()
     // Tab moves on to the window's other controls; the arrow keys move between the cells.
     grdDataGrid->setTabKeyNavigation(false);
     grdDataGrid->setModel(m_model);
+    // The rows come from the search worker after the columns were set: the type column grows
+    // to show each type whole.
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] {
+        const int typeWidth = static_cast<QAbstractItemView *>(grdDataGrid)->sizeHintForColumn(HeadingGridModel::TypeColumn);
+        if (typeWidth > grdDataGrid->columnWidth(HeadingGridModel::TypeColumn))
+            grdDataGrid->setColumnWidth(HeadingGridModel::TypeColumn, typeWidth);
+    });
     grdDataGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grdDataGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdDataGrid->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -150,7 +157,7 @@ void frmDataGrid::load()
         return;
     for (int slot = 0; slot < m_database.DictionaryCount(); ++slot) {
         // A dictionary that did not open keeps its place, so the item's index stays its slot.
-        store::DictionaryStorage *d = m_database.dictionary(slot);
+        store::DictionaryStorage *d = m_database.storage(slot);
         cboDictionary->addItem(store::dictionaryLabel(slot, d ? d->displayName() : QString()));
     }
     if (cboDictionary->count() > 0) {
