@@ -215,8 +215,8 @@ static QStringList helpMenuTable()
     return items;
 }
 
-// Every menu item as the help describes it, each caption with an access key; the toolbar
-// buttons are the items with a picture, in menu order, each named by its item.
+// Every menu item as the help describes it; the toolbar's buttons are items with a picture,
+// named by their item.
 void tst_maincommands::menusMatchTheHelp()
 {
     start();
@@ -226,24 +226,19 @@ void tst_maincommands::menusMatchTheHelp()
         for (QAction *a : top->menu()->actions()) {
             if (a->isSeparator())
                 continue;
-            QVERIFY2(a->text().contains(QRegularExpression(QStringLiteral("\\(&.\\)"))), qPrintable(a->text()));
-            items << bareCaption(top->text()) + QLatin1Char('|') + bareCaption(a->text()) + QLatin1Char('|')
-                         + a->shortcut().toString();
             captions << bareCaption(a->text());
+            items << bareCaption(top->text()) + QLatin1Char('|') + captions.last() + QLatin1Char('|') + a->shortcut().toString();
         }
     }
     QCOMPARE(items, helpMenuTable());
-    QStringList tips;
+    QStringList keys;
     for (QAction *b : m_window->commands()->toolBar()->actions()) {
-        if (b->isSeparator())
-            continue;
-        QVERIFY2(!b->icon().pixmap(QSize(48, 48)).isNull(), qPrintable(b->objectName()));
-        tips << b->toolTip();
+        keys << (b->isSeparator() ? QStringLiteral("-") : b->objectName());
+        QVERIFY2(b->isSeparator() || (captions.contains(b->toolTip()) && !b->icon().pixmap(QSize(48, 48)).isNull()),
+                 qPrintable(b->objectName()));
     }
-    QCOMPARE(tips.size(), 12);
-    for (const QString &tip : std::as_const(tips))
-        QVERIFY2(captions.contains(tip), qPrintable(tip));
-    QCOMPARE(m_window->commands()->action(app::MainCommand::EditCopy), item("mnuEditCopy"));
+    QCOMPARE(keys.join(QLatin1Char(' ')), QStringLiteral("DicSets Print - Copy New Modify - Find FindClip List Heading - "
+                                                         "Cascade TileHorizontal TileVertical"));
 }
 
 // The items each state of the window disables, and what a disabled item's button does: nothing.
