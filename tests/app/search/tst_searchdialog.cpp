@@ -63,6 +63,7 @@ private slots:
     void refusedConditionsSearchNothing();
     void notFoundKeepsTheRows();
     void theListStopsAtTheLimit();
+    void escStopsTheRunningSearch();
 
 private:
     void setRow(int row, Object object, int condition, const QString &text);
@@ -330,6 +331,44 @@ void tst_searchdialog::theListStopsAtTheLimit()
         QVERIFY(flagged);
         QCOMPARE(last, QStringLiteral("①多"));
     }
+}
+
+// Esc in the dialog while its search runs stops the search, which lists the rows found so far.
+void tst_searchdialog::escStopsTheRunningSearch()
+{
+    QList<test::NewEntry> entries;
+    for (int i = 0; i < 300; ++i)
+        entries.append({QStringLiteral("h%1").arg(i), 1, {QStringLiteral("many%1").arg(i)}});
+    const QString big = m_fx->dictionary(QStringLiteral("big.dic"), QStringLiteral("多"), entries);
+    m_dialog.reset();
+    m_list.reset();
+    m_fx->database.reset();
+    m_fx->open({big});
+    m_list = std::make_unique<frmSearchIndexList>(*m_fx->database, m_fx->settings);
+    m_dialog = std::make_unique<frmSearchDialog>(*m_fx->database, *m_list, m_fx->prompter);
+    m_fx->database->searchWorker().setRowPause(std::chrono::milliseconds(5));
+    int listed = 0;
+    bool stopped = false;
+    test::whenModal(QStringLiteral("frmSearchDialog"), [&](QWidget *) {
+        auto guard = closeModalsAtEnd();
+        setRow(0, Object::Keyword, 0, QStringLiteral("many"));
+        test::whenModal(QStringLiteral("frmSearchIndexList"), [&](QWidget *) {
+            auto inner = closeModalsAtEnd();
+            listed = m_list->ListIndex->topLevelItemCount();
+            stopped = m_list->lblStopped->isVisible() && !m_list->lblMaxFlag->isVisible();
+            QTest::keyClick(m_list->ListIndex, Qt::Key_Escape);
+        });
+        m_dialog->cmdFind->click();
+        QTRY_VERIFY(m_list->ListIndex->topLevelItemCount() > 0);
+        QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
+        waitForSearch();
+    });
+    int slot = -1;
+    qint32 number = 0;
+    QVERIFY(!m_dialog->ReturnSelectData(slot, number));
+    QVERIFY(stopped);
+    QVERIFY2(listed > 0 && listed < 300, qPrintable(QString::number(listed)));
+    QVERIFY(m_fx->prompter.texts().isEmpty());
 }
 
 QTEST_MAIN(tst_searchdialog)

@@ -61,6 +61,7 @@ private slots:
     void reopeningTheSameFilesKeepsTheGeneration();
     void aDamagedDictionaryDoesNotHideTheOthers();
     void theProgramLetsGoOfAFileItReplaces();
+    void theSearchWorkerFollowsTheOpenSet();
     void aCancelledSearchKeepsTheRowsFoundSoFar_data();
     void aCancelledSearchKeepsTheRowsFoundSoFar();
 
@@ -488,6 +489,66 @@ void tst_databasemodule::theProgramLetsGoOfAFileItReplaces()
     QCOMPARE(found(QStringLiteral("new")), 1);
     QCOMPARE(found(QStringLiteral("old")), 0);
     QVERIFY(m_prompter.texts().isEmpty());
+}
+
+// The worker's own connections hold the files as the set does: it lets go of them whenever the
+// set replaces one, and reads the file put in its place. A search started while another runs
+// ends the first, which hands on nothing more.
+void tst_databasemodule::theSearchWorkerFollowsTheOpenSet()
+{
+    QStringList many;
+    for (int i = 0; i < 40; ++i)
+        many.append(QStringLiteral("many%1").arg(i));
+    const QString target = createDictionary(QStringLiteral("target.dic"), {QStringLiteral("old"), QStringLiteral("older")});
+    const QString received = createDictionary(QStringLiteral("received.dic"), {QStringLiteral("new")});
+    useSet({target, createDictionary(QStringLiteral("many.dic"), many)});
+    m_db->OpenDictionarySet();
+    SearchWorker &worker = m_db->searchWorker();
+    QObject owner;
+    struct Run {
+        QStringList rows;
+        std::optional<SearchResults> end;
+    };
+    const auto start = [&](const QString &pattern, Run &run) {
+        worker.search(
+            m_db->openFiles(), SearchRequest::keyword(pattern, 100), &owner,
+            [&run](const SearchWorker::Rows &batch) {
+                for (const SlotMatch &m : batch)
+                    run.rows.append(QString::number(m.slot.index) + m.match.Index);
+            },
+            [&run](const SearchResults &r) { run.end = r; });
+    };
+    const auto ended = [](const Run &run) { return QTest::qWaitFor([&run] { return run.end.has_value(); }, 5000); };
+
+    Run before;
+    start(QStringLiteral("old*"), before);
+    QVERIFY(ended(before));
+    QCOMPARE(before.rows, (QStringList{QStringLiteral("0old"), QStringLiteral("0older")}));
+    CopyOutcome copied;
+    m_db->releaseWhile(target, [&] { copied = copyDictionaryFile(received, target); });
+    QVERIFY(copied.ok);
+    Run after;
+    start(QStringLiteral("*e*"), after);
+    QVERIFY(ended(after));
+    QCOMPARE(after.rows, QStringList{QStringLiteral("0new")});
+
+    worker.setRowPause(std::chrono::milliseconds(20));
+    Run first;
+    Run second;
+    start(QStringLiteral("many*"), first);
+    QTRY_VERIFY(!first.rows.isEmpty());
+    worker.setRowPause({});
+    start(QStringLiteral("many3*"), second);
+    QVERIFY(ended(second));
+    QVERIFY(ended(first));
+    QVERIFY(first.end->abandoned);
+    const qsizetype handed = first.rows.size();
+    QVERIFY(handed < 40);
+    QCOMPARE(second.rows.size(), 11);
+    QVERIFY(!second.end->abandoned && !second.end->cancelled && second.end->count == 11);
+    QTest::qWait(100);
+    QCOMPARE(first.rows.size(), handed);
+    QVERIFY(!worker.isRunning());
 }
 
 void tst_databasemodule::reopeningTheSameFilesKeepsTheGeneration()
