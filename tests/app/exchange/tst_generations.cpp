@@ -1,5 +1,4 @@
-// Looking into a backup generation and taking entries out of it into a live dictionary, and
-// putting a generation of the set file back.
+// Looking into a backup generation and taking entries out of it into a live dictionary.
 
 #include "exchangefixture.h"
 
@@ -143,34 +142,6 @@ private slots:
         const auto before = snapshot(dir.path());
         QVERIFY_THROWS_EXCEPTION(sqlite::Error, store::GenerationView{wal});
         QCOMPARE(snapshot(dir.path()), before);
-    }
-
-    void setFileGenerationIsPutBack()
-    {
-        QTemporaryDir dir;
-        const QString setFile = dir.filePath(QStringLiteral("DicSets.ini"));
-        const QByteArray first = "DictionarySets = \"one\"\r\nDictionary = \"a.dic\"\r\n";
-        writeFile(setFile, first);
-        store::BackupOptions options;
-        options.root = m_root.path();
-        // Dated yesterday: the policy keeps one generation a day.
-        const QString generation = store::BackupPlainFile(setFile, options.root, options.policy,
-                                                          QDateTime::currentDateTime().addDays(-1));
-        const QByteArray changed = "DictionarySets = \"two\"\r\nDictionary = \"b.dic\"\r\n";
-        writeFile(setFile, changed);
-
-        store::RestoreSetFile(generation, setFile, options);
-        QCOMPARE(readAll(setFile), first);
-        // The content it replaced is kept as the newest generation, so the restore can be undone.
-        const auto generations = store::listGenerations(store::backupFolderFor(options.root, setFile));
-        QCOMPARE(generations.size(), 2);
-        QCOMPARE(readAll(generations.first().path), changed);
-
-        // A generation that is no set file is refused and the set file stays.
-        writeFile(generation, QByteArray("\xff\xfe\x00garbage", 10));
-        QVERIFY_THROWS_EXCEPTION(sqlite::Error, store::RestoreSetFile(generation, setFile, options));
-        QCOMPARE(readAll(setFile), first);
-        QCOMPARE(store::listGenerations(store::backupFolderFor(options.root, setFile)).size(), 2);
     }
 
     void concurrentBackupsOfOneFileAllSucceed()

@@ -125,9 +125,7 @@ void tst_backup::backupAndRestoreRoundTrip()
     QDir(m_dir.path()).mkdir(QStringLiteral("other"));
     const QString other = m_dir.filePath(QStringLiteral("other/User.dic"));
     QVERIFY(backupFolderFor(root(), other) != folder());
-    const QString setFile = m_dir.filePath(QStringLiteral("DicSets.ini"));
-    QVERIFY(qm::test::writeFile(setFile, "[Set]\r\n"));
-    QCOMPARE(qm::test::readFile(BackupPlainFile(setFile, root(), {})), QByteArray("[Set]\r\n"));
+    QVERIFY(backupFolderFor(root(), m_dir.filePath(QStringLiteral("DicSets.ini"))) != folder());
 }
 
 void tst_backup::damagedDictionaryIsRestoredFromItsLastGeneration()
@@ -364,6 +362,11 @@ void tst_backup::aFailingFileNeverPrunesAPassingGeneration()
     QVERIFY(listed.first().beforeRestore);
     QCOMPARE(qm::test::readFile(listed.first().path), damaged);
     QCOMPARE(listed.last().path, goodGeneration);
+    // A generation that is no set file is refused, and the set file stays.
+    QVERIFY(qm::test::writeFile(goodGeneration, QByteArray("\xff\xfe\x00garbage", 10)));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, RestoreSetFile(goodGeneration, setFile, options));
+    QCOMPARE(qm::test::readFile(setFile), good);
+    QCOMPARE(listGenerations(setFolder).size(), 2);
 
     const QString dictionaryGeneration = BackupDictionary(m_path, root(), onePerDay);
     addEntries(m_path, 500, 5);
