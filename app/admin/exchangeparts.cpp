@@ -71,7 +71,7 @@ void fillDictionaries(QComboBox *combo, store::DatabaseModule &database, bool wr
 {
     combo->clear();
     for (int slot = 0; slot < store::MaxDictionariesPerSet; ++slot) {
-        store::DictionaryStorage *dictionary = database.dictionary(slot);
+        store::DictionaryStorage *dictionary = database.storage(slot);
         if (!dictionary || (writableOnly && dictionary->isReadOnly()))
             continue;
         QString name;

@@ -63,7 +63,7 @@ bool isOpenInSet(store::DatabaseModule &database, const QString &path)
 {
     const QString target = QFileInfo(path).absoluteFilePath();
     for (int slot = 0; slot < store::MaxDictionariesPerSet; ++slot)
-        if (const store::DictionaryStorage *d = database.dictionary(slot))
+        if (const store::DictionaryStorage *d = database.storage(slot))
             if (QFileInfo(d->location()).absoluteFilePath() == target)
                 return true;
     return false;

@@ -128,7 +128,7 @@ void frmImport::importChosen()
     const int slot = cboTarget->currentData().toInt();
     exchange::ImportTally tally;
     if (slot != NewFile) {
-        store::Dictionary *dictionary = m_database.dictionary(slot);
+        store::DictionaryStorage *dictionary = m_database.storage(slot);
         if (!dictionary || !run(*dictionary, tally))
             return;
         m_services.prompter.inform(importReport(tally, QStringLiteral("辞書 %1 ").arg(cboTarget->currentText())));
@@ -195,7 +195,7 @@ exchange::TextFallback frmImport::textFallback() const
     return exchange::TextFallback(cboUnencodable->currentData().toInt());
 }
 
-exchange::ImportTally frmImport::importInto(store::Dictionary &dictionary, const store::Progress &progress)
+exchange::ImportTally frmImport::importInto(store::DictionaryStorage &dictionary, const store::Progress &progress)
 {
     m_file.seek(0);
     exchange::ImportTally tally;
@@ -213,7 +213,7 @@ exchange::ImportTally frmImport::importInto(store::Dictionary &dictionary, const
     return tally;
 }
 
-bool frmImport::run(store::Dictionary &dictionary, exchange::ImportTally &tally)
+bool frmImport::run(store::DictionaryStorage &dictionary, exchange::ImportTally &tally)
 {
     const QString label = QStringLiteral("%1 を取り込んでいます...").arg(QFileInfo(m_path).fileName());
     const store::Progress progress = m_services.progress ? m_services.progress(label) : progressWindow(label, false);

@@ -12,7 +12,7 @@ class QLabel;
 class QPushButton;
 
 namespace qm::store {
-class Dictionary;
+class DictionaryStorage;
 }
 
 namespace qm::app {
@@ -50,9 +50,9 @@ private:
     // The new dictionary file the user names, made; an empty string when none was made.
     QString makeNewDictionary();
     exchange::TextFallback textFallback() const;
-    exchange::ImportTally importInto(store::Dictionary &dictionary, const store::Progress &progress);
+    exchange::ImportTally importInto(store::DictionaryStorage &dictionary, const store::Progress &progress);
     // Runs the import into the dictionary; false after telling the user what went wrong.
-    bool run(store::Dictionary &dictionary, exchange::ImportTally &tally);
+    bool run(store::DictionaryStorage &dictionary, exchange::ImportTally &tally);
     void reportFailure(const QString &reason);
 
     store::DatabaseModule &m_database;

@@ -176,7 +176,7 @@ public:
 private:
     QString dictionaryName(int slot) const
     {
-        store::Dictionary *d = m_database.dictionary(slot);
+        store::DictionaryStorage *d = m_database.storage(slot);
         try {
             return d ? d->name() : QString();
         } catch (const sqlite::Error &) {
@@ -186,7 +186,7 @@ private:
 
     QString bodyOf(const FoundRow &row) const
     {
-        store::Dictionary *d = m_database.dictionary(row.slot);
+        store::DictionaryStorage *d = m_database.storage(row.slot);
         if (!d)
             return {};
         const QString entry = QStringLiteral("項目「%1」の本文").arg(row.match.Heading);
@@ -195,11 +195,11 @@ private:
                 return bodyText(*found);
             // Keywords go with their entry, so keywords left without it tell of a damaged file.
             if (d->keywords(row.match.DocumentNumber).isEmpty())
-                m_err << QStringLiteral("辞書 %1 の%2は、検索のあとで削除されました。").arg(shownPath(d->path()), entry) << '\n';
+                m_err << QStringLiteral("辞書 %1 の%2は、検索のあとで削除されました。").arg(shownPath(d->location()), entry) << '\n';
             else
-                m_err << damagedText(d->path(), entry) << '\n';
+                m_err << damagedText(d->location(), entry) << '\n';
         } catch (const sqlite::Error &e) {
-            m_err << readFailureText(d->path(), entry, e) << '\n';
+            m_err << readFailureText(d->location(), entry, e) << '\n';
         }
         return {};
     }

@@ -137,7 +137,7 @@ void frmModifyData::refreshTypeItems()
 
 store::DictionaryStorage *frmModifyData::dictionary() const
 {
-    return m_database.dictionary(EntrySlot);
+    return m_database.storage(EntrySlot);
 }
 
 bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
@@ -467,7 +467,7 @@ void frmModifyData::copyCommand()
 bool frmModifyData::hasOtherDictionary() const
 {
     for (int slot = 0; slot < m_database.DictionaryCount(); ++slot)
-        if (slot != EntrySlot && m_database.dictionary(slot))
+        if (slot != EntrySlot && m_database.storage(slot))
             return true;
     return false;
 }
@@ -507,7 +507,7 @@ void frmModifyData::completeMove(qint16 slot, qint32 number)
 {
     stopWaitingForMove();
     const QString failed = QStringLiteral("移動元の辞書からデータを削除できませんでした。データは両方の辞書にあります。");
-    store::DictionaryStorage *d = m_database.dictionary(slot);
+    store::DictionaryStorage *d = m_database.storage(slot);
     if (!d) {
         prompter().inform(failed + QStringLiteral("\n移動元の辞書が開かれていません。"), {}, Prompter::Icon::Warning);
         return;

@@ -93,7 +93,7 @@ void frmNewData::fillDictionaries()
 {
     cboDictionary->clear();
     for (int slot = 0; slot < m_database.DictionaryCount(); ++slot) {
-        store::DictionaryStorage *d = m_database.dictionary(slot);
+        store::DictionaryStorage *d = m_database.storage(slot);
         const QString name = d ? d->displayName() : QStringLiteral("(開けなかった辞書)");
         // The row index is the slot the entry is written to.
         cboDictionary->addItem(store::dictionaryLabel(slot, name));
@@ -118,7 +118,7 @@ bool frmNewData::RegisterEntry()
     if (!entry)
         return false;
 
-    store::DictionaryStorage *dictionary = slot >= 0 ? m_database.dictionary(slot) : nullptr;
+    store::DictionaryStorage *dictionary = slot >= 0 ? m_database.storage(slot) : nullptr;
     if (!dictionary) {
         prompter().inform(cboDictionary->count() == 0
                               ? QStringLiteral("辞書が開かれていないため登録できません。\n辞書セットに辞書を加えてください。")

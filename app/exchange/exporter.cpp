@@ -128,7 +128,7 @@ void exportSet(store::DatabaseModule &module, QIODevice &out, const ExportOption
     std::vector<Part> parts = readParts([&] {
         std::vector<Part> all;
         for (int slot = 0; slot < module.DictionaryCount(); ++slot)
-            if (store::DictionaryStorage *d = module.dictionary(slot))
+            if (store::DictionaryStorage *d = module.storage(slot))
                 all.push_back({d, d->entryNumbers()});
         return all;
     });
@@ -144,7 +144,7 @@ void exportRows(store::DatabaseModule &module, const QList<EntryRef> &rows, QIOD
         bySlot[r.slot].insert(r.number);
     std::vector<Part> parts;
     for (const auto &[slot, numbers] : bySlot)
-        if (store::DictionaryStorage *d = module.dictionary(slot))
+        if (store::DictionaryStorage *d = module.storage(slot))
             parts.push_back({d, std::vector<qint32>(numbers.begin(), numbers.end())});
     writeParts(parts, options.labels.resultsTitle, out, options);
 }

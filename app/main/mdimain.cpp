@@ -542,14 +542,14 @@ void mdiMain::ShowDocument(store::Slot slot, qint32 lngDocNumber)
     if (lngDocNumber == 0)
         return;
     std::optional<store::Entry> entry;
-    if (store::Dictionary *dictionary = slot.isValid() ? m_database.dictionary(slot.index) : nullptr) {
+    if (store::DictionaryStorage *dictionary = slot.isValid() ? m_database.storage(slot.index) : nullptr) {
         try {
             entry = dictionary->document(lngDocNumber);
         } catch (const sqlite::Error &e) {
             // The entry is there but could not be read: that is told, not that it is gone.
             if (!m_database.offerRecovery(slot.index, e))
                 m_prompter.inform(QStringLiteral("項目を読めませんでした。\n辞書 %1: %2")
-                                      .arg(QDir::toNativeSeparators(dictionary->path()), app::describeFailure(e)));
+                                      .arg(QDir::toNativeSeparators(dictionary->location()), app::describeFailure(e)));
             return;
         }
     }

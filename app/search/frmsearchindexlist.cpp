@@ -201,7 +201,7 @@ QString frmSearchIndexList::dictionaryLabel(store::Slot slot)
     auto it = m_labels.constFind(slot.index);
     if (it != m_labels.constEnd())
         return *it;
-    store::DictionaryStorage *d = m_database.dictionary(slot.index);
+    store::DictionaryStorage *d = m_database.storage(slot.index);
     const QString label = store::dictionaryLabel(slot, d ? d->displayName() : QString(), {});
     m_labels.insert(slot.index, label);
     return label;
