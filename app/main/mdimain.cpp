@@ -473,16 +473,21 @@ void mdiMain::SearchKeyword(const QString &pattern)
     m_database.searchWorker().search(
         m_database.openFiles(), store::SearchRequest::keyword(pattern, frmSearchIndexList::RowLimit), this,
         [list](const std::vector<store::SlotMatch> &rows) { list->addRows(rows); },
-        [this](const store::SearchResults &results) { lookupEnded(results); });
+        [this, ticket = m_lookupTicket](const store::SearchResults &results) {
+            // The end of a lookup another one took the place of belongs to that one's past.
+            if (ticket == m_lookupTicket)
+                lookupEnded(results);
+        });
 }
 
 void mdiMain::lookupEnded(const store::SearchResults &results)
 {
-    // Another lookup took this one's place (and ends it itself), or the set it searched closed.
-    if (results.abandoned || !m_lookingUp)
+    if (!m_lookingUp)
         return;
     unsetCursor();
-    if (m_lookupGeneration != m_database.openGeneration()) {
+    // Dropped by the worker (the set closed under it, another search took its place): nothing
+    // of it is shown.
+    if (results.abandoned || m_lookupGeneration != m_database.openGeneration()) {
         lookupOver();
         return;
     }

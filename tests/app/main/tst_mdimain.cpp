@@ -159,7 +159,7 @@ void tst_mdimain::cleanup()
 void tst_mdimain::start(const QStringList &files)
 {
     m_fx->writeSet(files);
-    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<mdiMain>(*m_db, *m_settings, m_fx->prompter);
     m_window->show();
@@ -706,8 +706,9 @@ void tst_mdimain::stoppingALongLookupKeepsTheRowsFound_data()
     QTest::addColumn<QString>("how");
     QTest::newRow("Esc") << QStringLiteral("esc");
     QTest::newRow("stop button") << QStringLiteral("button");
-    // Closing the window ends the lookup with the window, showing nothing.
+    // Closing the window, or the set closing under the lookup, ends it showing nothing.
     QTest::newRow("closing") << QStringLiteral("close");
+    QTest::newRow("set closed") << QStringLiteral("set");
 }
 
 void tst_mdimain::stoppingALongLookupKeepsTheRowsFound()
@@ -721,7 +722,8 @@ void tst_mdimain::stoppingALongLookupKeepsTheRowsFound()
     QTRY_VERIFY(stop->isVisible() && window()->searchIndexList()->ListIndex->topLevelItemCount() > 0);
     QStringList rows;
     bool stoppedShown = false;
-    if (how != QLatin1String("close"))
+    const bool dropped = how == QLatin1String("close") || how == QLatin1String("set");
+    if (!dropped)
         whenListShown([&](frmSearchIndexList *shown) {
             rows = rowsOf(shown);
             stoppedShown = shown->lblStopped->isVisible() && !shown->lblMaxFlag->isVisible();
@@ -730,12 +732,14 @@ void tst_mdimain::stoppingALongLookupKeepsTheRowsFound()
         QTest::keyClick(window()->cboKeyWord, Qt::Key_Escape);
     else if (how == QLatin1String("button"))
         stop->click();
+    else if (how == QLatin1String("set"))
+        m_db->CloseDictionarySet();
     else
         QVERIFY(window()->close());
     waitForLookup();
     QTRY_VERIFY(stop->isHidden());
     QVERIFY(m_fx->prompter.texts().isEmpty());
-    if (how == QLatin1String("close")) {
+    if (dropped) {
         QVERIFY(!m_db->searchWorker().isRunning());
         QTest::qWait(100);
         QVERIFY(!QApplication::activeModalWidget());
