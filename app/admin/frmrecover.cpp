@@ -41,7 +41,7 @@ QString incompleteText(const store::SalvageReport &report)
     constexpr std::size_t Named = 10;
     QString text = QStringLiteral("一部を読めなかった項目: %1 件（キーワード「%2」で探せます）\n")
                        .arg(report.entriesIncomplete)
-                       .arg(store::incompleteMark());
+                       .arg(app::incompleteMark());
     for (std::size_t i = 0; i < std::min(Named, report.incomplete.size()); ++i)
         text += QStringLiteral("　%1: %2\n").arg(report.incomplete[i].number).arg(report.incomplete[i].heading);
     if (report.incomplete.size() > Named)
@@ -207,7 +207,7 @@ std::optional<store::SalvageReport> frmRecover::runSalvage(const QString &target
         desktop::ProgressWindow progress(QStringLiteral("辞書の読める部分を救出しています..."), true);
         const store::SalvageReport report = store::SalvageDictionary(
             m_damaged.path, target, [&progress](qint64 done, qint64 total) { return progress.update(done, total); },
-            store::setMembersOf(m_services.database.sets().table()));
+            store::setMembersOf(m_services.database.sets().table()), app::incompleteMark());
         setEnabled(true);
         return report;
     } catch (const sqlite::Error &e) {

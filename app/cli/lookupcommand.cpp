@@ -313,7 +313,7 @@ QString helpText()
 ExitStatus runLookup(const LookupRequest &request, const QString &programFolder, QTextStream &out, QTextStream &err)
 {
     StreamPrompter prompter(err);
-    store::DatabaseModule database(qm::app::setFailuresTo(prompter), programFolder);
+    store::DatabaseModule database(qm::app::storeHost(prompter), programFolder);
     database.setReadOnly(true);
     if (!openSet(database, request.setName, err))
         return ExitStatus::BadUsage;

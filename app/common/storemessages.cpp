@@ -297,6 +297,11 @@ QString describeTargetRefusal(const ResolvedTarget &target)
     return {};
 }
 
+QString incompleteMark()
+{
+    return QStringLiteral("救出:不完全");
+}
+
 QString describeBackupRemedy(BackupRemedy remedy)
 {
     switch (remedy) {
@@ -324,9 +329,14 @@ void tellSetFailures(desktop::Prompter &prompter, const std::vector<sqlite::Erro
     prompter.inform(lines.join(QLatin1Char('\n')), {}, critical ? desktop::Prompter::Icon::Critical : desktop::Prompter::Icon::Warning);
 }
 
-std::function<void(const std::vector<sqlite::Error> &)> setFailuresTo(desktop::Prompter &prompter)
+FailureReport setFailuresTo(desktop::Prompter &prompter)
 {
     return [&prompter](const std::vector<sqlite::Error> &failures) { tellSetFailures(prompter, failures); };
+}
+
+SetHost storeHost(desktop::Prompter &prompter)
+{
+    return {setFailuresTo(prompter), QStringLiteral("ユーザー辞書セット"), QStringLiteral("ユーザー辞書")};
 }
 
 } // namespace qm::app

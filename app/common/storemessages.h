@@ -3,6 +3,7 @@
 #include "app/store/care/backup.h"
 #include "app/store/dictionary/storeerror.h"
 #include "app/store/dictionary/writetarget.h"
+#include "app/store/sets/databasemodule.h"
 
 #include "platform/sqlite/likepattern.h"
 
@@ -43,13 +44,19 @@ QString describeWriteFailure(int errorCode);
 // A refusal in words for the user, naming the file (and the real file behind a link).
 QString describeTargetRefusal(const store::ResolvedTarget &target);
 
+// The keyword a salvage gives every entry it saved incomplete, so that a lookup finds them all.
+QString incompleteMark();
+
 // What the user can do about a failed backup; empty for None.
 QString describeBackupRemedy(store::BackupRemedy remedy);
 
 // The failures of opening a set, of its set file or of adding to it, told the user in one
 // message each (the failures of one opening together, one a line), as the store hands them on.
 void tellSetFailures(desktop::Prompter &prompter, const std::vector<sqlite::Error> &failures);
-// A report that tells them through `prompter`, for DatabaseModule and OpenSet.
-std::function<void(const std::vector<sqlite::Error> &)> setFailuresTo(desktop::Prompter &prompter);
+// A report that tells them through `prompter`, for OpenSet.
+store::FailureReport setFailuresTo(desktop::Prompter &prompter);
+// What the program gives its DatabaseModule: failures told through `prompter`, and the names of
+// the default set and the user dictionary.
+store::SetHost storeHost(desktop::Prompter &prompter);
 
 } // namespace qm::app

@@ -102,7 +102,7 @@ int main(int argc, char *argv[])
     qm::objects::ObjectHandoff::removeStaleFolders();
 
     qm::desktop::MessageBoxPrompter prompter;
-    qm::store::DatabaseModule database(qm::app::setFailuresTo(prompter), qm::desktop::ProgramFolder::path());
+    qm::store::DatabaseModule database(qm::app::storeHost(prompter), qm::desktop::ProgramFolder::path());
     // Rich-text bodies are searched on their text, which the store gets from the RTF reader.
     database.setRichTextReader(&qm::rtf::rtfToPlainText);
     database.setManualFolderMissingHandler([] {

@@ -57,7 +57,7 @@ struct Folders {
 // A set loaded from its folder as the program does at start-up.
 struct LoadedSet {
     explicit LoadedSet(const QString &folder)
-        : module(qm::app::setFailuresTo(prompter), folder)
+        : module(qm::app::storeHost(prompter), folder)
     {
         module.setRichTextReader(WithReader.richText);
         module.LoadDictionarySets();

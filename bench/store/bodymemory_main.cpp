@@ -122,7 +122,7 @@ int main(int argc, char *argv[])
     qm::desktop::ProgramFolder::setPath(folder);
 
     qm::desktop::ScriptedPrompter prompter;
-    qm::store::DatabaseModule database(qm::app::setFailuresTo(prompter), folder);
+    qm::store::DatabaseModule database(qm::app::storeHost(prompter), folder);
     database.LoadDictionarySets();
     database.OpenDictionarySet();
     if (!database.dictionary(0)) {

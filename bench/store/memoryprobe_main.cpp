@@ -27,7 +27,7 @@ int main(int argc, char *argv[])
     const qint64 atStart = qm::bench::peakResidentKiB();
 
     qm::desktop::ScriptedPrompter prompter;
-    qm::store::DatabaseModule module(qm::app::setFailuresTo(prompter), args[1]);
+    qm::store::DatabaseModule module(qm::app::storeHost(prompter), args[1]);
     module.LoadDictionarySets();
     module.OpenDictionarySet();
     if (module.OpenDictionarySetsIndex() == -1) {

@@ -58,7 +58,7 @@ QString ratioText(std::optional<double> r)
 
 SearchSuite::SearchSuite(const QString &smallFolder, store::DatabaseModule &large, int listLimit)
     : m_prompter(std::make_unique<desktop::ScriptedPrompter>())
-    , m_smallSet(std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(*m_prompter), smallFolder))
+    , m_smallSet(std::make_unique<store::DatabaseModule>(qm::app::storeHost(*m_prompter), smallFolder))
     , m_small(*m_smallSet)
     , m_large(large)
     , m_limit(listLimit)

@@ -142,7 +142,7 @@ void SetGenerator::generateDictionary(int index, const Vocabulary &vocabulary)
 void SetGenerator::writeSetFile()
 {
     desktop::ScriptedPrompter prompter;
-    store::DatabaseModule module(qm::app::setFailuresTo(prompter), QDir(m_options.folder).absolutePath());
+    store::DatabaseModule module(qm::app::storeHost(prompter), QDir(m_options.folder).absolutePath());
     store::DictionarySet set(QStringLiteral("合成辞書セット %1").arg(m_options.signature()));
     for (int i = 0; i < m_options.dictionaries; ++i)
         set.append(dictionaryPath(i));

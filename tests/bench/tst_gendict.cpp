@@ -51,7 +51,7 @@ QByteArray contentHash(qm::store::Dictionary &d)
 
 struct OpenSet {
     explicit OpenSet(const QString &folder)
-        : module(qm::app::setFailuresTo(prompter), folder)
+        : module(qm::app::storeHost(prompter), folder)
     {
         module.LoadDictionarySets();
         module.OpenDictionarySet();

@@ -269,7 +269,7 @@ void tst_smoke::initTestCase()
         dictionary.addEntries({{entry, known.keywords}});
     }
 
-    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
     m_db->setRichTextReader(&rtf::rtfToPlainText);
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<app::mdiMain>(*m_db, *m_settings, m_fx->prompter);

@@ -464,13 +464,15 @@ private:
 class Salvage final
 {
 public:
-    Salvage(const QString &damaged, const QString &target, const Progress &progress, const QStringList &setMembers)
+    Salvage(const QString &damaged, const QString &target, const Progress &progress, const QStringList &setMembers,
+            const QString &incompleteKeyword)
         : m_damagedPath(damaged)
         , m_guard{{damaged}, setMembers}
         , m_resolved(resolveWriteTarget(target, m_guard))
         , m_target(m_resolved.path.isEmpty() ? QFileInfo(target).absoluteFilePath() : m_resolved.path)
         , m_temp(compactionTempPath(m_target))
         , m_progress(progress)
+        , m_incompleteKeyword(incompleteKeyword)
     {
     }
 
@@ -603,7 +605,8 @@ private:
         }
         ++m_report.entriesIncomplete;
         m_report.incomplete.push_back({entry.DocumentNumber, entry.Heading});
-        keywords.append(incompleteMark());
+        if (!m_incompleteKeyword.isEmpty())
+            keywords.append(m_incompleteKeyword);
     }
 
     bool nextBatch(salvage::Source &file, std::vector<Dictionary::NewEntry> &batch)
@@ -703,6 +706,7 @@ private:
     QString m_target;
     QString m_temp;
     Progress m_progress;
+    QString m_incompleteKeyword;
     SalvageReport m_report;
     std::vector<qint64> m_entries;
     std::vector<KeywordRef> m_keywords;
@@ -714,11 +718,6 @@ private:
 
 } // namespace
 
-QString incompleteMark()
-{
-    return QStringLiteral("救出:不完全");
-}
-
 bool isDamageError(const Error &error)
 {
     const int code = error.code() & 0xff;
@@ -726,9 +725,9 @@ bool isDamageError(const Error &error)
 }
 
 SalvageReport SalvageDictionary(const QString &damaged, const QString &target, const Progress &progress,
-                                const QStringList &setMembers)
+                                const QStringList &setMembers, const QString &incompleteKeyword)
 {
-    return Salvage(damaged, target, progress, setMembers).run();
+    return Salvage(damaged, target, progress, setMembers, incompleteKeyword).run();
 }
 
 } // namespace qm::store

@@ -26,8 +26,8 @@ struct SalvageReport {
     // Entries saved with every field and every keyword they are known to have had.
     qint64 entriesSaved = 0;
     qint64 keywordsSaved = 0;
-    // Entries saved without some part; each carries the keyword incompleteMark() besides the
-    // keywords that could be read (that one is not counted in keywordsSaved).
+    // Entries saved without some part; each carries the incomplete keyword (when one is given)
+    // besides the keywords that could be read (that one is not counted in keywordsSaved).
     qint64 entriesIncomplete = 0;
     // Entries known to exist (from the table or its indexes) whose rows could not be read.
     qint64 entriesLost = 0;
@@ -36,9 +36,6 @@ struct SalvageReport {
     // The incomplete entries in number order.
     std::vector<IncompleteEntry> incomplete;
 };
-
-// The keyword a salvage gives every entry it saved incomplete, so that a lookup finds them all.
-QString incompleteMark();
 
 // Whether an engine error says that a file is damaged (or is no dictionary at all), rather than
 // missing, busy or not allowed.
@@ -55,9 +52,10 @@ bool isDamageError(const sqlite::Error &error);
 // checked, and only then given its name. The name is resolved to its real file first; a
 // dictionary (any database of the engine), one of `setMembers`, the damaged file itself, a device
 // or a folder is refused, and another file it replaces passes on its mode, owner and group.
-// Throws sqlite::Error with the reason in Japanese (Kind::Cancelled when the progress asks to
-// stop); no file is left then, and a file under the name stays as it was.
-SalvageReport SalvageDictionary(const QString &damaged, const QString &target,
-                                const Progress &progress = {}, const QStringList &setMembers = {});
+// Every entry saved incomplete gets `incompleteKeyword` (the program's word for it), so that a
+// lookup finds them all. Throws a StoreError (Kind::Cancelled when the progress asks to stop);
+// no file is left then, and a file under the name stays as it was.
+SalvageReport SalvageDictionary(const QString &damaged, const QString &target, const Progress &progress = {},
+                                const QStringList &setMembers = {}, const QString &incompleteKeyword = {});
 
 } // namespace qm::store

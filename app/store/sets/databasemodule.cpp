@@ -32,10 +32,10 @@ bool sameTable(const DictionarySetTable &a, const DictionarySetTable &b)
 
 } // namespace
 
-DatabaseModule::DatabaseModule(FailureReport report, QString programFolder)
-    : m_report(report)
+DatabaseModule::DatabaseModule(SetHost host, QString programFolder)
+    : m_host(std::move(host))
     , m_programFolder(QDir::cleanPath(std::move(programFolder)))
-    , m_open(std::move(report))
+    , m_open(m_host.report)
 {
 }
 
@@ -65,7 +65,7 @@ bool DatabaseModule::createDefaultFiles()
     // names yet, which the next start uses, rather than a set naming a dictionary not there.
     const std::optional<sqlite::Error> notCreated = createUserDictionary();
     const text::WriteResult written =
-        text::writeFileAtomically(setFilePath(), encodeSetFile(defaultDictionarySetsText(userDictionaryPath())));
+        text::writeFileAtomically(setFilePath(), encodeSetFile(defaultDictionarySetsText(m_host.defaultSetName, userDictionaryPath())));
     if (!notCreated && written.ok)
         return true;
     StoreError failure(StoreError::Kind::DefaultFilesNotCreated, m_programFolder);
@@ -85,7 +85,7 @@ std::optional<sqlite::Error> DatabaseModule::createUserDictionary()
     if (FileExists(userDictionaryPath()))
         return std::nullopt;
     try {
-        Dictionary::CreateDictionary(userDictionaryPath(), QStringLiteral("ユーザー辞書"), {}, {},
+        Dictionary::CreateDictionary(userDictionaryPath(), m_host.userDictionaryName, {}, {},
                                      {false, false, false});
     } catch (const sqlite::Error &e) {
         return e;
@@ -95,8 +95,8 @@ std::optional<sqlite::Error> DatabaseModule::createUserDictionary()
 
 void DatabaseModule::tell(const sqlite::Error &failure) const
 {
-    if (m_report)
-        m_report({failure});
+    if (m_host.report)
+        m_host.report({failure});
 }
 
 void DatabaseModule::CreateDefaultDictionarySets()
@@ -107,7 +107,7 @@ void DatabaseModule::CreateDefaultDictionarySets()
 void DatabaseModule::useDefaultSetInMemory()
 {
     m_sets.clear();
-    m_sets.add(DictionarySet(QStringLiteral("ユーザー辞書セット"), {userDictionaryPath()}));
+    m_sets.add(DictionarySet(m_host.defaultSetName, {userDictionaryPath()}));
     m_sets.choose(0);
     m_setsAtLoad = m_sets.table();
     rememberWrittenTable();

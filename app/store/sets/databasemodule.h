@@ -11,14 +11,22 @@
 
 namespace qm::store {
 
+// What the program gives the set list: where the failures the user is told of go (see OpenSet;
+// as they happen, one message a call), and the names, in the user's language, of the set and
+// the dictionary made when there is no set file.
+struct SetHost {
+    FailureReport report;
+    QString defaultSetName;
+    QString userDictionaryName;
+};
+
 // The dictionary sets known to the program, the current set, and the open dictionaries of that
 // set by slot. One instance serves the whole run; every window reads it.
 class DatabaseModule final
 {
 public:
-    // `programFolder` holds "DicSets.ini" and "User.dic". Failures the user is told of go to
-    // `report` (see OpenSet), as they happen, one message a call.
-    DatabaseModule(FailureReport report, QString programFolder);
+    // `programFolder` holds "DicSets.ini" and "User.dic".
+    DatabaseModule(SetHost host, QString programFolder);
     ~DatabaseModule();
     DatabaseModule(const DatabaseModule &) = delete;
     DatabaseModule &operator=(const DatabaseModule &) = delete;
@@ -117,7 +125,7 @@ private:
     bool keepCopyOfSetFile();
     void rememberWrittenTable();
 
-    FailureReport m_report;
+    SetHost m_host;
     QString m_programFolder;
     SetList m_sets;
     // Before the open set, which calls on it, so that it goes last.

@@ -268,9 +268,9 @@ QString formatDictionarySets(const DictionarySetTable &table)
     return out;
 }
 
-QString defaultDictionarySetsText(const QString &userDictionaryPath)
+QString defaultDictionarySetsText(const QString &setName, const QString &userDictionaryPath)
 {
-    return header(0) + setLine(QStringLiteral("ユーザー辞書セット")) + dictionaryLine(userDictionaryPath);
+    return header(0) + setLine(setName) + dictionaryLine(userDictionaryPath);
 }
 
 } // namespace qm::store

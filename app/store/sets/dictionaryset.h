@@ -88,7 +88,7 @@ SetFileContents readDictionarySetsFile(const QString &path);
 
 // The set file's text for a table, lines ended by CR LF, one empty line after every set.
 QString formatDictionarySets(const DictionarySetTable &table);
-// The set file's text for the default set.
-QString defaultDictionarySetsText(const QString &userDictionaryPath);
+// The set file's text for the default set: `setName` holding the user dictionary.
+QString defaultDictionarySetsText(const QString &setName, const QString &userDictionaryPath);
 
 } // namespace qm::store

@@ -79,7 +79,7 @@ void tst_adminwindows::init()
     m_fx->writeSet({m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("A"),
                                      {{QStringLiteral("one"), 1, {}, {QStringLiteral("k1")}},
                                       {QStringLiteral("two"), 1, {}, {QStringLiteral("k2")}}})});
-    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<mdiMain>(*m_db, *m_settings, m_fx->prompter);
     app::installAdminWindows(*m_window, *m_db, *m_settings, m_fx->prompter);

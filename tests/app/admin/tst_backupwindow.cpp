@@ -101,7 +101,7 @@ void tst_backupwindow::init()
     m_root = m_fx->path(QStringLiteral("backups"));
     m_settings = std::make_unique<store::Settings>();
     m_settings->setValue(store::keys::Backup::Folder, m_root);
-    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
     m_window = std::make_unique<app::mdiMain>(*m_db, *m_settings, m_fx->prompter);
     app::installAdminWindows(*m_window, *m_db, *m_settings, m_fx->prompter);
     m_window->show();

@@ -98,7 +98,7 @@ void tst_exchangewindows::init()
     const QString b = m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("B"),
                                        {{QStringLiteral("三"), 1, {}, {QStringLiteral("k3")}}});
     m_fx->writeSet({m_a, b});
-    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<app::mdiMain>(*m_db, *m_settings, m_fx->prompter);
     m_files = {};

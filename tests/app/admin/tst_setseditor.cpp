@@ -54,7 +54,7 @@ void tst_setseditor::init()
     m_prompter = {};
     m_chooser = {};
     m_topics.clear();
-    m_database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_prompter), m_files.dir.path());
+    m_database = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_prompter), m_files.dir.path());
 }
 
 frmDictionarySets &tst_setseditor::editor(const QStringList &files, const QString &name)

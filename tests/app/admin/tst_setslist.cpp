@@ -53,7 +53,7 @@ void tst_setslist::init()
     m_list.reset();
     m_prompter = {};
     m_chooser = {};
-    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_prompter), m_files.dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_prompter), m_files.dir.path());
     // The lists of earlier tests wrote their sets.
     QFile::remove(m_db->setFilePath());
 }

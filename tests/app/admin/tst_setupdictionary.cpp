@@ -77,7 +77,7 @@ void tst_setupdictionary::init()
     // The current set holds the program folder's own dictionary.
     store::Dictionary::CreateDictionary(target(QStringLiteral("User.dic")), QStringLiteral("ユーザー"), {}, {},
                                         {false, false, false});
-    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_prompter), m_program.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_prompter), m_program.path());
     desktop::ProgramFolder::setPath(m_program.path());
     m_db->sets().add(store::DictionarySet(QStringLiteral("標準"), {target(QStringLiteral("User.dic"))}));
     m_db->sets().choose(0);
@@ -122,7 +122,7 @@ void tst_setupdictionary::eachDroppedDictionaryIsAskedAbout()
     QCOMPARE(programFolderFiles(), (QStringList{QStringLiteral("User.dic"), QStringLiteral("one.dic")}));
     QCOMPARE(test::readFile(target(QStringLiteral("one.dic"))), test::readFile(dropped.at(0)));
     // The set file on disk has the addition at once, before the program ends.
-    store::DatabaseModule reread(qm::app::setFailuresTo(m_prompter), m_program.path());
+    store::DatabaseModule reread(qm::app::storeHost(m_prompter), m_program.path());
     reread.LoadDictionarySets();
     QCOMPARE(reread.DictionarySetList()[0].count(), 2);
     QCOMPARE(reread.DictionarySetList()[0].fileName(1), target(QStringLiteral("one.dic")));

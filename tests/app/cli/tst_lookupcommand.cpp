@@ -147,7 +147,7 @@ QString tst_lookupcommand::oneDictionaryFolder(const QTemporaryDir &folder, cons
     kept.Heading = QStringLiteral("kept");
     kept.Document = body;
     store::Dictionary(a).addEntry(kept, {QStringLiteral("kept")});
-    store::DatabaseModule m(qm::app::setFailuresTo(m_fx->prompter), folder.path());
+    store::DatabaseModule m(qm::app::storeHost(m_fx->prompter), folder.path());
     m.sets().add(store::DictionarySet(QStringLiteral("一"), {a}));
     m.sets().choose(0);
     return m.SaveDictionarySets() ? a : QString();
@@ -172,12 +172,12 @@ void tst_lookupcommand::initTestCase()
     m_fx->writeSet({fruit, more});
     // A second set, named for --set: only the second dictionary.
     {
-        store::DatabaseModule m(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+        store::DatabaseModule m(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
         m.LoadDictionarySets();
         m.sets().add(store::DictionarySet(QStringLiteral("別"), {more}));
         QVERIFY(m.SaveDictionarySets());
     }
-    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<app::mdiMain>(*m_db, *m_settings, m_fx->prompter);
     app::installEntryWindows(*m_window, *m_db, *m_settings, m_fx->prompter);

@@ -117,7 +117,7 @@ void tst_singleinstance::aSecondStartHandsItsWordToTheFirst()
                                 {QStringLiteral("あんず"), 1, {}, {QStringLiteral("apricot")}},
                                 {QStringLiteral("ばなな"), 1, {}, {QStringLiteral("banana")}}})});
     const qint64 cost = startCost(fx.dir.path());
-    store::DatabaseModule database(qm::app::setFailuresTo(fx.prompter), fx.dir.path());
+    store::DatabaseModule database(qm::app::storeHost(fx.prompter), fx.dir.path());
     store::Settings settings;
     app::mdiMain window(database, settings, fx.prompter);
     window.show();

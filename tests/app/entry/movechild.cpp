@@ -25,7 +25,7 @@ int main(int argc, char **argv)
     const QString folder = QCoreApplication::arguments().value(1);
     qm::desktop::ProgramFolder::setPath(folder);
     qm::desktop::ScriptedPrompter prompter;
-    qm::store::DatabaseModule database(qm::app::setFailuresTo(prompter), folder);
+    qm::store::DatabaseModule database(qm::app::storeHost(prompter), folder);
     database.LoadDictionarySets();
     database.OpenDictionarySet();
     qm::store::Settings settings;

@@ -21,7 +21,7 @@ int main(int argc, char **argv)
     QStandardPaths::setTestModeEnabled(true);
     const QString folder = QCoreApplication::arguments().value(1);
     qm::desktop::ScriptedPrompter prompter;
-    qm::store::DatabaseModule database(qm::app::setFailuresTo(prompter), folder);
+    qm::store::DatabaseModule database(qm::app::storeHost(prompter), folder);
     database.LoadDictionarySets();
     database.OpenDictionarySet();
     qm::store::Settings settings;

@@ -124,7 +124,7 @@ void tst_frmModifyData::init()
          {QStringLiteral("表"), 5, image, {QStringLiteral("表計算")}}});
     const QString second = m_fx->dictionary(QStringLiteral("B.dic"), QStringLiteral("辞書B"), {});
     m_fx->writeSet({first, second});
-    m_database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+    m_database = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_main = std::make_unique<app::mdiMain>(*m_database, *m_settings, m_fx->prompter);
     app::installEntryWindows(*m_main, *m_database, *m_settings, m_fx->prompter);

@@ -114,7 +114,7 @@ void tst_frmNewData::init()
     m_dicPath = m_fixture->dictionary(QStringLiteral("First.dic"), QStringLiteral("一つ目"), {});
     const QString second = m_fixture->dictionary(QStringLiteral("Second.dic"), QStringLiteral("二つ目"), {});
     m_fixture->writeSet({m_dicPath, second});
-    m_database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fixture->prompter), m_fixture->dir.path());
+    m_database = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fixture->prompter), m_fixture->dir.path());
     m_database->LoadDictionarySets();
     m_database->OpenDictionarySet();
     m_settings = std::make_unique<store::Settings>();
@@ -374,7 +374,7 @@ void tst_frmNewData::emptyDictionarySet()
     // A set that names no dictionary file.
     m_database.reset();
     m_fixture->writeSet({});
-    m_database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fixture->prompter), m_fixture->dir.path());
+    m_database = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fixture->prompter), m_fixture->dir.path());
     m_database->LoadDictionarySets();
     m_database->OpenDictionarySet();
     m_fixture->prompter.clear();

@@ -42,7 +42,7 @@ void tst_NewEntryCommand::newCommandOpensOneWindow()
 {
     test::ProgramFixture fx;
     fx.writeSet({fx.dictionary(QStringLiteral("a.dic"), QStringLiteral("辞書A"), {})});
-    store::DatabaseModule database(qm::app::setFailuresTo(fx.prompter), fx.dir.path());
+    store::DatabaseModule database(qm::app::storeHost(fx.prompter), fx.dir.path());
     store::Settings settings;
     app::mdiMain window(database, settings, fx.prompter);
     app::installEntryWindows(window, database, settings, fx.prompter);

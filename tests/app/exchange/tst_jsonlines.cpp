@@ -320,7 +320,7 @@ private slots:
             Dictionary(paths.last()).addEntries(hostileEntries());
         }
         qm::desktop::ScriptedPrompter prompter;
-        qm::store::DatabaseModule module(qm::app::setFailuresTo(prompter), dir.path());
+        qm::store::DatabaseModule module(qm::app::storeHost(prompter), dir.path());
         module.sets().add(qm::store::DictionarySet(QStringLiteral("セット"), paths));
         module.sets().choose(0);
         module.OpenDictionarySet();

@@ -56,7 +56,7 @@ public:
     // Writes "DicSets.ini" naming one set of these files.
     void writeSet(const QStringList &files)
     {
-        store::DatabaseModule m(qm::app::setFailuresTo(prompter), dir.path());
+        store::DatabaseModule m(qm::app::storeHost(prompter), dir.path());
         m.sets().add(store::DictionarySet(QStringLiteral("テスト"), files));
         m.sets().choose(0);
         m.SaveDictionarySets();

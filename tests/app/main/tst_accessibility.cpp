@@ -423,7 +423,7 @@ void tst_accessibility::init()
                                       {QStringLiteral("html"), 4, "<p>page</p>", {QStringLiteral("a4")}},
                                       {QStringLiteral("same"), 1, {}, {QStringLiteral("b")}},
                                       {QStringLiteral("same2"), 1, {}, {QStringLiteral("b")}}})});
-    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<mdiMain>(*m_db, *m_settings, m_fx->prompter);
     app::installAdminWindows(*m_window, *m_db, *m_settings, m_fx->prompter);

@@ -55,7 +55,7 @@ void tst_browserstart::firstEmbeddedPageKeepsTheMainWindow()
         settings.setValue(store::keys::MainWindow::HTMLMode, quint8(1));
         settings.sync();
     }
-    store::DatabaseModule database(qm::app::setFailuresTo(fx.prompter), fx.dir.path());
+    store::DatabaseModule database(qm::app::storeHost(fx.prompter), fx.dir.path());
     store::Settings settings;
     app::mdiMain window(database, settings, fx.prompter);
     window.show();

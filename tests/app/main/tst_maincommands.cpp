@@ -164,7 +164,7 @@ void tst_maincommands::start()
                                       {QStringLiteral("rich"), 2, rtf.toLatin1(), {QStringLiteral("a2")}},
                                       {QStringLiteral("url"), 3, cp932("https://example.org/ページ"), {QStringLiteral("a3")}},
                                       {QStringLiteral("html"), 4, cp932("<p>ページ</p>"), {QStringLiteral("a4")}}})});
-    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
     m_settings = std::make_unique<store::Settings>();
     m_window = std::make_unique<mdiMain>(*m_db, *m_settings, m_fx->prompter);
     app::installSearchWindows(*m_window, *m_db, *m_settings, m_fx->prompter);

@@ -66,7 +66,7 @@ void tst_placement::whenShown(const QString &objectName)
 
 void tst_placement::run()
 {
-    store::DatabaseModule database(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+    store::DatabaseModule database(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
     store::Settings settings;
     app::mdiMain main(database, settings, m_fx->prompter);
     app::installSearchWindows(main, database, settings, m_fx->prompter);

@@ -100,7 +100,7 @@ void tst_recover::cleanup()
 
 void tst_recover::openSet()
 {
-    m_database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fixture->prompter), m_fixture->dir.path());
+    m_database = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fixture->prompter), m_fixture->dir.path());
     m_window = std::make_unique<QWidget>();
     m_window->show();
     m_offer = std::make_unique<app::RecoveryOffer>(*m_database, *m_settings, m_fixture->prompter, *m_files);
@@ -182,7 +182,7 @@ void tst_recover::salvagedCopyTakesTheDamagedFilesPlaceInTheSet()
              qPrintable(m_fixture->prompter.texts().join(QLatin1Char('|'))));
     QCOMPARE(m_database->sets().currentSet()->fileNames(), (QStringList{other, salvaged}));
     // The set file holds the change too.
-    store::DatabaseModule reread(qm::app::setFailuresTo(m_fixture->prompter), m_fixture->dir.path());
+    store::DatabaseModule reread(qm::app::storeHost(m_fixture->prompter), m_fixture->dir.path());
     reread.LoadDictionarySets();
     QCOMPARE(reread.sets().currentSet()->fileNames(), (QStringList{other, salvaged}));
 

@@ -50,7 +50,7 @@ void tst_searchindexlist::init()
     const QString a = m_fx->dictionary(QStringLiteral("a.dic"), QStringLiteral("一"), {});
     const QString b = m_fx->dictionary(QStringLiteral("b.dic"), QStringLiteral("二"), {});
     m_fx->writeSet({a, b});
-    m_db = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(m_fx->prompter), m_fx->dir.path());
+    m_db = std::make_unique<store::DatabaseModule>(qm::app::storeHost(m_fx->prompter), m_fx->dir.path());
     m_db->LoadDictionarySets();
     m_db->OpenDictionarySet();
     m_settings = std::make_unique<store::Settings>();

@@ -43,7 +43,7 @@ public:
     // Opens one set of these files.
     void open(const QStringList &files)
     {
-        database = std::make_unique<store::DatabaseModule>(qm::app::setFailuresTo(prompter), dir.path());
+        database = std::make_unique<store::DatabaseModule>(qm::app::storeHost(prompter), dir.path());
         database->sets().add(store::DictionarySet(QStringLiteral("テスト"), files));
         database->sets().choose(0);
         database->OpenDictionarySet();

@@ -377,7 +377,7 @@ void tst_conditionsearch::limitAcrossDictionariesInSlotOrder()
         d.addEntry(e, {QStringLiteral("a"), QStringLiteral("b")});
     }
     qm::desktop::ScriptedPrompter prompter;
-    DatabaseModule module(qm::app::setFailuresTo(prompter), m_dir.path());
+    DatabaseModule module(qm::app::storeHost(prompter), m_dir.path());
     module.sets().add(DictionarySet({}, {m_path, second}));
     module.sets().choose(0);
     module.OpenDictionarySet();

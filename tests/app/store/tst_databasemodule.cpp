@@ -82,7 +82,7 @@ void tst_databasemodule::init()
     new (&m_dir) QTemporaryDir;
     QVERIFY(m_dir.isValid());
     m_prompter.clear();
-    m_db = std::make_unique<DatabaseModule>(qm::app::setFailuresTo(m_prompter), m_dir.path());
+    m_db = std::make_unique<DatabaseModule>(qm::app::storeHost(m_prompter), m_dir.path());
 }
 
 QString tst_databasemodule::createDictionary(const QString &name, const QStringList &keywords)
@@ -159,7 +159,7 @@ void tst_databasemodule::laterStartsKeepTheSets()
     QVERIFY(m_db->SaveDictionarySets());
     const QByteArray saved = readFile(m_db->setFilePath());
 
-    DatabaseModule again(qm::app::setFailuresTo(m_prompter), m_dir.path());
+    DatabaseModule again(qm::app::storeHost(m_prompter), m_dir.path());
     again.LoadDictionarySets();
     QCOMPARE(again.DictionarySetCount(), 1);
     QCOMPARE(again.DictionarySetList()[0].name(), QStringLiteral("mine"));
@@ -190,7 +190,7 @@ void tst_databasemodule::readOnlyUseWritesNothing()
     writeBytes(m_dir.filePath(QStringLiteral("$Temp$-a.dic-999999999.tmp")), "copy");
     const QStringList before = files();
     const QByteArray bytes = readFile(a);
-    DatabaseModule reader(qm::app::setFailuresTo(m_prompter), m_dir.path());
+    DatabaseModule reader(qm::app::storeHost(m_prompter), m_dir.path());
     reader.setReadOnly(true);
     reader.LoadDictionarySets();
     reader.OpenDictionarySet();
@@ -249,7 +249,7 @@ void tst_databasemodule::pathsOutsideCp932SurviveSaving()
 {
     useSet({QStringLiteral("/data/한국어/😀.dic")});
     QVERIFY(m_db->SaveDictionarySets());
-    DatabaseModule again(qm::app::setFailuresTo(m_prompter), m_dir.path());
+    DatabaseModule again(qm::app::storeHost(m_prompter), m_dir.path());
     again.LoadDictionarySets();
     QCOMPARE(again.DictionarySetList()[0].fileName(0), QStringLiteral("/data/한국어/😀.dic"));
 }
@@ -372,7 +372,7 @@ void tst_databasemodule::setFileEncodingIsNeverGuessed()
     m_db->LoadDictionarySets();
     QCOMPARE(m_db->DictionarySetList()[0].name(), QStringLiteral("ﾃｨ"));
     QVERIFY(m_db->SaveDictionarySets());
-    DatabaseModule again(qm::app::setFailuresTo(m_prompter), m_dir.path());
+    DatabaseModule again(qm::app::storeHost(m_prompter), m_dir.path());
     again.LoadDictionarySets();
     QCOMPARE(again.DictionarySetList()[0].fileName(0), QStringLiteral("/x/ﾃｨ.dic"));
     QVERIFY(readFile(m_db->setFilePath()).contains("\"\xC3\xA8\""));

@@ -97,7 +97,7 @@ void tst_dictionarysets::limitsAreKept()
 
 void tst_dictionarysets::defaultText()
 {
-    QCOMPARE(defaultDictionarySetsText(QStringLiteral("/p/User.dic")),
+    QCOMPARE(defaultDictionarySetsText(QStringLiteral("ユーザー辞書セット"), QStringLiteral("/p/User.dic")),
              QStringLiteral("Quillmere\r\n\r\nOpenDictionarySetsIndex = 0\r\n\r\nDictionarySets = \"ユーザー辞書セット\"\r\n"
                             "Dictionary = \"/p/User.dic\"\r\n"));
 }

@@ -239,7 +239,7 @@ void tst_IoFaults::setFile()
 {
     QTemporaryDir folder;
     desktop::ScriptedPrompter prompter;
-    store::DatabaseModule module(qm::app::setFailuresTo(prompter), folder.path());
+    store::DatabaseModule module(qm::app::storeHost(prompter), folder.path());
     module.LoadDictionarySets();
     QVERIFY(QFile::exists(module.setFilePath()));
     const auto read = [&] {

@@ -248,7 +248,7 @@ void tst_salvage::damagedKeywordPageLosesOnlyItsKeywords()
         QCOMPARE(rescued.keywords(i * 3), sampleKeywords(i));
 
     QVERIFY(damageAll(m_path, QStringLiteral("Index_Index")));
-    const SalvageReport report = SalvageDictionary(m_path, target());
+    const SalvageReport report = SalvageDictionary(m_path, target(), {}, {}, qm::app::incompleteMark());
     QCOMPARE(report.entriesSaved + report.entriesIncomplete, qint64(EntryCount));
     QCOMPARE(report.entriesLost, 0);
     QCOMPARE(report.keywordsLost, onPage);
@@ -305,7 +305,7 @@ void tst_salvage::incompleteEntriesAreMarkedAndCountsAddUp()
     file.close();
     QVERIFY(damage(m_path, entryPages[2].first));
 
-    const SalvageReport report = SalvageDictionary(m_path, target());
+    const SalvageReport report = SalvageDictionary(m_path, target(), {}, {}, qm::app::incompleteMark());
     QCOMPARE(report.entriesLost, qint64(lost.size()));
     QCOMPARE(report.entriesIncomplete, qint64(incomplete.size()));
     QCOMPARE(report.entriesSaved + report.entriesIncomplete + report.entriesLost, qint64(EntryCount));
@@ -318,9 +318,9 @@ void tst_salvage::incompleteEntriesAreMarkedAndCountsAddUp()
 
     QCOMPARE(stockSqlite(target(), QStringLiteral("SELECT RenewalDate FROM Document WHERE rowid = 3")), skipped);
     Dictionary saved(target());
-    QCOMPARE(lookup(saved, incompleteMark(), 1000).size(), qsizetype(incomplete.size()));
-    QVERIFY(saved.keywords(6).contains(incompleteMark()));
-    QVERIFY(!saved.keywords(3).contains(incompleteMark()));
+    QCOMPARE(lookup(saved, qm::app::incompleteMark(), 1000).size(), qsizetype(incomplete.size()));
+    QVERIFY(saved.keywords(6).contains(qm::app::incompleteMark()));
+    QVERIFY(!saved.keywords(3).contains(qm::app::incompleteMark()));
 }
 
 void tst_salvage::damagedEndOfALongBodyLosesTheEntry()
@@ -394,7 +394,7 @@ void tst_salvage::headerOrTailDamageStillGivesEntries()
 
     SalvageReport report;
     try {
-        report = SalvageDictionary(m_path, target());
+        report = SalvageDictionary(m_path, target(), {}, {}, qm::app::incompleteMark());
     } catch (const Error &e) {
         QFAIL(qPrintable(qm::app::errorText(e)));
     }
@@ -413,7 +413,7 @@ void tst_salvage::headerOrTailDamageStillGivesEntries()
         QCOMPARE(e->Viewer, want.Viewer);
         QCOMPARE(e->RenewalDate, want.RenewalDate);
         QStringList keywords = saved.keywords(qint32(number));
-        if (!keywords.removeAll(incompleteMark()))
+        if (!keywords.removeAll(qm::app::incompleteMark()))
             QCOMPARE(keywords, sampleKeywords(int(number / 3)));
     }
 }

@@ -94,7 +94,7 @@ void move(const QDir &folder)
 void setFile(const QDir &folder)
 {
     qm::desktop::ScriptedPrompter prompter;
-    qm::store::DatabaseModule module(qm::app::setFailuresTo(prompter), folder.path());
+    qm::store::DatabaseModule module(qm::app::storeHost(prompter), folder.path());
     module.LoadDictionarySets();
     for (int i = 1;; ++i) {
         module.sets().clear();
