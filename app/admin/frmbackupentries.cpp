@@ -200,7 +200,7 @@ void frmBackupEntries::takeOut()
         m_prompter.inform(QStringLiteral("取り出す項目をチェックするか選択してください。"));
         return;
     }
-    store::Dictionary *target = m_database.dictionary(cboDictionary->currentData().toInt());
+    store::DictionaryStorage *target = m_database.storage(cboDictionary->currentData().toInt());
     if (!target) {
         m_prompter.inform(QStringLiteral("取り出し先の辞書が開かれていません。"), {}, desktop::Prompter::Icon::Warning);
         return;

@@ -184,7 +184,7 @@ void frmExport::writeChosen(QIODevice &out, const exchange::ExportOptions &optio
     } else if (optSet->isChecked()) {
         exchange::exportSet(m_database, out, options);
     } else {
-        store::Dictionary *dictionary = m_database.dictionary(cboDictionary->currentData().toInt());
+        store::DictionaryStorage *dictionary = m_database.storage(cboDictionary->currentData().toInt());
         if (!dictionary)
             throw exchange::ExchangeError(0, exchange::reasonOf(exchange::Reason::Kind::DictionaryClosed));
         exchange::exportDictionary(*dictionary, out, options);
