@@ -25,7 +25,7 @@ KeywordMatch keywordMatchAt(sqlite::Statement &st);
 using KeywordSink = std::function<void(const KeywordMatch &)>;
 
 // The searches of one dictionary file: keyword lookups, condition searches, the trigram index's
-// candidates and heading lists. Every search reads the file now under the name.
+// candidates and heading lists. Keyword and condition searches read the file now under the name.
 class DictionarySearcher final
 {
 public:
