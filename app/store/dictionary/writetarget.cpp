@@ -267,6 +267,8 @@ bool TargetFile::finishFile()
             keepFileAttributes(m_target.path, QFile::decodeName(m_temporary));
     } catch (const StoreError &e) {
         return failWith(e, EPERM);
+    } catch (const sqlite::Error &) {
+        return fail(EPERM);
     }
     if (!m_target.exists && ::fchmod(m_fd, newFileMode()) != 0)
         return fail(errno);
