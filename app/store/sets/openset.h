@@ -46,8 +46,9 @@ public:
     OpenSet &operator=(const OpenSet &) = delete;
 
     // Opens every member of `set` into its slot. A file that does not open is reported once
-    // (every such file of the opening in one report), and its slot stays empty; a damaged one goes to the damage handler
-    // instead of the message when there is one, after every slot has been opened.
+    // (every such file of the opening in one report), and its slot stays empty; a damaged one
+    // goes to the damage handler instead of the report when there is one, after every slot has
+    // been opened.
     void open(const DictionarySet *set);
     // Stores each open dictionary's row counts and closes it; an unfinished edit session is
     // rolled back. Never reports anything.
