@@ -515,8 +515,12 @@ void tst_smoke::headingGrid()
         QAbstractItemModel *model = view->model();
         // The first dictionary: the generated entries and two of ours.
         QTRY_VERIFY_WITH_TIMEOUT(model->rowCount() > 0, WaitMs);
-        while (model->canFetchMore({}))
-            model->fetchMore({});
+        // Each batch comes from the search worker once asked for.
+        QVERIFY(QTest::qWaitFor([&] {
+            if (model->canFetchMore({}))
+                model->fetchMore({});
+            return model->rowCount() >= 152;
+        }, WaitMs));
         QCOMPARE(model->rowCount(), 152);
         const QModelIndexList found = model->match(model->index(0, 0), Qt::DisplayRole, text.heading, 1, Qt::MatchExactly);
         QCOMPARE(found.size(), 1);
