@@ -16,7 +16,10 @@ constexpr qint64 BatchMs = 30;
 } // namespace
 
 struct SearchWorker::Operation {
+    // Set by stop() and abandon(): the worker ends the operation as soon as it sees it.
     std::atomic_bool cancel{false};
+    // Set by abandon() only: nothing of the operation is wanted any more.
+    std::atomic_bool abandoned{false};
     // A search's owner, told when it is abandoned; only used on the caller's thread.
     QPointer<QObject> context;
     DoneHandler done;
@@ -104,6 +107,7 @@ void SearchWorker::stop()
 void SearchWorker::abandon()
 {
     if (const std::shared_ptr<Operation> op = std::exchange(m_current, nullptr)) {
+        op->abandoned = true;
         op->cancel = true;
         // Told from the event loop: the owner may be in the middle of starting another search.
         if (op->context && op->done) {
@@ -142,12 +146,12 @@ void SearchWorker::run(const SetFiles &files, Task task)
 
 void SearchWorker::execute(const std::shared_ptr<Operation> &op, const SetFiles &files, const Task &task)
 {
-    // An operation cancelled while it waited in the queue opens nothing: the files may be
-    // about to be replaced.
-    if (op->cancel)
+    // An operation abandoned while it waited in the queue opens nothing: the files may be
+    // about to be replaced. One the user stopped meanwhile still ends, with no rows.
+    if (op->abandoned)
         return;
     const QMutexLocker lock(&m_connections->mutex);
-    if (op->cancel)
+    if (op->abandoned)
         return;
     m_executing = op;
     try {
@@ -178,8 +182,8 @@ void SearchWorker::search(const SetFiles &files, const SearchRequest &request, Q
     op->context = context;
     op->done = done;
     setRunning(true);
-    Task task = [this, request, context = QPointer<QObject>(context), rows = std::move(rows), done = std::move(done)](const Opened &opened,
-                                                                                           const std::atomic_bool &cancel) {
+    Task task = [this, request, context = QPointer<QObject>(context), rows = std::move(rows),
+                 done = std::move(done)](const Opened &opened, const std::atomic_bool &cancel) {
         searchOn(opened, cancel, request, context, rows, done);
     };
     QMetaObject::invokeMethod(

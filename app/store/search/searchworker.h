@@ -21,10 +21,10 @@ class Dictionary;
 // Runs the searches over the open set on a thread of its own, so the window thread never waits
 // on a database. The worker keeps one read-only connection per slot, opened on first use and
 // opened again when the set's generation changes. One operation runs at a time: starting
-// another cancels the one running (an atomic flag the worker reads between rows and, through
-// the engine's progress handler, inside a statement). Rows come to the caller's thread in
-// batches; rows and the end of an abandoned operation are dropped, while one the user stopped
-// ends with the rows found until then. The object itself lives on the thread that made it, and
+// another abandons the one running, whose cancel flag the worker reads between rows and,
+// through the engine's progress handler, inside a statement. Rows come to the caller's thread
+// in batches, each tagged with its operation: rows and the end of an abandoned operation are
+// dropped, while a search the user stopped ends with the rows found until then. The object itself lives on the thread that made it, and
 // every handler runs there.
 class SearchWorker final : public QObject
 {
@@ -48,7 +48,7 @@ public:
     using Task = std::function<void(const Opened &opened, const std::atomic_bool &cancel)>;
 
     explicit SearchWorker(QObject *parent = nullptr);
-    // Cancels what runs and waits for the thread to end.
+    // Abandons what runs and waits for the thread to end.
     ~SearchWorker() override;
 
     // Starts a search over the set's files; `rows` gets the rows in batches as they are found,
@@ -57,11 +57,11 @@ public:
     // `context` is gone. A search running is abandoned first.
     void search(const SetFiles &files, const SearchRequest &request, QObject *context, RowsHandler rows,
                 DoneHandler done);
-    // Runs `task` on the worker thread as an operation of its own (cancelling the one running).
+    // Runs `task` on the worker thread as an operation of its own (abandoning the one running).
     // `task` hands its results back with deliver().
     void run(const SetFiles &files, Task task);
     // Calls `handler` on this object's thread unless the operation that asks it has been
-    // cancelled meanwhile (or `context` is gone); for a Task to hand back what it found.
+    // abandoned meanwhile (or `context` is gone); for a Task to hand back what it found.
     void deliver(const QPointer<QObject> &context, std::function<void()> handler);
 
     // Asks the running search to end now: its end comes with the rows found so far and
@@ -71,7 +71,7 @@ public:
     void abandon();
     // True from the start of a search until its end has been handed on or it was abandoned.
     bool isRunning() const { return m_running; }
-    // Closes the worker's connections (cancelling what runs, and waiting until its statement
+    // Closes the worker's connections (abandoning what runs, and waiting until its statement
     // has been interrupted), so a file of the set can be closed or replaced. The next operation
     // opens them again.
     void releaseConnections();
@@ -99,7 +99,6 @@ private:
     // The operation last started (the caller's thread), and the one the worker runs (its thread).
     std::shared_ptr<Operation> m_current;
     std::shared_ptr<Operation> m_executing;
-    quint64 m_lastTicket = 0;
     std::atomic<int> m_rowPause{0};
     bool m_running = false;
 };

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -548,6 +549,16 @@ void tst_databasemodule::theSearchWorkerFollowsTheOpenSet()
     QVERIFY(!second.end->abandoned && !second.end->cancelled && second.end->count == 11);
     QTest::qWait(100);
     QCOMPARE(first.rows.size(), handed);
+    QVERIFY(!worker.isRunning());
+
+    // A search stopped while it still waits for the worker ends all the same, with no rows.
+    worker.run(m_db->openFiles(), [](const SearchWorker::Opened &, const std::atomic_bool &) { QThread::msleep(100); });
+    Run stopped;
+    start(QStringLiteral("many*"), stopped);
+    worker.stop();
+    QVERIFY(ended(stopped));
+    QVERIFY(stopped.end->cancelled && !stopped.end->abandoned);
+    QVERIFY(stopped.rows.isEmpty());
     QVERIFY(!worker.isRunning());
 }
 
