@@ -1,5 +1,7 @@
 #include "exchangemessages.h"
 
+#include "storemessages.h"
+
 #include "platform/text/cp932.h"
 
 namespace qm::app {
@@ -79,9 +81,15 @@ QString entryReason(const exchange::Reason &r)
     }
 }
 
-QString dictionaryNotWritable(const QString &detail)
+// The store's failure behind a reason, in a few words.
+QString causeOf(const exchange::Reason &r)
 {
-    return QStringLiteral("辞書に書き込めません: %1").arg(detail);
+    return r.cause ? describeFailure(*r.cause) : QString();
+}
+
+QString dictionaryNotWritable(const exchange::Reason &r)
+{
+    return QStringLiteral("辞書に書き込めません: %1").arg(causeOf(r));
 }
 
 } // namespace
@@ -92,10 +100,10 @@ QString exchangeReason(const exchange::Reason &r)
     case Kind::ImportCancelled: return QStringLiteral("取り込みを中止しました");
     case Kind::ExportCancelled: return QStringLiteral("書き出しを中止しました");
     case Kind::OutputNotWritable: return QStringLiteral("書き出し先に書き込めません: %1").arg(r.detail);
-    case Kind::DictionaryUnreadable: return QStringLiteral("辞書を読めません: %1").arg(r.detail);
-    case Kind::DictionaryNotWritable: return dictionaryNotWritable(r.detail);
+    case Kind::DictionaryUnreadable: return QStringLiteral("辞書を読めません: %1").arg(causeOf(r));
+    case Kind::DictionaryNotWritable: return dictionaryNotWritable(r);
     case Kind::BatchNotWritable:
-        return QStringLiteral("%1 行目から %2 行目までの項目を書き込めません。").arg(r.value).arg(r.limit) + dictionaryNotWritable(r.detail);
+        return QStringLiteral("%1 行目から %2 行目までの項目を書き込めません。").arg(r.value).arg(r.limit) + dictionaryNotWritable(r);
     case Kind::TemporaryNotCreated: return QStringLiteral("一時ファイルを作成できません: %1").arg(r.detail);
     case Kind::TemporaryNotWritten: return QStringLiteral("一時ファイルに書き込めません: %1").arg(r.detail);
     case Kind::DictionaryClosed: return QStringLiteral("辞書が閉じられています");

@@ -2,7 +2,6 @@
 
 #include "exchangeerror.h"
 
-#include "app/store/dictionary/messages.h"
 #include "platform/sqlite/error.h"
 
 namespace qm::exchange {
@@ -67,8 +66,8 @@ qint64 BulkImport::run(const Source &source)
         });
     } catch (const sqlite::Error &e) {
         if (m_firstLine == m_lastLine)
-            throw ExchangeError(m_firstLine, reasonOf(Reason::Kind::DictionaryNotWritable, store::describeFailure(e)));
-        Reason batch = reasonOf(Reason::Kind::BatchNotWritable, store::describeFailure(e));
+            throw ExchangeError(m_firstLine, reasonOf(Reason::Kind::DictionaryNotWritable, e));
+        Reason batch = reasonOf(Reason::Kind::BatchNotWritable, e);
         batch.value = m_firstLine;
         batch.limit = m_lastLine;
         throw ExchangeError(m_firstLine, batch);

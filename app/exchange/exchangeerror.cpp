@@ -21,6 +21,13 @@ Reason reasonOf(Reason::Kind kind, const QString &detail)
     return r;
 }
 
+Reason reasonOf(Reason::Kind kind, const sqlite::Error &cause)
+{
+    Reason r = reasonOf(kind);
+    r.cause = cause;
+    return r;
+}
+
 void ProblemList::add(qint64 line, const Reason &reason)
 {
     ++m_count;

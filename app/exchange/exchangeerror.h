@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/sqlite/error.h"
+
 #include <QList>
 #include <QString>
 
+#include <optional>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -49,15 +52,15 @@ struct Reason {
         ExtraColumn,
         NoDelimiter, // `character`: the delimiter
         NoKeywordOrHeading,
-        // The whole import or export. `detail`: the system's or the store's own words.
+        // The whole import or export. `detail`: the system's words; `cause`: the store's failure.
         ImportCancelled,
         ExportCancelled,
-        OutputNotWritable,
-        DictionaryUnreadable,
-        DictionaryNotWritable,
-        BatchNotWritable, // `value` and `limit`: the first and the last line of the batch; `detail`
-        TemporaryNotCreated,
-        TemporaryNotWritten,
+        OutputNotWritable,    // `detail`
+        DictionaryUnreadable, // `cause`
+        DictionaryNotWritable, // `cause`
+        BatchNotWritable, // `value` and `limit`: the first and the last line of the batch; `cause`
+        TemporaryNotCreated, // `detail`
+        TemporaryNotWritten, // `detail`
         DictionaryClosed,
     };
     // Which part of an entry line a field belongs to.
@@ -72,8 +75,7 @@ struct Reason {
     QString text;
     QString detail;
     QList<char32_t> characters;
-
-    bool operator==(const Reason &) const = default;
+    std::optional<sqlite::Error> cause;
 };
 
 // A line of a file (1-based; 0 when no line is to blame: a file that cannot be opened, a
@@ -106,9 +108,10 @@ private:
     std::vector<LineProblem> m_listed;
 };
 
-// A reason of only a kind, or of a kind and the detail words another layer gave.
+// A reason of only a kind, of a kind and the system's words, or of a kind and the store's failure.
 Reason reasonOf(Reason::Kind kind);
 Reason reasonOf(Reason::Kind kind, const QString &detail);
+Reason reasonOf(Reason::Kind kind, const sqlite::Error &cause);
 
 // The lines an import refuses, gathered in one pass over the file so that the user learns of
 // all of them at once.

@@ -7,7 +7,6 @@
 
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/dictionary.h"
-#include "app/store/dictionary/messages.h"
 
 #include <QFileInfo>
 #include <QIODevice>
@@ -85,7 +84,7 @@ void writeParts(const std::vector<Part> &parts, const QString &title, QIODevice 
     try {
         Writer(out, options, total).write(parts, title);
     } catch (const sqlite::Error &e) {
-        throw ExchangeError(0, reasonOf(Reason::Kind::DictionaryUnreadable, store::describeFailure(e)));
+        throw ExchangeError(0, reasonOf(Reason::Kind::DictionaryUnreadable, e));
     }
 }
 
@@ -95,7 +94,7 @@ std::vector<Part> readParts(Fill &&fill)
     try {
         return fill();
     } catch (const sqlite::Error &e) {
-        throw ExchangeError(0, reasonOf(Reason::Kind::DictionaryUnreadable, store::describeFailure(e)));
+        throw ExchangeError(0, reasonOf(Reason::Kind::DictionaryUnreadable, e));
     }
 }
 

@@ -1,4 +1,5 @@
 #include "app/common/exchangemessages.h"
+#include "app/common/storemessages.h"
 
 #include <QTest>
 
@@ -55,8 +56,13 @@ private slots:
         QTest::newRow("characters") << characters << QStringLiteral("本文に CP932 で表せない文字があります: \"😀\" (U+1F600)");
         QTest::newRow("sizes") << reason(Kind::BodyTooLarge, 12, 10)
                                << QStringLiteral("本文が大きすぎます (12 バイト、上限は 10 バイトです)");
-        QTest::newRow("batch") << exchange::reasonOf(Kind::BatchNotWritable, QStringLiteral("満杯"))
-                               << QStringLiteral("0 行目から 0 行目までの項目を書き込めません。辞書に書き込めません: 満杯");
+        const sqlite::Error full(sqlite::Error::Kind::General, 13, QStringLiteral("database or disk is full"));
+        Reason batch = exchange::reasonOf(Kind::BatchNotWritable, full);
+        batch.value = 3;
+        batch.limit = 9;
+        QTest::newRow("batch") << batch
+                               << QStringLiteral("3 行目から 9 行目までの項目を書き込めません。辞書に書き込めません: ")
+                                      + app::describeFailure(full);
         QTest::newRow("version") << reason(Kind::UnreadableVersion, 0, 1, QStringLiteral("2"))
                                  << QStringLiteral("形式の版 2 は読めません (読めるのは 1 です)");
     }
