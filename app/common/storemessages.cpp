@@ -1,7 +1,6 @@
 #include "app/common/storemessages.h"
 
 #include "app/store/dictionary/entry.h"
-#include "app/store/dictionary/messages.h"
 #include "app/store/sets/dictionaryset.h"
 
 #include "platform/desktop/prompter.h"
@@ -340,12 +339,3 @@ SetHost storeHost(desktop::Prompter &prompter)
 }
 
 } // namespace qm::app
-
-namespace qm::store {
-
-QString describeFailure(const sqlite::Error &error)
-{
-    return app::describeFailure(error);
-}
-
-} // namespace qm::store
