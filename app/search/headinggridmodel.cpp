@@ -1,8 +1,8 @@
 #include "headinggridmodel.h"
 
 #include "app/common/storemessages.h"
-#include "platform/desktop/datetext.h"
 #include "app/store/sets/databasemodule.h"
+#include "platform/desktop/datetext.h"
 #include "platform/sqlite/error.h"
 
 #include <QPointer>
