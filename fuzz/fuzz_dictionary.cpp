@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the dictionary opener as a database file: the soundness check, then
 // opening it read-only and read-write and reading it by keyword and by entry number. Refusing
 // the file (sqlite::Error) is fine; anything else is not.
-#include "app/store/dictionary.h"
+#include "app/store/dictionary/dictionary.h"
 
 #include "platform/sqlite/error.h"
 #include "platform/sqlite/likepattern.h"

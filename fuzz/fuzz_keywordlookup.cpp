@@ -3,7 +3,7 @@
 // dictionary; the store's lookup (key index or trigram index) must return exactly the rows
 // the matcher finds when it tests every keyword, in keyword order, for an unlimited and a
 // small row limit.
-#include "app/store/dictionary.h"
+#include "app/store/dictionary/dictionary.h"
 
 #include "platform/sqlite/error.h"
 #include "platform/sqlite/likepattern.h"

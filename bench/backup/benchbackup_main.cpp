@@ -9,8 +9,8 @@
 
 #include "benchreport.h"
 
-#include "app/store/backup.h"
-#include "app/store/dictionary.h"
+#include "app/store/care/backup.h"
+#include "app/store/dictionary/dictionary.h"
 #include "platform/sqlite/database.h"
 #include "platform/sqlite/likepattern.h"
 #include "platform/sqlite/statement.h"

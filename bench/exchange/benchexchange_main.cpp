@@ -18,8 +18,8 @@
 
 #include "app/exchange/exporter.h"
 #include "app/exchange/importer.h"
-#include "app/store/bodytext.h"
-#include "app/store/dictionary.h"
+#include "app/store/dictionary/bodytext.h"
+#include "app/store/dictionary/dictionary.h"
 #include "platform/rtf/rtf.h"
 
 #include <QCommandLineParser>

@@ -3,7 +3,7 @@
 
 #include "setgenerator.h"
 
-#include "app/store/bodytext.h"
+#include "app/store/dictionary/bodytext.h"
 #include "platform/rtf/rtf.h"
 
 #include <QCommandLineParser>
