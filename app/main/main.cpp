@@ -62,7 +62,6 @@ int main(int argc, char *argv[])
         qputenv("DISPLAY", line.display.toLocal8Bit());
 
     qm::app::prepareJapaneseText();
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // The names decide the per-user data folder, so they come before anything asks for it.
     QApplication::setOrganizationName(QStringLiteral("Quillmere"));
     QApplication::setApplicationName(QStringLiteral("Quillmere"));

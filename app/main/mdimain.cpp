@@ -14,7 +14,6 @@
 #include "app/search/frmsearchindexlist.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/common/storemessages.h"
-#include "app/viewers/browsersurface.h"
 #include "app/common/corvanehost.h"
 #include "app/viewers/textviewer.h"
 #include "app/viewers/viewerfactory.h"
@@ -357,10 +356,6 @@ void mdiMain::load()
     restorePlacement();
     restoreBarVisibility();
     m_options = m_settings.readSharedOptions();
-    // Only when pages are shown inside the program; the browser itself still loads with the
-    // first page.
-    if (m_options.BrowserInMdi != 0)
-        prepareForEmbeddedBrowser(*this);
     m_database.LoadDictionarySets();
     m_database.OpenDictionarySet();
 }

@@ -1,9 +1,5 @@
 #include "controls/webbrowser/entrypage.h"
 
-#include "controls/messages.h"
-#include "controls/webbrowser/navigationpolicy.h"
-#include "controls/services.h"
-
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
@@ -29,8 +25,9 @@ NavigationPolicy::Origin originOf(QWebEnginePage::NavigationType type)
 
 } // namespace
 
-EntryPage::EntryPage(QWebEngineProfile *profile, QObject *parent)
+EntryPage::EntryPage(QWebEngineProfile *profile, WebSurface::Navigation navigation, QObject *parent)
     : QWebEnginePage(profile, parent)
+    , m_navigation(std::move(navigation))
 {
 }
 
@@ -60,17 +57,7 @@ void EntryPage::secure(QWebEngineProfile &profile)
 bool EntryPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     Q_UNUSED(isMainFrame);
-    switch (NavigationPolicy::decide(url, originOf(type), this->url())) {
-    case NavigationPolicy::Decision::Show:
-        return true;
-    case NavigationPolicy::Decision::Refuse:
-        return false;
-    case NavigationPolicy::Decision::OpenOutside:
-        if (!Services::navigator().open(url))
-            Services::prompter().inform(texts::connectionError(), texts::title(), qm::desktop::Prompter::Icon::None);
-        return false;
-    }
-    return false;
+    return m_navigation(url, originOf(type), this->url());
 }
 
 QWebEnginePage *EntryPage::createWindow(WebWindowType type)

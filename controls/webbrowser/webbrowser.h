@@ -4,16 +4,20 @@
 #include "corvane_export.h"
 #include "controls/result.h"
 
+#include <memory>
+
 class QPrinter;
 class QToolBar;
-class QWebEngineProfile;
-class QWebEngineView;
 
 namespace corvane {
 
+class WebSurface;
+
 // An embedded browser (brwWebBrowser) under a navigation bar (tbToolBar: Back, Forward, Stop,
 // Refresh). It starts on an empty start page, "Default.htm" in the library's folder.
-// Pages are shown with the restrictions of EntryPage and NavigationPolicy.
+// Pages are shown with the restrictions of EntryPage and NavigationPolicy. The web engine is
+// loaded with the first browser, from the engine library beside this one; a browser made
+// where that library cannot be loaded fails its creation with the reason.
 class CORVANE_EXPORT WebBrowser final : public Control
 {
     Q_OBJECT
@@ -47,9 +51,10 @@ private:
     void resetStartPage();
     void layOut();
 
-    QWebEngineProfile *m_profile;
+    void makeSurface();
+
     QToolBar *m_toolBar;
-    QWebEngineView *m_view;
+    std::unique_ptr<WebSurface> m_surface;
     bool m_startPageWritten = false;
     bool m_startPageFailureShown = false;
     bool m_printing = false;

@@ -20,11 +20,11 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Copies the program, its control library and its help installer from `binFolder` into
+// Copies the program, its control library with its web part and its help installer from `binFolder` into
 // `folder`, which the copy then takes as its data folder.
 inline bool copyProgram(const QString &binFolder, const QString &folder)
 {
-    for (const char *name : {"brindlet", "libcorvane.so", "manual-install"}) {
+    for (const char *name : {"brindlet", "libcorvane.so", "libcorvane_web.so", "manual-install"}) {
         const QString target = folder + QLatin1Char('/') + QString::fromLatin1(name);
         if (!QFile::copy(binFolder + QLatin1Char('/') + QString::fromLatin1(name), target))
             return false;

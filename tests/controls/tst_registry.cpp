@@ -7,7 +7,18 @@
 #include "platform/desktop/recordingnavigator.h"
 #include "platform/desktop/scriptedprompter.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+
+namespace {
+
+bool mapped(const QByteArray &library)
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
+}
+
+} // namespace
 
 using corvane::Registry;
 
@@ -18,6 +29,7 @@ class tst_registry final : public QObject
 private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
+    void webEngineLoadsWithTheFirstBrowser();
     void everyClassIsCreatedByNameAndReportsItsMembers();
     void unknownClassFailsCleanly();
 
@@ -39,6 +51,23 @@ void tst_registry::cleanupTestCase()
     corvane::Services::setPrompter(nullptr);
     corvane::Services::setNavigator(nullptr);
     corvane::LibraryFolder::setPath({});
+}
+
+// This test does not link the web engine, so only the library's browser can bring it in; the
+// other controls leave it unloaded.
+void tst_registry::webEngineLoadsWithTheFirstBrowser()
+{
+    const QByteArray engine = "libQt6WebEngineCore";
+    QWidget window;
+    for (const QString &className : Registry::classNames()) {
+        if (className != QLatin1String("Corvane.WebBrowser"))
+            QVERIFY2(Registry::createNew(className, className, &window).control, qPrintable(className));
+    }
+    QVERIFY(!mapped(engine));
+    const Registry::Creation browser = Registry::createNew(QStringLiteral("Corvane.WebBrowser"), QStringLiteral("b"), &window);
+    QVERIFY2(browser.control, qPrintable(browser.error));
+    QVERIFY(mapped("libcorvane_web.so"));
+    QVERIFY(mapped(engine));
 }
 
 // The members hosts use, per class; a class registered later adds its row.

@@ -61,6 +61,7 @@ void tst_installedstart::installedLayout()
 
     const QDir prefix(m_prefix.path());
     for (const char *file : {"bin/brindlet", QM_INSTALL_LIBDIR "/manual-install", QM_INSTALL_LIBDIR "/libcorvane.so",
+                             QM_INSTALL_LIBDIR "/libcorvane_web.so",
                              "share/quillmere/manual/Main.htm", "share/quillmere/manual/Searching.htm",
                              "share/applications/org.quillmere.quillmere.desktop",
                              "share/metainfo/org.quillmere.quillmere.metainfo.xml", "share/man/man1/brindlet.1.gz",

@@ -309,7 +309,7 @@ void tst_lookupcommand::lookupWritesNothingIntoTheFolder()
     const Run run = lookup({QStringLiteral("--lookup"), QStringLiteral("a")}, empty.path());
     QCOMPARE(run.status, 2);
     QVERIFY(run.err.contains(QStringLiteral("User.dic")));
-    QCOMPARE(QDir(empty.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 3);
+    QCOMPARE(QDir(empty.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 4);
 }
 
 void tst_lookupcommand::commandLinesHandedToTheProgram()

@@ -15,11 +15,13 @@
 
 #include <QLabel>
 #include <QPrinter>
+#include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include <memory>
@@ -57,6 +59,7 @@ private slots:
     void embeddedUrlViewerShowsTheAddressOrSaysWhyNot();
     void embeddedHtmlViewerDecodesThePageAsTheEntryHoldsIt();
     void embeddedPagePrintsToPdf();
+    void closedViewerReleasesItsPageAndProfile();
     void pageThatCannotBeWrittenIsReportedAndNotShown();
 
 private:
@@ -193,6 +196,22 @@ void tst_viewers::embeddedHtmlViewerDecodesThePageAsTheEntryHoldsIt()
     QTRY_COMPARE_WITH_TIMEOUT(browserOf(viewer)->url(), QUrl::fromLocalFile(file), slow);
     QTRY_COMPARE_WITH_TIMEOUT(browserOf(viewer)->title(), title, slow);
     QVERIFY(m_prompter->messages().isEmpty());
+}
+
+// A viewer deletes itself when closed, and its page and the profile made for it go with it.
+void tst_viewers::closedViewerReleasesItsPageAndProfile()
+{
+    QPointer<app::mdiHTMLMDI> viewer = new app::mdiHTMLMDI(*m_context);
+    viewer->SetDocument(0, 1, QStringLiteral("頁"), "<html><body>x</body></html>", QDateTime());
+    viewer->show();
+    QTRY_VERIFY_WITH_TIMEOUT(browserOf(viewer)->url().isLocalFile(), slow);
+    const QPointer<QWebEnginePage> page = browserOf(viewer)->page();
+    const QPointer<QWebEngineProfile> profile = page->profile();
+    QVERIFY(profile && profile->isOffTheRecord());
+    viewer->close();
+    QTRY_VERIFY(!viewer);
+    QVERIFY(!page);
+    QVERIFY(!profile);
 }
 
 // The page an embedded viewer shows prints into a PDF file with its text; a viewer that hands
