@@ -33,8 +33,8 @@ protected:
 
 } // namespace
 
-// Runs on an X server with OpenGL (see the build): only there does the embedded browser need a
-// window surface of its own kind.
+// Runs on an X server with OpenGL (see the build): there a browser drawing through OpenGL would
+// need a window surface of its own kind; the program's, drawing on the processor, must not.
 class tst_browserstart final : public QObject
 {
     Q_OBJECT
