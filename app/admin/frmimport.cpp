@@ -9,7 +9,7 @@
 #include "app/store/sets/databasemodule.h"
 #include "app/store/dictionary/dictionary.h"
 #include "app/common/storemessages.h"
-#include "app/store/dictionary/writetarget.h"
+#include "app/store/care/writetarget.h"
 #include "platform/desktop/filechooser.h"
 #include "platform/desktop/prompter.h"
 #include "platform/sqlite/error.h"

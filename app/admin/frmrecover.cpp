@@ -8,7 +8,7 @@
 #include "app/store/dictionary/dictionary.h"
 #include "app/store/sets/distribution.h"
 #include "app/store/care/salvage.h"
-#include "app/store/dictionary/writetarget.h"
+#include "app/store/care/writetarget.h"
 #include "platform/desktop/filechooser.h"
 #include "platform/desktop/progresswindow.h"
 #include "platform/desktop/prompter.h"

@@ -8,7 +8,7 @@
 #include "app/store/dictionary/bodytext.h"
 #include "app/store/dictionary/dictionary.h"
 #include "app/common/storemessages.h"
-#include "app/store/dictionary/writetarget.h"
+#include "app/store/care/writetarget.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/rtf/rtf.h"
 

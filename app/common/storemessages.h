@@ -2,7 +2,7 @@
 
 #include "app/store/care/backup.h"
 #include "app/store/dictionary/storeerror.h"
-#include "app/store/dictionary/writetarget.h"
+#include "app/store/care/writetarget.h"
 #include "app/store/sets/databasemodule.h"
 
 #include "platform/sqlite/likepattern.h"

@@ -42,11 +42,11 @@ QStringList filesOf(const QString &setFile, const DictionarySetTable &table)
 
 } // namespace
 
-std::optional<StoreError> setFileProblem(const QString &path)
+std::optional<Error> setFileProblem(const QString &path)
 {
     const SetFileContents contents = readDictionarySetsFile(path);
     if (contents.missing)
-        return StoreError(StoreError::Kind::SetFileNoSetsWritten, path);
+        return Error(Error::Kind::SetFileNoSetsWritten, path);
     return contents.problem;
 }
 
@@ -88,7 +88,7 @@ void RestoreSetFile(const QString &generation, const QString &setFile, const Bac
 {
     const SetFileContents contents = readDictionarySetsFile(generation);
     if (contents.missing || contents.problem)
-        throw StoreError(StoreError::Kind::SetFileGenerationUnreadable, generation, SQLITE_CORRUPT);
+        throw Error(Error::Kind::SetFileGenerationUnreadable, generation, SQLITE_CORRUPT);
     RestorePlainGeneration(generation, setFile, options.root, options.policy);
 }
 
@@ -137,7 +137,7 @@ QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &opt
     if (!contents.missing && contents.problem) {
         BackupOutcome unread;
         unread.path = setFile;
-        unread.failure = StoreError(StoreError::Kind::SetFileUnreadableForBackup, setFile).withCause(*contents.problem);
+        unread.failure = Error(Error::Kind::SetFileUnreadableForBackup, setFile).withCause(*contents.problem);
         outcomes.append(unread);
     }
     const QStringList dictionaries = filesOf(setFile, contents.table);

@@ -33,7 +33,7 @@ struct BackupOutcome {
 };
 
 // Why a file cannot serve as the set file (it cannot be read, or holds nothing); none when it can.
-std::optional<StoreError> setFileProblem(const QString &path);
+std::optional<Error> setFileProblem(const QString &path);
 
 // Every dictionary file named by any set of the set file, each once, in the order of the sets.
 QStringList dictionariesOfSets(const QString &setFile);

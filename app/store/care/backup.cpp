@@ -33,8 +33,6 @@
 namespace qm::store {
 namespace {
 
-using sqlite::Error;
-
 const QString StampName = QStringLiteral(".last-backup");
 const QString TimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
 // Marks the name of a file a restore replaced: "20261209-103000-before-restore.dic".
@@ -43,17 +41,17 @@ const QString BeforeRestore = QStringLiteral("-before-restore");
 // The marks by which a backup's error carries its remedy, apart from the store's other marks.
 constexpr int RemedyMark = 0x4200;
 
-StoreError failure(StoreError::Kind kind, const QString &path, int code, BackupRemedy remedy = BackupRemedy::None)
+Error failure(Error::Kind kind, const QString &path, int code, BackupRemedy remedy = BackupRemedy::None)
 {
-    StoreError error(kind, path, code);
+    Error error(kind, path, code);
     if (remedy != BackupRemedy::None)
         error.withMark(RemedyMark + int(remedy));
     return error;
 }
 
-StoreError damagedFailure(const QString &path)
+Error damagedFailure(const QString &path)
 {
-    return failure(StoreError::Kind::BackupDamaged, path, SQLITE_CORRUPT, BackupRemedy::RepairDictionary);
+    return failure(Error::Kind::BackupDamaged, path, SQLITE_CORRUPT, BackupRemedy::RepairDictionary);
 }
 
 bool isDiskFull(int code, int systemError)
@@ -61,9 +59,9 @@ bool isDiskFull(int code, int systemError)
     return (code & 0xff) == SQLITE_FULL || systemError == ENOSPC || systemError == EDQUOT || systemError == EFBIG;
 }
 
-StoreError diskFullFailure(const QString &path)
+Error diskFullFailure(const QString &path)
 {
-    return failure(StoreError::Kind::BackupDiskFull, path, SQLITE_FULL, BackupRemedy::FreeSpace);
+    return failure(Error::Kind::BackupDiskFull, path, SQLITE_FULL, BackupRemedy::FreeSpace);
 }
 
 QByteArray encoded(const QString &path)
@@ -82,7 +80,7 @@ QString preparedFolder(const QString &root, const QString &path)
 {
     const QString folder = backupFolderFor(root, path);
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable())
-        throw failure(StoreError::Kind::BackupFolderUnwritable, folder, SQLITE_CANTOPEN, BackupRemedy::ChangeFolder);
+        throw failure(Error::Kind::BackupFolderUnwritable, folder, SQLITE_CANTOPEN, BackupRemedy::ChangeFolder);
     return folder;
 }
 
@@ -116,19 +114,19 @@ Connection openTarget(const QString &path)
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
     Connection target(db, &sqlite3_close_v2);
     if (rc != SQLITE_OK)
-        throw failure(StoreError::Kind::BackupNotCreated, path, rc, BackupRemedy::ChangeFolder);
+        throw failure(Error::Kind::BackupNotCreated, path, rc, BackupRemedy::ChangeFolder);
     sqlite3_exec(db, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
     return target;
 }
 
 // Why the engine could not copy `source`, in words for the user with what helps.
-StoreError copyFailure(const QString &source, int code, int systemError)
+Error copyFailure(const QString &source, int code, int systemError)
 {
     if (isDiskFull(code, systemError))
         return diskFullFailure(source);
     if ((code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB)
         return damagedFailure(source);
-    return failure(StoreError::Kind::BackupNotCopied, source, code, BackupRemedy::ChangeFolder);
+    return failure(Error::Kind::BackupNotCopied, source, code, BackupRemedy::ChangeFolder);
 }
 
 // The dictionary opened only for reading, its schema checked.
@@ -139,12 +137,12 @@ std::unique_ptr<sqlite::Database> openSource(const QString &source)
         if (!schema::isDictionary(*from))
             throw notDictionaryError(source);
         return from;
-    } catch (const Error &e) {
-        if (isNotDictionaryError(e) || e.kind() != Error::Kind::General)
+    } catch (const sqlite::Error &e) {
+        if (isNotDictionaryError(e) || e.kind() != sqlite::Error::Kind::General)
             throw;
         if ((e.code() & 0xff) == SQLITE_CORRUPT || (e.code() & 0xff) == SQLITE_NOTADB)
             throw damagedFailure(source);
-        throw failure(StoreError::Kind::BackupSourceUnreadable, source, e.code()).withCause(e);
+        throw failure(Error::Kind::BackupSourceUnreadable, source, e.code()).withCause(e);
     }
 }
 
@@ -171,7 +169,7 @@ void onlineCopy(const QString &source, const QString &target, const Progress &pr
     }
     const int finished = sqlite3_backup_finish(copy);
     if (stopped && rc != SQLITE_DONE)
-        throw StoreError(StoreError::Kind::BackupCancelled);
+        throw Error(Error::Kind::BackupCancelled);
     if (rc != SQLITE_DONE || finished != SQLITE_OK)
         throw copyFailure(source, rc != SQLITE_DONE ? rc : finished, sqlite3_system_errno(to.get()));
 }
@@ -184,7 +182,7 @@ void putInPlace(const QString &source, const QString &temp, const QString &gener
     if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(generation).constData()) != 0) {
         if (isDiskFull(SQLITE_IOERR, errno))
             throw diskFullFailure(generation);
-        throw failure(StoreError::Kind::BackupNotWritten, generation, SQLITE_IOERR, BackupRemedy::ChangeFolder)
+        throw failure(Error::Kind::BackupNotWritten, generation, SQLITE_IOERR, BackupRemedy::ChangeFolder)
             .withSystemError(errno);
     }
     syncPath(QFileInfo(generation).absolutePath());
@@ -217,7 +215,7 @@ QString backupInto(const QString &path, const QString &folder, const QDateTime &
             // that fails was spoilt where it was written.
             if (!Dictionary::IsDictionaryFile(path))
                 throw damagedFailure(path);
-            throw failure(StoreError::Kind::BackupCheckFailed, path, SQLITE_IOERR, BackupRemedy::ChangeFolder);
+            throw failure(Error::Kind::BackupCheckFailed, path, SQLITE_IOERR, BackupRemedy::ChangeFolder);
         }
         putInPlace(path, temp, generation);
     });
@@ -228,7 +226,7 @@ QString backupInto(const QString &path, const QString &folder, const QDateTime &
 void copyFile(const QString &from, const QString &to)
 {
     if (!QFile::copy(from, to))
-        throw failure(StoreError::Kind::CopyFailed, from, SQLITE_IOERR).withOther(to);
+        throw failure(Error::Kind::CopyFailed, from, SQLITE_IOERR).withOther(to);
 }
 
 // The copy of a generation that is to replace `target`, with the mode, owner, group and
@@ -268,7 +266,7 @@ void settleJournal(const QString &path)
     try {
         sqlite::Database old(path, sqlite::Database::OpenMode::ReadWrite);
         sqlite::Statement(old, "SELECT count(*) FROM sqlite_master").step();
-    } catch (const Error &) {
+    } catch (const sqlite::Error &) {
     }
     QFile::remove(path + QStringLiteral("-journal"));
 }
@@ -283,8 +281,8 @@ QString plainCopyInto(const QString &path, const QString &folder, const QDateTim
     const QString temp = compactionTempPath(generation);
     withTemporary(temp, [&] {
         copyFile(path, temp);
-        if (const std::optional<StoreError> problem = check ? check(temp) : std::nullopt)
-            throw failure(StoreError::Kind::PlainBackupCheckFailed, path, SQLITE_CORRUPT).withCause(*problem);
+        if (const std::optional<Error> problem = check ? check(temp) : std::nullopt)
+            throw failure(Error::Kind::PlainBackupCheckFailed, path, SQLITE_CORRUPT).withCause(*problem);
         putInPlace(path, temp, generation);
     });
     return generation;
@@ -309,7 +307,7 @@ std::mutex &backupMutex()
 
 } // namespace
 
-BackupRemedy backupRemedy(const Error &error)
+BackupRemedy backupRemedy(const sqlite::Error &error)
 {
     const int remedy = error.mark() - RemedyMark;
     return remedy > int(BackupRemedy::None) && remedy <= int(BackupRemedy::RepairDictionary) ? BackupRemedy(remedy)
@@ -333,7 +331,7 @@ QString BackupDictionary(const QString &path, const QString &root, const Generat
 {
     const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(path).isFile())
-        throw failure(StoreError::Kind::FileMissing, path, SQLITE_CANTOPEN);
+        throw failure(Error::Kind::FileMissing, path, SQLITE_CANTOPEN);
     const QString folder = preparedFolder(root, path);
     const QString generation = backupInto(QFileInfo(path).absoluteFilePath(), folder, now, progress);
     pruneGenerations(folder, policy);
@@ -345,7 +343,7 @@ QString BackupPlainFile(const QString &path, const QString &root, const Generati
 {
     const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(path).isFile())
-        throw failure(StoreError::Kind::FileMissing, path, SQLITE_CANTOPEN);
+        throw failure(Error::Kind::FileMissing, path, SQLITE_CANTOPEN);
     const QString folder = preparedFolder(root, path);
     const QString generation = plainBackupInto(QFileInfo(path).absoluteFilePath(), folder, now, check);
     pruneGenerations(folder, policy);
@@ -427,7 +425,7 @@ void RestoreGeneration(const QString &generation, const QString &path, const QSt
 {
     const std::lock_guard<std::mutex> one(backupMutex());
     if (!Dictionary::IsDictionaryFile(generation))
-        throw failure(StoreError::Kind::GenerationNotDictionary, generation, SQLITE_CORRUPT);
+        throw failure(Error::Kind::GenerationNotDictionary, generation, SQLITE_CORRUPT);
     const QString target = QFileInfo(path).absoluteFilePath();
     if (QFileInfo::exists(target))
         requireReplaceable(target);
@@ -437,14 +435,14 @@ void RestoreGeneration(const QString &generation, const QString &path, const QSt
     withTemporary(temp, [&] {
         copyInPlaceOf(generation, temp, target);
         if (!Dictionary::IsDictionaryFile(temp) || !syncPath(temp))
-            throw failure(StoreError::Kind::RestoreCopyUnchecked, temp, SQLITE_CORRUPT);
+            throw failure(Error::Kind::RestoreCopyUnchecked, temp, SQLITE_CORRUPT);
         // Kept only now: pruning must not take the generation being restored before it is copied.
         keepCurrent(target, folder);
         const auto swap = [&] {
             const ExclusiveFileLock lock(target);
             settleJournal(target);
             if (::rename(encoded(temp).constData(), encoded(target).constData()) != 0)
-                throw failure(StoreError::Kind::RestoreNotPlaced, target, SQLITE_CANTOPEN);
+                throw failure(Error::Kind::RestoreNotPlaced, target, SQLITE_CANTOPEN);
             syncPath(QFileInfo(target).absolutePath());
         };
         if (release)
@@ -460,7 +458,7 @@ void RestorePlainGeneration(const QString &generation, const QString &path, cons
 {
     const std::lock_guard<std::mutex> one(backupMutex());
     if (!QFileInfo(generation).isFile())
-        throw failure(StoreError::Kind::GenerationMissing, generation, SQLITE_CANTOPEN);
+        throw failure(Error::Kind::GenerationMissing, generation, SQLITE_CANTOPEN);
     const QString target = QFileInfo(path).absoluteFilePath();
     const QString folder = preparedFolder(root, target);
     const QString temp = compactionTempPath(target);
@@ -470,7 +468,7 @@ void RestorePlainGeneration(const QString &generation, const QString &path, cons
         if (QFileInfo::exists(target))
             plainCopyInto(target, folder, QDateTime::currentDateTime(), BeforeRestore, {});
         if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(target).constData()) != 0)
-            throw failure(StoreError::Kind::RestoreNotPlaced, target, SQLITE_CANTOPEN);
+            throw failure(Error::Kind::RestoreNotPlaced, target, SQLITE_CANTOPEN);
         syncPath(QFileInfo(target).absolutePath());
     });
     pruneGenerations(folder, policy);
@@ -484,7 +482,7 @@ std::optional<qint64> countEntries(const QString &path)
             return std::nullopt;
         sqlite::Statement st(db, "SELECT count(*) FROM Document");
         return st.step() ? st.toInt64(0) : 0;
-    } catch (const Error &) {
+    } catch (const sqlite::Error &) {
         return std::nullopt;
     }
 }

@@ -52,7 +52,7 @@ QString BackupDictionary(const QString &path, const QString &root, const Generat
 // The same for a file that is no dictionary (the set file): copied, checked by `check` (which
 // gives the problem it finds in the copy, none when none), synced, renamed. A copy that fails
 // the check is no generation: nothing is kept and nothing pruned.
-using PlainFileCheck = std::function<std::optional<StoreError>(const QString &copy)>;
+using PlainFileCheck = std::function<std::optional<Error>(const QString &copy)>;
 QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy,
                         const QDateTime &now = QDateTime::currentDateTime(), const PlainFileCheck &check = {});
 

@@ -1,4 +1,5 @@
 #include "app/store/care/compaction.h"
+#include "app/store/dictionary/workingcopy.h"
 
 #include "app/store/dictionary/bodytext.h"
 #include "app/store/dictionary/dictionary.h"
@@ -29,22 +30,14 @@
 namespace qm::store {
 namespace {
 
-using sqlite::Error;
-
-StoreError failure(StoreError::Kind kind, const QString &path, int code = SQLITE_ERROR)
+Error failure(Error::Kind kind, const QString &path, int code = SQLITE_ERROR)
 {
-    return StoreError(kind, path, code);
+    return Error(kind, path, code);
 }
 
-StoreError cancelled()
+Error cancelled()
 {
-    return StoreError(StoreError::Kind::Cancelled);
-}
-
-// True while a process of this number runs (one of another user included).
-bool processRuns(qint64 pid)
-{
-    return pid > 0 && pid <= INT_MAX && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+    return Error(Error::Kind::Cancelled);
 }
 
 // Names, in a dictionary, the backup its last compaction kept and that file's identity then.
@@ -85,7 +78,7 @@ QString backupPathFor(const QString &path, const QString &record)
 void removeIfThere(const QString &path)
 {
     if (QFileInfo::exists(path) && !QFile::remove(path))
-        throw failure(StoreError::Kind::NotRemovable, path, SQLITE_CANTOPEN);
+        throw failure(Error::Kind::NotRemovable, path, SQLITE_CANTOPEN);
 }
 
 // One compaction: copy, recompute keys, check, swap, verify. Progress runs over three equal
@@ -105,7 +98,7 @@ public:
     QString run()
     {
         if (m_path == m_temp)
-            throw failure(StoreError::Kind::NotCompactable, m_path);
+            throw failure(Error::Kind::NotCompactable, m_path);
         removeIfThere(m_temp);
         removeIfThere(m_temp + QStringLiteral("-journal"));
         try {
@@ -140,7 +133,7 @@ private:
         sqlite3_progress_handler(db.handle(), 20000, &Compaction::onProgress, this);
         try {
             work();
-        } catch (const Error &) {
+        } catch (const sqlite::Error &) {
             sqlite3_progress_handler(db.handle(), 0, nullptr, nullptr);
             if (m_cancelled)
                 throw cancelled();
@@ -216,11 +209,11 @@ private:
         interruptible(copy, [&] {
             sqlite::Statement check(copy, "PRAGMA quick_check");
             if (!check.step() || check.toText(0) != QLatin1String("ok"))
-                throw failure(StoreError::Kind::CompactedCopyDamaged, m_path, SQLITE_CORRUPT);
+                throw failure(Error::Kind::CompactedCopyDamaged, m_path, SQLITE_CORRUPT);
         });
         copy.close();
         if (!syncPath(m_temp))
-            throw failure(StoreError::Kind::CompactedCopyUnwritten, m_path, SQLITE_IOERR);
+            throw failure(Error::Kind::CompactedCopyUnwritten, m_path, SQLITE_IOERR);
     }
 
     // The new file records which file its backup is, for the next compaction to know it may replace it.
@@ -242,9 +235,9 @@ private:
             removeIfThere(m_backup);
             if (::link(QFile::encodeName(m_path).constData(), QFile::encodeName(m_backup).constData()) != 0
                 && !(QFile::copy(m_path, m_backup) && syncPath(m_backup)))
-                throw failure(StoreError::Kind::CompactionBackupFailed, m_backup, SQLITE_CANTOPEN);
+                throw failure(Error::Kind::CompactionBackupFailed, m_backup, SQLITE_CANTOPEN);
             if (::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(m_path).constData()) != 0)
-                throw failure(StoreError::Kind::CompactedNotPlaced, m_path, SQLITE_CANTOPEN);
+                throw failure(Error::Kind::CompactedNotPlaced, m_path, SQLITE_CANTOPEN);
         } catch (...) {
             QFile::remove(m_temp);
             throw;
@@ -257,10 +250,10 @@ private:
     {
         try {
             Dictionary check(m_path);
-        } catch (const Error &e) {
+        } catch (const sqlite::Error &e) {
             if (::rename(QFile::encodeName(m_backup).constData(), QFile::encodeName(m_path).constData()) == 0)
                 syncPath(QFileInfo(m_path).absolutePath());
-            throw failure(StoreError::Kind::CompactedNotOpened, m_path, e.code()).withCause(e);
+            throw failure(Error::Kind::CompactedNotOpened, m_path, e.code()).withCause(e);
         }
     }
 
@@ -286,12 +279,6 @@ QString compactionBackupPath(const QString &path)
     return info.absoluteDir().filePath(base + QStringLiteral(".bak"));
 }
 
-QString compactionTempPath(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.absoluteDir().filePath(QStringLiteral("$Temp$-%1-%2.tmp").arg(info.fileName(), QString::number(::getpid())));
-}
-
 void requireReplaceable(const QString &path)
 {
     const QFileInfo info(path);
@@ -299,28 +286,13 @@ void requireReplaceable(const QString &path)
     const bool writable = info.isWritable() && (info.permissions() & anyWrite)
                           && QFileInfo(info.absolutePath()).isWritable();
     if (!writable)
-        throw StoreError(StoreError::Kind::ReadOnly, path);
-}
-
-void removeStaleCompactionCopies(const QString &folder)
-{
-    static const QRegularExpression copyName(QStringLiteral("^\\$Temp\\$-.+-(\\d+)\\.tmp(-journal)?$"));
-    const QDir dir(folder);
-    const QStringList names = dir.entryList({QStringLiteral("$Temp$-*")}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : names) {
-        const QRegularExpressionMatch match = copyName.match(name);
-        if (!match.hasMatch())
-            continue;
-        const qint64 pid = match.captured(1).toLongLong();
-        if (pid != ::getpid() && !processRuns(pid))
-            QFile::remove(dir.filePath(name));
-    }
+        throw Error(Error::Kind::ReadOnly, path);
 }
 
 CompactionSizes CompactDictionary(const QString &path, const Progress &progress, const RichTextReader &richText)
 {
     if (!QFileInfo(path).isFile())
-        throw failure(StoreError::Kind::FileMissing, path, SQLITE_CANTOPEN);
+        throw failure(Error::Kind::FileMissing, path, SQLITE_CANTOPEN);
     requireReplaceable(path);
     // No program may have the file open while it is replaced: its writes would go to the old file.
     const ExclusiveFileLock lock(path);

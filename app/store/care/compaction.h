@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/store/dictionary/bodytext.h"
+#include "app/store/dictionary/workingcopy.h"
 #include "app/store/progress.h"
 
 #include <QString>
@@ -37,11 +38,5 @@ void requireReplaceable(const QString &path);
 
 // The first name a compaction keeps the backup under: "User.dic" -> "User.bak".
 QString compactionBackupPath(const QString &path);
-// The working copy of this process for this dictionary, in the dictionary's folder:
-// "User.dic" -> "$Temp$-User.dic-<process id>.tmp".
-QString compactionTempPath(const QString &path);
-// Removes the working copies (and their journals) in a folder that compactions of processes
-// no longer running left behind; a running process's copies are kept.
-void removeStaleCompactionCopies(const QString &folder);
 
 } // namespace qm::store

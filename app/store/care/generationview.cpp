@@ -16,9 +16,9 @@ namespace qm::store {
 namespace {
 
 // The generation is missing, or (`notBackup`) is no backup of a dictionary.
-StoreError cannotOpen(const QString &path, bool notBackup)
+Error cannotOpen(const QString &path, bool notBackup)
 {
-    return StoreError(StoreError::Kind::GenerationUnopenable, path, SQLITE_CANTOPEN).withNumber(notBackup ? 1 : 0);
+    return Error(Error::Kind::GenerationUnopenable, path, SQLITE_CANTOPEN).withNumber(notBackup ? 1 : 0);
 }
 
 // Bytes 18 and 19 of a database file's header are 2 in write-ahead-log mode.
@@ -68,7 +68,7 @@ std::vector<HeadingRow> GenerationView::find(const QString &text, int limit, boo
 {
     const std::optional<sqlite::LikePattern> pattern = sqlite::LikePattern::compile(QString(text + QLatin1Char('*')));
     if (!pattern)
-        throw StoreError(StoreError::Kind::UnreadableWord, text);
+        throw Error(Error::Kind::UnreadableWord, text);
     // One more than asked tells whether there are more; an entry found under several of its
     // keywords is listed once.
     std::vector<qint32> numbers;

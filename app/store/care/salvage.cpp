@@ -8,7 +8,7 @@
 #include "app/store/dictionary/schema.h"
 #include "app/store/dictionary/storeerror.h"
 #include "app/store/dictionary/viewertype.h"
-#include "app/store/dictionary/writetarget.h"
+#include "app/store/care/writetarget.h"
 
 #include "platform/sqlite/database.h"
 #include "platform/sqlite/statement.h"
@@ -34,7 +34,6 @@ namespace qm::store {
 namespace {
 
 using sqlite::Database;
-using sqlite::Error;
 using sqlite::Statement;
 using salvage::ReadEntry;
 using salvage::storedDate;
@@ -45,14 +44,14 @@ constexpr qint64 Highest = std::numeric_limits<qint64>::max();
 constexpr std::size_t BatchEntries = 256;
 constexpr qint64 BatchBytes = qint64(32) * 1024 * 1024;
 
-StoreError failure(StoreError::Kind kind, const QString &path, int code)
+Error failure(Error::Kind kind, const QString &path, int code)
 {
-    return StoreError(kind, path, code);
+    return Error(kind, path, code);
 }
 
-StoreError cancelled()
+Error cancelled()
 {
-    return StoreError(StoreError::Kind::Cancelled);
+    return Error(Error::Kind::Cancelled);
 }
 
 // Walks the integer keys of one table or index in order, past pages that cannot be read. The
@@ -109,7 +108,7 @@ private:
                 row(st);
             }
             return true;
-        } catch (const Error &e) {
+        } catch (const sqlite::Error &e) {
             if (!isDamageError(e))
                 throw;
             return false;
@@ -123,7 +122,7 @@ private:
             st.bind(1, from);
             st.step();
             return Probe::Read;
-        } catch (const Error &e) {
+        } catch (const sqlite::Error &e) {
             if (!isDamageError(e))
                 throw;
             return Probe::Failed;
@@ -301,9 +300,9 @@ public:
     // Some part of the tables could not be walked.
     bool damaged() const override { return m_damaged; }
 
-    static StoreError notReadable(const QString &path)
+    static Error notReadable(const QString &path)
     {
-        return failure(StoreError::Kind::NothingSalvageable, path, SQLITE_CORRUPT);
+        return failure(Error::Kind::NothingSalvageable, path, SQLITE_CORRUPT);
     }
 
 private:
@@ -314,8 +313,8 @@ private:
         try {
             Statement st(*m_db, "SELECT seq FROM sqlite_sequence WHERE name = 'Document'");
             return st.step() && !st.isNull(0) ? st.toInt64(0) : 0;
-        } catch (const Error &e) {
-            if (e.kind() != Error::Kind::General)
+        } catch (const sqlite::Error &e) {
+            if (e.kind() != sqlite::Error::Kind::General)
                 throw;
             return 0;
         }
@@ -369,7 +368,7 @@ private:
             Statement st(*m_db, "SELECT rootpage FROM sqlite_schema WHERE type = 'table' AND name = ?1");
             st.bind(1, QString::fromLatin1(table));
             return st.step() ? st.toInt64(0) : 0;
-        } catch (const Error &e) {
+        } catch (const sqlite::Error &e) {
             if (!isDamageError(e))
                 throw;
             return 0;
@@ -392,7 +391,7 @@ private:
     static std::unique_ptr<Database> open(const QString &path)
     {
         if (!QFileInfo(path).isFile())
-            throw failure(StoreError::Kind::FileMissing, path, SQLITE_CANTOPEN);
+            throw failure(Error::Kind::FileMissing, path, SQLITE_CANTOPEN);
         try {
             auto db = std::make_unique<Database>(path, Database::OpenMode::Immutable);
             // Without its two tables the file holds nothing to salvage.
@@ -400,7 +399,7 @@ private:
                               "('Document', 'Index')");
             if (st.step() && st.toInt64(0) == 2)
                 return db;
-        } catch (const Error &) {
+        } catch (const sqlite::Error &) {
         }
         throw notReadable(path);
     }
@@ -409,9 +408,9 @@ private:
     {
         try {
             m_damaged |= KeyWalk(*m_db, sql, bound).run(row);
-        } catch (const Error &e) {
+        } catch (const sqlite::Error &e) {
             // A statement that cannot even be prepared (its index is gone) gives nothing.
-            if (e.kind() != Error::Kind::General || (e.code() & 0xff) != SQLITE_ERROR)
+            if (e.kind() != sqlite::Error::Kind::General || (e.code() & 0xff) != SQLITE_ERROR)
                 throw;
             m_damaged = true;
         }
@@ -438,7 +437,7 @@ private:
     {
         try {
             return read();
-        } catch (const Error &e) {
+        } catch (const sqlite::Error &e) {
             if (!isDamageError(e))
                 throw;
             return std::nullopt;
@@ -508,7 +507,7 @@ private:
         std::unique_ptr<DamagedFile> file;
         try {
             file = std::make_unique<DamagedFile>(m_damagedPath, m_progress);
-        } catch (const Error &e) {
+        } catch (const sqlite::Error &e) {
             if (!isDamageError(e))
                 throw;
             return false;
@@ -663,7 +662,7 @@ private:
     void check() const
     {
         if (!Dictionary::IsDictionaryFile(m_temp))
-            throw failure(StoreError::Kind::SalvagedCopyDamaged, m_target, SQLITE_CORRUPT);
+            throw failure(Error::Kind::SalvagedCopyDamaged, m_target, SQLITE_CORRUPT);
     }
 
     // The name still leads where it did when the salvage began: to no file, or to the same file,
@@ -674,7 +673,7 @@ private:
         if (!now.isWritable())
             throw refusalError(now);
         if (!now.sameFileAs(m_resolved))
-            throw failure(StoreError::Kind::SalvageTargetChanged, m_resolved.named, SQLITE_CANTOPEN);
+            throw failure(Error::Kind::SalvageTargetChanged, m_resolved.named, SQLITE_CANTOPEN);
     }
 
     // The checked file gets its name: a file it replaces passes on its mode, owner and group, and
@@ -689,7 +688,7 @@ private:
         const QByteArray target = QFile::encodeName(m_target);
         const unsigned flags = m_resolved.exists ? 0 : RENAME_NOREPLACE;
         if (!syncPath(QFile::decodeName(temp)) || ::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, target.constData(), flags) != 0)
-            throw failure(StoreError::Kind::SalvageNotSaved, m_target, SQLITE_CANTOPEN);
+            throw failure(Error::Kind::SalvageNotSaved, m_target, SQLITE_CANTOPEN);
         syncPath(QFileInfo(m_target).absolutePath());
     }
 
@@ -717,12 +716,6 @@ private:
 };
 
 } // namespace
-
-bool isDamageError(const Error &error)
-{
-    const int code = error.code() & 0xff;
-    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
-}
 
 SalvageReport SalvageDictionary(const QString &damaged, const QString &target, const Progress &progress,
                                 const QStringList &setMembers, const QString &incompleteKeyword)

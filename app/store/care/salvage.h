@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/store/dictionary/storeerror.h"
 #include "app/store/progress.h"
 
 #include <QString>
@@ -37,9 +38,6 @@ struct SalvageReport {
     std::vector<IncompleteEntry> incomplete;
 };
 
-// Whether an engine error says that a file is damaged (or is no dictionary at all), rather than
-// missing, busy or not allowed.
-bool isDamageError(const sqlite::Error &error);
 
 // Reads what can still be read of a damaged dictionary into a new dictionary at `target`.
 //
@@ -53,7 +51,7 @@ bool isDamageError(const sqlite::Error &error);
 // dictionary (any database of the engine), one of `setMembers`, the damaged file itself, a device
 // or a folder is refused, and another file it replaces passes on its mode, owner and group.
 // Every entry saved incomplete gets `incompleteKeyword` (the program's word for it), so that a
-// lookup finds them all. Throws a StoreError (Kind::Cancelled when the progress asks to stop);
+// lookup finds them all. Throws a Error (Kind::Cancelled when the progress asks to stop);
 // no file is left then, and a file under the name stays as it was.
 SalvageReport SalvageDictionary(const QString &damaged, const QString &target, const Progress &progress = {},
                                 const QStringList &setMembers = {}, const QString &incompleteKeyword = {});

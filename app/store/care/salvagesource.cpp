@@ -18,8 +18,6 @@
 
 namespace qm::store::salvage {
 
-using sqlite::Error;
-
 std::optional<QDateTime> storedDate(const QString &text)
 {
     if (text.size() != 19 || text[10] != QLatin1Char(' '))
@@ -193,9 +191,9 @@ QString text(const Value &v)
     return QString::fromUtf8(v.bytes);
 }
 
-StoreError cancelled()
+Error cancelled()
 {
-    return StoreError(StoreError::Kind::Cancelled);
+    return Error(Error::Kind::Cancelled);
 }
 
 } // namespace
@@ -208,7 +206,7 @@ public:
         : m_file(path)
     {
         if (!m_file.open(QIODevice::ReadOnly))
-            throw StoreError(StoreError::Kind::Unreadable, path);
+            throw Error(Error::Kind::Unreadable, path);
         // The damaged file is not written while it is read: its size is taken once, not per page.
         m_size = m_file.size();
     }

@@ -20,8 +20,6 @@
 namespace qm::store {
 
 namespace {
-
-using sqlite::Error;
 using sqlite::Statement;
 
 } // namespace
@@ -56,7 +54,7 @@ void DictionaryEntries::beginEditSession()
     m_file.writing([&] {
         m_file.requireWritable();
         if (m_file.isHeld())
-            throw Error(Error::Kind::General, SQLITE_MISUSE, QStringLiteral("an edit session is already open"));
+            throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_MISUSE, QStringLiteral("an edit session is already open"));
         db().exec("BEGIN IMMEDIATE");
         m_file.hold(true);
     });
@@ -65,10 +63,10 @@ void DictionaryEntries::beginEditSession()
 void DictionaryEntries::commitEditSession()
 {
     if (!m_file.isHeld())
-        throw Error(Error::Kind::General, SQLITE_MISUSE, QStringLiteral("no edit session is open"));
+        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_MISUSE, QStringLiteral("no edit session is open"));
     if (!db().inTransaction()) {
         m_file.hold(false);
-        throw StoreError(StoreError::Kind::WriteUndone, m_file.path());
+        throw Error(Error::Kind::WriteUndone, m_file.path());
     }
     // A commit that meets another program's lock leaves the session open to be tried again.
     m_file.writing([&] { db().exec("COMMIT"); });
@@ -99,9 +97,9 @@ QDateTime parseDate(const QString &text)
     return QDateTime::fromString(text, QString::fromLatin1(schema::DateFormat));
 }
 
-StoreError bodyTooLarge(qint64 bytes)
+Error bodyTooLarge(qint64 bytes)
 {
-    return StoreError(StoreError::Kind::BodyTooLarge).withNumber(bytes);
+    return Error(Error::Kind::BodyTooLarge).withNumber(bytes);
 }
 
 // Checks what every written entry must be: one of the five types, a body the program can read
@@ -109,7 +107,7 @@ StoreError bodyTooLarge(qint64 bytes)
 void requireStorable(const Entry &entry)
 {
     if (!isViewerCode(entry.Viewer))
-        throw Error(Error::Kind::General, SQLITE_CONSTRAINT,
+        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_CONSTRAINT,
                     QStringLiteral("viewer type %1 does not exist").arg(entry.Viewer));
     if (entry.Document.size() > MaxBodyBytes)
         throw bodyTooLarge(entry.Document.size());
@@ -147,7 +145,7 @@ void DictionaryEntries::insertEntry(const Entry &entry, const QStringList &keywo
     requireStorable(entry);
     const bool keep = numbering == Numbering::Keep;
     if (keep && entry.DocumentNumber <= 0)
-        throw Error(Error::Kind::General, SQLITE_CONSTRAINT,
+        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_CONSTRAINT,
                     QStringLiteral("entry number %1 cannot be kept").arg(entry.DocumentNumber));
     // Once the engine's counter has reached the largest number, it cannot count on: the entry
     // takes a free number below it instead.
@@ -164,7 +162,7 @@ void DictionaryEntries::insertEntry(const Entry &entry, const QStringList &keywo
     doc.bind(1, int(entry.Viewer)).bind(2, entry.Heading).bindBlobInPlace(3, entry.Document);
     doc.bind(4, formatDate(entry.RenewalDate)).bind(5, text::fold(entry.Heading));
     if (!doc.step())
-        throw Error(Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new entry has no number"));
+        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new entry has no number"));
     number = doc.toInt(0);
     doc.run();
     if (entry.Viewer == quint8(Viewer::RichText))
@@ -414,14 +412,14 @@ TrigramIndex::KeywordRow DictionaryEntries::insertKeyword(qint32 documentNumber,
     // No one can type or see a U+0000, and programs that read keywords as C strings stop at
     // it, so a keyword holding one is refused (one written by another program is still found).
     if (keyword.contains(QChar(u'\0')))
-        throw StoreError(StoreError::Kind::NulInKeyword);
+        throw Error(Error::Kind::NulInKeyword);
     Statement &st = m_file.cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES (?1, ?2, ?3) "
                                     "RETURNING rowid");
     const auto reset = qScopeGuard([&st] { st.reset(); });
     TrigramIndex::KeywordRow row{0, text::fold(keyword)};
     st.bind(1, keyword).bind(2, documentNumber).bind(3, row.key);
     if (!st.step())
-        throw Error(Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new keyword row has no number"));
+        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new keyword row has no number"));
     row.rowid = st.toInt64(0);
     st.run();
     return row;

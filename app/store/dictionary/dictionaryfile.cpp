@@ -21,8 +21,6 @@
 namespace qm::store {
 
 namespace {
-
-using sqlite::Error;
 using sqlite::Statement;
 
 const QString DictionaryName = QStringLiteral("DictionaryName");
@@ -148,7 +146,7 @@ void DictionaryFile::followReplacement()
     openChecked({});
 }
 
-void DictionaryFile::rethrowNamed(const Error &e) const
+void DictionaryFile::rethrowNamed(const sqlite::Error &e) const
 {
     const int code = e.code() & 0xff;
     if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
@@ -182,7 +180,7 @@ void DictionaryFile::create(const QString &fileName, const DictionaryDescription
         refoldKeys(db, {});
         searchtables::recordIndexedRows(db);
         tx.commit();
-    } catch (const Error &) {
+    } catch (const sqlite::Error &) {
         // A file that was not there before is the remains of this attempt, not a dictionary.
         if (!existed) {
             QFile::remove(fileName);
@@ -202,7 +200,7 @@ bool DictionaryFile::isDictionaryFile(const QString &fileName)
         sqlite::Database db(fileName, sqlite::Database::OpenMode::ReadOnly);
         Statement check(db, "PRAGMA quick_check");
         sound = schema::isDictionary(db) && check.step() && check.toText(0) == QLatin1String("ok");
-    } catch (const Error &) {
+    } catch (const sqlite::Error &) {
         sound = false;
     }
     sideFiles.removeNew(fileName);
@@ -212,7 +210,7 @@ bool DictionaryFile::isDictionaryFile(const QString &fileName)
 void DictionaryFile::requireWritable() const
 {
     if (m_readOnly)
-        throw StoreError(StoreError::Kind::ReadOnly, path());
+        throw Error(Error::Kind::ReadOnly, path());
 }
 
 QVariant DictionaryFile::property(const QString &name)
@@ -238,7 +236,7 @@ QString DictionaryFile::displayName()
 {
     try {
         return name();
-    } catch (const Error &) {
+    } catch (const sqlite::Error &) {
         return QFileInfo(path()).fileName();
     }
 }
@@ -332,7 +330,7 @@ ReadTransaction::~ReadTransaction()
         return;
     try {
         m_file.cachedStatement("COMMIT").run();
-    } catch (const Error &) {
+    } catch (const sqlite::Error &) {
     }
 }
 

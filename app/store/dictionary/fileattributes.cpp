@@ -98,7 +98,7 @@ void keepFileAttributes(const QString &replaced, const QString &replacement)
     if (!copyOwner(to.constData(), old))
         mode &= ~mode_t(S_IRWXG | S_ISGID);
     if (::chmod(to.constData(), mode) != 0)
-        throw StoreError(StoreError::Kind::AttributesNotKept, replaced).withOther(replacement);
+        throw Error(Error::Kind::AttributesNotKept, replaced).withOther(replacement);
 }
 
 QString fileIdentity(const QString &path)

@@ -43,9 +43,9 @@ std::optional<FileIdentity> identityOf(const QString &path)
     return FileIdentity{st.st_dev, st.st_ino};
 }
 
-StoreError inUseError(const QString &path)
+Error inUseError(const QString &path)
 {
-    return StoreError(StoreError::Kind::InUse, path);
+    return Error(Error::Kind::InUse, path);
 }
 
 struct SharedFileLock::Held {

@@ -20,7 +20,7 @@ struct FileIdentity {
 std::optional<FileIdentity> identityOf(const QString &path);
 
 // The refusal given when another program holds a dictionary (engine code SQLITE_BUSY).
-StoreError inUseError(const QString &path);
+Error inUseError(const QString &path);
 
 // A shared lock (flock(2)) on a dictionary file, held for as long as a program has the file
 // open, so that no other program replaces the file meanwhile. The engine's own locks are POSIX

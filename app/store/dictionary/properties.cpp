@@ -7,8 +7,6 @@
 
 namespace qm::store {
 namespace {
-
-using sqlite::Error;
 using sqlite::Statement;
 
 QString typeName(PropertyType t)
@@ -21,9 +19,9 @@ QString typeName(PropertyType t)
     return {};
 }
 
-Error notFound(const QString &name)
+sqlite::Error notFound(const QString &name)
 {
-    return Error(Error::Kind::General, SQLITE_NOTFOUND, QStringLiteral("property not found: %1").arg(name));
+    return sqlite::Error(sqlite::Error::Kind::General, SQLITE_NOTFOUND, QStringLiteral("property not found: %1").arg(name));
 }
 
 void bindValue(Statement &st, int index, bool isText, const QVariant &value)

@@ -7,7 +7,7 @@
 namespace qm::store {
 namespace {
 
-using Kind = StoreError::Kind;
+using Kind = Error::Kind;
 
 // The engine kind the same failure of the engine has, which callers that only know engine
 // errors tell apart.
@@ -55,7 +55,7 @@ QString technicalText(Kind kind, const QString &file)
 
 } // namespace
 
-StoreError::StoreError(Kind kind, QString file, int code)
+Error::Error(Kind kind, QString file, int code)
     : sqlite::Error(engineKind(kind), code != 0 ? code : engineCode(kind), technicalText(kind, file))
     , m_failure(std::make_shared<Failure>())
 {
@@ -64,31 +64,31 @@ StoreError::StoreError(Kind kind, QString file, int code)
     setDetail(m_failure);
 }
 
-StoreError &StoreError::withOther(QString other)
+Error &Error::withOther(QString other)
 {
     m_failure->other = std::move(other);
     return *this;
 }
 
-StoreError &StoreError::withNumber(qint64 number)
+Error &Error::withNumber(qint64 number)
 {
     m_failure->number = number;
     return *this;
 }
 
-StoreError &StoreError::withSystemError(int systemError)
+Error &Error::withSystemError(int systemError)
 {
     m_failure->systemError = systemError;
     return *this;
 }
 
-StoreError &StoreError::withCause(const sqlite::Error &cause)
+Error &Error::withCause(const sqlite::Error &cause)
 {
     m_failure->cause = std::make_shared<sqlite::Error>(cause);
     return *this;
 }
 
-StoreError &StoreError::withMark(int mark)
+Error &Error::withMark(int mark)
 {
     setMark(mark);
     return *this;
@@ -105,9 +105,9 @@ bool isStoreError(const sqlite::Error &error, FailureKind kind)
     return failure && failure->kind == kind;
 }
 
-StoreError notDictionaryError(const QString &path)
+Error notDictionaryError(const QString &path)
 {
-    return StoreError(Kind::NotDictionary, path);
+    return Error(Kind::NotDictionary, path);
 }
 
 bool isNotDictionaryError(const sqlite::Error &error)
@@ -115,14 +115,20 @@ bool isNotDictionaryError(const sqlite::Error &error)
     return isStoreError(error, Kind::NotDictionary);
 }
 
-StoreError numbersExhaustedError()
+Error numbersExhaustedError()
 {
-    return StoreError(Kind::NumbersExhausted);
+    return Error(Kind::NumbersExhausted);
 }
 
 bool isNumbersExhaustedError(const sqlite::Error &error)
 {
     return isStoreError(error, Kind::NumbersExhausted);
+}
+
+bool isDamageError(const sqlite::Error &error)
+{
+    const int code = error.code() & 0xff;
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
 } // namespace qm::store

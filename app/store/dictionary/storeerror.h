@@ -9,7 +9,7 @@
 namespace qm::store {
 
 // A failure of the store is a kind and the facts that go with it, never words: the windows and
-// the command line word it (app/common/storemessages.h). It is thrown as a StoreError, an
+// the command line word it (app/common/storemessages.h). It is thrown as a Error, an
 // engine error (named apart from sqlite::Error, which store code often calls plain `Error`)
 // whose engine kind and code are those the same failure of the engine would have, so a caller
 // that only tells engine failures apart catches it as one.
@@ -110,21 +110,21 @@ struct Failure final : sqlite::Error::Detail {
     int line() const { return int(number); }
 };
 
-class StoreError : public sqlite::Error
+class Error : public sqlite::Error
 {
 public:
     using Kind = FailureKind;
 
-    explicit StoreError(Kind kind, QString file = {}, int code = 0);
+    explicit Error(Kind kind, QString file = {}, int code = 0);
 
     const Failure &failure() const { return *m_failure; }
     Kind reason() const { return m_failure->kind; }
 
-    StoreError &withOther(QString other);
-    StoreError &withNumber(qint64 number);
-    StoreError &withSystemError(int systemError);
-    StoreError &withCause(const sqlite::Error &cause);
-    StoreError &withMark(int mark);
+    Error &withOther(QString other);
+    Error &withNumber(qint64 number);
+    Error &withSystemError(int systemError);
+    Error &withCause(const sqlite::Error &cause);
+    Error &withMark(int mark);
 
 private:
     std::shared_ptr<Failure> m_failure;
@@ -134,9 +134,13 @@ private:
 const Failure *storeFailure(const sqlite::Error &error);
 bool isStoreError(const sqlite::Error &error, FailureKind kind);
 
-StoreError notDictionaryError(const QString &path);
+Error notDictionaryError(const QString &path);
 bool isNotDictionaryError(const sqlite::Error &error);
-StoreError numbersExhaustedError();
+Error numbersExhaustedError();
 bool isNumbersExhaustedError(const sqlite::Error &error);
+
+// Whether an engine error says that a file is damaged (or is no dictionary at all), rather than
+// missing, busy or not allowed.
+bool isDamageError(const sqlite::Error &error);
 
 } // namespace qm::store

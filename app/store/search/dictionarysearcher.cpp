@@ -13,8 +13,6 @@
 #include <algorithm>
 
 namespace qm::store {
-
-using sqlite::Error;
 using sqlite::Statement;
 
 KeywordMatch keywordMatchAt(Statement &st)
@@ -102,7 +100,7 @@ std::optional<std::vector<KeywordMatch>> DictionarySearcher::trigramLookup(const
             return std::nullopt;
         const CachedStatements statements = [this](const char *sql) -> Statement & { return m_file.cachedStatement(sql); };
         return matchingCandidates(statements, pattern, m_file.trigramIndex().rowsWithAll(trigrams), limit);
-    } catch (const Error &) {
+    } catch (const sqlite::Error &) {
         // An index that fails (damaged behind the store's back) is passed over: the walk finds
         // the same rows without it.
         return std::nullopt;

@@ -35,7 +35,7 @@ QString quotedPattern(const SearchTerm &t)
     return QLatin1Char('"') + termPattern(t) + QLatin1Char('"');
 }
 
-// A rich-text body stores every double-byte character as two escapes of its bytes ("日" is
+// A rich-text body stores every double-byte character as two escapes of its bytes (U+65E5 is
 // \'93\'fa in the body); the shown pattern writes them so, in capitals.
 QString quotedRichTextPattern(const SearchTerm &t)
 {

@@ -64,7 +64,7 @@ sqlite::LikePattern compileKeywordPattern(const QString &pattern)
     std::optional<sqlite::LikePattern> compiled =
         sqlite::LikePattern::compile(pattern, sqlite::LikePattern::StrayBracket::Refuse, &problem);
     if (!compiled)
-        throw StoreError(StoreError::Kind::BadPattern).withNumber(qint64(problem));
+        throw Error(Error::Kind::BadPattern).withNumber(qint64(problem));
     return std::move(*compiled);
 }
 

@@ -33,10 +33,10 @@ struct CandidateRow {
 struct CandidateList {
     std::string text;
     std::vector<CandidateRow> rows;
-    std::string_view key(const CandidateRow &r) const { return std::string_view(text).substr(r.keyAt, r.keySize); }
+    std::string_view key(const CandidateRow &r) const { return {text.data() + r.keyAt, r.keySize}; }
     std::string_view keyword(const CandidateRow &r) const
     {
-        return std::string_view(text).substr(r.keyAt + r.keySize, r.keywordSize);
+        return {text.data() + r.keyAt + r.keySize, r.keywordSize};
     }
 };
 

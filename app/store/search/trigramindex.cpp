@@ -16,8 +16,6 @@
 
 namespace qm::store {
 namespace {
-
-using sqlite::Error;
 using sqlite::Statement;
 
 // The largest chunk: its row stays on a b-tree page of its own table (a row of a 4 KiB page
@@ -43,11 +41,11 @@ constexpr const char *StatementSql[StatementCount] = {
 };
 
 // A rowid list that cannot be read: written by another program, or damaged.
-class DamagedList final : public Error
+class DamagedList final : public sqlite::Error
 {
 public:
     DamagedList()
-        : Error(Kind::General, SQLITE_CORRUPT, QStringLiteral("the trigram index is damaged"))
+        : sqlite::Error(Kind::General, SQLITE_CORRUPT, QStringLiteral("the trigram index is damaged"))
     {
     }
 };

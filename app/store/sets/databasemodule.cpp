@@ -55,7 +55,7 @@ bool DatabaseModule::writeSetFile(const QString &text)
 {
     const text::WriteResult r = text::writeFileAtomically(setFilePath(), encodeSetFile(text));
     if (!r.ok)
-        tell(StoreError(StoreError::Kind::SetFileNotSaved, setFilePath()).withSystemError(r.errorCode));
+        tell(Error(Error::Kind::SetFileNotSaved, setFilePath()).withSystemError(r.errorCode));
     return r.ok;
 }
 
@@ -68,7 +68,7 @@ bool DatabaseModule::createDefaultFiles()
         text::writeFileAtomically(setFilePath(), encodeSetFile(defaultDictionarySetsText(m_host.defaultSetName, userDictionaryPath())));
     if (!notCreated && written.ok)
         return true;
-    StoreError failure(StoreError::Kind::DefaultFilesNotCreated, m_programFolder);
+    Error failure(Error::Kind::DefaultFilesNotCreated, m_programFolder);
     if (notCreated)
         failure.withCause(*notCreated);
     else
@@ -139,7 +139,7 @@ void DatabaseModule::LoadDictionarySets()
     }
     if (contents.problem) {
         // The user's file is kept as it is: writing the default over it would lose the sets.
-        tell(StoreError(StoreError::Kind::SetFileNotLoaded, setFilePath()).withCause(*contents.problem));
+        tell(Error(Error::Kind::SetFileNotLoaded, setFilePath()).withCause(*contents.problem));
         m_setFileKept = true;
         // The default set needs its dictionary; a failure is reported when the set opens.
         if (!m_readOnly)
@@ -191,7 +191,7 @@ bool DatabaseModule::keepCopyOfSetFile()
             return true;
         break;
     }
-    tell(StoreError(StoreError::Kind::SetFileCopyFailed, setFilePath()));
+    tell(Error(Error::Kind::SetFileCopyFailed, setFilePath()));
     return false;
 }
 
@@ -201,12 +201,12 @@ bool DatabaseModule::AddDictionaryToSet(const QString &path)
     if (!set)
         return false;
     if (set->isFull()) {
-        tell(StoreError(StoreError::Kind::SetFull).withNumber(MaxDictionariesPerSet));
+        tell(Error(Error::Kind::SetFull).withNumber(MaxDictionariesPerSet));
         return false;
     }
     if (const QString member = set->registeredAs(path); !member.isEmpty()) {
         // The member it matches is named: it may differ from the path in letter case.
-        tell(StoreError(StoreError::Kind::AlreadyRegistered, member));
+        tell(Error(Error::Kind::AlreadyRegistered, member));
         return false;
     }
     return m_sets.addToCurrent(path);

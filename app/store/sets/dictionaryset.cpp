@@ -32,33 +32,33 @@ QStringList splitLines(const QString &text)
 }
 
 // The text of the file's bytes, or a problem.
-std::optional<QString> decodeSetFile(const QByteArray &bytes, std::optional<StoreError> &problem)
+std::optional<QString> decodeSetFile(const QByteArray &bytes, std::optional<Error> &problem)
 {
     if (bytes.startsWith("\xEF\xBB\xBF")) {
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         QString text = utf8.decode(QByteArrayView(bytes).sliced(3));
         if (!utf8.hasError())
             return text;
-        problem = StoreError(StoreError::Kind::SetFileBadUtf8);
+        problem = Error(Error::Kind::SetFileBadUtf8);
         return std::nullopt;
     }
     if (bytes.contains('\0')) {
-        problem = StoreError(StoreError::Kind::SetFileBadEncoding);
+        problem = Error(Error::Kind::SetFileBadEncoding);
         return std::nullopt;
     }
     // CP932 has no form of U+FFFD, so one in the text marks bytes that did not decode.
     QString text = text::cp932::decode(bytes);
     if (text.contains(QChar::ReplacementCharacter)) {
-        problem = StoreError(StoreError::Kind::SetFileBadCp932);
+        problem = Error(Error::Kind::SetFileBadCp932);
         return std::nullopt;
     }
     return text;
 }
 
 // A problem of the line numbered `number`; `text` is the member or line it names.
-StoreError lineProblem(int number, StoreError::Kind kind, const QString &text = {})
+Error lineProblem(int number, Error::Kind kind, const QString &text = {})
 {
-    return StoreError(kind, text).withNumber(number);
+    return Error(kind, text).withNumber(number);
 }
 
 QString setLine(const QString &name)
@@ -189,7 +189,7 @@ DictionarySetTable parseDictionarySets(const QString &text)
     return t;
 }
 
-std::optional<StoreError> checkDictionarySets(const QString &text)
+std::optional<Error> checkDictionarySets(const QString &text)
 {
     const QStringList lines = splitLines(text);
     int sets = 0;
@@ -198,29 +198,29 @@ std::optional<StoreError> checkDictionarySets(const QString &text)
         const QString key = GetLineKey(lines[i]);
         if (key == QLatin1String("DictionarySets")) {
             if (++sets > MaxDictionarySets)
-                return lineProblem(i + 1, StoreError::Kind::SetFileTooManySets);
+                return lineProblem(i + 1, Error::Kind::SetFileTooManySets);
             members = DictionarySet();
         } else if (key == QLatin1String("Dictionary")) {
             if (sets == 0)
-                return lineProblem(i + 1, StoreError::Kind::SetFileMemberFirst);
+                return lineProblem(i + 1, Error::Kind::SetFileMemberFirst);
             if (members.isFull())
-                return lineProblem(i + 1, StoreError::Kind::SetFileTooManyMembers);
+                return lineProblem(i + 1, Error::Kind::SetFileTooManyMembers);
             // A set holds a file once; the reader would drop the second line.
             if (!members.append(GetLineValue(lines[i])))
-                return lineProblem(i + 1, StoreError::Kind::SetFileDuplicateMember, GetLineValue(lines[i]));
+                return lineProblem(i + 1, Error::Kind::SetFileDuplicateMember, GetLineValue(lines[i]));
         } else if (key == QLatin1String("OpenDictionarySetsIndex")) {
             bool ok = false;
             GetLineValue(lines[i]).toShort(&ok);
             if (!ok)
-                return lineProblem(i + 1, StoreError::Kind::SetFileBadNumber);
+                return lineProblem(i + 1, Error::Kind::SetFileBadNumber);
         } else if (i > 0 && !lines[i].trimmed().isEmpty()) {
             // The first line is the title; any other line the reader does not know would be
             // dropped when the file is written back.
-            return lineProblem(i + 1, StoreError::Kind::SetFileBadLine, lines[i]);
+            return lineProblem(i + 1, Error::Kind::SetFileBadLine, lines[i]);
         }
     }
     if (sets == 0)
-        return StoreError(StoreError::Kind::SetFileNoSets);
+        return Error(Error::Kind::SetFileNoSets);
     return std::nullopt;
 }
 
@@ -234,12 +234,12 @@ SetFileContents readDictionarySetsFile(const QString &path)
     }
     QFile file(path);
     if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
-        contents.problem = StoreError(StoreError::Kind::SetFileNotOpened, path);
+        contents.problem = Error(Error::Kind::SetFileNotOpened, path);
         return contents;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        contents.problem = StoreError(StoreError::Kind::SetFileNotRead, path);
+        contents.problem = Error(Error::Kind::SetFileNotRead, path);
         return contents;
     }
     if (bytes.trimmed().isEmpty()) {

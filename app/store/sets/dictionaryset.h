@@ -74,12 +74,12 @@ DictionarySetTable parseDictionarySets(const QString &text);
 // What is wrong with a set file's text (with the line to blame); none when every line is one
 // the reader understands and the file lists at least one set within the limits. A file with
 // a problem would lose sets or dictionaries when it is written back.
-std::optional<StoreError> checkDictionarySets(const QString &text);
+std::optional<Error> checkDictionarySets(const QString &text);
 
 // The set file as read from disk.
 struct SetFileContents {
     bool missing = false;     // no file, or nothing but white space in it
-    std::optional<StoreError> problem; // why the file cannot be used; none when it can
+    std::optional<Error> problem; // why the file cannot be used; none when it can
     DictionarySetTable table; // when it can be used
 };
 // Reads the set file: a file starting with a UTF-8 byte order mark is UTF-8, every other one

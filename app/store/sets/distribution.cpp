@@ -73,14 +73,14 @@ bool hasDatabaseHeader(const QString &path)
         && std::equal(bytes.begin(), bytes.end(), Header, Header + sizeof Header);
 }
 
-StoreError readFailure(int errorCode)
+Error readFailure(int errorCode)
 {
-    return StoreError(StoreError::Kind::DistributedNotRead).withSystemError(errorCode);
+    return Error(Error::Kind::DistributedNotRead).withSystemError(errorCode);
 }
 
-StoreError writeFailure(int errorCode)
+Error writeFailure(int errorCode)
 {
-    return StoreError(StoreError::Kind::WriteFailed).withSystemError(errorCode);
+    return Error(Error::Kind::WriteFailed).withSystemError(errorCode);
 }
 
 bool writeAll(int fd, const char *data, qint64 size)
@@ -189,7 +189,7 @@ CopyOutcome copyDictionaryFile(const QString &source, const QString &target)
         return outcome;
     }
     if (!isRegularFile(in.get())) {
-        outcome.reason = StoreError(StoreError::Kind::DistributedNotFile, source);
+        outcome.reason = Error(Error::Kind::DistributedNotFile, source);
         return outcome;
     }
     // Blocking reads from here on: a regular file never waits.
@@ -213,7 +213,7 @@ CopyOutcome copyDictionaryFile(const QString &source, const QString &target)
     written = written && keepReplacedAttributes(target, temporaryPath, outcome.reason);
     if (written && !Dictionary::IsDictionaryFile(temporaryPath)) {
         // The file changed after it was checked, or was read wrongly: the copy is no dictionary.
-        outcome.reason = StoreError(StoreError::Kind::DistributedCopyBad, target);
+        outcome.reason = Error(Error::Kind::DistributedCopyBad, target);
         written = false;
     }
     if (written) {

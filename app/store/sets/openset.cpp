@@ -1,8 +1,7 @@
 #include "app/store/sets/openset.h"
 
-#include "app/store/care/compaction.h"
+#include "app/store/dictionary/workingcopy.h"
 #include "app/store/sets/distribution.h"
-#include "app/store/care/salvage.h"
 #include "app/store/dictionary/storeerror.h"
 
 #include "platform/sqlite/likepattern.h"
@@ -46,16 +45,16 @@ QList<QPair<QString, QByteArray>> filesOf(const DictionarySet *set)
 // What is under a member's name is looked at before the engine opens it: a folder, a pipe or a
 // link that leads back to itself would otherwise be reported as a file that is missing or
 // cannot be read, and reading a pipe can wait for ever. Empty when it is a file (or nothing, which the open reports).
-std::optional<StoreError> notAFile(const QString &path)
+std::optional<Error> notAFile(const QString &path)
 {
     const QFileInfo info(path);
     struct stat st {};
     if (info.isDir())
-        return StoreError(StoreError::Kind::MemberIsFolder, path);
+        return Error(Error::Kind::MemberIsFolder, path);
     if (info.exists() && !info.isFile())
-        return StoreError(StoreError::Kind::MemberNotFile, path);
+        return Error(Error::Kind::MemberNotFile, path);
     if (::stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ELOOP)
-        return StoreError(StoreError::Kind::MemberLinkLoop, path);
+        return Error(Error::Kind::MemberLinkLoop, path);
     return std::nullopt;
 }
 
@@ -119,7 +118,7 @@ void OpenSet::open(const DictionarySet *set)
 
 OpenSet::OpenFailure OpenSet::openSlot(int slot, const QString &path)
 {
-    if (std::optional<StoreError> failure = notAFile(path))
+    if (std::optional<Error> failure = notAFile(path))
         return {*failure, std::nullopt, false};
     try {
         m_slots[slot] = std::make_unique<Dictionary>(path, Dictionary::Options{m_readOnly, m_progress, m_richText});
@@ -146,8 +145,8 @@ sqlite::Error OpenSet::openFailure(const QString &path, const sqlite::Error &e)
 {
     const bool missing = e.kind() == sqlite::Error::Kind::FolderMissing || !QFileInfo::exists(path);
     if (missing)
-        return StoreError(StoreError::Kind::FileMissing, path);
-    return StoreError(StoreError::Kind::MemberNotOpened, path, e.code()).withCause(e);
+        return Error(Error::Kind::FileMissing, path);
+    return Error(Error::Kind::MemberNotOpened, path, e.code()).withCause(e);
 }
 
 void OpenSet::tell(const std::vector<sqlite::Error> &failures) const

@@ -11,7 +11,7 @@
 
 using namespace qm;
 using store::FailureKind;
-using store::StoreError;
+using store::Error;
 
 namespace {
 
@@ -19,11 +19,11 @@ const QString File = QStringLiteral("/data/辞書 A.dic");
 const QString Other = QStringLiteral("/data/b.dic");
 
 // A failure of the kind with every fact filled in, as the store raises it.
-StoreError failureOf(FailureKind kind)
+Error failureOf(FailureKind kind)
 {
-    StoreError error(kind, File, SQLITE_IOERR);
+    Error error(kind, File, SQLITE_IOERR);
     error.withOther(Other).withNumber(7).withSystemError(ENOSPC);
-    error.withCause(StoreError(FailureKind::InUse, Other));
+    error.withCause(Error(FailureKind::InUse, Other));
     if (kind == FailureKind::TargetRefused)
         error.withNumber(qint64(store::TargetRefusal::Database));
     if (kind == FailureKind::BadPattern)
@@ -71,7 +71,7 @@ void tst_storemessages::everyKindIsWordedInJapanese()
     static const QRegularExpression latin(QStringLiteral("UTF-8|UTF-16|Shift-JIS|NUL|U\\+0000|FIFO|MB|[A-Za-z]:"));
     for (int k = 0; k <= int(FailureKind::DistributedCopyBad); ++k) {
         const auto kind = FailureKind(k);
-        const StoreError error = failureOf(kind);
+        const Error error = failureOf(kind);
         QString words = app::errorText(error);
         const QByteArray row = QByteArray::number(k) + ": " + words.toUtf8();
         QVERIFY2(!words.isEmpty(), row.constData());
@@ -86,25 +86,25 @@ void tst_storemessages::wordsStayAsTheProgramSaysThem_data()
 {
     QTest::addColumn<QString>("said");
     QTest::addColumn<QString>("expected");
-    const auto add = [](const char *name, const StoreError &error, const QString &expected) {
+    const auto add = [](const char *name, const Error &error, const QString &expected) {
         QTest::newRow(name) << app::errorText(error) << expected;
     };
-    add("member missing", StoreError(FailureKind::FileMissing, File), File + QStringLiteral("が見つかりません"));
-    add("member not opened", StoreError(FailureKind::MemberNotOpened, File).withCause(store::notDictionaryError(File)),
+    add("member missing", Error(FailureKind::FileMissing, File), File + QStringLiteral("が見つかりません"));
+    add("member not opened", Error(FailureKind::MemberNotOpened, File).withCause(store::notDictionaryError(File)),
         QStringLiteral("辞書 %1 を開けませんでした（辞書ファイルではありません）").arg(File));
-    add("set file line", StoreError(FailureKind::SetFileDuplicateMember, QStringLiteral("/A.DIC")).withNumber(6),
+    add("set file line", Error(FailureKind::SetFileDuplicateMember, QStringLiteral("/A.DIC")).withNumber(6),
         QStringLiteral("6 行目: 同じ辞書セットに同じ辞書が 2 度あります: /A.DIC"));
     add("set file kept",
-        StoreError(FailureKind::SetFileNotLoaded, File).withCause(StoreError(FailureKind::SetFileNoSets)),
+        Error(FailureKind::SetFileNotLoaded, File).withCause(Error(FailureKind::SetFileNoSets)),
         QStringLiteral("辞書セットファイル %1 を読み込めませんでした。\n辞書セットが 1 つもありません。\n\n"
                        "このファイルは変更せずに残し、既定の辞書セットで起動します。")
             .arg(File));
-    add("set full", StoreError(FailureKind::SetFull).withNumber(10), QStringLiteral("登録できる辞書は10個までです"));
-    add("backup not created", StoreError(FailureKind::BackupNotCreated, File, SQLITE_FULL),
+    add("set full", Error(FailureKind::SetFull).withNumber(10), QStringLiteral("登録できる辞書は10個までです"));
+    add("backup not created", Error(FailureKind::BackupNotCreated, File, SQLITE_FULL),
         QStringLiteral("バックアップ %1 を作成できません（ディスクの空き容量が足りません）").arg(File));
-    add("write target", StoreError(FailureKind::TargetRefused, File).withOther(Other).withNumber(qint64(store::TargetRefusal::SetMember)),
+    add("write target", Error(FailureKind::TargetRefused, File).withOther(Other).withNumber(qint64(store::TargetRefusal::SetMember)),
         QStringLiteral("%1（%2 へのリンク）は辞書セットの辞書です。上書きできません").arg(File, Other));
-    add("default files", StoreError(FailureKind::DefaultFilesNotCreated, QStringLiteral("/data")).withSystemError(EACCES),
+    add("default files", Error(FailureKind::DefaultFilesNotCreated, QStringLiteral("/data")).withSystemError(EACCES),
         QStringLiteral("フォルダー /data に辞書セットファイルと辞書を作成できませんでした。\n書き込む権限がありません\n\n"
                        "既定の辞書セットで起動しますが、辞書は開けません。"));
 }
@@ -119,7 +119,7 @@ void tst_storemessages::wordsStayAsTheProgramSaysThem()
 void tst_storemessages::aCopyAsEngineErrorKeepsTheFacts()
 {
     // Windows keep failures as engine errors (a search's failure, a damaged member).
-    const std::optional<sqlite::Error> kept = sqlite::Error(StoreError(FailureKind::InUse, File));
+    const std::optional<sqlite::Error> kept = sqlite::Error(Error(FailureKind::InUse, File));
     QVERIFY(store::isStoreError(*kept, FailureKind::InUse));
     QCOMPARE(kept->code(), SQLITE_BUSY);
     QCOMPARE(app::describeFailure(*kept), app::errorText(*kept));
@@ -135,7 +135,7 @@ void tst_storemessages::engineFailuresByCode()
     // A write cut short reads the same whether worded alone or as the reason.
     QVERIFY(app::errorText(engine(SQLITE_READONLY_ROLLBACK)).startsWith(QStringLiteral("前回の書き込みが途中で終わったまま")));
     QCOMPARE(app::describeFailure(engine(SQLITE_READONLY_ROLLBACK)), app::errorText(engine(SQLITE_READONLY_ROLLBACK)));
-    QCOMPARE(app::failureReason(StoreError(FailureKind::NothingSalvageable, File)),
+    QCOMPARE(app::failureReason(Error(FailureKind::NothingSalvageable, File)),
              QStringLiteral("辞書 %1 は壊れていて、読み出せる項目がありません").arg(File));
 }
 
@@ -143,8 +143,8 @@ void tst_storemessages::setFailuresAreToldTogether()
 {
     desktop::ScriptedPrompter prompter;
     const auto report = app::setFailuresTo(prompter);
-    report({StoreError(FailureKind::FileMissing, File), StoreError(FailureKind::MemberIsFolder, Other)});
-    report({StoreError(FailureKind::SetFileCopyFailed, File)});
+    report({Error(FailureKind::FileMissing, File), Error(FailureKind::MemberIsFolder, Other)});
+    report({Error(FailureKind::SetFileCopyFailed, File)});
     report({});
     QCOMPARE(prompter.texts().size(), 2);
     QCOMPARE(prompter.texts().at(0), File + QStringLiteral("が見つかりません\n辞書 /data/b.dic を開けませんでした（ファイルではなくフォルダーです）"));

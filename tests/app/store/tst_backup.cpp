@@ -23,7 +23,6 @@
 #include <sys/resource.h>
 
 using namespace qm::store;
-using qm::sqlite::Error;
 using qm::test::stockSqlite;
 
 namespace {
@@ -137,14 +136,14 @@ void tst_backup::damagedDictionaryIsRestoredFromItsLastGeneration()
     const QByteArray damaged = qm::test::readFile(m_path);
 
     // A backup of the damaged file fails and leaves the good generations.
-    QVERIFY_THROWS_EXCEPTION(Error, BackupDictionary(m_path, root(), {}));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, BackupDictionary(m_path, root(), {}));
     QCOMPARE(listGenerations(folder()).size(), 2);
     QVERIFY(!fileNames(folder()).join(QLatin1Char(' ')).contains(QStringLiteral(".tmp")));
 
     // Restoring refuses a damaged generation, then takes the good one.
     const QString broken = m_dir.filePath(QStringLiteral("broken.dic"));
     QVERIFY(qm::test::writeFile(broken, damaged));
-    QVERIFY_THROWS_EXCEPTION(Error, RestoreGeneration(broken, m_path, root(), {}));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, RestoreGeneration(broken, m_path, root(), {}));
     QCOMPARE(qm::test::readFile(m_path), damaged);
 
     QString releasedPath;
@@ -172,7 +171,7 @@ void tst_backup::restoreLetsTheProgramGoOfItsDictionary()
     program.open(&set);
     QVERIFY(program.dictionary(0));
     // Held by the program, the file is not replaced behind its back.
-    QVERIFY_THROWS_EXCEPTION(Error, RestoreGeneration(generation, m_path, root(), {}));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, RestoreGeneration(generation, m_path, root(), {}));
     QCOMPARE(entries(m_path), 510);
     QVERIFY(!QFile::exists(compactionTempPath(m_path)));
 
@@ -196,7 +195,7 @@ void tst_backup::unwritableFolderTouchesNothing()
         try {
             work();
             QFAIL("an unwritable backup folder must be refused");
-        } catch (const Error &e) {
+        } catch (const qm::sqlite::Error &e) {
             const QString text = qm::app::errorText(e);
             QVERIFY2(text.contains(QStringLiteral("バックアップ先のフォルダー")) && text.contains(QStringLiteral("書き込めません")),
                      qPrintable(text));
@@ -215,7 +214,7 @@ void tst_backup::unwritableFolderTouchesNothing()
         lastTotal = total;
         return false;
     };
-    QVERIFY_THROWS_EXCEPTION(Error, BackupDictionary(m_path, root(), {}, QDateTime::currentDateTime(), stopAtOnce));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, BackupDictionary(m_path, root(), {}, QDateTime::currentDateTime(), stopAtOnce));
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), kept);
     QVERIFY(lastDone >= 0 && lastTotal > 0);
     // Let through, it is told of every page.
@@ -327,8 +326,8 @@ void tst_backup::writeProtectedDictionaryIsNotReplaced()
     try {
         RestoreGeneration(generation, m_path, root(), {});
         QFAIL("a write-protected dictionary must not be replaced");
-    } catch (const Error &e) {
-        QCOMPARE(e.kind(), Error::Kind::ReadOnly);
+    } catch (const qm::sqlite::Error &e) {
+        QCOMPARE(e.kind(), qm::sqlite::Error::Kind::ReadOnly);
     }
     QCOMPARE(qm::test::readFile(m_path), current);
     QCOMPARE(listGenerations(folder()).size(), 1);
@@ -404,10 +403,10 @@ void tst_backup::failuresNameTheirCauseAndRemedy()
     rlimit small = old;
     small.rlim_cur = rlim_t(QFileInfo(m_path).size() / 3);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, cause == QLatin1String("full") ? &small : &old), 0);
-    std::optional<Error> failure;
+    std::optional<qm::sqlite::Error> failure;
     try {
         BackupDictionary(m_path, into, {});
-    } catch (const Error &e) {
+    } catch (const qm::sqlite::Error &e) {
         failure = e;
     }
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);

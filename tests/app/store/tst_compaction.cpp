@@ -26,7 +26,6 @@
 #include <unistd.h>
 
 using namespace qm::store;
-using qm::sqlite::Error;
 using qm::sqlite::Statement;
 
 namespace {
@@ -99,7 +98,7 @@ void expectInUse(const std::function<void()> &work, const QString &path)
     try {
         work();
         QFAIL("a dictionary another program holds must be refused");
-    } catch (const Error &e) {
+    } catch (const qm::sqlite::Error &e) {
         const QString reason = qm::app::describeFailure(e);
         QVERIFY2(reason.contains(QDir::toNativeSeparators(path)) && reason.contains(QStringLiteral("ほかのプログラムが使用中です")),
                  qPrintable(reason));
@@ -241,7 +240,7 @@ void tst_compaction::failuresLeaveTheOriginalInUse()
     bool failed = false;
     try {
         CompactDictionary(m_path);
-    } catch (const Error &) {
+    } catch (const qm::sqlite::Error &) {
         failed = true;
     }
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
@@ -253,10 +252,10 @@ void tst_compaction::failuresLeaveTheOriginalInUse()
     // Files that are not dictionaries, and missing ones, are refused with nothing changed.
     const QString text = m_dir.filePath(QStringLiteral("text.dic"));
     QVERIFY(qm::test::writeFile(text, "words"));
-    QVERIFY_THROWS_EXCEPTION(Error, CompactDictionary(text));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, CompactDictionary(text));
     QCOMPARE(qm::test::readFile(text), QByteArray("words"));
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("text.bak"))));
-    QVERIFY_THROWS_EXCEPTION(Error, CompactDictionary(m_dir.filePath(QStringLiteral("none.dic"))));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, CompactDictionary(m_dir.filePath(QStringLiteral("none.dic"))));
 }
 
 void tst_compaction::cancelBeforeTheSwap()
@@ -273,8 +272,8 @@ void tst_compaction::cancelBeforeTheSwap()
         try {
             CompactDictionary(m_path, [&](qint64, qint64) { return ++calls < stopAt; });
             QFAIL("a cancelled compaction must say so");
-        } catch (const Error &e) {
-            QCOMPARE(e.kind(), Error::Kind::Cancelled);
+        } catch (const qm::sqlite::Error &e) {
+            QCOMPARE(e.kind(), qm::sqlite::Error::Kind::Cancelled);
         }
         QCOMPARE(qm::test::readFile(m_path), original);
         QVERIFY(!QFile::exists(compactionTempPath(m_path)));
@@ -402,8 +401,8 @@ void tst_compaction::writeProtectedDictionariesAreRefused()
     try {
         CompactDictionary(m_path);
         QFAIL("a write-protected dictionary must not be compacted");
-    } catch (const Error &e) {
-        QCOMPARE(e.kind(), Error::Kind::ReadOnly);
+    } catch (const qm::sqlite::Error &e) {
+        QCOMPARE(e.kind(), qm::sqlite::Error::Kind::ReadOnly);
         QVERIFY(qm::app::errorText(e).contains(QStringLiteral("読み取り専用")));
     }
     QCOMPARE(QFileInfo(m_path).permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther), 0);

@@ -19,7 +19,6 @@
 #include <sys/resource.h>
 
 using namespace qm::store;
-using qm::sqlite::Error;
 using qm::sqlite::Statement;
 
 namespace {
@@ -40,10 +39,10 @@ Entry makeEntry(const QString &heading, quint8 viewer = 1)
 // it opens.
 QString openingFailure(const QString &path)
 {
-    std::optional<Error> failure;
+    std::optional<qm::sqlite::Error> failure;
     try {
         Dictionary d(path);
-    } catch (const Error &e) {
+    } catch (const qm::sqlite::Error &e) {
         failure = e;
     }
     return failure ? qm::app::describeFailure(*failure) : QString();
@@ -124,8 +123,8 @@ void tst_dictionary::newDictionaryHasSchemaRowsAndProperties()
     QCOMPARE(d.property(QStringLiteral("AuthorLock")), QVariant(true));
     QCOMPARE(d.property(QStringLiteral("IndexRecordCount")), QVariant(0));
     QCOMPARE(d.property(QStringLiteral("DocumentRecordCount")), QVariant(0));
-    QVERIFY_THROWS_EXCEPTION(Error, d.property(QStringLiteral("NoSuchProperty")));
-    QVERIFY_THROWS_EXCEPTION(Error, d.setProperty(QStringLiteral("NoSuchProperty"), 1));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, d.property(QStringLiteral("NoSuchProperty")));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, d.setProperty(QStringLiteral("NoSuchProperty"), 1));
     d.setProperty(QStringLiteral("Comment"), QStringLiteral("メモ"));
     QCOMPARE(d.property(QStringLiteral("Comment")), QVariant(QStringLiteral("メモ")));
 }
@@ -137,14 +136,14 @@ void tst_dictionary::createNeverOverwritesAndCleansUp()
         Dictionary d(path);
         d.addEntry(makeEntry(QStringLiteral("keep")), {QStringLiteral("k")});
     }
-    QVERIFY_THROWS_EXCEPTION(Error, Dictionary::CreateDictionary(path, QStringLiteral("x"), {}, {}, {}));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, Dictionary::CreateDictionary(path, QStringLiteral("x"), {}, {}, {}));
     QCOMPARE(Dictionary(path).documentRowCount(), 1);
 
     try {
         Dictionary::CreateDictionary(m_dir.filePath(QStringLiteral("missing/b.dic")), QStringLiteral("x"), {}, {}, {});
         QFAIL("creating in a missing folder should fail");
-    } catch (const Error &e) {
-        QCOMPARE(e.kind(), Error::Kind::FolderMissing);
+    } catch (const qm::sqlite::Error &e) {
+        QCOMPARE(e.kind(), qm::sqlite::Error::Kind::FolderMissing);
     }
 }
 
@@ -159,10 +158,10 @@ void tst_dictionary::relationsAreEnforced()
     QCOMPARE(d.indexRowCount(), 0);
     // A keyword needs an entry; an entry needs one of the five types.
     auto &db = d.database();
-    QVERIFY_THROWS_EXCEPTION(Error, Statement(db, "INSERT INTO \"Index\" (\"Index\", DocumentNumber) VALUES ('x', 999)").run());
-    QVERIFY_THROWS_EXCEPTION(Error, Statement(db, "INSERT INTO Document (Viewer, Heading) VALUES (0, 'x')").run());
-    QVERIFY_THROWS_EXCEPTION(Error, Statement(db, "INSERT INTO Document (Viewer, Heading) VALUES (6, 'x')").run());
-    QVERIFY_THROWS_EXCEPTION(Error, d.addEntry(makeEntry(QStringLiteral("x"), 6), {}));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, Statement(db, "INSERT INTO \"Index\" (\"Index\", DocumentNumber) VALUES ('x', 999)").run());
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, Statement(db, "INSERT INTO Document (Viewer, Heading) VALUES (0, 'x')").run());
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, Statement(db, "INSERT INTO Document (Viewer, Heading) VALUES (6, 'x')").run());
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, d.addEntry(makeEntry(QStringLiteral("x"), 6), {}));
     QCOMPARE(d.documentRowCount(), 0);
 }
 
@@ -231,7 +230,7 @@ void tst_dictionary::isDictionaryFile()
              QStringLiteral("wal"));
     const QByteArray walBytes = qm::test::readFile(wal);
     QVERIFY(!Dictionary::IsDictionaryFile(wal));
-    QVERIFY_THROWS_EXCEPTION(Error, Dictionary{wal});
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, Dictionary{wal});
     QCOMPARE(qm::test::readFile(wal), walBytes);
     QVERIFY(!QFile::exists(wal + QStringLiteral("-wal")) && !QFile::exists(wal + QStringLiteral("-shm")));
 
@@ -356,7 +355,7 @@ void tst_dictionary::editsKeepTheFoldedKeys()
     QCOMPARE(lookup(d, QStringLiteral("かたかな")), QList<QString>{QStringLiteral("カタカナ")});
     e.DocumentNumber = n + 1;
     QVERIFY(!d.updateEntry(e));
-    QVERIFY_THROWS_EXCEPTION(Error, d.addKeyword(n + 1, QStringLiteral("orphan")));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, d.addKeyword(n + 1, QStringLiteral("orphan")));
 }
 
 void tst_dictionary::editSessions()
@@ -377,7 +376,7 @@ void tst_dictionary::editSessions()
     // A failed write inside a session undoes only itself.
     d.beginEditSession();
     d.deleteKeyword(n, QStringLiteral("one"));
-    QVERIFY_THROWS_EXCEPTION(Error, d.addEntry(makeEntry(QStringLiteral("bad"), 9), {QStringLiteral("x")}));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, d.addEntry(makeEntry(QStringLiteral("bad"), 9), {QStringLiteral("x")}));
     const qint32 kept = d.addEntry(makeEntry(QStringLiteral("kept")), {QStringLiteral("k")});
     QVERIFY(d.deleteEntry(n));
     d.commitEditSession();
@@ -391,7 +390,7 @@ void tst_dictionary::editSessions()
         open.addKeyword(kept, QStringLiteral("lost"));
     }
     QCOMPARE(Dictionary(path).keywords(kept), QStringList{QStringLiteral("k")});
-    QVERIFY_THROWS_EXCEPTION(Error, d.commitEditSession());
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, d.commitEditSession());
 }
 
 void tst_dictionary::readOnlyFilesRefuseEdits()
@@ -406,12 +405,12 @@ void tst_dictionary::readOnlyFilesRefuseEdits()
         try {
             d.addKeyword(1, QStringLiteral("x"));
             QFAIL("a read-only dictionary must refuse edits");
-        } catch (const Error &e) {
-            QCOMPARE(e.kind(), Error::Kind::ReadOnly);
+        } catch (const qm::sqlite::Error &e) {
+            QCOMPARE(e.kind(), qm::sqlite::Error::Kind::ReadOnly);
             QVERIFY(qm::app::errorText(e).contains(QStringLiteral("読み取り専用")));
         }
-        QVERIFY_THROWS_EXCEPTION(Error, d.beginEditSession());
-        QVERIFY_THROWS_EXCEPTION(Error, d.setProperty(QStringLiteral("Comment"), QStringLiteral("x")));
+        QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, d.beginEditSession());
+        QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, d.setProperty(QStringLiteral("Comment"), QStringLiteral("x")));
     }
     QCOMPARE(qm::test::readFile(path), before);
 }
@@ -471,7 +470,7 @@ void tst_dictionary::alteredCopiesAreRefusedUntouched()
     try {
         Dictionary d(path);
         QFAIL("an altered file must be refused");
-    } catch (const Error &e) {
+    } catch (const qm::sqlite::Error &e) {
         QVERIFY(isNotDictionaryError(e));
         QCOMPARE(qm::app::errorText(e), path + QStringLiteral(" は辞書ファイルではありません"));
     }
@@ -523,8 +522,8 @@ void tst_dictionary::hugeBodiesAreRefusedUnread()
     try {
         d.document(n);
         QFAIL("a body over the limit must be refused");
-    } catch (const Error &e) {
-        QCOMPARE(e.kind(), Error::Kind::TooLarge);
+    } catch (const qm::sqlite::Error &e) {
+        QCOMPARE(e.kind(), qm::sqlite::Error::Kind::TooLarge);
         QVERIFY(qm::app::errorText(e).contains(QStringLiteral("大きすぎる")));
     }
     rusage after{};
@@ -533,7 +532,7 @@ void tst_dictionary::hugeBodiesAreRefusedUnread()
     Entry e = makeEntry(QStringLiteral("big"));
     e.DocumentNumber = n;
     e.Document = QByteArray(MaxBodyBytes + 1, 'x');
-    QVERIFY_THROWS_EXCEPTION(Error, d.updateEntry(e));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, d.updateEntry(e));
 }
 
 QTEST_GUILESS_MAIN(tst_dictionary)

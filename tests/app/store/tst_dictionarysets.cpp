@@ -84,9 +84,9 @@ void tst_dictionarysets::limitsAreKept()
     // written back.
     const QString twice = QStringLiteral("Quillmere\r\nDictionarySets = \"s\"\r\nDictionary = \"/a.dic\"\r\n"
                                          "DictionarySets = \"t\"\r\nDictionary = \"/a.dic\"\r\nDictionary = \"/A.DIC\"\r\n");
-    const std::optional<StoreError> problem = checkDictionarySets(twice);
+    const std::optional<Error> problem = checkDictionarySets(twice);
     QVERIFY(problem);
-    QCOMPARE(problem->reason(), StoreError::Kind::SetFileDuplicateMember);
+    QCOMPARE(problem->reason(), Error::Kind::SetFileDuplicateMember);
     QCOMPARE(problem->failure().line(), 6);
     QCOMPARE(problem->failure().file, QStringLiteral("/A.DIC"));
 

@@ -21,7 +21,6 @@
 #include <set>
 
 using namespace qm::store;
-using qm::sqlite::Error;
 using qm::test::stockSqlite;
 
 namespace {
@@ -395,7 +394,7 @@ void tst_salvage::headerOrTailDamageStillGivesEntries()
     SalvageReport report;
     try {
         report = SalvageDictionary(m_path, target(), {}, {}, qm::app::incompleteMark());
-    } catch (const Error &e) {
+    } catch (const qm::sqlite::Error &e) {
         QFAIL(qPrintable(qm::app::errorText(e)));
     }
     QCOMPARE(report.entriesSaved + report.entriesIncomplete, qint64(whole.size()));
@@ -444,7 +443,7 @@ void tst_salvage::randomBytesGiveAnEntryOrAMessage()
         try {
             SalvageDictionary(m_path, target());
             QCOMPARE(stockSqlite(target(), QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
-        } catch (const Error &e) {
+        } catch (const qm::sqlite::Error &e) {
             QVERIFY2(qm::app::errorText(e).contains(QStringLiteral("読み出せる項目がありません")), qPrintable(qm::app::errorText(e)));
         }
     }
@@ -458,7 +457,7 @@ void tst_salvage::unreadableFileGivesNoFile()
     try {
         SalvageDictionary(m_path, target());
         QFAIL("an unreadable file was salvaged");
-    } catch (const Error &e)
+    } catch (const qm::sqlite::Error &e)
     {
         QVERIFY2(qm::app::errorText(e).contains(QStringLiteral("読み出せる項目がありません")),
                  qPrintable(qm::app::errorText(e)));
@@ -475,16 +474,16 @@ void tst_salvage::cancelAndTakenNameLeaveNoFile()
             return ++calls < 600 && done <= total;
         });
         QFAIL("a cancelled salvage finished");
-    } catch (const Error &e)
+    } catch (const qm::sqlite::Error &e)
     {
-        QCOMPARE(e.kind(), Error::Kind::Cancelled);
+        QCOMPARE(e.kind(), qm::sqlite::Error::Kind::Cancelled);
     }
     verifyFolderHoldsOnly({damagedName()});
 
     // A name a dictionary has already is refused, and that dictionary stays as it was.
     QVERIFY(QFile::copy(m_path, target()));
     const QByteArray kept = qm::test::readFile(target());
-    QVERIFY_THROWS_EXCEPTION(Error, SalvageDictionary(m_path, target()));
+    QVERIFY_THROWS_EXCEPTION(qm::sqlite::Error, SalvageDictionary(m_path, target()));
     QCOMPARE(qm::test::readFile(target()), kept);
     verifyFolderHoldsOnly({damagedName(), QStringLiteral("救出.dic")});
 }
@@ -525,7 +524,7 @@ void tst_salvage::targetsThatMustNotBeLostAreRefused()
     try {
         SalvageDictionary(m_path, path, {}, {m_dir.filePath(QStringLiteral("member.txt"))});
         QFAIL("the salvage wrote over a file it must not replace");
-    } catch (const Error &e) {
+    } catch (const qm::sqlite::Error &e) {
         QVERIFY2(qm::app::errorText(e).contains(refusal), qPrintable(qm::app::errorText(e)));
     }
     QCOMPARE(qm::test::readFile(path), before);

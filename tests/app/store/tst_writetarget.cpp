@@ -1,4 +1,4 @@
-#include "app/store/dictionary/writetarget.h"
+#include "app/store/care/writetarget.h"
 
 #include "app/common/storemessages.h"
 

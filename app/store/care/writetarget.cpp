@@ -1,4 +1,4 @@
-#include "app/store/dictionary/writetarget.h"
+#include "app/store/care/writetarget.h"
 
 #include "app/store/dictionary/fileattributes.h"
 
@@ -172,9 +172,9 @@ ResolvedTarget resolveWriteTarget(const QString &named, const TargetGuard &guard
     return r;
 }
 
-StoreError refusalError(const ResolvedTarget &target)
+Error refusalError(const ResolvedTarget &target)
 {
-    return StoreError(StoreError::Kind::TargetRefused, target.named)
+    return Error(Error::Kind::TargetRefused, target.named)
         .withOther(target.path)
         .withNumber(qint64(target.refusal))
         .withSystemError(target.errorCode);
@@ -195,7 +195,7 @@ TargetFile::~TargetFile()
 bool TargetFile::open(OpenMode mode)
 {
     if (isOpen() || (mode & ReadOnly) || !(mode & WriteOnly))
-        return failWith(StoreError(StoreError::Kind::WriteOnly, m_target.named), EINVAL);
+        return failWith(Error(Error::Kind::WriteOnly, m_target.named), EINVAL);
     if (!m_target.isWritable())
         return failWith(refusalError(m_target), EPERM);
     const qsizetype slash = m_target.path.lastIndexOf(QLatin1Char('/'));
@@ -245,10 +245,10 @@ bool TargetFile::flushBuffer()
 
 bool TargetFile::fail(int errorCode)
 {
-    return failWith(StoreError(StoreError::Kind::WriteFailed, m_target.named).withSystemError(errorCode), errorCode);
+    return failWith(Error(Error::Kind::WriteFailed, m_target.named).withSystemError(errorCode), errorCode);
 }
 
-bool TargetFile::failWith(const StoreError &failure, int errorCode)
+bool TargetFile::failWith(const Error &failure, int errorCode)
 {
     if (m_errorCode == 0) {
         m_errorCode = errorCode;
@@ -265,7 +265,7 @@ bool TargetFile::finishFile()
     try {
         if (m_target.exists)
             keepFileAttributes(m_target.path, QFile::decodeName(m_temporary));
-    } catch (const StoreError &e) {
+    } catch (const Error &e) {
         return failWith(e, EPERM);
     } catch (const sqlite::Error &) {
         return fail(EPERM);
@@ -288,7 +288,7 @@ bool TargetFile::commit()
     // The name must still lead to the file that was examined.
     const ResolvedTarget now = resolveWriteTarget(m_target.named);
     if (!now.isWritable() || !now.sameFileAs(m_target)) {
-        failWith(StoreError(StoreError::Kind::TargetChanged, m_target.named), EBUSY);
+        failWith(Error(Error::Kind::TargetChanged, m_target.named), EBUSY);
         discard();
         return false;
     }

@@ -77,7 +77,7 @@ ResolvedTarget resolveWriteTarget(const QString &named, const TargetGuard &guard
 
 // The refusal of a target that is not writable, as an error naming the file as the user gave it
 // and the real file.
-StoreError refusalError(const ResolvedTarget &target);
+Error refusalError(const ResolvedTarget &target);
 
 // Words for a failure of the store, which the caller supplies (the store words nothing).
 using FailureWording = std::function<QString(const sqlite::Error &)>;
@@ -104,7 +104,7 @@ public:
     // The system's error number of the first failure, 0 when none.
     int errorCode() const { return m_errorCode; }
     // The first failure, if any.
-    const std::optional<StoreError> &failure() const { return m_failure; }
+    const std::optional<Error> &failure() const { return m_failure; }
     const ResolvedTarget &target() const { return m_target; }
 
     bool isSequential() const override { return true; }
@@ -116,13 +116,13 @@ protected:
 private:
     bool flushBuffer();
     bool fail(int errorCode);
-    bool failWith(const StoreError &failure, int errorCode);
+    bool failWith(const Error &failure, int errorCode);
     void discard();
     bool finishFile();
 
     ResolvedTarget m_target;
     FailureWording m_wording;
-    std::optional<StoreError> m_failure;
+    std::optional<Error> m_failure;
     QByteArray m_temporary; // the new file's name, encoded
     QByteArray m_buffer;
     int m_fd = -1;
