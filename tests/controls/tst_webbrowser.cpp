@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QQuickWindow>
 #include <QWebEngineView>
 
 #include <memory>
@@ -55,6 +56,7 @@ private Q_SLOTS:
     void entryPageCannotReadFilesOrOpenWindows();
     void webLinkInAnEntryPageOpensInTheUsersBrowser();
     void unwritableFolderStillShowsABlankPage();
+    void pagesAreDrawnOnTheProcessor();
 
 private:
     std::unique_ptr<WebBrowser> create();
@@ -130,6 +132,16 @@ void tst_webbrowser::newBrowserEmptiesAndShowsTheStartPage()
     writeBytes(start, "<html><head><title>kept</title></head></html>");
     m_browser->ShowDefault(); // shows the file without writing it again
     QTRY_COMPARE_WITH_TIMEOUT(view()->title(), QStringLiteral("kept"), slow);
+
+    // The bar's buttons drive the page's history.
+    const QString next = m_folder->filePath(QStringLiteral("next.htm"));
+    writeBytes(next, "<html><head><title>next</title></head></html>");
+    QVERIFY(m_browser->Navigate(next));
+    QTRY_COMPARE_WITH_TIMEOUT(view()->title(), QStringLiteral("next"), slow);
+    m_browser->findChild<QAction *>(QStringLiteral("Back"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(view()->url(), QUrl::fromLocalFile(start), slow);
+    m_browser->findChild<QAction *>(QStringLiteral("Forward"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(view()->url(), QUrl::fromLocalFile(next), slow);
     QVERIFY(m_prompter.messages().isEmpty());
     QVERIFY(!m_browser->Navigate(QStringLiteral("javascript:alert(1)")));
 }
@@ -232,6 +244,15 @@ void tst_webbrowser::unwritableFolderStillShowsABlankPage()
     QCOMPARE(m_prompter.messages().constFirst().title, QGuiApplication::applicationDisplayName());
     QVERIFY(m_prompter.messages().constFirst().text.contains(QStringLiteral("Default.htm")));
     QTRY_COMPARE_WITH_TIMEOUT(view()->url(), QUrl(QStringLiteral("about:blank")), slow);
+}
+
+// Drawing through OpenGL would load the GL driver with the first page and make a window that
+// was shown without OpenGL remake its native window.
+void tst_webbrowser::pagesAreDrawnOnTheProcessor()
+{
+    m_browser = create();
+    QCOMPARE(QQuickWindow::sceneGraphBackend(), QStringLiteral("software"));
+    QVERIFY(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--disable-gpu"));
 }
 
 CORVANE_WEBENGINE_TEST_MAIN(tst_webbrowser)
