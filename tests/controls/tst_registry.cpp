@@ -8,6 +8,7 @@
 #include "platform/desktop/scriptedprompter.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -31,6 +32,7 @@ private Q_SLOTS:
     void cleanupTestCase();
     void webEngineLoadsWithTheFirstBrowser();
     void everyClassIsCreatedByNameAndReportsItsMembers();
+    void browserWithoutItsEngineFailsWithTheReason();
     void unknownClassFailsCleanly();
 
 private:
@@ -98,6 +100,35 @@ void tst_registry::everyClassIsCreatedByNameAndReportsItsMembers()
         QCOMPARE(created.control->metaObject(), Registry::metaObject(className));
     }
     QVERIFY(m_prompter.messages().isEmpty());
+}
+
+// A control library whose engine library is missing (run in a child that finds a copy of the
+// library alone in a folder) fails the browser's creation and says why.
+void tst_registry::browserWithoutItsEngineFailsWithTheReason()
+{
+    const char *const alone = "QM_CORVANE_ALONE";
+    if (qEnvironmentVariableIsSet(alone)) {
+        QWidget window;
+        const Registry::Creation created = Registry::createNew(QStringLiteral("Corvane.WebBrowser"), QStringLiteral("b"), &window);
+        QVERIFY(!created.control);
+        QVERIFY2(created.error.startsWith(QStringLiteral("ページを表示する部品を読み込めませんでした。\n")), qPrintable(created.error));
+        QVERIFY(created.error.contains(QLatin1String("libcorvane_web.so")));
+        QVERIFY(Registry::createNew(QStringLiteral("Corvane.TextBoxEdit"), QStringLiteral("t"), &window).control);
+        return;
+    }
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(QStringLiteral(QM_CORVANE_LIBRARY), folder.filePath(QStringLiteral("libcorvane.so"))));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LD_LIBRARY_PATH"), folder.path());
+    env.insert(QString::fromLatin1(alone), QStringLiteral("1"));
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("browserWithoutItsEngineFailsWithTheReason")});
+    QVERIFY(child.waitForFinished(60000));
+    const QByteArray output = child.readAll();
+    QVERIFY2(child.exitCode() == 0, output.constData());
+    QVERIFY2(output.contains("Totals: 3 passed, 0 failed"), output.constData());
 }
 
 void tst_registry::unknownClassFailsCleanly()
