@@ -28,6 +28,14 @@ Reason reasonOf(Reason::Kind kind, const sqlite::Error &cause)
     return r;
 }
 
+Reason measuredReason(Reason::Kind kind, qint64 value, qint64 limit)
+{
+    Reason r = reasonOf(kind);
+    r.value = value;
+    r.limit = limit;
+    return r;
+}
+
 void ProblemList::add(qint64 line, const Reason &reason)
 {
     ++m_count;

@@ -112,6 +112,8 @@ private:
 Reason reasonOf(Reason::Kind kind);
 Reason reasonOf(Reason::Kind kind, const QString &detail);
 Reason reasonOf(Reason::Kind kind, const sqlite::Error &cause);
+// A reason about a size or a position (`value`) and its limit.
+Reason measuredReason(Reason::Kind kind, qint64 value, qint64 limit);
 
 // The lines an import refuses, gathered in one pass over the file so that the user learns of
 // all of them at once.

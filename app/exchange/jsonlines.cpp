@@ -145,17 +145,9 @@ Reason naming(Kind kind, const QString &text, Part part = Part::Entry)
     return r;
 }
 
-Reason sized(Kind kind, qint64 bytes, qint64 limit)
-{
-    Reason r = reasonOf(kind);
-    r.value = bytes;
-    r.limit = limit;
-    return r;
-}
-
 Reason tooLarge(qint64 bytes, qint64 limit)
 {
-    return sized(Kind::BodyTooLarge, bytes, limit);
+    return measuredReason(Kind::BodyTooLarge, bytes, limit);
 }
 
 // One JSON value of a line, read in place: a string or a number stays a view of the line's
@@ -280,7 +272,7 @@ private:
 
     [[noreturn]] void fail() const
     {
-        refuse(sized(Kind::NotJsonObject, m_pos + 1, 0));
+        refuse(measuredReason(Kind::NotJsonObject, m_pos + 1, 0));
     }
 
     char at(qsizetype i) const { return i < m_text.size() ? m_text[i] : '\0'; }
@@ -354,7 +346,7 @@ private:
                 expect(':');
             }
             if (++m_values > MaxValues)
-                refuse(sized(Kind::TooManyJsonValues, 0, MaxValues));
+                refuse(measuredReason(Kind::TooManyJsonValues, 0, MaxValues));
             v.items.push_back(value(depth + 1));
             skipSpace();
             if (peek() != ',')
@@ -653,7 +645,7 @@ Record parseEntry(const JsonValue &object, const Limits &limits)
         r.keywords.append(keyword);
     }
     if (fieldBytes > limits.maxFieldBytes)
-        refuse(sized(Kind::FieldsTooLarge, fieldBytes, limits.maxFieldBytes));
+        refuse(measuredReason(Kind::FieldsTooLarge, fieldBytes, limits.maxFieldBytes));
     r.entry.RenewalDate = parseDate(object.member("date"));
     const JsonValue &body = field(object, "body", JsonValue::Type::Object, where);
     if (*viewer == Viewer::Text && !body.member("bytes"))
@@ -753,12 +745,12 @@ qint64 maxLineBytes(const Limits &limits)
 Line parseLine(const QByteArray &line, const Limits &limits)
 {
     if (line.size() > maxLineBytes(limits))
-        refuse(sized(Kind::LineTooLong, 0, maxLineBytes(limits)));
+        refuse(measuredReason(Kind::LineTooLong, 0, maxLineBytes(limits)));
     if (!line.isValidUtf8())
         refuse(Kind::NotUtf8);
     const JsonValue object = JsonReader(line).read();
     if (object.type != JsonValue::Type::Object)
-        refuse(sized(Kind::NotJsonObject, 1, 0));
+        refuse(measuredReason(Kind::NotJsonObject, 1, 0));
     Line out;
     if (object.member("format")) {
         out.isHeader = true;

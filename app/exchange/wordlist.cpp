@@ -45,15 +45,6 @@ std::optional<Reason> undecodable(const QByteArray &line, const QString &decoded
     return r;
 }
 
-// A reason about a size or a position and its limit.
-Reason measured(Kind kind, qint64 value, qint64 limit)
-{
-    Reason r = reasonOf(kind);
-    r.value = value;
-    r.limit = limit;
-    return r;
-}
-
 // Counts lines as the reader of rows does: CR LF, LF and a lone CR each end one.
 class LineCount final
 {
@@ -158,7 +149,7 @@ private:
                 throw ExchangeError(m_rowLine, reasonOf(Kind::QuoteNotClosed));
             size += raw.size() + lineEnd.size();
             if (size > m_max)
-                throw ExchangeError(m_rowLine, measured(Kind::LineTooLong, 0, m_max));
+                throw ExchangeError(m_rowLine, measuredReason(Kind::LineTooLong, 0, m_max));
             field += lineEnd;
         }
         fields.append(field);
@@ -215,7 +206,7 @@ void checkCells(const QStringList &fields, const Options &options)
 {
     for (qsizetype i = options.columns.size(); i < fields.size(); ++i)
         if (!fields[i].isEmpty())
-            throw ExchangeError(0, measured(Kind::ExtraColumn, i + 1, options.columns.size()));
+            throw ExchangeError(0, measuredReason(Kind::ExtraColumn, i + 1, options.columns.size()));
     const auto mapped = std::count_if(options.columns.begin(), options.columns.end(), [](Column c) { return c != Column::Skip; });
     if (fields.size() == 1 && mapped > 1) {
         Reason r = reasonOf(Kind::NoDelimiter);
@@ -250,7 +241,7 @@ jsonl::Record recordOf(const QStringList &fields, const Options &options)
         throw ExchangeError(0, reasonOf(Kind::NoKeywordOrHeading));
     r.textConverted = storePlainText(r.entry, body, options.limits.textFallback);
     if (r.entry.Document.size() > options.limits.maxBodyBytes)
-        throw ExchangeError(0, measured(Kind::BodyTooLarge, r.entry.Document.size(), options.limits.maxBodyBytes));
+        throw ExchangeError(0, measuredReason(Kind::BodyTooLarge, r.entry.Document.size(), options.limits.maxBodyBytes));
     r.entry.RenewalDate = parseDate(date);
     return r;
 }

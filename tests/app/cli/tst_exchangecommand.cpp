@@ -1,26 +1,14 @@
 #include "tests/app/exchange/exchangefixture.h"
 
-#include "app/cli/commandline.h"
+#include "tests/app/cli/exchangerun.h"
 
 #include <QTextStream>
 
 using namespace qm::exchange::test;
 
-class tst_ExchangeCommand : public QObject
+class tst_ExchangeCommand : public ExchangeRunTest
 {
     Q_OBJECT
-
-    QString m_messages;
-
-    int run(const QStringList &arguments)
-    {
-        m_messages.clear();
-        QTextStream err(&m_messages);
-        const qm::app::CommandLine line = qm::app::parseCommandLine(arguments);
-        if (line.mode == qm::app::CommandLine::Mode::BadUsage)
-            return qm::app::reportBadUsage(line, err);
-        return qm::app::runExchange(line.exchange, err);
-    }
 
     static void write(const QString &path, const QByteArray &bytes)
     {

@@ -1,6 +1,6 @@
 #include "tests/app/exchange/exchangefixture.h"
 
-#include "app/cli/commandline.h"
+#include "tests/app/cli/exchangerun.h"
 
 #include <QProcess>
 #include <QTextStream>
@@ -11,21 +11,9 @@
 using namespace qm::exchange::test;
 
 // Where `--export` may write, and what it says when it may not.
-class tst_ExportCommand final : public QObject
+class tst_ExportCommand final : public ExchangeRunTest
 {
     Q_OBJECT
-
-    QString m_messages;
-
-    int run(const QStringList &arguments)
-    {
-        m_messages.clear();
-        QTextStream err(&m_messages);
-        const qm::app::CommandLine line = qm::app::parseCommandLine(arguments);
-        if (line.mode == qm::app::CommandLine::Mode::BadUsage)
-            return qm::app::reportBadUsage(line, err);
-        return qm::app::runExchange(line.exchange, err);
-    }
 
 private slots:
     // Another program's file behind a link is found and left alone by the real program.
