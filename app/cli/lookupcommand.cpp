@@ -317,6 +317,11 @@ ExitStatus runLookup(const LookupRequest &request, const QString &programFolder,
     database.setReadOnly(true);
     if (!openSet(database, request.setName, err))
         return ExitStatus::BadUsage;
+    // One read transaction a dictionary for the lookup and the bodies of its rows.
+    std::vector<std::unique_ptr<store::DictionaryStorage::ReadScope>> reads;
+    for (int slot = 0; slot < database.DictionaryCount(); ++slot)
+        if (store::DictionaryStorage *d = database.storage(slot))
+            reads.push_back(d->holdReads());
     std::vector<FoundRow> rows;
     const store::SearchResults results =
         database.search(store::SearchRequest::keyword(keywordBoxPattern(request.pattern), request.limit),
@@ -330,6 +335,7 @@ ExitStatus runLookup(const LookupRequest &request, const QString &programFolder,
         writer.write(row);
     out.flush();
     err.flush();
+    reads.clear();
     database.CloseDictionarySet();
     if (failed)
         return ExitStatus::BadUsage;

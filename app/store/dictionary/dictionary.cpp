@@ -40,4 +40,27 @@ QString Dictionary::backUp(const QString &root, const GenerationPolicy &policy, 
     return BackupDictionary(m_file.path(), root, policy, now, progress);
 }
 
+namespace {
+
+class FileReadScope final : public DictionaryStorage::ReadScope
+{
+public:
+    explicit FileReadScope(DictionaryFile &file)
+        : m_read(file)
+    {
+    }
+
+private:
+    ReadTransaction m_read;
+};
+
+} // namespace
+
+std::unique_ptr<DictionaryStorage::ReadScope> Dictionary::holdReads()
+{
+    // Once, before the transaction: inside it the file is not followed any more.
+    m_file.followReplacement();
+    return std::make_unique<FileReadScope>(m_file);
+}
+
 } // namespace qm::store

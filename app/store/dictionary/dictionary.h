@@ -129,6 +129,7 @@ public:
 
     QString backUp(const QString &root, const GenerationPolicy &policy, const QDateTime &now,
                    const Progress &progress) override;
+    std::unique_ptr<ReadScope> holdReads() override;
 
 private:
     // In this order: the entries and the searcher work on the file, and go before it.

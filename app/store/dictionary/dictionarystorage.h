@@ -31,6 +31,17 @@ class DictionaryStorage
 public:
     virtual ~DictionaryStorage() = default;
 
+    // Held while an operation reads the dictionary several times (a lookup and the bodies of its
+    // rows, an export): the reads see one state of it, and the check that the dictionary is still
+    // the one opened is made once for them all rather than once a read.
+    class ReadScope
+    {
+    public:
+        virtual ~ReadScope() = default;
+    };
+    // A storage with nothing to hold gives an empty scope.
+    virtual std::unique_ptr<ReadScope> holdReads() { return std::make_unique<ReadScope>(); }
+
     // Where the dictionary is kept, as the user named it (a file's path).
     virtual QString location() const = 0;
     // True when every change is refused (Kind::ReadOnly).
