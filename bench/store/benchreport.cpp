@@ -1,5 +1,7 @@
 #include "benchreport.h"
 
+#include <algorithm>
+
 namespace qm::bench {
 
 TimingCollector::TimingCollector(bool colour)
@@ -13,16 +15,21 @@ void TimingCollector::ReportRuns(const std::vector<Run> &runs)
     for (const Run &run : runs) {
         if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations <= 0)
             continue;
-        m_seconds[run.run_name.function_name] = run.real_accumulated_time / double(run.iterations);
+        m_seconds[run.run_name.function_name].push_back(run.real_accumulated_time / double(run.iterations));
     }
 }
 
 std::optional<double> TimingCollector::seconds(const std::string &name) const
 {
     const auto it = m_seconds.find(name);
-    if (it == m_seconds.end())
+    if (it == m_seconds.end() || it->second.empty())
         return std::nullopt;
-    return it->second;
+    // A benchmark run several times counts by its median: one run slowed by the machine does
+    // not decide a budget.
+    std::vector<double> times = it->second;
+    const auto middle = times.begin() + std::ptrdiff_t(times.size() / 2);
+    std::nth_element(times.begin(), middle, times.end());
+    return *middle;
 }
 
 std::optional<double> TimingCollector::ratio(const std::string &name, const std::string &base) const

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qm::bench {
 
@@ -23,7 +24,8 @@ public:
     std::optional<double> ratio(const std::string &name, const std::string &base) const;
 
 private:
-    std::map<std::string, double> m_seconds;
+    // The time of each run of a benchmark, by name.
+    std::map<std::string, std::vector<double>> m_seconds;
 };
 
 // One budget: a measured ratio or size against its limit.
