@@ -14,8 +14,9 @@ class Vocabulary;
 // Goes up whenever the same options start to give other files: other rows, or a property the
 // store has begun to record in every dictionary (4: the folding version, without which a file
 // has all its keys recomputed when it is opened for writing; 5: the search tables and the
-// texts of rich-text bodies, which a file without them gains when it is opened for writing).
-constexpr int GeneratorVersion = 5;
+// texts of rich-text bodies, which a file without them gains when it is opened for writing;
+// 6: the body index).
+constexpr int GeneratorVersion = 6;
 
 struct GeneratorOptions {
     QString folder;              // gets "DicSets.ini" and the dictionaries

@@ -189,6 +189,9 @@ private:
             const bool newIndex = layout == schema::Layout::EarlierTrigramIndex;
             if (newIndex)
                 schema::replaceTrigramIndex(copy);
+            const bool newBodyIndex = layout == schema::Layout::WithoutBodyIndex;
+            if (newBodyIndex)
+                schema::addBodyIndex(copy);
             const bool keysCurrent = keysAreCurrent(copy);
             const qint64 changedKeys = refoldKeys(copy, progressStage(m_progress, m_pages, m_pages / 2, 3 * m_pages));
             const auto bodies = newTables || !keysCurrent ? searchtables::BodyTexts::All
@@ -196,8 +199,8 @@ private:
             const Progress rest = progressStage(m_progress, m_pages + m_pages / 2, m_pages - m_pages / 2, 3 * m_pages);
             if (newTables || newIndex || changedKeys > 0 || !searchtables::indexIsSound(copy))
                 searchtables::rebuild(copy, bodies, rest);
-            else
-                searchtables::readBodyTexts(copy, bodies, rest);
+            else if (searchtables::readBodyTexts(copy, bodies, rest) > 0 || newBodyIndex)
+                searchtables::rebuildBodyIndex(copy, {});
             recordBackup(copy);
             tx.commit();
         }

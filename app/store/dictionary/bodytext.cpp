@@ -45,6 +45,26 @@ QString textArgument(sqlite3_value *value)
     return QString::fromUtf8(text, sqlite3_value_bytes(value));
 }
 
+void resultText(sqlite3_context *ctx, const QString &text)
+{
+    if (text.isNull()) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_result_text(ctx, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// The search key of a body from its arguments (viewer, body, stored text key): a rich-text
+// body's stored key where there is one.
+QString bodyKeyOf(sqlite3_context *ctx, sqlite3_value **argv)
+{
+    const int viewer = sqlite3_value_int(argv[0]);
+    if (viewer == int(Viewer::RichText) && sqlite3_value_type(argv[2]) != SQLITE_NULL)
+        return textArgument(argv[2]);
+    return bodySearchKey(quint8(qBound(0, viewer, 255)), blobArgument(argv[1]), readerOf(ctx));
+}
+
 void bodyLikeFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
     bool failed = false;
@@ -55,26 +75,24 @@ void bodyLikeFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
         sqlite3_result_null(ctx);
         return;
     }
-    const int viewer = sqlite3_value_int(argv[1]);
-    QString key;
-    if (viewer == int(Viewer::RichText) && sqlite3_value_type(argv[3]) != SQLITE_NULL)
-        key = textArgument(argv[3]);
-    else
-        key = bodySearchKey(quint8(qBound(0, viewer, 255)), blobArgument(argv[2]), readerOf(ctx));
+    const QString key = bodyKeyOf(ctx, argv + 1);
     sqlite3_result_int(ctx, !key.isNull() && pattern->matchesFolded(key) ? 1 : 0);
+}
+
+void bodyKeyFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    resultText(ctx, bodyKeyOf(ctx, argv));
 }
 
 void richTextKeyFunction(sqlite3_context *ctx, int, sqlite3_value **argv)
 {
-    const QString key = sqlite3_value_type(argv[0]) == SQLITE_NULL
-                            ? QString()
-                            : bodySearchKey(quint8(Viewer::RichText), blobArgument(argv[0]), readerOf(ctx));
-    if (key.isNull()) {
-        sqlite3_result_null(ctx);
-        return;
-    }
-    const QByteArray utf8 = key.toUtf8();
-    sqlite3_result_text(ctx, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    resultText(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL
+                        ? QString()
+                        : bodySearchKey(quint8(Viewer::RichText), blobArgument(argv[0]), readerOf(ctx)));
 }
 
 } // namespace
@@ -120,6 +138,9 @@ void registerBodyFunctions(sqlite::Database &db, const RichTextReader *reader)
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function_v2(db.handle(), "qm_rich_text_key", 1, flags, data,
                                         richTextKeyFunction, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function_v2(db.handle(), "qm_body_key", 3, flags, data, bodyKeyFunction,
+                                        nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         db.raise(rc, "registering functions");
 }

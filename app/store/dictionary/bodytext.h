@@ -31,6 +31,8 @@ QString bodySearchKey(const Entry &entry, const RichTextReader &reader);
 //     LikePattern); a rich-text body is matched on textKey, its stored search key, and read
 //     from the body only where that is NULL. An object body never matches.
 //   qm_rich_text_key(body): bodySearchKey() of a rich-text body, NULL when it cannot be read.
+//   qm_body_key(viewer, body, textKey): the key qm_body_like() matches, NULL where it matches
+//     nothing (an object, a rich-text body without a text).
 // Both read rich text with `reader`, which must outlive the connection (null: no reader).
 void registerBodyFunctions(sqlite::Database &db, const RichTextReader *reader);
 

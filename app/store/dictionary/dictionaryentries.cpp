@@ -139,7 +139,7 @@ std::optional<Entry> DictionaryEntries::document(qint32 documentNumber)
     return e;
 }
 
-void DictionaryEntries::insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, KeywordRows &added,
+void DictionaryEntries::insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, Added &added,
                              Numbering numbering)
 {
     requireStorable(entry);
@@ -165,10 +165,31 @@ void DictionaryEntries::insertEntry(const Entry &entry, const QStringList &keywo
         throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new entry has no number"));
     number = doc.toInt(0);
     doc.run();
+    const QString key = bodyKeyToWrite(entry);
     if (entry.Viewer == quint8(Viewer::RichText))
-        writeBodyText(number, entry);
+        writeBodyText(number, entry, key);
+    if (!key.isNull())
+        added.bodies.push_back({number, key});
     for (const QString &keyword : keywords)
-        added.push_back(insertKeyword(number, keyword));
+        added.keywords.push_back(insertKeyword(number, keyword));
+}
+
+QString DictionaryEntries::bodyKeyToWrite(const Entry &entry)
+{
+    const bool richText = entry.Viewer == quint8(Viewer::RichText);
+    if (!m_file.hasBodyIndex() && !(richText && m_file.hasSearchTables()))
+        return {};
+    return bodySearchKey(entry, m_file.richTextReader());
+}
+
+QString DictionaryEntries::storedBodyKey(qint32 documentNumber)
+{
+    Statement &st = m_file.cachedStatement("SELECT qm_body_key(d.Viewer, d.Document, t.TextKey) FROM Document AS d "
+                                           "LEFT JOIN DocumentText AS t ON t.DocumentNumber = d.DocumentNumber "
+                                           "WHERE d.DocumentNumber = ?1");
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    st.bind(1, documentNumber);
+    return st.step() && !st.isNull(0) ? st.toText(0) : QString();
 }
 
 namespace {
@@ -206,7 +227,7 @@ qint32 DictionaryEntries::freeNumber()
     throw numbersExhaustedError();
 }
 
-void DictionaryEntries::writeBodyText(qint32 documentNumber, const Entry &entry)
+void DictionaryEntries::writeBodyText(qint32 documentNumber, const Entry &entry, const QString &key)
 {
     if (!m_file.hasSearchTables())
         return;
@@ -223,7 +244,6 @@ void DictionaryEntries::writeBodyText(qint32 documentNumber, const Entry &entry)
     st.bind(1, documentNumber);
     // Without a reader the text stays NULL: it is read when searched, and stored at the next
     // rebuild.
-    const QString key = bodySearchKey(entry, m_file.richTextReader());
     if (key.isNull())
         st.bindNull(2);
     else
@@ -238,10 +258,9 @@ qint32 DictionaryEntries::addEntry(const Entry &entry, const QStringList &keywor
         sqlite::Transaction tx(db());
         const qint64 before = lastKeywordRow();
         qint32 number = 0;
-        KeywordRows added;
+        Added added;
         insertEntry(entry, keywords, number, added);
-        indexAddedKeywordRows(added, before);
-        noteKeywordRows(keywords.size());
+        indexAdded(added, before);
         tx.commit();
         return number;
     });
@@ -254,11 +273,10 @@ void DictionaryEntries::addEntries(const std::vector<NewEntry> &entries, Numberi
         sqlite::Transaction tx(db());
         const qint64 before = lastKeywordRow();
         qint32 number = 0;
-        KeywordRows added;
+        Added added;
         for (const NewEntry &e : entries)
             insertEntry(e.entry, e.keywords, number, added, numbering);
-        indexAddedKeywordRows(added, before);
-        noteKeywordRows(qint64(added.size()));
+        indexAdded(added, before);
         tx.commit();
     });
 }
@@ -277,17 +295,27 @@ qint64 DictionaryEntries::addEntriesFrom(const BatchSource &next)
             Numbering numbering = Numbering::New;
             more = next(batch, numbering);
             qint32 number = 0;
-            KeywordRows added;
+            Added added;
             for (const NewEntry &e : batch)
                 insertEntry(e.entry, e.keywords, number, added, numbering);
-            indexAddedKeywordRows(added, before);
-            keywordRows += qint64(added.size());
+            indexAddedKeywordRows(added.keywords, before);
+            if (m_file.hasBodyIndex())
+                m_file.bodyIndex().add(added.bodies);
+            keywordRows += qint64(added.keywords.size());
             entries += qint64(batch.size());
         }
         noteKeywordRows(keywordRows);
         tx.commit();
         return entries;
     });
+}
+
+void DictionaryEntries::indexAdded(const Added &added, qint64 before)
+{
+    indexAddedKeywordRows(added.keywords, before);
+    if (m_file.hasBodyIndex())
+        m_file.bodyIndex().add(added.bodies);
+    noteKeywordRows(qint64(added.keywords.size()));
 }
 
 void DictionaryEntries::noteKeywordRows(qint64 added)
@@ -314,6 +342,7 @@ bool DictionaryEntries::updateEntry(const Entry &entry)
         m_file.requireWritable();
         requireStorable(entry);
         sqlite::Transaction tx(db());
+        const QString before = m_file.hasBodyIndex() ? storedBodyKey(entry.DocumentNumber) : QString();
         Statement st(db(), "UPDATE Document SET Viewer = ?2, Heading = ?3, Document = ?4, RenewalDate = ?5, "
                            "HeadingKey = ?6 WHERE DocumentNumber = ?1");
         st.bind(1, entry.DocumentNumber).bind(2, int(entry.Viewer)).bind(3, entry.Heading);
@@ -321,7 +350,10 @@ bool DictionaryEntries::updateEntry(const Entry &entry)
         st.run();
         if (db().changes() == 0)
             return false;
-        writeBodyText(entry.DocumentNumber, entry);
+        const QString key = bodyKeyToWrite(entry);
+        writeBodyText(entry.DocumentNumber, entry, key);
+        if (m_file.hasBodyIndex())
+            m_file.bodyIndex().change(entry.DocumentNumber, before, key);
         tx.commit();
         return true;
     });
@@ -341,6 +373,8 @@ bool DictionaryEntries::deleteEntry(qint32 documentNumber)
             m_file.trigramIndex().remove(keywords);
             noteKeywordRows(-qint64(keywords.size()));
         }
+        if (m_file.hasBodyIndex())
+            m_file.bodyIndex().remove({{documentNumber, storedBodyKey(documentNumber)}});
         Statement st(db(), "DELETE FROM Document WHERE DocumentNumber = ?1");
         st.bind(1, documentNumber);
         st.run();

@@ -90,9 +90,15 @@ public:
 
 private:
     using KeywordRows = std::vector<TrigramIndex::KeywordRow>;
+    // What a write added, for the trigram indexes: the keyword rows, and the entries with
+    // their body keys.
+    struct Added {
+        KeywordRows keywords;
+        KeywordRows bodies;
+    };
     sqlite::Database &db();
-    // Adds the entry and its keyword rows; the rows go to `added` for indexAddedKeywordRows().
-    void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, KeywordRows &added,
+    // Adds the entry and its keyword rows; both go to `added` for indexAdded().
+    void insertEntry(const Entry &entry, const QStringList &keywords, qint32 &number, Added &added,
                      Numbering numbering = Numbering::New);
     // Adds a keyword row; gives its rowid and folded key, as the trigram index takes them.
     TrigramIndex::KeywordRow insertKeyword(qint32 documentNumber, const QString &keyword);
@@ -100,9 +106,15 @@ private:
     // Hands the trigram index the keyword rows just added; `before` is the highest keyword row
     // there was before them.
     void indexAddedKeywordRows(const KeywordRows &added, qint64 before);
+    // The same for the keyword rows and bodies of added entries; records the rows.
+    void indexAdded(const Added &added, qint64 before);
+    // The key the body index holds an entry's body under, as stored now (null: none).
+    QString storedBodyKey(qint32 documentNumber);
+    // The key of a body about to be written, when the search tables need it.
+    QString bodyKeyToWrite(const Entry &entry);
     // Keeps the record of the keyword rows the trigram index holds (see searchtables.h).
     void noteKeywordRows(qint64 added);
-    void writeBodyText(qint32 documentNumber, const Entry &entry);
+    void writeBodyText(qint32 documentNumber, const Entry &entry, const QString &key);
     // True when the engine cannot number a new entry itself: its counter is at the largest number.
     bool counterAtMaximum();
     // The lowest free entry number from m_freeNumberFrom up (from 1 up when there is none

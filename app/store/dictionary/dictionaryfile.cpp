@@ -90,8 +90,10 @@ void DictionaryFile::openChecked(const Progress &progress)
         m_sideFiles.removeNew(path);
         throw notDictionaryError(path);
     }
-    // Read only, a file with the earlier trigram index is searched without the search tables.
-    m_searchTables = layout == schema::Layout::Current;
+    // Read only, a file with the earlier trigram index is searched without the search tables,
+    // one without the body index reads every body of a body search.
+    m_searchTables = layout == schema::Layout::Current || layout == schema::Layout::WithoutBodyIndex;
+    m_bodyIndex = layout == schema::Layout::Current;
     registerBodyFunctions(m_db, &m_richText);
     // A contains lookup reads keyword rows from all over the file, a page each (a thousand rows
     // of a million-row file take about 6 MB): a larger cache than the connection's default keeps
@@ -106,23 +108,32 @@ void DictionaryFile::openChecked(const Progress &progress)
     // search tables, gains them, or the current trigram index; keys folded by another version
     // are recomputed, and with them everything made from them.
     const bool keysCurrent = keysAreCurrent(m_db);
-    if (keysCurrent && m_searchTables)
+    if (keysCurrent && m_bodyIndex)
         return;
     sqlite::Transaction tx(m_db);
     if (layout == schema::Layout::WithoutSearchTables || layout == schema::Layout::IncompleteSearchTables)
         schema::createSearchTables(m_db);
     else if (layout == schema::Layout::EarlierTrigramIndex)
         schema::replaceTrigramIndex(m_db);
+    else if (layout == schema::Layout::WithoutBodyIndex)
+        schema::addBodyIndex(m_db);
     constexpr qint64 Total = 1000;
     const qint64 refolding = keysCurrent ? 0 : Total / 2;
     if (!keysCurrent)
         refoldKeys(m_db, progressStage(progress, 0, refolding, Total));
-    // Body texts read before stay, unless the keys were folded anew.
-    const auto bodies = layout == schema::Layout::EarlierTrigramIndex && keysCurrent ? searchtables::BodyTexts::Missing
-                                                                                     : searchtables::BodyTexts::All;
-    searchtables::rebuild(m_db, bodies, progressStage(progress, refolding, Total - refolding, Total));
+    const Progress rest = progressStage(progress, refolding, Total - refolding, Total);
+    if (layout == schema::Layout::WithoutBodyIndex && keysCurrent) {
+        // Only the bodies are new to index: the keyword index and the texts read stay.
+        searchtables::readBodyTexts(m_db, searchtables::BodyTexts::Missing, {});
+        searchtables::rebuildBodyIndex(m_db, rest);
+    } else {
+        // Body texts read before stay, unless the keys were folded anew.
+        const bool keepTexts = layout == schema::Layout::EarlierTrigramIndex && keysCurrent;
+        searchtables::rebuild(m_db, keepTexts ? searchtables::BodyTexts::Missing : searchtables::BodyTexts::All, rest);
+    }
     tx.commit();
     m_searchTables = true;
+    m_bodyIndex = true;
 }
 
 void DictionaryFile::followReplacement()
@@ -133,6 +144,7 @@ void DictionaryFile::followReplacement()
     // The statements kept for this connection read the old file.
     m_statements.clear();
     m_trigrams.reset();
+    m_bodyTrigrams.reset();
     // A statement someone else keeps on this connection (a heading list being read) would be
     // left without its connection: the file is followed once it is done.
     if (sqlite3_next_stmt(m_db.handle(), nullptr))
@@ -143,6 +155,7 @@ void DictionaryFile::followReplacement()
     m_lock = SharedFileLock::acquire(path());
     m_db.reopen(openMode(path(), m_openedReadOnly));
     m_searchTables = false;
+    m_bodyIndex = false;
     openChecked({});
 }
 
@@ -288,6 +301,13 @@ TrigramIndex &DictionaryFile::trigramIndex()
     if (!m_trigrams)
         m_trigrams = std::make_unique<TrigramIndex>(m_db);
     return *m_trigrams;
+}
+
+TrigramIndex &DictionaryFile::bodyIndex()
+{
+    if (!m_bodyTrigrams)
+        m_bodyTrigrams = std::make_unique<TrigramIndex>(m_db, TrigramIndex::Table::Bodies);
+    return *m_bodyTrigrams;
 }
 
 qint64 DictionaryFile::indexRowCount()

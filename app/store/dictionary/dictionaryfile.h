@@ -66,6 +66,9 @@ public:
     // True when the file has the search tables (a file of an earlier version opened only for
     // reading has not; its searches read the tables themselves).
     bool hasSearchTables() const { return m_searchTables; }
+    // True when the file has the body index too (a file of an earlier version opened only for
+    // reading has not; its body searches read every body).
+    bool hasBodyIndex() const { return m_bodyIndex; }
     const RichTextReader &richTextReader() const { return m_richText; }
 
     // Custom properties: text (QString), Boolean (bool), 32-bit integer (int). Reading or
@@ -115,6 +118,7 @@ public:
     sqlite::Statement &cachedStatement(const char *sql);
     void resetStatements();
     TrigramIndex &trigramIndex();
+    TrigramIndex &bodyIndex();
 
 private:
     // Checks the opened file and readies it for use (the constructor's work after opening).
@@ -140,9 +144,11 @@ private:
     bool m_readOnly = false;
     bool m_held = false;
     bool m_searchTables = false;
+    bool m_bodyIndex = false;
     // Declared after the connection, so the statements are finalised before it closes.
     std::unordered_map<const char *, std::unique_ptr<sqlite::Statement>> m_statements;
     std::unique_ptr<TrigramIndex> m_trigrams;
+    std::unique_ptr<TrigramIndex> m_bodyTrigrams;
 };
 
 // One read transaction on a dictionary file for as long as it lives, so that a read of many

@@ -78,6 +78,21 @@ CREATE TABLE KeyTrigram (
 ) WITHOUT ROWID;
 )sql";
 
+// The trigram index of the entries' bodies (see trigramindex.h): for each trigram of a body's
+// folded search text, the entries whose body has it. Rich-text bodies whose text has not been
+// read (TextKey NULL) are not in it; Index_UnreadText names them, so a search reads those
+// bodies themselves. Files made before have the rest of the search tables without it (see
+// Layout::WithoutBodyIndex).
+constexpr char BodyIndexSql[] = R"sql(
+CREATE TABLE BodyTrigram (
+    Trigram INTEGER NOT NULL,
+    FirstRow INTEGER NOT NULL,
+    Rows BLOB NOT NULL,
+    PRIMARY KEY (Trigram, FirstRow)
+) WITHOUT ROWID;
+CREATE INDEX Index_UnreadText ON DocumentText (DocumentNumber) WHERE TextKey IS NULL;
+)sql";
+
 // The trigram index as files of earlier layouts have it: a full-text table over the folded
 // keys, with no content of its own or with the Index table as its content. Such files are
 // accepted and get the index above when they are written (see Layout::EarlierTrigramIndex).
@@ -166,20 +181,28 @@ bool isStatisticsTable(const QString &name, const SchemaObject &object)
 // search tables, with them, and with them but a trigram index of an earlier layout.
 const std::vector<QHash<QString, SchemaObject>> &expectedSchemas(Layout layout)
 {
-    static const auto make = [](const char *trigramIndex) {
+    static const auto make = [](const char *trigramIndex, const char *bodyIndex = nullptr) {
         sqlite::Database db(QStringLiteral(":memory:"), sqlite::Database::OpenMode::Memory);
         db.exec(CreateSql);
         if (trigramIndex) {
             db.exec(SearchTablesSql);
             db.exec(trigramIndex);
         }
+        if (bodyIndex)
+            db.exec(bodyIndex);
         return readSchema(db);
     };
     static const std::vector<QHash<QString, SchemaObject>> base{make(nullptr)};
-    static const std::vector<QHash<QString, SchemaObject>> full{make(TrigramIndexSql)};
+    static const std::vector<QHash<QString, SchemaObject>> full{make(TrigramIndexSql, BodyIndexSql)};
+    static const std::vector<QHash<QString, SchemaObject>> withoutBodies{make(TrigramIndexSql)};
     static const std::vector<QHash<QString, SchemaObject>> earlier{make(EarlierTrigramIndexSql[0]),
                                                                    make(EarlierTrigramIndexSql[1])};
-    return layout == Layout::Current ? full : layout == Layout::EarlierTrigramIndex ? earlier : base;
+    switch (layout) {
+    case Layout::Current: return full;
+    case Layout::WithoutBodyIndex: return withoutBodies;
+    case Layout::EarlierTrigramIndex: return earlier;
+    default: return base;
+    }
 }
 
 // The objects of `actual` (statistics tables aside) that are in `expected` as they are; -1 when
@@ -222,15 +245,24 @@ void create(sqlite::Database &db)
 
 void createSearchTables(sqlite::Database &db)
 {
-    db.exec("DROP TABLE IF EXISTS KeyTrigram; DROP TABLE IF EXISTS DocumentText; DROP INDEX IF EXISTS Index_RenewalDate;");
+    db.exec("DROP TABLE IF EXISTS BodyTrigram; DROP TABLE IF EXISTS KeyTrigram; DROP TABLE IF EXISTS DocumentText; "
+            "DROP INDEX IF EXISTS Index_RenewalDate;");
     db.exec(SearchTablesSql);
     db.exec(TrigramIndexSql);
+    db.exec(BodyIndexSql);
+}
+
+void addBodyIndex(sqlite::Database &db)
+{
+    db.exec("DROP TABLE IF EXISTS BodyTrigram; DROP INDEX IF EXISTS Index_UnreadText;");
+    db.exec(BodyIndexSql);
 }
 
 void replaceTrigramIndex(sqlite::Database &db)
 {
     db.exec("DROP TABLE IndexKeyTrigram");
     db.exec(TrigramIndexSql);
+    addBodyIndex(db);
 }
 
 Layout layoutOf(sqlite::Database &db)
@@ -242,7 +274,8 @@ Layout layoutOf(sqlite::Database &db)
         // A table the engine cannot describe (a damaged virtual table, say) is not ours.
         return Layout::Unknown;
     }
-    for (const Layout layout : {Layout::Current, Layout::EarlierTrigramIndex, Layout::WithoutSearchTables})
+    for (const Layout layout :
+         {Layout::Current, Layout::WithoutBodyIndex, Layout::EarlierTrigramIndex, Layout::WithoutSearchTables})
         for (const QHash<QString, SchemaObject> &expected : expectedSchemas(layout))
             if (matches(expected, actual))
                 return layout;

@@ -15,14 +15,17 @@ void create(sqlite::Database &db);
 // Layout::IncompleteSearchTables; those it has are made anew.
 void createSearchTables(sqlite::Database &db);
 // Replaces the trigram index of a dictionary of Layout::EarlierTrigramIndex by an empty one of
-// the current layout (searchtables::rebuild() fills it).
+// the current layout, and adds the body index (searchtables::rebuild() fills both).
 void replaceTrigramIndex(sqlite::Database &db);
+// Adds the body index (empty) to a dictionary of Layout::WithoutBodyIndex.
+void addBodyIndex(sqlite::Database &db);
 
-// The schemas this program accepts: the one it writes, the same with the trigram index of an
-// earlier layout (either of two), the same without the search tables, as files made by earlier
+// The schemas this program accepts: the one it writes, the same without the body index, the
+// same with the trigram index of an earlier layout (either of two) and no body index, the same
+// without the search tables, as files made by earlier
 // versions have it, and the same with only some of them (another program dropped the others;
 // they hold nothing that cannot be made again).
-enum class Layout { Unknown, WithoutSearchTables, IncompleteSearchTables, EarlierTrigramIndex, Current };
+enum class Layout { Unknown, WithoutSearchTables, IncompleteSearchTables, EarlierTrigramIndex, WithoutBodyIndex, Current };
 Layout layoutOf(sqlite::Database &db);
 
 // True when every schema object of the file is one this program writes, with the same SQL

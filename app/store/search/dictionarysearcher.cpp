@@ -87,6 +87,35 @@ std::optional<std::vector<qint64>> DictionarySearcher::trigramRows(const sqlite:
     return rows;
 }
 
+std::optional<std::vector<qint64>> DictionarySearcher::bodyCandidates(const std::vector<sqlite::LikePattern> &patterns)
+{
+    std::vector<Trigram> trigrams;
+    for (const sqlite::LikePattern &p : patterns) {
+        const std::vector<Trigram> of = trigramsOf(p);
+        trigrams.insert(trigrams.end(), of.begin(), of.end());
+    }
+    std::sort(trigrams.begin(), trigrams.end());
+    trigrams.erase(std::unique(trigrams.begin(), trigrams.end()), trigrams.end());
+    if (!m_file.hasBodyIndex() || trigrams.empty())
+        return std::nullopt;
+    try {
+        std::vector<qint64> entries = m_file.bodyIndex().rowsWithAll(trigrams);
+        Statement &unread = m_file.cachedStatement("SELECT DocumentNumber FROM DocumentText INDEXED BY Index_UnreadText "
+                                                   "WHERE TextKey IS NULL");
+        const auto reset = qScopeGuard([&unread] { unread.reset(); });
+        const std::size_t indexed = entries.size();
+        while (unread.step())
+            entries.push_back(unread.toInt64(0));
+        std::inplace_merge(entries.begin(), entries.begin() + qsizetype(indexed), entries.end());
+        entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+        return entries;
+    } catch (const sqlite::Error &) {
+        // An index that fails (damaged behind the store's back) is passed over: reading every
+        // body finds the same entries.
+        return std::nullopt;
+    }
+}
+
 std::optional<std::vector<KeywordMatch>> DictionarySearcher::trigramLookup(const sqlite::LikePattern &pattern, int limit)
 {
     const std::vector<Trigram> trigrams = trigramsOf(pattern);

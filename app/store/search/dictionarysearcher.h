@@ -55,6 +55,11 @@ public:
     // cannot hold every keyword row.
     std::optional<std::vector<qint64>> trigramRows(const sqlite::LikePattern &pattern, qint64 cap);
 
+    // The entries whose bodies the body index names for all the patterns (the trigrams of their
+    // literal runs), ascending, with those whose body text has not been read: every entry whose
+    // body can match them. nullopt when no pattern has a trigram, or the index cannot serve.
+    std::optional<std::vector<qint64>> bodyCandidates(const std::vector<sqlite::LikePattern> &patterns);
+
     // The entries in the order given, a batch at a time (see HeadingList).
     std::unique_ptr<HeadingCursor> headings(HeadingOrder order, bool descending);
 

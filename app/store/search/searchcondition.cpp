@@ -320,9 +320,18 @@ private:
         });
         Query found;
         QByteArrayList tests;
+        // The body index names the entries whose bodies can hold the text; only those are read.
+        std::optional<std::vector<qint64>> candidates = m_searcher.bodyCandidates(m_c.bodies);
+        if (candidates && candidates->empty())
+            return {};
+        found.sql = "INSERT INTO temp.qm_found (DocumentNumber) SELECT d.DocumentNumber FROM ";
+        if (candidates)
+            found.sql += "qm_rows(" + found.rowsValue(std::move(*candidates))
+                         + ") AS c CROSS JOIN Document AS d ON d.DocumentNumber = c.value";
+        else
+            found.sql += "Document AS d";
         entryTests(found, tests);
-        found.sql = "INSERT INTO temp.qm_found (DocumentNumber) SELECT d.DocumentNumber FROM Document AS d"
-                    + bodyTextJoin() + where(tests);
+        found.sql += bodyTextJoin() + where(tests);
         run(found);
         const qint64 entries = m_db.changes();
         if (entries == 0)

@@ -141,24 +141,35 @@ QString lowestKeyOf(quint32 order)
     return key;
 }
 
+namespace {
+
+void rebuildIndex(sqlite::Database &db, TrigramIndex::Table table, const Progress &progress)
+{
+    TrigramIndex(db, table).rebuild([&](qint64 done, qint64 of) {
+        if (!reportProgress(progress, done, of))
+            throw cancelled();
+    });
+}
+
+} // namespace
+
 void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
 {
     const qint64 lastRow = highestRow(db);
     const qint64 lastEntry = single(db, "SELECT coalesce(max(DocumentNumber), 0) FROM Document");
-    const qint64 total = lastRow + EntryWeight * lastEntry;
-    const auto step = [&](qint64 done) {
-        if (!reportProgress(progress, done, total))
-            throw cancelled();
-    };
-
-    TrigramIndex(db).rebuild([&](qint64 done, qint64 of) {
-        step(of > 0 ? qint64(double(lastRow) * double(done) / double(of)) : lastRow);
-    });
+    const qint64 total = lastRow + 2 * EntryWeight * lastEntry;
+    rebuildIndex(db, TrigramIndex::Table::Keywords, progressStage(progress, 0, lastRow, total));
     recordIndexedRows(db);
-    readBodyTexts(db, bodies, progressStage(progress, lastRow, total - lastRow, total));
+    readBodyTexts(db, bodies, progressStage(progress, lastRow, EntryWeight * lastEntry, total));
+    rebuildBodyIndex(db, progressStage(progress, lastRow + EntryWeight * lastEntry, EntryWeight * lastEntry, total));
 }
 
-void readBodyTexts(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
+void rebuildBodyIndex(sqlite::Database &db, const Progress &progress)
+{
+    rebuildIndex(db, TrigramIndex::Table::Bodies, progress);
+}
+
+qint64 readBodyTexts(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
 {
     const qint64 lastEntry = single(db, "SELECT coalesce(max(DocumentNumber), 0) FROM Document");
     db.exec("DELETE FROM DocumentText WHERE DocumentNumber NOT IN "
@@ -174,15 +185,18 @@ void readBodyTexts(sqlite::Database &db, BodyTexts bodies, const Progress &progr
                              "AND NOT EXISTS (SELECT 1 FROM DocumentText AS t "
                              "WHERE t.DocumentNumber = d.DocumentNumber AND t.TextKey IS NOT NULL) "
                              "ON CONFLICT (DocumentNumber) DO UPDATE SET TextKey = excluded.TextKey");
+    qint64 texts = 0;
     for (qint64 first = 1; first <= lastEntry; first += EntryBatch) {
         if (!reportProgress(progress, first - 1, lastEntry))
             throw cancelled();
         read.bind(1, first).bind(2, first + EntryBatch - 1);
         read.run();
+        texts += db.changes();
         read.reset();
     }
     if (!reportProgress(progress, lastEntry, lastEntry))
         throw cancelled();
+    return texts;
 }
 
 void recordIndexedRows(sqlite::Database &db)
@@ -196,7 +210,7 @@ bool indexIsSound(sqlite::Database &db)
     return recorded
            && recorded->toString()
                   == indexedRowsText(single(db, "SELECT count(*) FROM \"Index\""), highestRow(db))
-           && TrigramIndex(db).readable();
+           && TrigramIndex(db).readable() && TrigramIndex(db, TrigramIndex::Table::Bodies).readable();
 }
 
 } // namespace qm::store::searchtables

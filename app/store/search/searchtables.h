@@ -11,9 +11,10 @@ class Database;
 
 namespace qm::store::searchtables {
 
-// What contains and suffix searches of keywords, and body searches of rich text, read besides
-// the three tables (see schema.cpp): the trigram index KeyTrigram over the folded keywords
-// and the folded visible text of rich-text bodies in DocumentText. The store writes both with
+// What contains and suffix searches of keywords, and body searches, read besides the three
+// tables (see schema.cpp): the trigram index KeyTrigram over the folded keywords, the folded
+// visible text of rich-text bodies in DocumentText and the trigram index BodyTrigram over the
+// folded text of every body. The store writes both with
 // every change it makes; what other programs write reaches them when they are rebuilt (when
 // keys are recomputed and when a dictionary is compacted).
 
@@ -58,19 +59,22 @@ enum class BodyTexts {
     Missing // only those without a text (written by another program, or while no reader was set)
 };
 
-// Fills the trigram index anew from every keyword row, reads the text of rich-text bodies and
-// drops the texts of entries that are no longer rich text. Runs inside the caller's transaction, in batches with progress; throws
-// sqlite::Error (Kind::Cancelled when the progress asks to stop).
+// Fills the trigram index anew from every keyword row, reads the text of rich-text bodies,
+// drops the texts of entries that are no longer rich text and fills the body index anew. Runs
+// inside the caller's transaction, in batches with progress; throws sqlite::Error
+// (Kind::Cancelled when the progress asks to stop).
 void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress);
-// Only the body texts.
-void readBodyTexts(sqlite::Database &db, BodyTexts bodies, const Progress &progress);
+// Only the body index.
+void rebuildBodyIndex(sqlite::Database &db, const Progress &progress);
+// Only the body texts; returns how many were written (a body index then needs them too).
+qint64 readBodyTexts(sqlite::Database &db, BodyTexts bodies, const Progress &progress);
 
 // The keyword rows the trigram index was last known to hold: their number and the highest
 // rowid, recorded in the property SearchIndexRows. The store records them with each of its
 // writes; keyword rows that another program added or deleted make the actual ones differ.
 void recordIndexedRows(sqlite::Database &db);
-// True when the keyword rows are the ones recorded (counting them reads a whole index) and the
-// trigram index can be read whole (which reads all of it).
+// True when the keyword rows are the ones recorded (counting them reads a whole index) and both
+// trigram indexes can be read whole (which reads all of them).
 bool indexIsSound(sqlite::Database &db);
 
 } // namespace qm::store::searchtables

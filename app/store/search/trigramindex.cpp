@@ -30,15 +30,20 @@ constexpr qint64 ReportRows = 50'000;
 
 enum StatementId { At, After, List, Erase, Insert, StatementCount };
 
-constexpr const char *StatementSql[StatementCount] = {
-    // The chunk a rowid falls in: the last one starting at or below it...
-    "SELECT FirstRow, Rows FROM KeyTrigram WHERE Trigram = ?1 AND FirstRow <= ?2 ORDER BY FirstRow DESC LIMIT 1",
-    // ... or the first one after a rowid.
-    "SELECT FirstRow, Rows FROM KeyTrigram WHERE Trigram = ?1 AND FirstRow > ?2 ORDER BY FirstRow LIMIT 1",
-    "SELECT FirstRow, Rows FROM KeyTrigram WHERE Trigram = ?1 ORDER BY FirstRow",
-    "DELETE FROM KeyTrigram WHERE Trigram = ?1 AND FirstRow = ?2",
-    "INSERT INTO KeyTrigram (Trigram, FirstRow, Rows) VALUES (?1, ?2, ?3)",
-};
+// The statements of each table (TrigramIndex::Table): the same over KeyTrigram and BodyTrigram.
+#define QM_TRIGRAM_STATEMENTS(table)                                                                       \
+    {                                                                                                      \
+        /* The chunk a rowid falls in: the last one starting at or below it... */                          \
+        "SELECT FirstRow, Rows FROM " table " WHERE Trigram = ?1 AND FirstRow <= ?2 ORDER BY FirstRow DESC LIMIT 1", \
+        /* ... or the first one after a rowid. */                                                          \
+        "SELECT FirstRow, Rows FROM " table " WHERE Trigram = ?1 AND FirstRow > ?2 ORDER BY FirstRow LIMIT 1", \
+        "SELECT FirstRow, Rows FROM " table " WHERE Trigram = ?1 ORDER BY FirstRow",                      \
+        "DELETE FROM " table " WHERE Trigram = ?1 AND FirstRow = ?2",                                      \
+        "INSERT INTO " table " (Trigram, FirstRow, Rows) VALUES (?1, ?2, ?3)",                             \
+    }
+constexpr const char *StatementSql[2][StatementCount] = {QM_TRIGRAM_STATEMENTS("KeyTrigram"),
+                                                         QM_TRIGRAM_STATEMENTS("BodyTrigram")};
+#undef QM_TRIGRAM_STATEMENTS
 
 // A rowid list that cannot be read: written by another program, or damaged.
 class DamagedList final : public sqlite::Error
@@ -163,8 +168,9 @@ struct TrigramIndex::Chunk {
     std::optional<qint64> next; // the first rowid of the chunk after it
 };
 
-TrigramIndex::TrigramIndex(sqlite::Database &db)
+TrigramIndex::TrigramIndex(sqlite::Database &db, Table table)
     : m_db(db)
+    , m_table(table)
     , m_statements(StatementCount)
 {
 }
@@ -175,20 +181,29 @@ Statement &TrigramIndex::statement(int which)
 {
     std::unique_ptr<Statement> &st = m_statements[std::size_t(which)];
     if (!st)
-        st = std::make_unique<Statement>(m_db, StatementSql[which]);
+        st = std::make_unique<Statement>(m_db, StatementSql[int(m_table)][which]);
     return *st;
 }
 
-std::vector<TrigramIndex::Posting> TrigramIndex::postingsOf(const std::vector<KeywordRow> &rows)
+std::optional<qint64> TrigramIndex::listedRowid(qint64 rowid, QStringView key) const
+{
+    if (m_table == Table::Bodies)
+        return rowid >= 1 ? std::optional(rowid) : std::nullopt;
+    // Keyword rows numbered beyond what the index's rowids hold are left out (see searchtables.h).
+    if (rowid < 1 || rowid > searchtables::RowMask)
+        return std::nullopt;
+    return searchtables::indexRowid(rowid, key);
+}
+
+std::vector<TrigramIndex::Posting> TrigramIndex::postingsOf(const std::vector<KeywordRow> &rows) const
 {
     std::vector<Posting> postings;
     for (const KeywordRow &row : rows) {
-        // Rows numbered beyond what the index's rowids hold are left out (see searchtables.h).
-        if (row.rowid < 1 || row.rowid > searchtables::RowMask)
+        const std::optional<qint64> rowid = listedRowid(row.rowid, row.key);
+        if (!rowid || row.key.isNull())
             continue;
-        const qint64 rowid = searchtables::indexRowid(row.rowid, row.key);
         for (const Trigram t : trigramsOf(row.key))
-            postings.push_back({t, rowid});
+            postings.push_back({t, *rowid});
     }
     std::sort(postings.begin(), postings.end());
     postings.erase(std::unique(postings.begin(), postings.end()), postings.end());
@@ -203,6 +218,29 @@ void TrigramIndex::add(const std::vector<KeywordRow> &rows)
 void TrigramIndex::remove(const std::vector<KeywordRow> &rows)
 {
     updateOrRebuild(postingsOf(rows), removeRows);
+}
+
+void TrigramIndex::change(qint64 rowid, const QString &before, const QString &after)
+{
+    const std::optional<qint64> listed = listedRowid(rowid, after);
+    if (!listed || listed != listedRowid(rowid, before)) {
+        remove({{rowid, before}});
+        add({{rowid, after}});
+        return;
+    }
+    // Only the trigrams the text gains or loses are written.
+    const std::vector<Trigram> was = before.isNull() ? std::vector<Trigram>() : trigramsOf(before);
+    const std::vector<Trigram> is = after.isNull() ? std::vector<Trigram>() : trigramsOf(after);
+    const auto postings = [&](const std::vector<Trigram> &a, const std::vector<Trigram> &b) {
+        std::vector<Trigram> only;
+        std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(only));
+        std::vector<Posting> out;
+        for (const Trigram t : only)
+            out.push_back({t, *listed});
+        return out;
+    };
+    updateOrRebuild(postings(was, is), removeRows);
+    updateOrRebuild(postings(is, was), addRows);
 }
 
 void TrigramIndex::updateOrRebuild(const std::vector<Posting> &postings, Change change)
@@ -323,7 +361,9 @@ std::vector<qint64> TrigramIndex::rowsWithAll(const std::vector<Trigram> &trigra
 
 bool TrigramIndex::readable()
 {
-    Statement st(m_db, "SELECT Trigram, FirstRow, Rows FROM KeyTrigram ORDER BY Trigram, FirstRow");
+    Statement st(m_db, m_table == Table::Keywords
+                           ? "SELECT Trigram, FirstRow, Rows FROM KeyTrigram ORDER BY Trigram, FirstRow"
+                           : "SELECT Trigram, FirstRow, Rows FROM BodyTrigram ORDER BY Trigram, FirstRow");
     std::optional<Trigram> trigram;
     qint64 last = 0;
     try {
@@ -340,20 +380,37 @@ bool TrigramIndex::readable()
     return true;
 }
 
+// What a rebuild reads: the rows and their keys, and beforehand their number and (about) how
+// many characters the keys hold. A body key is NULL where the body is never searched (an
+// object) or its text cannot be read.
+struct RebuildSource {
+    const char *size;
+    const char *rows;
+};
+constexpr RebuildSource Sources[2] = {
+    {"SELECT count(*), total(length(IndexKey)) FROM \"Index\" WHERE " QM_INDEXABLE_ROWS,
+     "SELECT rowid, IndexKey FROM \"Index\" WHERE " QM_INDEXABLE_ROWS},
+    {"SELECT count(*), total(length(Document)) FROM Document WHERE Viewer <> 5",
+     "SELECT d.DocumentNumber, qm_body_key(d.Viewer, d.Document, t.TextKey) FROM Document AS d "
+     "LEFT JOIN DocumentText AS t ON t.DocumentNumber = d.DocumentNumber WHERE d.Viewer <> 5"},
+};
+
 void TrigramIndex::rebuild(const std::function<void(qint64, qint64)> &step)
 {
-    m_db.exec("DELETE FROM KeyTrigram");
+    const RebuildSource &source = Sources[int(m_table)];
+    m_db.exec(m_table == Table::Keywords ? "DELETE FROM KeyTrigram" : "DELETE FROM BodyTrigram");
     qint64 rows = 0;
     qint64 characters = 0;
     {
-        Statement size(m_db, "SELECT count(*), total(length(IndexKey)) FROM \"Index\" WHERE " QM_INDEXABLE_ROWS);
+        Statement size(m_db, source.size);
         if (size.step()) {
             rows = size.toInt64(0);
             characters = size.toInt64(1);
         }
     }
+    // Each pass reads every row and keeps the postings of one share of the trigrams.
     const qint64 passes = 1 + characters / PassPostings;
-    Statement read(m_db, "SELECT rowid, IndexKey FROM \"Index\" WHERE " QM_INDEXABLE_ROWS);
+    Statement read(m_db, source.rows);
     std::vector<Posting> postings;
     for (qint64 pass = 0; pass < passes; ++pass) {
         postings.clear();
@@ -361,11 +418,15 @@ void TrigramIndex::rebuild(const std::function<void(qint64, qint64)> &step)
         while (read.step()) {
             if (done++ % ReportRows == 0)
                 step(pass * rows + done, passes * rows);
+            if (read.isNull(1))
+                continue;
             const QString key = read.toText(1);
-            const qint64 rowid = searchtables::indexRowid(read.toInt64(0), key);
+            const std::optional<qint64> rowid = listedRowid(read.toInt64(0), key);
+            if (!rowid)
+                continue;
             for (const Trigram t : trigramsOf(key))
                 if (qint64((quint64(t) * 0x9E3779B97F4A7C15ull) >> 33) % passes == pass)
-                    postings.push_back({t, rowid});
+                    postings.push_back({t, *rowid});
         }
         read.reset();
         std::sort(postings.begin(), postings.end());

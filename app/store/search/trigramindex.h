@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace qm::sqlite {
@@ -25,21 +26,24 @@ std::vector<Trigram> trigramsOf(QStringView text);
 // its text and not through a wildcard. Empty when no run is three characters long.
 std::vector<Trigram> trigramsOf(const sqlite::LikePattern &pattern);
 
-// The trigram index of the folded keywords (table KeyTrigram, see schema.cpp). For each trigram
-// it holds the ascending list of the index rowids (searchtables::indexRowid()) of the keyword
-// rows whose key has it, cut into chunks of delta-coded numbers, each chunk keyed by its first
-// rowid. A lookup reads one range of a b-tree per trigram and intersects the lists; a write
+// A trigram index: of the folded keywords (table KeyTrigram, see schema.cpp) or of the folded
+// text of the entries' bodies (table BodyTrigram). For each trigram it holds the ascending list
+// of the rows whose key has it: for keywords the index rowids (searchtables::indexRowid()) of the
+// keyword rows, for bodies the entry numbers. The lists are cut into chunks of delta-coded
+// numbers, each chunk keyed by its first rowid. A lookup reads one range of a b-tree per trigram and intersects the lists; a write
 // rewrites only the chunks its rows fall in. Every statement runs in the caller's transaction
 // and throws sqlite::Error.
 class TrigramIndex final
 {
 public:
-    explicit TrigramIndex(sqlite::Database &db);
+    enum class Table { Keywords, Bodies };
+    explicit TrigramIndex(sqlite::Database &db, Table table = Table::Keywords);
     ~TrigramIndex();
     TrigramIndex(const TrigramIndex &) = delete;
     TrigramIndex &operator=(const TrigramIndex &) = delete;
 
-    // A keyword row: its rowid and its folded key as stored.
+    // A keyword row: its rowid and its folded key as stored; for the body index an entry
+    // number and its body's search key (bodySearchKey(); a null key is not indexed).
     struct KeywordRow {
         qint64 rowid;
         QString key;
@@ -49,13 +53,18 @@ public:
     // passed over.
     void remove(const std::vector<KeywordRow> &rows);
 
+    // Moves a row from its key `before` to `after` (either null for none), writing only the
+    // trigrams that differ.
+    void change(qint64 rowid, const QString &before, const QString &after);
+
     // The index rowids held under every one of the trigrams, ascending.
     std::vector<qint64> rowsWithAll(const std::vector<Trigram> &trigrams);
 
     // True when every list can be read: its numbers well formed and ascending from chunk to chunk.
     bool readable();
 
-    // Empties the index and fills it from every keyword row the index can number, calling
+    // Empties the index and fills it from every keyword row the index can number (or every
+    // body, by its key qm_body_key(), see bodytext.h), calling
     // `step` with how far it has come (which may throw to stop it).
     void rebuild(const std::function<void(qint64 done, qint64 total)> &step);
 
@@ -72,7 +81,9 @@ private:
     struct Chunk;
     using Change = void (*)(std::vector<qint64> &list, const qint64 *first, const qint64 *last);
 
-    static std::vector<Posting> postingsOf(const std::vector<KeywordRow> &rows);
+    // The number the index lists a row under, or nothing when it cannot hold the row.
+    std::optional<qint64> listedRowid(qint64 rowid, QStringView key) const;
+    std::vector<Posting> postingsOf(const std::vector<KeywordRow> &rows) const;
     // Applies `change` to the chunks that the sorted postings fall in; a chunk that cannot be
     // read makes the whole index anew instead.
     void updateOrRebuild(const std::vector<Posting> &postings, Change change);
@@ -84,6 +95,7 @@ private:
     sqlite::Statement &statement(int which);
 
     sqlite::Database &m_db;
+    Table m_table;
     std::vector<std::unique_ptr<sqlite::Statement>> m_statements;
 };
 

@@ -440,13 +440,18 @@ void tst_dictionary::alteredCopiesAreRefusedUntouched_data()
     row("without search tables", "DROP INDEX Index_RenewalDate; DROP TABLE DocumentText; DROP TABLE KeyTrigram;", true);
     row("without the date index", "DROP INDEX Index_RenewalDate;", true);
     row("without trigram index", "DROP TABLE KeyTrigram;", true);
+    row("without body index", "DROP TABLE BodyTrigram; DROP INDEX Index_UnreadText;", true);
+    row("body index with a rowid", "DROP TABLE BodyTrigram; CREATE TABLE BodyTrigram (Trigram INTEGER NOT NULL, "
+                                   "FirstRow INTEGER NOT NULL, Rows BLOB NOT NULL, PRIMARY KEY (Trigram, FirstRow));", false);
     row("trigram index with a rowid", "DROP TABLE KeyTrigram; CREATE TABLE KeyTrigram (Trigram INTEGER NOT NULL, "
                                       "FirstRow INTEGER NOT NULL, Rows BLOB NOT NULL, PRIMARY KEY (Trigram, FirstRow));", false);
     row("other trigram index", "DROP TABLE KeyTrigram; CREATE VIRTUAL TABLE IndexKeyTrigram USING "
                                "fts5 (IndexKey, content='Index', tokenize='trigram', detail='none', columnsize=0);", false);
-    row("earlier trigram index", "DROP TABLE KeyTrigram; CREATE VIRTUAL TABLE IndexKeyTrigram USING fts5 (IndexKey, "
+    row("earlier trigram index", "DROP TABLE BodyTrigram; DROP INDEX Index_UnreadText; DROP TABLE KeyTrigram; "
+                                 "CREATE VIRTUAL TABLE IndexKeyTrigram USING fts5 (IndexKey, "
                                  "content='Index', tokenize='trigram case_sensitive 1', detail='none', columnsize=0);", true);
-    row("previous trigram index", "DROP TABLE KeyTrigram; CREATE VIRTUAL TABLE IndexKeyTrigram USING fts5 (IndexKey, "
+    row("previous trigram index", "DROP TABLE BodyTrigram; DROP INDEX Index_UnreadText; DROP TABLE KeyTrigram; "
+                                 "CREATE VIRTUAL TABLE IndexKeyTrigram USING fts5 (IndexKey, "
                                   "content='', tokenize='trigram case_sensitive 1', detail='none', columnsize=0);", true);
     row("white space and case", "PRAGMA writable_schema=ON; UPDATE sqlite_schema SET sql = "
                                 "replace(replace(sql, 'CREATE INDEX', 'create   index'), '(', ' ( ') WHERE type = 'index';", true);
