@@ -16,6 +16,7 @@
 #include "app/store/dictionary/bodytext.h"
 #include "app/store/sets/databasemodule.h"
 #include "app/store/settings.h"
+#include "platform/desktop/datetext.h"
 #include "platform/desktop/dialogfilechooser.h"
 #include "platform/desktop/messageboxprompter.h"
 #include "platform/desktop/programfolder.h"
@@ -54,10 +55,7 @@ int main(int argc, char *argv[])
     // The embedded browser's sandbox cannot run as root; only then is it switched off.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    // Without TZ the C library looks at /etc/localtime again for every date it converts: a
-    // lookup or an export would pay a system call a row. Named once, the zone is read once.
-    if (qEnvironmentVariableIsEmpty("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
-        qputenv("TZ", ":/etc/localtime");
+    qm::desktop::pinLocalTimeZone();
     const qm::app::CommandLine line = qm::app::parseCommandLine(qm::app::commandLineOf(argc, argv));
     // The display the windows' application object will use, as it will read it.
     if (!line.platform.isEmpty())

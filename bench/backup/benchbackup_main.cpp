@@ -7,6 +7,7 @@
 // entries in the scratch folder instead. Budgets: the backup (copy in small steps, checks,
 // rename) within 1.5x of the plain copy, and a lookup during backups within 2x of one alone.
 
+#include "platform/desktop/datetext.h"
 #include "benchreport.h"
 
 #include "app/store/care/backup.h"
@@ -149,6 +150,8 @@ private:
 
 int main(int argc, char *argv[])
 {
+    // As the program does: dates are converted without a look at the zone file each time.
+    qm::desktop::pinLocalTimeZone();
     benchmark::Initialize(&argc, argv);
     QCoreApplication app(argc, argv);
     try {

@@ -7,6 +7,7 @@
 // the copies of the large set's first dictionary that are compacted and edited; the sets are
 // only read.
 
+#include "platform/desktop/datetext.h"
 #include "benchreport.h"
 #include "bodies.h"
 #include "lookups.h"
@@ -573,6 +574,8 @@ std::optional<Folders> parseFolders(const QStringList &arguments)
 
 int main(int argc, char *argv[])
 {
+    // As the program does: dates are converted without a look at the zone file each time.
+    qm::desktop::pinLocalTimeZone();
     benchmark::Initialize(&argc, argv);
     // Rich-text bodies are laid out by Qt's text engine, which wants a GUI application; no
     // window is ever shown.

@@ -1,6 +1,7 @@
 #include "datetext.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 namespace qm::desktop {
 
@@ -12,6 +13,12 @@ QString dateText(const QDate &date)
 QString dateTimeText(const QDateTime &dateTime)
 {
     return dateTime.isValid() ? dateTime.toString(QStringLiteral("yyyy/MM/dd HH:mm")) : QString();
+}
+
+void pinLocalTimeZone()
+{
+    if (qEnvironmentVariableIsEmpty("TZ") && QFileInfo::exists(QStringLiteral("/etc/localtime")))
+        qputenv("TZ", ":/etc/localtime");
 }
 
 } // namespace qm::desktop

@@ -118,6 +118,8 @@ void requireStorable(const Entry &entry)
 std::optional<Entry> DictionaryEntries::document(qint32 documentNumber)
 {
     m_file.followReplacement();
+    // Both statements read one state of the file, taking its lock once.
+    const ReadTransaction read(m_file);
     // The body's length comes from the row's header, so a huge body is refused without
     // reading it.
     Statement head(db(), "SELECT Viewer, Heading, RenewalDate, length(Document) "
