@@ -289,6 +289,9 @@ qint64 DictionaryEntries::addEntriesFrom(const BatchSource &next)
         m_file.requireWritable();
         sqlite::Transaction tx(db());
         const qint64 before = lastKeywordRow();
+        // Into an empty dictionary the trigram indexes are built once from all the rows at the
+        // end, each list written once in order, instead of merged into batch by batch.
+        const bool indexAtEnd = m_file.hasSearchTables() && before == 0 && isEmpty();
         qint64 entries = 0;
         qint64 keywordRows = 0;
         std::vector<NewEntry> batch;
@@ -300,16 +303,35 @@ qint64 DictionaryEntries::addEntriesFrom(const BatchSource &next)
             Added added;
             for (const NewEntry &e : batch)
                 insertEntry(e.entry, e.keywords, number, added, numbering);
-            indexAddedKeywordRows(added.keywords, before);
-            if (m_file.hasBodyIndex())
-                m_file.bodyIndex().add(added.bodies);
+            if (!indexAtEnd) {
+                indexAddedKeywordRows(added.keywords, before);
+                if (m_file.hasBodyIndex())
+                    m_file.bodyIndex().add(added.bodies);
+            }
             keywordRows += qint64(added.keywords.size());
             entries += qint64(batch.size());
         }
+        if (indexAtEnd)
+            rebuildIndexes();
         noteKeywordRows(keywordRows);
         tx.commit();
         return entries;
     });
+}
+
+bool DictionaryEntries::isEmpty()
+{
+    Statement &st = m_file.cachedStatement("SELECT NOT EXISTS (SELECT 1 FROM Document)");
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    return st.step() && st.toInt(0) == 1;
+}
+
+void DictionaryEntries::rebuildIndexes()
+{
+    const auto none = [](qint64, qint64) {};
+    m_file.trigramIndex().rebuild(none);
+    if (m_file.hasBodyIndex())
+        m_file.bodyIndex().rebuild(none);
 }
 
 void DictionaryEntries::indexAdded(const Added &added, qint64 before)

@@ -108,6 +108,9 @@ private:
     void indexAddedKeywordRows(const KeywordRows &added, qint64 before);
     // The same for the keyword rows and bodies of added entries; records the rows.
     void indexAdded(const Added &added, qint64 before);
+    bool isEmpty();
+    // Fills both trigram indexes anew from every row.
+    void rebuildIndexes();
     // The key the body index holds an entry's body under, as stored now (null: none).
     QString storedBodyKey(qint32 documentNumber);
     // The key of a body about to be written, when the search tables need it.

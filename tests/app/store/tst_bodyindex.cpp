@@ -122,6 +122,7 @@ private slots:
     void init();
     void searchesEqualAReadingOfEveryBody();
     void indexFollowsEveryWrite();
+    void bulkWritesIndexEveryRow();
     void bodiesWrittenWithoutAReaderAreStillFound();
     void earlierFilesAreIndexedOnWriteOrCompaction();
     void damagedIndexIsPassedOverAndMadeAnew();
@@ -185,6 +186,26 @@ void tst_bodyindex::indexFollowsEveryWrite()
     d.rollbackEditSession();
     QCOMPARE(differences(d), QStringList());
     QVERIFY(searched(d, QStringLiteral("一時の")).empty());
+}
+
+void tst_bodyindex::bulkWritesIndexEveryRow()
+{
+    // Into an empty dictionary the indexes are built at the end; into one with entries, batch
+    // by batch.
+    Dictionary d(m_path, {false, {}, Reader});
+    for (int round = 0; round < 2; ++round) {
+        int batches = 0;
+        d.addEntriesFrom([&](std::vector<NewEntry> &batch, Numbering &) {
+            for (const Entry &e : mixedBodies())
+                batch.push_back({e, {QStringLiteral("word%1x%2").arg(round).arg(batches)}});
+            return ++batches < 3;
+        });
+        QCOMPARE(differences(d), QStringList());
+        std::set<qint32> keyed;
+        d.searchKeyword(*qm::sqlite::LikePattern::compile(QStringLiteral("*d%1x1*").arg(round)), 1000,
+                        [&](const KeywordMatch &m) { keyed.insert(m.DocumentNumber); });
+        QCOMPARE(keyed.size(), mixedBodies().size());
+    }
 }
 
 void tst_bodyindex::bodiesWrittenWithoutAReaderAreStillFound()
