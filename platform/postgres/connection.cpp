@@ -1,0 +1,171 @@
+#include "platform/postgres/connection.h"
+
+#include "platform/postgres/error.h"
+
+#include <libpq-fe.h>
+
+#include <memory>
+#include <vector>
+
+namespace qm::pg {
+namespace {
+
+struct OptionsDeleter {
+    void operator()(PQconninfoOption *options) const { PQconninfoFree(options); }
+};
+struct ConnDeleter {
+    void operator()(PGconn *conn) const { PQfinish(conn); }
+};
+using ConnPtr = std::unique_ptr<PGconn, ConnDeleter>;
+
+// The settings libpq reads from the connection text, with ours added: the caller's timeout
+// (unless the text sets one), UTF-8 for every text, and a password when one was asked for.
+class Settings final
+{
+public:
+    Settings(const QString &connection, const ConnectOptions &options)
+    {
+        char *error = nullptr;
+        std::unique_ptr<PQconninfoOption, OptionsDeleter> parsed(PQconninfoParse(connection.toUtf8().constData(), &error));
+        if (!parsed) {
+            const QString why = error ? QString::fromUtf8(error).trimmed() : QStringLiteral("out of memory");
+            PQfreemem(error);
+            throw Error(Error::Kind::BadLocation, why);
+        }
+        for (PQconninfoOption *o = parsed.get(); o->keyword; ++o) {
+            if (o->val && *o->val)
+                set(o->keyword, o->val);
+        }
+        if (!has("connect_timeout"))
+            set("connect_timeout", QByteArray::number(qint64(std::max<long long>(1, options.timeout.count()))));
+        set("client_encoding", "UTF8");
+    }
+
+    bool has(const QByteArray &key) const { return std::find(m_keys.begin(), m_keys.end(), key) != m_keys.end(); }
+
+    void set(const QByteArray &key, const QByteArray &value)
+    {
+        const auto at = std::find(m_keys.begin(), m_keys.end(), key);
+        if (at != m_keys.end())
+            m_values[std::size_t(at - m_keys.begin())] = value;
+        else {
+            m_keys.push_back(key);
+            m_values.push_back(value);
+        }
+    }
+
+    ConnPtr connect() const
+    {
+        std::vector<const char *> keys;
+        std::vector<const char *> values;
+        for (std::size_t i = 0; i < m_keys.size(); ++i) {
+            keys.push_back(m_keys[i].constData());
+            values.push_back(m_values[i].constData());
+        }
+        keys.push_back(nullptr);
+        values.push_back(nullptr);
+        return ConnPtr(PQconnectdbParams(keys.data(), values.data(), 0));
+    }
+
+private:
+    std::vector<QByteArray> m_keys;
+    std::vector<QByteArray> m_values;
+};
+
+QString messageOf(const PGconn *conn)
+{
+    return QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+}
+
+// What a failed connection means. The server's answers are read from its message (libpq gives
+// no code before a connection is made); a failure without one never reached a server.
+Error connectionError(const PGconn *conn, bool passwordAsked)
+{
+    const QString message = messageOf(conn);
+    if (PQconnectionNeedsPassword(conn) || (passwordAsked && PQconnectionUsedPassword(conn))
+        || message.contains(QLatin1String("authentication")) || message.contains(QLatin1String("pg_hba.conf"))
+        || message.contains(QLatin1String("role \"")))
+        return Error(Error::Kind::Authentication, message);
+    if (message.contains(QLatin1String("database \"")) && message.contains(QLatin1String("does not exist")))
+        return Error(Error::Kind::NoDatabase, message);
+    if (message.contains(QLatin1String("FATAL:")))
+        return Error(Error::Kind::Server, message);
+    return Error(Error::Kind::Unreachable, message);
+}
+
+} // namespace
+
+Connection::Connection(const QString &connection, const ConnectOptions &options)
+{
+    Settings settings(connection, options);
+    ConnPtr conn = settings.connect();
+    if (!conn)
+        throw Error(Error::Kind::Unreachable, QStringLiteral("out of memory"));
+    bool asked = false;
+    if (PQstatus(conn.get()) != CONNECTION_OK && PQconnectionNeedsPassword(conn.get()) && options.password) {
+        // The password goes to libpq only; the buffer is wiped when it is no longer needed.
+        std::optional<QString> password = options.password();
+        if (!password)
+            throw Error(Error::Kind::Authentication, messageOf(conn.get()));
+        QByteArray bytes = password->toUtf8();
+        settings.set("password", bytes);
+        bytes.fill('\0');
+        password->fill(QLatin1Char('\0'));
+        conn = settings.connect();
+        settings.set("password", QByteArray(64, '\0'));
+        asked = true;
+    }
+    if (!conn || PQstatus(conn.get()) != CONNECTION_OK)
+        throw connectionError(conn.get(), asked);
+    m_conn = conn.release();
+}
+
+Connection::~Connection()
+{
+    PQfinish(m_conn);
+}
+
+Result Connection::check(pg_result *raw)
+{
+    Result result(raw);
+    const ExecStatusType status = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        return result;
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        throw Error(Error::Kind::ConnectionLost, messageOf(m_conn));
+    const char *primary = raw ? PQresultErrorField(raw, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    const char *state = raw ? PQresultErrorField(raw, PG_DIAG_SQLSTATE) : nullptr;
+    throw Error(Error::Kind::Server, primary ? QString::fromUtf8(primary) : messageOf(m_conn),
+                state ? QString::fromLatin1(state) : QString());
+}
+
+Result Connection::exec(const char *sql, const Params &params)
+{
+    const std::vector<const char *> values = params.values();
+    const std::vector<int> lengths = params.lengths();
+    return check(PQexecParams(m_conn, sql, params.count(), nullptr, values.data(), lengths.data(),
+                              params.formats().data(), 0));
+}
+
+void Connection::run(const char *sql)
+{
+    check(PQexec(m_conn, sql));
+}
+
+QString Connection::host() const
+{
+    return QString::fromUtf8(PQhost(m_conn));
+}
+
+bool Connection::isOpen() const
+{
+    return PQstatus(m_conn) == CONNECTION_OK;
+}
+
+bool Connection::inTransaction() const
+{
+    const PGTransactionStatusType status = PQtransactionStatus(m_conn);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
+} // namespace qm::pg
