@@ -228,7 +228,7 @@ bool openSet(store::DatabaseModule &database, const QString &setName, QTextStrea
     }
     database.OpenDictionarySet();
     for (int slot = 0; slot < database.DictionaryCount(); ++slot)
-        if (database.dictionary(slot))
+        if (database.storage(slot))
             return true;
     const store::DictionarySet *set = database.sets().currentSet();
     err << QStringLiteral("辞書セット「%1」の辞書を開けませんでした。").arg(set ? set->name() : QString()) << '\n';

@@ -28,7 +28,7 @@ struct HeadingGridModel::Cursor {
     Batch read(const store::SearchWorker::Opened &opened)
     {
         Batch batch;
-        store::Dictionary *d = slot < int(opened.members.size()) ? opened.members[std::size_t(slot)] : nullptr;
+        store::DictionaryStorage *d = slot < int(opened.members.size()) ? opened.members[std::size_t(slot)] : nullptr;
         if (!d) {
             if (opened.failure && opened.failure->slot == slot)
                 batch.failure = opened.failure->error;
@@ -66,7 +66,7 @@ void HeadingGridModel::show(int slot, store::HeadingList::Order order, bool desc
     m_rows.clear();
     m_failure.reset();
     m_reading = false;
-    const bool present = m_database.dictionary(slot) != nullptr;
+    const bool present = m_database.storage(slot) != nullptr;
     m_cursor = present ? std::make_shared<Cursor>(Cursor{slot, order, descending, 0, nullptr}) : nullptr;
     m_atEnd = !present;
     endResetModel();

@@ -33,13 +33,20 @@ struct SearchWorker::Connections {
     quint64 generation = 0;
     quint64 epoch = 1;
     QStringList files;
-    std::vector<std::unique_ptr<Dictionary>> dictionaries;
+    std::vector<std::unique_ptr<DictionaryStorage>> dictionaries;
 
     void close()
     {
         dictionaries.clear();
         open = false;
         ++epoch;
+    }
+
+    static std::unique_ptr<DictionaryStorage> openReadOnly(const SetFiles &set, const QString &member)
+    {
+        if (set.open)
+            return set.open(member);
+        return std::make_unique<Dictionary>(member, Dictionary::Options{true, {}, set.richText});
     }
 
     Opened prepare(const SetFiles &set)
@@ -58,13 +65,14 @@ struct SearchWorker::Connections {
             const QString &path = files[qsizetype(i)];
             if (path.isEmpty())
                 continue;
-            // A file that did not open is tried again by the next operation.
+            // A member that did not open (a server that cannot be reached) is tried again by the
+            // next operation.
             if (!dictionaries[i]) {
                 try {
-                    dictionaries[i] = std::make_unique<Dictionary>(path, Dictionary::Options{true, {}, set.richText});
+                    dictionaries[i] = openReadOnly(set, path);
                 } catch (const sqlite::Error &e) {
                     if (!out.failure)
-                        out.failure = SearchFailure{e, int(i), path};
+                        out.failure = SearchFailure{e, int(i), shownMember(path)};
                     continue;
                 }
             }

@@ -16,7 +16,7 @@
 
 namespace qm::store {
 
-class Dictionary;
+class DictionaryStorage;
 
 // Runs the searches over the open set on a thread of its own, so the window thread never waits
 // on a database. The worker keeps one read-only connection per slot, opened on first use and
@@ -38,7 +38,7 @@ public:
     // The worker's connections for one operation: one per slot (nullptr for an empty slot or one
     // whose file did not open), and the first file that did not open.
     struct Opened {
-        std::vector<Dictionary *> members;
+        std::vector<DictionaryStorage *> members;
         std::optional<SearchFailure> failure;
         // Changes whenever the connections are closed: what was made on the connections of
         // another epoch (a cursor) names closed files.

@@ -15,8 +15,8 @@ constexpr int InstructionsPerCheck = 10000;
 class CancelWatch final
 {
 public:
-    CancelWatch(sqlite::Database &db, const std::atomic_bool *cancel)
-        : m_handle(cancel ? db.handle() : nullptr)
+    CancelWatch(DictionaryStorage &d, const std::atomic_bool *cancel)
+        : m_handle(cancel ? handleOf(d) : nullptr)
     {
         if (m_handle)
             sqlite3_progress_handler(m_handle, InstructionsPerCheck, &CancelWatch::stopped,
@@ -31,6 +31,11 @@ public:
     CancelWatch &operator=(const CancelWatch &) = delete;
 
 private:
+    static sqlite3 *handleOf(DictionaryStorage &d)
+    {
+        auto *file = dynamic_cast<Dictionary *>(&d);
+        return file ? file->database().handle() : nullptr;
+    }
     // A non-zero answer makes the engine interrupt the statement.
     static int stopped(void *flag) { return static_cast<std::atomic_bool *>(flag)->load(std::memory_order_relaxed) ? 1 : 0; }
 
@@ -48,7 +53,7 @@ sqlite::Error cancelledError()
 }
 
 // Runs the request on one member, handing each row on; returns the rows handed on.
-int searchOne(Dictionary &d, const SearchRequest &request, const std::optional<sqlite::LikePattern> &pattern,
+int searchOne(DictionaryStorage &d, const SearchRequest &request, const std::optional<sqlite::LikePattern> &pattern,
               int limit, const std::function<void(const KeywordMatch &)> &found)
 {
     if (pattern)
@@ -68,7 +73,7 @@ sqlite::LikePattern compileKeywordPattern(const QString &pattern)
     return std::move(*compiled);
 }
 
-SearchResults searchSlots(const std::vector<Dictionary *> &members, const SearchRequest &request, const RowHandler &onRow,
+SearchResults searchSlots(const std::vector<DictionaryStorage *> &members, const SearchRequest &request, const RowHandler &onRow,
                           const std::atomic_bool *cancel)
 {
     SearchResults results;
@@ -87,7 +92,7 @@ SearchResults searchSlots(const std::vector<Dictionary *> &members, const Search
     const int limit = request.limit;
     for (int slot = 0; slot < int(members.size()) && results.count < limit; ++slot) {
         // A dictionary that could not be opened was reported then; it has no rows to find.
-        Dictionary *d = members[std::size_t(slot)];
+        DictionaryStorage *d = members[std::size_t(slot)];
         if (!d)
             continue;
         if (isSet(cancel)) {
@@ -95,7 +100,7 @@ SearchResults searchSlots(const std::vector<Dictionary *> &members, const Search
             break;
         }
         try {
-            const CancelWatch watch(d->database(), cancel);
+            const CancelWatch watch(*d, cancel);
             searchOne(*d, request, pattern, limit - results.count, [&](const KeywordMatch &m) {
                 // Between rows as well as inside a statement.
                 if (isSet(cancel))
@@ -106,7 +111,7 @@ SearchResults searchSlots(const std::vector<Dictionary *> &members, const Search
         } catch (const sqlite::Error &e) {
             // An interrupted statement fails; the rows handed on before it stay the result.
             if (!isSet(cancel) && !results.failure)
-                results.failure = SearchFailure{e, slot, d->path()};
+                results.failure = SearchFailure{e, slot, shownMember(d->location())};
         }
         if (isSet(cancel)) {
             results.cancelled = true;

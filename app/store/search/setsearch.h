@@ -3,6 +3,7 @@
 #include "app/store/dictionary/bodytext.h"
 #include "app/store/dictionary/entry.h"
 #include "app/store/search/searchcondition.h"
+#include "app/store/sets/memberopener.h"
 #include "app/store/sets/slot.h"
 
 #include "platform/sqlite/error.h"
@@ -19,7 +20,7 @@
 
 namespace qm::store {
 
-class Dictionary;
+class DictionaryStorage;
 
 // A keyword pattern compiled as every keyword lookup reads it (the keyword box's and the
 // terminal's); throws sqlite::Error (Kind::BadPattern, with the reason in words for the user)
@@ -65,13 +66,14 @@ struct SearchResults {
     std::optional<SearchFailure> failure;
 };
 
-// Which file each slot of the open set holds (empty for an empty slot), and the set's generation:
-// what the worker opens its own connections to, with the reader of rich-text bodies the set's
-// dictionaries use.
+// Which member each slot of the open set holds (empty for an empty slot), and the set's
+// generation: what the worker opens its own connections to, with the reader of rich-text bodies
+// the set's dictionaries use and the opener of a read-only storage by member (nothing: files).
 struct SetFiles {
     quint64 generation = 0;
     QStringList files;
     RichTextReader richText;
+    StorageOpener open;
 };
 
 using RowHandler = std::function<void(const SlotMatch &)>;
@@ -80,9 +82,10 @@ using RowHandler = std::function<void(const SlotMatch &)>;
 // for an empty slot), handing each row found to `onRow` as it comes, until `limit` rows in all.
 // A member that fails is passed over and the others are still searched; the first failure is
 // reported in the summary. When `cancel` is given and turns true, the running statement is
-// interrupted (through the engine's progress handler, which only reads the flag) and the rows
-// handed on so far are the result. Never throws an sqlite::Error.
-SearchResults searchSlots(const std::vector<Dictionary *> &members, const SearchRequest &request, const RowHandler &onRow,
+// interrupted (a file's through the engine's progress handler, which only reads the flag; any
+// other storage's at its next row) and the rows handed on so far are the result. Never throws
+// an sqlite::Error.
+SearchResults searchSlots(const std::vector<DictionaryStorage *> &members, const SearchRequest &request, const RowHandler &onRow,
                           const std::atomic_bool *cancel = nullptr);
 
 } // namespace qm::store

@@ -79,10 +79,12 @@ public:
     void CloseDictionarySet() { m_open.close(); }
     void releaseWhile(const QString &path, const std::function<void()> &replace) { m_open.releaseWhile(path, replace); }
     quint64 openGeneration() const { return m_open.generation(); }
+    // The dictionary file of a slot, for what works on the file itself; nullptr when the slot
+    // did not open or holds a dictionary on a server.
     Dictionary *dictionary(int slot) const { return m_open.dictionary(slot); }
     // The dictionary of a slot as the windows use it, whatever keeps it; nullptr when the slot
     // did not open.
-    DictionaryStorage *storage(int slot) const { return m_open.dictionary(slot); }
+    DictionaryStorage *storage(int slot) const { return m_open.storage(slot); }
 
     // Runs a search over the open set on the caller's thread (see OpenSet::search()).
     SearchResults search(const SearchRequest &request, const RowHandler &onRow) { return m_open.search(request, onRow); }

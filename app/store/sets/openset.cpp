@@ -1,6 +1,7 @@
 #include "app/store/sets/openset.h"
 
 #include "app/store/dictionary/workingcopy.h"
+#include "app/store/server/serverdictionary.h"
 #include "app/store/sets/distribution.h"
 #include "app/store/dictionary/storeerror.h"
 
@@ -38,7 +39,7 @@ QList<QPair<QString, QByteArray>> filesOf(const DictionarySet *set)
     QList<QPair<QString, QByteArray>> files;
     if (set)
         for (const QString &file : set->fileNames())
-            files.append({file, fileIdentity(file)});
+            files.append({file, isServerLocation(file) ? QByteArray() : fileIdentity(file)});
     return files;
 }
 
@@ -87,6 +88,7 @@ void OpenSet::open(const DictionarySet *set)
     if (!set)
         return;
     m_count = set->count();
+    m_members = set->fileNames();
     std::vector<sqlite::Error> failures;
     QList<DamagedDictionary> damaged;
     QSet<QString> folders;
@@ -94,7 +96,7 @@ void OpenSet::open(const DictionarySet *set)
         const QString &path = set->fileName(i);
         // Working copies of compactions that were killed would take up the disk for good.
         const QString folder = QFileInfo(path).absolutePath();
-        if (!m_readOnly && !folders.contains(folder)) {
+        if (!m_readOnly && !isServerLocation(path) && !folders.contains(folder)) {
             folders.insert(folder);
             removeStaleCompactionCopies(folder);
         }
@@ -116,14 +118,21 @@ void OpenSet::open(const DictionarySet *set)
         m_damaged(d);
 }
 
+MemberOptions OpenSet::memberOptions() const
+{
+    return {m_readOnly, m_progress, m_richText, m_serverTimeout, m_passwords->asking(m_ask), m_openServer};
+}
+
 OpenSet::OpenFailure OpenSet::openSlot(int slot, const QString &path)
 {
-    if (std::optional<Error> failure = notAFile(path))
-        return {*failure, std::nullopt, false};
+    const bool server = isServerLocation(path);
+    if (!server)
+        if (std::optional<Error> failure = notAFile(path))
+            return {*failure, std::nullopt, false};
     try {
-        m_slots[slot] = std::make_unique<Dictionary>(path, Dictionary::Options{m_readOnly, m_progress, m_richText});
+        m_slots[slot] = openMember(path, memberOptions());
     } catch (const sqlite::Error &e) {
-        return {openFailure(path, e), e, isDamageError(e) && QFileInfo(path).isFile()};
+        return {openFailure(path, e), e, !server && isDamageError(e) && QFileInfo(path).isFile()};
     }
     return {};
 }
@@ -143,6 +152,9 @@ bool OpenSet::offerRecovery(int slot, const sqlite::Error &error)
 
 sqlite::Error OpenSet::openFailure(const QString &path, const sqlite::Error &e)
 {
+    // A server's reason is the cause; its location is shown without a password.
+    if (isServerLocation(path))
+        return Error(Error::Kind::MemberNotOpened, shownServerLocation(path), e.code()).withCause(e);
     const bool missing = e.kind() == sqlite::Error::Kind::FolderMissing || !QFileInfo::exists(path);
     if (missing)
         return Error(Error::Kind::FileMissing, path);
@@ -159,14 +171,15 @@ void OpenSet::close()
 {
     releaseOthers();
     m_generation = ++m_lastGeneration;
+    m_members.clear();
     // Every open slot is closed, even when no set is current any more.
-    for (std::unique_ptr<Dictionary> &slot : m_slots) {
-        const std::unique_ptr<Dictionary> dictionary = std::move(slot);
+    for (std::unique_ptr<DictionaryStorage> &slot : m_slots) {
+        const std::unique_ptr<DictionaryStorage> dictionary = std::move(slot);
         if (!dictionary)
             continue;
         // An edit never finished is not stored.
         dictionary->rollbackEditSession();
-        if (dictionary->isReadOnly() || m_foundDamaged.contains(dictionary->path()))
+        if (dictionary->isReadOnly() || m_foundDamaged.contains(dictionary->location()))
             continue;
         try {
             dictionary->recordCounts();
@@ -181,10 +194,11 @@ void OpenSet::releaseWhile(const QString &path, const std::function<void()> &rep
     releaseOthers();
     std::vector<std::pair<int, QString>> released;
     for (int i = 0; i < m_count; ++i) {
-        std::unique_ptr<Dictionary> &slot = m_slots[i];
-        if (slot && !slot->inEditSession() && isSameFile(slot->path(), path)) {
-            released.emplace_back(i, slot->path());
-            slot.reset();
+        // Only files are put in place of others; a server dictionary stays open.
+        const Dictionary *file = dictionary(i);
+        if (file && !file->inEditSession() && isSameFile(file->path(), path)) {
+            released.emplace_back(i, file->path());
+            m_slots[std::size_t(i)].reset();
         }
     }
     // Once replaced, the file under the name is another one, damaged or not.
@@ -234,26 +248,36 @@ bool OpenSet::reopenSlot(int slot, const QString &path)
     return true;
 }
 
-Dictionary *OpenSet::dictionary(int slot) const
+DictionaryStorage *OpenSet::storage(int slot) const
 {
     if (slot < 0 || slot >= MaxDictionariesPerSet)
         return nullptr;
-    return m_slots[slot].get();
+    return m_slots[std::size_t(slot)].get();
+}
+
+Dictionary *OpenSet::dictionary(int slot) const
+{
+    return dynamic_cast<Dictionary *>(storage(slot));
 }
 
 SearchResults OpenSet::search(const SearchRequest &request, const RowHandler &onRow)
 {
-    std::vector<Dictionary *> members;
+    std::vector<DictionaryStorage *> members;
     for (int slot = 0; slot < m_count; ++slot)
-        members.push_back(dictionary(slot));
+        members.push_back(storage(slot));
     return searchSlots(members, request, onRow);
 }
 
 SetFiles OpenSet::files() const
 {
-    SetFiles files{m_generation, {}, m_richText};
-    for (int slot = 0; slot < m_count; ++slot)
-        files.files.append(m_slots[std::size_t(slot)] ? m_slots[std::size_t(slot)]->path() : QString());
+    MemberOptions options = memberOptions();
+    options.password = m_passwords->remembered();
+    SetFiles files{m_generation, {}, m_richText, readOnlyOpener(std::move(options))};
+    for (int slot = 0; slot < m_count; ++slot) {
+        const DictionaryStorage *open = m_slots[std::size_t(slot)].get();
+        const QString member = slot < m_members.size() ? m_members[slot] : QString();
+        files.files.append(open ? open->location() : isServerLocation(member) ? member : QString());
+    }
     return files;
 }
 

@@ -3,6 +3,7 @@
 #include "app/store/dictionary/dictionary.h"
 #include "app/store/search/setsearch.h"
 #include "app/store/sets/dictionaryset.h"
+#include "app/store/sets/memberopener.h"
 #include "app/store/sets/slot.h"
 
 #include "platform/sqlite/error.h"
@@ -65,7 +66,10 @@ public:
 
     // The number of slots of the set opened last; a slot may be empty.
     int count() const { return m_count; }
-    // The open dictionary in a slot, or nullptr.
+    // The open dictionary in a slot, whatever keeps it, or nullptr.
+    DictionaryStorage *storage(int slot) const;
+    // The dictionary file open in a slot, or nullptr (also for a dictionary on a server): what
+    // works on the file itself (compaction, backup, salvage, restore) takes this.
     Dictionary *dictionary(int slot) const;
     // Changes each time the set is closed, and when a set is opened whose slots do not name the
     // same files as the set opened last.
@@ -85,11 +89,20 @@ public:
     bool offerRecovery(int slot, const sqlite::Error &error);
     // Dictionaries open only for reading, and no file beside them is removed.
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    // How long connecting to a server dictionary may take before it counts as unreachable.
+    void setServerTimeout(std::chrono::seconds timeout) { m_serverTimeout = timeout; }
+    // Asks the user for a server's password that libpq's own sources do not give (on the window
+    // thread); each is asked once per run and kept in memory only.
+    void setPasswordAsker(ServerPasswords::Ask ask) { m_ask = std::move(ask); }
+    // Opens server dictionaries in place of openServerDictionary() (tests).
+    void setServerOpener(ServerOpener open) { m_openServer = std::move(open); }
 
     // Runs the request over every open slot in slot order, handing each row on as it comes
     // (see searchSlots()); here, on the caller's thread.
     SearchResults search(const SearchRequest &request, const RowHandler &onRow);
-    // The file each slot holds, with the generation: what a search worker opens.
+    // The member each slot holds, with the generation and how to open a read-only storage of
+    // each: what a search worker opens. A server member that did not open is named all the
+    // same, so that each search tries it again.
     SetFiles files() const;
     // Called before a slot's file is closed or replaced (closing the set, releaseWhile(),
     // reopenSlot()), so that other connections to the files (a search worker's) let go of them.
@@ -108,13 +121,21 @@ private:
         bool damaged = false;
     };
     OpenFailure openSlot(int slot, const QString &path);
+    MemberOptions memberOptions() const;
     static sqlite::Error openFailure(const QString &path, const sqlite::Error &e);
     void tell(const std::vector<sqlite::Error> &failures) const;
     void startGeneration(const DictionarySet *set);
 
     FailureReport m_report;
-    std::array<std::unique_ptr<Dictionary>, MaxDictionariesPerSet> m_slots;
+    std::array<std::unique_ptr<DictionaryStorage>, MaxDictionariesPerSet> m_slots;
+    // The members of the set opened last, by slot.
+    QStringList m_members;
     int m_count = 0;
+    std::chrono::seconds m_serverTimeout{5};
+    ServerPasswords::Ask m_ask;
+    ServerOpener m_openServer;
+    // Shared with the search worker's openers, which may outlive the set.
+    std::shared_ptr<ServerPasswords> m_passwords = std::make_shared<ServerPasswords>();
     bool m_readOnly = false;
     Progress m_progress;
     RichTextReader m_richText;

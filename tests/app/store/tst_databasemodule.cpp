@@ -622,7 +622,7 @@ void tst_databasemodule::aCancelledSearchKeepsTheRowsFoundSoFar()
     // "?" leaves the trigram index nothing to go on: every key is read in order.
     const SearchRequest request = condition ? SearchRequest::condition(byBody, 1000)
                                             : SearchRequest::keyword(QStringLiteral("*e?*"), 1000);
-    std::vector<Dictionary *> members{m_db->dictionary(0), m_db->dictionary(1)};
+    std::vector<DictionaryStorage *> members{m_db->storage(0), m_db->storage(1)};
     const SearchResults r = searchSlots(members, request, sink, &cancel);
     QVERIFY(r.cancelled);
     QVERIFY(!r.limitReached);
