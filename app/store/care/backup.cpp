@@ -1,6 +1,7 @@
 #include "app/store/care/backup.h"
 
 #include "app/store/care/compaction.h"
+#include "app/store/care/copywriteback.h"
 #include "app/store/dictionary/dictionary.h"
 #include "app/store/dictionary/fileattributes.h"
 #include "app/store/dictionary/filelock.h"
@@ -146,16 +147,26 @@ std::unique_ptr<sqlite::Database> openSource(const QString &source)
     }
 }
 
+// The bytes of one page of the dictionary, which its copy shares.
+off_t pageBytes(sqlite::Database &db)
+{
+    sqlite::Statement st(db, "PRAGMA page_size");
+    return st.step() ? off_t(st.toInt64(0)) : off_t(4096);
+}
+
 // Copies the dictionary page by page, a few pages at a time, so that the program's own reads
 // and writes of the file wait at most for one small step. A write by another connection makes
-// the engine start the copy again.
+// the engine start the copy again. The copy goes to disk as it grows, not in one burst at its
+// end, and does not stay in the file cache, where the program's lookups want the dictionaries.
 void onlineCopy(const QString &source, const QString &target, const Progress &progress)
 {
     const std::unique_ptr<sqlite::Database> from = openSource(source);
+    const off_t pageSize = pageBytes(*from);
     Connection to = openTarget(target);
     sqlite3_backup *copy = sqlite3_backup_init(to.get(), "main", from->handle(), "main");
     if (!copy)
         throw copyFailure(source, sqlite3_extended_errcode(to.get()), sqlite3_system_errno(to.get()));
+    CopyWriteback writeback(target);
     int rc = SQLITE_OK;
     bool stopped = false;
     while (!stopped && (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED)) {
@@ -165,7 +176,9 @@ void onlineCopy(const QString &source, const QString &target, const Progress &pr
         else
             std::this_thread::yield(); // a lookup waiting for the processor goes first
         const int pages = sqlite3_backup_pagecount(copy);
-        stopped = !reportProgress(progress, pages - sqlite3_backup_remaining(copy), pages);
+        const int copied = pages - sqlite3_backup_remaining(copy);
+        writeback.advance(off_t(copied) * pageSize);
+        stopped = !reportProgress(progress, copied, pages);
     }
     const int finished = sqlite3_backup_finish(copy);
     if (stopped && rc != SQLITE_DONE)
@@ -219,6 +232,8 @@ QString backupInto(const QString &path, const QString &folder, const QDateTime &
         }
         putInPlace(path, temp, generation);
     });
+    // Synced and checked: nothing will read the generation soon.
+    CopyWriteback::dropFromCache(generation);
     writeStamp(folder, stamp);
     return generation;
 }
@@ -350,7 +365,11 @@ QString BackupPlainFile(const QString &path, const QString &root, const Generati
     return generation;
 }
 
-QList<Generation> listGenerations(const QString &folder)
+namespace {
+
+// The generations in `folder`, newest first; their entries are counted only when `counted`, for
+// that opens each one.
+QList<Generation> generationsIn(const QString &folder, bool counted)
 {
     QList<Generation> found;
     const QDir dir(folder);
@@ -363,7 +382,7 @@ QList<Generation> listGenerations(const QString &folder)
         g.time = QDateTime::fromString(match.captured(1), TimeFormat);
         g.beforeRestore = !match.captured(2).isEmpty();
         g.size = QFileInfo(g.path).size();
-        if (name.endsWith(QStringLiteral(".dic")))
+        if (counted && name.endsWith(QStringLiteral(".dic")))
             g.entries = countEntries(g.path).value_or(0);
         if (g.time.isValid())
             found.append(g);
@@ -373,6 +392,13 @@ QList<Generation> listGenerations(const QString &folder)
         return a.time != b.time ? a.time > b.time : a.beforeRestore && !b.beforeRestore;
     });
     return found;
+}
+
+} // namespace
+
+QList<Generation> listGenerations(const QString &folder)
+{
+    return generationsIn(folder, true);
 }
 
 QList<QDateTime> generationsToDrop(QList<QDateTime> times, const GenerationPolicy &policy)
@@ -406,7 +432,8 @@ void pruneGenerations(const QString &folder, const GenerationPolicy &policy)
     QList<Generation> generations;
     QList<QDateTime> times;
     int restoresKept = 0;
-    for (const Generation &g : listGenerations(folder)) {
+    // Pruning goes by the names alone: it does not read the generations it keeps.
+    for (const Generation &g : generationsIn(folder, false)) {
         if (!g.beforeRestore) {
             generations.append(g);
             times.append(g.time);

@@ -19,8 +19,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace qm::store;
 using qm::test::stockSqlite;
@@ -47,6 +50,20 @@ qint64 entries(const QString &path)
     return d.documentRowCount();
 }
 
+// The pages of the file that the system holds in its file cache.
+qint64 cachedPages(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    uchar *map = file.map(0, file.size());
+    const qint64 page = ::sysconf(_SC_PAGESIZE);
+    std::vector<unsigned char> cached(std::size_t((file.size() + page - 1) / page));
+    if (!map || ::mincore(map, std::size_t(file.size()), cached.data()) != 0)
+        return -1;
+    return std::count_if(cached.begin(), cached.end(), [](unsigned char c) { return (c & 1) != 0; });
+}
+
 QStringList fileNames(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -70,6 +87,8 @@ private slots:
     void aFailingFileNeverPrunesAPassingGeneration();
     void failuresNameTheirCauseAndRemedy_data();
     void failuresNameTheirCauseAndRemedy();
+    void aLargeCopyIsWholeAndLeavesTheFileCache_data();
+    void aLargeCopyIsWholeAndLeavesTheFileCache();
 
 private:
     QString root() const { return m_dir.filePath(QStringLiteral("backups")); }
@@ -416,6 +435,42 @@ void tst_backup::failuresNameTheirCauseAndRemedy()
     QVERIFY2(words.contains(said) && !words.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))),
              qPrintable(qm::app::errorText(*failure)));
     QCOMPARE(backupRemedy(*failure), remedy);
+}
+
+void tst_backup::aLargeCopyIsWholeAndLeavesTheFileCache_data()
+{
+    QTest::addColumn<bool>("writtenMidway");
+    QTest::newRow("copied in one go") << false;
+    QTest::newRow("dictionary written midway, copy started again") << true;
+}
+
+// A copy several times the slices it is written out in is whole, also when a write to the
+// dictionary makes the engine start it again; once kept, it leaves the file cache, where the
+// program's lookups want the dictionaries.
+void tst_backup::aLargeCopyIsWholeAndLeavesTheFileCache()
+{
+    QFETCH(bool, writtenMidway);
+    {
+        // Object bodies are not read for their text, so the file grows quickly.
+        Dictionary d(m_path);
+        std::vector<Dictionary::NewEntry> batch;
+        for (int i = 0; i < 2500; ++i)
+            batch.push_back({{.Viewer = 5, .Heading = QStringLiteral("大%1").arg(i), .Document = QByteArray(9000, char('a' + i % 26))},
+                             {QStringLiteral("大きい%1").arg(i)}});
+        d.addEntries(batch);
+    }
+    bool written = false;
+    const QString generation = BackupDictionary(m_path, root(), {}, QDateTime::currentDateTime(), [&](qint64 done, qint64 total) {
+        if (writtenMidway && !written && done * 2 > total) {
+            written = true;
+            addEntries(m_path, 10000, 1);
+        }
+        return true;
+    });
+    QCOMPARE(written, writtenMidway);
+    QCOMPARE(cachedPages(generation), 0);
+    QCOMPARE(stockSqlite(generation, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
+    QCOMPARE(entries(generation), entries(m_path));
 }
 
 QTEST_GUILESS_MAIN(tst_backup)
