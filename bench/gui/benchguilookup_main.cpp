@@ -125,6 +125,9 @@ public:
         edit->clear();
         for (const QChar c : keyword)
             QTest::sendKeyEvent(QTest::KeyAction::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        // A character the box refuses would make this another lookup than the one asked for.
+        if (edit->text() != keyword)
+            fail(QStringLiteral("the keyword box took %1 of %2").arg(edit->text(), keyword));
         m_shownAfter.reset();
         m_rows = 0;
         QEventLoop loop;
@@ -246,7 +249,11 @@ std::vector<double> lookUpDuringBackups(LookupTimer &timer, const QString &setFi
     std::vector<double> times;
     BackupRounds backups(setFile, scratch, [&] { return int(times.size()) < runs; });
     backups.start();
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     while (int(times.size()) < runs || backups.running() || backups.rounds() == 0) {
+        if (backups.rounds() == 0 && sinceStart.elapsed() > 10000)
+            fail(QStringLiteral("no backup round started"));
         if (backups.running())
             times.push_back(timer.lookUp(keyword));
         // A user reads the list before the next lookup; between two rounds the next starts soon.
