@@ -3,6 +3,8 @@
 #include "adminparts.h"
 
 #include "app/store/dictionary/dictionaryinfo.h"
+#include "app/store/dictionary/dictionarystorage.h"
+#include "app/store/sets/memberopener.h"
 #include "platform/sqlite/error.h"
 
 #include <QDir>
@@ -59,6 +61,26 @@ void DictionaryInfoPanel::showDictionary(const QString &path)
         showFailure(path, there ? QStringLiteral("辞書として開けません（%1）").arg(admin::failureReason(e))
                                 : QStringLiteral("ファイルが見つかりません"));
     }
+}
+
+void DictionaryInfoPanel::showStorage(store::DictionaryStorage &storage)
+{
+    try {
+        showSummary({storage.displayName(), qint32(storage.keywordCount()), qint32(storage.entryCount())});
+        lblSize->setText(QStringLiteral("－"));
+    } catch (const sqlite::Error &e) {
+        showServerFailure(store::shownMember(storage.location()), e);
+    }
+}
+
+void DictionaryInfoPanel::showServerFailure(const QString &shownLocation, const sqlite::Error &failure)
+{
+    txtDicName->clear();
+    lblKeyWord->clear();
+    lblDocument->clear();
+    lblSize->setText(QStringLiteral("－"));
+    lblInfoMessage->setText(shownLocation + QLatin1Char('\n')
+                            + QStringLiteral("サーバーの辞書を開けません（%1）").arg(admin::failureReason(failure)));
 }
 
 void DictionaryInfoPanel::showSummary(const store::DictionarySummary &summary)

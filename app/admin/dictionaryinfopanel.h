@@ -6,7 +6,11 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace qm::sqlite {
+class Error;
+}
 namespace qm::store {
+class DictionaryStorage;
 struct DictionarySummary;
 }
 
@@ -24,6 +28,10 @@ public:
     explicit DictionaryInfoPanel(QWidget *parent);
 
     void showDictionary(const QString &path);
+    // A dictionary on a server: its name and counts; it has no file size.
+    void showStorage(store::DictionaryStorage &storage);
+    // A server dictionary that did not open, by its location as it may be shown.
+    void showServerFailure(const QString &shownLocation, const sqlite::Error &failure);
 
     // A file size in kilobytes as the panel writes it: 1536 bytes is "1.5KB".
     static QString kilobytes(qint64 bytes);

@@ -5,6 +5,7 @@
 #include "frmmakenewdictionary.h"
 
 #include "app/store/sets/databasemodule.h"
+#include "app/store/sets/memberopener.h"
 #include "app/store/sets/slot.h"
 #include "platform/desktop/prompter.h"
 
@@ -21,7 +22,26 @@ using desktop::Prompter;
 
 QString listItemText(int slot, const QString &path)
 {
-    return store::dictionaryLabel(slot, path);
+    return store::dictionaryLabel(slot, store::shownMember(path));
+}
+
+QString serverLocationRefusal(store::ServerLocationProblem problem, const QString &typed)
+{
+    using Problem = store::ServerLocationProblem;
+    switch (problem) {
+    case Problem::NotServer:
+        return QStringLiteral("「%1」はサーバーの辞書の場所として読めません。\n"
+                              "postgresql://サーバー/データベース?dictionary=辞書名 の形で入力してください")
+            .arg(typed);
+    case Problem::NoDictionary:
+        return QStringLiteral("「%1」には辞書名 (dictionary=辞書名) がありません").arg(typed);
+    case Problem::HasPassword:
+        // The text typed is not repeated: it holds the password.
+        return QStringLiteral("サーバーの辞書の場所にはパスワードを書けません（辞書セットのファイルにそのまま残ります）。\n"
+                              "パスワードは ~/.pgpass に書いてください");
+    case Problem::None: break;
+    }
+    return {};
 }
 
 } // namespace
@@ -36,10 +56,11 @@ frmDictionarySets::frmDictionarySets(store::DatabaseModule &database, Prompter &
     setObjectName(QStringLiteral("frmDictionarySets"));
     setWindowTitle(QStringLiteral("Quillmere - 辞書セットの編集"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    QWidget *client = admin::fixedClient(this, 7215, 4815);
+    QWidget *client = admin::fixedClient(this, 7215, 5295);
     buildControls(client);
     buildListButtons(client);
     buildButtons(client);
+    buildServerRow(client);
     admin::addHelpMenu(this, QStringLiteral("mnuMenu"), [this] { showHelp(); });
     load();
 }
@@ -89,6 +110,18 @@ void frmDictionarySets::buildButtons(QWidget *client)
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+void frmDictionarySets::buildServerRow(QWidget *client)
+{
+    txtServerLocation = place(new QLineEdit(client), QStringLiteral("txtServerLocation"), 1920, 4830, 3615, 300);
+    txtServerLocation->setPlaceholderText(QStringLiteral("postgresql://サーバー/データベース?dictionary=辞書名"));
+    admin::label(client, QStringLiteral("lblServerLocation"), QStringLiteral("サーバーの辞書(&V)"), txtServerLocation,
+                 120, 4860, 1755);
+    cmdAddServer = place(new QPushButton(QStringLiteral("サーバーから追加(&R)"), client), QStringLiteral("cmdAddServer"),
+                         5640, 4800, 1455, 375);
+    cmdAddServer->setAutoDefault(false);
+    connect(cmdAddServer, &QPushButton::clicked, this, &frmDictionarySets::addServerDictionary);
+}
+
 void frmDictionarySets::load()
 {
     m_index = m_database.OpenDictionarySetsIndex();
@@ -114,18 +147,61 @@ void frmDictionarySets::showSelected()
 {
     // With nothing selected the panel keeps what it showed last.
     const int row = lstDicName->currentRow();
-    Frame->cmdProperty->setEnabled(row >= 0);
-    if (row >= 0)
+    const bool server = row >= 0 && store::isServerLocation(m_set.fileName(row));
+    // The properties window works on a dictionary file.
+    Frame->cmdProperty->setEnabled(row >= 0 && !server);
+    if (server)
+        showServerDictionary(m_set.fileName(row));
+    else if (row >= 0)
         Frame->showDictionary(m_set.fileName(row));
+}
+
+void frmDictionarySets::showServerDictionary(const QString &location)
+{
+    try {
+        Frame->showStorage(*m_database.openSet().openReadOnly(location));
+    } catch (const sqlite::Error &e) {
+        Frame->showServerFailure(store::shownMember(location), e);
+    }
+}
+
+bool frmDictionarySets::refuseWhenFull()
+{
+    if (!m_set.isFull())
+        return false;
+    m_prompter.inform(QStringLiteral("登録できる辞書は") + QString::number(store::MaxDictionariesPerSet)
+                      + QStringLiteral("個までです"), {}, desktop::Prompter::Icon::Warning);
+    return true;
+}
+
+void frmDictionarySets::addServerDictionary()
+{
+    if (refuseWhenFull())
+        return;
+    const QString location = txtServerLocation->text().trimmed();
+    if (!isServerLocationUsable(location) || !storable(location) || isRegistered(location))
+        return;
+    m_set.append(location);
+    txtServerLocation->clear();
+    refreshList(m_set.count() - 1);
+}
+
+bool frmDictionarySets::isServerLocationUsable(const QString &location)
+{
+    const store::ServerLocationProblem problem = store::serverLocationProblem(location);
+    if (problem == store::ServerLocationProblem::None)
+        return true;
+    m_prompter.inform(serverLocationRefusal(problem, location), {}, desktop::Prompter::Icon::Warning);
+    if (problem == store::ServerLocationProblem::HasPassword)
+        txtServerLocation->clear();
+    txtServerLocation->setFocus();
+    return false;
 }
 
 void frmDictionarySets::addDictionary()
 {
-    if (m_set.isFull()) {
-        m_prompter.inform(QStringLiteral("登録できる辞書は") + QString::number(store::MaxDictionariesPerSet)
-                          + QStringLiteral("個までです"), {}, desktop::Prompter::Icon::Warning);
+    if (refuseWhenFull())
         return;
-    }
     // A path already in the set is refused before anything is offered or created.
     const std::optional<QString> path = chooseFile();
     if (!path || !storable(*path) || isRegistered(*path) || (!store::FileExists(*path) && !createMissing(*path))
@@ -216,7 +292,7 @@ void frmDictionarySets::moveSelected(int offset)
 void frmDictionarySets::showProperty()
 {
     const int row = lstDicName->currentRow();
-    if (row < 0)
+    if (row < 0 || store::isServerLocation(m_set.fileName(row)))
         return;
     frmDictionaryProperty dialog(m_prompter, m_help, this);
     if (dialog.SetDicFileName(m_set.fileName(row)))

@@ -48,6 +48,9 @@ public:
     QLineEdit *txtDicSetsName = nullptr;
     QListWidget *lstDicName = nullptr;
     QPushButton *cmdAdd = nullptr;
+    // A dictionary on a server, by its location (a postgresql:// URI), added with cmdAddServer.
+    QLineEdit *txtServerLocation = nullptr;
+    QPushButton *cmdAddServer = nullptr;
     QPushButton *cmdDelete = nullptr;
     QPushButton *cmdUp = nullptr;
     QPushButton *cmdDown = nullptr;
@@ -59,11 +62,16 @@ private:
     void buildControls(QWidget *client);
     void buildListButtons(QWidget *client);
     void buildButtons(QWidget *client);
+    void buildServerRow(QWidget *client);
     void load();
     void refreshList(int selected);
     void showSelected();
 
     void addDictionary();
+    bool refuseWhenFull();
+    void addServerDictionary();
+    bool isServerLocationUsable(const QString &location);
+    void showServerDictionary(const QString &location);
     std::optional<QString> chooseFile();
     bool storable(const QString &path);
     bool createMissing(const QString &path);

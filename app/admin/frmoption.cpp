@@ -48,9 +48,10 @@ frmOption::frmOption(store::Settings &settings, store::SharedOptions &shared, de
     setObjectName(QStringLiteral("frmOption"));
     setWindowTitle(QStringLiteral("Quillmere - ｵﾌﾟｼｮﾝ設定"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    buildControls(admin::fixedClient(this, 4815, 5175));
+    buildControls(admin::fixedClient(this, 4815, 5655));
     load(fontFolder);
     loadBackup();
+    spnServerTimeout->setValue(int(m_settings.serverTimeout().count()));
 }
 
 frmOption::~frmOption() = default;
@@ -106,10 +107,14 @@ void frmOption::buildControls(QWidget *client)
                               QStringLiteral("optBrowserDefault"), 240, 630, 4200, 255);
 
     buildBackupControls(client);
+    spnServerTimeout = place(new QSpinBox(client), QStringLiteral("spnServerTimeout"), 3840, 4680, 855, 300);
+    spnServerTimeout->setRange(int(store::Settings::MinServerTimeout.count()), int(store::Settings::MaxServerTimeout.count()));
+    admin::label(client, QStringLiteral("lblServerTimeout"), QStringLiteral("サーバーの接続待ち時間 (秒)(&V)"),
+                 spnServerTimeout, 120, 4725, 3600);
 
-    cmdOK = place(new QPushButton(QStringLiteral("O K"), client), QStringLiteral("cmdOK"), 2160, 4680, 1215, 375);
+    cmdOK = place(new QPushButton(QStringLiteral("O K"), client), QStringLiteral("cmdOK"), 2160, 5160, 1215, 375);
     cmdOK->setDefault(true);
-    cmdCancel = place(new QPushButton(QStringLiteral("キャンセル"), client), QStringLiteral("cmdCancel"), 3480, 4680,
+    cmdCancel = place(new QPushButton(QStringLiteral("キャンセル"), client), QStringLiteral("cmdCancel"), 3480, 5160,
                       1215, 375);
     cmdCancel->setAutoDefault(false);
     connect(cmdOK, &QPushButton::clicked, this, &frmOption::storeChoices);
@@ -269,6 +274,7 @@ void frmOption::storeChoices()
     }
     m_settings.writeOptions(chosen);
     storeBackup(*backupFolder);
+    m_settings.setValue(store::keys::Server::ConnectTimeout, qint16(spnServerTimeout->value()));
     m_settings.sync();
     m_shared = chosen;
     accept();

@@ -59,6 +59,7 @@ public:
     QPushButton *cmdBackupFolder = nullptr;
     QSpinBox *spnDailyGenerations = nullptr;
     QSpinBox *spnWeeklyGenerations = nullptr;
+    QSpinBox *spnServerTimeout = nullptr;
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
 

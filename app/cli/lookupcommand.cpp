@@ -1,6 +1,7 @@
 #include "app/cli/lookupcommand.h"
 
 #include "app/store/sets/databasemodule.h"
+#include "app/store/settings.h"
 #include "app/common/storemessages.h"
 #include "app/store/sets/openset.h"
 #include "app/store/care/salvage.h"
@@ -315,6 +316,7 @@ ExitStatus runLookup(const LookupRequest &request, const QString &programFolder,
     StreamPrompter prompter(err);
     store::DatabaseModule database(qm::app::storeHost(prompter), programFolder);
     database.setReadOnly(true);
+    database.setServerTimeout([] { return store::Settings().serverTimeout(); });
     if (!openSet(database, request.setName, err))
         return ExitStatus::BadUsage;
     // One read transaction a dictionary for the lookup and the bodies of its rows.

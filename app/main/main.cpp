@@ -115,6 +115,12 @@ int main(int argc, char *argv[])
     database.setProgressHandler([&refolding](qint64 done, qint64 total) { return refolding.update(done, total); });
 
     qm::store::Settings settings;
+    // Server dictionaries: the connect timeout of the options, and a password libpq's own
+    // sources do not give asked once per run.
+    database.setServerTimeout([&settings] { return settings.serverTimeout(); });
+    database.setPasswordAsker([&prompter](const QString &location) {
+        return prompter.askPassword(QStringLiteral("サーバーの辞書 %1 に接続するパスワードを入力してください").arg(location));
+    });
     qm::desktop::DialogFileChooser files;
     // A damaged dictionary found while the set opens (or later) gets the recovery dialog.
     qm::app::RecoveryOffer recovery(database, settings, prompter, files);

@@ -5,6 +5,7 @@
 #include <QStringView>
 
 #include <array>
+#include <chrono>
 #include <concepts>
 
 namespace qm::store {
@@ -124,6 +125,12 @@ constexpr SettingKey<qint16> DailyGenerations{u"Backup", u"DailyGenerations", 7}
 constexpr SettingKey<qint16> WeeklyGenerations{u"Backup", u"WeeklyGenerations", 4};
 } // namespace Backup
 
+// Dictionaries on a server: how many seconds connecting may take before the server counts as
+// unreachable.
+namespace Server {
+constexpr SettingKey<qint16> ConnectTimeout{u"Server", u"ConnectTimeout", 5};
+} // namespace Server
+
 } // namespace keys
 
 // The per-user settings store of organisation and application "Quillmere". Values are kept as
@@ -164,6 +171,15 @@ public:
     void setFontName(EditorKind kind, const QString &name) { setValue(keys::FontName(kind), name); }
     float fontSize(EditorKind kind) const { return value(keys::FontSize(kind)); }
     void setFontSize(EditorKind kind, float points) { setValue(keys::FontSize(kind), points); }
+
+    // "Server" "ConnectTimeout", within the bounds the Options window offers.
+    static constexpr std::chrono::seconds MinServerTimeout{1};
+    static constexpr std::chrono::seconds MaxServerTimeout{300};
+    std::chrono::seconds serverTimeout() const
+    {
+        const qint64 seconds = value(keys::Server::ConnectTimeout);
+        return std::chrono::seconds(qBound(MinServerTimeout.count(), seconds, MaxServerTimeout.count()));
+    }
 
     // The shared options as the store holds them now.
     SharedOptions readSharedOptions() const;

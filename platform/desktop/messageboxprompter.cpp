@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QGridLayout>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QSpacerItem>
 
@@ -122,6 +124,20 @@ Prompter::Answer MessageBoxPrompter::ask(const Message &message)
     const int result = box.exec();
     // Closing the box with Escape or its close button counts as the escape button.
     return toAnswer(result);
+}
+
+std::optional<QString> MessageBoxPrompter::askPassword(const QString &text, const QString &title)
+{
+    QInputDialog dialog(boxParent(nullptr));
+    dialog.setObjectName(QStringLiteral("dlgPassword"));
+    dialog.setWindowTitle(title.isEmpty() ? m_defaultTitle : title);
+    dialog.setLabelText(text);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
 }
 
 } // namespace qm::desktop

@@ -14,6 +14,7 @@ class MessageBoxPrompter final : public Prompter
 public:
     explicit MessageBoxPrompter(QWidget *parent = nullptr, QString defaultTitle = Prompter::defaultTitle());
     Answer ask(const Message &message) override;
+    std::optional<QString> askPassword(const QString &text, const QString &title = {}) override;
     void setParent(QWidget *parent) { m_parent = parent; }
 
 private:

@@ -2,6 +2,11 @@
 
 namespace qm::desktop {
 
+std::optional<QString> Prompter::askPassword(const QString &, const QString &)
+{
+    return std::nullopt;
+}
+
 void Prompter::inform(const QString &text, const QString &title, Icon icon)
 {
     ask({text, title, Buttons::Ok, Answer::Ok, icon});

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QObject;
 
 namespace qm::desktop {
@@ -30,6 +32,9 @@ public:
     // Shows the message and returns the button the user chose.
     virtual Answer ask(const Message &message) = 0;
 
+    // Asks for a password, which is never shown as typed. Nothing when the user cancels, and
+    // from a prompter that cannot ask.
+    virtual std::optional<QString> askPassword(const QString &text, const QString &title = {});
     // A message with an OK button.
     void inform(const QString &text, const QString &title = {}, Icon icon = Icon::Information);
     // A Yes/No question; true for Yes.

@@ -13,6 +13,12 @@ Prompter::Answer ScriptedPrompter::ask(const Message &message)
     return m_answers.isEmpty() ? message.defaultAnswer : m_answers.dequeue();
 }
 
+std::optional<QString> ScriptedPrompter::askPassword(const QString &text, const QString &title)
+{
+    m_messages.append({text, title.isEmpty() ? defaultTitle() : title, Buttons::OkCancel, Answer::Ok, Icon::Question});
+    return m_passwords.isEmpty() ? std::nullopt : m_passwords.dequeue();
+}
+
 QStringList ScriptedPrompter::texts() const
 {
     QStringList out;

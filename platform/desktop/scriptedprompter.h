@@ -13,6 +13,10 @@ class ScriptedPrompter final : public Prompter
 {
 public:
     Answer ask(const Message &message) override;
+    // Records the question as a message and answers with the next queued password (none: the
+    // user cancelled).
+    std::optional<QString> askPassword(const QString &text, const QString &title = {}) override;
+    void queuePassword(std::optional<QString> password) { m_passwords.enqueue(std::move(password)); }
 
     void queueAnswer(Answer answer) { m_answers.enqueue(answer); }
     const QList<Message> &messages() const { return m_messages; }
@@ -21,6 +25,7 @@ public:
 
 private:
     QQueue<Answer> m_answers;
+    QQueue<std::optional<QString>> m_passwords;
     QList<Message> m_messages;
 };
 

@@ -4,6 +4,7 @@
 #include "app/store/sets/databasemodule.h"
 
 #include "app/store/sets/dictionaryset.h"
+#include "app/store/server/serverdictionary.h"
 #include "app/store/settings.h"
 
 #include "platform/sqlite/error.h"
@@ -33,6 +34,9 @@ QStringList filesOf(const QString &setFile, const DictionarySetTable &table)
     QStringList files;
     for (int i = 0; i < table.DictionarySetCount; ++i)
         for (const QString &file : table.DictionarySetList[size_t(i)].fileNames()) {
+            // A dictionary on a server is no file to copy here.
+            if (isServerLocation(file))
+                continue;
             const QString absolute = QFileInfo(QFileInfo(setFile).absoluteDir(), file).absoluteFilePath();
             if (!files.contains(absolute))
                 files.append(absolute);
@@ -63,6 +67,8 @@ QList<BackedUpFile> backedUpFiles(const QString &setFile)
     for (int i = 0; i < table.DictionarySetCount; ++i) {
         const DictionarySet &set = table.DictionarySetList[size_t(i)];
         for (const QString &file : set.fileNames()) {
+            if (isServerLocation(file))
+                continue;
             const QString path = QFileInfo(QFileInfo(setFile).absoluteDir(), file).absoluteFilePath();
             if (seen.contains(path))
                 continue;

@@ -111,6 +111,9 @@ public:
     void setDamageHandler(DamageHandler handler) { m_open.setDamageHandler(std::move(handler)); }
     bool offerRecovery(int slot, const sqlite::Error &error) { return m_open.offerRecovery(slot, error); }
     bool reopenSlot(int slot, const QString &path) { return m_open.reopenSlot(slot, path); }
+    // See OpenSet: the connect timeout of server dictionaries and the prompt for a password.
+    void setServerTimeout(std::function<std::chrono::seconds()> timeout) { m_open.setServerTimeout(std::move(timeout)); }
+    void setPasswordAsker(ServerPasswords::Ask ask) { m_open.setPasswordAsker(std::move(ask)); }
     // Shown while a dictionary being opened has its keys recomputed.
     void setProgressHandler(Progress progress) { m_open.setProgressHandler(std::move(progress)); }
     // Reads rich-text bodies for every dictionary opened from now on (see OpenSet).

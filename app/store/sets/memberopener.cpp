@@ -3,6 +3,9 @@
 #include "app/store/dictionary/dictionary.h"
 
 #include <QMutexLocker>
+#include <QRegularExpression>
+#include <QUrl>
+#include <QUrlQuery>
 
 #include <utility>
 
@@ -65,6 +68,43 @@ StorageOpener readOnlyOpener(MemberOptions options)
     options.readOnly = true;
     options.progress = {};
     return [options = std::move(options)](const QString &location) { return openMember(location, options); };
+}
+
+namespace {
+
+bool isUri(const QString &text)
+{
+    return text.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive)
+        || text.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+ServerLocationProblem uriProblem(const QString &text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const QUrlQuery query(url);
+    if (!url.isValid())
+        return ServerLocationProblem::NotServer;
+    if (!url.password().isEmpty() || query.hasQueryItem(QStringLiteral("password")))
+        return ServerLocationProblem::HasPassword;
+    if (query.queryItemValue(QStringLiteral("dictionary")).trimmed().isEmpty())
+        return ServerLocationProblem::NoDictionary;
+    return ServerLocationProblem::None;
+}
+
+} // namespace
+
+ServerLocationProblem serverLocationProblem(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() || !isServerLocation(trimmed))
+        return ServerLocationProblem::NotServer;
+    if (isUri(trimmed))
+        return uriProblem(trimmed);
+    // A keyword string: `password = ...` anywhere among its settings.
+    static const QRegularExpression password(QStringLiteral(R"((?:^|\s)password\s*=)"));
+    if (trimmed.contains(password))
+        return ServerLocationProblem::HasPassword;
+    return ServerLocationProblem::None;
 }
 
 QString shownMember(const QString &location)

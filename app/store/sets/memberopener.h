@@ -64,4 +64,13 @@ StorageOpener readOnlyOpener(MemberOptions options);
 // A member as it may be shown or logged: a server location without its password.
 QString shownMember(const QString &location);
 
+// What keeps a text the user typed from being a server member of a set.
+enum class ServerLocationProblem {
+    None,
+    NotServer,    // not a postgresql:// URI nor a keyword string naming a dictionary
+    NoDictionary, // names no `dictionary`
+    HasPassword,  // carries a password, which the set file would keep in the clear
+};
+ServerLocationProblem serverLocationProblem(const QString &text);
+
 } // namespace qm::store

@@ -120,7 +120,16 @@ void OpenSet::open(const DictionarySet *set)
 
 MemberOptions OpenSet::memberOptions() const
 {
-    return {m_readOnly, m_progress, m_richText, m_serverTimeout, m_passwords->asking(m_ask), m_openServer};
+    const std::chrono::seconds timeout = m_serverTimeout ? m_serverTimeout() : std::chrono::seconds(5);
+    return {m_readOnly, m_progress, m_richText, timeout, m_passwords->asking(m_ask), m_openServer};
+}
+
+std::unique_ptr<DictionaryStorage> OpenSet::openReadOnly(const QString &location) const
+{
+    MemberOptions options = memberOptions();
+    options.readOnly = true;
+    options.progress = {};
+    return openMember(location, options);
 }
 
 OpenSet::OpenFailure OpenSet::openSlot(int slot, const QString &path)

@@ -89,13 +89,18 @@ public:
     bool offerRecovery(int slot, const sqlite::Error &error);
     // Dictionaries open only for reading, and no file beside them is removed.
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
-    // How long connecting to a server dictionary may take before it counts as unreachable.
-    void setServerTimeout(std::chrono::seconds timeout) { m_serverTimeout = timeout; }
+    // How long connecting to a server dictionary may take before it counts as unreachable (read
+    // at each opening, so that a changed option counts from the next one).
+    void setServerTimeout(std::function<std::chrono::seconds()> timeout) { m_serverTimeout = std::move(timeout); }
     // Asks the user for a server's password that libpq's own sources do not give (on the window
     // thread); each is asked once per run and kept in memory only.
     void setPasswordAsker(ServerPasswords::Ask ask) { m_ask = std::move(ask); }
     // Opens server dictionaries in place of openServerDictionary() (tests).
     void setServerOpener(ServerOpener open) { m_openServer = std::move(open); }
+
+    // Opens a member apart from the set, read-only, for a look at it (its name and counts); a
+    // server's password is asked as for the set. Throws sqlite::Error when it does not open.
+    std::unique_ptr<DictionaryStorage> openReadOnly(const QString &location) const;
 
     // Runs the request over every open slot in slot order, handing each row on as it comes
     // (see searchSlots()); here, on the caller's thread.
@@ -131,7 +136,7 @@ private:
     // The members of the set opened last, by slot.
     QStringList m_members;
     int m_count = 0;
-    std::chrono::seconds m_serverTimeout{5};
+    std::function<std::chrono::seconds()> m_serverTimeout;
     ServerPasswords::Ask m_ask;
     ServerOpener m_openServer;
     // Shared with the search worker's openers, which may outlive the set.
