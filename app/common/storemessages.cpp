@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <optional>
 
 namespace qm::app {
 
@@ -141,6 +142,26 @@ QString careText(const Failure &f, int code)
     }
 }
 
+// A failure of a dictionary on a server; nothing for any other failure.
+std::optional<QString> serverText(const Failure &f)
+{
+    switch (f.kind) {
+    case Kind::ServerBadLocation: return QStringLiteral("サーバーの辞書の場所として読めません: %1 (%2)").arg(f.file, f.other);
+    case Kind::ServerUnreachable: return QStringLiteral("サーバー %1 に接続できません (%2)").arg(f.file, f.other);
+    case Kind::ServerLoginRefused: return QStringLiteral("サーバー %1 にログインできません (%2)").arg(f.file, f.other);
+    case Kind::ServerDatabaseMissing: return QStringLiteral("サーバー %1 にデータベースがありません (%2)").arg(f.file, f.other);
+    case Kind::ServerDictionaryMissing: return QStringLiteral("サーバーに辞書「%1」がありません").arg(f.file);
+    case Kind::ServerNotDictionary:
+        return QStringLiteral("サーバーの「%1」は、このプログラムの辞書ではありません").arg(f.file);
+    case Kind::ServerOtherVersion:
+        return QStringLiteral("サーバーの辞書「%1」は、このプログラムとは別の版 (%2) で作られているため開けません").arg(f.file).arg(f.number);
+    case Kind::ServerFailed: return QStringLiteral("サーバー %1 でエラーが起きました (%2)").arg(f.file, f.other);
+    case Kind::ServerConnectionLost: return QStringLiteral("サーバー %1 との接続が切れました (%2)").arg(f.file, f.other);
+    case Kind::ServerNotSupported: return QStringLiteral("サーバーの辞書 %1 では、この操作はできません").arg(f.file);
+    default: return std::nullopt;
+    }
+}
+
 // A failure of one dictionary file, a set member or a file being written.
 QString fileText(const Failure &f, int code)
 {
@@ -180,7 +201,7 @@ QString fileText(const Failure &f, int code)
         return QStringLiteral("ファイルを読めませんでした（エラー番号 %1）").arg(f.systemError);
     case Kind::DistributedNotFile: return QStringLiteral("通常のファイルではありません");
     case Kind::DistributedCopyBad: return QStringLiteral("コピーした辞書が正しくありません");
-    default: return careText(f, code);
+    default: return serverText(f).value_or(careText(f, code));
     }
 }
 
@@ -198,6 +219,8 @@ QString errorText(const sqlite::Error &error)
 QString describeFailure(const sqlite::Error &error)
 {
     const Failure *f = storeFailure(error);
+    if (f && serverText(*f))
+        return *serverText(*f);
     if (f && f->kind == Kind::NotDictionary)
         return QStringLiteral("辞書ファイルではありません");
     if (f && (f->kind == Kind::NumbersExhausted || f->kind == Kind::InUse))

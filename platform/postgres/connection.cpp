@@ -95,6 +95,26 @@ Error connectionError(const PGconn *conn, bool passwordAsked)
 
 } // namespace
 
+QString connectionHost(const QString &connection)
+{
+    std::unique_ptr<PQconninfoOption, OptionsDeleter> parsed(PQconninfoParse(connection.toUtf8().constData(), nullptr));
+    if (!parsed)
+        return {};
+    QString host;
+    QString address;
+    for (PQconninfoOption *o = parsed.get(); o->keyword; ++o) {
+        if (!o->val || !*o->val)
+            continue;
+        if (qstrcmp(o->keyword, "host") == 0)
+            host = QString::fromUtf8(o->val);
+        else if (qstrcmp(o->keyword, "hostaddr") == 0)
+            address = QString::fromUtf8(o->val);
+    }
+    if (!host.isEmpty())
+        return host;
+    return address.isEmpty() ? QStringLiteral("localhost") : address;
+}
+
 Connection::Connection(const QString &connection, const ConnectOptions &options)
 {
     Settings settings(connection, options);
@@ -118,6 +138,8 @@ Connection::Connection(const QString &connection, const ConnectOptions &options)
     if (!conn || PQstatus(conn.get()) != CONNECTION_OK)
         throw connectionError(conn.get(), asked);
     m_conn = conn.release();
+    // The server's notices ("already exists, skipping") are not for the user's terminal.
+    PQsetNoticeProcessor(m_conn, [](void *, const char *) {}, nullptr);
 }
 
 Connection::~Connection()
@@ -166,6 +188,11 @@ bool Connection::inTransaction() const
 {
     const PGTransactionStatusType status = PQtransactionStatus(m_conn);
     return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
+bool Connection::transactionUsable() const
+{
+    return PQtransactionStatus(m_conn) == PQTRANS_INTRANS;
 }
 
 } // namespace qm::pg

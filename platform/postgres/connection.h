@@ -22,6 +22,10 @@ struct ConnectOptions {
     PasswordSource password;
 };
 
+// The host (or socket folder) a connection text names, for messages: "localhost" when it names
+// none; empty when the text cannot be read.
+QString connectionHost(const QString &connection);
+
 // One open connection to a server, closed with the object. Statements take their values as
 // parameters, never spliced into the SQL. Every failure throws pg::Error.
 class Connection final
@@ -42,6 +46,9 @@ public:
     bool isOpen() const;
     // True when the connection is inside a transaction (also one a failed statement aborted).
     bool inTransaction() const;
+    // True when the connection is inside a transaction that can still commit (no failed
+    // statement aborted it).
+    bool transactionUsable() const;
 
 private:
     Result check(pg_result *result);

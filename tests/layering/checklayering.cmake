@@ -6,17 +6,18 @@ cmake_minimum_required(VERSION 3.25)
 # them all.
 set(failures "")
 
-set(platform_all platform/text platform/sqlite platform/print platform/rtf platform/desktop platform/objects)
+set(platform_all platform/text platform/sqlite platform/postgres platform/print platform/rtf platform/desktop platform/objects)
 
 set(allowed_platform/text "")
 set(allowed_platform/sqlite platform/text)
+set(allowed_platform/postgres "")
 set(allowed_platform/print "")
 set(allowed_platform/rtf platform/text platform/print)
 set(allowed_platform/desktop platform/text)
 set(allowed_platform/objects platform/text platform/desktop)
 set(allowed_controls controls ${platform_all})
 set(allowed_app/icons "")
-set(allowed_app/store platform/text platform/sqlite platform/desktop)
+set(allowed_app/store platform/text platform/sqlite platform/postgres platform/desktop)
 set(allowed_app/exchange app/store ${platform_all})
 set(allowed_app/common app/store app/exchange app/icons controls ${platform_all})
 set(allowed_app/viewers app/common app/store app/icons controls ${platform_all})
@@ -75,7 +76,7 @@ foreach(source IN LISTS all_sources)
     endif()
 endforeach()
 
-foreach(folder platform/text platform/sqlite platform/print platform/rtf platform/desktop platform/objects controls
+foreach(folder platform/text platform/sqlite platform/postgres platform/print platform/rtf platform/desktop platform/objects controls
                app/icons app/store app/exchange app/common app/cli app/viewers app/search app/entry app/admin app/main manual)
     check_folder(${folder})
 endforeach()

@@ -96,6 +96,18 @@ enum class FailureKind {
     DistributedNotRead,     // the offered dictionary cannot be read; the system error says why
     DistributedNotFile,     // the offered dictionary is no regular file
     DistributedCopyBad,     // the copied dictionary failed its check
+    // A dictionary on a server: the file is the server (its host or socket folder) or the
+    // location as it may be shown; the other is the server's own reason.
+    ServerBadLocation,      // the file: the location, which cannot be read as one
+    ServerUnreachable,      // no server answered within the timeout
+    ServerLoginRefused,     // the server refused the login, or no password was given
+    ServerDatabaseMissing,  // the server has no such database
+    ServerDictionaryMissing, // the file: the dictionary's name
+    ServerNotDictionary,    // the file: the dictionary's name; its tables are another program's
+    ServerOtherVersion,     // the file: the dictionary's name; the number: the version found
+    ServerFailed,           // the server refused a statement
+    ServerConnectionLost,   // the connection broke while in use
+    ServerNotSupported,     // the file: the location; the operation is for files only
 };
 
 // The facts of a store failure.

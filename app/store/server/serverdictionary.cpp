@@ -1,6 +1,9 @@
 #include "app/store/server/serverdictionary.h"
 
 #include "app/store/dictionary/storeerror.h"
+#include "app/store/server/serverstorage.h"
+
+#include "platform/postgres/location.h"
 
 #include <QRegularExpression>
 
@@ -9,8 +12,7 @@ namespace qm::store {
 bool isServerLocation(const QString &member)
 {
     const QString text = member.trimmed();
-    if (text.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive)
-        || text.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive))
+    if (pg::isConnectionUri(text))
         return true;
     // A keyword string: settings "key=value" separated by spaces, one of them `dictionary`.
     static const QRegularExpression setting(QStringLiteral(R"((?:^|\s)dictionary\s*=)"));
@@ -19,12 +21,12 @@ bool isServerLocation(const QString &member)
 
 QString shownServerLocation(const QString &member)
 {
-    return member;
+    return pg::redactPassword(member);
 }
 
-std::unique_ptr<DictionaryStorage> openServerDictionary(const QString &member, const ServerOptions &)
+std::unique_ptr<DictionaryStorage> openServerDictionary(const QString &member, const ServerOptions &options)
 {
-    throw Error(FailureKind::MemberNotOpened, shownServerLocation(member));
+    return std::make_unique<ServerDictionary>(member, options);
 }
 
 } // namespace qm::store

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/store/dictionary/dictionaryinfo.h"
+
+#include <QString>
+
+namespace qm::pg {
+class Connection;
+}
+
+namespace qm::store::server {
+
+// The version of the tables below; a dictionary of another version is refused.
+constexpr qint64 SchemaVersion = 1;
+
+// Each dictionary has a schema of its own in the database, named from a hash of its name: the
+// tables of several dictionaries stay apart without a dictionary column in every row and every
+// index, a dictionary is dropped or granted as one object, and a name of any length or script
+// makes a valid identifier. The full name is kept in the schema's properties and checked.
+QString schemaName(const QString &dictionary);
+
+// A number for the server's advisory locks that belong to this dictionary.
+qint64 lockKey(const QString &schema);
+
+enum class SchemaState { Missing, Ours, Foreign, OtherVersion };
+
+struct SchemaCheck {
+    SchemaState state = SchemaState::Missing;
+    qint64 version = 0; // of OtherVersion
+};
+
+// Whether the schema holds our tables for this dictionary, at our version.
+SchemaCheck checkSchema(pg::Connection &connection, const QString &schema, const QString &dictionary);
+
+// Makes the schema with its tables and properties, in one transaction; another program making it
+// at the same time waits and then finds it made. Throws pg::Error.
+void createSchema(pg::Connection &connection, const QString &schema, const QString &dictionary,
+                  const DictionaryDescription &description);
+
+} // namespace qm::store::server

@@ -1,0 +1,367 @@
+// The searches of a dictionary on a server: keyword lookups, condition searches and the heading
+// grid's batches. The server narrows with the folded keys' btree range and LIKE (its trigram
+// indexes serve runs of three characters and more); every row it sends is then tested here with
+// the file's own matcher, so the rows are exactly those a file dictionary gives.
+
+#include "app/store/server/serverstorage.h"
+
+#include "app/store/dictionary/bodytext.h"
+#include "app/store/dictionary/schema.h"
+#include "app/store/dictionary/viewertype.h"
+
+#include "platform/postgres/transaction.h"
+#include "platform/sqlite/likepattern.h"
+#include "platform/text/fold.h"
+
+#include <map>
+
+namespace qm::store {
+namespace {
+
+using pg::Params;
+using pg::Result;
+using sqlite::LikePattern;
+
+// Rows asked for at once after the first batch of a walk.
+constexpr int WalkBatch = 1000;
+
+QByteArray placeholder(const Params &params)
+{
+    return "$" + QByteArray::number(params.count());
+}
+
+// The least text above every text that starts with `prefix` (code point order, which is the
+// byte order of UTF-8); nothing when there is none.
+std::optional<QString> prefixUpperBound(const QString &prefix)
+{
+    std::u32string points = text::codePoints(prefix);
+    while (!points.empty()) {
+        char32_t &last = points.back();
+        if (last < 0x10FFFF) {
+            last = last == 0xD7FF ? 0xE000 : last + 1;
+            return QString::fromStdU32String(points);
+        }
+        points.pop_back();
+    }
+    return std::nullopt;
+}
+
+QString likeEscaped(const std::u32string &run)
+{
+    QString out;
+    for (const char32_t c : run) {
+        if (c == U'\\' || c == U'%' || c == U'_')
+            out += QLatin1Char('\\');
+        out += QString::fromStdU32String(std::u32string(1, c));
+    }
+    return out;
+}
+
+// A LIKE pattern every key matching `pattern` matches: its literal runs in order with any text
+// between them. Empty when it would match everything.
+QString widerLike(const LikePattern &pattern)
+{
+    const std::vector<std::u32string> runs = pattern.literalRuns();
+    if (runs.empty())
+        return {};
+    QStringList parts;
+    for (const std::u32string &run : runs)
+        parts.append(likeEscaped(run));
+    const QString inner = parts.join(QLatin1Char('%'));
+    return (pattern.literalPrefix().isEmpty() ? QStringLiteral("%") : QString()) + inner + QLatin1Char('%');
+}
+
+// The server-side tests of a folded key column that narrow to (at least) the keys matching.
+void narrowKey(Params &params, QByteArrayList &tests, const char *column, const LikePattern &pattern)
+{
+    const QString prefix = pattern.literalPrefix();
+    if (!prefix.isEmpty()) {
+        params.text(prefix);
+        tests.append(column + QByteArray(" >= ") + placeholder(params));
+        if (const std::optional<QString> upper = prefixUpperBound(prefix)) {
+            params.text(*upper);
+            tests.append(column + QByteArray(" < ") + placeholder(params));
+        }
+        if (pattern.isPurePrefix())
+            return;
+    }
+    const QString like = widerLike(pattern);
+    if (!like.isEmpty()) {
+        params.text(like);
+        tests.append(column + QByteArray(" LIKE ") + placeholder(params));
+    }
+}
+
+QByteArray where(const QByteArrayList &tests)
+{
+    return tests.isEmpty() ? QByteArray() : " WHERE " + tests.join(" AND ");
+}
+
+constexpr char KeywordOrder[] = " ORDER BY k.keyword_key, k.document_number, k.keyword, k.id";
+
+KeywordMatch keywordMatchAt(const Result &rows, int row)
+{
+    KeywordMatch m;
+    m.Index = rows.text(row, 0);
+    m.Heading = rows.text(row, 1);
+    m.Viewer = quint8(rows.number(row, 2));
+    m.DocumentNumber = qint32(rows.number(row, 3));
+    return m;
+}
+
+// A condition with its patterns compiled and the types it admits (as the file's search reads it).
+struct Condition {
+    std::vector<LikePattern> keywords;
+    std::vector<LikePattern> headings;
+    std::vector<LikePattern> bodies;
+    QStringList viewers;
+};
+
+std::optional<Condition> compile(const SearchCondition &condition)
+{
+    if (condition.isEmpty())
+        return std::nullopt;
+    Condition c;
+    for (const SearchTerm &t : condition.terms) {
+        if (t.text.isEmpty())
+            continue;
+        std::optional<LikePattern> p = LikePattern::compile(termPattern(t), LikePattern::StrayBracket::Literal);
+        if (!p)
+            continue;
+        (t.field == SearchField::Keyword ? c.keywords : t.field == SearchField::Heading ? c.headings : c.bodies)
+            .push_back(std::move(*p));
+    }
+    if (condition.viewer) {
+        c.viewers = {QString::number(*condition.viewer)};
+        if (*condition.viewer == viewerCode(Viewer::Ole))
+            c.bodies.clear();
+    } else {
+        c.viewers = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")};
+        if (!c.keywords.empty() || !c.headings.empty())
+            c.viewers.append(QStringLiteral("5"));
+    }
+    return c;
+}
+
+bool allMatch(const std::vector<LikePattern> &patterns, const QString &key)
+{
+    return std::all_of(patterns.begin(), patterns.end(), [&](const LikePattern &p) { return p.matchesFolded(key); });
+}
+
+} // namespace
+
+void ServerDictionary::walkRows(const QByteArray &sql, const Params &params, int firstBatch,
+                                const std::function<bool(const Result &, int)> &take)
+{
+    pg::Transaction read(*m_connection, pg::Transaction::Mode::ReadOnly);
+    m_connection->exec(QByteArray("DECLARE qm_walk NO SCROLL CURSOR FOR " + sql).constData(), params);
+    for (int batch = std::max(firstBatch, 16);; batch = WalkBatch) {
+        const Result rows = m_connection->exec(QByteArray("FETCH " + QByteArray::number(batch) + " FROM qm_walk").constData());
+        for (int i = 0; i < rows.rows(); ++i) {
+            if (!take(rows, i)) {
+                m_connection->run("CLOSE qm_walk");
+                read.commit();
+                return;
+            }
+        }
+        if (rows.rows() < batch)
+            break;
+    }
+    m_connection->run("CLOSE qm_walk");
+    read.commit();
+}
+
+int ServerDictionary::searchKeyword(const LikePattern &pattern, int limit, const KeywordSink &sink)
+{
+    if (limit <= 0)
+        return 0;
+    return guarded([&] {
+        Params params;
+        QByteArrayList tests;
+        narrowKey(params, tests, "k.keyword_key", pattern);
+        const QByteArray sql = "SELECT k.keyword, d.heading, d.viewer, k.document_number, k.keyword_key "
+                               "FROM keyword AS k JOIN document AS d ON d.document_number = k.document_number"
+                               + where(tests) + KeywordOrder;
+        int count = 0;
+        walkRows(sql, params, limit, [&](const Result &rows, int row) {
+            if (pattern.matchesFolded(rows.text(row, 4))) {
+                sink(keywordMatchAt(rows, row));
+                ++count;
+            }
+            return count < limit;
+        });
+        return count;
+    });
+}
+
+int ServerDictionary::searchCondition(const SearchCondition &condition, int limit, const KeywordSink &sink)
+{
+    if (limit <= 0)
+        return 0;
+    const std::optional<Condition> c = compile(condition);
+    if (!c)
+        return 0;
+    const std::vector<KeywordMatch> found = guarded([&] {
+        Params params;
+        QByteArrayList tests;
+        params.utf8("{" + c->viewers.join(QLatin1Char(',')).toLatin1() + "}");
+        tests.append("d.viewer = ANY(" + placeholder(params) + "::smallint[])");
+        for (const LikePattern &p : c->keywords)
+            narrowKey(params, tests, "k.keyword_key", p);
+        for (const LikePattern &p : c->headings)
+            narrowKey(params, tests, "d.heading_key", p);
+        for (const LikePattern &p : c->bodies) {
+            // A rich-text body whose text was never read is read here, as the file does.
+            QByteArrayList body;
+            narrowKey(params, body, "d.text_key", p);
+            if (!body.isEmpty())
+                tests.append("(d.viewer = 5 OR (d.viewer = 2 AND d.text_key IS NULL) OR (" + body.join(" AND ") + "))");
+        }
+        const QByteArray sql = "SELECT k.keyword, d.heading, d.viewer, k.document_number, k.keyword_key, d.heading_key, "
+                               "d.text_key, CASE WHEN d.viewer = 2 AND d.text_key IS NULL THEN d.body END "
+                               "FROM keyword AS k JOIN document AS d ON d.document_number = k.document_number"
+                               + where(tests) + KeywordOrder;
+        std::vector<KeywordMatch> rows;
+        std::map<qint32, QString> readTexts;
+        const auto bodyKey = [&](const Result &r, int row) {
+            if (!r.isNull(row, 6) || r.isNull(row, 7))
+                return r.text(row, 6);
+            const qint32 number = qint32(r.number(row, 3));
+            const auto at = readTexts.find(number);
+            if (at != readTexts.end())
+                return at->second;
+            return readTexts[number] = bodySearchKey(viewerCode(Viewer::RichText), r.bytes(row, 7), m_options.richText);
+        };
+        walkRows(sql, params, limit, [&](const Result &r, int row) {
+            bool ok = allMatch(c->keywords, r.text(row, 4)) && allMatch(c->headings, r.text(row, 5));
+            if (ok && !c->bodies.empty() && r.number(row, 2) != viewerCode(Viewer::Ole)) {
+                const QString key = bodyKey(r, row);
+                ok = !key.isNull() && allMatch(c->bodies, key);
+            }
+            if (ok)
+                rows.push_back(keywordMatchAt(r, row));
+            return int(rows.size()) < limit;
+        });
+        return rows;
+    });
+    for (const KeywordMatch &m : found)
+        sink(m);
+    return int(found.size());
+}
+
+// The entries for the heading grid in batches, each starting after the last row read (as
+// HeadingList does for a file).
+class ServerHeadingCursor final : public HeadingCursor
+{
+public:
+    ServerHeadingCursor(ServerDictionary &dictionary, HeadingOrder order, bool descending)
+        : m_dictionary(dictionary)
+        , m_order(order)
+        , m_descending(descending && order != HeadingOrder::Entry)
+        , m_stage(order == HeadingOrder::RenewalDate && !m_descending ? Stage::Nulls : Stage::Values)
+    {
+    }
+
+    std::vector<HeadingRow> next(int count) override
+    {
+        std::vector<HeadingRow> rows;
+        while (int(rows.size()) < count && m_stage != Stage::Done) {
+            const int wanted = count - int(rows.size());
+            std::vector<HeadingRow> part = m_dictionary.guarded([&] { return read(wanted); });
+            const bool exhausted = int(part.size()) < wanted;
+            std::move(part.begin(), part.end(), std::back_inserter(rows));
+            if (exhausted)
+                advance();
+        }
+        return rows;
+    }
+
+    bool atEnd() const override { return m_stage == Stage::Done; }
+
+private:
+    // Entries without a renewal date come first ascending and last descending.
+    enum class Stage { Values, Nulls, Done };
+
+    QByteArray column() const
+    {
+        switch (m_order) {
+        case HeadingOrder::Entry: return "document_number";
+        case HeadingOrder::Heading: return "heading_key";
+        case HeadingOrder::Viewer: return "viewer";
+        case HeadingOrder::RenewalDate: return "renewal_date";
+        }
+        return "document_number";
+    }
+
+    void advance()
+    {
+        m_started = false;
+        if (m_stage == Stage::Nulls)
+            m_stage = m_descending ? Stage::Done : Stage::Values;
+        else if (m_stage == Stage::Values)
+            m_stage = m_order == HeadingOrder::RenewalDate && m_descending ? Stage::Nulls : Stage::Done;
+    }
+
+    std::vector<HeadingRow> read(int count)
+    {
+        const QByteArray by = column();
+        const QByteArray direction = m_descending ? " DESC" : "";
+        const bool byNumber = m_order == HeadingOrder::Entry || m_stage == Stage::Nulls;
+        Params params;
+        QByteArrayList tests;
+        if (m_stage == Stage::Nulls)
+            tests.append(by + " IS NULL");
+        QByteArray order;
+        if (byNumber) {
+            if (m_started) {
+                params.number(m_lastNumber);
+                tests.append(QByteArray("document_number ") + (m_descending ? "< " : "> ") + placeholder(params));
+            }
+            order = " ORDER BY document_number" + direction;
+        } else {
+            if (m_started) {
+                params.text(m_lastValue);
+                const QByteArray value = placeholder(params);
+                params.number(m_lastNumber);
+                tests.append("(" + by + ", document_number) " + (m_descending ? "< (" : "> (") + value + ", "
+                             + placeholder(params) + ")");
+            } else {
+                tests.append(by + " IS NOT NULL");
+            }
+            order = " ORDER BY " + by + direction + ", document_number" + direction;
+        }
+        params.number(count);
+        const QByteArray sql = "SELECT document_number, heading, viewer, renewal_date, " + by + "::text AS order_value FROM document"
+                               + where(tests) + order + " LIMIT " + placeholder(params);
+        const Result r = m_dictionary.m_connection->exec(sql.constData(), params);
+        std::vector<HeadingRow> rows;
+        for (int i = 0; i < r.rows(); ++i) {
+            HeadingRow row;
+            row.DocumentNumber = qint32(r.number(i, 0));
+            row.Heading = r.text(i, 1);
+            row.Viewer = quint8(r.number(i, 2));
+            row.ViewerType = ViewerTypeName(row.Viewer);
+            row.RenewalDate = QDateTime::fromString(r.text(i, 3), QString::fromLatin1(schema::DateFormat));
+            m_lastValue = r.text(i, 4);
+            m_lastNumber = row.DocumentNumber;
+            m_started = true;
+            rows.push_back(std::move(row));
+        }
+        return rows;
+    }
+
+    ServerDictionary &m_dictionary;
+    HeadingOrder m_order;
+    bool m_descending;
+    Stage m_stage;
+    bool m_started = false;
+    QString m_lastValue;
+    qint32 m_lastNumber = 0;
+};
+
+std::unique_ptr<HeadingCursor> ServerDictionary::headings(HeadingOrder order, bool descending)
+{
+    return std::make_unique<ServerHeadingCursor>(*this, order, descending);
+}
+
+} // namespace qm::store
