@@ -199,7 +199,8 @@ private:
             const Progress rest = progressStage(m_progress, m_pages + m_pages / 2, m_pages - m_pages / 2, 3 * m_pages);
             if (newTables || newIndex || changedKeys > 0 || !searchtables::indexIsSound(copy))
                 searchtables::rebuild(copy, bodies, rest);
-            else if (searchtables::readBodyTexts(copy, bodies, rest) > 0 || newBodyIndex)
+            else if (searchtables::readBodyTexts(copy, bodies, rest) > 0 || newBodyIndex
+                     || searchtables::bodyIndexIsStale(copy))
                 searchtables::rebuildBodyIndex(copy, {});
             recordBackup(copy);
             tx.commit();

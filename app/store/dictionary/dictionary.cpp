@@ -42,15 +42,44 @@ QString Dictionary::backUp(const QString &root, const GenerationPolicy &policy, 
 
 namespace {
 
+// While a scope holds the file's shared lock, its pages are read through a memory map rather
+// than a system call each: no writer can change the file meanwhile, and the map is given up
+// with the lock.
+class MappedReads final
+{
+public:
+    explicit MappedReads(DictionaryFile &file)
+        : m_file(file)
+    {
+        m_file.database().exec("PRAGMA mmap_size=1073741824");
+    }
+    ~MappedReads()
+    {
+        try {
+            m_file.database().exec("PRAGMA mmap_size=0");
+        } catch (const sqlite::Error &) {
+            // The next statement reads through the map until it goes; nothing is lost.
+        }
+    }
+    MappedReads(const MappedReads &) = delete;
+    MappedReads &operator=(const MappedReads &) = delete;
+
+private:
+    DictionaryFile &m_file;
+};
+
 class FileReadScope final : public DictionaryStorage::ReadScope
 {
 public:
     explicit FileReadScope(DictionaryFile &file)
-        : m_read(file)
+        : m_mapped(file)
+        , m_read(file)
     {
     }
 
 private:
+    // Declared first: the map goes after the transaction ends.
+    MappedReads m_mapped;
     ReadTransaction m_read;
 };
 

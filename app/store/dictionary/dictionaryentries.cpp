@@ -5,6 +5,7 @@
 #include "app/store/dictionary/schema.h"
 #include "app/store/dictionary/storeerror.h"
 #include "app/store/dictionary/viewertype.h"
+#include "app/store/search/searchtables.h"
 
 #include "platform/sqlite/statement.h"
 #include "platform/sqlite/transaction.h"
@@ -122,8 +123,9 @@ std::optional<Entry> DictionaryEntries::document(qint32 documentNumber)
     const ReadTransaction read(m_file);
     // The body's length comes from the row's header, so a huge body is refused without
     // reading it.
-    Statement head(db(), "SELECT Viewer, Heading, RenewalDate, length(Document) "
-                         "FROM Document WHERE DocumentNumber = ?1");
+    Statement &head = m_file.cachedStatement("SELECT Viewer, Heading, RenewalDate, length(Document) "
+                                             "FROM Document WHERE DocumentNumber = ?1");
+    const auto resetHead = qScopeGuard([&head] { head.reset(); });
     head.bind(1, documentNumber);
     if (!head.step())
         return std::nullopt;
@@ -134,7 +136,8 @@ std::optional<Entry> DictionaryEntries::document(qint32 documentNumber)
     e.Viewer = quint8(head.toInt(0));
     e.Heading = head.toText(1);
     e.RenewalDate = parseDate(head.toText(2));
-    Statement body(db(), "SELECT Document FROM Document WHERE DocumentNumber = ?1");
+    Statement &body = m_file.cachedStatement("SELECT Document FROM Document WHERE DocumentNumber = ?1");
+    const auto resetBody = qScopeGuard([&body] { body.reset(); });
     body.bind(1, documentNumber);
     if (body.step())
         e.Document = body.toBlob(0);
@@ -170,7 +173,9 @@ void DictionaryEntries::insertEntry(const Entry &entry, const QStringList &keywo
     const QString key = bodyKeyToWrite(entry);
     if (entry.Viewer == quint8(Viewer::RichText))
         writeBodyText(number, entry, key);
-    if (!key.isNull())
+    if (!searchtables::isIndexedBody(entry.Document.size()))
+        added.unindexed.push_back(number);
+    else if (!key.isNull())
         added.bodies.push_back({number, key});
     for (const QString &keyword : keywords)
         added.keywords.push_back(insertKeyword(number, keyword));
@@ -178,20 +183,44 @@ void DictionaryEntries::insertEntry(const Entry &entry, const QStringList &keywo
 
 QString DictionaryEntries::bodyKeyToWrite(const Entry &entry)
 {
+    // A rich-text body's text is kept in DocumentText whatever its size; other bodies' keys
+    // serve only the body index, which does not hold large ones.
     const bool richText = entry.Viewer == quint8(Viewer::RichText);
-    if (!m_file.hasBodyIndex() && !(richText && m_file.hasSearchTables()))
+    if (richText ? !m_file.hasSearchTables()
+                 : !m_file.hasBodyIndex() || !searchtables::isIndexedBody(entry.Document.size()))
         return {};
     return bodySearchKey(entry, m_file.richTextReader());
 }
 
-QString DictionaryEntries::storedBodyKey(qint32 documentNumber)
+DictionaryEntries::StoredBody DictionaryEntries::storedBody(qint32 documentNumber)
 {
-    Statement &st = m_file.cachedStatement("SELECT qm_body_key(d.Viewer, d.Document, t.TextKey) FROM Document AS d "
-                                           "LEFT JOIN DocumentText AS t ON t.DocumentNumber = d.DocumentNumber "
-                                           "WHERE d.DocumentNumber = ?1");
+    Statement &st = m_file.cachedStatement("SELECT " QM_BODY_KEY_SQL ", length(d.Document) > " QM_INDEXED_BODY_BYTES
+                                           " FROM Document AS d LEFT JOIN DocumentText AS t "
+                                           "ON t.DocumentNumber = d.DocumentNumber WHERE d.DocumentNumber = ?1");
     const auto reset = qScopeGuard([&st] { st.reset(); });
     st.bind(1, documentNumber);
-    return st.step() && !st.isNull(0) ? st.toText(0) : QString();
+    if (!st.step())
+        return {};
+    return {st.isNull(0) ? QString() : st.toText(0), st.toInt(1) != 0};
+}
+
+void DictionaryEntries::indexBodies(const Added &added)
+{
+    if (!m_file.hasBodyIndex())
+        return;
+    m_file.bodyIndex().add(added.bodies);
+    if (!added.unindexed.empty())
+        m_file.bodyIndex().addUnder(TrigramIndex::ReadAlways, added.unindexed);
+}
+
+void DictionaryEntries::reindexBody(const Entry &entry, const StoredBody &before, const QString &key)
+{
+    const bool large = !searchtables::isIndexedBody(entry.Document.size());
+    TrigramIndex &index = m_file.bodyIndex();
+    const qsizetype lost = index.addGained(entry.DocumentNumber, before.key, large ? QString() : key);
+    if (large)
+        index.addUnder(TrigramIndex::ReadAlways, {entry.DocumentNumber});
+    searchtables::noteStaleBodies(db(), lost > 0 || (before.large && !large) ? 1 : 0);
 }
 
 namespace {
@@ -305,8 +334,7 @@ qint64 DictionaryEntries::addEntriesFrom(const BatchSource &next)
                 insertEntry(e.entry, e.keywords, number, added, numbering);
             if (!indexAtEnd) {
                 indexAddedKeywordRows(added.keywords, before);
-                if (m_file.hasBodyIndex())
-                    m_file.bodyIndex().add(added.bodies);
+                indexBodies(added);
             }
             keywordRows += qint64(added.keywords.size());
             entries += qint64(batch.size());
@@ -337,8 +365,7 @@ void DictionaryEntries::rebuildIndexes()
 void DictionaryEntries::indexAdded(const Added &added, qint64 before)
 {
     indexAddedKeywordRows(added.keywords, before);
-    if (m_file.hasBodyIndex())
-        m_file.bodyIndex().add(added.bodies);
+    indexBodies(added);
     noteKeywordRows(qint64(added.keywords.size()));
 }
 
@@ -366,7 +393,7 @@ bool DictionaryEntries::updateEntry(const Entry &entry)
         m_file.requireWritable();
         requireStorable(entry);
         sqlite::Transaction tx(db());
-        const QString before = m_file.hasBodyIndex() ? storedBodyKey(entry.DocumentNumber) : QString();
+        const StoredBody before = m_file.hasBodyIndex() ? storedBody(entry.DocumentNumber) : StoredBody();
         Statement st(db(), "UPDATE Document SET Viewer = ?2, Heading = ?3, Document = ?4, RenewalDate = ?5, "
                            "HeadingKey = ?6 WHERE DocumentNumber = ?1");
         st.bind(1, entry.DocumentNumber).bind(2, int(entry.Viewer)).bind(3, entry.Heading);
@@ -377,7 +404,7 @@ bool DictionaryEntries::updateEntry(const Entry &entry)
         const QString key = bodyKeyToWrite(entry);
         writeBodyText(entry.DocumentNumber, entry, key);
         if (m_file.hasBodyIndex())
-            m_file.bodyIndex().change(entry.DocumentNumber, before, key);
+            reindexBody(entry, before, key);
         tx.commit();
         return true;
     });
@@ -397,8 +424,12 @@ bool DictionaryEntries::deleteEntry(qint32 documentNumber)
             m_file.trigramIndex().remove(keywords);
             noteKeywordRows(-qint64(keywords.size()));
         }
-        if (m_file.hasBodyIndex())
-            m_file.bodyIndex().remove({{documentNumber, storedBodyKey(documentNumber)}});
+        if (m_file.hasBodyIndex()) {
+            const StoredBody body = storedBody(documentNumber);
+            m_file.bodyIndex().remove({{documentNumber, body.key}});
+            if (body.large)
+                m_file.bodyIndex().removeUnder(TrigramIndex::ReadAlways, {documentNumber});
+        }
         Statement st(db(), "DELETE FROM Document WHERE DocumentNumber = ?1");
         st.bind(1, documentNumber);
         st.run();

@@ -95,6 +95,12 @@ private:
     struct Added {
         KeywordRows keywords;
         KeywordRows bodies;
+        std::vector<qint64> unindexed; // entries whose bodies are too large to index
+    };
+    // A body as the body index holds it: its key (null: none), or listed under ReadAlways.
+    struct StoredBody {
+        QString key;
+        bool large = false;
     };
     sqlite::Database &db();
     // Adds the entry and its keyword rows; both go to `added` for indexAdded().
@@ -111,8 +117,11 @@ private:
     bool isEmpty();
     // Fills both trigram indexes anew from every row.
     void rebuildIndexes();
-    // The key the body index holds an entry's body under, as stored now (null: none).
-    QString storedBodyKey(qint32 documentNumber);
+    // How the body index holds an entry's body as stored now.
+    StoredBody storedBody(qint32 documentNumber);
+    void indexBodies(const Added &added);
+    // Keeps the body index in step with an entry's body changed from `before` to `entry`'s.
+    void reindexBody(const Entry &entry, const StoredBody &before, const QString &key);
     // The key of a body about to be written, when the search tables need it.
     QString bodyKeyToWrite(const Entry &entry);
     // Keeps the record of the keyword rows the trigram index holds (see searchtables.h).

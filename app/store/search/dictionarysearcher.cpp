@@ -100,12 +100,17 @@ std::optional<std::vector<qint64>> DictionarySearcher::bodyCandidates(const std:
         return std::nullopt;
     try {
         std::vector<qint64> entries = m_file.bodyIndex().rowsWithAll(trigrams);
+        // The bodies the index does not hold: too large to index, or rich text whose text was
+        // never read.
+        std::vector<qint64> unindexed = m_file.bodyIndex().rowsWithAll({TrigramIndex::ReadAlways});
         Statement &unread = m_file.cachedStatement("SELECT DocumentNumber FROM DocumentText INDEXED BY Index_UnreadText "
                                                    "WHERE TextKey IS NULL");
         const auto reset = qScopeGuard([&unread] { unread.reset(); });
-        const std::size_t indexed = entries.size();
         while (unread.step())
-            entries.push_back(unread.toInt64(0));
+            unindexed.push_back(unread.toInt64(0));
+        std::sort(unindexed.begin(), unindexed.end());
+        const std::size_t indexed = entries.size();
+        entries.insert(entries.end(), unindexed.begin(), unindexed.end());
         std::inplace_merge(entries.begin(), entries.begin() + qsizetype(indexed), entries.end());
         entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
         return entries;

@@ -8,6 +8,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace qm::store::searchtables {
 namespace {
 
@@ -30,6 +32,7 @@ sqlite::Error cancelled()
 }
 
 const QString IndexedRows = QStringLiteral("SearchIndexRows");
+const QString StaleBodies = QStringLiteral("BodyIndexStale");
 
 // "count highest-rowid".
 QString indexedRowsText(qint64 count, qint64 highest)
@@ -167,6 +170,30 @@ void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress)
 void rebuildBodyIndex(sqlite::Database &db, const Progress &progress)
 {
     rebuildIndex(db, TrigramIndex::Table::Bodies, progress);
+    if (staleBodyCount(db) != 0)
+        writeProperty(db, StaleBodies, qint64(0));
+}
+
+qint64 staleBodyCount(sqlite::Database &db)
+{
+    const std::optional<QVariant> stale = findProperty(db, StaleBodies);
+    return stale ? stale->toLongLong() : 0;
+}
+
+void noteStaleBodies(sqlite::Database &db, qint64 more)
+{
+    if (more <= 0)
+        return;
+    if (findProperty(db, StaleBodies))
+        writeProperty(db, StaleBodies, staleBodyCount(db) + more);
+    else
+        createProperty(db, StaleBodies, PropertyType::Long, more);
+}
+
+bool bodyIndexIsStale(sqlite::Database &db)
+{
+    // A tenth of the entries: by then a search tests about a tenth more entries than it needs.
+    return staleBodyCount(db) > std::max<qint64>(100, single(db, "SELECT count(*) FROM Document") / 10);
 }
 
 qint64 readBodyTexts(sqlite::Database &db, BodyTexts bodies, const Progress &progress)

@@ -53,6 +53,19 @@ inline quint32 keyOrderOf(qint64 indexRowid) { return quint32(indexRowid >> RowB
 constexpr char IndexableRowsSql[] = "SELECT coalesce((SELECT min(rowid) FROM \"Index\") >= 1 "
                                     "AND (SELECT max(rowid) FROM \"Index\") <= 4294967295, 1)";
 
+// Bodies larger than this are not indexed (gathering the trigrams of a large text takes many
+// times its size, and such bodies are few): the body index lists them under
+// TrigramIndex::ReadAlways, and every body search reads them.
+constexpr qint64 IndexedBodyBytes = 1 << 20;
+#define QM_INDEXED_BODY_BYTES "1048576"
+static_assert(IndexedBodyBytes == 1048576, "QM_INDEXED_BODY_BYTES names IndexedBodyBytes");
+inline bool isIndexedBody(qint64 bytes) { return bytes <= IndexedBodyBytes; }
+// The key the body index holds a body under (of `d`, a Document row, and `t`, its DocumentText
+// row), NULL for a body too large to index.
+#define QM_BODY_KEY_SQL                                                                            \
+    "CASE WHEN length(d.Document) <= " QM_INDEXED_BODY_BYTES                                       \
+    " THEN qm_body_key(d.Viewer, d.Document, t.TextKey) END"
+
 // Which rich-text bodies have their text read again by rebuild().
 enum class BodyTexts {
     All,    // every one (the folding or the tables are new)
@@ -64,8 +77,14 @@ enum class BodyTexts {
 // inside the caller's transaction, in batches with progress; throws sqlite::Error
 // (Kind::Cancelled when the progress asks to stop).
 void rebuild(sqlite::Database &db, BodyTexts bodies, const Progress &progress);
-// Only the body index.
+// Only the body index; it then lists nothing stale.
 void rebuildBodyIndex(sqlite::Database &db, const Progress &progress);
+// How many times an entry lost text the body index still lists it under (see
+// TrigramIndex::addGained()), recorded in the property BodyIndexStale, and adding to it.
+qint64 staleBodyCount(sqlite::Database &db);
+void noteStaleBodies(sqlite::Database &db, qint64 more);
+// True when the index holds so much that is stale that it is worth making anew.
+bool bodyIndexIsStale(sqlite::Database &db);
 // Only the body texts; returns how many were written (a body index then needs them too).
 qint64 readBodyTexts(sqlite::Database &db, BodyTexts bodies, const Progress &progress);
 

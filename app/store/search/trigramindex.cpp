@@ -220,27 +220,36 @@ void TrigramIndex::remove(const std::vector<KeywordRow> &rows)
     updateOrRebuild(postingsOf(rows), removeRows);
 }
 
-void TrigramIndex::change(qint64 rowid, const QString &before, const QString &after)
+void TrigramIndex::addUnder(Trigram trigram, const std::vector<qint64> &rowids)
+{
+    std::vector<Posting> postings;
+    for (const qint64 rowid : rowids)
+        postings.push_back({trigram, rowid});
+    std::sort(postings.begin(), postings.end());
+    updateOrRebuild(postings, addRows);
+}
+
+void TrigramIndex::removeUnder(Trigram trigram, const std::vector<qint64> &rowids)
+{
+    std::vector<Posting> postings;
+    for (const qint64 rowid : rowids)
+        postings.push_back({trigram, rowid});
+    std::sort(postings.begin(), postings.end());
+    updateOrRebuild(postings, removeRows);
+}
+
+qsizetype TrigramIndex::addGained(qint64 rowid, const QString &before, const QString &after)
 {
     const std::optional<qint64> listed = listedRowid(rowid, after);
-    if (!listed || listed != listedRowid(rowid, before)) {
-        remove({{rowid, before}});
-        add({{rowid, after}});
-        return;
-    }
-    // Only the trigrams the text gains or loses are written.
     const std::vector<Trigram> was = before.isNull() ? std::vector<Trigram>() : trigramsOf(before);
-    const std::vector<Trigram> is = after.isNull() ? std::vector<Trigram>() : trigramsOf(after);
-    const auto postings = [&](const std::vector<Trigram> &a, const std::vector<Trigram> &b) {
-        std::vector<Trigram> only;
-        std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(only));
-        std::vector<Posting> out;
-        for (const Trigram t : only)
-            out.push_back({t, *listed});
-        return out;
-    };
-    updateOrRebuild(postings(was, is), removeRows);
-    updateOrRebuild(postings(is, was), addRows);
+    const std::vector<Trigram> is = after.isNull() || !listed ? std::vector<Trigram>() : trigramsOf(after);
+    std::vector<Trigram> gained;
+    std::set_difference(is.begin(), is.end(), was.begin(), was.end(), std::back_inserter(gained));
+    std::vector<Posting> postings;
+    for (const Trigram t : gained)
+        postings.push_back({t, *listed});
+    updateOrRebuild(postings, addRows);
+    return qsizetype(was.size()) - (qsizetype(is.size()) - qsizetype(gained.size()));
 }
 
 void TrigramIndex::updateOrRebuild(const std::vector<Posting> &postings, Change change)
@@ -383,16 +392,17 @@ bool TrigramIndex::readable()
 // What a rebuild reads: the rows and their keys, and beforehand their number and (about) how
 // many characters the keys hold. A body key is NULL where the body is never searched (an
 // object) or its text cannot be read.
+// A third column, when true, lists the row under ReadAlways instead.
 struct RebuildSource {
     const char *size;
     const char *rows;
 };
 constexpr RebuildSource Sources[2] = {
     {"SELECT count(*), total(length(IndexKey)) FROM \"Index\" WHERE " QM_INDEXABLE_ROWS,
-     "SELECT rowid, IndexKey FROM \"Index\" WHERE " QM_INDEXABLE_ROWS},
-    {"SELECT count(*), total(length(Document)) FROM Document WHERE Viewer <> 5",
-     "SELECT d.DocumentNumber, qm_body_key(d.Viewer, d.Document, t.TextKey) FROM Document AS d "
-     "LEFT JOIN DocumentText AS t ON t.DocumentNumber = d.DocumentNumber WHERE d.Viewer <> 5"},
+     "SELECT rowid, IndexKey, 0 FROM \"Index\" WHERE " QM_INDEXABLE_ROWS},
+    {"SELECT count(*), total(min(length(Document), " QM_INDEXED_BODY_BYTES ")) FROM Document WHERE Viewer <> 5",
+     "SELECT d.DocumentNumber, " QM_BODY_KEY_SQL ", length(d.Document) > " QM_INDEXED_BODY_BYTES " "
+     "FROM Document AS d LEFT JOIN DocumentText AS t ON t.DocumentNumber = d.DocumentNumber WHERE d.Viewer <> 5"},
 };
 
 void TrigramIndex::rebuild(const std::function<void(qint64, qint64)> &step)
@@ -418,6 +428,12 @@ void TrigramIndex::rebuild(const std::function<void(qint64, qint64)> &step)
         while (read.step()) {
             if (done++ % ReportRows == 0)
                 step(pass * rows + done, passes * rows);
+            const auto inPass = [&](Trigram t) { return qint64((quint64(t) * 0x9E3779B97F4A7C15ull) >> 33) % passes == pass; };
+            if (read.toInt(2) != 0) {
+                if (inPass(ReadAlways))
+                    postings.push_back({ReadAlways, read.toInt64(0)});
+                continue;
+            }
             if (read.isNull(1))
                 continue;
             const QString key = read.toText(1);
@@ -425,7 +441,7 @@ void TrigramIndex::rebuild(const std::function<void(qint64, qint64)> &step)
             if (!rowid)
                 continue;
             for (const Trigram t : trigramsOf(key))
-                if (qint64((quint64(t) * 0x9E3779B97F4A7C15ull) >> 33) % passes == pass)
+                if (inPass(t))
                     postings.push_back({t, *rowid});
         }
         read.reset();

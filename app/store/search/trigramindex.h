@@ -53,9 +53,17 @@ public:
     // passed over.
     void remove(const std::vector<KeywordRow> &rows);
 
-    // Moves a row from its key `before` to `after` (either null for none), writing only the
-    // trigrams that differ.
-    void change(qint64 rowid, const QString &before, const QString &after);
+    // The list under which the body index names the entries every body search reads, whatever
+    // it looks for: those whose bodies are too large to index (searchtables::IndexedBodyBytes).
+    // No trigram of text is negative.
+    static constexpr Trigram ReadAlways = -1;
+    void addUnder(Trigram trigram, const std::vector<qint64> &rowids);
+    void removeUnder(Trigram trigram, const std::vector<qint64> &rowids);
+
+    // A row's key changes from `before` to `after` (either null for none): the trigrams it
+    // gains are added; those it loses stay listed (a search tests every entry it is given, so
+    // they only cost a test) until the index is made anew. Returns how many it lost.
+    qsizetype addGained(qint64 rowid, const QString &before, const QString &after);
 
     // The index rowids held under every one of the trigrams, ascending.
     std::vector<qint64> rowsWithAll(const std::vector<Trigram> &trigrams);

@@ -103,10 +103,10 @@ std::set<qint32> scanned(Dictionary &d, const QString &text)
 }
 
 // The patterns whose searched entries differ from the scanned ones.
-QStringList differences(Dictionary &d)
+QStringList differences(Dictionary &d, const QStringList &patterns = Patterns)
 {
     QStringList out;
-    for (const QString &p : Patterns)
+    for (const QString &p : patterns)
         if (searched(d, p) != scanned(d, p))
             out.append(p);
     return out;
@@ -123,6 +123,8 @@ private slots:
     void searchesEqualAReadingOfEveryBody();
     void indexFollowsEveryWrite();
     void bulkWritesIndexEveryRow();
+    void largeBodiesAreReadByEverySearch();
+    void lostTextIsDroppedWhenCompacted();
     void bodiesWrittenWithoutAReaderAreStillFound();
     void earlierFilesAreIndexedOnWriteOrCompaction();
     void damagedIndexIsPassedOverAndMadeAnew();
@@ -206,6 +208,52 @@ void tst_bodyindex::bulkWritesIndexEveryRow()
                         [&](const KeywordMatch &m) { keyed.insert(m.DocumentNumber); });
         QCOMPARE(keyed.size(), mixedBodies().size());
     }
+}
+
+void tst_bodyindex::largeBodiesAreReadByEverySearch()
+{
+    Dictionary d(m_path, {false, {}, Reader});
+    fill(d);
+    // Each pattern reads the large body whole: a few of them.
+    const QStringList few = {QStringLiteral("東京タワー"), QStringLiteral("すっかり"), QStringLiteral("e")};
+    // Over the size the index holds: listed to be read, its trigrams never gathered.
+    const QByteArray large = cp932(QString(1 << 20, u'x') + QStringLiteral(" 東京タワー すっかり"));
+    const qint32 n = d.addEntry(entry(Viewer::Text, large), {QStringLiteral("large")});
+    QCOMPARE(differences(d, few), QStringList());
+    QVERIFY(searched(d, QStringLiteral("すっかり")).count(n));
+    // Made small, large again (in a batch), then deleted.
+    Entry small = entry(Viewer::Html, cp932(QStringLiteral("<p>小さな本文</p>")));
+    small.DocumentNumber = n;
+    QVERIFY(d.updateEntry(small));
+    QCOMPARE(differences(d, few), QStringList());
+    d.addEntries({{entry(Viewer::RichText, large), {QStringLiteral("rich")}}});
+    QCOMPARE(differences(d, few), QStringList());
+    QVERIFY(d.deleteEntry(n));
+    QCOMPARE(differences(d, few), QStringList());
+}
+
+void tst_bodyindex::lostTextIsDroppedWhenCompacted()
+{
+    {
+        Dictionary d(m_path, {false, {}, Reader});
+        fill(d);
+        // Each change loses text the index still lists the entry under; searches stay exact.
+        for (int i = 0; i < 120; ++i) {
+            Entry e = entry(Viewer::Text, cp932(QStringLiteral("第%1版 %2").arg(i).arg(Patterns.at(i % Patterns.size()))));
+            e.DocumentNumber = 1 + i % 3;
+            QVERIFY(d.updateEntry(e));
+        }
+        QCOMPARE(differences(d), QStringList());
+    }
+    const QString stale = QStringLiteral("SELECT Value FROM Properties WHERE Name = 'BodyIndexStale'");
+    QCOMPARE(stockSqlite(m_path, stale), QStringLiteral("120"));
+    const QString listed = QStringLiteral("SELECT sum(length(Rows)) + count(*) FROM BodyTrigram");
+    const qint64 before = stockSqlite(m_path, listed).toLongLong();
+    CompactDictionary(m_path, {}, Reader);
+    QCOMPARE(stockSqlite(m_path, stale), QStringLiteral("0"));
+    QVERIFY(stockSqlite(m_path, listed).toLongLong() < before);
+    Dictionary d(m_path, {true, {}, Reader});
+    QCOMPARE(differences(d), QStringList());
 }
 
 void tst_bodyindex::bodiesWrittenWithoutAReaderAreStillFound()
