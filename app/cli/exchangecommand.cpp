@@ -9,6 +9,9 @@
 #include "app/store/dictionary/dictionary.h"
 #include "app/common/storemessages.h"
 #include "app/store/care/writetarget.h"
+#include "app/store/dictionary/storeerror.h"
+#include "app/store/server/serverdictionary.h"
+#include "app/store/settings.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/rtf/rtf.h"
 
@@ -29,9 +32,46 @@ using exchange::ExchangeError;
 
 enum Status { Success = 0, Failed = 1 };
 
+// A file by its native path; a dictionary on a server by its location without a password.
 QString shown(const QString &path)
 {
+    if (store::isServerLocation(path))
+        return store::shownServerLocation(path);
     return QDir::toNativeSeparators(path);
+}
+
+store::ServerOptions serverOptions(bool readOnly, bool create)
+{
+    store::ServerOptions options;
+    options.timeout = store::Settings().serverTimeout();
+    options.readOnly = readOnly;
+    options.createIfMissing = create;
+    // Rich-text bodies get the text their search reads, as in the program.
+    options.richText = &rtf::rtfToPlainText;
+    return options;
+}
+
+std::unique_ptr<store::DictionaryStorage> openToRead(const QString &dictionary)
+{
+    if (store::isServerLocation(dictionary))
+        return store::openServerDictionary(dictionary, serverOptions(true, false));
+    return std::make_unique<store::Dictionary>(dictionary, store::Dictionary::Options{true, {}});
+}
+
+// The dictionary on a server an import writes into; made, with the description the entries
+// bring (a JSON Lines header), when the server has none of that name.
+std::unique_ptr<store::DictionaryStorage> openServerToImport(const QString &location, QIODevice &in, bool json)
+{
+    try {
+        return store::openServerDictionary(location, serverOptions(false, false));
+    } catch (const sqlite::Error &e) {
+        if (!store::isStoreError(e, store::FailureKind::ServerDictionaryMissing))
+            throw;
+    }
+    std::unique_ptr<store::DictionaryStorage> made = store::openServerDictionary(location, serverOptions(false, true));
+    if (json)
+        made->setDescription(exchange::readJsonHeader(in));
+    return made;
 }
 
 // Prints whole percents as they change.
@@ -69,7 +109,7 @@ int runExport(const ExchangeRequest &request, QTextStream &err)
     exchange::ExportOptions options;
     options.format = request.exportFormat;
     options.labels = htmlLabels();
-    if (!QFileInfo(dictionaryPath).isFile()) {
+    if (!store::isServerLocation(dictionaryPath) && !QFileInfo(dictionaryPath).isFile()) {
         err << QStringLiteral("辞書ファイル %1 がありません\n").arg(shown(dictionaryPath));
         return Failed;
     }
@@ -79,18 +119,18 @@ int runExport(const ExchangeRequest &request, QTextStream &err)
     options.progress = printer(err, QStringLiteral("書き出し中"));
     const QString unchanged = QStringLiteral("%1 は変更していません\n").arg(shown(outPath));
     try {
-        store::Dictionary dictionary(dictionaryPath, {true, {}});
+        const std::unique_ptr<store::DictionaryStorage> dictionary = openToRead(dictionaryPath);
         store::TargetFile out(*target, &app::errorText);
         if (!out.open(QIODevice::WriteOnly)) {
             err << QStringLiteral("%1 に書き込めません: %2\n").arg(shown(outPath), out.errorString()) << unchanged;
             return Failed;
         }
-        exchange::exportDictionary(dictionary, out, options);
+        exchange::exportDictionary(*dictionary, out, options);
         if (!out.commit()) {
             err << QStringLiteral("%1 に書き込めません: %2\n").arg(shown(outPath), out.errorString()) << unchanged;
             return Failed;
         }
-        err << QStringLiteral("%1 件の項目を %2 に書き出しました\n").arg(dictionary.documentRowCount()).arg(shown(outPath));
+        err << QStringLiteral("%1 件の項目を %2 に書き出しました\n").arg(dictionary->entryCount()).arg(shown(outPath));
         return Success;
     } catch (const sqlite::Error &e) {
         err << QStringLiteral("辞書 %1 を開けません: %2\n").arg(shown(dictionaryPath), app::describeFailure(e));
@@ -115,12 +155,44 @@ struct CreatedFile {
     }
 };
 
+// Adds the entries of `in` to the dictionary, in one transaction, counting them in `tally`.
+void importInto(store::DictionaryStorage &dictionary, const ExchangeRequest &request, QIODevice &in, QTextStream &err,
+                exchange::ImportTally &tally)
+{
+    const store::Progress progress = printer(err, QStringLiteral("取り込み中"));
+    if (request.jsonLines) {
+        exchange::JsonImportOptions options;
+        options.progress = progress;
+        exchange::importJsonLines(in, dictionary, options, &tally);
+        return;
+    }
+    exchange::wordlist::Options listOptions = request.listOptions;
+    listOptions.progress = progress;
+    exchange::wordlist::importWordList(in, dictionary, listOptions, &tally);
+}
+
+int runServerImport(const ExchangeRequest &request, QIODevice &in, QTextStream &err)
+{
+    const QString &location = request.dictionary;
+    try {
+        const std::unique_ptr<store::DictionaryStorage> dictionary = openServerToImport(location, in, request.jsonLines);
+        exchange::ImportTally tally;
+        importInto(*dictionary, request, in, err, tally);
+        err << importReport(tally, QStringLiteral("辞書 %1 ").arg(shown(location))) << QLatin1Char('\n');
+        return Success;
+    } catch (const sqlite::Error &e) {
+        err << QStringLiteral("辞書 %1 を使えません: %2\n").arg(shown(location), app::describeFailure(e));
+    } catch (const ExchangeError &e) {
+        err << shown(request.file) << QStringLiteral(": ") << exchangeMessage(e) << QStringLiteral("\n辞書は変更していません\n");
+    }
+    return Failed;
+}
+
 int runImport(const ExchangeRequest &request, QTextStream &err)
 {
     const QString &inPath = request.file;
     const QString &dictionaryPath = request.dictionary;
     const bool json = request.jsonLines;
-    exchange::wordlist::Options listOptions = request.listOptions;
     QFile in(inPath);
     if (!QFileInfo(inPath).isFile()) {
         err << QStringLiteral("入力ファイル %1 がありません\n").arg(shown(inPath));
@@ -130,11 +202,13 @@ int runImport(const ExchangeRequest &request, QTextStream &err)
         err << QStringLiteral("%1 を読めません: %2\n").arg(shown(inPath), in.errorString());
         return Failed;
     }
-    if (!json && listOptions.encoding == exchange::wordlist::Encoding::Auto) {
+    if (!json && request.listOptions.encoding == exchange::wordlist::Encoding::Auto) {
         const exchange::wordlist::EncodingGuess guess = exchange::wordlist::guessEncoding(in);
         if (guess.encoding == exchange::wordlist::Encoding::Cp932)
             err << QStringLiteral("%1 行目が UTF-8 ではないので、CP932 として読みます\n").arg(guess.brokenLine);
     }
+    if (store::isServerLocation(dictionaryPath))
+        return runServerImport(request, in, err);
     // A name that leads to no file makes a new dictionary: at the real file behind a link, and
     // never where a folder, a device or a missing folder is.
     QString target = dictionaryPath;
@@ -146,7 +220,6 @@ int runImport(const ExchangeRequest &request, QTextStream &err)
         }
         target = resolved.path;
     }
-    const store::Progress progress = printer(err, QStringLiteral("取り込み中"));
     CreatedFile created{target};
     try {
         if (!QFileInfo::exists(target)) {
@@ -160,14 +233,7 @@ int runImport(const ExchangeRequest &request, QTextStream &err)
         {
             // Rich-text bodies get the text their search reads, as in the program.
             store::Dictionary dictionary(target, {false, {}, &rtf::rtfToPlainText});
-            if (json) {
-                exchange::JsonImportOptions options;
-                options.progress = progress;
-                exchange::importJsonLines(in, dictionary, options, &tally);
-            } else {
-                listOptions.progress = progress;
-                exchange::wordlist::importWordList(in, dictionary, listOptions, &tally);
-            }
+            importInto(dictionary, request, in, err, tally);
         }
         created.keep = true;
         err << importReport(tally, QStringLiteral("辞書 %1 ").arg(shown(dictionaryPath)))

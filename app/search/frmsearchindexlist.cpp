@@ -210,8 +210,13 @@ QString frmSearchIndexList::dictionaryLabel(store::Slot slot)
 QString frmSearchIndexList::failureText(const store::SearchFailure &failure)
 {
     QString text = QStringLiteral("検索できませんでした。\n");
+    // A member that did not open (a server that cannot be reached) is named by its location.
     if (failure.slot >= 0)
-        text += QStringLiteral("辞書 ") + dictionaryLabel(failure.slot) + QStringLiteral(": ");
+        text += QStringLiteral("辞書 ")
+                + (m_database.storage(failure.slot) || failure.path.isEmpty()
+                       ? dictionaryLabel(failure.slot)
+                       : store::dictionaryLabel(failure.slot, failure.path, {}))
+                + QStringLiteral(": ");
     return text + app::describeFailure(failure.error);
 }
 

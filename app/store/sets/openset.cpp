@@ -129,7 +129,13 @@ std::unique_ptr<DictionaryStorage> OpenSet::openReadOnly(const QString &location
     MemberOptions options = memberOptions();
     options.readOnly = true;
     options.progress = {};
-    return openMember(location, options);
+    try {
+        return openMember(location, options);
+    } catch (const sqlite::Error &) {
+        if (isServerLocation(location))
+            m_passwords->forget(shownServerLocation(location));
+        throw;
+    }
 }
 
 OpenSet::OpenFailure OpenSet::openSlot(int slot, const QString &path)
@@ -141,6 +147,9 @@ OpenSet::OpenFailure OpenSet::openSlot(int slot, const QString &path)
     try {
         m_slots[slot] = openMember(path, memberOptions());
     } catch (const sqlite::Error &e) {
+        // A password typed for a server that failed is asked again next time: it may be wrong.
+        if (server)
+            m_passwords->forget(shownServerLocation(path));
         return {openFailure(path, e), e, !server && isDamageError(e) && QFileInfo(path).isFile()};
     }
     return {};

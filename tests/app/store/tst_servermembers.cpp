@@ -1,0 +1,149 @@
+#include "app/common/storemessages.h"
+#include "app/store/sets/databasemodule.h"
+#include "app/store/sets/memberopener.h"
+
+#include "platform/desktop/scriptedprompter.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <memory>
+
+using namespace qm::store;
+using namespace std::chrono_literals;
+
+// Set members on a server beside file members: one that cannot be reached is named and passed
+// over while the files are searched, and is tried again by the next lookup.
+class tst_servermembers final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void anUnreachableServerNeverBlocksTheSet();
+    void locationsAreCheckedBeforeTheyAreKept_data();
+    void locationsAreCheckedBeforeTheyAreKept();
+    void aPasswordIsAskedOncePerRun();
+
+private:
+    QString fileMember(const QString &name, const QStringList &keywords);
+
+    QTemporaryDir m_dir;
+    qm::desktop::ScriptedPrompter m_prompter;
+    std::unique_ptr<DatabaseModule> m_db;
+};
+
+void tst_servermembers::init()
+{
+    m_prompter.clear();
+    m_db = std::make_unique<DatabaseModule>(qm::app::storeHost(m_prompter), m_dir.path());
+}
+
+QString tst_servermembers::fileMember(const QString &name, const QStringList &keywords)
+{
+    const QString path = m_dir.filePath(name);
+    Dictionary::CreateDictionary(path, name, {}, {}, {});
+    Dictionary d(path);
+    for (const QString &k : keywords)
+        d.addEntry(Entry{0, 1, k, {}, {}}, {k});
+    return path;
+}
+
+void tst_servermembers::anUnreachableServerNeverBlocksTheSet()
+{
+    // A socket folder where no server listens; the password written into the set file by hand
+    // is never shown.
+    const QString sockets = m_dir.filePath(QStringLiteral("sockets"));
+    QVERIFY(QDir().mkpath(sockets));
+    const QString server = QStringLiteral("postgresql://qm:geheim@/qm?host=%1&port=9&dictionary=team").arg(sockets);
+    const QString first = fileMember(QStringLiteral("a.dic"), {QStringLiteral("apple"), QStringLiteral("apricot")});
+    const QString last = fileMember(QStringLiteral("b.dic"), {QStringLiteral("apex")});
+    std::atomic_int tries{0};
+    std::atomic<qint64> timeout{0};
+    m_db->openSet().setServerOpener([&](const QString &location, const ServerOptions &options) {
+        ++tries;
+        timeout = options.timeout.count();
+        return openServerDictionary(location, options);
+    });
+    m_db->setServerTimeout([] { return 7s; });
+    m_db->sets().add(DictionarySet(QStringLiteral("混在"), {first, server, last}));
+    m_db->sets().choose(0);
+    m_db->OpenDictionarySet();
+    QCOMPARE(tries.load(), 1);
+    QCOMPARE(timeout.load(), qint64(7));
+    QVERIFY(m_db->storage(0) && !m_db->storage(1) && m_db->storage(2));
+    QCOMPARE(m_prompter.texts().size(), 1);
+    QVERIFY2(m_prompter.texts().first().contains(QLatin1String("dictionary=team")), qPrintable(m_prompter.texts().first()));
+    QVERIFY(!m_prompter.texts().first().contains(QLatin1String("geheim")));
+
+    QObject owner;
+    for (int lookup = 1; lookup <= 2; ++lookup) {
+        QStringList rows;
+        std::optional<SearchResults> end;
+        m_db->searchWorker().search(
+            m_db->openFiles(), SearchRequest::keyword(QStringLiteral("ap*"), 100), &owner,
+            [&rows](const SearchWorker::Rows &batch) {
+                for (const SlotMatch &m : batch)
+                    rows.append(QString::number(m.slot.index) + m.match.Index);
+            },
+            [&end](const SearchResults &r) { end = r; });
+        QVERIFY(QTest::qWaitFor([&end] { return end.has_value(); }, 10000));
+        QCOMPARE(rows, (QStringList{QStringLiteral("0apple"), QStringLiteral("0apricot"), QStringLiteral("2apex")}));
+        QVERIFY(end->failure);
+        QCOMPARE(end->failure->slot, 1);
+        QVERIFY(end->failure->path.contains(QLatin1String("dictionary=team")));
+        QVERIFY(!end->failure->path.contains(QLatin1String("geheim")));
+        QCOMPARE(tries.load(), 1 + lookup);
+    }
+}
+
+void tst_servermembers::locationsAreCheckedBeforeTheyAreKept_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<ServerLocationProblem>("problem");
+    using P = ServerLocationProblem;
+    QTest::newRow("uri") << QStringLiteral("postgresql://db.example/glossary?dictionary=用語集") << P::None;
+    QTest::newRow("short scheme") << QStringLiteral("postgres:///qm?host=/run/pg&port=5433&dictionary=team") << P::None;
+    QTest::newRow("user only") << QStringLiteral("postgresql://ann@db/qm?dictionary=x") << P::None;
+    QTest::newRow("keywords") << QStringLiteral("service=team dictionary=用語集") << P::None;
+    QTest::newRow("user:password") << QStringLiteral("postgresql://ann:pw@db/qm?dictionary=x") << P::HasPassword;
+    QTest::newRow("password parameter") << QStringLiteral("postgresql://db/qm?dictionary=x&password=pw") << P::HasPassword;
+    QTest::newRow("keyword password") << QStringLiteral("dictionary=x password = pw") << P::HasPassword;
+    QTest::newRow("no dictionary") << QStringLiteral("postgresql://db/qm?port=5432") << P::NoDictionary;
+    QTest::newRow("empty dictionary") << QStringLiteral("postgresql://db/qm?dictionary=") << P::NoDictionary;
+    QTest::newRow("file") << QStringLiteral("/home/ann/a.dic") << P::NotServer;
+    QTest::newRow("empty") << QString() << P::NotServer;
+}
+
+void tst_servermembers::locationsAreCheckedBeforeTheyAreKept()
+{
+    QFETCH(QString, text);
+    QFETCH(ServerLocationProblem, problem);
+    QCOMPARE(serverLocationProblem(text), problem);
+}
+
+void tst_servermembers::aPasswordIsAskedOncePerRun()
+{
+    ServerPasswords passwords;
+    int asked = 0;
+    const PasswordPrompt ask = passwords.asking([&asked](const QString &) {
+        ++asked;
+        return std::optional<QString>(QStringLiteral("pw"));
+    });
+    const PasswordPrompt known = passwords.remembered();
+    QCOMPARE(known(QStringLiteral("a")), std::nullopt);
+    QCOMPARE(ask(QStringLiteral("a")), QStringLiteral("pw"));
+    QCOMPARE(ask(QStringLiteral("a")), QStringLiteral("pw"));
+    QCOMPARE(asked, 1);
+    QCOMPARE(known(QStringLiteral("a")), QStringLiteral("pw"));
+    QCOMPARE(known(QStringLiteral("b")), std::nullopt);
+    // A refused password is asked again.
+    passwords.forget(QStringLiteral("a"));
+    QCOMPARE(ask(QStringLiteral("a")), QStringLiteral("pw"));
+    QCOMPARE(asked, 2);
+}
+
+QTEST_GUILESS_MAIN(tst_servermembers)
+#include "tst_servermembers.moc"
