@@ -1,0 +1,93 @@
+#include "tests/app/exchange/exchangefixture.h"
+
+#include "app/cli/lookupcommand.h"
+#include "app/common/storemessages.h"
+#include "app/store/sets/databasemodule.h"
+#include "platform/desktop/scriptedprompter.h"
+#include "tests/app/cli/exchangerun.h"
+#include "tests/common/pgcluster.h"
+
+#include <QTest>
+#include <QTextStream>
+
+#include <memory>
+
+using namespace qm::exchange::test;
+
+// The command line on a dictionary kept on a server: an import makes it and adds to it, an
+// export writes it out, and a lookup through a set that names it lists its rows beside a file's.
+class tst_ServerCommands : public ExchangeRunTest
+{
+    Q_OBJECT
+
+    std::unique_ptr<qm::test::PgCluster> m_cluster;
+    QTemporaryDir m_dir;
+
+    QString file(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            qFatal("test file not written");
+        return path;
+    }
+
+private slots:
+    void initTestCase() { m_cluster = std::make_unique<qm::test::PgCluster>(); }
+    void cleanupTestCase() { m_cluster.reset(); }
+
+    void importExportAndLookUp()
+    {
+        const QString uri = m_cluster->uri(QStringLiteral("用語集"));
+        const QString csv = file(QStringLiteral("words.csv"), "apple,林檎,赤い\napricot,杏,橙\n");
+        QCOMPARE(run({QStringLiteral("--import"), csv, uri}), 0);
+        QVERIFY2(m_messages.contains(QStringLiteral("dictionary=")), qPrintable(m_messages));
+        // A second import adds to the dictionary made by the first.
+        const QString more = file(QStringLiteral("more.csv"), "apex,頂点,上\n");
+        QCOMPARE(run({QStringLiteral("--import"), more, uri}), 0);
+
+        const QString out = m_dir.filePath(QStringLiteral("out.jsonl"));
+        QCOMPARE(run({QStringLiteral("--export"), uri, out}), 0);
+        QVERIFY2(m_messages.contains(QStringLiteral("3 件の項目")), qPrintable(m_messages));
+        const QString copy = m_dir.filePath(QStringLiteral("copy.dic"));
+        QCOMPARE(run({QStringLiteral("--import"), out, copy}), 0);
+        QCOMPARE(Dictionary(copy).documentRowCount(), 3);
+
+        // A set of a file and the server dictionary, looked up from the terminal.
+        const QString folder = m_dir.filePath(QStringLiteral("program"));
+        QVERIFY(QDir().mkpath(folder));
+        {
+            qm::desktop::ScriptedPrompter prompter;
+            qm::store::DatabaseModule module(qm::app::storeHost(prompter), folder);
+            module.sets().add(qm::store::DictionarySet(QStringLiteral("混在"), {copy, uri}));
+            module.sets().choose(0);
+            QVERIFY(module.SaveDictionarySets());
+        }
+        QString rows;
+        QString said;
+        QTextStream outText(&rows);
+        QTextStream errText(&said);
+        qm::app::LookupRequest request;
+        request.pattern = QStringLiteral("apr");
+        request.limit = 100;
+        QCOMPARE(qm::app::runLookup(request, folder, outText, errText), qm::app::ExitStatus::Found);
+        outText.flush();
+        QCOMPARE(rows.count(QStringLiteral("apricot")), 2);
+        QVERIFY2(said.isEmpty(), qPrintable(said));
+    }
+
+    void aServerNobodyAnswersIsNamed()
+    {
+        const QString sockets = m_dir.filePath(QStringLiteral("nobody"));
+        QVERIFY(QDir().mkpath(sockets));
+        const QString uri = QStringLiteral("postgresql://ann:hidden@/qm?host=%1&port=9&dictionary=x").arg(sockets);
+        const QString out = m_dir.filePath(QStringLiteral("none.jsonl"));
+        QCOMPARE(run({QStringLiteral("--export"), uri, out}), 1);
+        QVERIFY2(m_messages.contains(QStringLiteral("dictionary=x")), qPrintable(m_messages));
+        QVERIFY(!m_messages.contains(QStringLiteral("hidden")));
+        QVERIFY(!QFileInfo::exists(out));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ServerCommands)
+#include "tst_servercommands.moc"
