@@ -39,6 +39,8 @@ public:
         if (!has("connect_timeout"))
             set("connect_timeout", QByteArray::number(qint64(std::max<long long>(1, options.timeout.count()))));
         set("client_encoding", "UTF8");
+        if (!has("application_name"))
+            set("fallback_application_name", "Quillmere");
     }
 
     bool has(const QByteArray &key) const { return std::find(m_keys.begin(), m_keys.end(), key) != m_keys.end(); }
@@ -174,6 +176,14 @@ void Connection::run(const char *sql)
     check(PQexec(m_conn, sql));
 }
 
+void Connection::reset()
+{
+    PQreset(m_conn);
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        throw connectionError(m_conn, false);
+    PQsetNoticeProcessor(m_conn, [](void *, const char *) {}, nullptr);
+}
+
 QString Connection::host() const
 {
     return QString::fromUtf8(PQhost(m_conn));
@@ -181,6 +191,15 @@ QString Connection::host() const
 
 bool Connection::isOpen() const
 {
+    return PQstatus(m_conn) == CONNECTION_OK;
+}
+
+bool Connection::stillOpen()
+{
+    // A server that ends the session sends its reason and then closes: the first read takes the
+    // reason, the second meets the end.
+    for (int i = 0; i < 2 && PQstatus(m_conn) == CONNECTION_OK; ++i)
+        PQconsumeInput(m_conn);
     return PQstatus(m_conn) == CONNECTION_OK;
 }
 

@@ -41,9 +41,16 @@ public:
     // A statement of several commands, without parameters.
     void run(const char *sql);
 
+    // Connects anew with the same settings after the connection broke; throws pg::Error when the
+    // server cannot be reached. Settings made with SET are gone.
+    void reset();
+
     // The host (or socket folder) the connection reached, for messages.
     QString host() const;
     bool isOpen() const;
+    // Reads what the server sent meanwhile without waiting, so a connection the server closed
+    // (a restart, a terminated session) is seen as broken before a statement is sent on it.
+    bool stillOpen();
     // True when the connection is inside a transaction (also one a failed statement aborted).
     bool inTransaction() const;
     // True when the connection is inside a transaction that can still commit (no failed

@@ -118,6 +118,13 @@ Params &Params::textArray(const QStringList &values)
     return utf8(array + '}');
 }
 
+Params &Params::append(const Params &other)
+{
+    m_values.insert(m_values.end(), other.m_values.begin(), other.m_values.end());
+    m_formats.insert(m_formats.end(), other.m_formats.begin(), other.m_formats.end());
+    return *this;
+}
+
 std::vector<const char *> Params::values() const
 {
     std::vector<const char *> out;

@@ -47,6 +47,8 @@ public:
     Params &bytes(const QByteArray &value);
     // A text[] of the values.
     Params &textArray(const QStringList &values);
+    // The other's values after these.
+    Params &append(const Params &other);
 
     int count() const { return int(m_values.size()); }
     std::vector<const char *> values() const;

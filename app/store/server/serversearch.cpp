@@ -97,6 +97,10 @@ QByteArray where(const QByteArrayList &tests)
     return tests.isEmpty() ? QByteArray() : " WHERE " + tests.join(" AND ");
 }
 
+// Every keyword walk reads these first (a KeywordMatch, the folded key, the row's id), then
+// what it tests besides.
+constexpr char KeywordColumns[] = "SELECT k.keyword, d.heading, d.viewer, k.document_number, k.keyword_key, k.id";
+constexpr char KeywordTables[] = " FROM keyword AS k JOIN document AS d ON d.document_number = k.document_number";
 constexpr char KeywordOrder[] = " ORDER BY k.keyword_key, k.document_number, k.keyword, k.id";
 
 KeywordMatch keywordMatchAt(const Result &rows, int row)
@@ -150,24 +154,39 @@ bool allMatch(const std::vector<LikePattern> &patterns, const QString &key)
 
 } // namespace
 
-void ServerDictionary::walkRows(const QByteArray &sql, const Params &params, int firstBatch,
-                                const std::function<bool(const Result &, int)> &take)
+void ServerDictionary::walkRows(const QByteArray &select, const QByteArrayList &tests, const Params &params,
+                                int firstBatch, const std::function<bool(const Result &, int)> &take)
 {
+    // Batches in keyword order, each starting in the keyword index right after the last row
+    // (the row value compares as the order does), all in one read transaction. With a LIMIT
+    // the server plans each batch for the few rows it gives, a walk of the index or a trigram
+    // scan as the pattern narrows.
     pg::Transaction read(*m_connection, pg::Transaction::Mode::ReadOnly);
-    m_connection->exec(QByteArray("DECLARE qm_walk NO SCROLL CURSOR FOR " + sql).constData(), params);
+    std::optional<Params> after; // the last row's key, entry, keyword and id
     for (int batch = std::max(firstBatch, 16);; batch = WalkBatch) {
-        const Result rows = m_connection->exec(QByteArray("FETCH " + QByteArray::number(batch) + " FROM qm_walk").constData());
+        Params p = params;
+        QByteArrayList all = tests;
+        if (after) {
+            QByteArrayList values;
+            for (int i = 1; i <= after->count(); ++i)
+                values.append("$" + QByteArray::number(p.count() + i));
+            all.append("(k.keyword_key, k.document_number, k.keyword, k.id) > (" + values.join(", ") + ")");
+            p.append(*after);
+        }
+        p.number(batch);
+        const QByteArray sql = select + where(all) + KeywordOrder + " LIMIT " + placeholder(p);
+        const Result rows = m_connection->exec(sql.constData(), p);
         for (int i = 0; i < rows.rows(); ++i) {
             if (!take(rows, i)) {
-                m_connection->run("CLOSE qm_walk");
                 read.commit();
                 return;
             }
         }
         if (rows.rows() < batch)
             break;
+        const int last = rows.rows() - 1;
+        after = Params().text(rows.text(last, 4)).number(rows.number(last, 3)).text(rows.text(last, 0)).number(rows.number(last, 5));
     }
-    m_connection->run("CLOSE qm_walk");
     read.commit();
 }
 
@@ -179,11 +198,8 @@ int ServerDictionary::searchKeyword(const LikePattern &pattern, int limit, const
         Params params;
         QByteArrayList tests;
         narrowKey(params, tests, "k.keyword_key", pattern);
-        const QByteArray sql = "SELECT k.keyword, d.heading, d.viewer, k.document_number, k.keyword_key "
-                               "FROM keyword AS k JOIN document AS d ON d.document_number = k.document_number"
-                               + where(tests) + KeywordOrder;
         int count = 0;
-        walkRows(sql, params, limit, [&](const Result &rows, int row) {
+        walkRows(KeywordColumns + QByteArray(KeywordTables), tests, params, limit, [&](const Result &rows, int row) {
             if (pattern.matchesFolded(rows.text(row, 4))) {
                 sink(keywordMatchAt(rows, row));
                 ++count;
@@ -217,23 +233,22 @@ int ServerDictionary::searchCondition(const SearchCondition &condition, int limi
             if (!body.isEmpty())
                 tests.append("(d.viewer = 5 OR (d.viewer = 2 AND d.text_key IS NULL) OR (" + body.join(" AND ") + "))");
         }
-        const QByteArray sql = "SELECT k.keyword, d.heading, d.viewer, k.document_number, k.keyword_key, d.heading_key, "
-                               "d.text_key, CASE WHEN d.viewer = 2 AND d.text_key IS NULL THEN d.body END "
-                               "FROM keyword AS k JOIN document AS d ON d.document_number = k.document_number"
-                               + where(tests) + KeywordOrder;
+        const QByteArray select = KeywordColumns + QByteArray(", d.heading_key, d.text_key, "
+                                                              "CASE WHEN d.viewer = 2 AND d.text_key IS NULL THEN d.body END")
+                                  + KeywordTables;
         std::vector<KeywordMatch> rows;
         std::map<qint32, QString> readTexts;
         const auto bodyKey = [&](const Result &r, int row) {
-            if (!r.isNull(row, 6) || r.isNull(row, 7))
-                return r.text(row, 6);
+            if (!r.isNull(row, 7) || r.isNull(row, 8))
+                return r.text(row, 7);
             const qint32 number = qint32(r.number(row, 3));
             const auto at = readTexts.find(number);
             if (at != readTexts.end())
                 return at->second;
-            return readTexts[number] = bodySearchKey(viewerCode(Viewer::RichText), r.bytes(row, 7), m_options.richText);
+            return readTexts[number] = bodySearchKey(viewerCode(Viewer::RichText), r.bytes(row, 8), m_options.richText);
         };
-        walkRows(sql, params, limit, [&](const Result &r, int row) {
-            bool ok = allMatch(c->keywords, r.text(row, 4)) && allMatch(c->headings, r.text(row, 5));
+        walkRows(select, tests, params, limit, [&](const Result &r, int row) {
+            bool ok = allMatch(c->keywords, r.text(row, 4)) && allMatch(c->headings, r.text(row, 6));
             if (ok && !c->bodies.empty() && r.number(row, 2) != viewerCode(Viewer::Ole)) {
                 const QString key = bodyKey(r, row);
                 ok = !key.isNull() && allMatch(c->bodies, key);

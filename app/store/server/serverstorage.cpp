@@ -141,10 +141,21 @@ void ServerDictionary::open(const QString &connection)
     case SchemaState::OtherVersion: throw Error(Error::Kind::ServerOtherVersion, m_dictionary).withNumber(check.version);
     case SchemaState::Ours: break;
     }
-    m_connection->exec("SELECT set_config('search_path', $1, false)", Params().text(m_schema + QStringLiteral(", public")));
-    // A lookup's cursor is read to its end or to the limit: plan it for all its rows.
-    m_connection->run("SET cursor_tuple_fraction = 1");
+    useSchema();
     refoldKeys();
+}
+
+void ServerDictionary::useSchema()
+{
+    m_connection->exec("SELECT set_config('search_path', $1, false)", Params().text(m_schema + QStringLiteral(", public")));
+}
+
+void ServerDictionary::reconnectIfBroken()
+{
+    if (!m_connection || m_session || m_connection->inTransaction() || m_connection->stillOpen())
+        return;
+    m_connection->reset();
+    useSchema();
 }
 
 void ServerDictionary::refoldKeys()

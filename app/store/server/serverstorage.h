@@ -72,6 +72,11 @@ private:
     [[noreturn]] void raise(const pg::Error &error) const;
 
     void open(const QString &connection);
+    // Makes the dictionary's schema the one its statements name.
+    void useSchema();
+    // After a broken connection (a restarted server, a network cut), the next operation outside
+    // an edit session connects anew; within one, the session is lost and says so at its commit.
+    void reconnectIfBroken();
     void requireWritable() const;
     QString property(const QString &name);
     // Adds the entries with their keyword rows (at most a few hundred at once); gives the number
@@ -81,8 +86,9 @@ private:
     // Keys folded by another version of text::fold() are folded anew (not when read-only).
     void refoldKeys();
     std::optional<Entry> readEntry(const pg::Result &rows, int row) const;
-    // Hands the rows of `sql` (run as a cursor) to `take` until it returns false.
-    void walkRows(const QByteArray &sql, const pg::Params &params, int firstBatch,
+    // Hands the keyword rows `select` reads under `tests` (see serversearch.cpp) in keyword
+    // order to `take` until it returns false.
+    void walkRows(const QByteArray &select, const QByteArrayList &tests, const pg::Params &params, int firstBatch,
                   const std::function<bool(const pg::Result &, int)> &take);
 
     QString m_location;
@@ -101,6 +107,7 @@ template<class Work>
 auto ServerDictionary::guarded(Work &&work) -> decltype(work())
 {
     try {
+        reconnectIfBroken();
         return work();
     } catch (const pg::Error &error) {
         raise(error);

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <set>
 #include <thread>
@@ -115,6 +116,8 @@ private slots:
     void failuresAreWordedWithoutPassword_data();
     void failuresAreWordedWithoutPassword();
     void unreachableServerFailsWithinTimeout();
+    void staleKeysAreFoldedAgain();
+    void brokenConnectionIsToldThenMended();
     void locationsAreRead_data();
     void locationsAreRead();
 
@@ -396,6 +399,55 @@ void tst_serverdictionary::unreachableServerFailsWithinTimeout()
         }
         QVERIFY(timer.elapsed() < 4000);
     }
+}
+
+void tst_serverdictionary::staleKeysAreFoldedAgain()
+{
+    const std::vector<NewEntry> entries = generatedEntries(40, 11);
+    server(QStringLiteral("stale"))->addEntriesFrom(batchesOf(entries));
+    const QString schema = server::schemaName(QStringLiteral("stale"));
+    m_cluster->psql(QStringLiteral("qm"), QStringLiteral("UPDATE %1.keyword SET keyword_key = 'zz'; UPDATE %1.document SET heading_key = 'zz', "
+                                                          "text_key = NULL; UPDATE %1.properties SET value = 'older' WHERE name = 'FoldVersion'")
+                                              .arg(schema));
+    const std::unique_ptr<DictionaryStorage> d = server(QStringLiteral("stale"), false);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("stale.dic"));
+    Dictionary::CreateDictionary(path, {QStringLiteral("stale"), {}, {}, {}});
+    Dictionary file(path);
+    file.addEntriesFrom(batchesOf(entries));
+    QCOMPARE(lookup(*d, QStringLiteral("*"), 1000), lookup(file, QStringLiteral("*"), 1000));
+    const SearchCondition body{{}, {SearchTerm{SearchField::Body, MatchMode::Contains, QStringLiteral("本文")}}};
+    QCOMPARE(conditionRows(*d, body), conditionRows(file, body));
+    QCOMPARE(headingRows(*d, HeadingOrder::Heading, false), headingRows(file, HeadingOrder::Heading, false));
+}
+
+void tst_serverdictionary::brokenConnectionIsToldThenMended()
+{
+    const std::unique_ptr<DictionaryStorage> d = server(QStringLiteral("broken"));
+    const NewEntry e = generatedEntries(1, 2).front();
+    const qint32 n = d->addEntry(e.entry, e.keywords);
+    d->beginEditSession();
+    d->addKeyword(n, QStringLiteral("lost"));
+    m_cluster->psql(QStringLiteral("postgres"), QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                                                "WHERE application_name = 'Quillmere'"));
+    QThread::msleep(300); // the sessions end a moment after they are told to
+    try {
+        d->addKeyword(n, QStringLiteral("lost too"));
+        QFAIL("a write on a broken connection was taken");
+    } catch (const sqlite::Error &error) {
+        QVERIFY2(isStoreError(error, FailureKind::ServerConnectionLost), qPrintable(app::errorText(error)));
+        QVERIFY(app::errorText(error).contains(QStringLiteral("との接続が切れました")));
+    }
+    QVERIFY(!d->isEditSessionLive());
+    try {
+        d->commitEditSession();
+        QFAIL("a lost session was committed");
+    } catch (const sqlite::Error &error) {
+        QVERIFY(isStoreError(error, FailureKind::WriteUndone));
+    }
+    QCOMPARE(d->keywords(n), e.keywords);
+    // The shared dictionary's connection was cut as well; it too connects anew.
+    QCOMPARE(m_server->entryCount(), qint64(300));
 }
 
 void tst_serverdictionary::locationsAreRead_data()
