@@ -53,6 +53,7 @@ QString DictionaryInfoPanel::kilobytes(qint64 bytes)
 
 void DictionaryInfoPanel::showDictionary(const QString &path)
 {
+    lblInfoMessage->setToolTip({});
     try {
         showSummary(store::summarizeDictionary(path));
         lblSize->setText(kilobytes(QFileInfo(path).size()));
@@ -66,6 +67,7 @@ void DictionaryInfoPanel::showDictionary(const QString &path)
 void DictionaryInfoPanel::showStorage(store::DictionaryStorage &storage)
 {
     try {
+        lblInfoMessage->setToolTip({});
         showSummary({storage.displayName(), qint32(storage.keywordCount()), qint32(storage.entryCount())});
         lblSize->setText(QStringLiteral("－"));
     } catch (const sqlite::Error &e) {
@@ -79,8 +81,10 @@ void DictionaryInfoPanel::showServerFailure(const QString &shownLocation, const 
     lblKeyWord->clear();
     lblDocument->clear();
     lblSize->setText(QStringLiteral("－"));
-    lblInfoMessage->setText(shownLocation + QLatin1Char('\n')
-                            + QStringLiteral("サーバーの辞書を開けません（%1）").arg(admin::failureReason(failure)));
+    // The list shows the location; the reason comes first here, whole in the tip.
+    const QString reason = QStringLiteral("サーバーの辞書を開けません（%1）").arg(admin::failureReason(failure));
+    lblInfoMessage->setText(reason);
+    lblInfoMessage->setToolTip(shownLocation + QLatin1Char('\n') + reason);
 }
 
 void DictionaryInfoPanel::showSummary(const store::DictionarySummary &summary)

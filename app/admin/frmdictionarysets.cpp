@@ -116,7 +116,7 @@ void frmDictionarySets::buildServerRow(QWidget *client)
     txtServerLocation->setPlaceholderText(QStringLiteral("postgresql://サーバー/データベース?dictionary=辞書名"));
     admin::label(client, QStringLiteral("lblServerLocation"), QStringLiteral("サーバーの辞書(&V)"), txtServerLocation,
                  120, 4860, 1755);
-    cmdAddServer = place(new QPushButton(QStringLiteral("サーバーから追加(&R)"), client), QStringLiteral("cmdAddServer"),
+    cmdAddServer = place(new QPushButton(QStringLiteral("追加(&R)"), client), QStringLiteral("cmdAddServer"),
                          5640, 4800, 1455, 375);
     cmdAddServer->setAutoDefault(false);
     connect(cmdAddServer, &QPushButton::clicked, this, &frmDictionarySets::addServerDictionary);

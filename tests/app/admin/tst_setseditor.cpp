@@ -364,7 +364,9 @@ void tst_setseditor::takesServerLocationsWithoutPasswords()
     QCOMPARE(listTexts(), QStringList({QStringLiteral("① ") + file, QStringLiteral("② ") + location}));
     QCOMPARE(e.lstDicName->currentRow(), 1);
     QVERIFY(!e.Frame->cmdProperty->isEnabled());
-    QVERIFY2(e.Frame->lblInfoMessage->text().startsWith(location + QLatin1Char('\n')), qPrintable(e.Frame->lblInfoMessage->text()));
+    QVERIFY2(e.Frame->lblInfoMessage->text().startsWith(QStringLiteral("サーバーの辞書を開けません")),
+             qPrintable(e.Frame->lblInfoMessage->text()));
+    QVERIFY(e.Frame->lblInfoMessage->toolTip().startsWith(location + QLatin1Char('\n')));
     QVERIFY(e.txtServerLocation->text().isEmpty());
     // Registered once only.
     e.txtServerLocation->setText(location);

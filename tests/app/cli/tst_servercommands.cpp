@@ -14,8 +14,9 @@
 
 using namespace qm::exchange::test;
 
-// The command line on a dictionary kept on a server: an import makes it and adds to it, an
-// export writes it out, and a lookup through a set that names it lists its rows beside a file's.
+// A dictionary kept on a server: an import on the command line makes it and adds to it, an
+// export writes it out, a lookup through a set that names it lists its rows beside a file's, and
+// a set whose server wants a password asks for it once for the set and its searches.
 class tst_ServerCommands : public ExchangeRunTest
 {
     Q_OBJECT
@@ -74,6 +75,59 @@ private slots:
         outText.flush();
         QCOMPARE(rows.count(QStringLiteral("apricot")), 2);
         QVERIFY2(said.isEmpty(), qPrintable(said));
+    }
+
+    void aPasswordIsAskedOnceForTheSetAndItsSearches()
+    {
+        using namespace qm::store;
+        const QString uri = m_cluster->uri(QStringLiteral("保護"), QStringLiteral("writer"));
+        const QString csv = file(QStringLiteral("guarded.csv"), "secretword,秘密,本文\n");
+        qputenv("PGPASSWORD", qm::test::PgCluster::WriterPassword);
+        const int imported = run({QStringLiteral("--import"), csv, uri});
+        qunsetenv("PGPASSWORD");
+        QCOMPARE(imported, 0);
+
+        qm::desktop::ScriptedPrompter prompter;
+        QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("guarded"))));
+        DatabaseModule module(qm::app::storeHost(prompter), m_dir.filePath(QStringLiteral("guarded")));
+        QStringList answers{QStringLiteral("wrong"), QString::fromLatin1(qm::test::PgCluster::WriterPassword)};
+        QStringList asked;
+        module.setPasswordAsker([&](const QString &location) {
+            asked.append(location);
+            return std::optional<QString>(answers.takeFirst());
+        });
+        module.sets().add(DictionarySet(QStringLiteral("鍵"), {uri}));
+        module.sets().choose(0);
+        // A wrong password fails the member and is asked again at the next opening.
+        module.OpenDictionarySet();
+        QVERIFY(!module.storage(0));
+        QCOMPARE(prompter.texts().size(), 1);
+        QVERIFY(!prompter.texts().first().contains(QLatin1String("wrong")));
+        module.CloseDictionarySet();
+        module.OpenDictionarySet();
+        QVERIFY(module.storage(0));
+        QCOMPARE(asked, QStringList(2, shownServerLocation(uri)));
+
+        // The search worker's own connection takes the password typed; nobody is asked again.
+        QObject owner;
+        QStringList rows;
+        std::optional<SearchResults> end;
+        module.searchWorker().search(
+            module.openFiles(), SearchRequest::keyword(QStringLiteral("secret*"), 10), &owner,
+            [&rows](const SearchWorker::Rows &batch) {
+                for (const SlotMatch &m : batch)
+                    rows.append(m.match.Index);
+            },
+            [&end](const SearchResults &r) { end = r; });
+        QVERIFY(QTest::qWaitFor([&end] { return end.has_value(); }, 10000));
+        QVERIFY(!end->failure);
+        QCOMPARE(rows, QStringList{QStringLiteral("secretword")});
+        QCOMPARE(asked.size(), 2);
+        // The set file names the member without any password.
+        QVERIFY(module.SaveDictionarySets());
+        QFile setFile(module.setFilePath());
+        QVERIFY(setFile.open(QIODevice::ReadOnly));
+        QVERIFY(!setFile.readAll().contains(qm::test::PgCluster::WriterPassword));
     }
 
     void aServerNobodyAnswersIsNamed()
