@@ -148,6 +148,9 @@ void ServerDictionary::open(const QString &connection)
 void ServerDictionary::useSchema()
 {
     m_connection->exec("SELECT set_config('search_path', $1, false)", Params().text(m_schema + QStringLiteral(", public")));
+    // Opened for reading only, the server refuses writes as well.
+    if (m_options.readOnly)
+        m_connection->run("SET default_transaction_read_only = on");
 }
 
 void ServerDictionary::reconnectIfBroken()
@@ -163,14 +166,19 @@ void ServerDictionary::refoldKeys()
     if (m_options.readOnly || property(QStringLiteral("FoldVersion")) == text::foldVersion())
         return;
     Transaction tx(*m_connection);
-    const Result keywords = m_connection->exec("SELECT id, keyword FROM keyword");
-    for (int from = 0; from < keywords.rows(); from += WriteBatch * 10) {
+    // In batches by id, so a large dictionary is never held in memory whole.
+    for (qint64 last = 0;;) {
+        const Result rows = m_connection->exec("SELECT id, keyword FROM keyword WHERE id > $1 ORDER BY id LIMIT 5000",
+                                               Params().number(last));
+        if (rows.rows() == 0)
+            break;
         QStringList ids;
         QStringList keys;
-        for (int i = from; i < std::min(keywords.rows(), from + WriteBatch * 10); ++i) {
-            ids.append(keywords.text(i, 0));
-            keys.append(text::fold(keywords.text(i, 1)));
+        for (int i = 0; i < rows.rows(); ++i) {
+            ids.append(rows.text(i, 0));
+            keys.append(text::fold(rows.text(i, 1)));
         }
+        last = rows.number(rows.rows() - 1, 0);
         m_connection->exec("UPDATE keyword AS k SET keyword_key = t.f FROM unnest($1::bigint[], $2::text[]) AS t(i, f) "
                            "WHERE k.id = t.i",
                            Params().textArray(ids).textArray(keys));
@@ -209,6 +217,11 @@ void ServerDictionary::raise(const pg::Error &error) const
     // read_only_sql_transaction: the server (a standby) or the role accepts no writes.
     if (error.sqlState() == QLatin1String("25006"))
         throw Error(Error::Kind::ReadOnly, m_shown);
+    // Another program holds what this write needs (a deadlock the server broke, a lock not
+    // granted): the user may try again.
+    if (error.sqlState() == QLatin1String("40P01") || error.sqlState() == QLatin1String("40001")
+        || error.sqlState() == QLatin1String("55P03"))
+        throw Error(Error::Kind::InUse, m_shown);
     throw Error(Error::Kind::ServerFailed, m_host).withOther(reason);
 }
 

@@ -8,6 +8,7 @@
 #include "app/store/server/serverschema.h"
 
 #include "platform/postgres/location.h"
+#include "platform/rtf/rtf.h"
 #include "platform/sqlite/likepattern.h"
 #include "platform/text/cp932.h"
 #include "tests/common/pgcluster.h"
@@ -74,10 +75,12 @@ std::vector<NewEntry> generatedEntries(int count, int seed)
     };
     for (int i = 0; i < count; ++i) {
         NewEntry e;
-        e.entry.Viewer = quint8(QList<int>{1, 1, 1, 3, 4, 5}[next(6)]);
+        e.entry.Viewer = quint8(QList<int>{1, 1, 2, 3, 4, 5}[next(6)]);
         e.entry.Heading = Pieces[next(Pieces.size())] + QString::number(next(50));
         const QString body = Pieces[next(Pieces.size())] + QStringLiteral(" 本文 ") + Pieces[next(Pieces.size())];
         e.entry.Document = text::cp932::encode(body).bytes;
+        if (e.entry.Viewer == 2) // the visible text differs from the source: "abc" is only in the group
+            e.entry.Document = "{\\rtf1\\ansi {\\b " + Pieces[next(2)].toLatin1() + "}\\par x?y Zeta}";
         e.entry.RenewalDate = i % 9 == 0 ? QDateTime() : QDateTime(QDate(2024, 1 + next(12), 1 + next(28)), QTime(next(24), 0));
         for (int k = next(4); k >= 0; --k)
             e.keywords.append(Pieces[next(Pieces.size())] + (next(3) == 0 ? QString() : Pieces[next(Pieces.size())]));
@@ -155,10 +158,13 @@ void tst_serverdictionary::fillSameDictionaries()
     const std::vector<NewEntry> entries = generatedEntries(300, 1);
     const QString path = m_dir.filePath(QStringLiteral("same.dic"));
     Dictionary::CreateDictionary(path, {QStringLiteral("same"), {}, {}, {}});
-    m_file = std::make_unique<Dictionary>(path);
+    m_file = std::make_unique<Dictionary>(path, Dictionary::Options{false, {}, &rtf::rtfToPlainText});
     m_file->addEntriesFrom(batchesOf(entries));
-    m_server = server(QStringLiteral("同じ辞書"));
-    QCOMPARE(m_server->addEntriesFrom(batchesOf(entries)), qint64(entries.size()));
+    // Written without a reader of rich text, searched with one: such bodies are read when searched.
+    QCOMPARE(server(QStringLiteral("同じ辞書"))->addEntriesFrom(batchesOf(entries)), qint64(entries.size()));
+    ServerOptions withReader;
+    withReader.richText = &rtf::rtfToPlainText;
+    m_server = openServerDictionary(m_cluster->uri(QStringLiteral("同じ辞書")), withReader);
     QCOMPARE(m_server->entryNumbers(), m_file->entryNumbers());
     QCOMPARE(m_server->keywordCount(), m_file->keywordCount());
 }
@@ -194,6 +200,8 @@ void tst_serverdictionary::conditionGivesTheFileRows_data()
     QTest::newRow("type only") << SearchCondition{quint8(5), {}};
     QTest::newRow("object with body") << SearchCondition{quint8(5), {term(F::Body, M::Contains, "x"), term(F::Keyword, M::Contains, "ab")}};
     QTest::newRow("wildcard text") << SearchCondition{{}, {term(F::Keyword, M::Contains, "%"), term(F::Body, M::Prefix, "[x")}};
+    QTest::newRow("rich text") << SearchCondition{{}, {term(F::Body, M::Contains, "abc"), term(F::Body, M::Suffix, "zeta")}};
+    QTest::newRow("rich source") << SearchCondition{quint8(2), {term(F::Body, M::Contains, "rtf")}};
     QTest::newRow("url type") << SearchCondition{quint8(3), {term(F::Body, M::Suffix, "ｷｰﾜｰﾄﾞ")}};
 }
 
