@@ -23,9 +23,6 @@ class tst_servermembers final : public QObject
 private slots:
     void init();
     void anUnreachableServerNeverBlocksTheSet();
-    void locationsAreCheckedBeforeTheyAreKept_data();
-    void locationsAreCheckedBeforeTheyAreKept();
-    void aPasswordIsAskedOncePerRun();
 
 private:
     QString fileMember(const QString &name, const QStringList &keywords);
@@ -97,52 +94,6 @@ void tst_servermembers::anUnreachableServerNeverBlocksTheSet()
         QVERIFY(!end->failure->path.contains(QLatin1String("geheim")));
         QCOMPARE(tries.load(), 1 + lookup);
     }
-}
-
-void tst_servermembers::locationsAreCheckedBeforeTheyAreKept_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<ServerLocationProblem>("problem");
-    using P = ServerLocationProblem;
-    QTest::newRow("uri") << QStringLiteral("postgresql://db.example/glossary?dictionary=用語集") << P::None;
-    QTest::newRow("short scheme") << QStringLiteral("postgres:///qm?host=/run/pg&port=5433&dictionary=team") << P::None;
-    QTest::newRow("user only") << QStringLiteral("postgresql://ann@db/qm?dictionary=x") << P::None;
-    QTest::newRow("keywords") << QStringLiteral("service=team dictionary=用語集") << P::None;
-    QTest::newRow("user:password") << QStringLiteral("postgresql://ann:pw@db/qm?dictionary=x") << P::HasPassword;
-    QTest::newRow("password parameter") << QStringLiteral("postgresql://db/qm?dictionary=x&password=pw") << P::HasPassword;
-    QTest::newRow("keyword password") << QStringLiteral("dictionary=x password = pw") << P::HasPassword;
-    QTest::newRow("no dictionary") << QStringLiteral("postgresql://db/qm?port=5432") << P::NoDictionary;
-    QTest::newRow("empty dictionary") << QStringLiteral("postgresql://db/qm?dictionary=") << P::NoDictionary;
-    QTest::newRow("file") << QStringLiteral("/home/ann/a.dic") << P::NotServer;
-    QTest::newRow("empty") << QString() << P::NotServer;
-}
-
-void tst_servermembers::locationsAreCheckedBeforeTheyAreKept()
-{
-    QFETCH(QString, text);
-    QFETCH(ServerLocationProblem, problem);
-    QCOMPARE(serverLocationProblem(text), problem);
-}
-
-void tst_servermembers::aPasswordIsAskedOncePerRun()
-{
-    ServerPasswords passwords;
-    int asked = 0;
-    const PasswordPrompt ask = passwords.asking([&asked](const QString &) {
-        ++asked;
-        return std::optional<QString>(QStringLiteral("pw"));
-    });
-    const PasswordPrompt known = passwords.remembered();
-    QCOMPARE(known(QStringLiteral("a")), std::nullopt);
-    QCOMPARE(ask(QStringLiteral("a")), QStringLiteral("pw"));
-    QCOMPARE(ask(QStringLiteral("a")), QStringLiteral("pw"));
-    QCOMPARE(asked, 1);
-    QCOMPARE(known(QStringLiteral("a")), QStringLiteral("pw"));
-    QCOMPARE(known(QStringLiteral("b")), std::nullopt);
-    // A refused password is asked again.
-    passwords.forget(QStringLiteral("a"));
-    QCOMPARE(ask(QStringLiteral("a")), QStringLiteral("pw"));
-    QCOMPARE(asked, 2);
 }
 
 QTEST_GUILESS_MAIN(tst_servermembers)
