@@ -1,0 +1,284 @@
+// A dictionary on a server: adding, changing and deleting entries and keywords, and the edit
+// session.
+
+#include "app/store/server/serverstorage.h"
+
+#include "app/store/dictionary/bodytext.h"
+#include "app/store/dictionary/schema.h"
+#include "app/store/dictionary/storeerror.h"
+#include "app/store/dictionary/viewertype.h"
+
+#include "platform/postgres/transaction.h"
+#include "platform/text/fold.h"
+
+#include <sqlite3.h>
+
+namespace qm::store {
+namespace {
+
+using pg::Params;
+using pg::Result;
+using pg::Transaction;
+
+// Entries written by one statement: few enough for the server's limit of parameters.
+constexpr int WriteBatch = 500;
+constexpr qint64 MaxDocumentNumber = std::numeric_limits<qint32>::max();
+
+QString formatDate(const QDateTime &date)
+{
+    return date.isValid() ? date.toString(QString::fromLatin1(schema::DateFormat)) : QString(QLatin1String(""));
+}
+
+// What every written entry must be: one of the five types, a body the program can read back, a
+// number that can be kept.
+void requireStorable(const Entry &entry, bool keep)
+{
+    if (!isViewerCode(entry.Viewer))
+        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_CONSTRAINT,
+                            QStringLiteral("viewer type %1 does not exist").arg(entry.Viewer));
+    if (entry.Document.size() > MaxBodyBytes)
+        throw Error(Error::Kind::BodyTooLarge).withNumber(entry.Document.size());
+    if (keep && entry.DocumentNumber <= 0)
+        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_CONSTRAINT,
+                            QStringLiteral("entry number %1 cannot be kept").arg(entry.DocumentNumber));
+}
+
+void requireKeyword(const QString &keyword)
+{
+    if (keyword.contains(QChar(0)))
+        throw Error(Error::Kind::NulInKeyword);
+}
+
+void addEntryParams(Params &p, qint32 number, const Entry &e, const RichTextReader &reader)
+{
+    p.number(number).number(e.Viewer).text(e.Heading).text(text::fold(e.Heading)).bytes(e.Document);
+    p.text(formatDate(e.RenewalDate));
+    const QString key = bodySearchKey(e, reader);
+    if (key.isNull())
+        p.null();
+    else
+        p.text(key);
+}
+
+} // namespace
+
+// --- Writing entries -----------------------------------------------------------------------
+
+// New numbers come from the dictionary's sequence: one above every number given before, and
+// never waited for, so writers in several programs number at once. A number given to a write
+// that was then rolled back is not given again (the file, whose counter rolls back with the
+// write, would give it again); numbers are never reused while the sequence lasts either way.
+std::vector<qint32> ServerDictionary::newNumbers(int count)
+{
+    std::vector<qint32> out;
+    const Result seq = m_connection->exec("SELECT last_value, is_called FROM document_numbers");
+    const qint64 last = seq.number(0, 0) - (seq.text(0, 1) == QLatin1String("t") ? 0 : 1);
+    if (last + count <= MaxDocumentNumber) {
+        const Result r = m_connection->exec("SELECT nextval('document_numbers') FROM generate_series(1, $1)",
+                                            Params().number(count));
+        for (int i = 0; i < r.rows(); ++i)
+            out.push_back(qint32(r.number(i, 0)));
+        return out;
+    }
+    // Once the largest number has been given, new entries take the lowest free numbers.
+    const Result free = m_connection->exec(
+        "SELECT g FROM (SELECT n + 1 AS s, lead(n, 1, 2147483648) OVER (ORDER BY n) - 1 AS e "
+        "FROM (SELECT 0::bigint AS n UNION ALL SELECT document_number::bigint FROM document) AS used) AS gaps, "
+        "generate_series(s, e) AS g WHERE s <= e ORDER BY g LIMIT $1",
+        Params().number(count));
+    if (free.rows() < count)
+        throw numbersExhaustedError();
+    for (int i = 0; i < free.rows(); ++i)
+        out.push_back(qint32(free.number(i, 0)));
+    return out;
+}
+
+qint32 ServerDictionary::insertEntries(const std::vector<NewEntry> &entries, Numbering numbering)
+{
+    const bool keep = numbering == Numbering::Keep;
+    for (const NewEntry &e : entries) {
+        requireStorable(e.entry, keep);
+        for (const QString &k : e.keywords)
+            requireKeyword(k);
+    }
+    if (entries.empty())
+        return 0;
+    std::vector<qint32> numbers;
+    if (keep) {
+        for (const NewEntry &e : entries)
+            numbers.push_back(e.entry.DocumentNumber);
+    } else {
+        numbers = newNumbers(int(entries.size()));
+    }
+    Params doc;
+    QByteArray sql = "INSERT INTO document (document_number, viewer, heading, heading_key, body, renewal_date, text_key) VALUES ";
+    QStringList owners;
+    QStringList words;
+    QStringList keys;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const int at = doc.count();
+        sql += QByteArray(i > 0 ? ", (" : "(");
+        for (int c = 1; c <= 7; ++c)
+            sql += (c > 1 ? ", $" : "$") + QByteArray::number(at + c);
+        sql += ')';
+        addEntryParams(doc, numbers[i], entries[i].entry, m_options.richText);
+        for (const QString &k : entries[i].keywords) {
+            owners.append(QString::number(numbers[i]));
+            words.append(k);
+            keys.append(text::fold(k));
+        }
+    }
+    m_connection->exec(sql.constData(), doc);
+    if (!words.isEmpty())
+        m_connection->exec("INSERT INTO keyword (document_number, keyword, keyword_key) "
+                           "SELECT n, k, f FROM unnest($1::integer[], $2::text[], $3::text[]) WITH ORDINALITY AS t(n, k, f, o) "
+                           "ORDER BY o",
+                           Params().textArray(owners).textArray(words).textArray(keys));
+    if (keep) {
+        // Numbers kept above the sequence move it on, so no new entry takes them.
+        const qint32 highest = *std::max_element(numbers.begin(), numbers.end());
+        m_connection->exec("SELECT setval('document_numbers', $1) FROM document_numbers "
+                           "WHERE NOT is_called OR last_value < $1",
+                           Params().number(highest));
+    }
+    return numbers.back();
+}
+
+qint32 ServerDictionary::addEntry(const Entry &entry, const QStringList &keywords)
+{
+    requireWritable();
+    return guarded([&] {
+        Transaction tx(*m_connection);
+        const qint32 number = insertEntries({NewEntry{entry, keywords}}, Numbering::New);
+        tx.commit();
+        return number;
+    });
+}
+
+qint64 ServerDictionary::addEntriesFrom(const BatchSource &next)
+{
+    requireWritable();
+    return guarded([&] {
+        Transaction tx(*m_connection);
+        qint64 added = 0;
+        std::vector<NewEntry> batch;
+        for (bool more = true; more;) {
+            batch.clear();
+            Numbering numbering = Numbering::New;
+            more = next(batch, numbering);
+            for (std::size_t from = 0; from < batch.size(); from += WriteBatch) {
+                const std::vector<NewEntry> part(batch.begin() + qsizetype(from),
+                                                 batch.begin() + qsizetype(std::min(batch.size(), from + WriteBatch)));
+                insertEntries(part, numbering);
+            }
+            added += qint64(batch.size());
+        }
+        tx.commit();
+        return added;
+    });
+}
+
+bool ServerDictionary::updateEntry(const Entry &entry)
+{
+    requireWritable();
+    requireStorable(entry, false);
+    return guarded([&] {
+        Transaction tx(*m_connection);
+        Params p;
+        addEntryParams(p, entry.DocumentNumber, entry, m_options.richText);
+        const qint64 changed = m_connection
+                                   ->exec("UPDATE document SET viewer = $2, heading = $3, heading_key = $4, body = $5, "
+                                          "renewal_date = $6, text_key = $7, version = version + 1 "
+                                          "WHERE document_number = $1",
+                                          p)
+                                   .changed();
+        tx.commit();
+        return changed > 0;
+    });
+}
+
+bool ServerDictionary::deleteEntry(qint32 documentNumber)
+{
+    requireWritable();
+    return guarded([&] {
+        Transaction tx(*m_connection);
+        const qint64 changed = m_connection->exec("DELETE FROM document WHERE document_number = $1",
+                                                  Params().number(documentNumber))
+                                   .changed();
+        tx.commit();
+        return changed > 0;
+    });
+}
+
+void ServerDictionary::addKeyword(qint32 documentNumber, const QString &keyword)
+{
+    requireWritable();
+    requireKeyword(keyword);
+    guarded([&] {
+        Transaction tx(*m_connection);
+        m_connection->exec("INSERT INTO keyword (document_number, keyword, keyword_key) VALUES ($1, $2, $3)",
+                           Params().number(documentNumber).text(keyword).text(text::fold(keyword)));
+        tx.commit();
+    });
+}
+
+bool ServerDictionary::deleteKeyword(qint32 documentNumber, const QString &keyword)
+{
+    requireWritable();
+    return guarded([&] {
+        Transaction tx(*m_connection);
+        const qint64 changed = m_connection
+                                   ->exec("DELETE FROM keyword WHERE id = (SELECT id FROM keyword WHERE document_number = $1 "
+                                          "AND keyword = $2 ORDER BY id LIMIT 1)",
+                                          Params().number(documentNumber).text(keyword))
+                                   .changed();
+        tx.commit();
+        return changed > 0;
+    });
+}
+
+// --- The edit session ----------------------------------------------------------------------
+
+void ServerDictionary::beginEditSession()
+{
+    if (m_session)
+        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_MISUSE, QStringLiteral("an edit session is already open"));
+    guarded([&] { m_connection->run("BEGIN"); });
+    m_session = true;
+}
+
+void ServerDictionary::commitEditSession()
+{
+    if (!m_session)
+        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_MISUSE, QStringLiteral("no edit session is open"));
+    if (!m_connection->transactionUsable()) {
+        rollbackEditSession();
+        throw Error(Error::Kind::WriteUndone, m_shown);
+    }
+    m_session = false;
+    guarded([&] {
+        if (m_connection->exec("COMMIT").command() != "COMMIT")
+            throw Error(Error::Kind::WriteUndone, m_shown);
+    });
+}
+
+void ServerDictionary::rollbackEditSession()
+{
+    if (!m_session)
+        return;
+    m_session = false;
+    if (!m_connection->isOpen() || !m_connection->inTransaction())
+        return;
+    try {
+        m_connection->run("ROLLBACK");
+    } catch (const pg::Error &) {
+        // The server drops the transaction with the connection.
+    }
+}
+
+bool ServerDictionary::isEditSessionLive()
+{
+    return m_session && m_connection->transactionUsable();
+}
+
+} // namespace qm::store
