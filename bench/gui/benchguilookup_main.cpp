@@ -267,7 +267,9 @@ std::vector<double> lookUpDuringBackups(LookupTimer &timer, const QString &setFi
 int run(const QApplication &app)
 {
     const Options options = parse(app);
-    QDir(options.scratch).removeRecursively();
+    // Only what an earlier run made goes: the scratch folder may hold other things.
+    for (const QString &made : {QStringLiteral("program"), QStringLiteral("home"), QStringLiteral("backups")})
+        QDir(QDir(options.scratch).filePath(made)).removeRecursively();
     const QString programFolder = QDir(options.scratch).filePath(QStringLiteral("program"));
     QDir().mkpath(programFolder);
     useScratchHome(options.scratch);
