@@ -1,6 +1,8 @@
 #include "app/store/search/searchworker.h"
 
 #include "app/store/dictionary/dictionary.h"
+#include "app/store/search/reconnect.h"
+#include "app/store/server/serverdictionary.h"
 
 #include <QElapsedTimer>
 #include <QMutexLocker>
@@ -12,6 +14,9 @@ namespace {
 // last batch, whichever comes first: the list fills steadily without an event per row.
 constexpr std::size_t BatchRows = 200;
 constexpr qint64 BatchMs = 30;
+// How long a lookup waits for a server that failed before to answer again; the attempt goes on
+// beside the lookups until the server answers or the connect timeout ends it.
+constexpr std::chrono::milliseconds ReconnectGrace{250};
 
 } // namespace
 
@@ -34,19 +39,54 @@ struct SearchWorker::Connections {
     quint64 epoch = 1;
     QStringList files;
     std::vector<std::unique_ptr<DictionaryStorage>> dictionaries;
+    // By slot: why a server member failed last, and the attempt to reach it again.
+    std::vector<std::optional<sqlite::Error>> failed;
+    std::vector<std::unique_ptr<Reconnect>> reconnects;
 
     void close()
     {
         dictionaries.clear();
+        failed.clear();
+        reconnects.clear();
         open = false;
         ++epoch;
     }
 
-    static std::unique_ptr<DictionaryStorage> openReadOnly(const SetFiles &set, const QString &member)
+    static StorageOpener opener(const SetFiles &set)
     {
         if (set.open)
-            return set.open(member);
-        return std::make_unique<Dictionary>(member, Dictionary::Options{true, {}, set.richText});
+            return set.open;
+        return [richText = set.richText](const QString &member) -> std::unique_ptr<DictionaryStorage> {
+            return std::make_unique<Dictionary>(member, Dictionary::Options{true, {}, richText});
+        };
+    }
+
+    // Opens the member of slot `i`, or throws why not. A server that failed before is tried
+    // again beside the lookups: this one waits for it only a moment, and names its last failure
+    // while it still does not answer.
+    void openSlot(const SetFiles &set, std::size_t i, const QString &member)
+    {
+        if (!failed[i] || !isServerLocation(member)) {
+            try {
+                dictionaries[i] = opener(set)(member);
+            } catch (const sqlite::Error &e) {
+                failed[i] = e;
+                throw;
+            }
+            failed[i].reset();
+            return;
+        }
+        if (!reconnects[i])
+            reconnects[i] = std::make_unique<Reconnect>(opener(set), member);
+        Reconnect::Outcome outcome = reconnects[i]->wait(ReconnectGrace);
+        if (outcome.ended)
+            reconnects[i].reset();
+        if (outcome.failure)
+            failed[i] = outcome.failure;
+        if (!outcome.storage)
+            throw *failed[i];
+        dictionaries[i] = std::move(outcome.storage);
+        failed[i].reset();
     }
 
     Opened prepare(const SetFiles &set)
@@ -54,6 +94,8 @@ struct SearchWorker::Connections {
         if (!open || set.generation != generation || set.files != files) {
             close();
             dictionaries.resize(std::size_t(set.files.size()));
+            failed.resize(dictionaries.size());
+            reconnects.resize(dictionaries.size());
             generation = set.generation;
             files = set.files;
             open = true;
@@ -69,7 +111,7 @@ struct SearchWorker::Connections {
             // next operation.
             if (!dictionaries[i]) {
                 try {
-                    dictionaries[i] = openReadOnly(set, path);
+                    openSlot(set, i, path);
                 } catch (const sqlite::Error &e) {
                     if (!out.failure)
                         out.failure = SearchFailure{e, int(i), shownMember(path)};
