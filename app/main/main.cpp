@@ -119,7 +119,7 @@ int main(int argc, char *argv[])
     // sources do not give asked once per run.
     database.setServerTimeout([&settings] { return settings.serverTimeout(); });
     database.setPasswordAsker([&prompter](const QString &location) {
-        return prompter.askPassword(QStringLiteral("サーバーの辞書 %1 に接続するパスワードを入力してください").arg(location));
+        return prompter.askPassword(QStringLiteral("サーバーの辞書に接続するパスワードを入力してください。\n%1").arg(location));
     });
     qm::desktop::DialogFileChooser files;
     // A damaged dictionary found while the set opens (or later) gets the recovery dialog.

@@ -131,7 +131,8 @@ std::optional<QString> MessageBoxPrompter::askPassword(const QString &text, cons
     QInputDialog dialog(boxParent(nullptr));
     dialog.setObjectName(QStringLiteral("dlgPassword"));
     dialog.setWindowTitle(title.isEmpty() ? m_defaultTitle : title);
-    dialog.setLabelText(text);
+    // The label would read "&" as the mark of a shortcut key; a location often holds some.
+    dialog.setLabelText(QString(text).replace(QLatin1Char('&'), QStringLiteral("&&")));
     dialog.setTextEchoMode(QLineEdit::Password);
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("キャンセル"));

@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -29,11 +32,32 @@ private slots:
     void buttonsAndTitleAreJapaneseAndWhole();
     void qtDialogsSpeakJapanese();
     void fileDialogSpeaksJapanese();
+    void passwordIsTypedHidden();
 
 private:
     // Shows a message and returns the window the box stood over (answering it with Yes).
     QWidget *parentOfTheBox(Prompter &prompter, const QObject *owner = nullptr);
 };
+
+// A password never shows as typed; a location's "&" shows as written, not as a shortcut mark;
+// cancelling gives nothing.
+void tst_messageboxprompter::passwordIsTypedHidden()
+{
+    MessageBoxPrompter prompter;
+    const QString text = QStringLiteral("postgresql:///qm?host=/run&port=5432&dictionary=x");
+    for (const bool accept : {true, false}) {
+        QTimer::singleShot(0, this, [&] {
+            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QCOMPARE(dialog->textEchoMode(), QLineEdit::Password);
+            QVERIFY(dialog->findChild<QLabel *>()->text().contains(QStringLiteral("/run&&port")));
+            dialog->setTextValue(QStringLiteral("s3cret"));
+            accept ? dialog->accept() : dialog->reject();
+        });
+        const std::optional<QString> typed = prompter.askPassword(text);
+        QCOMPARE(typed, accept ? std::optional<QString>(QStringLiteral("s3cret")) : std::nullopt);
+    }
+}
 
 QWidget *tst_messageboxprompter::parentOfTheBox(Prompter &prompter, const QObject *owner)
 {
