@@ -13,21 +13,21 @@ namespace qm::store {
 
 PasswordPrompt ServerPasswords::asking(Ask ask)
 {
-    return [this, ask = std::move(ask)](const QString &location) -> std::optional<QString> {
-        if (std::optional<QString> known = find(location))
+    return [self = shared_from_this(), ask = std::move(ask)](const QString &location) -> std::optional<QString> {
+        if (std::optional<QString> known = self->find(location))
             return known;
         if (!ask)
             return std::nullopt;
         std::optional<QString> typed = ask(location);
         if (typed)
-            keep(location, *typed);
+            self->keep(location, *typed);
         return typed;
     };
 }
 
 PasswordPrompt ServerPasswords::remembered()
 {
-    return [this](const QString &location) { return find(location); };
+    return [self = shared_from_this()](const QString &location) { return self->find(location); };
 }
 
 void ServerPasswords::forget(const QString &shownLocation)

@@ -18,8 +18,9 @@ namespace qm::store {
 
 // The passwords of server dictionaries the user typed during this run, kept in memory only: a
 // server asks once per run, whichever connection (the window thread's or a search worker's)
-// meets it first. Safe to use from several threads.
-class ServerPasswords final
+// meets it first. Safe to use from several threads. Held by a shared pointer: the prompts it
+// gives keep it, as they may outlive the set (an attempt to reach a server still running).
+class ServerPasswords final : public std::enable_shared_from_this<ServerPasswords>
 {
 public:
     using Ask = std::function<std::optional<QString>(const QString &shownLocation)>;
