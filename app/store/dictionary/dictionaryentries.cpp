@@ -156,9 +156,9 @@ void DictionaryEntries::insertEntry(const Entry &entry, const QStringList &keywo
     // takes a free number below it instead.
     const std::optional<qint32> free = keep || !counterAtMaximum() ? std::nullopt : std::optional(freeNumber());
     Statement &doc = m_file.cachedStatement(keep || free ? "INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey, "
-                                            "DocumentNumber) VALUES (?1, ?2, ?3, ?4, ?5, ?6) RETURNING DocumentNumber"
+                                            "DocumentNumber) VALUES (?1, ?2, ?3, ?4, ?5, ?6)"
                                           : "INSERT INTO Document (Viewer, Heading, Document, RenewalDate, HeadingKey) "
-                                            "VALUES (?1, ?2, ?3, ?4, ?5) RETURNING DocumentNumber");
+                                            "VALUES (?1, ?2, ?3, ?4, ?5)");
     const auto resetDoc = qScopeGuard([&doc] { doc.reset(); });
     if (keep || free)
         doc.bind(6, free.value_or(entry.DocumentNumber));
@@ -166,10 +166,8 @@ void DictionaryEntries::insertEntry(const Entry &entry, const QStringList &keywo
     // binds it anew.
     doc.bind(1, int(entry.Viewer)).bind(2, entry.Heading).bindBlobInPlace(3, entry.Document);
     doc.bind(4, formatDate(entry.RenewalDate)).bind(5, text::fold(entry.Heading));
-    if (!doc.step())
-        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new entry has no number"));
-    number = doc.toInt(0);
     doc.run();
+    number = qint32(db().lastInsertRowId());
     const QString key = bodyKeyToWrite(entry);
     if (entry.Viewer == quint8(Viewer::RichText))
         writeBodyText(number, entry, key);
@@ -187,7 +185,7 @@ QString DictionaryEntries::bodyKeyToWrite(const Entry &entry)
     // serve only the body index, which does not hold large ones.
     const bool richText = entry.Viewer == quint8(Viewer::RichText);
     if (richText ? !m_file.hasSearchTables()
-                 : !m_file.hasBodyIndex() || !searchtables::isIndexedBody(entry.Document.size()))
+                 : !m_file.hasBodyIndex() || m_bodiesIndexedLater || !searchtables::isIndexedBody(entry.Document.size()))
         return {};
     return bodySearchKey(entry, m_file.richTextReader());
 }
@@ -321,6 +319,8 @@ qint64 DictionaryEntries::addEntriesFrom(const BatchSource &next)
         // Into an empty dictionary the trigram indexes are built once from all the rows at the
         // end, each list written once in order, instead of merged into batch by batch.
         const bool indexAtEnd = m_file.hasSearchTables() && before == 0 && isEmpty();
+        m_bodiesIndexedLater = indexAtEnd;
+        const auto indexingNow = qScopeGuard([this] { m_bodiesIndexedLater = false; });
         qint64 entries = 0;
         qint64 keywordRows = 0;
         std::vector<NewEntry> batch;
@@ -502,15 +502,14 @@ TrigramIndex::KeywordRow DictionaryEntries::insertKeyword(qint32 documentNumber,
     // it, so a keyword holding one is refused (one written by another program is still found).
     if (keyword.contains(QChar(u'\0')))
         throw Error(Error::Kind::NulInKeyword);
-    Statement &st = m_file.cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES (?1, ?2, ?3) "
-                                    "RETURNING rowid");
+    // The new row's number is read from the connection: RETURNING would keep each row in a
+    // table of its own first, which costs about as much as the insert.
+    Statement &st = m_file.cachedStatement("INSERT INTO \"Index\" (\"Index\", DocumentNumber, IndexKey) VALUES (?1, ?2, ?3)");
     const auto reset = qScopeGuard([&st] { st.reset(); });
     TrigramIndex::KeywordRow row{0, text::fold(keyword)};
     st.bind(1, keyword).bind(2, documentNumber).bind(3, row.key);
-    if (!st.step())
-        throw sqlite::Error(sqlite::Error::Kind::General, SQLITE_ERROR, QStringLiteral("the new keyword row has no number"));
-    row.rowid = st.toInt64(0);
     st.run();
+    row.rowid = db().lastInsertRowId();
     return row;
 }
 

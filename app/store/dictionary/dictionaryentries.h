@@ -138,6 +138,9 @@ private:
     DictionaryFile &m_file;
     // Where freeNumber() goes on searching: the numbers below it were taken when it last looked.
     qint64 m_freeNumberFrom = 1;
+    // While a bulk write leaves the body index to be built at its end, no body key is made
+    // for it (only a rich-text body's text, which DocumentText keeps).
+    bool m_bodiesIndexedLater = false;
 };
 
 } // namespace qm::store

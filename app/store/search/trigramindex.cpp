@@ -402,8 +402,23 @@ constexpr RebuildSource Sources[2] = {
      "SELECT rowid, IndexKey, 0 FROM \"Index\" WHERE " QM_INDEXABLE_ROWS},
     {"SELECT count(*), total(min(length(Document), " QM_INDEXED_BODY_BYTES ")) FROM Document WHERE Viewer <> 5",
      "SELECT d.DocumentNumber, " QM_BODY_KEY_SQL ", length(d.Document) > " QM_INDEXED_BODY_BYTES " "
-     "FROM Document AS d LEFT JOIN DocumentText AS t ON t.DocumentNumber = d.DocumentNumber WHERE d.Viewer <> 5"},
+     "FROM Document AS d LEFT JOIN DocumentText AS t ON t.DocumentNumber = d.DocumentNumber WHERE d.Viewer <> 5 "
+     "ORDER BY d.DocumentNumber"},
 };
+
+void TrigramIndex::writeSorted(std::vector<Posting> &postings)
+{
+    std::sort(postings.begin(), postings.end());
+    std::vector<qint64> list;
+    for (std::size_t i = 0; i < postings.size();) {
+        list.clear();
+        const Trigram t = postings[i].trigram;
+        for (; i < postings.size() && postings[i].trigram == t; ++i)
+            list.push_back(postings[i].rowid);
+        writeChunks(t, list.data(), list.data() + list.size(), ChunkBytes);
+    }
+    postings.clear();
+}
 
 void TrigramIndex::rebuild(const std::function<void(qint64, qint64)> &step)
 {
@@ -418,17 +433,23 @@ void TrigramIndex::rebuild(const std::function<void(qint64, qint64)> &step)
             characters = size.toInt64(1);
         }
     }
-    // Each pass reads every row and keeps the postings of one share of the trigrams.
-    const qint64 passes = 1 + characters / PassPostings;
+    // Keyword rows are listed by their order class, not in the order they are read: each pass
+    // reads every row and keeps the postings of one share of the trigrams. Bodies are listed by
+    // entry number, the order they are read in: one pass writes the postings whenever they fill
+    // the share, each list going on in chunks after those written before.
+    const bool inOrder = m_table == Table::Bodies;
+    // A key of n characters gives at most n - 2 trigrams.
+    const qint64 passes = inOrder ? 1 : 1 + std::max<qint64>(0, characters - 2 * rows) / PassPostings;
     Statement read(m_db, source.rows);
     std::vector<Posting> postings;
     for (qint64 pass = 0; pass < passes; ++pass) {
-        postings.clear();
+        const auto inPass = [&](Trigram t) { return qint64((quint64(t) * 0x9E3779B97F4A7C15ull) >> 33) % passes == pass; };
         qint64 done = 0;
         while (read.step()) {
             if (done++ % ReportRows == 0)
                 step(pass * rows + done, passes * rows);
-            const auto inPass = [&](Trigram t) { return qint64((quint64(t) * 0x9E3779B97F4A7C15ull) >> 33) % passes == pass; };
+            if (inOrder && qint64(postings.size()) >= PassPostings)
+                writeSorted(postings);
             if (read.toInt(2) != 0) {
                 if (inPass(ReadAlways))
                     postings.push_back({ReadAlways, read.toInt64(0)});
@@ -445,14 +466,7 @@ void TrigramIndex::rebuild(const std::function<void(qint64, qint64)> &step)
                     postings.push_back({t, *rowid});
         }
         read.reset();
-        std::sort(postings.begin(), postings.end());
-        for (std::size_t i = 0; i < postings.size();) {
-            std::vector<qint64> list;
-            const Trigram t = postings[i].trigram;
-            for (; i < postings.size() && postings[i].trigram == t; ++i)
-                list.push_back(postings[i].rowid);
-            writeChunks(t, list.data(), list.data() + list.size(), ChunkBytes);
-        }
+        writeSorted(postings);
     }
     step(passes * rows, passes * rows);
 }

@@ -100,6 +100,8 @@ private:
     void eraseChunk(Trigram trigram, qint64 first);
     // Writes a trigram's sorted rowids as chunks of at most `bytes` bytes each.
     void writeChunks(Trigram trigram, const qint64 *first, const qint64 *last, qsizetype bytes);
+    // Sorts the postings and writes each trigram's rowids after the chunks it has; empties them.
+    void writeSorted(std::vector<Posting> &postings);
     sqlite::Statement &statement(int which);
 
     sqlite::Database &m_db;
