@@ -1,11 +1,8 @@
 #include "app/store/server/serverdictionary.h"
 
-#include "app/store/dictionary/storeerror.h"
 #include "app/store/server/serverstorage.h"
 
 #include "platform/postgres/location.h"
-
-#include <QRegularExpression>
 
 namespace qm::store {
 
@@ -15,8 +12,17 @@ bool isServerLocation(const QString &member)
     if (pg::isConnectionUri(text))
         return true;
     // A keyword string: settings "key=value" separated by spaces, one of them `dictionary`.
-    static const QRegularExpression setting(QStringLiteral(R"((?:^|\s)dictionary\s*=)"));
-    return text.contains(setting);
+    const QLatin1String key("dictionary");
+    for (qsizetype at = text.indexOf(key); at >= 0; at = text.indexOf(key, at + 1)) {
+        if (at > 0 && !text[at - 1].isSpace())
+            continue;
+        qsizetype after = at + key.size();
+        while (after < text.size() && text[after].isSpace())
+            ++after;
+        if (after < text.size() && text[after] == QLatin1Char('='))
+            return true;
+    }
+    return false;
 }
 
 QString shownServerLocation(const QString &member)

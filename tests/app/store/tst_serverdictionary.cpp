@@ -471,6 +471,7 @@ void tst_serverdictionary::locationsAreRead_data()
                                   << "postgres:///qm?password=***&dictionary=用語集";
     QTest::newRow("keywords") << "service=team dictionary='my dict' password='p w'" << true << "service=team password='p w'" << "my dict"
                               << "service=team dictionary='my dict' password=***";
+    QTest::newRow("spaced keywords") << "host=db  dictionary = 用語" << true << "host=db" << "用語" << "host=db  dictionary = 用語";
     QTest::newRow("file") << "/home/u/dictionary=1.dic" << false << "" << "" << "/home/u/dictionary=1.dic";
     QTest::newRow("file with space") << "C:/my dic.dic" << false << "" << "" << "C:/my dic.dic";
 }
