@@ -220,22 +220,23 @@ void TrigramIndex::remove(const std::vector<KeywordRow> &rows)
     updateOrRebuild(postingsOf(rows), removeRows);
 }
 
-void TrigramIndex::addUnder(Trigram trigram, const std::vector<qint64> &rowids)
+std::vector<TrigramIndex::Posting> TrigramIndex::postingsUnder(Trigram trigram, const std::vector<qint64> &rowids)
 {
     std::vector<Posting> postings;
     for (const qint64 rowid : rowids)
         postings.push_back({trigram, rowid});
     std::sort(postings.begin(), postings.end());
-    updateOrRebuild(postings, addRows);
+    return postings;
+}
+
+void TrigramIndex::addUnder(Trigram trigram, const std::vector<qint64> &rowids)
+{
+    updateOrRebuild(postingsUnder(trigram, rowids), addRows);
 }
 
 void TrigramIndex::removeUnder(Trigram trigram, const std::vector<qint64> &rowids)
 {
-    std::vector<Posting> postings;
-    for (const qint64 rowid : rowids)
-        postings.push_back({trigram, rowid});
-    std::sort(postings.begin(), postings.end());
-    updateOrRebuild(postings, removeRows);
+    updateOrRebuild(postingsUnder(trigram, rowids), removeRows);
 }
 
 qsizetype TrigramIndex::addGained(qint64 rowid, const QString &before, const QString &after)

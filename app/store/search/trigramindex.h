@@ -92,6 +92,7 @@ private:
     // The number the index lists a row under, or nothing when it cannot hold the row.
     std::optional<qint64> listedRowid(qint64 rowid, QStringView key) const;
     std::vector<Posting> postingsOf(const std::vector<KeywordRow> &rows) const;
+    static std::vector<Posting> postingsUnder(Trigram trigram, const std::vector<qint64> &rowids);
     // Applies `change` to the chunks that the sorted postings fall in; a chunk that cannot be
     // read makes the whole index anew instead.
     void updateOrRebuild(const std::vector<Posting> &postings, Change change);
