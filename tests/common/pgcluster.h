@@ -131,7 +131,9 @@ private:
                                       + QString::fromLocal8Bit(output)).toStdString());
     }
 
-    QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/qm-pg-XXXXXX")};
+    // Under /tmp whatever TMPDIR says: the server's user must reach it, and the socket's path
+    // must stay within the 107 bytes a socket name may have.
+    QTemporaryDir m_dir{QStringLiteral("/tmp/qm-pg-XXXXXX")};
     bool m_started = false;
 };
 
