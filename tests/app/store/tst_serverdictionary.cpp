@@ -273,6 +273,19 @@ void tst_serverdictionary::entriesRoundTrip()
         return walked.size() < 2;
     });
     QCOMPARE(walked, (std::vector<qint32>{51, 40}));
+    // A keyword too long for the server's index is refused whole, in words, and stores nothing.
+    QString huge;
+    for (int i = 0; i < 3000; ++i)
+        huge += QChar(0x4E00 + (i * 7919) % 20000);
+    const qint64 entries = d->entryCount();
+    try {
+        d->addEntry(e.entry, {huge});
+        QFAIL("an unindexable keyword was taken");
+    } catch (const sqlite::Error &error) {
+        QVERIFY(isStoreError(error, FailureKind::ServerFailed));
+        QVERIFY(app::errorText(error).contains(QStringLiteral("でエラーが起きました")));
+    }
+    QCOMPARE(d->entryCount(), entries);
 }
 
 void tst_serverdictionary::editSessionCommitsOrDropsItsWrites()
