@@ -43,6 +43,14 @@ public:
             set("fallback_application_name", "Quillmere");
     }
 
+    // Overwrites a value where it is kept (a password, once libpq has its own copy).
+    void wipe(const QByteArray &key)
+    {
+        const auto at = std::find(m_keys.begin(), m_keys.end(), key);
+        if (at != m_keys.end())
+            m_values[std::size_t(at - m_keys.begin())].fill('\0');
+    }
+
     bool has(const QByteArray &key) const { return std::find(m_keys.begin(), m_keys.end(), key) != m_keys.end(); }
 
     void set(const QByteArray &key, const QByteArray &value)
@@ -125,16 +133,14 @@ Connection::Connection(const QString &connection, const ConnectOptions &options)
         throw Error(Error::Kind::Unreachable, QStringLiteral("out of memory"));
     bool asked = false;
     if (PQstatus(conn.get()) != CONNECTION_OK && PQconnectionNeedsPassword(conn.get()) && options.password) {
-        // The password goes to libpq only; the buffer is wiped when it is no longer needed.
+        // The password goes to libpq only; our copies are wiped once it has it.
         std::optional<QString> password = options.password();
         if (!password)
             throw Error(Error::Kind::Authentication, messageOf(conn.get()));
-        QByteArray bytes = password->toUtf8();
-        settings.set("password", bytes);
-        bytes.fill('\0');
+        settings.set("password", password->toUtf8());
         password->fill(QLatin1Char('\0'));
         conn = settings.connect();
-        settings.set("password", QByteArray(64, '\0'));
+        settings.wipe("password");
         asked = true;
     }
     if (!conn || PQstatus(conn.get()) != CONNECTION_OK)

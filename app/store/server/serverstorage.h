@@ -99,7 +99,6 @@ private:
     ServerOptions m_options;
     std::unique_ptr<pg::Connection> m_connection;
     bool m_session = false;
-    friend class ServerReadScope;
     friend class ServerHeadingCursor;
 };
 
