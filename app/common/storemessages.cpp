@@ -158,6 +158,8 @@ std::optional<QString> serverText(const Failure &f)
     case Kind::ServerFailed: return QStringLiteral("サーバー %1 でエラーが起きました (%2)").arg(f.file, f.other);
     case Kind::ServerConnectionLost: return QStringLiteral("サーバー %1 との接続が切れました (%2)").arg(f.file, f.other);
     case Kind::ServerNotSupported: return QStringLiteral("サーバーの辞書 %1 では、この操作はできません").arg(f.file);
+    case Kind::ServerTextTooLong:
+        return QStringLiteral("キーワードか見出しが長すぎるため、サーバーの辞書には登録できません (%1)").arg(f.other);
     default: return std::nullopt;
     }
 }

@@ -108,6 +108,7 @@ enum class FailureKind {
     ServerFailed,           // the server refused a statement
     ServerConnectionLost,   // the connection broke while in use
     ServerNotSupported,     // the file: the location; the operation is for files only
+    ServerTextTooLong,      // a keyword or heading longer than the server's index holds
 };
 
 // The facts of a store failure.

@@ -178,6 +178,9 @@ void ServerDictionary::raise(const pg::Error &error) const
     // read_only_sql_transaction: the server (a standby) or the role accepts no writes.
     if (error.sqlState() == QLatin1String("25006"))
         throw Error(Error::Kind::ReadOnly, m_shown);
+    // program_limit_exceeded: a key too long for its index.
+    if (error.sqlState() == QLatin1String("54000"))
+        throw Error(Error::Kind::ServerTextTooLong, m_shown).withOther(reason);
     // Another program holds what this write needs (a deadlock the server broke, a lock not
     // granted): the user may try again.
     if (error.sqlState() == QLatin1String("40P01") || error.sqlState() == QLatin1String("40001")

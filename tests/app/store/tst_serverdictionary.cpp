@@ -282,8 +282,8 @@ void tst_serverdictionary::entriesRoundTrip()
         d->addEntry(e.entry, {huge});
         QFAIL("an unindexable keyword was taken");
     } catch (const sqlite::Error &error) {
-        QVERIFY(isStoreError(error, FailureKind::ServerFailed));
-        QVERIFY(app::errorText(error).contains(QStringLiteral("でエラーが起きました")));
+        QVERIFY(isStoreError(error, FailureKind::ServerTextTooLong));
+        QVERIFY(app::errorText(error).startsWith(QStringLiteral("キーワードか見出しが長すぎる")));
     }
     QCOMPARE(d->entryCount(), entries);
 }
