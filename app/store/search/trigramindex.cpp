@@ -22,9 +22,8 @@ using sqlite::Statement;
 // spills to an overflow page above about 1000 bytes). A chunk that grows past it is cut into
 // halves, so the next rows of its range fit without cutting again.
 constexpr qsizetype ChunkBytes = 900;
-// Postings a rebuild holds in memory at once (16 bytes each); more keyword rows are read in
-// several passes, each taking the trigrams of one share.
-constexpr qint64 PassPostings = 4'000'000;
+// Postings a rebuild holds in memory at once (16 bytes each) before it writes them.
+constexpr qint64 HeldPostings = 1'000'000;
 // Keyword rows between two progress reports of a rebuild.
 constexpr qint64 ReportRows = 50'000;
 
@@ -390,22 +389,28 @@ bool TrigramIndex::readable()
     return true;
 }
 
-// What a rebuild reads: the rows and their keys, and beforehand their number and (about) how
-// many characters the keys hold. A body key is NULL where the body is never searched (an
-// object) or its text cannot be read.
+namespace {
+
+// What a rebuild reads: the rows and their keys, and beforehand their number. A body key is
+// NULL where the body is never searched (an object) or its text cannot be read. The rows come
+// in the order the index lists them: keyword rows through the keyword index (in key order, so in
+// order class, the high part of the numbers the index lists them by), bodies by entry number.
 // A third column, when true, lists the row under ReadAlways instead.
 struct RebuildSource {
     const char *size;
     const char *rows;
 };
 constexpr RebuildSource Sources[2] = {
-    {"SELECT count(*), total(length(IndexKey)) FROM \"Index\" WHERE " QM_INDEXABLE_ROWS,
-     "SELECT rowid, IndexKey, 0 FROM \"Index\" WHERE " QM_INDEXABLE_ROWS},
-    {"SELECT count(*), total(min(length(Document), " QM_INDEXED_BODY_BYTES ")) FROM Document WHERE Viewer <> 5",
+    {"SELECT count(*) FROM \"Index\" WHERE " QM_INDEXABLE_ROWS,
+     "SELECT rowid, IndexKey, 0 FROM \"Index\" INDEXED BY Index_Index WHERE " QM_INDEXABLE_ROWS
+     " ORDER BY IndexKey"},
+    {"SELECT count(*) FROM Document WHERE Viewer <> 5",
      "SELECT d.DocumentNumber, " QM_BODY_KEY_SQL ", length(d.Document) > " QM_INDEXED_BODY_BYTES " "
      "FROM Document AS d LEFT JOIN DocumentText AS t ON t.DocumentNumber = d.DocumentNumber WHERE d.Viewer <> 5 "
      "ORDER BY d.DocumentNumber"},
 };
+
+} // namespace
 
 void TrigramIndex::writeSorted(std::vector<Posting> &postings)
 {
@@ -421,55 +426,47 @@ void TrigramIndex::writeSorted(std::vector<Posting> &postings)
     postings.clear();
 }
 
+qint64 TrigramIndex::groupOf(qint64 listed) const
+{
+    return m_table == Table::Keywords ? qint64(searchtables::keyOrderOf(listed)) : listed;
+}
+
 void TrigramIndex::rebuild(const std::function<void(qint64, qint64)> &step)
 {
     const RebuildSource &source = Sources[int(m_table)];
     m_db.exec(m_table == Table::Keywords ? "DELETE FROM KeyTrigram" : "DELETE FROM BodyTrigram");
     qint64 rows = 0;
-    qint64 characters = 0;
     {
         Statement size(m_db, source.size);
-        if (size.step()) {
+        if (size.step())
             rows = size.toInt64(0);
-            characters = size.toInt64(1);
-        }
     }
-    // Keyword rows are listed by their order class, not in the order they are read: each pass
-    // reads every row and keeps the postings of one share of the trigrams. Bodies are listed by
-    // entry number, the order they are read in: one pass writes the postings whenever they fill
-    // the share, each list going on in chunks after those written before.
-    const bool inOrder = m_table == Table::Bodies;
-    // A key of n characters gives at most n - 2 trigrams.
-    const qint64 passes = inOrder ? 1 : 1 + std::max<qint64>(0, characters - 2 * rows) / PassPostings;
+    // The rows come in groups whose numbers are above those of every group before (order
+    // classes of keys, entries): whenever the postings held fill their share at the end of a
+    // group, they are written, each list going on in chunks after those written before.
     Statement read(m_db, source.rows);
     std::vector<Posting> postings;
-    for (qint64 pass = 0; pass < passes; ++pass) {
-        const auto inPass = [&](Trigram t) { return qint64((quint64(t) * 0x9E3779B97F4A7C15ull) >> 33) % passes == pass; };
-        qint64 done = 0;
-        while (read.step()) {
-            if (done++ % ReportRows == 0)
-                step(pass * rows + done, passes * rows);
-            if (inOrder && qint64(postings.size()) >= PassPostings)
-                writeSorted(postings);
-            if (read.toInt(2) != 0) {
-                if (inPass(ReadAlways))
-                    postings.push_back({ReadAlways, read.toInt64(0)});
-                continue;
-            }
-            if (read.isNull(1))
-                continue;
-            const QString key = read.toText(1);
-            const std::optional<qint64> rowid = listedRowid(read.toInt64(0), key);
-            if (!rowid)
-                continue;
+    postings.reserve(std::size_t(HeldPostings));
+    std::optional<qint64> group;
+    qint64 done = 0;
+    while (read.step()) {
+        if (done++ % ReportRows == 0)
+            step(done, rows);
+        const QString key = read.isNull(1) ? QString() : read.toText(1);
+        const std::optional<qint64> rowid = listedRowid(read.toInt64(0), key);
+        if (!rowid)
+            continue;
+        if (qint64(postings.size()) >= HeldPostings && group != groupOf(*rowid))
+            writeSorted(postings);
+        group = groupOf(*rowid);
+        if (read.toInt(2) != 0)
+            postings.push_back({ReadAlways, *rowid});
+        else if (!key.isNull())
             for (const Trigram t : trigramsOf(key))
-                if (inPass(t))
-                    postings.push_back({t, *rowid});
-        }
-        read.reset();
-        writeSorted(postings);
+                postings.push_back({t, *rowid});
     }
-    step(passes * rows, passes * rows);
+    writeSorted(postings);
+    step(rows, rows);
 }
 
 } // namespace qm::store

@@ -103,6 +103,8 @@ private:
     void writeChunks(Trigram trigram, const qint64 *first, const qint64 *last, qsizetype bytes);
     // Sorts the postings and writes each trigram's rowids after the chunks it has; empties them.
     void writeSorted(std::vector<Posting> &postings);
+    // The group a listed number belongs to in the order a rebuild reads the rows.
+    qint64 groupOf(qint64 listed) const;
     sqlite::Statement &statement(int which);
 
     sqlite::Database &m_db;
