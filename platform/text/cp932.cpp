@@ -1,133 +1,35 @@
 #include "cp932.h"
 
-#include <iconv.h>
-
 #include <algorithm>
+#include <cstdint>
 
-#include <cerrno>
-#include <memory>
-#include <mutex>
-#include <vector>
+#include "cp932tables.inc"
 
 namespace qm::text::cp932 {
 namespace {
 
 constexpr char32_t Replacement = 0xFFFD;
 
-// The code page's tables, read once from iconv so that the mapping is glibc's own; every later
-// conversion is a table lookup.
+// The code page's tables, generated at build time from glibc's iconv (cp932tablegen.cpp), so
+// that the mapping is glibc's own and the first conversion costs no more than any later one.
 class Tables final {
 public:
     static const Tables &instance()
     {
-        static const Tables tables;
+        static constexpr Tables tables;
         return tables;
     }
 
-    char32_t single(std::uint8_t byte) const { return m_single[byte]; }
-    bool isLead(std::uint8_t byte) const { return m_lead[byte]; }
+    char32_t single(std::uint8_t byte) const { return generated::Single[byte]; }
+    bool isLead(std::uint8_t byte) const { return generated::LeadSlot[byte] != 0; }
     char32_t pair(std::uint8_t lead, std::uint8_t trail) const
     {
-        return m_double[std::size_t(lead) << 8 | trail];
-    }
-    std::uint16_t encoded(char32_t cp) const { return cp < 0x10000 ? m_encode[cp] : 0; }
-
-private:
-    Tables()
-        : m_double(0x10000, Replacement)
-        , m_encode(0x10000, 0)
-    {
-        m_single.fill(Replacement);
-        m_lead.fill(false);
-        fillDecode();
-        fillEncode();
-    }
-
-    struct IconvHandle {
-        iconv_t cd;
-        explicit IconvHandle(const char *to, const char *from) : cd(iconv_open(to, from)) {}
-        ~IconvHandle()
-        {
-            if (cd != iconv_t(-1))
-                iconv_close(cd);
-        }
-        IconvHandle(const IconvHandle &) = delete;
-        IconvHandle &operator=(const IconvHandle &) = delete;
-    };
-
-    // Converts `in` completely; false when iconv refuses any part of it.
-    static bool convert(iconv_t cd, const char *in, size_t inLen, char *out, size_t &outLen)
-    {
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        char *inPtr = const_cast<char *>(in);
-        char *outPtr = out;
-        size_t outLeft = outLen;
-        if (iconv(cd, &inPtr, &inLen, &outPtr, &outLeft) == size_t(-1) || inLen != 0)
-            return false;
-        outLen -= outLeft;
-        return true;
-    }
-
-    static char32_t toCodePoint(const char *utf32le, size_t len)
-    {
-        if (len != 4)
+        const int slot = generated::LeadSlot[lead];
+        if (slot == 0 || trail < generated::FirstTrail)
             return Replacement;
-        const auto *b = reinterpret_cast<const unsigned char *>(utf32le);
-        return char32_t(b[0]) | char32_t(b[1]) << 8 | char32_t(b[2]) << 16 | char32_t(b[3]) << 24;
+        return generated::Pairs[slot - 1][trail - generated::FirstTrail];
     }
-
-    void fillDecode()
-    {
-        IconvHandle h("UTF-32LE", "CP932");
-        if (h.cd == iconv_t(-1))
-            return;
-        char out[16];
-        for (int b = 0; b < 0x100; ++b) {
-            const char in = char(b);
-            size_t outLen = sizeof out;
-            if (convert(h.cd, &in, 1, out, outLen)) {
-                m_single[b] = toCodePoint(out, outLen);
-                continue;
-            }
-            // A byte that does not stand alone may lead a pair.
-            for (int t = 0x40; t < 0x100; ++t) {
-                const char pairIn[2] = {char(b), char(t)};
-                size_t pairLen = sizeof out;
-                if (convert(h.cd, pairIn, 2, out, pairLen)) {
-                    m_lead[b] = true;
-                    m_double[std::size_t(b) << 8 | std::size_t(t)] = toCodePoint(out, pairLen);
-                }
-            }
-        }
-    }
-
-    void fillEncode()
-    {
-        IconvHandle h("CP932", "UTF-32LE");
-        if (h.cd == iconv_t(-1))
-            return;
-        char out[8];
-        for (char32_t cp = 1; cp < 0x10000; ++cp) {
-            if (cp >= 0xD800 && cp < 0xE000)
-                continue;
-            const char in[4] = {char(cp & 0xFF), char(cp >> 8 & 0xFF), 0, 0};
-            size_t outLen = sizeof out;
-            if (!convert(h.cd, in, 4, out, outLen))
-                continue;
-            // Only characters that come back as themselves are encodable: a best-fit mapping
-            // (U+301C to the bytes of U+FF5E, say) would change the text the user stored.
-            const auto *b = reinterpret_cast<const unsigned char *>(out);
-            if (outLen == 1 && m_single[b[0]] == cp)
-                m_encode[cp] = b[0];
-            else if (outLen == 2 && pair(b[0], b[1]) == cp)
-                m_encode[cp] = std::uint16_t(b[0] << 8 | b[1]);
-        }
-    }
-
-    std::array<char32_t, 256> m_single{};
-    std::array<bool, 256> m_lead{};
-    std::vector<char32_t> m_double;
-    std::vector<std::uint16_t> m_encode; // 0 = none; NUL is handled by the callers
+    std::uint16_t encoded(char32_t cp) const { return cp < 0x10000 ? generated::Encode[cp] : 0; }
 };
 
 void appendCodePoint(QString &out, char32_t cp)
@@ -157,28 +59,32 @@ char32_t decodeSingle(std::uint8_t byte)
     return Tables::instance().single(byte);
 }
 
+// Every character of the code page is one UTF-16 unit and takes at least one byte, so the
+// text is written in place into room for as many units as there are bytes.
 QString decode(QByteArrayView bytes)
 {
     const Tables &t = Tables::instance();
-    QString out;
-    out.reserve(bytes.size());
-    const auto *p = reinterpret_cast<const std::uint8_t *>(bytes.data());
     const qsizetype n = bytes.size();
+    QString out(n, Qt::Uninitialized);
+    char16_t *const begin = reinterpret_cast<char16_t *>(out.data());
+    char16_t *o = begin;
+    const auto *p = reinterpret_cast<const std::uint8_t *>(bytes.data());
     for (qsizetype i = 0; i < n; ++i) {
         const std::uint8_t b = p[i];
         if (b < 0x80) {
-            out.append(QChar(char16_t(b)));
+            *o++ = b;
         } else if (t.isLead(b)) {
             const char32_t cp = i + 1 < n ? t.pair(b, p[i + 1]) : Replacement;
             // A lead byte without a valid trail byte is dropped alone, so the next byte
             // (often ASCII) still decodes as itself.
             if (cp != Replacement)
                 ++i;
-            appendCodePoint(out, cp);
+            *o++ = char16_t(cp);
         } else {
-            appendCodePoint(out, t.single(b));
+            *o++ = char16_t(t.single(b));
         }
     }
+    out.truncate(o - begin);
     return out;
 }
 

@@ -3,6 +3,10 @@
 
 #include <QTest>
 
+#include <iconv.h>
+
+#include <string>
+
 using namespace qm::text;
 
 class tst_cp932 final : public QObject
@@ -15,6 +19,7 @@ private slots:
     void invalidBytesDecodeToReplacement();
     void unencodableCharactersAreReported();
     void everyDecodedCharacterEncodesBack();
+    void tablesAreIconvs();
     void fold_data();
     void fold();
 };
@@ -95,6 +100,64 @@ void tst_cp932::everyDecodedCharacterEncodesBack()
         }
     }
     QVERIFY(pairs > 7000);
+}
+
+namespace {
+
+// What glibc's iconv makes of `in` as a whole; empty when it refuses any part of it.
+std::string iconvConvert(iconv_t cd, std::string in)
+{
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char buffer[16];
+    char *inPtr = in.data();
+    std::size_t inLeft = in.size();
+    char *outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == std::size_t(-1) || inLeft != 0)
+        return {};
+    return std::string(buffer, sizeof buffer - outLeft);
+}
+
+char32_t iconvDecoded(iconv_t cd, std::string bytes)
+{
+    const std::string out = iconvConvert(cd, std::move(bytes));
+    if (out.size() != 4)
+        return 0xFFFD;
+    const auto *b = reinterpret_cast<const unsigned char *>(out.data());
+    return char32_t(b[0]) | char32_t(b[1]) << 8 | char32_t(b[2]) << 16 | char32_t(b[3]) << 24;
+}
+
+} // namespace
+
+// The tables built into the program are the ones iconv gives at run time: every single byte,
+// every byte pair, and every character of the BMP that comes back from its bytes as itself.
+void tst_cp932::tablesAreIconvs()
+{
+    const iconv_t decoder = iconv_open("UTF-32LE", "CP932");
+    const iconv_t encoder = iconv_open("CP932", "UTF-32LE");
+    QVERIFY(decoder != iconv_t(-1) && encoder != iconv_t(-1));
+    for (int b = 0; b < 0x100; ++b) {
+        const std::string single(1, char(b));
+        const bool stands = !iconvConvert(decoder, single).empty();
+        QCOMPARE(cp932::decodeSingle(std::uint8_t(b)), stands ? iconvDecoded(decoder, single) : U'\uFFFD');
+        bool leads = false;
+        for (int t = 0; t < 0x100 && !stands; ++t) {
+            const char32_t expected = t < 0x40 ? U'\uFFFD' : iconvDecoded(decoder, {char(b), char(t)});
+            leads = leads || expected != 0xFFFD;
+            QCOMPARE(cp932::decodePair(std::uint8_t(b), std::uint8_t(t)), expected);
+        }
+        QCOMPARE(cp932::isLeadByte(std::uint8_t(b)), leads);
+    }
+    for (char32_t cp = 1; cp < 0x10000; ++cp) {
+        if (cp >= 0xD800 && cp < 0xE000)
+            continue;
+        const std::string bytes = iconvConvert(encoder, {char(cp & 0xFF), char(cp >> 8), 0, 0});
+        const cp932::CharBytes mine = cp932::encodeChar(cp);
+        const std::string made(reinterpret_cast<const char *>(mine.bytes.data()), std::size_t(mine.size));
+        QCOMPARE(made, iconvDecoded(decoder, bytes) == cp ? bytes : std::string());
+    }
+    iconv_close(decoder);
+    iconv_close(encoder);
 }
 
 void tst_cp932::fold_data()
