@@ -1,20 +1,18 @@
 #include "rtf.h"
 
-#include "charformat.h"
 #include "codepage.h"
 #include "hiddentext.h"
 #include "keywords.h"
 #include "picture.h"
+#include "readersink.h"
 #include "tables.h"
 #include "tokenizer.h"
 
 #include "platform/text/cp932.h"
 
-#include <QColor>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-#include <QUrl>
 
 #include <vector>
 
@@ -48,23 +46,6 @@ bool readsOptional(Kw kw)
     return kw == Kw::TransparentDestination || kw == Kw::Footnote || kw == Kw::Upr || kw == Kw::Ud;
 }
 
-// Character attributes as RTF sets them; equal states give equal QTextCharFormats.
-struct CharState {
-    int font = -1;          // font number; -1 is the document's default font
-    int halfPoints = 0;     // 0: not given
-    int color = 0;          // colour table index; 0 is the automatic colour
-    int offsetTwips = 0;
-    QTextCharFormat::VerticalAlignment verticalAlignment = QTextCharFormat::AlignNormal;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
-    bool strike = false;
-    bool caps = false;
-    bool hidden = false;
-
-    bool operator==(const CharState &) const = default;
-};
-
 struct State {
     CharState chars;
     Qt::Alignment alignment; // empty: not given (\pard)
@@ -89,8 +70,9 @@ QString noteMark(std::size_t number)
 
 class Reader final {
 public:
-    Reader(QTextCursor &cursor, QStringView input, bool rawBytes)
-        : m_cursor(cursor)
+    Reader(ReaderSink &sink, DocumentTables &tables, QStringView input, bool rawBytes)
+        : m_sink(sink)
+        , m_tables(tables)
         , m_tokens(input, rawBytes)
     {
         m_stack.reserve(64);
@@ -126,7 +108,6 @@ private:
     void flushBytes();
     void flushSurrogate();
     void flushRun();
-    void insertHidden();
     void ensureBlock();
     void paragraphBreak();
     void endParagraph();
@@ -140,9 +121,9 @@ private:
 
     CodePage fontCodePage(int font) const;
     CodePage byteCodePage(std::uint8_t byte);
-    QTextCharFormat formatFor(const CharState &state);
 
-    QTextCursor &m_cursor;
+    ReaderSink &m_sink;
+    DocumentTables &m_tables;
     Tokenizer m_tokens;
     std::vector<State> m_stack;
     int m_overflowDepth = 0;  // groups opened beyond MaxGroupDepth
@@ -154,31 +135,23 @@ private:
     ByteDecoder m_bytes;
 
     CodePage m_documentCodePage = CodePage::Cp1252;
-    int m_defaultFont = 0;
-    FontTable m_fonts;
-    ColorTable m_colors;
+    FontTable &m_fonts = m_tables.fonts;
+    ColorTable &m_colors = m_tables.colors;
     PictureBuilder m_picture;
     qint64 m_pictureBytesLeft = MaxDecodedPictureBytes;
 
     QString m_run;
     CharState m_runState;
-    bool m_cachedFormatValid = false;
-    CharState m_cachedState;
-    QTextCharFormat m_cachedFormat;
     bool m_pendingParagraph = false;
     bool m_ownsBlock = false;
     bool m_insertedAnything = false;
-    bool m_hiddenLaidOut = false;
     std::vector<Note> m_notes;
 };
 
 void Reader::run()
 {
-    m_cursor.beginEditBlock();
-    if (m_cursor.hasSelection())
-        m_cursor.removeSelectedText();
     // The first paragraph's format is ours only when we start in an empty paragraph.
-    m_ownsBlock = m_cursor.block().length() <= 1;
+    m_ownsBlock = m_sink.begin();
     while (!m_done) {
         const Tokenizer::Token token = m_tokens.next();
         if (token.kind == Tokenizer::Kind::End)
@@ -186,7 +159,7 @@ void Reader::run()
         dispatch(token);
     }
     finish();
-    m_cursor.endEditBlock();
+    m_sink.end();
 }
 
 void Reader::dispatch(const Tokenizer::Token &token)
@@ -310,7 +283,7 @@ void Reader::closeGroup()
     if (m_fonts.entryOpen() && m_stack.size() + 1 == m_fonts.entryDepth()) {
         flushBytes();
         m_fonts.end();
-        m_cachedFormatValid = false;
+        m_sink.tablesChanged();
     }
     if (closed.destination == Destination::Picture && top().destination != Destination::Picture)
         finishPicture();
@@ -340,8 +313,8 @@ void Reader::onWord(const Tokenizer::Token &token)
         m_documentCodePage = CodePage::Cp1252;
         return;
     case Kw::Deff:
-        m_defaultFont = p;
-        m_cachedFormatValid = false;
+        m_tables.defaultFont = p;
+        m_sink.tablesChanged();
         return;
     case Kw::Uc:
         if (token.hasParam && p >= 0 && p <= MaxFallbackSkip)
@@ -658,7 +631,7 @@ void Reader::onText(QStringView text)
         for (QChar c : text) {
             if (c == u';') {
                 m_colors.endEntry();
-                m_cachedFormatValid = false;
+                m_sink.tablesChanged();
             }
         }
         break;
@@ -747,22 +720,11 @@ void Reader::flushRun()
     if (m_run.isEmpty())
         return;
     if (m_runState.hidden)
-        insertHidden();
+        m_sink.insertHidden(m_run, m_runState);
     else
-        m_cursor.insertText(m_run, formatFor(m_runState));
+        m_sink.insertText(m_run, m_runState);
     m_run.truncate(0);
     m_insertedAnything = true;
-}
-
-// A run of hidden text is one object character that holds the run (see hiddentext.h).
-void Reader::insertHidden()
-{
-    if (!m_hiddenLaidOut) {
-        layOutHiddenText(*m_cursor.document());
-        m_hiddenLaidOut = true;
-    }
-    m_cursor.insertText(QString(QChar::ObjectReplacementCharacter),
-                        hiddenTextFormat(formatFor(m_runState), m_run));
 }
 
 // A paragraph mark is held back until something follows it, so that the final \par of a
@@ -772,7 +734,7 @@ void Reader::ensureBlock()
     if (!m_pendingParagraph)
         return;
     m_pendingParagraph = false;
-    m_cursor.insertBlock();
+    m_sink.insertBlock();
     m_ownsBlock = true;
 }
 
@@ -803,19 +765,7 @@ void Reader::applyParagraph()
 {
     if (!m_ownsBlock)
         return;
-    const State &s = top();
-    QTextBlockFormat block = m_cursor.blockFormat();
-    const bool has = block.hasProperty(QTextFormat::BlockAlignment);
-    if (s.alignment && (!has || block.alignment() != s.alignment)) {
-        block.setAlignment(s.alignment);
-        m_cursor.setBlockFormat(block);
-    } else if (!s.alignment && has) {
-        block.clearProperty(QTextFormat::BlockAlignment);
-        m_cursor.setBlockFormat(block);
-    }
-    // An empty paragraph keeps the size of its paragraph mark.
-    if (m_cursor.block().length() <= 1)
-        m_cursor.setBlockCharFormat(formatFor(s.chars));
+    m_sink.formatParagraph(top().alignment, top().chars);
 }
 
 void Reader::finish()
@@ -838,7 +788,7 @@ void Reader::appendNotes()
     for (std::size_t i = 0; i < m_notes.size(); ++i)
         appendNote(i);
     // Inserted into a text, what followed the cursor starts a paragraph of its own.
-    if (!m_cursor.atEnd())
+    if (!m_sink.atEnd())
         ensureBlock();
     m_stack.pop_back();
 }
@@ -862,7 +812,7 @@ void Reader::endFontEntry()
 {
     flushBytes();
     m_fonts.end();
-    m_cachedFormatValid = false;
+    m_sink.tablesChanged();
 }
 
 void Reader::finishPicture()
@@ -874,17 +824,15 @@ void Reader::finishPicture()
     const PictureBuilder::Result picture = m_picture.finish(m_pictureBytesLeft);
     if (picture.image.isNull())
         return; // metafiles and bitmaps we cannot draw are left out, the text goes on
-    m_cursor.document()->addResource(QTextDocument::ImageResource, QUrl(picture.format.name()),
-                                     picture.image);
     ensureBlock();
     flushRun();
-    m_cursor.insertImage(picture.format);
+    m_sink.insertPicture(picture);
     m_insertedAnything = true;
 }
 
 CodePage Reader::fontCodePage(int font) const
 {
-    const FontEntry *entry = m_fonts.find(font < 0 ? m_defaultFont : font);
+    const FontEntry *entry = m_fonts.find(font < 0 ? m_tables.defaultFont : font);
     return entry ? entry->codePage : m_documentCodePage;
 }
 
@@ -902,39 +850,13 @@ CodePage Reader::byteCodePage(std::uint8_t byte)
     return own;
 }
 
-QTextCharFormat Reader::formatFor(const CharState &state)
-{
-    if (m_cachedFormatValid && m_cachedState == state)
-        return m_cachedFormat;
-    QTextCharFormat f;
-    const FontEntry *font = m_fonts.find(state.font < 0 ? m_defaultFont : state.font);
-    if (font && !font->name.isEmpty())
-        f.setFontFamilies({font->name});
-    if (state.halfPoints > 0)
-        f.setFontPointSize(state.halfPoints / 2.0);
-    f.setFontWeight(state.bold ? QFont::Bold : QFont::Normal);
-    f.setFontItalic(state.italic);
-    f.setFontUnderline(state.underline);
-    f.setFontStrikeOut(state.strike);
-    if (state.caps)
-        f.setFontCapitalization(QFont::AllUppercase);
-    if (const QColor color = m_colors.at(state.color); color.isValid())
-        f.setForeground(color);
-    if (state.verticalAlignment != QTextCharFormat::AlignNormal)
-        f.setVerticalAlignment(state.verticalAlignment);
-    if (state.offsetTwips != 0)
-        setCharacterOffset(f, state.offsetTwips);
-    m_cachedState = state;
-    m_cachedFormat = f;
-    m_cachedFormatValid = true;
-    return f;
-}
-
 void read(QTextCursor &cursor, QStringView input, bool rawBytes)
 {
     if (cursor.isNull())
         return;
-    Reader(cursor, input, rawBytes).run();
+    DocumentTables tables;
+    DocumentSink sink(cursor, tables);
+    readInto(sink, tables, input, rawBytes);
 }
 
 char16_t unit(QChar c)
@@ -962,6 +884,11 @@ bool startsWithRtf(View text)
 }
 
 } // namespace
+
+void readInto(ReaderSink &sink, DocumentTables &tables, QStringView input, bool rawBytes)
+{
+    Reader(sink, tables, input, rawBytes).run();
+}
 
 bool looksLikeRtf(QStringView text)
 {
@@ -997,11 +924,13 @@ void setRtfBytes(QTextDocument &document, QByteArrayView rtf)
     insertRtfBytes(cursor, rtf);
 }
 
+// The text is collected as it is read: no document is built to be thrown away.
 QString rtfToPlainText(QStringView rtf)
 {
-    QTextDocument document;
-    setRtf(document, rtf);
-    return visibleText(document);
+    DocumentTables tables;
+    TextSink sink;
+    readInto(sink, tables, rtf, false);
+    return sink.take();
 }
 
 QString visibleText(const QTextDocument &document)
