@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
@@ -166,16 +167,25 @@ public:
         }
         m_out << row.match.Index << '\t' << row.match.Heading << '\t' << store::dictionaryLabel(row.slot, name) << '\n';
         // The lines under the row; a body's closing line breaks add no empty lines.
-        QString lines = body;
+        QStringView lines = body;
         while (lines.endsWith(QLatin1Char('\n')))
             lines.chop(1);
-        for (const QString &line : lines.split(QLatin1Char('\n')))
+        for (const QStringView line : lines.tokenize(QLatin1Char('\n')))
             m_out << "    " << line << '\n';
         m_out << '\n';
     }
 
 private:
-    QString dictionaryName(int slot) const
+    // A dictionary's name is read once: every row of it would otherwise query its properties.
+    QString dictionaryName(int slot)
+    {
+        const auto known = m_names.constFind(slot);
+        if (known != m_names.cend())
+            return *known;
+        return *m_names.insert(slot, readName(slot));
+    }
+
+    QString readName(int slot) const
     {
         store::DictionaryStorage *d = m_database.storage(slot);
         try {
@@ -209,6 +219,7 @@ private:
     bool m_json = false;
     QTextStream &m_out;
     QTextStream &m_err;
+    QHash<int, QString> m_names;
 };
 
 // Makes the named set (or the current one) current and opens it; false, with the reason told,
