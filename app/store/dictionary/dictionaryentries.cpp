@@ -321,6 +321,9 @@ qint64 DictionaryEntries::addEntriesFrom(const BatchSource &next)
         const bool indexAtEnd = m_file.hasSearchTables() && before == 0 && isEmpty();
         m_bodiesIndexedLater = indexAtEnd;
         const auto indexingNow = qScopeGuard([this] { m_bodiesIndexedLater = false; });
+        std::optional<schema::DeferredIndexes> keywordIndexes;
+        if (indexAtEnd)
+            keywordIndexes.emplace(db(), "Index");
         qint64 entries = 0;
         qint64 keywordRows = 0;
         std::vector<NewEntry> batch;
@@ -339,8 +342,10 @@ qint64 DictionaryEntries::addEntriesFrom(const BatchSource &next)
             keywordRows += qint64(added.keywords.size());
             entries += qint64(batch.size());
         }
-        if (indexAtEnd)
+        if (indexAtEnd) {
+            keywordIndexes->restore();
             rebuildIndexes();
+        }
         noteKeywordRows(keywordRows);
         tx.commit();
         return entries;

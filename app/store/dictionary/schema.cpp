@@ -6,6 +6,7 @@
 #include "platform/sqlite/statement.h"
 
 #include <QHash>
+#include <QScopeGuard>
 #include <QStringList>
 
 #include <vector>
@@ -290,6 +291,34 @@ bool isOurs(sqlite::Database &db)
 bool isDictionary(sqlite::Database &db)
 {
     return isOurs(db) && findProperty(db, property::Marker).has_value();
+}
+
+DeferredIndexes::DeferredIndexes(sqlite::Database &db, const char *table)
+    : m_db(db)
+{
+    std::vector<QByteArray> names;
+    {
+        // Indexes the engine makes for constraints have no SQL and cannot be dropped.
+        sqlite::Statement st(db, "SELECT name, sql FROM sqlite_schema WHERE type = 'index' AND tbl_name = ?1 AND sql IS NOT NULL");
+        st.bind(1, QString::fromUtf8(table));
+        while (st.step()) {
+            names.push_back(st.toText(0).toUtf8());
+            m_sql.push_back(st.toText(1).toUtf8());
+        }
+    }
+    for (const QByteArray &name : names)
+        db.exec(QByteArray("DROP INDEX \"" + QByteArray(name).replace('"', "\"\"") + '"').constData());
+}
+
+void DeferredIndexes::restore()
+{
+    // The engine sorts the rows in runs it writes to a temporary file: kept in memory, as the
+    // connection keeps its temporary data otherwise, the runs would hold all the keys at once.
+    m_db.exec("PRAGMA temp_store=FILE");
+    const auto inMemory = qScopeGuard([this] { m_db.exec("PRAGMA temp_store=MEMORY"); });
+    for (const QByteArray &sql : m_sql)
+        m_db.exec(sql.constData());
+    m_sql.clear();
 }
 
 } // namespace qm::store::schema

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+
+#include <vector>
+
 namespace qm::sqlite {
 class Database;
 }
@@ -38,6 +42,22 @@ bool isOurs(sqlite::Database &db);
 
 // isOurs(), and the file carries the marker property.
 bool isDictionary(sqlite::Database &db);
+
+// The indexes of one table, dropped while a bulk write fills an empty dictionary and made again
+// from all the rows at its end: made at once, the engine sorts the keys instead of putting each
+// row on a random page of a B-tree larger than its cache. Used inside the write's transaction,
+// so a write that fails gets them back with the rest of the file.
+class DeferredIndexes final
+{
+public:
+    DeferredIndexes(sqlite::Database &db, const char *table);
+    // Makes the indexes again, with the SQL they had.
+    void restore();
+
+private:
+    sqlite::Database &m_db;
+    std::vector<QByteArray> m_sql;
+};
 
 // The format of RenewalDate as stored.
 inline constexpr char DateFormat[] = "yyyy-MM-dd HH:mm:ss";

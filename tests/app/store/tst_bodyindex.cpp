@@ -123,6 +123,7 @@ private slots:
     void searchesEqualAReadingOfEveryBody();
     void indexFollowsEveryWrite();
     void bulkWritesIndexEveryRow();
+    void bulkWriteIntoEmptyKeepsTheKeywordIndexes();
     void largeBodiesAreReadByEverySearch();
     void lostTextIsDroppedWhenCompacted();
     void bodiesWrittenWithoutAReaderAreStillFound();
@@ -208,6 +209,39 @@ void tst_bodyindex::bulkWritesIndexEveryRow()
                         [&](const KeywordMatch &m) { keyed.insert(m.DocumentNumber); });
         QCOMPARE(keyed.size(), mixedBodies().size());
     }
+}
+
+void tst_bodyindex::bulkWriteIntoEmptyKeepsTheKeywordIndexes()
+{
+    // The keyword table's indexes are made at the end of a bulk write into an empty dictionary:
+    // a write that fails half-way gets them back with its rows gone, one that succeeds has them
+    // as before and finds its rows through them.
+    const QString indexes = QStringLiteral("SELECT group_concat(name || ':' || sql, '|') FROM "
+                                           "(SELECT name, sql FROM sqlite_schema WHERE tbl_name = 'Index' "
+                                           "AND type = 'index' ORDER BY name)");
+    const QString made = stockSqlite(m_path, indexes);
+    QVERIFY(made.contains(QStringLiteral("Index_Index")));
+    const auto batches = [](int failAt) {
+        return [failAt, n = 0](std::vector<NewEntry> &batch, Numbering &) mutable {
+            if (++n == failAt)
+                throw std::runtime_error("source failed");
+            for (const Entry &e : mixedBodies())
+                batch.push_back({e, {QStringLiteral("あか%1").arg(n), QStringLiteral("word%1").arg(n)}});
+            return n < 3;
+        };
+    };
+    {
+        Dictionary d(m_path, {false, {}, Reader});
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, d.addEntriesFrom(batches(2)));
+        QVERIFY(d.entryNumbers().empty());
+        d.addEntriesFrom(batches(0));
+        int found = 0;
+        d.searchKeyword(*qm::sqlite::LikePattern::compile(QStringLiteral("あか2*")), 1000, [&](const KeywordMatch &) { ++found; });
+        QCOMPARE(found, int(mixedBodies().size()));
+        QCOMPARE(differences(d), QStringList());
+    }
+    QCOMPARE(stockSqlite(m_path, indexes), made);
+    QCOMPARE(stockSqlite(m_path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
 }
 
 void tst_bodyindex::largeBodiesAreReadByEverySearch()
