@@ -179,6 +179,17 @@ void tst_dictionary::entriesRoundTrip()
     QCOMPARE(back->Document, e.Document);
     QCOMPARE(back->RenewalDate, e.RenewalDate);
     QVERIFY(!d.document(n + 100).has_value());
+    // A stored date reads as the format parser reads it, also where it is not one the store wrote.
+    for (const char *text : {"2024-05-06 07:08:09", "2024-02-30 00:00:00", "2024-1-06 07:08:09", "0000-01-01 00:00:00",
+                             "2024-05-06T07:08:09", "2024-05-06 24:00:00", "+024-05-06 07:08:09", ""}) {
+        Statement set(d.database(), "UPDATE Document SET RenewalDate = ?1 WHERE DocumentNumber = ?2");
+        set.bind(1, QString::fromLatin1(text));
+        set.bind(2, n);
+        set.run();
+        const QDateTime parsed = QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        QCOMPARE(d.document(n)->RenewalDate, parsed);
+        QCOMPARE(d.document(n)->RenewalDate.isValid(), parsed.isValid());
+    }
     // Numbers are never reused, even after a delete.
     d.deleteEntry(n);
     QVERIFY(d.addEntry(e, {}) > n);
