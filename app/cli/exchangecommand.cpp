@@ -58,17 +58,32 @@ std::unique_ptr<store::DictionaryStorage> openToRead(const QString &dictionary)
     return std::make_unique<store::Dictionary>(dictionary, store::Dictionary::Options{true, {}});
 }
 
+// Takes away the dictionary on a server this command made when the import into it failed, as
+// CreatedFile does for a file: it was not there before, and an empty one is not what was asked
+// for. One that existed before is never touched.
+struct CreatedServerDictionary {
+    QString location;
+    bool created = false;
+    bool keep = false;
+    ~CreatedServerDictionary()
+    {
+        if (created && !keep)
+            store::dropEmptyServerDictionary(location, serverOptions(false, false));
+    }
+};
+
 // The dictionary on a server an import writes into; made, with the description the entries
 // bring (a JSON Lines header), when the server has none of that name.
-std::unique_ptr<store::DictionaryStorage> openServerToImport(const QString &location, QIODevice &in, bool json)
+std::unique_ptr<store::DictionaryStorage> openServerToImport(CreatedServerDictionary &target, QIODevice &in, bool json)
 {
     try {
-        return store::openServerDictionary(location, serverOptions(false, false));
+        return store::openServerDictionary(target.location, serverOptions(false, false));
     } catch (const sqlite::Error &e) {
         if (!store::isStoreError(e, store::FailureKind::ServerDictionaryMissing))
             throw;
     }
-    std::unique_ptr<store::DictionaryStorage> made = store::openServerDictionary(location, serverOptions(false, true));
+    std::unique_ptr<store::DictionaryStorage> made = store::openServerDictionary(target.location, serverOptions(false, true));
+    target.created = true;
     if (json)
         made->setDescription(exchange::readJsonHeader(in));
     return made;
@@ -174,10 +189,13 @@ void importInto(store::DictionaryStorage &dictionary, const ExchangeRequest &req
 int runServerImport(const ExchangeRequest &request, QIODevice &in, QTextStream &err)
 {
     const QString &location = request.dictionary;
+    // Declared before the dictionary, so that it is closed before what it made is taken away.
+    CreatedServerDictionary created{location};
     try {
-        const std::unique_ptr<store::DictionaryStorage> dictionary = openServerToImport(location, in, request.jsonLines);
+        const std::unique_ptr<store::DictionaryStorage> dictionary = openServerToImport(created, in, request.jsonLines);
         exchange::ImportTally tally;
         importInto(*dictionary, request, in, err, tally);
+        created.keep = true;
         err << importReport(tally, QStringLiteral("辞書 %1 ").arg(shown(location))) << QLatin1Char('\n');
         return Success;
     } catch (const sqlite::Error &e) {

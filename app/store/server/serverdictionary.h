@@ -48,4 +48,11 @@ QString shownServerLocation(const QString &member);
 // version or program.
 std::unique_ptr<DictionaryStorage> openServerDictionary(const QString &member, const ServerOptions &options);
 
+// Takes away a dictionary on a server that a failed piece of work (an import) has just made, so
+// that the failure leaves no empty dictionary behind: its schema is dropped, but only while it
+// holds no entries and nobody else is using it (a program that found it meanwhile keeps it).
+// True when it was dropped; false, and nothing changed, otherwise, also when the server cannot
+// be reached. Never throws.
+bool dropEmptyServerDictionary(const QString &member, const ServerOptions &options);
+
 } // namespace qm::store

@@ -2,6 +2,8 @@
 
 #include "app/cli/lookupcommand.h"
 #include "app/common/storemessages.h"
+#include "app/store/dictionary/storeerror.h"
+#include "app/store/server/serverdictionary.h"
 #include "app/store/sets/databasemodule.h"
 #include "platform/desktop/scriptedprompter.h"
 #include "tests/app/cli/exchangerun.h"
@@ -31,6 +33,18 @@ class tst_ServerCommands : public ExchangeRunTest
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
             qFatal("test file not written");
         return path;
+    }
+
+    // The entries of the dictionary on the server; nothing when it does not exist.
+    static std::optional<qint64> entriesOn(const QString &uri)
+    {
+        try {
+            return qm::store::openServerDictionary(uri, {})->entryCount();
+        } catch (const qm::sqlite::Error &e) {
+            if (!qm::store::isStoreError(e, qm::store::FailureKind::ServerDictionaryMissing))
+                throw;
+            return std::nullopt;
+        }
     }
 
 private slots:
@@ -128,6 +142,37 @@ private slots:
         QFile setFile(module.setFilePath());
         QVERIFY(setFile.open(QIODevice::ReadOnly));
         QVERIFY(!setFile.readAll().contains(qm::test::PgCluster::WriterPassword));
+    }
+
+    // An import that fails takes away the dictionary it made, whether it fails at the header
+    // (before any entry) or at a later line (after entries went in); into a dictionary that was
+    // there before, the same failure keeps it with its entries.
+    void aFailedImportLeavesNoDictionaryBehind_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray header = R"({"format":"quillmere-dictionary","version":1,"name":"失敗"})" "\n";
+        const QByteArray entry = R"({"number":7,"type":1,"heading":"h","keywords":["k"],"body":{"text":"b"}})" "\n";
+        QTest::newRow("first line not a header") << QByteArray(entry + entry);
+        QTest::newRow("a later line broken") << QByteArray(header + entry + "{broken\n");
+        QTest::newRow("last line cut") << QByteArray(header + entry + entry.chopped(1));
+    }
+
+    void aFailedImportLeavesNoDictionaryBehind()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString uri = m_cluster->uri(QStringLiteral("失敗 ") + QLatin1String(QTest::currentDataTag()));
+        const QString bad = file(QStringLiteral("bad.jsonl"), bytes);
+        QCOMPARE(run({QStringLiteral("--import"), bad, uri}), 1);
+        QVERIFY2(m_messages.contains(QStringLiteral("辞書は変更していません")), qPrintable(m_messages));
+        QCOMPARE(entriesOn(uri), std::nullopt);
+
+        const QString good = file(QStringLiteral("kept.csv"), "kept,残す,本文\n");
+        QCOMPARE(run({QStringLiteral("--import"), good, uri}), 0);
+        QCOMPARE(run({QStringLiteral("--import"), bad, uri}), 1);
+        QCOMPARE(entriesOn(uri), std::optional<qint64>(1));
+        // Nothing else takes it away either: only an empty dictionary is ever dropped.
+        QVERIFY(!qm::store::dropEmptyServerDictionary(uri, {}));
+        QCOMPARE(entriesOn(uri), std::optional<qint64>(1));
     }
 
     void aServerNobodyAnswersIsNamed()
