@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <string>
 
 #include <sqlite3.h>
 
@@ -27,7 +28,7 @@ constexpr qint64 HeldPostings = 1'000'000;
 // Keyword rows between two progress reports of a rebuild.
 constexpr qint64 ReportRows = 50'000;
 
-enum StatementId { At, After, List, Erase, Insert, StatementCount };
+enum StatementId { At, After, List, Erase, Insert, Chunks, StatementCount };
 
 // The statements of each table (TrigramIndex::Table): the same over KeyTrigram and BodyTrigram.
 #define QM_TRIGRAM_STATEMENTS(table)                                                                       \
@@ -39,6 +40,7 @@ enum StatementId { At, After, List, Erase, Insert, StatementCount };
         "SELECT FirstRow, Rows FROM " table " WHERE Trigram = ?1 ORDER BY FirstRow",                      \
         "DELETE FROM " table " WHERE Trigram = ?1 AND FirstRow = ?2",                                      \
         "INSERT INTO " table " (Trigram, FirstRow, Rows) VALUES (?1, ?2, ?3)",                             \
+        "SELECT count(*) FROM " table " WHERE Trigram = ?1",                                                \
     }
 constexpr const char *StatementSql[2][StatementCount] = {QM_TRIGRAM_STATEMENTS("KeyTrigram"),
                                                          QM_TRIGRAM_STATEMENTS("BodyTrigram")};
@@ -338,34 +340,93 @@ void TrigramIndex::writeChunks(Trigram trigram, const qint64 *first, const qint6
 
 std::vector<qint64> TrigramIndex::rowsWithAll(const std::vector<Trigram> &trigrams)
 {
-    // The first list is read whole; each further one is read past the rows kept, keeping those
-    // it holds too.
+    // The shortest list is read whole; each further one only where it may hold a row kept so far.
+    const std::vector<Trigram> order = shortestFirst(trigrams);
     std::vector<qint64> rows;
-    for (std::size_t i = 0; i < trigrams.size(); ++i) {
-        Statement &st = statement(List);
-        const auto reset = qScopeGuard([&st] { st.reset(); });
-        st.bind(1, trigrams[i]);
-        qint64 last = 0;
-        std::size_t read = 0;
-        std::size_t kept = 0;
-        const auto keep = [&](qint64 rowid) {
-            while (read < rows.size() && rows[read] < rowid)
-                ++read;
-            if (read < rows.size() && rows[read] == rowid)
-                rows[kept++] = rows[read++];
-        };
-        while (st.step()) {
-            if (i == 0)
-                forEachRowid(st.toInt64(0), st.blobView(1), last, [&rows](qint64 rowid) { rows.push_back(rowid); });
-            else
-                forEachRowid(st.toInt64(0), st.blobView(1), last, keep);
-        }
-        if (i > 0)
-            rows.resize(kept);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (i == 0)
+            rows = wholeList(order[i]);
+        else
+            keepListed(rows, order[i]);
         if (rows.empty())
-            return rows;
+            break;
     }
     return rows;
+}
+
+std::vector<Trigram> TrigramIndex::shortestFirst(const std::vector<Trigram> &trigrams)
+{
+    if (trigrams.size() < 2)
+        return trigrams;
+    // Chunks hold about as many rows each: their number measures a list.
+    std::vector<std::pair<qint64, Trigram>> sized;
+    for (const Trigram t : trigrams) {
+        Statement &st = statement(Chunks);
+        const auto reset = qScopeGuard([&st] { st.reset(); });
+        st.bind(1, t);
+        sized.emplace_back(st.step() ? st.toInt64(0) : 0, t);
+    }
+    std::sort(sized.begin(), sized.end());
+    std::vector<Trigram> order;
+    for (const auto &[chunks, t] : sized)
+        order.push_back(t);
+    return order;
+}
+
+std::vector<qint64> TrigramIndex::wholeList(Trigram trigram)
+{
+    Statement &st = statement(List);
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    st.bind(1, trigram);
+    std::vector<qint64> rows;
+    qint64 last = 0;
+    while (st.step())
+        forEachRowid(st.toInt64(0), st.blobView(1), last, [&rows](qint64 rowid) { rows.push_back(rowid); });
+    return rows;
+}
+
+void TrigramIndex::keepListed(std::vector<qint64> &rows, Trigram trigram)
+{
+    Statement &st = statement(List);
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    st.bind(1, trigram);
+    std::size_t read = 0;
+    std::size_t kept = 0;
+    const auto keep = [&](qint64 rowid) {
+        while (read < rows.size() && rows[read] < rowid)
+            ++read;
+        if (read < rows.size() && rows[read] == rowid)
+            rows[kept++] = rows[read++];
+    };
+    // A chunk ends where the next one begins: it is decoded only when a row still sought lies
+    // in between, so a long list costs the few chunks the short one points into.
+    std::string pending;
+    std::optional<qint64> pendingFirst;
+    qint64 last = 0;
+    const auto decodePending = [&](std::optional<qint64> nextFirst) {
+        if (!pendingFirst)
+            return;
+        while (read < rows.size() && rows[read] < *pendingFirst)
+            ++read;
+        if (read < rows.size() && (!nextFirst || rows[read] < *nextFirst))
+            forEachRowid(*pendingFirst, pending, last, keep);
+        else if (*pendingFirst <= last)
+            throw DamagedList();
+        else
+            last = *pendingFirst;
+    };
+    bool sought = true;
+    while (sought && st.step()) {
+        const qint64 first = st.toInt64(0);
+        decodePending(first);
+        const QByteArrayView blob = st.blobView(1);
+        pending.assign(blob.data(), std::size_t(blob.size()));
+        pendingFirst = first;
+        sought = read < rows.size();
+    }
+    if (sought)
+        decodePending(std::nullopt);
+    rows.resize(kept);
 }
 
 bool TrigramIndex::readable()

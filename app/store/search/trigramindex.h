@@ -93,6 +93,12 @@ private:
     std::optional<qint64> listedRowid(qint64 rowid, QStringView key) const;
     std::vector<Posting> postingsOf(const std::vector<KeywordRow> &rows) const;
     static std::vector<Posting> postingsUnder(Trigram trigram, const std::vector<qint64> &rowids);
+    // The trigrams, those with the shortest lists (fewest chunks) first.
+    std::vector<Trigram> shortestFirst(const std::vector<Trigram> &trigrams);
+    // Every rowid listed under the trigram, ascending.
+    std::vector<qint64> wholeList(Trigram trigram);
+    // Keeps the rows (ascending) that the trigram lists too.
+    void keepListed(std::vector<qint64> &rows, Trigram trigram);
     // Applies `change` to the chunks that the sorted postings fall in; a chunk that cannot be
     // read makes the whole index anew instead.
     void updateOrRebuild(const std::vector<Posting> &postings, Change change);
