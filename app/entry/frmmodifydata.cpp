@@ -145,6 +145,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     if (lngDocNumber == 0)
         return false;
     rollbackSession();
+    releaseHold();
     EntrySlot = intDicIndex;
     EntryNumber = lngDocNumber;
     store::DictionaryStorage *d = dictionary();
@@ -166,22 +167,24 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
         return false;
     }
     try {
+        // Held before it is read, so what the window shows is what no other program changes meanwhile.
+        d->holdEntry(lngDocNumber);
         const std::optional<store::Entry> entry = d->document(lngDocNumber);
         if (!entry) {
             prompter().inform(QStringLiteral("このデータは削除されました"), {}, Prompter::Icon::Warning);
-            hide();
+            endEdit();
             return false;
         }
         const QStringList keywords = d->keywords(lngDocNumber);
         if (keywords.isEmpty()) {
-            hide();
+            endEdit();
             return false;
         }
         const std::optional<store::Viewer> viewer = store::viewerFromCode(entry->Viewer);
         if (!viewer || !hasBodyEditor(*viewer)) {
             prompter().inform(QStringLiteral("このデータの種類 (%1) は修正できません。").arg(entry->Viewer), {},
                               Prompter::Icon::Warning);
-            hide();
+            endEdit();
             return false;
         }
         txtHeading->setText(entry->Heading);
@@ -199,8 +202,8 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
         else if (!m_database.offerRecovery(EntrySlot, e)) // a damaged file is offered for repair
             prompter().inform(QStringLiteral("データを読み込めませんでした。\n%1").arg(app::describeFailure(e)), {},
                               Prompter::Icon::Critical);
-        ClearEditor();
-        hide();
+        rollbackSession();
+        endEdit();
         return false;
     }
     Edited = false;
@@ -230,8 +233,9 @@ bool frmModifyData::beginSession()
         return true;
     try {
         // A session the engine ended by itself (a failed write) is given up, so that no later
-        // write runs outside one.
+        // write runs outside one. A server connection made anew holds the entry again.
         d->rollbackEditSession();
+        d->holdEntry(EntryNumber);
         d->beginEditSession();
         return true;
     } catch (const sqlite::Error &e) {
@@ -253,9 +257,23 @@ void frmModifyData::rollbackSession()
     }
 }
 
+void frmModifyData::releaseHold()
+{
+    if (store::DictionaryStorage *d = dictionary())
+        d->releaseEntry();
+}
+
 void frmModifyData::writeFailed(const QString &what, const sqlite::Error &error)
 {
     rollbackSession();
+    if (store::isStoreError(error, store::FailureKind::ServerChangedByOther)) {
+        // Storing the window's text again would overwrite the other program's change.
+        prompter().inform(QStringLiteral("%1\n%2\n\n画面の内容はそのまま残してあります。必要な内容を控えてから「破棄」し、"
+                                         "データを開き直してください。")
+                              .arg(what, app::describeFailure(error)),
+                          {}, Prompter::Icon::Warning);
+        return;
+    }
     prompter().inform(QStringLiteral("%1\n%2\n\nこの修正で書き込んだ内容は取り消されました。画面の内容は「更新」で保存し直せます。")
                           .arg(what, app::describeFailure(error)),
                       {}, Prompter::Icon::Critical);
@@ -338,6 +356,7 @@ void frmModifyData::FinishEditing()
 
 void frmModifyData::endEdit()
 {
+    releaseHold();
     ClearEditor();
     hide();
 }
@@ -405,6 +424,7 @@ void frmModifyData::Unload()
     if (m_unloaded)
         return;
     rollbackSession();
+    releaseHold();
     ClearEditor();
     unloadDesign();
     m_unloaded = true;
@@ -425,6 +445,7 @@ frmNewData *frmModifyData::handOver(const QString &question)
     if (!prompter().confirm(question, Prompter::Answer::No))
         return nullptr;
     rollbackSession();
+    releaseHold();
     hide();
     frmNewData *form = m_host.newEntryWindow ? m_host.newEntryWindow() : nullptr;
     if (!form)

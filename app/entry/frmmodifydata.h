@@ -86,6 +86,9 @@ private:
     bool loadBody(store::Viewer viewer, const QByteArray &body);
     bool beginSession();
     void rollbackSession();
+    // Lets other programs edit the entry again (a server dictionary's entry is held while the
+    // window edits it).
+    void releaseHold();
     // Reports an engine error and rolls the session back; the next write begins a new one, and
     // the next update stores what the window still shows.
     void writeFailed(const QString &what, const sqlite::Error &error);

@@ -65,6 +65,13 @@ public:
 
     QString socketFolder() const { return m_dir.path(); }
 
+    // Stops the server (ending every session) and starts it again with the same settings.
+    void restart() const
+    {
+        runChecked(bin("pg_ctl"), {QStringLiteral("-D"), data(), QStringLiteral("-l"), m_dir.path() + QStringLiteral("/log"),
+                                   QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("restart")});
+    }
+
     // A location in URI form for a dictionary of our database.
     QString uri(const QString &dictionary, const QString &user = QStringLiteral("postgres")) const
     {

@@ -76,6 +76,13 @@ public:
     virtual void addKeyword(qint32 documentNumber, const QString &keyword) = 0;
     virtual bool deleteKeyword(qint32 documentNumber, const QString &keyword) = 0;
 
+    // Holds one entry for this program while a window edits it, so that another program cannot
+    // edit it meanwhile; throws Kind::InUse when another program holds it. Holding an entry lets
+    // go of the one held before. A storage whose edit session keeps other programs out of the whole
+    // dictionary (a file) holds nothing here.
+    virtual void holdEntry(qint32 documentNumber) { (void)documentNumber; }
+    virtual void releaseEntry() {}
+
     // The edit session of one entry's changes.
     virtual void beginEditSession() = 0;
     virtual void commitEditSession() = 0;

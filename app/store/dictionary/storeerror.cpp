@@ -31,6 +31,7 @@ int engineCode(Kind kind)
     case Kind::NotDictionary: return SQLITE_NOTADB;
     case Kind::NumbersExhausted: return SQLITE_FULL;
     case Kind::InUse: return SQLITE_BUSY;
+    case Kind::ServerChangedByOther: return SQLITE_CONSTRAINT;
     case Kind::ReadOnly: return SQLITE_READONLY;
     case Kind::WriteUndone: return SQLITE_ABORT;
     case Kind::NulInKeyword: return SQLITE_CONSTRAINT;

@@ -109,6 +109,9 @@ enum class FailureKind {
     ServerConnectionLost,   // the connection broke while in use
     ServerNotSupported,     // the file: the location; the operation is for files only
     ServerTextTooLong,      // a keyword or heading longer than the server's index holds
+    ServerChangedByOther,   // the file: who changed the entry since it was read ("user@host"), the
+                            // other: when (server time, shown as local time); the number: 1 when deleted
+    ServerNeedsUpgrade,     // the file: the dictionary's name; the number: its older version
 };
 
 // The facts of a store failure.

@@ -25,7 +25,9 @@ CREATE TABLE document (
     body bytea NOT NULL,
     renewal_date text COLLATE "C",
     text_key text COLLATE "C",
-    version bigint NOT NULL DEFAULT 1);
+    version bigint NOT NULL DEFAULT 1,
+    changed_by text,
+    changed_at timestamptz);
 CREATE INDEX document_heading ON document (heading_key, document_number);
 CREATE INDEX document_viewer ON document (viewer, document_number);
 CREATE INDEX document_date ON document (renewal_date, document_number);
@@ -41,7 +43,19 @@ CREATE INDEX keyword_entry ON keyword (document_number, id);
 CREATE INDEX keyword_trigram ON keyword USING gin (keyword_key gin_trgm_ops);
 )sql";
 
-const QSet<QString> OurTables{QStringLiteral("properties"), QStringLiteral("document"), QStringLiteral("keyword")};
+// What version 2 adds to version 1: who changed an entry last and when, and who deleted which
+// entry and when, so a write refused for another program's change can say whose it was.
+constexpr char WriterColumns[] = R"sql(
+ALTER TABLE document ADD COLUMN IF NOT EXISTS changed_by text, ADD COLUMN IF NOT EXISTS changed_at timestamptz;
+CREATE TABLE IF NOT EXISTS removed (
+    document_number integer PRIMARY KEY,
+    changed_by text,
+    changed_at timestamptz NOT NULL);
+)sql";
+
+// The tables of every version, and those only the current one has.
+const QSet<QString> FirstTables{QStringLiteral("properties"), QStringLiteral("document"), QStringLiteral("keyword")};
+const QSet<QString> LaterTables{QStringLiteral("removed")};
 const QString Marker = QStringLiteral("Quillmere dictionary");
 
 void setProperty(pg::Connection &c, const QString &name, const QString &value)
@@ -82,7 +96,7 @@ SchemaCheck checkSchema(pg::Connection &c, const QString &schema, const QString 
         found.insert(tables.text(i, 0));
     if (found.isEmpty())
         return {SchemaState::Missing, 0};
-    if (found != OurTables)
+    if (!found.contains(FirstTables) || !(found - FirstTables - LaterTables).isEmpty())
         return {SchemaState::Foreign, 0};
     const pg::Result props = c.exec(qPrintable(QStringLiteral("SELECT name, value FROM %1.properties "
                                                               "WHERE name IN ('Marker', 'Dictionary', 'SchemaVersion')")
@@ -95,7 +109,32 @@ SchemaCheck checkSchema(pg::Connection &c, const QString &schema, const QString 
     const qint64 version = values.value(QStringLiteral("SchemaVersion")).toLongLong();
     if (version != SchemaVersion)
         return {SchemaState::OtherVersion, version};
+    if (!found.contains(LaterTables))
+        return {SchemaState::Foreign, 0};
     return {SchemaState::Ours, 0};
+}
+
+bool isUpgradable(qint64 version)
+{
+    return version >= 1 && version < SchemaVersion;
+}
+
+void upgradeSchema(pg::Connection &c, const QString &schema, const QString &dictionary)
+{
+    pg::Transaction tx(c);
+    c.exec("SELECT pg_advisory_xact_lock($1)", pg::Params().number(lockKey(schema)));
+    const SchemaCheck check = checkSchema(c, schema, dictionary);
+    if (check.state != SchemaState::OtherVersion || !isUpgradable(check.version))
+        return; // upgraded meanwhile by another program; the caller checks it again
+    c.run(qPrintable(QStringLiteral("SET LOCAL search_path = %1, public").arg(schema)));
+    c.run(WriterColumns);
+    c.exec("UPDATE properties SET value = $1 WHERE name = 'SchemaVersion'", pg::Params().text(QString::number(SchemaVersion)));
+    tx.commit();
+}
+
+qint32 entryLockSpace(const QString &schema)
+{
+    return qint32(lockKey(schema) & 0x7fffffff);
 }
 
 void createSchema(pg::Connection &c, const QString &schema, const QString &dictionary,
@@ -108,6 +147,7 @@ void createSchema(pg::Connection &c, const QString &schema, const QString &dicti
     c.run("CREATE EXTENSION IF NOT EXISTS pg_trgm");
     c.run(qPrintable(QStringLiteral("CREATE SCHEMA IF NOT EXISTS %1; SET LOCAL search_path = %1, public").arg(schema)));
     c.run(Tables);
+    c.run(WriterColumns);
     setProperty(c, QStringLiteral("Marker"), Marker);
     setProperty(c, QStringLiteral("Dictionary"), dictionary);
     setProperty(c, QStringLiteral("SchemaVersion"), QString::number(SchemaVersion));

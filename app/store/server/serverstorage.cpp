@@ -96,6 +96,13 @@ void ServerDictionary::open(const QString &connection)
         server::createSchema(*m_connection, m_schema, m_dictionary, description);
         check = server::checkSchema(*m_connection, m_schema, m_dictionary);
     }
+    if (check.state == SchemaState::OtherVersion && server::isUpgradable(check.version)) {
+        // Read-only, the older tables answer every read as they are.
+        if (!m_options.readOnly)
+            upgradeTables(check.version);
+        check = m_options.readOnly ? server::SchemaCheck{SchemaState::Ours, 0}
+                                   : server::checkSchema(*m_connection, m_schema, m_dictionary);
+    }
     switch (check.state) {
     case SchemaState::Missing: throw Error(Error::Kind::ServerDictionaryMissing, m_dictionary);
     case SchemaState::Foreign: throw Error(Error::Kind::ServerNotDictionary, m_dictionary);
@@ -330,9 +337,12 @@ std::optional<Entry> ServerDictionary::readEntry(const Result &rows, int row) co
 std::optional<Entry> ServerDictionary::document(qint32 documentNumber)
 {
     return guarded([&]() -> std::optional<Entry> {
-        const Result r = m_connection->exec("SELECT " QM_ENTRY_COLUMNS " FROM document WHERE document_number = $1",
+        const Result r = m_connection->exec("SELECT " QM_ENTRY_COLUMNS ", version FROM document WHERE document_number = $1",
                                             Params().number(documentNumber));
-        return r.rows() == 0 ? std::nullopt : readEntry(r, 0);
+        if (r.rows() == 0)
+            return std::nullopt;
+        noteRead(documentNumber, r.number(0, 6));
+        return readEntry(r, 0);
     });
 }
 

@@ -8,6 +8,8 @@
 #include "platform/postgres/error.h"
 
 #include <memory>
+#include <optional>
+#include <unordered_map>
 
 namespace qm::store {
 
@@ -52,6 +54,9 @@ public:
     void addKeyword(qint32 documentNumber, const QString &keyword) override;
     bool deleteKeyword(qint32 documentNumber, const QString &keyword) override;
 
+    void holdEntry(qint32 documentNumber) override;
+    void releaseEntry() override;
+
     void beginEditSession() override;
     void commitEditSession() override;
     void rollbackEditSession() override;
@@ -72,6 +77,8 @@ private:
     [[noreturn]] void raise(const pg::Error &error) const;
 
     void open(const QString &connection);
+    // Brings the dictionary's tables from an older version to the current one.
+    void upgradeTables(qint64 version);
     // Makes the dictionary's schema the one its statements name.
     void useSchema();
     // After a broken connection (a restarted server, a network cut), the next operation outside
@@ -91,6 +98,15 @@ private:
     void walkRows(const QByteArray &select, const QByteArrayList &tests, const pg::Params &params, int firstBatch,
                   const std::function<bool(const pg::Result &, int)> &take);
 
+    // An update or delete of an entry this object has read checks the version it read, so a
+    // change another program made meanwhile is refused rather than overwritten.
+    void noteRead(qint32 documentNumber, qint64 version);
+    std::optional<qint64> versionRead(qint32 documentNumber) const;
+    [[noreturn]] void refuseChanged(qint32 documentNumber);
+    bool holds(qint32 documentNumber);
+    // "user@host" of this program, written with every change.
+    static QString writer();
+
     QString m_location;
     QString m_shown;
     QString m_dictionary;
@@ -99,6 +115,8 @@ private:
     ServerOptions m_options;
     std::unique_ptr<pg::Connection> m_connection;
     bool m_session = false;
+    std::unordered_map<qint32, qint64> m_versions;
+    std::optional<qint32> m_held;
     friend class ServerHeadingCursor;
 };
 

@@ -7,11 +7,16 @@
 #include "app/store/dictionary/schema.h"
 #include "app/store/dictionary/storeerror.h"
 #include "app/store/dictionary/viewertype.h"
+#include "app/store/server/serverschema.h"
 
 #include "platform/postgres/transaction.h"
 #include "platform/text/fold.h"
 
+#include <QSysInfo>
+
+#include <pwd.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace qm::store {
 namespace {
@@ -111,7 +116,10 @@ qint32 ServerDictionary::insertEntries(const std::vector<NewEntry> &entries, Num
         numbers = newNumbers(int(entries.size()));
     }
     Params doc;
-    QByteArray sql = "INSERT INTO document (document_number, viewer, heading, heading_key, body, renewal_date, text_key) VALUES ";
+    // Every row names this program as its writer through the one last parameter.
+    const QByteArray by = "$" + QByteArray::number(qsizetype(entries.size()) * 7 + 1);
+    QByteArray sql = "INSERT INTO document (document_number, viewer, heading, heading_key, body, renewal_date, text_key, "
+                     "changed_by, changed_at) VALUES ";
     QStringList owners;
     QStringList words;
     QStringList keys;
@@ -120,7 +128,7 @@ qint32 ServerDictionary::insertEntries(const std::vector<NewEntry> &entries, Num
         sql += QByteArray(i > 0 ? ", (" : "(");
         for (int c = 1; c <= 7; ++c)
             sql += (c > 1 ? ", $" : "$") + QByteArray::number(at + c);
-        sql += ')';
+        sql += ", " + by + ", now())";
         addEntryParams(doc, numbers[i], entries[i].entry, m_options.richText);
         for (const QString &k : entries[i].keywords) {
             owners.append(QString::number(numbers[i]));
@@ -128,6 +136,7 @@ qint32 ServerDictionary::insertEntries(const std::vector<NewEntry> &entries, Num
             keys.append(text::fold(k));
         }
     }
+    doc.text(writer());
     m_connection->exec(sql.constData(), doc);
     if (!words.isEmpty())
         m_connection->exec("INSERT INTO keyword (document_number, keyword, keyword_key) "
@@ -178,22 +187,34 @@ qint64 ServerDictionary::addEntriesFrom(const BatchSource &next)
     });
 }
 
+// An entry this object has read is changed only while it is still the version read: another
+// program's change or delete since is refused with who made it and when (nothing is
+// overwritten). An entry never read here is changed as it is.
 bool ServerDictionary::updateEntry(const Entry &entry)
 {
     requireWritable();
     requireStorable(entry, false);
     return guarded([&] {
         Transaction tx(*m_connection);
+        const std::optional<qint64> read = versionRead(entry.DocumentNumber);
         Params p;
         addEntryParams(p, entry.DocumentNumber, entry, m_options.richText);
-        const qint64 changed = m_connection
-                                   ->exec("UPDATE document SET viewer = $2, heading = $3, heading_key = $4, body = $5, "
-                                          "renewal_date = $6, text_key = $7, version = version + 1 "
-                                          "WHERE document_number = $1",
-                                          p)
-                                   .changed();
+        p.text(writer());
+        read ? p.number(*read) : p.null();
+        const Result changed = m_connection->exec("UPDATE document SET viewer = $2, heading = $3, heading_key = $4, body = $5, "
+                                                  "renewal_date = $6, text_key = $7, version = version + 1, "
+                                                  "changed_by = $8, changed_at = now() "
+                                                  "WHERE document_number = $1 AND ($9::bigint IS NULL OR version = $9) "
+                                                  "RETURNING version",
+                                                  p);
+        if (changed.rows() == 0) {
+            if (read)
+                refuseChanged(entry.DocumentNumber);
+            return false;
+        }
         tx.commit();
-        return changed > 0;
+        noteRead(entry.DocumentNumber, changed.number(0, 0));
+        return true;
     });
 }
 
@@ -202,12 +223,78 @@ bool ServerDictionary::deleteEntry(qint32 documentNumber)
     requireWritable();
     return guarded([&] {
         Transaction tx(*m_connection);
-        const qint64 changed = m_connection->exec("DELETE FROM document WHERE document_number = $1",
-                                                  Params().number(documentNumber))
+        const std::optional<qint64> read = versionRead(documentNumber);
+        Params p;
+        p.number(documentNumber);
+        read ? p.number(*read) : p.null();
+        const qint64 changed = m_connection->exec("DELETE FROM document WHERE document_number = $1 "
+                                                  "AND ($2::bigint IS NULL OR version = $2)",
+                                                  p)
                                    .changed();
+        if (changed == 0) {
+            // Gone already: nothing to refuse. Still there: another program changed it.
+            if (read && m_connection->exec("SELECT 1 FROM document WHERE document_number = $1",
+                                           Params().number(documentNumber)).rows() > 0)
+                refuseChanged(documentNumber);
+            return false;
+        }
+        m_connection->exec("INSERT INTO removed (document_number, changed_by, changed_at) VALUES ($1, $2, now()) "
+                           "ON CONFLICT (document_number) DO UPDATE SET changed_by = $2, changed_at = now()",
+                           Params().number(documentNumber).text(writer()));
         tx.commit();
-        return changed > 0;
+        m_versions.erase(documentNumber);
+        return true;
     });
+}
+
+void ServerDictionary::noteRead(qint32 documentNumber, qint64 version)
+{
+    // A program that reads very many entries forgets what it read rather than grow; the entry
+    // held for an edit is kept.
+    constexpr std::size_t MostRemembered = 100000;
+    if (m_versions.size() >= MostRemembered) {
+        const std::optional<qint64> held = m_held ? versionRead(*m_held) : std::nullopt;
+        m_versions.clear();
+        if (held)
+            m_versions.emplace(*m_held, *held);
+    }
+    m_versions[documentNumber] = version;
+}
+
+std::optional<qint64> ServerDictionary::versionRead(qint32 documentNumber) const
+{
+    const auto at = m_versions.find(documentNumber);
+    return at == m_versions.end() ? std::nullopt : std::optional<qint64>(at->second);
+}
+
+void ServerDictionary::refuseChanged(qint32 documentNumber)
+{
+    const Params p = Params().number(documentNumber);
+    Result r = m_connection->exec("SELECT changed_by, extract(epoch FROM changed_at)::bigint, 0 FROM document "
+                                  "WHERE document_number = $1 "
+                                  "UNION ALL SELECT changed_by, extract(epoch FROM changed_at)::bigint, 1 FROM removed "
+                                  "WHERE document_number = $1 AND NOT EXISTS (SELECT 1 FROM document WHERE document_number = $1)",
+                                  p);
+    Error refused(Error::Kind::ServerChangedByOther);
+    if (r.rows() == 0)
+        throw Error(refused).withNumber(1).withOther(QStringLiteral("?"));
+    const QString who = r.isNull(0, 0) ? QStringLiteral("ほかのプログラム") : r.text(0, 0);
+    const QString when = r.isNull(0, 1) ? QStringLiteral("?")
+                                        : QDateTime::fromSecsSinceEpoch(r.number(0, 1)).toLocalTime().toString(
+                                              QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    throw Error(Error::Kind::ServerChangedByOther, who).withOther(when).withNumber(r.number(0, 2));
+}
+
+QString ServerDictionary::writer()
+{
+    static const QString name = []() -> QString {
+        QString user = qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME"));
+        if (user.isEmpty())
+            if (const passwd *pw = ::getpwuid(::geteuid()))
+                user = QString::fromLocal8Bit(pw->pw_name);
+        return user + QLatin1Char('@') + QSysInfo::machineHostName();
+    }();
+    return name;
 }
 
 void ServerDictionary::addKeyword(qint32 documentNumber, const QString &keyword)
@@ -235,6 +322,62 @@ bool ServerDictionary::deleteKeyword(qint32 documentNumber, const QString &keywo
         tx.commit();
         return changed > 0;
     });
+}
+
+// --- Holding an entry ----------------------------------------------------------------------
+
+// The hold is a session-level advisory lock on the program's own connection: it outlives the
+// edit session's transaction and its rollback, and the server frees it when the connection
+// drops, so a program that dies or loses the server leaves nothing held.
+void ServerDictionary::holdEntry(qint32 documentNumber)
+{
+    guarded([&] {
+        if (m_held == documentNumber && holds(documentNumber))
+            return;
+        releaseEntry();
+        const Result r = m_connection->exec("SELECT pg_try_advisory_lock($1::integer, $2::integer)",
+                                            Params().number(server::entryLockSpace(m_schema)).number(documentNumber));
+        if (r.text(0, 0) != QLatin1String("t"))
+            throw Error(Error::Kind::InUse, m_shown);
+        m_held = documentNumber;
+    });
+}
+
+void ServerDictionary::releaseEntry()
+{
+    const std::optional<qint32> held = std::exchange(m_held, std::nullopt);
+    if (!held || !m_connection || !m_connection->isOpen()
+        || (m_connection->inTransaction() && !m_connection->transactionUsable()))
+        return;
+    try {
+        m_connection->exec("SELECT pg_advisory_unlock($1::integer, $2::integer)",
+                           Params().number(server::entryLockSpace(m_schema)).number(*held));
+    } catch (const pg::Error &) {
+        // The server frees it with the connection.
+    }
+}
+
+// Whether this connection still holds the entry: a connection made anew holds nothing.
+bool ServerDictionary::holds(qint32 documentNumber)
+{
+    return m_connection
+               ->exec("SELECT 1 FROM pg_locks WHERE locktype = 'advisory' AND pid = pg_backend_pid() AND granted "
+                      "AND classid = $1::bigint::oid AND objid = $2::bigint::oid AND objsubid = 2",
+                      Params().number(server::entryLockSpace(m_schema)).number(documentNumber))
+               .rows()
+           > 0;
+}
+
+void ServerDictionary::upgradeTables(qint64 version)
+{
+    try {
+        server::upgradeSchema(*m_connection, m_schema, m_dictionary);
+    } catch (const pg::Error &error) {
+        // insufficient_privilege: only the tables' owner may alter them.
+        if (error.sqlState() == QLatin1String("42501"))
+            throw Error(Error::Kind::ServerNeedsUpgrade, m_dictionary).withNumber(version);
+        throw;
+    }
 }
 
 // --- The edit session ----------------------------------------------------------------------
