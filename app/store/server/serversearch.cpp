@@ -154,14 +154,24 @@ bool allMatch(const std::vector<LikePattern> &patterns, const QString &key)
 
 } // namespace
 
-void ServerDictionary::walkRows(const QByteArray &select, const QByteArrayList &tests, const Params &params,
-                                int firstBatch, const std::function<bool(const Result &, int)> &take)
+namespace {
+
+// Builds a batch's statement from its WHERE clause (empty or " WHERE ...") and the placeholder
+// of its row limit.
+using BatchSql = std::function<QByteArray(const QByteArray &where, const QByteArray &limit)>;
+
+// Hands the keyword rows of `sql` (in keyword order; the first columns as KeywordColumns) to
+// `take` until it returns false. Batches in keyword order, each starting in the keyword index
+// right after the last row (the row value compares as the order does). With a LIMIT the server
+// plans each batch for the few rows it gives, a walk of the index or a trigram scan as the
+// pattern narrows. Inside a read the caller holds, the batches share its snapshot; otherwise
+// they run in a read transaction of their own.
+void walk(pg::Connection &connection, const BatchSql &sql, const QByteArrayList &tests, const Params &params,
+          int firstBatch, const std::function<bool(const Result &, int)> &take)
 {
-    // Batches in keyword order, each starting in the keyword index right after the last row
-    // (the row value compares as the order does), all in one read transaction. With a LIMIT
-    // the server plans each batch for the few rows it gives, a walk of the index or a trigram
-    // scan as the pattern narrows.
-    pg::Transaction read(*m_connection, pg::Transaction::Mode::ReadOnly);
+    std::optional<pg::Transaction> read;
+    if (!connection.inTransaction())
+        read.emplace(connection, pg::Transaction::Mode::ReadOnly);
     std::optional<Params> after; // the last row's key, entry, keyword and id
     for (int batch = std::max(firstBatch, 16);; batch = WalkBatch) {
         Params p = params;
@@ -174,20 +184,39 @@ void ServerDictionary::walkRows(const QByteArray &select, const QByteArrayList &
             p.append(*after);
         }
         p.number(batch);
-        const QByteArray sql = select + where(all) + KeywordOrder + " LIMIT " + placeholder(p);
-        const Result rows = m_connection->exec(sql.constData(), p);
-        for (int i = 0; i < rows.rows(); ++i) {
-            if (!take(rows, i)) {
-                read.commit();
-                return;
-            }
-        }
-        if (rows.rows() < batch)
+        const Result rows = connection.exec(sql(where(all), placeholder(p)).constData(), p);
+        bool going = true;
+        for (int i = 0; going && i < rows.rows(); ++i)
+            going = take(rows, i);
+        if (!going || rows.rows() < batch)
             break;
         const int last = rows.rows() - 1;
         after = Params().text(rows.text(last, 4)).number(rows.number(last, 3)).text(rows.text(last, 0)).number(rows.number(last, 5));
     }
-    read.commit();
+    if (read)
+        read->commit();
+}
+
+// A keyword lookup's batch: the keyword rows are taken from the keyword index alone (an
+// index-only walk of a range, or the trigram index's few rows) and put in order with their
+// limit first; only the rows kept are then joined to their entries for the heading and type.
+QByteArray keywordBatch(const QByteArray &where, const QByteArray &limit)
+{
+    return "SELECT k.keyword, d.heading, d.viewer, k.document_number, k.keyword_key, k.id "
+           "FROM (SELECT k.keyword, k.document_number, k.keyword_key, k.id FROM keyword AS k"
+           + where + KeywordOrder + " LIMIT " + limit
+           + ") AS k JOIN document AS d ON d.document_number = k.document_number" + KeywordOrder;
+}
+
+} // namespace
+
+void ServerDictionary::walkRows(const QByteArray &select, const QByteArrayList &tests, const Params &params,
+                                int firstBatch, const std::function<bool(const Result &, int)> &take)
+{
+    const BatchSql sql = [&](const QByteArray &where, const QByteArray &limit) -> QByteArray {
+        return select + where + KeywordOrder + " LIMIT " + limit;
+    };
+    walk(*m_connection, sql, tests, params, firstBatch, take);
 }
 
 int ServerDictionary::searchKeyword(const LikePattern &pattern, int limit, const KeywordSink &sink)
@@ -198,9 +227,11 @@ int ServerDictionary::searchKeyword(const LikePattern &pattern, int limit, const
         Params params;
         QByteArrayList tests;
         narrowKey(params, tests, "k.keyword_key", pattern);
+        // The range of a pure prefix holds exactly the keys that match: no row is tested here.
+        const bool exact = pattern.isPurePrefix() && !pattern.literalPrefix().isEmpty();
         int count = 0;
-        walkRows(KeywordColumns + QByteArray(KeywordTables), tests, params, limit, [&](const Result &rows, int row) {
-            if (pattern.matchesFolded(rows.text(row, 4))) {
+        walk(*m_connection, keywordBatch, tests, params, limit, [&](const Result &rows, int row) {
+            if (exact || pattern.matchesFolded(rows.text(row, 4))) {
                 sink(keywordMatchAt(rows, row));
                 ++count;
             }
