@@ -5,6 +5,8 @@
 
 #include "app/search/frmdatagrid.h"
 #include "app/search/frmsearchdialog.h"
+#include "app/search/frmsearchindexlist.h"
+#include "app/store/server/servernotify.h"
 #include "platform/desktop/prompter.h"
 
 namespace qm::app {
@@ -35,6 +37,12 @@ void installSearchWindows(mdiMain &window, store::DatabaseModule &database, stor
     headingGrid->setMessageHandler([&prompter](const QString &text) { prompter.inform(text); });
     openCascadedOver(*headingGrid, window);
     openCascadedOver(*conditionSearch, window);
+    // Another program's change to a server dictionary marks the rows taken from it.
+    auto *changes = new store::ServerChangeWatch(database, &window);
+    QObject::connect(changes, &store::ServerChangeWatch::dictionaryChanged, window.searchIndexList(),
+                     &frmSearchIndexList::dictionaryChangedElsewhere);
+    QObject::connect(changes, &store::ServerChangeWatch::dictionaryChanged, headingGrid,
+                     &frmDataGrid::dictionaryChangedElsewhere);
     window.windows.conditionSearch = chooserOf(conditionSearch);
     window.windows.headingList = chooserOf(headingGrid);
 }

@@ -193,6 +193,8 @@ void frmDataGrid::dictionaryChanged()
 {
     // Another dictionary starts unsorted.
     grdDataGrid->horizontalHeader()->setSortIndicatorShown(false);
+    m_order = int(Order::Entry);
+    m_descending = false;
     m_model->show(cboDictionary->currentIndex(), Order::Entry, false);
     refreshColumns();
 }
@@ -204,11 +206,24 @@ void frmDataGrid::sortByColumn(int column)
         return;
     // Ctrl alone sorts downwards; any other state (Shift+Ctrl included) upwards.
     const bool descending = m_modifierState == 2;
+    m_order = int(orders[column]);
+    m_descending = descending;
     m_model->show(cboDictionary->currentIndex(), orders[column], descending);
     QHeaderView *header = grdDataGrid->horizontalHeader();
     header->setSortIndicatorShown(true);
     header->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     refreshColumns();
+}
+
+void frmDataGrid::dictionaryChangedElsewhere(int slot)
+{
+    if (!m_loaded || m_generation != m_database.openGeneration() || slot != cboDictionary->currentIndex())
+        return;
+    const QModelIndex current = grdDataGrid->currentIndex();
+    m_model->show(slot, Order(m_order), m_descending);
+    // The rows come again batch by batch; the row chosen before is chosen again if it is read.
+    if (current.isValid() && current.row() < m_model->rowCount())
+        grdDataGrid->setCurrentIndex(m_model->index(current.row(), current.column()));
 }
 
 void frmDataGrid::refreshColumns()

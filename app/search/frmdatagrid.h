@@ -40,6 +40,9 @@ public:
 
     // Opens a help topic; set by the main window.
     void setHelpHandler(std::function<void(const QString &)> handler) { m_showHelp = std::move(handler); }
+    // Another program changed the dictionary in `slot`: shown, it is read again in its order.
+    void dictionaryChangedElsewhere(int slot);
+
     // Tells the user a message; set by the main window.
     void setMessageHandler(std::function<void(const QString &)> handler) { m_inform = std::move(handler); }
 
@@ -77,6 +80,8 @@ private:
     bool m_loaded = false;
     quint64 m_generation = 0; // the open set the dictionary list was taken from
     int m_modifierState = 0;
+    int m_order = 0; // the shown order (store::HeadingList::Order) and its direction
+    bool m_descending = false;
     int m_chosenSlot = 0;
     qint32 m_chosenNumber = 0;
 };

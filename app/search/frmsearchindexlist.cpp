@@ -120,6 +120,10 @@ void frmSearchIndexList::buildControls()
     lblStopped->setObjectName(QStringLiteral("lblStopped"));
     lblStopped->setStyleSheet(lblMaxFlag->styleSheet());
     lblStopped->hide();
+    lblChanged = new QLabel(QStringLiteral("辞書が他のプログラムで変更されました。検索し直すと最新になります"), m_client);
+    lblChanged->setObjectName(QStringLiteral("lblChanged"));
+    lblChanged->setStyleSheet(lblMaxFlag->styleSheet());
+    lblChanged->hide();
 
     txtSearchIndex->setGeometry(Twips::toPixels(120, 120, 4215, 270));
     cmdSqueeze->setGeometry(Twips::toPixels(4440, 120, 1095, 300));
@@ -130,6 +134,8 @@ void frmSearchIndexList::buildControls()
     lblMaxFlag->adjustSize();
     lblStopped->move(lblMaxFlag->pos());
     lblStopped->adjustSize();
+    lblChanged->adjustSize();
+    placeChangedLabel();
     m_client->setMinimumSize(minimumClientSize());
 }
 
@@ -182,6 +188,25 @@ void frmSearchIndexList::layoutClient(const QSize &client)
     apply(h - Twips::toPixels(240), [&](int v) { lblNumberOfCases->move(lblNumberOfCases->x(), v); });
     apply(h - Twips::toPixels(240), [&](int v) { lblMaxFlag->move(lblMaxFlag->x(), v); });
     lblStopped->move(lblMaxFlag->pos());
+    placeChangedLabel();
+}
+
+void frmSearchIndexList::placeChangedLabel()
+{
+    // Beside the flags, which share one place: both may show at once.
+    lblChanged->move(lblMaxFlag->x() + std::max(lblMaxFlag->width(), lblStopped->width()) + Twips::toPixels(120),
+                     lblMaxFlag->y());
+}
+
+void frmSearchIndexList::dictionaryChangedElsewhere(int slot)
+{
+    if (!hasRows())
+        return;
+    for (int i = 0; i < ListIndex->topLevelItemCount(); ++i)
+        if (ListIndex->topLevelItem(i)->data(DictionaryColumn, Qt::UserRole).toInt() == slot) {
+            lblChanged->show();
+            return;
+        }
 }
 
 void frmSearchIndexList::ClearList()
@@ -190,6 +215,7 @@ void frmSearchIndexList::ClearList()
     ListIndex->clear();
     lblMaxFlag->hide();
     lblStopped->hide();
+    lblChanged->hide();
     cmdSqueeze->setEnabled(true);
     m_labels.clear();
     m_generation = m_database.openGeneration();

@@ -72,6 +72,12 @@ public:
     QLabel *lblMaxFlag = nullptr;
     // Shown when the search was stopped before its end: the list holds the rows found until then.
     QLabel *lblStopped = nullptr;
+    // Shown when another program changed a dictionary the rows come from: searching again shows
+    // the dictionary as it is now.
+    QLabel *lblChanged = nullptr;
+
+    // Another program changed the dictionary in `slot`: rows listed from it are marked as old.
+    void dictionaryChangedElsewhere(int slot);
 
     // What the user is told when a search failed: the dictionary that failed and why.
     QString failureText(const store::SearchFailure &failure);
@@ -87,6 +93,7 @@ protected:
 
 private:
     void fitDictionaryColumn();
+    void placeChangedLabel();
     void AddList(const store::SlotMatch &row);
     void buildControls();
     void buildMenu();

@@ -4,6 +4,8 @@
 
 #include <libpq-fe.h>
 
+#include <QUuid>
+
 #include <memory>
 #include <vector>
 
@@ -41,6 +43,9 @@ public:
         set("client_encoding", "UTF8");
         if (!has("application_name"))
             set("fallback_application_name", "Quillmere");
+        // Added to the server options the text may set.
+        const QByteArray mark = QByteArray("-c ") + ProcessSetting + '=' + processMark().toLatin1();
+        set("options", has("options") ? value("options") + ' ' + mark : mark);
     }
 
     // Overwrites a value where it is kept (a password, once libpq has its own copy).
@@ -49,6 +54,12 @@ public:
         const auto at = std::find(m_keys.begin(), m_keys.end(), key);
         if (at != m_keys.end())
             m_values[std::size_t(at - m_keys.begin())].fill('\0');
+    }
+
+    QByteArray value(const QByteArray &key) const
+    {
+        const auto at = std::find(m_keys.begin(), m_keys.end(), key);
+        return at == m_keys.end() ? QByteArray() : m_values[std::size_t(at - m_keys.begin())];
     }
 
     bool has(const QByteArray &key) const { return std::find(m_keys.begin(), m_keys.end(), key) != m_keys.end(); }
@@ -104,6 +115,12 @@ Error connectionError(const PGconn *conn, bool passwordAsked)
 }
 
 } // namespace
+
+QString processMark()
+{
+    static const QString mark = QUuid::createUuid().toString(QUuid::Id128);
+    return mark;
+}
 
 QString connectionHost(const QString &connection)
 {
@@ -218,6 +235,32 @@ bool Connection::inTransaction() const
 bool Connection::transactionUsable() const
 {
     return PQtransactionStatus(m_conn) == PQTRANS_INTRANS;
+}
+
+int Connection::socket() const
+{
+    return PQsocket(m_conn);
+}
+
+void Connection::listen(const QString &channel)
+{
+    // An identifier cannot be a parameter: it is quoted, its quotes doubled.
+    QString quoted = channel;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    const QByteArray sql = "LISTEN \"" + quoted.toUtf8() + '"';
+    exec(sql.constData());
+}
+
+std::vector<Connection::Notification> Connection::notifications()
+{
+    if (PQconsumeInput(m_conn) == 0 || PQstatus(m_conn) != CONNECTION_OK)
+        throw Error(Error::Kind::ConnectionLost, messageOf(m_conn));
+    std::vector<Notification> out;
+    while (PGnotify *raw = PQnotifies(m_conn)) {
+        out.push_back({QString::fromUtf8(raw->relname), QString::fromUtf8(raw->extra), raw->be_pid});
+        PQfreemem(raw);
+    }
+    return out;
 }
 
 } // namespace qm::pg

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <vector>
 
 struct pg_conn;
 
@@ -25,6 +26,12 @@ struct ConnectOptions {
 // The host (or socket folder) a connection text names, for messages: "localhost" when it names
 // none; empty when the text cannot be read.
 QString connectionHost(const QString &connection);
+
+// The server setting every connection of this process carries from its start, and its value: a
+// mark made once per process, so that what the server runs for this process (a trigger's
+// notification) can be told from what it runs for others.
+inline constexpr char ProcessSetting[] = "quillmere.process";
+QString processMark();
 
 // One open connection to a server, closed with the object. Statements take their values as
 // parameters, never spliced into the SQL. Every failure throws pg::Error.
@@ -56,6 +63,20 @@ public:
     // True when the connection is inside a transaction that can still commit (no failed
     // statement aborted it).
     bool transactionUsable() const;
+
+    // The connection's socket, for watching it for notifications; -1 when closed.
+    int socket() const;
+    // Starts listening on a channel (an identifier; quoted here).
+    void listen(const QString &channel);
+    // A notification the server sent: its channel, its text, and the server process that sent it.
+    struct Notification {
+        QString channel;
+        QString payload;
+        int sender = 0;
+    };
+    // Reads what the server sent meanwhile, without waiting, and gives the notifications in it;
+    // throws pg::Error (Kind::ConnectionLost) when the connection broke.
+    std::vector<Notification> notifications();
 
 private:
     Result check(pg_result *result);

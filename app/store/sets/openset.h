@@ -97,6 +97,8 @@ public:
     void setPasswordAsker(ServerPasswords::Ask ask) { m_ask = std::move(ask); }
     // Opens server dictionaries in place of openServerDictionary() (tests).
     void setServerOpener(ServerOpener open) { m_openServer = std::move(open); }
+    // The server passwords typed during this run, for connections that may not ask.
+    PasswordPrompt rememberedPasswords() const { return m_passwords->remembered(); }
 
     // Opens a member apart from the set, read-only, for a look at it (its name and counts); a
     // server's password is asked as for the set. Throws sqlite::Error when it does not open.
