@@ -67,8 +67,13 @@ QList<BackedUpFile> backedUpFiles(const QString &setFile)
     for (int i = 0; i < table.DictionarySetCount; ++i) {
         const DictionarySet &set = table.DictionarySetList[size_t(i)];
         for (const QString &file : set.fileNames()) {
-            if (isServerLocation(file))
+            if (isServerLocation(file)) {
+                if (!seen.contains(file)) {
+                    seen.append(file);
+                    files.append({file, set.name(), false, true});
+                }
                 continue;
+            }
             const QString path = QFileInfo(QFileInfo(setFile).absoluteDir(), file).absoluteFilePath();
             if (seen.contains(path))
                 continue;
@@ -79,11 +84,19 @@ QList<BackedUpFile> backedUpFiles(const QString &setFile)
     return files;
 }
 
+QString BackedUpFile::backupFolder(const QString &root) const
+{
+    return isServer ? serverBackupFolder(root, path) : backupFolderFor(root, path);
+}
+
 void removeStaleBackupCopies(const QString &setFile, const BackupOptions &options)
 {
     QStringList folders;
-    for (const BackedUpFile &file : backedUpFiles(setFile))
-        folders << backupFolderFor(options.root, file.path) << QFileInfo(file.path).absolutePath();
+    for (const BackedUpFile &file : backedUpFiles(setFile)) {
+        folders << file.backupFolder(options.root);
+        if (!file.isServer)
+            folders << QFileInfo(file.path).absolutePath();
+    }
     folders.removeDuplicates();
     for (const QString &folder : std::as_const(folders))
         if (QFileInfo(folder).isDir())
@@ -121,6 +134,31 @@ BackupOutcome backUpOne(const QString &path, const BackupOptions &options, bool 
     return outcome;
 }
 
+// The server dictionaries of the sets, each once, in the order of the sets.
+QStringList serversOf(const DictionarySetTable &table)
+{
+    QStringList servers;
+    for (int i = 0; i < table.DictionarySetCount; ++i)
+        for (const QString &member : table.DictionarySetList[size_t(i)].fileNames())
+            if (isServerLocation(member) && !servers.contains(member))
+                servers.append(member);
+    return servers;
+}
+
+BackupOutcome backUpServer(const QString &location, const BackupOptions &options, bool onlyChanged)
+{
+    BackupOutcome outcome;
+    outcome.path = shownServerLocation(location);
+    try {
+        outcome.generation = options.serverBackup(location, options, onlyChanged);
+        outcome.skipped = outcome.generation.isEmpty();
+    } catch (const sqlite::Error &e) {
+        outcome.failure = e;
+        outcome.remedy = backupRemedy(e);
+    }
+    return outcome;
+}
+
 } // namespace
 
 void RestoreInProgram(DatabaseModule &database, const QString &generation, const QString &path,
@@ -146,13 +184,16 @@ QList<BackupOutcome> backUpSets(const QString &setFile, const BackupOptions &opt
         unread.failure = Error(Error::Kind::SetFileUnreadableForBackup, setFile).withCause(*contents.problem);
         outcomes.append(unread);
     }
-    const QStringList dictionaries = filesOf(setFile, contents.table);
+    QStringList dictionaries = filesOf(setFile, contents.table);
+    if (options.serverBackup)
+        dictionaries += serversOf(contents.table);
     // Each dictionary is a thousandth-part stage of the whole, told as its pages are copied.
     const qint64 total = qint64(dictionaries.size()) * 1000;
     for (int i = 0; i < dictionaries.size(); ++i) {
         const Progress stage = progressStage(progress, qint64(i) * 1000, 1000, total);
         reportProgress(stage, 0, 1);
-        outcomes.append(backUpOne(dictionaries.at(i), options, onlyChanged, true, stage));
+        outcomes.append(isServerLocation(dictionaries.at(i)) ? backUpServer(dictionaries.at(i), options, onlyChanged)
+                                                             : backUpOne(dictionaries.at(i), options, onlyChanged, true, stage));
     }
     return outcomes;
 }

@@ -14,11 +14,19 @@ namespace qm::store {
 class DatabaseModule;
 class Settings;
 
+struct BackupOptions;
+// Backs up one dictionary on a server as a new generation in serverBackupFolder() and gives its
+// path; with `onlyChanged`, gives an empty path when the dictionary has not changed since its last
+// backup. Throws sqlite::Error. Made where the exchange format is written (app/exchange).
+using ServerBackup = std::function<QString(const QString &location, const BackupOptions &options, bool onlyChanged)>;
+
 // The backup options as the settings store holds them.
 struct BackupOptions {
     bool enabled = true;
     QString root; // the folder of the backups
     GenerationPolicy policy;
+    // How server dictionaries of the sets are backed up; without it they are left out.
+    ServerBackup serverBackup;
 };
 BackupOptions readBackupOptions(const Settings &settings);
 
@@ -41,11 +49,15 @@ QStringList dictionariesOfSets(const QString &setFile);
 // A file the backups are kept of: the set file, or a dictionary with the name of the first set
 // that names it.
 struct BackedUpFile {
-    QString path;
+    QString path; // a server dictionary's location as the set names it
     QString setName; // empty for the set file
     bool isSetFile = false;
+    bool isServer = false;
+    // The folder of its generations under `root`.
+    QString backupFolder(const QString &root) const;
 };
-// The set file first, then every dictionary of its sets, each once, in the order of the sets.
+// The set file first, then every dictionary of its sets (server dictionaries too), each once,
+// in the order of the sets.
 QList<BackedUpFile> backedUpFiles(const QString &setFile);
 
 // Removes what backups, restores and compactions of processes no longer running left behind

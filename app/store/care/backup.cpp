@@ -10,6 +10,8 @@
 
 #include "platform/sqlite/database.h"
 #include "platform/sqlite/statement.h"
+#include "platform/postgres/error.h"
+#include "platform/postgres/location.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -353,6 +355,99 @@ QString BackupDictionary(const QString &path, const QString &root, const Generat
     return generation;
 }
 
+namespace {
+
+const QString LocationName = QStringLiteral(".location");
+
+// Up to `limit` characters of a name that can be a file name: no folder separator, no control.
+QString fileNamePart(const QString &name, int limit)
+{
+    QString out;
+    for (const QChar c : name) {
+        if (out.size() >= limit)
+            break;
+        out += c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control ? QLatin1Char('_') : c;
+    }
+    return out == QLatin1String(".") || out == QLatin1String("..") ? QStringLiteral("_") : out;
+}
+
+} // namespace
+
+QString serverBackupFolder(const QString &root, const QString &location)
+{
+    const QString shown = pg::redactPassword(location.trimmed());
+    QString dictionary;
+    try {
+        dictionary = pg::parseLocation(shown).dictionary;
+    } catch (const pg::Error &) {
+    }
+    const QByteArray hash = QCryptographicHash::hash(shown.toUtf8(), QCryptographicHash::Sha1);
+    return QDir(root).filePath(QStringLiteral("server-") + fileNamePart(dictionary, 64) + QLatin1Char('-')
+                               + QString::fromLatin1(hash.toHex().left(8)));
+}
+
+QString preparedServerBackupFolder(const QString &root, const QString &location)
+{
+    const QString folder = serverBackupFolder(root, location);
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable())
+        throw failure(Error::Kind::BackupFolderUnwritable, folder, SQLITE_CANTOPEN, BackupRemedy::ChangeFolder);
+    QSaveFile file(QDir(folder).filePath(LocationName));
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(pg::redactPassword(location.trimmed()).toUtf8());
+        file.commit();
+    }
+    return folder;
+}
+
+QString serverBackupLocation(const QString &folder)
+{
+    QFile file(QDir(folder).filePath(LocationName));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void writeBackupStamp(const QString &folder, const QString &stamp)
+{
+    writeStamp(folder, stamp);
+}
+
+bool changedSinceStamp(const QString &folder, const QString &stamp)
+{
+    QFile file(QDir(folder).filePath(StampName));
+    return !file.open(QIODevice::ReadOnly) || QString::fromUtf8(file.readAll()) != stamp;
+}
+
+QString BackupWrittenGeneration(const QString &folder, const QString &suffix, const GenerationPolicy &policy,
+                                const QDateTime &now, const GenerationWriter &write, const PlainFileCheck &check,
+                                bool beforeRestore)
+{
+    const std::lock_guard<std::mutex> one(backupMutex());
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable())
+        throw failure(Error::Kind::BackupFolderUnwritable, folder, SQLITE_CANTOPEN, BackupRemedy::ChangeFolder);
+    removeStaleCompactionCopies(folder);
+    const QString generation = newGenerationPath(folder, suffix, now, beforeRestore ? BeforeRestore : QString());
+    const QString temp = compactionTempPath(generation);
+    withTemporary(temp, [&] {
+        QFile out(temp);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            throw failure(Error::Kind::BackupNotCreated, temp, SQLITE_CANTOPEN, BackupRemedy::ChangeFolder);
+        write(out);
+        if (!out.flush() || out.error() != QFileDevice::NoError) {
+            if (isDiskFull(SQLITE_IOERR, errno))
+                throw diskFullFailure(generation);
+            throw failure(Error::Kind::BackupNotWritten, generation, SQLITE_IOERR, BackupRemedy::ChangeFolder);
+        }
+        out.close();
+        if (const std::optional<Error> problem = check ? check(temp) : std::nullopt)
+            throw failure(Error::Kind::PlainBackupCheckFailed, generation, SQLITE_CORRUPT).withCause(*problem);
+        if (!syncPath(temp) || ::rename(encoded(temp).constData(), encoded(generation).constData()) != 0)
+            throw failure(Error::Kind::BackupNotWritten, generation, SQLITE_IOERR, BackupRemedy::ChangeFolder)
+                .withSystemError(errno);
+        syncPath(folder);
+    });
+    pruneGenerations(folder, policy);
+    return generation;
+}
+
 QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy, const QDateTime &now,
                         const PlainFileCheck &check)
 {
@@ -366,6 +461,18 @@ QString BackupPlainFile(const QString &path, const QString &root, const Generati
 }
 
 namespace {
+
+// The entries of a generation in the exchange format: a line each after the header line.
+qint64 countEntryLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    qint64 lines = 0;
+    for (QByteArray chunk; !(chunk = file.read(1 << 16)).isEmpty();)
+        lines += chunk.count('\n');
+    return std::max<qint64>(0, lines - 1);
+}
 
 // The generations in `folder`, newest first; their entries are counted only when `counted`, for
 // that opens each one.
@@ -384,6 +491,8 @@ QList<Generation> generationsIn(const QString &folder, bool counted)
         g.size = QFileInfo(g.path).size();
         if (counted && name.endsWith(QStringLiteral(".dic")))
             g.entries = countEntries(g.path).value_or(0);
+        else if (counted && name.endsWith(QStringLiteral(".jsonl")))
+            g.entries = countEntryLines(g.path);
         if (g.time.isValid())
             found.append(g);
     }

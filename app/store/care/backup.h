@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+class QIODevice;
+
 #include <functional>
 #include <optional>
 
@@ -55,6 +57,29 @@ QString BackupDictionary(const QString &path, const QString &root, const Generat
 using PlainFileCheck = std::function<std::optional<Error>(const QString &copy)>;
 QString BackupPlainFile(const QString &path, const QString &root, const GenerationPolicy &policy,
                         const QDateTime &now = QDateTime::currentDateTime(), const PlainFileCheck &check = {});
+
+// The folder of a server dictionary's generations under `root`: "server-", the dictionary's name
+// and a short hash of its location (without a password), so that dictionaries of one name on
+// two servers never mix. The location is kept in the folder (see serverBackupLocation()).
+QString serverBackupFolder(const QString &root, const QString &location);
+// The folder, made when missing, with the location (without a password) noted in it.
+QString preparedServerBackupFolder(const QString &root, const QString &location);
+// The location (without a password) whose generations a folder keeps; empty for a file's folder.
+QString serverBackupLocation(const QString &folder);
+
+// A generation written rather than copied (a server dictionary in the exchange format): `write`
+// fills the device and throws when it cannot; `check` then reads the written file and gives the
+// problem it finds, none when none. Written under a temporary name, synced and only then given
+// its dated name with `suffix`; a failure keeps nothing and prunes nothing. `beforeRestore` names
+// it as the content a restore replaced. Gives the generation's path.
+using GenerationWriter = std::function<void(QIODevice &out)>;
+QString BackupWrittenGeneration(const QString &folder, const QString &suffix, const GenerationPolicy &policy,
+                                const QDateTime &now, const GenerationWriter &write, const PlainFileCheck &check,
+                                bool beforeRestore = false);
+// Notes `stamp` as what the folder's newest generation was made from (see changedSinceStamp()).
+void writeBackupStamp(const QString &folder, const QString &stamp);
+// True when the folder's last backup was made from something other than `stamp`.
+bool changedSinceStamp(const QString &folder, const QString &stamp);
 
 // The generations in a backup folder and the files restores replaced, newest first.
 QList<Generation> listGenerations(const QString &folder);
