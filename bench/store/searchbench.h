@@ -54,6 +54,8 @@ private:
     void openGrid(benchmark::State &state, store::DatabaseModule &set);
     // A condition search with one body-text contains term over the whole large set.
     void bodySearch(benchmark::State &state, const QString &text);
+    // The contains lookup's time over the prefix lookup's, the two run by turns.
+    double pairedRatio(const Case &c);
     // What the trigram indexes add to the large set's first dictionary, in per cent of the rest.
     struct Growth {
         std::optional<double> keywords;
