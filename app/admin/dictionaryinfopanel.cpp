@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -83,8 +84,26 @@ void DictionaryInfoPanel::showServerFailure(const QString &shownLocation, const 
     lblSize->setText(QStringLiteral("－"));
     // The list shows the location; the reason comes first here, whole in the tip.
     const QString reason = QStringLiteral("サーバーの辞書を開けません（%1）").arg(admin::failureReason(failure));
-    lblInfoMessage->setText(reason);
+    lblInfoMessage->setText(fitted(reason));
     lblInfoMessage->setToolTip(shownLocation + QLatin1Char('\n') + reason);
+}
+
+QString DictionaryInfoPanel::fitted(const QString &text) const
+{
+    // A server's reason may run to several long lines: what the message's lines hold is shown,
+    // cut with an ellipsis, and the whole text is in the tip.
+    const QFontMetrics metrics = lblInfoMessage->fontMetrics();
+    QString flat = text.simplified();
+    const auto fits = [&] { return lblInfoMessage->heightForWidth(lblInfoMessage->width()) <= lblInfoMessage->height(); };
+    const QString whole = lblInfoMessage->text();
+    lblInfoMessage->setText(flat);
+    for (int room = lblInfoMessage->width() * std::max(1, lblInfoMessage->height() / metrics.lineSpacing());
+         !fits() && room > 0; room -= metrics.averageCharWidth()) {
+        flat = metrics.elidedText(text.simplified(), Qt::ElideRight, room);
+        lblInfoMessage->setText(flat);
+    }
+    lblInfoMessage->setText(whole);
+    return flat;
 }
 
 void DictionaryInfoPanel::showSummary(const store::DictionarySummary &summary)

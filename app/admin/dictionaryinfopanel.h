@@ -48,6 +48,8 @@ private:
     void buildCaptions();
     void showSummary(const store::DictionarySummary &summary);
     void showFailure(const QString &path, const QString &reason);
+    // The text as much of it as the message's lines show.
+    QString fitted(const QString &text) const;
 };
 
 } // namespace qm::app
