@@ -4,7 +4,9 @@
 #include "backupparts.h"
 #include "frmbackupentries.h"
 
+#include "app/common/exchangemessages.h"
 #include "app/common/storemessages.h"
+#include "app/exchange/serverbackup.h"
 #include "app/common/waitcursor.h"
 #include "app/common/windowsettings.h"
 #include "app/store/care/backup.h"
@@ -13,6 +15,9 @@
 #include "app/store/care/generationview.h"
 #include "app/store/settings.h"
 #include "platform/desktop/prompter.h"
+#include "platform/postgres/connection.h"
+#include "platform/postgres/error.h"
+#include "platform/postgres/location.h"
 #include "platform/sqlite/error.h"
 
 #include <QDir>
@@ -30,8 +35,23 @@ namespace qm::app {
 
 namespace {
 
+// The dictionary's name and the server's host of a server member; empty when it cannot be read.
+std::pair<QString, QString> serverParts(const QString &location)
+{
+    try {
+        const pg::Location parsed = pg::parseLocation(location);
+        return {parsed.dictionary, pg::connectionHost(parsed.connection)};
+    } catch (const pg::Error &) {
+        return {};
+    }
+}
+
 QString fileLabel(const store::BackedUpFile &file)
 {
+    if (file.isServer) {
+        const auto [dictionary, host] = serverParts(file.path);
+        return QStringLiteral("「%1」(サーバー %2) - %3").arg(dictionary, host, file.setName);
+    }
     const QString fileName = QFileInfo(file.path).fileName();
     if (file.isSetFile)
         return QStringLiteral("辞書セットのファイル (%1)").arg(fileName);
@@ -48,6 +68,9 @@ QString fileLabel(const store::BackedUpFile &file)
 
 QString currentLine(const store::BackedUpFile &file)
 {
+    // A server is not asked while the list is shown: that could wait for a timeout.
+    if (file.isServer)
+        return QStringLiteral("サーバーの辞書: %1").arg(store::shownServerLocation(file.path));
     const QFileInfo info(file.path);
     if (!info.isFile())
         return QStringLiteral("現在のファイルは見つかりません: %1").arg(QDir::toNativeSeparators(file.path));
@@ -61,6 +84,12 @@ QString currentLine(const store::BackedUpFile &file)
 
 bool isOpenInSet(store::DatabaseModule &database, const QString &path)
 {
+    if (store::isServerLocation(path)) {
+        for (int slot = 0; slot < store::MaxDictionariesPerSet; ++slot)
+            if (const store::DictionaryStorage *d = database.storage(slot); d && d->location() == path)
+                return true;
+        return false;
+    }
     const QString target = QFileInfo(path).absoluteFilePath();
     for (int slot = 0; slot < store::MaxDictionariesPerSet; ++slot)
         if (const store::DictionaryStorage *d = database.storage(slot))
@@ -186,7 +215,7 @@ void frmBackups::showGenerations()
     m_generations.clear();
     const store::BackedUpFile *file = chosenFile();
     if (file) {
-        m_generations = store::listGenerations(store::backupFolderFor(m_options.root, file->path));
+        m_generations = store::listGenerations(file->backupFolder(m_options.root));
         lblCurrent->setText(currentLine(*file));
     }
     for (const store::Generation &g : m_generations) {
@@ -212,9 +241,10 @@ void frmBackups::updateButtons()
     const bool generation = !chosenGeneration().path.isEmpty();
     // While a backup runs, the window only shows: nothing else may start and it does not close.
     const bool idle = !backingUp();
-    cmdBackupNow->setEnabled(idle && file && QFileInfo(file->path).isFile());
+    cmdBackupNow->setEnabled(idle && file && (file->isServer || QFileInfo(file->path).isFile()));
     cmdRestore->setEnabled(idle && generation);
-    cmdOpen->setEnabled(idle && generation && !file->isSetFile);
+    // A server dictionary's generation is an export, not a dictionary file to look into.
+    cmdOpen->setEnabled(idle && generation && !file->isSetFile && !file->isServer);
     lstFiles->setEnabled(idle);
     cmdClose->setEnabled(idle);
 }
@@ -225,10 +255,13 @@ void frmBackups::backUpNow()
     if (!file || backingUp())
         return;
     m_backupFailure.clear();
-    m_backup.reset(QThread::create([this, file = *file, options = m_options] {
+    m_backup.reset(QThread::create([this, file = *file, options = m_options,
+                                    passwords = m_database.openSet().rememberedPasswords()] {
         store::lowerBackupThreadPriority();
         try {
-            if (file.isSetFile)
+            if (file.isServer)
+                exchange::backUpServerDictionary(file.path, options, false, passwords);
+            else if (file.isSetFile)
                 store::BackupPlainFile(file.path, options.root, options.policy, QDateTime::currentDateTime(),
                                        &store::setFileProblem);
             else
@@ -264,6 +297,10 @@ void frmBackups::restoreChosen()
     if (!chosen || generation.path.isEmpty())
         return;
     const store::BackedUpFile file = *chosen;
+    if (file.isServer) {
+        restoreServer(file, generation);
+        return;
+    }
     const QString what = file.isSetFile ? QStringLiteral("辞書セットのファイル %1") : QStringLiteral("辞書 %1");
     const QString named = what.arg(QDir::toNativeSeparators(file.path));
     const QString when = formatGenerationTime(generation.time);
@@ -316,6 +353,67 @@ QString frmBackups::restoreSetFile(const store::Generation &generation)
     fillFiles();
     lstFiles->setCurrentRow(0);
     return {};
+}
+
+void frmBackups::restoreServer(const store::BackedUpFile &file, const store::Generation &generation)
+{
+    const QString dictionary = serverParts(file.path).first;
+    const QString when = formatGenerationTime(generation.time);
+    desktop::Prompter::Message question;
+    question.text = QStringLiteral("サーバーの辞書「%1」の %2 のバックアップを復元します。\n\n"
+                                   "[はい] サーバーの辞書をこの内容に戻します（今の内容はバックアップとして残します）\n"
+                                   "[いいえ] 新しい辞書ファイルとして復元します（サーバーの辞書はそのままです）")
+                        .arg(dictionary, when);
+    question.buttons = desktop::Prompter::Buttons::YesNoCancel;
+    question.defaultAnswer = desktop::Prompter::Answer::Cancel;
+    question.icon = desktop::Prompter::Icon::Question;
+    question.owner = this;
+    const desktop::Prompter::Answer answer = m_prompter.ask(question);
+    if (answer == desktop::Prompter::Answer::Cancel)
+        return;
+    const bool intoServer = answer == desktop::Prompter::Answer::Yes;
+    QString failure;
+    exchange::RestoredFile made;
+    try {
+        const WaitCursor wait;
+        if (intoServer)
+            exchange::restoreServerGeneration(generation.path, file.path, m_options,
+                                              m_database.openSet().rememberedPasswords());
+        else
+            made = exchange::restoreGenerationToFile(generation.path, newFileFor(dictionary));
+    } catch (const sqlite::Error &e) {
+        failure = admin::failureReason(e);
+    } catch (const exchange::ExchangeError &e) {
+        failure = app::exchangeMessage(e);
+    }
+    showGenerations();
+    if (!failure.isEmpty()) {
+        warn(failure + (intoServer ? QStringLiteral("\nサーバーの辞書「%1」は元のままです。").arg(dictionary) : QString()));
+        return;
+    }
+    if (intoServer) {
+        m_changedOpenSet = m_changedOpenSet || isOpenInSet(m_database, file.path);
+        m_prompter.inform(QStringLiteral("サーバーの辞書「%1」を %2 のバックアップの内容に戻しました。\n"
+                                         "戻す前の内容はバックアップとして残してあります。それを復元すると元に戻せます。")
+                              .arg(dictionary, when));
+        return;
+    }
+    m_prompter.inform(QStringLiteral("サーバーの辞書「%1」の %2 のバックアップを、新しい辞書ファイル %3 に復元しました（%4 件）。\n"
+                                     "辞書セットに加えると引けます。")
+                          .arg(dictionary, when, QDir::toNativeSeparators(made.path))
+                          .arg(made.entries));
+}
+
+QString frmBackups::newFileFor(const QString &dictionary) const
+{
+    // Beside the set file, named as the dictionary (without what a file name cannot hold).
+    QString name = dictionary.left(64);
+    for (QChar &c : name)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control)
+            c = QLatin1Char('_');
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        name.prepend(QStringLiteral("server"));
+    return QFileInfo(m_database.setFilePath()).dir().filePath(name + QStringLiteral(".dic"));
 }
 
 void frmBackups::openChosen()

@@ -73,6 +73,9 @@ private:
     // Puts the generation in place of the chosen file; the reason when that failed.
     QString restore(const store::BackedUpFile &file, const store::Generation &generation);
     QString restoreSetFile(const store::Generation &generation);
+    // A server dictionary's generation goes back into the server or into a new dictionary file.
+    void restoreServer(const store::BackedUpFile &file, const store::Generation &generation);
+    QString newFileFor(const QString &dictionary) const;
     void warn(const QString &text);
 
     store::DatabaseModule &m_database;

@@ -3,6 +3,8 @@
 #include "app/common/waitcursor.h"
 #include "app/store/care/compaction.h"
 #include "app/store/dictionary/dictionary.h"
+#include "app/store/server/servercare.h"
+#include "app/store/server/serverdictionary.h"
 #include "platform/desktop/progresswindow.h"
 #include "platform/desktop/prompter.h"
 #include "platform/rtf/rtf.h"
@@ -39,7 +41,11 @@ frmDictionaryProperty::frmDictionaryProperty(Prompter &prompter, HelpHandler hel
     });
 }
 
-frmDictionaryProperty::~frmDictionaryProperty() = default;
+frmDictionaryProperty::~frmDictionaryProperty()
+{
+    if (m_serverCompaction)
+        m_serverCompaction->wait();
+}
 
 void frmDictionaryProperty::buildControls(QWidget *client)
 {
@@ -97,10 +103,22 @@ bool frmDictionaryProperty::openDictionary(const QString &path)
     try {
         // A dictionary whose search keys were made by another version gets them anew.
         desktop::ProgressWindow refolding(QStringLiteral("辞書の検索用データを更新しています..."), false);
-        store::Dictionary::Options options;
-        options.progress = [&refolding](qint64 done, qint64 total) { return refolding.update(done, total); };
-        options.richText = &rtf::rtfToPlainText;
-        m_dictionary = std::make_unique<store::Dictionary>(path, options);
+        if (store::isServerLocation(path)) {
+            store::ServerOptions options;
+            options.richText = &rtf::rtfToPlainText;
+            // Kept for the compaction's own connection while the window is open, in memory only.
+            options.password = [this, typed = m_typedPassword](const QString &location) {
+                *typed = m_prompter.askPassword(
+                    QStringLiteral("サーバーの辞書に接続するパスワードを入力してください。\n%1").arg(location));
+                return *typed;
+            };
+            m_dictionary = store::openServerDictionary(path, options);
+        } else {
+            store::Dictionary::Options options;
+            options.progress = [&refolding](qint64 done, qint64 total) { return refolding.update(done, total); };
+            options.richText = &rtf::rtfToPlainText;
+            m_dictionary = std::make_unique<store::Dictionary>(path, options);
+        }
     } catch (const sqlite::Error &e) {
         m_dictionary.reset();
         m_prompter.inform(QStringLiteral("辞書 %1 を開けませんでした（%2）")
@@ -144,6 +162,10 @@ void frmDictionaryProperty::storeDescription()
 void frmDictionaryProperty::compactDictionary()
 {
     const QString path = txtFileName->text();
+    if (store::isServerLocation(path)) {
+        compactServerDictionary(path);
+        return;
+    }
     // The file is compacted closed; the store keeps it under its name until the new one is whole.
     m_dictionary.reset();
     store::CompactionSizes sizes;
@@ -193,6 +215,46 @@ void frmDictionaryProperty::reportCompactionFailure(const QString &path, const Q
     if (QFileInfo::exists(path))
         text += QStringLiteral("\n元の辞書はそのまま使えます");
     m_prompter.inform(text, {}, Prompter::Icon::Warning);
+}
+
+void frmDictionaryProperty::compactServerDictionary(const QString &location)
+{
+    if (m_serverCompaction)
+        return;
+    m_compacting = true;
+    m_client->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    m_serverOutcome.clear();
+    m_serverFailed = false;
+    const QString shown = store::shownServerLocation(location);
+    store::ServerOptions options;
+    options.password = [typed = m_typedPassword](const QString &) { return *typed; };
+    m_serverCompaction.reset(QThread::create([this, location, shown, options] {
+        try {
+            const store::ServerCompaction sizes = store::compactServerDictionary(location, options);
+            const QLocale locale(QLocale::Japanese, QLocale::Japan);
+            m_serverOutcome = QStringLiteral("サーバーの辞書 %1 の最適化が終わりました。\n最適化前: %2 バイト\n最適化後: %3 バイト")
+                                  .arg(shown, locale.toString(sizes.bytesBefore), locale.toString(sizes.bytesAfter));
+        } catch (const sqlite::Error &e) {
+            m_serverFailed = true;
+            m_serverOutcome = QStringLiteral("サーバーの辞書 %1 を最適化できませんでした\n%2\n辞書はそのまま使えます")
+                                  .arg(shown, admin::failureReason(e));
+        }
+    }));
+    connect(m_serverCompaction.get(), &QThread::finished, this, &frmDictionaryProperty::serverCompactionFinished);
+    m_serverCompaction->start();
+}
+
+void frmDictionaryProperty::serverCompactionFinished()
+{
+    if (!m_serverCompaction)
+        return;
+    m_serverCompaction->wait();
+    m_serverCompaction.reset();
+    m_compacting = false;
+    m_client->setEnabled(true);
+    unsetCursor();
+    m_prompter.inform(m_serverOutcome, {}, m_serverFailed ? Prompter::Icon::Warning : Prompter::Icon::Information);
 }
 
 void frmDictionaryProperty::done(int result)

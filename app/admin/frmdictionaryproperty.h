@@ -6,6 +6,7 @@
 #include "platform/sqlite/error.h"
 
 #include <QDialog>
+#include <QThread>
 
 #include <memory>
 #include <optional>
@@ -18,8 +19,9 @@ namespace qm::desktop {
 class Prompter;
 }
 namespace qm::store {
-class Dictionary;
+class DictionaryStorage;
 struct DictionaryDescription;
+struct ServerCompaction;
 } // namespace qm::store
 
 namespace qm::app {
@@ -36,8 +38,8 @@ public:
     frmDictionaryProperty(desktop::Prompter &prompter, HelpHandler help, QWidget *parent = nullptr);
     ~frmDictionaryProperty() override;
 
-    // Opens the dictionary file and loads the boxes from it. False, after telling the user why,
-    // when the file does not open as a dictionary.
+    // Opens the dictionary file (or the dictionary on a server) and loads the boxes from it.
+    // False, after telling the user why, when it does not open as a dictionary.
     bool SetDicFileName(const QString &strFileName);
 
     bool holdsDictionary() const { return m_dictionary != nullptr; }
@@ -66,12 +68,22 @@ private:
     std::optional<sqlite::Error> runCompaction(const QString &path, store::CompactionSizes &sizes);
     void reportCompactionDone(const QString &path, const store::CompactionSizes &sizes);
     void reportCompactionFailure(const QString &path, const QString &reason);
+    // A server dictionary is compacted by the server, on a thread of its own; the window only
+    // shows a busy cursor meanwhile and tells the outcome when it is over.
+    void compactServerDictionary(const QString &location);
+    void serverCompactionFinished();
 
     desktop::Prompter &m_prompter;
     HelpHandler m_help;
     QWidget *m_client = nullptr;
-    std::unique_ptr<store::Dictionary> m_dictionary;
+    std::unique_ptr<store::DictionaryStorage> m_dictionary;
     bool m_compacting = false;
+    std::unique_ptr<QThread> m_serverCompaction;
+    // Written by the compaction's thread, read once it has finished.
+    QString m_serverOutcome;
+    bool m_serverFailed = false;
+    // The password typed for a server dictionary, if one was asked for.
+    std::shared_ptr<std::optional<QString>> m_typedPassword = std::make_shared<std::optional<QString>>();
 };
 
 } // namespace qm::app

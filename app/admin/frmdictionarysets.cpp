@@ -148,8 +148,8 @@ void frmDictionarySets::showSelected()
     // With nothing selected the panel keeps what it showed last.
     const int row = lstDicName->currentRow();
     const bool server = row >= 0 && store::isServerLocation(m_set.fileName(row));
-    // The properties window works on a dictionary file.
-    Frame->cmdProperty->setEnabled(row >= 0 && !server);
+    // The properties window works on a file or a server dictionary alike.
+    Frame->cmdProperty->setEnabled(row >= 0);
     if (server)
         showServerDictionary(m_set.fileName(row));
     else if (row >= 0)
@@ -292,7 +292,7 @@ void frmDictionarySets::moveSelected(int offset)
 void frmDictionarySets::showProperty()
 {
     const int row = lstDicName->currentRow();
-    if (row < 0 || store::isServerLocation(m_set.fileName(row)))
+    if (row < 0)
         return;
     frmDictionaryProperty dialog(m_prompter, m_help, this);
     if (dialog.SetDicFileName(m_set.fileName(row)))

@@ -1,6 +1,7 @@
 #include "app/cli/backupcommand.h"
 
 #include "app/common/storemessages.h"
+#include "app/exchange/serverbackup.h"
 #include "app/store/settings.h"
 #include "platform/desktop/programfolder.h"
 
@@ -56,8 +57,9 @@ int runBackupCommand(int &argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     const store::Settings settings;
-    return runBackup(desktop::ProgramFolder::filePath(QStringLiteral("DicSets.ini")), store::readBackupOptions(settings),
-                     out, err);
+    // Server dictionaries are backed up with the passwords libpq's own sources give: nothing asks.
+    return runBackup(desktop::ProgramFolder::filePath(QStringLiteral("DicSets.ini")),
+                     exchange::withServerBackups(store::readBackupOptions(settings)), out, err);
 }
 
 } // namespace qm::app

@@ -9,6 +9,7 @@
 #include "recoverwindows.h"
 #include "searchwindows.h"
 #include "app/cli/singleinstance.h"
+#include "app/exchange/serverbackup.h"
 #include "app/main/startcommand.h"
 
 #include "app/common/japanesetext.h"
@@ -140,7 +141,11 @@ int main(int argc, char *argv[])
             qm::app::runCommandLine(window, database, request);
         });
     // Changed dictionaries are backed up every hour in the background, and once more at the end.
-    qm::app::BackupSchedule backups(database.setFilePath(), [&settings] { return qm::store::readBackupOptions(settings); });
+    // Server dictionaries of the sets are backed up too, with the passwords typed during this run.
+    qm::app::BackupSchedule backups(database.setFilePath(), [&settings, &database] {
+        return qm::exchange::withServerBackups(qm::store::readBackupOptions(settings),
+                                               database.openSet().rememberedPasswords());
+    });
     QObject::connect(&backups, &qm::app::BackupSchedule::roundFailed, &window, [&prompter](const QString &message) {
         prompter.inform(message, {}, qm::desktop::Prompter::Icon::Warning);
     });
