@@ -44,9 +44,11 @@ CREATE INDEX keyword_trigram ON keyword USING gin (keyword_key gin_trgm_ops);
 )sql";
 
 // What version 2 adds to version 1: who changed an entry last and when, and who deleted which
-// entry and when, so a write refused for another program's change can say whose it was.
+// entry and when, so a write refused for another program's change can say whose it was; and
+// the index that gives a keyword lookup each row's heading and type without reading the entry.
 constexpr char WriterColumns[] = R"sql(
 ALTER TABLE document ADD COLUMN IF NOT EXISTS changed_by text, ADD COLUMN IF NOT EXISTS changed_at timestamptz;
+CREATE INDEX IF NOT EXISTS document_shown ON document (document_number) INCLUDE (heading, viewer);
 CREATE TABLE IF NOT EXISTS removed (
     document_number integer PRIMARY KEY,
     changed_by text,

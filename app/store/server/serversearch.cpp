@@ -164,16 +164,18 @@ using BatchSql = std::function<QByteArray(const QByteArray &where, const QByteAr
 // `take` until it returns false. Batches in keyword order, each starting in the keyword index
 // right after the last row (the row value compares as the order does). With a LIMIT the server
 // plans each batch for the few rows it gives, a walk of the index or a trigram scan as the
-// pattern narrows. Inside a read the caller holds, the batches share its snapshot; otherwise
-// they run in a read transaction of their own.
+// pattern narrows. Inside a read the caller holds, the batches share its snapshot. Otherwise
+// the first batch, which is all most lookups need, is one statement on its own (no round trips
+// to begin and end a transaction); the batches after it share a read transaction. A row is
+// never listed twice or out of order either way, as each batch starts after the last row.
 void walk(pg::Connection &connection, const BatchSql &sql, const QByteArrayList &tests, const Params &params,
           int firstBatch, const std::function<bool(const Result &, int)> &take)
 {
     std::optional<pg::Transaction> read;
-    if (!connection.inTransaction())
-        read.emplace(connection, pg::Transaction::Mode::ReadOnly);
     std::optional<Params> after; // the last row's key, entry, keyword and id
     for (int batch = std::max(firstBatch, 16);; batch = WalkBatch) {
+        if (after && !read && !connection.inTransaction())
+            read.emplace(connection, pg::Transaction::Mode::ReadOnly);
         Params p = params;
         QByteArrayList all = tests;
         if (after) {
