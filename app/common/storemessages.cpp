@@ -161,11 +161,13 @@ std::optional<QString> serverText(const Failure &f)
     case Kind::ServerTextTooLong:
         return QStringLiteral("キーワードか見出しが長すぎるため、サーバーの辞書には登録できません (%1)").arg(f.other);
     case Kind::ServerChangedByOther:
-        return QStringLiteral("このデータは、読み込んだ後に %1 が %2 に%3").arg(f.file, f.other,
-            f.number == 1 ? QStringLiteral("削除しました") : QStringLiteral("変更しました"));
+        return QStringLiteral("このデータは、読み込んだ後に %1 が %2 に%3")
+            .arg(f.file, f.other, f.number == 1 ? QStringLiteral("削除しました") : QStringLiteral("変更しました"));
     case Kind::ServerNeedsUpgrade:
         return QStringLiteral("サーバーの辞書「%1」は古い版 (%2) のため、このユーザーでは変更できません。"
-                              "辞書の表の持ち主のユーザーで一度開くと、今の版に移されます").arg(f.file).arg(f.number);
+                              "辞書の表の持ち主のユーザーで一度開くと、今の版に移されます")
+            .arg(f.file)
+            .arg(f.number);
     default: return std::nullopt;
     }
 }

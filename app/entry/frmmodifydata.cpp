@@ -10,6 +10,7 @@
 #include "app/common/storemessages.h"
 #include "app/common/temporaryfiles.h"
 #include "app/store/sets/slot.h"
+#include "app/store/server/serverdictionary.h"
 #include "platform/desktop/programfolder.h"
 #include "platform/desktop/prompter.h"
 #include "platform/desktop/twips.h"
@@ -47,6 +48,12 @@ bool heldByAnotherProgram(const sqlite::Error &error)
 {
     const int code = error.code() & 0xff;
     return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+// A file by its native path; a dictionary on a server without the password its location may hold.
+QString shownLocation(const QString &location)
+{
+    return store::isServerLocation(location) ? store::shownServerLocation(location) : QDir::toNativeSeparators(location);
 }
 
 QString handOverQuestion(const QString &firstLine)
@@ -161,7 +168,7 @@ bool frmModifyData::SetDocument(qint16 intDicIndex, qint32 lngDocNumber)
     }
     if (d->isReadOnly()) {
         prompter().inform(QStringLiteral("辞書 %1 は読み取り専用のため、データを修正できません。")
-                              .arg(QDir::toNativeSeparators(d->location())),
+                              .arg(shownLocation(d->location())),
                           {}, Prompter::Icon::Warning);
         hide();
         return false;

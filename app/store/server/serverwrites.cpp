@@ -269,20 +269,18 @@ std::optional<qint64> ServerDictionary::versionRead(qint32 documentNumber) const
 
 void ServerDictionary::refuseChanged(qint32 documentNumber)
 {
-    const Params p = Params().number(documentNumber);
-    Result r = m_connection->exec("SELECT changed_by, extract(epoch FROM changed_at)::bigint, 0 FROM document "
-                                  "WHERE document_number = $1 "
-                                  "UNION ALL SELECT changed_by, extract(epoch FROM changed_at)::bigint, 1 FROM removed "
-                                  "WHERE document_number = $1 AND NOT EXISTS (SELECT 1 FROM document WHERE document_number = $1)",
-                                  p);
-    Error refused(Error::Kind::ServerChangedByOther);
-    if (r.rows() == 0)
-        throw Error(refused).withNumber(1).withOther(QStringLiteral("?"));
-    const QString who = r.isNull(0, 0) ? QStringLiteral("ほかのプログラム") : r.text(0, 0);
-    const QString when = r.isNull(0, 1) ? QStringLiteral("?")
-                                        : QDateTime::fromSecsSinceEpoch(r.number(0, 1)).toLocalTime().toString(
-                                              QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-    throw Error(Error::Kind::ServerChangedByOther, who).withOther(when).withNumber(r.number(0, 2));
+    // The entry as it is now, or who deleted it; a deletion nobody recorded names no one.
+    const Result r = m_connection->exec(
+        "SELECT changed_by, extract(epoch FROM changed_at)::bigint, 0 FROM document WHERE document_number = $1 "
+        "UNION ALL SELECT changed_by, extract(epoch FROM changed_at)::bigint, 1 FROM removed "
+        "WHERE document_number = $1 AND NOT EXISTS (SELECT 1 FROM document WHERE document_number = $1)",
+        Params().number(documentNumber));
+    const bool known = r.rows() > 0;
+    const QString who = known && !r.isNull(0, 0) ? r.text(0, 0) : QStringLiteral("ほかのプログラム");
+    const QString when = known && !r.isNull(0, 1)
+                             ? QDateTime::fromSecsSinceEpoch(r.number(0, 1)).toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                             : QStringLiteral("不明な時刻");
+    throw Error(Error::Kind::ServerChangedByOther, who).withOther(when).withNumber(known ? r.number(0, 2) : 1);
 }
 
 QString ServerDictionary::writer()
