@@ -200,19 +200,24 @@ private:
         store::DictionaryStorage *d = m_database.storage(row.slot);
         if (!d)
             return {};
-        const QString entry = QStringLiteral("項目「%1」の本文").arg(row.match.Heading);
         try {
             if (const std::optional<store::Entry> found = d->document(row.match.DocumentNumber))
                 return bodyText(*found);
             // Keywords go with their entry, so keywords left without it tell of a damaged file.
             if (d->keywords(row.match.DocumentNumber).isEmpty())
-                m_err << QStringLiteral("辞書 %1 の%2は、検索のあとで削除されました。").arg(shownPath(d->location()), entry) << '\n';
+                m_err << QStringLiteral("辞書 %1 の%2は、検索のあとで削除されました。").arg(shownPath(d->location()), entryText(row)) << '\n';
             else
-                m_err << damagedText(d->location(), entry) << '\n';
+                m_err << damagedText(d->location(), entryText(row)) << '\n';
         } catch (const sqlite::Error &e) {
-            m_err << readFailureText(d->location(), entry, e) << '\n';
+            m_err << readFailureText(d->location(), entryText(row), e) << '\n';
         }
         return {};
+    }
+
+    // Made only for a message: most rows never need it.
+    static QString entryText(const FoundRow &row)
+    {
+        return QStringLiteral("項目「%1」の本文").arg(row.match.Heading);
     }
 
     store::DatabaseModule &m_database;
