@@ -6,6 +6,8 @@
 //                                                       number of each once it is committed
 //   qm-server-write-child hold <location> <number>      holds the entry in an edit session, prints
 //                                                       "held" and waits to be killed
+//   qm-server-write-child race <location> <number>      reads the entry, prints "read", and on a line
+//                                                       of input updates it: prints "ok" or "refused"
 
 #include "app/common/storemessages.h"
 #include "app/store/server/serverdictionary.h"
@@ -83,6 +85,21 @@ void work(DictionaryStorage &d, const QString &id, int count)
         QThread::sleep(1);
 }
 
+void race(DictionaryStorage &d, qint32 number)
+{
+    Entry e = *d.document(number);
+    say("read");
+    char line[16];
+    if (!std::fgets(line, sizeof line, stdin))
+        return;
+    e.Heading = QStringLiteral("by %1").arg(QCoreApplication::applicationPid());
+    try {
+        say(d.updateEntry(e) ? "ok" : "gone");
+    } catch (const qm::sqlite::Error &error) {
+        say(isStoreError(error, FailureKind::ServerChangedByOther) ? "refused" : qm::app::errorText(error).toUtf8());
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -101,6 +118,8 @@ int main(int argc, char **argv)
             loop(*d);
         else if (args[1] == QLatin1String("hold") && args.size() == 4)
             hold(*d, args[3].toInt());
+        else if (args[1] == QLatin1String("race") && args.size() == 4)
+            race(*d, args[3].toInt());
         else
             return 2;
     } catch (const qm::sqlite::Error &e) {

@@ -60,6 +60,7 @@ private slots:
     void killedWriterLosesNothingCommitted();
     void secondChangeOfOneReadIsRefused_data();
     void secondChangeOfOneReadIsRefused();
+    void racingProgramsNeverBothUpdate();
     void editedEntryIsHeldForItsProgram();
     void lostConnectionKeepsTheEditForRetry();
     void restartedServerIsReconnected();
@@ -202,6 +203,31 @@ void tst_serverwrites::secondChangeOfOneReadIsRefused()
         theirs.Heading = QStringLiteral("second");
         QVERIFY(b->updateEntry(theirs));
         QCOMPARE(a->document(n)->Heading, QStringLiteral("second"));
+    }
+}
+
+// Two programs read one entry and update it at the same moment, round after round: one wins.
+void tst_serverwrites::racingProgramsNeverBothUpdate()
+{
+    const std::unique_ptr<DictionaryStorage> d = server(QStringLiteral("racing"));
+    const qint32 n = d->addEntry(entry(QStringLiteral("start")), {QStringLiteral("k")});
+    for (int round = 0; round < 10; ++round) {
+        QProcess a;
+        QProcess b;
+        for (QProcess *p : {&a, &b}) {
+            p->start(child(), {QStringLiteral("race"), d->location(), QString::number(n)});
+            QVERIFY(p->waitForReadyRead(20000));
+            QCOMPARE(p->readLine().trimmed(), QByteArray("read"));
+        }
+        a.write("go\n");
+        b.write("go\n");
+        QStringList outcomes;
+        for (QProcess *p : {&a, &b}) {
+            QVERIFY(p->waitForFinished(20000));
+            outcomes.append(QString::fromUtf8(p->readAll().trimmed()));
+        }
+        outcomes.sort();
+        QCOMPARE(outcomes, (QStringList{QStringLiteral("ok"), QStringLiteral("refused")}));
     }
 }
 
