@@ -44,7 +44,8 @@ QString selectionToRtf(const QTextCursor &cursor);
 // toRtf() as the CP932 bytes of a stored body or a saved file.
 QByteArray toRtfBytes(const QTextDocument &document);
 
-// The visible text of RTF without its formatting (paragraphs and line breaks as "\n").
+// The visible text of RTF without its formatting (paragraphs and line breaks as "\n", a picture
+// as U+FFFC): exactly visibleText() of a document read from it, collected without building one.
 QString rtfToPlainText(QStringView rtf);
 // The same text of a document already read (hidden text left out, paragraphs and line breaks
 // as "\n"), for a writer that holds the document it turns into RTF.
