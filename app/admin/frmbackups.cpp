@@ -69,8 +69,10 @@ QString fileLabel(const store::BackedUpFile &file)
 QString currentLine(const store::BackedUpFile &file)
 {
     // A server is not asked while the list is shown: that could wait for a timeout.
-    if (file.isServer)
-        return QStringLiteral("サーバーの辞書: %1").arg(store::shownServerLocation(file.path));
+    if (file.isServer) {
+        const auto [dictionary, host] = serverParts(file.path);
+        return QStringLiteral("サーバー %1 の辞書「%2」").arg(host, dictionary);
+    }
     const QFileInfo info(file.path);
     if (!info.isFile())
         return QStringLiteral("現在のファイルは見つかりません: %1").arg(QDir::toNativeSeparators(file.path));
@@ -217,6 +219,8 @@ void frmBackups::showGenerations()
     if (file) {
         m_generations = store::listGenerations(file->backupFolder(m_options.root));
         lblCurrent->setText(currentLine(*file));
+        // A server's whole location is long: the tip holds it.
+        lblCurrent->setToolTip(file->isServer ? store::shownServerLocation(file->path) : QString());
     }
     for (const store::Generation &g : m_generations) {
         auto *item = new QTreeWidgetItem(lstGenerations);

@@ -120,8 +120,9 @@ void frmSearchIndexList::buildControls()
     lblStopped->setObjectName(QStringLiteral("lblStopped"));
     lblStopped->setStyleSheet(lblMaxFlag->styleSheet());
     lblStopped->hide();
-    lblChanged = new QLabel(QStringLiteral("辞書が他のプログラムで変更されました。検索し直すと最新になります"), m_client);
+    lblChanged = new QLabel(QStringLiteral("他で変更あり。検索し直してください"), m_client);
     lblChanged->setObjectName(QStringLiteral("lblChanged"));
+    lblChanged->setToolTip(QStringLiteral("ほかのプログラムが辞書を変更しました。もう一度検索すると今の内容を表示します。"));
     lblChanged->setStyleSheet(lblMaxFlag->styleSheet());
     lblChanged->hide();
 
@@ -193,9 +194,9 @@ void frmSearchIndexList::layoutClient(const QSize &client)
 
 void frmSearchIndexList::placeChangedLabel()
 {
-    // Beside the flags, which share one place: both may show at once.
-    lblChanged->move(lblMaxFlag->x() + std::max(lblMaxFlag->width(), lblStopped->width()) + Twips::toPixels(120),
-                     lblMaxFlag->y());
+    // In the flags' place, or beside the one shown.
+    const QLabel *flag = lblMaxFlag->isVisibleTo(this) ? lblMaxFlag : lblStopped->isVisibleTo(this) ? lblStopped : nullptr;
+    lblChanged->move(lblMaxFlag->x() + (flag ? flag->width() + Twips::toPixels(120) : 0), lblMaxFlag->y());
 }
 
 void frmSearchIndexList::dictionaryChangedElsewhere(int slot)
@@ -204,6 +205,7 @@ void frmSearchIndexList::dictionaryChangedElsewhere(int slot)
         return;
     for (int i = 0; i < ListIndex->topLevelItemCount(); ++i)
         if (ListIndex->topLevelItem(i)->data(DictionaryColumn, Qt::UserRole).toInt() == slot) {
+            placeChangedLabel();
             lblChanged->show();
             return;
         }

@@ -78,7 +78,8 @@ void tst_serverbackupwindow::aServerGenerationIsMadeAndRestoredBothWays()
     QCOMPARE(w.lstFiles->currentRow(), 1);
     QVERIFY2(w.lstFiles->item(1)->text().startsWith(QStringLiteral("「窓の辞書」(サーバー /tmp/")), qPrintable(w.lstFiles->item(1)->text()));
     QVERIFY(w.lstFiles->item(1)->text().endsWith(QStringLiteral(" - テスト")));
-    QVERIFY(w.lblCurrent->text().startsWith(QStringLiteral("サーバーの辞書: postgresql://")));
+    QVERIFY(w.lblCurrent->text().startsWith(QStringLiteral("サーバー /tmp/")));
+    QVERIFY(w.lblCurrent->text().endsWith(QStringLiteral("の辞書「窓の辞書」")));
     QVERIFY(w.lblNoBackup->isVisibleTo(&w));
     w.cmdBackupNow->click();
     QTRY_VERIFY(w.cmdBackupNow->isEnabled());

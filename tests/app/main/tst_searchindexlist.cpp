@@ -35,6 +35,7 @@ private slots:
     void comingBackToTheListKeepsTheChosenRow();
     void unloadingAMaximizedListSavesItsNormalSize();
     void aSavedSizeTooSmallStillShowsThreeColumnsAndTwoRows();
+    void aChangeElsewhereMarksOnlyRowsOfThatDictionary();
 
 private:
     void fill();
@@ -113,6 +114,24 @@ void tst_searchindexlist::narrowingSortsHeadingsByTheirFoldedKeys()
         headings.append(m_list->ListIndex->topLevelItem(i)->text(1));
     QCOMPARE(headings, (QStringList{QStringLiteral("a"), QStringLiteral("B"), QStringLiteral("ｶｷ"), QStringLiteral("かく"),
                                     QStringLiteral("丸"), QStringLiteral("柿"), QString(QChar(0xE000)), QStringLiteral("𠮷")}));
+}
+
+// Another program's change marks the list when rows come from that dictionary, beside a flag
+// already shown; a new search clears the mark.
+void tst_searchindexlist::aChangeElsewhereMarksOnlyRowsOfThatDictionary()
+{
+    m_list->show();
+    const std::vector<store::SlotMatch> fromFirst{{0, {QStringLiteral("k1"), QStringLiteral("b"), 1, 11}}};
+    store::SearchResults limited;
+    limited.limitReached = true;
+    m_list->showResults(QStringLiteral("k*"), fromFirst, limited);
+    m_list->dictionaryChangedElsewhere(1);
+    QVERIFY(!m_list->lblChanged->isVisible());
+    m_list->dictionaryChangedElsewhere(0);
+    QVERIFY(m_list->lblChanged->isVisible() && m_list->lblMaxFlag->isVisible());
+    QVERIFY(m_list->lblChanged->x() >= m_list->lblMaxFlag->geometry().right());
+    m_list->showResults(QStringLiteral("k*"), fromFirst, {});
+    QVERIFY(!m_list->lblChanged->isVisible());
 }
 
 void tst_searchindexlist::choosingAfterNarrowingOpensItsOwnEntry()
