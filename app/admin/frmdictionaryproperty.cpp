@@ -7,6 +7,9 @@
 #include "app/store/server/serverdictionary.h"
 #include "platform/desktop/progresswindow.h"
 #include "platform/desktop/prompter.h"
+#include "platform/postgres/connection.h"
+#include "platform/postgres/error.h"
+#include "platform/postgres/location.h"
 #include "platform/rtf/rtf.h"
 #include "platform/sqlite/error.h"
 
@@ -217,6 +220,21 @@ void frmDictionaryProperty::reportCompactionFailure(const QString &path, const Q
     m_prompter.inform(text, {}, Prompter::Icon::Warning);
 }
 
+namespace {
+
+// "「name」(サーバー host)" for messages; the location without its password when it cannot be read.
+QString serverName(const QString &location)
+{
+    try {
+        const pg::Location parsed = pg::parseLocation(location);
+        return QStringLiteral("「%1」(サーバー %2)").arg(parsed.dictionary, pg::connectionHost(parsed.connection));
+    } catch (const pg::Error &) {
+        return store::shownServerLocation(location);
+    }
+}
+
+} // namespace
+
 void frmDictionaryProperty::compactServerDictionary(const QString &location)
 {
     if (m_serverCompaction)
@@ -226,15 +244,18 @@ void frmDictionaryProperty::compactServerDictionary(const QString &location)
     setCursor(Qt::BusyCursor);
     m_serverOutcome.clear();
     m_serverFailed = false;
-    const QString shown = store::shownServerLocation(location);
+    const QString shown = serverName(location);
     store::ServerOptions options;
     options.password = [typed = m_typedPassword](const QString &) { return *typed; };
     m_serverCompaction.reset(QThread::create([this, location, shown, options] {
         try {
             const store::ServerCompaction sizes = store::compactServerDictionary(location, options);
             const QLocale locale(QLocale::Japanese, QLocale::Japan);
-            m_serverOutcome = QStringLiteral("サーバーの辞書 %1 の最適化が終わりました。\n最適化前: %2 バイト\n最適化後: %3 バイト")
-                                  .arg(shown, locale.toString(sizes.bytesBefore), locale.toString(sizes.bytesAfter));
+            // The server does not give the room back to the disk: it reuses it for later rows.
+            m_serverOutcome = QStringLiteral("サーバーの辞書 %1 の最適化が終わりました。\n"
+                                             "削除や更新で空いた場所を再び使えるようにし、検索のための統計を新しくしました。\n"
+                                             "辞書の大きさ: %2 バイト")
+                                  .arg(shown, locale.toString(sizes.bytesAfter));
         } catch (const sqlite::Error &e) {
             m_serverFailed = true;
             m_serverOutcome = QStringLiteral("サーバーの辞書 %1 を最適化できませんでした\n%2\n辞書はそのまま使えます")
