@@ -6,6 +6,7 @@
 
 #include <QUuid>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -192,6 +193,57 @@ Result Connection::exec(const char *sql, const Params &params)
     const std::vector<int> lengths = params.lengths();
     return check(PQexecParams(m_conn, sql, params.count(), nullptr, values.data(), lengths.data(),
                               params.formats().data(), 0));
+}
+
+Result Connection::execAtomic(const char *sql, const Params &params)
+{
+    if (!inTransaction())
+        return exec(sql, params);
+    const std::vector<const char *> values = params.values();
+    const std::vector<int> lengths = params.lengths();
+    const auto send = [this](const char *text, int count, const char *const *v, const int *l, const int *f) {
+        return PQsendQueryParams(m_conn, text, count, nullptr, v, l, f, 0) == 1;
+    };
+    if (PQenterPipelineMode(m_conn) != 1)
+        throw Error(Error::Kind::ConnectionLost, messageOf(m_conn));
+    const bool sent = send("SAVEPOINT qm_write", 0, nullptr, nullptr, nullptr)
+                      && send(sql, params.count(), values.data(), lengths.data(), params.formats().data())
+                      && send("RELEASE SAVEPOINT qm_write", 0, nullptr, nullptr, nullptr) && PQpipelineSync(m_conn) == 1;
+    // Each command's result comes with an empty one after it; the sync's closes the pipeline.
+    std::vector<pg_result *> results;
+    for (int i = 0; sent && i < 3; ++i) {
+        results.push_back(PQgetResult(m_conn));
+        if (!results.back())
+            break;
+        while (pg_result *extra = PQgetResult(m_conn))
+            PQclear(extra);
+    }
+    while (pg_result *rest = PQgetResult(m_conn)) {
+        const bool synced = PQresultStatus(rest) == PGRES_PIPELINE_SYNC;
+        PQclear(rest);
+        if (synced)
+            break;
+    }
+    PQexitPipelineMode(m_conn);
+    results.resize(3, nullptr);
+    const auto done = [](const pg_result *r) {
+        return r && (PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK);
+    };
+    const auto first = std::find_if_not(results.begin(), results.end(), done);
+    if (first == results.end()) {
+        PQclear(results[0]);
+        PQclear(results[2]);
+        return Result(results[1]);
+    }
+    // The savepoint stands unless making it failed: the statement's work is undone and the
+    // transaction goes on as it was.
+    if (first != results.begin() && PQstatus(m_conn) == CONNECTION_OK)
+        PQclear(PQexec(m_conn, "ROLLBACK TO SAVEPOINT qm_write; RELEASE SAVEPOINT qm_write"));
+    for (auto r = results.begin(); r != results.end(); ++r)
+        if (r != first)
+            PQclear(*r);
+    check(*first);
+    throw Error(Error::Kind::Server, messageOf(m_conn));
 }
 
 void Connection::run(const char *sql)

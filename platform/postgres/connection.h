@@ -45,6 +45,10 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     Result exec(const char *sql, const Params &params = {});
+    // One statement whose failure leaves an open transaction as it was, in one round trip: in a
+    // transaction it is sent between a savepoint and the savepoint's release, the three at once;
+    // outside one, it runs alone as its own transaction.
+    Result execAtomic(const char *sql, const Params &params = {});
     // A statement of several commands, without parameters.
     void run(const char *sql);
 
