@@ -324,10 +324,7 @@ void frmModifyData::syncKeywords(store::DictionaryStorage &d)
         if (!stored.removeOne(keyword))
             missing.append(keyword);
     }
-    for (const QString &keyword : std::as_const(stored))
-        d.deleteKeyword(EntryNumber, keyword);
-    for (const QString &keyword : std::as_const(missing))
-        d.addKeyword(EntryNumber, keyword);
+    d.changeKeywords(EntryNumber, stored, missing);
 }
 
 bool frmModifyData::UpdateEntry()

@@ -75,6 +75,18 @@ public:
     virtual bool deleteEntry(qint32 documentNumber) = 0;
     virtual void addKeyword(qint32 documentNumber, const QString &keyword) = 0;
     virtual bool deleteKeyword(qint32 documentNumber, const QString &keyword) = 0;
+    // Takes out one keyword row for each text of `remove` (as deleteKeyword) and adds `add` in
+    // their order (as addKeyword): what the modification window does when it saves. Gives how
+    // many of `remove` were found. A storage may do it in one step.
+    virtual int changeKeywords(qint32 documentNumber, const QStringList &remove, const QStringList &add)
+    {
+        int found = 0;
+        for (const QString &keyword : remove)
+            found += deleteKeyword(documentNumber, keyword) ? 1 : 0;
+        for (const QString &keyword : add)
+            addKeyword(documentNumber, keyword);
+        return found;
+    }
 
     // Holds one entry for this program while a window edits it, so that another program cannot
     // edit it meanwhile; throws Kind::InUse when another program holds it. Holding an entry lets

@@ -53,6 +53,7 @@ public:
     bool deleteEntry(qint32 documentNumber) override;
     void addKeyword(qint32 documentNumber, const QString &keyword) override;
     bool deleteKeyword(qint32 documentNumber, const QString &keyword) override;
+    int changeKeywords(qint32 documentNumber, const QStringList &remove, const QStringList &add) override;
 
     void holdEntry(qint32 documentNumber) override;
     void releaseEntry() override;

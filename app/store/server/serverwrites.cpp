@@ -317,6 +317,33 @@ bool ServerDictionary::deleteKeyword(qint32 documentNumber, const QString &keywo
     });
 }
 
+// One statement, so one round trip: the rows to take out are the first ones (by id) of each
+// text, as many as it is named; the new rows come in the order given.
+int ServerDictionary::changeKeywords(qint32 documentNumber, const QStringList &remove, const QStringList &add)
+{
+    requireWritable();
+    for (const QString &k : add)
+        requireKeyword(k);
+    if (remove.isEmpty() && add.isEmpty())
+        return 0;
+    QStringList keys;
+    for (const QString &k : add)
+        keys.append(text::fold(k));
+    return guarded([&] {
+        const Result r = m_connection->execAtomic(
+            "WITH named AS (SELECT t AS keyword, count(*) AS times FROM unnest($2::text[]) AS t GROUP BY t), "
+            "gone AS (DELETE FROM keyword WHERE id IN (SELECT k.id FROM (SELECT id, keyword, row_number() OVER "
+            "(PARTITION BY keyword ORDER BY id) AS nth FROM keyword WHERE document_number = $1 "
+            "AND keyword = ANY($2::text[])) AS k JOIN named AS n ON n.keyword = k.keyword WHERE k.nth <= n.times) "
+            "RETURNING 1), "
+            "added AS (INSERT INTO keyword (document_number, keyword, keyword_key) "
+            "SELECT $1, k, f FROM unnest($3::text[], $4::text[]) WITH ORDINALITY AS t(k, f, o) ORDER BY o RETURNING 1) "
+            "SELECT (SELECT count(*) FROM gone), (SELECT count(*) FROM added)",
+            Params().number(documentNumber).textArray(remove).textArray(add).textArray(keys));
+        return int(r.number(0, 0));
+    });
+}
+
 // --- Holding an entry ----------------------------------------------------------------------
 
 // The hold is a session-level advisory lock on the program's own connection: it outlives the

@@ -308,6 +308,19 @@ void tst_serverdictionary::editSessionCommitsOrDropsItsWrites()
     d->commitEditSession();
     QVERIFY(!d->inEditSession());
     QCOMPARE(d->keywords(kept), e.keywords.mid(1) + QStringList{QStringLiteral("extra")});
+    // Taken out and put in at once, as a file does it one by one: a text named twice takes out
+    // two rows, one never there is not counted, the new rows keep their order.
+    const QString twice = QStringLiteral("二度");
+    const QString path = m_dir.filePath(QStringLiteral("change.dic"));
+    Dictionary::CreateDictionary(path, {QStringLiteral("change"), {}, {}, {}});
+    Dictionary file(path);
+    for (DictionaryStorage *storage : {static_cast<DictionaryStorage *>(d.get()), static_cast<DictionaryStorage *>(&file)}) {
+        const qint32 n = storage->addEntry(e.entry, {twice, QStringLiteral("a"), twice, twice, QStringLiteral("b")});
+        QCOMPARE(storage->changeKeywords(n, {twice, QStringLiteral("無い"), twice, QStringLiteral("b")},
+                                         {QStringLiteral("z"), QStringLiteral("y"), twice}),
+                 3);
+        QCOMPARE(storage->keywords(n), (QStringList{QStringLiteral("a"), twice, QStringLiteral("z"), QStringLiteral("y"), twice}));
+    }
 }
 
 void tst_serverdictionary::concurrentImportsBothLand()
