@@ -210,6 +210,35 @@ QByteArray keywordBatch(const QByteArray &where, const QByteArray &limit)
            + ") AS k JOIN document AS d ON d.document_number = k.document_number" + KeywordOrder;
 }
 
+// A contains lookup's batch when the server's trigram index serves the pattern: every keyword
+// row the index leads to is read first and only then put in order. Left to itself, the planner
+// may walk the whole keyword index in order instead and test each key, hoping to meet the
+// list's rows early, which for a pattern of few rows means most of the index; this is the plan
+// the file's own trigram lookup follows.
+QByteArray trigramBatch(const QByteArray &where, const QByteArray &limit)
+{
+    return "WITH m AS MATERIALIZED (SELECT k.keyword, k.document_number, k.keyword_key, k.id FROM keyword AS k" + where
+           + ") SELECT k.keyword, d.heading, d.viewer, k.document_number, k.keyword_key, k.id "
+             "FROM (SELECT * FROM m AS k"
+           + KeywordOrder + " LIMIT " + limit + ") AS k JOIN document AS d ON d.document_number = k.document_number"
+           + KeywordOrder;
+}
+
+// True when the server's trigram index can narrow the pattern: one of its literal runs holds
+// three letters or digits in a row (the characters the index takes its trigrams from).
+bool trigramsServe(const LikePattern &pattern)
+{
+    for (const std::u32string &run : pattern.literalRuns()) {
+        int inRow = 0;
+        for (const char32_t c : run) {
+            inRow = QChar::isLetterOrNumber(c) ? inRow + 1 : 0;
+            if (inRow >= 3)
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 void ServerDictionary::walkRows(const QByteArray &select, const QByteArrayList &tests, const Params &params,
@@ -232,7 +261,8 @@ int ServerDictionary::searchKeyword(const LikePattern &pattern, int limit, const
         // The range of a pure prefix holds exactly the keys that match: no row is tested here.
         const bool exact = pattern.isPurePrefix() && !pattern.literalPrefix().isEmpty();
         int count = 0;
-        walk(*m_connection, keywordBatch, tests, params, limit, [&](const Result &rows, int row) {
+        const bool contains = pattern.literalPrefix().isEmpty() && trigramsServe(pattern);
+        walk(*m_connection, contains ? trigramBatch : keywordBatch, tests, params, limit, [&](const Result &rows, int row) {
             if (exact || pattern.matchesFolded(rows.text(row, 4))) {
                 sink(keywordMatchAt(rows, row));
                 ++count;
