@@ -53,13 +53,19 @@ void installChangeNotices(pg::Connection &c, const QString &schema)
         return;
     try {
         pg::Transaction tx(c);
+        // A program in the middle of an edit holds the tables against the triggers' lock: the
+        // opening does not wait for it, and the next one adds them.
+        c.run("SET LOCAL lock_timeout = '2s'");
         // Two programs adding them at once would trip over each other's catalogue rows.
         c.exec("SELECT pg_advisory_xact_lock($1)", pg::Params().number(lockKey(schema)));
-        c.run(QString::fromLatin1(NoticeSql).arg(schema).toUtf8().constData());
+        if (!hasNotices(c, schema))
+            c.run(QString::fromLatin1(NoticeSql).arg(schema).toUtf8().constData());
         tx.commit();
     } catch (const pg::Error &e) {
-        // insufficient_privilege: only the tables' owner may add triggers.
-        if (e.kind() != pg::Error::Kind::Server || e.sqlState() != QLatin1String("42501"))
+        // Only the tables' owner may add triggers (insufficient_privilege), a standby adds
+        // nothing (read_only_sql_transaction), and a lock not granted in time is tried again.
+        static const QStringList passed{QStringLiteral("42501"), QStringLiteral("25006"), QStringLiteral("55P03")};
+        if (e.kind() != pg::Error::Kind::Server || !passed.contains(e.sqlState()))
             throw;
     }
 }

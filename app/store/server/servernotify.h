@@ -25,8 +25,9 @@ QString changeChannel(const QString &schema);
 
 // Gives the dictionary's tables the triggers that announce each change on its channel, unless
 // it has them: whichever program writes, the others hear of it. Left alone when the login may
-// not make triggers (the owner's program adds them when it opens the dictionary). Throws
-// pg::Error for any other failure.
+// not make triggers (the owner's program adds them when it opens the dictionary), on a standby,
+// and when another program's edit holds the tables for more than two seconds (the next opening
+// tries again). Throws pg::Error for any other failure.
 void installChangeNotices(pg::Connection &connection, const QString &schema);
 
 } // namespace server

@@ -7,6 +7,7 @@
 #include "app/store/dictionary/schema.h"
 #include "app/store/dictionary/storeerror.h"
 #include "app/store/dictionary/viewertype.h"
+#include "app/store/server/servernotify.h"
 #include "app/store/server/serverschema.h"
 
 #include "platform/postgres/location.h"
@@ -111,6 +112,9 @@ void ServerDictionary::open(const QString &connection)
     }
     useSchema();
     refoldKeys();
+    // Every writer's changes are announced to the others, whichever program opened it first.
+    if (!m_options.readOnly)
+        server::installChangeNotices(*m_connection, m_schema);
 }
 
 void ServerDictionary::useSchema()

@@ -67,6 +67,13 @@ void tst_serverchanges::anotherProgramsChangeReachesTheWatch()
     const std::unique_ptr<DictionaryStorage> writer = server(name);
     const qint32 kept = writer->addEntry(Entry{0, 1, QStringLiteral("残る"), {}, {}}, {QStringLiteral("のこる")});
     const qint32 gone = writer->addEntry(Entry{0, 1, QStringLiteral("消える"), {}, {}}, {QStringLiteral("きえる")});
+    // Opened for writing, the dictionary got its triggers: every writer announces its changes.
+    pg::Connection check(pg::parseLocation(m_cluster->uri(name)).connection, {});
+    QCOMPARE(check.exec("SELECT count(*) FROM pg_trigger t JOIN pg_class c ON c.oid = t.tgrelid "
+                        "JOIN pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = $1 AND NOT t.tgisinternal",
+                        pg::Params().text(server::schemaName(name)))
+                 .number(0, 0),
+             qint64(2));
 
     DatabaseModule db(app::storeHost(m_prompter), m_dir.path());
     const QString file = m_dir.filePath(QStringLiteral("a.dic"));
