@@ -50,6 +50,7 @@ private slots:
     void theTypeColumnShowsTypesWhole();
     void largeDictionariesAreReadAsTheGridScrolls();
     void aDictionaryFailingPartWayIsReported();
+    void aChangeElsewhereReadsTheShownDictionaryAgainInItsOrder();
 
 private:
     HeadingGridModel &model() const { return *static_cast<HeadingGridModel *>(m_grid->grdDataGrid->model()); }
@@ -162,6 +163,22 @@ void tst_datagrid::headerClicksSort()
         m_grid->cboDictionary->setCurrentIndex(0);
         emit m_grid->cboDictionary->activated(0);
         QTRY_COMPARE(numbers(), (QList<qint32>{1, 2, 3, 4}));
+    }));
+}
+
+// Another program's change to the dictionary shown reads it again in the order chosen; a
+// change to another dictionary of the set leaves the grid as it is.
+void tst_datagrid::aChangeElsewhereReadsTheShownDictionaryAgainInItsOrder()
+{
+    QVERIFY(!show([&] {
+        clickHeader(2, Qt::ControlModifier);
+        QTRY_COMPARE(numbers(), (QList<qint32>{2, 4, 1, 3}));
+        m_fx->database->storage(0)->deleteEntry(4);
+        m_grid->dictionaryChangedElsewhere(1);
+        QCOMPARE(numbers(), (QList<qint32>{2, 4, 1, 3}));
+        m_grid->dictionaryChangedElsewhere(0);
+        QTRY_COMPARE(numbers(), (QList<qint32>{2, 1, 3}));
+        QVERIFY(m_grid->grdDataGrid->horizontalHeader()->isSortIndicatorShown());
     }));
 }
 
