@@ -149,28 +149,24 @@ void requireStorable(const Entry &entry)
 std::optional<Entry> DictionaryEntries::document(qint32 documentNumber)
 {
     m_file.followReplacement();
-    // Both statements read one state of the file, taking its lock once.
     const ReadTransaction read(m_file);
-    // The body's length comes from the row's header, so a huge body is refused without
-    // reading it.
-    Statement &head = m_file.cachedStatement("SELECT Viewer, Heading, RenewalDate, length(Document) "
-                                             "FROM Document WHERE DocumentNumber = ?1");
-    const auto resetHead = qScopeGuard([&head] { head.reset(); });
-    head.bind(1, documentNumber);
-    if (!head.step())
+    // The body's length comes from the row's header, and the body is read only when it is not
+    // too large: a huge body is refused without reading it.
+    Statement &st = m_file.cachedStatement("SELECT Viewer, Heading, RenewalDate, length(Document), "
+                                           "CASE WHEN length(Document) <= " QM_MAX_BODY_BYTES " THEN Document END "
+                                           "FROM Document WHERE DocumentNumber = ?1");
+    const auto reset = qScopeGuard([&st] { st.reset(); });
+    st.bind(1, documentNumber);
+    if (!st.step())
         return std::nullopt;
-    if (head.toInt64(3) > MaxBodyBytes)
-        throw bodyTooLarge(head.toInt64(3));
+    if (st.toInt64(3) > MaxBodyBytes)
+        throw bodyTooLarge(st.toInt64(3));
     Entry e;
     e.DocumentNumber = documentNumber;
-    e.Viewer = quint8(head.toInt(0));
-    e.Heading = head.toText(1);
-    e.RenewalDate = parseDate(head.toText(2));
-    Statement &body = m_file.cachedStatement("SELECT Document FROM Document WHERE DocumentNumber = ?1");
-    const auto resetBody = qScopeGuard([&body] { body.reset(); });
-    body.bind(1, documentNumber);
-    if (body.step())
-        e.Document = body.toBlob(0);
+    e.Viewer = quint8(st.toInt(0));
+    e.Heading = st.toText(1);
+    e.RenewalDate = parseDate(st.toText(2));
+    e.Document = st.toBlob(4);
     return e;
 }
 

@@ -10,6 +10,9 @@ namespace qm::store {
 // The largest entry body the program reads or writes. A larger one (from another program, or
 // a damaged file) is refused with a message instead of being loaded into memory.
 constexpr qint64 MaxBodyBytes = qint64(128) * 1024 * 1024;
+// The same, for SQL.
+#define QM_MAX_BODY_BYTES "134217728"
+static_assert(MaxBodyBytes == 134217728, "QM_MAX_BODY_BYTES names MaxBodyBytes");
 
 // One row of Document: an entry with its body bytes as stored (CP932 text for types 1 to 4,
 // the object container's image for type 5).
