@@ -174,7 +174,9 @@ void tst_serverdictionary::lookupGivesTheFileRows_data()
     QTest::addColumn<QString>("pattern");
     for (const char *p : {"abc*", "キーワード*", "ｷｰ*", "*abc*", "*わーど", "*ド", "*本*", "?b*", "??c*", "*#*", "#7*",
                           "*[x]*", "[a-c]*", "[!a]*", "*[!0-9]", "a*", "*a*b*", "*%*", "*_*", "*\\*", "ab", "*の*",
-                          "*ss*", "*zeta", "ＡＢＣ*", "*", "ト*キョ*", "[[]x*", "*ab?*", "z"})
+                          "*ss*", "*zeta", "ＡＢＣ*", "*", "ト*キョ*", "[[]x*", "*ab?*", "z",
+                          // Served by the server's trigram index, some with rows its matcher leaves out.
+                          "*bcキ*", "*ーワー*", "*abc*ｷｰ*", "*日本語?*", "*[a]bc*", "*東京都"})
         QTest::newRow(p) << QString::fromUtf8(p);
 }
 
