@@ -121,12 +121,7 @@ public:
             {QStringLiteral("lookup during a backup vs alone"), t.ratio("lookup_during_backup", "lookup"), 2, true, QStringLiteral("x")},
         };
         std::printf("\ndictionary: %s, %lld bytes\n", qPrintable(m_dictionary), QFileInfo(m_dictionary).size());
-        int over = 0;
-        for (const Budget &b : budgets) {
-            std::printf("%s\n", qPrintable(b.line()));
-            over += b.ok() ? 0 : 1;
-        }
-        return over == 0 ? 0 : 1;
+        return printBudgets(budgets);
     }
 
 private:

@@ -286,12 +286,7 @@ public:
         budgets.push_back({QStringLiteral("kernel share of the export's time"), exported.kernelPercent, 15, true, QStringLiteral(" %")});
         std::printf("\nrows: %d entries, %lld keyword rows, export %lld bytes\n", m_s.entries,
                     qint64(m_s.entries) * m_s.keywords, QFileInfo(m_export).size());
-        int over = 0;
-        for (const Budget &b : budgets) {
-            std::printf("%s\n", qPrintable(b.line()));
-            over += b.ok() ? 0 : 1;
-        }
-        return over == 0 ? 0 : 1;
+        return printBudgets(budgets);
     }
 
 private:

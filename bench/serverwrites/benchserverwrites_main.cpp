@@ -208,12 +208,7 @@ int run(const QString &self, const QString &scratch, int entries, int writers)
         {QStringLiteral("server: update an entry / register it"), edit.updating / edit.registering, UpdateBudget, true,
          QStringLiteral("x")},
     };
-    int over = 0;
-    for (const Budget &b : budgets) {
-        std::printf("%s\n", qPrintable(b.line()));
-        over += b.ok() ? 0 : 1;
-    }
-    return over == 0 ? 0 : 1;
+    return printBudgets(budgets);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "benchreport.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace qm::bench {
 
@@ -49,6 +50,16 @@ QString Budget::line() const
     const QString measured = value ? QString::number(*value, 'f', 2) + unit : QStringLiteral("not measured");
     return QStringLiteral("budget %1: %2 (%3) %4")
         .arg(name, measured, bound, ok() ? QStringLiteral("ok") : QStringLiteral("over"));
+}
+
+int printBudgets(const std::vector<Budget> &budgets)
+{
+    int over = 0;
+    for (const Budget &b : budgets) {
+        std::printf("%s\n", qPrintable(b.line()));
+        over += b.ok() ? 0 : 1;
+    }
+    return over == 0 ? 0 : 1;
 }
 
 QString formatSeconds(double seconds)

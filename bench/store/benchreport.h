@@ -41,6 +41,10 @@ struct Budget {
     QString line() const;
 };
 
+// Prints each budget's line; gives the exit status of a benchmark program: 0 when every budget
+// holds, 1 when one is over.
+int printBudgets(const std::vector<Budget> &budgets);
+
 // "1.23 ms", "45.6 us", "2.01 s".
 QString formatSeconds(double seconds);
 
