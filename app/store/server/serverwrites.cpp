@@ -164,11 +164,50 @@ qint32 ServerDictionary::addEntry(const Entry &entry, const QStringList &keyword
     });
 }
 
+// An import into an empty dictionary makes the tables' own indexes at its end: building a
+// trigram index over every row at once costs a fraction of keeping it up to date batch by batch.
+// The first look is made before the import's transaction holds any lock, so that two imports
+// cannot wait on each other; the table lock then lets one import at a time decide, and the
+// second finds the first one's rows and writes through the indexes. Only the tables' owner may
+// drop indexes; anyone else writes through them. Readers of the dictionary wait for the
+// import's end (until then they would find it empty anyway). Gives the statements that make
+// the indexes again; nothing when they were kept.
+QStringList ServerDictionary::deferIndexesWhenEmpty(bool lookedEmpty)
+{
+    if (!lookedEmpty)
+        return {};
+    m_connection->run("LOCK TABLE document, keyword IN SHARE ROW EXCLUSIVE MODE");
+    if (m_connection->exec("SELECT 1 FROM document LIMIT 1").rows() > 0)
+        return {};
+    // Constraints' indexes (the keys) stay: the rows are checked against them as they come.
+    const Result r = m_connection->exec("SELECT i.indexrelid::regclass::text, pg_get_indexdef(i.indexrelid) FROM pg_index i "
+                                        "JOIN pg_class t ON t.oid = i.indrelid "
+                                        "WHERE i.indrelid IN ('document'::regclass, 'keyword'::regclass) "
+                                        "AND pg_has_role(t.relowner, 'USAGE') "
+                                        "AND NOT EXISTS (SELECT 1 FROM pg_constraint c WHERE c.conindid = i.indexrelid)");
+    QStringList names;
+    QStringList make;
+    for (int i = 0; i < r.rows(); ++i) {
+        names.append(r.text(i, 0));
+        make.append(r.text(i, 1));
+    }
+    if (!names.isEmpty())
+        m_connection->run(qPrintable(QStringLiteral("DROP INDEX ") + names.join(QStringLiteral(", "))));
+    return make;
+}
+
+bool ServerDictionary::looksEmpty()
+{
+    return m_connection->exec("SELECT 1 FROM document LIMIT 1").rows() == 0;
+}
+
 qint64 ServerDictionary::addEntriesFrom(const BatchSource &next)
 {
     requireWritable();
     return guarded([&] {
+        const bool empty = !m_connection->inTransaction() && looksEmpty();
         Transaction tx(*m_connection);
+        const QStringList deferred = deferIndexesWhenEmpty(empty);
         qint64 added = 0;
         std::vector<NewEntry> batch;
         for (bool more = true; more;) {
@@ -182,6 +221,8 @@ qint64 ServerDictionary::addEntriesFrom(const BatchSource &next)
             }
             added += qint64(batch.size());
         }
+        for (const QString &make : deferred)
+            m_connection->run(qPrintable(make));
         tx.commit();
         return added;
     });

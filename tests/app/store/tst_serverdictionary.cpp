@@ -7,6 +7,7 @@
 #include "app/store/server/serverdictionary.h"
 #include "app/store/server/serverschema.h"
 
+#include "platform/postgres/connection.h"
 #include "platform/postgres/location.h"
 #include "platform/rtf/rtf.h"
 #include "platform/sqlite/likepattern.h"
@@ -325,9 +326,28 @@ void tst_serverdictionary::editSessionCommitsOrDropsItsWrites()
     }
 }
 
+// The indexes of a dictionary's tables, as made, with its schema's name taken out.
+QStringList indexesOf(const QString &uri, const QString &dictionary)
+{
+    pg::Connection c(pg::parseLocation(uri).connection, {});
+    const QString schema = server::schemaName(dictionary);
+    const pg::Result r = c.exec("SELECT replace(indexdef, schemaname || '.', '') FROM pg_indexes "
+                                "WHERE schemaname = $1 ORDER BY indexname",
+                                pg::Params().text(schema));
+    QStringList out;
+    for (int i = 0; i < r.rows(); ++i)
+        out.append(r.text(i, 0));
+    return out;
+}
+
+// Two imports into one new dictionary: the first makes its indexes at its end, the second
+// waits for it and writes through them; the dictionary ends with the indexes it was made with.
 void tst_serverdictionary::concurrentImportsBothLand()
 {
     server(QStringLiteral("together"));
+    server(QStringLiteral("as made"));
+    const QStringList made = indexesOf(m_cluster->uri(QStringLiteral("as made")), QStringLiteral("as made"));
+    QVERIFY(made.size() > 8);
     const std::vector<NewEntry> entries = generatedEntries(400, 7);
     std::atomic<int> failures{0};
     const auto import = [&] {
@@ -346,6 +366,7 @@ void tst_serverdictionary::concurrentImportsBothLand()
     QCOMPARE(d->entryCount(), qint64(800));
     const std::vector<qint32> numbers = d->entryNumbers();
     QCOMPARE(std::set<qint32>(numbers.begin(), numbers.end()).size(), std::size_t(800));
+    QCOMPARE(indexesOf(m_cluster->uri(QStringLiteral("together")), QStringLiteral("together")), made);
 }
 
 void tst_serverdictionary::openingRefusesWhatIsNotOurs()
