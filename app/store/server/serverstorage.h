@@ -91,7 +91,7 @@ private:
     // the last one got.
     qint32 insertEntries(const std::vector<NewEntry> &entries, Numbering numbering);
     std::vector<qint32> newNumbers(int count);
-    bool looksEmpty();
+    bool emptyAndOwned();
     QStringList deferIndexesWhenEmpty(bool lookedEmpty);
     // Keys folded by another version of text::fold() are folded anew (not when read-only).
     void refoldKeys();

@@ -168,8 +168,8 @@ qint32 ServerDictionary::addEntry(const Entry &entry, const QStringList &keyword
 // trigram index over every row at once costs a fraction of keeping it up to date batch by batch.
 // The first look is made before the import's transaction holds any lock, so that two imports
 // cannot wait on each other; the table lock then lets one import at a time decide, and the
-// second finds the first one's rows and writes through the indexes. Only the tables' owner may
-// drop indexes; anyone else writes through them. Readers of the dictionary wait for the
+// second finds the first one's rows and writes through the indexes. Only the tables' owner
+// defers them; anyone else writes through them. Readers of the dictionary wait for the
 // import's end (until then they would find it empty anyway). Gives the statements that make
 // the indexes again; nothing when they were kept.
 QStringList ServerDictionary::deferIndexesWhenEmpty(bool lookedEmpty)
@@ -181,9 +181,7 @@ QStringList ServerDictionary::deferIndexesWhenEmpty(bool lookedEmpty)
         return {};
     // Constraints' indexes (the keys) stay: the rows are checked against them as they come.
     const Result r = m_connection->exec("SELECT i.indexrelid::regclass::text, pg_get_indexdef(i.indexrelid) FROM pg_index i "
-                                        "JOIN pg_class t ON t.oid = i.indrelid "
                                         "WHERE i.indrelid IN ('document'::regclass, 'keyword'::regclass) "
-                                        "AND pg_has_role(t.relowner, 'USAGE') "
                                         "AND NOT EXISTS (SELECT 1 FROM pg_constraint c WHERE c.conindid = i.indexrelid)");
     QStringList names;
     QStringList make;
@@ -196,16 +194,21 @@ QStringList ServerDictionary::deferIndexesWhenEmpty(bool lookedEmpty)
     return make;
 }
 
-bool ServerDictionary::looksEmpty()
+// Whether the dictionary holds no entry and this login owns its tables (only the owner may drop
+// their indexes, or lock them without the rights to change rows).
+bool ServerDictionary::emptyAndOwned()
 {
-    return m_connection->exec("SELECT 1 FROM document LIMIT 1").rows() == 0;
+    return m_connection->exec("SELECT 1 FROM pg_class t WHERE t.oid IN ('document'::regclass, 'keyword'::regclass) "
+                              "HAVING bool_and(pg_has_role(t.relowner, 'USAGE')) "
+                              "AND NOT EXISTS (SELECT 1 FROM document)")
+               .rows() == 1;
 }
 
 qint64 ServerDictionary::addEntriesFrom(const BatchSource &next)
 {
     requireWritable();
     return guarded([&] {
-        const bool empty = !m_connection->inTransaction() && looksEmpty();
+        const bool empty = !m_connection->inTransaction() && emptyAndOwned();
         Transaction tx(*m_connection);
         const QStringList deferred = deferIndexesWhenEmpty(empty);
         qint64 added = 0;

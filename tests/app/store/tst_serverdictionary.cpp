@@ -367,6 +367,19 @@ void tst_serverdictionary::concurrentImportsBothLand()
     const std::vector<qint32> numbers = d->entryNumbers();
     QCOMPARE(std::set<qint32>(numbers.begin(), numbers.end()).size(), std::size_t(800));
     QCOMPARE(indexesOf(m_cluster->uri(QStringLiteral("together")), QStringLiteral("together")), made);
+
+    // A role that does not own the tables imports into them as they are.
+    server(QStringLiteral("granted"));
+    m_cluster->psql(QStringLiteral("qm"), QStringLiteral("GRANT USAGE ON SCHEMA %1 TO writer; "
+                                                         "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA %1 TO writer; "
+                                                         "GRANT USAGE, SELECT ON ALL SEQUENCES IN SCHEMA %1 TO writer")
+                                              .arg(server::schemaName(QStringLiteral("granted"))));
+    qputenv("PGPASSWORD", test::PgCluster::WriterPassword);
+    const qint64 added = openServerDictionary(m_cluster->uri(QStringLiteral("granted"), QStringLiteral("writer")), {})
+                             ->addEntriesFrom(batchesOf(entries));
+    qunsetenv("PGPASSWORD");
+    QCOMPARE(added, qint64(entries.size()));
+    QCOMPARE(indexesOf(m_cluster->uri(QStringLiteral("granted")), QStringLiteral("granted")), made);
 }
 
 void tst_serverdictionary::openingRefusesWhatIsNotOurs()
