@@ -45,7 +45,10 @@ public:
         if (!has("application_name"))
             set("fallback_application_name", "Quillmere");
         // Added to the server options the text may set.
-        const QByteArray mark = QByteArray("-c ") + ProcessSetting + '=' + processMark().toLatin1();
+        // A prepared statement is planned for each run's values: how a lookup is best made
+        // depends on its pattern.
+        const QByteArray mark = QByteArray("-c plan_cache_mode=force_custom_plan -c ") + ProcessSetting + '='
+                                + processMark().toLatin1();
         set("options", has("options") ? value("options") + ' ' + mark : mark);
     }
 
@@ -195,6 +198,25 @@ Result Connection::exec(const char *sql, const Params &params)
                               params.formats().data(), 0));
 }
 
+Result Connection::execPrepared(const char *sql, const Params &params)
+{
+    // Statements built from a search's terms come in few shapes; past this many, the rest run
+    // unprepared rather than fill the server's memory.
+    constexpr std::size_t MostPrepared = 64;
+    auto known = m_prepared.find(sql);
+    if (known == m_prepared.end() && m_prepared.size() >= MostPrepared)
+        return exec(sql, params);
+    if (known == m_prepared.end()) {
+        const std::string name = "qm_" + std::to_string(m_prepared.size() + 1);
+        check(PQprepare(m_conn, name.c_str(), sql, params.count(), nullptr));
+        known = m_prepared.emplace(sql, name).first;
+    }
+    const std::vector<const char *> values = params.values();
+    const std::vector<int> lengths = params.lengths();
+    return check(PQexecPrepared(m_conn, known->second.c_str(), params.count(), values.data(), lengths.data(),
+                                params.formats().data(), 0));
+}
+
 Result Connection::execAtomic(const char *sql, const Params &params)
 {
     if (!inTransaction())
@@ -254,6 +276,7 @@ void Connection::run(const char *sql)
 void Connection::reset()
 {
     PQreset(m_conn);
+    m_prepared.clear();
     if (PQstatus(m_conn) != CONNECTION_OK)
         throw connectionError(m_conn, false);
     PQsetNoticeProcessor(m_conn, [](void *, const char *) {}, nullptr);

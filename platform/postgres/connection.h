@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <string>
+#include <unordered_map>
+
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -45,6 +48,9 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     Result exec(const char *sql, const Params &params = {});
+    // A statement run often (a lookup): parsed once on this connection, at its first run, and
+    // planned anew for each run's values, as exec() plans it.
+    Result execPrepared(const char *sql, const Params &params = {});
     // One statement whose failure leaves an open transaction as it was, in one round trip: in a
     // transaction it is sent between a savepoint and the savepoint's release, the three at once;
     // outside one, it runs alone as its own transaction.
@@ -86,6 +92,8 @@ private:
     Result check(pg_result *result);
 
     pg_conn *m_conn = nullptr;
+    // The statements prepared on the connection, by their text; a new connection has none.
+    std::unordered_map<std::string, std::string> m_prepared;
 };
 
 } // namespace qm::pg

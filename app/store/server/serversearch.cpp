@@ -186,7 +186,7 @@ void walk(pg::Connection &connection, const BatchSql &sql, const QByteArrayList 
             p.append(*after);
         }
         p.number(batch);
-        const Result rows = connection.exec(sql(where(all), placeholder(p)).constData(), p);
+        const Result rows = connection.execPrepared(sql(where(all), placeholder(p)).constData(), p);
         bool going = true;
         for (int i = 0; going && i < rows.rows(); ++i)
             going = take(rows, i);

@@ -519,8 +519,11 @@ void tst_serverdictionary::brokenConnectionIsToldThenMended()
         QVERIFY(isStoreError(error, FailureKind::WriteUndone));
     }
     QCOMPARE(d->keywords(n), e.keywords);
-    // The shared dictionary's connection was cut as well; it too connects anew.
+    // The shared dictionary's connection was cut as well; it too connects anew, and the lookups
+    // prepared on the old one are prepared again.
+    const Rows before = lookup(*m_file, QStringLiteral("*a*"), 50);
     QCOMPARE(m_server->entryCount(), qint64(300));
+    QCOMPARE(lookup(*m_server, QStringLiteral("*a*"), 50), before);
 }
 
 void tst_serverdictionary::locationsAreRead_data()
