@@ -326,13 +326,14 @@ void tst_serverdictionary::editSessionCommitsOrDropsItsWrites()
     }
 }
 
-// The indexes of a dictionary's tables, as made, with its schema's name taken out.
+// The indexes and constraints of a dictionary's tables, as made, with its schema's name taken out.
 QStringList indexesOf(const QString &uri, const QString &dictionary)
 {
     pg::Connection c(pg::parseLocation(uri).connection, {});
     const QString schema = server::schemaName(dictionary);
-    const pg::Result r = c.exec("SELECT replace(indexdef, schemaname || '.', '') FROM pg_indexes "
-                                "WHERE schemaname = $1 ORDER BY indexname",
+    const pg::Result r = c.exec("SELECT replace(indexdef, schemaname || '.', '') FROM pg_indexes WHERE schemaname = $1 "
+                                "UNION ALL SELECT conname || ' ' || replace(pg_get_constraintdef(oid), $1 || '.', '') FROM pg_constraint "
+                                "WHERE connamespace = $1::regnamespace ORDER BY 1",
                                 pg::Params().text(schema));
     QStringList out;
     for (int i = 0; i < r.rows(); ++i)
