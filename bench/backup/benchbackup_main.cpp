@@ -167,11 +167,7 @@ int main(int argc, char *argv[])
             dictionary = makeDictionary(QDir(scratch).filePath(QStringLiteral("made.dic")),
                                         qMax(1, parser.value(QStringLiteral("entries")).toInt()));
         BackupSuite suite(dictionary, scratch);
-        suite.registerAll();
-        TimingCollector timings(isatty(STDOUT_FILENO) != 0);
-        benchmark::RunSpecifiedBenchmarks(&timings);
-        benchmark::Shutdown();
-        return suite.report(timings);
+        return runSuite(suite);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "qm-bench-backup: %s\n", e.what());
         return 2;

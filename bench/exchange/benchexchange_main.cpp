@@ -370,11 +370,7 @@ int main(int argc, char *argv[])
         if (parser.isSet(QStringLiteral("keywords")))
             s.keywords = qMax(1, parser.value(QStringLiteral("keywords")).toInt());
         ExchangeSuite suite(s);
-        suite.registerAll();
-        TimingCollector timings(isatty(STDOUT_FILENO) != 0);
-        benchmark::RunSpecifiedBenchmarks(&timings);
-        benchmark::Shutdown();
-        return suite.report(timings, QCoreApplication::applicationFilePath());
+        return runSuite(suite, QCoreApplication::applicationFilePath());
     } catch (const std::exception &e) {
         std::fprintf(stderr, "qm-bench-exchange: %s\n", e.what());
         return 2;

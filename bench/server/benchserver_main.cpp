@@ -320,13 +320,8 @@ int ServerSuite::report(const TimingCollector &t)
                        ImportBudget, true, QStringLiteral("x")});
     if (!m_disagreements.isEmpty())
         std::printf("rows differ for: %s\n", qPrintable(m_disagreements.join(QStringLiteral(", "))));
-    int over = 0;
     std::printf("\n");
-    for (const Budget &b : budgets) {
-        std::printf("%s\n", qPrintable(b.line()));
-        over += b.ok() ? 0 : 1;
-    }
-    return over == 0 ? 0 : 1;
+    return printBudgets(budgets);
 }
 
 } // namespace
@@ -353,11 +348,7 @@ int main(int argc, char *argv[])
             return 2;
         }
         ServerSuite suite(s);
-        suite.registerAll();
-        TimingCollector timings(isatty(STDOUT_FILENO) != 0);
-        benchmark::RunSpecifiedBenchmarks(&timings);
-        benchmark::Shutdown();
-        return suite.report(timings);
+        return runSuite(suite);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "qm-bench-server: %s\n", e.what());
         return 2;

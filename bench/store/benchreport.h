@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace qm::bench {
 
 // Prints the runs as the console reporter does and keeps each benchmark's real time per
@@ -44,6 +46,18 @@ struct Budget {
 // Prints each budget's line; gives the exit status of a benchmark program: 0 when every budget
 // holds, 1 when one is over.
 int printBudgets(const std::vector<Budget> &budgets);
+
+// Registers the suite's benchmarks, runs those the command line chose and gives the suite's
+// report of their timings, the program's exit status. `extra` goes to the report.
+template <typename Suite, typename... Extra>
+int runSuite(Suite &suite, const Extra &...extra)
+{
+    suite.registerAll();
+    TimingCollector timings(isatty(STDOUT_FILENO) != 0);
+    benchmark::RunSpecifiedBenchmarks(&timings);
+    benchmark::Shutdown();
+    return suite.report(timings, extra...);
+}
 
 // "1.23 ms", "45.6 us", "2.01 s".
 QString formatSeconds(double seconds);

@@ -587,11 +587,7 @@ int main(int argc, char *argv[])
         return 2;
     try {
         StoreSuite suite(*folders);
-        suite.registerAll();
-        TimingCollector timings(isatty(STDOUT_FILENO) != 0);
-        benchmark::RunSpecifiedBenchmarks(&timings);
-        benchmark::Shutdown();
-        return suite.report(timings);
+        return runSuite(suite);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "qm-bench-store: %s\n", e.what());
         return 1;
