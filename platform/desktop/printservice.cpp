@@ -94,16 +94,25 @@ void disablePageChoices(QPrintDialog &dialog)
 } // namespace
 
 DialogPrintService::DialogPrintService()
-    : m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     installPrintDialogTexts();
+}
+
+// Made at the first print or page setup, not with the window: a printer loads the print
+// system's plugin and asks it for the default printer, which a program that never prints does
+// not need at its start. Once made, it keeps the page setup for every later job.
+QPrinter &DialogPrintService::printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
 }
 
 DialogPrintService::~DialogPrintService() = default;
 
 bool DialogPrintService::setUpPage(const QString &title)
 {
-    QPageSetupDialog dialog(m_printer.get(), QApplication::activeWindow());
+    QPageSetupDialog dialog(&printer(), QApplication::activeWindow());
     dialog.setWindowTitle(title);
     return dialog.exec() == QDialog::Accepted;
 }
@@ -112,8 +121,8 @@ bool DialogPrintService::setUpPage(const QString &title)
 // selection when there is one, else everything.
 bool DialogPrintService::choosePrinter(const QString &title, bool selection)
 {
-    m_printer->setPrintRange(selection ? QPrinter::Selection : QPrinter::AllPages);
-    QPrintDialog dialog(m_printer.get(), QApplication::activeWindow());
+    printer().setPrintRange(selection ? QPrinter::Selection : QPrinter::AllPages);
+    QPrintDialog dialog(&printer(), QApplication::activeWindow());
     dialog.setWindowTitle(title);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);

@@ -31,7 +31,7 @@ class DialogPrintService final : public PrintService
 public:
     DialogPrintService();
     ~DialogPrintService() override;
-    QPrinter &printer() override { return *m_printer; }
+    QPrinter &printer() override;
     bool setUpPage(const QString &title) override;
     bool choosePrinter(const QString &title, bool selection) override;
 

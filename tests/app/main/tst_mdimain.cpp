@@ -674,7 +674,9 @@ void tst_mdimain::theWindowRepaintsDuringALongLookup()
     window()->removeEventFilter(&paintClock);
     QVERIFY2(lookup.elapsed() >= 2000, qPrintable(QString::number(lookup.elapsed())));
     QVERIFY2(paintClock.paints >= 20, qPrintable(QString::number(paintClock.paints)));
-    QVERIFY2(paintClock.longestGap <= 50, qPrintable(QString::number(paintClock.longestGap)));
+    // A lookup run on the window's thread would stop the paints for its whole 2 s; a loaded
+    // machine (a sanitizer build beside other work) may delay one paint by a few hundred ms.
+    QVERIFY2(paintClock.longestGap <= 500, qPrintable(QString::number(paintClock.longestGap)));
 }
 
 void tst_mdimain::aNewLookupTakesThePlaceOfTheRunningOne()
