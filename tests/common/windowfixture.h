@@ -124,4 +124,14 @@ inline void typeInto(QWidget *widget, const QString &text)
         QTest::sendKeyEvent(QTest::KeyAction::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
+// The shown top-level window with this object name, as T; null when none is shown.
+template <typename T>
+T *visible(const char *name)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String(name) && w->isVisible())
+            return qobject_cast<T *>(w);
+    return nullptr;
+}
+
 } // namespace qm::test

@@ -25,17 +25,9 @@ using namespace qm;
 using app::frmModifyData;
 using app::frmNewData;
 using desktop::Prompter;
+using test::visible;
 
 namespace {
-
-template<typename T>
-T *visible(const char *name)
-{
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (w->objectName() == QLatin1String(name) && w->isVisible())
-            return qobject_cast<T *>(w);
-    return nullptr;
-}
 
 const QString InUse = QStringLiteral("このデータはほかのプログラムが使用中のため修正できません。\nしばらくしてからやり直してください。");
 
