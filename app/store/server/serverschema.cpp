@@ -28,20 +28,28 @@ CREATE TABLE document (
     version bigint NOT NULL DEFAULT 1,
     changed_by text,
     changed_at timestamptz);
-CREATE INDEX document_heading ON document (heading_key, document_number);
-CREATE INDEX document_viewer ON document (viewer, document_number);
-CREATE INDEX document_date ON document (renewal_date, document_number);
-CREATE INDEX document_exact_heading ON document USING hash (heading);
-CREATE INDEX document_text ON document USING gin (text_key gin_trgm_ops);
 CREATE TABLE keyword (
     id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
     document_number integer NOT NULL REFERENCES document ON DELETE CASCADE,
     keyword text COLLATE "C" NOT NULL,
     keyword_key text COLLATE "C" NOT NULL);
-CREATE INDEX keyword_order ON keyword (keyword_key, document_number, keyword, id);
-CREATE INDEX keyword_entry ON keyword (document_number, id);
-CREATE INDEX keyword_trigram ON keyword USING gin (keyword_key gin_trgm_ops);
 )sql";
+
+// The tables' own indexes (those of their keys aside), by table. An import into an empty
+// dictionary drops them and builds them again; one that was cut off before they were built gets
+// the missing ones back from here.
+constexpr IndexDefinition Indexes[] = {
+    {"document_heading", "document", "CREATE INDEX IF NOT EXISTS document_heading ON document (heading_key, document_number)"},
+    {"document_viewer", "document", "CREATE INDEX IF NOT EXISTS document_viewer ON document (viewer, document_number)"},
+    {"document_date", "document", "CREATE INDEX IF NOT EXISTS document_date ON document (renewal_date, document_number)"},
+    {"document_exact_heading", "document", "CREATE INDEX IF NOT EXISTS document_exact_heading ON document USING hash (heading)"},
+    {"document_text", "document", "CREATE INDEX IF NOT EXISTS document_text ON document USING gin (text_key gin_trgm_ops)"},
+    {"document_shown", "document",
+     "CREATE INDEX IF NOT EXISTS document_shown ON document (document_number) INCLUDE (heading, viewer)"},
+    {"keyword_order", "keyword", "CREATE INDEX IF NOT EXISTS keyword_order ON keyword (keyword_key, document_number, keyword, id)"},
+    {"keyword_entry", "keyword", "CREATE INDEX IF NOT EXISTS keyword_entry ON keyword (document_number, id)"},
+    {"keyword_trigram", "keyword", "CREATE INDEX IF NOT EXISTS keyword_trigram ON keyword USING gin (keyword_key gin_trgm_ops)"},
+};
 
 // What version 2 adds to version 1: who changed an entry last and when, and who deleted which
 // entry and when, so a write refused for another program's change can say whose it was; and
@@ -134,6 +142,25 @@ void upgradeSchema(pg::Connection &c, const QString &schema, const QString &dict
     tx.commit();
 }
 
+std::span<const IndexDefinition> indexDefinitions()
+{
+    return Indexes;
+}
+
+std::vector<IndexDefinition> missingIndexes(pg::Connection &c)
+{
+    const pg::Result r = c.exec("SELECT i.indexrelid::regclass::text FROM pg_index i "
+                                "WHERE i.indrelid IN ('document'::regclass, 'keyword'::regclass)");
+    QSet<QString> present;
+    for (int i = 0; i < r.rows(); ++i)
+        present.insert(r.text(i, 0));
+    std::vector<IndexDefinition> missing;
+    for (const IndexDefinition &index : Indexes)
+        if (!present.contains(QLatin1String(index.name)))
+            missing.push_back(index);
+    return missing;
+}
+
 qint32 entryLockSpace(const QString &schema)
 {
     return qint32(lockKey(schema) & 0x7fffffff);
@@ -149,6 +176,8 @@ void createSchema(pg::Connection &c, const QString &schema, const QString &dicti
     c.run("CREATE EXTENSION IF NOT EXISTS pg_trgm");
     c.run(qPrintable(QStringLiteral("CREATE SCHEMA IF NOT EXISTS %1; SET LOCAL search_path = %1, public").arg(schema)));
     c.run(Tables);
+    for (const IndexDefinition &index : Indexes)
+        c.run(index.sql);
     c.run(WriterColumns);
     setProperty(c, QStringLiteral("Marker"), Marker);
     setProperty(c, QStringLiteral("Dictionary"), dictionary);

@@ -4,6 +4,9 @@
 
 #include <QString>
 
+#include <span>
+#include <vector>
+
 namespace qm::pg {
 class Connection;
 }
@@ -49,5 +52,19 @@ void upgradeSchema(pg::Connection &connection, const QString &schema, const QStr
 // at the same time waits and then finds it made. Throws pg::Error.
 void createSchema(pg::Connection &connection, const QString &schema, const QString &dictionary,
                   const DictionaryDescription &description);
+
+// One of the tables' own indexes: its name, its table and the statement that makes it when it
+// is missing (on a connection whose search path starts with the dictionary's schema).
+struct IndexDefinition {
+    const char *name;
+    const char *table;
+    const char *sql;
+};
+
+// Every index the tables carry besides those of their keys.
+std::span<const IndexDefinition> indexDefinitions();
+
+// Those of them the dictionary lacks (an import cut off before it built them again).
+std::vector<IndexDefinition> missingIndexes(pg::Connection &connection);
 
 } // namespace qm::store::server

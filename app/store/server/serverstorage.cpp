@@ -82,13 +82,26 @@ ServerDictionary::~ServerDictionary()
     rollbackEditSession();
 }
 
+std::unique_ptr<pg::Connection> ServerDictionary::connect() const
+{
+    pg::ConnectOptions options;
+    options.timeout = m_options.timeout;
+    if (m_options.password)
+        options.password = [this] { return m_options.password(m_shown); };
+    return std::make_unique<pg::Connection>(m_connectionText, options);
+}
+
+std::unique_ptr<pg::Connection> ServerDictionary::connectAgain()
+{
+    std::unique_ptr<pg::Connection> c = connect();
+    c->exec("SELECT set_config('search_path', $1, false)", Params().text(m_schema + QStringLiteral(", public")));
+    return c;
+}
+
 void ServerDictionary::open(const QString &connection)
 {
-    pg::ConnectOptions connect;
-    connect.timeout = m_options.timeout;
-    if (m_options.password)
-        connect.password = [this] { return m_options.password(m_shown); };
-    m_connection = std::make_unique<pg::Connection>(connection, connect);
+    m_connectionText = connection;
+    m_connection = connect();
     using server::SchemaState;
     server::SchemaCheck check = server::checkSchema(*m_connection, m_schema, m_dictionary);
     if (check.state == SchemaState::Missing && m_options.createIfMissing && !m_options.readOnly) {

@@ -7,6 +7,9 @@
 #include "platform/postgres/connection.h"
 #include "platform/postgres/error.h"
 
+#include <QMap>
+#include <QStringList>
+
 #include <memory>
 #include <optional>
 #include <unordered_map>
@@ -92,7 +95,19 @@ private:
     qint32 insertEntries(const std::vector<NewEntry> &entries, Numbering numbering);
     std::vector<qint32> newNumbers(int count);
     bool emptyAndOwned();
-    QStringList deferIndexesWhenEmpty(bool lookedEmpty);
+    // What an import into an empty dictionary leaves to its end: the keywords' references to
+    // their entries (checked before its rows are committed) and the tables' own indexes, by
+    // table (built after).
+    struct Deferred {
+        QStringList references;
+        QMap<QString, QStringList> indexes;
+    };
+    Deferred deferIndexesWhenEmpty(bool lookedEmpty);
+    QMap<QString, QStringList> missingIndexesByTable();
+    void buildIndexes(const QMap<QString, QStringList> &byTable);
+    std::unique_ptr<pg::Connection> connect() const;
+    // Another connection to the dictionary, with this one's settings and schema.
+    std::unique_ptr<pg::Connection> connectAgain();
     // Keys folded by another version of text::fold() are folded anew (not when read-only).
     void refoldKeys();
     std::optional<Entry> readEntry(const pg::Result &rows, int row) const;
@@ -115,6 +130,7 @@ private:
     QString m_dictionary;
     QString m_schema;
     QString m_host;
+    QString m_connectionText;
     ServerOptions m_options;
     std::unique_ptr<pg::Connection> m_connection;
     bool m_session = false;

@@ -12,7 +12,10 @@
 #include "platform/postgres/transaction.h"
 #include "platform/text/fold.h"
 
+#include <QRegularExpression>
 #include <QSysInfo>
+
+#include <future>
 
 #include <pwd.h>
 #include <sqlite3.h>
@@ -169,11 +172,10 @@ qint32 ServerDictionary::addEntry(const Entry &entry, const QStringList &keyword
 // a fraction of keeping it up to date batch by batch.
 // The first look is made before the import's transaction holds any lock, so that two imports
 // cannot wait on each other; the table lock then lets one import at a time decide, and the
-// second finds the first one's rows and writes through the indexes. Only the tables' owner
-// defers them; anyone else writes through them. Readers of the dictionary wait for the
-// import's end (until then they would find it empty anyway). Gives the statements that make
-// the indexes and references again; nothing when they were kept.
-QStringList ServerDictionary::deferIndexesWhenEmpty(bool lookedEmpty)
+// second finds the first one's rows and writes through whatever indexes stand. Only the tables'
+// owner defers them; anyone else writes through them. Readers of the dictionary wait for the
+// rows to be committed (until then they would find it empty anyway).
+ServerDictionary::Deferred ServerDictionary::deferIndexesWhenEmpty(bool lookedEmpty)
 {
     if (!lookedEmpty)
         return {};
@@ -181,14 +183,18 @@ QStringList ServerDictionary::deferIndexesWhenEmpty(bool lookedEmpty)
     if (m_connection->exec("SELECT 1 FROM document LIMIT 1").rows() > 0)
         return {};
     // Constraints' indexes (the keys) stay: the rows are checked against them as they come.
-    const Result r = m_connection->exec("SELECT i.indexrelid::regclass::text, pg_get_indexdef(i.indexrelid) FROM pg_index i "
+    const Result r = m_connection->exec("SELECT i.indexrelid::regclass::text, i.indrelid::regclass::text, "
+                                        "pg_get_indexdef(i.indexrelid) FROM pg_index i "
                                         "WHERE i.indrelid IN ('document'::regclass, 'keyword'::regclass) "
                                         "AND NOT EXISTS (SELECT 1 FROM pg_constraint c WHERE c.conindid = i.indexrelid)");
+    Deferred deferred = {{}, missingIndexesByTable()};
     QStringList names;
-    QStringList make;
     for (int i = 0; i < r.rows(); ++i) {
         names.append(r.text(i, 0));
-        make.append(r.text(i, 1));
+        // Made after the commit, when another program may have made it meanwhile.
+        QString make = r.text(i, 2);
+        make.replace(QRegularExpression(QStringLiteral("^CREATE (UNIQUE )?INDEX ")), QStringLiteral("CREATE \\1INDEX IF NOT EXISTS "));
+        deferred.indexes[r.text(i, 1)].append(make);
     }
     if (!names.isEmpty())
         m_connection->run(qPrintable(QStringLiteral("DROP INDEX ") + names.join(QStringLiteral(", "))));
@@ -201,9 +207,57 @@ QStringList ServerDictionary::deferIndexesWhenEmpty(bool lookedEmpty)
         const QString table = refs.text(i, 0);
         const QString name = refs.text(i, 1);
         m_connection->run(qPrintable(QStringLiteral("ALTER TABLE %1 DROP CONSTRAINT %2").arg(table, name)));
-        make.append(QStringLiteral("ALTER TABLE %1 ADD CONSTRAINT %2 %3").arg(table, name, refs.text(i, 2)));
+        deferred.references.append(QStringLiteral("ALTER TABLE %1 ADD CONSTRAINT %2 %3").arg(table, name, refs.text(i, 2)));
     }
-    return make;
+    return deferred;
+}
+
+// Our indexes the tables lack, by table: those an import cut off before it built them again.
+QMap<QString, QStringList> ServerDictionary::missingIndexesByTable()
+{
+    QMap<QString, QStringList> missing;
+    for (const server::IndexDefinition &index : server::missingIndexes(*m_connection))
+        missing[QLatin1String(index.table)].append(QLatin1String(index.sql));
+    return missing;
+}
+
+// The server builds an index on one core: each table's indexes are built at once on a
+// connection of their own, each table's in one transaction. Meanwhile lookups read the tables
+// through and give the same rows. The rows are committed before: a build that fails (a lost
+// connection, a killed program) takes none of them away, and the next import or compaction of
+// the dictionary makes the indexes still missing.
+void ServerDictionary::buildIndexes(const QMap<QString, QStringList> &byTable)
+{
+    if (byTable.isEmpty())
+        return;
+    const auto build = [](pg::Connection &c, const QStringList &statements) {
+        Transaction tx(c);
+        for (const QString &make : statements)
+            c.run(qPrintable(make));
+        tx.commit();
+    };
+    try {
+        std::vector<std::unique_ptr<pg::Connection>> others;
+        std::vector<std::future<void>> builds;
+        for (auto table = std::next(byTable.cbegin()); table != byTable.cend(); ++table) {
+            others.push_back(connectAgain());
+            builds.push_back(std::async(std::launch::async, build, std::ref(*others.back()), table.value()));
+        }
+        std::exception_ptr failed;
+        try {
+            build(*m_connection, byTable.first());
+        } catch (const pg::Error &) {
+            failed = std::current_exception();
+        }
+        for (std::future<void> &b : builds)
+            b.wait();
+        for (std::future<void> &b : builds)
+            b.get();
+        if (failed)
+            std::rethrow_exception(failed);
+    } catch (const pg::Error &) {
+        // The rows stand; only lookups are slower until the indexes are made.
+    }
 }
 
 // Whether the dictionary holds no entry and this login owns its tables (only the owner may drop
@@ -219,11 +273,12 @@ bool ServerDictionary::emptyAndOwned()
 qint64 ServerDictionary::addEntriesFrom(const BatchSource &next)
 {
     requireWritable();
-    return guarded([&] {
+    Deferred deferred;
+    const qint64 added = guarded([&] {
         const bool empty = !m_connection->inTransaction() && emptyAndOwned();
         Transaction tx(*m_connection);
-        const QStringList deferred = deferIndexesWhenEmpty(empty);
-        qint64 added = 0;
+        deferred = deferIndexesWhenEmpty(empty);
+        qint64 count = 0;
         std::vector<NewEntry> batch;
         for (bool more = true; more;) {
             batch.clear();
@@ -234,13 +289,16 @@ qint64 ServerDictionary::addEntriesFrom(const BatchSource &next)
                                                  batch.begin() + qsizetype(std::min(batch.size(), from + WriteBatch)));
                 insertEntries(part, numbering);
             }
-            added += qint64(batch.size());
+            count += qint64(batch.size());
         }
-        for (const QString &make : deferred)
+        for (const QString &make : deferred.references)
             m_connection->run(qPrintable(make));
         tx.commit();
-        return added;
+        return count;
     });
+    // An import after one that was cut off before its indexes stood makes them.
+    buildIndexes(deferred.indexes.isEmpty() ? guarded([this] { return missingIndexesByTable(); }) : deferred.indexes);
+    return added;
 }
 
 // An entry this object has read is changed only while it is still the version read: another

@@ -4,6 +4,7 @@
 
 #include "app/common/storemessages.h"
 #include "app/store/dictionary/dictionary.h"
+#include "app/store/server/servercare.h"
 #include "app/store/server/serverdictionary.h"
 #include "app/store/server/serverschema.h"
 
@@ -368,6 +369,18 @@ void tst_serverdictionary::concurrentImportsBothLand()
     const std::vector<qint32> numbers = d->entryNumbers();
     QCOMPARE(std::set<qint32>(numbers.begin(), numbers.end()).size(), std::size_t(800));
     QCOMPARE(indexesOf(m_cluster->uri(QStringLiteral("together")), QStringLiteral("together")), made);
+
+    // Indexes an import cut off after its commit did not make again: the next import makes them,
+    // and so does compaction.
+    const QString uri = m_cluster->uri(QStringLiteral("together"));
+    const QString dropSome = QStringLiteral("DROP INDEX %1.document_text, %1.keyword_trigram, %1.keyword_order")
+                                 .arg(server::schemaName(QStringLiteral("together")));
+    m_cluster->psql(QStringLiteral("qm"), dropSome);
+    server(QStringLiteral("together"), false)->addEntriesFrom(batchesOf(generatedEntries(3, 8)));
+    QCOMPARE(indexesOf(uri, QStringLiteral("together")), made);
+    m_cluster->psql(QStringLiteral("qm"), dropSome);
+    compactServerDictionary(uri, {});
+    QCOMPARE(indexesOf(uri, QStringLiteral("together")), made);
 
     // A role that does not own the tables imports into them as they are.
     server(QStringLiteral("granted"));
