@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace qm::pg {
@@ -271,6 +272,63 @@ Result Connection::execAtomic(const char *sql, const Params &params)
 void Connection::run(const char *sql)
 {
     check(PQexec(m_conn, sql));
+}
+
+void Connection::copyIn(const char *sql, const QByteArray &rows)
+{
+    startCopyIn(sql, rows).finish();
+}
+
+Connection::PendingCopy Connection::startCopyIn(const char *sql, const QByteArray &rows)
+{
+    pg_result *started = PQexec(m_conn, sql);
+    if (!started || PQresultStatus(started) != PGRES_COPY_IN) {
+        check(started);
+        throw Error(Error::Kind::Server, QStringLiteral("not a COPY FROM STDIN statement"));
+    }
+    PQclear(started);
+    PendingCopy pending(*this);
+    // Sent in pieces: a message's length must fit the protocol's 32 bits.
+    constexpr qsizetype Piece = 1 << 20;
+    bool sent = true;
+    for (qsizetype at = 0; sent && at < rows.size(); at += Piece)
+        sent = PQputCopyData(m_conn, rows.constData() + at, int(std::min(Piece, rows.size() - at))) == 1;
+    // A COPY that could not be sent whole is ended as failed: the server takes none of it.
+    if (PQputCopyEnd(m_conn, sent ? nullptr : "the rows could not be sent") != 1 || !sent)
+        pending.finish();
+    return pending;
+}
+
+Connection::PendingCopy::PendingCopy(Connection &connection)
+    : m_connection(&connection)
+{
+}
+
+Connection::PendingCopy::PendingCopy(PendingCopy &&other) noexcept
+    : m_connection(std::exchange(other.m_connection, nullptr))
+{
+}
+
+Connection::PendingCopy::~PendingCopy()
+{
+    if (!m_connection)
+        return;
+    while (pg_result *result = PQgetResult(m_connection->m_conn))
+        PQclear(result);
+}
+
+void Connection::PendingCopy::finish()
+{
+    if (!m_connection)
+        return;
+    Connection &c = *std::exchange(m_connection, nullptr);
+    // The COPY's outcome, then the end of its results.
+    pg_result *outcome = PQgetResult(c.m_conn);
+    while (pg_result *rest = PQgetResult(c.m_conn))
+        PQclear(rest);
+    if (!outcome && PQstatus(c.m_conn) != CONNECTION_OK)
+        throw Error(Error::Kind::ConnectionLost, messageOf(c.m_conn));
+    c.check(outcome);
 }
 
 void Connection::reset()

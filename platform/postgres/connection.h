@@ -57,6 +57,12 @@ public:
     Result execAtomic(const char *sql, const Params &params = {});
     // A statement of several commands, without parameters.
     void run(const char *sql);
+    // A COPY ... FROM STDIN statement with its rows (CopyRows' data).
+    void copyIn(const char *sql, const QByteArray &rows);
+    // The same, without waiting for the server to take the rows: the caller prepares more
+    // meanwhile, and sends nothing else on the connection before the copy is finished.
+    class PendingCopy;
+    PendingCopy startCopyIn(const char *sql, const QByteArray &rows);
 
     // Connects anew with the same settings after the connection broke; throws pg::Error when the
     // server cannot be reached. Settings made with SET are gone.
@@ -94,6 +100,25 @@ private:
     pg_conn *m_conn = nullptr;
     // The statements prepared on the connection, by their text; a new connection has none.
     std::unordered_map<std::string, std::string> m_prepared;
+};
+
+// A COPY whose rows are sent and whose outcome is still to be read. finish() reads it and throws
+// its failure; one never finished is read and dropped with the object (before the transaction
+// it belongs to rolls back).
+class Connection::PendingCopy final
+{
+public:
+    explicit PendingCopy(Connection &connection);
+    ~PendingCopy();
+    PendingCopy(PendingCopy &&other) noexcept;
+    PendingCopy &operator=(PendingCopy &&) = delete;
+    PendingCopy(const PendingCopy &) = delete;
+    PendingCopy &operator=(const PendingCopy &) = delete;
+
+    void finish();
+
+private:
+    Connection *m_connection;
 };
 
 } // namespace qm::pg

@@ -93,6 +93,9 @@ private:
     // Adds the entries with their keyword rows (at most a few hundred at once); gives the number
     // the last one got.
     qint32 insertEntries(const std::vector<NewEntry> &entries, Numbering numbering);
+    pg::Connection::PendingCopy copyEntries(const std::vector<NewEntry> &entries, Numbering numbering, const QString &stamp);
+    std::vector<qint32> numbersFor(const std::vector<NewEntry> &entries, Numbering numbering);
+    void passKeptNumbers(const std::vector<qint32> &numbers);
     std::vector<qint32> newNumbers(int count);
     bool emptyAndOwned();
     // What an import into an empty dictionary leaves to its end: the keywords' references to

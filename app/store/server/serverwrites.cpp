@@ -9,6 +9,7 @@
 #include "app/store/dictionary/viewertype.h"
 #include "app/store/server/serverschema.h"
 
+#include "platform/postgres/copyrows.h"
 #include "platform/postgres/transaction.h"
 #include "platform/text/fold.h"
 
@@ -24,6 +25,7 @@
 namespace qm::store {
 namespace {
 
+using pg::Connection;
 using pg::Params;
 using pg::Result;
 using pg::Transaction;
@@ -101,7 +103,8 @@ std::vector<qint32> ServerDictionary::newNumbers(int count)
     return out;
 }
 
-qint32 ServerDictionary::insertEntries(const std::vector<NewEntry> &entries, Numbering numbering)
+// The numbers the entries take, once each is known storable.
+std::vector<qint32> ServerDictionary::numbersFor(const std::vector<NewEntry> &entries, Numbering numbering)
 {
     const bool keep = numbering == Numbering::Keep;
     for (const NewEntry &e : entries) {
@@ -110,14 +113,29 @@ qint32 ServerDictionary::insertEntries(const std::vector<NewEntry> &entries, Num
             requireKeyword(k);
     }
     if (entries.empty())
-        return 0;
+        return {};
+    if (!keep)
+        return newNumbers(int(entries.size()));
     std::vector<qint32> numbers;
-    if (keep) {
-        for (const NewEntry &e : entries)
-            numbers.push_back(e.entry.DocumentNumber);
-    } else {
-        numbers = newNumbers(int(entries.size()));
-    }
+    for (const NewEntry &e : entries)
+        numbers.push_back(e.entry.DocumentNumber);
+    return numbers;
+}
+
+// Numbers kept above the sequence move it on, so no new entry takes them.
+void ServerDictionary::passKeptNumbers(const std::vector<qint32> &numbers)
+{
+    const qint32 highest = *std::max_element(numbers.begin(), numbers.end());
+    m_connection->exec("SELECT setval('document_numbers', $1) FROM document_numbers "
+                       "WHERE NOT is_called OR last_value < $1",
+                       Params().number(highest));
+}
+
+qint32 ServerDictionary::insertEntries(const std::vector<NewEntry> &entries, Numbering numbering)
+{
+    const std::vector<qint32> numbers = numbersFor(entries, numbering);
+    if (numbers.empty())
+        return 0;
     Params doc;
     // Every row names this program as its writer through the one last parameter.
     const QByteArray by = "$" + QByteArray::number(qsizetype(entries.size()) * 7 + 1);
@@ -146,14 +164,38 @@ qint32 ServerDictionary::insertEntries(const std::vector<NewEntry> &entries, Num
                            "SELECT n, k, f FROM unnest($1::integer[], $2::text[], $3::text[]) WITH ORDINALITY AS t(n, k, f, o) "
                            "ORDER BY o",
                            Params().textArray(owners).textArray(words).textArray(keys));
-    if (keep) {
-        // Numbers kept above the sequence move it on, so no new entry takes them.
-        const qint32 highest = *std::max_element(numbers.begin(), numbers.end());
-        m_connection->exec("SELECT setval('document_numbers', $1) FROM document_numbers "
-                           "WHERE NOT is_called OR last_value < $1",
-                           Params().number(highest));
-    }
+    if (numbering == Numbering::Keep)
+        passKeptNumbers(numbers);
     return numbers.back();
+}
+
+// An import's batches go in as COPY streams, the same rows insertEntries() writes: the server
+// reads them several times faster than statements with a parameter for every value. `stamp` is
+// the transaction's time as the server wrote it (what now() gives every row of it). The keyword
+// rows' COPY is left for the caller to finish, who reads the next batch meanwhile.
+Connection::PendingCopy ServerDictionary::copyEntries(const std::vector<NewEntry> &entries, Numbering numbering,
+                                                      const QString &stamp)
+{
+    const std::vector<qint32> numbers = numbersFor(entries, numbering);
+    pg::CopyRows documents;
+    pg::CopyRows keywords;
+    const QString by = writer();
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const Entry &e = entries[i].entry;
+        const QString key = bodySearchKey(e, m_options.richText);
+        documents.number(numbers[i]).number(e.Viewer).text(e.Heading).text(text::fold(e.Heading)).bytes(e.Document);
+        documents.text(formatDate(e.RenewalDate));
+        (key.isNull() ? documents.null() : documents.text(key)).text(by).text(stamp).endRow();
+        for (const QString &k : entries[i].keywords)
+            keywords.number(numbers[i]).text(k).text(text::fold(k)).endRow();
+    }
+    if (!documents.isEmpty())
+        m_connection->copyIn("COPY document (document_number, viewer, heading, heading_key, body, renewal_date, text_key, "
+                             "changed_by, changed_at) FROM STDIN",
+                             documents.data());
+    if (!numbers.empty() && numbering == Numbering::Keep)
+        passKeptNumbers(numbers);
+    return m_connection->startCopyIn("COPY keyword (document_number, keyword, keyword_key) FROM STDIN", keywords.data());
 }
 
 qint32 ServerDictionary::addEntry(const Entry &entry, const QStringList &keywords)
@@ -278,8 +320,11 @@ qint64 ServerDictionary::addEntriesFrom(const BatchSource &next)
         const bool empty = !m_connection->inTransaction() && emptyAndOwned();
         Transaction tx(*m_connection);
         deferred = deferIndexesWhenEmpty(empty);
+        const QString stamp = m_connection->exec("SELECT now()::text").text(0, 0);
         qint64 count = 0;
         std::vector<NewEntry> batch;
+        // Destroyed before the transaction, so that it rolls back on a connection with nothing pending.
+        std::optional<Connection::PendingCopy> pending;
         for (bool more = true; more;) {
             batch.clear();
             Numbering numbering = Numbering::New;
@@ -287,10 +332,15 @@ qint64 ServerDictionary::addEntriesFrom(const BatchSource &next)
             for (std::size_t from = 0; from < batch.size(); from += WriteBatch) {
                 const std::vector<NewEntry> part(batch.begin() + qsizetype(from),
                                                  batch.begin() + qsizetype(std::min(batch.size(), from + WriteBatch)));
-                insertEntries(part, numbering);
+                if (pending)
+                    pending->finish();
+                pending.reset();
+                pending.emplace(copyEntries(part, numbering, stamp));
             }
             count += qint64(batch.size());
         }
+        if (pending)
+            pending->finish();
         for (const QString &make : deferred.references)
             m_connection->run(qPrintable(make));
         tx.commit();

@@ -115,6 +115,7 @@ private slots:
     void conditionGivesTheFileRows();
     void headingOrdersGiveTheFileRows();
     void entriesRoundTrip();
+    void importedEntriesEqualAddedOnes();
     void editSessionCommitsOrDropsItsWrites();
     void concurrentImportsBothLand();
     void openingRefusesWhatIsNotOurs();
@@ -290,6 +291,57 @@ void tst_serverdictionary::entriesRoundTrip()
         QVERIFY(app::errorText(error).startsWith(QStringLiteral("キーワードか見出しが長すぎる")));
     }
     QCOMPARE(d->entryCount(), entries);
+}
+
+// An import streams its rows (COPY) where a single entry goes through statements: the two store
+// the same values, the text format's escape and separators and a NUL included.
+void tst_serverdictionary::importedEntriesEqualAddedOnes()
+{
+    const std::unique_ptr<DictionaryStorage> d = server(QStringLiteral("both ways"));
+    std::vector<NewEntry> entries = generatedEntries(4, 11);
+    entries[0].entry.Heading = QStringLiteral("tab\there\\ and\r\nlines\\N");
+    entries[0].keywords = {QStringLiteral("k\tw"), QStringLiteral("back\\slash"), QStringLiteral("\\N")};
+    entries[1].entry.Viewer = 1;
+    entries[1].entry.Document = text::cp932::encode(QStringLiteral("一行目\r\n\t二行目 \\ 終わり\r\n")).bytes;
+    entries[2].entry.Viewer = 5;
+    entries[2].entry.Document = QByteArray("\0\t\n\\\xff", 5);
+    entries[3].entry.Heading = QStringLiteral("before") + QChar(0) + QStringLiteral("after");
+    entries[3].entry.RenewalDate = QDateTime();
+    std::vector<qint32> added;
+    for (const NewEntry &e : entries)
+        added.push_back(d->addEntry(e.entry, e.keywords));
+    const qint32 last = added.back();
+    QCOMPARE(d->addEntriesFrom(batchesOf(entries)), qint64(entries.size()));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const qint32 imported = last + 1 + qint32(i);
+        const std::optional<Entry> a = d->document(added[i]);
+        const std::optional<Entry> b = d->document(imported);
+        QVERIFY(a && b);
+        QCOMPARE(b->Heading, a->Heading);
+        QCOMPARE(b->Document, a->Document);
+        QCOMPARE(b->RenewalDate, a->RenewalDate);
+        QCOMPARE(d->keywords(imported), d->keywords(added[i]));
+    }
+    QCOMPARE(d->document(added[2])->Document, entries[2].entry.Document);
+    QCOMPARE(d->keywords(added[0]), entries[0].keywords);
+    // The body's text is searched the same in both.
+    const SearchCondition c{{}, {SearchTerm{SearchField::Body, MatchMode::Contains, QStringLiteral("二行目")}}};
+    QCOMPARE(conditionRows(*d, c).size(), 2 * entries[1].keywords.size());
+
+    // A keyword row the server refuses, in the last batch's stream: the import fails in words
+    // and stores nothing.
+    QString huge;
+    for (int i = 0; i < 3000; ++i)
+        huge += QChar(0x4E00 + (i * 7919) % 20000);
+    entries.back().keywords.append(huge);
+    const qint64 before = d->entryCount();
+    try {
+        d->addEntriesFrom(batchesOf(entries));
+        QFAIL("an unindexable keyword was imported");
+    } catch (const sqlite::Error &error) {
+        QVERIFY(isStoreError(error, FailureKind::ServerTextTooLong));
+    }
+    QCOMPARE(d->entryCount(), before);
 }
 
 void tst_serverdictionary::editSessionCommitsOrDropsItsWrites()
