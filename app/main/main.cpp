@@ -33,6 +33,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 #include <unistd.h>
 
@@ -107,8 +108,13 @@ int main(int argc, char *argv[])
     qm::store::DatabaseModule database(qm::app::storeHost(prompter), qm::desktop::ProgramFolder::path());
     // Rich-text bodies are searched on their text, which the store gets from the RTF reader.
     database.setRichTextReader(&qm::rtf::rtfToPlainText);
-    database.setManualFolderMissingHandler([] {
-        QProcess::startDetached(helpInstallerPath(), {qm::desktop::ProgramFolder::path()});
+    // The help pages are installed once a run, after the window shows: starting a process from
+    // the program copies its memory map, which would hold the first start's window back.
+    bool helpInstallerStarted = false;
+    database.setManualFolderMissingHandler([&helpInstallerStarted] {
+        if (std::exchange(helpInstallerStarted, true))
+            return;
+        QTimer::singleShot(0, qApp, [] { QProcess::startDetached(helpInstallerPath(), {qm::desktop::ProgramFolder::path()}); });
     });
 
     // Dictionaries whose search keys were made by another version get them anew when opened.

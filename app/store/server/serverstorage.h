@@ -107,7 +107,7 @@ private:
     };
     Deferred deferIndexesWhenEmpty(bool lookedEmpty);
     QMap<QString, QStringList> missingIndexesByTable();
-    void buildIndexes(const QMap<QString, QStringList> &byTable);
+    void completeIndexes(const QMap<QString, QStringList> &deferred);
     std::unique_ptr<pg::Connection> connect() const;
     // Another connection to the dictionary, with this one's settings and schema.
     std::unique_ptr<pg::Connection> connectAgain();

@@ -265,13 +265,12 @@ QMap<QString, QStringList> ServerDictionary::missingIndexesByTable()
 
 // The server builds an index on one core: each table's indexes are built at once on a
 // connection of their own, each table's in one transaction. Meanwhile lookups read the tables
-// through and give the same rows. The rows are committed before: a build that fails (a lost
-// connection, a killed program) takes none of them away, and the next import or compaction of
-// the dictionary makes the indexes still missing.
-void ServerDictionary::buildIndexes(const QMap<QString, QStringList> &byTable)
+// through and give the same rows. The rows are committed before: nothing here may fail the
+// import. A build that fails (a lost connection, a killed program) takes none of them away, and
+// the next import or compaction of the dictionary makes the indexes still missing; `deferred`
+// empty, this makes those an import cut off before left missing.
+void ServerDictionary::completeIndexes(const QMap<QString, QStringList> &deferred)
 {
-    if (byTable.isEmpty())
-        return;
     const auto build = [](pg::Connection &c, const QStringList &statements) {
         Transaction tx(c);
         for (const QString &make : statements)
@@ -279,6 +278,9 @@ void ServerDictionary::buildIndexes(const QMap<QString, QStringList> &byTable)
         tx.commit();
     };
     try {
+        const QMap<QString, QStringList> byTable = deferred.isEmpty() ? missingIndexesByTable() : deferred;
+        if (byTable.isEmpty())
+            return;
         std::vector<std::unique_ptr<pg::Connection>> others;
         std::vector<std::future<void>> builds;
         for (auto table = std::next(byTable.cbegin()); table != byTable.cend(); ++table) {
@@ -288,16 +290,14 @@ void ServerDictionary::buildIndexes(const QMap<QString, QStringList> &byTable)
         std::exception_ptr failed;
         try {
             build(*m_connection, byTable.first());
-        } catch (const pg::Error &) {
+        } catch (const std::exception &) {
             failed = std::current_exception();
         }
-        for (std::future<void> &b : builds)
-            b.wait();
         for (std::future<void> &b : builds)
             b.get();
         if (failed)
             std::rethrow_exception(failed);
-    } catch (const pg::Error &) {
+    } catch (const std::exception &) {
         // The rows stand; only lookups are slower until the indexes are made.
     }
 }
@@ -346,8 +346,7 @@ qint64 ServerDictionary::addEntriesFrom(const BatchSource &next)
         tx.commit();
         return count;
     });
-    // An import after one that was cut off before its indexes stood makes them.
-    buildIndexes(deferred.indexes.isEmpty() ? guarded([this] { return missingIndexesByTable(); }) : deferred.indexes);
+    completeIndexes(deferred.indexes);
     return added;
 }
 
