@@ -92,7 +92,7 @@ ServerCompaction compactServerDictionary(const QString &location, const ServerOp
         ServerCompaction result;
         result.bytesBefore = tableBytes(c, schema);
         // The indexes an import cut off before it made them again are made first.
-        c.exec("SELECT set_config('search_path', $1, false)", pg::Params().text(schema + QStringLiteral(", public")));
+        server::useSchema(c, schema);
         for (const server::IndexDefinition &index : server::missingIndexes(c))
             c.run(index.sql);
         // VACUUM cannot run inside a transaction block, nor take its tables as parameters: the

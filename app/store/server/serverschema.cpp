@@ -52,11 +52,11 @@ constexpr IndexDefinition Indexes[] = {
 };
 
 // What version 2 adds to version 1: who changed an entry last and when, and who deleted which
-// entry and when, so a write refused for another program's change can say whose it was; and
-// the index that gives a keyword lookup each row's heading and type without reading the entry.
+// entry and when, so a write refused for another program's change can say whose it was (and
+// the index document_shown above, which gives a keyword lookup each row's heading and type
+// without reading the entry).
 constexpr char WriterColumns[] = R"sql(
 ALTER TABLE document ADD COLUMN IF NOT EXISTS changed_by text, ADD COLUMN IF NOT EXISTS changed_at timestamptz;
-CREATE INDEX IF NOT EXISTS document_shown ON document (document_number) INCLUDE (heading, viewer);
 CREATE TABLE IF NOT EXISTS removed (
     document_number integer PRIMARY KEY,
     changed_by text,
@@ -138,13 +138,15 @@ void upgradeSchema(pg::Connection &c, const QString &schema, const QString &dict
         return; // upgraded meanwhile by another program; the caller checks it again
     c.run(qPrintable(QStringLiteral("SET LOCAL search_path = %1, public").arg(schema)));
     c.run(WriterColumns);
+    for (const IndexDefinition &index : missingIndexes(c))
+        c.run(index.sql);
     c.exec("UPDATE properties SET value = $1 WHERE name = 'SchemaVersion'", pg::Params().text(QString::number(SchemaVersion)));
     tx.commit();
 }
 
-std::span<const IndexDefinition> indexDefinitions()
+void useSchema(pg::Connection &c, const QString &schema)
 {
-    return Indexes;
+    c.exec("SELECT set_config('search_path', $1, false)", pg::Params().text(schema + QStringLiteral(", public")));
 }
 
 std::vector<IndexDefinition> missingIndexes(pg::Connection &c)

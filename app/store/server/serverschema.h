@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <span>
 #include <vector>
 
 namespace qm::pg {
@@ -23,6 +22,9 @@ constexpr qint64 SchemaVersion = 2;
 // index, a dictionary is dropped or granted as one object, and a name of any length or script
 // makes a valid identifier. The full name is kept in the schema's properties and checked.
 QString schemaName(const QString &dictionary);
+
+// Makes the connection's statements name the dictionary's tables (and pg_trgm's operators).
+void useSchema(pg::Connection &connection, const QString &schema);
 
 // A number for the server's advisory locks that belong to this dictionary.
 qint64 lockKey(const QString &schema);
@@ -60,9 +62,6 @@ struct IndexDefinition {
     const char *table;
     const char *sql;
 };
-
-// Every index the tables carry besides those of their keys.
-std::span<const IndexDefinition> indexDefinitions();
 
 // Those of them the dictionary lacks (an import cut off before it built them again).
 std::vector<IndexDefinition> missingIndexes(pg::Connection &connection);

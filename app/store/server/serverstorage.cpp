@@ -94,7 +94,7 @@ std::unique_ptr<pg::Connection> ServerDictionary::connect() const
 std::unique_ptr<pg::Connection> ServerDictionary::connectAgain()
 {
     std::unique_ptr<pg::Connection> c = connect();
-    c->exec("SELECT set_config('search_path', $1, false)", Params().text(m_schema + QStringLiteral(", public")));
+    server::useSchema(*c, m_schema);
     return c;
 }
 
@@ -132,7 +132,7 @@ void ServerDictionary::open(const QString &connection)
 
 void ServerDictionary::useSchema()
 {
-    m_connection->exec("SELECT set_config('search_path', $1, false)", Params().text(m_schema + QStringLiteral(", public")));
+    server::useSchema(*m_connection, m_schema);
     // Opened for reading only, the server refuses writes as well.
     if (m_options.readOnly)
         m_connection->run("SET default_transaction_read_only = on");

@@ -296,7 +296,7 @@ void tst_serverwrites::olderDictionaryIsUpgradedInPlace()
     const qint32 n = server(QStringLiteral("old"))->addEntry(entry(QStringLiteral("old entry")), {QStringLiteral("k")});
     const QString schema = server::schemaName(QStringLiteral("old"));
     m_cluster->psql(QStringLiteral("qm"), QStringLiteral("ALTER TABLE %1.document DROP COLUMN changed_by, DROP COLUMN changed_at; "
-                                                         "DROP TABLE %1.removed; "
+                                                         "DROP TABLE %1.removed; DROP INDEX %1.document_shown; "
                                                          "UPDATE %1.properties SET value = '1' WHERE name = 'SchemaVersion'")
                                               .arg(schema));
     // Read as it is when only read; upgraded when opened for writing.
@@ -315,6 +315,9 @@ void tst_serverwrites::olderDictionaryIsUpgradedInPlace()
     }
     qunsetenv("PGPASSWORD");
     const std::unique_ptr<DictionaryStorage> a = server(QStringLiteral("old"));
+    m_cluster->psql(QStringLiteral("qm"), QStringLiteral("DO $$ BEGIN IF to_regclass('%1.document_shown') IS NULL "
+                                                         "THEN RAISE 'the upgrade did not make document_shown'; END IF; END $$")
+                                              .arg(schema));
     const std::unique_ptr<DictionaryStorage> b = server(QStringLiteral("old"));
     Entry mine = *a->document(n);
     Entry theirs = *b->document(n);
