@@ -51,7 +51,12 @@ QString Result::text(int row, int column) const
 
 qint64 Result::number(int row, int column) const
 {
-    return QByteArray(PQgetvalue(m_result, row, column), PQgetlength(m_result, row, column)).toLongLong();
+    return view(row, column).toLongLong();
+}
+
+QByteArrayView Result::view(int row, int column) const
+{
+    return {PQgetvalue(m_result, row, column), qsizetype(PQgetlength(m_result, row, column))};
 }
 
 QByteArray Result::bytes(int row, int column) const

@@ -25,6 +25,8 @@ public:
     bool isNull(int row, int column) const;
     QString text(int row, int column) const;
     qint64 number(int row, int column) const;
+    // The value's text form as the result holds it (no copy; valid while the result lives).
+    QByteArrayView view(int row, int column) const;
     // A bytea column (the server's hex text form) as its bytes.
     QByteArray bytes(int row, int column) const;
     // The number of rows a command changed.

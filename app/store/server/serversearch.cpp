@@ -13,6 +13,8 @@
 #include "platform/sqlite/likepattern.h"
 #include "platform/text/fold.h"
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 
 namespace qm::store {
@@ -239,6 +241,124 @@ bool trigramsServe(const LikePattern &pattern)
     return false;
 }
 
+// The candidate rows of a contains lookup that are put in order here rather than by the server.
+// Up to this many, the server only reads them through its trigram index and sends them as they
+// come: ordering them there means holding them all in its memory and sorting them, which costs
+// it more than sending them. Beyond it the server orders them and sends only the list's rows.
+constexpr int OrderedHere = 5000;
+
+// A keyword row as the server sent it, in the order of the keyword index (its folded key and
+// keyword in byte order, as COLLATE "C" compares them).
+struct Candidate {
+    Candidate() = default;
+    Candidate(QByteArrayView key, qint32 document, QByteArrayView keyword, qint64 id)
+        : key(key)
+        , head(leadingBytes(key))
+        , document(document)
+        , keyword(keyword)
+        , id(id)
+    {
+    }
+
+    QByteArrayView key;
+    quint64 head = 0; // the key's first eight bytes, which decide most comparisons at once
+    qint32 document = 0;
+    QByteArrayView keyword;
+    qint64 id = 0;
+
+    friend bool operator<(const Candidate &a, const Candidate &b)
+    {
+        if (a.head != b.head)
+            return a.head < b.head;
+        if (const int c = bytesCompared(a.key, b.key))
+            return c < 0;
+        if (a.document != b.document)
+            return a.document < b.document;
+        if (const int c = bytesCompared(a.keyword, b.keyword))
+            return c < 0;
+        return a.id < b.id;
+    }
+
+    // In the order of the bytes (a text holds no NUL, so the zeros after a short key sort it
+    // first, as its end does).
+    static quint64 leadingBytes(QByteArrayView bytes)
+    {
+        quint64 head = 0;
+        for (qsizetype i = 0; i < 8; ++i)
+            head = head << 8 | (i < bytes.size() ? quint8(bytes[i]) : 0u);
+        return head;
+    }
+
+    static int bytesCompared(QByteArrayView a, QByteArrayView b)
+    {
+        const int c = std::memcmp(a.data(), b.data(), std::size_t(std::min(a.size(), b.size())));
+        return c != 0 ? c : (a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0);
+    }
+};
+
+// The heading and type of each entry numbered, read at once. An entry deleted since its
+// keywords were read is missing.
+std::map<qint32, std::pair<QString, quint8>> entriesShown(pg::Connection &connection, const std::vector<const Candidate *> &rows)
+{
+    // In order and once each, the server walks its index of entries from one to the next.
+    std::vector<qint32> documents;
+    documents.reserve(rows.size());
+    for (const Candidate *r : rows)
+        documents.push_back(r->document);
+    std::sort(documents.begin(), documents.end());
+    documents.erase(std::unique(documents.begin(), documents.end()), documents.end());
+    QByteArray numbers = "{";
+    for (const qint32 number : documents)
+        numbers += QByteArray::number(number) + ',';
+    numbers.back() = '}';
+    const Result shown = connection.execPrepared(
+        "SELECT document_number, heading, viewer FROM document WHERE document_number = ANY($1::integer[])",
+        Params().utf8(numbers));
+    std::map<qint32, std::pair<QString, quint8>> entries;
+    for (int i = 0; i < shown.rows(); ++i)
+        entries.emplace(qint32(shown.number(i, 0)), std::pair{shown.text(i, 1), quint8(shown.number(i, 2))});
+    return entries;
+}
+
+// A contains lookup the trigram index narrows to few rows (see OrderedHere): the candidates are
+// put in keyword order and tested with the file's matcher here, and only the entries of the rows
+// kept are read for their heading and type. Nothing when the candidates are too many.
+std::optional<int> containsOrderedHere(pg::Connection &connection, const QByteArrayList &tests, const Params &params,
+                                       const LikePattern &pattern, int limit, const KeywordSink &sink)
+{
+    Params p = params;
+    p.number(OrderedHere + 1);
+    const QByteArray sql =
+        "SELECT k.keyword_key, k.document_number, k.keyword, k.id FROM keyword AS k" + where(tests) + " LIMIT " + placeholder(p);
+    const Result rows = connection.execPrepared(sql.constData(), p);
+    if (rows.rows() > OrderedHere)
+        return std::nullopt;
+    std::vector<Candidate> order(std::size_t(rows.rows()));
+    for (int i = 0; i < rows.rows(); ++i)
+        order[std::size_t(i)] = {rows.view(i, 0), qint32(rows.number(i, 1)), rows.view(i, 2), rows.number(i, 3)};
+    std::sort(order.begin(), order.end());
+    int count = 0;
+    auto next = order.cbegin();
+    // More rows are taken when an entry was deleted between the two reads.
+    while (count < limit && next != order.cend()) {
+        std::vector<const Candidate *> kept;
+        for (; next != order.cend() && int(kept.size()) < limit - count; ++next)
+            if (pattern.matchesFolded(QString::fromUtf8(next->key)))
+                kept.push_back(&*next);
+        if (kept.empty())
+            break;
+        const std::map<qint32, std::pair<QString, quint8>> shown = entriesShown(connection, kept);
+        for (const Candidate *row : kept) {
+            const auto entry = shown.find(row->document);
+            if (entry == shown.end())
+                continue;
+            sink(KeywordMatch{QString::fromUtf8(row->keyword), entry->second.first, entry->second.second, row->document});
+            ++count;
+        }
+    }
+    return count;
+}
+
 } // namespace
 
 void ServerDictionary::walkRows(const QByteArray &select, const QByteArrayList &tests, const Params &params,
@@ -260,8 +380,11 @@ int ServerDictionary::searchKeyword(const LikePattern &pattern, int limit, const
         narrowKey(params, tests, "k.keyword_key", pattern);
         // The range of a pure prefix holds exactly the keys that match: no row is tested here.
         const bool exact = pattern.isPurePrefix() && !pattern.literalPrefix().isEmpty();
-        int count = 0;
         const bool contains = pattern.literalPrefix().isEmpty() && trigramsServe(pattern);
+        if (contains)
+            if (const std::optional<int> count = containsOrderedHere(*m_connection, tests, params, pattern, limit, sink))
+                return *count;
+        int count = 0;
         walk(*m_connection, contains ? trigramBatch : keywordBatch, tests, params, limit, [&](const Result &rows, int row) {
             if (exact || pattern.matchesFolded(rows.text(row, 4))) {
                 sink(keywordMatchAt(rows, row));

@@ -111,6 +111,7 @@ private slots:
     void initTestCase();
     void lookupGivesTheFileRows_data();
     void lookupGivesTheFileRows();
+    void manyCandidatesGiveTheFileRows();
     void conditionGivesTheFileRows_data();
     void conditionGivesTheFileRows();
     void headingOrdersGiveTheFileRows();
@@ -190,6 +191,35 @@ void tst_serverdictionary::lookupGivesTheFileRows()
         const Rows expected = lookup(*m_file, pattern, limit);
         QCOMPARE(lookup(*m_server, pattern, limit), expected);
     }
+}
+
+// A contains lookup's candidates are put in order by the program up to some thousands and by
+// the server beyond: both give the file's rows, first rows and all of them.
+void tst_serverdictionary::manyCandidatesGiveTheFileRows()
+{
+    std::vector<NewEntry> entries;
+    for (int i = 0; i < 700; ++i) {
+        NewEntry e;
+        e.entry.Viewer = 1;
+        e.entry.Heading = QStringLiteral("見出し%1").arg(i % 37);
+        e.entry.Document = "x";
+        for (int k = 0; k < 9; ++k) // "abc" folded from several forms, a key shared by entries
+            e.keywords.append((k % 3 == 0 ? QStringLiteral("ＡＢＣ") : QStringLiteral("abc")) + QString::number((i * 7 + k) % 50));
+        entries.push_back(std::move(e));
+    }
+    const QString path = m_dir.filePath(QStringLiteral("many.dic"));
+    Dictionary::CreateDictionary(path, {QStringLiteral("many"), {}, {}, {}});
+    Dictionary file(path);
+    file.addEntriesFrom(batchesOf(entries));
+    const std::unique_ptr<DictionaryStorage> onServer = server(QStringLiteral("many"));
+    onServer->addEntriesFrom(batchesOf(entries));
+    for (const char *p : {"*abc*", "*bc1*", "*abc4?*"})
+        for (const int limit : {7, 1000, 10000}) {
+            const QString pattern = QString::fromUtf8(p);
+            const Rows expected = lookup(file, pattern, limit);
+            QVERIFY(!expected.isEmpty());
+            QCOMPARE(lookup(*onServer, pattern, limit), expected);
+        }
 }
 
 void tst_serverdictionary::conditionGivesTheFileRows_data()
