@@ -65,6 +65,13 @@ public:
 
     QString socketFolder() const { return m_dir.path(); }
 
+    // The server's main process, which starts a process for each session; 0 when unknown.
+    qint64 serverProcess() const
+    {
+        QFile pid(data() + QStringLiteral("/postmaster.pid"));
+        return pid.open(QIODevice::ReadOnly) ? pid.readLine().trimmed().toLongLong() : 0;
+    }
+
     // Stops the server (ending every session) and starts it again with the same settings.
     void restart() const
     {

@@ -247,54 +247,50 @@ bool trigramsServe(const LikePattern &pattern)
 // it more than sending them. Beyond it the server orders them and sends only the list's rows.
 constexpr int OrderedHere = 5000;
 
-// A keyword row as the server sent it, in the order of the keyword index (its folded key and
-// keyword in byte order, as COLLATE "C" compares them).
+// A keyword row as the server sent it: its row in the result, its entry, and the first eight
+// bytes of its folded key, which decide most comparisons at once.
 struct Candidate {
-    Candidate() = default;
-    Candidate(QByteArrayView key, qint32 document, QByteArrayView keyword, qint64 id)
-        : key(key)
-        , head(leadingBytes(key))
-        , document(document)
-        , keyword(keyword)
-        , id(id)
-    {
-    }
-
-    QByteArrayView key;
-    quint64 head = 0; // the key's first eight bytes, which decide most comparisons at once
+    quint64 head = 0;
     qint32 document = 0;
-    QByteArrayView keyword;
-    qint64 id = 0;
+    int row = 0;
+};
 
-    friend bool operator<(const Candidate &a, const Candidate &b)
-    {
+int bytesCompared(QByteArrayView a, QByteArrayView b)
+{
+    const int c = std::memcmp(a.data(), b.data(), std::size_t(std::min(a.size(), b.size())));
+    return c != 0 ? c : (a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0);
+}
+
+// In the order of the bytes (a text holds no NUL, so the zeros after a short key sort it first,
+// as its end does).
+quint64 leadingBytes(QByteArrayView bytes)
+{
+    quint64 head = 0;
+    for (qsizetype i = 0; i < 8; ++i)
+        head = head << 8 | (i < bytes.size() ? quint8(bytes[i]) : 0u);
+    return head;
+}
+
+// The rows (key, entry, keyword, id) in the order of the keyword index: the folded key and the
+// keyword in byte order, as COLLATE "C" compares them, then the entry and the id.
+std::vector<Candidate> inKeywordOrder(const Result &rows)
+{
+    std::vector<Candidate> order(std::size_t(rows.rows()));
+    for (int i = 0; i < rows.rows(); ++i)
+        order[std::size_t(i)] = {leadingBytes(rows.view(i, 0)), qint32(rows.number(i, 1)), i};
+    std::sort(order.begin(), order.end(), [&rows](const Candidate &a, const Candidate &b) {
         if (a.head != b.head)
             return a.head < b.head;
-        if (const int c = bytesCompared(a.key, b.key))
+        if (const int c = bytesCompared(rows.view(a.row, 0), rows.view(b.row, 0)))
             return c < 0;
         if (a.document != b.document)
             return a.document < b.document;
-        if (const int c = bytesCompared(a.keyword, b.keyword))
+        if (const int c = bytesCompared(rows.view(a.row, 2), rows.view(b.row, 2)))
             return c < 0;
-        return a.id < b.id;
-    }
-
-    // In the order of the bytes (a text holds no NUL, so the zeros after a short key sort it
-    // first, as its end does).
-    static quint64 leadingBytes(QByteArrayView bytes)
-    {
-        quint64 head = 0;
-        for (qsizetype i = 0; i < 8; ++i)
-            head = head << 8 | (i < bytes.size() ? quint8(bytes[i]) : 0u);
-        return head;
-    }
-
-    static int bytesCompared(QByteArrayView a, QByteArrayView b)
-    {
-        const int c = std::memcmp(a.data(), b.data(), std::size_t(std::min(a.size(), b.size())));
-        return c != 0 ? c : (a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0);
-    }
-};
+        return rows.number(a.row, 3) < rows.number(b.row, 3);
+    });
+    return order;
+}
 
 // The heading and type of each entry numbered, read at once. An entry deleted since its
 // keywords were read is missing.
@@ -333,17 +329,14 @@ std::optional<int> containsOrderedHere(pg::Connection &connection, const QByteAr
     const Result rows = connection.execPrepared(sql.constData(), p);
     if (rows.rows() > OrderedHere)
         return std::nullopt;
-    std::vector<Candidate> order(std::size_t(rows.rows()));
-    for (int i = 0; i < rows.rows(); ++i)
-        order[std::size_t(i)] = {rows.view(i, 0), qint32(rows.number(i, 1)), rows.view(i, 2), rows.number(i, 3)};
-    std::sort(order.begin(), order.end());
+    const std::vector<Candidate> order = inKeywordOrder(rows);
     int count = 0;
     auto next = order.cbegin();
     // More rows are taken when an entry was deleted between the two reads.
     while (count < limit && next != order.cend()) {
         std::vector<const Candidate *> kept;
         for (; next != order.cend() && int(kept.size()) < limit - count; ++next)
-            if (pattern.matchesFolded(QString::fromUtf8(next->key)))
+            if (pattern.matchesFolded(rows.text(next->row, 0)))
                 kept.push_back(&*next);
         if (kept.empty())
             break;
@@ -352,7 +345,7 @@ std::optional<int> containsOrderedHere(pg::Connection &connection, const QByteAr
             const auto entry = shown.find(row->document);
             if (entry == shown.end())
                 continue;
-            sink(KeywordMatch{QString::fromUtf8(row->keyword), entry->second.first, entry->second.second, row->document});
+            sink(KeywordMatch{rows.text(row->row, 2), entry->second.first, entry->second.second, row->document});
             ++count;
         }
     }
