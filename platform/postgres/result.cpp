@@ -123,6 +123,17 @@ Params &Params::textArray(const QStringList &values)
     return utf8(array + '}');
 }
 
+Params &Params::numberArray(const std::vector<qint32> &values)
+{
+    QByteArray array = "{";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            array += ',';
+        array += QByteArray::number(values[i]);
+    }
+    return utf8(array + '}');
+}
+
 Params &Params::append(const Params &other)
 {
     m_values.insert(m_values.end(), other.m_values.begin(), other.m_values.end());

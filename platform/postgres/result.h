@@ -49,6 +49,8 @@ public:
     Params &bytes(const QByteArray &value);
     // A text[] of the values.
     Params &textArray(const QStringList &values);
+    // An integer[] of the values.
+    Params &numberArray(const std::vector<qint32> &values);
     // The other's values after these.
     Params &append(const Params &other);
 

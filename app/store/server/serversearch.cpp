@@ -14,7 +14,6 @@
 #include "platform/text/fold.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 
 namespace qm::store {
@@ -255,12 +254,6 @@ struct Candidate {
     int row = 0;
 };
 
-int bytesCompared(QByteArrayView a, QByteArrayView b)
-{
-    const int c = std::memcmp(a.data(), b.data(), std::size_t(std::min(a.size(), b.size())));
-    return c != 0 ? c : (a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0);
-}
-
 // In the order of the bytes (a text holds no NUL, so the zeros after a short key sort it first,
 // as its end does).
 quint64 leadingBytes(QByteArrayView bytes)
@@ -281,11 +274,11 @@ std::vector<Candidate> inKeywordOrder(const Result &rows)
     std::sort(order.begin(), order.end(), [&rows](const Candidate &a, const Candidate &b) {
         if (a.head != b.head)
             return a.head < b.head;
-        if (const int c = bytesCompared(rows.view(a.row, 0), rows.view(b.row, 0)))
+        if (const int c = rows.view(a.row, 0).compare(rows.view(b.row, 0)))
             return c < 0;
         if (a.document != b.document)
             return a.document < b.document;
-        if (const int c = bytesCompared(rows.view(a.row, 2), rows.view(b.row, 2)))
+        if (const int c = rows.view(a.row, 2).compare(rows.view(b.row, 2)))
             return c < 0;
         return rows.number(a.row, 3) < rows.number(b.row, 3);
     });
@@ -303,13 +296,9 @@ std::map<qint32, std::pair<QString, quint8>> entriesShown(pg::Connection &connec
         documents.push_back(r->document);
     std::sort(documents.begin(), documents.end());
     documents.erase(std::unique(documents.begin(), documents.end()), documents.end());
-    QByteArray numbers = "{";
-    for (const qint32 number : documents)
-        numbers += QByteArray::number(number) + ',';
-    numbers.back() = '}';
     const Result shown = connection.execPrepared(
         "SELECT document_number, heading, viewer FROM document WHERE document_number = ANY($1::integer[])",
-        Params().utf8(numbers));
+        Params().numberArray(documents));
     std::map<qint32, std::pair<QString, quint8>> entries;
     for (int i = 0; i < shown.rows(); ++i)
         entries.emplace(qint32(shown.number(i, 0)), std::pair{shown.text(i, 1), quint8(shown.number(i, 2))});

@@ -40,17 +40,6 @@ QString storedText(const QString &shown)
     return shown.isEmpty() ? Blank : shown;
 }
 
-QByteArray intArray(const std::vector<qint32> &numbers)
-{
-    QByteArray out = "{";
-    for (std::size_t i = 0; i < numbers.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        out += QByteArray::number(numbers[i]);
-    }
-    return out + '}';
-}
-
 // The columns readEntry() reads, in its order.
 #define QM_ENTRY_COLUMNS                                                                           \
     "document_number, viewer, heading, renewal_date, octet_length(body), "                         \
@@ -394,13 +383,12 @@ void ServerDictionary::forEachEntry(const std::vector<qint32> &numbers, const En
         for (std::size_t from = 0; from < numbers.size(); from += ReadBatch) {
             const std::vector<qint32> part(numbers.begin() + qsizetype(from),
                                            numbers.begin() + qsizetype(std::min(numbers.size(), from + ReadBatch)));
-            const QByteArray list = intArray(part);
             const Result entries = m_connection->exec("SELECT " QM_ENTRY_COLUMNS " FROM document "
                                                       "WHERE document_number = ANY($1::integer[])",
-                                                      Params().utf8(list));
+                                                      Params().numberArray(part));
             const Result words = m_connection->exec("SELECT document_number, keyword FROM keyword "
                                                     "WHERE document_number = ANY($1::integer[]) ORDER BY document_number, id",
-                                                    Params().utf8(list));
+                                                    Params().numberArray(part));
             std::map<qint32, int> rowOf;
             for (int i = 0; i < entries.rows(); ++i)
                 rowOf[qint32(entries.number(i, 0))] = i;
