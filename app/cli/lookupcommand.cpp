@@ -345,7 +345,8 @@ ExitStatus runLookup(const LookupRequest &request, const QString &programFolder,
             reads.push_back(d->holdReads());
     std::vector<FoundRow> rows;
     const store::SearchResults results =
-        database.search(store::SearchRequest::keyword(keywordBoxPattern(request.pattern), request.limit),
+        database.search(store::SearchRequest::keyword(keywordBoxPattern(request.pattern), request.limit,
+                                                      store::RowUse::WithBodies),
                         [&rows](const store::SlotMatch &m) { rows.push_back({m.slot.index, m.match}); });
     // The rows the other dictionaries gave are still written.
     const bool failed = results.failure.has_value();

@@ -63,9 +63,9 @@ public:
         m_entries.addEntries(entries, numbering);
     }
 
-    static const char *keywordLookupSql(const sqlite::LikePattern &pattern)
+    static const char *keywordLookupSql(const sqlite::LikePattern &pattern, RowUse use = RowUse::List)
     {
-        return DictionarySearcher::keywordLookupSql(pattern);
+        return DictionarySearcher::keywordLookupSql(pattern, use);
     }
     std::optional<std::vector<qint64>> trigramRows(const sqlite::LikePattern &pattern, qint64 cap)
     {
@@ -117,6 +117,10 @@ public:
     int searchKeyword(const sqlite::LikePattern &pattern, int limit, const KeywordSink &sink) override
     {
         return m_searcher.searchKeyword(pattern, limit, sink);
+    }
+    int searchKeywordForBodies(const sqlite::LikePattern &pattern, int limit, const KeywordSink &sink) override
+    {
+        return m_searcher.searchKeyword(pattern, limit, sink, RowUse::WithBodies);
     }
     int searchCondition(const SearchCondition &condition, int limit, const KeywordSink &sink) override
     {

@@ -107,6 +107,12 @@ public:
     // Searching.
     virtual int searchKeyword(const sqlite::LikePattern &pattern, int limit,
                               const std::function<void(const KeywordMatch &)> &sink) = 0;
+    // The same rows for a caller that reads each row's body next (see RowUse).
+    virtual int searchKeywordForBodies(const sqlite::LikePattern &pattern, int limit,
+                                       const std::function<void(const KeywordMatch &)> &sink)
+    {
+        return searchKeyword(pattern, limit, sink);
+    }
     virtual int searchCondition(const SearchCondition &condition, int limit,
                                 const std::function<void(const KeywordMatch &)> &sink) = 0;
     virtual std::unique_ptr<HeadingCursor> headings(HeadingOrder order, bool descending) = 0;

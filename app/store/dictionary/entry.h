@@ -35,4 +35,9 @@ struct KeywordMatch {
     qint32 DocumentNumber = 0;
 };
 
+// What the caller of a lookup reads of its rows. A list shows heading and type only, which the
+// heading index holds densely. When every row's body is read next, the heading is read from the
+// entry itself: its page is then read once, for both, instead of a heading index page as well.
+enum class RowUse { List, WithBodies };
+
 } // namespace qm::store

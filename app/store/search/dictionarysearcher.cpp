@@ -35,21 +35,21 @@ std::unique_ptr<HeadingCursor> DictionarySearcher::headings(HeadingOrder order, 
     return std::make_unique<HeadingList>(m_file, order, descending);
 }
 
-int DictionarySearcher::searchKeyword(const sqlite::LikePattern &pattern, int limit,
-                              const KeywordSink &sink)
+int DictionarySearcher::searchKeyword(const sqlite::LikePattern &pattern, int limit, const KeywordSink &sink,
+                                      RowUse use)
 {
     m_file.followReplacement();
     if (limit <= 0)
         return 0;
     const bool ranged = !pattern.literalPrefix().isEmpty();
     if (!ranged) {
-        if (std::optional<std::vector<KeywordMatch>> rows = trigramLookup(pattern, limit)) {
+        if (std::optional<std::vector<KeywordMatch>> rows = trigramLookup(pattern, limit, use)) {
             for (const KeywordMatch &m : *rows)
                 sink(m);
             return int(rows->size());
         }
     }
-    Statement &st = m_file.cachedStatement(keywordLookupSql(pattern));
+    Statement &st = m_file.cachedStatement(keywordLookupSql(pattern, use));
     // Reset however the loop ends, so the file is not held by an unfinished read.
     const auto release = qScopeGuard([&st] { st.reset(); });
     if (ranged) {
@@ -121,7 +121,8 @@ std::optional<std::vector<qint64>> DictionarySearcher::bodyCandidates(const std:
     }
 }
 
-std::optional<std::vector<KeywordMatch>> DictionarySearcher::trigramLookup(const sqlite::LikePattern &pattern, int limit)
+std::optional<std::vector<KeywordMatch>> DictionarySearcher::trigramLookup(const sqlite::LikePattern &pattern, int limit,
+                                                                            RowUse use)
 {
     const std::vector<Trigram> trigrams = trigramsOf(pattern);
     if (!m_file.hasSearchTables() || trigrams.empty())
@@ -133,7 +134,7 @@ std::optional<std::vector<KeywordMatch>> DictionarySearcher::trigramLookup(const
         if (!indexHoldsEveryRow())
             return std::nullopt;
         const CachedStatements statements = [this](const char *sql) -> Statement & { return m_file.cachedStatement(sql); };
-        return matchingCandidates(statements, pattern, m_file.trigramIndex().rowsWithAll(trigrams), limit);
+        return matchingCandidates(statements, pattern, m_file.trigramIndex().rowsWithAll(trigrams), limit, use);
     } catch (const sqlite::Error &) {
         // An index that fails (damaged behind the store's back) is passed over: the walk finds
         // the same rows without it.
@@ -141,24 +142,41 @@ std::optional<std::vector<KeywordMatch>> DictionarySearcher::trigramLookup(const
     }
 }
 
-const char *DictionarySearcher::keywordLookupSql(const sqlite::LikePattern &pattern)
+const char *DictionarySearcher::keywordLookupSql(const sqlite::LikePattern &pattern, RowUse use)
 {
     // Rows come in the order of the keyword index (folded key, entry, keyword), so the engine
-    // walks the index and never sorts; both tables are read through their covering indexes. A
-    // pattern with literal text in front scans only that range; a pattern that is that text and
-    // one "*" needs no test per row.
-#define QM_KEYWORD_LOOKUP(where)                                                                   \
-    "SELECT i.\"Index\", d.Heading, d.Viewer, i.DocumentNumber "                                   \
-    "FROM \"Index\" AS i INDEXED BY Index_Index "                                                   \
-    "INNER JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = i.DocumentNumber " \
+    // walks the index and never sorts. A list reads both tables through their covering indexes.
+    // Rows whose bodies are read next take heading and type from the entry row (see RowUse;
+    // NOT INDEXED still finds it by its number, the table's own key). Where a damaged file lost
+    // that row but not its heading, the heading index gives them as for a list, and the body's
+    // read then tells of the damage. A pattern with literal text in front scans only that range;
+    // a pattern that is that text and one "*" needs no test per row.
+#define QM_KEYWORD_LOOKUP(columns, entries, where)                                                 \
+    "SELECT i.\"Index\", " columns ", i.DocumentNumber "                                           \
+    "FROM \"Index\" AS i INDEXED BY Index_Index " entries " "                                       \
     "WHERE " where " "                                                                             \
     "ORDER BY i.IndexKey, i.DocumentNumber, i.\"Index\", i.rowid LIMIT ?4"
-    if (pattern.literalPrefix().isEmpty())
-        return QM_KEYWORD_LOOKUP("qm_like(?3, i.IndexKey)");
-    if (pattern.isPurePrefix())
-        return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2");
-    return QM_KEYWORD_LOOKUP("i.IndexKey >= ?1 AND i.IndexKey < ?2 AND qm_like(?3, i.IndexKey)");
+#define QM_KEYWORD_LOOKUPS(columns, entries, entryFound)                                           \
+    {QM_KEYWORD_LOOKUP(columns, entries, entryFound "qm_like(?3, i.IndexKey)"),                    \
+     QM_KEYWORD_LOOKUP(columns, entries, entryFound "i.IndexKey >= ?1 AND i.IndexKey < ?2"),       \
+     QM_KEYWORD_LOOKUP(columns, entries, entryFound "i.IndexKey >= ?1 AND i.IndexKey < ?2 AND qm_like(?3, i.IndexKey)")}
+#define QM_LISTED(column)                                                                          \
+    "(SELECT h." column " FROM Document AS h INDEXED BY Index_DocumentHeading "                     \
+    "WHERE h.DocumentNumber = i.DocumentNumber)"
+    static constexpr const char *Lists[] = QM_KEYWORD_LOOKUPS(
+        "d.Heading, d.Viewer",
+        "INNER JOIN Document AS d INDEXED BY Index_DocumentHeading ON d.DocumentNumber = i.DocumentNumber", "");
+    static constexpr const char *WithBodies[] = QM_KEYWORD_LOOKUPS(
+        "coalesce(d.Heading, " QM_LISTED("Heading") "), coalesce(d.Viewer, " QM_LISTED("Viewer") ")",
+        "LEFT JOIN Document AS d NOT INDEXED ON d.DocumentNumber = i.DocumentNumber",
+        "(d.DocumentNumber IS NOT NULL OR " QM_LISTED("DocumentNumber") " IS NOT NULL) AND ");
+#undef QM_LISTED
+#undef QM_KEYWORD_LOOKUPS
 #undef QM_KEYWORD_LOOKUP
+    const char *const *sql = use == RowUse::WithBodies ? WithBodies : Lists;
+    if (pattern.literalPrefix().isEmpty())
+        return sql[0];
+    return pattern.isPurePrefix() ? sql[1] : sql[2];
 }
 
 } // namespace qm::store

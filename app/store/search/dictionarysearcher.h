@@ -37,13 +37,14 @@ public:
 
     // Keyword rows matching the pattern, in keyword order, at most `limit`; each is handed to
     // the sink. Returns the number of rows handed over.
-    int searchKeyword(const sqlite::LikePattern &pattern, int limit, const KeywordSink &sink);
+    int searchKeyword(const sqlite::LikePattern &pattern, int limit, const KeywordSink &sink,
+                      RowUse use = RowUse::List);
 
     // The statement a keyword lookup runs for this pattern when it walks the keyword index
     // (parameters: ?1 and ?2 the range of folded keys, ?3 the pattern, ?4 the row limit; each
     // present only where the pattern needs it). A pattern without literal text in front whose
     // literal runs give trigrams reads the trigram index instead, while that names few rows.
-    static const char *keywordLookupSql(const sqlite::LikePattern &pattern);
+    static const char *keywordLookupSql(const sqlite::LikePattern &pattern, RowUse use = RowUse::List);
 
     // Condition search: the keyword rows of the entries that meet the condition, in keyword
     // order, at most `limit`, each handed to the sink (see SearchCondition). Returns the number
@@ -68,7 +69,7 @@ private:
     bool indexHoldsEveryRow();
     // The rows of a lookup through the trigram index, or nullopt when the index cannot serve it
     // (no trigrams, too many candidates, an index that fails); the caller then walks the keys.
-    std::optional<std::vector<KeywordMatch>> trigramLookup(const sqlite::LikePattern &pattern, int limit);
+    std::optional<std::vector<KeywordMatch>> trigramLookup(const sqlite::LikePattern &pattern, int limit, RowUse use);
 
     DictionaryFile &m_file;
 };

@@ -56,6 +56,8 @@ sqlite::Error cancelledError()
 int searchOne(DictionaryStorage &d, const SearchRequest &request, const std::optional<sqlite::LikePattern> &pattern,
               int limit, const std::function<void(const KeywordMatch &)> &found)
 {
+    if (pattern && request.use == RowUse::WithBodies)
+        return d.searchKeywordForBodies(*pattern, limit, found);
     if (pattern)
         return d.searchKeyword(*pattern, limit, found);
     return d.searchCondition(std::get<SearchCondition>(request.what), limit, found);

@@ -38,8 +38,13 @@ struct SlotMatch {
 struct SearchRequest {
     std::variant<QString, SearchCondition> what;
     int limit = 0;
+    // A keyword lookup whose caller reads every row's body next says so (see RowUse).
+    RowUse use = RowUse::List;
 
-    static SearchRequest keyword(const QString &pattern, int limit) { return {pattern, limit}; }
+    static SearchRequest keyword(const QString &pattern, int limit, RowUse use = RowUse::List)
+    {
+        return {pattern, limit, use};
+    }
     static SearchRequest condition(const SearchCondition &condition, int limit) { return {condition, limit}; }
 };
 

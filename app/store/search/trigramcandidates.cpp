@@ -219,7 +219,8 @@ void sortCandidates(CandidateList &list, int limit)
 }
 
 // The rows with their entries' heading and type; nullopt when an entry is missing.
-std::optional<std::vector<KeywordMatch>> withEntries(const CachedStatements &statements, const CandidateList &list)
+std::optional<std::vector<KeywordMatch>> withEntries(const CachedStatements &statements, const CandidateList &list,
+                                                     RowUse use)
 {
     // Only the rows kept read their entry: one statement, in entry order, which reads the pages
     // of the entry index one after the other.
@@ -229,9 +230,12 @@ std::optional<std::vector<KeywordMatch>> withEntries(const CachedStatements &sta
         numbers.push_back(r.number);
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    Statement &st = statements("SELECT m.rowid, d.Heading, d.Viewer FROM qm_rows(?1) AS m "
-                                    "CROSS JOIN Document AS d INDEXED BY Index_DocumentHeading "
-                                    "ON d.DocumentNumber = m.value");
+    Statement &st = statements(use == RowUse::WithBodies ? "SELECT m.rowid, d.Heading, d.Viewer FROM qm_rows(?1) AS m "
+                                                           "CROSS JOIN Document AS d NOT INDEXED "
+                                                           "ON d.DocumentNumber = m.value"
+                                                         : "SELECT m.rowid, d.Heading, d.Viewer FROM qm_rows(?1) AS m "
+                                                           "CROSS JOIN Document AS d INDEXED BY Index_DocumentHeading "
+                                                           "ON d.DocumentNumber = m.value");
     const auto release = qScopeGuard([&st] { st.reset(); });
     st.bindRows(1, numbers);
     std::vector<std::optional<std::pair<QString, quint8>>> shown(numbers.size());
@@ -255,13 +259,14 @@ std::optional<std::vector<KeywordMatch>> withEntries(const CachedStatements &sta
 
 std::optional<std::vector<KeywordMatch>> matchingCandidates(const CachedStatements &statements,
                                                             const sqlite::LikePattern &pattern,
-                                                            const std::vector<qint64> &candidates, int limit)
+                                                            const std::vector<qint64> &candidates, int limit,
+                                                            RowUse use)
 {
     std::optional<CandidateList> rows = CandidateReader(statements, pattern, candidates, limit).read();
     if (!rows)
         return std::nullopt;
     sortCandidates(*rows, limit);
-    return withEntries(statements, *rows);
+    return withEntries(statements, *rows, use);
 }
 
 } // namespace qm::store
