@@ -223,19 +223,20 @@ std::optional<std::vector<KeywordMatch>> withEntries(const CachedStatements &sta
                                                      RowUse use)
 {
     // Only the rows kept read their entry: one statement, in entry order, which reads the pages
-    // of the entry index one after the other.
+    // of the heading index, or for rows whose bodies are read next the entry rows, one after
+    // the other (see RowUse).
     std::vector<qint64> numbers;
     numbers.reserve(list.rows.size());
     for (const CandidateRow &r : list.rows)
         numbers.push_back(r.number);
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    Statement &st = statements(use == RowUse::WithBodies ? "SELECT m.rowid, d.Heading, d.Viewer FROM qm_rows(?1) AS m "
-                                                           "CROSS JOIN Document AS d NOT INDEXED "
-                                                           "ON d.DocumentNumber = m.value"
-                                                         : "SELECT m.rowid, d.Heading, d.Viewer FROM qm_rows(?1) AS m "
-                                                           "CROSS JOIN Document AS d INDEXED BY Index_DocumentHeading "
-                                                           "ON d.DocumentNumber = m.value");
+#define QM_ENTRIES_OF_ROWS(read)                                                                   \
+    "SELECT m.rowid, d.Heading, d.Viewer FROM qm_rows(?1) AS m CROSS JOIN Document AS d " read " "  \
+    "ON d.DocumentNumber = m.value"
+    Statement &st = statements(use == RowUse::WithBodies ? QM_ENTRIES_OF_ROWS("NOT INDEXED")
+                                                         : QM_ENTRIES_OF_ROWS("INDEXED BY Index_DocumentHeading"));
+#undef QM_ENTRIES_OF_ROWS
     const auto release = qScopeGuard([&st] { st.reset(); });
     st.bindRows(1, numbers);
     std::vector<std::optional<std::pair<QString, quint8>>> shown(numbers.size());
