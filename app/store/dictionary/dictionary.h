@@ -63,9 +63,9 @@ public:
         m_entries.addEntries(entries, numbering);
     }
 
-    static const char *keywordLookupSql(const sqlite::LikePattern &pattern, RowUse use = RowUse::List)
+    static const char *keywordLookupSql(const sqlite::LikePattern &pattern)
     {
-        return DictionarySearcher::keywordLookupSql(pattern, use);
+        return DictionarySearcher::keywordLookupSql(pattern);
     }
     std::optional<std::vector<qint64>> trigramRows(const sqlite::LikePattern &pattern, qint64 cap)
     {
